@@ -1,0 +1,42 @@
+# The two commands a newcomer needs:
+#   make run    builds the program (release) and starts it
+#   make check  installs what is missing, builds everything and runs every test
+# Both call scripts/install-deps first, which does nothing when all packages are present.
+
+JOBS ?= $(shell nproc)
+CTEST_JOBS ?= 2
+
+.PHONY: all deps check check-main check-fuzz run build-release bench clean
+
+all: build-release
+
+deps:
+	bash scripts/install-deps
+
+check: deps check-fuzz check-main
+
+check-main:
+	cmake --preset debug
+	cmake --build build/debug -j $(JOBS)
+	ctest --test-dir build/debug --output-on-failure -j $(CTEST_JOBS)
+
+check-fuzz:
+	@if command -v clang++ >/dev/null 2>&1; then \
+	  cmake --preset fuzz && \
+	  cmake --build build/fuzz -j $(JOBS) && \
+	  ctest --test-dir build/fuzz --output-on-failure -j $(CTEST_JOBS); \
+	else echo "clang++ not found: fuzz targets skipped"; fi
+
+build-release: deps
+	cmake --preset release
+	cmake --build build/release -j $(JOBS)
+
+run: build-release
+	@if [ -x build/release/bin/tolvane ]; then build/release/bin/tolvane; \
+	else echo "The program itself is not built yet: the main window has not landed."; fi
+
+bench: build-release
+	@for b in build/release/bin/bench_*; do echo "== $$b"; "$$b"; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,14 @@
+#pragma once
+
+namespace Core {
+
+/// Receives the timer's ticks. OnTimer runs on the timer thread; it must not block,
+/// allocate, open files or log, because the time it takes delays nothing but itself only
+/// while it stays well below one tick period.
+class ITimerEventHandler {
+public:
+    virtual ~ITimerEventHandler() = default;
+    virtual void OnTimer() = 0;
+};
+
+} // namespace Core

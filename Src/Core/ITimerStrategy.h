@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+namespace Configuration {
+struct ConfigurationData;
+}
+
+namespace Core {
+
+/// Decides how long a timer tick is and what each tick means. One instance of each
+/// strategy exists; the controller initialises the chosen one at every start, after the
+/// beat strategy has filled the record's TicksPerBeat.
+class ITimerStrategy {
+public:
+    virtual ~ITimerStrategy() = default;
+    virtual void Initialise(Configuration::ConfigurationData& settings) = 0;
+    /// Tick interval in milliseconds.
+    virtual double GetInterval() = 0;
+    virtual std::uint32_t GetBpm() = 0;
+    virtual void SetBpm(std::uint32_t bpm) = 0;
+    /// True while the strategy owns the tempo and tempo changes from outside must be ignored.
+    virtual bool IsTempoLocked() = 0;
+    /// Given the tick flags of the pattern entry that is due, returns the timer flags
+    /// (Core::TimerFlags) for this tick. Timer thread.
+    virtual std::uint32_t OnTick(std::uint16_t patternFlags) = 0;
+};
+
+} // namespace Core

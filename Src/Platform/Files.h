@@ -1,0 +1,30 @@
+#pragma once
+#include <string>
+
+namespace Platform {
+
+/// The folder of the running executable, with a trailing '/'. Empty if it cannot be read.
+std::string ExecutableFolder();
+
+/// Where the program keeps its configuration and log: the executable's folder when the
+/// program may write there, else $XDG_CONFIG_HOME/tolvane/ (~/.config/tolvane/ when the
+/// variable is unset), created on demand. Always ends with '/'.
+std::string DataFolder();
+
+/// The same choice for a given executable folder (with trailing '/'); exposed for tests.
+std::string DataFolderFor(const std::string& executableFolder);
+
+/// Renames a file; fails (errno EEXIST) when the target exists. Sets errno on failure.
+bool MoveFileNoReplace(const std::string& from, const std::string& to);
+
+/// Renames a file over an existing one in one atomic step. Sets errno on failure.
+bool ReplaceFile(const std::string& from, const std::string& to);
+
+/// True when the path names an existing folder.
+bool IsFolder(const std::string& path);
+
+/// Splits a path after its last folder separator; both '/' and '\' separate folders.
+/// Returns the position just after the separator (0 when there is none).
+std::size_t FileNameStart(const std::string& path);
+
+} // namespace Platform

@@ -1,0 +1,125 @@
+#include "Configuration/ConfigurationData.h"
+#include "Core/StandardTimerStrategy.h"
+#include "Core/StepSequencerTimerStrategy.h"
+#include "Core/Timer.h"
+#include "Core/TimerFlags.h"
+
+#include <gtest/gtest.h>
+
+using Configuration::ConfigurationData;
+
+namespace {
+
+struct StandardCase {
+    int bpm;
+    int ticksPerBeat;
+    int visualIndicator;
+    double intervalMs;
+    unsigned waitTimeoutMs;
+};
+
+class StandardTimerInterval : public ::testing::TestWithParam<StandardCase> {};
+
+} // namespace
+
+TEST_P(StandardTimerInterval, FollowsTempoTicksAndLamp)
+{
+    const StandardCase c = GetParam();
+    ConfigurationData data;
+    data.Bpm = c.bpm;
+    data.TicksPerBeat = c.ticksPerBeat;
+    data.VisualIndicator = c.visualIndicator;
+    Core::StandardTimerStrategy strategy;
+    strategy.Initialise(data);
+    EXPECT_NEAR(strategy.GetInterval(), c.intervalMs, 1e-9);
+    EXPECT_EQ(Core::Timer::WaitTimeoutFor(strategy.GetInterval()), c.waitTimeoutMs);
+    EXPECT_EQ(strategy.GetBpm(), static_cast<unsigned>(c.bpm));
+    EXPECT_FALSE(strategy.IsTempoLocked());
+    EXPECT_EQ(strategy.OnTick(0x0001), Core::TimerFlags::PlayEntry);
+}
+
+// Worked by hand: 60000 / (bpm x ticks per beat); a plain beat with the lamp on ticks twice.
+INSTANTIATE_TEST_SUITE_P(Tempi, StandardTimerInterval,
+                         ::testing::Values(StandardCase{120, 0, 0, 500.0, 498},
+                                           StandardCase{120, 0, 1, 250.0, 248},
+                                           StandardCase{120, 6, 1, 83.333333333333329, 81},
+                                           StandardCase{120, 16, 0, 31.25, 29},
+                                           StandardCase{10, 0, 0, 6000.0, 5998},
+                                           StandardCase{400, 0, 1, 75.0, 73},
+                                           StandardCase{400, 64, 0, 2.34375, 0},
+                                           StandardCase{133, 4, 0, 112.78195488721805, 111}));
+
+TEST(StandardTimerStrategy, TempoChangeChangesTheInterval)
+{
+    ConfigurationData data;
+    data.TicksPerBeat = 2;
+    Core::StandardTimerStrategy strategy;
+    strategy.Initialise(data);
+    strategy.SetBpm(60);
+    EXPECT_DOUBLE_EQ(strategy.GetInterval(), 500.0);
+    EXPECT_EQ(strategy.GetBpm(), 60u);
+}
+
+namespace {
+
+struct SequencerCase {
+    int bpm;
+    int ticksPerBeat;
+    int framesPerStep;
+    double intervalMs;
+};
+
+class StepSequencerTiming : public ::testing::TestWithParam<SequencerCase> {};
+
+} // namespace
+
+TEST_P(StepSequencerTiming, DividesStepsIntoFrames)
+{
+    const SequencerCase c = GetParam();
+    ConfigurationData data;
+    data.Bpm = c.bpm;
+    data.TicksPerBeat = c.ticksPerBeat;
+    Core::StepSequencerTimerStrategy strategy;
+    strategy.Initialise(data);
+    EXPECT_EQ(Core::StepSequencerTimerStrategy::FramesPerStep(c.bpm, c.ticksPerBeat), c.framesPerStep);
+    EXPECT_NEAR(strategy.GetInterval(), c.intervalMs, 1e-9);
+
+    // Over three steps only the first frame of each step plays the entry.
+    for (int frame = 0; frame < 3 * c.framesPerStep; ++frame) {
+        const std::uint32_t flags = strategy.OnTick(0);
+        if (frame % c.framesPerStep == 0)
+            EXPECT_EQ(flags, 0x1008u) << "frame " << frame;
+        else
+            EXPECT_EQ(flags, 0x0008u) << "frame " << frame;
+    }
+}
+
+// Frames per beat = ticks per beat x frames per step (frames per step alone for 0 ticks).
+INSTANTIATE_TEST_SUITE_P(Tempi, StepSequencerTiming,
+                         ::testing::Values(SequencerCase{100, 4, 8, 18.75},
+                                           SequencerCase{49, 2, 20, 30000.0 / 49 / 20},
+                                           SequencerCase{50, 3, 12, 60000.0 / 36 / 50},
+                                           SequencerCase{99, 2, 16, 60000.0 / 32 / 99},
+                                           SequencerCase{199, 0, 12, 60000.0 / 12 / 199},
+                                           SequencerCase{200, 0, 8, 37.5},
+                                           SequencerCase{400, 8, 4, 60000.0 / 32 / 400}));
+
+TEST(StepSequencerTimerStrategy, TempoChangeKeepsTheFrameDivision)
+{
+    ConfigurationData data;
+    data.Bpm = 100;
+    data.TicksPerBeat = 4;
+    Core::StepSequencerTimerStrategy strategy;
+    strategy.Initialise(data);
+    strategy.SetBpm(200);
+    EXPECT_DOUBLE_EQ(strategy.GetInterval(), 60000.0 / (32 * 200)); // still 8 frames per step
+}
+
+TEST(TimerPeriod, ShortIntervalsOnlySpin)
+{
+    EXPECT_EQ(Core::Timer::WaitTimeoutFor(1.4), 0u);
+    EXPECT_EQ(Core::Timer::WaitTimeoutFor(0.2), 0u); // not a wrapped negative number
+    EXPECT_EQ(Core::Timer::WaitTimeoutFor(2.6), 1u);
+    EXPECT_EQ(Core::Timer::PeriodFor(500.0), 500'000'000);
+    EXPECT_EQ(Core::Timer::PeriodFor(60000.0 / 133 / 4), 112'781'954); // truncated, not rounded
+}

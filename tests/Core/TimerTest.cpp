@@ -1,0 +1,238 @@
+#include "Core/Timer.h"
+#include "Platform/Clock.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <thread>
+
+using namespace std::chrono_literals;
+using Platform::Clock::Now;
+
+namespace {
+
+constexpr std::int64_t Ms = 1'000'000;
+
+// Records every tick's call time, due time and thread, without allocating on the timer thread.
+class RecordingHandler final : public Core::ITimerEventHandler {
+public:
+    static constexpr std::size_t Capacity = 4096;
+
+    void OnTimer() override
+    {
+        const int inside = ++inside_;
+        maxInside_.store(std::max(maxInside_.load(), inside));
+        const std::size_t n = count_.load();
+        if (n < Capacity) {
+            called_[n] = Now();
+            due_[n] = Platform::CurrentTickTime();
+            thread_[n] = std::this_thread::get_id();
+        }
+        if (onTick_)
+            onTick_(n);
+        count_.store(n + 1);
+        --inside_;
+    }
+
+    std::size_t Count() const { return count_.load(); }
+    std::int64_t Called(std::size_t n) const { return called_[n]; }
+    std::int64_t Due(std::size_t n) const { return due_[n]; }
+    std::thread::id Thread(std::size_t n) const { return thread_[n]; }
+    int MaxInside() const { return maxInside_.load(); }
+
+    /// Waits (polling) until at least n ticks have been recorded; false after the time-out.
+    bool WaitFor(std::size_t n, std::chrono::milliseconds timeout = 10s) const
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (Count() < n) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+
+    std::function<void(std::size_t)> onTick_;
+
+private:
+    std::atomic<std::size_t> count_{0};
+    std::atomic<int> inside_{0};
+    std::atomic<int> maxInside_{0};
+    std::array<std::int64_t, Capacity> called_{};
+    std::array<std::int64_t, Capacity> due_{};
+    std::array<std::thread::id, Capacity> thread_{};
+};
+
+class FailingScheduling final : public Platform::IThreadScheduling {
+public:
+    int RaiseToRealTimePriority() override { return EPERM; }
+    int PinToProcessor(int, cpu_set_t&) override { return EINVAL; }
+    int RestoreAffinity(const cpu_set_t&) override { return EINVAL; }
+};
+
+} // namespace
+
+TEST(TimerThread, FirstTickComesAtOnceAndIsDueWhenTheThreadStarted)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    const std::int64_t before = Now();
+    ASSERT_TRUE(timer.Start(&handler, 1000.0));
+    ASSERT_TRUE(handler.WaitFor(1));
+    timer.Stop();
+    EXPECT_EQ(handler.Count(), 1u);
+    EXPECT_GE(handler.Due(0), before);
+    EXPECT_LE(handler.Due(0), handler.Called(0));
+    EXPECT_LT(handler.Called(0) - before, 500 * Ms); // long before the one-second period
+}
+
+TEST(TimerThread, TicksAreScheduledFromDueTimesNotFromWhenTheyRan)
+{
+    RecordingHandler handler;
+    // Every tick costs more than half a period; the schedule must not slip by it.
+    handler.onTick_ = [](std::size_t) { std::this_thread::sleep_for(12ms); };
+    Core::Timer timer;
+    const double interval = 20.0;
+    ASSERT_TRUE(timer.Start(&handler, interval));
+    ASSERT_TRUE(handler.WaitFor(40));
+    timer.Stop();
+
+    const std::int64_t period = Core::Timer::PeriodFor(interval);
+    for (std::size_t n = 1; n < 40; ++n) {
+        EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), period) << "tick " << n;
+        EXPECT_GE(handler.Called(n), handler.Due(n)) << "tick " << n << " came early";
+    }
+    // Call times stay tied to the grid: no accumulated delay after 39 periods.
+    const std::int64_t gridEnd = handler.Due(0) + 39 * period;
+    EXPECT_LT(handler.Called(39) - gridEnd, 3 * period);
+}
+
+TEST(TimerThread, ReTimeGivesTheNextTickOneNewPeriodAfterTheChange)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    ASSERT_TRUE(timer.Start(&handler, 1000.0));
+    ASSERT_TRUE(handler.WaitFor(1));
+    std::this_thread::sleep_for(50ms);
+    const std::int64_t change = Now();
+    timer.ReTime(150.0);
+    ASSERT_TRUE(handler.WaitFor(3));
+    timer.Stop();
+
+    const std::int64_t firstAfter = handler.Due(1) - change;
+    EXPECT_GE(firstAfter, 150 * Ms);
+    EXPECT_LT(firstAfter, 600 * Ms); // not at the old due time one second after the start
+    EXPECT_EQ(handler.Due(2) - handler.Due(1), Core::Timer::PeriodFor(150.0));
+}
+
+TEST(TimerThread, ReTimeFromInsideATickTakesEffect)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    handler.onTick_ = [&timer](std::size_t n) {
+        if (n == 2)
+            timer.ReTime(40.0);
+    };
+    ASSERT_TRUE(timer.Start(&handler, 10.0));
+    ASSERT_TRUE(handler.WaitFor(6));
+    timer.Stop();
+    EXPECT_EQ(handler.Due(1) - handler.Due(0), Core::Timer::PeriodFor(10.0));
+    EXPECT_EQ(handler.Due(5) - handler.Due(4), Core::Timer::PeriodFor(40.0));
+}
+
+TEST(TimerThread, StopEndsTheThreadPromptlyAndNoTickFollows)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    ASSERT_TRUE(timer.Start(&handler, 2000.0));
+    ASSERT_TRUE(handler.WaitFor(1));
+    const std::int64_t before = Now();
+    timer.Stop();
+    EXPECT_LT(Now() - before, 500 * Ms); // woken at once, not after its two-second sleep
+    EXPECT_FALSE(timer.IsRunning());
+    const std::size_t count = handler.Count();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(handler.Count(), count);
+}
+
+TEST(TimerThread, StopFromInsideATickDoesNotDeadlockAndAllowsARestart)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    handler.onTick_ = [&timer](std::size_t n) {
+        if (n == 3)
+            timer.Stop();
+    };
+    ASSERT_TRUE(timer.Start(&handler, 5.0));
+    ASSERT_TRUE(handler.WaitFor(4));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(handler.Count(), 4u);
+    EXPECT_FALSE(timer.IsRunning());
+
+    handler.onTick_ = nullptr;
+    ASSERT_TRUE(timer.Start(&handler, 5.0));
+    ASSERT_TRUE(handler.WaitFor(8));
+    timer.Stop();
+}
+
+TEST(TimerThread, RapidRestartsNeverLeaveTwoThreadsTicking)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(timer.Start(&handler, 1.0));
+        if (i % 3 == 0)
+            timer.Stop(); // and sometimes a Start straight over a running timer
+    }
+    timer.Stop();
+    const std::size_t from = handler.Count();
+    ASSERT_TRUE(timer.Start(&handler, 2.0));
+    ASSERT_TRUE(handler.WaitFor(from + 30));
+    timer.Stop();
+
+    EXPECT_EQ(handler.MaxInside(), 1);
+    // After the last start every tick comes from one thread on one grid; a second ticking
+    // thread would put extra ticks between the grid points.
+    const std::size_t last = std::min(handler.Count(), RecordingHandler::Capacity) - 1;
+    for (std::size_t n = from + 1; n <= last; ++n) {
+        EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), Core::Timer::PeriodFor(2.0)) << "tick " << n;
+        EXPECT_EQ(handler.Thread(n), handler.Thread(from));
+    }
+}
+
+TEST(TimerThread, PriorityFailureIsReportedAndTheThreadTicksOn)
+{
+    TestSupport::ScopedLog log;
+    FailingScheduling scheduling;
+    RecordingHandler handler;
+    Core::Timer timer(scheduling);
+    ASSERT_TRUE(timer.Start(&handler, 5.0));
+    ASSERT_TRUE(handler.WaitFor(5));
+    timer.Stop();
+
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_NE(lines[0].find("  [Error]  System error: Error calling SetThreadPriority"), std::string::npos);
+    EXPECT_EQ(lines[1], "\tFile: .\\Src\\Core\\Timer");
+    EXPECT_EQ(lines[2], "\tFunction: Core::Timer::SetThreadPriority");
+    EXPECT_EQ(lines[3], "\tLine: 36");
+    EXPECT_EQ(lines[4], "\tError Code 1");
+    EXPECT_EQ(lines[5], "\tDescription: Operation not permitted");
+}
+
+TEST(TimerThread, TickTimeIsVisibleOnlyInsideATick)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    ASSERT_TRUE(timer.Start(&handler, 5.0));
+    ASSERT_TRUE(handler.WaitFor(3));
+    timer.Stop();
+    EXPECT_NE(handler.Due(2), 0);
+    EXPECT_EQ(Platform::CurrentTickTime(), 0);
+    const std::int64_t before = Now();
+    EXPECT_GE(Platform::StampTime(), before); // outside a tick a sound is stamped "now"
+}

@@ -1,0 +1,150 @@
+#include "Platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace Platform::Text;
+
+namespace {
+
+// Fills a field with a marker so that a missing terminator or an overrun shows.
+template <std::size_t N>
+void Poison(char16_t (&field)[N])
+{
+    for (auto& unit : field)
+        unit = 0x7777;
+}
+
+} // namespace
+
+TEST(FixedFieldCopy, CutsAtCapacityAndAlwaysTerminates)
+{
+    char16_t field[6];
+    Poison(field);
+    EXPECT_FALSE(Copy(field, u"metronome"));
+    EXPECT_EQ(std::u16string(field), u"metro");
+
+    EXPECT_TRUE(Copy(field, u"bpm"));
+    EXPECT_EQ(std::u16string(field), u"bpm");
+
+    char16_t single[1];
+    Poison(single);
+    EXPECT_FALSE(Copy(single, u"x"));
+    EXPECT_EQ(single[0], 0);
+}
+
+TEST(FixedFieldCopy, NeverKeepsHalfASurrogatePair)
+{
+    char16_t field[4];
+    // "ab" + U+1D11E (musical G clef, a surrogate pair): only "ab" fits whole.
+    EXPECT_FALSE(Copy(field, u"ab\U0001D11E"));
+    EXPECT_EQ(std::u16string(field), u"ab");
+}
+
+TEST(FixedFieldCopy, ReadsSourceFieldNoFurtherThanItsCapacity)
+{
+    char16_t source[3] = {u'a', u'b', u'c'}; // unterminated: a damaged field
+    char16_t target[8];
+    Copy(target, source);
+    EXPECT_EQ(std::u16string(target), u"abc");
+}
+
+TEST(Utf8Decoding, DecodesEveryPlaneIntoAField)
+{
+    char16_t field[16];
+    EXPECT_TRUE(Utf8ToUtf16("Gr\xC3\xBC\xC3\x9F" "e \xE2\x99\xA9 \xF0\x9D\x84\x9E", field));
+    EXPECT_EQ(std::u16string(field), u"Grüße ♩ \U0001D11E");
+}
+
+TEST(Utf8Decoding, MalformedInputBecomesReplacementCharacters)
+{
+    // Overlong slash, lone continuation byte, truncated sequence, encoded surrogate.
+    EXPECT_EQ(Utf8ToUtf16(std::string_view("\xC0\xAF" "a\x80" "b\xE2\x99", 7)), u"\uFFFD\uFFFDa\uFFFDb\uFFFD\uFFFD");
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"); // above U+10FFFF
+}
+
+TEST(Utf8Decoding, CutTextStaysTerminatedAndWhole)
+{
+    char16_t field[4];
+    Poison(field);
+    EXPECT_FALSE(Utf8ToUtf16("abcdef", field));
+    EXPECT_EQ(std::u16string(field), u"abc");
+
+    Poison(field);
+    EXPECT_FALSE(Utf8ToUtf16("ab\xF0\x9D\x84\x9E", field)); // the pair would need units 3 and 4
+    EXPECT_EQ(std::u16string(field), u"ab");
+}
+
+TEST(Utf8Encoding, RoundTripsAndReplacesUnpairedSurrogates)
+{
+    const std::u16string text = u"Fünf ♩ \U0001D11E";
+    EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
+
+    const char16_t lone[] = {u'a', 0xD834, u'b', 0xDD1E, 0};
+    EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+}
+
+TEST(Utf8Encoding, BoundedBufferNeverSplitsACharacter)
+{
+    char buffer[4];
+    EXPECT_FALSE(Utf16ToUtf8(u"a\u00FC\u00FC", buffer, sizeof buffer)); // 1 + 2 + 2 bytes
+    EXPECT_STREQ(buffer, "a\xC3\xBC");
+    EXPECT_TRUE(Utf16ToUtf8(u"abc", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "abc");
+}
+
+TEST(SingleByteTexts, NarrowFailsOnWideCharactersAndCutsAtCapacity)
+{
+    char buffer[8];
+    EXPECT_TRUE(NarrowCodeUnits(u"3+3+2", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "3+3+2");
+
+    EXPECT_TRUE(NarrowCodeUnits(u"caf\u00E9", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "caf\xE9"); // one unit to one byte, not UTF-8
+
+    EXPECT_FALSE(NarrowCodeUnits(u"2+\u0662", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "");
+
+    EXPECT_TRUE(NarrowCodeUnits(u"123456789", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "1234567");
+}
+
+TEST(SingleByteTexts, WidenTakesBytesAsUnsigned)
+{
+    char16_t field[4];
+    EXPECT_TRUE(WidenBytes("\xE9" "a", field, 4));
+    EXPECT_EQ(std::u16string(field), u"\u00E9a");
+    EXPECT_FALSE(WidenBytes("abcdef", field, 4));
+    EXPECT_EQ(std::u16string(field), u"abc");
+}
+
+TEST(OrdinalOrder, ComparesUnsignedCodeUnitsCaseSensitively)
+{
+    EXPECT_LT(CompareOrdinal(u"Rock", u"blues"), 0); // capitals sort first
+    EXPECT_LT(CompareOrdinal(u"Jazz", u"Jazz Waltz"), 0);
+    EXPECT_GT(CompareOrdinal(u"\u00E9t\u00E9", u"zebra"), 0);
+    EXPECT_GT(CompareOrdinal(u"\uFFFF", u"\u7FFF"), 0); // no sign trouble at the top of the range
+    EXPECT_EQ(CompareOrdinal(u"Swing", u"Swing"), 0);
+}
+
+TEST(WideFormatting, FormatsTheConversionsTheReportsUse)
+{
+    EXPECT_EQ(FormatWide(256, u"%s at %d: code %u", u"Timer", 36, 13u), u"Timer at 36: code 13");
+    EXPECT_EQ(FormatWide(256, u"[%02d/%04d] %hs %c", 7, 2026, "narrow", u'\u00E9'), u"[07/2026] narrow \u00E9");
+    EXPECT_EQ(FormatWide(256, u"%-5s|%5s|%.2s", u"ab", u"cd", u"xyz"), u"ab   |   cd|xy");
+    EXPECT_EQ(FormatWide(256, u"%ld %lld %zu %x", -5L, 1LL << 40, static_cast<std::size_t>(9), 255u),
+              u"-5 1099511627776 9 ff");
+}
+
+TEST(WideFormatting, PercentSignsInArgumentsAreNotInterpreted)
+{
+    EXPECT_EQ(FormatWide(256, u"100%% %s", u"50% %s %d"), u"100% 50% %s %d");
+}
+
+TEST(WideFormatting, ResultIsCutAtCapacity)
+{
+    EXPECT_EQ(FormatWide(6, u"%s", u"metronome"), u"metro");
+    EXPECT_EQ(FormatWide(4, u"%d", 123456), u"123");
+}

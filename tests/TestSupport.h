@@ -1,0 +1,90 @@
+#pragma once
+// Small helpers shared by the test suites: a temporary folder that cleans up after itself,
+// whole-file reads and writes, and a log file installed as the program's log for one test.
+#include "System/Log.h"
+#include "System/LogFile.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace TestSupport {
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-test-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+        path_ += '/';
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    /// The folder with a trailing '/'.
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+/// Splits at "\r\n"; a trailing line end gives no empty last line.
+inline std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+/// Installs a log file in a temporary folder as the program's log while it lives.
+class ScopedLog {
+public:
+    ScopedLog()
+        : log_(std::make_unique<System::LogFile>(folder_ / "Tolvane.log"))
+    {
+        System::SetLog(log_.get());
+    }
+    ~ScopedLog() { System::SetLog(nullptr); }
+
+    System::LogFile& Log() { return *log_; }
+    std::string Content() const { return ReadFile(log_->Path()); }
+    std::vector<std::string> Lines() const { return SplitLines(Content()); }
+
+private:
+    TempFolder folder_;
+    std::unique_ptr<System::LogFile> log_;
+};
+
+} // namespace TestSupport
