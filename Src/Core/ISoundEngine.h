@@ -1,0 +1,38 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+
+#include <cstdint>
+
+namespace Core {
+
+/// Every sound the metronome makes goes through one sound engine. The controller picks the
+/// engine for the settings' SoundEngineType at each start, calls Initialise on the window
+/// thread, PlaySound from the timer thread for each sounding voice, and Close when the run
+/// ends (from whichever thread ends it). The engine holds no lock: a Close must not overlap
+/// a PlaySound.
+class ISoundEngine {
+public:
+    virtual ~ISoundEngine() = default;
+
+    /// Acquires the output device and everything needed to play with these settings.
+    /// Returns false (after writing a log entry) when the engine cannot play; the result
+    /// code for the user's message is then GetLastErrorCode(). Window thread.
+    virtual bool Initialise(const Configuration::ConfigurationData& settings) = 0;
+
+    /// Starts one sound and returns at once; never waits for the sound to end.
+    /// volume is 0..127; sound is a MIDI note number for the MIDI engine and a voice index
+    /// 0..11 for the audio-file engine. The sound is placed at Platform::StampTime(): the
+    /// tick's due time when called from the timer's OnTimer. Never allocates, locks or logs
+    /// on success. Timer thread.
+    virtual bool PlaySound(std::uint32_t volume, std::uint32_t sound) = 0;
+
+    /// Releases the output device; the engine can be initialised again later. Harmless on a
+    /// closed engine. Any thread, but never overlapping PlaySound.
+    virtual void Close() = 0;
+
+    /// The result code of the engine's last device call (0 = success), to be turned into a
+    /// message with MessageForResultCode.
+    virtual std::uint32_t GetLastErrorCode() = 0;
+};
+
+} // namespace Core
