@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using Configuration::ConfigurationData;
 
 namespace {
@@ -47,7 +49,12 @@ INSTANTIATE_TEST_SUITE_P(Tempi, StandardTimerInterval,
                                            StandardCase{10, 0, 0, 6000.0, 5998},
                                            StandardCase{400, 0, 1, 75.0, 73},
                                            StandardCase{400, 64, 0, 2.34375, 0},
-                                           StandardCase{133, 4, 0, 112.78195488721805, 111}));
+                                           StandardCase{133, 4, 0, 112.78195488721805, 111}),
+                         [](const auto& info) {
+                             const StandardCase& c = info.param;
+                             return "Bpm" + std::to_string(c.bpm) + "Ticks" + std::to_string(c.ticksPerBeat) +
+                                    (c.visualIndicator ? "Lamp" : "NoLamp");
+                         });
 
 TEST(StandardTimerStrategy, TempoChangeChangesTheInterval)
 {
@@ -102,7 +109,11 @@ INSTANTIATE_TEST_SUITE_P(Tempi, StepSequencerTiming,
                                            SequencerCase{99, 2, 16, 60000.0 / 32 / 99},
                                            SequencerCase{199, 0, 12, 60000.0 / 12 / 199},
                                            SequencerCase{200, 0, 8, 37.5},
-                                           SequencerCase{400, 8, 4, 60000.0 / 32 / 400}));
+                                           SequencerCase{400, 8, 4, 60000.0 / 32 / 400}),
+                         [](const auto& info) {
+                             return "Bpm" + std::to_string(info.param.bpm) + "Ticks" +
+                                    std::to_string(info.param.ticksPerBeat);
+                         });
 
 TEST(StepSequencerTimerStrategy, TempoChangeKeepsTheFrameDivision)
 {
