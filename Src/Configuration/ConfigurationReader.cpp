@@ -1,0 +1,267 @@
+#include "Configuration/ConfigurationReader.h"
+
+#include "Configuration/SettingKeys.h"
+#include "Platform/Text.h"
+#include "System/Log.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <locale.h>
+#include <memory>
+#include <new>
+#include <string>
+
+namespace Configuration {
+
+namespace {
+
+constexpr std::size_t PieceLength = 899;  // longest piece of a physical line read at once
+constexpr std::size_t LongestKey = 63;
+constexpr std::size_t LongestValue = 771;
+
+bool IsKeyCharacter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+bool EqualsIgnoringCase(std::string_view key, std::string_view known)
+{
+    if (key.size() != known.size())
+        return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (lower(key[i]) != lower(known[i]))
+            return false;
+    }
+    return true;
+}
+
+// Numbers are read as the C library reads them: leading white space, a sign, digits and
+// whatever follows ignored, no number at all giving 0. The "C" locale keeps the decimal
+// point a point whatever locale the program runs in.
+std::int64_t ReadInteger(const std::string& value)
+{
+    const long long number = std::strtoll(value.c_str(), nullptr, 10);
+    if (number > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (number < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    return number;
+}
+
+float ReadReal(const std::string& value)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    const double number = cLocale != nullptr ? strtod_l(value.c_str(), nullptr, cLocale)
+                                             : std::strtod(value.c_str(), nullptr);
+    if (std::isfinite(number) && std::fabs(number) > FLT_MAX)
+        return number > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+    return static_cast<float>(number);
+}
+
+enum class LineKind { Comment, Pair, Malformed };
+
+struct Pair {
+    std::string_view key;
+    std::string_view value;
+};
+
+// Splits one line (without its line break) into key and value. A malformed line is logged.
+LineKind SplitLine(std::string_view line, Pair& pair)
+{
+    std::size_t at = 0;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+        ++at;
+    if (at == line.size() || line[at] == '\n' || line[at] == '#')
+        return LineKind::Comment;
+
+    const std::size_t keyStart = at;
+    while (at < line.size() && IsKeyCharacter(line[at]))
+        ++at;
+    pair.key = line.substr(keyStart, at - keyStart);
+    if (pair.key.size() > LongestKey) {
+        System::Log().Write(System::Error, "Invalid length for key in configuration file");
+        return LineKind::Malformed;
+    }
+    const std::string key(pair.key);
+
+    bool equals = false;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '=')) {
+        equals = equals || line[at] == '=';
+        ++at;
+    }
+    if (!equals) {
+        System::Log().Write(System::Error, "Expected equals sign after key '%s' in configuration file", key.c_str());
+        return LineKind::Malformed;
+    }
+
+    const std::size_t valueStart = at;
+    while (at < line.size() && line[at] != '\n' && line[at] != '\t' && line[at] != '#')
+        ++at;
+    pair.value = line.substr(valueStart, at - valueStart);
+    if (pair.value.size() > LongestValue) {
+        System::Log().Write(System::Error, "Invalid length for key %s in configuration file", key.c_str());
+        return LineKind::Malformed;
+    }
+    return LineKind::Pair;
+}
+
+// Takes the next piece of a physical line, as a text-mode stream gives it: CR LF reads as
+// LF, at most PieceLength characters, the line break included when it fits. A zero byte
+// ends the text of the piece, as it would end a C string.
+std::string_view NextPiece(std::string_view bytes, std::size_t& position, std::string& piece)
+{
+    piece.clear();
+    while (position < bytes.size() && piece.size() < PieceLength) {
+        const char c = bytes[position];
+        if (c == '\r' && position + 1 < bytes.size() && bytes[position + 1] == '\n') {
+            piece += '\n';
+            position += 2;
+            break;
+        }
+        piece += c;
+        ++position;
+        if (c == '\n')
+            break;
+    }
+    const std::size_t zero = piece.find('\0');
+    return std::string_view(piece).substr(0, zero);
+}
+
+class Reader {
+public:
+    Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, PresetTree& presets)
+        : current_(current), language_(language), languageCapacity_(languageCapacity), presets_(presets),
+          target_(&current)
+    {
+    }
+
+    bool Apply(const Pair& pair);
+
+private:
+    bool ApplySetting(const SettingKey& setting, std::string_view value);
+    bool IsPreset(std::string_view key, std::string_view value);
+
+    ConfigurationData& current_;
+    char16_t* language_;
+    std::size_t languageCapacity_;
+    PresetTree& presets_;
+    ConfigurationData* target_;                  // the record the following lines fill
+    std::unique_ptr<ConfigurationData> discarded_; // a preset whose name was taken already
+    int presetCounter_ = 0;
+};
+
+bool Reader::Apply(const Pair& pair)
+{
+    if (EqualsIgnoringCase(pair.key, "Language")) {
+        if (!pair.value.empty())
+            Platform::Text::WidenBytes(pair.value, language_, languageCapacity_);
+        return true;
+    }
+    if (EqualsIgnoringCase(pair.key, "Description")) {
+        if (!pair.value.empty())
+            Platform::Text::Utf8ToUtf16(pair.value, target_->Description);
+        return true;
+    }
+    if (const SettingKey* setting = FindSettingKey(pair.key.data(), pair.key.size()))
+        return ApplySetting(*setting, pair.value);
+    return IsPreset(pair.key, pair.value);
+}
+
+bool Reader::ApplySetting(const SettingKey& setting, std::string_view value)
+{
+    const SettingField field = setting.Field(*target_);
+    switch (setting.kind) {
+    case SettingKind::Integer: {
+        // Compared as unsigned 32-bit values, so a negative number is out of every range.
+        const auto number = static_cast<std::uint32_t>(ReadInteger(std::string(value)));
+        if (number >= static_cast<std::uint32_t>(setting.integerMinimum)
+            && number <= static_cast<std::uint32_t>(setting.integerMaximum))
+            *field.integer = static_cast<std::int32_t>(number);
+        return true;
+    }
+    case SettingKind::Real: {
+        const float number = ReadReal(std::string(value));
+        if (number >= setting.realMinimum && number <= setting.realMaximum) // NaN fails both
+            *field.real = number;
+        return true;
+    }
+    case SettingKind::Utf8Text:
+        if (!value.empty())
+            Platform::Text::Utf8ToUtf16(value, field.text, field.capacity);
+        return true;
+    case SettingKind::ByteText:
+        if (!value.empty())
+            Platform::Text::WidenBytes(value, field.text, field.capacity);
+        return true;
+    }
+    return false;
+}
+
+// A preset line must carry the next number in sequence, spelt exactly "Preset<n>".
+bool Reader::IsPreset(std::string_view key, std::string_view value)
+{
+    if (key != "Preset" + std::to_string(presetCounter_))
+        return false;
+    std::unique_ptr<ConfigurationData> record(new (std::nothrow) ConfigurationData);
+    if (!record) {
+        System::Log().Write(System::Error,
+                            "Unable to allocate memory for ConfigurationData object in FileConfiguration::IsPreset");
+        return false;
+    }
+    ++presetCounter_;
+    Platform::Text::Utf8ToUtf16(value, record->Name);
+    if (ConfigurationData* inserted = presets_.Insert(record)) {
+        target_ = inserted;
+        return true;
+    }
+    // A name seen before: the lines up to the next preset fill a record that is dropped.
+    discarded_ = std::move(record);
+    target_ = discarded_.get();
+    return true;
+}
+
+} // namespace
+
+ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
+                             std::size_t languageCapacity, PresetTree& presets)
+{
+    ReadResult result;
+    Reader reader(current, language, languageCapacity, presets);
+    std::size_t position = 3; // the byte-order mark, not looked at
+    std::string piece;
+    while (position < bytes.size()) {
+        Pair pair;
+        switch (SplitLine(NextPiece(bytes, position, piece), pair)) {
+        case LineKind::Comment:
+            continue;
+        case LineKind::Malformed:
+            result.stoppedEarly = true;
+            return result;
+        case LineKind::Pair:
+            if (!reader.Apply(pair)) {
+                result.stoppedEarly = true;
+                return result;
+            }
+            ++result.applied;
+            break;
+        }
+    }
+    result.loaded = result.applied > 0;
+    return result;
+}
+
+void StoredName(const char16_t* name, char16_t (&stored)[NameCapacity])
+{
+    std::string text = Platform::Text::Utf16ToUtf8(name != nullptr ? name : u"");
+    const std::size_t start = text.find_first_not_of(" =");
+    text.erase(0, start == std::string::npos ? text.size() : start);
+    const std::size_t end = text.find_first_of("\t#\n");
+    if (end != std::string::npos)
+        text.resize(end);
+    Platform::Text::Utf8ToUtf16(text, stored);
+}
+
+} // namespace Configuration

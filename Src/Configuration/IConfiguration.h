@@ -1,0 +1,69 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+
+#include <functional>
+
+namespace Configuration {
+
+/// Capacity of the language name in UTF-16 code units, terminator included.
+constexpr int LanguageCapacity = 32;
+
+/// The program's settings store: the current settings, the chosen language and the named
+/// presets. Every operation runs on the GUI thread; the store has no lock.
+///
+/// Preset names are compared code unit by code unit (ordinal, case-sensitive) and are unique.
+/// A name is taken as the configuration file will give it back: leading spaces and equals
+/// signs are dropped and it ends at a tab, '#' or line break. " Slow" and "Slow" are
+/// therefore the same preset, and a preset never changes its name through a save and load.
+class IConfiguration {
+public:
+    virtual ~IConfiguration() = default;
+
+    /// Reads the configuration file. False when it cannot be opened, when it holds no
+    /// setting, or when reading stopped at a line it could not use; whatever was read before
+    /// that line stays in effect.
+    virtual bool Load() = 0;
+
+    /// Writes the whole configuration file (the current settings' Name is emptied first).
+    /// The file is replaced in one step, so a failure leaves the previous file as it was.
+    /// False, with an Error line in the log, when it could not be written.
+    virtual bool Save() = 0;
+
+    /// The current settings; callers read and change the fields in place. Never a preset.
+    virtual ConfigurationData& GetData() = 0;
+
+    /// The language name buffer (LanguageCapacity code units, zero-terminated): the code of
+    /// the chosen language file, empty for the built-in English texts. Writable.
+    virtual char16_t* GetLanguage() = 0;
+
+    /// True when a preset of that name exists.
+    virtual bool PresetExists(const char16_t* name) = 0;
+
+    /// Stores a copy of data as a new preset under data.Name. Nothing is stored (false) when
+    /// a preset of that name exists already or memory runs out.
+    virtual bool AddPreset(const ConfigurationData& data) = 0;
+
+    /// Replaces the settings, name and description of the preset called name with data's.
+    /// When data.Name differs, the preset is renamed and keeps its place in name order. When
+    /// another preset already has data.Name, that preset is left alone: the settings and the
+    /// description are still stored, under the old name, and the result is false. False
+    /// also when no preset is called name (nothing changes then).
+    virtual bool UpdatePreset(const ConfigurationData& data, const char16_t* name) = 0;
+
+    /// Copies the named preset (name and description included) into the current settings.
+    /// False when there is no such preset.
+    virtual bool LoadPreset(const char16_t* name) = 0;
+
+    /// Removes the named preset. False when there was none.
+    virtual bool DeletePreset(const char16_t* name) = 0;
+
+    /// Calls visit once for every preset, in ascending name order. visit must not add,
+    /// update or delete presets.
+    virtual void ForEachPreset(const std::function<void(const ConfigurationData&)>& visit) = 0;
+};
+
+/// The program's one store, made on first use with the configuration file in the program's
+/// data folder, and kept until the process ends. GUI thread only.
+IConfiguration& Store();
+
+} // namespace Configuration

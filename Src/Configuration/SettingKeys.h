@@ -1,0 +1,52 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace Configuration {
+
+/// How a setting is written to and read from the configuration file.
+enum class SettingKind {
+    Integer,   ///< decimal integer, accepted within [IntegerMinimum, IntegerMaximum]
+    Real,      ///< fixed point with six decimals, accepted within [RealMinimum, RealMaximum]
+    Utf8Text,  ///< UTF-8 text
+    ByteText,  ///< one code unit per byte (texts meant to hold ASCII only)
+};
+
+/// Where a setting lives in a record.
+struct SettingField {
+    std::int32_t* integer = nullptr;
+    float* real = nullptr;
+    char16_t* text = nullptr;
+    std::size_t capacity = 0; ///< of text, in code units with the terminator
+};
+
+/// One setting line of a record block: its key, kind, accepted range and field.
+struct SettingKey {
+    char name[20];
+    SettingKind kind;
+    std::int32_t integerMinimum;
+    std::int32_t integerMaximum;
+    float realMinimum;
+    float realMaximum;
+    SettingField (*locate)(ConfigurationData& data, int voiceIndex);
+    int voiceIndex; ///< 0..11 for the per-voice settings, else 0
+
+    SettingField Field(ConfigurationData& data) const { return locate(data, voiceIndex); }
+    /// For reading only: the same field of a record that must not change.
+    SettingField Field(const ConfigurationData& data) const
+    {
+        return locate(const_cast<ConfigurationData&>(data), voiceIndex);
+    }
+};
+
+/// The 87 settings of a record block, in the order they are written. Description and the
+/// preset line, which only presets have, are not among them.
+std::span<const SettingKey> SettingKeys();
+
+/// The setting with this key, compared without regard to case; nullptr when there is none.
+const SettingKey* FindSettingKey(const char* key, std::size_t length);
+
+} // namespace Configuration

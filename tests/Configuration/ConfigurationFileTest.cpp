@@ -1,0 +1,332 @@
+// The configuration file's bytes as written, and the reader's rules line by line.
+#include "Configuration/FileConfiguration.h"
+#include "Platform/Text.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+using Configuration::ConfigurationData;
+using Configuration::FileConfiguration;
+
+namespace {
+
+const char DefaultFile[] = R"(# Metronome Configuration File
+Language = 
+SoundEngineType = 0
+Bpm = 120
+GlobalVolume = 100
+BeatType = 0
+BeatsPerBar = 4
+CustomPattern = 
+CustomRhythm = 
+CrNumBars = 1
+CrBeatsPerBar = 4
+CrSubdivision = 2
+CrCompoundTime = 0
+DisplayedSubdiv = 2
+DisplayDistinct = 1
+Subdivision1 = 0
+Subdivision2 = 0
+CompoundTime = 0
+VisualIndicator = 1
+SpeedTrainer = 0
+DurationsInBars = 0
+Logarithmic = 0
+Beep = 1
+From = 0.500000
+To = 1.000000
+Step = 0.100000
+Duration = 5.000000
+Warmup = 1.000000
+Warmdown = 1.000000
+Instrument1 = 1
+Instrument2 = 1
+Instrument3 = 1
+Instrument4 = 1
+Instrument5 = 1
+Instrument6 = 1
+Instrument7 = 1
+Instrument8 = 1
+Instrument9 = 1
+Instrument10 = 1
+Instrument11 = 1
+Instrument12 = 1
+Volume1 = 127
+Volume2 = 127
+Volume3 = 127
+Volume4 = 127
+Volume5 = 127
+Volume6 = 127
+Volume7 = 127
+Volume8 = 127
+Volume9 = 127
+Volume10 = 127
+Volume11 = 127
+Volume12 = 127
+Size1 = 7
+Size2 = 7
+Size3 = 7
+Size4 = 7
+Size5 = 7
+Size6 = 7
+Size7 = 7
+Size8 = 7
+Size9 = 7
+Size10 = 7
+Size11 = 7
+Size12 = 7
+Colour1 = 11
+Colour2 = 11
+Colour3 = 11
+Colour4 = 11
+Colour5 = 11
+Colour6 = 11
+Colour7 = 11
+Colour8 = 11
+Colour9 = 11
+Colour10 = 11
+Colour11 = 11
+Colour12 = 11
+File1 = 
+File2 = 
+File3 = 
+File4 = 
+File5 = 
+File6 = 
+File7 = 
+File8 = 
+File9 = 
+File10 = 
+File11 = 
+File12 = 
+)";
+
+std::string WithCrLf(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+const std::string Bom = "\xEF\xBB\xBF";
+
+class ConfigurationFile : public ::testing::Test {
+protected:
+    std::string Path() const { return folder_ / "Tolvane.conf"; }
+
+    // Writes a file of the given lines (byte-order mark first, CR LF ends) and loads it.
+    bool LoadLines(const std::vector<std::string>& lines)
+    {
+        std::string text = Bom + "# Metronome Configuration File\r\n";
+        for (const auto& line : lines)
+            text += line + "\r\n";
+        return LoadBytes(text);
+    }
+
+    bool LoadBytes(const std::string& bytes)
+    {
+        TestSupport::WriteFile(Path(), bytes);
+        return store_.Load();
+    }
+
+    bool LogHas(const std::string& text) const { return log_.Content().find(text) != std::string::npos; }
+
+    TestSupport::TempFolder folder_;
+    TestSupport::ScopedLog log_;
+    FileConfiguration store_{Path()};
+    ConfigurationData& data_ = store_.GetData();
+};
+
+} // namespace
+
+TEST_F(ConfigurationFile, DefaultSettingsAreWrittenLineByLine)
+{
+    ASSERT_TRUE(store_.Save());
+    EXPECT_EQ(TestSupport::ReadFile(Path()), Bom + WithCrLf(DefaultFile));
+}
+
+TEST_F(ConfigurationFile, PresetsAreWrittenInOrdinalOrderAndReadBackByteForByte)
+{
+    Platform::Text::Copy(store_.GetLanguage(), 32, u"de");
+    data_.Bpm = 133;
+    data_.From = 0.25f;
+    data_.Step = 0.0001f;
+    Platform::Text::Copy(data_.CustomPattern, u"3+3+2");
+    Platform::Text::Copy(data_.File[11], u"/home/m\u00FCller/Kl\u00E4nge/kick.wav");
+    ConfigurationData blues;
+    Platform::Text::Copy(blues.Name, u"blues");
+    Platform::Text::Copy(blues.Description, u"Shuffle, \u266A swung");
+    blues.Bpm = 72;
+    blues.Duration = 1000.0f;
+    Platform::Text::Copy(blues.CustomRhythm, u"1.0.1.0|0.1.0.1");
+    ConfigurationData rock;
+    Platform::Text::Copy(rock.Name, u"Rock");
+    rock.Instrument[6] = 46;
+    ASSERT_TRUE(store_.AddPreset(blues));
+    ASSERT_TRUE(store_.AddPreset(rock));
+    ASSERT_TRUE(store_.Save());
+
+    const std::string written = TestSupport::ReadFile(Path());
+    const auto lines = TestSupport::SplitLines(written.substr(3));
+    ASSERT_EQ(lines.size(), 2u + 87u + 2u * 89u);
+    EXPECT_EQ(lines[1], "Language = de");
+    EXPECT_EQ(lines[89], "Preset0 = Rock"); // upper case sorts before lower case
+    EXPECT_EQ(lines[90], "Description = ");
+    EXPECT_EQ(lines[89 + 89], "Preset1 = blues");
+    EXPECT_EQ(lines[89 + 90], "Description = Shuffle, \xE2\x99\xAA swung");
+    EXPECT_EQ(lines[88], "File12 = /home/m\xC3\xBCller/Kl\xC3\xA4nge/kick.wav");
+
+    FileConfiguration reread(Path());
+    ASSERT_TRUE(reread.Load());
+    EXPECT_EQ(reread.GetData().Bpm, 133);
+    EXPECT_EQ(reread.GetData().Step, 0.0001f);
+    EXPECT_EQ(std::u16string(reread.GetData().File[11]), u"/home/m\u00FCller/Kl\u00E4nge/kick.wav");
+    EXPECT_EQ(std::u16string(reread.GetLanguage()), u"de");
+    ASSERT_TRUE(reread.LoadPreset(u"blues"));
+    EXPECT_EQ(reread.GetData().Bpm, 72);
+    EXPECT_EQ(std::u16string(reread.GetData().Description), u"Shuffle, \u266A swung");
+    EXPECT_EQ(std::u16string(reread.GetData().CustomRhythm), u"1.0.1.0|0.1.0.1");
+    ASSERT_TRUE(reread.LoadPreset(u"Rock"));
+    EXPECT_EQ(reread.GetData().Instrument[6], 46);
+
+    // Back to the file's own settings before saving: the result must be the same bytes.
+    FileConfiguration again(Path());
+    ASSERT_TRUE(again.Load());
+    ASSERT_TRUE(again.Save());
+    EXPECT_EQ(TestSupport::ReadFile(Path()), written);
+}
+
+TEST_F(ConfigurationFile, KeysIgnoreCaseButThePresetKeyDoesNot)
+{
+    EXPECT_FALSE(LoadLines({"bpm = 90", "BEATSPERBAR=7", "GlobalVolume == 40", "preset0 = Slow", "Bpm = 100"}));
+    EXPECT_EQ(data_.Bpm, 90);
+    EXPECT_EQ(data_.BeatsPerBar, 7);
+    EXPECT_EQ(data_.GlobalVolume, 40);
+    EXPECT_EQ(store_.Presets().Count(), 0);
+}
+
+TEST_F(ConfigurationFile, OutOfRangeAndNonNumericValues)
+{
+    EXPECT_TRUE(LoadLines({"Bpm = 500", "Bpm = -5", "BeatsPerBar = 4294967302", "GlobalVolume = loud",
+                           "Volume3 = 64 percent", "Size1 =   3", "Step = 0.00005", "Duration = 1000.5",
+                           "Warmup = nan", "Warmdown = -0.5", "To = 2", "Colour12 = 12"}));
+    EXPECT_EQ(data_.Bpm, 120);
+    EXPECT_EQ(data_.BeatsPerBar, 4);
+    EXPECT_EQ(data_.GlobalVolume, 0);
+    EXPECT_EQ(data_.Volume[2], 64);
+    EXPECT_EQ(data_.Size[0], 3);
+    EXPECT_EQ(data_.Step, 0.1f);
+    EXPECT_EQ(data_.Duration, 5.0f);
+    EXPECT_EQ(data_.Warmup, 1.0f);
+    EXPECT_EQ(data_.Warmdown, 1.0f);
+    EXPECT_EQ(data_.To, 1.0f);
+    EXPECT_EQ(data_.Colour[11], 11);
+
+    EXPECT_TRUE(LoadLines({"Step = 0.0001", "Duration = 1000", "From = 1e-1", "Instrument7 = 46"}));
+    EXPECT_EQ(data_.Step, 0.0001f);
+    EXPECT_EQ(data_.Duration, 1000.0f);
+    EXPECT_EQ(data_.From, 0.1f);
+    EXPECT_EQ(data_.Instrument[6], 46);
+}
+
+TEST_F(ConfigurationFile, NumbersKeepTheirPointInAnyLocale)
+{
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr && std::setlocale(LC_ALL, "fr_FR.UTF-8") == nullptr)
+        GTEST_SKIP() << "no locale with a decimal comma installed";
+    EXPECT_TRUE(LoadLines({"From = 0.25"}));
+    data_.To = 0.75f;
+    EXPECT_TRUE(store_.Save());
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(data_.From, 0.25f);
+    EXPECT_NE(TestSupport::ReadFile(Path()).find("\r\nTo = 0.750000\r\n"), std::string::npos);
+}
+
+TEST_F(ConfigurationFile, ValuesEndAtTabOrHashAndAreCutToTheirField)
+{
+    EXPECT_TRUE(LoadLines({"Preset0 = " + std::string(100, 'N'), "Description = Fast # warm-up",
+                           "CustomPattern = 3+2\tx", "CustomRhythm = " + std::string(600, '1'),
+                           "Language = " + std::string(40, 'l'), "File1 = " + std::string(771, 'f')}));
+    ASSERT_TRUE(store_.LoadPreset(std::u16string(79, u'N').c_str()));
+    EXPECT_EQ(std::u16string(data_.Description), u"Fast ");
+    EXPECT_EQ(std::u16string(data_.CustomPattern), u"3+2");
+    EXPECT_EQ(std::u16string(data_.CustomRhythm), std::u16string(511, u'1'));
+    EXPECT_EQ(std::u16string(data_.File[0]), std::u16string(771, u'f'));
+    EXPECT_EQ(std::u16string(store_.GetLanguage()), std::u16string(31, u'l'));
+}
+
+TEST_F(ConfigurationFile, EmptyTextValuesLeaveTheField)
+{
+    Platform::Text::Copy(data_.CustomPattern, u"4+4");
+    EXPECT_TRUE(LoadLines({"CustomPattern = ", "Language =", "File2 =   "}));
+    EXPECT_EQ(std::u16string(data_.CustomPattern), u"4+4");
+    EXPECT_EQ(store_.GetLanguage()[0], u'\0');
+    EXPECT_EQ(data_.File[1][0], u'\0');
+}
+
+TEST_F(ConfigurationFile, MalformedLinesStopTheLoadWithTheirMessage)
+{
+    // Without a byte-order mark the first three bytes are lost.
+    EXPECT_FALSE(LoadBytes("# Metronome Configuration File\r\nBpm = 90\r\n"));
+    EXPECT_EQ(data_.Bpm, 120);
+    EXPECT_TRUE(LogHas("Expected equals sign after key 'etronome' in configuration file"));
+
+    EXPECT_FALSE(LoadLines({"Bpm = 91", std::string(64, 'K') + " = 1", "Bpm = 92"}));
+    EXPECT_EQ(data_.Bpm, 91);
+    EXPECT_TRUE(LogHas("Invalid length for key in configuration file"));
+
+    EXPECT_FALSE(LoadLines({"Bpm = 93", "File1 = " + std::string(772, 'f'), "Bpm = 94"}));
+    EXPECT_EQ(data_.Bpm, 93);
+    EXPECT_TRUE(LogHas("Invalid length for key File1 in configuration file"));
+
+    EXPECT_FALSE(LoadLines({"Bpm\t= 95"}));
+    EXPECT_TRUE(LogHas("Expected equals sign after key 'Bpm' in configuration file"));
+    // A 63-character key is a key: unknown, so the load stops, but with no message.
+    const auto linesBefore = log_.Lines().size();
+    EXPECT_FALSE(LoadLines({std::string(63, 'K') + " = 1"}));
+    EXPECT_EQ(log_.Lines().size(), linesBefore);
+}
+
+TEST_F(ConfigurationFile, LineEndsCommentsAndLongLines)
+{
+    // LF alone ends a line too; blank, indented and commented lines are skipped.
+    EXPECT_TRUE(LoadBytes(Bom + "# c\n\n   \t\n  # indented\n\tBpm = 101\nBeatType=2\r\n"));
+    EXPECT_EQ(data_.Bpm, 101);
+    EXPECT_EQ(data_.BeatType, 2);
+
+    // A physical line is read in pieces of 899 bytes; the rest is a line of its own.
+    EXPECT_TRUE(LoadLines({"#" + std::string(898, 'x') + "Bpm = 77"}));
+    EXPECT_EQ(data_.Bpm, 77);
+
+    EXPECT_FALSE(LoadLines({"# only", "   # comments"}));
+    EXPECT_FALSE(LoadBytes(""));
+    EXPECT_EQ(data_.Bpm, 77);
+}
+
+TEST_F(ConfigurationFile, PresetsMustBeNumberedInSequence)
+{
+    EXPECT_FALSE(LoadLines({"Preset0 = A", "Bpm = 60", "Preset1 = B", "Bpm = 61", "Preset3 = C", "Bpm = 62"}));
+    EXPECT_EQ(store_.Presets().Count(), 2);
+    EXPECT_EQ(data_.Bpm, 120);
+    ASSERT_TRUE(store_.LoadPreset(u"B"));
+    EXPECT_EQ(data_.Bpm, 61);
+    EXPECT_FALSE(store_.PresetExists(u"C"));
+}
+
+TEST_F(ConfigurationFile, ARepeatedPresetNameDoesNotOverwriteTheFirst)
+{
+    EXPECT_TRUE(LoadLines({"Preset0 = A", "Bpm = 60", "Preset1 = A", "Bpm = 61", "Preset2 = B", "Bpm = 62"}));
+    EXPECT_EQ(store_.Presets().Count(), 2);
+    ASSERT_TRUE(store_.LoadPreset(u"A"));
+    EXPECT_EQ(data_.Bpm, 60);
+    ASSERT_TRUE(store_.LoadPreset(u"B"));
+    EXPECT_EQ(data_.Bpm, 62);
+}

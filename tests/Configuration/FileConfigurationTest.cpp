@@ -1,0 +1,231 @@
+// The store: preset operations, where the file lives, and saving without losing anything.
+#include "Configuration/FileConfiguration.h"
+#include "Platform/Files.h"
+#include "Platform/Text.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Configuration::ConfigurationData;
+using Configuration::FileConfiguration;
+
+namespace {
+
+ConfigurationData Preset(const char16_t* name, int bpm, const char16_t* description = u"")
+{
+    ConfigurationData record;
+    Platform::Text::Copy(record.Name, name);
+    Platform::Text::Copy(record.Description, description);
+    record.Bpm = bpm;
+    return record;
+}
+
+class Store : public ::testing::Test {
+protected:
+    std::string Path() const { return folder_ / "Tolvane.conf"; }
+
+    std::vector<std::u16string> Names()
+    {
+        std::vector<std::u16string> names;
+        store_.ForEachPreset([&](const ConfigurationData& record) { names.emplace_back(record.Name); });
+        return names;
+    }
+
+    int BpmOf(const char16_t* name)
+    {
+        int bpm = -1;
+        store_.ForEachPreset([&](const ConfigurationData& record) {
+            if (std::u16string(record.Name) == name)
+                bpm = record.Bpm;
+        });
+        return bpm;
+    }
+
+    bool LogHas(const std::string& text) const { return log_.Content().find(text) != std::string::npos; }
+
+    TestSupport::TempFolder folder_;
+    TestSupport::ScopedLog log_;
+    FileConfiguration store_{Path()};
+};
+
+using NameList = std::vector<std::u16string>;
+
+} // namespace
+
+TEST_F(Store, AddsLoadsAndDeletesPresetsByExactName)
+{
+    EXPECT_TRUE(store_.AddPreset(Preset(u"Waltz", 90, u"three")));
+    EXPECT_FALSE(store_.AddPreset(Preset(u"Waltz", 200)));
+    EXPECT_EQ(BpmOf(u"Waltz"), 90);
+    EXPECT_TRUE(store_.PresetExists(u"Waltz"));
+    EXPECT_FALSE(store_.PresetExists(u"waltz"));
+
+    EXPECT_FALSE(store_.LoadPreset(u"waltz"));
+    EXPECT_EQ(store_.GetData().Bpm, 120);
+    ASSERT_TRUE(store_.LoadPreset(u"Waltz"));
+    EXPECT_EQ(store_.GetData().Bpm, 90);
+    EXPECT_EQ(std::u16string(store_.GetData().Name), u"Waltz");
+    EXPECT_EQ(std::u16string(store_.GetData().Description), u"three");
+
+    // Saving empties the current settings' name; the presets stay.
+    ASSERT_TRUE(store_.Save());
+    EXPECT_EQ(store_.GetData().Name[0], u'\0');
+    EXPECT_FALSE(store_.DeletePreset(u"Polka"));
+    EXPECT_TRUE(store_.DeletePreset(u"Waltz"));
+    EXPECT_EQ(Names(), NameList{});
+}
+
+TEST_F(Store, UpdateUnderTheSameNameReplacesTheSettings)
+{
+    store_.AddPreset(Preset(u"Rock", 120, u"old"));
+    EXPECT_TRUE(store_.UpdatePreset(Preset(u"Rock", 140, u"new"), u"Rock"));
+    ASSERT_TRUE(store_.LoadPreset(u"Rock"));
+    EXPECT_EQ(store_.GetData().Bpm, 140);
+    EXPECT_EQ(std::u16string(store_.GetData().Description), u"new");
+    EXPECT_FALSE(store_.UpdatePreset(Preset(u"Jazz", 99), u"Jazz"));
+    EXPECT_EQ(Names(), NameList{u"Rock"});
+}
+
+TEST_F(Store, UpdateUnderANewNameMovesThePresetToItsPlace)
+{
+    for (const char16_t* name : {u"B", u"D", u"F", u"H", u"J"})
+        store_.AddPreset(Preset(name, 100));
+    EXPECT_TRUE(store_.UpdatePreset(Preset(u"A", 111), u"H"));
+    EXPECT_TRUE(store_.UpdatePreset(Preset(u"Z", 122), u"B"));
+    EXPECT_EQ(Names(), (NameList{u"A", u"D", u"F", u"J", u"Z"}));
+    EXPECT_TRUE(store_.PresetExists(u"A"));
+    EXPECT_FALSE(store_.PresetExists(u"H"));
+    EXPECT_EQ(BpmOf(u"A"), 111);
+    EXPECT_EQ(BpmOf(u"Z"), 122);
+
+    // Renamed presets survive a save and load under their new names.
+    ASSERT_TRUE(store_.Save());
+    FileConfiguration reread(Path());
+    ASSERT_TRUE(reread.Load());
+    ASSERT_TRUE(reread.LoadPreset(u"Z"));
+    EXPECT_EQ(reread.GetData().Bpm, 122);
+}
+
+TEST_F(Store, UpdateNeverOverwritesAnotherPresetOfTheNewName)
+{
+    store_.AddPreset(Preset(u"Fast", 200, u"fast one"));
+    store_.AddPreset(Preset(u"Slow", 60, u"slow one"));
+    // Renaming Slow to Fast would merge the two: Fast stays as it was, and Slow takes the
+    // new settings under its own name.
+    EXPECT_FALSE(store_.UpdatePreset(Preset(u"Fast", 70, u"changed"), u"Slow"));
+    EXPECT_EQ(Names(), (NameList{u"Fast", u"Slow"}));
+    ASSERT_TRUE(store_.LoadPreset(u"Fast"));
+    EXPECT_EQ(store_.GetData().Bpm, 200);
+    EXPECT_EQ(std::u16string(store_.GetData().Description), u"fast one");
+    ASSERT_TRUE(store_.LoadPreset(u"Slow"));
+    EXPECT_EQ(store_.GetData().Bpm, 70);
+    EXPECT_EQ(std::u16string(store_.GetData().Description), u"changed");
+}
+
+TEST_F(Store, NamesAreKeptAsTheFileGivesThemBack)
+{
+    // The file drops a value's leading spaces: " Slow" would come back as a second "Slow"
+    // and be lost on loading, so the store treats both as one name from the start.
+    EXPECT_TRUE(store_.AddPreset(Preset(u" Slow", 60)));
+    EXPECT_FALSE(store_.AddPreset(Preset(u"Slow", 61)));
+    EXPECT_TRUE(store_.PresetExists(u"  Slow"));
+    EXPECT_TRUE(store_.AddPreset(Preset(u"Rock#2", 62)));
+    EXPECT_TRUE(store_.PresetExists(u"Rock"));
+    EXPECT_EQ(Names(), (NameList{u"Rock", u"Slow"}));
+
+    ASSERT_TRUE(store_.Save());
+    FileConfiguration reread(Path());
+    ASSERT_TRUE(reread.Load());
+    EXPECT_EQ(reread.Presets().Count(), 2);
+}
+
+TEST_F(Store, TextsWithLineBreaksCannotBreakTheFile)
+{
+    Platform::Text::Copy(store_.GetData().File[0], u"/tmp/odd\nBpm = 300");
+    store_.AddPreset(Preset(u"Later", 99));
+    ASSERT_TRUE(store_.Save());
+    FileConfiguration reread(Path());
+    ASSERT_TRUE(reread.Load());
+    EXPECT_EQ(std::u16string(reread.GetData().File[0]), u"/tmp/odd");
+    EXPECT_TRUE(reread.PresetExists(u"Later"));
+}
+
+TEST_F(Store, LivesInTheProgramsDataFolderByDefault)
+{
+    const FileConfiguration store;
+    EXPECT_EQ(store.Path(), Platform::DataFolder() + "Tolvane.conf");
+}
+
+TEST_F(Store, AFailedSaveLeavesTheOldFileWhole)
+{
+    store_.GetData().Bpm = 150;
+    ASSERT_TRUE(store_.Save());
+    const std::string before = TestSupport::ReadFile(Path());
+    store_.GetData().Bpm = 160;
+
+    // The temporary file cannot be made: a folder holds its name (also stops root).
+    std::filesystem::create_directory(Path() + ".tmp");
+    EXPECT_FALSE(store_.Save());
+    EXPECT_EQ(TestSupport::ReadFile(Path()), before);
+    EXPECT_TRUE(LogHas("[Error]"));
+    EXPECT_TRUE(LogHas("Error calling open for " + Path() + ".tmp"));
+    std::filesystem::remove(Path() + ".tmp");
+
+    // A folder that does not exist.
+    FileConfiguration nowhere(folder_ / "missing/Tolvane.conf");
+    EXPECT_FALSE(nowhere.Save());
+
+    // The rename fails: the file's name is taken by a folder with something in it. The
+    // temporary file does not stay behind.
+    FileConfiguration blocked(folder_ / "blocked");
+    std::filesystem::create_directories(folder_ / "blocked/inside");
+    EXPECT_FALSE(blocked.Save());
+    EXPECT_TRUE(LogHas("Error calling rename"));
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "blocked.tmp"));
+
+    EXPECT_TRUE(store_.Save());
+    EXPECT_NE(TestSupport::ReadFile(Path()).find("\r\nBpm = 160\r\n"), std::string::npos);
+}
+
+TEST_F(Store, AFileReadOnlyUpToABadLineIsKeptBeforeItIsOverwritten)
+{
+    const std::string original = "\xEF\xBB\xBF# Metronome Configuration File\r\nBpm = 90\r\n"
+                                 "Preset0 = A\r\nBpm = 61\r\nBpm: 62\r\nPreset1 = B\r\nBpm = 63\r\n";
+    TestSupport::WriteFile(Path(), original);
+    EXPECT_FALSE(store_.Load());
+    EXPECT_EQ(Names(), NameList{u"A"});
+
+    ASSERT_TRUE(store_.Save());
+    EXPECT_EQ(TestSupport::ReadFile(store_.BackupPath()), original);
+    EXPECT_TRUE(LogHas("[Warn]"));
+    EXPECT_TRUE(LogHas("it was kept as " + store_.BackupPath()));
+
+    // Only once: later saves leave the backup alone.
+    std::filesystem::remove(store_.BackupPath());
+    ASSERT_TRUE(store_.Save());
+    EXPECT_FALSE(std::filesystem::exists(store_.BackupPath()));
+
+    // A complete load needs no backup.
+    FileConfiguration clean(Path());
+    EXPECT_TRUE(clean.Load());
+    ASSERT_TRUE(clean.Save());
+    EXPECT_FALSE(std::filesystem::exists(clean.BackupPath()));
+}
+
+TEST_F(Store, WithoutItsBackupTheUnreadFileIsNotOverwritten)
+{
+    const std::string original = "\xEF\xBB\xBF# Metronome Configuration File\r\nBpm = 90\r\nNoSuchKey = 1\r\n";
+    TestSupport::WriteFile(Path(), original);
+    EXPECT_FALSE(store_.Load());
+    std::filesystem::create_directory(store_.BackupPath() + ".tmp");
+    EXPECT_FALSE(store_.Save());
+    EXPECT_EQ(TestSupport::ReadFile(Path()), original);
+
+    std::filesystem::remove(store_.BackupPath() + ".tmp");
+    EXPECT_TRUE(store_.Save());
+    EXPECT_EQ(TestSupport::ReadFile(store_.BackupPath()), original);
+}

@@ -1,0 +1,137 @@
+#include "Configuration/PresetTree.h"
+#include "Platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using Configuration::ConfigurationData;
+using Configuration::PresetTree;
+
+namespace {
+
+std::unique_ptr<ConfigurationData> Record(const std::u16string& name, int bpm)
+{
+    auto record = std::make_unique<ConfigurationData>();
+    Platform::Text::Copy(record->Name, name);
+    record->Bpm = bpm;
+    return record;
+}
+
+// Walks the links: checks every Balance against the real heights and collects the records
+// in order. Returns the subtree's height.
+int Walk(const ConfigurationData* node, std::vector<const ConfigurationData*>& inOrder, bool& balanced)
+{
+    if (node == nullptr)
+        return 0;
+    const int left = Walk(node->Left, inOrder, balanced);
+    inOrder.push_back(node);
+    const int right = Walk(node->Right, inOrder, balanced);
+    if (node->Balance != right - left || node->Balance < -1 || node->Balance > 1)
+        balanced = false;
+    return 1 + std::max(left, right);
+}
+
+// The tree must hold exactly the model's names, in the model's (ordinal) order, each with
+// the settings stored under it, and be height-balanced at every node.
+::testing::AssertionResult MatchesModel(const PresetTree& tree, const std::map<std::u16string, int>& model)
+{
+    std::vector<const ConfigurationData*> inOrder;
+    bool balanced = true;
+    Walk(tree.Root(), inOrder, balanced);
+    if (!balanced)
+        return ::testing::AssertionFailure() << "a Balance is wrong or out of -1..+1";
+    if (inOrder.size() != model.size() || tree.Count() != static_cast<int>(model.size()))
+        return ::testing::AssertionFailure() << "tree holds " << inOrder.size() << " records, model " << model.size();
+    auto expected = model.begin();
+    for (const ConfigurationData* node : inOrder) {
+        if (std::u16string(node->Name) != expected->first)
+            return ::testing::AssertionFailure() << "names out of order";
+        if (node->Bpm != expected->second)
+            return ::testing::AssertionFailure() << "a record lost its settings";
+        ++expected;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(PresetTree, StaysOrderedAndBalancedUnderRandomInsertionsAndRemovals)
+{
+    std::mt19937 random(20261206);
+    // Short names over a small alphabet: many repeats, many names that begin other names,
+    // upper and lower case, and a code unit above 0x7FFF to catch signed comparisons.
+    const std::u16string alphabet = u"AaBb z\u00E9\uFF21";
+    const auto randomName = [&] {
+        std::u16string name;
+        const int length = static_cast<int>(random() % 5);
+        for (int i = 0; i < length; ++i)
+            name += alphabet[random() % alphabet.size()];
+        return name;
+    };
+
+    PresetTree tree;
+    std::map<std::u16string, int> model;
+    for (int step = 0; step < 6000; ++step) {
+        const std::u16string name = randomName();
+        // Insertions outweigh removals in the first half, then the tree drains again.
+        const bool insert = random() % 100 < (step < 3000 ? 65u : 35u);
+        if (insert) {
+            const int bpm = 10 + static_cast<int>(random() % 391);
+            auto record = Record(name, bpm);
+            const bool inserted = tree.Insert(record) != nullptr;
+            EXPECT_EQ(inserted, model.emplace(name, bpm).second) << "step " << step;
+            EXPECT_EQ(record == nullptr, inserted) << "a refused record stays with the caller";
+        } else {
+            EXPECT_EQ(tree.Remove(name.c_str()), model.erase(name) == 1) << "step " << step;
+        }
+        ASSERT_TRUE(MatchesModel(tree, model)) << "after step " << step;
+    }
+}
+
+TEST(PresetTree, FindsOnlyExactNamesInOrdinalOrder)
+{
+    PresetTree tree;
+    for (const char16_t* name : {u"blues", u"Rock", u"Rock2", u"", u"rock"}) {
+        auto record = Record(name, 100);
+        ASSERT_NE(tree.Insert(record), nullptr);
+    }
+    EXPECT_NE(tree.Find(u"Rock"), nullptr);
+    EXPECT_EQ(tree.Find(u"ROCK"), nullptr);
+    EXPECT_EQ(tree.Find(u"Roc"), nullptr);
+    EXPECT_NE(tree.Find(u""), nullptr);
+
+    std::vector<std::u16string> names;
+    tree.ForEach([&](const ConfigurationData& record) { names.emplace_back(record.Name); });
+    const std::vector<std::u16string> expected{u"", u"Rock", u"Rock2", u"blues", u"rock"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(PresetTree, RemovingANodeWithTwoChildrenKeepsEveryRecordsSettings)
+{
+    PresetTree tree;
+    const std::u16string names[] = {u"D", u"B", u"F", u"A", u"C", u"E", u"G"};
+    std::map<std::u16string, int> model;
+    int bpm = 60;
+    for (const auto& name : names) {
+        auto record = Record(name, bpm);
+        model.emplace(name, bpm++);
+        tree.Insert(record);
+    }
+    ASSERT_TRUE(MatchesModel(tree, model));
+    ASSERT_NE(tree.Root()->Left, nullptr);
+    ASSERT_NE(tree.Root()->Right, nullptr);
+    const std::u16string rootName = tree.Root()->Name;
+    EXPECT_TRUE(tree.Remove(rootName.c_str()));
+    model.erase(rootName);
+    EXPECT_TRUE(MatchesModel(tree, model));
+    EXPECT_FALSE(tree.Remove(rootName.c_str()));
+
+    tree.Clear();
+    EXPECT_EQ(tree.Root(), nullptr);
+    EXPECT_EQ(tree.Count(), 0);
+}
