@@ -133,8 +133,7 @@ std::string_view NextPiece(std::string_view bytes, std::size_t& position, std::s
 class Reader {
 public:
     Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, PresetTree& presets)
-        : current_(current), language_(language), languageCapacity_(languageCapacity), presets_(presets),
-          target_(&current)
+        : language_(language), languageCapacity_(languageCapacity), presets_(presets), target_(&current)
     {
     }
 
@@ -144,7 +143,6 @@ private:
     bool ApplySetting(const SettingKey& setting, std::string_view value);
     bool IsPreset(std::string_view key, std::string_view value);
 
-    ConfigurationData& current_;
     char16_t* language_;
     std::size_t languageCapacity_;
     PresetTree& presets_;
