@@ -1,0 +1,363 @@
+#include "System/DefaultLanguage.h"
+
+#include <cstddef>
+#include <iterator>
+
+namespace System {
+
+namespace {
+
+constexpr const char16_t* MenuTitles[] = {u"&File", u"&Tools", u"&Help"};
+
+// The built-in item texts carry their shortcuts already.
+constexpr const char16_t* MenuItems[] = {
+    u"&Language\tCtrl+L",
+    u"E&xit\tCtrl+Q",
+    u"&Options ...\tCtrl+O",
+    u"&Sound Settings...\tCtrl+S",
+    u"&Audio Files...\tCtrl+A",
+    u"&Presets ...\tCtrl+P",
+    u"&Help\tCtrl+F1",
+    u"&About\tCtrl+F3",
+};
+
+constexpr const char16_t* ToolbarLabels[] = {u"Options", u"Sound Settings", u"Audio Files", u"Presets"};
+
+constexpr const char16_t* Tooltips[] = {
+    u"Edit The Metronome Options",
+    u"Edit The Metronome Sound Settings",
+    u"Edit The Filenames And Paths For Audio Files",
+    u"Create Or Load Metronome Presets",
+};
+
+constexpr const char16_t* StatusInfos[] = {
+    u"Opens the language selection window",
+    u"Exits the application",
+    u"Edits the metronome options",
+    u"Edits the metronome sound settings",
+    u"Edits the filenames and paths for audio files",
+    u"Creates or loads metronome presets",
+    u"Saves changes made to the current preset",
+    u"Displays the metronome manual",
+    u"Opens the About window",
+    u"Displays the current tempo in beats per minute",
+    u"Provides a visual indication of the beat",
+    u"Starts or stops the metronome",
+    u"Sets the tempo for the metronome",
+    u"Sets the overall volume for the metronome",
+    u"Enables setting of the tempo via left clicking with the mouse",
+};
+
+constexpr const char16_t* MessageTitles[] = {
+    u"System Not Supported",
+    u"Preset Name Required",
+    u"Preset Already Exists",
+    u"Invalid Preset Name",
+    u"Invalid Preset Description",
+    u"No Preset Selected",
+    u"Unable To Initialise Sound Source",
+    u"Invalid Custom Pattern",
+    u"Invalid Custom Rhythm",
+    u"Audio File Not Found",
+    u"Unable To Open File",
+    u"Unable To Get File Size",
+    u"Unable To Read File",
+    u"Invalid Audio File",
+    u"Large Audio File",
+    u"Metronome Unable To Play",
+    u"No Audio Files Selected",
+    u"Audio Files Not Found",
+    u"Sequence Empty",
+    u"Sequence Has Too Many Hits",
+    u"Help File Not Found",
+    u"Unable To Open Help File",
+};
+
+constexpr const char16_t* Messages[] = {
+    u"This program experienced a problem accessing Windows system functionality",
+    u"This program requires Windows XP/Vista/Windows 7/Windows 8 or later to run.",
+    u"Please enter a name for the preset",
+    u"This preset already exists. If you would like to update the settings for this preset, press 'Yes'. Otherwise, press 'No' to cancel.",
+    u"Preset names can consist of letters, numbers and space characters only",
+    u"Preset descriptions can consist of letters, numbers and space characters only",
+    u"Please select a preset from the list before continuing",
+    u"The metronome experienced an issue initialising the sound source. If using audio files as your sound source please check that you selected 44.1khz 16 bit files audio files on the Audio Files tab under Settings.",
+    u"Your custom pattern didn't match the expected structure. Custom patterns should contain a series of numbers each separated by a single plus (+) sign. They can't contain any characters other than numbers and plus signs and must start and end with a number.",
+    u"Your custom pattern's beat total exceeds the maximum number of beats the system can handle. Please create a pattern that contains less than 100 beats in total.",
+    u"One of the groups in your custom pattern had more than 100 beats in it. Individual groups in the pattern cannot have more than 100 beats.",
+    u"Your custom rhythm doesn't match the expected format. Please open the Step Sequencer and try again.",
+    u"Your custom rhythm's beat total exceeds the maximum number of beats the system can handle. Please open the Step Sequencer and create a pattern that contains less than 200 hits in total.",
+    u"The selected audio file doesn't exist. Please check the name is correct.",
+    u"The selected audio file couldn't be opened. Please check it exists and that the correct file permissions have been set.",
+    u"The selected audio files size could not be determined. Please check it isn't extremely large.",
+    u"The selected audio files could not be read. Please check they are valid 44.1 khz 16 bit audio files.",
+    u"The selected audio file has a sample rate or bit depth greater than this application can play. Please select 44.1 kHz 16 bit .wav files for playback by the audio engine.",
+    u"One or more of your selected audio files have a size larger than 1 mb. There is a possibility that the sound may be too long for use in the metronome and will cause issues on playback.",
+    u"You currently have Audio Files selected as your sound source but haven't loaded any audio files. Please either load some audio files via the Audio Files tab, or select Midi as your sound source.",
+    u"You currently have Audio Files selected as your sound source but haven't loaded any audio files. Before opening the step sequencer please either load some audio files via the Audio Files tab, or select Midi as your sound source.",
+    u"You currently have Audio Files selected as your sound source. However one or more of your selected audio files weren't found on disc. Before opening the step sequencer please either reset your audio files via the Audio Files tab, or select Midi as your sound source.",
+    u"The step sequencer window is currently empty. Please add some instrument hits and then try again.",
+    u"The number of instrument hits in your sequence exceeds the maximum. Please remove a few of the hits and try again.",
+    u"Unspecified error",
+    u"Specified device identifier is out of range",
+    u"Driver failed enable",
+    u"Specified resource is already allocated",
+    u"Device handle is invalid",
+    u"No device driver present",
+    u"Unable to allocate or lock memory",
+    u"Function isn't supported",
+    u"Error value out of range",
+    u"Invalid flag passed",
+    u"Invalid parameter passed",
+    u"Handle being used simultaneously on another thread (eg callback)",
+    u"Specified alias not found",
+    u"Bad registry database",
+    u"Registry key not found",
+    u"Registry read error",
+    u"Registry write error",
+    u"Registry delete error",
+    u"Registry value not found",
+    u"Driver does not call DriverCallback",
+    u"More data to be returned",
+    u"Attempted to open with an unsupported waveform audio format.",
+    u"The device is still playing something",
+    u"Header not prepared",
+    u"The device is synchronous but waveOutOpen was called without using the WAVEALLOWSYNC flag.",
+    u"One of the sounds selected for playback didn't have an audio file selected for it. Please check that all the sounds you have opted to use have files set for them under the Audio Files tab.",
+    u"Unable to create a new thread for audio playback",
+    u"The help file wasn't found. Please check there is a file called Tolvane.pdf in the same directory Tolvane is being run from.",
+    u"Tolvane was unable to open the help file. Please check you have a PDF file reading application installed on your computer.",
+};
+
+constexpr const char16_t* Informations[] = {
+    u"Move the mouse over a control to display information about it here",
+    u"Saves all the current settings and closes this window",
+    u"Closes this window",
+    u"Plays a regular beat, with no accents, using sound number one",
+    u"Plays a standard musical bar, with an accent on the first beat of the bar. Sound 1 is used for the first beat, sound 2 for all subsequent beats.",
+    u"Sets the number of beats per bar",
+    u"Click the up arrow to increment the number of beats per bar, the down arrow to decrement",
+    u"Plays a series of bars or beat groupings with an accent on the first beat on each. Sound 1 is used for the first beat of the first group, sound 2 for the first beat of subsqequent groups. Sound 3 is used for all non-accented beats.",
+    u"Enter the number of beats to play for each bar or group, separating the individual groups with a plus sign. For example, you could define 12/8 as 3+3+3+3, or compound 11/8 time as 3+3+3+2",
+    u"Plays a custom rhythm where you define which sounds get played and when using the step sequencer. The sounds are set using the Sound Settings tab.",
+    u"Opens the step sequencer window. The step sequencer is used to create drum patterns with optional accompaniment using your selected instrument sounds.",
+    u"Selects MIDI as the sound source for percussion instruments in the metronome",
+    u"Selects user supplied audio files as the sound source for percussion instruments in the metronome. Note you will need to select your audio files on the Audio Files tab.",
+    u"Sets the beat subdivision the metronome will play using sound 4. Note this has no effect if the compound time option is selected, when using polymeters or custom measures, or when the tempo is above 300 bpm.",
+    u"Sets the secondary beat subdivision the metronome will play using sound 5. Use this in conjunction with the primary beat subdivision to create polyrhythms.",
+    u"Makes the Beats Per Bar and Custom Pattern beat types play in compound time. For the first 2 types it will affect all meters with more than 3 beats per bar. For polymeters it only affects tuplet triple meters.",
+    u"Turns the visual beat display on or off",
+    u"Enables the speed trainer. The speed trainer causes the metronome to progressively speed up based on the parameters set.",
+    u"Changes the Duration, Warm Up and Warm Down settings so they are measured in bars rather than minutes. The duration and warmdown values will indicate the number of bars to stay on each individual step of the speed training session.",
+    u"Uses a logarithmic scale for the speed trainer. This means the size of the speed increments will start a little larger, and then progressively decrease throughout the speed training session.",
+    u"This causes the metronome to play sound 6 everytime the speed changes.",
+    u"The starting point for the speed trainer, as a percentage of the tempo. For instance, if the tempo is 120 bpm, and 'From' is set to 50% the speed trainer will start at 60 bpm.",
+    u"Click the up arrow to increment the 'From' percent, the down arrow to decrement",
+    u"The end point for the speed trainer, as a percentage of the tempo. For instance, if the tempo is 120 bpm, and 'To' is set to 75% the speed trainer will stop at 90 bpm.",
+    u"Click the up arrow to increment the 'To' percent, the down arrow to decrement",
+    u"The amount the tempo will step up by for each stage of the speed trainer. For instance, if the tempo is 120 bpm, 'From' is 50%, 'To' is 75% and 'Step' is 10%, each stage of the trainer will be 3 bpm faster than the last.",
+    u"Click the up arrow to increment the 'Step' percent, the down arrow to decrement",
+    u"If Durations In Bars isn't selected, sets the time in minutes the speed trainer will run. If it is selected, sets the number of bars each step in the speed training session will run for.",
+    u"Click the up arrow to increment the duration for the speed trainer, the down arrow to decrement",
+    u"Sets either the time in minutes or the number of bars that the metronome will run at the lowest beats per minute setting until the speed trainer starts its progression",
+    u"Click the up arrow to increment the warmup duration, the down arrow to decrement",
+    u"If Durations In Bars isn't selected, sets the time the metronome will take to return to the initial tempo after the speed trainer completes. If it is selected, it sets the number of bars used for each step of the warm down.",
+    u"Click the up arrow to increment the warm down duration, the down arrow to decrement",
+    u"Selects the instrument sound to use for this voice",
+    u"Sets the volume for this voice",
+    u"Sets the size of the visual beat indicator for this voice",
+    u"Sets the colour of the visual beat indicator for this voice",
+    u"Selects the audio file to use for this voice",
+    u"Opens a dialog box which enables you to select the audio file to use for this voice",
+    u"Sets the name to use for the new metronome preset",
+    u"Enter a description of the preset here. This should be descriptive so that you can readily get an indication of the presets purpose or settings.",
+    u"Saves all current settings as a new metronome preset",
+    u"Clears the Preset Name and Preset Description text boxes",
+    u"Saves all current settings as a new metronome preset",
+    u"Updates the preset currently selected in the preset list",
+    u"Loads the preset currently selected in the preset list",
+    u"Deletes the preset currently selected in the preset list",
+    u"Lists all metronome presets. Double click a preset to load it. Hold the Ctrl key while double clicking to simply load a presets name and description into the text boxes above.",
+    u"Sets the number of bars in your custom rhythm",
+    u"Sets the number of beats in each bar of your custom rhythm",
+    u"Sets the beat subdivision for your custom rhythm",
+    u"Makes the step sequencer play in compound time. Use this to create odd compound time measures such as compound 11/8.",
+    u"Removes duplicate Sound Setting instrument names from the list on the left hand side of the sequencer",
+    u"Defines the note pattern to play. Click on the intersection of a beat subdivision and and an instrument to add a note.",
+    u"Clears the step sequencer and chord sequence",
+    u"Plays the custom rhythm",
+    u"Saves the custom rhythm",
+};
+
+constexpr const char16_t* Texts[] = {
+    u"Tolvane",
+    u"bpm",
+    u"Unacceptable Character",
+    u"You can only type numbers and period (.) signs here",
+    u"You can only type numbers and plus (+) signs here",
+    u"You can only type numbers and percent (%) signs here",
+    u"Options",
+    u"Sounds Settings",
+    u"Audio Files",
+    u"Presets",
+    u"Upgrade",
+    u"User Licence Agreement",
+    u"Preset",
+    u"Description",
+    u"Open Audio File",
+    u"Audio Files (*.wav)",
+};
+
+constexpr const char16_t* InstrumentNames[] = {
+    u"Acoustic Bass Drum",
+    u"Acoustic Snare",
+    u"Bass Drum 1",
+    u"Cabasa",
+    u"Chinese Cymbal",
+    u"Claves",
+    u"Closed Hi-Hat",
+    u"Cowbell",
+    u"Crash Cymbal 1",
+    u"Crash Cymbal 2",
+    u"Electric Snare",
+    u"Hand Clap",
+    u"Hi Bongo",
+    u"High Agogo",
+    u"High Floor Tom",
+    u"High Timbale",
+    u"High Tom",
+    u"Hi Mid Tom",
+    u"Hi Wood Block",
+    u"Long Guiro",
+    u"Long Whistle",
+    u"Low Agogo",
+    u"Low Bongo",
+    u"Low Conga",
+    u"Low Timbale",
+    u"Low Floor Tom",
+    u"Low-Mid Tom",
+    u"Low Tom",
+    u"Low Wood Block",
+    u"Maracas",
+    u"Mute Cuica",
+    u"Mute Hi Conga",
+    u"Mute Triangle",
+    u"Open Cuica",
+    u"Open Hi Conga",
+    u"Open Hi-Hat",
+    u"Open Triangle",
+    u"Pedal Hi-hat",
+    u"Ride Bell",
+    u"Ride Cymbal 1",
+    u"Ride Cymbal 2",
+    u"Short Guiro",
+    u"Short Whistle",
+    u"Side Stick",
+    u"Splash Cymbal",
+    u"Tambourine",
+    u"Vibraslap",
+};
+
+template <std::size_t N>
+const char16_t* Lookup(const char16_t* const (&table)[N], int index) noexcept
+{
+    return index >= 0 && static_cast<std::size_t>(index) < N ? table[index] : nullptr;
+}
+
+static_assert(std::size(MenuTitles) == ILanguage::MenuCount);
+static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
+static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
+static_assert(std::size(Tooltips) == 4);
+static_assert(std::size(StatusInfos) == 15);
+static_assert(std::size(MessageTitles) == 22);
+static_assert(std::size(Messages) == 53);
+static_assert(std::size(Informations) == 57);
+static_assert(std::size(Texts) == 16);
+static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
+
+} // namespace
+
+const char16_t* DefaultLanguage::GetMenuTitle(int menu) const noexcept
+{
+    return Lookup(MenuTitles, menu);
+}
+
+std::optional<std::u16string> DefaultLanguage::GetMenuItemText(int position) const
+{
+    const char16_t* text = Lookup(MenuItems, position);
+    if (text == nullptr)
+        return std::nullopt;
+    return std::u16string(text);
+}
+
+const char16_t* DefaultLanguage::GetToolbarText(int index) const noexcept
+{
+    return Lookup(ToolbarLabels, index);
+}
+
+const char16_t* DefaultLanguage::GetDialogTitle(int) const noexcept
+{
+    return nullptr; // the dialogs are designed in English
+}
+
+const char16_t* DefaultLanguage::GetDialogControlText(int) const noexcept
+{
+    return nullptr;
+}
+
+const char16_t* DefaultLanguage::GetTooltip(int index) const noexcept
+{
+    return Lookup(Tooltips, index);
+}
+
+const char16_t* DefaultLanguage::GetStatusInfo(int index) const noexcept
+{
+    return Lookup(StatusInfos, index);
+}
+
+const char16_t* DefaultLanguage::GetControlText(int controlId) const noexcept
+{
+    switch (controlId) {
+    case 1001:
+        return u"Start";
+    case 1002:
+        return u"Stop";
+    case 1003:
+        return u"Tap";
+    case 1004:
+        return u"Tempo";
+    case 1005:
+        return u"Volume";
+    case 1082:
+        return u"&Play";
+    default:
+        return nullptr;
+    }
+}
+
+const char16_t* DefaultLanguage::GetMessage(int index) const noexcept
+{
+    return Lookup(Messages, index);
+}
+
+const char16_t* DefaultLanguage::GetMessageTitle(int index) const noexcept
+{
+    return Lookup(MessageTitles, index);
+}
+
+const char16_t* DefaultLanguage::GetInformation(int index) const noexcept
+{
+    return Lookup(Informations, index);
+}
+
+const char16_t* DefaultLanguage::GetText(int index) const noexcept
+{
+    return Lookup(Texts, index);
+}
+
+const char16_t* DefaultLanguage::GetInstrumentName(int index) const noexcept
+{
+    return Lookup(InstrumentNames, index);
+}
+
+} // namespace System

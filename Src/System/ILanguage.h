@@ -1,0 +1,71 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace System {
+
+/// The user-interface text tables: every text the program shows, by table and index.
+///
+/// Texts are zero-terminated UTF-16 strings owned by the table object; callers may show or copy
+/// them but never change or free them. A lookup outside a table's range gives nullptr ("none"),
+/// never a text of another table. A table object never changes after it was made, so any thread
+/// may read from one it holds through CurrentLanguage().
+///
+/// The operations that put texts on windows are split: the table decides the text (here), the
+/// user interface puts it on its widget. A nullptr result means "leave the widget's text as it is".
+class ILanguage {
+public:
+    virtual ~ILanguage() = default;
+
+    /// True for the built-in English tables, false for a table read from a language file.
+    virtual bool IsDefault() const noexcept = 0;
+
+    /// Title of top-level menu `menu` (0 File, 1 Tools, 2 Help), or nullptr for any other.
+    virtual const char16_t* GetMenuTitle(int menu) const noexcept = 0;
+    /// Text of menu item `position`, counted across all menus from 0 with separators skipped,
+    /// ending with a tab and the item's shortcut ("&Language\tCtrl+L"); nullopt outside 0..7.
+    virtual std::optional<std::u16string> GetMenuItemText(int position) const = 0;
+
+    /// Label of toolbar button `index` (0..3, in toolbar order), or nullptr for any other.
+    virtual const char16_t* GetToolbarText(int index) const noexcept = 0;
+
+    /// Title for dialog `dialogId` (101..104), or nullptr to keep the dialog's own title.
+    virtual const char16_t* GetDialogTitle(int dialogId) const noexcept = 0;
+    /// Text for a dialog's control with id 1001..1095, or nullptr to keep the control's own
+    /// text. The built-in tables keep every dialog as designed (in English) and give nullptr.
+    virtual const char16_t* GetDialogControlText(int controlId) const noexcept = 0;
+
+    virtual const char16_t* GetTooltip(int index) const noexcept = 0;
+    virtual const char16_t* GetStatusInfo(int index) const noexcept = 0;
+    /// Text of control `controlId` (main-window buttons and labels, the Play button).
+    virtual const char16_t* GetControlText(int controlId) const noexcept = 0;
+    virtual const char16_t* GetMessage(int index) const noexcept = 0;
+    virtual const char16_t* GetMessageTitle(int index) const noexcept = 0;
+    virtual const char16_t* GetInformation(int index) const noexcept = 0;
+    virtual const char16_t* GetText(int index) const noexcept = 0;
+    /// Name of percussion instrument `index` (0..InstrumentCount - 1).
+    virtual const char16_t* GetInstrumentName(int index) const noexcept = 0;
+
+    static constexpr int MenuCount = 3;
+    static constexpr int MenuItemCount = 8;
+    static constexpr int ToolbarButtonCount = 4;
+    static constexpr int InstrumentCount = 47;
+    static constexpr int FirstDialogId = 101;
+    static constexpr int LastDialogId = 104;
+    static constexpr int FirstControlId = 1001;
+    static constexpr int LastControlId = 1095;
+};
+
+/// Shortcut shown after menu item `position` (0..7): "Ctrl+L", "Ctrl+Q", ...; nullptr otherwise.
+const char16_t* MenuItemShortcut(int position) noexcept;
+
+/// Labels for the first `count` toolbar buttons, in order; buttons past the table's four get
+/// none (the list is shorter than count then).
+std::vector<const char16_t*> ToolbarTexts(const ILanguage& language, int count);
+
+/// The instrument names in index order, as the sound lists show them (always 47 entries;
+/// an entry a language file left out is the empty text).
+std::vector<const char16_t*> InstrumentList(const ILanguage& language);
+
+} // namespace System

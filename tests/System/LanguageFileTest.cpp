@@ -1,0 +1,333 @@
+// The language file readers: signature, body, header, section headers and key lines.
+#include "System/Language.h"
+#include "System/LanguageFileReader.h"
+#include "Platform/Text.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using System::Language;
+using System::LanguageFileReader;
+using System::LanguageNames;
+using System::Section;
+
+namespace {
+
+const std::string Bom = "\xEF\xBB\xBF";
+const std::string Head = Bom + "@lng\n[Language]\nLangEnglish = German\nLanguage = Deutsch\n"; // lines 1..4
+
+std::u16string Text(const char16_t* text)
+{
+    return text ? std::u16string(text) : u"<none>";
+}
+
+// The messages of the log's entries, without date, time and level.
+std::vector<std::string> Messages(const TestSupport::ScopedLog& log)
+{
+    std::vector<std::string> messages;
+    for (const std::string& line : log.Lines()) {
+        const auto level = line.find("  [Error]  ");
+        messages.push_back(level == std::string::npos ? "<" + line + ">" : line.substr(level + 11));
+    }
+    return messages;
+}
+
+// Reads a whole language file into a table the way the program loads one.
+struct Load {
+    explicit Load(const std::string& content)
+    {
+        TestSupport::WriteFile(folder / "xx.lng", content);
+        LanguageFileReader reader;
+        ok = reader.Open(folder / "xx.lng") && reader.CheckSignature() && reader.ReadBody(table);
+        lastLine = reader.LineNumber();
+        messages = Messages(log);
+    }
+    TestSupport::ScopedLog log;
+    TestSupport::TempFolder folder;
+    Language table;
+    bool ok = false;
+    int lastLine = 0;
+    std::vector<std::string> messages;
+};
+
+std::vector<std::string> Only(const std::string& message)
+{
+    return {message};
+}
+
+} // namespace
+
+TEST(Signature, AcceptsTheSignatureLineAfterAnyThreeBytes)
+{
+    for (const std::string& start : {Bom + "@lng\n", Bom + "@lng\r\n", std::string("xyz@lng\n")}) {
+        Load load(start + "[Language]\n[Menu]\n1 = Datei\n");
+        EXPECT_TRUE(load.ok) << start;
+        EXPECT_EQ(Text(load.table.GetMenuTitle(0)), u"Datei");
+        EXPECT_TRUE(load.messages.empty());
+    }
+}
+
+TEST(Signature, RejectsAnythingButExactlyTheSignatureLine)
+{
+    const std::string tail = "' found in language file. File must be saved in UTF-8 format, with '@lng' followed by a new "
+                             "line as the first characters in the file. ";
+    const struct {
+        std::string file;
+        std::string shown;
+    } cases[] = {
+        {Bom + "@lng \n[Language]\n", "@lng "},
+        {Bom + "@lng", "@lng"},
+        {Bom + "@lng[Language]\n", "@lng[Language]"},
+        {"@lng\n[Language]\n", "g"}, // no byte-order mark: "@ln" is skipped in its place
+        {Bom, ""},
+        {"", ""},
+        {Bom + std::string(40, 'x') + "\n", std::string(31, 'x')}, // at most 31 bytes are read
+    };
+    for (const auto& c : cases) {
+        Load load(c.file);
+        EXPECT_FALSE(load.ok) << c.shown;
+        EXPECT_EQ(load.messages, Only("Invalid file signature '" + c.shown + tail)) << c.shown;
+    }
+}
+
+TEST(SectionHeader, NamesIgnoreCaseAndMayBeIndentedAndFollowedByText)
+{
+    Load load(Head + "[message]\n8 = one\n  [MENU] ignored text\n1 = Datei\n\t[Midi]\n2 = Kleine Trommel\n");
+    ASSERT_TRUE(load.ok) << testing::PrintToString(load.messages);
+    EXPECT_EQ(Text(load.table.GetMessage(7)), u"one");
+    EXPECT_EQ(Text(load.table.GetMenuTitle(0)), u"Datei");
+    EXPECT_EQ(Text(load.table.GetInstrumentName(1)), u"Kleine Trommel");
+}
+
+TEST(SectionHeader, ErrorsNameTheSectionAndTheLine)
+{
+    const struct {
+        std::string lines;
+        std::string message;
+    } cases[] = {
+        {"[Messages]\n", "Invalid section 'Messages' found in line 5 of language file"},
+        {"[Menu\n", "Expected closing square bracket at end of section 'Menu' in line 5 of language file"},
+        {"[Menu]\n1 = a\n[Text", "Expected closing square bracket at end of section 'Text' in line 7 of language file"},
+        {"[" + std::string(300, 'M') + "]\n", "Invalid section '" + std::string(300, 'M') + "' found in line 5 of language file"},
+        {"[]\n", "Invalid section '' found in line 5 of language file"},
+    };
+    for (const auto& c : cases) {
+        Load load(Head + c.lines);
+        EXPECT_FALSE(load.ok) << c.lines;
+        EXPECT_EQ(load.messages, Only(c.message));
+    }
+}
+
+TEST(Structure, AFileWithoutNumberedSectionsFails)
+{
+    for (const std::string& file : {Head, Bom + "@lng\n# nothing\n", Bom + "@lng\n"}) {
+        Load load(file);
+        EXPECT_FALSE(load.ok);
+        EXPECT_EQ(load.messages, Only("Unexpected language file structure. Reached end of file when expected another "
+                                      "file section."));
+    }
+}
+
+TEST(KeyLines, CommentsEscapesAndCuts)
+{
+    Load load(Head + "[Message]\n"
+                     "# a comment\n"
+                     "\n"
+                     "   \t\n"
+                     "  8 = Your custom pattern\\nis wrong\n"
+                     "3 = Close # window\n"
+                     "4 =value\there\n"
+                     "5==  = spaces and equals\n"
+                     "6 = back\\slash\\\n"
+                     "7 = first\n"
+                     "7 = second\n"
+                     "[Text]\n1 = Tolvane\n[Message]\n9 = again\n");
+    ASSERT_TRUE(load.ok) << testing::PrintToString(load.messages);
+    EXPECT_EQ(Text(load.table.GetMessage(7)), u"Your custom pattern\nis wrong");
+    EXPECT_EQ(Text(load.table.GetMessage(2)), u"Close ");
+    EXPECT_EQ(Text(load.table.GetMessage(3)), u"value");
+    EXPECT_EQ(Text(load.table.GetMessage(4)), u"spaces and equals");
+    EXPECT_EQ(Text(load.table.GetMessage(5)), u"back\\slash\\");
+    EXPECT_EQ(Text(load.table.GetMessage(6)), u"second"); // a later entry wins
+    EXPECT_EQ(Text(load.table.GetMessage(8)), u"again");  // sections may come back
+    EXPECT_EQ(Text(load.table.GetText(0)), u"Tolvane");
+    EXPECT_EQ(Text(load.table.GetMessage(0)), u"");
+}
+
+TEST(KeyLines, SplitterErrorsWithTheirLines)
+{
+    const std::string key63 = std::string(62, '0') + "1";
+    const struct {
+        std::string line;
+        std::string message;
+    } cases[] = {
+        {key63 + "0 = x\n", "Invalid length for key on line 6 in language file"},
+        {"1 value\n", "Expected equals sign after key '1' on line 6 in language file."},
+        {"1\t= value\n", "Expected equals sign after key '1' on line 6 in language file."},
+        {"- = value\n", "Expected equals sign after key '' on line 6 in language file."},
+        {"1 = \n", "No value entered for key 1 on line 6 in language file"},
+        {"12 =# only a comment\n", "No value entered for key 12 on line 6 in language file"},
+        {"2 =\n", "No value entered for key 2 on line 6 in language file"},
+        {"3 = " + std::string(772, 'v') + "\n", "Invalid length for key 3 on line 6 in language file"},
+        {"4 = " + std::string(770, 'v') + "\\n\\n\n", "Invalid length for key 4 on line 6 in language file"},
+    };
+    for (const auto& c : cases) {
+        Load load(Head + "[Message]\n" + c.line + "5 = after\n");
+        EXPECT_FALSE(load.ok) << c.line;
+        EXPECT_EQ(load.messages, Only(c.message));
+        EXPECT_EQ(Text(load.table.GetMessage(4)), u""); // nothing after the error is read
+    }
+    Load longest(Head + "[Message]\n" + key63 + " = " + std::string(769, 'v') + "\\n\\n\n");
+    EXPECT_TRUE(longest.ok) << testing::PrintToString(longest.messages);
+    EXPECT_EQ(Platform::Text::Length(longest.table.GetMessage(0)), 511u); // cut to the entry
+}
+
+TEST(KeyLines, KeysOutsideOneTo101AreUnexpected)
+{
+    const struct {
+        std::string key;
+        std::string shown;
+    } cases[] = {{"0", "0"}, {"102", "102"}, {"abc", "abc"}, {"99999999999999999999", "99999999999999999999"}};
+    for (const auto& c : cases) {
+        Load load(Head + "[Message]\n1 = kept\n" + c.key + " = x\n");
+        EXPECT_FALSE(load.ok) << c.key;
+        EXPECT_EQ(load.messages, Only("Unexpected key " + c.shown + " found in line 7 of language file"));
+        EXPECT_EQ(Text(load.table.GetMessage(0)), u"kept"); // entries before the error stay
+    }
+}
+
+TEST(KeyLines, KeysPastASectionsEntriesAreAcceptedAndGoNowhere)
+{
+    Load load(Head + "[Tooltip]\n5 = spill\n101 = spill\n[Control]\n82 = &Spielen\n96 = spill\n"
+                     "[Menu]\n4 = spill\n[Midi]\n48 = spill\n101 = spill\n");
+    ASSERT_TRUE(load.ok) << testing::PrintToString(load.messages);
+    EXPECT_EQ(Text(load.table.GetStatusInfo(0)), u"");
+    EXPECT_EQ(Text(load.table.GetMessage(0)), u"");
+    EXPECT_EQ(load.table.GetMenuItemText(0), u"\tCtrl+L");
+    EXPECT_EQ(Text(load.table.GetControlText(1082)), u"&Spielen");
+    EXPECT_EQ(load.table.GetControlText(1096), nullptr);
+}
+
+TEST(KeyLines, ALaterLanguageSectionIsReadAsNumbered)
+{
+    Load load(Head + "[Menu]\n1 = Datei\n[Language]\nLangEnglish = German\n");
+    EXPECT_FALSE(load.ok);
+    EXPECT_EQ(load.messages, Only("Unexpected key LangEnglish found in line 8 of language file"));
+}
+
+TEST(Lines, LongLinesAreReadInPiecesThatCountAsLines)
+{
+    // 899 bytes of comment are line 6; the rest of that line is read as line 7 of its own.
+    Load load(Head + "[Menu]\n#" + std::string(898, '-') + "rest of line\n1 = Datei\n");
+    EXPECT_FALSE(load.ok);
+    EXPECT_EQ(load.messages, Only("Expected equals sign after key 'rest' on line 7 in language file."));
+
+    Load exact(Head + "[Menu]\n#" + std::string(897, '-') + "\n1 = Datei\n"); // 899 bytes with the line feed
+    EXPECT_TRUE(exact.ok) << testing::PrintToString(exact.messages);
+    EXPECT_EQ(exact.lastLine, 7);
+}
+
+TEST(Lines, CrLfLineEndsReadAsLineFeeds)
+{
+    Load load(Bom + "@lng\r\n[Language]\r\nLangEnglish = German\r\n[Menu]\r\n1 = Datei\r\n2 = Extras\r\n#\r\n3 =\r\n");
+    EXPECT_FALSE(load.ok);
+    EXPECT_EQ(Text(load.table.GetMenuTitle(1)), u"Extras");
+    EXPECT_EQ(load.messages, Only("No value entered for key 3 on line 8 in language file"));
+}
+
+TEST(Lines, ValuesAreDecodedFromUtf8IntoTheirEntries)
+{
+    Load load(Head + "[Midi]\n1 = Große Trommel\n2 = \xFF broken\n[Text]\n1 = Métronome ♩\n");
+    ASSERT_TRUE(load.ok);
+    EXPECT_EQ(Text(load.table.GetInstrumentName(0)), u"Große Trommel");
+    EXPECT_EQ(Text(load.table.GetInstrumentName(1)), u"\uFFFD broken");
+    EXPECT_EQ(Text(load.table.GetText(0)), u"Métronome ♩");
+}
+
+namespace {
+
+struct Names {
+    explicit Names(const std::string& content)
+    {
+        TestSupport::WriteFile(folder / "xx.lng", content);
+        LanguageFileReader reader;
+        ok = reader.Open(folder / "xx.lng") && reader.ReadNames(names);
+        closed = !reader.IsOpen();
+        messages = Messages(log);
+    }
+    TestSupport::ScopedLog log;
+    TestSupport::TempFolder folder;
+    LanguageNames names;
+    bool ok = false;
+    bool closed = false;
+    std::vector<std::string> messages;
+};
+
+} // namespace
+
+TEST(HeaderReader, FindsBothNamesInEitherOrderAndClosesTheFile)
+{
+    Names names(Bom + "@lng\n  [language]\n# names\nlanguage = Français\nLANGENGLISH = French\n[Menu]\n1 = x\n");
+    EXPECT_TRUE(names.ok) << testing::PrintToString(names.messages);
+    EXPECT_TRUE(names.closed);
+    EXPECT_EQ(Text(names.names.english), u"French");
+    EXPECT_EQ(Text(names.names.native), u"Français");
+}
+
+TEST(HeaderReader, NamesAreCutToTheirFields)
+{
+    Names names(Head.substr(0, Head.find("LangEnglish")) + "LangEnglish = " + std::string(600, 'n') +
+                "\nLanguage = x\n");
+    EXPECT_TRUE(names.ok);
+    EXPECT_EQ(Platform::Text::Length(names.names.english, LanguageNames::Capacity), 255u);
+}
+
+TEST(HeaderReader, Failures)
+{
+    const struct {
+        std::string file;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {Bom + "@lng\n[Menu]\n1 = x\n",
+         {"Current section 'Menu' from line 2 of language file doesn't match expected section 'Language'"}},
+        {Bom + "@lng\n\n[Nonsense]\n", {"Invalid section 'Nonsense' found in line 3 of language file"}},
+        {Bom + "@lng\n# nothing\n",
+         {"Unexpected language file structure. Reached end of file when expected another file section."}},
+        {Bom + "@lng\n[Language]\nLanguage = Deutsch\n", {}}, // no English name: left out silently
+        {Bom + "@lng\n[Language]\nLangEnglish = German\n", {}},
+        {Bom + "@lng\n[Language]\nLangEnglish German\n",
+         {"Expected equals sign after key 'LangEnglish' on line 3 in language file."}},
+        {Bom + "@lng\n[Language]\nLanguage = Deutsch\nx =\nLangEnglish = German\n",
+         {"No value entered for key x on line 4 in language file"}},
+        {Bom + "@lng x\n[Language]\n",
+         {"Invalid file signature '@lng x' found in language file. File must be saved in UTF-8 format, with '@lng' "
+          "followed by a new line as the first characters in the file. "}},
+    };
+    for (const auto& c : cases) {
+        Names names(c.file);
+        EXPECT_FALSE(names.ok) << c.file;
+        EXPECT_TRUE(names.closed);
+        EXPECT_EQ(names.messages, c.messages) << c.file;
+    }
+}
+
+TEST(HeaderReader, TheSecondSearchCountsLinesFromTheHeader)
+{
+    Names names(Bom + "@lng\n[Language]\nLangEnglish = German\n\nbad line\nLanguage = Deutsch\n");
+    EXPECT_FALSE(names.ok);
+    EXPECT_EQ(names.messages, Only("Expected equals sign after key 'bad' on line 5 in language file."));
+}
+
+TEST(LoadLanguageFile, MissingFileFailsWithoutALogEntry)
+{
+    TestSupport::ScopedLog log;
+    TestSupport::TempFolder folder;
+    EXPECT_EQ(System::LoadLanguageFile(folder / "none.lng"), nullptr);
+    LanguageNames names;
+    EXPECT_FALSE(System::ReadLanguageNames(folder / "none.lng", names));
+    EXPECT_EQ(log.Content(), "");
+    EXPECT_NE(System::LanguageFilePath("de").find("/Lang/de.lng"), std::string::npos);
+}

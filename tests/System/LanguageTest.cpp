@@ -1,0 +1,300 @@
+// The text tables: built-in English, tables read from a file, and the current-table holder.
+#include "System/CurrentLanguage.h"
+#include "System/DefaultLanguage.h"
+#include "System/Language.h"
+#include "System/LanguageFileReader.h"
+#include "Platform/Text.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <functional>
+#include <string>
+#include <thread>
+
+using System::DefaultLanguage;
+using System::ILanguage;
+using System::Language;
+using System::Section;
+
+namespace {
+
+std::u16string Text(const char16_t* text)
+{
+    return text ? std::u16string(text) : u"<none>";
+}
+
+std::string Utf8(const char16_t* text)
+{
+    return text ? Platform::Text::Utf16ToUtf8(text) : "<none>";
+}
+
+} // namespace
+
+TEST(BuiltInTables, MenuItemsCarryTheShortcutsAFileTableAppends)
+{
+    DefaultLanguage english;
+    EXPECT_TRUE(english.IsDefault());
+    EXPECT_EQ(Text(english.GetMenuTitle(0)), u"&File");
+    EXPECT_EQ(Text(english.GetMenuTitle(2)), u"&Help");
+    for (int i = 0; i < ILanguage::MenuItemCount; ++i) {
+        const std::u16string item = english.GetMenuItemText(i).value_or(u"<none>");
+        const std::u16string tail = std::u16string(u"\t") + System::MenuItemShortcut(i);
+        ASSERT_GT(item.size(), tail.size());
+        EXPECT_EQ(item.substr(item.size() - tail.size()), tail) << i;
+    }
+    EXPECT_EQ(english.GetMenuItemText(1), u"E&xit\tCtrl+Q");
+}
+
+TEST(BuiltInTables, KnowOnlyTheirOwnControlsAndLeaveDialogsAlone)
+{
+    DefaultLanguage english;
+    EXPECT_EQ(Text(english.GetControlText(1001)), u"Start");
+    EXPECT_EQ(Text(english.GetControlText(1002)), u"Stop");
+    EXPECT_EQ(Text(english.GetControlText(1082)), u"&Play");
+    EXPECT_EQ(english.GetControlText(1006), nullptr);
+    EXPECT_EQ(english.GetControlText(-1), nullptr); // the main window's group box has no text
+    EXPECT_EQ(english.GetDialogTitle(101), nullptr);
+    EXPECT_EQ(english.GetDialogControlText(1001), nullptr);
+}
+
+TEST(BuiltInTables, SampleTextsAreVerbatim)
+{
+    DefaultLanguage english;
+    EXPECT_EQ(Text(english.GetText(0)), u"Tolvane");
+    EXPECT_EQ(Text(english.GetMessageTitle(15)), u"Metronome Unable To Play");
+    EXPECT_EQ(Text(english.GetMessage(24)), u"Unspecified error");
+    EXPECT_EQ(Text(english.GetMessage(52)), u"Tolvane was unable to open the help file. Please check you have a PDF file "
+                                            u"reading application installed on your computer.");
+    EXPECT_EQ(Text(english.GetInformation(41)), Text(english.GetInformation(43)));
+    EXPECT_EQ(Text(english.GetStatusInfo(14)), u"Enables setting of the tempo via left clicking with the mouse");
+    EXPECT_EQ(Text(english.GetTooltip(3)), u"Create Or Load Metronome Presets");
+    const auto instruments = System::InstrumentList(english);
+    ASSERT_EQ(instruments.size(), 47u);
+    EXPECT_EQ(Text(instruments[1]), u"Acoustic Snare");
+    EXPECT_EQ(Text(instruments[46]), u"Vibraslap");
+}
+
+TEST(BuiltInTables, ToolbarTextsStopAtTheFourButtons)
+{
+    DefaultLanguage english;
+    EXPECT_EQ(System::ToolbarTexts(english, 2).size(), 2u);
+    const auto all = System::ToolbarTexts(english, 6);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(Text(all[1]), u"Sound Settings");
+    EXPECT_TRUE(System::ToolbarTexts(english, 0).empty());
+}
+
+// Both implementations give none outside a table, never a neighbouring table's text.
+class OutOfRangeLookup : public testing::TestWithParam<bool> {
+protected:
+    std::unique_ptr<ILanguage> MakeTable()
+    {
+        if (GetParam())
+            return std::make_unique<DefaultLanguage>();
+        auto table = std::make_unique<Language>();
+        table->SetEntry(Section::StatusInfo, 0, "status");
+        table->SetEntry(Section::MenuItems, 0, "item");
+        table->SetEntry(Section::Message, 0, "message");
+        table->SetEntry(Section::Tooltip, 0, "tooltip");
+        return table;
+    }
+};
+
+TEST_P(OutOfRangeLookup, GivesNone)
+{
+    const auto table = MakeTable();
+    const struct {
+        const char* name;
+        std::function<const char16_t*(int)> lookup;
+        int count;
+    } tables[] = {
+        {"menu", [&](int i) { return table->GetMenuTitle(i); }, 3},
+        {"toolbar", [&](int i) { return table->GetToolbarText(i); }, 4},
+        {"tooltip", [&](int i) { return table->GetTooltip(i); }, 4},
+        {"status", [&](int i) { return table->GetStatusInfo(i); }, 15},
+        {"message", [&](int i) { return table->GetMessage(i); }, 53},
+        {"title", [&](int i) { return table->GetMessageTitle(i); }, 22},
+        {"information", [&](int i) { return table->GetInformation(i); }, 57},
+        {"text", [&](int i) { return table->GetText(i); }, 16},
+        {"instrument", [&](int i) { return table->GetInstrumentName(i); }, 47},
+    };
+    for (const auto& t : tables) {
+        for (int index : {-1, t.count, t.count + 1, INT_MIN, INT_MAX})
+            EXPECT_EQ(t.lookup(index), nullptr) << t.name << " " << index;
+        EXPECT_NE(t.lookup(t.count - 1), nullptr) << t.name;
+    }
+    for (int id : {1000, 1096, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(table->GetControlText(id), nullptr) << id;
+        EXPECT_EQ(table->GetDialogControlText(id), nullptr) << id;
+    }
+    for (int id : {100, 105, 0, INT_MIN, INT_MAX})
+        EXPECT_EQ(table->GetDialogTitle(id), nullptr) << id;
+    EXPECT_FALSE(table->GetMenuItemText(8).has_value());
+    EXPECT_FALSE(table->GetMenuItemText(-1).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTables, OutOfRangeLookup, testing::Bool(),
+                         [](const auto& info) { return info.param ? "BuiltIn" : "FromFile"; });
+
+TEST(FileTable, EntriesTheFileLeftOutAreEmptyNotMissing)
+{
+    Language table;
+    ASSERT_TRUE(table.IsUsable());
+    EXPECT_FALSE(table.IsDefault());
+    EXPECT_EQ(Text(table.GetMenuTitle(1)), u"");
+    EXPECT_EQ(table.GetMenuItemText(1), u"\tCtrl+Q");
+    EXPECT_EQ(Text(table.GetControlText(1001)), u"");
+    const auto instruments = System::InstrumentList(table);
+    ASSERT_EQ(instruments.size(), 47u);
+    EXPECT_EQ(Text(instruments[46]), u"");
+}
+
+TEST(FileTable, KeysNameDialogsAndControlsFromTheFirstId)
+{
+    Language table;
+    table.SetEntry(Section::Dialog, 0, "Sprache");
+    table.SetEntry(Section::Dialog, 3, "Über");
+    table.SetEntry(Section::Control, 0, "Start!");
+    table.SetEntry(Section::Control, 81, "Spielen");
+    table.SetEntry(Section::Control, 94, "Kaufen");
+    table.SetEntry(Section::MenuItems, 7, "Ü&ber");
+    EXPECT_EQ(Text(table.GetDialogTitle(101)), u"Sprache");
+    EXPECT_EQ(Text(table.GetDialogTitle(104)), u"Über");
+    EXPECT_EQ(Text(table.GetControlText(1001)), u"Start!");
+    EXPECT_EQ(Text(table.GetControlText(1082)), u"Spielen");
+    EXPECT_EQ(Text(table.GetDialogControlText(1095)), u"Kaufen");
+    EXPECT_EQ(table.GetMenuItemText(7), u"Ü&ber\tCtrl+F3");
+}
+
+TEST(FileTable, EntriesNeverSpillIntoAnotherSection)
+{
+    Language table;
+    EXPECT_FALSE(table.SetEntry(Section::Tooltip, 4, "spill")); // [Tooltip] has four entries
+    EXPECT_FALSE(table.SetEntry(Section::Control, 95, "spill"));
+    EXPECT_FALSE(table.SetEntry(Section::Midi, 100, "spill"));
+    EXPECT_FALSE(table.SetEntry(Section::Language, 0, "spill"));
+    EXPECT_FALSE(table.SetEntry(Section::Menu, -1, "spill"));
+    EXPECT_EQ(Text(table.GetStatusInfo(0)), u"");
+    EXPECT_EQ(Text(table.GetMessage(0)), u"");
+    EXPECT_EQ(Text(table.GetMenuTitle(0)), u"");
+}
+
+TEST(FileTable, OverlongValuesAreCutAndStayTerminated)
+{
+    Language table;
+    // [Menu] entries hold 63 code units and a terminator; the neighbour must stay intact.
+    table.SetEntry(Section::Menu, 1, "neighbour");
+    EXPECT_TRUE(table.SetEntry(Section::Menu, 0, std::string(100, 'x')));
+    EXPECT_EQ(Text(table.GetMenuTitle(0)), std::u16string(63, u'x'));
+    EXPECT_EQ(Text(table.GetMenuTitle(1)), u"neighbour");
+
+    // A character outside the basic plane that does not fit whole is left out whole.
+    std::string text(62, 'a');
+    text += "\xF0\x9D\x84\x9E"; // U+1D11E, two code units
+    table.SetEntry(Section::Menu, 0, text);
+    EXPECT_EQ(Text(table.GetMenuTitle(0)), std::u16string(62, u'a'));
+}
+
+TEST(CurrentTable, StartsBuiltInAndGoesBackToItOnNull)
+{
+    EXPECT_TRUE(System::CurrentLanguage()->IsDefault());
+    auto table = std::make_shared<Language>();
+    System::SetCurrentLanguage(table);
+    EXPECT_EQ(System::CurrentLanguage().get(), table.get());
+    System::SetCurrentLanguage(nullptr);
+    EXPECT_TRUE(System::CurrentLanguage()->IsDefault());
+    EXPECT_EQ(System::CurrentLanguage(), System::BuiltInLanguage());
+}
+
+TEST(CurrentTable, AReaderKeepsTheOldTableAliveThroughASwitch)
+{
+    auto table = std::make_shared<Language>();
+    table->SetEntry(Section::Message, 24, "Fehler");
+    std::weak_ptr<Language> watch = table;
+    System::SetCurrentLanguage(std::move(table));
+
+    const auto reader = System::CurrentLanguage();
+    System::SetCurrentLanguage(nullptr); // the window thread switches back to English
+    EXPECT_FALSE(watch.expired());
+    EXPECT_EQ(Text(reader->GetMessage(24)), u"Fehler");
+}
+
+TEST(CurrentTable, ReadersOnAnotherThreadSurviveRepeatedSwitches)
+{
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0};
+    std::thread reader([&] {
+        while (!done.load()) {
+            const auto table = System::CurrentLanguage();
+            const char16_t* text = table->GetMessage(24);
+            if (text != nullptr && Platform::Text::Length(text) < 512)
+                reads.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        auto table = std::make_shared<Language>();
+        table->SetEntry(Section::Message, 24, "Unbekannter Fehler");
+        System::SetCurrentLanguage(std::move(table));
+        System::SetCurrentLanguage(nullptr);
+    }
+    done = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_TRUE(System::CurrentLanguage()->IsDefault());
+}
+
+// Writing the built-in tables as a language file and reading it back must give every
+// built-in text unchanged, with the menu shortcuts appended by the file table.
+TEST(FileTable, BuiltInTablesSurviveTheTripThroughALanguageFile)
+{
+    DefaultLanguage english;
+    std::string file = "\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = English\nLanguage = English\n";
+    const auto section = [&](const char* name, int count, const std::function<const char16_t*(int)>& lookup) {
+        file += std::string("[") + name + "]\n";
+        for (int i = 0; i < count; ++i) {
+            std::string value = Utf8(lookup(i));
+            value = value.substr(0, value.find('\t'));
+            std::string escaped;
+            for (char c : value)
+                escaped += c == '\n' ? std::string("\\n") : std::string(1, c);
+            file += std::to_string(i + 1) + " = " + escaped + "\n";
+        }
+    };
+    section("Menu", 3, [&](int i) { return english.GetMenuTitle(i); });
+    std::u16string items[8];
+    for (int i = 0; i < 8; ++i)
+        items[i] = *english.GetMenuItemText(i);
+    section("MenuItems", 8, [&](int i) { return items[i].c_str(); });
+    section("Toolbar", 4, [&](int i) { return english.GetToolbarText(i); });
+    section("Tooltip", 4, [&](int i) { return english.GetTooltip(i); });
+    section("StatusInfo", 15, [&](int i) { return english.GetStatusInfo(i); });
+    section("Message", 53, [&](int i) { return english.GetMessage(i); });
+    section("MessageTitle", 22, [&](int i) { return english.GetMessageTitle(i); });
+    section("Information", 57, [&](int i) { return english.GetInformation(i); });
+    section("Text", 16, [&](int i) { return english.GetText(i); });
+    section("Midi", 47, [&](int i) { return english.GetInstrumentName(i); });
+
+    TestSupport::ScopedLog log;
+    TestSupport::TempFolder folder;
+    TestSupport::WriteFile(folder / "en.lng", file);
+    const auto table = System::LoadLanguageFile(folder / "en.lng");
+    ASSERT_NE(table, nullptr) << log.Content();
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(table->GetMenuItemText(i), english.GetMenuItemText(i)) << i;
+    for (int i = 0; i < 53; ++i)
+        EXPECT_EQ(Text(table->GetMessage(i)), Text(english.GetMessage(i))) << i;
+    for (int i = 0; i < 57; ++i)
+        EXPECT_EQ(Text(table->GetInformation(i)), Text(english.GetInformation(i))) << i;
+    for (int i = 0; i < 47; ++i)
+        EXPECT_EQ(Text(table->GetInstrumentName(i)), Text(english.GetInstrumentName(i))) << i;
+    for (int i = 0; i < 22; ++i)
+        EXPECT_EQ(Text(table->GetMessageTitle(i)), Text(english.GetMessageTitle(i))) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(Text(table->GetText(i)), Text(english.GetText(i))) << i;
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(Text(table->GetStatusInfo(i)), Text(english.GetStatusInfo(i))) << i;
+    EXPECT_EQ(log.Content(), "");
+}
