@@ -9,8 +9,8 @@ namespace System {
 ///
 /// Texts are zero-terminated UTF-16 strings owned by the table object; callers may show or copy
 /// them but never change or free them. A lookup outside a table's range gives nullptr ("none"),
-/// never a text of another table. A table object never changes after it was made, so any thread
-/// may read from one it holds through CurrentLanguage().
+/// never a text of another table. A table is complete before it is installed as the current one
+/// and never changes afterwards, so any thread may read from one it holds (CurrentLanguage()).
 ///
 /// The operations that put texts on windows are split: the table decides the text (here), the
 /// user interface puts it on its widget. A nullptr result means "leave the widget's text as it is".
