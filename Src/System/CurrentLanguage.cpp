@@ -2,17 +2,26 @@
 
 #include "System/DefaultLanguage.h"
 
-#include <atomic>
+#include <mutex>
 
 namespace System {
 
 namespace {
 
-std::atomic<std::shared_ptr<const ILanguage>>& Installed()
+// A short lock around the pointer copy; never taken on the tick path (the multimedia error
+// report that reads a text from another thread writes a log entry anyway). libstdc++'s
+// std::atomic<std::shared_ptr> would do, but its internal spin lock is invisible to
+// ThreadSanitizer.
+struct Holder {
+    std::mutex mutex;
+    std::shared_ptr<const ILanguage> current = BuiltInLanguage();
+};
+
+Holder& Installed()
 {
     // Kept until exit, so a report written while the program ends still finds a table.
-    static auto* installed = new std::atomic<std::shared_ptr<const ILanguage>>(BuiltInLanguage());
-    return *installed;
+    static auto* holder = new Holder();
+    return *holder;
 }
 
 } // namespace
@@ -25,14 +34,21 @@ std::shared_ptr<const ILanguage> BuiltInLanguage()
 
 std::shared_ptr<const ILanguage> CurrentLanguage()
 {
-    return Installed().load(std::memory_order_acquire);
+    Holder& holder = Installed();
+    std::lock_guard lock(holder.mutex);
+    return holder.current;
 }
 
 void SetCurrentLanguage(std::shared_ptr<const ILanguage> language)
 {
     if (!language)
         language = BuiltInLanguage();
-    Installed().store(std::move(language), std::memory_order_release);
+    Holder& holder = Installed();
+    {
+        std::lock_guard lock(holder.mutex);
+        holder.current.swap(language);
+    }
+    // The old table, if this was its last owner, is freed here, outside the lock.
 }
 
 } // namespace System
