@@ -1,0 +1,26 @@
+#pragma once
+#include <cstdint>
+
+namespace Core {
+
+/// Receives the reports of a metronome run. OnTrainerStarted, and OnStopped when the run is
+/// stopped by Stop, come on the thread that called Start or Stop; OnBeat, and OnStopped and
+/// OnError when the run ends by itself or on a failed sound, come on the timer thread. Calls
+/// on the timer thread must return at once: they may not block, lock, allocate or log (hand
+/// the report to the window thread through a lock-free queue).
+class IMetronomeEventHandler {
+public:
+    virtual ~IMetronomeEventHandler() = default;
+    /// A speed-trainer run starts at tempo (bpm); warmUp tells whether it begins with a warm-up.
+    virtual void OnTrainerStarted(std::uint32_t tempo, bool warmUp) = 0;
+    /// A tick with timer flags (the low byte of Core::TimerFlags); tempo is the new tempo when
+    /// TempoChanged is among the flags, else 0.
+    virtual void OnBeat(std::uint8_t flags, std::uint32_t tempo) = 0;
+    /// The run is over; tempo is the tempo it was started with. Sent once per run.
+    virtual void OnStopped(std::uint32_t tempo) = 0;
+    /// Sent right after OnStopped when a sound could not be played: the number of the
+    /// [Message] text that explains the sound engine's error.
+    virtual void OnError(std::uint32_t messageIndex) = 0;
+};
+
+} // namespace Core

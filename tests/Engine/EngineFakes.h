@@ -1,0 +1,265 @@
+#pragma once
+// Fakes for driving the metronome tick by tick without a timer thread or a sound device:
+// a timer that only records what it is told, an engine that records every sound and can be
+// told to fail, a lamp and an event handler that record their calls in one shared log.
+#include "Core/BeatStrategies.h"
+#include "Core/Metronome.h"
+#include "Core/SpeedTrainerTimerStrategy.h"
+#include "Core/StandardTimerStrategy.h"
+#include "Core/StepSequencerTimerStrategy.h"
+#include "Core/TrainerCurves.h"
+#include "Platform/Text.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace EngineFakes {
+
+/// Every call the fakes receive, in order, as short texts ("Close", "OnStopped 120", ...).
+using CallLog = std::vector<std::string>;
+
+class FakeTimer final : public Core::IMetronomeTimer {
+public:
+    bool Start(Core::ITimerEventHandler* handler, double intervalMs) override
+    {
+        ++starts;
+        if (failStart)
+            return false;
+        this->handler = handler;
+        interval = intervalMs;
+        running = true;
+        return true;
+    }
+    void ReTime(double intervalMs) override
+    {
+        interval = intervalMs;
+        ++reTimes;
+    }
+    void Stop() override { running = false; }
+    bool IsRunning() const override { return running; }
+
+    /// Gives n ticks, as the timer thread would, while the timer runs.
+    void Tick(int n = 1)
+    {
+        for (int i = 0; i < n && running; ++i)
+            handler->OnTimer();
+    }
+
+    Core::ITimerEventHandler* handler = nullptr;
+    double interval = 0.0;
+    bool running = false;
+    bool failStart = false;
+    int starts = 0;
+    int reTimes = 0;
+};
+
+struct Sound {
+    std::uint32_t volume;
+    std::uint32_t sound;
+};
+
+class FakeSoundEngine final : public Core::ISoundEngine {
+public:
+    explicit FakeSoundEngine(CallLog& log)
+        : log_(log)
+    {
+    }
+    bool Initialise(const Configuration::ConfigurationData&) override
+    {
+        ++initialisations;
+        log_.push_back("Initialise");
+        if (failInitialise)
+            return false;
+        open = true;
+        return true;
+    }
+    bool PlaySound(std::uint32_t volume, std::uint32_t sound) override
+    {
+        if (!open)
+            log_.push_back("PlaySound on a closed engine");
+        sounds.push_back({volume, sound});
+        const int number = static_cast<int>(sounds.size()) - 1;
+        if (failAtSound >= 0 && (number == failAtSound || (!failOnce && number > failAtSound))) {
+            lastError = failCode;
+            return false;
+        }
+        return true;
+    }
+    void Close() override
+    {
+        log_.push_back("Close");
+        open = false;
+    }
+    std::uint32_t GetLastErrorCode() override { return lastError; }
+
+    /// The sound arguments played so far (with the audio engine type: the voice indices).
+    std::vector<std::uint32_t> SoundArguments() const
+    {
+        std::vector<std::uint32_t> result;
+        for (const Sound& s : sounds)
+            result.push_back(s.sound);
+        return result;
+    }
+
+    std::vector<Sound> sounds;
+    bool open = false;
+    bool failInitialise = false;
+    int failAtSound = -1; ///< sounds numbered from 0 at or after this one fail
+    bool failOnce = false; ///< only sound failAtSound fails
+    std::uint32_t failCode = 0;
+    std::uint32_t lastError = 0;
+    int initialisations = 0;
+
+private:
+    CallLog& log_;
+};
+
+class FakeIndicator final : public Core::IBeatIndicator {
+public:
+    explicit FakeIndicator(CallLog& log)
+        : log_(log)
+    {
+    }
+    void StartDrawing(const Configuration::ConfigurationData&) override { Record("StartDrawing"); }
+    void ShowBeat(std::int32_t voiceIndex) override { Record("ShowBeat " + std::to_string(voiceIndex)); }
+    void ClearBeat() override { Record("ClearBeat"); }
+    void StopDrawing() override { Record("StopDrawing"); }
+
+    std::vector<std::string> calls;
+
+private:
+    void Record(const std::string& call)
+    {
+        calls.push_back(call);
+        log_.push_back(call);
+    }
+    CallLog& log_;
+};
+
+class RecordingHandler final : public Core::IMetronomeEventHandler {
+public:
+    explicit RecordingHandler(CallLog& log)
+        : log_(log)
+    {
+    }
+    void OnTrainerStarted(std::uint32_t tempo, bool warmUp) override
+    {
+        log_.push_back("OnTrainerStarted " + std::to_string(tempo) + (warmUp ? " warm-up" : ""));
+    }
+    void OnBeat(std::uint8_t flags, std::uint32_t tempo) override
+    {
+        beats.push_back({flags, tempo});
+        log_.push_back("OnBeat " + std::to_string(flags) + " " + std::to_string(tempo));
+    }
+    void OnStopped(std::uint32_t tempo) override { log_.push_back("OnStopped " + std::to_string(tempo)); }
+    void OnError(std::uint32_t messageIndex) override { log_.push_back("OnError " + std::to_string(messageIndex)); }
+
+    struct Beat {
+        std::uint8_t flags;
+        std::uint32_t tempo;
+    };
+    std::vector<Beat> beats;
+
+private:
+    CallLog& log_;
+};
+
+/// A metronome with its own strategies and fakes; nothing of the program's single objects.
+struct Rig {
+    Rig()
+        : engine(log),
+          indicator(log),
+          handler(log),
+          metronome(Services())
+    {
+    }
+
+    Core::MetronomeServices Services()
+    {
+        Core::MetronomeServices services;
+        services.timer = &timer;
+        services.beatStrategyFor = [this](std::int32_t beatType) -> Core::MetronomeStrategy* {
+            switch (beatType) {
+            case 0:
+                return &simple;
+            case 1:
+                return &beatsPerBar;
+            case 2:
+                return &customPattern;
+            case 3:
+                return &customRhythm;
+            default:
+                return nullptr;
+            }
+        };
+        services.soundEngineFor = [this](std::int32_t) -> Core::ISoundEngine* { return &engine; };
+        services.timerStrategyFor = [this](std::int32_t speedTrainer) -> Core::ITimerStrategy* {
+            if (speedTrainer == 0)
+                return &standard;
+            if (speedTrainer == 5)
+                return &stepSequencer;
+            return &trainer;
+        };
+        services.trainerCurveFor = [this](const Configuration::ConfigurationData& settings) {
+            switch (Core::ChooseTrainerCurveKind(settings)) {
+            case Core::TrainerCurveKind::Linear:
+                return static_cast<Core::ISpeedTrainerStrategy*>(&linear);
+            case Core::TrainerCurveKind::Logarithmic:
+                return static_cast<Core::ISpeedTrainerStrategy*>(&logarithmic);
+            case Core::TrainerCurveKind::NoTempoChange:
+                break;
+            }
+            return static_cast<Core::ISpeedTrainerStrategy*>(&noChange);
+        };
+        services.indicator = &indicator;
+        return services;
+    }
+
+    /// Settings whose voices play their own index as the sound (the audio-file engine type,
+    /// instrument i on voice i + 1), so that a sound tells which voice played.
+    static Configuration::ConfigurationData VoiceSettings()
+    {
+        Configuration::ConfigurationData settings;
+        settings.SoundEngineType = 1;
+        for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
+            settings.Instrument[voice] = voice;
+        return settings;
+    }
+
+    std::uint32_t Start(Configuration::ConfigurationData& settings) { return metronome.Start(&handler, settings); }
+
+    /// Voice numbers (1..12) of the sounds played so far.
+    std::vector<std::uint32_t> Voices() const
+    {
+        std::vector<std::uint32_t> voices;
+        for (const Sound& s : engine.sounds)
+            voices.push_back(s.sound + 1);
+        return voices;
+    }
+
+    CallLog log;
+    FakeTimer timer;
+    FakeSoundEngine engine;
+    FakeIndicator indicator;
+    RecordingHandler handler;
+    Core::SimpleBeatMetronomeStrategy simple;
+    Core::BeatsPerBarMetronomeStrategy beatsPerBar;
+    Core::CustomPatternMetronomeStrategy customPattern;
+    Core::CustomRhythmMetronomeStrategy customRhythm;
+    Core::StandardTimerStrategy standard;
+    Core::StepSequencerTimerStrategy stepSequencer;
+    Core::SpeedTrainerTimerStrategy trainer;
+    Core::LinearTrainerStrategy linear;
+    Core::LogarithmicTrainerStrategy logarithmic;
+    Core::NoTempoChangeTrainerStrategy noChange;
+    Core::Metronome metronome;
+};
+
+template <std::size_t N>
+void SetText(char16_t (&field)[N], const std::u16string& text)
+{
+    Platform::Text::Copy(field, text);
+}
+
+} // namespace EngineFakes

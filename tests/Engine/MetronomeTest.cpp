@@ -1,0 +1,219 @@
+// The controller's run: start results, what a failed start leaves behind, volumes, stopping
+// on a failed sound, tempo changes and pausing, all driven tick by tick on fakes.
+#include "EngineFakes.h"
+
+#include "Core/InstrumentList.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace EngineFakes;
+using Configuration::ConfigurationData;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+class Controller : public ::testing::Test {
+protected:
+    Rig rig;
+    ConfigurationData settings = Rig::VoiceSettings();
+
+    long Count(const std::string& call) const { return std::count(rig.log.begin(), rig.log.end(), call); }
+};
+
+} // namespace
+
+TEST_F(Controller, UnknownBeatTypeTouchesNothing)
+{
+    settings.BeatType = 4;
+    EXPECT_EQ(rig.Start(settings), Core::StartResult::UnknownBeatType);
+    EXPECT_EQ(rig.engine.initialisations, 0);
+    EXPECT_TRUE(rig.log.empty());
+    EXPECT_EQ(rig.metronome.ActiveStrategy(), nullptr);
+    // Nothing to act on afterwards.
+    rig.metronome.TogglePause();
+    rig.metronome.ChangeTempo(100);
+    rig.metronome.Stop();
+    EXPECT_TRUE(rig.log.empty());
+}
+
+TEST_F(Controller, EngineThatCannotStartGivesFive)
+{
+    rig.engine.failInitialise = true;
+    EXPECT_EQ(rig.Start(settings), Core::StartResult::SoundEngineFailed);
+    EXPECT_EQ(rig.timer.starts, 0);
+    EXPECT_EQ(Count("StartDrawing"), 0);
+}
+
+TEST_F(Controller, FailedStartClosesTheEngineAndStopsTheLamp)
+{
+    settings.BeatType = 2;
+    SetText(settings.CustomPattern, u"3++2");
+    EXPECT_EQ(rig.Start(settings), Core::StartResult::PatternMalformed);
+    EXPECT_EQ(rig.log, (Calls{"Initialise", "StartDrawing", "Close", "StopDrawing"}));
+    EXPECT_EQ(rig.timer.starts, 0);
+    // A later Stop has no run to report.
+    rig.metronome.Stop();
+    EXPECT_EQ(Count("OnStopped 120"), 0);
+
+    settings.BeatType = 3;
+    SetText(settings.CustomRhythm, u"1c");
+    EXPECT_EQ(rig.Start(settings), Core::StartResult::RhythmMalformed);
+    EXPECT_FALSE(rig.engine.open);
+}
+
+TEST_F(Controller, TimerThatCannotStartGivesTwoAndLeavesNothingOpen)
+{
+    rig.timer.failStart = true;
+    EXPECT_EQ(rig.Start(settings), Core::StartResult::TimerNotStarted);
+    EXPECT_FALSE(rig.engine.open);
+    EXPECT_EQ(rig.log.back(), "StopDrawing");
+    rig.metronome.Stop();
+    EXPECT_EQ(Count("OnStopped 120"), 0);
+}
+
+TEST_F(Controller, VolumesAreScaledByTheGlobalVolume)
+{
+    settings.GlobalVolume = 50;
+    settings.Subdivision1 = 2;
+    settings.Subdivision2 = 3;
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.timer.Tick(6);
+    ASSERT_EQ(rig.engine.sounds.size(), 4u);
+    for (const Sound& sound : rig.engine.sounds)
+        EXPECT_EQ(sound.volume, 63u);
+
+    std::int32_t volumes[Configuration::VoiceCount];
+    std::fill(std::begin(volumes), std::end(volumes), 100);
+    volumes[0] = 101;
+    rig.metronome.ChangeVolume(volumes, 33);
+    rig.timer.Tick(1);
+    EXPECT_EQ(rig.engine.sounds.back().volume, 33u); // 101 x 0.33, truncated
+    // Out-of-range settings never give the engine a velocity above 127 or below 0.
+    volumes[0] = 127;
+    rig.metronome.ChangeVolume(volumes, 150);
+    rig.timer.Tick(6);
+    EXPECT_EQ(rig.engine.sounds.back().volume, 127u);
+    volumes[0] = -5;
+    rig.metronome.ChangeVolume(volumes, 100);
+    rig.timer.Tick(6);
+    EXPECT_EQ(rig.engine.sounds.back().volume, 0u);
+}
+
+TEST_F(Controller, MidiEnginePlaysTheInstrumentsNotes)
+{
+    settings.SoundEngineType = 0;
+    settings.Instrument[0] = 7; // Cowbell
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.timer.Tick(1);
+    ASSERT_EQ(rig.engine.sounds.size(), 1u);
+    EXPECT_EQ(rig.engine.sounds[0].sound, Core::InstrumentNote(7));
+}
+
+TEST_F(Controller, WithoutTheLampSettingTheLampIsNeverCalled)
+{
+    settings.VisualIndicator = 0;
+    settings.BeatType = 1;
+    settings.BeatsPerBar = 6;
+    settings.CompoundTime = 1;
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.timer.Tick(12);
+    rig.metronome.TogglePause();
+    rig.metronome.TogglePause();
+    rig.metronome.Stop();
+    EXPECT_TRUE(rig.indicator.calls.empty());
+}
+
+TEST_F(Controller, FailedSoundStopsTheRunThenReportsTheEnginesError)
+{
+    settings.Subdivision1 = 2;
+    settings.Bpm = 90;
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.engine.failAtSound = 1; // the beat sounds, the subdivision on voice 4 fails
+    rig.engine.failCode = 6;
+    rig.log.clear();
+    rig.timer.Tick(2);
+    EXPECT_EQ(rig.log, (Calls{"ShowBeat 0", "Close", "StopDrawing", "OnStopped 90", "OnError 29"}));
+    EXPECT_FALSE(rig.timer.running);
+    rig.metronome.Stop();
+    EXPECT_EQ(Count("OnStopped 90"), 1);
+}
+
+TEST_F(Controller, FailedBeatIsNotMaskedByALaterSoundOfTheSameTick)
+{
+    // Two against four: tick 4 of each beat sounds voices 4 and 5 together.
+    settings.Subdivision1 = 2;
+    settings.Subdivision2 = 4;
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.timer.Tick(4);
+    ASSERT_EQ(rig.engine.sounds.size(), 2u);
+    rig.engine.failAtSound = 2; // only voice 4 fails; voice 5 would sound
+    rig.engine.failOnce = true;
+    rig.engine.failCode = 1000;
+    rig.log.clear();
+    rig.timer.Tick(1); // voice 4 fails; voice 5 of the same tick is not tried
+    EXPECT_EQ(rig.engine.sounds.size(), 3u);
+    EXPECT_EQ(rig.log, (Calls{"Close", "StopDrawing", "OnStopped 120", "OnError 49"}));
+    EXPECT_EQ(Count("PlaySound on a closed engine"), 0);
+}
+
+TEST_F(Controller, StopClosesOnceAndReportsTheStartTempo)
+{
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.timer.Tick(3);
+    rig.metronome.ChangeTempo(150);
+    EXPECT_DOUBLE_EQ(rig.timer.interval, 200.0); // 150 bpm, two ticks a beat with the lamp
+    rig.log.clear();
+    rig.metronome.Stop();
+    EXPECT_EQ(rig.log, (Calls{"Close", "StopDrawing", "OnStopped 120"}));
+    rig.metronome.Stop();
+    EXPECT_EQ(Count("OnStopped 120"), 1);
+    EXPECT_FALSE(rig.timer.running);
+}
+
+TEST_F(Controller, StartingAgainEndsTheRunningRunFirst)
+{
+    ASSERT_EQ(rig.Start(settings), 0u);
+    settings.Bpm = 80;
+    settings.BeatType = 1;
+    ASSERT_EQ(rig.Start(settings), 0u);
+    EXPECT_EQ(Count("OnStopped 120"), 1);
+    EXPECT_TRUE(rig.timer.running);
+    EXPECT_EQ(rig.timer.handler, &rig.beatsPerBar);
+}
+
+TEST_F(Controller, PauseKeepsThePositionAndTheEngine)
+{
+    settings.BeatType = 1;
+    settings.BeatsPerBar = 3;
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.timer.Tick(4); // beats 1 and 2 of the bar
+    rig.log.clear();
+    rig.metronome.TogglePause();
+    EXPECT_FALSE(rig.timer.running);
+    EXPECT_EQ(rig.log, (Calls{"ClearBeat"}));
+    rig.metronome.ChangeTempo(60); // taken when resuming
+    rig.metronome.TogglePause();
+    EXPECT_TRUE(rig.timer.running);
+    EXPECT_DOUBLE_EQ(rig.timer.interval, 500.0);
+    rig.timer.Tick(4);
+    EXPECT_EQ(rig.Voices(), (std::vector<std::uint32_t>{1, 2, 2, 1}));
+    EXPECT_EQ(Count("Close"), 0);
+    EXPECT_EQ(Count("OnStopped 120"), 0);
+}
+
+TEST_F(Controller, StepSequencerRecordUsesTheStepTimer)
+{
+    settings.BeatType = 3;
+    SetText(settings.CustomRhythm, u"12");
+    settings.CrSubdivision = 0;
+    settings.VisualIndicator = 0;
+    settings.SpeedTrainer = 5;
+    settings.Bpm = 100;
+    ASSERT_EQ(rig.Start(settings), 0u);
+    rig.timer.Tick(24); // 12 frames to a step at 100 bpm
+    EXPECT_EQ(rig.Voices(), (std::vector<std::uint32_t>{1, 2}));
+    ASSERT_EQ(rig.handler.beats.size(), 24u);
+    EXPECT_EQ(rig.handler.beats[0].flags, 0x08);
+}
