@@ -1,0 +1,71 @@
+#include "Platform/Audio/ClockMap.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Platform::Audio {
+
+namespace {
+// Errors above this are not jitter but a stall or a restart of the stream.
+constexpr double reanchorThreshold = 200e6; // ns
+// The loop starts wide, to settle within a few callbacks, and narrows to this bandwidth
+// (in Hz of the time error), which keeps callback jitter of milliseconds down to
+// nanoseconds in the mapping while following a drifting device clock.
+constexpr double finalBandwidth = 0.5;
+constexpr double startBandwidth = 8.0;
+constexpr double pi = 3.14159265358979323846;
+} // namespace
+
+void ClockMap::Reset(double sampleRate) noexcept
+{
+    nominalPeriod_ = 1e9 / sampleRate;
+    period_ = nominalPeriod_;
+    anchorTime_ = 0;
+    anchorFrame_ = 0;
+    updates_ = 0;
+    reanchors_ = 0;
+}
+
+void ClockMap::Update(std::int64_t time, std::uint64_t frame) noexcept
+{
+    const double now = static_cast<double>(time);
+    if (updates_++ == 0 || frame <= anchorFrame_) {
+        anchorTime_ = now;
+        anchorFrame_ = frame;
+        return;
+    }
+    const double frames = static_cast<double>(frame - anchorFrame_);
+    const double predicted = anchorTime_ + frames * period_;
+    const double error = now - predicted;
+    if (std::fabs(error) > reanchorThreshold) {
+        ++reanchors_;
+        anchorTime_ = now;
+        anchorFrame_ = frame;
+        period_ = nominalPeriod_;
+        return;
+    }
+    // Bandwidth narrows over the first hundred or so updates.
+    const double progress = std::min(1.0, static_cast<double>(updates_) / 128.0);
+    const double bandwidth = startBandwidth + (finalBandwidth - startBandwidth) * progress;
+    // Long callbacks would push the loop past its stable range; keep the per-update gain low.
+    const double omega = std::min(0.25, 2.0 * pi * bandwidth * frames * period_ * 1e-9);
+    const double b = std::min(1.0, std::sqrt(2.0) * omega);
+    const double c = omega * omega;
+    anchorTime_ = predicted + b * error;
+    anchorFrame_ = frame;
+    period_ += c * error / frames;
+    // A device clock is never off by more than a few per cent; keep nonsense out.
+    period_ = std::clamp(period_, nominalPeriod_ * 0.95, nominalPeriod_ * 1.05);
+}
+
+double ClockMap::FrameAt(std::int64_t time) const noexcept
+{
+    return static_cast<double>(anchorFrame_) + (static_cast<double>(time) - anchorTime_) / period_;
+}
+
+double ClockMap::TimeOf(double frame) const noexcept
+{
+    return anchorTime_ + (frame - static_cast<double>(anchorFrame_)) * period_;
+}
+
+} // namespace Platform::Audio

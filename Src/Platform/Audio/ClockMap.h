@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+
+namespace Platform::Audio {
+
+/// Maps clock time (Platform::Clock nanoseconds) to the output stream's frame counter.
+/// Fed with the time of every audio callback and the frame the callback starts at, it runs
+/// a second-order delay-locked loop over them: the callback times jitter by the scheduler's
+/// whims, the frame counter does not, so the loop recovers the stream's true start time and
+/// rate and the jitter stays out of the mapping. Positions are doubles, never rounded to
+/// whole frames. A jump of more than a fraction of a second (a stalled or restarted stream)
+/// re-anchors the map at once. Used only on the audio thread; not thread-safe.
+class ClockMap {
+public:
+    /// Forgets everything; the next Update anchors the map at the nominal rate.
+    void Reset(double sampleRate) noexcept;
+
+    /// A callback that starts at frame was called at time.
+    void Update(std::int64_t time, std::uint64_t frame) noexcept;
+
+    /// The (fractional) frame that is rendered at time. Only meaningful after one Update.
+    double FrameAt(std::int64_t time) const noexcept;
+
+    /// The time at which frame is rendered.
+    double TimeOf(double frame) const noexcept;
+
+    /// The measured rate in frames per second of clock time.
+    double MeasuredRate() const noexcept { return 1e9 / period_; }
+
+    /// Updates so far since the last Reset, and re-anchors caused by jumps.
+    std::uint64_t Updates() const noexcept { return updates_; }
+    std::uint64_t Reanchors() const noexcept { return reanchors_; }
+
+private:
+    double nominalPeriod_ = 0;   // nanoseconds per frame at the nominal rate
+    double period_ = 0;          // loop's estimate of nanoseconds per frame
+    double anchorTime_ = 0;      // loop's estimate of the time of anchorFrame_
+    std::uint64_t anchorFrame_ = 0;
+    std::uint64_t updates_ = 0;
+    std::uint64_t reanchors_ = 0;
+};
+
+} // namespace Platform::Audio

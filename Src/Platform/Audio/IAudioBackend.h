@@ -1,0 +1,46 @@
+#pragma once
+#include "Platform/Audio/ResultCodes.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace Platform::Audio {
+
+/// No backend asks for more frames than this in one Render call.
+constexpr std::uint32_t MaxBlockFrames = 4096;
+
+/// What a backend's stream asks for each block: interleaved stereo float frames.
+class IRenderer {
+public:
+    virtual ~IRenderer() = default;
+    /// Fills frames stereo frames (2 * frames floats) of output. callbackTime is the clock
+    /// time (Platform::Clock nanoseconds) at which the backend asked for this block; the
+    /// offline backend passes its own simulated clock. Audio thread; must never block.
+    virtual void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept = 0;
+};
+
+/// One output stream. Open, Close and the queries are called by the mixer on a control
+/// thread; Render runs on the backend's own audio thread (or, offline, on the thread that
+/// pulls).
+class IAudioBackend {
+public:
+    virtual ~IAudioBackend() = default;
+    /// Opens and starts a stereo float stream at sampleRate that renders blockFrames frames
+    /// per call. renderer is not owned and must stay valid until Close returns.
+    virtual Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) = 0;
+    /// Stops and closes the stream; after it returns Render is no longer called. Harmless
+    /// when not open.
+    virtual void Close() = 0;
+    /// The device's own latency in seconds, as far as the backend knows it (0 offline).
+    virtual double DeviceLatencySeconds() const = 0;
+    /// True when the stream renders on its own thread in real time; false when someone pulls
+    /// it block by block (the offline backend).
+    virtual bool RunsByItself() const = 0;
+    /// A short name for diagnostics ("offline", "null", "pulse", ...).
+    virtual const char* Name() const = 0;
+};
+
+/// Makes the backend the mixer should use next time it opens its stream.
+using BackendFactory = std::unique_ptr<IAudioBackend> (*)();
+
+} // namespace Platform::Audio

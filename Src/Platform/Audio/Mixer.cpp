@@ -1,0 +1,198 @@
+#include "Platform/Audio/Mixer.h"
+
+#include "Platform/Audio/RtAudioBackend.h"
+#include "Platform/Clock.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+namespace Platform::Audio {
+
+std::int64_t BlockClock::StartFrame(std::int64_t stamp) const noexcept
+{
+    return std::llround(map_.FrameAt(stamp)) + mixer_.latencyFrames_;
+}
+
+std::uint32_t BlockClock::OffsetOf(std::int64_t startFrame) const noexcept
+{
+    const std::int64_t offset = startFrame - static_cast<std::int64_t>(firstFrame_);
+    if (offset < 0) {
+        mixer_.CountLate();
+        return 0;
+    }
+    return offset >= frames_ ? frames_ : static_cast<std::uint32_t>(offset);
+}
+
+Mixer::Mixer(IAudioBackend& backend, const MixerOptions& options)
+    : backend_(backend),
+      options_(options),
+      latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0))
+{
+    sem_init(&noticeSignal_, 0, 0);
+    noticeThread_ = std::thread([this] { RunNotices(); });
+}
+
+Mixer::~Mixer()
+{
+    {
+        std::lock_guard lock(control_);
+        if (clients_ > 0)
+            backend_.Close();
+        clients_ = 0;
+    }
+    noticesRunning_.store(false, std::memory_order_release);
+    sem_post(&noticeSignal_);
+    noticeThread_.join();
+    sem_destroy(&noticeSignal_);
+}
+
+Result Mixer::Acquire()
+{
+    std::lock_guard lock(control_);
+    if (clients_ > 0) {
+        ++clients_;
+        return NoError;
+    }
+    frame_ = 0;
+    rendered_.store(0, std::memory_order_release);
+    clock_.Reset(options_.sampleRate);
+    if (const Result result = backend_.Open(options_.sampleRate, options_.blockFrames, *this); result != NoError)
+        return result;
+    if (!WaitUntilSteady()) {
+        backend_.Close();
+        return NoDriver;
+    }
+    clients_ = 1;
+    return NoError;
+}
+
+void Mixer::Release()
+{
+    std::lock_guard lock(control_);
+    if (clients_ == 0)
+        return;
+    if (--clients_ == 0)
+        backend_.Close();
+}
+
+bool Mixer::WaitUntilSteady()
+{
+    if (!backend_.RunsByItself())
+        return true;
+    // A freshly opened stream is often filled in a burst; sounds are placed only once its
+    // callbacks come at their steady pace and the clock map has settled on them.
+    const std::uint64_t steadyFrames = options_.sampleRate / 4;
+    const std::int64_t deadline = Clock::Now() + 3'000'000'000LL;
+    while (rendered_.load(std::memory_order_acquire) < steadyFrames) {
+        if (Clock::Now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+bool Mixer::AddVoice(IVoice& voice)
+{
+    std::lock_guard lock(control_);
+    for (std::size_t i = 0; i < MaxVoices; ++i) {
+        if (voices_[i].load(std::memory_order_relaxed) == nullptr) {
+            voices_[i].store(&voice, std::memory_order_release);
+            if (i + 1 > voiceLimit_.load(std::memory_order_relaxed))
+                voiceLimit_.store(i + 1, std::memory_order_release);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Mixer::RemoveVoice(IVoice& voice)
+{
+    {
+        std::lock_guard lock(control_);
+        for (auto& slot : voices_) {
+            if (slot.load(std::memory_order_relaxed) == &voice)
+                slot.store(nullptr);
+        }
+    }
+    WaitForCallbackToPass();
+}
+
+void Mixer::WaitForCallbackToPass()
+{
+    // A callback that started before the slot was cleared may still use the voice; wait for
+    // it to end. A callback that starts afterwards cannot see the voice any more.
+    // Sequentially consistent on both sides, so that clearing the slot cannot be ordered
+    // after reading the epoch.
+    const std::uint64_t epoch = epoch_.load();
+    if ((epoch & 1) == 0)
+        return;
+    while (epoch_.load() == epoch)
+        std::this_thread::yield();
+}
+
+bool Mixer::PostNotice(INoticeTarget& target, void* item, std::uint64_t value) noexcept
+{
+    if (!notices_.Push(Notice{&target, item, value}))
+        return false;
+    sem_post(&noticeSignal_);
+    return true;
+}
+
+void Mixer::FlushNotices()
+{
+    const std::uint64_t posted = notices_.Pushed();
+    while (noticesDelivered_.load(std::memory_order_acquire) < posted) {
+        sem_post(&noticeSignal_);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+void Mixer::RunNotices()
+{
+    for (;;) {
+        timespec until{};
+        clock_gettime(CLOCK_REALTIME, &until);
+        until.tv_nsec += 50'000'000;
+        if (until.tv_nsec >= 1'000'000'000) {
+            until.tv_nsec -= 1'000'000'000;
+            ++until.tv_sec;
+        }
+        while (sem_timedwait(&noticeSignal_, &until) != 0 && errno == EINTR) {
+        }
+        Notice notice;
+        while (notices_.Pop(notice)) {
+            notice.target->OnNotice(notice.item, notice.value);
+            noticesDelivered_.fetch_add(1, std::memory_order_acq_rel);
+        }
+        if (!noticesRunning_.load(std::memory_order_acquire))
+            return;
+    }
+}
+
+void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept
+{
+    epoch_.fetch_add(1);
+    clock_.Update(callbackTime, frame_);
+    std::memset(output, 0, sizeof(float) * 2 * frames);
+    const BlockClock clock(*this, clock_, frame_, frames);
+    const std::size_t limit = voiceLimit_.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < limit; ++i) {
+        if (IVoice* voice = voices_[i].load())
+            voice->Mix(output, clock);
+    }
+    frame_ += frames;
+    rendered_.store(frame_, std::memory_order_release);
+    epoch_.fetch_add(1);
+}
+
+Mixer& OutputMixer()
+{
+    // Never destroyed: engines that are themselves destroyed at exit may still release it.
+    static Mixer* mixer = new Mixer(*new RtAudioBackend);
+    return *mixer;
+}
+
+} // namespace Platform::Audio

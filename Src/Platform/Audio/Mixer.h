@@ -1,0 +1,152 @@
+#pragma once
+#include "Platform/Audio/ClockMap.h"
+#include "Platform/Audio/IAudioBackend.h"
+#include "Platform/Audio/SpscQueue.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <semaphore.h>
+#include <thread>
+
+namespace Platform::Audio {
+
+class Mixer;
+
+/// Where in the output stream the current block lies, handed to every voice. Audio thread.
+class BlockClock {
+public:
+    BlockClock(const Mixer& mixer, const ClockMap& map, std::uint64_t firstFrame, std::uint32_t frames) noexcept
+        : mixer_(mixer), map_(map), firstFrame_(firstFrame), frames_(frames)
+    {
+    }
+
+    /// First frame of the block on the stream's frame counter, and its length.
+    std::uint64_t FirstFrame() const noexcept { return firstFrame_; }
+    std::uint32_t Frames() const noexcept { return frames_; }
+
+    /// The frame at which a sound stamped at stamp (clock nanoseconds) starts: the frame the
+    /// stamp maps to plus the mixer's fixed latency, rounded to the nearest frame.
+    std::int64_t StartFrame(std::int64_t stamp) const noexcept;
+
+    /// Where in this block a sound starting at startFrame begins: its offset when it lies in
+    /// this block; 0 (and the sound counted as late) when its frame has already passed;
+    /// Frames() or more when it belongs to a later block.
+    std::uint32_t OffsetOf(std::int64_t startFrame) const noexcept;
+
+private:
+    const Mixer& mixer_;
+    const ClockMap& map_;
+    std::uint64_t firstFrame_;
+    std::uint32_t frames_;
+};
+
+/// A source the mixer renders: MidiOut's synthesizer, each WaveOut.
+class IVoice {
+public:
+    virtual ~IVoice() = default;
+    /// Adds this voice's sound for the block to output (interleaved stereo, frames frames).
+    /// Audio thread; never locks, allocates, logs or touches files.
+    virtual void Mix(float* output, const BlockClock& clock) noexcept = 0;
+};
+
+/// Something that wants to hear, on a normal thread, about a notice its voice posted from the
+/// audio thread (a WaveOut's finished buffer).
+class INoticeTarget {
+public:
+    virtual ~INoticeTarget() = default;
+    /// Called on the mixer's notice thread, in the order the notices were posted.
+    virtual void OnNotice(void* item, std::uint64_t value) = 0;
+};
+
+struct MixerOptions {
+    std::uint32_t sampleRate = 44100;
+    std::uint32_t blockFrames = 256;
+    /// Fixed time from a sound's stamp to its place in the stream; it must cover the delay
+    /// between a sound being stamped and the callback that renders its frame picking it up.
+    double latencyMs = 20.0;
+};
+
+/// The one software mixer that owns the output stream. Each MidiOut and WaveOut is a voice of
+/// it. The stream runs while at least one client has acquired the mixer, silent when nothing
+/// plays, so that the first sound of a run is never cut by a stream starting up.
+///
+/// Acquire, Release, AddVoice, RemoveVoice and FlushNotices are for control threads and may
+/// block briefly; everything a voice calls from Mix is wait-free.
+class Mixer final : private IRenderer {
+public:
+    static constexpr std::size_t MaxVoices = 512;
+
+    /// backend is not owned and must outlive the mixer.
+    Mixer(IAudioBackend& backend, const MixerOptions& options = {});
+    ~Mixer() override;
+    Mixer(const Mixer&) = delete;
+    Mixer& operator=(const Mixer&) = delete;
+
+    /// Opens the stream if no one holds it yet and, on a real-time backend, waits until the
+    /// stream runs steadily. Returns NoDriver when no output can be opened.
+    Result Acquire();
+    /// Gives up one Acquire; the last one closes the stream.
+    void Release();
+
+    /// Adds a voice (not owned); false when MaxVoices are in use.
+    bool AddVoice(IVoice& voice);
+    /// Removes a voice; on return the audio thread no longer uses it.
+    void RemoveVoice(IVoice& voice);
+
+    /// Audio thread: queues a notice for target's OnNotice on the notice thread. False when
+    /// the notice queue is full (the notice is lost).
+    bool PostNotice(INoticeTarget& target, void* item, std::uint64_t value) noexcept;
+    /// Returns once every notice posted before the call has been delivered.
+    void FlushNotices();
+
+    std::uint32_t SampleRate() const noexcept { return options_.sampleRate; }
+    std::uint32_t BlockFrames() const noexcept { return options_.blockFrames; }
+    /// The fixed latency from stamp to sound, in whole frames.
+    std::int64_t LatencyFrames() const noexcept { return latencyFrames_; }
+    /// Sounds that arrived after their frame had been rendered and started at once instead.
+    std::uint64_t LateCount() const noexcept { return late_.load(std::memory_order_relaxed); }
+    /// Frames rendered since the stream was opened.
+    std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
+    const IAudioBackend& Backend() const noexcept { return backend_; }
+
+private:
+    friend class BlockClock;
+
+    struct Notice {
+        INoticeTarget* target;
+        void* item;
+        std::uint64_t value;
+    };
+
+    void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override;
+    void WaitForCallbackToPass();
+    bool WaitUntilSteady();
+    void RunNotices();
+    void CountLate() const noexcept { late_.fetch_add(1, std::memory_order_relaxed); }
+
+    IAudioBackend& backend_;
+    const MixerOptions options_;
+    const std::int64_t latencyFrames_;
+    std::mutex control_;                 // guards clients_ and the slots' owners; never taken by the audio thread
+    int clients_ = 0;
+    std::array<std::atomic<IVoice*>, MaxVoices> voices_{};
+    std::atomic<std::size_t> voiceLimit_{0};
+    ClockMap clock_;                     // audio thread only
+    std::uint64_t frame_ = 0;            // audio thread only
+    std::atomic<std::uint64_t> rendered_{0};
+    std::atomic<std::uint64_t> epoch_{0}; // odd while a callback runs
+    mutable std::atomic<std::uint64_t> late_{0};
+    SpscQueue<Notice> notices_{4096};
+    std::atomic<std::uint64_t> noticesDelivered_{0};
+    std::atomic<bool> noticesRunning_{true};
+    sem_t noticeSignal_;
+    std::thread noticeThread_;
+};
+
+/// The program's mixer on the real output (RtAudio), made on first use and kept until the
+/// process ends.
+Mixer& OutputMixer();
+
+} // namespace Platform::Audio

@@ -1,0 +1,112 @@
+#include "Platform/Audio/RtAudioBackend.h"
+
+#include "Platform/Clock.h"
+
+#include <rtaudio/RtAudio.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+namespace Platform::Audio {
+
+namespace {
+struct ApiChoice {
+    RtAudio::Api api;
+    const char* name;
+};
+constexpr ApiChoice apiOrder[] = {
+    {RtAudio::UNIX_JACK, "jack"},
+    {RtAudio::LINUX_PULSE, "pulse"},
+    {RtAudio::LINUX_ALSA, "alsa"},
+};
+
+bool IsCompiled(RtAudio::Api api)
+{
+    std::vector<RtAudio::Api> compiled;
+    RtAudio::getCompiledApi(compiled);
+    return std::find(compiled.begin(), compiled.end(), api) != compiled.end();
+}
+} // namespace
+
+RtAudioBackend::RtAudioBackend() = default;
+
+RtAudioBackend::~RtAudioBackend()
+{
+    Close();
+}
+
+Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer)
+{
+    Close();
+    lastFailure_.clear();
+    renderer_ = &renderer;
+    for (const ApiChoice& choice : apiOrder) {
+        if (!IsCompiled(choice.api))
+            continue;
+        try {
+            auto audio = std::make_unique<RtAudio>(choice.api);
+            audio->showWarnings(false);
+            if (audio->getDeviceCount() == 0)
+                continue;
+            RtAudio::StreamParameters parameters;
+            parameters.deviceId = audio->getDefaultOutputDevice();
+            parameters.nChannels = 2;
+            RtAudio::StreamOptions options;
+            options.streamName = "Tolvane";
+            unsigned int frames = blockFrames;
+            audio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, sampleRate, &frames, &Callback, this, &options);
+            sampleRate_ = sampleRate;
+            audio->startStream();
+            latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate;
+            audio_ = std::move(audio);
+            apiName_ = choice.name;
+            return NoError;
+        } catch (const std::exception& error) {
+            lastFailure_ += std::string(choice.name) + ": " + error.what() + "; ";
+        } catch (...) {
+            lastFailure_ += std::string(choice.name) + ": failed; ";
+        }
+    }
+    if (lastFailure_.empty())
+        lastFailure_ = "no audio output device";
+    renderer_ = nullptr;
+    return NoDriver;
+}
+
+void RtAudioBackend::Close()
+{
+    if (!audio_)
+        return;
+    try {
+        if (audio_->isStreamRunning())
+            audio_->stopStream();
+        if (audio_->isStreamOpen())
+            audio_->closeStream();
+    } catch (...) {
+        // Closing never fails for the caller; the stream is gone either way.
+    }
+    audio_.reset();
+    renderer_ = nullptr;
+    apiName_ = "none";
+}
+
+int RtAudioBackend::Callback(void* output, void*, unsigned int frames, double, unsigned int, void* self) noexcept
+{
+    auto& backend = *static_cast<RtAudioBackend*>(self);
+    auto* out = static_cast<float*>(output);
+    std::int64_t time = Clock::Now();
+    const double nanosecondsPerFrame = 1e9 / backend.sampleRate_;
+    // A device that asks for more than one block at a time gets it in pieces; each piece
+    // carries the time its first frame would have been asked for.
+    unsigned int done = 0;
+    while (done < frames) {
+        const unsigned int piece = std::min(frames - done, MaxBlockFrames);
+        backend.renderer_->Render(out + 2 * std::size_t{done}, piece, time);
+        time += static_cast<std::int64_t>(piece * nanosecondsPerFrame);
+        done += piece;
+    }
+    return 0;
+}
+
+} // namespace Platform::Audio

@@ -1,0 +1,41 @@
+#pragma once
+#include "Platform/Audio/IAudioBackend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class RtAudio;
+
+namespace Platform::Audio {
+
+/// The system's real output through RtAudio. Open tries the APIs in the order JACK,
+/// PulseAudio (and PipeWire's PulseAudio server), ALSA, and uses the default output device
+/// of the first one that opens a stream. Control calls from one thread at a time.
+class RtAudioBackend final : public IAudioBackend {
+public:
+    RtAudioBackend();
+    ~RtAudioBackend() override;
+
+    Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) override;
+    void Close() override;
+    double DeviceLatencySeconds() const override { return latencySeconds_; }
+    bool RunsByItself() const override { return true; }
+    /// The API in use ("jack", "pulse", "alsa"), or "none" while closed.
+    const char* Name() const override { return apiName_; }
+    /// Why the last Open failed, for diagnostics (empty after a success).
+    const std::string& LastFailure() const { return lastFailure_; }
+
+private:
+    static int Callback(void* output, void* input, unsigned int frames, double streamTime,
+                        unsigned int status, void* self) noexcept;
+
+    std::unique_ptr<RtAudio> audio_;
+    IRenderer* renderer_ = nullptr;
+    std::uint32_t sampleRate_ = 44100;
+    double latencySeconds_ = 0;
+    const char* apiName_ = "none";
+    std::string lastFailure_;
+};
+
+} // namespace Platform::Audio

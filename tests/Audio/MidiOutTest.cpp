@@ -1,0 +1,248 @@
+// The built-in synthesizer through the offline backend: where notes land, how they sound,
+// and how the output opens and closes.
+#include "AudioTestSupport.h"
+#include "TestSupport.h"
+
+#include "Platform/Audio/MidiOut.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace Platform::Audio;
+using AudioTest::AtTick;
+using AudioTest::OfflineRig;
+
+namespace {
+
+constexpr std::uint32_t NoteOn(std::uint32_t note, std::uint32_t velocity)
+{
+    return 0x99 | note << 8 | velocity << 16;
+}
+
+// FluidSynth's voices start from an exact zero, so the first audible frame of a note is
+// one after the frame it was placed on.
+constexpr std::size_t firstSoundingFrame = 1;
+
+struct OpenMidi {
+    explicit OpenMidi(OfflineRig& rig) : out(MidiOutOptions{&rig.mixer, {}}) { EXPECT_EQ(out.Open(), NoError); }
+    MidiOut out;
+};
+
+std::vector<float> RenderNote(double frame, std::uint32_t blockFrames, std::uint64_t total = 44100,
+                              std::uint32_t message = NoteOn(38, 100))
+{
+    OfflineRig rig;
+    OpenMidi midi(rig);
+    EXPECT_EQ(AtTick(rig.TimeOf(frame), [&] { return midi.out.ShortMessage(message); }), NoError);
+    rig.backend.Pull(total, blockFrames);
+    EXPECT_EQ(rig.mixer.LateCount(), 0u);
+    EXPECT_EQ(midi.out.DisplacedNotes(), 0u);
+    return rig.backend.Captured();
+}
+
+} // namespace
+
+class NotePlacement : public testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(NotePlacement, NoteSoundsAtItsStampedFramePlusTheLatencyWhateverTheBlockSize)
+{
+    const std::uint32_t blockFrames = GetParam();
+    OfflineRig rig;
+    const std::int64_t latency = rig.mixer.LatencyFrames();
+    // Stamps between frames round to the nearest frame.
+    for (const double frame : {1000.0, 7777.4, 7777.6, 30000.5001}) {
+        const auto capture = RenderNote(frame, blockFrames);
+        const auto onset = AudioTest::Onset(capture, 0, 0.0f);
+        ASSERT_TRUE(onset.has_value());
+        EXPECT_EQ(*onset, static_cast<std::size_t>(std::llround(frame) + latency) + firstSoundingFrame)
+            << "frame " << frame << ", blocks of " << blockFrames;
+    }
+    // And the note itself is the same sound whatever the block size.
+    const auto reference = RenderNote(1000, 256);
+    const auto capture = RenderNote(1000, blockFrames);
+    ASSERT_EQ(capture.size(), reference.size());
+    for (std::size_t i = 0; i < capture.size(); ++i)
+        ASSERT_NEAR(capture[i], reference[i], 1e-6f) << "sample " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, NotePlacement, testing::Values(1u, 63u, 64u, 100u, 256u, 1024u, 4096u));
+
+TEST(NoteSpacing, NotesStampedHalfASecondApartAre22050FramesApart)
+{
+    OfflineRig rig;
+    OpenMidi midi(rig);
+    const std::int64_t first = rig.TimeOf(2500.25);
+    AtTick(first, [&] { return midi.out.ShortMessage(NoteOn(38, 100)); });
+    AtTick(first + 500'000'000, [&] { return midi.out.ShortMessage(NoteOn(38, 100)); });
+    rig.backend.Pull(44100, 128);
+    const auto onsets = AudioTest::Onsets(rig.backend.Captured(), 20000, 0.0f);
+    ASSERT_EQ(onsets.size(), 2u);
+    EXPECT_EQ(onsets[1] - onsets[0], 22050u);
+}
+
+TEST(NoteSpacing, TempoWithoutAWholeNumberOfFramesPerBeatKeepsItsExactAverage)
+{
+    // 133 bpm: 19894.74 frames per beat. Each click is rounded on its own, never from the
+    // previous one, so no click is more than half a frame from the exact grid.
+    OfflineRig rig;
+    OpenMidi midi(rig);
+    const double period = 44100.0 * 60.0 / 133.0;
+    const double start = 1234.0;
+    constexpr int clicks = 24;
+    for (int k = 0; k < clicks; ++k) {
+        const std::int64_t stamp = rig.TimeOf(0) + std::llround((start / 44100.0 + k * 60.0 / 133.0) * 1e9);
+        AtTick(stamp, [&] { return midi.out.ShortMessage(NoteOn(75, 100)); });
+    }
+    rig.backend.Pull(static_cast<std::uint64_t>(start + period * clicks + 4000), 256);
+    const auto onsets = AudioTest::Onsets(rig.backend.Captured(), 15000, 0.0f);
+    ASSERT_EQ(onsets.size(), static_cast<std::size_t>(clicks));
+    for (int k = 0; k < clicks; ++k) {
+        const double exact = start + k * period + rig.mixer.LatencyFrames() + firstSoundingFrame;
+        EXPECT_LE(std::fabs(static_cast<double>(onsets[k]) - exact), 0.5 + 1e-6) << "click " << k;
+    }
+}
+
+TEST(NoteSpacing, OverlappingNotesEachStartOnTheirOwnFrame)
+{
+    // Notes closer together than FluidSynth's processing block, still ringing when the next
+    // one starts: the mix must be exactly the sum of the notes rendered one by one.
+    const double frames[] = {5000, 5017, 5100, 5101, 5163.3};
+    const std::uint32_t notes[] = {38, 42, 36, 49, 75};
+    OfflineRig together;
+    OpenMidi midi(together);
+    for (int i = 0; i < 5; ++i)
+        AtTick(together.TimeOf(frames[i]), [&] { return midi.out.ShortMessage(NoteOn(notes[i], 90)); });
+    together.backend.Pull(30000, 256);
+    EXPECT_EQ(midi.out.DisplacedNotes(), 0u);
+    std::vector<float> sum(together.backend.Captured().size(), 0.0f);
+    for (int i = 0; i < 5; ++i) {
+        const auto alone = RenderNote(frames[i], 256, 30000, NoteOn(notes[i], 90));
+        for (std::size_t s = 0; s < sum.size(); ++s)
+            sum[s] += alone[s];
+    }
+    for (std::size_t s = 0; s < sum.size(); ++s)
+        ASSERT_NEAR(together.backend.Captured()[s], sum[s], 1e-5f) << "sample " << s;
+}
+
+TEST(NoteSpacing, NoteWhoseFrameHasPassedStartsAtOnceAndCountsAsLate)
+{
+    OfflineRig rig;
+    OpenMidi midi(rig);
+    rig.backend.Pull(10000, 256);
+    const std::int64_t longAgo = rig.TimeOf(100);
+    AtTick(longAgo, [&] { return midi.out.ShortMessage(NoteOn(38, 100)); });
+    rig.backend.Pull(10000, 256);
+    EXPECT_EQ(rig.mixer.LateCount(), 1u);
+    const auto onset = AudioTest::Onset(rig.backend.Captured(), 0, 0.0f);
+    ASSERT_TRUE(onset.has_value());
+    EXPECT_EQ(*onset, 10000 + firstSoundingFrame);
+}
+
+TEST(NoteSound, VelocityScalesLoudness)
+{
+    const auto loud = RenderNote(1000, 256, 20000, NoteOn(38, 127));
+    const auto medium = RenderNote(1000, 256, 20000, NoteOn(38, 64));
+    const auto soft = RenderNote(1000, 256, 20000, NoteOn(38, 16));
+    const float loudPeak = AudioTest::Peak(loud, 0, 20000);
+    const float mediumPeak = AudioTest::Peak(medium, 0, 20000);
+    const float softPeak = AudioTest::Peak(soft, 0, 20000);
+    EXPECT_GT(softPeak, 0.0f);
+    EXPECT_GT(mediumPeak, 1.5f * softPeak);
+    EXPECT_GT(loudPeak, 1.5f * mediumPeak);
+    EXPECT_LT(loudPeak, 1.0f);
+}
+
+TEST(NoteSound, NoteOnWithVelocityZeroIsANoteOff)
+{
+    // Long Whistle sustains while its key is held.
+    const auto held = RenderNote(1000, 256, 44100, NoteOn(72, 100));
+
+    OfflineRig rig;
+    OpenMidi midi(rig);
+    AtTick(rig.TimeOf(1000), [&] { return midi.out.ShortMessage(NoteOn(72, 100)); });
+    AtTick(rig.TimeOf(5000), [&] { return midi.out.ShortMessage(NoteOn(72, 0)); });
+    rig.backend.Pull(44100, 256);
+    const auto& released = rig.backend.Captured();
+
+    EXPECT_NEAR(AudioTest::Peak(released, 0, 5000), AudioTest::Peak(held, 0, 5000), 1e-6f);
+    EXPECT_LT(AudioTest::Peak(released, 12000, 18000), 0.1f * AudioTest::Peak(held, 12000, 18000));
+}
+
+TEST(NoteSound, ANoteOnWithVelocityZeroAloneIsSilent)
+{
+    const auto capture = RenderNote(1000, 256, 20000, NoteOn(38, 0));
+    EXPECT_EQ(AudioTest::Peak(capture, 0, 20000), 0.0f);
+}
+
+TEST(MidiOutLifetime, OpenCloseAndMessagesOnAClosedOutput)
+{
+    OfflineRig rig;
+    MidiOut out(MidiOutOptions{&rig.mixer, {}});
+    EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
+    ASSERT_EQ(out.Open(), NoError);
+    EXPECT_TRUE(rig.backend.IsOpen());
+    EXPECT_EQ(out.Open(), Allocated);
+    EXPECT_EQ(out.ShortMessage(0x2600), InvalidParameter);
+    EXPECT_EQ(out.ShortMessage(0xF8), NotSupported);
+    out.Close();
+    EXPECT_FALSE(rig.backend.IsOpen());
+    out.Close();
+    EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
+    EXPECT_EQ(out.Open(), NoError);
+    EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), NoError);
+}
+
+TEST(MidiOutLifetime, TwoOutputsShareOneStream)
+{
+    OfflineRig rig;
+    MidiOut first(MidiOutOptions{&rig.mixer, {}});
+    MidiOut second(MidiOutOptions{&rig.mixer, {}});
+    ASSERT_EQ(first.Open(), NoError);
+    ASSERT_EQ(second.Open(), NoError);
+    first.Close();
+    EXPECT_TRUE(rig.backend.IsOpen());
+    second.Close();
+    EXPECT_FALSE(rig.backend.IsOpen());
+}
+
+TEST(MidiOutLifetime, NoAudioOutputGivesNoDriver)
+{
+    OfflineRig rig;
+    rig.backend.FailOpenWith(NoDriver);
+    MidiOut out(MidiOutOptions{&rig.mixer, {}});
+    EXPECT_EQ(out.Open(), NoDriver);
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
+}
+
+TEST(SoundFontSearch, PreferredFileFirstThenEachFolderInNameOrder)
+{
+    TestSupport::TempFolder first;
+    TestSupport::TempFolder second;
+    for (const char* name : {"b.sf2", "a.SF3", "notes.txt", "c.sf2"})
+        TestSupport::WriteFile(first / name, "x");
+    TestSupport::WriteFile(second / "z.sf2", "x");
+    SoundFontSearch search{first / "c.sf2", {first.Path(), second.Path(), "/no/such/folder"}};
+    EXPECT_EQ(SoundFontCandidates(search),
+              (std::vector<std::string>{first / "c.sf2", first / "a.SF3", first / "b.sf2", second / "z.sf2"}));
+    search.preferred = first / "missing.sf2";
+    EXPECT_EQ(SoundFontCandidates(search).front(), first / "a.SF3");
+}
+
+TEST(SoundFontSearch, UnusableFilesAreSkippedAndNoneAtAllGivesNoDriver)
+{
+    TestSupport::TempFolder folder;
+    TestSupport::WriteFile(folder / "a-broken.sf2", "not a soundfont");
+    OfflineRig rig;
+    {
+        MidiOut out(MidiOutOptions{&rig.mixer, {"", {folder.Path()}}});
+        EXPECT_EQ(out.Open(), NoDriver);
+        EXPECT_FALSE(rig.backend.IsOpen());
+    }
+    {
+        MidiOut out(MidiOutOptions{&rig.mixer, {"", {folder.Path(), "/usr/share/sounds/sf2"}}});
+        ASSERT_EQ(out.Open(), NoError);
+        EXPECT_NE(out.SoundFont().find("/usr/share/sounds/sf2/"), std::string::npos);
+    }
+}

@@ -1,0 +1,175 @@
+// The MIDI sound engine, the engine factory, the instrument list and the result-code
+// messages, played through the offline backend.
+#include "AudioTestSupport.h"
+#include "TestSupport.h"
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/InstrumentList.h"
+#include "Core/MidiSoundEngine.h"
+#include "Core/SoundEngineFactory.h"
+#include "Core/SoundEngineMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+using AudioTest::AtTick;
+using AudioTest::OfflineRig;
+
+namespace {
+
+Platform::Audio::MidiOutOptions On(OfflineRig& rig, Platform::Audio::SoundFontSearch search = {})
+{
+    return Platform::Audio::MidiOutOptions{&rig.mixer, std::move(search)};
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+} // namespace
+
+TEST(MidiSoundEngine, InitialiseTwiceOpensOnceAndCloseTwiceIsHarmless)
+{
+    OfflineRig rig;
+    Core::MidiSoundEngine engine(On(rig));
+    const Configuration::ConfigurationData settings;
+    ASSERT_TRUE(engine.Initialise(settings));
+    ASSERT_TRUE(engine.Initialise(settings));
+    EXPECT_EQ(engine.GetLastErrorCode(), 0u);
+    // Had the second call opened the output again, one Close would leave the stream open.
+    engine.Close();
+    EXPECT_FALSE(rig.backend.IsOpen());
+    engine.Close();
+    EXPECT_FALSE(rig.backend.IsOpen());
+    // And it opens again after a Close.
+    ASSERT_TRUE(engine.Initialise(settings));
+    EXPECT_TRUE(rig.backend.IsOpen());
+    EXPECT_TRUE(AtTick(rig.TimeOf(100), [&] { return engine.PlaySound(100, 38); }));
+    rig.backend.Pull(10000, 256);
+    EXPECT_GT(AudioTest::Peak(rig.backend.Captured(), 0, 10000), 0.01f);
+}
+
+TEST(MidiSoundEngine, PlaySoundSendsANoteOnOnThePercussionChannel)
+{
+    OfflineRig rig;
+    Core::MidiSoundEngine engine(On(rig));
+    ASSERT_TRUE(engine.Initialise(Configuration::ConfigurationData()));
+
+    EXPECT_TRUE(AtTick(rig.TimeOf(1000), [&] { return engine.PlaySound(127, 35); }));
+    EXPECT_EQ(engine.Output().LastMessage(), 0x7F2399u);
+    rig.backend.Pull(20000, 256);
+    const auto onset = AudioTest::Onset(rig.backend.Captured(), 0, 0.0f);
+    ASSERT_TRUE(onset.has_value());
+    EXPECT_EQ(*onset, 1000 + rig.mixer.LatencyFrames() + 1);
+
+    // Volume 0 goes out as a Note On with velocity 0, which sounds nothing.
+    rig.backend.ClearCapture();
+    rig.backend.Pull(44100, 256); // let the bass drum die away
+    rig.backend.ClearCapture();
+    EXPECT_TRUE(AtTick(rig.TimeOf(rig.backend.Frames() + 100.0), [&] { return engine.PlaySound(0, 38); }));
+    EXPECT_EQ(engine.Output().LastMessage(), 0x2699u);
+    rig.backend.Pull(20000, 256);
+    EXPECT_EQ(AudioTest::Peak(rig.backend.Captured(), 0, 20000), 0.0f);
+    EXPECT_EQ(rig.mixer.LateCount(), 0u);
+}
+
+TEST(MidiSoundEngine, NoSoundFontGivesCodeSixAndAMultimediaErrorEntry)
+{
+    TestSupport::ScopedLog log;
+    TestSupport::TempFolder empty;
+    OfflineRig rig;
+    Core::MidiSoundEngine engine(On(rig, {"", {empty.Path()}}));
+    EXPECT_FALSE(engine.Initialise(Configuration::ConfigurationData()));
+    EXPECT_EQ(engine.GetLastErrorCode(), 6u);
+    EXPECT_FALSE(rig.backend.IsOpen());
+
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_TRUE(EndsWith(lines[0], "  [Error]  Multimedia error: Error calling midiOutOpen")) << lines[0];
+    EXPECT_EQ(lines[1], "\tFile: .\\Src\\Core\\MidiSoundEngine");
+    EXPECT_EQ(lines[2], "\tFunction: Core::MidiSoundEngine::Initialise");
+    EXPECT_EQ(lines[3].rfind("\tLine: ", 0), 0u);
+    EXPECT_EQ(lines[4], "\tError Code 6");
+    EXPECT_EQ(lines[5], "\tDescription: No device driver present");
+}
+
+TEST(MidiSoundEngine, PlaySoundWithoutAnOpenOutputFailsWithAnInvalidHandle)
+{
+    TestSupport::ScopedLog log;
+    OfflineRig rig;
+    Core::MidiSoundEngine engine(On(rig));
+    EXPECT_FALSE(engine.PlaySound(100, 38));
+    EXPECT_EQ(engine.GetLastErrorCode(), 5u);
+    EXPECT_EQ(Core::MessageForResultCode(engine.GetLastErrorCode()), 28);
+
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_TRUE(EndsWith(lines[0], "  [Error]  Multimedia error: Error calling midiOutShortMsg")) << lines[0];
+    EXPECT_EQ(lines[2], "\tFunction: Core::MidiSoundEngine::PlaySoundW");
+    EXPECT_EQ(lines[4], "\tError Code 5");
+    EXPECT_EQ(lines[5], "\tDescription: Device handle is invalid");
+}
+
+TEST(MidiSoundEngine, NoAudioOutputFailsToInitialise)
+{
+    TestSupport::ScopedLog log;
+    OfflineRig rig;
+    rig.backend.FailOpenWith(Platform::Audio::NoDriver);
+    Core::MidiSoundEngine engine(On(rig));
+    EXPECT_FALSE(engine.Initialise(Configuration::ConfigurationData()));
+    EXPECT_EQ(engine.GetLastErrorCode(), 6u);
+}
+
+TEST(SoundEngineFactory, GivesOneLastingEngineForEveryType)
+{
+    Core::ISoundEngine* midi = Core::GetSoundEngine(0);
+    ASSERT_NE(midi, nullptr);
+    EXPECT_EQ(Core::GetSoundEngine(0), midi);
+    EXPECT_NE(dynamic_cast<Core::MidiSoundEngine*>(midi), nullptr);
+
+    Core::ISoundEngine* audio = Core::GetSoundEngine(1);
+    ASSERT_NE(audio, nullptr);
+    EXPECT_NE(audio, midi);
+    EXPECT_EQ(Core::GetSoundEngine(1), audio);
+    EXPECT_NE(Core::GetSoundEngine(7), nullptr);
+}
+
+TEST(SoundEngineFactory, AudioFileEngineRefusesToStartWithALoggedReason)
+{
+    TestSupport::ScopedLog log;
+    Core::ISoundEngine* audio = Core::GetSoundEngine(1);
+    EXPECT_FALSE(audio->Initialise(Configuration::ConfigurationData()));
+    EXPECT_NE(audio->GetLastErrorCode(), 0u);
+    EXPECT_FALSE(audio->PlaySound(100, 0));
+    audio->Close();
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("[Error]"), std::string::npos);
+}
+
+TEST(InstrumentList, CoversEveryGeneralMidiPercussionNoteOnce)
+{
+    std::set<std::uint32_t> notes;
+    for (int index = 0; index < Core::InstrumentCount; ++index)
+        notes.insert(Core::InstrumentNote(index));
+    EXPECT_EQ(notes.size(), 47u);
+    EXPECT_EQ(*notes.begin(), 35u);
+    EXPECT_EQ(*notes.rbegin(), 81u);
+    // The default instrument is the Acoustic Snare; out-of-range indices fall back to it.
+    EXPECT_EQ(Core::InstrumentNote(1), 38u);
+    EXPECT_EQ(Core::InstrumentNote(-1), 38u);
+    EXPECT_EQ(Core::InstrumentNote(47), 38u);
+}
+
+TEST(ResultCodeMessages, EdgesOfEachRange)
+{
+    const std::pair<std::uint32_t, int> cases[] = {
+        {0, 24},  {1, 24},  {2, 25},  {6, 29},    {21, 44},   {22, 24},   {31, 24},
+        {32, 45}, {35, 48}, {36, 24}, {999, 24},  {1000, 49}, {1001, 50}, {1002, 24},
+    };
+    for (const auto& [code, message] : cases)
+        EXPECT_EQ(Core::MessageForResultCode(code), message) << "code " << code;
+}
