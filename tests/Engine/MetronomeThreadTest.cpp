@@ -1,0 +1,176 @@
+// The controller on a real timer thread: whichever way a run ends, no sound follows the
+// engine's Close and no timer thread is left behind. Only ordering is asserted, never timing.
+#include "EngineFakes.h"
+
+#include "Core/Timer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+using namespace std::chrono_literals;
+using Configuration::ConfigurationData;
+
+namespace {
+
+int ThreadCount()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = 10s)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// An engine that may be called from the timer thread: counts sounds and notices a sound
+// played while closed or while a Close is under way.
+class ThreadedEngine final : public Core::ISoundEngine {
+public:
+    bool Initialise(const ConfigurationData&) override
+    {
+        open.store(true);
+        return true;
+    }
+    bool PlaySound(std::uint32_t, std::uint32_t) override
+    {
+        if (!open.load() || closing.load())
+            overlaps.fetch_add(1);
+        sounds.fetch_add(1);
+        std::this_thread::sleep_for(200us); // widen the window a Close could overlap
+        return sounds.load() != failAt.load();
+    }
+    void Close() override
+    {
+        closing.store(true);
+        std::this_thread::sleep_for(30ms); // longer than a tick: a running timer would tick into it
+        open.store(false);
+        closing.store(false);
+        closes.fetch_add(1);
+    }
+    std::uint32_t GetLastErrorCode() override { return 6; }
+
+    std::atomic<bool> open{false};
+    std::atomic<bool> closing{false};
+    std::atomic<int> overlaps{0};
+    std::atomic<int> sounds{0};
+    std::atomic<int> closes{0};
+    std::atomic<int> failAt{-1};
+};
+
+class CountingHandler final : public Core::IMetronomeEventHandler {
+public:
+    void OnTrainerStarted(std::uint32_t, bool) override {}
+    void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnStopped(std::uint32_t) override { stopped.fetch_add(1); }
+    void OnError(std::uint32_t index) override { error.store(static_cast<int>(index)); }
+
+    std::atomic<int> stopped{0};
+    std::atomic<int> error{0};
+};
+
+class MetronomeThread : public ::testing::Test {
+protected:
+    MetronomeThread()
+    {
+        Core::MetronomeServices services = rig.Services();
+        services.timer = &threadTimer;
+        services.soundEngineFor = [this](std::int32_t) -> Core::ISoundEngine* { return &engine; };
+        services.indicator = nullptr;
+        metronome = std::make_unique<Core::Metronome>(services);
+        // Fast ticks: 300 bpm in eighths, 25 ms apart.
+        settings.Bpm = 300;
+        settings.Subdivision1 = 8;
+    }
+
+    EngineFakes::Rig rig;
+    Core::Timer timer;
+    Core::ThreadTimer threadTimer{timer};
+    ThreadedEngine engine;
+    CountingHandler handler;
+    ConfigurationData settings = EngineFakes::Rig::VoiceSettings();
+    std::unique_ptr<Core::Metronome> metronome;
+};
+
+} // namespace
+
+TEST_F(MetronomeThread, StopWaitsForTheLastTickBeforeClosing)
+{
+    const int threadsBefore = ThreadCount();
+    for (int run = 0; run < 20; ++run) {
+        ASSERT_EQ(metronome->Start(&handler, settings), 0u);
+        ASSERT_TRUE(WaitUntil([&] { return engine.sounds.load() > run * 3 + 2; }));
+        metronome->Stop();
+        const int soundsAtStop = engine.sounds.load();
+        std::this_thread::sleep_for(5ms);
+        EXPECT_EQ(engine.sounds.load(), soundsAtStop);
+        EXPECT_EQ(ThreadCount(), threadsBefore);
+    }
+    EXPECT_EQ(engine.overlaps.load(), 0);
+    EXPECT_EQ(handler.stopped.load(), 20);
+}
+
+TEST_F(MetronomeThread, PauseEndsTheThreadAndResumeStartsOne)
+{
+    const int threadsBefore = ThreadCount();
+    ASSERT_EQ(metronome->Start(&handler, settings), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return engine.sounds.load() > 3; }));
+    metronome->TogglePause();
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    const int soundsAtPause = engine.sounds.load();
+    metronome->TogglePause();
+    ASSERT_TRUE(WaitUntil([&] { return engine.sounds.load() > soundsAtPause; }));
+    metronome->Stop();
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_EQ(handler.stopped.load(), 1);
+}
+
+TEST_F(MetronomeThread, FailedSoundEndsTheRunAndItsThread)
+{
+    const int threadsBefore = ThreadCount();
+    engine.failAt.store(5);
+    ASSERT_EQ(metronome->Start(&handler, settings), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return handler.error.load() != 0; }));
+    EXPECT_EQ(handler.error.load(), 29);
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threadsBefore; }));
+    EXPECT_EQ(engine.sounds.load(), 5);
+    // Stop after the run ended by itself neither reports nor closes again.
+    metronome->Stop();
+    EXPECT_EQ(handler.stopped.load(), 1);
+    EXPECT_EQ(engine.closes.load(), 1);
+    EXPECT_EQ(engine.overlaps.load(), 0);
+}
+
+TEST_F(MetronomeThread, TrainerRunThatEndsByItselfLeavesNoThread)
+{
+    const int threadsBefore = ThreadCount();
+    settings.SpeedTrainer = 1;
+    settings.DurationsInBars = 1;
+    settings.BeatType = 1;
+    settings.Subdivision1 = 0;
+    settings.Duration = 1.0f;
+    settings.Warmup = 0.0f;
+    settings.Warmdown = 0.0f;
+    settings.Step = 0.5f;
+    settings.From = 0.9f; // 270 to 300 bpm in two steps of a bar each
+    ASSERT_EQ(metronome->Start(&handler, settings), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return handler.stopped.load() == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threadsBefore; }));
+    EXPECT_EQ(engine.closes.load(), 1);
+    EXPECT_EQ(engine.overlaps.load(), 0);
+    metronome->Stop();
+    EXPECT_EQ(handler.stopped.load(), 1);
+}
