@@ -1,0 +1,303 @@
+#include "GUI/ControlSubClasser.h"
+
+#include "GUI/ProgramFont.h"
+#include "GUI/Resources.h"
+#include "System/CurrentLanguage.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QSlider>
+#include <QToolTip>
+#include <QValidator>
+
+#include <memory>
+
+namespace GUI {
+
+namespace {
+
+constexpr const char* HookedProperty = "WP";
+constexpr const char* KeysToParentProperty = "KD";
+constexpr const char* AcceptedProperty = "AC";
+constexpr const char* ReceiverProperty = "SC";
+constexpr const char* FocusOnHoverProperty = "FC";
+constexpr const char* ValidatorName = "AcceptedCharacters";
+
+constexpr int BalloonTitleIndex = 2; // "Unacceptable Character"
+
+// Keeps only the accepted characters of whatever reaches a line edit by paste or drop; typed
+// characters have been filtered before they get here.
+class AcceptedCharactersValidator final : public QValidator {
+public:
+    AcceptedCharactersValidator(QString accepted, QObject* parent)
+        : QValidator(parent), accepted_(std::move(accepted))
+    {
+        setObjectName(ValidatorName);
+    }
+
+    State validate(QString& input, int& position) const override
+    {
+        QString kept;
+        kept.reserve(input.size());
+        int keptPosition = position;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            if (accepted_.contains(input[i]))
+                kept += input[i];
+            else if (i < position)
+                --keptPosition;
+        }
+        input = kept;
+        position = keptPosition;
+        return Acceptable;
+    }
+
+private:
+    QString accepted_;
+};
+
+bool IsLeftAlignedTextLabel(const QWidget* widget)
+{
+    const auto* label = qobject_cast<const QLabel*>(widget);
+    if (!label || !label->pixmap().isNull())
+        return false;
+    const Qt::Alignment horizontal = label->alignment() & Qt::AlignHorizontal_Mask;
+    return !(horizontal & (Qt::AlignHCenter | Qt::AlignRight | Qt::AlignTrailing));
+}
+
+bool IsStandardEditingKey(const QKeyEvent* key)
+{
+    return key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)
+        || key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Undo)
+        || key->matches(QKeySequence::Redo);
+}
+
+bool IsControlCharacter(QChar character)
+{
+    return character.unicode() < 0x20 || character.unicode() == 0x7f;
+}
+
+// The one hook shared by every hooked control.
+class ControlHook final : public QObject {
+public:
+    using QObject::QObject;
+
+    static ControlHook* Instance()
+    {
+        static QPointer<ControlHook> instance;
+        if (!instance)
+            instance = new ControlHook(qApp);
+        return instance;
+    }
+
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* control = qobject_cast<QWidget*>(object);
+        if (!control || !control->property(HookedProperty).isValid())
+            return false;
+        switch (event->type()) {
+        case QEvent::Enter:
+        case QEvent::MouseMove:
+            Hover(control);
+            return false;
+        case QEvent::KeyPress:
+            return KeyPress(control, static_cast<QKeyEvent*>(event));
+        default:
+            return false;
+        }
+    }
+
+private:
+    static void Hover(QWidget* control)
+    {
+        auto* receiver = static_cast<ControlSubClasser*>(control->property(ReceiverProperty).value<void*>());
+        if (receiver)
+            receiver->ReportHover(control->property("controlId").toInt());
+        if (control->property(FocusOnHoverProperty).toBool())
+            control->setFocus(Qt::MouseFocusReason);
+    }
+
+    static bool KeyPress(QWidget* control, QKeyEvent* key)
+    {
+        QWidget* parent = control->parentWidget();
+        if (control->property(KeysToParentProperty).toBool()) {
+            if (parent) {
+                std::unique_ptr<QEvent> copy(key->clone());
+                QCoreApplication::sendEvent(parent, copy.get());
+            }
+            return true;
+        }
+        const QVariant accepted = control->property(AcceptedProperty);
+        if (!accepted.isValid())
+            return false;
+
+        switch (key->key()) {
+        case Qt::Key_Backspace:
+        case Qt::Key_End:
+        case Qt::Key_Home:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Delete:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            return false; // editing, focus movement and paging stay with the control
+        case Qt::Key_Escape:
+            if (parent) {
+                QCloseEvent close;
+                QCoreApplication::sendEvent(parent, &close);
+            }
+            return true;
+        default:
+            break;
+        }
+        if (IsStandardEditingKey(key))
+            return false;
+
+        const QString text = key->text();
+        if (text.isEmpty() || IsControlCharacter(text.front()))
+            return true; // Enter, Up, Down and other keys do nothing here
+        const QString characters = accepted.toString();
+        for (const QChar character : text) {
+            if (!characters.contains(character)) {
+                if (parent) {
+                    RejectedCharacterEvent rejected(character, control);
+                    QCoreApplication::sendEvent(parent, &rejected);
+                }
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+ControlSubClasser::~ControlSubClasser() = default;
+
+bool ControlSubClasser::ResetHoveredControl()
+{
+    const bool wasMarked = hoveredControl_ != 0;
+    hoveredControl_ = 0;
+    return wasMarked;
+}
+
+void ControlSubClasser::ReportHover(int controlId)
+{
+    if (controlId == hoveredControl_)
+        return;
+    hoveredControl_ = controlId;
+    OnControlHover(controlId);
+}
+
+void ControlSubClasser::SubclassChildControls(QWidget* parent, ControlSubClasser* receiver)
+{
+    ControlHook* hook = ControlHook::Instance();
+    for (QObject* child : parent->children()) {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (!control || control->isWindow() || IsLeftAlignedTextLabel(control))
+            continue;
+        if (control->property(HookedProperty).isValid())
+            continue; // already hooked; keep its settings
+        control->setProperty(HookedProperty, control->hasMouseTracking());
+        control->setProperty(KeysToParentProperty, false);
+        control->setProperty(ReceiverProperty, QVariant::fromValue(static_cast<void*>(receiver)));
+        control->setProperty(FocusOnHoverProperty, qobject_cast<QSlider*>(control) != nullptr);
+        control->installEventFilter(hook);
+    }
+}
+
+void ControlSubClasser::RestoreChildControls(QWidget* parent)
+{
+    ControlHook* hook = ControlHook::Instance();
+    for (QObject* child : parent->children()) {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (!control || !control->property(HookedProperty).isValid())
+            continue;
+        control->removeEventFilter(hook);
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            const QValidator* validator = edit->validator();
+            if (validator && validator->objectName() == QLatin1String(ValidatorName)) {
+                edit->setValidator(nullptr);
+                delete validator;
+            }
+        }
+        for (const char* name :
+             {HookedProperty, KeysToParentProperty, AcceptedProperty, ReceiverProperty, FocusOnHoverProperty})
+            control->setProperty(name, QVariant());
+    }
+}
+
+void ControlSubClasser::SetKeysToParent(QWidget* control, bool on)
+{
+    control->setProperty(KeysToParentProperty, on);
+}
+
+void ControlSubClasser::SetAcceptedCharacters(QWidget* control, const QString& characters)
+{
+    control->setProperty(AcceptedProperty, characters);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        const QValidator* previous = edit->validator();
+        edit->setValidator(new AcceptedCharactersValidator(characters, edit));
+        if (previous && previous->objectName() == QLatin1String(ValidatorName))
+            delete previous;
+    }
+}
+
+void ControlSubClasser::ShowInputBalloon(QWidget* edit, int textIndex)
+{
+    InitialiseResources();
+    const auto language = System::CurrentLanguage();
+    const QString title = FromTableText(language->GetText(BalloonTitleIndex)).toHtmlEscaped();
+    const QString text = FromTableText(language->GetText(textIndex)).toHtmlEscaped();
+    const QString balloon = QStringLiteral("<table><tr><td><img src=\":/icons/error.png\"></td>"
+                                           "<td><b>%1</b></td></tr><tr><td></td><td>%2</td></tr></table>")
+                                .arg(title, text);
+    const QPoint anchor = edit->mapToGlobal(QPoint(edit->width() / 2, edit->height()));
+    QToolTip::showText(anchor, balloon, edit);
+    QApplication::beep();
+}
+
+void ControlSubClasser::CentreWindowOnDesktop(QWidget* window, int width, int height)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    window->move(area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2);
+}
+
+namespace {
+
+// Centres its dialog on the first show and then removes itself.
+class CentreOnFirstShow final : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            auto* dialog = static_cast<QWidget*>(object);
+            ControlSubClasser::CentreWindowOnDesktop(dialog, dialog->width(), dialog->height());
+            dialog->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void ControlSubClasser::CentreFileDialogHook(QFileDialog* dialog)
+{
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->installEventFilter(new CentreOnFirstShow(dialog));
+}
+
+} // namespace GUI

@@ -1,0 +1,89 @@
+#include "GUI/Toolbar.h"
+
+#include "GUI/ProgramFont.h"
+#include "GUI/Resources.h"
+#include "System/CurrentLanguage.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QIcon>
+#include <QToolButton>
+
+namespace GUI {
+
+namespace {
+
+constexpr int IconSize = 24;
+constexpr int ButtonWidth = 94;
+constexpr int ButtonHeight = 50;
+constexpr int FirstIcon = 130;
+
+} // namespace
+
+Toolbar::Toolbar(QWidget* parent)
+    : QToolBar(parent)
+{
+    InitialiseResources();
+    setMovable(false);
+    setFloatable(false);
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setIconSize(QSize(IconSize, IconSize));
+
+    for (int position = 0; position < ButtonCount; ++position) {
+        const int command = FirstCommand + position;
+        QAction* action = addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(FirstIcon + position)), QString());
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { emit CommandTriggered(command); });
+        actions_[static_cast<std::size_t>(position)] = action;
+
+        QWidget* button = widgetForAction(action);
+        button->setProperty("controlId", command);
+        button->setFixedSize(ButtonWidth, ButtonHeight);
+        button->installEventFilter(this);
+    }
+    SetTexts();
+}
+
+Toolbar::~Toolbar() = default;
+
+void Toolbar::SetTexts()
+{
+    const auto language = System::CurrentLanguage();
+    const auto texts = System::ToolbarTexts(*language, ButtonCount);
+    for (int position = 0; position < ButtonCount; ++position) {
+        QAction* action = actions_[static_cast<std::size_t>(position)];
+        const auto index = static_cast<std::size_t>(position);
+        action->setText(index < texts.size() ? FromTableText(texts[index]) : QString());
+        action->setToolTip(FromTableText(language->GetTooltip(position)));
+    }
+}
+
+QToolButton* Toolbar::Button(int position) const
+{
+    if (position < 0 || position >= ButtonCount)
+        return nullptr;
+    return qobject_cast<QToolButton*>(widgetForAction(actions_[static_cast<std::size_t>(position)]));
+}
+
+bool Toolbar::eventFilter(QObject* object, QEvent* event)
+{
+    if (event->type() == QEvent::Enter) {
+        const int command = object->property("controlId").toInt();
+        if (command != hotCommand_) {
+            const int previous = hotCommand_;
+            hotCommand_ = command;
+            emit HotItemChanged(previous, command, false);
+        }
+    }
+    return QToolBar::eventFilter(object, event);
+}
+
+void Toolbar::leaveEvent(QEvent* event)
+{
+    const int previous = hotCommand_;
+    hotCommand_ = 0;
+    emit HotItemChanged(previous, 0, true);
+    QToolBar::leaveEvent(event);
+}
+
+} // namespace GUI

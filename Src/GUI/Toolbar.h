@@ -1,0 +1,47 @@
+#pragma once
+#include <QToolBar>
+
+#include <array>
+
+class QAction;
+class QToolButton;
+
+namespace GUI {
+
+/// The main window's toolbar: four 94 x 50 buttons with a 24 x 24 picture and the text under it,
+/// opening the four pages of the settings dialog (commands 32773 Options, 32774 Sound Settings,
+/// 32775 Audio Files, 32776 Presets). Texts and tooltips come from the current text tables.
+/// GUI thread only.
+class Toolbar : public QToolBar {
+    Q_OBJECT
+public:
+    static constexpr int FirstCommand = 32773;
+    static constexpr int ButtonCount = 4;
+
+    explicit Toolbar(QWidget* parent = nullptr);
+    ~Toolbar() override;
+
+    /// Relabels the buttons and their tooltips from the current text tables (after a language
+    /// switch).
+    void SetTexts();
+
+    /// The button at position 0..3 (its "controlId" property holds its command).
+    QToolButton* Button(int position) const;
+
+signals:
+    /// A button was clicked; command is 32773..32776.
+    void CommandTriggered(int command);
+    /// The button under the mouse changed. previousCommand and command are 0 for none; leaving
+    /// is true when the mouse left the toolbar altogether.
+    void HotItemChanged(int previousCommand, int command, bool leaving);
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    std::array<QAction*, ButtonCount> actions_{};
+    int hotCommand_ = 0;
+};
+
+} // namespace GUI

@@ -1,0 +1,166 @@
+#include "GUI/VisualBeatIndicator.h"
+
+#include "Configuration/ConfigurationData.h"
+#include "GUI/MarkerPalette.h"
+#include "Platform/Thread.h"
+#include "System/ErrorReport.h"
+
+#include <QEvent>
+#include <QPainter>
+
+#include <cstring>
+
+namespace GUI {
+
+namespace {
+
+constexpr float RingWidth = 2.0f;
+constexpr float EdgeWidth = 2.0f;
+constexpr int LargestSize = 7;
+
+} // namespace
+
+VisualBeatIndicator::VisualBeatIndicator(QWidget* parent)
+    : QWidget(parent)
+    , backBuffer_(Width, Height, QImage::Format_RGB32)
+    , buttonFace_(palette().color(QPalette::Button).rgb())
+    , frame_(Width, Height, QImage::Format_RGB32)
+{
+    setProperty("controlId", ControlId);
+    setGeometry(230, 76, Width, Height);
+    setFixedSize(Width, Height);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    backBuffer_.fill(buttonFace_.load());
+    frame_.fill(buttonFace_.load());
+}
+
+VisualBeatIndicator::~VisualBeatIndicator()
+{
+    StopDrawing();
+}
+
+void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& settings)
+{
+    std::lock_guard run(runMutex_);
+    if (thread_.joinable()) {
+        drawing_.store(false);
+        Signal();
+        thread_.join();
+    }
+    for (std::size_t voice = 0; voice < sizes_.size(); ++voice) {
+        sizes_[voice] = settings.Size[voice];
+        colours_[voice] = settings.Colour[voice];
+    }
+    beatVoice_.store(-1);
+    drawing_.store(true);
+    // Beats signalled from here on are the new thread's, even before it first waits.
+    const std::uint32_t seen = beatSignal_.load(std::memory_order_acquire);
+    if (!Platform::StartThread(thread_, [this, seen] { DrawingThread(seen); })) {
+        drawing_.store(false);
+        System::ReportThreadCreationError();
+    }
+}
+
+void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex)
+{
+    beatVoice_.store(voiceIndex, std::memory_order_relaxed);
+    Signal();
+}
+
+void VisualBeatIndicator::ClearBeat()
+{
+    beatVoice_.store(-1, std::memory_order_relaxed);
+    Signal();
+}
+
+void VisualBeatIndicator::StopDrawing()
+{
+    std::lock_guard run(runMutex_);
+    drawing_.store(false);
+    Signal();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool VisualBeatIndicator::IsDrawing() const
+{
+    return thread_.joinable();
+}
+
+QImage VisualBeatIndicator::ShownImage() const
+{
+    std::lock_guard lock(frameMutex_);
+    return frame_.copy();
+}
+
+void VisualBeatIndicator::Signal()
+{
+    // A counter that the drawing thread waits on: a futex wake, no lock and no allocation.
+    // Beats that arrive while a picture is being drawn collapse into one.
+    beatSignal_.fetch_add(1, std::memory_order_release);
+    beatSignal_.notify_one();
+}
+
+void VisualBeatIndicator::DrawingThread(std::uint32_t seen)
+{
+    const QRgb face = buttonFace_.load();
+    const float centreX = static_cast<float>(Width / 2);
+    const float centreY = static_cast<float>(Height / 2);
+    for (;;) {
+        beatSignal_.wait(seen, std::memory_order_acquire);
+        seen = beatSignal_.load(std::memory_order_acquire);
+        if (!drawing_.load())
+            break;
+        backBuffer_.fill(face);
+        const std::int32_t voice = beatVoice_.load(std::memory_order_relaxed);
+        if (voice >= 0 && voice < static_cast<std::int32_t>(sizes_.size())) {
+            const auto index = static_cast<std::size_t>(voice);
+            // Size 7 fills the lamp (radius 13); each step smaller takes 2 pixels off the radius.
+            const float radius = centreY - 2.0f * static_cast<float>(LargestSize - sizes_[index]) - 3.0f;
+            circle_.Draw(backBuffer_, MarkerColour(colours_[index]), face, radius, centreX, centreY, RingWidth,
+                         EdgeWidth);
+        }
+        PublishBackBuffer();
+    }
+    // The run is over: the lamp goes dark.
+    backBuffer_.fill(face);
+    PublishBackBuffer();
+}
+
+void VisualBeatIndicator::PublishBackBuffer()
+{
+    {
+        std::lock_guard lock(frameMutex_);
+        std::memcpy(frame_.bits(), backBuffer_.constBits(), static_cast<std::size_t>(backBuffer_.sizeInBytes()));
+        frameFresh_ = true;
+    }
+    if (!repaintQueued_.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                repaintQueued_.store(false);
+                update();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void VisualBeatIndicator::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    std::lock_guard lock(frameMutex_);
+    // Only a beat's own repaint shows its disc; any other repaint shows the empty lamp.
+    if (!frameFresh_)
+        frame_.fill(buttonFace_.load());
+    frameFresh_ = false;
+    painter.drawImage(0, 0, frame_);
+}
+
+void VisualBeatIndicator::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        buttonFace_.store(palette().color(QPalette::Button).rgb());
+    QWidget::changeEvent(event);
+}
+
+} // namespace GUI

@@ -1,0 +1,84 @@
+#pragma once
+#include "Core/IBeatIndicator.h"
+#include "GUI/Circle.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace GUI {
+
+/// The beat lamp: a 32 x 32 pixel child at (230, 76) of its parent, control identifier 1202,
+/// that shows an anti-aliased disc in the size and colour of the voice of each marked beat.
+///
+/// While the metronome plays with the lamp in use, a drawing thread of its own renders each
+/// beat into a back buffer and hands the picture to the widget, which paints it on the GUI
+/// thread; no thread exists while idle. A repaint that no beat asked for (the lamp uncovered,
+/// the window restored) shows the empty lamp until the next beat.
+///
+/// Threads: StartDrawing on the window thread; ShowBeat and ClearBeat on any thread (the timer
+/// thread), without locking or allocating; StopDrawing on any thread but the drawing thread.
+/// Everything else on the GUI thread.
+class VisualBeatIndicator : public QWidget, public Core::IBeatIndicator {
+    Q_OBJECT
+public:
+    static constexpr int ControlId = 1202;
+    static constexpr int Width = 32;
+    static constexpr int Height = 32;
+
+    explicit VisualBeatIndicator(QWidget* parent = nullptr);
+    /// Stops a drawing thread that is still running.
+    ~VisualBeatIndicator() override;
+
+    /// Takes the voices' marker sizes and colours from settings and starts the drawing thread
+    /// (after ending a thread still running from a previous run). When the thread cannot be
+    /// started the log gets an Error line and the lamp stays dark for this run.
+    void StartDrawing(const Configuration::ConfigurationData& settings) override;
+    /// Lights the lamp with the marker of voice voiceIndex (0..11); other indices darken it.
+    void ShowBeat(std::int32_t voiceIndex) override;
+    /// Darkens the lamp.
+    void ClearBeat() override;
+    /// Ends the drawing thread and waits for it; the lamp is dark afterwards.
+    void StopDrawing() override;
+
+    /// True while a drawing thread exists.
+    bool IsDrawing() const;
+    /// A copy of the picture the widget shows (or is about to show). Any thread.
+    QImage ShownImage() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    /// Draws a picture per beat signal counted after seen, until drawing ends.
+    void DrawingThread(std::uint32_t seen);
+    /// Copies the back buffer into the picture shown and asks the GUI thread to repaint.
+    void PublishBackBuffer();
+    void Signal();
+
+    Circle circle_;
+    std::array<std::int32_t, 12> sizes_{};
+    std::array<std::int32_t, 12> colours_{};
+    QImage backBuffer_; // the drawing thread's while it runs
+
+    std::atomic<std::uint32_t> beatSignal_{0}; // bumped per beat; the drawing thread waits on it
+    std::atomic<std::int32_t> beatVoice_{-1};
+    std::atomic<bool> drawing_{false};
+    std::atomic<QRgb> buttonFace_;
+    std::atomic<bool> repaintQueued_{false};
+
+    mutable std::mutex frameMutex_;
+    QImage frame_;            // guarded by frameMutex_: the picture the widget paints
+    bool frameFresh_ = false; // guarded by frameMutex_: a beat's picture not painted yet
+
+    std::mutex runMutex_; // serialises StartDrawing and StopDrawing
+    std::thread thread_;
+};
+
+} // namespace GUI

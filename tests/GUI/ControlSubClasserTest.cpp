@@ -1,0 +1,248 @@
+// Control help: hover reports to the owner, focus for sliders, key forwarding, the input
+// filter with its notices, pasting, removal of the hooks and centring on the desktop.
+#include "GUI/ControlSubClasser.h"
+
+#include <QtTest>
+
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QToolTip>
+
+#include <vector>
+
+namespace {
+
+// A window that uses control help the way the program's windows do.
+class Owner : public QWidget, public GUI::ControlSubClasser {
+public:
+    Owner()
+    {
+        resize(400, 300);
+        button = AddControl(new QPushButton(QStringLiteral("Start"), this), 1001, QRect(10, 10, 100, 40));
+        slider = AddControl(new QSlider(Qt::Horizontal, this), 1203, QRect(10, 60, 280, 24));
+        label = AddControl(new QLabel(QStringLiteral("Tempo"), this), 1004, QRect(10, 90, 60, 20));
+        centredLabel = AddControl(new QLabel(QStringLiteral("120"), this), 1201, QRect(80, 90, 60, 20));
+        centredLabel->setAlignment(Qt::AlignCenter);
+        edit = AddControl(new QLineEdit(this), 1021, QRect(10, 120, 200, 24));
+        nextEdit = AddControl(new QLineEdit(this), 1022, QRect(10, 150, 200, 24));
+        slider->setRange(0, 100);
+        slider->setValue(50);
+    }
+
+    template <typename Control>
+    Control* AddControl(Control* control, int id, QRect geometry)
+    {
+        control->setProperty("controlId", id);
+        control->setGeometry(geometry);
+        return control;
+    }
+
+    void OnControlHover(int controlId) override { hovers.push_back(controlId); }
+
+    QPushButton* button;
+    QSlider* slider;
+    QLabel* label;
+    QLabel* centredLabel;
+    QLineEdit* edit;
+    QLineEdit* nextEdit;
+
+    std::vector<int> hovers;
+    std::vector<int> keys;
+    std::vector<QChar> rejected;
+    QWidget* rejectedFrom = nullptr;
+    int closeRequests = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { keys.push_back(event->key()); }
+    void closeEvent(QCloseEvent* event) override
+    {
+        ++closeRequests;
+        event->ignore();
+    }
+    bool event(QEvent* event) override
+    {
+        if (event->type() == GUI::RejectedCharacterEvent::EventType) {
+            auto* notice = static_cast<GUI::RejectedCharacterEvent*>(event);
+            rejected.push_back(notice->Character());
+            rejectedFrom = notice->Control();
+            ShowInputBalloon(notice->Control(), 4);
+            return true;
+        }
+        return QWidget::event(event);
+    }
+};
+
+void Enter(QWidget* control)
+{
+    QEnterEvent enter(QPointF(2, 2), control->mapTo(control->window(), QPointF(2, 2)), control->mapToGlobal(QPointF(2, 2)));
+    QCoreApplication::sendEvent(control, &enter);
+}
+
+} // namespace
+
+class ControlSubClasserTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Owner> owner_;
+
+private slots:
+    void init()
+    {
+        owner_ = std::make_unique<Owner>();
+        owner_->show();
+        QVERIFY(QTest::qWaitForWindowActive(owner_.get()));
+        GUI::ControlSubClasser::SubclassChildControls(owner_.get(), owner_.get());
+    }
+
+    void cleanup()
+    {
+        QToolTip::hideText();
+        owner_.reset();
+    }
+
+    void HoverIsReportedOncePerControlUntilTheOwnerResets()
+    {
+        Owner& owner = *owner_;
+        QTest::mouseMove(owner.button, QPoint(20, 20));
+        QTest::mouseMove(owner.button, QPoint(30, 25));
+        QTRY_COMPARE(owner.hovers, std::vector<int>{1001});
+        QCOMPARE(owner.HoveredControl(), 1001);
+
+        // To the slider: its help, and the keyboard focus.
+        QTest::mouseMove(owner.slider, QPoint(100, 12));
+        QTRY_COMPARE(owner.hovers, (std::vector<int>{1001, 1203}));
+        QTRY_VERIFY(owner.slider->hasFocus());
+
+        // The owner's own surface clears the mark; the same slider reports again.
+        QVERIFY(owner.ResetHoveredControl());
+        QVERIFY(!owner.ResetHoveredControl());
+        Enter(owner.slider);
+        QCOMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203}));
+        Enter(owner.slider);
+        QCOMPARE(owner.hovers.size(), 3u);
+    }
+
+    void LeftAlignedLabelsAreNotHooked()
+    {
+        Owner& owner = *owner_;
+        Enter(owner.label);
+        QVERIFY(owner.hovers.empty());
+        QVERIFY(!owner.label->property("SC").isValid());
+        Enter(owner.centredLabel);
+        QCOMPARE(owner.hovers, std::vector<int>{1201});
+        QVERIFY(!owner.button->property("FC").toBool());
+        QVERIFY(owner.slider->property("FC").toBool());
+    }
+
+    void ForwardedKeysReachTheParentInsteadOfTheControl()
+    {
+        Owner& owner = *owner_;
+        owner.slider->setFocus();
+        QTest::keyClick(owner.slider, Qt::Key_Up);
+        QCOMPARE(owner.slider->value(), 51);
+        QVERIFY(owner.keys.empty());
+
+        GUI::ControlSubClasser::SetKeysToParent(owner.slider, true);
+        QTest::keyClick(owner.slider, Qt::Key_Up);
+        QTest::keyClick(owner.slider, Qt::Key_PageDown);
+        QCOMPARE(owner.slider->value(), 51);
+        QCOMPARE(owner.keys, (std::vector<int>{Qt::Key_Up, Qt::Key_PageDown}));
+    }
+
+    void FilteredEditTakesOnlyItsCharactersAndTellsTheOwner()
+    {
+        Owner& owner = *owner_;
+        GUI::ControlSubClasser::SetAcceptedCharacters(owner.edit, QStringLiteral("0123456789+"));
+        owner.edit->setFocus();
+        QTest::keyClicks(owner.edit, QStringLiteral("3a+3"));
+        QCOMPARE(owner.edit->text(), QStringLiteral("3+3"));
+        QCOMPARE(owner.rejected, std::vector<QChar>{QLatin1Char('a')});
+        QCOMPARE(owner.rejectedFrom, owner.edit);
+
+        // The owner answered with the balloon.
+        QVERIFY(QToolTip::isVisible());
+        QVERIFY(QToolTip::text().contains(QStringLiteral("Unacceptable Character")));
+        QVERIFY(QToolTip::text().contains(QStringLiteral("You can only type numbers and plus (+) signs here")));
+
+        // Up, Down and Enter do nothing; editing keys work.
+        QTest::keyClick(owner.edit, Qt::Key_Up);
+        QTest::keyClick(owner.edit, Qt::Key_Down);
+        QTest::keyClick(owner.edit, Qt::Key_Return);
+        QCOMPARE(owner.edit->text(), QStringLiteral("3+3"));
+        QCOMPARE(owner.rejected.size(), 1u);
+        QVERIFY(owner.keys.empty());
+        QTest::keyClick(owner.edit, Qt::Key_Left);
+        QTest::keyClick(owner.edit, Qt::Key_Backspace);
+        QCOMPARE(owner.edit->text(), QStringLiteral("33"));
+
+        // Escape asks the parent to close; Tab moves on to the next control.
+        QTest::keyClick(owner.edit, Qt::Key_Escape);
+        QCOMPARE(owner.closeRequests, 1);
+        QTest::keyClick(owner.edit, Qt::Key_Tab);
+        QTRY_VERIFY(owner.nextEdit->hasFocus());
+    }
+
+    void PastedTextKeepsOnlyAcceptedCharacters()
+    {
+        Owner& owner = *owner_;
+        GUI::ControlSubClasser::SetAcceptedCharacters(owner.edit, QStringLiteral("0123456789+"));
+        owner.edit->setFocus();
+        QGuiApplication::clipboard()->setText(QStringLiteral("3 + 3x+2"));
+        QTest::keyClick(owner.edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(owner.edit->text(), QStringLiteral("3+3+2"));
+        QVERIFY(owner.rejected.empty());
+
+        owner.edit->clear();
+        owner.edit->paste(); // as from the context menu
+        QCOMPARE(owner.edit->text(), QStringLiteral("3+3+2"));
+        QCOMPARE(owner.edit->cursorPosition(), 5);
+    }
+
+    void RestoringRemovesHooksAndFilters()
+    {
+        Owner& owner = *owner_;
+        GUI::ControlSubClasser::SetAcceptedCharacters(owner.edit, QStringLiteral("0123456789"));
+        GUI::ControlSubClasser::SetKeysToParent(owner.slider, true);
+        GUI::ControlSubClasser::RestoreChildControls(&owner);
+
+        Enter(owner.button);
+        QVERIFY(owner.hovers.empty());
+        for (const char* name : {"WP", "KD", "AC", "SC", "FC"})
+            QVERIFY2(!owner.slider->property(name).isValid(), name);
+
+        owner.edit->setFocus();
+        QTest::keyClicks(owner.edit, QStringLiteral("1a"));
+        QCOMPARE(owner.edit->text(), QStringLiteral("1a"));
+        owner.slider->setFocus();
+        QTest::keyClick(owner.slider, Qt::Key_Up);
+        QCOMPARE(owner.slider->value(), 51);
+        QVERIFY(owner.keys.empty());
+    }
+
+    void WindowsAreCentredOnTheDesktop()
+    {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QWidget window;
+        window.resize(400, 300);
+        GUI::ControlSubClasser::CentreWindowOnDesktop(&window, 400, 300);
+        QCOMPARE(window.pos(), QPoint(area.x() + (area.width() - 400) / 2, area.y() + (area.height() - 300) / 2));
+
+        QFileDialog dialog;
+        dialog.resize(500, 350);
+        GUI::ControlSubClasser::CentreFileDialogHook(&dialog);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.pos(), QPoint(area.x() + (area.width() - dialog.width()) / 2,
+                                      area.y() + (area.height() - dialog.height()) / 2));
+        dialog.close();
+    }
+};
+
+QTEST_MAIN(ControlSubClasserTest)
+#include "ControlSubClasserTest.moc"
