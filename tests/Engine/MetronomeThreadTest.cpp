@@ -18,6 +18,13 @@ namespace {
 
 int ThreadCount()
 {
+    // Sanitizers start a helper thread of their own with the first thread a process makes;
+    // make it exist before anything is counted.
+    static const bool helperStarted = [] {
+        std::thread([] {}).join();
+        return true;
+    }();
+    (void)helperStarted;
     int count = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
         ++count;
