@@ -145,9 +145,13 @@ private:
         case Qt::Key_Delete:
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
+            return false; // editing and focus movement stay with the control
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
-            return false; // editing, focus movement and paging stay with the control
+            // The control pages if it can (a spin box); a key it ignores must not travel on
+            // to the parent, where it could mean something else.
+            static_cast<QObject*>(control)->event(key);
+            return true;
         case Qt::Key_Escape:
             if (parent) {
                 QCloseEvent close;

@@ -84,6 +84,7 @@ void VisualBeatIndicator::StopDrawing()
 
 bool VisualBeatIndicator::IsDrawing() const
 {
+    std::lock_guard run(runMutex_);
     return thread_.joinable();
 }
 

@@ -77,7 +77,7 @@ private:
     QImage frame_;            // guarded by frameMutex_: the picture the widget paints
     bool frameFresh_ = false; // guarded by frameMutex_: a beat's picture not painted yet
 
-    std::mutex runMutex_; // serialises StartDrawing and StopDrawing
+    mutable std::mutex runMutex_; // serialises StartDrawing, StopDrawing and IsDrawing
     std::thread thread_;
 };
 

@@ -170,10 +170,13 @@ private slots:
         QVERIFY(QToolTip::text().contains(QStringLiteral("Unacceptable Character")));
         QVERIFY(QToolTip::text().contains(QStringLiteral("You can only type numbers and plus (+) signs here")));
 
-        // Up, Down and Enter do nothing; editing keys work.
+        // Up, Down, Enter and the page keys do nothing, not even in the parent; editing keys
+        // work.
         QTest::keyClick(owner.edit, Qt::Key_Up);
         QTest::keyClick(owner.edit, Qt::Key_Down);
         QTest::keyClick(owner.edit, Qt::Key_Return);
+        QTest::keyClick(owner.edit, Qt::Key_PageUp);
+        QTest::keyClick(owner.edit, Qt::Key_PageDown);
         QCOMPARE(owner.edit->text(), QStringLiteral("3+3"));
         QCOMPARE(owner.rejected.size(), 1u);
         QVERIFY(owner.keys.empty());
