@@ -151,6 +151,7 @@ private:
             // The control pages if it can (a spin box); a key it ignores must not travel on
             // to the parent, where it could mean something else.
             static_cast<QObject*>(control)->event(key);
+            key->accept();
             return true;
         case Qt::Key_Escape:
             if (parent) {
