@@ -8,11 +8,13 @@ namespace Platform::Audio {
 namespace {
 // Errors above this are not jitter but a stall or a restart of the stream.
 constexpr double reanchorThreshold = 200e6; // ns
-// The loop starts wide, to settle within a few callbacks, and narrows to this bandwidth
-// (in Hz of the time error), which keeps callback jitter of milliseconds down to
-// nanoseconds in the mapping while following a drifting device clock.
-constexpr double finalBandwidth = 0.5;
+// The loop starts wide, to settle within a few callbacks, and narrows geometrically over
+// the first thousand updates to its final bandwidth (Hz), where jitter of a millisecond
+// moves the map by a few frames at most and jitter of tens of microseconds by a fraction
+// of a frame, while a device clock that runs fast or slow is still followed exactly.
+constexpr double finalBandwidth = 0.1;
 constexpr double startBandwidth = 8.0;
+constexpr double narrowingUpdates = 1000.0;
 constexpr double pi = 3.14159265358979323846;
 } // namespace
 
@@ -44,9 +46,8 @@ void ClockMap::Update(std::int64_t time, std::uint64_t frame) noexcept
         period_ = nominalPeriod_;
         return;
     }
-    // Bandwidth narrows over the first hundred or so updates.
-    const double progress = std::min(1.0, static_cast<double>(updates_) / 128.0);
-    const double bandwidth = startBandwidth + (finalBandwidth - startBandwidth) * progress;
+    const double progress = std::min(1.0, static_cast<double>(updates_) / narrowingUpdates);
+    const double bandwidth = startBandwidth * std::pow(finalBandwidth / startBandwidth, progress);
     // Long callbacks would push the loop past its stable range; keep the per-update gain low.
     const double omega = std::min(0.25, 2.0 * pi * bandwidth * frames * period_ * 1e-9);
     const double b = std::min(1.0, std::sqrt(2.0) * omega);

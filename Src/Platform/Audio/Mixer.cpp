@@ -117,10 +117,10 @@ void Mixer::RemoveVoice(IVoice& voice)
                 slot.store(nullptr);
         }
     }
-    WaitForCallbackToPass();
+    WaitForCallback();
 }
 
-void Mixer::WaitForCallbackToPass()
+void Mixer::WaitForCallback()
 {
     // A callback that started before the slot was cleared may still use the voice; wait for
     // it to end. A callback that starts afterwards cannot see the voice any more.

@@ -95,6 +95,10 @@ public:
     /// Removes a voice; on return the audio thread no longer uses it.
     void RemoveVoice(IVoice& voice);
 
+    /// Returns once a callback that is running at the call has ended; a callback that starts
+    /// afterwards sees every change made before the call.
+    void WaitForCallback();
+
     /// Audio thread: queues a notice for target's OnNotice on the notice thread. False when
     /// the notice queue is full (the notice is lost).
     bool PostNotice(INoticeTarget& target, void* item, std::uint64_t value) noexcept;
@@ -121,7 +125,6 @@ private:
     };
 
     void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override;
-    void WaitForCallbackToPass();
     bool WaitUntilSteady();
     void RunNotices();
     void CountLate() const noexcept { late_.fetch_add(1, std::memory_order_relaxed); }
