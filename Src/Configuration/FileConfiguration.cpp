@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -51,8 +52,17 @@ void ReportFileError(const char16_t* function, int line, const char* call, const
 // Writes bytes to target in one step: a temporary file in the same folder is written,
 // flushed to the disk and renamed over target. On failure target is untouched, the
 // temporary file is removed and the failed call is logged at level Error.
-bool WriteReplacing(const std::string& target, const std::string& bytes, const char16_t* function)
+bool WriteReplacing(const std::string& path, const std::string& bytes, const char16_t* function)
 {
+    // A file that is a symbolic link is replaced where the link points, so the link stays.
+    std::string target = path;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
     const std::string temporary = target + ".tmp";
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (descriptor < 0) {

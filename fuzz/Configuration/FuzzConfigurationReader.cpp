@@ -72,7 +72,14 @@ std::string Structured(std::string_view input)
         if (end == std::string_view::npos)
             end = input.size();
         const auto choice = static_cast<unsigned char>(input[start]);
-        const std::string_view value = input.substr(start + 1, end - start - (end > start ? 1 : 0));
+        std::string value(input.substr(start + 1, end - start - (end > start ? 1 : 0)));
+        // Some values are stretched to lengths around the longest value and piece of a line.
+        if (choice % 7 == 0 && !value.empty()) {
+            const std::size_t length = 760 + static_cast<unsigned char>(value[0]) % 150;
+            while (value.size() < length)
+                value += value;
+            value.resize(length);
+        }
         if (choice < keys.size())
             text += keys[choice].name;
         else if (choice < keys.size() + 40)

@@ -229,3 +229,14 @@ TEST_F(Store, WithoutItsBackupTheUnreadFileIsNotOverwritten)
     EXPECT_TRUE(store_.Save());
     EXPECT_EQ(TestSupport::ReadFile(store_.BackupPath()), original);
 }
+
+TEST_F(Store, ASymbolicLinkToTheFileStaysALink)
+{
+    std::filesystem::create_directory(folder_ / "dotfiles");
+    TestSupport::WriteFile(folder_ / "dotfiles/Tolvane.conf", "");
+    std::filesystem::create_symlink(folder_ / "dotfiles/Tolvane.conf", Path());
+    store_.GetData().Bpm = 155;
+    ASSERT_TRUE(store_.Save());
+    EXPECT_TRUE(std::filesystem::is_symlink(Path()));
+    EXPECT_NE(TestSupport::ReadFile(folder_ / "dotfiles/Tolvane.conf").find("\r\nBpm = 155\r\n"), std::string::npos);
+}
