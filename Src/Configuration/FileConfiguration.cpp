@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -83,6 +84,8 @@ bool WriteReplacing(const std::string& path, const std::string& bytes, const cha
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
         if (written < 0)
             return fail("write", __LINE__);
         done += static_cast<std::size_t>(written);
