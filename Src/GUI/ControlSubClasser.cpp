@@ -261,8 +261,9 @@ void ControlSubClasser::ShowInputBalloon(QWidget* edit, int textIndex)
     const auto language = System::CurrentLanguage();
     const QString title = FromTableText(language->GetText(BalloonTitleIndex)).toHtmlEscaped();
     const QString text = FromTableText(language->GetText(textIndex)).toHtmlEscaped();
-    const QString balloon = QStringLiteral("<table><tr><td><img src=\":/icons/error.png\"></td>"
-                                           "<td><b>%1</b></td></tr><tr><td></td><td>%2</td></tr></table>")
+    const QString balloon = QStringLiteral("<table style=\"white-space:nowrap\"><tr>"
+                                           "<td><img src=\":/icons/error.png\"></td><td><b>%1</b></td></tr>"
+                                           "<tr><td></td><td>%2</td></tr></table>")
                                 .arg(title, text);
     const QPoint anchor = edit->mapToGlobal(QPoint(edit->width() / 2, edit->height()));
     QToolTip::showText(anchor, balloon, edit);
