@@ -1,0 +1,132 @@
+#include "PlayerAnalysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+namespace Player {
+
+std::vector<std::size_t> FindOnsets(const std::vector<float>& stereo, std::size_t minSpacing)
+{
+    std::vector<std::size_t> onsets;
+    const std::size_t frames = stereo.size() / 2;
+    std::size_t frame = 0;
+    while (frame < frames) {
+        if (stereo[2 * frame] != 0.0f || stereo[2 * frame + 1] != 0.0f) {
+            onsets.push_back(frame);
+            frame += minSpacing;
+        } else {
+            ++frame;
+        }
+    }
+    return onsets;
+}
+
+namespace {
+
+float PeakAt(const std::vector<float>& stereo, std::size_t frame, std::size_t frames)
+{
+    float peak = 0.0f;
+    for (std::size_t i = 2 * frame; i < 2 * (frame + frames) && i < stereo.size(); ++i)
+        peak = std::max(peak, std::fabs(stereo[i]));
+    return peak;
+}
+
+} // namespace
+
+ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames)
+{
+    ClickFigures figures;
+    figures.periodFrames = periodFrames;
+    // A click's own decay must not count as the next onset.
+    const std::vector<std::size_t> onsets = FindOnsets(stereo, static_cast<std::size_t>(periodFrames * 0.75));
+    figures.clicks = onsets.size();
+    if (onsets.size() < 3)
+        return figures;
+
+    // Grid offset with the spacing fixed: the mean of onset - k * period.
+    const double n = static_cast<double>(onsets.size());
+    double offset = 0.0;
+    for (std::size_t k = 0; k < onsets.size(); ++k)
+        offset += static_cast<double>(onsets[k]) - static_cast<double>(k) * periodFrames;
+    offset /= n;
+
+    std::vector<double> errors;
+    for (std::size_t k = 0; k < onsets.size(); ++k)
+        errors.push_back(std::fabs(static_cast<double>(onsets[k]) - (offset + static_cast<double>(k) * periodFrames)));
+    figures.firstErrorFrames = static_cast<double>(onsets[0]) - offset;
+    std::vector<double> sorted = errors;
+    std::sort(sorted.begin(), sorted.end());
+    figures.maxErrorFrames = sorted.back();
+    figures.p99ErrorFrames = sorted[static_cast<std::size_t>(0.99 * (n - 1))];
+
+    // Free least-squares slope against the exact spacing.
+    double meanK = (n - 1) / 2.0;
+    double meanOnset = 0.0;
+    for (std::size_t onset : onsets)
+        meanOnset += static_cast<double>(onset);
+    meanOnset /= n;
+    double covariance = 0.0;
+    double variance = 0.0;
+    for (std::size_t k = 0; k < onsets.size(); ++k) {
+        const double dk = static_cast<double>(k) - meanK;
+        covariance += dk * (static_cast<double>(onsets[k]) - meanOnset);
+        variance += dk * dk;
+    }
+    figures.driftPpm = (covariance / variance - periodFrames) / periodFrames * 1e6;
+
+    // Is the first click whole? Compare its peak with the median click's.
+    const auto window = static_cast<std::size_t>(std::min(periodFrames / 2, 2000.0));
+    std::vector<float> peaks;
+    for (std::size_t k = 1; k < onsets.size(); ++k)
+        peaks.push_back(PeakAt(stereo, onsets[k], window));
+    std::nth_element(peaks.begin(), peaks.begin() + static_cast<std::ptrdiff_t>(peaks.size() / 2), peaks.end());
+    const float median = peaks[peaks.size() / 2];
+    figures.firstPeakRatio = median > 0.0f ? PeakAt(stereo, onsets[0], window) / median : 0.0;
+    return figures;
+}
+
+std::vector<float> ReadRawS16Stereo(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / 4 * 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
+        const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
+        samples[i] = static_cast<float>(static_cast<std::int16_t>(low | high << 8)) / 32768.0f;
+    }
+    return samples;
+}
+
+bool WriteWav(const std::string& path, const std::vector<float>& stereo, std::uint32_t rate)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const auto put32 = [&out](std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            out.put(static_cast<char>(value >> (8 * i)));
+    };
+    const auto put16 = [&out](std::uint16_t value) {
+        out.put(static_cast<char>(value));
+        out.put(static_cast<char>(value >> 8));
+    };
+    const auto dataBytes = static_cast<std::uint32_t>(stereo.size() * 2);
+    out.write("RIFF", 4);
+    put32(36 + dataBytes);
+    out.write("WAVEfmt ", 8);
+    put32(16);
+    put16(1);
+    put16(2);
+    put32(rate);
+    put32(rate * 4);
+    put16(4);
+    put16(16);
+    out.write("data", 4);
+    put32(dataBytes);
+    for (float sample : stereo)
+        put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lrint(std::clamp(sample, -1.0f, 1.0f) * 32767.0f))));
+    return static_cast<bool>(out);
+}
+
+} // namespace Player

@@ -1,0 +1,287 @@
+// The headless player: plays the current settings of a Tolvane.conf on the audio output for
+// a number of seconds, without the program's window, and prints the run's figures. It is
+// the tool for listening to the engine and for timing measurements.
+//
+//   engine_player [options] Tolvane.conf
+//     --seconds N        how long to play (default 10)
+//     --backend real     the system's output through RtAudio (default)
+//     --backend null     a device-less output consuming blocks in real time; its output is
+//                        captured and every click is measured against the tempo's grid
+//                        (use an instrument that dies away within a click, e.g. 6)
+//     --bpm B, --subdivision S, --instrument I, --no-indicator
+//                        override the file's Bpm, Subdivision1, every voice's Instrument and
+//                        VisualIndicator
+//     --wav PATH         with the null backend: also save the capture
+//   engine_player --analyse-raw PATH --bpm B --subdivision S [--rate R]
+//                        measure the clicks of a raw s16le stereo recording (parec --raw)
+#include "PlayerAnalysis.h"
+
+#include "Configuration/FileConfiguration.h"
+#include "Core/EngineObjects.h"
+#include "Core/MidiSoundEngine.h"
+#include "Core/SoundEngineFactory.h"
+#include "Platform/Audio/Mixer.h"
+#include "Platform/Audio/NullBackend.h"
+#include "Platform/Clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Options {
+    std::string confPath;
+    std::string backend = "real";
+    double seconds = 10.0;
+    int bpm = 0;
+    int subdivision = -1;
+    int instrument = -1;
+    bool noIndicator = false;
+    std::string wavPath;
+    std::string rawPath;
+    double rate = 44100.0;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--seconds" && hasValue)
+            options.seconds = std::atof(argv[++i]);
+        else if (argument == "--backend" && hasValue)
+            options.backend = argv[++i];
+        else if (argument == "--bpm" && hasValue)
+            options.bpm = std::atoi(argv[++i]);
+        else if (argument == "--subdivision" && hasValue)
+            options.subdivision = std::atoi(argv[++i]);
+        else if (argument == "--instrument" && hasValue)
+            options.instrument = std::atoi(argv[++i]);
+        else if (argument == "--no-indicator")
+            options.noIndicator = true;
+        else if (argument == "--wav" && hasValue)
+            options.wavPath = argv[++i];
+        else if (argument == "--analyse-raw" && hasValue)
+            options.rawPath = argv[++i];
+        else if (argument == "--rate" && hasValue)
+            options.rate = std::atof(argv[++i]);
+        else if (!argument.empty() && argument[0] != '-' && options.confPath.empty())
+            options.confPath = argument;
+        else
+            return false;
+    }
+    return options.backend == "real" || options.backend == "null";
+}
+
+// Counts the sounds on their way to the engine; the tick path stays free of locks.
+class CountingEngine final : public Core::ISoundEngine {
+public:
+    explicit CountingEngine(Core::ISoundEngine& engine) : engine_(engine) {}
+    bool Initialise(const Configuration::ConfigurationData& settings) override { return engine_.Initialise(settings); }
+    bool PlaySound(std::uint32_t volume, std::uint32_t sound) override
+    {
+        sounds.fetch_add(1, std::memory_order_relaxed);
+        return engine_.PlaySound(volume, sound);
+    }
+    void Close() override { engine_.Close(); }
+    std::uint32_t GetLastErrorCode() override { return engine_.GetLastErrorCode(); }
+
+    std::atomic<std::uint64_t> sounds{0};
+
+private:
+    Core::ISoundEngine& engine_;
+};
+
+// The program's timer, counting ticks and how late each tick's thread woke after its due
+// time (the sound itself is placed at the due time; this shows the margin left).
+class CountingTimer final : public Core::IMetronomeTimer, private Core::ITimerEventHandler {
+public:
+    explicit CountingTimer(std::size_t capacity) : lateness_(capacity) {}
+    bool Start(Core::ITimerEventHandler* handler, double intervalMs) override
+    {
+        handler_ = handler;
+        return Core::ProgramTimer().Start(this, intervalMs);
+    }
+    void ReTime(double intervalMs) override { Core::ProgramTimer().ReTime(intervalMs); }
+    void Stop() override { Core::ProgramTimer().Stop(); }
+    bool IsRunning() const override { return Core::ProgramTimer().IsRunning(); }
+
+    std::size_t Ticks() const { return ticks_.load(std::memory_order_acquire); }
+    /// Wake-up lateness of the recorded ticks, in microseconds, sorted.
+    std::vector<double> SortedLateness() const
+    {
+        std::vector<double> values(lateness_.begin(), lateness_.begin() + static_cast<std::ptrdiff_t>(std::min(Ticks(), lateness_.size())));
+        std::sort(values.begin(), values.end());
+        return values;
+    }
+
+private:
+    void OnTimer() override
+    {
+        const std::size_t tick = ticks_.load(std::memory_order_relaxed);
+        if (tick < lateness_.size())
+            lateness_[tick] = static_cast<double>(Platform::Clock::Now() - Platform::CurrentTickTime()) / 1000.0;
+        ticks_.store(tick + 1, std::memory_order_release);
+        handler_->OnTimer();
+    }
+
+    Core::ITimerEventHandler* handler_ = nullptr;
+    std::atomic<std::size_t> ticks_{0};
+    std::vector<double> lateness_;
+};
+
+class Reporter final : public Core::IMetronomeEventHandler {
+public:
+    void OnTrainerStarted(std::uint32_t, bool) override {}
+    void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnStopped(std::uint32_t) override { stopped.store(true); }
+    void OnError(std::uint32_t message) override { error.store(message); }
+    std::atomic<bool> stopped{false};
+    std::atomic<std::uint32_t> error{0};
+};
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double PeakRssMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+double ClicksPerBeat(const Configuration::ConfigurationData& settings)
+{
+    return settings.Subdivision1 > 0 ? settings.Subdivision1 : 1.0;
+}
+
+void PrintClicks(const Player::ClickFigures& figures)
+{
+    std::printf("clicks            %zu (grid %.4f frames)\n", figures.clicks, figures.periodFrames);
+    std::printf("onset error       max %.2f, p99 %.2f samples\n", figures.maxErrorFrames, figures.p99ErrorFrames);
+    std::printf("drift             %.4f ppm\n", figures.driftPpm);
+    std::printf("first click       %+.2f samples from the grid, peak %.3f of the median click's\n",
+                figures.firstErrorFrames, figures.firstPeakRatio);
+}
+
+int Analyse(const Options& options)
+{
+    const std::vector<float> samples = Player::ReadRawS16Stereo(options.rawPath);
+    if (samples.empty() || options.bpm <= 0) {
+        std::fprintf(stderr, "nothing to analyse (a recording and --bpm are needed)\n");
+        return 1;
+    }
+    const double clicksPerBeat = options.subdivision > 0 ? options.subdivision : 1.0;
+    PrintClicks(Player::MeasureClicks(samples, options.rate * 60.0 / (options.bpm * clicksPerBeat)));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options) || (options.confPath.empty() && options.rawPath.empty())) {
+        std::fprintf(stderr, "usage: %s [--seconds N] [--backend real|null] [--bpm B] [--subdivision S] "
+                             "[--instrument I] [--no-indicator] [--wav PATH] Tolvane.conf\n"
+                             "       %s --analyse-raw PATH --bpm B [--subdivision S] [--rate R]\n",
+                     argv[0], argv[0]);
+        return 2;
+    }
+    if (!options.rawPath.empty())
+        return Analyse(options);
+
+    Configuration::FileConfiguration store(options.confPath);
+    if (!store.Load())
+        std::printf("note: %s gave no complete settings; defaults fill the rest\n", options.confPath.c_str());
+    Configuration::ConfigurationData settings = store.GetData();
+    if (options.bpm > 0)
+        settings.Bpm = options.bpm;
+    if (options.subdivision >= 0)
+        settings.Subdivision1 = options.subdivision;
+    if (options.instrument >= 0)
+        std::fill(std::begin(settings.Instrument), std::end(settings.Instrument), options.instrument);
+    if (options.noIndicator)
+        settings.VisualIndicator = 0;
+
+    // The null backend keeps everything it renders, for measuring the clicks afterwards.
+    const bool null = options.backend == "null";
+    const auto captureFrames = static_cast<std::size_t>((options.seconds + 2.0) * 44100.0);
+    std::unique_ptr<Platform::Audio::NullBackend> nullBackend;
+    std::unique_ptr<Platform::Audio::Mixer> nullMixer;
+    std::unique_ptr<Core::MidiSoundEngine> nullEngine;
+    Core::ISoundEngine* engine = nullptr;
+    if (null) {
+        nullBackend = std::make_unique<Platform::Audio::NullBackend>(captureFrames);
+        nullMixer = std::make_unique<Platform::Audio::Mixer>(*nullBackend);
+        nullEngine = std::make_unique<Core::MidiSoundEngine>(Platform::Audio::MidiOutOptions{nullMixer.get(), {}});
+        engine = nullEngine.get();
+        settings.SoundEngineType = 0;
+    } else {
+        engine = Core::GetSoundEngine(settings.SoundEngineType);
+    }
+    Platform::Audio::Mixer& mixer = null ? *nullMixer : Platform::Audio::OutputMixer();
+
+    CountingEngine counting(*engine);
+    CountingTimer timer(static_cast<std::size_t>(options.seconds * 1000.0 * 2) + 1024);
+    Core::MetronomeServices services = Core::ProgramMetronomeServices();
+    services.timer = &timer;
+    services.soundEngineFor = [&counting](std::int32_t) -> Core::ISoundEngine* { return &counting; };
+    Core::Metronome metronome(services);
+    Reporter reporter;
+
+    const std::uint32_t result = metronome.Start(&reporter, settings);
+    if (result != 0) {
+        std::fprintf(stderr, "the metronome did not start: result %u (engine code %u)\n", result, engine->GetLastErrorCode());
+        return 1;
+    }
+    // Only playing is measured, not the loading of the soundfont in Start.
+    const double cpuBefore = CpuSeconds();
+    const std::int64_t started = Platform::Clock::Now();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
+    while (std::chrono::steady_clock::now() < end && !reporter.stopped.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    metronome.Stop();
+    const double wall = static_cast<double>(Platform::Clock::Now() - started) / 1e9;
+    const double cpu = CpuSeconds() - cpuBefore;
+
+    std::printf("backend           %s, %d bpm, Subdivision1 %d, indicator %s\n", mixer.Backend().Name(), settings.Bpm,
+                settings.Subdivision1, settings.VisualIndicator == 1 ? "on" : "off");
+    std::printf("played            %.2f s\n", wall);
+    std::printf("ticks             %zu\n", timer.Ticks());
+    std::printf("sounds            %llu\n", static_cast<unsigned long long>(counting.sounds.load()));
+    std::printf("late sounds       %llu\n", static_cast<unsigned long long>(mixer.LateCount()));
+    const std::vector<double> lateness = timer.SortedLateness();
+    if (!lateness.empty())
+        std::printf("tick wake-up      p50 %.1f us, p99 %.1f us, max %.1f us after the due time\n",
+                    lateness[lateness.size() / 2], lateness[lateness.size() * 99 / 100], lateness.back());
+    std::printf("cpu               %.5f s per second of playing\n", cpu / wall);
+    std::printf("peak rss          %.1f MiB\n", PeakRssMiB());
+    if (reporter.error.load() != 0)
+        std::printf("stopped on error  message %u\n", reporter.error.load());
+
+    if (null) {
+        // The capture starts with the stream; the backend has stopped by now.
+        nullEngine->Close();
+        std::vector<float> capture(nullBackend->Captured().begin(),
+                                   nullBackend->Captured().begin()
+                                       + static_cast<std::ptrdiff_t>(2 * nullBackend->CapturedFrames()));
+        PrintClicks(Player::MeasureClicks(capture, 44100.0 * 60.0 / (settings.Bpm * ClicksPerBeat(settings))));
+        if (!options.wavPath.empty() && !Player::WriteWav(options.wavPath, capture, 44100))
+            std::fprintf(stderr, "could not write %s\n", options.wavPath.c_str());
+    }
+    return 0;
+}
