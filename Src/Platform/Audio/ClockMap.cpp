@@ -9,12 +9,13 @@ namespace {
 // Errors above this are not jitter but a stall or a restart of the stream.
 constexpr double reanchorThreshold = 200e6; // ns
 // The loop starts wide, to settle within a few callbacks, and narrows geometrically over
-// the first thousand updates to its final bandwidth (Hz), where jitter of a millisecond
+// the first few hundred updates to its final bandwidth (Hz), where jitter of a millisecond
 // moves the map by a few frames at most and jitter of tens of microseconds by a fraction
 // of a frame, while a device clock that runs fast or slow is still followed exactly.
+// Starting any wider lets the bursts in which some servers ask for blocks pull it around.
 constexpr double finalBandwidth = 0.1;
-constexpr double startBandwidth = 8.0;
-constexpr double narrowingUpdates = 1000.0;
+constexpr double startBandwidth = 2.0;
+constexpr double narrowingUpdates = 300.0;
 constexpr double pi = 3.14159265358979323846;
 } // namespace
 

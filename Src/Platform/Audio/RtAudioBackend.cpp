@@ -5,8 +5,10 @@
 #include <rtaudio/RtAudio.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <mutex>
 
 namespace Platform::Audio {
 
@@ -44,6 +46,13 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
     for (const ApiChoice& choice : apiOrder) {
         if (!IsCompiled(choice.api))
             continue;
+        if (choice.api == RtAudio::LINUX_PULSE) {
+            // RtAudio leaves PulseAudio's buffer at the server's default of two seconds,
+            // which a metronome cannot have between its start and its first click; the
+            // PulseAudio client reads the wanted latency from here (a user's own value wins).
+            static std::once_flag once;
+            std::call_once(once, [] { setenv("PULSE_LATENCY_MSEC", "30", 0); });
+        }
         try {
             auto audio = std::make_unique<RtAudio>(choice.api);
             audio->showWarnings(false);
