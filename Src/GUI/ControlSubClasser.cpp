@@ -102,6 +102,8 @@ public:
             return false;
         switch (event->type()) {
         case QEvent::Enter:
+        case QEvent::HoverEnter:
+        case QEvent::HoverMove:
         case QEvent::MouseMove:
             Hover(control);
             return false;
@@ -210,7 +212,10 @@ void ControlSubClasser::SubclassChildControls(QWidget* parent, ControlSubClasser
             continue;
         if (control->property(HookedProperty).isValid())
             continue; // already hooked; keep its settings
-        control->setProperty(HookedProperty, control->hasMouseTracking());
+        // Hover events report every move over the control without passing it on to the
+        // owner, whose own surface clears the hovered mark.
+        control->setProperty(HookedProperty, control->testAttribute(Qt::WA_Hover));
+        control->setAttribute(Qt::WA_Hover, true);
         control->setProperty(KeysToParentProperty, false);
         control->setProperty(ReceiverProperty, QVariant::fromValue(static_cast<void*>(receiver)));
         control->setProperty(FocusOnHoverProperty, qobject_cast<QSlider*>(control) != nullptr);
@@ -226,6 +231,7 @@ void ControlSubClasser::RestoreChildControls(QWidget* parent)
         if (!control || !control->property(HookedProperty).isValid())
             continue;
         control->removeEventFilter(hook);
+        control->setAttribute(Qt::WA_Hover, control->property(HookedProperty).toBool());
         if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             const QValidator* validator = edit->validator();
             if (validator && validator->objectName() == QLatin1String(ValidatorName)) {

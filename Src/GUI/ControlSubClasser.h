@@ -28,13 +28,13 @@ private:
     QWidget* control_;
 };
 
-/// Control help for a window: hooks every child control so that the mouse entering a control
+/// Control help for a window: hooks every child control so that the mouse moving over a control
 /// tells the owner which control it is (the owner then shows the control's help text), and lets
 /// chosen controls send their key presses to their parent (key forwarding) or accept only a
 /// fixed set of characters (input filter).
 ///
 /// Each hooked control carries these dynamic properties:
-///   "WP"  whether the control tracked the mouse before it was hooked (restored on removal)
+///   "WP"  whether the control had hover events before it was hooked (restored on removal)
 ///   "KD"  true: key presses go to the parent window instead of the control
 ///   "AC"  the characters the control accepts (a QString), or no property
 ///   "SC"  the receiver of hover reports (a ControlSubClasser*, as void*)
@@ -47,13 +47,13 @@ class ControlSubClasser {
 public:
     virtual ~ControlSubClasser();
 
-    /// The mouse entered the control with identifier controlId (a different one from the last
-    /// reported). The owner shows that control's help text.
+    /// The mouse moved over the control with identifier controlId (a different one from the
+    /// last reported). The owner shows that control's help text.
     virtual void OnControlHover(int controlId) = 0;
 
     /// Identifier of the control last reported as hovered; 0 when none is marked.
     int HoveredControl() const { return hoveredControl_; }
-    /// Clears the hovered mark, so that entering the same control reports it again. Owners call
+    /// Clears the hovered mark, so that moving over the same control reports it again. Owners call
     /// it when the mouse reaches their own surface. Returns true when a control was marked (the
     /// owner then shows its default help).
     bool ResetHoveredControl();
@@ -62,7 +62,8 @@ public:
 
     /// Hooks every direct child widget of parent, in child order, with receiver as the receiver
     /// of hover reports. Left-aligned text labels are skipped; centred and right-aligned labels,
-    /// picture labels and every other control are hooked. Sliders take the focus on hover.
+    /// picture labels and every other control are hooked. Sliders take the focus when the mouse
+    /// moves over them.
     /// Widgets created later are not hooked.
     static void SubclassChildControls(QWidget* parent, ControlSubClasser* receiver);
     /// Removes the hook and its properties from every child that SubclassChildControls hooked.

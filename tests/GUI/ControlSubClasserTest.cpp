@@ -119,13 +119,17 @@ private slots:
         QTRY_COMPARE(owner.hovers, (std::vector<int>{1001, 1203}));
         QTRY_VERIFY(owner.slider->hasFocus());
 
-        // The owner's own surface clears the mark; the same slider reports again.
+        // The owner's own surface clears the mark; the same slider reports again on its next
+        // move, and on entering it again.
+        QVERIFY(owner.ResetHoveredControl());
+        QTest::mouseMove(owner.slider, QPoint(120, 12));
+        QTRY_COMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203}));
         QVERIFY(owner.ResetHoveredControl());
         QVERIFY(!owner.ResetHoveredControl());
         Enter(owner.slider);
-        QCOMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203}));
+        QCOMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203, 1203}));
         Enter(owner.slider);
-        QCOMPARE(owner.hovers.size(), 3u);
+        QCOMPARE(owner.hovers.size(), 4u);
     }
 
     void LeftAlignedLabelsAreNotHooked()
@@ -216,6 +220,7 @@ private slots:
 
         Enter(owner.button);
         QVERIFY(owner.hovers.empty());
+        QVERIFY(!owner.centredLabel->testAttribute(Qt::WA_Hover)); // as before the hook
         for (const char* name : {"WP", "KD", "AC", "SC", "FC"})
             QVERIFY2(!owner.slider->property(name).isValid(), name);
 
