@@ -38,7 +38,7 @@ private:
 ///   "KD"  true: key presses go to the parent window instead of the control
 ///   "AC"  the characters the control accepts (a QString), or no property
 ///   "SC"  the receiver of hover reports (a ControlSubClasser*, as void*)
-///   "FC"  true for sliders: the control takes the keyboard focus when the mouse enters it
+///   "FC"  true for sliders: the control takes the keyboard focus when the mouse moves over it
 /// and its numeric identifier in the property "controlId".
 ///
 /// Owners derive from this class (next to their QWidget base) and implement OnControlHover.
@@ -63,8 +63,7 @@ public:
     /// Hooks every direct child widget of parent, in child order, with receiver as the receiver
     /// of hover reports. Left-aligned text labels are skipped; centred and right-aligned labels,
     /// picture labels and every other control are hooked. Sliders take the focus when the mouse
-    /// moves over them.
-    /// Widgets created later are not hooked.
+    /// moves over them. Widgets created later are not hooked.
     static void SubclassChildControls(QWidget* parent, ControlSubClasser* receiver);
     /// Removes the hook and its properties from every child that SubclassChildControls hooked.
     static void RestoreChildControls(QWidget* parent);
@@ -73,8 +72,10 @@ public:
     static void SetKeysToParent(QWidget* control, bool on);
     /// Input filter: the hooked control accepts only these characters. A refused character is
     /// reported to the parent with a RejectedCharacterEvent; Tab and Shift+Tab move the focus,
-    /// Escape sends the parent a close request, Up, Down, Enter and other keys are dropped.
-    /// Text pasted or dropped into a line edit keeps only the accepted characters.
+    /// Escape sends the parent a close request, Page Up and Page Down page the control if it
+    /// can, the editing keys and the copy, cut and paste shortcuts work, and Up, Down, Enter and
+    /// every other key are dropped. A line edit never holds other characters: text pasted,
+    /// dropped or set into it keeps only the accepted ones.
     static void SetAcceptedCharacters(QWidget* control, const QString& characters);
 
     /// Shows a balloon tip at an edit with the error sign, the title "Unacceptable Character"
