@@ -75,6 +75,10 @@ ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames
         variance += dk * dk;
     }
     figures.driftPpm = (covariance / variance - periodFrames) / periodFrames * 1e6;
+    for (std::size_t k = 1; k < onsets.size(); ++k) {
+        const double gap = static_cast<double>(onsets[k] - onsets[k - 1]);
+        figures.maxSpacingError = std::max(figures.maxSpacingError, std::fabs(gap - periodFrames));
+    }
 
     // Is the first click whole? Compare its peak with the median click's.
     const auto window = static_cast<std::size_t>(std::min(periodFrames / 2, 2000.0));

@@ -14,6 +14,7 @@ struct ClickFigures {
     double maxErrorFrames = 0.0;    ///< largest |onset - grid| over every click
     double p99ErrorFrames = 0.0;
     double driftPpm = 0.0;          ///< fitted spacing against the exact spacing
+    double maxSpacingError = 0.0;   ///< largest |gap between neighbours - exact spacing|
     double firstErrorFrames = 0.0;  ///< the first click's distance from the grid
     double firstPeakRatio = 0.0;    ///< the first click's peak over the median click's peak
 };

@@ -33,6 +33,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <thread>
+#include <time.h>
 #include <vector>
 
 namespace {
@@ -115,6 +116,9 @@ public:
     bool IsRunning() const override { return Core::ProgramTimer().IsRunning(); }
 
     std::size_t Ticks() const { return ticks_.load(std::memory_order_acquire); }
+    /// CPU time the timer thread spent between its first and its last tick (one thread per
+    /// run; a paused run would start another).
+    double ThreadCpuSeconds() const { return lastThreadCpu_.load() - firstThreadCpu_.load(); }
     /// Wake-up lateness of the recorded ticks, in microseconds, sorted.
     std::vector<double> SortedLateness() const
     {
@@ -131,10 +135,18 @@ private:
             lateness_[tick] = static_cast<double>(Platform::Clock::Now() - Platform::CurrentTickTime()) / 1000.0;
         ticks_.store(tick + 1, std::memory_order_release);
         handler_->OnTimer();
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        const double seconds = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+        if (tick == 0)
+            firstThreadCpu_.store(seconds, std::memory_order_relaxed);
+        lastThreadCpu_.store(seconds, std::memory_order_relaxed);
     }
 
     Core::ITimerEventHandler* handler_ = nullptr;
     std::atomic<std::size_t> ticks_{0};
+    std::atomic<double> firstThreadCpu_{0.0};
+    std::atomic<double> lastThreadCpu_{0.0};
     std::vector<double> lateness_;
 };
 
@@ -163,6 +175,22 @@ double PeakRssMiB()
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// The resident set now, from /proc/self/status (VmRSS, in KiB).
+double CurrentRssMiB()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr)
+        return 0.0;
+    char line[256];
+    double kib = 0.0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::strncmp(line, "VmRSS:", 6) == 0)
+            kib = std::atof(line + 6);
+    }
+    std::fclose(status);
+    return kib / 1024.0;
+}
+
 double ClicksPerBeat(const Configuration::ConfigurationData& settings)
 {
     return settings.Subdivision1 > 0 ? settings.Subdivision1 : 1.0;
@@ -173,6 +201,7 @@ void PrintClicks(const Player::ClickFigures& figures)
     std::printf("clicks            %zu (grid %.4f frames)\n", figures.clicks, figures.periodFrames);
     std::printf("onset error       max %.2f, p99 %.2f samples\n", figures.maxErrorFrames, figures.p99ErrorFrames);
     std::printf("drift             %.4f ppm\n", figures.driftPpm);
+    std::printf("neighbour spacing max %.2f samples from the exact spacing\n", figures.maxSpacingError);
     std::printf("first click       %+.2f samples from the grid, peak %.3f of the median click's\n",
                 figures.firstErrorFrames, figures.firstPeakRatio);
 }
@@ -243,6 +272,7 @@ int main(int argc, char** argv)
     Core::Metronome metronome(services);
     Reporter reporter;
 
+    const double rssBeforeStart = CurrentRssMiB();
     const std::uint32_t result = metronome.Start(&reporter, settings);
     if (result != 0) {
         std::fprintf(stderr, "the metronome did not start: result %u (engine code %u)\n", result, engine->GetLastErrorCode());
@@ -251,6 +281,7 @@ int main(int argc, char** argv)
     // Only playing is measured, not the loading of the soundfont in Start.
     const double cpuBefore = CpuSeconds();
     const std::int64_t started = Platform::Clock::Now();
+    const std::string backendName = mixer.Backend().Name(); // known only while the stream is open
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
     while (std::chrono::steady_clock::now() < end && !reporter.stopped.load())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -258,7 +289,7 @@ int main(int argc, char** argv)
     const double wall = static_cast<double>(Platform::Clock::Now() - started) / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
 
-    std::printf("backend           %s, %d bpm, Subdivision1 %d, indicator %s\n", mixer.Backend().Name(), settings.Bpm,
+    std::printf("backend           %s, %d bpm, Subdivision1 %d, indicator %s\n", backendName.c_str(), settings.Bpm,
                 settings.Subdivision1, settings.VisualIndicator == 1 ? "on" : "off");
     std::printf("played            %.2f s\n", wall);
     std::printf("ticks             %zu\n", timer.Ticks());
@@ -268,8 +299,10 @@ int main(int argc, char** argv)
     if (!lateness.empty())
         std::printf("tick wake-up      p50 %.1f us, p99 %.1f us, max %.1f us after the due time\n",
                     lateness[lateness.size() / 2], lateness[lateness.size() * 99 / 100], lateness.back());
-    std::printf("cpu               %.5f s per second of playing\n", cpu / wall);
-    std::printf("peak rss          %.1f MiB\n", PeakRssMiB());
+    std::printf("cpu               %.5f s per second of playing, of which the timer thread %.5f\n", cpu / wall,
+                timer.ThreadCpuSeconds() / wall);
+    std::printf("peak rss          %.1f MiB (%.1f MiB before Start%s)\n", PeakRssMiB(), rssBeforeStart,
+                null ? ", the capture buffer included" : "");
     if (reporter.error.load() != 0)
         std::printf("stopped on error  message %u\n", reporter.error.load());
 
