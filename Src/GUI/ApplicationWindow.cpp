@@ -1,0 +1,408 @@
+// The main window's construction: the menu, the controls at their places, control help,
+// shortcuts and the status line texts.
+#include "GUI/ApplicationWindow.h"
+
+#include "Configuration/IConfiguration.h"
+#include "Core/EngineObjects.h"
+#include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/ProgramFont.h"
+#include "GUI/Resources.h"
+#include "GUI/SingleInstance.h"
+#include "GUI/Statusbar.h"
+#include "GUI/Toolbar.h"
+#include "GUI/VisualBeatIndicator.h"
+#include "System/CurrentLanguage.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <QStyle>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+
+namespace GUI {
+
+namespace {
+
+// The menu as the program ships it; a language file's texts replace these.
+constexpr const char16_t* MenuTitles[] = {u"&File", u"&Tools", u"&Help"};
+struct MenuItem {
+    int menu;
+    const char16_t* text; // nullptr: separator
+    int command;
+};
+constexpr MenuItem MenuItems[] = {
+    {0, u"&Language\tCtrl+L", ApplicationWindow::LanguageCommand},
+    {0, nullptr, 0},
+    {0, u"E&xit", ApplicationWindow::ExitCommand},
+    {1, u"&Options ...\tCtrl+O", ApplicationWindow::OptionsCommand},
+    {1, u"&Sound Settings...\tCtrl+S", ApplicationWindow::SoundSettingsCommand},
+    {1, u"&Audio Files...\tCtrl+A", ApplicationWindow::AudioFilesCommand},
+    {1, u"&Presets ...\tCtrl+P", ApplicationWindow::PresetsCommand},
+    {2, u"&Help\tCtrl+F1", ApplicationWindow::HelpCommand},
+    {2, nullptr, 0},
+    {2, u"&About\tCtrl+F3", ApplicationWindow::AboutCommand},
+};
+
+// The keyboard shortcuts, in the order the program looks them up.
+struct Shortcut {
+    QKeySequence keys;
+    int command;
+};
+const Shortcut Shortcuts[] = {
+    {QKeySequence(Qt::Key_S), ApplicationWindow::StartStopId},
+    {QKeySequence(Qt::Key_Return), ApplicationWindow::StartStopId},
+    {QKeySequence(Qt::Key_Enter), ApplicationWindow::StartStopId},
+    {QKeySequence(Qt::Key_Space), ApplicationWindow::SpaceCommand},
+    {QKeySequence(Qt::Key_T), ApplicationWindow::TapId},
+    {QKeySequence(Qt::CTRL | Qt::Key_F3), ApplicationWindow::AboutCommand},
+    {QKeySequence(Qt::CTRL | Qt::Key_A), ApplicationWindow::AudioFilesCommand},
+    {QKeySequence(Qt::CTRL | Qt::Key_F1), ApplicationWindow::HelpCommand},
+    {QKeySequence(Qt::CTRL | Qt::Key_L), ApplicationWindow::LanguageCommand},
+    {QKeySequence(Qt::CTRL | Qt::Key_F5), ApplicationWindow::UnusedCommand},
+    {QKeySequence(Qt::CTRL | Qt::Key_O), ApplicationWindow::OptionsCommand},
+    {QKeySequence(Qt::CTRL | Qt::Key_P), ApplicationWindow::PresetsCommand},
+    {QKeySequence(Qt::CTRL | Qt::Key_S), ApplicationWindow::SoundSettingsCommand},
+};
+
+// Commands whose dialogs are not part of the program yet: their menu items, toolbar buttons
+// and shortcuts stay disabled.
+bool DialogAvailable(int command)
+{
+    switch (command) {
+    case ApplicationWindow::LanguageCommand:
+    case ApplicationWindow::OptionsCommand:
+    case ApplicationWindow::SoundSettingsCommand:
+    case ApplicationWindow::AudioFilesCommand:
+    case ApplicationWindow::PresetsCommand:
+    case ApplicationWindow::AboutCommand:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+/// The window's client area: the surface every control sits on, at the positions the layout
+/// gives in client pixels. Keys that reach it (from the controls that forward their keys) go
+/// to the keyboard tempo control; the mouse on its own surface clears the hover help.
+class ClientArea final : public QWidget {
+public:
+    explicit ClientArea(ApplicationWindow& window)
+        : QWidget(&window), window_(window)
+    {
+        setMouseTracking(true);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!window_.HandleTempoKey(event->key(), event->modifiers(), event->count()))
+            QWidget::keyPressEvent(event);
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (window_.ResetHoveredControl())
+            window_.ShowStatus(0);
+        QWidget::mouseMoveEvent(event);
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        window_.LayOutBars();
+        QWidget::resizeEvent(event);
+    }
+
+private:
+    ApplicationWindow& window_;
+};
+
+ApplicationWindow::ApplicationWindow(ApplicationWindowOptions options)
+    : options_(std::move(options)),
+      configuration_(options_.configuration ? *options_.configuration : Configuration::Store()),
+      metronome_(options_.metronome ? *options_.metronome : static_cast<Core::IMetronome&>(Core::GetMetronome())),
+      tapTempo_(tapTimer_)
+{
+    connect(&events_, &MetronomeEventQueue::Delivered, this, &ApplicationWindow::Deliver);
+}
+
+ApplicationWindow::~ApplicationWindow()
+{
+    // The window's own reports must not reach a half-destroyed window.
+    if (!shutDown_ && running_.load())
+        metronome_.Stop();
+}
+
+void ApplicationWindow::CreateInterface()
+{
+    InitialiseResources();
+    setWindowTitle(FromTableText(System::CurrentLanguage()->GetText(0)));
+    QIcon icon(QStringLiteral(":/icons/2.png"));
+    icon.addFile(QStringLiteral(":/icons/2-128.png"));
+    setWindowIcon(icon);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(OuterWidth, OuterHeight);
+    CentreWindowOnDesktop(this, OuterWidth, OuterHeight);
+
+    CreateMenu();
+    if (!System::CurrentLanguage()->IsDefault())
+        ApplyMenuTexts();
+    CreateControls();
+}
+
+void ApplicationWindow::CreateMenu()
+{
+    QMenuBar* bar = menuBar();
+    for (int menu = 0; menu < 3; ++menu) {
+        menus_[static_cast<std::size_t>(menu)] = bar->addMenu(QString::fromStdU16String(MenuTitles[menu]));
+        QMenu* popup = menus_[static_cast<std::size_t>(menu)];
+        connect(popup, &QMenu::hovered, this, [this](QAction* action) {
+            ShowStatus(action->property("controlId").toInt());
+        });
+        connect(popup, &QMenu::aboutToHide, this, [this] { ShowStatus(0); });
+    }
+    for (const MenuItem& item : MenuItems) {
+        QMenu* popup = menus_[static_cast<std::size_t>(item.menu)];
+        if (!item.text) {
+            popup->addSeparator();
+            continue;
+        }
+        QAction* action = popup->addAction(QString::fromStdU16String(item.text));
+        action->setProperty("controlId", item.command);
+        action->setEnabled(DialogAvailable(item.command));
+        const int command = item.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        actions_[item.command] = action;
+    }
+}
+
+void ApplicationWindow::ApplyMenuTexts()
+{
+    const auto language = System::CurrentLanguage();
+    for (int menu = 0; menu < 3; ++menu) {
+        if (const char16_t* title = language->GetMenuTitle(menu))
+            menus_[static_cast<std::size_t>(menu)]->setTitle(FromTableText(title));
+    }
+    int position = 0;
+    for (const MenuItem& item : MenuItems) {
+        if (!item.text)
+            continue;
+        if (auto text = language->GetMenuItemText(position))
+            actions_[item.command]->setText(QString::fromStdU16String(*text));
+        ++position;
+    }
+}
+
+void ApplicationWindow::CreateControls()
+{
+    const auto language = System::CurrentLanguage();
+    const auto controlText = [&language](int id) { return FromTableText(language->GetControlText(id)); };
+    const QFont font = ProgramFont(8, 400);
+
+    client_ = new ClientArea(*this);
+    setCentralWidget(client_);
+
+    toolbar_ = new Toolbar(client_);
+    connect(toolbar_, &Toolbar::CommandTriggered, this, &ApplicationWindow::OnCommand);
+    connect(toolbar_, &Toolbar::HotItemChanged, this, [this](int previous, int command, bool leaving) {
+        if (command >= LanguageCommand && command <= AboutCommand)
+            ShowStatus(command);
+        else if (leaving && command == 0 && previous <= AboutCommand)
+            ShowStatus(0);
+    });
+    for (int position = 0; position < Toolbar::ButtonCount; ++position) {
+        QToolButton* button = toolbar_->Button(position);
+        if (button && button->defaultAction())
+            button->defaultAction()->setEnabled(DialogAvailable(Toolbar::FirstCommand + position));
+    }
+    statusbar_ = new Statusbar(client_);
+
+    display_ = new BeatsPerMinuteDisplay(Settings().Bpm, client_);
+    display_->move(10, 70);
+    lamp_ = new VisualBeatIndicator(client_);
+    lamp_->move(230, 76);
+
+    groupBox_ = new QGroupBox(client_);
+    groupBox_->setProperty("controlId", GroupBoxId);
+    groupBox_->setGeometry(220, 62, 52, 52);
+    groupBox_->lower();
+
+    startStop_ = new QPushButton(controlText(StartStopId), client_);
+    startStop_->setProperty("controlId", StartStopId);
+    startStop_->setGeometry(282, 70, 100, 45);
+    startStop_->setFont(font);
+    startStop_->setAutoDefault(false);
+    connect(startStop_, &QPushButton::clicked, this, [this] { OnCommand(StartStopId); });
+
+    tempoSlider_ = new QSlider(Qt::Horizontal, client_);
+    tempoSlider_->setProperty("controlId", TempoSliderId);
+    tempoSlider_->setGeometry(60, 170, 280, 24);
+    tempoSlider_->setTickPosition(QSlider::NoTicks);
+    tempoSlider_->setFocusPolicy(Qt::StrongFocus);
+    tempoSlider_->setRange(TempoSliderMinimum, TempoSliderMaximum);
+    tempoSlider_->setPageStep(100);
+    MoveTempoSlider(Settings().Bpm);
+    connect(tempoSlider_, &QSlider::valueChanged, this, &ApplicationWindow::OnTempoSliderMoved);
+
+    tempoLabel_ = new QLabel(controlText(TempoLabelId), client_);
+    tempoLabel_->setProperty("controlId", TempoLabelId);
+    tempoLabel_->setGeometry(10, 175, 60, 20);
+    tempoLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    tempoLabel_->setFont(font);
+
+    volumeSlider_ = new QSlider(Qt::Horizontal, client_);
+    volumeSlider_->setProperty("controlId", VolumeSliderId);
+    volumeSlider_->setGeometry(60, 196, 280, 24);
+    volumeSlider_->setTickPosition(QSlider::NoTicks);
+    volumeSlider_->setFocusPolicy(Qt::StrongFocus);
+    volumeSlider_->setRange(0, 100);
+    {
+        const QSignalBlocker quiet(volumeSlider_);
+        volumeSlider_->setValue(Settings().GlobalVolume);
+    }
+    connect(volumeSlider_, &QSlider::valueChanged, this, &ApplicationWindow::OnVolumeSliderMoved);
+
+    volumeLabel_ = new QLabel(controlText(VolumeLabelId), client_);
+    volumeLabel_->setProperty("controlId", VolumeLabelId);
+    volumeLabel_->setGeometry(10, 202, 60, 20);
+    volumeLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    volumeLabel_->setFont(font);
+
+    tap_ = new QPushButton(controlText(TapId), client_);
+    tap_->setProperty("controlId", TapId);
+    tap_->setGeometry(340, 166, 42, 32);
+    tap_->setFont(font);
+    tap_->setAutoDefault(false);
+    connect(tap_, &QPushButton::clicked, this, [this] { OnCommand(TapId); });
+
+    // The labels sit under the sliders' left ends; the sliders must stay on top for the mouse.
+    tempoLabel_->lower();
+    volumeLabel_->lower();
+    LayOutBars();
+}
+
+void ApplicationWindow::LayOutBars()
+{
+    if (!client_ || !toolbar_ || !statusbar_)
+        return;
+    const int width = client_->width();
+    toolbar_->setGeometry(0, 0, width, toolbar_->sizeHint().height());
+    const int statusHeight = statusbar_->sizeHint().height();
+    statusbar_->setGeometry(0, client_->height() - statusHeight, width, statusHeight);
+}
+
+void ApplicationWindow::ControlHelp()
+{
+    SubclassChildControls(client_, this);
+    SetKeysToParent(startStop_, true);
+    SetKeysToParent(tempoSlider_, true);
+    SetKeysToParent(volumeSlider_, true);
+}
+
+void ApplicationWindow::CreateShortcuts()
+{
+    for (const Shortcut& entry : Shortcuts) {
+        auto* shortcut = new QShortcut(entry.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        shortcut->setEnabled(DialogAvailable(entry.command));
+        const int command = entry.command;
+        connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
+        shortcuts_.push_back(shortcut);
+    }
+}
+
+void ApplicationWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true;
+        // The frame a window manager adds becomes known some time after the window is shown.
+        QTimer::singleShot(0, this, &ApplicationWindow::FitOuterSize);
+        QTimer::singleShot(250, this, &ApplicationWindow::FitOuterSize);
+    }
+}
+
+void ApplicationWindow::FitOuterSize()
+{
+    const QRect frame = frameGeometry();
+    const int extraWidth = frame.width() - width();
+    const int extraHeight = frame.height() - height();
+    if (extraWidth > 0 || extraHeight > 0) {
+        setFixedSize(OuterWidth - extraWidth, OuterHeight - extraHeight);
+        CentreWindowOnDesktop(this, OuterWidth, OuterHeight);
+    }
+}
+
+QWidget* ApplicationWindow::Control(int id) const
+{
+    if (!client_)
+        return nullptr;
+    for (QWidget* child : client_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->property("controlId").toInt() == id && child->property("controlId").isValid())
+            return child;
+    }
+    return nullptr;
+}
+
+QAction* ApplicationWindow::MenuAction(int command) const
+{
+    const auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+QString ApplicationWindow::StatusText(int id)
+{
+    int index = -1;
+    switch (id) {
+    case LanguageCommand: index = 0; break;
+    case ExitCommand: index = 1; break;
+    case OptionsCommand: index = 2; break;
+    case SoundSettingsCommand: index = 3; break;
+    case AudioFilesCommand: index = 4; break;
+    case PresetsCommand: index = 5; break;
+    case HelpCommand: index = 7; break;
+    case AboutCommand: index = 8; break;
+    case BeatsPerMinuteDisplay::ControlId: index = 9; break;
+    case VisualBeatIndicator::ControlId: index = 10; break;
+    case StartStopId: index = 11; break;
+    case TempoSliderId: index = 12; break;
+    case VolumeSliderId: index = 13; break;
+    case TapId: index = 14; break;
+    default: return {};
+    }
+    return FromTableText(System::CurrentLanguage()->GetStatusInfo(index));
+}
+
+void ApplicationWindow::ShowStatus(int id)
+{
+    if (statusbar_)
+        statusbar_->SetText(StatusText(id));
+}
+
+void ApplicationWindow::OnControlHover(int controlId)
+{
+    ShowStatus(controlId);
+}
+
+bool ApplicationWindow::OnGuiThread() const
+{
+    return QThread::currentThread() == thread();
+}
+
+Configuration::ConfigurationData& ApplicationWindow::Settings()
+{
+    return configuration_.GetData();
+}
+
+} // namespace GUI

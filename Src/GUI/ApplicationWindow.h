@@ -1,0 +1,224 @@
+#pragma once
+#include "Core/IMetronome.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "Core/TapTempo.h"
+#include "GUI/ControlSubClasser.h"
+#include "GUI/MetronomeEventQueue.h"
+#include "GUI/TempoControl.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <string>
+#include <vector>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QShortcut;
+class QSlider;
+
+namespace Configuration {
+class IConfiguration;
+}
+
+namespace GUI {
+
+class BeatsPerMinuteDisplay;
+class SingleInstance;
+class Statusbar;
+class Toolbar;
+class VisualBeatIndicator;
+
+/// What the main window works with. Every member has a default for the program; tests give
+/// their own.
+struct ApplicationWindowOptions {
+    /// The settings store; null: Configuration::Store().
+    Configuration::IConfiguration* configuration = nullptr;
+    /// The metronome controller; null: Core::GetMetronome().
+    Core::IMetronome* metronome = nullptr;
+    /// Keep the program to one copy (see SingleInstance).
+    bool singleInstance = true;
+    /// The single-instance socket; empty: SingleInstance::DefaultName().
+    QString instanceName;
+    /// Folder of the language files, with a trailing '/'; empty: "Lang/" beside the executable.
+    std::string languageFolder;
+    /// Folder of the help document Tolvane.pdf, with a trailing '/'; empty: the executable's.
+    std::string helpFolder;
+};
+
+/// The program's main window: tempo read-out, beat lamp, Start/Stop and Tap buttons, tempo and
+/// volume sliders, toolbar, status line and menu. It starts and stops the metronome and takes
+/// its reports, and it runs the program's start-up, language switch and shutdown.
+///
+/// Every control carries its numeric identifier in the dynamic property "controlId"; menu
+/// actions carry their command in the same property.
+///
+/// Threads: the metronome reports (IMetronomeEventHandler) may come on any thread; reports
+/// from another thread are queued and carried out on the GUI thread, without blocking the
+/// caller. Everything else runs on the GUI thread.
+class ApplicationWindow : public QMainWindow, public ControlSubClasser, public Core::IMetronomeEventHandler {
+    Q_OBJECT
+public:
+    static constexpr int OuterWidth = 400;
+    static constexpr int OuterHeight = 300;
+
+    // Control identifiers.
+    static constexpr int StartStopId = 1001;
+    static constexpr int TapId = 1003;
+    static constexpr int TempoLabelId = 1004;
+    static constexpr int VolumeLabelId = 1005;
+    static constexpr int TempoSliderId = 1203;
+    static constexpr int VolumeSliderId = 1204;
+    static constexpr int GroupBoxId = -1;
+    // Commands besides the controls'.
+    static constexpr int SpaceCommand = 1325;
+    static constexpr int LanguageCommand = 32771;
+    static constexpr int ExitCommand = 32772;
+    static constexpr int OptionsCommand = 32773;
+    static constexpr int SoundSettingsCommand = 32774;
+    static constexpr int AudioFilesCommand = 32775;
+    static constexpr int PresetsCommand = 32776;
+    static constexpr int HelpCommand = 32777;
+    static constexpr int AboutCommand = 32778;
+    static constexpr int UnusedCommand = 32779; ///< Ctrl+F5: taken and ignored
+
+    explicit ApplicationWindow(ApplicationWindowOptions options = {});
+    ~ApplicationWindow() override;
+
+    /// Runs start-up: the single-instance check, loading the settings, the text tables of the
+    /// configured language, the platform check, the window and its controls, control help and
+    /// shortcuts. False when the program should end (another copy runs, or the platform is
+    /// refused, after telling the user); the window is then not shown.
+    bool Startup();
+
+    /// Makes the text tables of language name (empty: the built-in English tables) current.
+    /// False, with the reason in the log, when the language file cannot be used; the previous
+    /// tables stay current then.
+    bool InitialiseLanguage(const std::u16string& name);
+    /// Switches the program to language name, which the caller has already stored in the
+    /// settings: new tables, then the menu, toolbar, read-out label, control texts and title.
+    /// When the file cannot be used the built-in English tables take over, the language setting
+    /// is emptied and the controls keep their texts; returns false then.
+    bool SwitchLanguage(const std::u16string& name);
+
+    /// Carries out a command (menu item, shortcut, button or toolbar). Unknown commands do
+    /// nothing.
+    void OnCommand(int command);
+    /// Start or stop, as the Start/Stop button.
+    void ToggleStartStop();
+    /// Sets the tempo (bpm) in the settings and the read-out, moves the slider when
+    /// sliderFollows, and passes it to a playing metronome. The tempo is taken as it is.
+    void SetTempo(int tempo, bool sliderFollows);
+    /// A tempo sent by another process. Taken (true) when it lies in 4..1000 and no speed
+    /// trainer run owns the tempo.
+    bool SetTempoRequest(int tempo);
+    /// Moves the sliders and the read-out to the current settings (after a preset was loaded).
+    void RefreshFromSettings();
+    /// Brings the window to the front (another copy of the program asked for it).
+    void ActivateFromOtherCopy();
+
+    /// Shows the message box for a refused start (result code of IMetronome::Start) owned by
+    /// owner; codes without a message show nothing.
+    static void ShowStartError(QWidget* owner, std::uint32_t code);
+    /// Opens the help document beside the executable, or tells why it cannot.
+    void ShowHelp();
+
+    /// True while the metronome plays.
+    bool Running() const { return running_.load(); }
+    /// The control with identifier id among the window's controls, or null.
+    QWidget* Control(int id) const;
+    /// The menu action of a command, or null.
+    QAction* MenuAction(int command) const;
+    Statusbar* StatusLine() const { return statusbar_; }
+    Toolbar* ToolBar() const { return toolbar_; }
+    BeatsPerMinuteDisplay* TempoDisplay() const { return display_; }
+    VisualBeatIndicator* BeatIndicator() const { return lamp_; }
+    SingleInstance* Instance() const { return instance_; }
+    /// 0 none yet, 1 built-in English tables, 2 a language file.
+    int LanguageKind() const { return languageKind_; }
+
+    // ControlSubClasser
+    void OnControlHover(int controlId) override;
+
+    // Core::IMetronomeEventHandler
+    void OnTrainerStarted(std::uint32_t tempo, bool warmUp) override;
+    void OnBeat(std::uint8_t flags, std::uint32_t tempo) override;
+    void OnStopped(std::uint32_t tempo) override;
+    void OnError(std::uint32_t messageIndex) override;
+
+    /// The keyboard tempo control and typed tempo entry (keys reaching the window itself or
+    /// forwarded by the Start/Stop button and the sliders). True when the key was used.
+    bool HandleTempoKey(int key, Qt::KeyboardModifiers modifiers, int repeatCount);
+    /// The status line text for a control or command (empty when it has none).
+    static QString StatusText(int id);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    friend class ClientArea;
+
+    bool CheckSingleInstance();
+    bool SystemCheck();
+    void CreateInterface();
+    void CreateMenu();
+    void CreateControls();
+    void ControlHelp();
+    void CreateShortcuts();
+    void ApplyMenuTexts();
+    void LayOutBars();
+    void FitOuterSize();
+    void Shutdown();
+    void StopIfRunning();
+    void OpenDialog(int command);
+    void Tap();
+    void SpaceCommandPressed();
+    bool TrainerOwnsTempo() const;
+    void MoveTempoSlider(int tempo);
+    void OnTempoSliderMoved(int position);
+    void OnVolumeSliderMoved(int position);
+    void ShowStatus(int id);
+    void ReturnFocus();
+    void Deliver(const MetronomeEvent& event);
+    bool OnGuiThread() const;
+    Configuration::ConfigurationData& Settings();
+
+    ApplicationWindowOptions options_;
+    Configuration::IConfiguration& configuration_;
+    Core::IMetronome& metronome_;
+    TempoKeyEntry tempoEntry_;
+    QtTapSeriesTimer tapTimer_;
+    Core::TapTempo tapTempo_;
+    MetronomeEventQueue events_;
+    SingleInstance* instance_ = nullptr;
+
+    QWidget* client_ = nullptr;
+    Toolbar* toolbar_ = nullptr;
+    Statusbar* statusbar_ = nullptr;
+    BeatsPerMinuteDisplay* display_ = nullptr;
+    VisualBeatIndicator* lamp_ = nullptr;
+    QGroupBox* groupBox_ = nullptr;
+    QPushButton* startStop_ = nullptr;
+    QSlider* tempoSlider_ = nullptr;
+    QLabel* tempoLabel_ = nullptr;
+    QSlider* volumeSlider_ = nullptr;
+    QLabel* volumeLabel_ = nullptr;
+    QPushButton* tap_ = nullptr;
+    std::array<QMenu*, 3> menus_{};
+    std::map<int, QAction*> actions_;
+    std::vector<QShortcut*> shortcuts_;
+
+    std::atomic<bool> running_{false};
+    int languageKind_ = 0;
+    bool shutDown_ = false;
+    bool fitted_ = false;
+};
+
+} // namespace GUI

@@ -1,0 +1,343 @@
+// The main window's behaviour: commands, the tempo from sliders, keys, typed digits and taps,
+// the metronome's reports, start errors and help.
+#include "GUI/ApplicationWindow.h"
+
+#include "Configuration/IConfiguration.h"
+#include "Core/TimerFlags.h"
+#include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/ProgramFont.h"
+#include "Platform/Files.h"
+#include "System/CurrentLanguage.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolTip>
+#include <QUrl>
+
+namespace GUI {
+
+namespace {
+
+// Message title and text numbers of the refused-start messages, by result code.
+struct StartMessage {
+    std::uint32_t code;
+    int title;
+    int text;
+};
+constexpr StartMessage StartMessages[] = {
+    {5, 6, 7}, {6, 7, 8}, {8, 7, 9}, {9, 7, 10}, {10, 8, 11}, {11, 8, 12},
+};
+
+constexpr int PlaybackFailedTitle = 15; // "Metronome Unable To Play"
+constexpr int HelpMissingTitle = 20, HelpMissingText = 51;
+constexpr int HelpFailedTitle = 21, HelpFailedText = 52;
+
+void ShowMessage(QWidget* owner, QMessageBox::Icon icon, const char16_t* title, const char16_t* text)
+{
+    QMessageBox box(icon, FromTableText(title), FromTableText(text), QMessageBox::Ok, owner);
+    box.exec();
+}
+
+} // namespace
+
+void ApplicationWindow::OnCommand(int command)
+{
+    switch (command) {
+    case StartStopId:
+        ToggleStartStop();
+        break;
+    case TapId:
+        Tap();
+        break;
+    case SpaceCommand:
+        SpaceCommandPressed();
+        break;
+    case LanguageCommand:
+    case OptionsCommand:
+    case SoundSettingsCommand:
+    case AudioFilesCommand:
+    case PresetsCommand:
+        // The dialogs edit the settings the metronome plays from: never while it plays.
+        StopIfRunning();
+        OpenDialog(command);
+        break;
+    case ExitCommand:
+        close();
+        break;
+    case HelpCommand:
+        ShowHelp();
+        break;
+    case AboutCommand:
+        OpenDialog(command);
+        break;
+    default:
+        break; // Ctrl+F5 and anything else
+    }
+}
+
+void ApplicationWindow::OpenDialog(int /*command*/)
+{
+    // The settings dialogs, the language chooser and the About dialog open here once they
+    // are part of the program; until then their commands stay disabled.
+}
+
+void ApplicationWindow::StopIfRunning()
+{
+    if (!running_.load())
+        return;
+    startStop_->setText(FromTableText(System::CurrentLanguage()->GetControlText(StartStopId)));
+    running_.store(false);
+    metronome_.Stop();
+}
+
+void ApplicationWindow::ToggleStartStop()
+{
+    const auto language = System::CurrentLanguage();
+    if (running_.load()) {
+        startStop_->setText(FromTableText(language->GetControlText(StartStopId)));
+        running_.store(false);
+        metronome_.Stop();
+        ReturnFocus();
+        return;
+    }
+    // A run that ended by itself may still have reports on their way: take them first, so
+    // none of them lands on the new run.
+    metronome_.Stop();
+    events_.Drain();
+    const std::uint32_t result = metronome_.Start(this, Settings());
+    if (result == 0) {
+        running_.store(true);
+        startStop_->setText(FromTableText(language->GetControlText(1002)));
+    } else {
+        ShowStartError(this, result);
+    }
+    ReturnFocus();
+}
+
+void ApplicationWindow::SpaceCommandPressed()
+{
+    if (TrainerOwnsTempo())
+        metronome_.TogglePause();
+    else
+        ToggleStartStop();
+}
+
+void ApplicationWindow::ShowStartError(QWidget* owner, std::uint32_t code)
+{
+    for (const StartMessage& message : StartMessages) {
+        if (message.code == code) {
+            const auto language = System::CurrentLanguage();
+            ShowMessage(owner, QMessageBox::Warning, language->GetMessageTitle(message.title),
+                        language->GetMessage(message.text));
+            return;
+        }
+    }
+}
+
+bool ApplicationWindow::TrainerOwnsTempo() const
+{
+    return running_.load() && configuration_.GetData().SpeedTrainer != 0;
+}
+
+void ApplicationWindow::ReturnFocus()
+{
+    if (client_)
+        client_->setFocus(Qt::OtherFocusReason);
+}
+
+void ApplicationWindow::MoveTempoSlider(int tempo)
+{
+    // Moving the slider from here is no user's move: it must not set the tempo again.
+    const QSignalBlocker quiet(tempoSlider_);
+    tempoSlider_->setValue(TempoSliderPosition(tempo));
+}
+
+void ApplicationWindow::SetTempo(int tempo, bool sliderFollows)
+{
+    Settings().Bpm = tempo;
+    display_->ShowTempo(tempo);
+    if (sliderFollows)
+        MoveTempoSlider(tempo);
+    if (running_.load())
+        metronome_.ChangeTempo(static_cast<std::uint32_t>(tempo));
+}
+
+bool ApplicationWindow::SetTempoRequest(int tempo)
+{
+    if (tempo < KeyboardTempoMinimum || tempo > KeyboardTempoMaximum || TrainerOwnsTempo() || !display_)
+        return false;
+    SetTempo(tempo, true);
+    return true;
+}
+
+void ApplicationWindow::RefreshFromSettings()
+{
+    MoveTempoSlider(Settings().Bpm);
+    {
+        const QSignalBlocker quiet(volumeSlider_);
+        volumeSlider_->setValue(Settings().GlobalVolume);
+    }
+    display_->ShowTempo(Settings().Bpm);
+}
+
+void ApplicationWindow::OnTempoSliderMoved(int position)
+{
+    const int tempo = TempoForSliderPosition(position);
+    Settings().Bpm = tempo;
+    display_->ShowTempo(tempo);
+    if (running_.load())
+        metronome_.ChangeTempo(static_cast<std::uint32_t>(tempo));
+}
+
+void ApplicationWindow::OnVolumeSliderMoved(int position)
+{
+    Settings().GlobalVolume = position;
+    if (running_.load())
+        metronome_.ChangeVolume(Settings().Volume, static_cast<std::uint32_t>(position));
+    // The slider's value tip, as long as the thumb is held.
+    if (volumeSlider_->isSliderDown()) {
+        const QPoint below(volumeSlider_->width() * (position - volumeSlider_->minimum())
+                               / std::max(1, volumeSlider_->maximum() - volumeSlider_->minimum()),
+                           volumeSlider_->height());
+        QToolTip::showText(volumeSlider_->mapToGlobal(below), QString::number(position), volumeSlider_);
+    }
+}
+
+bool ApplicationWindow::HandleTempoKey(int key, Qt::KeyboardModifiers modifiers, int repeatCount)
+{
+    if (TrainerOwnsTempo())
+        return true; // the speed trainer owns the tempo: keys do nothing
+    if (const auto typed = tempoEntry_.Key(key, modifiers)) {
+        SetTempo(*typed, true);
+        return true;
+    }
+    const auto change = KeyboardTempoChange(key, modifiers, std::max(1, repeatCount));
+    if (!change)
+        return key >= Qt::Key_0 && key <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier);
+    const int tempo = Settings().Bpm + *change;
+    if (tempo >= KeyboardTempoMinimum && tempo <= KeyboardTempoMaximum)
+        SetTempo(tempo, true);
+    return true;
+}
+
+void ApplicationWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (!HandleTempoKey(event->key(), event->modifiers(), event->count()))
+        QMainWindow::keyPressEvent(event);
+}
+
+void ApplicationWindow::Tap()
+{
+    if (!TrainerOwnsTempo()) {
+        const Qt::KeyboardModifiers held = QGuiApplication::keyboardModifiers();
+        const int tempo = tapTempo_.Tap(held & Qt::ControlModifier, held & Qt::ShiftModifier);
+        if (tempo != 0)
+            SetTempo(tempo, true);
+    }
+    ReturnFocus();
+}
+
+void ApplicationWindow::ShowHelp()
+{
+    const std::string folder = options_.helpFolder.empty() ? Platform::ExecutableFolder() : options_.helpFolder;
+    const QString path = QString::fromStdString(folder) + QStringLiteral("Tolvane.pdf");
+    const auto language = System::CurrentLanguage();
+    if (!QFileInfo(path).isFile()) {
+        ShowMessage(this, QMessageBox::Information, language->GetMessageTitle(HelpMissingTitle),
+                    language->GetMessage(HelpMissingText));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        ShowMessage(this, QMessageBox::Information, language->GetMessageTitle(HelpFailedTitle),
+                    language->GetMessage(HelpFailedText));
+}
+
+// Metronome reports. From the GUI thread (inside Start and Stop) they are carried out at once,
+// after anything still queued; from the timer thread they are queued without waiting.
+
+void ApplicationWindow::OnTrainerStarted(std::uint32_t tempo, bool /*warmUp*/)
+{
+    const MetronomeEvent event{MetronomeEvent::TrainerStarted, 0, tempo};
+    if (OnGuiThread()) {
+        events_.Drain();
+        Deliver(event);
+    } else {
+        events_.Post(event);
+    }
+}
+
+void ApplicationWindow::OnBeat(std::uint8_t flags, std::uint32_t tempo)
+{
+    // Only a tempo step of the speed trainer changes anything here; every other beat passes
+    // without a word to the GUI thread.
+    if (!(flags & Core::TimerFlags::TempoChanged))
+        return;
+    const MetronomeEvent event{MetronomeEvent::Beat, flags, tempo};
+    if (OnGuiThread()) {
+        events_.Drain();
+        Deliver(event);
+    } else {
+        events_.Post(event);
+    }
+}
+
+void ApplicationWindow::OnStopped(std::uint32_t tempo)
+{
+    const MetronomeEvent event{MetronomeEvent::Stopped, 0, tempo};
+    if (OnGuiThread()) {
+        events_.Drain();
+        Deliver(event);
+    } else {
+        events_.Post(event);
+    }
+}
+
+void ApplicationWindow::OnError(std::uint32_t messageIndex)
+{
+    const MetronomeEvent event{MetronomeEvent::Error, 0, messageIndex};
+    if (OnGuiThread()) {
+        events_.Drain();
+        Deliver(event);
+    } else {
+        events_.Post(event);
+    }
+}
+
+void ApplicationWindow::Deliver(const MetronomeEvent& event)
+{
+    if (!display_)
+        return;
+    const auto language = System::CurrentLanguage();
+    const int tempo = static_cast<int>(event.value);
+    switch (event.kind) {
+    case MetronomeEvent::TrainerStarted:
+        display_->ShowTempo(tempo);
+        MoveTempoSlider(tempo);
+        tempoSlider_->setEnabled(false);
+        break;
+    case MetronomeEvent::Beat:
+        display_->ShowTempo(tempo);
+        MoveTempoSlider(tempo);
+        break;
+    case MetronomeEvent::Stopped:
+        display_->ShowTempo(tempo);
+        MoveTempoSlider(tempo);
+        startStop_->setText(FromTableText(language->GetControlText(StartStopId)));
+        running_.store(false);
+        tempoSlider_->setEnabled(true);
+        break;
+    case MetronomeEvent::Error:
+        startStop_->setText(FromTableText(language->GetControlText(StartStopId)));
+        running_.store(false);
+        ShowMessage(this, QMessageBox::Critical, language->GetMessageTitle(PlaybackFailedTitle),
+                    language->GetMessage(static_cast<int>(event.value)));
+        break;
+    }
+}
+
+} // namespace GUI

@@ -1,0 +1,199 @@
+// The program's life cycle in the main window: start-up, the language of the texts, bringing
+// the window forward for another copy, and shutdown.
+#include "GUI/ApplicationWindow.h"
+
+#include "Configuration/IConfiguration.h"
+#include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/ProgramFont.h"
+#include "GUI/SingleInstance.h"
+#include "GUI/StartupChecks.h"
+#include "GUI/Toolbar.h"
+#include "Platform/Files.h"
+#include "System/CurrentLanguage.h"
+#include "System/ErrorReport.h"
+#include "System/LanguageFileReader.h"
+#include "System/Log.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdio>
+#include <sys/utsname.h>
+
+namespace GUI {
+
+namespace {
+
+constexpr const char* LanguageFailure =
+    "Unable to initialise language. There may be an issue with the selected language file.";
+
+} // namespace
+
+bool KernelReleaseSupported(const char* release)
+{
+    int major = 0;
+    int minor = 0;
+    if (!release || std::sscanf(release, "%d.%d", &major, &minor) != 2)
+        return false;
+    return major > 3 || (major == 3 && minor >= 2);
+}
+
+bool SafeLanguageName(const std::u16string& name)
+{
+    if (name.empty() || name == u"." || name == u"..")
+        return false;
+    for (const char16_t unit : name) {
+        if (unit == u'/' || unit == u'\\' || unit == 0)
+            return false;
+    }
+    return true;
+}
+
+bool ApplicationWindow::Startup()
+{
+    if (!CheckSingleInstance())
+        return false;
+    configuration_.Load(); // a missing or faulty file leaves the defaults
+
+    const std::u16string name(configuration_.GetLanguage());
+    if (!InitialiseLanguage(name)) {
+        // Ending the program here would leave the user nothing to act on: run in English and
+        // forget the language, as a failed switch does.
+        System::SetCurrentLanguage(System::BuiltInLanguage());
+        languageKind_ = 1;
+        configuration_.GetLanguage()[0] = u'\0';
+    }
+    if (!SystemCheck())
+        return false;
+    CreateInterface();
+    ControlHelp();
+    CreateShortcuts();
+    show();
+    FitOuterSize();
+    return true;
+}
+
+bool ApplicationWindow::CheckSingleInstance()
+{
+    if (!options_.singleInstance)
+        return true;
+    instance_ = new SingleInstance(options_.instanceName, this);
+    if (instance_->AskRunningCopy())
+        return false; // the running copy has come forward; this one ends quietly
+    instance_->Listen();
+    connect(instance_, &SingleInstance::ActivateRequested, this, &ApplicationWindow::ActivateFromOtherCopy);
+    connect(instance_, &SingleInstance::TempoRequested, this,
+            [this](int tempo, bool* accepted) { *accepted = SetTempoRequest(tempo); });
+    connect(instance_, &SingleInstance::StartStopRequested, this, [this] {
+        if (client_)
+            OnCommand(StartStopId);
+    });
+    connect(instance_, &SingleInstance::StateRequested, this, [this](QString* state) {
+        *state = QStringLiteral("%1 %2").arg(Running() ? 1 : 0).arg(Settings().Bpm);
+    });
+    return true;
+}
+
+bool ApplicationWindow::SystemCheck()
+{
+    const auto language = System::CurrentLanguage();
+    utsname system{};
+    if (uname(&system) != 0) {
+        System::ReportSystemError(u".\\Src\\GUI\\ApplicationWindow", u"GUI::ApplicationWindow::SystemCheck", 209,
+                                  u"Error calling uname");
+        QMessageBox box(QMessageBox::Warning, FromTableText(language->GetText(0)),
+                        FromTableText(language->GetMessage(0)), QMessageBox::Ok);
+        box.exec();
+        return false;
+    }
+    if (!KernelReleaseSupported(system.release)) {
+        QMessageBox box(QMessageBox::Warning, FromTableText(language->GetMessageTitle(0)),
+                        FromTableText(language->GetMessage(1)), QMessageBox::Ok);
+        box.exec();
+        return false;
+    }
+    return true;
+}
+
+bool ApplicationWindow::InitialiseLanguage(const std::u16string& name)
+{
+    if (name.empty()) {
+        System::SetCurrentLanguage(System::BuiltInLanguage());
+        languageKind_ = 1;
+        return true;
+    }
+    std::shared_ptr<System::Language> table;
+    if (SafeLanguageName(name)) {
+        const std::string folder = options_.languageFolder.empty() ? Platform::ExecutableFolder() + "Lang/"
+                                                                   : options_.languageFolder;
+        table = System::LoadLanguageFile(folder + QString::fromStdU16String(name).toStdString() + ".lng");
+    }
+    if (!table) {
+        System::Log().Write(System::Error, "%s", LanguageFailure);
+        return false;
+    }
+    System::SetCurrentLanguage(std::move(table));
+    languageKind_ = 2;
+    return true;
+}
+
+bool ApplicationWindow::SwitchLanguage(const std::u16string& name)
+{
+    if (!InitialiseLanguage(name)) {
+        System::SetCurrentLanguage(System::BuiltInLanguage());
+        languageKind_ = 1;
+        configuration_.GetLanguage()[0] = u'\0';
+        return false;
+    }
+    if (!client_)
+        return true;
+    const auto language = System::CurrentLanguage();
+    ApplyMenuTexts();
+    toolbar_->SetTexts();
+    display_->ReloadLabel();
+    const auto setText = [&language](auto* control, int id) {
+        if (const char16_t* text = language->GetControlText(id))
+            control->setText(FromTableText(text));
+    };
+    setText(startStop_, StartStopId);
+    setText(tap_, TapId);
+    setText(tempoLabel_, TempoLabelId);
+    setText(volumeLabel_, VolumeLabelId);
+    if (const char16_t* title = language->GetText(0))
+        setWindowTitle(FromTableText(title));
+    return true;
+}
+
+void ApplicationWindow::ActivateFromOtherCopy()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void ApplicationWindow::closeEvent(QCloseEvent* event)
+{
+    Shutdown();
+    event->accept();
+}
+
+void ApplicationWindow::Shutdown()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    if (running_.load()) {
+        running_.store(false);
+        metronome_.Stop(); // returns once the timer thread is gone
+    }
+    events_.Drain();
+    if (client_)
+        RestoreChildControls(client_);
+    configuration_.Save();
+}
+
+} // namespace GUI

@@ -1,0 +1,520 @@
+// The main window on a controller that plays nothing: layout and identifiers, the tempo from
+// the sliders, keys, typed digits and taps, the speed trainer owning the tempo, the
+// controller's reports from other threads, messages, status texts, language switches, help
+// and shutdown.
+#include "Configuration/FileConfiguration.h"
+#include "Core/TimerFlags.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/ProgramFont.h"
+#include "GUI/Statusbar.h"
+#include "GUI/Toolbar.h"
+#include "System/CurrentLanguage.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+
+#include <QtTest>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+
+#include <memory>
+#include <thread>
+
+using GUI::ApplicationWindow;
+using WindowTest::FakeMetronome;
+using WindowTest::MessageCatcher;
+
+namespace {
+
+const char* const TestLanguageFile = "\xEF\xBB\xBF@lng\n"
+                                     "[Language]\n"
+                                     "LangEnglish = Test\n"
+                                     "Language = Test\n"
+                                     "[Menu]\n"
+                                     "1 = &Fil\n"
+                                     "[MenuItems]\n"
+                                     "2 = &Avslutt\n"
+                                     "[Control]\n"
+                                     "1 = Spill\n"
+                                     "3 = Trykk\n"
+                                     "4 = Takt\n"
+                                     "5 = Lydstyrke\n"
+                                     "[StatusInfo]\n"
+                                     "13 = Stiller tempoet\n"
+                                     "[Text]\n"
+                                     "1 = Tolvane NO\n"
+                                     "2 = Metronom\n";
+
+} // namespace
+
+class ApplicationWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::TempFolder> folder_;
+    std::unique_ptr<TestSupport::ScopedLog> log_;
+    std::unique_ptr<Configuration::FileConfiguration> configuration_;
+    std::unique_ptr<FakeMetronome> metronome_;
+    std::unique_ptr<ApplicationWindow> window_;
+
+    ApplicationWindow& Open()
+    {
+        GUI::ApplicationWindowOptions options;
+        options.configuration = configuration_.get();
+        options.metronome = metronome_.get();
+        options.singleInstance = false;
+        options.languageFolder = folder_->Path();
+        options.helpFolder = folder_->Path();
+        window_ = std::make_unique<ApplicationWindow>(options);
+        if (!window_->Startup())
+            qFatal("start-up failed");
+        return *window_;
+    }
+    template <typename T = QWidget>
+    T* Control(int id)
+    {
+        return qobject_cast<T*>(window_->Control(id));
+    }
+    QSlider* TempoSlider() { return Control<QSlider>(ApplicationWindow::TempoSliderId); }
+    int Bpm() { return configuration_->GetData().Bpm; }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int count = 1)
+    {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), false, static_cast<quint16>(count));
+        QApplication::sendEvent(window_->Control(ApplicationWindow::StartStopId), &press);
+    }
+    void Digits(const char* digits)
+    {
+        for (const char* digit = digits; *digit; ++digit)
+            Key(Qt::Key_0 + (*digit - '0'));
+    }
+    QString ButtonText() { return Control<QPushButton>(ApplicationWindow::StartStopId)->text(); }
+
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestSupport::TempFolder>();
+        log_ = std::make_unique<TestSupport::ScopedLog>();
+        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
+        metronome_ = std::make_unique<FakeMetronome>();
+        System::SetCurrentLanguage(nullptr);
+    }
+    void cleanup()
+    {
+        window_.reset();
+        System::SetCurrentLanguage(nullptr);
+        log_.reset();
+    }
+
+    void LayoutIdentifiersAndMenu()
+    {
+        ApplicationWindow& window = Open();
+        QCOMPARE(window.frameGeometry().size(), QSize(400, 300));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tolvane"));
+        QVERIFY(!window.windowIcon().isNull());
+
+        const struct {
+            int id;
+            QRect geometry;
+            const char* text;
+        } controls[] = {
+            {1201, {10, 70, 200, 80}, nullptr},  {1202, {230, 76, 32, 32}, nullptr},
+            {-1, {220, 62, 52, 52}, nullptr},    {1001, {282, 70, 100, 45}, "Start"},
+            {1203, {60, 170, 280, 24}, nullptr}, {1004, {10, 175, 60, 20}, "Tempo"},
+            {1204, {60, 196, 280, 24}, nullptr}, {1005, {10, 202, 60, 20}, "Volume"},
+            {1003, {340, 166, 42, 32}, "Tap"},
+        };
+        for (const auto& control : controls) {
+            QWidget* widget = window.Control(control.id);
+            QVERIFY2(widget, qPrintable(QString::number(control.id)));
+            QCOMPARE(widget->geometry(), control.geometry);
+            if (auto* button = qobject_cast<QPushButton*>(widget))
+                QCOMPARE(button->text(), QString::fromLatin1(control.text));
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                QCOMPARE(label->text(), QString::fromLatin1(control.text));
+        }
+        QCOMPARE(TempoSlider()->minimum(), 7109);
+        QCOMPARE(TempoSlider()->maximum(), 9044);
+        QCOMPARE(TempoSlider()->value(), 7954);
+        auto* volume = Control<QSlider>(ApplicationWindow::VolumeSliderId);
+        QCOMPARE(volume->minimum(), 0);
+        QCOMPARE(volume->maximum(), 100);
+        QCOMPARE(volume->value(), configuration_->GetData().GlobalVolume);
+        QVERIFY(window.ToolBar()->geometry().top() == 0);
+        QCOMPARE(window.StatusLine()->geometry().bottom(), window.centralWidget()->height() - 1);
+
+        const QList<QAction*> menus = window.menuBar()->actions();
+        QCOMPARE(menus.size(), 3);
+        QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
+        QCOMPARE(menus[2]->text(), QStringLiteral("&Help"));
+        QCOMPARE(window.MenuAction(32772)->text(), QStringLiteral("E&xit"));
+        QCOMPARE(window.MenuAction(32776)->text(), QStringLiteral("&Presets ...\tCtrl+P"));
+        QCOMPARE(window.MenuAction(32777)->property("controlId").toInt(), 32777);
+        // Exit and Help work; the dialogs' commands wait for their dialogs.
+        QVERIFY(window.MenuAction(32772)->isEnabled());
+        QVERIFY(window.MenuAction(32777)->isEnabled());
+        for (int command : {32771, 32773, 32774, 32775, 32776, 32778})
+            QVERIFY(!window.MenuAction(command)->isEnabled());
+        QVERIFY(!window.ToolBar()->Button(0)->isEnabled());
+    }
+
+    void SliderMovesSetTheTempo()
+    {
+        ApplicationWindow& window = Open();
+        TempoSlider()->setValue(TempoSlider()->minimum());
+        QCOMPARE(Bpm(), 10);
+        QCOMPARE(window.TempoDisplay()->Tempo(), 10);
+        TempoSlider()->setValue(TempoSlider()->maximum());
+        QCOMPARE(Bpm(), 400);
+        for (int position = 7109; position <= 9044; ++position) {
+            const int tempo = GUI::TempoForSliderPosition(position);
+            QVERIFY(tempo >= 10 && tempo <= 400);
+        }
+
+        window.OnCommand(ApplicationWindow::StartStopId);
+        TempoSlider()->setValue(GUI::TempoSliderPosition(200));
+        QCOMPARE(metronome_->tempos.back(), 200u);
+        Control<QSlider>(ApplicationWindow::VolumeSliderId)->setValue(40);
+        QCOMPARE(configuration_->GetData().GlobalVolume, 40);
+        QCOMPARE(metronome_->volumes.back(), 40u);
+
+        // A preset loaded into the settings: the window follows when told to.
+        configuration_->GetData().Bpm = 90;
+        configuration_->GetData().GlobalVolume = 70;
+        window.RefreshFromSettings();
+        QCOMPARE(TempoSlider()->value(), GUI::TempoSliderPosition(90));
+        QCOMPARE(Control<QSlider>(ApplicationWindow::VolumeSliderId)->value(), 70);
+        QCOMPARE(window.TempoDisplay()->Tempo(), 90);
+    }
+
+    void KeyboardTempoLimits()
+    {
+        ApplicationWindow& window = Open();
+        window.SetTempo(398, true);
+        Key(Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(Bpm(), 400);
+        window.SetTempo(990, true);
+        Key(Qt::Key_PageUp, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Bpm(), 990);
+        Key(Qt::Key_Minus, Qt::KeypadModifier | Qt::ControlModifier);
+        QCOMPARE(Bpm(), 988);
+        QCOMPARE(window.TempoDisplay()->Tempo(), 988);
+        QCOMPARE(TempoSlider()->value(), TempoSlider()->maximum()); // beyond the slider: clamped
+        window.SetTempo(5, true);
+        Key(Qt::Key_Down);
+        QCOMPARE(Bpm(), 4);
+        Key(Qt::Key_Left);
+        QCOMPARE(Bpm(), 4);
+        window.SetTempo(100, true);
+        Key(Qt::Key_PageDown, Qt::NoModifier, 3); // an auto-repeated key counts every repeat
+        QCOMPARE(Bpm(), 70);
+        Key(Qt::Key_Plus); // the main keyboard's plus is no tempo key
+        QCOMPARE(Bpm(), 70);
+    }
+
+    void TypedTempo()
+    {
+        ApplicationWindow& window = Open();
+        Digits("12");
+        QCOMPARE(Bpm(), 12);
+        Digits("0");
+        QCOMPARE(Bpm(), 120);
+        window.SetTempo(77, true);
+        Digits("05");
+        QCOMPARE(Bpm(), 77);
+        Digits("0");
+        QCOMPARE(Bpm(), 50);
+        Digits("10");
+        QCOMPARE(Bpm(), 50);
+        Digits("0");
+        QCOMPARE(Bpm(), 100);
+        Digits("45");
+        QCOMPARE(Bpm(), 45);
+        Digits("0");
+        QCOMPARE(Bpm(), 400);
+        QCOMPARE(TempoSlider()->value(), 9044);
+        Digits("90");
+        QCOMPARE(Bpm(), 90);
+        Digits("6"); // no tempo of three digits starts with 9: a new entry begins
+        QCOMPARE(Bpm(), 90);
+        Digits("6");
+        QCOMPARE(Bpm(), 66);
+    }
+
+    void TypedTempoStartsAfreshAfterAPause()
+    {
+        Open();
+        Digits("1");
+        QTest::qWait(GUI::TempoKeyEntry::TimeoutMs + 300);
+        Digits("50");
+        QCOMPARE(Bpm(), 50);
+    }
+
+    void SpeedTrainerOwnsTheTempo()
+    {
+        ApplicationWindow& window = Open();
+        configuration_->GetData().SpeedTrainer = 1;
+        metronome_->trainerTempo = 60;
+        window.OnCommand(ApplicationWindow::StartStopId);
+        QVERIFY(window.Running());
+        QCOMPARE(ButtonText(), QStringLiteral("Stop"));
+        QCOMPARE(window.TempoDisplay()->Tempo(), 60);
+        QVERIFY(!TempoSlider()->isEnabled());
+
+        Digits("90");
+        Key(Qt::Key_Up);
+        window.OnCommand(ApplicationWindow::TapId);
+        window.OnCommand(ApplicationWindow::TapId);
+        window.OnCommand(ApplicationWindow::TapId);
+        QVERIFY(!window.SetTempoRequest(100));
+        QCOMPARE(Bpm(), 120);
+        QVERIFY(metronome_->tempos.empty());
+
+        window.OnCommand(ApplicationWindow::SpaceCommand);
+        window.OnCommand(ApplicationWindow::SpaceCommand);
+        QCOMPARE(metronome_->pauses, 2);
+        QVERIFY(window.Running());
+
+        // A trainer step reported from the timer thread.
+        std::thread([&] { metronome_->Handler()->OnBeat(Core::TimerFlags::TempoChanged, 66); }).join();
+        QTRY_COMPARE(window.TempoDisplay()->Tempo(), 66);
+        QCOMPARE(TempoSlider()->value(), GUI::TempoSliderPosition(66));
+        QCOMPARE(Bpm(), 120);
+
+        // The run ends by itself: the settings' tempo comes back and the slider is free again.
+        std::thread([&] { metronome_->EndRun(); }).join();
+        QTRY_VERIFY(!window.Running());
+        QCOMPARE(window.TempoDisplay()->Tempo(), 120);
+        QCOMPARE(TempoSlider()->value(), 7954);
+        QVERIFY(TempoSlider()->isEnabled());
+        QCOMPARE(ButtonText(), QStringLiteral("Start"));
+    }
+
+    void SpaceStopsAPlainRunAndDialogsStopFirst()
+    {
+        ApplicationWindow& window = Open();
+        window.OnCommand(ApplicationWindow::SpaceCommand);
+        QVERIFY(window.Running());
+        window.OnCommand(ApplicationWindow::SpaceCommand);
+        QVERIFY(!window.Running());
+        QCOMPARE(metronome_->pauses, 0);
+
+        for (int command : {32771, 32773, 32774, 32775, 32776}) {
+            window.OnCommand(ApplicationWindow::StartStopId);
+            QVERIFY(window.Running());
+            window.OnCommand(command);
+            QVERIFY2(!window.Running(), qPrintable(QString::number(command)));
+            QVERIFY(!metronome_->inRun);
+            QCOMPARE(ButtonText(), QStringLiteral("Start"));
+        }
+        const int stops = metronome_->stops;
+        window.OnCommand(ApplicationWindow::StartStopId);
+        window.OnCommand(ApplicationWindow::UnusedCommand);
+        QVERIFY(window.Running());
+        QCOMPARE(metronome_->stops, stops + 1); // only the one before the start
+    }
+
+    void ShortcutsReachTheirCommands()
+    {
+        ApplicationWindow& window = Open();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_S);
+        QVERIFY(window.Running());
+        QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+        QVERIFY(window.Running());
+        QTest::keyClick(&window, Qt::Key_Return);
+        QVERIFY(!window.Running());
+        QTest::keyClick(&window, Qt::Key_S, Qt::ShiftModifier); // "S" is not "s"
+        QVERIFY(!window.Running());
+        QTest::keyClick(&window, Qt::Key_Space);
+        QVERIFY(window.Running());
+    }
+
+    void ErrorFromTheTimerThreadIsShown()
+    {
+        ApplicationWindow& window = Open();
+        window.OnCommand(ApplicationWindow::StartStopId);
+        MessageCatcher catcher;
+        std::thread([&] {
+            metronome_->EndRun();
+            metronome_->Handler()->OnError(22);
+        }).join();
+        QTRY_COMPARE(catcher.shown.size(), std::size_t(1));
+        QCOMPARE(catcher.shown[0].title, QStringLiteral("Metronome Unable To Play"));
+        QCOMPARE(catcher.shown[0].text, GUI::FromTableText(System::CurrentLanguage()->GetMessage(22)));
+        QCOMPARE(catcher.shown[0].icon, QMessageBox::Critical);
+        QVERIFY(!window.Running());
+        QCOMPARE(ButtonText(), QStringLiteral("Start"));
+    }
+
+    void StartErrorsAreExplained()
+    {
+        ApplicationWindow& window = Open();
+        const auto language = System::CurrentLanguage();
+        const struct {
+            std::uint32_t code;
+            const char* title;
+            int text;
+        } cases[] = {
+            {5, "Unable To Initialise Sound Source", 7}, {6, "Invalid Custom Pattern", 8},
+            {8, "Invalid Custom Pattern", 9},           {9, "Invalid Custom Pattern", 10},
+            {10, "Invalid Custom Rhythm", 11},          {11, "Invalid Custom Rhythm", 12},
+            {7, nullptr, 0},                            {2, nullptr, 0},
+        };
+        for (const auto& entry : cases) {
+            metronome_->startResult = entry.code;
+            MessageCatcher catcher;
+            window.OnCommand(ApplicationWindow::StartStopId);
+            QVERIFY(!window.Running());
+            QCOMPARE(ButtonText(), QStringLiteral("Start"));
+            if (!entry.title) {
+                QTest::qWait(50);
+                QVERIFY2(catcher.shown.empty(), qPrintable(QString::number(entry.code)));
+                continue;
+            }
+            QCOMPARE(catcher.shown.size(), std::size_t(1));
+            QCOMPARE(catcher.shown[0].title, QString::fromLatin1(entry.title));
+            QCOMPARE(catcher.shown[0].text, GUI::FromTableText(language->GetMessage(entry.text)));
+            QCOMPARE(catcher.shown[0].icon, QMessageBox::Warning);
+        }
+    }
+
+    void StatusTextsForControlsMenusAndToolbar()
+    {
+        ApplicationWindow& window = Open();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        GUI::Statusbar& status = *window.StatusLine();
+        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window.Control(ApplicationWindow::StartStopId), &move);
+        QCOMPARE(status.Text(), QStringLiteral("Starts or stops the metronome"));
+        QApplication::sendEvent(TempoSlider(), &move);
+        QCOMPARE(status.Text(), QStringLiteral("Sets the tempo for the metronome"));
+        QCOMPARE(QApplication::focusWidget(), TempoSlider());
+        QApplication::sendEvent(window.centralWidget(), &move);
+        QCOMPARE(status.Text(), QString());
+        QApplication::sendEvent(window.Control(1202), &move);
+        QCOMPARE(status.Text(), QStringLiteral("Provides a visual indication of the beat"));
+
+        window.MenuAction(32777)->hover();
+        QCOMPARE(status.Text(), QStringLiteral("Displays the metronome manual"));
+        window.MenuAction(32772)->hover();
+        QCOMPARE(status.Text(), QStringLiteral("Exits the application"));
+
+        emit window.ToolBar()->HotItemChanged(0, 32776, false);
+        QCOMPARE(status.Text(), QStringLiteral("Creates or loads metronome presets"));
+        emit window.ToolBar()->HotItemChanged(32776, 0, true);
+        QCOMPARE(status.Text(), QString());
+        QCOMPARE(ApplicationWindow::StatusText(1003),
+                 QStringLiteral("Enables setting of the tempo via left clicking with the mouse"));
+        QCOMPARE(ApplicationWindow::StatusText(0), QString());
+    }
+
+    void LanguageSwitchAndItsFailure()
+    {
+        TestSupport::WriteFile(*folder_ / "no.lng", TestLanguageFile);
+        TestSupport::WriteFile(*folder_ / "bad.lng", "\xEF\xBB\xBF" "lng\n[Control]\n1001 = X\n");
+        ApplicationWindow& window = Open();
+        QCOMPARE(window.LanguageKind(), 1);
+
+        QVERIFY2(window.SwitchLanguage(u"no"), log_->Content().c_str());
+        QCOMPARE(window.LanguageKind(), 2);
+        QCOMPARE(ButtonText(), QStringLiteral("Spill"));
+        QCOMPARE(Control<QPushButton>(ApplicationWindow::TapId)->text(), QStringLiteral("Trykk"));
+        QCOMPARE(Control<QLabel>(ApplicationWindow::TempoLabelId)->text(), QStringLiteral("Takt"));
+        QCOMPARE(Control<QLabel>(ApplicationWindow::VolumeLabelId)->text(), QStringLiteral("Lydstyrke"));
+        QCOMPARE(window.menuBar()->actions()[0]->text(), QStringLiteral("&Fil"));
+        QCOMPARE(window.MenuAction(32772)->text(), QStringLiteral("&Avslutt\tCtrl+Q"));
+        QCOMPARE(window.TempoDisplay()->Label(), QStringLiteral("Metronom"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tolvane NO"));
+        QCOMPARE(ApplicationWindow::StatusText(1203), QStringLiteral("Stiller tempoet"));
+
+        std::u16string name = u"bad";
+        std::copy(name.begin(), name.end() + 1, configuration_->GetLanguage());
+        QVERIFY(!window.SwitchLanguage(name));
+        QCOMPARE(window.LanguageKind(), 1);
+        QVERIFY(System::CurrentLanguage()->IsDefault());
+        QCOMPARE(configuration_->GetLanguage()[0], u'\0');
+        QCOMPARE(ButtonText(), QStringLiteral("Spill")); // the controls keep their texts
+        const std::string log = log_->Content();
+        QVERIFY(log.find("Invalid file signature") != std::string::npos);
+        QVERIFY(log.find("Unable to initialise language. There may be an issue with the selected language file.")
+                != std::string::npos);
+
+        // Back to the built-in tables: every text in English again, Exit with its Ctrl+Q.
+        QVERIFY(window.SwitchLanguage(u""));
+        QCOMPARE(ButtonText(), QStringLiteral("Start"));
+        QCOMPARE(window.MenuAction(32772)->text(), QStringLiteral("E&xit\tCtrl+Q"));
+        // A name that would leave the language folder is never opened.
+        TestSupport::WriteFile(*folder_ / "outside.lng", TestLanguageFile);
+        GUI::ApplicationWindowOptions options;
+        QVERIFY(!window.SwitchLanguage(u"../" + std::u16string(u"outside")));
+    }
+
+    void MissingLanguageFileAtStartUpFallsBackToEnglish()
+    {
+        TestSupport::WriteFile(*folder_ / "Tolvane.conf", "\xEF\xBB\xBFLanguage = xx\nBpm = 133\n");
+        ApplicationWindow& window = Open();
+        QCOMPARE(Bpm(), 133);
+        QCOMPARE(window.LanguageKind(), 1);
+        QCOMPARE(configuration_->GetLanguage()[0], u'\0');
+        QCOMPARE(ButtonText(), QStringLiteral("Start"));
+        QVERIFY(log_->Content().find("Unable to initialise language.") != std::string::npos);
+
+        TestSupport::WriteFile(*folder_ / "no.lng", TestLanguageFile);
+        TestSupport::WriteFile(*folder_ / "Tolvane.conf", "\xEF\xBB\xBFLanguage = no\n");
+        window_.reset();
+        Open();
+        QCOMPARE(window_->LanguageKind(), 2);
+        QCOMPARE(ButtonText(), QStringLiteral("Spill"));
+        QCOMPARE(window_->menuBar()->actions()[0]->text(), QStringLiteral("&Fil"));
+    }
+
+    void HelpWithoutItsDocument()
+    {
+        ApplicationWindow& window = Open();
+        MessageCatcher catcher;
+        window.OnCommand(ApplicationWindow::HelpCommand);
+        QCOMPARE(catcher.shown.size(), std::size_t(1));
+        QCOMPARE(catcher.shown[0].title, QStringLiteral("Help File Not Found"));
+        QVERIFY(catcher.shown[0].text.contains(QStringLiteral("Tolvane.pdf")));
+        QCOMPARE(catcher.shown[0].icon, QMessageBox::Information);
+    }
+
+    void ClosingWhilePlayingStopsAndSaves()
+    {
+        ApplicationWindow& window = Open();
+        window.SetTempo(97, true);
+        window.OnCommand(ApplicationWindow::StartStopId);
+        QVERIFY(window.Running());
+        window.OnCommand(ApplicationWindow::ExitCommand);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!metronome_->inRun);
+        const std::string saved = TestSupport::ReadFile(*folder_ / "Tolvane.conf");
+        QVERIFY(saved.find("Bpm = 97") != std::string::npos);
+    }
+
+    void RequestedTempoRange()
+    {
+        ApplicationWindow& window = Open();
+        QVERIFY(!window.SetTempoRequest(3));
+        QVERIFY(!window.SetTempoRequest(1001));
+        QCOMPARE(Bpm(), 120);
+        QVERIFY(window.SetTempoRequest(4));
+        QCOMPARE(Bpm(), 4);
+        QCOMPARE(TempoSlider()->value(), TempoSlider()->minimum());
+        QVERIFY(window.SetTempoRequest(1000));
+        QCOMPARE(window.TempoDisplay()->Tempo(), 1000);
+    }
+};
+
+QTEST_MAIN(ApplicationWindowTest)
+#include "ApplicationWindowTest.moc"
