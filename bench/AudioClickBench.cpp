@@ -17,6 +17,7 @@
 #include "Platform/Clock.h"
 
 #include <sched.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,6 +73,7 @@ public:
     {
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlive the benchmark
             cpu_set_t set;
             CPU_ZERO(&set);
             CPU_SET(std::max(0L, sysconf(_SC_NPROCESSORS_ONLN) - 1), &set);

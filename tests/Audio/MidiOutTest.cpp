@@ -4,10 +4,13 @@
 #include "TestSupport.h"
 
 #include "Platform/Audio/MidiOut.h"
+#include "Platform/Audio/NullBackend.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 using namespace Platform::Audio;
 using AudioTest::AtTick;
@@ -245,4 +248,35 @@ TEST(SoundFontSearch, UnusableFilesAreSkippedAndNoneAtAllGivesNoDriver)
         ASSERT_EQ(out.Open(), NoError);
         EXPECT_NE(out.SoundFont().find("/usr/share/sounds/sf2/"), std::string::npos);
     }
+}
+
+TEST(RealTimeOutput, NotesSentFromTheTimerThreadLandOnTheirSpacingInARunningStream)
+{
+    // The null backend consumes blocks in real time on its own thread; the notes come from
+    // another thread, stamped with their due times as the timer does.
+    NullBackend backend(44100 * 3);
+    Mixer mixer(backend);
+    MidiOut out(MidiOutOptions{&mixer, {}});
+    ASSERT_EQ(out.Open(), NoError);
+    std::thread sender([&] {
+        const std::int64_t first = Platform::Clock::Now() + 100'000'000;
+        for (int k = 0; k < 5; ++k) {
+            const std::int64_t due = first + k * 250'000'000LL;
+            std::this_thread::sleep_for(std::chrono::nanoseconds(due - Platform::Clock::Now()));
+            AtTick(due, [&] { return out.ShortMessage(NoteOn(75, 100)); });
+        }
+    });
+    sender.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    out.Close();
+    backend.Close();
+
+    const std::vector<float> capture(backend.Captured().begin(),
+                                     backend.Captured().begin() + 2 * std::ptrdiff_t(backend.CapturedFrames()));
+    const auto onsets = AudioTest::Onsets(capture, 8000, 0.0f);
+    ASSERT_EQ(onsets.size(), 5u);
+    // Loose bounds for a loaded machine; the benchmark measures the real precision.
+    for (std::size_t k = 1; k < onsets.size(); ++k)
+        EXPECT_NEAR(static_cast<double>(onsets[k] - onsets[k - 1]), 11025.0, 88.0) << k;
+    EXPECT_EQ(mixer.LateCount(), 0u);
 }

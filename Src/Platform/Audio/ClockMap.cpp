@@ -17,6 +17,11 @@ constexpr double finalBandwidth = 0.1;
 constexpr double startBandwidth = 2.0;
 constexpr double narrowingUpdates = 300.0;
 constexpr double pi = 3.14159265358979323846;
+// A callback much later than the loop expects is nearly always a thread that was kept from
+// running, not a change in the stream; its error counts only up to this many times the
+// usual error (and at least minimumErrorLimit), so one stall cannot pull the map away.
+constexpr double errorLimitFactor = 4.0;
+constexpr double minimumErrorLimit = 1e6; // ns
 } // namespace
 
 void ClockMap::Reset(double sampleRate) noexcept
@@ -27,6 +32,7 @@ void ClockMap::Reset(double sampleRate) noexcept
     anchorFrame_ = 0;
     updates_ = 0;
     reanchors_ = 0;
+    usualError_ = 0;
 }
 
 void ClockMap::Update(std::int64_t time, std::uint64_t frame) noexcept
@@ -49,13 +55,16 @@ void ClockMap::Update(std::int64_t time, std::uint64_t frame) noexcept
     }
     const double progress = std::min(1.0, static_cast<double>(updates_) / narrowingUpdates);
     const double bandwidth = startBandwidth * std::pow(finalBandwidth / startBandwidth, progress);
+    const double limit = std::max(minimumErrorLimit, errorLimitFactor * usualError_);
+    const double counted = std::clamp(error, -limit, limit);
+    usualError_ += (std::fabs(counted) - usualError_) / 64.0;
     // Long callbacks would push the loop past its stable range; keep the per-update gain low.
     const double omega = std::min(0.25, 2.0 * pi * bandwidth * frames * period_ * 1e-9);
     const double b = std::min(1.0, std::sqrt(2.0) * omega);
     const double c = omega * omega;
-    anchorTime_ = predicted + b * error;
+    anchorTime_ = predicted + b * counted;
     anchorFrame_ = frame;
-    period_ += c * error / frames;
+    period_ += c * counted / frames;
     // A device clock is never off by more than a few per cent; keep nonsense out.
     period_ = std::clamp(period_, nominalPeriod_ * 0.95, nominalPeriod_ * 1.05);
 }

@@ -38,6 +38,7 @@ private:
     std::uint64_t anchorFrame_ = 0;
     std::uint64_t updates_ = 0;
     std::uint64_t reanchors_ = 0;
+    double usualError_ = 0;      // running mean of the absolute error, nanoseconds
 };
 
 } // namespace Platform::Audio

@@ -22,16 +22,30 @@ void SilenceFluidSynthLog()
 }
 } // namespace
 
+void MidiSynth::SettingsDeleter::operator()(fluid_settings_t* settings) const noexcept
+{
+    delete_fluid_settings(settings);
+}
+
+MidiSynth::Lane::~Lane()
+{
+    if (!synth)
+        return;
+    if (borrowedFont)
+        fluid_synth_remove_sfont(synth, borrowedFont);
+    delete_fluid_synth(synth);
+}
+
 std::unique_ptr<MidiSynth> MidiSynth::Create(const std::string& soundFont, std::uint32_t sampleRate, Result& result)
 {
     SilenceFluidSynthLog();
     result = NoMemory;
     std::unique_ptr<MidiSynth> synth(new MidiSynth);
     synth->scratch_.assign(2 * std::size_t{MaxBlockFrames}, 0.0f);
-    synth->settings_ = new_fluid_settings();
-    if (!synth->settings_)
+    synth->settings_.reset(new_fluid_settings());
+    fluid_settings_t* settings = synth->settings_.get();
+    if (!settings)
         return nullptr;
-    fluid_settings_t* settings = synth->settings_;
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
     fluid_settings_setnum(settings, "synth.gain", 0.8);
     fluid_settings_setint(settings, "synth.polyphony", 64);
@@ -55,29 +69,16 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::string& soundFont, std::
         result = NoDriver;
         return nullptr;
     }
-    synth->sharedFont_ = fluid_synth_get_sfont_by_id(synth->lanes_[0].synth, id);
+    fluid_sfont_t* font = fluid_synth_get_sfont_by_id(synth->lanes_[0].synth, id);
     for (std::size_t i = 1; i < synth->lanes_.size(); ++i) {
-        if (fluid_synth_add_sfont(synth->lanes_[i].synth, synth->sharedFont_) == FLUID_FAILED)
+        Lane& lane = synth->lanes_[i];
+        if (fluid_synth_add_sfont(lane.synth, font) == FLUID_FAILED)
             return nullptr;
-        fluid_synth_program_reset(synth->lanes_[i].synth);
+        lane.borrowedFont = font;
+        fluid_synth_program_reset(lane.synth);
     }
     result = NoError;
     return synth;
-}
-
-MidiSynth::~MidiSynth()
-{
-    // Lanes that only borrow the soundfont go first, after giving it back; the first lane
-    // owns it and frees it with itself.
-    for (std::size_t i = lanes_.size(); i-- > 0;) {
-        if (!lanes_[i].synth)
-            continue;
-        if (i > 0 && sharedFont_)
-            fluid_synth_remove_sfont(lanes_[i].synth, sharedFont_);
-        delete_fluid_synth(lanes_[i].synth);
-    }
-    if (settings_)
-        delete_fluid_settings(settings_);
 }
 
 bool MidiSynth::Post(std::uint32_t message, std::int64_t stamp) noexcept

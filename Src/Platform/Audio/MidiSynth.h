@@ -27,12 +27,12 @@ namespace Platform::Audio {
 /// every lane, so that all lanes share one channel state.
 class MidiSynth final : public IVoice {
 public:
-    static constexpr int Lanes = 8;
+    static constexpr int Lanes = 16;
 
     /// Loads soundFont; on failure returns null with result set (NoDriver for a file that
     /// is not a usable soundfont, NoMemory). Control thread.
     static std::unique_ptr<MidiSynth> Create(const std::string& soundFont, std::uint32_t sampleRate, Result& result);
-    ~MidiSynth() override;
+    ~MidiSynth() override = default;
     MidiSynth(const MidiSynth&) = delete;
     MidiSynth& operator=(const MidiSynth&) = delete;
 
@@ -50,8 +50,19 @@ private:
         std::uint32_t message;
         std::int64_t stamp;
     };
+    struct SettingsDeleter {
+        void operator()(fluid_settings_t* settings) const noexcept;
+    };
+    /// One FluidSynth instance. Every lane but the first borrows the first lane's soundfont
+    /// and gives it back before it goes.
     struct Lane {
+        Lane() = default;
+        Lane(const Lane&) = delete;
+        Lane& operator=(const Lane&) = delete;
+        ~Lane();
+
         fluid_synth_t* synth = nullptr;
+        fluid_sfont_t* borrowedFont = nullptr;
         std::uint64_t pulled = 0;   // frames taken from the synth since it was made
         bool noteStarted = false;   // a Note On is waiting for the lane's next render
     };
@@ -62,9 +73,10 @@ private:
     Lane& LaneForNote() noexcept;
     bool IsSilent(const Lane& lane) const noexcept;
 
-    fluid_settings_t* settings_ = nullptr;
+    // Declared in creation order: the lanes go before their settings, and the array's
+    // elements in reverse, so the first lane, which owns the soundfont, goes last.
+    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
     std::array<Lane, Lanes> lanes_{};
-    fluid_sfont_t* sharedFont_ = nullptr;
     SpscQueue<Event> events_{1024};
     std::vector<float> scratch_;
     std::atomic<std::uint64_t> displaced_{0};

@@ -45,18 +45,18 @@ Result WaveOut::Open(const WaveFormat& format, WaveCallback callback, void* inst
 
     if (format.sampleRate != mixer.SampleRate()) {
         int error = 0;
-        converter_ = src_callback_new(&WaveOut::ConverterInput, SRC_SINC_FASTEST, 2, &error, this);
+        converter_.reset(src_callback_new(&WaveOut::ConverterInput, SRC_SINC_FASTEST, 2, &error, this));
         if (!converter_)
             return NoMemory;
         ratio_ = static_cast<double>(mixer.SampleRate()) / format.sampleRate;
     }
     if (const Result result = mixer.Acquire(); result != NoError) {
-        DeleteConverter();
+        converter_.reset();
         return result;
     }
     if (!mixer.AddVoice(*this)) {
         mixer.Release();
-        DeleteConverter();
+        converter_.reset();
         return NoMemory;
     }
     mixer_ = &mixer;
@@ -136,14 +136,12 @@ void WaveOut::Close()
     }
     mixer_->Release();
     mixer_ = nullptr;
-    DeleteConverter();
+    converter_.reset();
 }
 
-void WaveOut::DeleteConverter()
+void WaveOut::ConverterDeleter::operator()(SRC_STATE* state) const noexcept
 {
-    if (converter_)
-        src_delete(converter_);
-    converter_ = nullptr;
+    src_delete(state);
 }
 
 bool WaveOut::Complete(std::uint64_t write) noexcept
@@ -250,7 +248,7 @@ std::uint32_t WaveOut::MixConverted(float* output, std::uint32_t frames) noexcep
     std::uint32_t done = 0;
     while (done < frames) {
         const std::uint32_t want = std::min(frames - done, MaxBlockFrames - converterChunk);
-        const long got = src_callback_read(converter_, ratio_, want, converted);
+        const long got = src_callback_read(converter_.get(), ratio_, want, converted);
         for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(std::max(got, 0L)); ++i)
             output[2 * std::size_t{done} + i] += converted[i];
         done += static_cast<std::uint32_t>(std::max(got, 0L));
@@ -268,7 +266,7 @@ void WaveOut::Mix(float* output, const BlockClock& clock) noexcept
         playing_ = false;
         haveCurrent_ = false;
         if (converter_)
-            src_reset(converter_);
+            src_reset(converter_.get());
     }
     while (const Command* stale = commands_.Front()) {
         if (stale->generation >= generation)
@@ -296,7 +294,7 @@ void WaveOut::Mix(float* output, const BlockClock& clock) noexcept
         // Ran dry: the next buffer starts as soon as it comes.
         playing_ = false;
         if (converter_)
-            src_reset(converter_);
+            src_reset(converter_.get());
     }
 }
 

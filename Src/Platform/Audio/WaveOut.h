@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 typedef struct SRC_STATE_tag SRC_STATE;
@@ -99,7 +100,6 @@ private:
     void HandBackQueued();
     bool Complete(std::uint64_t write) noexcept;
     void Finish(WaveHeader& header);
-    void DeleteConverter();
     static long ConverterInput(void* self, float** data);
 
     Mixer* requestedMixer_;
@@ -107,7 +107,10 @@ private:
     WaveFormat format_{};
     WaveCallback callback_ = nullptr;
     void* instance_ = nullptr;
-    SRC_STATE* converter_ = nullptr;
+    struct ConverterDeleter {
+        void operator()(SRC_STATE* state) const noexcept;
+    };
+    std::unique_ptr<SRC_STATE, ConverterDeleter> converter_;
     double ratio_ = 1.0;
 
     // Caller's side.
