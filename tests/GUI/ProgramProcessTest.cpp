@@ -1,0 +1,217 @@
+// The real program as a process: one copy per user, requests from other processes over the
+// instance socket, the settings saved when it is told to end, and, through a private
+// PulseAudio server's null sink, the clicks it plays after Start.
+//
+// Each test runs a copy of the executable from a temporary folder, so its settings and log
+// land there, with its own runtime folder for the instance socket. The copy gets
+// TOLVANE_TEST_COMMANDS=1, which lets the socket take the "startstop" and "state" requests.
+#include "AudioTestSupport.h"
+#include "TestSupport.h"
+
+#include <QtTest>
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+
+#include <unistd.h>
+
+namespace {
+
+/// A copy of the program in a temporary folder, with its private runtime folder.
+class ProgramCopy {
+public:
+    ProgramCopy()
+    {
+        const QString copy = Folder() + QStringLiteral("tolvane");
+        QFile::copy(QStringLiteral(TOLVANE_EXECUTABLE), copy);
+        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        std::filesystem::create_directories(folder_ / "run");
+        std::filesystem::permissions(folder_ / "run", std::filesystem::perms::owner_all);
+    }
+    QString Folder() const { return QString::fromStdString(folder_.Path()); }
+    QString Runtime() const { return Folder() + QStringLiteral("run"); }
+    QString Socket() const { return Runtime() + QStringLiteral("/InstanceMap-") + QString::number(getuid()); }
+    std::string File(const std::string& name) const { return folder_ / name; }
+
+    QProcessEnvironment Environment(const QStringList& extra = {}) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
+        environment.insert(QStringLiteral("TOLVANE_TEST_COMMANDS"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" TOLVANE_LSAN_SUPPRESSIONS));
+        for (const QString& entry : extra)
+            environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        return environment;
+    }
+    void Launch(QProcess& process, const QStringList& extra = {}) const
+    {
+        process.setProcessEnvironment(Environment(extra));
+        process.setWorkingDirectory(Folder());
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(Folder() + QStringLiteral("tolvane"), {});
+    }
+
+    /// Sends one request line and returns the answer, or an empty text when nobody answers.
+    QString Request(const QString& line) const
+    {
+        QLocalSocket socket;
+        socket.connectToServer(Socket());
+        if (!socket.waitForConnected(500))
+            return {};
+        socket.write((line + QLatin1Char('\n')).toUtf8());
+        if (!socket.waitForReadyRead(3000))
+            return {};
+        return QString::fromUtf8(socket.readLine()).trimmed();
+    }
+    /// Waits until the program answers requests (its window is up and its event loop runs).
+    bool WaitUntilAnswering(int milliseconds = 30000) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < milliseconds) {
+            if (!Request(QStringLiteral("state")).isEmpty())
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+
+private:
+    TestSupport::TempFolder folder_;
+};
+
+/// Ends a process of this test by its own handle: politely, then for good.
+void End(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+}
+
+std::vector<float> ReadS16Stereo(const std::string& path)
+{
+    const std::string bytes = TestSupport::ReadFile(path);
+    std::vector<float> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i])
+                                                     | static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8);
+        samples[i] = static_cast<float>(value) / 32768.0f;
+    }
+    return samples;
+}
+
+} // namespace
+
+class ProgramProcessTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void SecondCopyEndsWhileTheFirstAnswers()
+    {
+        ProgramCopy program;
+        QProcess first;
+        program.Launch(first);
+        QVERIFY(program.WaitUntilAnswering());
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 120"));
+
+        // Tempos from other processes: 4..1000 taken, others refused.
+        QCOMPARE(program.Request(QStringLiteral("tempo 90")), QStringLiteral("1"));
+        QCOMPARE(program.Request(QStringLiteral("tempo 1001")), QStringLiteral("0"));
+        QCOMPARE(program.Request(QStringLiteral("tempo x")), QStringLiteral("0"));
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 90"));
+
+        QProcess second;
+        program.Launch(second);
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
+        QVERIFY(!std::filesystem::exists(program.File("Tolvane.conf"))); // the second copy saved nothing
+
+        // Told to end, the first copy closes its window the ordinary way and saves.
+        first.terminate();
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        const std::string saved = TestSupport::ReadFile(program.File("Tolvane.conf"));
+        QVERIFY(saved.find("Bpm = 90") != std::string::npos);
+
+        // With the first copy gone, a new one starts as the first.
+        QProcess third;
+        program.Launch(third);
+        QVERIFY(program.WaitUntilAnswering());
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 90"));
+        End(third);
+    }
+
+    void StartPlaysClicksAtTheTemposSpacing()
+    {
+        ProgramCopy program;
+        const QString socket = program.Runtime() + QStringLiteral("/pulse/native");
+        const QStringList audio = {QStringLiteral("HOME=") + program.Folder(),
+                                   QStringLiteral("PULSE_SERVER=unix:") + socket};
+
+        QProcess server;
+        server.setProcessEnvironment(program.Environment(audio));
+        server.setStandardErrorFile(QString::fromStdString(program.File("pulseaudio.log")));
+        server.start(QStringLiteral("pulseaudio"),
+                     {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
+                      "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr", "-L",
+                      "module-null-sink sink_name=tolvane_program rate=44100 channels=2", "-L",
+                      "module-native-protocol-unix auth-anonymous=1", "-L", "module-always-sink"});
+        if (!server.waitForStarted(5000))
+            QSKIP("pulseaudio cannot be started here");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || server.state() == QProcess::NotRunning, 10000);
+        if (server.state() == QProcess::NotRunning)
+            QSKIP(qPrintable(QString::fromStdString(TestSupport::ReadFile(program.File("pulseaudio.log")))));
+
+        const std::string recording = program.File("monitor.raw");
+        QProcess recorder;
+        recorder.setProcessEnvironment(program.Environment(audio));
+        recorder.setStandardOutputFile(QString::fromStdString(recording));
+        recorder.start(QStringLiteral("parec"), {"--server=unix:" + socket, "--device=tolvane_program.monitor",
+                                                 "--rate=44100", "--channels=2", "--format=s16le", "--raw",
+                                                 "--latency-msec=20"});
+        QVERIFY(recorder.waitForStarted(5000));
+
+        QProcess tolvane;
+        program.Launch(tolvane, audio);
+        QVERIFY(program.WaitUntilAnswering());
+        QCOMPARE(program.Request(QStringLiteral("tempo 150")), QStringLiteral("1"));
+        QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("1 150"));
+        QTest::qWait(3300);
+        QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 150"));
+        QTest::qWait(500);
+        End(recorder);
+        tolvane.terminate();
+        QVERIFY(tolvane.waitForFinished(30000));
+        QCOMPARE(tolvane.exitCode(), 0);
+        End(server);
+
+        // 150 bpm: a click every 0.4 s, 17640 frames at 44.1 kHz. The server's buffering
+        // shifts the whole run, so only the spacing counts; the null sink's clock wanders a
+        // few milliseconds against the system clock, so the bound is 10 ms.
+        const auto capture = ReadS16Stereo(recording);
+        const auto onsets = AudioTest::Onsets(capture, 8000, 0.01f);
+        QVERIFY2(onsets.size() >= 7, qPrintable(QStringLiteral("%1 clicks").arg(onsets.size())));
+        QString gaps;
+        for (std::size_t k = 1; k < onsets.size(); ++k)
+            gaps += QStringLiteral(" %1").arg(onsets[k] - onsets[k - 1]);
+        qInfo("%zu clicks, spacing in frames (17640 expected):%s", onsets.size(), qPrintable(gaps));
+        for (std::size_t k = 1; k < onsets.size(); ++k) {
+            const double gap = static_cast<double>(onsets[k] - onsets[k - 1]);
+            QVERIFY2(std::abs(gap - 17640.0) <= 441.0, qPrintable(QStringLiteral("gap %1: %2").arg(k).arg(gap)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(ProgramProcessTest)
+#include "ProgramProcessTest.moc"
