@@ -93,15 +93,6 @@ public:
     }
     std::uint32_t GetLastErrorCode() override { return lastError; }
 
-    /// The sound arguments played so far (with the audio engine type: the voice indices).
-    std::vector<std::uint32_t> SoundArguments() const
-    {
-        std::vector<std::uint32_t> result;
-        for (const Sound& s : sounds)
-            result.push_back(s.sound);
-        return result;
-    }
-
     std::vector<Sound> sounds;
     bool open = false;
     bool failInitialise = false;
