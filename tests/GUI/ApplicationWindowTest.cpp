@@ -6,7 +6,9 @@
 #include "Core/TimerFlags.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/MetronomeEventQueue.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/StartupChecks.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
 #include "System/CurrentLanguage.h"
@@ -21,6 +23,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <memory>
 #include <thread>
@@ -184,6 +187,11 @@ private slots:
         Control<QSlider>(ApplicationWindow::VolumeSliderId)->setValue(40);
         QCOMPARE(configuration_->GetData().GlobalVolume, 40);
         QCOMPARE(metronome_->volumes.back(), 40u);
+        auto* volume = Control<QSlider>(ApplicationWindow::VolumeSliderId);
+        volume->setSliderDown(true); // dragging the thumb shows its value
+        volume->setValue(55);
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("55"));
+        volume->setSliderDown(false);
 
         // A preset loaded into the settings: the window follows when told to.
         configuration_->GetData().Bpm = 90;
@@ -500,6 +508,39 @@ private slots:
         QVERIFY(!metronome_->inRun);
         const std::string saved = TestSupport::ReadFile(*folder_ / "Tolvane.conf");
         QVERIFY(saved.find("Bpm = 97") != std::string::npos);
+    }
+
+    void PlatformAndLanguageNameChecks()
+    {
+        QVERIFY(GUI::KernelReleaseSupported("6.1.0-13-amd64"));
+        QVERIFY(GUI::KernelReleaseSupported("3.2.0"));
+        QVERIFY(GUI::KernelReleaseSupported("10.0"));
+        QVERIFY(!GUI::KernelReleaseSupported("3.1.99"));
+        QVERIFY(!GUI::KernelReleaseSupported("2.6.32-754.el6"));
+        QVERIFY(!GUI::KernelReleaseSupported("unknown"));
+        QVERIFY(!GUI::KernelReleaseSupported(""));
+        QVERIFY(GUI::SafeLanguageName(u"de"));
+        QVERIFY(!GUI::SafeLanguageName(u""));
+        QVERIFY(!GUI::SafeLanguageName(u".."));
+        QVERIFY(!GUI::SafeLanguageName(u"a/b"));
+        QVERIFY(!GUI::SafeLanguageName(u"a\\b"));
+    }
+
+    void ReportsKeepTheirOrderAndAFullQueueDropsTheRest()
+    {
+        GUI::MetronomeEventQueue queue;
+        std::vector<std::uint32_t> delivered;
+        connect(&queue, &GUI::MetronomeEventQueue::Delivered,
+                [&](const GUI::MetronomeEvent& event) { delivered.push_back(event.value); });
+        const std::uint32_t posted = GUI::MetronomeEventQueue::Capacity + 100;
+        std::thread([&] {
+            for (std::uint32_t i = 0; i < posted; ++i)
+                queue.Post({GUI::MetronomeEvent::Beat, 1, i});
+        }).join();
+        QCOMPARE(queue.Dropped(), std::uint64_t(100));
+        QTRY_COMPARE(delivered.size(), GUI::MetronomeEventQueue::Capacity); // woken by the eventfd
+        for (std::uint32_t i = 0; i < delivered.size(); ++i)
+            QCOMPARE(delivered[i], i);
     }
 
     void RequestedTempoRange()
