@@ -4,7 +4,7 @@
 #include "Platform/SystemError.h"
 #include "System/ErrorReport.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace Core {
 
@@ -30,12 +30,6 @@ Timer::~Timer()
     EndThread();
 }
 
-std::uint32_t Timer::WaitTimeoutFor(double intervalMs)
-{
-    const double timeout = std::trunc(intervalMs - 1.5);
-    return timeout > 0.0 ? static_cast<std::uint32_t>(timeout) : 0u;
-}
-
 std::int64_t Timer::PeriodFor(double intervalMs)
 {
     return static_cast<std::int64_t>(intervalMs * Platform::Clock::CountsPerSecond / 1000.0);
@@ -49,7 +43,6 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
     wake_.Reset(); // a wake-up meant for the previous thread must not cut the first wait short
     handler_ = handler;
     period_.store(PeriodFor(intervalMs), std::memory_order_relaxed);
-    waitTimeout_.store(WaitTimeoutFor(intervalMs), std::memory_order_relaxed);
     reTime_.store(false, std::memory_order_relaxed);
     running_.store(true, std::memory_order_release);
     const std::uint64_t generation = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
@@ -63,7 +56,6 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
 
 void Timer::ReTime(double intervalMs)
 {
-    waitTimeout_.store(WaitTimeoutFor(intervalMs), std::memory_order_relaxed);
     period_.store(PeriodFor(intervalMs), std::memory_order_relaxed);
     reTime_.store(true, std::memory_order_release);
     wake_.Set();
@@ -112,8 +104,8 @@ void Timer::Tick(std::int64_t dueTime)
 void Timer::Run(std::uint64_t generation)
 {
     timerThreadId_.store(std::this_thread::get_id(), std::memory_order_release);
-    std::uint32_t waitTimeout = waitTimeout_.load(std::memory_order_relaxed);
     std::int64_t period = period_.load(std::memory_order_relaxed);
+    std::int64_t spinMargin = SpinMargin;
 
     cpu_set_t previousAffinity;
     const bool pinned = scheduling_.PinToProcessor(0, previousAffinity) == 0;
@@ -128,16 +120,16 @@ void Timer::Run(std::uint64_t generation)
 
     int lateCount = 0;
     while (KeepsRunning(generation)) {
-        // Sleep until the wait time-out after the previous due time, so that the time a
-        // tick's handler took is not slept on top of it.
-        wake_.WaitUntil(lastTick + static_cast<std::int64_t>(waitTimeout) * 1'000'000);
+        // The sleep is measured from the previous due time, so the time a tick's handler
+        // took is not slept on top of it.
+        wake_.WaitUntil(lastTick + std::max<std::int64_t>(0, period - spinMargin));
         wake_.Reset();
         if (!KeepsRunning(generation))
             break;
 
         if (reTime_.exchange(false, std::memory_order_acq_rel)) {
-            waitTimeout = waitTimeout_.load(std::memory_order_relaxed);
             period = period_.load(std::memory_order_relaxed);
+            spinMargin = SpinMargin;
             lastTick = Platform::Clock::Now();
             continue; // no tick now: the next one comes a whole new period after the change
         }
@@ -161,8 +153,8 @@ void Timer::Run(std::uint64_t generation)
         lastTick += period;
 
         // Woken too late to spin at all: sleep a little less from now on.
-        if (reads == 1 && waitTimeout != 0 && ++lateCount > 2) {
-            --waitTimeout;
+        if (reads == 1 && spinMargin < period && ++lateCount > 2) {
+            spinMargin += MarginStep;
             lateCount = 0;
         }
     }

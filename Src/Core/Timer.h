@@ -10,17 +10,16 @@
 namespace Core {
 
 /// Produces the metronome's ticks on a dedicated thread: real-time priority, pinned to the
-/// first processor, sleeping until shortly before each tick (the wait time-out after the
-/// previous due time) and then spinning on the clock until the tick is due. Each tick is due
-/// one period after the previous due time, whatever the previous tick cost, so handler time
-/// never accumulates into drift. A thread that keeps waking too late to spin sleeps 1 ms
-/// less after every third such tick.
+/// first processor, sleeping until shortly before each tick and then spinning on the clock
+/// until the tick is due. Each tick is due one period after the previous due time, whatever
+/// the previous tick cost, so handler time never accumulates into drift.
 ///
-/// While OnTimer runs, Platform::CurrentTickTime() on the timer thread gives the tick's due
-/// time, so that sounds started there are placed at that exact time.
+/// The sleep ends SpinMargin before the due time. A thread that keeps waking too late to
+/// spin at all (three late wake-ups) sleeps MarginStep less from then on, until the next
+/// start or re-time. The margin is short because sounds are placed at the tick's due time by
+/// the audio layer, not when this thread happens to run; the spin only keeps OnTimer itself
+/// punctual, and a short one keeps the thread's CPU use low.
 ///
-/// Start, ReTime and Stop may be called from the control thread; ReTime and Stop also from
-/// the timer thread itself (inside OnTimer). At most one timer thread exists at a time.
 class Timer {
 public:
     explicit Timer(Platform::IThreadScheduling& scheduling = Platform::SystemThreadScheduling());
@@ -45,8 +44,11 @@ public:
     /// True when called on the timer thread.
     bool IsTimerThread() const;
 
-    /// How long the thread sleeps before spinning: interval - 1.5 ms, truncated, never below 0.
-    static std::uint32_t WaitTimeoutFor(double intervalMs);
+    /// How long before a tick's due time the thread stops sleeping and starts to spin (ns).
+    static constexpr std::int64_t SpinMargin = 300'000;
+    /// How much the margin grows after repeated late wake-ups (ns).
+    static constexpr std::int64_t MarginStep = 1'000'000;
+
     /// The tick period in clock counts (nanoseconds), truncated.
     static std::int64_t PeriodFor(double intervalMs);
 
@@ -59,7 +61,6 @@ private:
     Platform::IThreadScheduling& scheduling_;
     Platform::AutoResetEvent wake_;
     ITimerEventHandler* handler_ = nullptr;
-    std::atomic<std::uint32_t> waitTimeout_{0};
     std::atomic<std::int64_t> period_{0};
     std::atomic<bool> reTime_{false};
     std::atomic<bool> running_{false};

@@ -236,3 +236,14 @@ TEST(TimerThread, TickTimeIsVisibleOnlyInsideATick)
     const std::int64_t before = Now();
     EXPECT_GE(Platform::StampTime(), before); // outside a tick a sound is stamped "now"
 }
+
+TEST(TimerThread, IntervalShorterThanTheSpinMarginStillTicksOnItsGrid)
+{
+    RecordingHandler handler;
+    Core::Timer timer;
+    ASSERT_TRUE(timer.Start(&handler, 0.2));
+    ASSERT_TRUE(handler.WaitFor(50));
+    timer.Stop();
+    for (std::size_t n = 1; n < 50; ++n)
+        EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), Core::Timer::PeriodFor(0.2));
+}
