@@ -21,7 +21,7 @@ constexpr double pi = 3.14159265358979323846;
 // running, not a change in the stream; its error counts only up to this many times the
 // usual error (and at least minimumErrorLimit), so one stall cannot pull the map away.
 constexpr double errorLimitFactor = 4.0;
-constexpr double minimumErrorLimit = 1e6; // ns
+constexpr double minimumErrorLimit = 250e3; // ns
 } // namespace
 
 void ClockMap::Reset(double sampleRate) noexcept
