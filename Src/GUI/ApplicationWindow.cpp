@@ -90,6 +90,26 @@ bool DialogAvailable(int command)
     }
 }
 
+// Keeps the keys pressed on a button with the button: in Qt a key the button ignores would
+// travel on to the window and change the tempo. Tab and Shift+Tab still move the focus.
+class KeepKeysFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Space)
+            return false;
+        object->event(event); // the button itself still sees the key
+        event->accept();
+        return true;
+    }
+};
+
 } // namespace
 
 /// The window's client area: the surface every control sits on, at the positions the layout
@@ -283,6 +303,7 @@ void ApplicationWindow::CreateControls()
     tap_->setGeometry(340, 166, 42, 32);
     tap_->setFont(font);
     tap_->setAutoDefault(false);
+    tap_->installEventFilter(new KeepKeysFilter(tap_));
     connect(tap_, &QPushButton::clicked, this, [this] { OnCommand(TapId); });
 
     // The labels sit under the sliders' left ends; the sliders must stay on top for the mouse.

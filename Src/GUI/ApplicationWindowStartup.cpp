@@ -72,6 +72,7 @@ bool ApplicationWindow::Startup()
     CreateShortcuts();
     show();
     FitOuterSize();
+    ReturnFocus(); // keys go to the tempo control from the start
     return true;
 }
 

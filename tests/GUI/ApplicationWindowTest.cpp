@@ -225,6 +225,14 @@ private slots:
         QCOMPARE(Bpm(), 70);
         Key(Qt::Key_Plus); // the main keyboard's plus is no tempo key
         QCOMPARE(Bpm(), 70);
+
+        // Keys pressed on the Tap button stay with it.
+        QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+        QApplication::sendEvent(window.Control(ApplicationWindow::TapId), &up);
+        QKeyEvent digit(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
+        QApplication::sendEvent(window.Control(ApplicationWindow::TapId), &digit);
+        QApplication::sendEvent(window.Control(ApplicationWindow::TapId), &digit);
+        QCOMPARE(Bpm(), 70);
     }
 
     void TypedTempo()
