@@ -1,0 +1,100 @@
+#include "Core/AudioSoundEngine.h"
+
+#include "Core/VerifyAudioFile.h"
+#include "Platform/Clock.h"
+#include "System/Log.h"
+
+#include <thread>
+
+namespace Core {
+
+namespace {
+
+constexpr std::int32_t BarsBeat = 1;
+constexpr std::int32_t PatternBeat = 2;
+constexpr std::int32_t RhythmBeat = 3;
+
+} // namespace
+
+AudioSoundEngine::~AudioSoundEngine()
+{
+    Close();
+}
+
+std::int32_t AudioSoundEngine::ExtraPlayers(const Configuration::ConfigurationData& settings) noexcept
+{
+    std::int32_t subdivision = settings.Subdivision1;
+    if (settings.CompoundTime == 1 && (settings.BeatType == BarsBeat || settings.BeatType == PatternBeat))
+        subdivision = 3;
+    else if (settings.BeatType == RhythmBeat)
+        subdivision = settings.CrSubdivision;
+    return settings.Bpm / 200 + subdivision / 4 + 2;
+}
+
+bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settings)
+{
+    Close();
+    engineError_.store(0, std::memory_order_relaxed);
+
+    bool anyPath = false;
+    for (const auto& path : settings.File) {
+        if (path[0] == 0)
+            continue;
+        anyPath = true;
+        const std::int32_t check = VerifyAudioFile(path);
+        if (check != AudioFileCheck::Usable && check != AudioFileCheck::LargeFile)
+            return false;
+    }
+    if (!anyPath)
+        return false;
+
+    const std::int32_t extraPlayers = ExtraPlayers(settings);
+    for (std::int32_t voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        currentVoice_ = voice;
+        if (!voices_[static_cast<std::size_t>(voice)].LoadSound(settings.File[voice], extraPlayers, mixer_))
+            return false;
+    }
+    open_.store(true);
+    return true;
+}
+
+bool AudioSoundEngine::PlaySound(std::uint32_t volume, std::uint32_t sound)
+{
+    // Announce the call before looking at open_, and Close clears open_ before it looks at
+    // the count: one of the two always sees the other.
+    playsInFlight_.fetch_add(1);
+    const std::int64_t stamp = Platform::StampTime();
+    bool played = false;
+    if (sound < voices_.size() && open_.load()) {
+        currentVoice_ = static_cast<std::int32_t>(sound);
+        engineError_.store(0, std::memory_order_relaxed);
+        played = voices_[sound].Play(volume, stamp);
+    } else {
+        // An index past the voices, or a closed engine: no player is touched.
+        currentVoice_ = sound < voices_.size() ? static_cast<std::int32_t>(sound) : -1;
+        engineError_.store(NoOpenOutput, std::memory_order_relaxed);
+        System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
+    }
+    playsInFlight_.fetch_sub(1);
+    return played;
+}
+
+void AudioSoundEngine::Close()
+{
+    open_.store(false);
+    while (playsInFlight_.load() != 0)
+        std::this_thread::yield();
+    for (WaveFile& voice : voices_)
+        voice.Close();
+}
+
+std::uint32_t AudioSoundEngine::GetLastErrorCode()
+{
+    if (const std::uint32_t error = engineError_.load(std::memory_order_relaxed); error != 0)
+        return error;
+    if (currentVoice_ < 0 || currentVoice_ >= static_cast<std::int32_t>(voices_.size()))
+        return NoOpenOutput;
+    return voices_[static_cast<std::size_t>(currentVoice_)].LastResult();
+}
+
+} // namespace Core

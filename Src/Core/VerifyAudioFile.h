@@ -1,0 +1,44 @@
+#pragma once
+#include <cstdint>
+
+namespace Core {
+
+/// Result codes of VerifyAudioFile, in the order the checks run.
+namespace AudioFileCheck {
+constexpr std::int32_t Usable = 0;
+constexpr std::int32_t NotFound = 1;        ///< no file or folder at the path
+constexpr std::int32_t CannotOpen = 2;      ///< not openable for reading (a folder, no permission)
+constexpr std::int32_t CannotGetSize = 3;
+constexpr std::int32_t CannotSeek = 4;
+constexpr std::int32_t CannotRead = 5;      ///< the first chunk header or the format could not be read whole
+constexpr std::int32_t LargeFile = 6;       ///< a warning: usable, but larger than 1 MiB
+constexpr std::int32_t InvalidFormat = 7;   ///< above 44100 Hz or above 16 bits per sample
+} // namespace AudioFileCheck
+
+/// Files above this many bytes are accepted with a warning.
+constexpr std::uint32_t LargeAudioFileBytes = 1048576;
+
+/// Quick check of a user's wave file before it is accepted or played: it exists, opens,
+/// gives its size, and the format chunk that is taken to follow the 12-byte RIFF header
+/// asks for at most 44100 samples per second and 16 bits per sample. The format tag, the
+/// channels, the chunk ids and the data chunk are not looked at. A file shorter than the 36
+/// bytes read is refused with CannotRead. Failed system calls are logged (system error
+/// report, function "Core::VerifyAudioFile"). Never fails itself. Any thread except the
+/// timer thread (it touches the file and may log).
+std::int32_t VerifyAudioFile(const char16_t* path);
+
+/// How the Audio Files page answers a check result.
+struct AudioFileCheckMessage {
+    enum class Icon { None, Warning, Information };
+    bool showBox = false; ///< false: nothing is shown
+    int title = 0;        ///< [MessageTitle] number, when showBox
+    int message = 0;      ///< [Message] number, when showBox
+    Icon icon = Icon::None;
+    bool accepted = true; ///< whether the file is taken
+};
+
+/// The message for a result code of VerifyAudioFile; codes outside 0..7 show nothing and
+/// count as accepted. Pure; any thread.
+AudioFileCheckMessage MessageForAudioFileCheck(std::int32_t code) noexcept;
+
+} // namespace Core

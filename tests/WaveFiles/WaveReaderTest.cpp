@@ -1,0 +1,172 @@
+// The wave reader: the chunk walk, the format it hands on, the growing sample buffer, and
+// every way a file can fail it, hostile sizes included.
+#include "WaveFixtures.h"
+
+#include "TestSupport.h"
+
+#include "Core/WaveFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace WaveFixtures;
+
+namespace {
+
+struct Read {
+    bool ok = false;
+    std::uint32_t fileSize = 0;
+    Core::WaveFormatRecord format;
+    std::uint32_t dataSize = 0;
+};
+
+struct Reader {
+    Read Of(const std::string& bytes)
+    {
+        TestSupport::WriteFile(folder / "sound.wav", bytes);
+        return At(folder / "sound.wav");
+    }
+    Read At(const std::string& path)
+    {
+        Read read;
+        read.ok = wave.ReadWaveData(Wide(path).c_str(), read.fileSize, read.format, read.dataSize);
+        return read;
+    }
+
+    TestSupport::TempFolder folder;
+    Core::WaveFile wave;
+};
+
+std::string Ramp(std::size_t bytes)
+{
+    std::string data(bytes, '\0');
+    for (std::size_t i = 0; i < bytes; ++i)
+        data[i] = static_cast<char>(i * 7 + 3);
+    return data;
+}
+
+// The first entry's function line, or "" when nothing was logged.
+std::string LoggedFunction(const TestSupport::ScopedLog& log)
+{
+    const auto lines = log.Lines();
+    return lines.size() > 2 ? lines[2] : "";
+}
+
+} // namespace
+
+TEST(WaveReader, WalksPastOtherChunksToTheDataChunk)
+{
+    TestSupport::ScopedLog log;
+    Reader reader;
+    const Format stereo{1, 2, 22050, 16};
+    const std::string data = Ramp(1000);
+    struct Case {
+        const char* name;
+        std::string file;
+    } cases[] = {
+        {"plain", Wave(stereo, data)},
+        {"LIST before data", Riff(FormatChunk(stereo) + Chunk("LIST", "INFOISFT\4\0\0\0abc\0") + Chunk("data", data))},
+        {"DATA in capitals", Riff(FormatChunk(stereo) + Chunk("DATA", data))},
+        {"mixed case", Riff(FormatChunk(stereo) + Chunk("DaTa", data))},
+        {"format chunk with extra bytes", Riff(FormatChunk(stereo, 2) + Chunk("data", data))},
+        // Sizes are used as stored: an odd chunk is followed directly by the next header.
+        {"odd chunk, no pad byte", Riff(FormatChunk(stereo) + Chunk("junk", "abc") + Chunk("data", data))},
+    };
+    for (const Case& c : cases) {
+        const Read read = reader.Of(c.file);
+        ASSERT_TRUE(read.ok) << c.name;
+        EXPECT_EQ(read.fileSize, c.file.size()) << c.name;
+        EXPECT_EQ(read.dataSize, data.size()) << c.name;
+        EXPECT_EQ(read.format.formatTag, 1);
+        EXPECT_EQ(read.format.channels, 2);
+        EXPECT_EQ(read.format.samplesPerSecond, 22050u);
+        EXPECT_EQ(read.format.averageBytesPerSecond, 22050u * 4);
+        EXPECT_EQ(read.format.blockAlign, 4);
+        EXPECT_EQ(read.format.bitsPerSample, 16);
+        EXPECT_EQ(read.format.extraSize, 0);
+    }
+    EXPECT_TRUE(log.Content().empty()) << log.Content();
+}
+
+TEST(WaveReader, SampleBufferOnlyGrows)
+{
+    Reader reader;
+    ASSERT_TRUE(reader.Of(Wave({}, Ramp(5000))).ok);
+    EXPECT_EQ(reader.wave.SampleCapacity(), 5000u);
+    const Read smaller = reader.Of(Wave({}, Ramp(100)));
+    ASSERT_TRUE(smaller.ok);
+    EXPECT_EQ(smaller.dataSize, 100u);
+    EXPECT_EQ(reader.wave.SampleCapacity(), 5000u);
+    ASSERT_TRUE(reader.Of(Wave({}, Ramp(9000))).ok);
+    EXPECT_EQ(reader.wave.SampleCapacity(), 9000u);
+}
+
+TEST(WaveReader, FailuresNameTheFailingStep)
+{
+    Reader reader;
+    const std::string header = Riff(FormatChunk({}));
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string function; // "" for no entry at all
+    };
+    std::filesystem::create_directory(reader.folder / "folder.wav");
+    TestSupport::WriteFile(reader.folder / "empty.wav", "");
+    TestSupport::WriteFile(reader.folder / "12.wav", header.substr(0, 12));
+    TestSupport::WriteFile(reader.folder / "30.wav", header.substr(0, 30));
+    const Case cases[] = {
+        {"missing", reader.folder / "absent.wav", "\tFunction: Core::WaveFile::OpenWaveFile"},
+        {"folder", reader.folder / "folder.wav", "\tFunction: Core::WaveFile::OpenWaveFile"},
+        {"empty", reader.folder / "empty.wav", ""},
+        {"no chunk header", reader.folder / "12.wav", "\tFunction: Core::WaveFile::ReadRiffChunk"},
+        {"cut format", reader.folder / "30.wav", "\tFunction: Core::WaveFile::ReadWaveFileHeader"},
+    };
+    for (const Case& c : cases) {
+        TestSupport::ScopedLog log;
+        EXPECT_FALSE(reader.At(c.path).ok) << c.name;
+        EXPECT_EQ(LoggedFunction(log), c.function) << c.name << ": " << log.Content();
+    }
+}
+
+TEST(WaveReader, MissingDataChunkFailsWithALoggedReason)
+{
+    Reader reader;
+    for (const std::string& file : {Riff(FormatChunk({})), Riff(FormatChunk({}) + Chunk("LIST", "INFO"))}) {
+        TestSupport::ScopedLog log;
+        EXPECT_FALSE(reader.Of(file).ok);
+        const auto lines = log.Lines();
+        ASSERT_EQ(lines.size(), 1u) << log.Content();
+        EXPECT_NE(lines[0].find("[Error]  No data chunk found in the wave file "), std::string::npos) << lines[0];
+    }
+}
+
+TEST(WaveReader, SizesPastTheEndNeverReachBeyondTheFile)
+{
+    Reader reader;
+    const std::string data = Ramp(2000);
+    {
+        // A data size far beyond the file: only the bytes that are there are taken.
+        TestSupport::ScopedLog log;
+        const std::string file = Riff(FormatChunk({}) + Chunk("data", data, 0xFFFFFFF0u));
+        const Read read = reader.Of(file);
+        ASSERT_TRUE(read.ok);
+        EXPECT_EQ(read.dataSize, data.size());
+        EXPECT_EQ(reader.wave.SampleCapacity(), data.size());
+        EXPECT_NE(log.Content().find("[Warn]"), std::string::npos);
+    }
+    {
+        // A chunk before the data that claims more than the file holds hides the data chunk.
+        TestSupport::ScopedLog log;
+        const Read read = reader.Of(Riff(FormatChunk({}) + Chunk("LIST", "INFO", 0xFFFFFFFFu) + Chunk("data", data)));
+        EXPECT_FALSE(read.ok);
+        EXPECT_NE(log.Content().find("No data chunk"), std::string::npos);
+    }
+    {
+        // A format chunk size that wraps a 32-bit offset does not bring the walk back.
+        TestSupport::ScopedLog log;
+        std::string file = Wave({}, data);
+        file.replace(16, 4, Le32(0xFFFFFFEC));
+        EXPECT_FALSE(reader.Of(file).ok);
+    }
+}
