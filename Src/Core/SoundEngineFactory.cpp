@@ -1,16 +1,16 @@
 #include "Core/SoundEngineFactory.h"
 
+#include "Core/AudioSoundEngine.h"
 #include "Core/MidiSoundEngine.h"
-#include "Core/UnavailableSoundEngine.h"
 
 namespace Core {
 
 ISoundEngine* GetSoundEngine(std::int32_t soundEngineType)
 {
-    // Made on first use and kept until the process ends; the MIDI engine closes its output
-    // when it is destroyed at exit.
+    // Made on first use and kept until the process ends; at exit the MIDI engine closes its
+    // output and the audio-file engine ends its players.
     static MidiSoundEngine midiEngine;
-    static UnavailableSoundEngine audioEngine("Audio file playback is not available in this build");
+    static AudioSoundEngine audioEngine;
     return soundEngineType == 1 ? static_cast<ISoundEngine*>(&audioEngine) : &midiEngine;
 }
 
