@@ -5,8 +5,8 @@
 //
 // Prints, per tempo: onset error against the grid of tick due times (max and p99, in
 // samples), drift of the onsets against the grid in ppm, late sounds, Note Ons that missed
-// their frame in the synthesizer, the mixer's CPU time per 256-frame block (p50, p99), and
-// the fixed latency.
+// their frame in the synthesizer, how late the slowest tick reached the engine, the mixer's
+// CPU time per 256-frame block (p50, p99), and the fixed latency.
 //
 //   bench_audio_clicks [clicks] [bpm ...]      (defaults: 1000 clicks at 120 and 133 bpm)
 #include "Configuration/ConfigurationData.h"
@@ -49,6 +49,9 @@ public:
             return;
         }
         dueTimes_[n] = Platform::CurrentTickTime();
+        const std::int64_t lateness = Platform::Clock::Now() - dueTimes_[n];
+        if (lateness > maxTickLateness_.load(std::memory_order_relaxed))
+            maxTickLateness_.store(lateness, std::memory_order_relaxed);
         if (!engine_.PlaySound(100, claves))
             failures_.fetch_add(1, std::memory_order_relaxed);
         count_.store(n + 1, std::memory_order_release);
@@ -57,6 +60,8 @@ public:
     bool Done() const { return count_.load(std::memory_order_acquire) >= dueTimes_.size(); }
     const std::vector<std::int64_t>& DueTimes() const { return dueTimes_; }
     int Failures() const { return failures_.load(); }
+    /// How long after its due time the slowest tick reached the engine, in nanoseconds.
+    std::int64_t MaxTickLateness() const { return maxTickLateness_.load(); }
 
 private:
     Core::Timer& timer_;
@@ -64,6 +69,7 @@ private:
     std::vector<std::int64_t> dueTimes_;
     std::atomic<std::size_t> count_{0};
     std::atomic<int> failures_{0};
+    std::atomic<std::int64_t> maxTickLateness_{0};
 };
 
 /// A child process spinning on the last processor, ended by its pid.
@@ -184,6 +190,8 @@ void Run(std::size_t clicks, double bpm)
     std::printf("  drift: %.4f ppm\n", (slope - 1.0) * 1e6);
     std::printf("  late: %llu, displaced in the synthesizer: %llu, failed sends: %d\n",
                 static_cast<unsigned long long>(late), static_cast<unsigned long long>(displaced), clicker.Failures());
+    std::printf("  slowest tick reached the engine %.3f ms after its due time\n",
+                static_cast<double>(clicker.MaxTickLateness()) / 1e6);
     std::printf("  mixer CPU per 256-frame block: p50 %.1f us, p99 %.1f us, max %.1f us\n",
                 Percentile(blockMicroseconds, 0.5), Percentile(blockMicroseconds, 0.99),
                 *std::max_element(blockMicroseconds.begin(), blockMicroseconds.end()));

@@ -74,7 +74,8 @@ bool OfflineBackend::SaveWav(const std::string& path) const
     std::fputs("data", file.get());
     PutLittleEndian(file.get(), dataBytes, 4);
     for (const float sample : captured_) {
-        const long value = std::lround(std::clamp(sample, -1.0f, 1.0f) * 32767.0f);
+        // The inverse of how 16-bit material enters the mixer, so it comes back unchanged.
+        const long value = std::clamp(std::lround(sample * 32768.0f), -32768L, 32767L);
         PutLittleEndian(file.get(), static_cast<std::uint32_t>(value) & 0xFFFF, 2);
     }
     return std::ferror(file.get()) == 0;
