@@ -112,7 +112,7 @@ bool WaveFile::ReadWaveData(const char16_t* path, std::uint32_t& fileSize, WaveF
         }
         if (IsDataChunk(header))
             break;
-        next += ChunkHeaderBytes + Little32(header + 4);
+        next += std::uint64_t{ChunkHeaderBytes} + Little32(header + 4);
     }
 
     const std::uint32_t stored = Little32(header + 4);

@@ -67,6 +67,7 @@ bool WavePlayer::Initialise(const WaveFormatRecord& format, const std::uint8_t* 
     // 4. and 5. The buffers, each marked done so that it counts as free.
     running_.store(true, std::memory_order_release);
     currentVolume_ = -1;
+    scaledBytes_ = 0;
     for (std::size_t i = 0; i < BufferCount; ++i) {
         WaveHeader& header = headers_[i];
         header.flags.store(0, std::memory_order_relaxed);
@@ -133,6 +134,7 @@ void WavePlayer::Close()
     dataSize_ = 0;
     position_ = 0;
     currentVolume_ = -1;
+    scaledBytes_ = 0;
 }
 
 void WavePlayer::Run(std::uint32_t handledRequests)
@@ -154,8 +156,10 @@ void WavePlayer::Run(std::uint32_t handledRequests)
             stamp = playStamp_.load(std::memory_order_relaxed);
             const auto volume = static_cast<std::int32_t>(playVolume_.load(std::memory_order_relaxed));
             if (volume != currentVolume_) {
-                Rescale(source_, scaled_.get(), dataSize_, bitsPerSample_, static_cast<std::uint32_t>(volume));
+                // The copy is rescaled piece by piece just ahead of the buffers that take it,
+                // so a long sound's first buffer does not wait for the whole copy.
                 currentVolume_ = volume;
+                scaledBytes_ = 0;
             }
             position_ = 0;
             queuing = dataSize_ > 0;
@@ -179,6 +183,12 @@ bool WavePlayer::QueueFreeBuffers(bool& firstOfPlay, std::int64_t stamp)
         WaveHeader& header = headers_[i];
         if (!(header.Flags() & WaveHeader::Done))
             continue;
+        const std::uint32_t end = position_ + std::min(BufferBytes, dataSize_ - position_);
+        if (scaledBytes_ < end) {
+            Rescale(source_ + scaledBytes_, scaled_.get() + scaledBytes_, end - scaledBytes_, bitsPerSample_,
+                    static_cast<std::uint32_t>(currentVolume_));
+            scaledBytes_ = end;
+        }
         header.length = FillBuffer(scaled_.get(), dataSize_, position_, buffers_[i]);
         const Platform::Audio::Result result = device_->Write(header, firstOfPlay ? stamp : 0);
         if (result != Platform::Audio::NoError) {

@@ -32,8 +32,8 @@ constexpr std::uint32_t NoPlaybackThread = 1001;
 ///
 /// A play request (Play) only records the volume and the time the sound belongs to and wakes
 /// the thread, without a lock: the thread cuts whatever the player was still playing (a
-/// reset of its output), rescales its copy when the volume changed, and queues the sound
-/// buffer by buffer; the first buffer starts exactly at the request's time (plus the mixer's
+/// reset of its output) and queues the sound buffer by buffer, rescaling its copy just ahead
+/// of the buffers when the volume changed; the first buffer starts exactly at the request's time (plus the mixer's
 /// fixed latency), so the wake-up delay of the thread never moves the sound. A new request
 /// interrupts the queuing of the previous sound at once. The output's completion callback
 /// only wakes the thread.
@@ -113,6 +113,7 @@ private:
     std::array<Platform::Audio::WaveHeader, BufferCount> headers_;
     std::uint8_t buffers_[BufferCount][BufferBytes];
     std::int32_t currentVolume_ = -1; // playback thread only while it runs
+    std::uint32_t scaledBytes_ = 0;   // bytes of the copy made with currentVolume_
     std::atomic<bool> running_{false};
     std::atomic<bool> ready_{false};
     std::atomic<std::uint64_t> startedPlays_{0};

@@ -86,6 +86,17 @@ TEST(AudioSoundEngine, SamplesStartAtTheTicksFrameScaledByTheVolume)
     for (std::size_t i = 0; i < samples.size(); ++i)
         ASSERT_EQ(rig.Level(start + i), static_cast<int>(samples[i] * (64.0 / 127.0))) << "sample " << i;
     ExpectLevel(rig, start + samples.size(), 8000, 0.0);
+
+    // The same player again at full volume, after the other player: rescaled anew.
+    for (const std::uint32_t volume : {100u, 127u}) {
+        const double frame = static_cast<double>(rig.audio.backend.Frames()) + 500.0;
+        ASSERT_TRUE(rig.Play(volume, 0, frame));
+        ASSERT_TRUE(rig.WaitStarted(0, volume == 100 ? 1 : 0, volume == 100 ? 1 : 2));
+        rig.audio.backend.Pull(8000, 256);
+        const std::size_t again = rig.Start(frame);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            ASSERT_EQ(rig.Level(again + i), static_cast<int>(samples[i] * (volume / 127.0))) << volume << ": " << i;
+    }
     EXPECT_EQ(rig.audio.mixer.LateCount(), 0u);
 }
 

@@ -163,6 +163,11 @@ TEST(WaveReader, SizesPastTheEndNeverReachBeyondTheFile)
         EXPECT_NE(log.Content().find("No data chunk"), std::string::npos);
     }
     {
+        // A chunk size that, with its header, wraps to 0 in 32 bits must not stall the walk.
+        TestSupport::ScopedLog log;
+        EXPECT_FALSE(reader.Of(Riff(FormatChunk({}) + Chunk("LIST", "INFO", 0xFFFFFFF8u) + Chunk("data", data))).ok);
+    }
+    {
         // A format chunk size that wraps a 32-bit offset does not bring the walk back.
         TestSupport::ScopedLog log;
         std::string file = Wave({}, data);

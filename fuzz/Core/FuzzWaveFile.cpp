@@ -1,0 +1,80 @@
+// Arbitrary bytes as a user's wave file: the audio-file check and the wave reader must never
+// crash, never read or allocate beyond the file, and agree on files too short to check.
+#include "Core/VerifyAudioFile.h"
+#include "Core/WaveFile.h"
+#include "Platform/Text.h"
+#include "System/ILog.h"
+#include "System/Log.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// Formats every entry (so a wrong argument list would show) and throws it away.
+class DiscardingLog final : public System::ILog {
+public:
+    void WriteWideV(int, const char16_t* format, va_list arguments) override
+    {
+        Platform::Text::FormatWide(1024, format, arguments);
+    }
+    void WriteV(int, const char* format, va_list arguments) override
+    {
+        char buffer[1024];
+        std::vsnprintf(buffer, sizeof buffer, format, arguments);
+    }
+    void SetLevel(int) override {}
+};
+
+void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static DiscardingLog log;
+    static Core::WaveFile wave; // kept across inputs, so the growing buffer is exercised too
+    static std::size_t largestFile = 0;
+    System::SetLog(&log);
+
+    // The bytes live in memory; the program reads them by path like any file.
+    const int descriptor = memfd_create("fuzz.wav", MFD_CLOEXEC);
+    if (descriptor < 0)
+        return 0;
+    if (size > 0 && write(descriptor, data, size) != static_cast<ssize_t>(size)) {
+        close(descriptor);
+        return 0;
+    }
+    const std::u16string path = Platform::Text::Utf8ToUtf16("/proc/self/fd/" + std::to_string(descriptor));
+
+    const std::int32_t check = Core::VerifyAudioFile(path.c_str());
+    Require(check == Core::AudioFileCheck::Usable || check == Core::AudioFileCheck::CannotRead
+            || check == Core::AudioFileCheck::LargeFile || check == Core::AudioFileCheck::InvalidFormat);
+    Require((size < 36) == (check == Core::AudioFileCheck::CannotRead));
+
+    std::uint32_t fileSize = 0;
+    std::uint32_t dataSize = 0;
+    Core::WaveFormatRecord format;
+    const bool read = wave.ReadWaveData(path.c_str(), fileSize, format, dataSize);
+    largestFile = std::max(largestFile, size);
+    Require(wave.SampleCapacity() <= largestFile);
+    if (read) {
+        Require(fileSize == size);
+        // The check's 36 bytes were there, and the data starts after the first chunk header
+        // (a format chunk claiming fewer than 16 bytes puts the next header inside it).
+        Require(size >= 36 && dataSize <= size - 28);
+        Require(dataSize <= wave.SampleCapacity());
+        Require(format.extraSize == 0);
+    }
+    close(descriptor);
+    System::SetLog(nullptr);
+    return 0;
+}
