@@ -6,5 +6,4 @@ target_sources(tolvane_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/MultimediaErrorReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SoundEngineFactory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SoundEngineMessages.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/UnavailableSoundEngine.cpp
 )
