@@ -7,7 +7,9 @@
 //     --backend real     the system's output through RtAudio (default)
 //     --backend null     a device-less output consuming blocks in real time; its output is
 //                        captured and every click is measured against the tempo's grid
-//                        (use an instrument that dies away within a click, e.g. 6)
+//                        (use an instrument that dies away within a click, e.g. 6, or
+//                        wave files shorter than a click's spacing)
+//   Settings with SoundEngineType 1 play the wave files File1..File12 on either backend.
 //     --bpm B, --subdivision S, --instrument I, --no-indicator
 //                        override the file's Bpm, Subdivision1, every voice's Instrument and
 //                        VisualIndicator
@@ -17,6 +19,7 @@
 #include "PlayerAnalysis.h"
 
 #include "Configuration/FileConfiguration.h"
+#include "Core/AudioSoundEngine.h"
 #include "Core/EngineObjects.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/SoundEngineFactory.h"
@@ -251,14 +254,18 @@ int main(int argc, char** argv)
     const auto captureFrames = static_cast<std::size_t>((options.seconds + 2.0) * 44100.0);
     std::unique_ptr<Platform::Audio::NullBackend> nullBackend;
     std::unique_ptr<Platform::Audio::Mixer> nullMixer;
-    std::unique_ptr<Core::MidiSoundEngine> nullEngine;
+    std::unique_ptr<Core::ISoundEngine> nullEngine;
     Core::ISoundEngine* engine = nullptr;
     if (null) {
         nullBackend = std::make_unique<Platform::Audio::NullBackend>(captureFrames);
         nullMixer = std::make_unique<Platform::Audio::Mixer>(*nullBackend);
-        nullEngine = std::make_unique<Core::MidiSoundEngine>(Platform::Audio::MidiOutOptions{nullMixer.get(), {}});
+        if (settings.SoundEngineType == 1) {
+            nullEngine = std::make_unique<Core::AudioSoundEngine>(nullMixer.get());
+        } else {
+            nullEngine = std::make_unique<Core::MidiSoundEngine>(Platform::Audio::MidiOutOptions{nullMixer.get(), {}});
+            settings.SoundEngineType = 0;
+        }
         engine = nullEngine.get();
-        settings.SoundEngineType = 0;
     } else {
         engine = Core::GetSoundEngine(settings.SoundEngineType);
     }
