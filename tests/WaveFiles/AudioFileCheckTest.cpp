@@ -86,32 +86,18 @@ TEST(VerifyAudioFile, MissingFolderEmptyAndShortFiles)
     EXPECT_EQ(files.Verify("36.wav", Riff(FormatChunk({1, 2, 44100, 16}))), Check::Usable);
 }
 
-TEST(AudioFileCheckMessages, WarningsRefuseInformationMayAccept)
+TEST(AudioFileCheckMessages, OnlyTheLargeFileWarningAcceptsAfterABox)
 {
     using Icon = Core::AudioFileCheckMessage::Icon;
-    EXPECT_FALSE(Core::MessageForAudioFileCheck(Check::Usable).showBox);
-    EXPECT_TRUE(Core::MessageForAudioFileCheck(Check::Usable).accepted);
-
-    const auto large = Core::MessageForAudioFileCheck(Check::LargeFile);
-    EXPECT_TRUE(large.showBox && large.accepted);
-    EXPECT_EQ(large.icon, Icon::Information);
-    EXPECT_EQ(large.message, 18);
-
-    const auto invalid = Core::MessageForAudioFileCheck(Check::InvalidFormat);
-    EXPECT_FALSE(invalid.accepted);
-    EXPECT_EQ(invalid.icon, Icon::Information);
-    EXPECT_EQ(invalid.title, 13);
-
-    // Seek and read failures share one message; every failure to reach the file warns.
+    for (std::int32_t code = -1; code <= 8; ++code) {
+        const auto message = Core::MessageForAudioFileCheck(code);
+        const bool failure = code >= Check::NotFound && code <= Check::CannotRead;
+        EXPECT_EQ(message.showBox, failure || code == Check::LargeFile || code == Check::InvalidFormat) << code;
+        EXPECT_EQ(message.accepted, !failure && code != Check::InvalidFormat) << code;
+        if (message.showBox)
+            EXPECT_EQ(message.icon, failure ? Icon::Warning : Icon::Information) << code;
+    }
+    // Seek and read failures share one message.
     EXPECT_EQ(Core::MessageForAudioFileCheck(Check::CannotSeek).message,
               Core::MessageForAudioFileCheck(Check::CannotRead).message);
-    for (std::int32_t code = Check::NotFound; code <= Check::CannotRead; ++code) {
-        const auto message = Core::MessageForAudioFileCheck(code);
-        EXPECT_TRUE(message.showBox && !message.accepted) << code;
-        EXPECT_EQ(message.icon, Icon::Warning) << code;
-    }
-    for (const std::int32_t unknown : {-1, 8, 1000}) {
-        EXPECT_FALSE(Core::MessageForAudioFileCheck(unknown).showBox);
-        EXPECT_TRUE(Core::MessageForAudioFileCheck(unknown).accepted);
-    }
 }
