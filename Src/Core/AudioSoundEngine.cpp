@@ -37,16 +37,22 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
     engineError_.store(0, std::memory_order_relaxed);
 
     bool anyPath = false;
-    for (const auto& path : settings.File) {
+    for (std::int32_t voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        const char16_t* path = settings.File[voice];
         if (path[0] == 0)
             continue;
         anyPath = true;
         const std::int32_t check = VerifyAudioFile(path);
-        if (check != AudioFileCheck::Usable && check != AudioFileCheck::LargeFile)
+        if (check != AudioFileCheck::Usable && check != AudioFileCheck::LargeFile) {
+            currentVoice_ = voice;
             return false;
+        }
     }
-    if (!anyPath)
+    if (!anyPath) {
+        // Message 49: no sound selected for playback has an audio file.
+        engineError_.store(NoOpenOutput, std::memory_order_relaxed);
         return false;
+    }
 
     const std::int32_t extraPlayers = ExtraPlayers(settings);
     for (std::int32_t voice = 0; voice < Configuration::VoiceCount; ++voice) {
