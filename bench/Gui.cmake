@@ -3,5 +3,7 @@
 if(TARGET tolvane)
   add_executable(bench_startup ${CMAKE_CURRENT_LIST_DIR}/StartupBench.cpp)
   target_link_libraries(bench_startup PRIVATE tolvane_warnings)
+  # Shares the child-process and private PulseAudio helpers with the tests.
+  target_include_directories(bench_startup PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_dependencies(bench_startup tolvane)
 endif()

@@ -2,6 +2,7 @@
 // RtAudio backend playing notes into it, and parec recording the sink's monitor. Every
 // process the test starts is ended by its own process id.
 #include "AudioTestSupport.h"
+#include "PrivatePulseAudio.h"
 #include "TestSupport.h"
 
 #include "Platform/Audio/MidiOut.h"
@@ -12,84 +13,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <functional>
 #include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
 #include <unistd.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 using namespace Platform::Audio;
 
 namespace {
-
-/// A child process started with extra environment variables, ended by its pid.
-class Child {
-public:
-    Child(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
-          const std::string& output)
-    {
-        std::vector<std::string> environment = extraEnvironment;
-        for (char** entry = environ; *entry; ++entry)
-            environment.emplace_back(*entry);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& variable : environment)
-            envp.push_back(variable.data());
-        envp.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (output + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid_ = 0;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() { End(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    bool Running()
-    {
-        if (pid_ <= 0)
-            return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = 0;
-            return false;
-        }
-        return true;
-    }
-    /// Asks the process to end, and kills it if it has not ended within two seconds.
-    void End()
-    {
-        if (!Running())
-            return;
-        kill(pid_, SIGTERM);
-        for (int i = 0; i < 200 && Running(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (Running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = 0;
-    }
-
-private:
-    pid_t pid_ = 0;
-};
 
 /// Sets an environment variable for the lifetime of the object.
 class ScopedEnvironment {
@@ -116,16 +49,6 @@ private:
     std::string old_;
 };
 
-bool WaitFor(const std::function<bool()>& condition, int milliseconds)
-{
-    for (int waited = 0; waited < milliseconds; waited += 20) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
-
 std::vector<float> ReadS16Stereo(const std::string& path)
 {
     const std::string bytes = TestSupport::ReadFile(path);
@@ -143,28 +66,18 @@ std::vector<float> ReadS16Stereo(const std::string& path)
 TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
 {
     TestSupport::TempFolder folder;
-    const std::string runtime = folder.Path() + "runtime";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    const std::string socket = runtime + "/pulse/native";
-    const std::vector<std::string> privateEnvironment = {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + folder.Path(),
-                                                         "PULSE_SERVER=unix:" + socket};
-
-    Child server({"pulseaudio", "-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
-                  "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
-                  "-L", "module-null-sink sink_name=tolvane_test rate=44100 channels=2",
-                  "-L", "module-native-protocol-unix auth-anonymous=1",
-                  "-L", "module-always-sink"},
-                 privateEnvironment, folder / "pulseaudio.log");
-    if (!server.Started() || !WaitFor([&] { return std::filesystem::exists(socket) && server.Running(); }, 10000))
-        GTEST_SKIP() << "pulseaudio could not be started here: " << TestSupport::ReadFile(folder / "pulseaudio.log.err");
+    TestSupport::PrivatePulseAudio pulse(folder.Path(), "tolvane_test");
+    if (!pulse.Ready())
+        GTEST_SKIP() << "pulseaudio could not be started here: " << TestSupport::ReadFile(pulse.ErrorLog());
+    const std::string socket = pulse.Socket();
+    const std::string runtime = pulse.RuntimeFolder();
 
     const std::string recording = folder / "monitor.raw";
-    Child recorder({"parec", "--server=unix:" + socket, "--device=tolvane_test.monitor", "--rate=44100",
+    TestSupport::ChildProcess recorder({"parec", "--server=unix:" + socket, "--device=tolvane_test.monitor", "--rate=44100",
                     "--channels=2", "--format=s16le", "--raw", "--latency-msec=20"},
-                   privateEnvironment, recording);
+                   pulse.Environment(), recording);
     ASSERT_TRUE(recorder.Started());
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(recording) && recorder.Running(); }, 5000));
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return std::filesystem::exists(recording) && recorder.Running(); }, 5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     const ScopedEnvironment server_("PULSE_SERVER", "unix:" + socket);
@@ -189,7 +102,7 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     out.Close();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     recorder.End();
-    server.End();
+    pulse.End();
 
     const auto capture = ReadS16Stereo(recording);
     const auto onsets = AudioTest::Onsets(capture, 5000, 0.01f);
