@@ -94,8 +94,9 @@ TEST(AudioFileCheckMessages, OnlyTheLargeFileWarningAcceptsAfterABox)
         const bool failure = code >= Check::NotFound && code <= Check::CannotRead;
         EXPECT_EQ(message.showBox, failure || code == Check::LargeFile || code == Check::InvalidFormat) << code;
         EXPECT_EQ(message.accepted, !failure && code != Check::InvalidFormat) << code;
-        if (message.showBox)
+        if (message.showBox) {
             EXPECT_EQ(message.icon, failure ? Icon::Warning : Icon::Information) << code;
+        }
     }
     // Seek and read failures share one message.
     EXPECT_EQ(Core::MessageForAudioFileCheck(Check::CannotSeek).message,
