@@ -48,7 +48,9 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::string& soundFont, std::
         return nullptr;
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
     fluid_settings_setnum(settings, "synth.gain", 0.8);
-    fluid_settings_setint(settings, "synth.polyphony", 64);
+    // Per lane: a click voice rarely needs more than two voices and the notes spread over
+    // all lanes, so 32 each (512 in all) is ample; every voice costs memory in every lane.
+    fluid_settings_setint(settings, "synth.polyphony", 32);
     fluid_settings_setint(settings, "synth.reverb.active", 0);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
     fluid_settings_setint(settings, "synth.threadsafe-api", 0);
