@@ -3,7 +3,7 @@
 #include "Core/VerifyAudioFile.h"
 #include "Core/WaveFile.h"
 #include "Platform/Text.h"
-#include "System/ILog.h"
+#include "DiscardingLog.h"
 #include "System/Log.h"
 
 #include <cstdint>
@@ -15,21 +15,6 @@
 
 namespace {
 
-// Formats every entry (so a wrong argument list would show) and throws it away.
-class DiscardingLog final : public System::ILog {
-public:
-    void WriteWideV(int, const char16_t* format, va_list arguments) override
-    {
-        Platform::Text::FormatWide(1024, format, arguments);
-    }
-    void WriteV(int, const char* format, va_list arguments) override
-    {
-        char buffer[1024];
-        std::vsnprintf(buffer, sizeof buffer, format, arguments);
-    }
-    void SetLevel(int) override {}
-};
-
 void Require(bool condition)
 {
     if (!condition)
@@ -40,7 +25,7 @@ void Require(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static DiscardingLog log;
+    static FuzzSupport::DiscardingLog log;
     static Core::WaveFile wave; // kept across inputs, so the growing buffer is exercised too
     static std::size_t largestFile = 0;
     System::SetLog(&log);

@@ -1,7 +1,7 @@
 // Arbitrary bytes as a language file: the body reader and the header reader must never crash,
 // never write outside an entry, and leave every entry and both names terminated.
 #include "Platform/Text.h"
-#include "System/ILog.h"
+#include "DiscardingLog.h"
 #include "System/Language.h"
 #include "System/LanguageFileReader.h"
 #include "System/Log.h"
@@ -12,21 +12,6 @@
 #include <string>
 
 namespace {
-
-// Formats every entry (so a wrong argument list would show) and throws it away.
-class DiscardingLog final : public System::ILog {
-public:
-    void WriteWideV(int, const char16_t* format, va_list arguments) override
-    {
-        Platform::Text::FormatWide(1024, format, arguments);
-    }
-    void WriteV(int, const char* format, va_list arguments) override
-    {
-        char buffer[1024];
-        std::vsnprintf(buffer, sizeof buffer, format, arguments);
-    }
-    void SetLevel(int) override {}
-};
 
 std::FILE* OpenBytes(std::string& bytes)
 {
@@ -43,7 +28,7 @@ void CheckTerminated(const char16_t* text, std::size_t capacity)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static DiscardingLog log;
+    static FuzzSupport::DiscardingLog log;
     System::SetLog(&log);
 
     // An odd first byte puts a valid start in front, so the search reaches the sections early.
