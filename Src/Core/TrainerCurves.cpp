@@ -9,6 +9,19 @@ namespace Core {
 
 namespace {
 
+// The warm-down of a rising run steps back down by the run's range spread over `levels`
+// equal steps, the first taken at once; a falling or flat run holds its tempo.
+float BeginWarmDown(std::int32_t range, std::int32_t levels, float& tempo, float& increment)
+{
+    if (range > 0 && levels > 0) {
+        increment = -static_cast<float>(range) / static_cast<float>(levels);
+        tempo += increment;
+    } else {
+        increment = 0.0f;
+    }
+    return tempo;
+}
+
 constexpr int FittingRounds = 5;
 
 // Steps of the ramp: range / step rounded to the nearest whole number, at least one so that
@@ -80,13 +93,7 @@ std::int32_t LinearTrainerStrategy::Initialise(const TrainerRun& run)
 
 float LinearTrainerStrategy::StartWarmDown(std::int32_t levels)
 {
-    if (range_ > 0 && levels > 0) {
-        increment_ = -static_cast<float>(range_) / static_cast<float>(levels);
-        tempo_ += increment_;
-    } else {
-        increment_ = 0.0f;
-    }
-    return tempo_;
+    return BeginWarmDown(range_, levels, tempo_, increment_);
 }
 
 float LinearTrainerStrategy::NextStep()
@@ -139,13 +146,7 @@ float LogarithmicTrainerStrategy::FitFactor(std::int32_t start, std::int32_t tar
 float LogarithmicTrainerStrategy::StartWarmDown(std::int32_t levels)
 {
     shrinking_ = false;
-    if (range_ > 0 && levels > 0) {
-        increment_ = -static_cast<float>(range_) / static_cast<float>(levels);
-        tempo_ += increment_;
-    } else {
-        increment_ = 0.0f;
-    }
-    return tempo_;
+    return BeginWarmDown(range_, levels, tempo_, increment_);
 }
 
 float LogarithmicTrainerStrategy::NextStep()
