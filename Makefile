@@ -6,7 +6,7 @@
 JOBS ?= $(shell nproc)
 CTEST_JOBS ?= 2
 
-.PHONY: all deps check check-main check-fuzz run build-release bench clean
+.PHONY: all deps check check-main check-fuzz run build-release bench tsan clean
 
 all: build-release
 
@@ -32,11 +32,17 @@ build-release: deps
 	cmake --build build/release -j $(JOBS)
 
 run: build-release
-	@if [ -x build/release/bin/tolvane ]; then build/release/bin/tolvane; \
-	else echo "The program itself is not built yet: the main window has not landed."; fi
+	build/release/bin/tolvane
 
 bench: build-release
 	@for b in build/release/bin/bench_*; do echo "== $$b"; "$$b"; done
+
+# ThreadSanitizer over the engine, audio and window tests (timer, lamp, report queue, single
+# instance). Slow; not part of check.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 clean:
 	rm -rf build
