@@ -1,0 +1,330 @@
+#include "GridChecks.h"
+#include "TestSupport.h"
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/BeatPatterns.h"
+#include "System/CurrentLanguage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using GUI::StepSequencerGrid;
+using Grid = StepSequencerGrid;
+
+namespace {
+
+Configuration::ConfigurationData Settings(int bars, int beats, int subdivision)
+{
+    Configuration::ConfigurationData settings;
+    settings.CrNumBars = bars;
+    settings.CrBeatsPerBar = beats;
+    settings.DisplayedSubdiv = subdivision;
+    settings.DisplayDistinct = 0;
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        settings.Instrument[voice] = voice;
+        settings.Colour[voice] = voice;
+    }
+    return settings;
+}
+
+void Load(Grid& grid, const Configuration::ConfigurationData& settings)
+{
+    grid.LoadFromSettings(settings, *System::BuiltInLanguage());
+}
+
+/// Written text and CrSubdivision; the record plays in the step sequencer when playing.
+struct Written {
+    int result;
+    std::u16string text;
+    int subdivision;
+};
+
+Written Write(const Grid& grid, bool playing = false)
+{
+    Configuration::ConfigurationData record;
+    record.SpeedTrainer = playing ? 5 : 0;
+    const int result = grid.WriteRhythm(record);
+    return {result, std::u16string(Core::FieldText(record.CustomRhythm)), record.CrSubdivision};
+}
+
+void ExpectInvariants(const Grid& grid)
+{
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
+}
+
+} // namespace
+
+TEST(StepSequencerRhythmText, WritesTheCoarsestStepsAndReadsItsOwnTextBack)
+{
+    Grid grid;
+    Load(grid, Settings(1, 4, 2));
+    grid.ToggleCell(0, 0);
+    grid.ToggleCell(1, 4);
+    grid.ToggleCell(2, 4);
+    // All hits on beats: one step per beat, seven characters for four steps.
+    auto saved = Write(grid);
+    EXPECT_EQ(saved.result, Grid::RhythmWritten);
+    EXPECT_EQ(saved.text, u"1 [23] ");
+    EXPECT_EQ(saved.subdivision, 0);
+    auto played = Write(grid, true);
+    EXPECT_EQ(played.text, u"1   [23]   ");
+    EXPECT_EQ(played.subdivision, 2);
+
+    // Read back at its own resolution, the text lands on the same columns.
+    grid.LoadRhythm(saved.text, saved.subdivision);
+    EXPECT_EQ(Write(grid, true).text, played.text);
+
+    struct Case {
+        int subdivision;
+        int column;
+        std::u16string text;
+        int stepSubdivision;
+    };
+    for (const Case& c : {Case{4, 2, u" 1", 2}, Case{4, 1, u" 1  ", 4}, Case{6, 2, u" 1 ", 3}, Case{3, 1, u" 1 ", 3},
+                          Case{2, 1, u" 1", 2}}) {
+        Load(grid, Settings(1, 1, c.subdivision));
+        grid.ToggleCell(0, c.column);
+        saved = Write(grid);
+        EXPECT_EQ(saved.text, c.text) << c.subdivision << " " << c.column;
+        EXPECT_EQ(saved.subdivision, c.stepSubdivision) << c.subdivision << " " << c.column;
+    }
+
+    // Voice 10 is ":"; voices 11 and 12 are "a" and "b"; characters naming no row are skipped.
+    Load(grid, Settings(1, 4, 0));
+    grid.LoadRhythm(u":x[ab0]", 0);
+    EXPECT_TRUE(Grid::IsHit(grid.Cell(9, 0)));
+    EXPECT_EQ(grid.HitCount(), 3);
+    EXPECT_EQ(Write(grid).text, u": [ab] ");
+    ExpectInvariants(grid);
+}
+
+TEST(StepSequencerRhythmText, ARhythmWhoseTextWouldNotFitIsRefusedAndTheRecordKept)
+{
+    // 128 columns played one step each: 29 full steps, two pairs and 97 rests make 511
+    // characters, as much as the field holds.
+    std::u16string text;
+    for (int i = 0; i < 29; ++i)
+        text += u"[123456789:ab]";
+    text += u"[12][12]" + std::u16string(97, u' ');
+    ASSERT_EQ(text.size(), 511u);
+    Grid grid;
+    Load(grid, Settings(4, 16, 2));
+    grid.LoadRhythm(text, 2);
+    EXPECT_EQ(Write(grid, true).result, Grid::RhythmWritten);
+    EXPECT_EQ(Write(grid, true).text, text);
+
+    grid.ToggleCell(2, 29);
+    Configuration::ConfigurationData record;
+    record.SpeedTrainer = 5;
+    record.CustomRhythm[0] = u'x';
+    record.CrSubdivision = 7;
+    EXPECT_EQ(grid.WriteRhythm(record), Grid::RhythmTooManyHits);
+    EXPECT_EQ(Core::FieldText(record.CustomRhythm), u"x");
+    EXPECT_EQ(record.CrSubdivision, 7);
+
+    // Nothing drawn: the rests are written and reported as empty.
+    grid.LoadRhythm(u"", 2);
+    EXPECT_EQ(Write(grid).result, Grid::RhythmEmpty);
+    EXPECT_EQ(Write(grid).text, std::u16string(64, u' '));
+}
+
+TEST(StepSequencerLength, ANewSubdivisionRemapsHitsAndDiscardsTheHistory)
+{
+    Grid grid;
+    Load(grid, Settings(1, 1, 4));
+    for (int c = 0; c < 4; ++c)
+        grid.ToggleCell(0, c);
+    grid.SetPasteColumn(3);
+    grid.SetSubdivision(3, false);
+    // Columns 0, 1, 2, 3 go to 0, 0, 1, 2: two hits meet and become one.
+    EXPECT_EQ(grid.HitCount(), 3);
+    EXPECT_EQ(Write(grid).text, u"111");
+    EXPECT_EQ(grid.PasteColumn(), 0);
+    EXPECT_EQ(grid.Undo(), Grid::NoChange);
+    ExpectInvariants(grid);
+}
+
+TEST(StepSequencerLength, HiddenColumnsKeepTheirHitsAndTheHistory)
+{
+    Grid grid;
+    Load(grid, Settings(2, 4, 3));
+    grid.ToggleCell(0, 20);
+    grid.SetBarCount(1);
+    EXPECT_EQ(grid.HitCount(), 0);
+    EXPECT_EQ(Write(grid).result, Grid::RhythmEmpty);
+    EXPECT_EQ(grid.SelectAll(), Grid::NoChange);
+    // Compound time with its three columns a beat only hides and shows columns too.
+    grid.SetBarCount(2);
+    grid.SetSubdivision(3, true);
+    EXPECT_EQ(grid.ColumnCount(), 8);
+    EXPECT_EQ(grid.HitCount(), 0);
+    grid.SetSubdivision(3, false);
+    EXPECT_EQ(grid.HitCount(), 1);
+    EXPECT_EQ(Write(grid).text, std::u16string(20, u' ') + u"1   ");
+    EXPECT_EQ(grid.Undo(), 0);
+    ExpectInvariants(grid);
+}
+
+TEST(StepSequencerView, DistinctViewShowsAndWritesOnlyTheFirstRowOfAnInstrument)
+{
+    auto settings = Settings(1, 4, 0);
+    settings.Instrument[1] = settings.Instrument[0];
+    Grid grid;
+    Load(grid, settings);
+    grid.ToggleCell(1, 1);
+    grid.ToggleDistinctView();
+    EXPECT_EQ(grid.VisibleRowCount(), 11);
+    EXPECT_EQ(grid.RowOfDisplayRow(1), 2);
+    EXPECT_EQ(Write(grid).result, Grid::RhythmEmpty);
+
+    // Select all carries the hidden row's hit along with a move.
+    grid.ToggleCell(0, 0);
+    EXPECT_EQ(grid.SelectAll(), Grid::AllRows);
+    EXPECT_EQ(grid.SelectedCount(), 2);
+    grid.BeginDrag(0, 0);
+    EXPECT_EQ(grid.Drop(0, 2), Grid::AllRows);
+    EXPECT_TRUE(Grid::IsHit(grid.Cell(0, 2)));
+    EXPECT_TRUE(Grid::IsHit(grid.Cell(1, 3)));
+    ExpectInvariants(grid);
+
+    grid.ToggleDistinctView();
+    EXPECT_EQ(Write(grid).text, u"  12");
+}
+
+TEST(StepSequencerDrag, ASingleHitMergesIntoAnotherAndOneUndoBringsItBack)
+{
+    Grid grid;
+    Load(grid, Settings(1, 4, 0));
+    grid.ToggleCell(0, 0);
+    grid.ToggleCell(0, 2);
+    const auto before = GridChecks::Hits(grid);
+    grid.BeginDrag(0, 0);
+    EXPECT_EQ(grid.Drop(0, 2), Grid::AllRows);
+    EXPECT_EQ(grid.HitCount(), 1);
+    EXPECT_EQ(grid.DragRow(), -1);
+    EXPECT_EQ(grid.Undo(), 0);
+    EXPECT_EQ(GridChecks::Hits(grid), before);
+
+    // A move to another row takes that row's sound.
+    grid.BeginDrag(0, 2);
+    grid.Drop(3, 1);
+    EXPECT_EQ(grid.Cell(3, 1), 3);
+    ExpectInvariants(grid);
+}
+
+TEST(StepSequencerDrag, ASelectionDroppedWhereItWasStaysAndRecordsNothing)
+{
+    Grid grid;
+    Load(grid, Settings(1, 4, 2));
+    grid.ToggleCell(0, 0);
+    grid.ToggleCell(4, 5);
+    grid.DiscardHistory();
+    const auto before = GridChecks::Hits(grid);
+    grid.SelectAll();
+    grid.BeginDrag(4, 5);
+    EXPECT_EQ(grid.Drop(4, 5), Grid::AllRows);
+    EXPECT_EQ(GridChecks::Hits(grid), before);
+    EXPECT_EQ(grid.SelectedCount(), 0);
+    EXPECT_EQ(grid.UndoTop(), nullptr);
+
+    // Moved by one row and one column: one undo step; the hit pushed past the last column is lost.
+    grid.ToggleCell(4, 7);
+    grid.SelectAll();
+    grid.BeginDrag(0, 0);
+    grid.Drop(1, 1);
+    EXPECT_EQ(grid.HitCount(), 2);
+    EXPECT_TRUE(Grid::IsHit(grid.Cell(1, 1)) && Grid::IsHit(grid.Cell(5, 6)));
+    ExpectInvariants(grid);
+    grid.Undo();
+    grid.Undo();
+    EXPECT_EQ(GridChecks::Hits(grid), before);
+}
+
+TEST(StepSequencerClipboard, PastePlacesSelectedHitsAtThePasteColumnOnly)
+{
+    Grid grid;
+    Load(grid, Settings(1, 4, 2));
+    grid.ToggleCell(0, 1);
+    grid.ToggleCell(2, 2);
+    grid.Copy();
+    const GUI::UndoAction* top = grid.UndoTop();
+    EXPECT_EQ(grid.Paste(), Grid::AllRows);
+    EXPECT_EQ(grid.UndoTop(), top);
+
+    grid.SelectAll();
+    EXPECT_EQ(grid.HandleKey('X', true), Grid::AllRows);
+    EXPECT_EQ(grid.HitCount(), 0);
+    grid.SetPasteColumn(7);
+    EXPECT_EQ(grid.HandleKey('V', true), Grid::AllRows);
+    // The second hit would land past the end and is left out.
+    EXPECT_EQ(grid.HitCount(), 1);
+    EXPECT_TRUE(Grid::IsHit(grid.Cell(0, 7)));
+    EXPECT_EQ(grid.HandleKey('V', false), Grid::NoChange);
+    ExpectInvariants(grid);
+}
+
+TEST(StepSequencerHistory, UndoAndRedoGoByStepsAndANewEditDropsTheRedoSteps)
+{
+    Grid grid;
+    Load(grid, Settings(1, 4, 2));
+    EXPECT_EQ(grid.Undo(), Grid::NoChange);
+    EXPECT_EQ(grid.Redo(), Grid::NoChange);
+    grid.ToggleCell(0, 0);
+    grid.ToggleCell(1, 3);
+    const auto drawn = GridChecks::Hits(grid);
+    EXPECT_EQ(grid.ClearAll(), Grid::AllRows);
+    EXPECT_EQ(grid.HandleKey('Z', true), Grid::AllRows);
+    EXPECT_EQ(GridChecks::Hits(grid), drawn);
+    EXPECT_EQ(grid.HandleKey('Y', true), Grid::AllRows);
+    EXPECT_EQ(grid.HitCount(), 0);
+    grid.Undo();
+    grid.Undo();
+    EXPECT_EQ(grid.HitCount(), 1);
+    grid.ToggleCell(2, 2);
+    EXPECT_EQ(grid.RedoTop(), nullptr);
+    ExpectInvariants(grid);
+}
+
+TEST(StepSequencerHistory, AnEditWithoutUndoRecordsIsRefusedAndLoggedOnce)
+{
+    TestSupport::ScopedLog log;
+    int budget = 20;
+    Grid grid([&]() -> GUI::UndoAction* { return budget-- > 0 ? new GUI::UndoAction{} : nullptr; });
+    Load(grid, Settings(1, 16, 2));
+    for (int c = 0; c < 12; ++c)
+        grid.ToggleCell(0, c);
+    grid.SelectAll();
+    grid.BeginDrag(0, 0);
+    const auto before = GridChecks::Hits(grid);
+    // Twelve hits moved need 24 records; the pool can only ever hold 20.
+    EXPECT_EQ(grid.Drop(1, 0), Grid::NoChange);
+    EXPECT_EQ(GridChecks::Hits(grid), before);
+    EXPECT_EQ(grid.SelectedCount(), 12);
+    ExpectInvariants(grid);
+    const std::string text = "Unable to allocate memory for UndoAction object in UndoActionPool::Allocate";
+    const std::string content = log.Content();
+    EXPECT_NE(content.find(text), std::string::npos);
+    EXPECT_EQ(content.find(text), content.rfind(text));
+}
+
+TEST(StepSequencerNames, NamesComeFromTheTablesOrTheFilesAndAreFittedWithAnEllipsis)
+{
+    auto settings = Settings(1, 4, 2);
+    Grid grid;
+    Load(grid, settings);
+    EXPECT_EQ(std::u16string(grid.GetRow(5).name), System::BuiltInLanguage()->GetInstrumentName(5));
+
+    settings.SoundEngineType = 1;
+    Platform::Text::Copy(settings.File[0], u"C:\\Sounds\\kick.01.wav");
+    Platform::Text::Copy(settings.File[1], u"/home/me/a much longer snare name");
+    settings.Instrument[2] = 1;
+    Load(grid, settings);
+    grid.FitNames([](std::u16string_view text) { return static_cast<int>(text.size()) * 10; });
+    EXPECT_EQ(std::u16string(grid.GetRow(0).name), u"kick");
+    EXPECT_EQ(grid.GetRow(0).nameLength, 4u);
+    // Ten characters reach 100 pixels; the name ends in an ellipsis after them.
+    EXPECT_EQ(std::u16string(grid.GetRow(2).name), u"a much lon...");
+    EXPECT_EQ(grid.GetRow(2).nameLength, 13u);
+    EXPECT_EQ(grid.GetRow(3).nameLength, 0u);
+}
