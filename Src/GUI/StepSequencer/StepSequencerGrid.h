@@ -153,6 +153,7 @@ public:
 
     // State ------------------------------------------------------------------------------------
 
+    /// A row (0..11, not a display row) and one cell byte (column 0..511); not range-checked.
     const Row& GetRow(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     std::uint8_t Cell(int row, int column) const
     {
