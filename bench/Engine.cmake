@@ -4,3 +4,13 @@ add_executable(engine_player
   ${CMAKE_CURRENT_LIST_DIR}/PlayerMain.cpp
 )
 target_link_libraries(engine_player PRIVATE tolvane_core tolvane_warnings)
+
+# A JACK recorder for the timing benchmarks through JACK (only where JACK's headers are).
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(JACK QUIET IMPORTED_TARGET jack)
+endif()
+if(JACK_FOUND)
+  add_executable(jack_recorder ${CMAKE_CURRENT_LIST_DIR}/JackRecorder.cpp)
+  target_link_libraries(jack_recorder PRIVATE PkgConfig::JACK tolvane_warnings)
+endif()

@@ -7,3 +7,9 @@ if(TARGET tolvane)
   target_include_directories(bench_startup PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_dependencies(bench_startup tolvane)
 endif()
+
+# The beat lamp's paint times against the times its beats are heard.
+if(TARGET tolvane_gui)
+  add_executable(bench_lamp ${CMAKE_CURRENT_LIST_DIR}/LampBench.cpp)
+  target_link_libraries(bench_lamp PRIVATE tolvane_gui tolvane_warnings)
+endif()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -91,6 +92,39 @@ ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames
     return figures;
 }
 
+TempoChangeFigures MeasureTempoChange(const std::vector<float>& stereo, double periodBefore, double periodAfter)
+{
+    TempoChangeFigures figures;
+    const std::vector<std::size_t> onsets
+        = FindOnsets(stereo, static_cast<std::size_t>(std::min(periodBefore, periodAfter) * 0.75));
+    figures.clicks = onsets.size();
+    bool after = false;
+    std::size_t firstAfter = 0;
+    for (std::size_t k = 1; k < onsets.size(); ++k) {
+        const double interval = static_cast<double>(onsets[k] - onsets[k - 1]);
+        const bool nearerAfter = std::fabs(interval - periodAfter) < std::fabs(interval - periodBefore);
+        if (nearerAfter != after) {
+            ++figures.changes;
+            after = nearerAfter;
+            if (after && firstAfter == 0) {
+                firstAfter = k;
+                figures.firstNewInterval = interval;
+            }
+        }
+        figures.maxOffFrames = std::max(figures.maxOffFrames, std::fabs(interval - (after ? periodAfter : periodBefore)));
+    }
+    if (firstAfter > 1) {
+        const double before = static_cast<double>(onsets[firstAfter - 1] - onsets[0]) / static_cast<double>(firstAfter - 1);
+        figures.driftBeforePpm = (before - periodBefore) / periodBefore * 1e6;
+    }
+    if (firstAfter > 0 && onsets.size() - firstAfter > 1) {
+        const double span = static_cast<double>(onsets.back() - onsets[firstAfter - 1]);
+        const double afterMean = span / static_cast<double>(onsets.size() - firstAfter);
+        figures.driftAfterPpm = (afterMean - periodAfter) / periodAfter * 1e6;
+    }
+    return figures;
+}
+
 std::vector<float> ReadRawS16Stereo(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -101,6 +135,15 @@ std::vector<float> ReadRawS16Stereo(const std::string& path)
         const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
         samples[i] = static_cast<float>(static_cast<std::int16_t>(low | high << 8)) / 32768.0f;
     }
+    return samples;
+}
+
+std::vector<float> ReadRawF32Stereo(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / 8 * 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
     return samples;
 }
 

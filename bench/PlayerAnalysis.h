@@ -28,9 +28,23 @@ std::vector<std::size_t> FindOnsets(const std::vector<float>& stereo, std::size_
 /// and measures every click against it.
 ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames);
 
+/// A run whose tempo changes once: every interval against the nearer of the two periods.
+struct TempoChangeFigures {
+    std::size_t clicks = 0;
+    std::size_t changes = 0;          ///< switches between the periods (1 for a clean change)
+    double maxOffFrames = 0.0;        ///< largest |interval - nearer period| over every interval
+    double firstNewInterval = 0.0;    ///< the first interval at the new period, in frames
+    double driftBeforePpm = 0.0;      ///< mean interval against the period, before the change
+    double driftAfterPpm = 0.0;       ///< and after it
+};
+TempoChangeFigures MeasureTempoChange(const std::vector<float>& stereo, double periodBefore, double periodAfter);
+
 /// Reads raw interleaved stereo signed 16-bit little-endian samples (what parec --raw
 /// records). Empty when the file cannot be read.
 std::vector<float> ReadRawS16Stereo(const std::string& path);
+
+/// Reads raw interleaved stereo float32 samples (what jack_recorder records).
+std::vector<float> ReadRawF32Stereo(const std::string& path);
 
 /// Writes interleaved stereo float samples as a 16-bit WAV file.
 bool WriteWav(const std::string& path, const std::vector<float>& stereo, std::uint32_t rate);

@@ -14,7 +14,11 @@
 //                        override the file's Bpm, Subdivision1, every voice's Instrument and
 //                        VisualIndicator
 //     --wav PATH         with the null backend: also save the capture
-//   engine_player --analyse-raw PATH --bpm B --subdivision S [--rate R]
+//     --change-at T --change-bpm B2
+//                        after T seconds change the tempo to B2 (ChangeTempo); the clicks
+//                        are then measured against the two periods
+//   engine_player --analyse-raw PATH --bpm B --subdivision S [--rate R] [--change-bpm B2] [--float]
+//                        (--float: raw float32 stereo, as jack_recorder records)
 //                        measure the clicks of a raw s16le stereo recording (parec --raw)
 #include "PlayerAnalysis.h"
 
@@ -52,6 +56,9 @@ struct Options {
     std::string wavPath;
     std::string rawPath;
     double rate = 44100.0;
+    double changeAt = 0.0;
+    int changeBpm = 0;
+    bool floatRaw = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -75,6 +82,12 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.wavPath = argv[++i];
         else if (argument == "--analyse-raw" && hasValue)
             options.rawPath = argv[++i];
+        else if (argument == "--change-at" && hasValue)
+            options.changeAt = std::atof(argv[++i]);
+        else if (argument == "--change-bpm" && hasValue)
+            options.changeBpm = std::atoi(argv[++i]);
+        else if (argument == "--float")
+            options.floatRaw = true;
         else if (argument == "--rate" && hasValue)
             options.rate = std::atof(argv[++i]);
         else if (!argument.empty() && argument[0] != '-' && options.confPath.empty())
@@ -97,6 +110,7 @@ public:
     }
     void Close() override { engine_.Close(); }
     std::uint32_t GetLastErrorCode() override { return engine_.GetLastErrorCode(); }
+    const Platform::IFrameClock* FrameClock() const override { return engine_.FrameClock(); }
 
     std::atomic<std::uint64_t> sounds{0};
 
@@ -109,10 +123,10 @@ private:
 class CountingTimer final : public Core::IMetronomeTimer, private Core::ITimerEventHandler {
 public:
     explicit CountingTimer(std::size_t capacity) : lateness_(capacity) {}
-    bool Start(Core::ITimerEventHandler* handler, double intervalMs) override
+    bool Start(Core::ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock) override
     {
         handler_ = handler;
-        return Core::ProgramTimer().Start(this, intervalMs);
+        return Core::ProgramTimer().Start(this, intervalMs, clock);
     }
     void ReTime(double intervalMs) override { Core::ProgramTimer().ReTime(intervalMs); }
     void Stop() override { Core::ProgramTimer().Stop(); }
@@ -209,15 +223,37 @@ void PrintClicks(const Player::ClickFigures& figures)
                 figures.firstErrorFrames, figures.firstPeakRatio);
 }
 
+void PrintTempoChange(const Player::TempoChangeFigures& figures, double before, double after)
+{
+    std::printf("clicks            %zu (periods %.4f then %.4f frames)\n", figures.clicks, before, after);
+    std::printf("tempo changes     %zu\n", figures.changes);
+    std::printf("interval error    max %.2f samples from the nearer period, over every interval\n", figures.maxOffFrames);
+    std::printf("first new         %.2f frames (%+.2f from the new period)\n", figures.firstNewInterval,
+                figures.firstNewInterval - after);
+    std::printf("drift             before %.4f ppm, after %.4f ppm\n", figures.driftBeforePpm, figures.driftAfterPpm);
+}
+
+// Measures a capture against the options' tempo (and its change, when one was asked for).
+void Measure(const std::vector<float>& samples, const Options& options, int bpm, double clicksPerBeat)
+{
+    const double period = options.rate * 60.0 / (bpm * clicksPerBeat);
+    if (options.changeBpm > 0) {
+        const double after = options.rate * 60.0 / (options.changeBpm * clicksPerBeat);
+        PrintTempoChange(Player::MeasureTempoChange(samples, period, after), period, after);
+    } else {
+        PrintClicks(Player::MeasureClicks(samples, period));
+    }
+}
+
 int Analyse(const Options& options)
 {
-    const std::vector<float> samples = Player::ReadRawS16Stereo(options.rawPath);
+    const std::vector<float> samples
+        = options.floatRaw ? Player::ReadRawF32Stereo(options.rawPath) : Player::ReadRawS16Stereo(options.rawPath);
     if (samples.empty() || options.bpm <= 0) {
         std::fprintf(stderr, "nothing to analyse (a recording and --bpm are needed)\n");
         return 1;
     }
-    const double clicksPerBeat = options.subdivision > 0 ? options.subdivision : 1.0;
-    PrintClicks(Player::MeasureClicks(samples, options.rate * 60.0 / (options.bpm * clicksPerBeat)));
+    Measure(samples, options, options.bpm, options.subdivision > 0 ? options.subdivision : 1.0);
     return 0;
 }
 
@@ -289,9 +325,17 @@ int main(int argc, char** argv)
     const double cpuBefore = CpuSeconds();
     const std::int64_t started = Platform::Clock::Now();
     const std::string backendName = mixer.Backend().Name(); // known only while the stream is open
+    const double reportedLatencyMs = mixer.Backend().DeviceLatencySeconds() * 1000.0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
-    while (std::chrono::steady_clock::now() < end && !reporter.stopped.load())
+    const auto change = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.changeAt);
+    bool changed = options.changeBpm <= 0;
+    while (std::chrono::steady_clock::now() < end && !reporter.stopped.load()) {
+        if (!changed && std::chrono::steady_clock::now() >= change) {
+            metronome.ChangeTempo(static_cast<std::uint32_t>(options.changeBpm));
+            changed = true;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     metronome.Stop();
     const double wall = static_cast<double>(Platform::Clock::Now() - started) / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
@@ -302,6 +346,8 @@ int main(int argc, char** argv)
     std::printf("ticks             %zu\n", timer.Ticks());
     std::printf("sounds            %llu\n", static_cast<unsigned long long>(counting.sounds.load()));
     std::printf("late sounds       %llu\n", static_cast<unsigned long long>(mixer.LateCount()));
+    std::printf("latency           lead %.1f ms, output latency reported by the backend %.1f ms\n",
+                1000.0 * static_cast<double>(mixer.LatencyFrames()) / mixer.SampleRate(), reportedLatencyMs);
     const std::vector<double> lateness = timer.SortedLateness();
     if (!lateness.empty())
         std::printf("tick wake-up      p50 %.1f us, p99 %.1f us, max %.1f us after the due time\n",
@@ -319,7 +365,7 @@ int main(int argc, char** argv)
         std::vector<float> capture(nullBackend->Captured().begin(),
                                    nullBackend->Captured().begin()
                                        + static_cast<std::ptrdiff_t>(2 * nullBackend->CapturedFrames()));
-        PrintClicks(Player::MeasureClicks(capture, 44100.0 * 60.0 / (settings.Bpm * ClicksPerBeat(settings))));
+        Measure(capture, options, settings.Bpm, ClicksPerBeat(settings));
         if (!options.wavPath.empty() && !Player::WriteWav(options.wavPath, capture, 44100))
             std::fprintf(stderr, "could not write %s\n", options.wavPath.c_str());
     }

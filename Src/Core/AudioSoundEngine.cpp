@@ -69,7 +69,7 @@ bool AudioSoundEngine::PlaySound(std::uint32_t volume, std::uint32_t sound)
     // Announce the call before looking at open_, and Close clears open_ before it looks at
     // the count: one of the two always sees the other.
     playsInFlight_.fetch_add(1);
-    const std::int64_t stamp = Platform::StampTime();
+    const Platform::SoundStamp stamp = Platform::CurrentSoundStamp();
     bool played = false;
     if (sound < voices_.size() && open_.load()) {
         currentVoice_ = static_cast<std::int32_t>(sound);
@@ -92,6 +92,13 @@ void AudioSoundEngine::Close()
         std::this_thread::yield();
     for (WaveFile& voice : voices_)
         voice.Close();
+}
+
+const Platform::IFrameClock* AudioSoundEngine::FrameClock() const
+{
+    if (!open_.load())
+        return nullptr;
+    return mixer_ != nullptr ? mixer_ : &Platform::Audio::OutputMixer();
 }
 
 std::uint32_t AudioSoundEngine::GetLastErrorCode()

@@ -31,7 +31,7 @@ public:
     /// earlier Initialise left open.
     bool Initialise(const Configuration::ConfigurationData& settings) override;
 
-    /// Plays voice sound (0..11) at volume (0..127) at Platform::StampTime(). A voice index
+    /// Plays voice sound (0..11) at volume (0..127) on the tick's frame (see ISoundEngine). A voice index
     /// of 12 or more, a voice without a loaded sound, or a closed engine: false with code
     /// 1000 and a warning in the log.
     bool PlaySound(std::uint32_t volume, std::uint32_t sound) override;
@@ -43,6 +43,9 @@ public:
     /// The result of the current voice's player that played or failed last; 1000 for a voice
     /// without players or an index past the voices.
     std::uint32_t GetLastErrorCode() override;
+
+    /// The mixer the players play into, while the engine is open.
+    const Platform::IFrameClock* FrameClock() const override;
 
     /// Bpm / 200 + s / 4 + 2, where s is 3 for compound bars and custom patterns, the custom
     /// rhythm's subdivision for custom rhythms, otherwise Subdivision1.

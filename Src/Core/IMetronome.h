@@ -19,8 +19,11 @@ public:
     /// pattern, 10, 11 the custom rhythm was refused. After a failure nothing is left running:
     /// the engine is closed and the lamp stopped. A run still in progress is stopped first.
     virtual std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) = 0;
-    /// Ends the run and reports OnStopped, unless the run has already ended by itself. Returns
-    /// once the timer thread is gone, so no sound of the run can follow.
+    /// Ends the run and reports OnStopped, unless the run has already ended by itself (a failed
+    /// sound, the end of a speed-trainer run); then it only closes the engine and stops the
+    /// lamp, which the ended run left to it. Returns once the timer thread is gone, so no
+    /// sound of the run can follow. Whoever hears OnStopped from the timer thread calls Stop
+    /// on its own thread to finish the run.
     virtual void Stop() = 0;
     /// Pauses a playing run or resumes a paused one where it stopped (same pattern position,
     /// same speed-trainer level); the first tick after resuming sounds at once.

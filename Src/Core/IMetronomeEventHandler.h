@@ -14,7 +14,9 @@ public:
     /// A speed-trainer run starts at tempo (bpm); warmUp tells whether it begins with a warm-up.
     virtual void OnTrainerStarted(std::uint32_t tempo, bool warmUp) = 0;
     /// A tick with timer flags (the low byte of Core::TimerFlags); tempo is the new tempo when
-    /// TempoChanged is among the flags, else 0.
+    /// TempoChanged is among the flags, else 0. It comes inside the tick, so
+    /// Platform::CurrentTickHeardTime() tells when the tick is heard: a display that follows
+    /// the beat (a playback cursor) shows the tick at that time, as the beat lamp does.
     virtual void OnBeat(std::uint8_t flags, std::uint32_t tempo) = 0;
     /// The run is over; tempo is the tempo it was started with. Sent once per run.
     virtual void OnStopped(std::uint32_t tempo) = 0;

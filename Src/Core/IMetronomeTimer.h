@@ -10,7 +10,8 @@ namespace Core {
 class IMetronomeTimer {
 public:
     virtual ~IMetronomeTimer() = default;
-    virtual bool Start(ITimerEventHandler* handler, double intervalMs) = 0;
+    /// clock: where the ticks are placed (see Timer::Start); null ticks on the steady clock.
+    virtual bool Start(ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock) = 0;
     virtual void ReTime(double intervalMs) = 0;
     virtual void Stop() = 0;
     virtual bool IsRunning() const = 0;
@@ -23,7 +24,10 @@ public:
         : timer_(timer)
     {
     }
-    bool Start(ITimerEventHandler* handler, double intervalMs) override { return timer_.Start(handler, intervalMs); }
+    bool Start(ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock) override
+    {
+        return timer_.Start(handler, intervalMs, clock);
+    }
     void ReTime(double intervalMs) override { timer_.ReTime(intervalMs); }
     void Stop() override { timer_.Stop(); }
     bool IsRunning() const override { return timer_.IsRunning(); }

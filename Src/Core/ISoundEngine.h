@@ -1,6 +1,8 @@
 #pragma once
 #include "Configuration/ConfigurationData.h"
 
+#include "Platform/FrameClock.h"
+
 #include <cstdint>
 
 namespace Core {
@@ -21,9 +23,9 @@ public:
 
     /// Starts one sound and returns at once; never waits for the sound to end.
     /// volume is 0..127; sound is a MIDI note number for the MIDI engine and a voice index
-    /// 0..11 for the audio-file engine. The sound is placed at Platform::StampTime(): the
-    /// tick's due time when called from the timer's OnTimer. Never allocates, locks or logs
-    /// on success. Timer thread.
+    /// 0..11 for the audio-file engine. The sound is placed where Platform::CurrentSoundStamp()
+    /// puts it: on the tick's frame when called from the timer's OnTimer. Never allocates,
+    /// locks or logs on success. Timer thread.
     virtual bool PlaySound(std::uint32_t volume, std::uint32_t sound) = 0;
 
     /// Releases the output device; the engine can be initialised again later. Harmless on a
@@ -33,6 +35,11 @@ public:
     /// The result code of the engine's last device call (0 = success), to be turned into a
     /// message with MessageForResultCode.
     virtual std::uint32_t GetLastErrorCode() = 0;
+
+    /// The frame clock of the output the engine plays into while it is initialised (its
+    /// mixer), on which the timer places the run's ticks; null for an engine without a stream,
+    /// whose run ticks on the steady clock. Window thread.
+    virtual const Platform::IFrameClock* FrameClock() const { return nullptr; }
 };
 
 } // namespace Core

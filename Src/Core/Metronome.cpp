@@ -14,8 +14,9 @@ Metronome::~Metronome()
 
 std::uint32_t Metronome::Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings)
 {
-    // One run at a time: a run still going is ended (and reported) before the next begins.
-    if (active_ != nullptr && active_->InRun())
+    // One run at a time: a run still going is ended (and reported) before the next begins,
+    // and one that ended by itself has its engine closed.
+    if (active_ != nullptr)
         active_->Stop();
 
     active_ = services_.beatStrategyFor(settings.BeatType);

@@ -54,6 +54,7 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, Configur
     // tick; it must be gone before this run's fields are rewritten.
     timer_ = services.timer;
     timer_->Stop();
+    CloseEndedRun();
     inRun_.store(false, std::memory_order_release);
 
     soundEngine_ = services.soundEngineFor(settings.SoundEngineType);
@@ -106,12 +107,21 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, Configur
         handler_->OnTrainerStarted(timerStrategy_->GetBpm(), warmUp_);
 
     inRun_.store(true, std::memory_order_release);
-    if (!timer_->Start(this, timerStrategy_->GetInterval())) {
+    if (!timer_->Start(this, timerStrategy_->GetInterval(), soundEngine_->FrameClock())) {
         inRun_.store(false, std::memory_order_release);
         Abandon();
         return StartResult::TimerNotStarted;
     }
     return StartResult::Playing;
+}
+
+void MetronomeStrategy::CloseEndedRun()
+{
+    if (!awaitingClose_.exchange(false, std::memory_order_acq_rel))
+        return;
+    soundEngine_->Close();
+    if (useIndicator_ && indicator_ != nullptr)
+        indicator_->StopDrawing();
 }
 
 void MetronomeStrategy::Abandon()
@@ -127,8 +137,10 @@ void MetronomeStrategy::Stop()
         return;
     // Returns once the timer thread is gone: no tick can play while the engine closes.
     timer_->Stop();
-    if (!inRun_.exchange(false, std::memory_order_acq_rel))
-        return; // the run has already ended by itself and reported so
+    if (!inRun_.exchange(false, std::memory_order_acq_rel)) {
+        CloseEndedRun(); // the run has already ended by itself and reported so
+        return;
+    }
     soundEngine_->Close();
     if (useIndicator_ && indicator_ != nullptr)
         indicator_->StopDrawing();
@@ -145,8 +157,9 @@ void MetronomeStrategy::TogglePause()
             indicator_->ClearBeat();
         return;
     }
-    // Everything the run has counted so far stays as it is; the first tick sounds at once.
-    timer_->Start(this, timerStrategy_->GetInterval());
+    // Everything the run has counted so far stays as it is; the first tick sounds at once,
+    // on a fresh anchor in the stream.
+    timer_->Start(this, timerStrategy_->GetInterval(), soundEngine_->FrameClock());
 }
 
 void MetronomeStrategy::ChangeTempo(std::uint32_t bpm)
@@ -235,15 +248,14 @@ void MetronomeStrategy::OnTimer()
 
 void MetronomeStrategy::EndRun(bool failedSound)
 {
-    // Timer thread: the timer only takes note here; its thread ends when this tick returns.
+    // Timer thread, so nothing here may block: the timer only takes note (its thread ends
+    // when this tick returns), and the engine and the lamp are left for the control thread
+    // that next calls Stop or Start (the window does so when it hears of the end).
     timer_->Stop();
     if (!inRun_.exchange(false, std::memory_order_acq_rel))
         return;
-    // Read before Close, which may make a device call of its own.
     const std::uint32_t errorCode = failedSound ? soundEngine_->GetLastErrorCode() : 0;
-    soundEngine_->Close();
-    if (useIndicator_ && indicator_ != nullptr)
-        indicator_->StopDrawing();
+    awaitingClose_.store(true, std::memory_order_release);
     handler_->OnStopped(static_cast<std::uint32_t>(startTempo_));
     if (failedSound)
         handler_->OnError(static_cast<std::uint32_t>(MessageForResultCode(errorCode)));

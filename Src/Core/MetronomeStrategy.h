@@ -96,6 +96,7 @@ private:
     bool PlayTick();
     void EndRun(bool failedSound);
     void Abandon();
+    void CloseEndedRun();
 
     IMetronomeEventHandler* handler_;
     ISoundEngine* soundEngine_ = nullptr;
@@ -111,8 +112,12 @@ private:
     std::int32_t startTempo_ = 0;
     bool warmUp_ = false;
     // Set by a successful Start; whichever thread clears it first ends the run, so the end
-    // (engine closed, lamp stopped, OnStopped) happens exactly once.
+    // (OnStopped) is reported exactly once.
     std::atomic<bool> inRun_{false};
+    // A run that ended by itself on the timer thread leaves its engine open and its lamp
+    // drawing, because that thread must not close streams or join threads; the next control
+    // call (Stop, Start) closes them.
+    std::atomic<bool> awaitingClose_{false};
 };
 
 } // namespace Core

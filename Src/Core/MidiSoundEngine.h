@@ -23,6 +23,8 @@ public:
     bool PlaySound(std::uint32_t volume, std::uint32_t note) override;
     void Close() override;
     std::uint32_t GetLastErrorCode() override { return lastResult_; }
+    /// The mixer the synthesizer plays into, while the output is open.
+    const Platform::IFrameClock* FrameClock() const override { return output_.PlayingMixer(); }
 
     /// The output, for inspection by tests (late and displaced counts).
     const Platform::Audio::MidiOut& Output() const { return output_; }

@@ -5,6 +5,7 @@
 #include "System/ErrorReport.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Core {
 
@@ -19,6 +20,16 @@ inline void CpuRelax()
 
 } // namespace
 
+Timer::TickFrame Timer::TickFrame::Plus(double frames) const noexcept
+{
+    TickFrame next = *this;
+    next.fraction += frames;
+    const double whole = std::floor(next.fraction);
+    next.whole += static_cast<std::int64_t>(whole);
+    next.fraction -= whole;
+    return next;
+}
+
 Timer::Timer(Platform::IThreadScheduling& scheduling)
     : scheduling_(scheduling)
 {
@@ -30,19 +41,15 @@ Timer::~Timer()
     EndThread();
 }
 
-std::int64_t Timer::PeriodFor(double intervalMs)
-{
-    return static_cast<std::int64_t>(intervalMs * Platform::Clock::CountsPerSecond / 1000.0);
-}
-
-bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
+bool Timer::Start(ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock)
 {
     Stop();
     EndThread();
 
     wake_.Reset(); // a wake-up meant for the previous thread must not cut the first wait short
     handler_ = handler;
-    period_.store(PeriodFor(intervalMs), std::memory_order_relaxed);
+    clock_ = clock != nullptr ? clock : &Platform::SteadyFrames();
+    intervalMs_.store(intervalMs, std::memory_order_relaxed);
     reTime_.store(false, std::memory_order_relaxed);
     running_.store(true, std::memory_order_release);
     const std::uint64_t generation = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
@@ -56,7 +63,7 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs)
 
 void Timer::ReTime(double intervalMs)
 {
-    period_.store(PeriodFor(intervalMs), std::memory_order_relaxed);
+    intervalMs_.store(intervalMs, std::memory_order_relaxed);
     reTime_.store(true, std::memory_order_release);
     wake_.Set();
 }
@@ -94,17 +101,20 @@ bool Timer::KeepsRunning(std::uint64_t generation) const
     return running_.load(std::memory_order_acquire) && generation_.load(std::memory_order_acquire) == generation;
 }
 
-void Timer::Tick(std::int64_t dueTime)
+void Timer::Tick(const TickFrame& frame, std::int64_t dueTime)
 {
-    Platform::SetCurrentTickTime(dueTime);
+    const Platform::TickContext tick{dueTime, frame.Value(), clock_->HeardTime(frame.Value()), clock_};
+    Platform::SetCurrentTick(&tick);
     handler_->OnTimer();
-    Platform::SetCurrentTickTime(0);
+    Platform::SetCurrentTick(nullptr);
 }
 
 void Timer::Run(std::uint64_t generation)
 {
     timerThreadId_.store(std::this_thread::get_id(), std::memory_order_release);
-    std::int64_t period = period_.load(std::memory_order_relaxed);
+    const Platform::IFrameClock& clock = *clock_;
+    const double framesPerMs = clock.FrameRate() / 1000.0;
+    double interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
     std::int64_t spinMargin = SpinMargin;
 
     cpu_set_t previousAffinity;
@@ -115,30 +125,45 @@ void Timer::Run(std::uint64_t generation)
                                   u"Error calling SetThreadPriority");
     }
 
-    std::int64_t lastTick = Platform::Clock::Now();
-    Tick(lastTick);
+    // The run's one anchor: every later tick counts on from here in frames.
+    TickFrame last;
+    last = last.Plus(clock.AnchorFrame());
+    Tick(last, std::min(Platform::Clock::Now(), clock.HandOverTime(last.Value())));
 
     int lateCount = 0;
     while (KeepsRunning(generation)) {
-        // The sleep is measured from the previous due time, so the time a tick's handler
-        // took is not slept on top of it.
-        wake_.WaitUntil(lastTick + std::max<std::int64_t>(0, period - spinMargin));
-        wake_.Reset();
-        if (!KeepsRunning(generation))
-            break;
-
+        bool reTimed = false;
         if (reTime_.exchange(false, std::memory_order_acq_rel)) {
-            period = period_.load(std::memory_order_relaxed);
+            interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
             spinMargin = SpinMargin;
-            lastTick = Platform::Clock::Now();
-            continue; // no tick now: the next one comes a whole new period after the change
+            reTimed = true;
+        }
+        TickFrame next = last.Plus(interval);
+        if (reTimed && interval > 0) {
+            // A faster tempo set late in a slow beat: keep the new grid, from the first of its
+            // frames that can still sound where it belongs.
+            const double reachable = clock.AnchorFrame();
+            if (next.Value() < reachable)
+                next = last.Plus(interval * std::ceil((reachable - last.Value()) / interval));
         }
 
+        // The sleep ends a little before the tick is due, or early for a stop or a re-time
+        // (a wake-up for anything else sleeps on); the due time is asked for again after it,
+        // because the stream's clock may have moved meanwhile.
+        const std::int64_t wakeAt = clock.HandOverTime(next.Value()) - spinMargin;
+        while (KeepsRunning(generation) && !reTime_.load(std::memory_order_acquire) && Platform::Clock::Now() < wakeAt)
+            wake_.WaitUntil(wakeAt);
+        if (!KeepsRunning(generation))
+            break;
+        if (reTime_.load(std::memory_order_acquire))
+            continue; // the next tick follows the new interval
+
+        const std::int64_t due = clock.HandOverTime(next.Value());
         int reads = 0;
         bool stopped = false;
         while (true) {
             ++reads;
-            if (Platform::Clock::Now() - lastTick >= period)
+            if (Platform::Clock::Now() >= due)
                 break;
             if (!KeepsRunning(generation)) {
                 stopped = true;
@@ -149,11 +174,11 @@ void Timer::Run(std::uint64_t generation)
         if (stopped)
             break;
 
-        Tick(lastTick + period);
-        lastTick += period;
+        Tick(next, due);
+        last = next;
 
         // Woken too late to spin at all: sleep a little less from now on.
-        if (reads == 1 && spinMargin < period && ++lateCount > 2) {
+        if (reads == 1 && spinMargin < static_cast<std::int64_t>(interval / framesPerMs * 1e6) && ++lateCount > 2) {
             spinMargin += MarginStep;
             lateCount = 0;
         }

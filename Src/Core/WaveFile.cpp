@@ -199,7 +199,7 @@ bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platfo
     return true;
 }
 
-bool WaveFile::Play(std::uint32_t volume, std::int64_t stamp) noexcept
+bool WaveFile::Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept
 {
     WavePlayer* player = nullptr;
     if (players_ && playerCount_ > 0) {

@@ -40,7 +40,7 @@ public:
     /// after a load) at volume and stamp. False, with code 1000 recorded and a warning
     /// logged, when that player has no open output or the voice has no players. Timer
     /// thread; lock-free and allocation-free on success.
-    bool Play(std::uint32_t volume, std::int64_t stamp) noexcept;
+    bool Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept;
 
     /// Closes the players in use; the pool and the samples stay for the next load.
     void Close();

@@ -94,10 +94,12 @@ bool WavePlayer::Initialise(const WaveFormatRecord& format, const std::uint8_t* 
     return true;
 }
 
-void WavePlayer::Play(std::uint32_t volume, std::int64_t stamp) noexcept
+void WavePlayer::Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept
 {
     playVolume_.store(std::min(volume, FullVolume), std::memory_order_relaxed);
-    playStamp_.store(stamp, std::memory_order_relaxed);
+    playStamp_.store(stamp.time, std::memory_order_relaxed);
+    playFrame_.store(stamp.frame, std::memory_order_relaxed);
+    playClock_.store(stamp.frameClock, std::memory_order_relaxed);
     playRequests_.fetch_add(1, std::memory_order_release);
     Wake();
 }
@@ -141,7 +143,7 @@ void WavePlayer::Run(std::uint32_t handledRequests)
 {
     bool queuing = false;
     bool firstOfPlay = false;
-    std::int64_t stamp = 0;
+    Platform::SoundStamp stamp;
     for (;;) {
         // Read before looking at the work, so that a wake after the look ends the wait.
         const std::uint32_t seen = wake_.load(std::memory_order_acquire);
@@ -153,7 +155,9 @@ void WavePlayer::Run(std::uint32_t handledRequests)
             handledRequests = requests;
             // Cuts the previous sound; every buffer comes back done.
             device_->Reset();
-            stamp = playStamp_.load(std::memory_order_relaxed);
+            stamp = Platform::SoundStamp{playStamp_.load(std::memory_order_relaxed),
+                                         playFrame_.load(std::memory_order_relaxed),
+                                         playClock_.load(std::memory_order_relaxed)};
             const auto volume = static_cast<std::int32_t>(playVolume_.load(std::memory_order_relaxed));
             if (volume != currentVolume_) {
                 // The copy is rescaled piece by piece just ahead of the buffers that take it,
@@ -177,7 +181,7 @@ void WavePlayer::Run(std::uint32_t handledRequests)
     }
 }
 
-bool WavePlayer::QueueFreeBuffers(bool& firstOfPlay, std::int64_t stamp)
+bool WavePlayer::QueueFreeBuffers(bool& firstOfPlay, const Platform::SoundStamp& stamp)
 {
     for (std::size_t i = 0; i < BufferCount && position_ < dataSize_; ++i) {
         WaveHeader& header = headers_[i];
@@ -190,7 +194,7 @@ bool WavePlayer::QueueFreeBuffers(bool& firstOfPlay, std::int64_t stamp)
             scaledBytes_ = end;
         }
         header.length = FillBuffer(scaled_.get(), dataSize_, position_, buffers_[i]);
-        const Platform::Audio::Result result = device_->Write(header, firstOfPlay ? stamp : 0);
+        const Platform::Audio::Result result = device_->Write(header, firstOfPlay ? stamp : Platform::SoundStamp{});
         if (result != Platform::Audio::NoError) {
             lastResult_.store(result, std::memory_order_relaxed);
             ReportMultimediaError(SourceFile, u"Core::WavePlayer::WriteWave", __LINE__, result,

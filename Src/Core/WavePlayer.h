@@ -59,9 +59,9 @@ public:
                     Platform::Audio::Mixer* mixer);
 
     /// Asks the thread to play the sound from its start at volume (0..127; more counts as
-    /// 127), starting at stamp (clock nanoseconds). Never locks, allocates, logs or touches
-    /// the device. Timer thread.
-    void Play(std::uint32_t volume, std::int64_t stamp) noexcept;
+    /// 127), starting where stamp places it (a tick's stamp: on the tick's frame). Never
+    /// locks, allocates, logs or touches the device. Timer thread.
+    void Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept;
 
     /// True from a successful Initialise until Close. Any thread.
     bool IsOpen() const noexcept { return ready_.load(std::memory_order_acquire); }
@@ -93,7 +93,7 @@ public:
 
 private:
     void Run(std::uint32_t handledRequests);
-    bool QueueFreeBuffers(bool& firstOfPlay, std::int64_t stamp);
+    bool QueueFreeBuffers(bool& firstOfPlay, const Platform::SoundStamp& stamp);
     void Wake() noexcept;
     static void OnBufferDone(void* instance, Platform::Audio::WaveHeader& header);
 
@@ -103,6 +103,8 @@ private:
     std::atomic<std::uint32_t> wake_{0};
     std::atomic<std::uint32_t> playRequests_{0};
     std::atomic<std::int64_t> playStamp_{0};
+    std::atomic<double> playFrame_{0};
+    std::atomic<const Platform::IFrameClock*> playClock_{nullptr};
     std::atomic<std::uint32_t> playVolume_{0};
     std::atomic<std::uint32_t> lastResult_{0};
     const std::uint8_t* source_ = nullptr;

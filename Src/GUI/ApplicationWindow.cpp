@@ -23,7 +23,6 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QStyle>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -418,7 +417,7 @@ void ApplicationWindow::OnControlHover(int controlId)
 
 bool ApplicationWindow::OnGuiThread() const
 {
-    return QThread::currentThread() == thread();
+    return std::this_thread::get_id() == guiThread_;
 }
 
 Configuration::ConfigurationData& ApplicationWindow::Settings()

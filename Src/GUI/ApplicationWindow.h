@@ -12,6 +12,7 @@
 #include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -197,6 +198,8 @@ private:
     QtTapSeriesTimer tapTimer_;
     Core::TapTempo tapTempo_;
     MetronomeEventQueue events_;
+    // Reports may come from the timer thread, which must not call into Qt to tell threads apart.
+    const std::thread::id guiThread_ = std::this_thread::get_id();
     SingleInstance* instance_ = nullptr;
 
     QWidget* client_ = nullptr;

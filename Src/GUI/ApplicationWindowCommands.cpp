@@ -325,6 +325,8 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         MoveTempoSlider(tempo);
         break;
     case MetronomeEvent::Stopped:
+        // A run that ended on the timer thread left its engine and lamp for this thread.
+        metronome_.Stop();
         display_->ShowTempo(tempo);
         MoveTempoSlider(tempo);
         startStop_->setText(FromTableText(language->GetControlText(StartStopId)));

@@ -2,6 +2,8 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "GUI/MarkerPalette.h"
+#include "Platform/AutoResetEvent.h"
+#include "Platform/Clock.h"
 #include "Platform/Thread.h"
 #include "System/ErrorReport.h"
 
@@ -51,7 +53,9 @@ void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& s
         sizes_[voice] = settings.Size[voice];
         colours_[voice] = settings.Colour[voice];
     }
-    beatVoice_.store(-1);
+    Beat stale{};
+    while (beats_.Pop(stale)) {
+    }
     drawing_.store(true);
     // Beats signalled from here on are the new thread's, even before it first waits.
     const std::uint32_t seen = beatSignal_.load(std::memory_order_acquire);
@@ -63,13 +67,19 @@ void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& s
 
 void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex)
 {
-    beatVoice_.store(voiceIndex, std::memory_order_relaxed);
-    Signal();
+    Queue(voiceIndex);
 }
 
 void VisualBeatIndicator::ClearBeat()
 {
-    beatVoice_.store(-1, std::memory_order_relaxed);
+    Queue(-1);
+}
+
+void VisualBeatIndicator::Queue(std::int32_t voiceIndex)
+{
+    const std::int64_t heard = Platform::CurrentTickHeardTime();
+    // A full queue (a drawing thread far behind) loses the beat rather than block the timer.
+    beats_.Push(Beat{voiceIndex, heard != 0 ? heard : Platform::Clock::Now()});
     Signal();
 }
 
@@ -108,12 +118,23 @@ void VisualBeatIndicator::DrawingThread(std::uint32_t seen)
     const float centreX = static_cast<float>(Width / 2);
     const float centreY = static_cast<float>(Height / 2);
     for (;;) {
-        beatSignal_.wait(seen, std::memory_order_acquire);
-        seen = beatSignal_.load(std::memory_order_acquire);
+        Beat beat{};
+        if (!beats_.Pop(beat)) {
+            beatSignal_.wait(seen, std::memory_order_acquire);
+            seen = beatSignal_.load(std::memory_order_acquire);
+            if (!drawing_.load())
+                break;
+            continue;
+        }
+        // Wait until the beat is heard; later beats queue up meanwhile, and Stop ends the wait.
+        while (drawing_.load() && Platform::Clock::Now() < beat.heardTime) {
+            Platform::WaitWhileEqualUntil(beatSignal_, seen, beat.heardTime);
+            seen = beatSignal_.load(std::memory_order_acquire);
+        }
         if (!drawing_.load())
             break;
         backBuffer_.fill(face);
-        const std::int32_t voice = beatVoice_.load(std::memory_order_relaxed);
+        const std::int32_t voice = beat.voice;
         if (voice >= 0 && voice < static_cast<std::int32_t>(sizes_.size())) {
             const auto index = static_cast<std::size_t>(voice);
             // Size 7 fills the lamp (radius 13); each step smaller takes 2 pixels off the radius.

@@ -1,6 +1,7 @@
 #pragma once
 #include "Core/IBeatIndicator.h"
 #include "GUI/Circle.h"
+#include "Platform/Audio/SpscQueue.h"
 
 #include <QImage>
 #include <QWidget>
@@ -18,7 +19,10 @@ namespace GUI {
 ///
 /// While the metronome plays with the lamp in use, a drawing thread of its own renders each
 /// beat into a back buffer and hands the picture to the widget, which paints it on the GUI
-/// thread; no thread exists while idle. A repaint that no beat asked for (the lamp uncovered,
+/// thread; no thread exists while idle. A beat is shown when it is heard, not when the timer
+/// hands it to the sound engine some tens of milliseconds earlier: ShowBeat and ClearBeat
+/// take the tick's heard time (Platform::CurrentTickHeardTime(); "now" outside a tick) and
+/// the drawing thread waits for it before it draws. A repaint that no beat asked for (the lamp uncovered,
 /// the window restored) shows the empty lamp until the next beat.
 ///
 /// Threads: StartDrawing on the window thread; ShowBeat and ClearBeat on any thread (the timer
@@ -56,8 +60,15 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    /// Draws a picture per beat signal counted after seen, until drawing ends.
+    struct Beat {
+        std::int32_t voice;     // -1: dark
+        std::int64_t heardTime; // clock nanoseconds
+    };
+
+    /// Draws each queued beat when it is heard, until drawing ends.
     void DrawingThread(std::uint32_t seen);
+    /// Queues a beat for the drawing thread and wakes it.
+    void Queue(std::int32_t voiceIndex);
     /// Copies the back buffer into the picture shown and asks the GUI thread to repaint.
     void PublishBackBuffer();
     void Signal();
@@ -68,7 +79,9 @@ private:
     QImage backBuffer_; // the drawing thread's while it runs
 
     std::atomic<std::uint32_t> beatSignal_{0}; // bumped per beat; the drawing thread waits on it
-    std::atomic<std::int32_t> beatVoice_{-1};
+    // Beats on their way to the drawing thread. One producer at a time: the timer thread, or
+    // the window thread while no timer thread runs (a pause).
+    Platform::Audio::SpscQueue<Beat> beats_{64};
     std::atomic<bool> drawing_{false};
     std::atomic<QRgb> buttonFace_;
     std::atomic<bool> repaintQueued_{false};

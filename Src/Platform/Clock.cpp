@@ -5,7 +5,7 @@
 namespace Platform {
 
 namespace {
-thread_local std::int64_t currentTickTime = 0;
+thread_local TickContext currentTick{};
 }
 
 std::int64_t Clock::Now() noexcept
@@ -15,19 +15,36 @@ std::int64_t Clock::Now() noexcept
         .count();
 }
 
+void SetCurrentTick(const TickContext* tick) noexcept
+{
+    currentTick = tick ? *tick : TickContext{};
+}
+
 std::int64_t CurrentTickTime() noexcept
 {
-    return currentTickTime;
+    return currentTick.dueTime;
+}
+
+std::int64_t CurrentTickHeardTime() noexcept
+{
+    return currentTick.heardTime;
 }
 
 void SetCurrentTickTime(std::int64_t dueTime) noexcept
 {
-    currentTickTime = dueTime;
+    currentTick = TickContext{dueTime, 0, dueTime, nullptr};
 }
 
 std::int64_t StampTime() noexcept
 {
-    return currentTickTime != 0 ? currentTickTime : Clock::Now();
+    return currentTick.dueTime != 0 ? currentTick.dueTime : Clock::Now();
+}
+
+SoundStamp CurrentSoundStamp() noexcept
+{
+    if (currentTick.dueTime == 0)
+        return SoundStamp{Clock::Now(), 0, nullptr};
+    return SoundStamp{currentTick.dueTime, currentTick.frame, currentTick.frameClock};
 }
 
 } // namespace Platform

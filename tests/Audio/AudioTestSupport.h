@@ -43,6 +43,17 @@ auto AtTick(std::int64_t stamp, Body body)
     return result;
 }
 
+/// Runs body as inside a timer tick at frame on the mixer's frame clock.
+template <typename Body>
+auto AtFrame(const Platform::Audio::Mixer& mixer, double frame, Body body)
+{
+    const Platform::TickContext tick{mixer.HandOverTime(frame), frame, mixer.HeardTime(frame), &mixer};
+    Platform::SetCurrentTick(&tick);
+    auto result = body();
+    Platform::SetCurrentTick(nullptr);
+    return result;
+}
+
 /// Peak absolute sample (either channel) of frames [from, to).
 inline float Peak(const std::vector<float>& capture, std::size_t from, std::size_t to)
 {

@@ -124,8 +124,3 @@ TEST(StepSequencerTimerStrategy, TempoChangeKeepsTheFrameDivision)
     EXPECT_DOUBLE_EQ(strategy.GetInterval(), 60000.0 / (32 * 200)); // still 8 frames per step
 }
 
-TEST(TimerPeriod, IsTruncatedToWholeNanoseconds)
-{
-    EXPECT_EQ(Core::Timer::PeriodFor(500.0), 500'000'000);
-    EXPECT_EQ(Core::Timer::PeriodFor(60000.0 / 133 / 4), 112'781'954); // truncated, not rounded
-}

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cerrno>
 #include <functional>
 #include <thread>
@@ -16,6 +17,12 @@ using Platform::Clock::Now;
 namespace {
 
 constexpr std::int64_t Ms = 1'000'000;
+
+// A tick interval in nanoseconds, the steady clock's frames.
+std::int64_t PeriodNs(double intervalMs)
+{
+    return std::llround(intervalMs * Ms);
+}
 
 // Records every tick's call time, due time and thread, without allocating on the timer thread.
 class RecordingHandler final : public Core::ITimerEventHandler {
@@ -101,7 +108,7 @@ TEST(TimerThread, TicksAreScheduledFromDueTimesNotFromWhenTheyRan)
     ASSERT_TRUE(handler.WaitFor(40));
     timer.Stop();
 
-    const std::int64_t period = Core::Timer::PeriodFor(interval);
+    const std::int64_t period = PeriodNs(interval);
     for (std::size_t n = 1; n < 40; ++n) {
         EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), period) << "tick " << n;
         EXPECT_GE(handler.Called(n), handler.Due(n)) << "tick " << n << " came early";
@@ -111,22 +118,22 @@ TEST(TimerThread, TicksAreScheduledFromDueTimesNotFromWhenTheyRan)
     EXPECT_LT(handler.Called(39) - gridEnd, 3 * period);
 }
 
-TEST(TimerThread, ReTimeGivesTheNextTickOneNewPeriodAfterTheChange)
+TEST(TimerThread, ReTimeContinuesFromTheLastTickOnTheNewGrid)
 {
-    RecordingHandler handler;
-    Core::Timer timer;
-    ASSERT_TRUE(timer.Start(&handler, 1000.0));
-    ASSERT_TRUE(handler.WaitFor(1));
-    std::this_thread::sleep_for(50ms);
-    const std::int64_t change = Now();
-    timer.ReTime(150.0);
-    ASSERT_TRUE(handler.WaitFor(3));
-    timer.Stop();
-
-    const std::int64_t firstAfter = handler.Due(1) - change;
-    EXPECT_GE(firstAfter, 150 * Ms);
-    EXPECT_LT(firstAfter, 600 * Ms); // not at the old due time one second after the start
-    EXPECT_EQ(handler.Due(2) - handler.Due(1), Core::Timer::PeriodFor(150.0));
+    // Changed 50 ms into a beat, the next tick is one new period after the last one; changed
+    // when that is already past, it is the first reachable point of the new grid.
+    for (const auto& [changeAfter, expected] : {std::pair{50ms, 150 * Ms}, std::pair{400ms, 450 * Ms}}) {
+        RecordingHandler handler;
+        Core::Timer timer;
+        ASSERT_TRUE(timer.Start(&handler, 1000.0));
+        ASSERT_TRUE(handler.WaitFor(1));
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(handler.Due(0))) + changeAfter);
+        timer.ReTime(150.0);
+        ASSERT_TRUE(handler.WaitFor(3));
+        timer.Stop();
+        EXPECT_EQ(handler.Due(1) - handler.Due(0), expected);
+        EXPECT_EQ(handler.Due(2) - handler.Due(1), PeriodNs(150.0));
+    }
 }
 
 TEST(TimerThread, ReTimeFromInsideATickTakesEffect)
@@ -140,8 +147,8 @@ TEST(TimerThread, ReTimeFromInsideATickTakesEffect)
     ASSERT_TRUE(timer.Start(&handler, 10.0));
     ASSERT_TRUE(handler.WaitFor(6));
     timer.Stop();
-    EXPECT_EQ(handler.Due(1) - handler.Due(0), Core::Timer::PeriodFor(10.0));
-    EXPECT_EQ(handler.Due(5) - handler.Due(4), Core::Timer::PeriodFor(40.0));
+    EXPECT_EQ(handler.Due(1) - handler.Due(0), PeriodNs(10.0));
+    EXPECT_EQ(handler.Due(5) - handler.Due(4), PeriodNs(40.0));
 }
 
 TEST(TimerThread, StopEndsTheThreadPromptlyAndNoTickFollows)
@@ -199,7 +206,7 @@ TEST(TimerThread, RapidRestartsNeverLeaveTwoThreadsTicking)
     // thread would put extra ticks between the grid points.
     const std::size_t last = std::min(handler.Count(), RecordingHandler::Capacity) - 1;
     for (std::size_t n = from + 1; n <= last; ++n) {
-        EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), Core::Timer::PeriodFor(2.0)) << "tick " << n;
+        EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), PeriodNs(2.0)) << "tick " << n;
         EXPECT_EQ(handler.Thread(n), handler.Thread(from));
     }
 }
@@ -245,5 +252,5 @@ TEST(TimerThread, IntervalShorterThanTheSpinMarginStillTicksOnItsGrid)
     ASSERT_TRUE(handler.WaitFor(50));
     timer.Stop();
     for (std::size_t n = 1; n < 50; ++n)
-        EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), Core::Timer::PeriodFor(0.2));
+        EXPECT_EQ(handler.Due(n) - handler.Due(n - 1), PeriodNs(0.2));
 }

@@ -21,7 +21,7 @@ using CallLog = std::vector<std::string>;
 
 class FakeTimer final : public Core::IMetronomeTimer {
 public:
-    bool Start(Core::ITimerEventHandler* handler, double intervalMs) override
+    bool Start(Core::ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock*) override
     {
         ++starts;
         if (failStart)

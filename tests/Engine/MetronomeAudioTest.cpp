@@ -11,9 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <thread>
+#include <vector>
 
 using Configuration::ConfigurationData;
 
@@ -32,22 +35,118 @@ double CrossingRate(const std::vector<float>& capture, std::size_t from, std::si
     return static_cast<double>(crossings) / static_cast<double>(frames);
 }
 
+// A stream that behaves like a PulseAudio client: it asks for four blocks at once and then
+// pauses for as long as they play, and every 25 bursts its clock jumps by 7 ms against the
+// steady clock (alternately late and back). Everything rendered is kept.
+class BurstyBackend final : public Platform::Audio::IAudioBackend {
+public:
+    explicit BurstyBackend(std::size_t frames) : capture_(2 * frames) {}
+    ~BurstyBackend() override { Close(); }
+    Platform::Audio::Result Open(std::uint32_t, std::uint32_t, Platform::Audio::IRenderer& renderer) override
+    {
+        running_ = true;
+        thread_ = std::thread([this, &renderer] { Run(renderer); });
+        return Platform::Audio::NoError;
+    }
+    void Close() override
+    {
+        running_ = false;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    double DeviceLatencySeconds() const override { return 0; }
+    bool RunsByItself() const override { return true; }
+    const char* Name() const override { return "bursty"; }
+    const std::vector<float>& Captured() const { return capture_; }
+
+private:
+    void Run(Platform::Audio::IRenderer& renderer)
+    {
+        const std::int64_t start = Platform::Clock::Now();
+        std::int64_t slip = 0;
+        std::size_t frames = 0;
+        for (int burst = 1; running_ && 2 * (frames + 1024) <= capture_.size(); ++burst) {
+            std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+                std::chrono::nanoseconds(start + slip + static_cast<std::int64_t>(frames * 1e9 / Rate))));
+            for (int block = 0; block < 4; ++block, frames += 256)
+                renderer.Render(capture_.data() + 2 * frames, 256, Platform::Clock::Now());
+            if (burst % 25 == 0)
+                slip += burst % 50 == 0 ? -7'000'000 : 7'000'000;
+        }
+    }
+
+    std::vector<float> capture_;
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+};
+
+// The real timer thread and the MIDI engine on a mixer; everything else from the fakes.
+struct RealMetronome {
+    explicit RealMetronome(Platform::Audio::Mixer& mixer) : engine(Platform::Audio::MidiOutOptions{&mixer, {}})
+    {
+        Core::MetronomeServices services = rig.Services();
+        services.timer = &threadTimer;
+        services.soundEngineFor = [this](std::int32_t) -> Core::ISoundEngine* { return &engine; };
+        services.indicator = nullptr;
+        metronome = std::make_unique<Core::Metronome>(services);
+    }
+    Core::MidiSoundEngine engine;
+    Core::Timer timer;
+    Core::ThreadTimer threadTimer{timer};
+    EngineFakes::Rig rig;
+    std::unique_ptr<Core::Metronome> metronome;
+};
+
 } // namespace
+
+TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATempoChange)
+{
+    TestSupport::ScopedLog log; // the timer may not get real-time priority here
+    BurstyBackend backend(static_cast<std::size_t>(8 * Rate));
+    Platform::Audio::MixerOptions options;
+    options.latencyMs = 100; // the lead; generous, because a loaded test machine wakes late
+    Platform::Audio::Mixer mixer(backend, options);
+    RealMetronome real(mixer);
+    Core::Metronome& metronome = *real.metronome;
+
+    ConfigurationData settings;
+    settings.Bpm = 133;
+    settings.VisualIndicator = 0;
+    settings.SoundEngineType = 0;
+    for (int& instrument : settings.Instrument)
+        instrument = 6; // Closed Hi-Hat: it dies away within a quarter of a second
+    ASSERT_EQ(metronome.Start(nullptr, settings), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    metronome.ChangeTempo(180);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    metronome.Stop();
+    EXPECT_EQ(mixer.LateCount(), 0u);
+    EXPECT_EQ(real.engine.Output().DisplacedNotes(), 0u);
+
+    // Every onset sits within half a sample of where the exact periods put it: each interval
+    // is one of the two periods, and nothing accumulates.
+    const double periods[] = {Rate * 60 / 133, Rate * 60 / 180};
+    const std::vector<std::size_t> onsets = AudioTest::Onsets(backend.Captured(), 11025, 0.0f);
+    ASSERT_GE(onsets.size(), 12u);
+    double expected = 0;
+    std::size_t tempo = 0;
+    for (std::size_t k = 1; k < onsets.size(); ++k) {
+        const double interval = static_cast<double>(onsets[k] - onsets[k - 1]);
+        if (tempo == 0 && std::fabs(interval - periods[1]) < std::fabs(interval - periods[0]))
+            tempo = 1; // the tempo changes once, and stays changed
+        expected += periods[tempo];
+        EXPECT_LE(std::fabs(static_cast<double>(onsets[k] - onsets[0]) - expected), 0.5) << "click " << k;
+    }
+    EXPECT_EQ(tempo, 1u);
+}
 
 TEST(MetronomeIntoOfflineAudio, AccentedBarLandsOnTheSampleGrid)
 {
     TestSupport::ScopedLog log; // the timer may not get real-time priority here
     Platform::Audio::OfflineBackend backend;
     Platform::Audio::Mixer mixer(backend);
-    Core::MidiSoundEngine engine(Platform::Audio::MidiOutOptions{&mixer, {}});
-    Core::Timer timer;
-    Core::ThreadTimer threadTimer(timer);
-    EngineFakes::Rig rig;
-    Core::MetronomeServices services = rig.Services();
-    services.timer = &threadTimer;
-    services.soundEngineFor = [&engine](std::int32_t) -> Core::ISoundEngine* { return &engine; };
-    services.indicator = nullptr;
-    Core::Metronome metronome(services);
+    RealMetronome real(mixer);
+    Core::Metronome& metronome = *real.metronome;
 
     ConfigurationData settings;
     settings.BeatType = 1;

@@ -332,9 +332,10 @@ TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
     EXPECT_EQ(BeatsPerLevel(10, {1, 2}), (std::vector<int>{4, 4}));
     EXPECT_FALSE(rig.timer.running);
     EXPECT_EQ(rig.log.back(), "OnStopped 120");
-    EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Close"), 1);
+    EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Close"), 0); // left to the next Stop
     rig.metronome.Stop();
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "OnStopped 120"), 1);
+    EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Close"), 1);
 }
 
 TEST_F(TrainerRun, BarModeCountsBeatsOfTheBar)

@@ -27,6 +27,15 @@ public:
     /// The measured rate in frames per second of clock time.
     double MeasuredRate() const noexcept { return 1e9 / period_; }
 
+    /// The map's line: frame anchorFrame is rendered at anchorTime, and each further frame
+    /// periodNs later. FrameAt and TimeOf follow from it; the mixer hands it to other threads.
+    struct Line {
+        double anchorTime = 0;
+        double anchorFrame = 0;
+        double periodNs = 0;
+    };
+    Line CurrentLine() const noexcept { return Line{anchorTime_, static_cast<double>(anchorFrame_), period_}; }
+
     /// Updates so far since the last Reset, and re-anchors caused by jumps.
     std::uint64_t Updates() const noexcept { return updates_; }
     std::uint64_t Reanchors() const noexcept { return reanchors_; }

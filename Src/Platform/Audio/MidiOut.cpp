@@ -59,7 +59,7 @@ Result MidiOut::ShortMessage(std::uint32_t message) noexcept
         return InvalidParameter;
     if ((message & 0xF0) == 0xF0)
         return NotSupported;
-    if (!synth_->Post(message, StampTime()))
+    if (!synth_->Post(message, CurrentSoundStamp()))
         return NoMemory;
     lastMessage_ = message;
     return NoError;

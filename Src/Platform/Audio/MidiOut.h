@@ -20,9 +20,10 @@ struct MidiOutOptions {
 /// The default MIDI output: a built-in General MIDI synthesizer (FluidSynth with the first
 /// soundfont found) playing into the mixer. Channel 10 plays the percussion kit.
 ///
-/// Every message is placed in the output stream at the time Platform::StampTime() gives when
-/// it is sent (a timer tick's due time during OnTimer) plus the mixer's fixed latency, so the
-/// sending thread's wake-up jitter never reaches the sound.
+/// Every message is placed in the output stream where Platform::CurrentSoundStamp() puts it
+/// when it is sent: on the tick's own frame during a timer tick on this mixer's frame clock,
+/// otherwise at the time of sending plus the mixer's fixed latency. The sending thread's
+/// wake-up jitter therefore never reaches the sound.
 ///
 /// Open and Close on a control thread; ShortMessage from one thread at a time (the timer
 /// thread), never overlapping Open or Close.
@@ -54,6 +55,8 @@ public:
     const std::string& LastFailure() const noexcept { return lastFailure_; }
     /// The last message ShortMessage accepted (0 before the first), for inspection.
     std::uint32_t LastMessage() const noexcept { return lastMessage_; }
+    /// The mixer the output plays into; null while closed.
+    const Mixer* PlayingMixer() const noexcept { return mixer_; }
     /// Note Ons that could not start on their exact frame (see MidiSynth).
     std::uint64_t DisplacedNotes() const noexcept;
 

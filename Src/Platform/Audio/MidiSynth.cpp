@@ -83,7 +83,7 @@ std::unique_ptr<MidiSynth> MidiSynth::Create(const std::string& soundFont, std::
     return synth;
 }
 
-bool MidiSynth::Post(std::uint32_t message, std::int64_t stamp) noexcept
+bool MidiSynth::Post(std::uint32_t message, const SoundStamp& stamp) noexcept
 {
     return events_.Push(Event{message, stamp});
 }

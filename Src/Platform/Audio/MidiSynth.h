@@ -36,9 +36,10 @@ public:
     MidiSynth(const MidiSynth&) = delete;
     MidiSynth& operator=(const MidiSynth&) = delete;
 
-    /// Queues a packed short message (status | data1 << 8 | data2 << 16) for the clock time
-    /// stamp. One producer thread; wait-free. False when the queue is full.
-    bool Post(std::uint32_t message, std::int64_t stamp) noexcept;
+    /// Queues a packed short message (status | data1 << 8 | data2 << 16) to take effect where
+    /// stamp places it (BlockClock::StartFrame). One producer thread; wait-free. False when
+    /// the queue is full.
+    bool Post(std::uint32_t message, const SoundStamp& stamp) noexcept;
 
     void Mix(float* output, const BlockClock& clock) noexcept override;
 
@@ -48,7 +49,7 @@ public:
 private:
     struct Event {
         std::uint32_t message;
-        std::int64_t stamp;
+        SoundStamp stamp;
     };
     struct SettingsDeleter {
         void operator()(fluid_settings_t* settings) const noexcept;

@@ -11,9 +11,11 @@
 
 namespace Platform::Audio {
 
-std::int64_t BlockClock::StartFrame(std::int64_t stamp) const noexcept
+std::int64_t BlockClock::StartFrame(const SoundStamp& stamp) const noexcept
 {
-    return std::llround(map_.FrameAt(stamp)) + mixer_.latencyFrames_;
+    if (stamp.frameClock == &mixer_)
+        return std::llround(stamp.frame);
+    return std::llround(map_.FrameAt(stamp.time)) + mixer_.latencyFrames_;
 }
 
 std::uint32_t BlockClock::OffsetOf(std::int64_t startFrame) const noexcept
@@ -59,12 +61,20 @@ Result Mixer::Acquire()
     frame_ = 0;
     rendered_.store(0, std::memory_order_release);
     clock_.Reset(options_.sampleRate);
+    // Until the first callback says otherwise, frame 0 is rendered now at the nominal rate.
+    lineSequence_.store(0, std::memory_order_relaxed);
+    lineTime_.store(static_cast<double>(Clock::Now()), std::memory_order_relaxed);
+    lineFrame_.store(0, std::memory_order_relaxed);
+    linePeriod_.store(1e9 / options_.sampleRate, std::memory_order_relaxed);
+    lineSequence_.store(2, std::memory_order_release);
     if (const Result result = backend_.Open(options_.sampleRate, options_.blockFrames, *this); result != NoError)
         return result;
     if (!WaitUntilSteady()) {
         backend_.Close();
         return NoDriver;
     }
+    outputLatency_.store(std::llround(backend_.DeviceLatencySeconds() * Clock::CountsPerSecond),
+                         std::memory_order_relaxed);
     clients_ = 1;
     return NoError;
 }
@@ -172,10 +182,62 @@ void Mixer::RunNotices()
     }
 }
 
+void Mixer::PublishLine() noexcept
+{
+    const ClockMap::Line line = clock_.CurrentLine();
+    const std::uint32_t sequence = lineSequence_.load(std::memory_order_relaxed);
+    lineSequence_.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    lineTime_.store(line.anchorTime, std::memory_order_relaxed);
+    lineFrame_.store(line.anchorFrame, std::memory_order_relaxed);
+    linePeriod_.store(line.periodNs, std::memory_order_relaxed);
+    lineSequence_.store(sequence + 2, std::memory_order_release);
+}
+
+ClockMap::Line Mixer::ReadLine() const noexcept
+{
+    ClockMap::Line line;
+    for (;;) {
+        const std::uint32_t before = lineSequence_.load(std::memory_order_acquire);
+        if (before & 1)
+            continue; // the audio thread is writing it; that takes nanoseconds
+        line.anchorTime = lineTime_.load(std::memory_order_relaxed);
+        line.anchorFrame = lineFrame_.load(std::memory_order_relaxed);
+        line.periodNs = linePeriod_.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (lineSequence_.load(std::memory_order_relaxed) == before)
+            return line;
+    }
+}
+
+double Mixer::AnchorFrame() const noexcept
+{
+    // Nothing at or before the frames already rendered can still sound on its frame; a
+    // stream that renders ahead in bursts may be past where the clock map puts it now.
+    const ClockMap::Line line = ReadLine();
+    const double position = std::max(static_cast<double>(rendered_.load(std::memory_order_acquire)),
+                                     line.anchorFrame + (static_cast<double>(Clock::Now()) - line.anchorTime) / line.periodNs);
+    return std::ceil(position) + static_cast<double>(latencyFrames_);
+}
+
+std::int64_t Mixer::HandOverTime(double frame) const noexcept
+{
+    const ClockMap::Line line = ReadLine();
+    return std::llround(line.anchorTime + (frame - static_cast<double>(latencyFrames_) - line.anchorFrame) * line.periodNs);
+}
+
+std::int64_t Mixer::HeardTime(double frame) const noexcept
+{
+    const ClockMap::Line line = ReadLine();
+    return std::llround(line.anchorTime + (frame - line.anchorFrame) * line.periodNs)
+           + outputLatency_.load(std::memory_order_relaxed);
+}
+
 void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept
 {
     epoch_.fetch_add(1);
     clock_.Update(callbackTime, frame_);
+    PublishLine();
     std::memset(output, 0, sizeof(float) * 2 * frames);
     const BlockClock clock(*this, clock_, frame_, frames);
     const std::size_t limit = voiceLimit_.load(std::memory_order_acquire);

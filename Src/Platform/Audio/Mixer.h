@@ -2,6 +2,8 @@
 #include "Platform/Audio/ClockMap.h"
 #include "Platform/Audio/IAudioBackend.h"
 #include "Platform/Audio/SpscQueue.h"
+#include "Platform/Clock.h"
+#include "Platform/FrameClock.h"
 
 #include <array>
 #include <atomic>
@@ -26,9 +28,11 @@ public:
     std::uint64_t FirstFrame() const noexcept { return firstFrame_; }
     std::uint32_t Frames() const noexcept { return frames_; }
 
-    /// The frame at which a sound stamped at stamp (clock nanoseconds) starts: the frame the
-    /// stamp maps to plus the mixer's fixed latency, rounded to the nearest frame.
-    std::int64_t StartFrame(std::int64_t stamp) const noexcept;
+    /// The frame at which a sound with this stamp starts. A stamp of a tick on this mixer's
+    /// frame clock starts on the tick's frame, rounded to the nearest frame. Any other stamp
+    /// (a sound requested outside a tick, or a tick of another clock) starts at the frame
+    /// its time maps to plus the mixer's fixed latency.
+    std::int64_t StartFrame(const SoundStamp& stamp) const noexcept;
 
     /// Where in this block a sound starting at startFrame begins: its offset when it lies in
     /// this block; 0 (and the sound counted as late) when its frame has already passed;
@@ -72,9 +76,14 @@ struct MixerOptions {
 /// it. The stream runs while at least one client has acquired the mixer, silent when nothing
 /// plays, so that the first sound of a run is never cut by a stream starting up.
 ///
+/// The mixer is also the frame clock of the runs that play into it (IFrameClock): its frames
+/// are the stream's frame counter; a tick's hand-over time comes from the clock map, whose
+/// line the audio thread publishes after every callback (a sequence counter around three
+/// atomics, so that readers on other threads never wait).
+///
 /// Acquire, Release, AddVoice, RemoveVoice and FlushNotices are for control threads and may
 /// block briefly; everything a voice calls from Mix is wait-free.
-class Mixer final : private IRenderer {
+class Mixer final : private IRenderer, public IFrameClock {
 public:
     static constexpr std::size_t MaxVoices = 512;
 
@@ -115,6 +124,13 @@ public:
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
     const IAudioBackend& Backend() const noexcept { return backend_; }
 
+    /// IFrameClock: the stream's frames at the nominal rate; the lead is LatencyFrames(), the
+    /// heard time adds the backend's reported output latency. Any thread; wait-free.
+    double FrameRate() const noexcept override { return options_.sampleRate; }
+    double AnchorFrame() const noexcept override;
+    std::int64_t HandOverTime(double frame) const noexcept override;
+    std::int64_t HeardTime(double frame) const noexcept override;
+
 private:
     friend class BlockClock;
 
@@ -128,6 +144,10 @@ private:
     bool WaitUntilSteady();
     void RunNotices();
     void CountLate() const noexcept { late_.fetch_add(1, std::memory_order_relaxed); }
+    void PublishLine() noexcept;
+    /// The clock map's line as last published (before the first callback: frame 0 at the
+    /// time the stream was opened, at the nominal rate).
+    ClockMap::Line ReadLine() const noexcept;
 
     IAudioBackend& backend_;
     const MixerOptions options_;
@@ -141,6 +161,12 @@ private:
     std::atomic<std::uint64_t> rendered_{0};
     std::atomic<std::uint64_t> epoch_{0}; // odd while a callback runs
     mutable std::atomic<std::uint64_t> late_{0};
+    // The clock map's line for other threads: odd sequence while the audio thread writes it.
+    std::atomic<std::uint32_t> lineSequence_{0};
+    std::atomic<double> lineTime_{0};
+    std::atomic<double> lineFrame_{0};
+    std::atomic<double> linePeriod_{0};
+    std::atomic<std::int64_t> outputLatency_{0}; // ns, the backend's report at Acquire
     SpscQueue<Notice> notices_{4096};
     std::atomic<std::uint64_t> noticesDelivered_{0};
     std::atomic<bool> noticesRunning_{true};

@@ -59,7 +59,9 @@ void NullBackend::Run(std::uint32_t sampleRate, std::uint32_t blockFrames, IRend
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0 && running_.load()) {
         }
         const std::int64_t before = Clock::Now();
-        renderer->Render(block_.data(), blockFrames, before);
+        // The block's own due time, not the wake-up's: without a device, the stream's frame
+        // clock is the steady clock times the rate, exactly.
+        renderer->Render(block_.data(), blockFrames, due);
         const std::int64_t after = Clock::Now();
         if (renderTimeCount_ < renderTimes_.size())
             renderTimes_[renderTimeCount_++] = after - before;

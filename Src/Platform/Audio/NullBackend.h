@@ -9,7 +9,9 @@
 namespace Platform::Audio {
 
 /// A stream without a device that consumes blocks in real time: its own thread asks for one
-/// block every block length of the clock, as a sound card would. It can keep what it renders
+/// block every block length of the clock, as a sound card would, and reports each block's
+/// due time as its callback time, so the stream's frame clock is the steady clock times the
+/// rate. It can keep what it renders
 /// and how long each render took, in storage reserved beforehand, for benchmarks.
 /// Control calls from one thread; the captures may be read after Close.
 class NullBackend final : public IAudioBackend {

@@ -83,6 +83,11 @@ Result WaveOut::Unprepare(WaveHeader& header)
 
 Result WaveOut::Write(WaveHeader& header, std::int64_t startTime)
 {
+    return Write(header, startTime != 0 ? SoundStamp{startTime, 0, nullptr} : CurrentSoundStamp());
+}
+
+Result WaveOut::Write(WaveHeader& header, const SoundStamp& start)
+{
     if (!mixer_)
         return InvalidHandle;
     const std::uint32_t flags = header.Flags();
@@ -99,7 +104,7 @@ Result WaveOut::Write(WaveHeader& header, std::int64_t startTime)
 
     const std::uint64_t write = writes_ + 1;
     header.flags.store(WaveHeader::Prepared | WaveHeader::InQueue, std::memory_order_release);
-    const Command command{&header, write, generation_.load(), startTime != 0 ? startTime : StampTime(), nextTimed_};
+    const Command command{&header, write, generation_.load(), start, nextTimed_};
     if (!commands_.Push(command)) {
         header.flags.store(WaveHeader::Prepared, std::memory_order_release);
         return NoMemory;

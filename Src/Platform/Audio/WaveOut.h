@@ -66,9 +66,12 @@ public:
     Result Prepare(WaveHeader& header);
     /// Takes the mark back. StillPlaying while the header is queued.
     Result Unprepare(WaveHeader& header);
-    /// Queues a buffer. startTime (clock nanoseconds; 0 = Platform::StampTime()) places the
-    /// first buffer after Open or Reset. Unprepared for a header not prepared, StillPlaying
-    /// for one already queued, InvalidHandle when closed, NoMemory when the queue is full.
+    /// Queues a buffer. start places the first buffer after Open or Reset (see
+    /// BlockClock::StartFrame; a tick's stamp starts it on the tick's frame). Unprepared for a
+    /// header not prepared, StillPlaying for one already queued, InvalidHandle when closed,
+    /// NoMemory when the queue is full.
+    Result Write(WaveHeader& header, const SoundStamp& start);
+    /// The same with a start time (clock nanoseconds; 0 = Platform::CurrentSoundStamp()).
     Result Write(WaveHeader& header, std::int64_t startTime = 0);
     /// Stops the sound and hands every queued buffer back as done, before returning.
     Result Reset();
@@ -82,7 +85,7 @@ private:
         WaveHeader* header;
         std::uint64_t write;       // number of this write, counted from 1 since Open
         std::uint64_t generation;  // resets before this write
-        std::int64_t stamp;
+        SoundStamp stamp;
         bool timed;                // first after Open or Reset: starts at stamp
     };
     struct Written {

@@ -1,0 +1,87 @@
+// Records a JACK client's stereo output for the timing benchmarks: connects its two inputs to
+// the first two output ports whose names start with a prefix as soon as they appear, and
+// writes every frame it receives, from the first connected one, as raw float32 stereo.
+//
+//   jack_recorder SECONDS OUT.raw PORT-PREFIX     e.g. jack_recorder 70 out.raw Tolvane:
+#include <jack/jack.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Recorder {
+    jack_port_t* inputs[2] = {nullptr, nullptr};
+    std::vector<float> frames; // interleaved stereo, allocated before the client runs
+    std::atomic<std::size_t> recorded{0};
+    std::atomic<bool> connected{false};
+};
+
+int Process(jack_nframes_t count, void* self)
+{
+    auto& recorder = *static_cast<Recorder*>(self);
+    if (!recorder.connected.load(std::memory_order_acquire))
+        return 0;
+    const auto* left = static_cast<const float*>(jack_port_get_buffer(recorder.inputs[0], count));
+    const auto* right = static_cast<const float*>(jack_port_get_buffer(recorder.inputs[1], count));
+    std::size_t at = recorder.recorded.load(std::memory_order_relaxed);
+    for (jack_nframes_t i = 0; i < count && 2 * at + 1 < recorder.frames.size(); ++i, ++at) {
+        recorder.frames[2 * at] = left[i];
+        recorder.frames[2 * at + 1] = right[i];
+    }
+    recorder.recorded.store(at, std::memory_order_release);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s SECONDS OUT.raw PORT-PREFIX\n", argv[0]);
+        return 2;
+    }
+    const double seconds = std::atof(argv[1]);
+    const std::string prefix = argv[3];
+    jack_client_t* client = jack_client_open("tolvane_recorder", JackNoStartServer, nullptr);
+    if (!client) {
+        std::fprintf(stderr, "no JACK server\n");
+        return 1;
+    }
+    Recorder recorder;
+    recorder.frames.assign(2 * static_cast<std::size_t>(seconds * jack_get_sample_rate(client) + 1), 0.0f);
+    recorder.inputs[0] = jack_port_register(client, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    recorder.inputs[1] = jack_port_register(client, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client, Process, &recorder);
+    if (jack_activate(client) != 0)
+        return 1;
+
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (!recorder.connected.load()) {
+            const char** ports = jack_get_ports(client, (prefix + ".*").c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+            if (ports && ports[0] && ports[1]) {
+                jack_connect(client, ports[0], jack_port_name(recorder.inputs[0]));
+                jack_connect(client, ports[1], jack_port_name(recorder.inputs[1]));
+                recorder.connected.store(true, std::memory_order_release);
+            }
+            jack_free(ports);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    jack_deactivate(client);
+    jack_client_close(client);
+
+    std::FILE* out = std::fopen(argv[2], "wb");
+    if (!out)
+        return 1;
+    std::fwrite(recorder.frames.data(), sizeof(float), 2 * recorder.recorded.load(), out);
+    std::fclose(out);
+    return 0;
+}

@@ -1,0 +1,115 @@
+#!/bin/sh
+# Plays the headless player through a private sound server, records what the server plays
+# and measures every recorded click against the exact grid. Every process started here is
+# ended by its own process id; nothing else is touched.
+#
+#   bench/ServerBench.sh pulse|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp] [PLAYER OPTIONS]
+#   e.g. bench/ServerBench.sh pulse build/release/bin 133 4 60
+#        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
+#
+# pulse: a private PulseAudio with a 44.1 kHz null sink, recorded from the sink's monitor
+#        with parec (16-bit). jack: a private JACK server on its dummy driver (44.1 kHz,
+#        256-frame periods), recorded by jack_recorder (float). --waves plays twelve
+#        generated 30 ms wave files (audio-file engine) instead of the built-in hi-hat.
+#        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
+#        Xvfb) instead of the player and the recording.
+set -eu
+server=$1
+bin=$2
+bpm=$3
+subdivision=$4
+seconds=$5
+shift 5
+waves=no
+lamp=no
+analyse=""
+extra=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --waves) waves=yes ;;
+        --lamp) lamp=yes ;;
+        --change-bpm) analyse="$analyse --change-bpm $2"; extra="$extra $1 $2"; shift ;;
+        *) extra="$extra $1" ;;
+    esac
+    shift
+done
+
+folder=$(mktemp -d)
+pids=""
+cleanup() {
+    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+    for pid in $pids; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$folder"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder"
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+conf="$folder/Tolvane.conf"
+instrument="--instrument 6"
+if [ "$waves" = yes ]; then
+    # One 30 ms click per voice, each its own pitch, starting after digital silence.
+    instrument=""
+    printf '\357\273\277# Metronome Configuration File\r\nSoundEngineType = 1\r\n' >"$conf"
+    for voice in 1 2 3 4 5 6 7 8 9 10 11 12; do
+        sox -D -n -r 44100 -b 16 -c 1 "$folder/voice$voice.wav" \
+            synth 0.03 square $((500 + 100 * voice)) vol 0.5 fade l 0 0.03 0.03
+        printf 'File%d = %s\r\n' "$voice" "$folder/voice$voice.wav" >>"$conf"
+    done
+fi
+
+if [ "$server" = pulse ]; then
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+        --disable-shm=yes --log-target=stderr \
+        -L "module-null-sink sink_name=tolvane_bench rate=44100 channels=2" \
+        -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/server.log" &
+    pids="$!"
+    tries=0
+    until [ -S "$XDG_RUNTIME_DIR/pulse/native" ]; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
+        sleep 0.1
+    done
+    parec --device=tolvane_bench.monitor --rate=44100 --channels=2 --format=s16le --raw --latency-msec=20 \
+        >"$folder/recording.raw" 2>"$folder/recorder.log" &
+    recorder=$!
+    pids="$recorder $pids"
+    format=""
+    sleep 0.5
+elif [ "$server" = jack ]; then
+    export JACK_DEFAULT_SERVER="tolvane_bench_$$"
+    jackd -d dummy -r 44100 -p 256 >"$folder/server.log" 2>&1 &
+    pids="$!"
+    tries=0
+    until jack_lsp >/dev/null 2>&1; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || { echo "jackd did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
+        sleep 0.1
+    done
+    "$bin/jack_recorder" $((${seconds%.*} + 5)) "$folder/recording.raw" Tolvane: &
+    recorder=$!
+    pids="$recorder $pids"
+    format="--float"
+    sleep 0.5
+else
+    echo "server: pulse or jack" >&2
+    exit 2
+fi
+
+if [ "$lamp" = yes ]; then
+    xvfb-run -a "$bin/bench_lamp" "$seconds" "$bpm"
+    exit 0
+fi
+# shellcheck disable=SC2086
+"$bin/engine_player" --backend real --seconds "$seconds" --bpm "$bpm" --subdivision "$subdivision" $instrument \
+    --no-indicator $extra "$conf" || true
+if [ "$server" = pulse ]; then
+    sleep 0.5
+    kill "$recorder"
+fi
+wait "$recorder" 2>/dev/null || true
+echo "recorded through $server:"
+# shellcheck disable=SC2086
+"$bin/engine_player" --analyse-raw "$folder/recording.raw" --bpm "$bpm" --subdivision "$subdivision" $format $analyse
