@@ -2,11 +2,12 @@
 #   make run    builds the program (release) and starts it
 #   make check  installs what is missing, builds everything and runs every test
 # Both call scripts/install-deps first, which does nothing when all packages are present.
+#   make package  builds the release configuration and its Debian package in build/release
 
 JOBS ?= $(shell nproc)
 CTEST_JOBS ?= 2
 
-.PHONY: all deps check check-main check-fuzz run build-release bench tsan clean
+.PHONY: all deps check check-main check-fuzz run build-release package bench tsan clean
 
 all: build-release
 
@@ -33,6 +34,9 @@ build-release: deps
 
 run: build-release
 	build/release/bin/tolvane
+
+package: build-release
+	cd build/release && cpack
 
 bench: build-release
 	@for b in build/release/bin/bench_*; do echo "== $$b"; "$$b"; done

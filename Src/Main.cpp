@@ -1,12 +1,15 @@
 // Tolvane: starts the main window, runs the program until the window closes.
 #include "Core/EngineObjects.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/CommandLine.h"
 #include "GUI/VisualBeatIndicator.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -40,17 +43,80 @@ void CloseOnEndSignals(QWidget& window)
     sigaction(SIGINT, &action, nullptr);
 }
 
+constexpr const char* NoDisplay =
+    "tolvane: no display to open the window on; start Tolvane inside a desktop session (DISPLAY or WAYLAND_DISPLAY)\n";
+
+// Help, version and a refused command line need no display: they are answered with a plain
+// application object, on stdout (help, version) or stderr with the usage (status 2).
+int AnswerCommandLine(const GUI::CommandLine& commandLine, int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    switch (commandLine.Result()) {
+    case GUI::CommandLine::Outcome::Help:
+        std::fputs(qPrintable(commandLine.Help()), stdout);
+        return 0;
+    case GUI::CommandLine::Outcome::Version:
+        std::fputs(qPrintable(GUI::CommandLine::VersionLine() + QLatin1Char('\n')), stdout);
+        return 0;
+    default:
+        std::fprintf(stderr, "tolvane: %s\n\n%s", qPrintable(commandLine.Error()), qPrintable(commandLine.Help()));
+        return 2;
+    }
+}
+
+// While Qt opens the display, its messages are held back: a display that cannot be opened
+// ends in a fatal message, which becomes the program's one-line error and exit status 1
+// instead of an abort. Once the display is open, the held messages go out as usual.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QtMessageHandler previousHandler = nullptr;
+QList<HeldMessage>* heldMessages = nullptr;
+
+void HoldWhileOpeningDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg) {
+        std::fputs(NoDisplay, stderr);
+        std::_Exit(1);
+    }
+    heldMessages->append({type, QByteArray(context.category ? context.category : "default"), message});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tolvane"));
-    QApplication::setDesktopFileName(QStringLiteral("tolvane"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const GUI::CommandLine commandLine(arguments);
+    if (commandLine.Result() != GUI::CommandLine::Outcome::Run)
+        return AnswerCommandLine(commandLine, argc, argv);
+    if (!GUI::DisplayNamed(arguments)) {
+        std::fputs(NoDisplay, stderr);
+        return 1;
+    }
 
-    GUI::ApplicationWindow window;
+    QList<HeldMessage> held;
+    heldMessages = &held;
+    previousHandler = qInstallMessageHandler(HoldWhileOpeningDisplay);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    for (const HeldMessage& message : held)
+        qt_message_output(message.type, QMessageLogContext(nullptr, 0, nullptr, message.category.constData()),
+                          message.text);
+    heldMessages = nullptr;
+    QApplication::setApplicationName(QStringLiteral("Tolvane"));
+    QApplication::setApplicationVersion(QStringLiteral(TOLVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(TOLVANE_APP_ID));
+
+    GUI::ApplicationWindowOptions options;
+    options.requests = commandLine.Requests();
+    GUI::ApplicationWindow window(options);
     if (!window.Startup())
-        return 0;
+        return window.RefusedRequests().isEmpty() ? 0 : 1; // another copy took the requests
     Core::GetMetronome().SetBeatIndicator(window.BeatIndicator());
     CloseOnEndSignals(window);
 

@@ -1,8 +1,11 @@
 // Draws the program's icon (icon 2): a wooden metronome with its pendulum swung to the right
-// and a blue beat lamp, at 32 x 32 and 128 x 128, into the folder given as the argument.
-// Not part of the build; the PNG files beside it are what the program ships. To redraw them:
+// and a blue beat lamp, at 32 x 32 and 128 x 128, into the folder given as the first argument,
+// and the desktop's icon theme files (16 to 256 pixels, named by the application id) into
+// <second argument>/<size>x<size>/apps/.
+// Not part of the build; the PNG files it writes are what the program ships. To redraw them:
 //   g++ -std=c++20 -fPIC DrawProgramIcon.cpp -o DrawProgramIcon $(pkg-config --cflags --libs Qt6Gui)
-//   QT_QPA_PLATFORM=offscreen ./DrawProgramIcon Res/icons
+//   QT_QPA_PLATFORM=offscreen ./DrawProgramIcon Res/icons Res/desktop/hicolor
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -92,5 +95,13 @@ int main(int argc, char** argv)
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     Draw(32).save(folder + QStringLiteral("/2.png"));
     Draw(128).save(folder + QStringLiteral("/2-128.png"));
+    if (argc > 2) {
+        const QString theme = QString::fromLocal8Bit(argv[2]);
+        for (const int size : {16, 32, 48, 64, 128, 256}) {
+            const QString apps = QStringLiteral("%1/%2x%2/apps").arg(theme).arg(size);
+            QDir().mkpath(apps);
+            Draw(size).save(apps + QStringLiteral("/org.tolvane.Tolvane.png"));
+        }
+    }
     return 0;
 }

@@ -27,6 +27,8 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace GUI {
 
 namespace {
@@ -70,6 +72,8 @@ const Shortcut Shortcuts[] = {
     {QKeySequence(Qt::CTRL | Qt::Key_O), ApplicationWindow::OptionsCommand},
     {QKeySequence(Qt::CTRL | Qt::Key_P), ApplicationWindow::PresetsCommand},
     {QKeySequence(Qt::CTRL | Qt::Key_S), ApplicationWindow::SoundSettingsCommand},
+    // The translated menus show Ctrl+Q for Exit; it works in every language.
+    {QKeySequence(Qt::CTRL | Qt::Key_Q), ApplicationWindow::ExitCommand},
 };
 
 // Commands whose dialogs are not part of the program yet: their menu items, toolbar buttons
@@ -308,6 +312,8 @@ void ApplicationWindow::CreateControls()
     // The labels sit under the sliders' left ends; the sliders must stay on top for the mouse.
     tempoLabel_->lower();
     volumeLabel_->lower();
+    DescribeControls();
+    FitToTexts();
     LayOutBars();
 }
 
@@ -326,7 +332,8 @@ void ApplicationWindow::ControlHelp()
     SubclassChildControls(client_, this);
     SetKeysToParent(startStop_, true);
     SetKeysToParent(tempoSlider_, true);
-    SetKeysToParent(volumeSlider_, true);
+    // The volume slider keeps its own keys while it has the focus; the keys it does not use
+    // (digits) still reach the tempo control.
 }
 
 void ApplicationWindow::CreateShortcuts()
@@ -356,11 +363,12 @@ void ApplicationWindow::showEvent(QShowEvent* event)
 void ApplicationWindow::FitOuterSize()
 {
     const QRect frame = frameGeometry();
-    const int extraWidth = frame.width() - width();
-    const int extraHeight = frame.height() - height();
-    if (extraWidth > 0 || extraHeight > 0) {
-        setFixedSize(OuterWidth - extraWidth, OuterHeight - extraHeight);
-        CentreWindowOnDesktop(this, OuterWidth, OuterHeight);
+    const int frameWidth = std::max(0, frame.width() - width());
+    const int frameHeight = std::max(0, frame.height() - height());
+    const QSize client(std::max(OuterWidth - frameWidth, contentWidth_), OuterHeight - frameHeight);
+    if (client != size()) {
+        setFixedSize(client);
+        CentreWindowOnDesktop(this, client.width() + frameWidth, OuterHeight);
     }
 }
 

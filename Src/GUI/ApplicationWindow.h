@@ -7,6 +7,7 @@
 #include "GUI/TempoControl.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <array>
 #include <atomic>
@@ -46,10 +47,14 @@ struct ApplicationWindowOptions {
     bool singleInstance = true;
     /// The single-instance socket; empty: SingleInstance::DefaultName().
     QString instanceName;
-    /// Folder of the language files, with a trailing '/'; empty: "Lang/" beside the executable.
+    /// Folder of the language files, with a trailing '/'; empty: Platform::LanguageFolder().
     std::string languageFolder;
-    /// Folder of the help document Tolvane.pdf, with a trailing '/'; empty: the executable's.
+    /// Folder of the help document Tolvane.pdf, with a trailing '/'; empty:
+    /// Platform::ManualFolder().
     std::string helpFolder;
+    /// Requests from the command line (instance socket lines, see SingleInstance): sent to a
+    /// copy that runs already, else carried out once the window is up.
+    QStringList requests;
 };
 
 /// The program's main window: tempo read-out, beat lamp, Start/Stop and Tap buttons, tempo and
@@ -65,6 +70,7 @@ struct ApplicationWindowOptions {
 class ApplicationWindow : public QMainWindow, public ControlSubClasser, public Core::IMetronomeEventHandler {
     Q_OBJECT
 public:
+    /// The window's outer size in English; a translation that needs more room widens it.
     static constexpr int OuterWidth = 400;
     static constexpr int OuterHeight = 300;
 
@@ -118,6 +124,16 @@ public:
     /// A tempo sent by another process. Taken (true) when it lies in 4..1000 and no speed
     /// trainer run owns the tempo.
     bool SetTempoRequest(int tempo);
+    /// Loads the preset called name into the current settings (stopping a playing metronome
+    /// first) and shows it. False when there is no such preset.
+    bool LoadPresetRequest(const QString& name);
+    /// Starts playing unless playing already. True when playing afterwards.
+    bool StartRequest();
+    /// Carries out one request line of the command line ("preset NAME", "tempo N", "start").
+    bool CarryOutRequest(const QString& request);
+    /// The command-line requests that were refused, by this window (once its event loop
+    /// runs) or by the running copy they went to; each is also told on stderr.
+    const QStringList& RefusedRequests() const { return refused_; }
     /// Moves the sliders and the read-out to the current settings (after a preset was loaded).
     void RefreshFromSettings();
     /// Brings the window to the front (another copy of the program asked for it).
@@ -176,6 +192,8 @@ private:
     void ApplyMenuTexts();
     void LayOutBars();
     void FitOuterSize();
+    void FitToTexts();
+    void DescribeControls();
     void Shutdown();
     void StopIfRunning();
     void OpenDialog(int command);
@@ -218,10 +236,13 @@ private:
     std::map<int, QAction*> actions_;
     std::vector<QShortcut*> shortcuts_;
 
+    QStringList refused_;
+
     std::atomic<bool> running_{false};
     int languageKind_ = 0;
     bool shutDown_ = false;
     bool fitted_ = false;
+    int contentWidth_ = 0; // the width the client area needs for the current language's texts
 };
 
 } // namespace GUI

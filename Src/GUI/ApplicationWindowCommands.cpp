@@ -175,6 +175,37 @@ bool ApplicationWindow::SetTempoRequest(int tempo)
     return true;
 }
 
+bool ApplicationWindow::LoadPresetRequest(const QString& name)
+{
+    const std::u16string preset = name.toStdU16String();
+    if (!display_ || !configuration_.PresetExists(preset.c_str()))
+        return false;
+    // As when the Presets page loads one: the metronome never plays while its settings change.
+    StopIfRunning();
+    configuration_.LoadPreset(preset.c_str());
+    RefreshFromSettings();
+    return true;
+}
+
+bool ApplicationWindow::StartRequest()
+{
+    if (display_ && !running_.load())
+        ToggleStartStop();
+    return running_.load();
+}
+
+bool ApplicationWindow::CarryOutRequest(const QString& request)
+{
+    if (request.startsWith(QLatin1String("preset ")))
+        return LoadPresetRequest(request.mid(7));
+    if (request.startsWith(QLatin1String("tempo "))) {
+        bool number = false;
+        const int tempo = request.mid(6).toInt(&number);
+        return number && SetTempoRequest(tempo);
+    }
+    return request == QLatin1String("start") && StartRequest();
+}
+
 void ApplicationWindow::RefreshFromSettings()
 {
     MoveTempoSlider(Settings().Bpm);
@@ -244,7 +275,7 @@ void ApplicationWindow::Tap()
 
 void ApplicationWindow::ShowHelp()
 {
-    const std::string folder = options_.helpFolder.empty() ? Platform::ExecutableFolder() : options_.helpFolder;
+    const std::string folder = options_.helpFolder.empty() ? Platform::ManualFolder() : options_.helpFolder;
     const QString path = QString::fromStdString(folder) + QStringLiteral("Tolvane.pdf");
     const auto language = System::CurrentLanguage();
     if (!QFileInfo(path).isFile()) {

@@ -4,6 +4,7 @@
 
 #include "Configuration/IConfiguration.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/CommandLine.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/StartupChecks.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
 #include <sys/utsname.h>
@@ -73,6 +75,16 @@ bool ApplicationWindow::Startup()
     show();
     FitOuterSize();
     ReturnFocus(); // keys go to the tempo control from the start
+    // The command line's wishes wait for the event loop: the window's first showing is over
+    // then, and a start plays as from the Start button.
+    QTimer::singleShot(0, this, [this] {
+        for (const QString& request : options_.requests) {
+            if (!CarryOutRequest(request)) {
+                refused_ << request;
+                ReportRefusedRequest(request);
+            }
+        }
+    });
     return true;
 }
 
@@ -81,12 +93,23 @@ bool ApplicationWindow::CheckSingleInstance()
     if (!options_.singleInstance)
         return true;
     instance_ = new SingleInstance(options_.instanceName, this);
-    if (instance_->AskRunningCopy())
-        return false; // the running copy has come forward; this one ends quietly
+    if (const auto answers = instance_->SendToRunningCopy(options_.requests)) {
+        // The running copy has come forward and taken the requests; this one ends quietly.
+        for (qsizetype i = 0; i < options_.requests.size(); ++i) {
+            if (answers->value(i) != QLatin1String("1")) {
+                refused_ << options_.requests[i];
+                ReportRefusedRequest(options_.requests[i]);
+            }
+        }
+        return false;
+    }
     instance_->Listen();
     connect(instance_, &SingleInstance::ActivateRequested, this, &ApplicationWindow::ActivateFromOtherCopy);
     connect(instance_, &SingleInstance::TempoRequested, this,
             [this](int tempo, bool* accepted) { *accepted = SetTempoRequest(tempo); });
+    connect(instance_, &SingleInstance::PresetRequested, this,
+            [this](const QString& name, bool* accepted) { *accepted = LoadPresetRequest(name); });
+    connect(instance_, &SingleInstance::StartRequested, this, [this](bool* accepted) { *accepted = StartRequest(); });
     connect(instance_, &SingleInstance::StartStopRequested, this, [this] {
         if (client_)
             OnCommand(StartStopId);
@@ -127,7 +150,7 @@ bool ApplicationWindow::InitialiseLanguage(const std::u16string& name)
     }
     std::shared_ptr<System::Language> table;
     if (SafeLanguageName(name)) {
-        const std::string folder = options_.languageFolder.empty() ? Platform::ExecutableFolder() + "Lang/"
+        const std::string folder = options_.languageFolder.empty() ? Platform::LanguageFolder()
                                                                    : options_.languageFolder;
         table = System::LoadLanguageFile(folder + QString::fromStdU16String(name).toStdString() + ".lng");
     }
@@ -164,6 +187,9 @@ bool ApplicationWindow::SwitchLanguage(const std::u16string& name)
     setText(volumeLabel_, VolumeLabelId);
     if (const char16_t* title = language->GetText(0))
         setWindowTitle(FromTableText(title));
+    DescribeControls();
+    FitToTexts();
+    LayOutBars();
     return true;
 }
 

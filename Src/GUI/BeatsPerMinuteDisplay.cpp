@@ -3,6 +3,9 @@
 #include "GUI/ProgramFont.h"
 #include "System/CurrentLanguage.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -18,6 +21,44 @@ constexpr int TempoWeight = 900;
 constexpr int LabelPoints = 8;
 constexpr int LabelWeight = 400;
 constexpr int LabelTextIndex = 1; // miscellaneous text "bpm"
+
+// What assistive technology learns of the read-out: its name (set by the owner), the tempo as
+// its value ("120 bpm") and as a number.
+class AccessibleReadOut final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleReadOut(BeatsPerMinuteDisplay* display)
+        : QAccessibleWidget(display, QAccessible::StaticText), display_(display)
+    {
+    }
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value)
+            return display_->ValueText();
+        return QAccessibleWidget::text(kind);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QVariant currentValue() const override { return display_->Tempo(); }
+    void setCurrentValue(const QVariant&) override {} // shown, not set, here
+    QVariant maximumValue() const override { return 1000; }
+    QVariant minimumValue() const override { return 4; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    BeatsPerMinuteDisplay* display_;
+};
+
+QAccessibleInterface* ReadOutInterface(const QString& className, QObject* object)
+{
+    auto* display = qobject_cast<BeatsPerMinuteDisplay*>(object);
+    if (className == QLatin1String("GUI::BeatsPerMinuteDisplay") && display)
+        return new AccessibleReadOut(display);
+    return nullptr;
+}
 
 } // namespace
 
@@ -42,14 +83,27 @@ BeatsPerMinuteDisplay::BeatsPerMinuteDisplay(int tempo, QWidget* parent)
     labelTop_ = tempoTop_ + tempoMetrics.ascent() - labelMetrics.ascent();
 
     label_ = FromTableText(System::CurrentLanguage()->GetText(LabelTextIndex));
+    static const bool factoryInstalled = (QAccessible::installFactory(ReadOutInterface), true);
+    (void)factoryInstalled;
 }
 
 BeatsPerMinuteDisplay::~BeatsPerMinuteDisplay() = default;
 
 void BeatsPerMinuteDisplay::ShowTempo(int tempo)
 {
+    const bool changed = tempo != tempo_;
     tempo_ = tempo;
     repaint();
+    if (changed) {
+        // A screen reader announces the new tempo (as a slider does its value).
+        QAccessibleValueChangeEvent event(this, tempo);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+QString BeatsPerMinuteDisplay::ValueText() const
+{
+    return QString::number(tempo_) + QLatin1Char(' ') + label_;
 }
 
 void BeatsPerMinuteDisplay::ReloadLabel()

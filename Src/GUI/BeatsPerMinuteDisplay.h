@@ -21,9 +21,11 @@ public:
     explicit BeatsPerMinuteDisplay(int tempo, QWidget* parent = nullptr);
     ~BeatsPerMinuteDisplay() override;
 
-    /// Shows tempo and repaints at once.
+    /// Shows tempo and repaints at once; assistive technology is told of a changed tempo.
     void ShowTempo(int tempo);
     int Tempo() const { return tempo_; }
+    /// The read-out as text ("120 bpm"), its accessible value.
+    QString ValueText() const;
 
     /// Takes the unit label again from the current text tables and repaints (after a language
     /// switch).

@@ -1,5 +1,6 @@
 #include "GUI/SingleInstance.h"
 
+#include "Configuration/ConfigurationData.h"
 #include "System/Log.h"
 
 #include <QDir>
@@ -16,7 +17,8 @@ namespace {
 
 constexpr int ConnectTimeoutMs = 1000;
 constexpr int AnswerTimeoutMs = 2000;
-constexpr qint64 LongestRequest = 64;
+// "preset " and the longest preset name, every code unit as three bytes of UTF-8.
+constexpr qint64 LongestRequest = 7 + 3 * Configuration::NameCapacity;
 
 bool SameUser(const QLocalSocket* socket)
 {
@@ -47,16 +49,31 @@ QString SingleInstance::DefaultName()
 
 bool SingleInstance::AskRunningCopy()
 {
+    return SendToRunningCopy({}).has_value();
+}
+
+std::optional<QStringList> SingleInstance::SendToRunningCopy(const QStringList& requests)
+{
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(ConnectTimeoutMs))
-        return false;
-    socket.write("query\n");
+        return std::nullopt;
+    QByteArray lines("query\n");
+    for (const QString& request : requests)
+        lines += request.toUtf8() + '\n';
+    socket.write(lines);
     socket.waitForBytesWritten(AnswerTimeoutMs);
-    // The answer only confirms; the running copy owns the socket whether it answers or not.
-    socket.waitForReadyRead(AnswerTimeoutMs);
+    // The running copy owns the socket whether it answers or not; its first answer only
+    // confirms the query.
+    QStringList answers;
+    for (qsizetype expected = requests.size() + 1; expected > 0; --expected) {
+        while (!socket.canReadLine() && socket.waitForReadyRead(AnswerTimeoutMs)) {
+        }
+        answers << (socket.canReadLine() ? QString::fromUtf8(socket.readLine()).trimmed() : QString());
+    }
     socket.disconnectFromServer();
-    return true;
+    answers.removeFirst();
+    return answers;
 }
 
 bool SingleInstance::Listen()
@@ -98,6 +115,7 @@ void SingleInstance::OnReadyRead(QLocalSocket* socket)
     while (socket->canReadLine()) {
         const QString request = QString::fromUtf8(socket->readLine(LongestRequest + 1)).trimmed();
         socket->write((Answer(request) + QLatin1Char('\n')).toUtf8());
+        socket->flush(); // out before a client that has closed its side makes us close ours
     }
     if (socket->bytesAvailable() > LongestRequest)
         socket->abort(); // a line this long is no request of ours
@@ -115,6 +133,16 @@ QString SingleInstance::Answer(const QString& request)
         bool accepted = false;
         if (number)
             emit TempoRequested(tempo, &accepted);
+        return accepted ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    if (request.startsWith(QLatin1String("preset "))) {
+        bool accepted = false;
+        emit PresetRequested(request.mid(7), &accepted);
+        return accepted ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    if (request == QLatin1String("start")) {
+        bool accepted = false;
+        emit StartRequested(&accepted);
         return accepted ? QStringLiteral("1") : QStringLiteral("0");
     }
     if (testCommands_ && request == QLatin1String("startstop")) {

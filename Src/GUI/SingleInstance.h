@@ -1,6 +1,9 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -15,6 +18,10 @@ namespace GUI {
 ///   "query"       the running copy comes to the front; answer "2"
 ///   "tempo N"     set the tempo to N bpm (4..1000; see ApplicationWindow::SetTempoRequest);
 ///                 answer "1" when taken, "0" when refused
+///   "preset NAME" load the preset NAME (a playing metronome stops first); answer "1" when
+///                 loaded, "0" when there is no such preset
+///   "start"       start playing unless playing already; answer "1" when playing, "0" when
+///                 the start was refused
 /// With the environment variable TOLVANE_TEST_COMMANDS=1 set for the running copy, two more
 /// requests exist for automated tests:
 ///   "startstop"   the Start/Stop command; answer "1"
@@ -34,6 +41,10 @@ public:
     /// True when another copy answers on the socket; that copy has then been asked to come
     /// to the front. Waits at most about three seconds.
     bool AskRunningCopy();
+    /// Sends request lines to the running copy, after a "query" that brings it to the front,
+    /// and returns its answers to them (an empty answer for one that got none in time).
+    /// nullopt when no copy answers on the socket.
+    std::optional<QStringList> SendToRunningCopy(const QStringList& requests);
     /// Starts answering requests. False when the socket cannot be made (the program then runs
     /// without the single-instance guard).
     bool Listen();
@@ -48,6 +59,10 @@ signals:
     void ActivateRequested();
     /// Set the tempo; *accepted tells the socket's answer (true when it is left unchanged).
     void TempoRequested(int tempo, bool* accepted);
+    /// Load a preset; *accepted tells the socket's answer (true when it is left unchanged).
+    void PresetRequested(const QString& name, bool* accepted);
+    /// Start playing; *accepted tells the socket's answer (true when it is left unchanged).
+    void StartRequested(bool* accepted);
     void StartStopRequested();
     /// Fill in the state answer for tests.
     void StateRequested(QString* state);

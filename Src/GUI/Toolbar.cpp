@@ -9,6 +9,8 @@
 #include <QIcon>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace GUI {
 
 namespace {
@@ -17,6 +19,7 @@ constexpr int IconSize = 24;
 constexpr int ButtonWidth = 94;
 constexpr int ButtonHeight = 50;
 constexpr int FirstIcon = 130;
+constexpr int TextPadding = 10; // what a button needs beside its text to show it whole
 
 } // namespace
 
@@ -38,6 +41,7 @@ Toolbar::Toolbar(QWidget* parent)
 
         QWidget* button = widgetForAction(action);
         button->setProperty("controlId", command);
+        button->setFont(ProgramFont(8, 400)); // the font of the window's other controls
         button->setFixedSize(ButtonWidth, ButtonHeight);
         button->installEventFilter(this);
     }
@@ -50,11 +54,18 @@ void Toolbar::SetTexts()
 {
     const auto language = System::CurrentLanguage();
     const auto texts = System::ToolbarTexts(*language, ButtonCount);
+    extraWidth_ = 0;
     for (int position = 0; position < ButtonCount; ++position) {
         QAction* action = actions_[static_cast<std::size_t>(position)];
         const auto index = static_cast<std::size_t>(position);
         action->setText(index < texts.size() ? FromTableText(texts[index]) : QString());
         action->setToolTip(FromTableText(language->GetTooltip(position)));
+        QToolButton* button = Button(position);
+        const int width =
+            std::max(ButtonWidth, button->fontMetrics().horizontalAdvance(action->text()) + TextPadding);
+        button->setFixedSize(width, ButtonHeight);
+        button->setAccessibleDescription(action->toolTip());
+        extraWidth_ += width - ButtonWidth;
     }
 }
 

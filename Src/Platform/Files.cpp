@@ -45,6 +45,31 @@ std::string DataFolder()
     return DataFolderFor(ExecutableFolder());
 }
 
+std::string ShippedFolderFor(const std::string& executableFolder, const std::string& entry,
+                             const std::string& installedFolder)
+{
+    std::error_code ignored;
+    if (std::filesystem::exists(executableFolder + entry, ignored))
+        return executableFolder;
+    const std::string installed = executableFolder + installedFolder;
+    if (std::filesystem::exists(installed + entry, ignored))
+        return installed;
+    return executableFolder;
+}
+
+// TOLVANE_DATA_FROM_BIN and TOLVANE_DOC_FROM_BIN: where an installed copy keeps its data and
+// its manual, relative to its executable's folder, as the build's install layout puts them.
+
+std::string LanguageFolder()
+{
+    return ShippedFolderFor(ExecutableFolder(), "Lang", TOLVANE_DATA_FROM_BIN) + "Lang/";
+}
+
+std::string ManualFolder()
+{
+    return ShippedFolderFor(ExecutableFolder(), "Tolvane.pdf", TOLVANE_DOC_FROM_BIN);
+}
+
 bool MoveFileNoReplace(const std::string& from, const std::string& to)
 {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)

@@ -14,6 +14,20 @@ std::string DataFolder();
 /// The same choice for a given executable folder (with trailing '/'); exposed for tests.
 std::string DataFolderFor(const std::string& executableFolder);
 
+/// Folder of the shipped language files, with a trailing '/': "Lang/" beside the executable
+/// (a build tree, a copied program folder), else the installed <prefix>/share/tolvane/Lang/.
+std::string LanguageFolder();
+
+/// Folder of the manual Tolvane.pdf, with a trailing '/': the executable's folder when the
+/// manual is there, else the installed <prefix>/share/doc/tolvane/.
+std::string ManualFolder();
+
+/// The choice both make: the executable's folder when it holds entry (a file or folder name),
+/// else executableFolder + installedFolder (relative, with a trailing '/') when that holds
+/// it, else the executable's folder. Exposed for tests.
+std::string ShippedFolderFor(const std::string& executableFolder, const std::string& entry,
+                             const std::string& installedFolder);
+
 /// Renames a file; fails (errno EEXIST) when the target exists. Sets errno on failure.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 

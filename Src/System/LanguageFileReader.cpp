@@ -316,7 +316,7 @@ bool LanguageFileReader::ReadNames(LanguageNames& names)
 
 std::string LanguageFilePath(const std::string& name)
 {
-    return Platform::ExecutableFolder() + "Lang/" + name + ".lng";
+    return Platform::LanguageFolder() + name + ".lng";
 }
 
 std::shared_ptr<Language> LoadLanguageFile(const std::string& path)

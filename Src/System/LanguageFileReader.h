@@ -79,7 +79,8 @@ private:
     std::string line_;
 };
 
-/// Path of the file of language `name` ("de" gives ".../Lang/de.lng" beside the executable).
+/// Path of the file of language `name` ("de" gives ".../Lang/de.lng" in
+/// Platform::LanguageFolder(): beside the executable, or in an installed copy's share folder).
 std::string LanguageFilePath(const std::string& name);
 
 /// Opens a language file, checks its signature, reads its body and closes it. Returns the

@@ -17,6 +17,7 @@
 
 #include <QtTest>
 
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QMenuBar>
@@ -352,6 +353,16 @@ private slots:
         QVERIFY(!window.Running());
         QTest::keyClick(&window, Qt::Key_Space);
         QVERIFY(window.Running());
+
+        // The volume slider keeps its own keys; digits typed there still set the tempo.
+        auto* volume = Control<QSlider>(ApplicationWindow::VolumeSliderId);
+        QTest::keyClick(volume, Qt::Key_Left);
+        QCOMPARE(configuration_->GetData().GlobalVolume, 99);
+        QTest::keyClicks(volume, "96");
+        QCOMPARE(Bpm(), 96);
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); // in every language
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.Running());
     }
 
     void ErrorFromTheTimerThreadIsShown()
@@ -473,6 +484,74 @@ private slots:
         TestSupport::WriteFile(*folder_ / "outside.lng", TestLanguageFile);
         GUI::ApplicationWindowOptions options;
         QVERIFY(!window.SwitchLanguage(u"../" + std::u16string(u"outside")));
+    }
+
+    void EveryShippedLanguageFitsAndNamesItsControls_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("en") << QString();
+        for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
+            QTest::newRow(qPrintable(file.chopped(4))) << file.chopped(4);
+    }
+    void EveryShippedLanguageFitsAndNamesItsControls()
+    {
+        QFETCH(QString, language);
+        if (!language.isEmpty())
+            QFile::copy(QStringLiteral(TOLVANE_LANG_SOURCE_DIR "/") + language + QStringLiteral(".lng"),
+                        QString::fromStdString(*folder_ / language.toStdString() + ".lng"));
+        ApplicationWindow& window = Open();
+        QVERIFY(window.SwitchLanguage(language.toStdU16String()));
+        if (language.isEmpty())
+            QCOMPARE(window.frameGeometry().size(), QSize(400, 300));
+        if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty()) {
+            window.StatusLine()->SetText(ApplicationWindow::StatusText(ApplicationWindow::TapId)); // the longest
+            window.grab().save(folder + QStringLiteral("/main-%1.png").arg(language.isEmpty() ? "en" : language));
+            window.StatusLine()->SetText({});
+        }
+
+        // No text cut: each fits its control, and every control lies inside the window.
+        const auto fits = [](QWidget* widget, const QString& text, int room) {
+            return widget->fontMetrics().horizontalAdvance(text) <= room;
+        };
+        auto* tempoLabel = Control<QLabel>(ApplicationWindow::TempoLabelId);
+        auto* volumeLabel = Control<QLabel>(ApplicationWindow::VolumeLabelId);
+        const int labelRoom = TempoSlider()->x() - tempoLabel->x();
+        QVERIFY(fits(tempoLabel, tempoLabel->text(), labelRoom) && fits(volumeLabel, volumeLabel->text(), labelRoom));
+        for (const int id : {ApplicationWindow::StartStopId, ApplicationWindow::TapId}) {
+            auto* button = Control<QPushButton>(id);
+            QVERIFY2(fits(button, button->text(), button->width() - 8), qPrintable(button->text()));
+            QVERIFY(button->geometry().right() < window.width());
+        }
+        QVERIFY(fits(Control<QPushButton>(1001), GUI::FromTableText(System::CurrentLanguage()->GetControlText(1002)),
+                     Control<QPushButton>(1001)->width() - 8));
+        for (int position = 0; position < GUI::Toolbar::ButtonCount; ++position) {
+            QToolButton* button = window.ToolBar()->Button(position);
+            QVERIFY2(fits(button, button->text(), button->width() - 10), qPrintable(button->text()));
+            QVERIFY(button->mapTo(&window, QPoint(button->width(), 0)).x() <= window.width());
+        }
+        for (const int id : {32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778, 1201, 1202, 1001, 1203, 1204, 1003})
+            QVERIFY2(fits(window.StatusLine(), ApplicationWindow::StatusText(id), window.StatusLine()->width() - 8),
+                     qPrintable(ApplicationWindow::StatusText(id)));
+
+        // Every control has a name and a description for assistive technology; the read-out
+        // gives its tempo.
+        std::vector<QWidget*> controls;
+        for (const int id : {1201, 1202, -1, 1001, 1203, 1004, 1204, 1005, 1003})
+            controls.push_back(window.Control(id));
+        for (int position = 0; position < GUI::Toolbar::ButtonCount; ++position)
+            controls.push_back(window.ToolBar()->Button(position));
+        for (QWidget* control : controls) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), control->metaObject()->className());
+            QVERIFY2(!accessible->text(QAccessible::Description).isEmpty(), control->metaObject()->className());
+        }
+        QAccessibleInterface* readOut = QAccessible::queryAccessibleInterface(window.TempoDisplay());
+        QCOMPARE(readOut->text(QAccessible::Value), QStringLiteral("120 ") + window.TempoDisplay()->Label());
+        // (The change is announced through QAccessible::updateAccessibility, which the offscreen
+        // platform, having no accessibility bridge, never passes on.)
+        window.SetTempo(96, true);
+        QCOMPARE(readOut->text(QAccessible::Value), QStringLiteral("96 ") + window.TempoDisplay()->Label());
     }
 
     void MissingLanguageFileAtStartUpFallsBackToEnglish()

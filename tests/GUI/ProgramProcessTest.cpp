@@ -45,12 +45,12 @@ public:
             environment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         return environment;
     }
-    void Launch(QProcess& process, const QStringList& extra = {}) const
+    void Launch(QProcess& process, const QStringList& extra = {}, const QStringList& arguments = {}) const
     {
         process.setProcessEnvironment(Environment(extra));
         process.setWorkingDirectory(Folder());
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(Folder() + QStringLiteral("tolvane"), {});
+        process.start(Folder() + QStringLiteral("tolvane"), arguments);
     }
 
     /// Sends one request line and returns the answer, or an empty text when nobody answers.
@@ -134,6 +134,14 @@ private slots:
         QCOMPARE(first.state(), QProcess::Running);
         QVERIFY(!std::filesystem::exists(program.File("Tolvane.conf"))); // the second copy saved nothing
 
+        // A second copy's command line goes to the first; a refused part makes it exit 1.
+        QProcess wishes;
+        program.Launch(wishes, {}, {"--preset", "None such", "--tempo", "96"});
+        QVERIFY(wishes.waitForFinished(30000));
+        QCOMPARE(wishes.exitCode(), 1);
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 96"));
+        QCOMPARE(program.Request(QStringLiteral("tempo 90")), QStringLiteral("1"));
+
         // Told to end, the first copy closes its window the ordinary way and saves.
         first.terminate();
         QVERIFY(first.waitForFinished(30000));
@@ -142,12 +150,99 @@ private slots:
         const std::string saved = TestSupport::ReadFile(program.File("Tolvane.conf"));
         QVERIFY(saved.find("Bpm = 90") != std::string::npos);
 
-        // With the first copy gone, a new one starts as the first.
+        // With the first copy gone, a new one starts as the first, and carries out its own
+        // command line.
         QProcess third;
-        program.Launch(third);
+        program.Launch(third, {}, {"--tempo=132"});
         QVERIFY(program.WaitUntilAnswering());
-        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 90"));
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 132"));
         End(third);
+    }
+
+    void InstalledCopyFindsItsFiles()
+    {
+        ProgramCopy program;
+        const std::string prefix = program.File("prefix/");
+        QProcess install;
+        install.setProcessChannelMode(QProcess::ForwardedChannels);
+        install.start(QStringLiteral(TOLVANE_CMAKE),
+                      {"--install", TOLVANE_BINARY_DIR, "--prefix", QString::fromStdString(prefix)});
+        QVERIFY(install.waitForFinished(120000));
+        QCOMPARE(install.exitCode(), 0);
+        const std::string id = TOLVANE_APP_ID;
+        std::vector<std::string> layout = {"bin/tolvane", "share/tolvane/Lang/de.lng", "share/tolvane/Lang/fr.lng",
+                                           "share/applications/" + id + ".desktop",
+                                           "share/metainfo/" + id + ".metainfo.xml", "share/man/man1/tolvane.1",
+                                           "share/doc/tolvane/LICENSE"};
+        for (const char* size : {"16", "32", "48", "64", "128", "256"})
+            layout.push_back(std::string("share/icons/hicolor/") + size + "x" + size + "/apps/" + id + ".png");
+        if (QFile::exists(QFileInfo(QStringLiteral(TOLVANE_EXECUTABLE)).path() + QStringLiteral("/Tolvane.pdf")))
+            layout.push_back("share/doc/tolvane/Tolvane.pdf");
+        for (const std::string& path : layout)
+            QVERIFY2(std::filesystem::is_regular_file(prefix + path), path.c_str());
+        for (const QStringList& check : {QStringList{"desktop-file-validate", QString::fromStdString(prefix + layout[3])},
+                                         QStringList{"appstreamcli", "validate", "--no-net",
+                                                     QString::fromStdString(prefix + layout[4])}}) {
+            QProcess validate;
+            validate.setProcessChannelMode(QProcess::ForwardedChannels);
+            validate.start(check.first(), check.mid(1));
+            if (validate.waitForFinished(60000)) // a missing validator is install-deps' business
+                QCOMPARE(validate.exitCode(), 0);
+        }
+
+        // In German the installed program must find de.lng in share/tolvane/; a language it
+        // could not load would be emptied in the settings it saves.
+        const std::string settings = prefix + "bin/Tolvane.conf";
+        TestSupport::WriteFile(settings, "\xEF\xBB\xBF# Metronome Configuration File\r\nLanguage = de\r\n");
+        QProcess installed;
+        installed.setProcessEnvironment(program.Environment());
+        installed.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        installed.start(QString::fromStdString(prefix + "bin/tolvane"), {});
+        QVERIFY(program.WaitUntilAnswering());
+        installed.terminate();
+        QVERIFY(installed.waitForFinished(30000));
+        QVERIFY(TestSupport::ReadFile(settings).find("Language = de\r\n") != std::string::npos);
+    }
+
+    void CommandLineAnswersWithoutAWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("error");
+        const QStringList none;
+        const QStringList noDisplay{"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="};
+        QTest::newRow("help") << QStringList{"--help"} << noDisplay << 0 << "--tempo <bpm>" << "";
+        QTest::newRow("version") << QStringList{"--version"} << noDisplay << 0 << "Tolvane " TOLVANE_VERSION "\n" << "";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << none << 2 << "" << "Usage:";
+        QTest::newRow("tempo out of range") << QStringList{"--tempo", "1001"} << none << 2 << "" << "Usage:";
+        QTest::newRow("stray argument") << QStringList{"song.mid"} << none << 2 << "" << "Usage:";
+        QTest::newRow("no display") << none << noDisplay << 1 << "" << "no display";
+        QTest::newRow("display unreachable") << none << QStringList{"QT_QPA_PLATFORM=xcb", "DISPLAY=:4711"} << 1 << ""
+                                             << "no display";
+    }
+    void CommandLineAnswersWithoutAWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, environment);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, error);
+        ProgramCopy program;
+        QProcess process;
+        process.setProcessEnvironment(program.Environment(environment));
+        process.start(program.Folder() + QStringLiteral("tolvane"), arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit); // never an abort
+        QCOMPARE(process.exitCode(), status);
+        const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(out.isEmpty() ? printed.isEmpty() : printed.contains(out), qPrintable(printed));
+        QVERIFY2(error.isEmpty() ? complaint.isEmpty() : complaint.contains(error), qPrintable(complaint));
+        if (status == 1)
+            QCOMPARE(complaint.count(QLatin1Char('\n')), 1); // one line
+        QVERIFY(!std::filesystem::exists(program.File("Tolvane.conf")));
     }
 
     void StartPlaysClicksAtTheTemposSpacing()
@@ -181,9 +276,8 @@ private slots:
         QVERIFY(recorder.waitForStarted(5000));
 
         QProcess tolvane;
-        program.Launch(tolvane, audio);
+        program.Launch(tolvane, audio, {"--tempo", "150"});
         QVERIFY(program.WaitUntilAnswering());
-        QCOMPARE(program.Request(QStringLiteral("tempo 150")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("1 150"));
         QTest::qWait(3300);
@@ -191,6 +285,13 @@ private slots:
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 150"));
         QTest::qWait(500);
         End(recorder);
+
+        // "tolvane --start" from a terminal starts the running copy playing.
+        QProcess starter;
+        program.Launch(starter, audio, {"--start"});
+        QVERIFY(starter.waitForFinished(30000));
+        QCOMPARE(starter.exitCode(), 0);
+        QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("1 150"));
         tolvane.terminate();
         QVERIFY(tolvane.waitForFinished(30000));
         QCOMPARE(tolvane.exitCode(), 0);

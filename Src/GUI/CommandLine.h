@@ -1,0 +1,61 @@
+#pragma once
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace GUI {
+
+/// The program's command line:
+///   -h, --help        the usage, exit status 0
+///   -v, --version     "Tolvane <version>", exit status 0
+///   --tempo N         start with N bpm (4..1000, the range the tempo keys reach)
+///   --preset NAME     start with the preset NAME loaded
+///   --start           start playing at once
+/// Qt's own options (-platform, -display, -style, ...) are accepted and left to Qt.
+/// When a copy of the program runs already, the wishes go to it as requests over the
+/// instance socket (see SingleInstance). The parser needs no QCoreApplication; Help() does.
+class CommandLine {
+public:
+    enum class Outcome {
+        Run,     ///< start the program (or hand the requests to the running copy)
+        Help,    ///< print Help(), exit status 0
+        Version, ///< print VersionLine(), exit status 0
+        Invalid  ///< print Error() and Help(), exit status 2
+    };
+
+    /// Parses arguments (the program name first, as argv gives them).
+    explicit CommandLine(const QStringList& arguments);
+
+    Outcome Result() const { return outcome_; }
+    /// Why the command line was refused (Outcome::Invalid), one line.
+    const QString& Error() const { return error_; }
+    /// The usage and the options. Needs a QCoreApplication for the program's name.
+    QString Help() const;
+    /// "Tolvane" and the project's version.
+    static QString VersionLine();
+
+    /// The wishes, as request lines of the instance socket, in the order they are carried
+    /// out: the preset first, so that a tempo given beside it wins, then the tempo, then the
+    /// start.
+    QStringList Requests() const;
+
+private:
+    QCommandLineParser parser_;
+    Outcome outcome_ = Outcome::Run;
+    QString error_;
+    std::optional<int> tempo_;
+    QString preset_;
+    bool start_ = false;
+};
+
+/// Tells on stderr that a request of the command line was not carried out.
+void ReportRefusedRequest(const QString& request);
+
+/// True when the arguments or the environment name a Qt platform that can show windows; false
+/// when no display is named at all (no DISPLAY, no WAYLAND_DISPLAY and no other platform). A
+/// display that is named but cannot be reached is found only when Qt tries it.
+bool DisplayNamed(const QStringList& arguments);
+
+} // namespace GUI
