@@ -17,6 +17,9 @@ namespace {
 
 constexpr int ConnectTimeoutMs = 1000;
 constexpr int AnswerTimeoutMs = 2000;
+// A request may start the metronome, which loads the synthesizer first: its answer may take
+// longer than the query's.
+constexpr int RequestAnswerTimeoutMs = 15000;
 // "preset " and the longest preset name, every code unit as three bytes of UTF-8.
 constexpr qint64 LongestRequest = 7 + 3 * Configuration::NameCapacity;
 
@@ -67,7 +70,8 @@ std::optional<QStringList> SingleInstance::SendToRunningCopy(const QStringList& 
     // confirms the query.
     QStringList answers;
     for (qsizetype expected = requests.size() + 1; expected > 0; --expected) {
-        while (!socket.canReadLine() && socket.waitForReadyRead(AnswerTimeoutMs)) {
+        const int timeout = answers.isEmpty() ? AnswerTimeoutMs : RequestAnswerTimeoutMs;
+        while (!socket.canReadLine() && socket.waitForReadyRead(timeout)) {
         }
         answers << (socket.canReadLine() ? QString::fromUtf8(socket.readLine()).trimmed() : QString());
     }

@@ -42,7 +42,8 @@ public:
     /// to the front. Waits at most about three seconds.
     bool AskRunningCopy();
     /// Sends request lines to the running copy, after a "query" that brings it to the front,
-    /// and returns its answers to them (an empty answer for one that got none in time).
+    /// and returns its answers to them (an empty answer for one that got none within 15
+    /// seconds).
     /// nullopt when no copy answers on the socket.
     std::optional<QStringList> SendToRunningCopy(const QStringList& requests);
     /// Starts answering requests. False when the socket cannot be made (the program then runs
