@@ -11,6 +11,9 @@
 
 namespace Platform {
 
+// TOLVANE_DATA_FROM_BIN and TOLVANE_DOC_FROM_BIN: where an installed copy keeps its data and
+// its manual, relative to its executable's folder, as the build's install layout puts them.
+
 std::string ExecutableFolder()
 {
     std::string path(4096, '\0');
@@ -24,7 +27,10 @@ std::string ExecutableFolder()
 
 std::string DataFolderFor(const std::string& executableFolder)
 {
-    if (!executableFolder.empty() && access(executableFolder.c_str(), W_OK) == 0)
+    // An installed copy (its language files in the share folder, not beside it) never writes
+    // beside its executable, even where it could (run by root from /usr/bin).
+    const bool installed = ShippedFolderFor(executableFolder, "Lang", TOLVANE_DATA_FROM_BIN) != executableFolder;
+    if (!executableFolder.empty() && !installed && access(executableFolder.c_str(), W_OK) == 0)
         return executableFolder;
 
     std::string base;
@@ -57,8 +63,6 @@ std::string ShippedFolderFor(const std::string& executableFolder, const std::str
     return executableFolder;
 }
 
-// TOLVANE_DATA_FROM_BIN and TOLVANE_DOC_FROM_BIN: where an installed copy keeps its data and
-// its manual, relative to its executable's folder, as the build's install layout puts them.
 
 std::string LanguageFolder()
 {

@@ -7,7 +7,8 @@ namespace Platform {
 std::string ExecutableFolder();
 
 /// Where the program keeps its configuration and log: the executable's folder when the
-/// program may write there, else $XDG_CONFIG_HOME/tolvane/ (~/.config/tolvane/ when the
+/// program may write there and it is no installed copy (see LanguageFolder), else
+/// $XDG_CONFIG_HOME/tolvane/ (~/.config/tolvane/ when the
 /// variable is unset), created on demand. Always ends with '/'.
 std::string DataFolder();
 

@@ -191,17 +191,20 @@ private slots:
         }
 
         // In German the installed program must find de.lng in share/tolvane/; a language it
-        // could not load would be emptied in the settings it saves.
-        const std::string settings = prefix + "bin/Tolvane.conf";
+        // could not load would be emptied in the settings it saves. An installed copy keeps
+        // its settings in the configuration folder, even where it could write beside itself.
+        std::filesystem::create_directories(program.File("config/tolvane"));
+        const std::string settings = program.File("config/tolvane/Tolvane.conf");
         TestSupport::WriteFile(settings, "\xEF\xBB\xBF# Metronome Configuration File\r\nLanguage = de\r\n");
         QProcess installed;
-        installed.setProcessEnvironment(program.Environment());
+        installed.setProcessEnvironment(program.Environment({"XDG_CONFIG_HOME=" + program.Folder() + "config"}));
         installed.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         installed.start(QString::fromStdString(prefix + "bin/tolvane"), {});
         QVERIFY(program.WaitUntilAnswering());
         installed.terminate();
         QVERIFY(installed.waitForFinished(30000));
         QVERIFY(TestSupport::ReadFile(settings).find("Language = de\r\n") != std::string::npos);
+        QVERIFY(!std::filesystem::exists(prefix + "bin/Tolvane.conf"));
     }
 
     void CommandLineAnswersWithoutAWindow_data()
