@@ -24,6 +24,51 @@ std::vector<std::size_t> FindOnsets(const std::vector<float>& stereo, std::size_
     return onsets;
 }
 
+std::vector<std::size_t> FindOverlappingOnsets(const std::vector<float>& stereo, double periodFrames)
+{
+    constexpr std::size_t length = 256; // frames of the first click's attack used as the template
+    constexpr long reach = 48;         // how far from one period on a click is looked for
+    std::vector<std::size_t> onsets;
+    const std::size_t frames = stereo.size() / 2;
+    std::size_t first = 0;
+    while (first < frames && stereo[2 * first] == 0.0f && stereo[2 * first + 1] == 0.0f)
+        ++first;
+    if (first + length >= frames)
+        return onsets;
+    const auto match = [&](std::size_t at) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < 2 * length; ++i)
+            sum += static_cast<double>(stereo[2 * first + i]) * stereo[2 * at + i];
+        return sum;
+    };
+    onsets.push_back(first);
+    double typical = 0.0; // running mean of the matches found so far
+    for (;;) {
+        const long centre = std::lround(static_cast<double>(onsets.back()) + periodFrames);
+        if (static_cast<std::size_t>(centre + reach) + length >= frames)
+            break;
+        double best = -1e30;
+        long bestAt = centre;
+        bool sound = false;
+        for (std::size_t i = 2 * static_cast<std::size_t>(centre - reach); i < 2 * static_cast<std::size_t>(centre + reach + static_cast<long>(length)); ++i)
+            sound = sound || stereo[i] != 0.0f;
+        if (!sound)
+            break; // the clicks have ended
+        for (long at = centre - reach; at <= centre + reach; ++at) {
+            const double value = match(static_cast<std::size_t>(at));
+            if (value > best) {
+                best = value;
+                bestAt = at;
+            }
+        }
+        if (onsets.size() > 3 && best < 0.2 * typical)
+            break; // only a click's decay is left
+        typical += (best - typical) / static_cast<double>(onsets.size());
+        onsets.push_back(static_cast<std::size_t>(bestAt));
+    }
+    return onsets;
+}
+
 namespace {
 
 float PeakAt(const std::vector<float>& stereo, std::size_t frame, std::size_t frames)
@@ -40,8 +85,11 @@ ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames
 {
     ClickFigures figures;
     figures.periodFrames = periodFrames;
-    // A click's own decay must not count as the next onset.
-    const std::vector<std::size_t> onsets = FindOnsets(stereo, static_cast<std::size_t>(periodFrames * 0.75));
+    // A click's own decay must not count as the next onset; clicks closer than 200 ms
+    // overlap, and are found by their attack instead.
+    const std::vector<std::size_t> onsets = periodFrames < 8820.0
+                                                ? FindOverlappingOnsets(stereo, periodFrames)
+                                                : FindOnsets(stereo, static_cast<std::size_t>(periodFrames * 0.75));
     figures.clicks = onsets.size();
     if (onsets.size() < 3)
         return figures;

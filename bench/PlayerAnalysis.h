@@ -24,6 +24,12 @@ struct ClickFigures {
 /// within a click's spacing (a closed hi-hat does at 133 bpm in sixteenths).
 std::vector<std::size_t> FindOnsets(const std::vector<float>& stereo, std::size_t minSpacing);
 
+/// Onsets of clicks that overlap (no silence between them): the first click is the first
+/// non-silent frame, each further one the best match of the first click's attack within a
+/// few dozen frames of one period after the previous one, until the recording falls silent
+/// or only a click's decay is left.
+std::vector<std::size_t> FindOverlappingOnsets(const std::vector<float>& stereo, double periodFrames);
+
 /// Fits the grid of spacing periodFrames through the onsets (least squares, spacing fixed)
 /// and measures every click against it.
 ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames);

@@ -61,7 +61,7 @@ fi
 
 if [ "$server" = pulse ]; then
     export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-    pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+    chrt -f 60 pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
         --disable-shm=yes --log-target=stderr \
         -L "module-null-sink sink_name=tolvane_bench rate=44100 channels=2" \
         -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/server.log" &
@@ -72,7 +72,9 @@ if [ "$server" = pulse ]; then
         [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
         sleep 0.1
     done
-    parec --device=tolvane_bench.monitor --rate=44100 --channels=2 --format=s16le --raw --latency-msec=20 \
+    # A large buffer and a real-time thread, so that a busy machine does not make the recorder
+    # lose what the server played.
+    chrt -f 40 parec --device=tolvane_bench.monitor --rate=44100 --channels=2 --format=s16le --raw --latency-msec=1000 \
         >"$folder/recording.raw" 2>"$folder/recorder.log" &
     recorder=$!
     pids="$recorder $pids"
@@ -111,5 +113,7 @@ if [ "$server" = pulse ]; then
 fi
 wait "$recorder" 2>/dev/null || true
 echo "recorded through $server:"
+# Above 300 bpm the program plays no subdivisions.
+[ "$bpm" -le 300 ] || subdivision=0
 # shellcheck disable=SC2086
 "$bin/engine_player" --analyse-raw "$folder/recording.raw" --bpm "$bpm" --subdivision "$subdivision" $format $analyse

@@ -147,18 +147,20 @@ void Timer::Run(std::uint64_t generation)
                 next = last.Plus(interval * std::ceil((reachable - last.Value()) / interval));
         }
 
-        // The sleep ends a little before the tick is due, or early for a stop or a re-time
-        // (a wake-up for anything else sleeps on); the due time is asked for again after it,
-        // because the stream's clock may have moved meanwhile.
-        const std::int64_t wakeAt = clock.HandOverTime(next.Value()) - spinMargin;
-        while (KeepsRunning(generation) && !reTime_.load(std::memory_order_acquire) && Platform::Clock::Now() < wakeAt)
-            wake_.WaitUntil(wakeAt);
+        // Sleep until a little before the tick is due, or until a stop or a re-time. The due
+        // time is asked for again after every wake-up, because the stream's clock moves (a
+        // server that falls behind moves it later); a wake-up for anything else sleeps on.
+        std::int64_t due = clock.HandOverTime(next.Value());
+        while (KeepsRunning(generation) && !reTime_.load(std::memory_order_acquire)
+               && Platform::Clock::Now() < due - spinMargin) {
+            wake_.WaitUntil(due - spinMargin);
+            due = clock.HandOverTime(next.Value());
+        }
         if (!KeepsRunning(generation))
             break;
         if (reTime_.load(std::memory_order_acquire))
             continue; // the next tick follows the new interval
 
-        const std::int64_t due = clock.HandOverTime(next.Value());
         int reads = 0;
         bool stopped = false;
         while (true) {
@@ -177,8 +179,10 @@ void Timer::Run(std::uint64_t generation)
         Tick(next, due);
         last = next;
 
-        // Woken too late to spin at all: sleep a little less from now on.
-        if (reads == 1 && spinMargin < static_cast<std::int64_t>(interval / framesPerMs * 1e6) && ++lateCount > 2) {
+        // Woken too late to spin at all: sleep a little less from now on, within bounds (the
+        // lead, not the spin, keeps sounds on their frames; a long spin only burns the core).
+        if (reads == 1 && spinMargin + MarginStep <= MaxSpinMargin
+            && spinMargin < static_cast<std::int64_t>(interval / framesPerMs * 1e6) && ++lateCount > 2) {
             spinMargin += MarginStep;
             lateCount = 0;
         }

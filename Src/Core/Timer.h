@@ -24,8 +24,8 @@ namespace Core {
 /// stream. Inside OnTimer, Platform::CurrentTickTime()/CurrentSoundStamp() describe the tick.
 ///
 /// The sleep ends SpinMargin before the due time. A thread that keeps waking too late to
-/// spin at all (three late wake-ups) sleeps MarginStep less from then on, until the next
-/// start or re-time. The thread's wake-up is an atomic word with a futex wait, so Stop and
+/// spin at all (three late wake-ups) sleeps MarginStep less from then on, up to
+/// MaxSpinMargin, until the next start or re-time. The thread's wake-up is an atomic word with a futex wait, so Stop and
 /// ReTime take no lock on any thread.
 class Timer {
 public:
@@ -58,8 +58,9 @@ public:
 
     /// How long before a tick's due time the thread stops sleeping and starts to spin (ns).
     static constexpr std::int64_t SpinMargin = 300'000;
-    /// How much the margin grows after repeated late wake-ups (ns).
+    /// How much the margin grows after repeated late wake-ups (ns), and how far at most.
     static constexpr std::int64_t MarginStep = 1'000'000;
+    static constexpr std::int64_t MaxSpinMargin = 2'300'000;
 
 private:
     /// A tick's frame as whole frames plus a fraction in [0, 1).

@@ -253,7 +253,10 @@ void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTim
 Mixer& OutputMixer()
 {
     // Never destroyed: engines that are themselves destroyed at exit may still release it.
-    static Mixer* mixer = new Mixer(*new RtAudioBackend);
+    // A sound server may ask for its whole buffer (30 ms through PulseAudio) in one burst,
+    // and a busy machine wakes the timer late now and then; the lead covers both, so that
+    // every tick reaches the stream before the stream renders its frame.
+    static Mixer* mixer = new Mixer(*new RtAudioBackend, MixerOptions{44100, 256, OutputLeadMs});
     return *mixer;
 }
 

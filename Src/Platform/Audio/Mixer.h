@@ -174,6 +174,9 @@ private:
     std::thread noticeThread_;
 };
 
+/// The lead of the program's output mixer (MixerOptions::latencyMs), in milliseconds.
+constexpr double OutputLeadMs = 60.0;
+
 /// The program's mixer on the real output (RtAudio), made on first use and kept until the
 /// process ends.
 Mixer& OutputMixer();

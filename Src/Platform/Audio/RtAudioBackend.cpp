@@ -63,11 +63,21 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
             parameters.nChannels = 2;
             RtAudio::StreamOptions options;
             options.streamName = "Tolvane";
+            // The callback thread at real-time priority where the system allows it (RtAudio
+            // carries on at normal priority otherwise): a busy machine must not starve it.
+            options.flags = RTAUDIO_SCHEDULE_REALTIME;
+            options.priority = 80;
             unsigned int frames = blockFrames;
             audio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, sampleRate, &frames, &Callback, this, &options);
             sampleRate_ = sampleRate;
             audio->startStream();
             latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate;
+            if (latencySeconds_ == 0 && choice.api == RtAudio::LINUX_PULSE) {
+                // RtAudio does not ask PulseAudio for its latency; the server keeps about the
+                // buffer this client asked for (PULSE_LATENCY_MSEC) between us and the sink.
+                const char* asked = std::getenv("PULSE_LATENCY_MSEC");
+                latencySeconds_ = asked != nullptr ? std::atof(asked) / 1000.0 : 0.0;
+            }
             audio_ = std::move(audio);
             apiName_ = choice.name;
             return NoError;

@@ -19,6 +19,8 @@ public:
 
     Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) override;
     void Close() override;
+    /// RtAudio's stream latency (JACK: the ports' latency); through PulseAudio, where RtAudio
+    /// reports none, the buffer this client asked the server for.
     double DeviceLatencySeconds() const override { return latencySeconds_; }
     bool RunsByItself() const override { return true; }
     /// The API in use ("jack", "pulse", "alsa"), or "none" while closed.
