@@ -74,7 +74,7 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
 
     const std::string recording = folder / "monitor.raw";
     TestSupport::ChildProcess recorder({"parec", "--server=unix:" + socket, "--device=tolvane_test.monitor", "--rate=44100",
-                    "--channels=2", "--format=s16le", "--raw", "--latency-msec=20"},
+                    "--channels=2", "--format=s16le", "--raw", "--latency-msec=250"},
                    pulse.Environment(), recording);
     ASSERT_TRUE(recorder.Started());
     ASSERT_TRUE(TestSupport::WaitUntil([&] { return std::filesystem::exists(recording) && recorder.Running(); }, 5000));
@@ -83,7 +83,7 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     const ScopedEnvironment server_("PULSE_SERVER", "unix:" + socket);
     const ScopedEnvironment runtime_("XDG_RUNTIME_DIR", runtime);
     RtAudioBackend backend;
-    Mixer mixer(backend);
+    Mixer mixer(backend, MixerOptions{44100, 256, OutputLeadMs}); // as the program's output
     MidiOut out(MidiOutOptions{&mixer, {}});
     ASSERT_EQ(out.Open(), NoError) << backend.LastFailure();
     EXPECT_STREQ(backend.Name(), "pulse");
