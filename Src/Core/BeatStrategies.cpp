@@ -13,14 +13,14 @@ std::int32_t LimitedBeatsPerBar(const Configuration::ConfigurationData& settings
     return std::clamp(settings.BeatsPerBar, 1, MaxBarBeats);
 }
 
+} // namespace
+
 std::int32_t RhythmStepsPerBeat(const Configuration::ConfigurationData& settings)
 {
     if (settings.CrCompoundTime == 1)
         return 3;
     return std::clamp(settings.CrSubdivision, 0, 8);
 }
-
-} // namespace
 
 // --- Simple beat ---------------------------------------------------------------------------
 

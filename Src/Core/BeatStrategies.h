@@ -48,6 +48,11 @@ private:
     std::int32_t beatTotal_ = 0;
 };
 
+/// Rhythm steps to a beat of a custom rhythm: CrSubdivision (0..8; 0 is one step), or three in
+/// compound time. The rhythm's ticks per beat, and with them the step sequencer's frames per
+/// step, follow from it.
+std::int32_t RhythmStepsPerBeat(const Configuration::ConfigurationData& settings);
+
 /// A drum rhythm from the step sequencer (BeatType 3): every tick plays the next step, whose
 /// voices sound together; CrSubdivision steps to a beat, or three in compound time. An empty
 /// rhythm rests on every step; in compound time it is refused as malformed.

@@ -1,6 +1,7 @@
 #include "Core/StepSequencerTimerStrategy.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/BeatStrategies.h"
 #include "Core/TimerFlags.h"
 
 namespace Core {
@@ -15,6 +16,11 @@ std::int32_t StepSequencerTimerStrategy::FramesPerStep(std::int32_t bpm, std::in
     if (bpm < 200)
         return fine ? 12 : 8;
     return fine ? 8 : 4;
+}
+
+std::int32_t StepSequencerTimerStrategy::FramesPerColumn(const Configuration::ConfigurationData& rhythm)
+{
+    return FramesPerStep(rhythm.Bpm, RhythmStepsPerBeat(rhythm));
 }
 
 void StepSequencerTimerStrategy::Initialise(Configuration::ConfigurationData& settings)

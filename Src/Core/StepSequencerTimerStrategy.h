@@ -14,8 +14,12 @@ public:
     bool IsTempoLocked() override;
     std::uint32_t OnTick(std::uint16_t patternFlags) override;
 
-    /// Frames per rhythm step for a tempo and a beat's ticks; the cursor uses the same table.
+    /// Frames per rhythm step for a tempo and a beat's ticks.
     static std::int32_t FramesPerStep(std::int32_t bpm, std::int32_t ticksPerBeat);
+    /// Frames per step (one grid column) of a custom rhythm record before it plays: the value
+    /// the strategy will use once the rhythm's ticks per beat are known. The step sequencer's
+    /// cursor moves by it, so that the cursor and the sound can never disagree.
+    static std::int32_t FramesPerColumn(const Configuration::ConfigurationData& rhythm);
 
 private:
     std::int32_t tempo_ = 120;

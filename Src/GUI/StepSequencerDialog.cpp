@@ -1,0 +1,394 @@
+#include "GUI/StepSequencerDialog.h"
+
+#include "Configuration/IConfiguration.h"
+#include "Core/TimerFlags.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/ProgramFont.h"
+#include "GUI/StepSequencerControl.h"
+#include "System/CurrentLanguage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QThread>
+
+#include <algorithm>
+
+namespace GUI {
+
+namespace {
+
+constexpr int RhythmBeatType = 3;
+constexpr int TooManyHitsTitle = 19;
+constexpr int TooManyHitsText = 23;
+constexpr int StopTextId = 1002;
+constexpr int CloseHelp = 2; // "Closes this window"
+
+// Dialog units of the window's 8-point font, in pixels.
+constexpr int X(double units) { return static_cast<int>(units * 1.5 + 0.5); }
+constexpr int Y(double units) { return static_cast<int>(units * 1.625 + 0.5); }
+
+struct HelpEntry {
+    int controlId;
+    int information;
+};
+constexpr HelpEntry HelpTexts[] = {
+    {StepSequencerDialog::BarsId, 48},     {StepSequencerDialog::BeatsId, 49},
+    {StepSequencerDialog::SubdivisionId, 50}, {StepSequencerDialog::CompoundId, 51},
+    {StepSequencerDialog::DistinctId, 52}, {StepSequencerControl::ControlId, 53},
+    {StepSequencerDialog::ClearId, 54},    {StepSequencerDialog::PlayId, 55},
+    {StepSequencerDialog::SaveId, 56},     {StepSequencerDialog::CancelId, CloseHelp},
+};
+
+/// The template's text of a control, unless the language file gives its own.
+QString DialogText(int controlId, const char16_t* own)
+{
+    const char16_t* text = System::CurrentLanguage()->GetDialogControlText(controlId);
+    return FromTableText(text ? text : own);
+}
+
+template <typename T>
+T* Tagged(T* widget, int id)
+{
+    widget->setProperty("controlId", id);
+    return widget;
+}
+
+} // namespace
+
+StepSequencerDialog::StepSequencerDialog(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
+                                         QWidget* owner)
+    : QDialog(owner)
+    , metronome_(metronome)
+    , configuration_(configuration)
+{
+    setProperty("controlId", DialogId);
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+    setFont(ProgramFont(8, 400));
+    setMinimumSize(MinimumWidth, MinimumHeight);
+    setMouseTracking(true);
+    CreateControls();
+    resize(X(540), Y(247));
+    connect(&events_, &MetronomeEventQueue::Delivered, this, &StepSequencerDialog::Deliver);
+    // Back in the program after another one had the screen: show the grid again.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive && isVisible())
+            control_->update();
+    });
+}
+
+StepSequencerDialog::~StepSequencerDialog()
+{
+    StopPlaying();
+    if (hooked_)
+        RestoreChildControls(this);
+}
+
+void StepSequencerDialog::CreateControls()
+{
+    const auto label = [this](int id, const char16_t* text, int x, int width) {
+        auto* widget = Tagged(new QLabel(DialogText(id, text), this), id);
+        widget->setGeometry(X(x), Y(9), X(width), Y(8));
+    };
+    const auto combo = [this](int id, int x, int first, int last, bool zeroFirst) {
+        auto* box = Tagged(new QComboBox(this), id);
+        if (zeroFirst)
+            box->addItem(QStringLiteral("0"));
+        for (int value = first; value <= last; ++value)
+            box->addItem(QString::number(value));
+        box->setGeometry(X(x), Y(7), X(41), Y(12) + 2);
+        connect(box, &QComboBox::activated, this, [this, id] { LengthChanged(id); });
+        return box;
+    };
+    label(1080, u"Number Of Bars", 4, 60);
+    bars_ = combo(BarsId, 65, 1, 4, false);
+    label(1081, u"Beats Per Bar", 111, 64);
+    beats_ = combo(BeatsId, 177, 2, 16, false);
+    label(1030, u"Beat Subdivision", 226, 70);
+    subdivision_ = combo(SubdivisionId, 298, 2, 8, true);
+
+    compound_ = Tagged(new QCheckBox(DialogText(CompoundId, u"&Compound Time"), this), CompoundId);
+    compound_->setGeometry(X(344), Y(8), X(72), Y(10));
+    connect(compound_, &QCheckBox::clicked, this, [this] { LengthChanged(CompoundId); });
+    distinct_ = Tagged(new QCheckBox(DialogText(DistinctId, u"&Display Distinct Sounds Only"), this), DistinctId);
+    distinct_->setGeometry(X(420), Y(8), X(116), Y(10));
+    connect(distinct_, &QCheckBox::clicked, this, [this] { LengthChanged(DistinctId); });
+
+    control_ = new StepSequencerControl(this);
+
+    const auto button = [this](int id, const QString& text) {
+        auto* widget = Tagged(new QPushButton(text, this), id);
+        widget->setAutoDefault(false);
+        return widget;
+    };
+    clear_ = button(ClearId, DialogText(ClearId, u"&Clear"));
+    play_ = button(PlayId, FromTableText(System::CurrentLanguage()->GetControlText(PlayId)));
+    save_ = button(SaveId, DialogText(SaveId, u"&Save"));
+    cancel_ = button(CancelId, DialogText(CancelId, u"Cancel"));
+    connect(clear_, &QPushButton::clicked, this, [this] {
+        control_->Redraw(control_->Grid().ClearAll());
+        ReturnFocus();
+    });
+    connect(play_, &QPushButton::clicked, this, &StepSequencerDialog::Play);
+    connect(save_, &QPushButton::clicked, this, &StepSequencerDialog::Save);
+    connect(cancel_, &QPushButton::clicked, this, [this] { done(1); });
+
+    help_ = Tagged(new QLabel(DialogText(HelpId, u"Move the mouse over an input field to display information about it here"), this),
+                   HelpId);
+    help_->setWordWrap(true);
+    help_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void StepSequencerDialog::TakeCurrentSettings(const Configuration::ConfigurationData& current)
+{
+    record_.Name[0] = u'@';
+    record_.Name[1] = 0;
+    record_.Bpm = current.Bpm;
+    record_.GlobalVolume = current.GlobalVolume;
+    std::copy(std::begin(current.CustomRhythm), std::end(current.CustomRhythm), std::begin(record_.CustomRhythm));
+    record_.CrNumBars = current.CrNumBars;
+    record_.CrBeatsPerBar = current.CrBeatsPerBar;
+    record_.CrSubdivision = current.CrSubdivision;
+    record_.CrCompoundTime = current.CrCompoundTime;
+    record_.DisplayedSubdiv = current.DisplayedSubdiv;
+    record_.DisplayDistinct = current.DisplayDistinct;
+    record_.VisualIndicator = 0;
+    record_.SpeedTrainer = 5;
+}
+
+void StepSequencerDialog::InitialiseDialog()
+{
+    const auto language = System::CurrentLanguage();
+    const char16_t* title = language->GetDialogTitle(DialogId);
+    setWindowTitle(FromTableText(title ? title : u" Step Sequencer"));
+    play_->setText(FromTableText(language->GetControlText(PlayId)));
+    {
+        const QSignalBlocker quietBars(bars_), quietBeats(beats_), quietSubdivision(subdivision_);
+        bars_->setCurrentIndex(std::clamp(record_.CrNumBars - 1, 0, bars_->count() - 1));
+        beats_->setCurrentIndex(std::clamp(record_.CrBeatsPerBar - 2, 0, beats_->count() - 1));
+        subdivision_->setCurrentIndex(
+            record_.DisplayedSubdiv == 0 ? 0 : std::clamp(record_.DisplayedSubdiv - 1, 0, subdivision_->count() - 1));
+    }
+    compound_->setChecked(record_.CrCompoundTime != 0);
+    distinct_->setChecked(record_.DisplayDistinct != 0);
+    if (!hooked_) {
+        SubclassChildControls(this, this);
+        hooked_ = true;
+    }
+    LayoutControls();
+    control_->Initialise(record_);
+    ReturnFocus();
+}
+
+int StepSequencerDialog::Run()
+{
+    InitialiseDialog();
+    return exec();
+}
+
+QWidget* StepSequencerDialog::Control(int id) const
+{
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->property("controlId").toInt() == id)
+            return child;
+    }
+    return nullptr;
+}
+
+void StepSequencerDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    LayoutControls();
+}
+
+void StepSequencerDialog::LayoutControls()
+{
+    const int w = width();
+    const int h = height();
+    // The control lays itself out again when its size changes.
+    control_->setGeometry(11, 42, w - 21, h - 85);
+    const int top = h - 34;
+    clear_->setGeometry(w - 319, top, 75, 23);
+    play_->setGeometry(w - 241, top, 75, 23);
+    save_->setGeometry(w - 163, top, 75, 23);
+    cancel_->setGeometry(w - 85, top, 75, 23);
+    help_->setGeometry(11, top, w - 340, 26);
+}
+
+void StepSequencerDialog::LengthChanged(int controlId)
+{
+    StepSequencerGrid& grid = control_->Grid();
+    switch (controlId) {
+    case BeatsId:
+        grid.SetBeatsPerBar(beats_->currentIndex() + 2);
+        control_->Layout();
+        break;
+    case BarsId:
+        grid.SetBarCount(bars_->currentIndex() + 1);
+        control_->Layout();
+        break;
+    case SubdivisionId:
+    case CompoundId: {
+        const int index = subdivision_->currentIndex();
+        grid.SetSubdivision(index == 0 ? 0 : index + 1, compound_->isChecked());
+        control_->Layout();
+        break;
+    }
+    case DistinctId:
+        control_->ToggleDistinctView();
+        break;
+    default:
+        break;
+    }
+    ReturnFocus();
+}
+
+bool StepSequencerDialog::WriteRhythm(Configuration::ConfigurationData& record)
+{
+    if (control_->Grid().WriteRhythm(record) == StepSequencerGrid::RhythmTooManyHits) {
+        ShowTooManyHits();
+        return false;
+    }
+    record.CrCompoundTime = compound_->isChecked() ? 1 : 0;
+    record.DisplayDistinct = distinct_->isChecked() ? 1 : 0;
+    record.CrNumBars = bars_->currentIndex() + 1;
+    record.CrBeatsPerBar = beats_->currentIndex() + 2;
+    const int index = subdivision_->currentIndex();
+    record.DisplayedSubdiv = index == 0 ? 0 : index + 1;
+    return true;
+}
+
+void StepSequencerDialog::Play()
+{
+    if (playing_) {
+        StopPlaying();
+        ReturnFocus();
+        return;
+    }
+    if (!WriteRhythm(record_)) {
+        ReturnFocus();
+        return;
+    }
+    // Whatever beat the settings dialog had chosen, this window plays its rhythm.
+    record_.BeatType = RhythmBeatType;
+    if (!control_->StartCursor(record_)) {
+        control_->StopCursor();
+        ReturnFocus();
+        return;
+    }
+    const std::uint32_t result = metronome_.Start(this, record_);
+    if (result != 0) {
+        control_->StopCursor();
+        ApplicationWindow::ShowStartError(this, result);
+    } else {
+        playing_ = true;
+        play_->setText(FromTableText(System::CurrentLanguage()->GetControlText(StopTextId)));
+    }
+    ReturnFocus();
+}
+
+void StepSequencerDialog::StopPlaying()
+{
+    if (!playing_)
+        return;
+    playing_ = false;
+    metronome_.Stop();
+    control_->StopCursor();
+    events_.Drain();
+    play_->setText(FromTableText(System::CurrentLanguage()->GetControlText(PlayId)));
+}
+
+void StepSequencerDialog::Save()
+{
+    Configuration::ConfigurationData& current = configuration_.GetData();
+    if (!WriteRhythm(current)) {
+        ReturnFocus();
+        return;
+    }
+    // The settings dialog takes the rhythm from here when it saves its own values.
+    std::copy(std::begin(current.CustomRhythm), std::end(current.CustomRhythm), std::begin(record_.CustomRhythm));
+    record_.CrBeatsPerBar = current.CrBeatsPerBar;
+    record_.CrCompoundTime = current.CrCompoundTime;
+    record_.CrNumBars = current.CrNumBars;
+    record_.CrSubdivision = current.CrSubdivision;
+    record_.DisplayedSubdiv = current.DisplayedSubdiv;
+    record_.DisplayDistinct = current.DisplayDistinct;
+    done(1);
+}
+
+void StepSequencerDialog::done(int result)
+{
+    // Closing by any way ends the sound; Cancel, Escape and the close box write nothing.
+    StopPlaying();
+    if (hooked_) {
+        RestoreChildControls(this);
+        hooked_ = false;
+    }
+    QDialog::done(result == QDialog::Rejected ? 1 : result);
+}
+
+void StepSequencerDialog::ShowTooManyHits()
+{
+    const auto language = System::CurrentLanguage();
+    QMessageBox box(QMessageBox::Information, FromTableText(language->GetMessageTitle(TooManyHitsTitle)),
+                    FromTableText(language->GetMessage(TooManyHitsText)), QMessageBox::Ok, this);
+    box.exec();
+}
+
+void StepSequencerDialog::ReturnFocus()
+{
+    control_->setFocus(Qt::OtherFocusReason);
+}
+
+void StepSequencerDialog::OnControlHover(int controlId)
+{
+    for (const HelpEntry& entry : HelpTexts) {
+        if (entry.controlId == controlId) {
+            help_->setText(FromTableText(System::CurrentLanguage()->GetInformation(entry.information)));
+            return;
+        }
+    }
+    help_->clear();
+}
+
+void StepSequencerDialog::mouseMoveEvent(QMouseEvent* event)
+{
+    if (ResetHoveredControl())
+        help_->clear();
+    QDialog::mouseMoveEvent(event);
+}
+
+// Metronome reports. OnBeat only wakes the cursor thread; the others reach the GUI thread
+// through the queue when they come from the timer thread.
+
+void StepSequencerDialog::OnTrainerStarted(std::uint32_t, bool) {}
+
+void StepSequencerDialog::OnBeat(std::uint8_t flags, std::uint32_t)
+{
+    if ((flags & Core::TimerFlags::SequencerFrame) != 0)
+        control_->SignalCursor();
+}
+
+void StepSequencerDialog::OnStopped(std::uint32_t) {}
+
+void StepSequencerDialog::OnError(std::uint32_t messageIndex)
+{
+    const MetronomeEvent event{MetronomeEvent::Error, 0, messageIndex};
+    if (QThread::currentThread() == thread())
+        Deliver(event);
+    else
+        events_.Post(event);
+}
+
+void StepSequencerDialog::Deliver(const MetronomeEvent& event)
+{
+    // A failed sound ended the run: the cursor stops; the button still offers Stop.
+    if (event.kind == MetronomeEvent::Error)
+        control_->StopCursor();
+}
+
+} // namespace GUI

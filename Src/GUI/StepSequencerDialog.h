@@ -1,0 +1,125 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+#include "Core/IMetronome.h"
+#include "Core/IMetronomeEventHandler.h"
+#include "GUI/ControlSubClasser.h"
+#include "GUI/MetronomeEventQueue.h"
+
+#include <QDialog>
+
+#include <atomic>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace Configuration {
+class IConfiguration;
+}
+
+namespace GUI {
+
+class StepSequencerControl;
+
+/// The resizable " Step Sequencer" window: the rhythm's length (bars, beats per bar,
+/// subdivision, compound time), the grid, a help line and the Clear, Play/Stop, Save and Cancel
+/// buttons. Play runs the program's metronome on the window's own record with every grid
+/// column a step, while the grid's cursor follows the ticks; Save writes the rhythm, at the
+/// coarsest resolution that keeps every hit, into the current settings and closes. Closing by
+/// any other way writes nothing, and every way of closing stops the sound.
+///
+/// The owner prepares Record() before each opening (TakeCurrentSettings does what the settings
+/// dialog does), then calls Run (modal) or InitialiseDialog and shows the window.
+///
+/// Threads: the metronome's reports may come on its timer thread (OnBeat only signals the
+/// cursor; the others are queued for the GUI thread). Everything else on the GUI thread.
+class StepSequencerDialog : public QDialog, public ControlSubClasser, public Core::IMetronomeEventHandler {
+    Q_OBJECT
+public:
+    static constexpr int DialogId = 103;
+    static constexpr int BarsId = 1023;
+    static constexpr int BeatsId = 1022;
+    static constexpr int SubdivisionId = 1208;
+    static constexpr int CompoundId = 1084;
+    static constexpr int DistinctId = 1085;
+    static constexpr int ClearId = 1062;
+    static constexpr int PlayId = 1082;
+    static constexpr int SaveId = 1083;
+    static constexpr int CancelId = 1071;
+    static constexpr int HelpId = 1073;
+    static constexpr int MinimumWidth = 730;
+    static constexpr int MinimumHeight = 400;
+
+    /// metronome and configuration must outlive the window.
+    StepSequencerDialog(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
+                        QWidget* owner = nullptr);
+    /// Stops a run the window started.
+    ~StepSequencerDialog() override;
+
+    /// The window's own settings record: what Play plays and where Save leaves its copy.
+    Configuration::ConfigurationData& Record() { return record_; }
+    /// Fills Record() for an opening from the current settings: tempo, volume and the rhythm's
+    /// fields, with the beat lamp off and the step sequencer's timing.
+    void TakeCurrentSettings(const Configuration::ConfigurationData& current);
+
+    /// Sets the texts and the controls from Record() and loads the grid (each opening).
+    void InitialiseDialog();
+    /// InitialiseDialog, then shows the window modally. Returns 1 however it was closed.
+    int Run();
+
+    StepSequencerControl& Grid() { return *control_; }
+    /// The child with a control identifier, or null.
+    QWidget* Control(int id) const;
+    bool Playing() const { return playing_; }
+
+    // Core::IMetronomeEventHandler
+    void OnTrainerStarted(std::uint32_t tempo, bool warmUp) override;
+    void OnBeat(std::uint8_t flags, std::uint32_t tempo) override;
+    void OnStopped(std::uint32_t tempo) override;
+    void OnError(std::uint32_t messageIndex) override;
+
+    // ControlSubClasser
+    void OnControlHover(int controlId) override;
+
+public slots:
+    void done(int result) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void CreateControls();
+    void LayoutControls();
+    void Play();
+    void StopPlaying();
+    void Save();
+    void LengthChanged(int controlId);
+    /// Rhythm text and length from the grid and the controls into record; false (after the
+    /// message) when the rhythm has too many hits.
+    bool WriteRhythm(Configuration::ConfigurationData& record);
+    void ShowTooManyHits();
+    void Deliver(const MetronomeEvent& event);
+    void ReturnFocus();
+
+    Core::IMetronome& metronome_;
+    Configuration::IConfiguration& configuration_;
+    Configuration::ConfigurationData record_;
+    StepSequencerControl* control_ = nullptr;
+    QComboBox* bars_ = nullptr;
+    QComboBox* beats_ = nullptr;
+    QComboBox* subdivision_ = nullptr;
+    QCheckBox* compound_ = nullptr;
+    QCheckBox* distinct_ = nullptr;
+    QPushButton* clear_ = nullptr;
+    QPushButton* play_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QLabel* help_ = nullptr;
+    MetronomeEventQueue events_;
+    bool playing_ = false;
+    bool hooked_ = false;
+};
+
+} // namespace GUI

@@ -1,0 +1,320 @@
+// The step sequencer window on a controller that plays nothing: layout, mouse editing, the
+// rubber band, the paste marker, compound headers, Play against Save, Cancel, editing while
+// playing, and the cursor against the timer strategy's own ticks.
+// With TOLVANE_SCREENSHOTS=<folder> the tests also leave pictures of what they drew there.
+#include "Configuration/FileConfiguration.h"
+#include "Core/BeatStrategies.h"
+#include "Core/StepSequencerTimerStrategy.h"
+#include "Core/TimerFlags.h"
+#include "GUI/StepSequencerControl.h"
+#include "GUI/StepSequencerDialog.h"
+#include "System/CurrentLanguage.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+
+#include <QtTest>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <memory>
+
+using GUI::StepSequencerControl;
+using GUI::StepSequencerDialog;
+using GUI::StepSequencerGrid;
+
+namespace {
+
+std::u16string Text(const char16_t* field)
+{
+    return std::u16string(field);
+}
+
+int Hits(const std::u16string& rhythm)
+{
+    int hits = 0;
+    for (char16_t c : rhythm)
+        hits += c != u' ' && c != u'[' && c != u']';
+    return hits;
+}
+
+} // namespace
+
+class StepSequencerDialogTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::TempFolder> folder_;
+    std::unique_ptr<TestSupport::ScopedLog> log_;
+    std::unique_ptr<Configuration::FileConfiguration> configuration_;
+    std::unique_ptr<WindowTest::FakeMetronome> metronome_;
+    std::unique_ptr<StepSequencerDialog> dialog_;
+
+    StepSequencerControl& Open(int bars, int beats, int subdivision, bool compound = false, QSize size = {810, 401})
+    {
+        Configuration::ConfigurationData& current = configuration_->GetData();
+        current.CrNumBars = bars;
+        current.CrBeatsPerBar = beats;
+        current.CrSubdivision = current.DisplayedSubdiv = subdivision;
+        current.CrCompoundTime = compound ? 1 : 0;
+        current.CustomRhythm[0] = 0;
+        current.DisplayDistinct = 0;
+        dialog_ = std::make_unique<StepSequencerDialog>(*metronome_, *configuration_);
+        dialog_->TakeCurrentSettings(current);
+        dialog_->resize(size);
+        dialog_->InitialiseDialog();
+        dialog_->show();
+        if (!QTest::qWaitForWindowExposed(dialog_.get()))
+            qFatal("window not shown");
+        return dialog_->Grid();
+    }
+    StepSequencerControl& Grid() { return dialog_->Grid(); }
+    void Mouse(QEvent::Type type, QPoint point, Qt::MouseButtons buttons = Qt::LeftButton)
+    {
+        QMouseEvent event(type, QPointF(point), Grid().mapToGlobal(QPointF(point)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&Grid(), &event);
+    }
+    void Click(QPoint point)
+    {
+        Mouse(QEvent::MouseButtonPress, point);
+        Mouse(QEvent::MouseButtonRelease, point, Qt::NoButton);
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(&Grid(), static_cast<Qt::Key>(key), modifiers);
+    }
+    std::uint8_t Cell(int displayRow, int column)
+    {
+        return Grid().Grid().Cell(Grid().Grid().RowOfDisplayRow(displayRow), column);
+    }
+    bool Hit(int displayRow, int column) { return StepSequencerGrid::IsHit(Cell(displayRow, column)); }
+    void Button(int id) { qobject_cast<QPushButton*>(dialog_->Control(id))->click(); }
+    void Screenshot(const char* name)
+    {
+        if (const QByteArray folder = qgetenv("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
+            dialog_->grab().save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
+    }
+
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestSupport::TempFolder>();
+        log_ = std::make_unique<TestSupport::ScopedLog>();
+        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
+        metronome_ = std::make_unique<WindowTest::FakeMetronome>();
+        System::SetCurrentLanguage(nullptr);
+    }
+    void cleanup()
+    {
+        dialog_.reset();
+        log_.reset();
+    }
+
+    void LayoutOfWindowAndGrid()
+    {
+        StepSequencerControl& grid = Open(4, 16, 8);
+        Screenshot("empty");
+        QCOMPARE(dialog_->windowTitle(), QStringLiteral(" Step Sequencer"));
+        QCOMPARE(dialog_->minimumSize(), QSize(730, 400));
+        dialog_->resize(900, 500);
+        QCOMPARE(grid.geometry(), QRect(11, 42, 879, 415));
+        QCOMPARE(dialog_->Control(StepSequencerDialog::CancelId)->geometry(), QRect(815, 466, 75, 23));
+        QCOMPARE(dialog_->Control(StepSequencerDialog::HelpId)->geometry(), QRect(11, 466, 560, 26));
+        QTRY_COMPARE(grid.ClientWidth(), 879);
+        // 512 columns do not fit: the narrowest columns and a scroll range past the last one.
+        QCOMPARE(grid.Grid().ColumnCount(), 512);
+        QCOMPARE(grid.ColumnWidth(), 16);
+        QVERIFY(grid.ScrollBar()->isEnabled());
+        QCOMPARE(grid.ScrollMaximum(), 16 * 512 - grid.ClientWidth() + 200);
+        // The scroll bar's requests: 5 a line, 20 a page, clamped at both ends.
+        grid.ScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        grid.ScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(grid.ScrollOffset(), 25);
+        grid.ScrollTo(StepSequencerControl::ThumbPosition, 1 << 20);
+        QCOMPARE(grid.ScrollOffset(), grid.ScrollMaximum());
+        // Fewer columns fit again: no scrolling is left.
+        auto* bars = qobject_cast<QComboBox*>(dialog_->Control(StepSequencerDialog::BarsId));
+        bars->setCurrentIndex(0);
+        emit bars->activated(0);
+        QCOMPARE(grid.Grid().ColumnCount(), 128);
+        QCOMPARE(grid.ScrollOffset(), grid.ScrollMaximum());
+
+        dialog_->OnControlHover(StepSequencerDialog::SaveId);
+        auto* help = qobject_cast<QLabel*>(dialog_->Control(StepSequencerDialog::HelpId));
+        QCOMPARE(help->text(), QStringLiteral("Saves the custom rhythm"));
+        dialog_->OnControlHover(1080);
+        QVERIFY(help->text().isEmpty());
+    }
+
+    void MouseTogglesBandsAndMovesTheMarker()
+    {
+        StepSequencerControl& grid = Open(1, 4, 2);
+        // Press and release on an empty cell adds a hit, on a hit removes it.
+        Click(grid.CellCentre(1, 3) + QPoint(3, 2));
+        QVERIFY(Hit(1, 3));
+        Click(grid.CellCentre(2, 5));
+        Click(grid.CellCentre(4, 6));
+        Screenshot("drawn");
+        Click(grid.CellCentre(2, 5));
+        QVERIFY(!Hit(2, 5));
+        Click(grid.CellCentre(2, 5));
+        QCOMPARE(grid.Grid().HitCount(), 3);
+
+        // A band from an empty spot selects exactly the hits whose centres it covers.
+        const QPoint from = grid.CellCentre(1, 2) + QPoint(4, -8);
+        const QPoint to = grid.CellCentre(2, 5) + QPoint(1, 1);
+        Mouse(QEvent::MouseButtonPress, from);
+        Mouse(QEvent::MouseMove, from);
+        Mouse(QEvent::MouseMove, to);
+        Screenshot("band");
+        Mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+        QCOMPARE(grid.Grid().SelectedCount(), 2);
+        QVERIFY(StepSequencerGrid::IsSelected(Cell(1, 3)));
+        QVERIFY(StepSequencerGrid::IsSelected(Cell(2, 5)));
+        Screenshot("selection");
+        // The next click only clears the selection.
+        Click(grid.CellCentre(0, 0));
+        QCOMPARE(grid.Grid().SelectedCount(), 0);
+        QVERIFY(!Hit(0, 0));
+
+        // The header strip: just left of a column line moves the paste marker there.
+        const QPoint line = grid.CellCentre(0, 5);
+        Click({line.x() - 3, 24});
+        QCOMPARE(grid.Grid().PasteColumn(), 5);
+        Click({line.x() + 6, 24});
+        QCOMPARE(grid.Grid().PasteColumn(), 5);
+        auto* beats = qobject_cast<QComboBox*>(dialog_->Control(StepSequencerDialog::BeatsId));
+        beats->setCurrentIndex(3);
+        emit beats->activated(3);
+        QCOMPARE(grid.Grid().PasteColumn(), 0);
+    }
+
+    void CompoundHeadersGroupColumnsInThrees_data()
+    {
+        QTest::addColumn<int>("beats");
+        QTest::addColumn<QList<int>>("groupStarts");
+        QTest::newRow("6/8") << 6 << QList<int>{0, 3};
+        QTest::newRow("7/8") << 7 << QList<int>{0, 3, 6};
+    }
+    void CompoundHeadersGroupColumnsInThrees()
+    {
+        QFETCH(int, beats);
+        QFETCH(QList<int>, groupStarts);
+        StepSequencerControl& grid = Open(1, beats, 3, true);
+        QCOMPARE(grid.Grid().ColumnCount(), beats);
+        const QImage shown = grid.grab().toImage();
+        for (int c = 0; c < beats; ++c) {
+            const QRgb expected = groupStarts.contains(c) ? qRgb(0xC0, 0xC0, 0xC0) : qRgb(0xE4, 0xE4, 0xE4);
+            QCOMPARE(shown.pixel(grid.CellCentre(0, c).x(), 32) | 0xff000000u, expected);
+        }
+    }
+
+    void PlayWritesEveryColumnSaveTheCoarsest()
+    {
+        StepSequencerControl& grid = Open(1, 4, 2);
+        for (int column : {0, 2, 6})
+            Click(grid.CellCentre(1, column));
+        Button(StepSequencerDialog::PlayId);
+        QVERIFY(dialog_->Playing());
+        QVERIFY(grid.CursorRunning());
+        QCOMPARE(metronome_->starts, 1);
+        const Configuration::ConfigurationData& played = dialog_->Record();
+        QCOMPARE(played.SpeedTrainer, 5);
+        QCOMPARE(played.CrSubdivision, 2);
+        QCOMPARE(Text(played.CustomRhythm).size(), std::size_t{8});
+        QCOMPARE(Hits(Text(played.CustomRhythm)), 3);
+
+        Button(StepSequencerDialog::SaveId);
+        const Configuration::ConfigurationData& saved = configuration_->GetData();
+        QCOMPARE(saved.CrSubdivision, 0);
+        QCOMPARE(Text(saved.CustomRhythm).size(), std::size_t{4});
+        QCOMPARE(Hits(Text(saved.CustomRhythm)), 3);
+        QCOMPARE(Text(dialog_->Record().CustomRhythm), Text(saved.CustomRhythm));
+        // Closing stopped the sound and the cursor.
+        QVERIFY(!metronome_->inRun);
+        QVERIFY(!grid.CursorRunning());
+        QCOMPARE(dialog_->result(), 1);
+    }
+
+    void CancelAfterPlayWritesNothingAndStops()
+    {
+        StepSequencerControl& grid = Open(2, 4, 4);
+        const Configuration::ConfigurationData before = configuration_->GetData();
+        Click(grid.CellCentre(0, 1));
+        Button(StepSequencerDialog::PlayId);
+        QVERIFY(metronome_->inRun);
+        Button(StepSequencerDialog::CancelId);
+        QVERIFY(!metronome_->inRun);
+        QVERIFY(!grid.CursorRunning());
+        QVERIFY(!dialog_->isVisible());
+        QCOMPARE(dialog_->result(), 1);
+        const Configuration::ConfigurationData& after = configuration_->GetData();
+        QCOMPARE(Text(after.CustomRhythm), Text(before.CustomRhythm));
+        QCOMPARE(after.CrNumBars, before.CrNumBars);
+        QCOMPARE(after.CrSubdivision, before.CrSubdivision);
+    }
+
+    void WhilePlayingTheMouseIsIgnoredAndKeysEdit()
+    {
+        StepSequencerControl& grid = Open(1, 4, 2);
+        Click(grid.CellCentre(0, 1));
+        Click(grid.CellCentre(3, 4));
+        Button(StepSequencerDialog::PlayId);
+        Click(grid.CellCentre(2, 2));
+        Click(grid.CellCentre(0, 1));
+        QVERIFY(!Hit(2, 2));
+        QVERIFY(Hit(0, 1));
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!Hit(3, 4));
+        Key(Qt::Key_A, Qt::ControlModifier);
+        Key(Qt::Key_Delete);
+        QCOMPARE(grid.Grid().HitCount(), 0);
+        QCOMPARE(metronome_->starts, 1);
+        Button(StepSequencerDialog::PlayId);
+        QVERIFY(!dialog_->Playing());
+        QVERIFY(!metronome_->inRun);
+        QCOMPARE(qobject_cast<QPushButton*>(dialog_->Control(StepSequencerDialog::PlayId))->text(),
+                 QStringLiteral("&Play"));
+    }
+
+    void CursorFollowsTheTimerStrategy()
+    {
+        // 48 columns: more than the window shows, so the view must follow the bar.
+        StepSequencerControl& grid = Open(1, 16, 3, false, {730, 400});
+        for (int column : {0, 1, 17, 40})
+            Click(grid.CellCentre(column % 3, column));
+        Button(StepSequencerDialog::PlayId);
+        // The real strategy ticks for the record that plays; every entry it plays must find
+        // the bar on that entry's column line.
+        Configuration::ConfigurationData record = dialog_->Record();
+        record.TicksPerBeat = Core::RhythmStepsPerBeat(record);
+        Core::StepSequencerTimerStrategy strategy;
+        strategy.Initialise(record);
+        const int columns = grid.Grid().ColumnCount();
+        const int loop = columns * Core::StepSequencerTimerStrategy::FramesPerColumn(record);
+        int entries = 0;
+        for (int tick = 0; tick <= loop; ++tick) {
+            const std::uint32_t flags = strategy.OnTick(0);
+            dialog_->OnBeat(static_cast<std::uint8_t>(flags & 0xFF), 0);
+            QVERIFY(QTest::qWaitFor([&] { return grid.CursorFrame() == tick % loop; }, 20000));
+            if (flags & Core::TimerFlags::PlayEntry) {
+                QCOMPARE(grid.CursorX(), double(StepSequencerControl::FirstColumnX +
+                                                (entries++ % columns) * grid.ColumnWidth()));
+            }
+            if (tick == loop - 1) {
+                QVERIFY(QTest::qWaitFor([&] { return grid.ScrollOffset() > 0; }, 20000));
+                Screenshot("cursor");
+            }
+        }
+        // The bar wrapped to the first column and the view jumped back to the start.
+        QVERIFY(QTest::qWaitFor([&] { return grid.ScrollOffset() == 0; }, 20000));
+        grid.StopCursor();
+        QVERIFY(!grid.CursorRunning());
+    }
+};
+
+QTEST_MAIN(StepSequencerDialogTest)
+#include "StepSequencerDialogTest.moc"
