@@ -1,6 +1,7 @@
 #pragma once
 #include "GUI/Circle.h"
 #include "GUI/StepSequencer/StepSequencerGrid.h"
+#include "Platform/Audio/SpscQueue.h"
 
 #include <QCursor>
 #include <QFont>
@@ -32,8 +33,10 @@ namespace GUI {
 /// grid (select all, copy, cut, paste, undo, redo, delete).
 ///
 /// While the dialog plays the rhythm a cursor thread sweeps a 3-pixel inverted bar across a
-/// second image, one frame per timer tick, and scrolls the view to follow it. Mouse editing is
-/// refused while it runs; keys still edit.
+/// second image, one frame per timer tick, and scrolls the view to follow it. Each tick's frame
+/// is shown when the tick is heard (Platform::CurrentTickHeardTime() at the tick), not when
+/// the timer computes it some tens of milliseconds earlier. Mouse editing is refused while it
+/// runs; keys still edit.
 ///
 /// Threads: SignalCursor on any thread (the timer thread), without locking or allocating.
 /// Everything else on the GUI thread.
@@ -75,7 +78,8 @@ public:
     bool StartCursor(const Configuration::ConfigurationData& record);
     /// Ends the cursor thread, waiting until it has left its loop, and removes the bar.
     void StopCursor();
-    /// One timer tick: the cursor moves one frame. Any thread; lock-free.
+    /// One timer tick: the cursor moves one frame when the tick is heard (now, when called
+    /// outside a tick). One thread at a time (the timer thread); lock-free, no allocation.
     void SignalCursor() noexcept;
     /// True from StartCursor to StopCursor.
     bool CursorRunning() const { return (flags_.load() & PlayingFlag) != 0; }
@@ -114,6 +118,10 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    struct Tick {
+        std::uint32_t index;    // ticks since StartCursor
+        std::int64_t heardTime; // clock nanoseconds
+    };
     static constexpr int PlayingFlag = 1;
     static constexpr int RefreshFlag = 2;
 
@@ -130,6 +138,7 @@ private:
 
     // Cursor (StepSequencerCursor.cpp).
     void CursorThread(std::uint32_t seen);
+    void ShowFrame(std::uint32_t tickIndex, int& barX, int& barHeight);
     void ComputeCursorGeometry();
     /// Inverts the bar's checkerboard at x in cursorImage_ (imageMutex_ held).
     void InvertBar(int x, int barHeight);
@@ -171,7 +180,11 @@ private:
     std::atomic<int> cursorFrame_{-1};
     std::atomic<double> cursorX_{0.0};
     std::atomic<bool> cursorShown_{false}; // cursorImage_ holds a bar (guarded by imageMutex_ for the pixels)
-    std::atomic<std::uint32_t> tickSignal_{0};
+    std::atomic<std::uint32_t> tickSignal_{0}; // bumped per tick and at stop; the thread waits on it
+    std::atomic<std::uint32_t> tickCount_{0};
+    // Ticks on their way to the cursor thread. A tick lost to a full queue only skips a
+    // picture: the frame comes from the tick's index.
+    Platform::Audio::SpscQueue<Tick> ticks_{256};
     std::atomic<bool> repaintQueued_{false};
     std::atomic<int> requestedOffset_{-1};
     std::thread cursorThread_;

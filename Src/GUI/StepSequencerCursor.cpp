@@ -3,6 +3,8 @@
 #include "Configuration/ConfigurationData.h"
 #include "Core/StepSequencerTimerStrategy.h"
 #include "GUI/StepSequencerControl.h"
+#include "Platform/AutoResetEvent.h"
+#include "Platform/Clock.h"
 #include "Platform/Thread.h"
 #include "System/ErrorReport.h"
 
@@ -29,6 +31,10 @@ bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& r
     framesPerColumn_.store(std::max(Core::StepSequencerTimerStrategy::FramesPerColumn(record), 1));
     cursorFrame_.store(-1);
     cursorShown_.store(false);
+    Tick stale{};
+    while (ticks_.Pop(stale)) {
+    }
+    tickCount_.store(0);
     requestedOffset_.store(-1);
     flags_.store(PlayingFlag | RefreshFlag);
     ComputeCursorGeometry();
@@ -55,6 +61,9 @@ void StepSequencerControl::StopCursor()
 
 void StepSequencerControl::SignalCursor() noexcept
 {
+    const std::int64_t heard = Platform::CurrentTickHeardTime();
+    const std::uint32_t index = tickCount_.fetch_add(1, std::memory_order_relaxed);
+    ticks_.Push(Tick{index, heard != 0 ? heard : Platform::Clock::Now()});
     tickSignal_.fetch_add(1, std::memory_order_release);
     tickSignal_.notify_one();
 }
@@ -85,62 +94,74 @@ void StepSequencerControl::InvertBar(int x, int barHeight)
 
 void StepSequencerControl::CursorThread(std::uint32_t seen)
 {
-    int barX = -1;       // where the bar is drawn in cursorImage_, -1: nowhere
-    int barHeight = 0;   // the height it was drawn with
-    std::int64_t frame = -1;
+    int barX = -1;     // where the bar is drawn in cursorImage_, -1: nowhere
+    int barHeight = 0; // the height it was drawn with
     for (;;) {
-        tickSignal_.wait(seen, std::memory_order_acquire);
-        const std::uint32_t now = tickSignal_.load(std::memory_order_acquire);
-        const std::uint32_t ticks = now - seen;
-        seen = now;
+        Tick tick{};
+        if (!ticks_.Pop(tick)) {
+            tickSignal_.wait(seen, std::memory_order_acquire);
+            seen = tickSignal_.load(std::memory_order_acquire);
+            if ((flags_.load() & PlayingFlag) == 0)
+                break;
+            continue;
+        }
+        // Wait until the tick is heard; later ticks queue up meanwhile, and StopCursor ends
+        // the wait.
+        while ((flags_.load() & PlayingFlag) != 0 && Platform::Clock::Now() < tick.heardTime) {
+            Platform::WaitWhileEqualUntil(tickSignal_, seen, tick.heardTime);
+            seen = tickSignal_.load(std::memory_order_acquire);
+        }
         if ((flags_.load() & PlayingFlag) == 0)
             break;
-
-        // Every tick moves the cursor one frame, also the ticks that came while a frame was
-        // drawn, so the bar never falls behind the sound.
-        const int framesPerLoop = framesPerLoop_.load();
-        frame = (frame + ticks) % framesPerLoop;
-        cursorFrame_.store(static_cast<int>(frame));
-        const double position = FirstColumnX + static_cast<double>(frame) * step_.load();
-        cursorX_.store(position);
-
-        // Follow the bar: a jump to the right when it leaves the view, back to the start when
-        // it wraps. The GUI thread moves the view; until it has, the request stands.
-        const int requested = requestedOffset_.load();
-        const int offset = requested >= 0 ? requested : scrollOffset_.load();
-        int target = offset;
-        if (position > offset + width())
-            target = std::min(scrollMaximum_.load(), std::max(offset + FollowJump, 0));
-        else if (position < offset)
-            target = 0;
-        if (target != offset) {
-            requestedOffset_.store(target);
-            QMetaObject::invokeMethod(
-                this,
-                [this, target] {
-                    ScrollTo(ThumbPosition, target);
-                    requestedOffset_.store(-1);
-                },
-                Qt::QueuedConnection);
-        }
-
-        {
-            std::lock_guard lock(imageMutex_);
-            if (flags_.load() & RefreshFlag) {
-                if (cursorImage_.size() != image_.size())
-                    cursorImage_ = QImage(image_.size(), QImage::Format_RGB32);
-                std::memcpy(cursorImage_.bits(), image_.constBits(), static_cast<std::size_t>(image_.sizeInBytes()));
-                flags_.fetch_and(~RefreshFlag);
-            } else if (barX >= 0) {
-                InvertBar(barX, barHeight);
-            }
-            barX = static_cast<int>(std::trunc(position));
-            barHeight = barHeight_.load();
-            InvertBar(barX, barHeight);
-            cursorShown_.store(true);
-        }
-        PublishCursor();
+        ShowFrame(tick.index, barX, barHeight);
     }
+}
+
+void StepSequencerControl::ShowFrame(std::uint32_t tickIndex, int& barX, int& barHeight)
+{
+    // The frame follows from the tick's index, so a lost picture never puts the bar behind
+    // the sound; after frames per loop it starts again at the first column.
+    const auto frame = static_cast<int>(tickIndex % static_cast<std::uint32_t>(framesPerLoop_.load()));
+    cursorFrame_.store(frame);
+    const double position = FirstColumnX + static_cast<double>(frame) * step_.load();
+    cursorX_.store(position);
+
+    // Follow the bar: a jump to the right when it leaves the view, back to the start when it
+    // wraps. The GUI thread moves the view; until it has, the request stands.
+    const int requested = requestedOffset_.load();
+    const int offset = requested >= 0 ? requested : scrollOffset_.load();
+    int target = offset;
+    if (position > offset + width())
+        target = std::min(scrollMaximum_.load(), std::max(offset + FollowJump, 0));
+    else if (position < offset)
+        target = 0;
+    if (target != offset) {
+        requestedOffset_.store(target);
+        QMetaObject::invokeMethod(
+            this,
+            [this, target] {
+                ScrollTo(ThumbPosition, target);
+                requestedOffset_.store(-1);
+            },
+            Qt::QueuedConnection);
+    }
+
+    {
+        std::lock_guard lock(imageMutex_);
+        if (flags_.load() & RefreshFlag) {
+            if (cursorImage_.size() != image_.size())
+                cursorImage_ = QImage(image_.size(), QImage::Format_RGB32);
+            std::memcpy(cursorImage_.bits(), image_.constBits(), static_cast<std::size_t>(image_.sizeInBytes()));
+            flags_.fetch_and(~RefreshFlag);
+        } else if (barX >= 0) {
+            InvertBar(barX, barHeight);
+        }
+        barX = static_cast<int>(std::trunc(position));
+        barHeight = barHeight_.load();
+        InvertBar(barX, barHeight);
+        cursorShown_.store(true);
+    }
+    PublishCursor();
 }
 
 void StepSequencerControl::PublishCursor()

@@ -280,6 +280,8 @@ void StepSequencerDialog::Play()
         ReturnFocus();
         return;
     }
+    // The end of an earlier run must not reach the new one.
+    events_.Drain();
     const std::uint32_t result = metronome_.Start(this, record_);
     if (result != 0) {
         control_->StopCursor();
@@ -362,8 +364,8 @@ void StepSequencerDialog::mouseMoveEvent(QMouseEvent* event)
     QDialog::mouseMoveEvent(event);
 }
 
-// Metronome reports. OnBeat only wakes the cursor thread; the others reach the GUI thread
-// through the queue when they come from the timer thread.
+// Metronome reports. OnBeat only hands the tick to the cursor thread; the others reach the GUI
+// thread through the queue when they come from the timer thread.
 
 void StepSequencerDialog::OnTrainerStarted(std::uint32_t, bool) {}
 
@@ -373,7 +375,12 @@ void StepSequencerDialog::OnBeat(std::uint8_t flags, std::uint32_t)
         control_->SignalCursor();
 }
 
-void StepSequencerDialog::OnStopped(std::uint32_t) {}
+void StepSequencerDialog::OnStopped(std::uint32_t tempo)
+{
+    // Only a run that ended by itself reports from the timer thread; this thread finishes it.
+    if (QThread::currentThread() != thread())
+        events_.Post(MetronomeEvent{MetronomeEvent::Stopped, 0, tempo});
+}
 
 void StepSequencerDialog::OnError(std::uint32_t messageIndex)
 {
@@ -386,8 +393,11 @@ void StepSequencerDialog::OnError(std::uint32_t messageIndex)
 
 void StepSequencerDialog::Deliver(const MetronomeEvent& event)
 {
-    // A failed sound ended the run: the cursor stops; the button still offers Stop.
-    if (event.kind == MetronomeEvent::Error)
+    // A failed sound ended the run: the engine is closed and the cursor stops; the button
+    // still offers Stop.
+    if (event.kind == MetronomeEvent::Stopped)
+        metronome_.Stop();
+    else if (event.kind == MetronomeEvent::Error)
         control_->StopCursor();
 }
 

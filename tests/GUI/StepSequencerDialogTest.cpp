@@ -8,6 +8,7 @@
 #include "Core/TimerFlags.h"
 #include "GUI/StepSequencerControl.h"
 #include "GUI/StepSequencerDialog.h"
+#include "Platform/Clock.h"
 #include "System/CurrentLanguage.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
@@ -298,7 +299,14 @@ private slots:
         int entries = 0;
         for (int tick = 0; tick <= loop; ++tick) {
             const std::uint32_t flags = strategy.OnTick(0);
+            // The first tick is heard a while after it is handed over: its frame waits for that.
+            Platform::TickContext context;
+            context.heardTime = Platform::Clock::Now() + (tick == 0 ? 1'500'000'000 : 0);
+            Platform::SetCurrentTick(&context);
             dialog_->OnBeat(static_cast<std::uint8_t>(flags & 0xFF), 0);
+            Platform::SetCurrentTick(nullptr);
+            if (tick == 0)
+                QCOMPARE(grid.CursorFrame(), -1);
             QVERIFY(QTest::qWaitFor([&] { return grid.CursorFrame() == tick % loop; }, 20000));
             if (flags & Core::TimerFlags::PlayEntry) {
                 QCOMPARE(grid.CursorX(), double(StepSequencerControl::FirstColumnX +
