@@ -177,6 +177,7 @@ private:
     std::atomic<int> framesPerLoop_{1};
     std::atomic<double> step_{1.0};
     std::atomic<int> barHeight_{0};
+    std::atomic<int> viewWidth_{0}; // the client width, for the cursor thread
     std::atomic<int> cursorFrame_{-1};
     std::atomic<double> cursorX_{0.0};
     std::atomic<bool> cursorShown_{false}; // cursorImage_ holds a bar (guarded by imageMutex_ for the pixels)

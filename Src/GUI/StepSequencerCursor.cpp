@@ -72,6 +72,7 @@ void StepSequencerControl::ComputeCursorGeometry()
 {
     const int framesPerColumn = framesPerColumn_.load();
     barHeight_.store(std::max(height() - ScrollBarHeight() - HeaderHeight, 0));
+    viewWidth_.store(width());
     step_.store(static_cast<double>(columnWidth_) / framesPerColumn);
     framesPerLoop_.store(std::max(grid_.ColumnCount() * framesPerColumn, 1));
     flags_.fetch_or(RefreshFlag);
@@ -131,7 +132,7 @@ void StepSequencerControl::ShowFrame(std::uint32_t tickIndex, int& barX, int& ba
     const int requested = requestedOffset_.load();
     const int offset = requested >= 0 ? requested : scrollOffset_.load();
     int target = offset;
-    if (position > offset + width())
+    if (position > offset + viewWidth_.load())
         target = std::min(scrollMaximum_.load(), std::max(offset + FollowJump, 0));
     else if (position < offset)
         target = 0;
