@@ -103,20 +103,33 @@ bool ApplicationWindow::CheckSingleInstance()
         }
         return false;
     }
+    using Access = SingleInstance::Access;
+    const auto answer = [](bool accepted) { return accepted ? QStringLiteral("1") : QStringLiteral("0"); };
+    instance_->AddRequest(QStringLiteral("query"), [this](const QString&) {
+        ActivateFromOtherCopy();
+        return QStringLiteral("2");
+    });
+    instance_->AddRequest(QStringLiteral("tempo"), [this, answer](const QString& arguments) {
+        bool number = false;
+        const int tempo = arguments.toInt(&number);
+        return answer(number && SetTempoRequest(tempo));
+    });
+    instance_->AddRequest(QStringLiteral("preset"),
+                          [this, answer](const QString& name) { return answer(LoadPresetRequest(name)); });
+    instance_->AddRequest(QStringLiteral("start"), [this, answer](const QString&) { return answer(StartRequest()); });
+    instance_->AddRequest(
+        QStringLiteral("startstop"),
+        [this](const QString&) {
+            if (client_)
+                OnCommand(StartStopId);
+            return QStringLiteral("1");
+        },
+        Access::TestsOnly);
+    instance_->AddRequest(
+        QStringLiteral("state"),
+        [this](const QString&) { return QStringLiteral("%1 %2").arg(Running() ? 1 : 0).arg(Settings().Bpm); },
+        Access::TestsOnly);
     instance_->Listen();
-    connect(instance_, &SingleInstance::ActivateRequested, this, &ApplicationWindow::ActivateFromOtherCopy);
-    connect(instance_, &SingleInstance::TempoRequested, this,
-            [this](int tempo, bool* accepted) { *accepted = SetTempoRequest(tempo); });
-    connect(instance_, &SingleInstance::PresetRequested, this,
-            [this](const QString& name, bool* accepted) { *accepted = LoadPresetRequest(name); });
-    connect(instance_, &SingleInstance::StartRequested, this, [this](bool* accepted) { *accepted = StartRequest(); });
-    connect(instance_, &SingleInstance::StartStopRequested, this, [this] {
-        if (client_)
-            OnCommand(StartStopId);
-    });
-    connect(instance_, &SingleInstance::StateRequested, this, [this](QString* state) {
-        *state = QStringLiteral("%1 %2").arg(Running() ? 1 : 0).arg(Settings().Bpm);
-    });
     return true;
 }
 

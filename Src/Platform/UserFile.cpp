@@ -1,0 +1,103 @@
+#include "Platform/UserFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Platform {
+
+UserFile::~UserFile()
+{
+    Close();
+}
+
+UserFileStatus UserFile::Open(const std::string& path, std::uint64_t sizeLimit)
+{
+    Close();
+    // O_NONBLOCK keeps a named pipe without a writer from holding the open forever; reads from
+    // regular files do not care about it.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0)
+        return UserFileStatus::OpenFailed;
+    struct stat info {};
+    UserFileStatus status = UserFileStatus::Opened;
+    int reason = 0;
+    if (fstat(descriptor, &info) != 0) {
+        status = UserFileStatus::OpenFailed;
+        reason = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+        status = UserFileStatus::OpenFailed;
+        reason = EISDIR;
+    } else if (!S_ISREG(info.st_mode)) {
+        status = UserFileStatus::NotRegular;
+    } else if (static_cast<std::uint64_t>(info.st_size) > sizeLimit) {
+        status = UserFileStatus::TooLarge;
+    }
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    if (status != UserFileStatus::Opened) {
+        close(descriptor);
+        errno = reason;
+        return status;
+    }
+    descriptor_ = descriptor;
+    return status;
+}
+
+int UserFile::Release() noexcept
+{
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    size_ = 0;
+    return descriptor;
+}
+
+void UserFile::Close() noexcept
+{
+    if (descriptor_ >= 0)
+        close(descriptor_);
+    descriptor_ = -1;
+    size_ = 0;
+}
+
+std::string DescribeRefusal(const std::string& path, UserFileStatus status, std::uint64_t size,
+                            std::uint64_t sizeLimit)
+{
+    switch (status) {
+    case UserFileStatus::NotRegular:
+        return "The file " + path + " is not a regular file";
+    case UserFileStatus::TooLarge:
+        return "The file " + path + " holds " + std::to_string(size) + " bytes, more than the "
+               + std::to_string(sizeLimit) + " accepted";
+    default:
+        return {};
+    }
+}
+
+UserFileStatus ReadUserFile(const std::string& path, std::uint64_t sizeLimit, std::string& contents)
+{
+    contents.clear();
+    UserFile file;
+    const UserFileStatus status = file.Open(path, sizeLimit);
+    if (status != UserFileStatus::Opened)
+        return status;
+    // Never more than the limit, even from a file that grows while it is read.
+    contents.resize(static_cast<std::size_t>(file.Size()));
+    std::size_t filled = 0;
+    while (filled < contents.size()) {
+        const ssize_t got = read(file.Descriptor(), contents.data() + filled, contents.size() - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            contents.clear();
+            return UserFileStatus::OpenFailed;
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    contents.resize(filled);
+    return UserFileStatus::Opened;
+}
+
+} // namespace Platform

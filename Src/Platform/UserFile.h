@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace Platform {
+
+/// Largest files the program reads, by kind.
+constexpr std::uint64_t MaximumAudioFileBytes = 64ull << 20;
+constexpr std::uint64_t MaximumTextFileBytes = 16ull << 20;
+
+enum class UserFileStatus {
+    Opened,
+    OpenFailed, ///< open or fstat failed; errno holds the reason (EISDIR for a folder)
+    NotRegular, ///< a named pipe, a device or a socket: refused rather than waited on
+    TooLarge,   ///< larger than the limit given
+};
+
+/// A file the user named, opened for reading without ever blocking: the open itself cannot
+/// wait (a named pipe without a writer), only regular files are taken, and a file above
+/// sizeLimit bytes is refused. The descriptor is closed when the object goes. Any thread; not
+/// shared between threads.
+class UserFile {
+public:
+    UserFile() = default;
+    ~UserFile();
+    UserFile(const UserFile&) = delete;
+    UserFile& operator=(const UserFile&) = delete;
+
+    /// Opens path (UTF-8), closing any file open before. On failure nothing stays open.
+    UserFileStatus Open(const std::string& path, std::uint64_t sizeLimit);
+    /// The descriptor, -1 when closed.
+    int Descriptor() const noexcept { return descriptor_; }
+    /// Gives the descriptor up to the caller, who closes it.
+    int Release() noexcept;
+    void Close() noexcept;
+    /// The size fstat gave at Open (0 when closed).
+    std::uint64_t Size() const noexcept { return size_; }
+
+private:
+    int descriptor_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+/// One sentence for the log on a refusal of path: "The file <path> is not a regular file" or
+/// "The file <path> holds <size> bytes, more than the <limit> accepted"; empty otherwise.
+std::string DescribeRefusal(const std::string& path, UserFileStatus status, std::uint64_t size,
+                            std::uint64_t sizeLimit);
+
+/// Reads a whole user-named file under the same rules into contents. Opened on success;
+/// OpenFailed (errno set) also when a read fails.
+UserFileStatus ReadUserFile(const std::string& path, std::uint64_t sizeLimit, std::string& contents);
+
+} // namespace Platform

@@ -1,0 +1,219 @@
+// The instance socket under hostile clients: a listener of another user, a flood of idle
+// connections, a client that never reads its answers, a lost socket file, and test requests
+// that would stack modal windows. Clients run on their own threads with plain sockets, so
+// the listener's event loop keeps running while they wait.
+#include "GUI/SingleInstance.h"
+
+#include "TestSupport.h"
+
+#include <QtTest>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLocalSocket>
+
+#include <future>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+int Connect(const std::string& path)
+{
+    const int descriptor = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+/// One request on a connection of its own; the answer without its line end, "" for none.
+std::string Ask(const std::string& path, const std::string& line)
+{
+    const int descriptor = Connect(path);
+    if (descriptor < 0 || write(descriptor, (line + "\n").data(), line.size() + 1) < 0)
+        return {};
+    std::string answer;
+    char c = 0;
+    pollfd wait{descriptor, POLLIN, 0};
+    while (poll(&wait, 1, 20000) == 1 && read(descriptor, &c, 1) == 1 && c != '\n')
+        answer += c;
+    close(descriptor);
+    return answer;
+}
+
+/// True when the other end has closed the connection (within a generous time).
+bool ClosedByPeer(int descriptor)
+{
+    char c = 0;
+    pollfd wait{descriptor, POLLIN, 0};
+    return poll(&wait, 1, 20000) == 1 && read(descriptor, &c, 1) <= 0;
+}
+
+struct Listener {
+    Listener(GUI::SingleInstance::Limits limits = {})
+        : path(folder / "InstanceMap"), instance(QString::fromStdString(path))
+    {
+        instance.SetLimits(limits);
+        instance.AddRequest(QStringLiteral("ping"), [](const QString& arguments) { return arguments; });
+    }
+    TestSupport::TempFolder folder;
+    std::string path;
+    GUI::SingleInstance instance;
+};
+
+} // namespace
+
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ListenerOfAnotherUserIsNotAskedButReplaced()
+    {
+        if (geteuid() != 0)
+            QSKIP("a listener of another user needs root to make");
+        Listener listener;
+        // Another user's program listening at the name and answering as a copy would.
+        const pid_t child = fork();
+        if (child == 0) {
+            const int server = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            listener.path.copy(address.sun_path, sizeof address.sun_path - 1);
+            if (bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0
+                || setresuid(65534, 65534, 65534) != 0 || listen(server, 8) != 0)
+                _exit(1);
+            for (;;) {
+                const int client = accept(server, nullptr, nullptr);
+                if (write(client, "2\n", 2) < 0) {}
+                close(client);
+            }
+        }
+        QTRY_VERIFY(QFileInfo::exists(QString::fromStdString(listener.path)));
+        QVERIFY(std::async(std::launch::async, [&] { return Ask(listener.path, "x"); }).get() == "2");
+
+        TestSupport::ScopedLog log;
+        QVERIFY(!listener.instance.AskRunningCopy());
+        QVERIFY(log.Content().find("is held by user 65534") != std::string::npos);
+        QVERIFY(listener.instance.Listen());
+        auto answer = std::async(std::launch::async, [&] { return Ask(listener.path, "ping mine"); });
+        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(answer.get(), std::string("mine"));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+
+    void ConnectionsAreBoundedAndIdleOnesClosed()
+    {
+        Listener listener({4, 300, 256, 2000});
+        QVERIFY(listener.instance.Listen());
+        // 40 connections that never send a line: at most four are kept, the rest closed at
+        // once, and the four go after the idle time; then requests are answered again.
+        auto flood = std::async(std::launch::async, [&] {
+            std::vector<int> descriptors;
+            for (int i = 0; i < 40; ++i)
+                descriptors.push_back(Connect(listener.path));
+            int closed = 0;
+            for (const int descriptor : descriptors) {
+                closed += descriptor >= 0 && ClosedByPeer(descriptor);
+                close(descriptor);
+            }
+            return closed;
+        });
+        int most = 0;
+        while (flood.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+            most = std::max(most, listener.instance.Connections());
+            QTest::qWait(5);
+        }
+        QCOMPARE(flood.get(), 40);
+        QVERIFY(most <= 4);
+        auto answer = std::async(std::launch::async, [&] { return Ask(listener.path, "ping back"); });
+        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(answer.get(), std::string("back"));
+    }
+
+    void AnswersNobodyReadsStopTheReading()
+    {
+        Listener listener({4, 60000, 256, 2000});
+        QVERIFY(listener.instance.Listen());
+        // A client writing requests without reading the answers: once the answers waiting
+        // for it are bounded, its writes block long before 64 MiB have gone out.
+        auto writer = std::async(std::launch::async, [&] {
+            const int descriptor = Connect(listener.path);
+            const std::string requests(64 * 1024, '\n');
+            std::size_t written = 0;
+            pollfd wait{descriptor, POLLOUT, 0};
+            while (written < 64u << 20 && poll(&wait, 1, 3000) == 1) {
+                const ssize_t count = send(descriptor, requests.data(), requests.size(), MSG_DONTWAIT);
+                if (count > 0)
+                    written += static_cast<std::size_t>(count);
+            }
+            close(descriptor);
+            return written;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(writer.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 120000);
+        QVERIFY(writer.get() < 16u << 20);
+    }
+
+    void LostSocketIsMadeAgain()
+    {
+        Listener listener({4, 5000, 4096, 50});
+        QVERIFY(listener.instance.Listen());
+        TestSupport::ScopedLog log;
+        QVERIFY(QFile::remove(QString::fromStdString(listener.path)));
+        QTRY_VERIFY(QFileInfo::exists(QString::fromStdString(listener.path)));
+        auto answer = std::async(std::launch::async, [&] { return Ask(listener.path, "ping again"); });
+        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(answer.get(), std::string("again"));
+        QVERIFY(log.Content().find("was lost; listening on it again") != std::string::npos);
+    }
+
+    void TestRequestsNeverNest()
+    {
+        qputenv("TOLVANE_TEST_COMMANDS", "1");
+        Listener listener;
+        qunsetenv("TOLVANE_TEST_COMMANDS");
+        // "box" stands for a request whose handler shows a modal message box: while it is
+        // open, the event loop runs inside the handler, and more requests arrive.
+        int depth = 0;
+        int deepest = 0;
+        std::vector<std::future<std::string>> more;
+        listener.instance.AddRequest(
+            QStringLiteral("box"),
+            [&](const QString&) {
+                deepest = std::max(deepest, ++depth);
+                if (depth == 1) {
+                    for (const char* request : {"box", "box", "ping still answered"})
+                        more.push_back(std::async(std::launch::async, [&, request] { return Ask(listener.path, request); }));
+                    for (auto& answer : more) {
+                        while (answer.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+                            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+                    }
+                }
+                --depth;
+                return QStringLiteral("1");
+            },
+            GUI::SingleInstance::Access::TestsOnly);
+        QVERIFY(listener.instance.Listen());
+
+        auto first = std::async(std::launch::async, [&] { return Ask(listener.path, "box"); });
+        QTRY_VERIFY_WITH_TIMEOUT(first.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 60000);
+        QCOMPARE(first.get(), std::string("1"));
+        QCOMPARE(deepest, 1);
+        QCOMPARE(more.size(), std::size_t{3});
+        QCOMPARE(more[0].get(), std::string("0"));
+        QCOMPARE(more[1].get(), std::string("0"));
+        QCOMPARE(more[2].get(), std::string("still answered"));
+    }
+};
+
+QTEST_MAIN(SingleInstanceTest)
+#include "SingleInstanceTest.moc"
