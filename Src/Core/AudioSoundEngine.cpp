@@ -4,6 +4,7 @@
 #include "Platform/Clock.h"
 #include "System/Log.h"
 
+#include <string_view>
 #include <thread>
 
 namespace Core {
@@ -36,11 +37,20 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
     Close();
     engineError_.store(0, std::memory_order_relaxed);
 
+    // The voice before that uses the same file, or -1: a file is checked and read once.
+    std::array<std::int32_t, Configuration::VoiceCount> sameAs{};
     bool anyPath = false;
     for (std::int32_t voice = 0; voice < Configuration::VoiceCount; ++voice) {
         const char16_t* path = settings.File[voice];
-        if (path[0] == 0)
+        sameAs[static_cast<std::size_t>(voice)] = -1;
+        for (std::int32_t earlier = 0; earlier < voice && sameAs[static_cast<std::size_t>(voice)] < 0; ++earlier) {
+            if (std::u16string_view(settings.File[earlier]) == std::u16string_view(path))
+                sameAs[static_cast<std::size_t>(voice)] = earlier;
+        }
+        if (path[0] == 0 || sameAs[static_cast<std::size_t>(voice)] >= 0) {
+            anyPath = anyPath || path[0] != 0;
             continue;
+        }
         anyPath = true;
         const std::int32_t check = VerifyAudioFile(path);
         if (check != AudioFileCheck::Usable && check != AudioFileCheck::LargeFile) {
@@ -57,7 +67,9 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
     const std::int32_t extraPlayers = ExtraPlayers(settings);
     for (std::int32_t voice = 0; voice < Configuration::VoiceCount; ++voice) {
         currentVoice_ = voice;
-        if (!voices_[static_cast<std::size_t>(voice)].LoadSound(settings.File[voice], extraPlayers, mixer_))
+        const std::int32_t same = sameAs[static_cast<std::size_t>(voice)];
+        const WaveFile* sameFile = same >= 0 ? &voices_[static_cast<std::size_t>(same)] : nullptr;
+        if (!voices_[static_cast<std::size_t>(voice)].LoadSound(settings.File[voice], extraPlayers, mixer_, sameFile))
             return false;
     }
     open_.store(true);

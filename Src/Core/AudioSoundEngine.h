@@ -26,7 +26,9 @@ public:
     AudioSoundEngine& operator=(const AudioSoundEngine&) = delete;
 
     /// Checks every File path that is set (any check result but 0 or 6 fails), then loads
-    /// voice by voice with ExtraPlayers(settings). False when no path is set, a check fails
+    /// voice by voice with ExtraPlayers(settings): a file that several voices use is checked
+    /// and read once and its samples shared, and a file read at an earlier Initialise and
+    /// unchanged since is not read again. False when no path is set, a check fails
     /// or a load fails (the current voice is then the failing one). Closes first whatever an
     /// earlier Initialise left open.
     bool Initialise(const Configuration::ConfigurationData& settings) override;

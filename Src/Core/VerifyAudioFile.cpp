@@ -1,8 +1,11 @@
 #include "Core/VerifyAudioFile.h"
 
 #include "Core/WaveFileInput.h"
+#include "Platform/Audio/Mixer.h"
+#include "Platform/Audio/WaveOut.h"
 #include "System/ErrorReport.h"
 
+#include <cerrno>
 
 namespace Core {
 
@@ -10,24 +13,21 @@ namespace {
 
 constexpr char16_t SourceFile[] = u".\\Src\\Core\\VerifyAudioFile";
 constexpr char16_t Function[] = u"Core::VerifyAudioFile";
-constexpr std::uint32_t RiffHeaderBytes = 12;
-constexpr std::uint32_t ChunkHeaderBytes = 8;
-constexpr std::uint32_t FormatBytes = 16;
 constexpr std::uint32_t MaximumSampleRate = 44100;
 constexpr std::uint32_t MaximumBitsPerSample = 16;
 
-std::uint32_t Little32(const unsigned char* bytes)
+std::int32_t Report(int line, const char16_t* call, std::int32_t code)
 {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8
-           | static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::uint32_t Little16(const unsigned char* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8;
+    System::ReportSystemError(SourceFile, Function, line, u"Error calling %s", call);
+    return code;
 }
 
 } // namespace
+
+std::uint32_t LowestSampleRate() noexcept
+{
+    return Platform::Audio::LowestInputRate(Platform::Audio::MixerOptions{}.sampleRate);
+}
 
 std::int32_t VerifyAudioFile(const char16_t* path)
 {
@@ -36,31 +36,33 @@ std::int32_t VerifyAudioFile(const char16_t* path)
         return NotFound;
 
     WaveFileInput file;
-    if (!file.Open(path)) {
-        System::ReportSystemError(SourceFile, Function, __LINE__, u"Error calling CreateFile");
+    WaveFileHeader header;
+    switch (ReadWaveHeader(path, file, header)) {
+    case WaveHeaderStep::Done:
+        break;
+    case WaveHeaderStep::Open:
+        return Report(__LINE__, u"CreateFile", CannotOpen);
+    case WaveHeaderStep::NotRegular:
         return CannotOpen;
-    }
-    std::uint32_t size = 0;
-    if (!file.Size(size)) {
-        System::ReportSystemError(SourceFile, Function, __LINE__, u"Error calling GetFileSize");
+    case WaveHeaderStep::TooLarge:
         return CannotGetSize;
-    }
-    if (!file.Seek(RiffHeaderBytes)) {
-        System::ReportSystemError(SourceFile, Function, __LINE__, u"Error calling SetFilePointer");
-        return CannotSeek;
-    }
-    unsigned char chunkHeader[ChunkHeaderBytes];
-    unsigned char format[FormatBytes];
-    if (!file.ReadExactly(chunkHeader, sizeof chunkHeader) || !file.ReadExactly(format, sizeof format)) {
-        System::ReportSystemError(SourceFile, Function, __LINE__, u"Error calling ReadFile");
+    case WaveHeaderStep::Seek:
+        return Report(__LINE__, u"SetFilePointer", CannotSeek);
+    case WaveHeaderStep::Empty:
+        errno = ENODATA;
+        [[fallthrough]];
+    case WaveHeaderStep::ReadChunkHeader:
+    case WaveHeaderStep::ReadFormat:
+        return Report(__LINE__, u"ReadFile", CannotRead);
+    case WaveHeaderStep::Malformed:
         return CannotRead;
     }
 
-    const std::uint32_t sampleRate = Little32(format + 4);
-    const std::uint32_t bitsPerSample = Little16(format + 14);
-    if (sampleRate > MaximumSampleRate || bitsPerSample > MaximumBitsPerSample)
+    const WaveFormatRecord& format = header.format;
+    if (format.samplesPerSecond > MaximumSampleRate || format.samplesPerSecond < LowestSampleRate()
+        || format.bitsPerSample > MaximumBitsPerSample)
         return InvalidFormat;
-    if (size > LargeAudioFileBytes)
+    if (header.fileSize > LargeAudioFileBytes)
         return LargeFile;
     return Usable;
 }

@@ -7,25 +7,30 @@ namespace Core {
 namespace AudioFileCheck {
 constexpr std::int32_t Usable = 0;
 constexpr std::int32_t NotFound = 1;        ///< no file or folder at the path
-constexpr std::int32_t CannotOpen = 2;      ///< not openable for reading (a folder, no permission)
-constexpr std::int32_t CannotGetSize = 3;
+constexpr std::int32_t CannotOpen = 2;      ///< not openable for reading (a folder, no permission), or no regular file
+constexpr std::int32_t CannotGetSize = 3;   ///< larger than Platform::MaximumAudioFileBytes
 constexpr std::int32_t CannotSeek = 4;
-constexpr std::int32_t CannotRead = 5;      ///< the first chunk header or the format could not be read whole
+constexpr std::int32_t CannotRead = 5;      ///< no format or data chunk could be read
 constexpr std::int32_t LargeFile = 6;       ///< a warning: usable, but larger than 1 MiB
-constexpr std::int32_t InvalidFormat = 7;   ///< above 44100 Hz or above 16 bits per sample
+constexpr std::int32_t InvalidFormat = 7;   ///< outside LowestSampleRate()..44100 Hz, or above 16 bits per sample
 } // namespace AudioFileCheck
 
 /// Files above this many bytes are accepted with a warning.
 constexpr std::uint32_t LargeAudioFileBytes = 1048576;
 
-/// Quick check of a user's wave file before it is accepted or played: it exists, opens,
-/// gives its size, and the format chunk that is taken to follow the 12-byte RIFF header
-/// asks for at most 44100 samples per second and 16 bits per sample. The format tag, the
-/// channels, the chunk ids and the data chunk are not looked at. A file shorter than the 36
-/// bytes read is refused with CannotRead. Failed system calls are logged (system error
-/// report, function "Core::VerifyAudioFile"). Never fails itself. Any thread except the
-/// timer thread (it touches the file and may log).
+/// Quick check of a user's wave file before it is accepted or played: it exists, is a
+/// regular file of at most Platform::MaximumAudioFileBytes that opens without blocking, holds
+/// a format and a data chunk (found as the wave reader finds them, ReadWaveHeader), and its
+/// format asks for LowestSampleRate() to 44100 samples per second and at most 16 bits per
+/// sample. The format tag and the channels are not looked at. Failed system calls are logged
+/// (system error report, function "Core::VerifyAudioFile"), refusals of the file's kind, size
+/// or layout by ReadWaveHeader. Never fails itself. Any thread except the timer thread (it
+/// touches the file and may log).
 std::int32_t VerifyAudioFile(const char16_t* path);
+
+/// The lowest sample rate the output can resample from (the converter takes at most a 1:256
+/// ratio).
+std::uint32_t LowestSampleRate() noexcept;
 
 /// How the Audio Files page answers a check result.
 struct AudioFileCheckMessage {

@@ -1,7 +1,6 @@
 #include "Core/WaveFile.h"
 
 #include "Core/WaveFileInput.h"
-#include "Platform/Text.h"
 #include "System/ErrorReport.h"
 #include "System/Log.h"
 
@@ -13,36 +12,11 @@ namespace Core {
 namespace {
 
 constexpr char16_t SourceFile[] = u".\\Src\\Core\\WaveFile";
-constexpr std::uint64_t RiffHeaderBytes = 12;
-constexpr std::uint32_t ChunkHeaderBytes = 8;
-constexpr std::uint32_t FormatBytes = 16;
 
-std::uint32_t Little32(const unsigned char* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8
-           | static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::uint16_t Little16(const unsigned char* bytes)
-{
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-bool IsDataChunk(const unsigned char* header)
-{
-    const char id[] = "data";
-    for (int i = 0; i < 4; ++i) {
-        const unsigned char c = header[i];
-        const unsigned char lower = c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-        if (lower != static_cast<unsigned char>(id[i]))
-            return false;
-    }
-    return true;
-}
-
-void ReportFailure(const char16_t* function, int line, const char16_t* call)
+bool ReportFailure(const char16_t* function, int line, const char16_t* call)
 {
     System::ReportSystemError(SourceFile, function, line, u"Error calling %s", call);
+    return false;
 }
 
 } // namespace
@@ -59,77 +33,35 @@ bool WaveFile::ReadWaveData(const char16_t* path, std::uint32_t& fileSize, WaveF
 {
     fileSize = 0;
     dataSize = 0;
+    readPath_.clear(); // the buffer's content changes
     WaveFileInput file;
-    if (!file.Open(path)) {
-        ReportFailure(u"Core::WaveFile::OpenWaveFile", __LINE__, u"CreateFile");
+    WaveFileHeader header;
+    switch (ReadWaveHeader(path, file, header)) {
+    case WaveHeaderStep::Done:
+        break;
+    case WaveHeaderStep::Open:
+        return ReportFailure(u"Core::WaveFile::OpenWaveFile", __LINE__, u"CreateFile");
+    case WaveHeaderStep::Seek:
+        return ReportFailure(u"Core::WaveFile::SetFilePointer", __LINE__, u"SetFilePointer");
+    case WaveHeaderStep::ReadChunkHeader:
+        return ReportFailure(u"Core::WaveFile::ReadRiffChunk", __LINE__, u"ReadFile");
+    case WaveHeaderStep::ReadFormat:
+        return ReportFailure(u"Core::WaveFile::ReadWaveFileHeader", __LINE__, u"ReadFile");
+    case WaveHeaderStep::NotRegular:
+    case WaveHeaderStep::TooLarge:
+    case WaveHeaderStep::Empty:
+    case WaveHeaderStep::Malformed:
+        return false; // logged by the header reader, or an empty file
+    }
+    fileSize = header.fileSize;
+    format = header.format;
+    if (!AllocateSampleData(header.dataSize))
         return false;
-    }
-    if (!file.Size(fileSize)) {
-        ReportFailure(u"Core::WaveFile::GetWaveFileSize", __LINE__, u"GetFileSize");
-        fileSize = 0;
-    }
-    if (fileSize == 0)
-        return false;
-    if (!file.Seek(RiffHeaderBytes)) {
-        ReportFailure(u"Core::WaveFile::SetFilePointer", __LINE__, u"SetFilePointer");
-        return false;
-    }
-    unsigned char header[ChunkHeaderBytes];
-    if (!file.ReadExactly(header, sizeof header)) {
-        ReportFailure(u"Core::WaveFile::ReadRiffChunk", __LINE__, u"ReadFile");
-        return false;
-    }
-    unsigned char formatBytes[FormatBytes];
-    if (!file.ReadExactly(formatBytes, sizeof formatBytes)) {
-        ReportFailure(u"Core::WaveFile::ReadWaveFileHeader", __LINE__, u"ReadFile");
-        return false;
-    }
-    format.formatTag = Little16(formatBytes);
-    format.channels = Little16(formatBytes + 2);
-    format.samplesPerSecond = Little32(formatBytes + 4);
-    format.averageBytesPerSecond = Little32(formatBytes + 8);
-    format.blockAlign = Little16(formatBytes + 12);
-    format.bitsPerSample = Little16(formatBytes + 14);
-    format.extraSize = 0;
-
-    // Walk the chunks by their stored sizes. Offsets are 64-bit and checked against the file's
-    // size, so no size can make the walk seek or read past the end; every step moves on by at
-    // least a header, so the walk ends.
-    std::uint64_t next = RiffHeaderBytes + ChunkHeaderBytes + Little32(header + 4);
-    for (;;) {
-        if (next + ChunkHeaderBytes > fileSize) {
-            System::Log().Write(System::Error, "No data chunk found in the wave file %s",
-                                Platform::Text::Utf16ToUtf8(path).c_str());
-            return false;
-        }
-        if (!file.Seek(next)) {
-            ReportFailure(u"Core::WaveFile::SetFilePointer", __LINE__, u"SetFilePointer");
-            return false;
-        }
-        if (!file.ReadExactly(header, sizeof header)) {
-            ReportFailure(u"Core::WaveFile::ReadRiffChunk", __LINE__, u"ReadFile");
-            return false;
-        }
-        if (IsDataChunk(header))
-            break;
-        next += std::uint64_t{ChunkHeaderBytes} + Little32(header + 4);
-    }
-
-    const std::uint32_t stored = Little32(header + 4);
-    const auto available = static_cast<std::uint32_t>(fileSize - (next + ChunkHeaderBytes));
-    dataSize = std::min(stored, available);
-    if (stored > available)
-        System::Log().Write(System::Warn, "The data chunk of the wave file %s claims %u bytes; only %u follow",
-                            Platform::Text::Utf16ToUtf8(path).c_str(), stored, available);
-    if (!AllocateSampleData(dataSize)) {
-        dataSize = 0;
-        return false;
-    }
+    if (!file.Seek(header.dataOffset))
+        return ReportFailure(u"Core::WaveFile::SetFilePointer", __LINE__, u"SetFilePointer");
     std::uint32_t read = 0;
-    if (!file.Read(sampleData_.get(), dataSize, read)) {
-        ReportFailure(u"Core::WaveFile::GetWaveFileData", __LINE__, u"ReadFile");
-        return false;
-    }
+    if (!file.Read(sampleData_.get(), header.dataSize, read))
+        return ReportFailure(u"Core::WaveFile::GetWaveFileData", __LINE__, u"ReadFile");
     // Only a file that shrank while being read ends early; play what arrived.
     dataSize = read;
     return true;
@@ -172,27 +104,46 @@ std::int32_t WaveFile::PlayerCount(std::uint32_t fileSize, std::int32_t extraPla
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 1, MaximumPlayers));
 }
 
-bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer* mixer)
+bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer* mixer,
+                         const WaveFile* sameFile)
 {
-    if (path == nullptr || path[0] == 0)
+    if (path == nullptr || path[0] == 0) {
+        samples_ = nullptr; // the pool stays closed; nothing may share what it played
         return true;
-    // The players read the sample buffer, which the read may replace.
+    }
+    // The players read the samples, which the load may replace.
     for (std::int32_t i = 0; i < playersAllocated_; ++i)
         players_[static_cast<std::size_t>(i)].Close();
 
-    std::uint32_t fileSize = 0;
-    std::uint32_t dataSize = 0;
-    WaveFormatRecord format;
-    if (!ReadWaveData(path, fileSize, format, dataSize))
-        return false;
+    if (sameFile != nullptr && sameFile->samples_ != nullptr) {
+        // One copy of a file however many voices play it: this voice's own buffer goes.
+        sampleData_.reset();
+        sampleCapacity_ = 0;
+        readPath_.clear();
+        samples_ = sameFile->samples_;
+        format_ = sameFile->format_;
+        fileSize_ = sameFile->fileSize_;
+        dataSize_ = sameFile->dataSize_;
+    } else {
+        const FileStamp stamp = StampOf(path);
+        if (readPath_ != path || stamp.size < 0 || !(stamp == readStamp_)) {
+            readPath_.clear();
+            samples_ = nullptr;
+            if (!ReadWaveData(path, fileSize_, format_, dataSize_))
+                return false;
+            readPath_ = path;
+            readStamp_ = stamp;
+        }
+        samples_ = sampleData_.get();
+    }
 
-    const std::int32_t count = PlayerCount(fileSize, extraPlayers);
+    const std::int32_t count = PlayerCount(fileSize_, extraPlayers);
     if (playersAllocated_ < count && !AllocatePlayers(count))
         return false;
     playerCount_ = count;
     for (std::int32_t i = 0; i < count; ++i) {
         nextPlayer_ = i;
-        if (!players_[static_cast<std::size_t>(i)].Initialise(format, sampleData_.get(), dataSize, mixer))
+        if (!players_[static_cast<std::size_t>(i)].Initialise(format_, samples_, dataSize_, mixer))
             return false;
     }
     nextPlayer_ = -1;

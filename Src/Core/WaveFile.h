@@ -1,8 +1,10 @@
 #pragma once
+#include "Core/WaveFileInput.h"
 #include "Core/WavePlayer.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace Core {
 
@@ -21,20 +23,25 @@ public:
     WaveFile(const WaveFile&) = delete;
     WaveFile& operator=(const WaveFile&) = delete;
 
-    /// Reads a RIFF/WAVE file: the format from the chunk that follows the 12-byte header,
-    /// then the chunks after it, each skipped by its stored size (no pad byte), until one
-    /// whose id is "data" in any case; its bytes land in the sample buffer, which only grows.
-    /// A data size running past the end of the file is cut to what the file holds, so the
-    /// reader never allocates or reads beyond the file. Every failure is logged, except an
-    /// empty file. Never changes the players. Control thread.
+    /// Reads a RIFF/WAVE file: finds its format and data chunks with ReadWaveHeader, and
+    /// reads the data chunk's bytes into the sample buffer, which only grows. A data size
+    /// running past the end of the file is cut to what the file holds, so the reader never
+    /// allocates or reads beyond the file (itself at most Platform::MaximumAudioFileBytes).
+    /// Every failure is logged, except an empty file. Never changes the players. Control
+    /// thread.
     bool ReadWaveData(const char16_t* path, std::uint32_t& fileSize, WaveFormatRecord& format,
                       std::uint32_t& dataSize);
 
-    /// Loads the voice's sound: an empty path changes nothing and succeeds. Otherwise reads
-    /// the file and opens PlayerCount(file size, extraPlayers) players on mixer (null: the
-    /// program's output), reusing the player array when it is long enough. After a failure
-    /// NextPlayer() names the player that failed. Control thread.
-    bool LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer* mixer);
+    /// Loads the voice's sound: an empty path changes nothing and succeeds. Otherwise takes
+    /// the samples of sameFile when given (another voice that has just loaded the same path;
+    /// it must outlive this voice's players and be reloaded before them), else keeps its own
+    /// samples when they were read from the same path and the file has not changed since
+    /// (same file, size and modification time), else reads the file. Then opens
+    /// PlayerCount(file size, extraPlayers) players on mixer (null: the program's output),
+    /// reusing the player array when it is long enough. After a failure NextPlayer() names
+    /// the player that failed. Control thread.
+    bool LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer* mixer,
+                   const WaveFile* sameFile = nullptr);
 
     /// Hands the sound to the next player of the pool (round robin, starting at player 0
     /// after a load) at volume and stamp. False, with code 1000 recorded and a warning
@@ -58,6 +65,8 @@ public:
     /// Player index of the pool, for inspection; null past the allocated players.
     const WavePlayer* Player(std::int32_t index) const noexcept;
     std::uint32_t SampleCapacity() const noexcept { return sampleCapacity_; }
+    /// The samples the players play (this voice's own or another's); null before a load.
+    const std::uint8_t* Samples() const noexcept { return samples_; }
 
 private:
     bool AllocateSampleData(std::uint32_t size);
@@ -69,6 +78,14 @@ private:
     std::int32_t playerCount_ = 0;
     std::int32_t playersAllocated_ = 0;
     std::int32_t nextPlayer_ = 0;
+    // The sound the players play, and where its samples are held.
+    const std::uint8_t* samples_ = nullptr;
+    WaveFormatRecord format_;
+    std::uint32_t fileSize_ = 0;
+    std::uint32_t dataSize_ = 0;
+    // What the own sample buffer holds: the file read last, as it was then.
+    std::u16string readPath_;
+    FileStamp readStamp_;
 };
 
 } // namespace Core

@@ -51,23 +51,16 @@ bool WavePlayer::Initialise(const WaveFormatRecord& format, const std::uint8_t* 
     }
     lastResult_.store(Platform::Audio::NoError, std::memory_order_relaxed);
 
-    // 2. The events are futex words and cannot fail. 3. The scaled copy.
+    // 2. The events are futex words and cannot fail. 3. No scaled copy: each buffer is
+    // scaled as it is filled, so the samples are held once however many players share them.
     source_ = samples;
     dataSize_ = dataSize;
     position_ = 0;
     bitsPerSample_ = format.bitsPerSample;
-    scaled_.reset(new (std::nothrow) std::uint8_t[std::max<std::uint32_t>(dataSize, 1)]);
-    if (!scaled_) {
-        System::Log().Write(System::Error,
-                            "Unable to allocate %u bytes of memory for the sample data in WavePlayer::InitialiseSampleData",
-                            dataSize);
-        return false;
-    }
 
     // 4. and 5. The buffers, each marked done so that it counts as free.
     running_.store(true, std::memory_order_release);
     currentVolume_ = -1;
-    scaledBytes_ = 0;
     for (std::size_t i = 0; i < BufferCount; ++i) {
         WaveHeader& header = headers_[i];
         header.flags.store(0, std::memory_order_relaxed);
@@ -131,12 +124,10 @@ void WavePlayer::Close()
         }
         device_.reset();
     }
-    scaled_.reset();
     source_ = nullptr;
     dataSize_ = 0;
     position_ = 0;
     currentVolume_ = -1;
-    scaledBytes_ = 0;
 }
 
 void WavePlayer::Run(std::uint32_t handledRequests)
@@ -158,13 +149,7 @@ void WavePlayer::Run(std::uint32_t handledRequests)
             stamp = Platform::SoundStamp{playStamp_.load(std::memory_order_relaxed),
                                          playFrame_.load(std::memory_order_relaxed),
                                          playClock_.load(std::memory_order_relaxed)};
-            const auto volume = static_cast<std::int32_t>(playVolume_.load(std::memory_order_relaxed));
-            if (volume != currentVolume_) {
-                // The copy is rescaled piece by piece just ahead of the buffers that take it,
-                // so a long sound's first buffer does not wait for the whole copy.
-                currentVolume_ = volume;
-                scaledBytes_ = 0;
-            }
+            currentVolume_ = static_cast<std::int32_t>(playVolume_.load(std::memory_order_relaxed));
             position_ = 0;
             queuing = dataSize_ > 0;
             firstOfPlay = true;
@@ -187,13 +172,9 @@ bool WavePlayer::QueueFreeBuffers(bool& firstOfPlay, const Platform::SoundStamp&
         WaveHeader& header = headers_[i];
         if (!(header.Flags() & WaveHeader::Done))
             continue;
-        const std::uint32_t end = position_ + std::min(BufferBytes, dataSize_ - position_);
-        if (scaledBytes_ < end) {
-            Rescale(source_ + scaledBytes_, scaled_.get() + scaledBytes_, end - scaledBytes_, bitsPerSample_,
-                    static_cast<std::uint32_t>(currentVolume_));
-            scaledBytes_ = end;
-        }
-        header.length = FillBuffer(scaled_.get(), dataSize_, position_, buffers_[i]);
+        header.length = FillBuffer(source_, dataSize_, position_, buffers_[i]);
+        if (currentVolume_ < static_cast<std::int32_t>(FullVolume))
+            Rescale(buffers_[i], buffers_[i], header.length, bitsPerSample_, static_cast<std::uint32_t>(currentVolume_));
         const Platform::Audio::Result result = device_->Write(header, firstOfPlay ? stamp : Platform::SoundStamp{});
         if (result != Platform::Audio::NoError) {
             lastResult_.store(result, std::memory_order_relaxed);

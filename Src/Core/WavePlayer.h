@@ -27,14 +27,16 @@ constexpr std::uint32_t NoOpenOutput = 1000;
 /// Result code of a playback thread that could not be started.
 constexpr std::uint32_t NoPlaybackThread = 1001;
 
-/// One output voice of a wave file: its own wave output, its own copy of the samples scaled
-/// to the volume last asked for, twelve buffers of 8192 bytes and a playback thread.
+/// One output voice of a wave file: its own wave output, twelve buffers of 8192 bytes and a
+/// playback thread. It reads the samples of its sound where they are held (once per file,
+/// shared by every player and voice that plays the file) and scales each buffer to the
+/// volume of the play as it fills it, so no player keeps a scaled copy of the sound.
 ///
 /// A play request (Play) only records the volume and the time the sound belongs to and wakes
 /// the thread, without a lock: the thread cuts whatever the player was still playing (a
-/// reset of its output) and queues the sound buffer by buffer, rescaling its copy just ahead
-/// of the buffers when the volume changed; the first buffer starts exactly at the request's time (plus the mixer's
-/// fixed latency), so the wake-up delay of the thread never moves the sound. A new request
+/// reset of its output) and queues the sound buffer by buffer; the first buffer starts
+/// exactly at the request's time (plus the mixer's fixed latency), so the wake-up delay of
+/// the thread never moves the sound. A new request
 /// interrupts the queuing of the previous sound at once. The output's completion callback
 /// only wakes the thread.
 ///
@@ -51,8 +53,8 @@ public:
     WavePlayer& operator=(const WavePlayer&) = delete;
 
     /// Opens an output for format on mixer (null: the program's output), keeps samples (not
-    /// owned; dataSize bytes; must outlive the player's Close), makes the scaled copy,
-    /// prepares the buffers and starts the playback thread. On failure the reason is logged,
+    /// owned; dataSize bytes; must outlive the player's Close), prepares the buffers and
+    /// starts the playback thread. On failure the reason is logged,
     /// LastResult() holds the device's code (1001 for the thread), and Close releases what
     /// was acquired.
     bool Initialise(const WaveFormatRecord& format, const std::uint8_t* samples, std::uint32_t dataSize,
@@ -72,16 +74,16 @@ public:
     /// Records a play request that found no open output (code 1000).
     void RecordNoOutput() noexcept { lastResult_.store(NoOpenOutput, std::memory_order_relaxed); }
 
-    /// Ends the playback thread and waits for it, stops the sound, closes the output and
-    /// frees the scaled copy. Harmless on a player that was never initialised.
+    /// Ends the playback thread and waits for it, stops the sound and closes the output.
+    /// Harmless on a player that was never initialised.
     void Close();
 
     /// Plays whose first buffer has been handed to the output since the player was made.
     std::uint64_t StartedPlays() const noexcept { return startedPlays_.load(std::memory_order_acquire); }
 
-    /// Writes source scaled by volume / 127 into scaled (size bytes): 16-bit samples as
-    /// signed little-endian values, 8-bit samples as unsigned values around 128, each
-    /// truncated toward zero. Any thread.
+    /// Writes source scaled by volume / 127 into scaled (size bytes; may be source itself):
+    /// 16-bit samples as signed little-endian values, 8-bit samples as unsigned values around
+    /// 128, each truncated toward zero. Any thread.
     static void Rescale(const std::uint8_t* source, std::uint8_t* scaled, std::uint32_t size,
                         std::uint16_t bitsPerSample, std::uint32_t volume) noexcept;
 
@@ -108,14 +110,12 @@ private:
     std::atomic<std::uint32_t> playVolume_{0};
     std::atomic<std::uint32_t> lastResult_{0};
     const std::uint8_t* source_ = nullptr;
-    std::unique_ptr<std::uint8_t[]> scaled_;
     std::uint32_t dataSize_ = 0;
     std::uint32_t position_ = 0;
     std::uint16_t bitsPerSample_ = 16;
     std::array<Platform::Audio::WaveHeader, BufferCount> headers_;
     std::uint8_t buffers_[BufferCount][BufferBytes];
-    std::int32_t currentVolume_ = -1; // playback thread only while it runs
-    std::uint32_t scaledBytes_ = 0;   // bytes of the copy made with currentVolume_
+    std::int32_t currentVolume_ = -1; // the volume of the play being queued; playback thread only
     std::atomic<bool> running_{false};
     std::atomic<bool> ready_{false};
     std::atomic<std::uint64_t> startedPlays_{0};

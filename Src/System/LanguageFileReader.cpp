@@ -2,6 +2,7 @@
 
 #include "Platform/Files.h"
 #include "Platform/Text.h"
+#include "Platform/UserFile.h"
 #include "System/Log.h"
 
 namespace System {
@@ -69,8 +70,21 @@ LanguageFileReader::~LanguageFileReader()
 bool LanguageFileReader::Open(const std::string& path)
 {
     Close();
-    file_ = std::fopen(path.c_str(), "rb");
     lineNumber_ = 0;
+    Platform::UserFile file;
+    const Platform::UserFileStatus status = file.Open(path, Platform::MaximumTextFileBytes);
+    if (status != Platform::UserFileStatus::Opened) {
+        if (status != Platform::UserFileStatus::OpenFailed)
+            Log().Write(System::Error, "%s; refused",
+                        Platform::DescribeRefusal(path, status, file.Size(), Platform::MaximumTextFileBytes).c_str());
+        return false;
+    }
+    // Read no further than the size the file had when it was opened, even if it grows.
+    readLimit_ = file.Size();
+    consumed_ = 0;
+    file_ = fdopen(file.Descriptor(), "rb");
+    if (file_ != nullptr)
+        file.Release();
     return file_ != nullptr;
 }
 
@@ -79,6 +93,24 @@ void LanguageFileReader::Attach(std::FILE* file) noexcept
     Close();
     file_ = file;
     lineNumber_ = 0;
+    readLimit_ = UINT64_MAX;
+    consumed_ = 0;
+}
+
+int LanguageFileReader::Next() noexcept
+{
+    if (consumed_ >= readLimit_)
+        return EOF;
+    const int c = std::getc(file_);
+    if (c != EOF)
+        ++consumed_;
+    return c;
+}
+
+void LanguageFileReader::Unget(int c) noexcept
+{
+    if (std::ungetc(c, file_) != EOF)
+        --consumed_;
 }
 
 void LanguageFileReader::Close() noexcept
@@ -99,15 +131,15 @@ bool LanguageFileReader::ReadPiece(std::size_t limit)
         return false;
     bool any = false;
     while (line_.size() < limit) {
-        int c = std::getc(file_);
+        int c = Next();
         if (c == EOF)
             break;
         if (c == '\r') {
-            const int next = std::getc(file_);
+            const int next = Next();
             if (next == '\n')
                 c = '\n';
             else if (next != EOF)
-                std::ungetc(next, file_);
+                Unget(next);
         }
         any = true;
         line_ += static_cast<char>(c);
@@ -131,7 +163,7 @@ bool LanguageFileReader::ReadLine()
 bool LanguageFileReader::CheckSignature()
 {
     for (int i = 0; i < 3 && file_ != nullptr; ++i) {
-        if (std::getc(file_) == EOF)
+        if (Next() == EOF)
             break;
     }
     ReadPiece(SignatureLineSize);
@@ -310,6 +342,7 @@ bool LanguageFileReader::ReadNames(LanguageNames& names)
         return false;
     if (std::fseek(file_, start, SEEK_SET) != 0)
         return false;
+    consumed_ = static_cast<std::uint64_t>(start);
     lineNumber_ = startLine;
     return FindName("Language", names.native);
 }

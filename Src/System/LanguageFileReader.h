@@ -2,6 +2,7 @@
 #include "System/Language.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -30,7 +31,9 @@ public:
     LanguageFileReader(const LanguageFileReader&) = delete;
     LanguageFileReader& operator=(const LanguageFileReader&) = delete;
 
-    /// Opens a file (UTF-8 path) for reading, closing any file open before. Logs nothing.
+    /// Opens a file (UTF-8 path) for reading, closing any file open before: without blocking,
+    /// a regular file of at most Platform::MaximumTextFileBytes only, read no further than its
+    /// size at the open. Logs a refused kind or size at level Error; nothing else.
     bool Open(const std::string& path);
     /// Takes over an open stream (read from its current position), closing any file open before.
     void Attach(std::FILE* file) noexcept;
@@ -65,6 +68,8 @@ public:
     static constexpr int LargestKey = 101;
 
 private:
+    int Next() noexcept;
+    void Unget(int c) noexcept;
     bool ReadPiece(std::size_t limit);
     bool ReadLine();
     bool FindHeaderLine(std::string_view& header);
@@ -76,6 +81,8 @@ private:
     Section section_ = Section::Language;
     std::string sectionName_; // as the last header wrote it
     int lineNumber_ = 0;
+    std::uint64_t readLimit_ = UINT64_MAX; // bytes of the file that may be read
+    std::uint64_t consumed_ = 0;           // bytes of the file read so far
     std::string line_;
 };
 
@@ -84,8 +91,9 @@ private:
 std::string LanguageFilePath(const std::string& name);
 
 /// Opens a language file, checks its signature, reads its body and closes it. Returns the
-/// table, or nullptr when the file cannot be opened (not logged), its buffer cannot be
-/// allocated, or the file is malformed (both logged). Window thread.
+/// table, or nullptr when the file cannot be opened (not logged), is refused (a named pipe, a
+/// device, above 16 MiB), its buffer cannot be allocated, or the file is malformed (logged).
+/// Window thread.
 std::shared_ptr<Language> LoadLanguageFile(const std::string& path);
 
 /// The header reader for a file path; false when it cannot be opened or read. Window thread.

@@ -1,5 +1,6 @@
 // Arbitrary bytes as a user's wave file: the audio-file check and the wave reader must never
-// crash, never read or allocate beyond the file, and agree on files too short to check.
+// crash, never read or allocate beyond the file, and agree on which files hold a format and a
+// data chunk, since both find them through the one header reader.
 #include "Core/VerifyAudioFile.h"
 #include "Core/WaveFile.h"
 #include "Platform/Text.h"
@@ -43,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t check = Core::VerifyAudioFile(path.c_str());
     Require(check == Core::AudioFileCheck::Usable || check == Core::AudioFileCheck::CannotRead
             || check == Core::AudioFileCheck::LargeFile || check == Core::AudioFileCheck::InvalidFormat);
-    Require((size < 36) == (check == Core::AudioFileCheck::CannotRead));
+    const bool checked = check != Core::AudioFileCheck::CannotRead;
+    Require(size >= 44 || !checked);
 
     std::uint32_t fileSize = 0;
     std::uint32_t dataSize = 0;
@@ -51,11 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool read = wave.ReadWaveData(path.c_str(), fileSize, format, dataSize);
     largestFile = std::max(largestFile, size);
     Require(wave.SampleCapacity() <= largestFile);
+    Require(read == checked);
     if (read) {
         Require(fileSize == size);
-        // The check's 36 bytes were there, and the data starts after the first chunk header
-        // (a format chunk claiming fewer than 16 bytes puts the next header inside it).
-        Require(size >= 36 && dataSize <= size - 28);
+        // A format chunk (24 bytes with its header) and the data chunk's header take room.
+        Require(dataSize <= size - 44);
         Require(dataSize <= wave.SampleCapacity());
         Require(format.extraSize == 0);
     }

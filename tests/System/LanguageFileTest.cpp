@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using System::Language;
@@ -330,4 +332,26 @@ TEST(LoadLanguageFile, MissingFileFailsWithoutALogEntry)
     EXPECT_FALSE(System::ReadLanguageNames(folder / "none.lng", names));
     EXPECT_EQ(log.Content(), "");
     EXPECT_NE(System::LanguageFilePath("de").find("/Lang/de.lng"), std::string::npos);
+}
+
+TEST(LoadLanguageFile, PipesDevicesAndHugeFilesAreRefusedAtOnce)
+{
+    TestSupport::TempFolder folder;
+    ASSERT_EQ(mkfifo((folder / "fifo.lng").c_str(), 0600), 0);
+    TestSupport::WriteFile(folder / "huge.lng", Head);
+    std::filesystem::resize_file(folder / "huge.lng", (16u << 20) + 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {folder / "fifo.lng", "fifo.lng is not a regular file; refused"},
+        {"/dev/zero", "/dev/zero is not a regular file; refused"},
+        {folder / "huge.lng", "holds 16777217 bytes, more than the 16777216 accepted; refused"},
+    };
+    for (const auto& [path, message] : cases) {
+        TestSupport::ScopedLog log;
+        EXPECT_EQ(System::LoadLanguageFile(path), nullptr) << path;
+        LanguageNames names;
+        EXPECT_FALSE(System::ReadLanguageNames(path, names)) << path;
+        const auto messages = Messages(log);
+        ASSERT_EQ(messages.size(), 2u) << log.Content();
+        EXPECT_NE(messages[0].find(message), std::string::npos) << messages[0];
+    }
 }

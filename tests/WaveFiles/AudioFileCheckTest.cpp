@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace WaveFixtures;
 using Core::VerifyAudioFile;
@@ -49,11 +50,17 @@ TEST(VerifyAudioFile, FormatLimitsAndSize)
     EXPECT_EQ(files.Verify("1MiB+1.wav", WaveOfSize(cd, 1048577)), Check::LargeFile);
     // The format is checked before the size: a large file in a bad format is refused.
     EXPECT_EQ(files.Verify("large48k.wav", WaveOfSize({1, 2, 48000, 16}, 1048577)), Check::InvalidFormat);
-    // Neither the format tag, the chunk ids nor a data chunk are looked at.
-    EXPECT_EQ(files.Verify("bare.wav", Riff(FormatChunk({7, 1, 8000, 8}))), Check::Usable);
+    // The format tag is not looked at; the chunks are found wherever they stand.
+    EXPECT_EQ(files.Verify("tag7.wav", Wave({7, 1, 8000, 8}, "ab")), Check::Usable);
     EXPECT_EQ(files.Verify("list-first.wav",
                            Riff(FormatChunk(cd) + Chunk("LIST", "INFOabcd") + Chunk("DATA", Pcm16({1, 2})))),
               Check::Usable);
+    EXPECT_EQ(files.Verify("junk-bext-first.wav", Riff(Chunk("JUNK", std::string(28, '\0')) + Chunk("bext", "x")
+                                                       + FormatChunk(cd) + Chunk("data", Pcm16({1, 2})))),
+              Check::Usable);
+    // Below 173 Hz the output's converter (at most 1:256 up to 44100 Hz) would give silence.
+    EXPECT_EQ(files.Verify("173.wav", Wave({1, 1, 173, 16}, Pcm16({1, 2}))), Check::Usable);
+    EXPECT_EQ(files.Verify("172.wav", Wave({1, 1, 172, 16}, Pcm16({1, 2}))), Check::InvalidFormat);
     EXPECT_TRUE(log.Content().empty()) << log.Content();
 }
 
@@ -82,8 +89,35 @@ TEST(VerifyAudioFile, MissingFolderEmptyAndShortFiles)
         EXPECT_EQ(files.Verify("short.wav", bytes), Check::CannotRead) << length << " bytes";
         EXPECT_TRUE(HasLine(log.Lines(), "System error: Error calling ReadFile")) << log.Content();
     }
-    // 36 bytes hold everything the check reads.
-    EXPECT_EQ(files.Verify("36.wav", Riff(FormatChunk({1, 2, 44100, 16}))), Check::Usable);
+    // 44 bytes hold a format and an empty data chunk.
+    EXPECT_EQ(files.Verify("44.wav", Wave({1, 2, 44100, 16}, "")), Check::Usable);
+}
+
+TEST(VerifyAudioFile, RefusesWhatWouldHangOrCannotPlay)
+{
+    CheckFolder files;
+    ASSERT_EQ(mkfifo((files.folder / "fifo.wav").c_str(), 0600), 0);
+    TestSupport::WriteFile(files.folder / "huge.wav", "");
+    std::filesystem::resize_file(files.folder / "huge.wav", (64u << 20) + 1);
+    struct Case {
+        std::string path;
+        std::int32_t code;
+        std::string logged;
+    } cases[] = {
+        {files.folder / "fifo.wav", Check::CannotOpen, "fifo.wav is not a regular file; refused"},
+        {"/dev/zero", Check::CannotOpen, "/dev/zero is not a regular file; refused"},
+        {files.folder / "huge.wav", Check::CannotGetSize, "holds 67108865 bytes, more than the 67108864 accepted"},
+    };
+    for (const Case& c : cases) {
+        TestSupport::ScopedLog log;
+        EXPECT_EQ(VerifyAudioFile(Wide(c.path).c_str()), c.code) << c.path;
+        EXPECT_TRUE(HasLine(log.Lines(), c.logged)) << log.Content();
+    }
+    TestSupport::ScopedLog log;
+    EXPECT_EQ(files.Verify("no-data.wav", Riff(FormatChunk({}) + Chunk("LIST", "INFO"))), Check::CannotRead);
+    EXPECT_EQ(files.Verify("no-format.wav", Riff(Chunk("data", "ab"))), Check::CannotRead);
+    EXPECT_TRUE(HasLine(log.Lines(), "No data chunk found in the wave file")) << log.Content();
+    EXPECT_TRUE(HasLine(log.Lines(), "No format chunk found in the wave file")) << log.Content();
 }
 
 TEST(AudioFileCheckMessages, OnlyTheLargeFileWarningAcceptsAfterABox)

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace WaveFixtures;
@@ -249,4 +251,40 @@ TEST(AudioSoundEngine, CloseEndsPlayersThatAreStillQueuing)
     EXPECT_FALSE(rig.audio.backend.IsOpen());
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     EXPECT_TRUE(rig.audio.backend.IsOpen());
+}
+
+TEST(AudioSoundEngine, AFileIsReadOnceForAllItsVoicesAndAgainOnlyWhenItChanged)
+{
+    EngineRig rig;
+    rig.SetFile(0, "shared.wav", Wave(Mono16, Constant(1000, 8000)));
+    for (int voice = 1; voice < Configuration::VoiceCount; ++voice)
+        Platform::Text::Copy(rig.settings.File[voice], Wide(rig.folder / "shared.wav"));
+    ASSERT_TRUE(rig.engine.Initialise(rig.settings));
+    const std::uint8_t* samples = rig.engine.Voice(0).Samples();
+    for (std::size_t voice = 1; voice < Configuration::VoiceCount; ++voice) {
+        EXPECT_EQ(rig.engine.Voice(voice).Samples(), samples) << voice;
+        EXPECT_EQ(rig.engine.Voice(voice).SampleCapacity(), 0u) << voice;
+    }
+    // Each voice plays the one copy at its own volume.
+    ASSERT_TRUE(rig.Play(127, 0, 1000.0));
+    ASSERT_TRUE(rig.Play(64, 11, 3000.0));
+    ASSERT_TRUE(rig.WaitStarted(0, 0, 1));
+    ASSERT_TRUE(rig.WaitStarted(11, 0, 1));
+    rig.audio.backend.Pull(6000, 256);
+    ExpectLevel(rig, rig.Start(1000.0), rig.Start(2000.0), 8000.0);
+    ExpectLevel(rig, rig.Start(3000.0), rig.Start(4000.0), static_cast<int>(8000 * (64.0 / 127.0)));
+    rig.engine.Close();
+
+    // Unchanged (same file, size and time): not read again, even though its bytes differ.
+    struct stat before {};
+    ASSERT_EQ(stat((rig.folder / "shared.wav").c_str(), &before), 0);
+    TestSupport::WriteFile(rig.folder / "shared.wav", Wave(Mono16, Constant(1000, 1)));
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, (rig.folder / "shared.wav").c_str(), times, 0), 0);
+    ASSERT_TRUE(rig.engine.Initialise(rig.settings));
+    EXPECT_EQ(rig.engine.Voice(0).Samples()[0], 8000 & 0xFF);
+    rig.engine.Close();
+    TestSupport::WriteFile(rig.folder / "shared.wav", Wave(Mono16, Constant(500, 1)));
+    ASSERT_TRUE(rig.engine.Initialise(rig.settings));
+    EXPECT_EQ(rig.engine.Voice(7).Samples()[0], 1);
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace WaveFixtures;
 
@@ -72,6 +73,10 @@ TEST(WaveReader, WalksPastOtherChunksToTheDataChunk)
         {"format chunk with extra bytes", Riff(FormatChunk(stereo, 2) + Chunk("data", data))},
         // Sizes are used as stored: an odd chunk is followed directly by the next header.
         {"odd chunk, no pad byte", Riff(FormatChunk(stereo) + Chunk("junk", "abc") + Chunk("data", data))},
+        {"odd chunk, pad byte", Riff(FormatChunk(stereo) + Chunk("junk", "abc") + '\0' + Chunk("data", data))},
+        // Recorders and editors put their own chunks before the format.
+        {"JUNK, bext and LIST first", Riff(Chunk("JUNK", std::string(28, '\0')) + Chunk("bext", "a") + '\0'
+                                           + Chunk("LIST", "INFO") + FormatChunk(stereo) + Chunk("data", data))},
     };
     for (const Case& c : cases) {
         const Read read = reader.Of(c.file);
@@ -139,6 +144,22 @@ TEST(WaveReader, MissingDataChunkFailsWithALoggedReason)
         ASSERT_EQ(lines.size(), 1u) << log.Content();
         EXPECT_NE(lines[0].find("[Error]  No data chunk found in the wave file "), std::string::npos) << lines[0];
     }
+}
+
+TEST(WaveReader, RefusesPipesAndHugeFilesWithOneLoggedLine)
+{
+    Reader reader;
+    ASSERT_EQ(mkfifo((reader.folder / "fifo.wav").c_str(), 0600), 0);
+    TestSupport::WriteFile(reader.folder / "huge.wav", "");
+    std::filesystem::resize_file(reader.folder / "huge.wav", 1u << 30);
+    for (const char* name : {"fifo.wav", "huge.wav"}) {
+        TestSupport::ScopedLog log;
+        EXPECT_FALSE(reader.At(reader.folder / name).ok) << name;
+        const auto lines = log.Lines();
+        ASSERT_EQ(lines.size(), 1u) << log.Content();
+        EXPECT_NE(lines[0].find("; refused"), std::string::npos) << lines[0];
+    }
+    EXPECT_EQ(reader.wave.SampleCapacity(), 0u);
 }
 
 TEST(WaveReader, SizesPastTheEndNeverReachBeyondTheFile)

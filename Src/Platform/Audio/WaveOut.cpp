@@ -28,6 +28,8 @@ Result WaveOut::Open(const WaveFormat& format, WaveCallback callback, void* inst
         format.sampleRate == 0 || format.sampleRate > 44100)
         return BadFormat;
     Mixer& mixer = requestedMixer_ ? *requestedMixer_ : OutputMixer();
+    if (format.sampleRate < LowestInputRate(mixer.SampleRate()))
+        return BadFormat; // the converter would give silence
 
     format_ = format;
     callback_ = callback;

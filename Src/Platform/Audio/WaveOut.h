@@ -16,9 +16,18 @@ namespace Platform::Audio {
 /// PCM material a WaveOut plays.
 struct WaveFormat {
     std::uint16_t channels = 2;       ///< 1 or 2
-    std::uint32_t sampleRate = 44100; ///< 1 .. 44100 frames per second
+    std::uint32_t sampleRate = 44100; ///< LowestInputRate(mixer's rate) .. 44100 frames per second
     std::uint16_t bitsPerSample = 16; ///< 8 (unsigned) or 16 (signed, little-endian)
 };
+
+/// The converter changes rates by at most this factor.
+constexpr std::uint32_t MaximumRateRatio = 256;
+
+/// The lowest material rate that can be converted to outputRate.
+constexpr std::uint32_t LowestInputRate(std::uint32_t outputRate) noexcept
+{
+    return (outputRate + MaximumRateRatio - 1) / MaximumRateRatio;
+}
 
 /// One buffer handed to a WaveOut. The caller owns the header and its data; while the header
 /// is queued (written and not yet done) neither may change.
