@@ -119,7 +119,10 @@ void Timer::Run(std::uint64_t generation)
 
     cpu_set_t previousAffinity;
     const bool pinned = scheduling_.PinToProcessor(0, previousAffinity) == 0;
-    if (const int error = scheduling_.RaiseToRealTimePriority()) {
+    // Refused without rtkit or a real-time limit, which is the usual case: once in the log
+    // is enough to say why timing may suffer, not at every start.
+    if (const int error = scheduling_.RaiseToRealTimePriority();
+        error != 0 && !priorityRefusalReported_.exchange(true, std::memory_order_relaxed)) {
         Platform::SetLastError(error);
         System::ReportSystemError(u".\\Src\\Core\\Timer", u"Core::Timer::SetThreadPriority", 36,
                                   u"Error calling SetThreadPriority");

@@ -85,6 +85,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<std::uint64_t> generation_{0};
     std::atomic<std::thread::id> timerThreadId_{};
+    std::atomic<bool> priorityRefusalReported_{false}; // the program has one timer: once per run
     std::thread thread_;
 };
 

@@ -211,15 +211,17 @@ TEST(TimerThread, RapidRestartsNeverLeaveTwoThreadsTicking)
     }
 }
 
-TEST(TimerThread, PriorityFailureIsReportedAndTheThreadTicksOn)
+TEST(TimerThread, PriorityFailureIsReportedOnceAndTheThreadTicksOn)
 {
     TestSupport::ScopedLog log;
     FailingScheduling scheduling;
     RecordingHandler handler;
     Core::Timer timer(scheduling);
-    ASSERT_TRUE(timer.Start(&handler, 5.0));
-    ASSERT_TRUE(handler.WaitFor(5));
-    timer.Stop();
+    for (int start = 0; start < 3; ++start) {
+        ASSERT_TRUE(timer.Start(&handler, 5.0));
+        ASSERT_TRUE(handler.WaitFor(5 * (start + 1)));
+        timer.Stop();
+    }
 
     const auto lines = log.Lines();
     ASSERT_EQ(lines.size(), 6u);
