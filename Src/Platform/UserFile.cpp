@@ -74,30 +74,4 @@ std::string DescribeRefusal(const std::string& path, UserFileStatus status, std:
     }
 }
 
-UserFileStatus ReadUserFile(const std::string& path, std::uint64_t sizeLimit, std::string& contents)
-{
-    contents.clear();
-    UserFile file;
-    const UserFileStatus status = file.Open(path, sizeLimit);
-    if (status != UserFileStatus::Opened)
-        return status;
-    // Never more than the limit, even from a file that grows while it is read.
-    contents.resize(static_cast<std::size_t>(file.Size()));
-    std::size_t filled = 0;
-    while (filled < contents.size()) {
-        const ssize_t got = read(file.Descriptor(), contents.data() + filled, contents.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            contents.clear();
-            return UserFileStatus::OpenFailed;
-        }
-        if (got == 0)
-            break;
-        filled += static_cast<std::size_t>(got);
-    }
-    contents.resize(filled);
-    return UserFileStatus::Opened;
-}
-
 } // namespace Platform

@@ -4,9 +4,8 @@
 
 namespace Platform {
 
-/// Largest files the program reads, by kind.
+/// Largest wave file the program reads.
 constexpr std::uint64_t MaximumAudioFileBytes = 64ull << 20;
-constexpr std::uint64_t MaximumTextFileBytes = 16ull << 20;
 
 enum class UserFileStatus {
     Opened,
@@ -15,7 +14,8 @@ enum class UserFileStatus {
     TooLarge,   ///< larger than the limit given
 };
 
-/// A file the user named, opened for reading without ever blocking: the open itself cannot
+/// A file the user named, opened for reading without ever blocking (for readers that seek
+/// and read parts of it; ReadRegularFile reads a whole file under the same rules): the open itself cannot
 /// wait (a named pipe without a writer), only regular files are taken, and a file above
 /// sizeLimit bytes is refused. The descriptor is closed when the object goes. Any thread; not
 /// shared between threads.
@@ -45,9 +45,5 @@ private:
 /// "The file <path> holds <size> bytes, more than the <limit> accepted"; empty otherwise.
 std::string DescribeRefusal(const std::string& path, UserFileStatus status, std::uint64_t size,
                             std::uint64_t sizeLimit);
-
-/// Reads a whole user-named file under the same rules into contents. Opened on success;
-/// OpenFailed (errno set) also when a read fails.
-UserFileStatus ReadUserFile(const std::string& path, std::uint64_t sizeLimit, std::string& contents);
 
 } // namespace Platform

@@ -2,7 +2,7 @@
 
 #include "Platform/Files.h"
 #include "Platform/Text.h"
-#include "Platform/UserFile.h"
+#include "Platform/RegularFile.h"
 #include "System/Log.h"
 
 namespace System {
@@ -71,20 +71,15 @@ bool LanguageFileReader::Open(const std::string& path)
 {
     Close();
     lineNumber_ = 0;
-    Platform::UserFile file;
-    const Platform::UserFileStatus status = file.Open(path, Platform::MaximumTextFileBytes);
-    if (status != Platform::UserFileStatus::Opened) {
-        if (status != Platform::UserFileStatus::OpenFailed)
-            Log().Write(System::Error, "%s; refused",
-                        Platform::DescribeRefusal(path, status, file.Size(), Platform::MaximumTextFileBytes).c_str());
+    // The whole file, read without blocking and bounded in size, is then read as a stream.
+    const Platform::ReadOutcome outcome = Platform::ReadRegularFile(path, MaximumFileBytes, content_);
+    if (!outcome.Ok()) {
+        if (outcome.problem == Platform::ReadProblem::NotRegular || outcome.problem == Platform::ReadProblem::TooLarge)
+            Log().Write(System::Error, "The language file %s is %s; refused", path.c_str(),
+                        Platform::DescribeReadProblem(outcome, MaximumFileBytes).c_str());
         return false;
     }
-    // Read no further than the size the file had when it was opened, even if it grows.
-    readLimit_ = file.Size();
-    consumed_ = 0;
-    file_ = fdopen(file.Descriptor(), "rb");
-    if (file_ != nullptr)
-        file.Release();
+    file_ = fmemopen(content_.empty() ? nullptr : content_.data(), content_.size(), "rb");
     return file_ != nullptr;
 }
 
@@ -93,24 +88,6 @@ void LanguageFileReader::Attach(std::FILE* file) noexcept
     Close();
     file_ = file;
     lineNumber_ = 0;
-    readLimit_ = UINT64_MAX;
-    consumed_ = 0;
-}
-
-int LanguageFileReader::Next() noexcept
-{
-    if (consumed_ >= readLimit_)
-        return EOF;
-    const int c = std::getc(file_);
-    if (c != EOF)
-        ++consumed_;
-    return c;
-}
-
-void LanguageFileReader::Unget(int c) noexcept
-{
-    if (std::ungetc(c, file_) != EOF)
-        --consumed_;
 }
 
 void LanguageFileReader::Close() noexcept
@@ -131,15 +108,15 @@ bool LanguageFileReader::ReadPiece(std::size_t limit)
         return false;
     bool any = false;
     while (line_.size() < limit) {
-        int c = Next();
+        int c = std::getc(file_);
         if (c == EOF)
             break;
         if (c == '\r') {
-            const int next = Next();
+            const int next = std::getc(file_);
             if (next == '\n')
                 c = '\n';
             else if (next != EOF)
-                Unget(next);
+                std::ungetc(next, file_);
         }
         any = true;
         line_ += static_cast<char>(c);
@@ -163,7 +140,7 @@ bool LanguageFileReader::ReadLine()
 bool LanguageFileReader::CheckSignature()
 {
     for (int i = 0; i < 3 && file_ != nullptr; ++i) {
-        if (Next() == EOF)
+        if (std::getc(file_) == EOF)
             break;
     }
     ReadPiece(SignatureLineSize);
@@ -342,7 +319,6 @@ bool LanguageFileReader::ReadNames(LanguageNames& names)
         return false;
     if (std::fseek(file_, start, SEEK_SET) != 0)
         return false;
-    consumed_ = static_cast<std::uint64_t>(start);
     lineNumber_ = startLine;
     return FindName("Language", names.native);
 }

@@ -2,7 +2,6 @@
 #include "System/Language.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -31,9 +30,10 @@ public:
     LanguageFileReader(const LanguageFileReader&) = delete;
     LanguageFileReader& operator=(const LanguageFileReader&) = delete;
 
-    /// Opens a file (UTF-8 path) for reading, closing any file open before: without blocking,
-    /// a regular file of at most Platform::MaximumTextFileBytes only, read no further than its
-    /// size at the open. Logs a refused kind or size at level Error; nothing else.
+    /// Opens a file (UTF-8 path) for reading, closing any file open before: a regular file of
+    /// at most MaximumFileBytes only, read whole at once without blocking (a named pipe or a
+    /// device is refused, never waited on). Logs a refused kind or size at level Error;
+    /// nothing else.
     bool Open(const std::string& path);
     /// Takes over an open stream (read from its current position), closing any file open before.
     void Attach(std::FILE* file) noexcept;
@@ -61,6 +61,7 @@ public:
     int LineNumber() const noexcept { return lineNumber_; }
     Section CurrentSection() const noexcept { return section_; }
 
+    static constexpr std::size_t MaximumFileBytes = 16u << 20;
     static constexpr std::size_t LinePieceSize = 899;
     static constexpr std::size_t SignatureLineSize = 31;
     static constexpr std::size_t MaximumKeyLength = 63;
@@ -68,8 +69,6 @@ public:
     static constexpr int LargestKey = 101;
 
 private:
-    int Next() noexcept;
-    void Unget(int c) noexcept;
     bool ReadPiece(std::size_t limit);
     bool ReadLine();
     bool FindHeaderLine(std::string_view& header);
@@ -81,8 +80,7 @@ private:
     Section section_ = Section::Language;
     std::string sectionName_; // as the last header wrote it
     int lineNumber_ = 0;
-    std::uint64_t readLimit_ = UINT64_MAX; // bytes of the file that may be read
-    std::uint64_t consumed_ = 0;           // bytes of the file read so far
+    std::string content_; // the file Open read, which file_ reads from
     std::string line_;
 };
 

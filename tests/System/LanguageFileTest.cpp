@@ -343,7 +343,7 @@ TEST(LoadLanguageFile, PipesDevicesAndHugeFilesAreRefusedAtOnce)
     const std::pair<std::string, std::string> cases[] = {
         {folder / "fifo.lng", "fifo.lng is not a regular file; refused"},
         {"/dev/zero", "/dev/zero is not a regular file; refused"},
-        {folder / "huge.lng", "holds 16777217 bytes, more than the 16777216 accepted; refused"},
+        {folder / "huge.lng", "huge.lng is larger than 16777216 bytes; refused"},
     };
     for (const auto& [path, message] : cases) {
         TestSupport::ScopedLog log;
