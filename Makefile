@@ -7,7 +7,7 @@
 JOBS ?= $(shell nproc)
 CTEST_JOBS ?= 2
 
-.PHONY: all deps check check-main check-fuzz run build-release package bench tsan clean
+.PHONY: all deps check check-main check-fuzz run build-release package bench tsan reliability clean
 
 all: build-release
 
@@ -47,6 +47,10 @@ tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+
+# Longer runs against the real program, outside `make check`: one line per check.
+reliability: build-release
+	build/release/bin/bench_socket_flood build/release/bin/tolvane
 
 clean:
 	rm -rf build

@@ -17,3 +17,11 @@ endif()
 # The step sequencer grid's painting and its cursor thread (run with QT_QPA_PLATFORM=offscreen).
 add_executable(bench_step_sequencer_paint ${CMAKE_CURRENT_LIST_DIR}/StepSequencerPaintBench.cpp)
 target_link_libraries(bench_step_sequencer_paint PRIVATE tolvane_gui tolvane_warnings)
+
+# The instance socket of the real program under hostile clients (make reliability).
+if(TARGET tolvane)
+  add_executable(bench_socket_flood ${CMAKE_CURRENT_LIST_DIR}/InstanceSocketFlood.cpp)
+  target_link_libraries(bench_socket_flood PRIVATE tolvane_warnings)
+  target_include_directories(bench_socket_flood PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  add_dependencies(bench_socket_flood tolvane)
+endif()
