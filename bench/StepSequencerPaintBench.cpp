@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -101,8 +102,8 @@ int main(int argc, char** argv)
     const double cpuBefore = ProcessCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    while (wall.elapsed() < static_cast<qint64>(seconds * 1000))
-        application.processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &application, &QCoreApplication::quit);
+    application.exec();
     const double cpu = ProcessCpuSeconds() - cpuBefore;
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
     ticking.store(false);
