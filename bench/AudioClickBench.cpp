@@ -147,7 +147,7 @@ void Run(std::size_t clicks, double bpm)
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     }
     const std::uint64_t late = mixer.LateCount();
-    const std::uint64_t displaced = engine.Output().DisplacedNotes();
+    const std::uint64_t displaced = engine.Output().SubstitutedNotes();
     engine.Close();
 
     const auto onsets = Onsets(backend.Captured(), backend.CapturedFrames(),

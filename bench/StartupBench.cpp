@@ -11,18 +11,32 @@
 // by the event loop, which runs only after the window has been built and shown, so this is
 // the time until the window is up and takes input. RUNS launches; min, median and max.
 //
-// Memory: one launch presses Start, plays SECONDS with the beat lamp on (the default
-// settings), and reads the peak resident set size (VmHWM) from /proc before stopping.
+// Launch to first click: one launch sends "startstop" as soon as the socket answers; the
+// sink's monitor is recorded with parec, and the recording's frames are put on the steady
+// clock by the earliest time each part of it arrived, so that the first click's onset has a
+// time (late by at most the monitor's own small delay).
+//
+// Memory and CPU: that launch then plays SECONDS with the beat lamp on (the default settings):
+// peak resident set size (VmHWM) and CPU seconds per second of playing, from /proc.
+//
+// Start latency: then START_CYCLES times, after a second of silence: the "startstop" request's
+// round trip (the socket answers once Start has returned on the window thread) and the time
+// to the first click's onset in the recording; then stop again.
 // Every process started here is ended by its own process id.
 #include "PrivatePulseAudio.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -59,6 +73,88 @@ std::string Request(const std::string& socketPath, const std::string& line)
     return answer;
 }
 
+/// The sink's monitor recorded by parec into a file whose growth is watched, so that every
+/// recorded frame can be given the steady-clock time at which it was played.
+class MonitorRecording {
+public:
+    MonitorRecording(const std::string& folder, const std::vector<std::string>& environment)
+        : path_(folder + "monitor.raw"),
+          parec_({"/usr/bin/parec", "--device=tolvane_bench.monitor", "--rate=44100", "--channels=2",
+                  "--format=s16le", "--raw", "--latency-msec=5"},
+                 environment, path_)
+    {
+        watcher_ = std::thread([this] {
+            std::uintmax_t last = 0;
+            while (watching_.load()) {
+                std::error_code error;
+                const std::uintmax_t size = std::filesystem::file_size(path_, error);
+                const double now = Seconds(Clock::now());
+                if (!error && size > last) {
+                    last = size;
+                    // Frames that arrived by now were played at the latest now.
+                    const double offset = now - static_cast<double>(size / 4) / 44100.0;
+                    std::lock_guard lock(mutex_);
+                    offset_ = std::min(offset_, offset);
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+        });
+    }
+    ~MonitorRecording()
+    {
+        watching_.store(false);
+        watcher_.join();
+    }
+    static double Seconds(Clock::time_point time)
+    {
+        return std::chrono::duration<double>(time.time_since_epoch()).count();
+    }
+    /// The steady-clock time (s) of the first sound louder than -40 dBFS after time from.
+    std::optional<double> FirstOnsetAfter(double from)
+    {
+        double offset = 0;
+        {
+            std::lock_guard lock(mutex_);
+            offset = offset_;
+        }
+        std::ifstream file(path_, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const auto firstFrame = static_cast<std::size_t>(std::max(0.0, (from - offset) * 44100.0));
+        for (std::size_t frame = firstFrame; 4 * frame + 3 < bytes.size(); ++frame) {
+            for (int channel = 0; channel < 2; ++channel) {
+                std::int16_t value = 0;
+                std::memcpy(&value, bytes.data() + 4 * frame + 2 * channel, 2);
+                if (std::abs(value) > 328)
+                    return offset + static_cast<double>(frame) / 44100.0;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::string path_;
+    TestSupport::ChildProcess parec_;
+    std::mutex mutex_;
+    double offset_ = 1e300; // steady-clock time of frame 0
+    std::atomic<bool> watching_{true};
+    std::thread watcher_;
+};
+
+/// CPU seconds the process has used (user and system).
+double CpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int index = 3; fields >> field && index <= 15; ++index) {
+        if (index == 14 || index == 15)
+            ticks += std::atof(field.c_str());
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 long StatusField(pid_t pid, const char* field)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -81,6 +177,7 @@ int main(int argc, char** argv)
         program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tolvane").string();
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 10;
+    const int startCycles = argc > 4 ? std::atoi(argv[4]) : 10;
 
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
     const std::string folder = std::string(mkdtemp(pattern.data())) + "/";
@@ -119,6 +216,9 @@ int main(int argc, char** argv)
     std::printf("start-up to window shown, %d launches: min %.0f ms, median %.0f ms, max %.0f ms\n", runs,
                 startups.front(), startups[startups.size() / 2], startups.back());
 
+    MonitorRecording recording(folder, pulse.Environment());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double launched = MonitorRecording::Seconds(Clock::now());
     double startup = 0;
     auto program_ = launch(startup);
     if (!program_)
@@ -130,12 +230,41 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the program is not playing (state '%s'); the figure is for an idle program\n",
                      state.c_str());
     const long idle = StatusField(pid, "VmRSS");
+    const double cpuBefore = CpuSeconds(pid);
+    const auto playing = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double cpu = (CpuSeconds(pid) - cpuBefore)
+                       / std::chrono::duration<double>(Clock::now() - playing).count();
     const long peak = StatusField(pid, "VmHWM");
     const long now = StatusField(pid, "VmRSS");
     Request(instanceSocket, "startstop");
+    if (const auto onset = recording.FirstOnsetAfter(launched))
+        std::printf("launch to first click, Start requested as soon as the window answers: %.0f ms\n",
+                    1000.0 * (*onset - launched));
     std::printf("resident memory after %d s playing with the lamp: peak %.1f MiB, now %.1f MiB (%.1f MiB at Start)\n",
                 seconds, peak / 1024.0, now / 1024.0, idle / 1024.0);
+    std::printf("CPU while playing with the lamp: %.4f s/s\n", cpu);
+
+    std::vector<double> returns;
+    std::vector<double> clicks;
+    for (int cycle = 0; cycle < startCycles; ++cycle) {
+        std::this_thread::sleep_for(std::chrono::seconds(1)); // the last click dies away
+        const auto asked = Clock::now();
+        Request(instanceSocket, "startstop");
+        returns.push_back(std::chrono::duration<double, std::milli>(Clock::now() - asked).count());
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        if (const auto onset = recording.FirstOnsetAfter(MonitorRecording::Seconds(asked)))
+            clicks.push_back(1000.0 * (*onset - MonitorRecording::Seconds(asked)));
+        Request(instanceSocket, "startstop");
+    }
+    std::sort(returns.begin(), returns.end());
+    std::sort(clicks.begin(), clicks.end());
+    if (!returns.empty())
+        std::printf("Start request to Start returned, %d starts: min %.2f ms, median %.2f ms, max %.2f ms\n",
+                    startCycles, returns.front(), returns[returns.size() / 2], returns.back());
+    if (!clicks.empty())
+        std::printf("Start request to first click onset, %zu starts: min %.1f ms, median %.1f ms, max %.1f ms\n",
+                    clicks.size(), clicks.front(), clicks[clicks.size() / 2], clicks.back());
 
     program_.reset();
     pulse.End();

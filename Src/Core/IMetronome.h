@@ -18,6 +18,11 @@ public:
     /// 3 unknown BeatType; 5 the sound engine could not be initialised; 6, 8, 9 the custom
     /// pattern, 10, 11 the custom rhythm was refused. After a failure nothing is left running:
     /// the engine is closed and the lamp stopped. A run still in progress is stopped first.
+    /// Starts preparing, in the background, the sound engine settings choose, so that a Start
+    /// with them returns at once. Returns at once.
+    virtual void PrepareSounds(const Configuration::ConfigurationData& /*settings*/) {}
+    /// True when a Start with settings will not wait for the sound engine's preparation.
+    virtual bool SoundsPrepared(const Configuration::ConfigurationData& /*settings*/) const { return true; }
     virtual std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) = 0;
     /// Ends the run and reports OnStopped, unless the run has already ended by itself (a failed
     /// sound, the end of a speed-trainer run); then it only closes the engine and stops the

@@ -16,6 +16,13 @@ class ISoundEngine {
 public:
     virtual ~ISoundEngine() = default;
 
+    /// Starts preparing, in the background, what Initialise with settings would otherwise do
+    /// slowly (loading sounds, opening the output), and keeps it for every later run. Returns at
+    /// once. Window thread.
+    virtual void Prepare(const Configuration::ConfigurationData& /*settings*/) {}
+    /// True when Initialise with settings will not wait for a preparation. Window thread.
+    virtual bool IsPrepared(const Configuration::ConfigurationData& /*settings*/) const { return true; }
+
     /// Acquires the output device and everything needed to play with these settings.
     /// Returns false (after writing a log entry) when the engine cannot play; the result
     /// code for the user's message is then GetLastErrorCode(). Window thread.
@@ -28,7 +35,7 @@ public:
     /// locks or logs on success. Timer thread.
     virtual bool PlaySound(std::uint32_t volume, std::uint32_t sound) = 0;
 
-    /// Releases the output device; the engine can be initialised again later. Harmless on a
+    /// Ends the engine's part in the run (what it prepared may stay); the engine can be initialised again later. Harmless on a
     /// closed engine. Any thread, but never overlapping PlaySound.
     virtual void Close() = 0;
 

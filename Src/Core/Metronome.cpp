@@ -12,6 +12,22 @@ Metronome::~Metronome()
     Stop();
 }
 
+void Metronome::PrepareSounds(const Configuration::ConfigurationData& settings)
+{
+    if (!services_.soundEngineFor)
+        return;
+    if (ISoundEngine* engine = services_.soundEngineFor(settings.SoundEngineType))
+        engine->Prepare(settings);
+}
+
+bool Metronome::SoundsPrepared(const Configuration::ConfigurationData& settings) const
+{
+    if (!services_.soundEngineFor)
+        return true;
+    const ISoundEngine* engine = services_.soundEngineFor(settings.SoundEngineType);
+    return engine == nullptr || engine->IsPrepared(settings);
+}
+
 std::uint32_t Metronome::Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings)
 {
     // One run at a time: a run still going is ended (and reported) before the next begins,

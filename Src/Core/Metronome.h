@@ -12,6 +12,8 @@ public:
     explicit Metronome(MetronomeServices services);
     ~Metronome() override;
 
+    void PrepareSounds(const Configuration::ConfigurationData& settings) override;
+    bool SoundsPrepared(const Configuration::ConfigurationData& settings) const override;
     std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) override;
     void Stop() override;
     void TogglePause() override;

@@ -1,6 +1,10 @@
 #include "Core/MidiSoundEngine.h"
 
+#include "Core/InstrumentList.h"
+#include "Core/MetronomeStrategy.h"
 #include "Core/MultimediaErrorReport.h"
+
+#include <algorithm>
 
 namespace Core {
 
@@ -11,16 +15,43 @@ MidiSoundEngine::~MidiSoundEngine()
     Close();
 }
 
-bool MidiSoundEngine::Initialise(const Configuration::ConfigurationData&)
+std::vector<Platform::Audio::MidiOut::Note> MidiSoundEngine::NotesOf(const Configuration::ConfigurationData& settings)
 {
-    if (output_.IsOpen())
-        return true;
-    lastResult_ = output_.Open();
-    if (lastResult_ != Platform::Audio::NoError) {
-        ReportMultimediaError(u".\\Src\\Core\\MidiSoundEngine", u"Core::MidiSoundEngine::Initialise", __LINE__,
-                              lastResult_, u"Error calling midiOutOpen");
-        return false;
+    std::vector<Platform::Audio::MidiOut::Note> notes;
+    const auto globalVolume = static_cast<std::uint32_t>(std::max(settings.GlobalVolume, 0));
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        const auto note = static_cast<int>(InstrumentNote(settings.Instrument[voice]));
+        const auto velocity = static_cast<int>(MetronomeStrategy::ScaledVolume(settings.Volume[voice], globalVolume));
+        if (velocity > 0)
+            notes.emplace_back(note, velocity);
     }
+    return notes;
+}
+
+void MidiSoundEngine::Prepare(const Configuration::ConfigurationData& settings)
+{
+    output_.Prepare(NotesOf(settings));
+}
+
+bool MidiSoundEngine::IsPrepared(const Configuration::ConfigurationData& settings) const
+{
+    const auto notes = NotesOf(settings);
+    return output_.IsPrepared()
+           && std::all_of(notes.begin(), notes.end(), [this](const auto& note) { return output_.NotePrepared(note); });
+}
+
+bool MidiSoundEngine::Initialise(const Configuration::ConfigurationData& settings)
+{
+    if (!output_.IsOpen()) {
+        lastResult_ = output_.Open();
+        if (lastResult_ != Platform::Audio::NoError) {
+            ReportMultimediaError(u".\\Src\\Core\\MidiSoundEngine", u"Core::MidiSoundEngine::Initialise", __LINE__,
+                                  lastResult_, u"Error calling midiOutOpen");
+            return false;
+        }
+    }
+    for (const auto& note : NotesOf(settings))
+        output_.PrepareNote(note);
     return true;
 }
 

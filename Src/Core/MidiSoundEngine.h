@@ -3,6 +3,7 @@
 #include "Platform/Audio/MidiOut.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Core {
 
@@ -17,7 +18,12 @@ public:
     explicit MidiSoundEngine(Platform::Audio::MidiOutOptions options = {});
     ~MidiSoundEngine() override;
 
-    /// Opens the default MIDI output unless it is open already. The settings are not read.
+    /// Loads the kit, opens the stream and renders the notes settings play (each voice's
+    /// instrument at its volume) on a background thread; what is done is kept.
+    void Prepare(const Configuration::ConfigurationData& settings) override;
+    bool IsPrepared(const Configuration::ConfigurationData& settings) const override;
+    /// Opens the default MIDI output unless it is open already, and renders what settings play
+    /// and is not rendered yet (after Prepare, nothing).
     bool Initialise(const Configuration::ConfigurationData& settings) override;
     /// Sends 0x99 | note << 8 | volume << 16.
     bool PlaySound(std::uint32_t volume, std::uint32_t note) override;
@@ -30,6 +36,8 @@ public:
     const Platform::Audio::MidiOut& Output() const { return output_; }
 
 private:
+    static std::vector<Platform::Audio::MidiOut::Note> NotesOf(const Configuration::ConfigurationData& settings);
+
     Platform::Audio::MidiOut output_;
     std::uint32_t lastResult_ = 0;
 };

@@ -116,7 +116,9 @@ public:
     /// Carries out a command (menu item, shortcut, button or toolbar). Unknown commands do
     /// nothing.
     void OnCommand(int command);
-    /// Start or stop, as the Start/Stop button.
+    /// Start or stop, as the Start/Stop button. When the sounds are still being prepared after
+    /// a short wait, the start happens once they are ready, with a busy cursor meanwhile; a
+    /// second press in that time takes the start back.
     void ToggleStartStop();
     /// Sets the tempo (bpm) in the settings and the read-out, moves the slider when
     /// sliderFollows, and passes it to a playing metronome. The tempo is taken as it is.
@@ -205,6 +207,12 @@ private:
     void OnVolumeSliderMoved(int position);
     void ShowStatus(int id);
     void ReturnFocus();
+    /// Starts playing now and shows the result.
+    void StartNow();
+    /// Starts a waiting start once the sounds are prepared; otherwise looks again shortly.
+    void StartWhenPrepared();
+    /// Ends a waiting start without playing.
+    void CancelWaitingStart();
     void Deliver(const MetronomeEvent& event);
     bool OnGuiThread() const;
     Configuration::ConfigurationData& Settings();
@@ -239,6 +247,7 @@ private:
     QStringList refused_;
 
     std::atomic<bool> running_{false};
+    bool startWaiting_ = false; // a start waits for the sounds to be prepared
     int languageKind_ = 0;
     bool shutDown_ = false;
     bool fitted_ = false;

@@ -16,8 +16,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QToolTip>
 #include <QUrl>
+
+#include <chrono>
+#include <thread>
 
 namespace GUI {
 
@@ -88,6 +92,7 @@ void ApplicationWindow::OpenDialog(int /*command*/)
 
 void ApplicationWindow::StopIfRunning()
 {
+    CancelWaitingStart();
     if (!running_.load())
         return;
     startStop_->setText(FromTableText(System::CurrentLanguage()->GetControlText(StartStopId)));
@@ -97,9 +102,13 @@ void ApplicationWindow::StopIfRunning()
 
 void ApplicationWindow::ToggleStartStop()
 {
-    const auto language = System::CurrentLanguage();
+    if (startWaiting_) {
+        CancelWaitingStart();
+        ReturnFocus();
+        return;
+    }
     if (running_.load()) {
-        startStop_->setText(FromTableText(language->GetControlText(StartStopId)));
+        startStop_->setText(FromTableText(System::CurrentLanguage()->GetControlText(StartStopId)));
         running_.store(false);
         metronome_.Stop();
         ReturnFocus();
@@ -109,10 +118,48 @@ void ApplicationWindow::ToggleStartStop()
     // none of them lands on the new run.
     metronome_.Stop();
     events_.Drain();
+    // The sounds are normally prepared long before the first press; if not, the window may
+    // wait a moment for them, but never long enough to seem frozen.
+    metronome_.PrepareSounds(Settings());
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(40);
+    while (!metronome_.SoundsPrepared(Settings()) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!metronome_.SoundsPrepared(Settings())) {
+        startWaiting_ = true;
+        setCursor(Qt::BusyCursor);
+        QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
+        ReturnFocus();
+        return;
+    }
+    StartNow();
+}
+
+void ApplicationWindow::StartWhenPrepared()
+{
+    if (!startWaiting_)
+        return;
+    if (!metronome_.SoundsPrepared(Settings())) {
+        QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
+        return;
+    }
+    CancelWaitingStart();
+    StartNow();
+}
+
+void ApplicationWindow::CancelWaitingStart()
+{
+    if (!startWaiting_)
+        return;
+    startWaiting_ = false;
+    unsetCursor();
+}
+
+void ApplicationWindow::StartNow()
+{
     const std::uint32_t result = metronome_.Start(this, Settings());
     if (result == 0) {
         running_.store(true);
-        startStop_->setText(FromTableText(language->GetControlText(1002)));
+        startStop_->setText(FromTableText(System::CurrentLanguage()->GetControlText(1002)));
     } else {
         ShowStartError(this, result);
     }

@@ -75,6 +75,9 @@ bool ApplicationWindow::Startup()
     show();
     FitOuterSize();
     ReturnFocus(); // keys go to the tempo control from the start
+    // Loading the sounds and opening the output take a while; done now in the background, the
+    // first Start does not have to wait for them.
+    metronome_.PrepareSounds(Settings());
     // The command line's wishes wait for the event loop: the window's first showing is over
     // then, and a start plays as from the Start button.
     QTimer::singleShot(0, this, [this] {
@@ -127,7 +130,7 @@ bool ApplicationWindow::CheckSingleInstance()
         Access::TestsOnly);
     instance_->AddRequest(
         QStringLiteral("state"),
-        [this](const QString&) { return QStringLiteral("%1 %2").arg(Running() ? 1 : 0).arg(Settings().Bpm); },
+        [this](const QString&) { return QStringLiteral("%1 %2").arg(Running() || startWaiting_ ? 1 : 0).arg(Settings().Bpm); },
         Access::TestsOnly);
     instance_->Listen();
     return true;

@@ -27,20 +27,32 @@ constexpr std::uint32_t NoteOn(std::uint32_t note, std::uint32_t velocity)
 // one after the frame it was placed on.
 constexpr std::size_t firstSoundingFrame = 1;
 
+// An open output with the notes a test plays rendered beforehand, as a run's start renders them.
 struct OpenMidi {
-    explicit OpenMidi(OfflineRig& rig) : out(MidiOutOptions{&rig.mixer, {}}) { EXPECT_EQ(out.Open(), NoError); }
+    explicit OpenMidi(OfflineRig& rig, std::initializer_list<MidiOut::Note> notes = {{38, 100}, {75, 100}})
+        : out(MidiOutOptions{&rig.mixer, {}})
+    {
+        EXPECT_EQ(out.Open(), NoError);
+        for (const MidiOut::Note& note : notes)
+            out.PrepareNote(note);
+    }
     MidiOut out;
 };
+
+MidiOut::Note NoteOf(std::uint32_t message)
+{
+    return {static_cast<int>(message >> 8 & 0x7F), static_cast<int>(message >> 16 & 0x7F)};
+}
 
 std::vector<float> RenderNote(double frame, std::uint32_t blockFrames, std::uint64_t total = 44100,
                               std::uint32_t message = NoteOn(38, 100))
 {
     OfflineRig rig;
-    OpenMidi midi(rig);
+    OpenMidi midi(rig, {NoteOf(message)});
     EXPECT_EQ(AtTick(rig.TimeOf(frame), [&] { return midi.out.ShortMessage(message); }), NoError);
     rig.backend.Pull(total, blockFrames);
     EXPECT_EQ(rig.mixer.LateCount(), 0u);
-    EXPECT_EQ(midi.out.DisplacedNotes(), 0u);
+    EXPECT_EQ(midi.out.SubstitutedNotes(), 0u);
     return rig.backend.Captured();
 }
 
@@ -111,13 +123,14 @@ TEST(NoteSpacing, OverlappingNotesEachStartOnTheirOwnFrame)
     // Notes closer together than FluidSynth's processing block, still ringing when the next
     // one starts: the mix must be exactly the sum of the notes rendered one by one.
     const double frames[] = {5000, 5017, 5100, 5101, 5163.3};
-    const std::uint32_t notes[] = {38, 42, 36, 49, 75};
+    // (None of them cuts another: the crash cymbal would cut the closed hi-hat.)
+    const std::uint32_t notes[] = {38, 42, 36, 51, 75};
     OfflineRig together;
-    OpenMidi midi(together);
+    OpenMidi midi(together, {{38, 90}, {42, 90}, {36, 90}, {51, 90}, {75, 90}});
     for (int i = 0; i < 5; ++i)
         AtTick(together.TimeOf(frames[i]), [&] { return midi.out.ShortMessage(NoteOn(notes[i], 90)); });
     together.backend.Pull(30000, 256);
-    EXPECT_EQ(midi.out.DisplacedNotes(), 0u);
+    EXPECT_EQ(midi.out.SubstitutedNotes(), 0u);
     std::vector<float> sum(together.backend.Captured().size(), 0.0f);
     for (int i = 0; i < 5; ++i) {
         const auto alone = RenderNote(frames[i], 256, 30000, NoteOn(notes[i], 90));
@@ -156,13 +169,45 @@ TEST(NoteSound, VelocityScalesLoudness)
     EXPECT_LT(loudPeak, 1.0f);
 }
 
+TEST(NoteSound, AClosedHiHatCutsTheOpenOne)
+{
+    // 46 open hi-hat rings for long; 42 closed and 44 pedal hi-hat share its exclusive class.
+    const auto open = RenderNote(1000, 256, 44100, NoteOn(46, 100));
+    for (const std::uint32_t closing : {42u, 44u}) {
+        OfflineRig rig;
+        OpenMidi midi(rig, {{46, 100}, {closing, 100}});
+        AtTick(rig.TimeOf(1000), [&] { return midi.out.ShortMessage(NoteOn(46, 100)); });
+        AtTick(rig.TimeOf(4000), [&] { return midi.out.ShortMessage(NoteOn(closing, 100)); });
+        rig.backend.Pull(44100, 256);
+        const auto& cut = rig.backend.Captured();
+        EXPECT_NEAR(AudioTest::Peak(cut, 0, 4000), AudioTest::Peak(open, 0, 4000), 1e-6f) << closing;
+        EXPECT_LT(AudioTest::Peak(cut, 30000, 44100), 0.1f * AudioTest::Peak(open, 30000, 44100)) << closing;
+    }
+}
+
+TEST(NoteSound, AVelocityNotYetRenderedPlaysTheNearestScaledAndIsRenderedForNextTime)
+{
+    OfflineRig rig;
+    OpenMidi midi(rig, {{38, 100}});
+    AtTick(rig.TimeOf(1000), [&] { return midi.out.ShortMessage(NoteOn(38, 50)); });
+    rig.backend.Pull(20000, 256);
+    EXPECT_EQ(midi.out.SubstitutedNotes(), 1u);
+    const auto exact = RenderNote(1000, 256, 20000, NoteOn(38, 50));
+    const float peak = AudioTest::Peak(rig.backend.Captured(), 0, 20000);
+    EXPECT_NEAR(peak, AudioTest::Peak(exact, 0, 20000), 0.3f * peak);
+    // The kit's own thread renders the exact velocity for the next note.
+    for (int wait = 0; wait < 1000 && !midi.out.NotePrepared({38, 50}); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(midi.out.NotePrepared({38, 50}));
+}
+
 TEST(NoteSound, NoteOnWithVelocityZeroIsANoteOff)
 {
     // Long Whistle sustains while its key is held.
     const auto held = RenderNote(1000, 256, 44100, NoteOn(72, 100));
 
     OfflineRig rig;
-    OpenMidi midi(rig);
+    OpenMidi midi(rig, {{72, 100}});
     AtTick(rig.TimeOf(1000), [&] { return midi.out.ShortMessage(NoteOn(72, 100)); });
     AtTick(rig.TimeOf(5000), [&] { return midi.out.ShortMessage(NoteOn(72, 0)); });
     rig.backend.Pull(44100, 256);
@@ -178,22 +223,30 @@ TEST(NoteSound, ANoteOnWithVelocityZeroAloneIsSilent)
     EXPECT_EQ(AudioTest::Peak(capture, 0, 20000), 0.0f);
 }
 
-TEST(MidiOutLifetime, OpenCloseAndMessagesOnAClosedOutput)
+TEST(MidiOutLifetime, CloseKeepsThePreparedStreamOpenAndReleaseGivesItUp)
 {
     OfflineRig rig;
     MidiOut out(MidiOutOptions{&rig.mixer, {}});
     EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
+    out.Prepare();
     ASSERT_EQ(out.Open(), NoError);
+    EXPECT_TRUE(out.IsPrepared());
     EXPECT_TRUE(rig.backend.IsOpen());
     EXPECT_EQ(out.Open(), Allocated);
     EXPECT_EQ(out.ShortMessage(0x2600), InvalidParameter);
     EXPECT_EQ(out.ShortMessage(0xF8), NotSupported);
+    // A note still queued at Close never sounds after the next Open.
+    AtTick(rig.TimeOf(30000), [&] { return out.ShortMessage(NoteOn(38, 100)); });
     out.Close();
-    EXPECT_FALSE(rig.backend.IsOpen());
+    EXPECT_TRUE(rig.backend.IsOpen());
     out.Close();
     EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
     EXPECT_EQ(out.Open(), NoError);
-    EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), NoError);
+    rig.backend.Pull(44100, 256);
+    EXPECT_EQ(AudioTest::Peak(rig.backend.Captured(), 0, 44100), 0.0f);
+    out.Release();
+    EXPECT_FALSE(rig.backend.IsOpen());
+    EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
 }
 
 TEST(MidiOutLifetime, TwoOutputsShareOneStream)
@@ -203,9 +256,9 @@ TEST(MidiOutLifetime, TwoOutputsShareOneStream)
     MidiOut second(MidiOutOptions{&rig.mixer, {}});
     ASSERT_EQ(first.Open(), NoError);
     ASSERT_EQ(second.Open(), NoError);
-    first.Close();
+    first.Release();
     EXPECT_TRUE(rig.backend.IsOpen());
-    second.Close();
+    second.Release();
     EXPECT_FALSE(rig.backend.IsOpen());
 }
 
@@ -257,7 +310,9 @@ TEST(RealTimeOutput, NotesSentFromTheTimerThreadLandOnTheirSpacingInARunningStre
     NullBackend backend(44100 * 3);
     Mixer mixer(backend);
     MidiOut out(MidiOutOptions{&mixer, {}});
+    out.Prepare({{75, 100}});
     ASSERT_EQ(out.Open(), NoError);
+    EXPECT_TRUE(out.NotePrepared({75, 100}));
     std::thread sender([&] {
         const std::int64_t first = Platform::Clock::Now() + 100'000'000;
         for (int k = 0; k < 5; ++k) {

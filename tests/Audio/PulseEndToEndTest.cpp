@@ -99,7 +99,7 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     const std::uint64_t late = mixer.LateCount();
-    out.Close();
+    out.Release();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     recorder.End();
     pulse.End();

@@ -32,20 +32,22 @@ bool EndsWith(const std::string& text, const std::string& end)
 
 } // namespace
 
-TEST(MidiSoundEngine, InitialiseTwiceOpensOnceAndCloseTwiceIsHarmless)
+TEST(MidiSoundEngine, InitialiseTwiceOpensOnceAndCloseKeepsWhatWasPrepared)
 {
     OfflineRig rig;
     Core::MidiSoundEngine engine(On(rig));
     const Configuration::ConfigurationData settings;
+    engine.Prepare(settings);
     ASSERT_TRUE(engine.Initialise(settings));
     ASSERT_TRUE(engine.Initialise(settings));
+    EXPECT_TRUE(engine.IsPrepared(settings));
     EXPECT_EQ(engine.GetLastErrorCode(), 0u);
-    // Had the second call opened the output again, one Close would leave the stream open.
+    // Had the second call opened the output again, one Close would leave it open.
     engine.Close();
-    EXPECT_FALSE(rig.backend.IsOpen());
+    EXPECT_FALSE(engine.Output().IsOpen());
     engine.Close();
-    EXPECT_FALSE(rig.backend.IsOpen());
-    // And it opens again after a Close.
+    // The stream stays open for the next run, and the output opens again after a Close.
+    EXPECT_TRUE(rig.backend.IsOpen());
     ASSERT_TRUE(engine.Initialise(settings));
     EXPECT_TRUE(rig.backend.IsOpen());
     EXPECT_TRUE(AtTick(rig.TimeOf(100), [&] { return engine.PlaySound(100, 38); }));
@@ -57,7 +59,11 @@ TEST(MidiSoundEngine, PlaySoundSendsANoteOnOnThePercussionChannel)
 {
     OfflineRig rig;
     Core::MidiSoundEngine engine(On(rig));
-    ASSERT_TRUE(engine.Initialise(Configuration::ConfigurationData()));
+    Configuration::ConfigurationData settings;
+    settings.Instrument[3] = 0; // Acoustic Bass Drum: Initialise renders it
+    ASSERT_EQ(Core::InstrumentNote(0), 35u);
+    ASSERT_TRUE(engine.Initialise(settings));
+    EXPECT_TRUE(engine.Output().NotePrepared({35, 127}));
 
     EXPECT_TRUE(AtTick(rig.TimeOf(1000), [&] { return engine.PlaySound(127, 35); }));
     EXPECT_EQ(engine.Output().LastMessage(), 0x7F2399u);

@@ -121,7 +121,7 @@ TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATem
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     metronome.Stop();
     EXPECT_EQ(mixer.LateCount(), 0u);
-    EXPECT_EQ(real.engine.Output().DisplacedNotes(), 0u);
+    EXPECT_EQ(real.engine.Output().SubstitutedNotes(), 0u);
 
     // Every onset sits within half a sample of where the exact periods put it: each interval
     // is one of the two periods, and nothing accumulates.

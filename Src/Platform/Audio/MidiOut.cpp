@@ -9,51 +9,103 @@ MidiOut::MidiOut(MidiOutOptions options) : options_(std::move(options)) {}
 
 MidiOut::~MidiOut()
 {
-    Close();
+    Release();
 }
 
-Result MidiOut::Open()
+void MidiOut::Prepare(std::vector<Note> notes)
 {
-    if (synth_)
-        return Allocated;
-    Mixer& mixer = options_.mixer ? *options_.mixer : OutputMixer();
+    if (preparation_.joinable()) {
+        if (!prepared_.load(std::memory_order_acquire))
+            return; // still preparing
+        preparation_.join();
+    }
+    if (synth_) {
+        for (const Note& note : notes)
+            synth_->Kit().Request(note.first, note.second);
+        return;
+    }
+    prepared_.store(false, std::memory_order_release);
+    preparation_ = std::thread([this, notes = std::move(notes)] {
+        Load();
+        if (synth_) {
+            for (const Note& note : notes)
+                synth_->Kit().Render(note.first, note.second);
+        }
+        prepared_.store(true, std::memory_order_release);
+    });
+}
 
+bool MidiOut::NotePrepared(const Note& note) const noexcept
+{
+    return IsPrepared() && synth_ && synth_->Kit().Has(note.first, note.second);
+}
+
+void MidiOut::PrepareNote(const Note& note)
+{
+    if (open_)
+        synth_->Kit().Render(note.first, note.second);
+}
+
+void MidiOut::WaitForPreparation()
+{
+    if (preparation_.joinable())
+        preparation_.join();
+}
+
+void MidiOut::Load()
+{
+    Mixer& mixer = options_.mixer ? *options_.mixer : OutputMixer();
+    std::unique_ptr<MidiSynth> synth;
+    std::string soundFont;
     Result result = NoDriver;
     lastFailure_ = "no soundfont found";
     for (const std::string& candidate : SoundFontCandidates(options_.soundFonts)) {
-        synth_ = MidiSynth::Create(candidate, mixer.SampleRate(), result);
-        if (synth_) {
-            soundFont_ = candidate;
+        synth = MidiSynth::Create(candidate, mixer.SampleRate(), result);
+        if (synth) {
+            soundFont = candidate;
             break;
         }
         lastFailure_ = result == NoMemory ? "out of memory" : "no usable soundfont";
         if (result == NoMemory)
             break;
     }
-    if (!synth_)
-        return result;
-
-    if (const Result acquired = mixer.Acquire(); acquired != NoError) {
-        lastFailure_ = "no audio output could be opened";
-        synth_.reset();
-        soundFont_.clear();
-        return acquired;
+    if (synth) {
+        result = mixer.Acquire();
+        if (result != NoError) {
+            lastFailure_ = "no audio output could be opened";
+            synth.reset();
+        }
     }
-    if (!mixer.AddVoice(*synth_)) {
-        mixer.Release();
-        lastFailure_ = "too many voices";
-        synth_.reset();
-        soundFont_.clear();
-        return NoMemory;
-    }
+    result_ = result;
+    if (!synth)
+        return;
+    synth_ = std::move(synth);
+    soundFont_ = std::move(soundFont);
     mixer_ = &mixer;
     lastFailure_.clear();
+}
+
+Result MidiOut::Open()
+{
+    if (open_)
+        return Allocated;
+    WaitForPreparation();
+    if (!synth_)
+        Load(); // not prepared, or the last preparation failed: try again now
+    prepared_.store(true, std::memory_order_release);
+    if (!synth_)
+        return result_;
+    if (!mixer_->AddVoice(*synth_)) {
+        lastFailure_ = "too many voices";
+        return NoMemory;
+    }
+    open_ = true;
     return NoError;
 }
 
 Result MidiOut::ShortMessage(std::uint32_t message) noexcept
 {
-    if (!synth_)
+    if (!open_)
         return InvalidHandle;
     if ((message & 0x80) == 0)
         return InvalidParameter;
@@ -67,18 +119,29 @@ Result MidiOut::ShortMessage(std::uint32_t message) noexcept
 
 void MidiOut::Close()
 {
-    if (!synth_)
+    if (!open_)
         return;
     mixer_->RemoveVoice(*synth_);
-    mixer_->Release();
-    synth_.reset();
-    mixer_ = nullptr;
-    soundFont_.clear();
+    synth_->Reset();
+    open_ = false;
 }
 
-std::uint64_t MidiOut::DisplacedNotes() const noexcept
+void MidiOut::Release()
 {
-    return synth_ ? synth_->Displaced() : 0;
+    WaitForPreparation();
+    Close();
+    if (!synth_)
+        return;
+    synth_.reset();
+    mixer_->Release();
+    mixer_ = nullptr;
+    soundFont_.clear();
+    prepared_.store(false, std::memory_order_release);
+}
+
+std::uint64_t MidiOut::SubstitutedNotes() const noexcept
+{
+    return synth_ ? synth_->Substituted() : 0;
 }
 
 } // namespace Platform::Audio

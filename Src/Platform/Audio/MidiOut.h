@@ -3,9 +3,13 @@
 #include "Platform/Audio/ResultCodes.h"
 #include "Platform/Audio/SoundFonts.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace Platform::Audio {
 
@@ -17,16 +21,22 @@ struct MidiOutOptions {
     SoundFontSearch soundFonts;
 };
 
-/// The default MIDI output: a built-in General MIDI synthesizer (FluidSynth with the first
-/// soundfont found) playing into the mixer. Channel 10 plays the percussion kit.
+/// The default MIDI output: the built-in General MIDI percussion kit (FluidSynth with the first
+/// soundfont found, each note rendered once per velocity, see MidiSynth) playing into the
+/// mixer on channel 10.
 ///
 /// Every message is placed in the output stream where Platform::CurrentSoundStamp() puts it
 /// when it is sent: on the tick's own frame during a timer tick on this mixer's frame clock,
 /// otherwise at the time of sending plus the mixer's fixed latency. The sending thread's
 /// wake-up jitter therefore never reaches the sound.
 ///
-/// Open and Close on a control thread; ShortMessage from one thread at a time (the timer
-/// thread), never overlapping Open or Close.
+/// Loading the soundfont, making the synthesizer and opening the stream take long (the stream
+/// must run steadily before a sound is placed in it), so they are done once, by Prepare on a
+/// background thread or by the first Open, and kept until the output is destroyed: Open and
+/// Close after that only add the synthesizer to the mixer and take it out again.
+///
+/// Prepare, Open and Close on one control thread; ShortMessage from one thread at a time (the
+/// timer thread), never overlapping Open or Close.
 class MidiOut {
 public:
     explicit MidiOut(MidiOutOptions options = {});
@@ -34,7 +44,23 @@ public:
     MidiOut(const MidiOut&) = delete;
     MidiOut& operator=(const MidiOut&) = delete;
 
-    /// Opens the output. Allocated when already open; NoDriver when no soundfont can be
+    /// A percussion note and the velocity it is to be played at.
+    using Note = std::pair<int, int>;
+
+    /// Starts preparing the synthesizer and the stream, and rendering notes, on a background
+    /// thread, unless they are prepared or being prepared already (then only the notes not
+    /// yet rendered are handed to the kit's rendering thread). Returns at once.
+    void Prepare(std::vector<Note> notes = {});
+    /// True once the output is prepared and note is rendered.
+    bool NotePrepared(const Note& note) const noexcept;
+    /// Renders note now unless it is rendered already; only while open. Control thread.
+    void PrepareNote(const Note& note);
+    /// True when Open will not have to wait for preparation: it has finished (successfully or
+    /// not). False while a preparation runs or before any was started.
+    bool IsPrepared() const noexcept { return prepared_.load(std::memory_order_acquire); }
+
+    /// Opens the output, first waiting for a preparation in progress or preparing on this
+    /// thread when none was started. Allocated when already open; NoDriver when no soundfont can be
     /// loaded or no audio output opened; NoMemory. On failure the output stays closed and
     /// LastFailure() says why.
     Result Open();
@@ -45,28 +71,39 @@ public:
     /// queue towards the audio thread is full. Wait-free; never allocates.
     Result ShortMessage(std::uint32_t message) noexcept;
 
-    /// Closes the output; pending messages are dropped. Harmless when closed.
+    /// Closes the output: pending messages are dropped and every sounding note is cut; the
+    /// synthesizer and the stream stay prepared. Harmless when closed.
     void Close();
+    /// Closes the output and gives up the synthesizer and the stream.
+    void Release();
 
-    bool IsOpen() const noexcept { return synth_ != nullptr; }
-    /// The soundfont in use (empty while closed).
+    bool IsOpen() const noexcept { return open_; }
+    /// The soundfont in use (empty until prepared).
     const std::string& SoundFont() const noexcept { return soundFont_; }
     /// A short reason for the last failed Open, for diagnostics.
     const std::string& LastFailure() const noexcept { return lastFailure_; }
     /// The last message ShortMessage accepted (0 before the first), for inspection.
     std::uint32_t LastMessage() const noexcept { return lastMessage_; }
     /// The mixer the output plays into; null while closed.
-    const Mixer* PlayingMixer() const noexcept { return mixer_; }
-    /// Note Ons that could not start on their exact frame (see MidiSynth).
-    std::uint64_t DisplacedNotes() const noexcept;
+    const Mixer* PlayingMixer() const noexcept { return open_ ? mixer_ : nullptr; }
+    /// Note Ons played from another velocity's rendering, or not at all (see MidiSynth).
+    std::uint64_t SubstitutedNotes() const noexcept;
 
 private:
+    /// Loads the synthesizer and acquires the mixer; sets result_ and lastFailure_.
+    void Load();
+    void WaitForPreparation();
+
     MidiOutOptions options_;
     Mixer* mixer_ = nullptr;
     std::unique_ptr<MidiSynth> synth_;
     std::string soundFont_;
     std::string lastFailure_;
     std::uint32_t lastMessage_ = 0;
+    Result result_ = NoError;            // of the last preparation
+    bool open_ = false;
+    std::thread preparation_;
+    std::atomic<bool> prepared_{false};
 };
 
 } // namespace Platform::Audio

@@ -1,5 +1,6 @@
 #pragma once
 #include "Platform/Audio/Mixer.h"
+#include "Platform/Audio/PercussionKit.h"
 #include "Platform/Audio/SpscQueue.h"
 
 #include <array>
@@ -7,27 +8,23 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
-
-typedef struct _fluid_hashtable_t fluid_settings_t;
-typedef struct _fluid_synth_t fluid_synth_t;
-typedef struct _fluid_sfont_t fluid_sfont_t;
 
 namespace Platform::Audio {
 
-/// The built-in General MIDI synthesizer as a mixer voice: FluidSynth with one soundfont,
-/// rendering at the mixer's rate.
+/// The built-in General MIDI percussion as a mixer voice: a PercussionKit's renderings played
+/// as plain samples, each Note On starting its note on its exact frame.
 ///
-/// FluidSynth starts notes only at the edges of its 64-frame processing blocks. To start
-/// every Note On on its exact frame, the synthesizer runs as several lanes (FluidSynth
-/// instances sharing one loaded soundfont). A lane that is silent can shift its block grid
-/// freely, so a Note On goes to a lane whose grid already meets the note's frame or to a
-/// silent lane whose grid is moved to it; only when every lane is busy and none fits does
-/// the note wait for the nearest block edge (counted as displaced). Other messages go to
-/// every lane, so that all lanes share one channel state.
+/// Percussion notes are one-shots, so rendering each note at each velocity once and adding the
+/// kept samples costs far less than running a synthesizer in the audio callback, and nothing
+/// at all when silent. What the synthesizer would do between notes is kept: a note of an
+/// exclusive class cuts the sounding notes of that class (a closed hi-hat cuts the open one),
+/// a Note Off (or Note On with velocity 0) lets its key's notes die away quickly. Messages on
+/// other channels and other messages are accepted and play nothing.
 class MidiSynth final : public IVoice {
 public:
-    static constexpr int Lanes = 16;
+    /// Notes that can sound at once; a further note takes the place of the one that has sounded
+    /// longest.
+    static constexpr int Voices = 64;
 
     /// Loads soundFont; on failure returns null with result set (NoDriver for a file that
     /// is not a usable soundfont, NoMemory). Control thread.
@@ -37,50 +34,50 @@ public:
     MidiSynth& operator=(const MidiSynth&) = delete;
 
     /// Queues a packed short message (status | data1 << 8 | data2 << 16) to take effect where
-    /// stamp places it (BlockClock::StartFrame). One producer thread; wait-free. False when
-    /// the queue is full.
+    /// stamp places it (BlockClock::StartFrame). A Note On whose velocity the kit has not
+    /// rendered yet plays the nearest rendered velocity, scaled, and asks the kit for the exact
+    /// one. One producer thread; wait-free. False when the queue is full.
     bool Post(std::uint32_t message, const SoundStamp& stamp) noexcept;
 
     void Mix(float* output, const BlockClock& clock) noexcept override;
 
-    /// Note Ons that could not start on their exact frame because no lane fitted.
-    std::uint64_t Displaced() const noexcept { return displaced_.load(std::memory_order_relaxed); }
+    /// Drops the queued messages and cuts every sounding note. Only while the synthesizer is
+    /// no voice of a mixer, on the thread that posts.
+    void Reset() noexcept;
+
+    PercussionKit& Kit() noexcept { return *kit_; }
+
+    /// Note Ons played from another velocity's rendering, or not at all because the kit had
+    /// not rendered their note.
+    std::uint64_t Substituted() const noexcept { return substituted_.load(std::memory_order_relaxed); }
 
 private:
     struct Event {
         std::uint32_t message;
         SoundStamp stamp;
+        PercussionKit::Choice sound;
     };
-    struct SettingsDeleter {
-        void operator()(fluid_settings_t* settings) const noexcept;
-    };
-    /// One FluidSynth instance. Every lane but the first borrows the first lane's soundfont
-    /// and gives it back before it goes.
-    struct Lane {
-        Lane() = default;
-        Lane(const Lane&) = delete;
-        Lane& operator=(const Lane&) = delete;
-        ~Lane();
-
-        fluid_synth_t* synth = nullptr;
-        fluid_sfont_t* borrowedFont = nullptr;
-        std::uint64_t pulled = 0;   // frames taken from the synth since it was made
-        bool noteStarted = false;   // a Note On is waiting for the lane's next render
+    struct Playing {
+        const RenderedHit* hit = nullptr; // null: the slot is free
+        float gain = 1.0f;
+        std::uint32_t position = 0;       // frames played
+        float fade = 1.0f;                // release: multiplied by fadeStep every frame
+        float fadeStep = 1.0f;
+        int key = 0;
     };
 
     MidiSynth() = default;
-    void RenderLanes(float* output, std::uint32_t from, std::uint32_t to) noexcept;
-    void Dispatch(std::uint32_t message) noexcept;
-    Lane& LaneForNote() noexcept;
-    bool IsSilent(const Lane& lane) const noexcept;
+    void MixPlaying(float* output, std::uint32_t from, std::uint32_t to) noexcept;
+    void Dispatch(const Event& event) noexcept;
+    void ReleaseWhere(float fadeStep, int key, int exclusiveClass) noexcept;
 
-    // Declared in creation order: the lanes go before their settings, and the array's
-    // elements in reverse, so the first lane, which owns the soundfont, goes last.
-    std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
-    std::array<Lane, Lanes> lanes_{};
+    std::unique_ptr<PercussionKit> kit_;
     SpscQueue<Event> events_{1024};
-    std::vector<float> scratch_;
-    std::atomic<std::uint64_t> displaced_{0};
+    std::array<Playing, Voices> playing_{};
+    int sounding_ = 0;
+    float noteOffStep_ = 1.0f;
+    float chokeStep_ = 1.0f;
+    std::atomic<std::uint64_t> substituted_{0};
 };
 
 } // namespace Platform::Audio
