@@ -10,6 +10,7 @@
 //
 //   bench_audio_clicks [clicks] [bpm ...]      (defaults: 1000 clicks at 120 and 133 bpm)
 #include "Configuration/ConfigurationData.h"
+#include "Core/InstrumentList.h"
 #include "Core/MidiSoundEngine.h"
 #include "Core/Timer.h"
 #include "Platform/Audio/Mixer.h"
@@ -132,7 +133,14 @@ void Run(std::size_t clicks, double bpm)
     Platform::Audio::NullBackend backend(frames, frames / 256 + 16);
     Platform::Audio::Mixer mixer(backend);
     Core::MidiSoundEngine engine(Platform::Audio::MidiOutOptions{&mixer, {}});
-    if (!engine.Initialise(Configuration::ConfigurationData())) {
+    // The first voice plays the claves at the clicks' volume, so that starting renders them.
+    Configuration::ConfigurationData settings;
+    for (int index = 0; index < Core::InstrumentCount; ++index) {
+        if (Core::InstrumentNote(index) == claves)
+            settings.Instrument[0] = index;
+    }
+    settings.Volume[0] = 100;
+    if (!engine.Initialise(settings)) {
         std::printf("%.0f bpm: the engine did not start (code %u)\n", bpm, engine.GetLastErrorCode());
         return;
     }

@@ -136,7 +136,7 @@ void ApplicationWindow::ToggleStartStop()
 
 void ApplicationWindow::StartWhenPrepared()
 {
-    if (!startWaiting_)
+    if (!startWaiting_ || shutDown_)
         return;
     if (!metronome_.SoundsPrepared(Settings())) {
         QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
@@ -236,9 +236,10 @@ bool ApplicationWindow::LoadPresetRequest(const QString& name)
 
 bool ApplicationWindow::StartRequest()
 {
-    if (display_ && !running_.load())
+    // A start that waits for the sounds counts as taken.
+    if (display_ && !running_.load() && !startWaiting_)
         ToggleStartStop();
-    return running_.load();
+    return running_.load() || startWaiting_;
 }
 
 bool ApplicationWindow::CarryOutRequest(const QString& request)

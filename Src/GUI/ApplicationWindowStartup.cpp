@@ -229,6 +229,7 @@ void ApplicationWindow::Shutdown()
     if (shutDown_)
         return;
     shutDown_ = true;
+    CancelWaitingStart();
     if (running_.load()) {
         running_.store(false);
         metronome_.Stop(); // returns once the timer thread is gone

@@ -338,6 +338,31 @@ private slots:
         QCOMPARE(metronome_->stops, stops + 1); // only the one before the start
     }
 
+    void StartWaitsForSoundsStillBeingPrepared()
+    {
+        ApplicationWindow& window = Open();
+        QVERIFY(metronome_->preparations > 0); // begun at start-up
+        metronome_->soundsPrepared = false;
+        // Pressed twice while the sounds are not ready: the second press takes the start back.
+        window.OnCommand(ApplicationWindow::StartStopId);
+        QCOMPARE(metronome_->starts, 0);
+        QCOMPARE(window.cursor().shape(), Qt::BusyCursor);
+        window.OnCommand(ApplicationWindow::StartStopId);
+        metronome_->soundsPrepared = true;
+        QTest::qWait(100);
+        QCOMPARE(metronome_->starts, 0);
+        QVERIFY(!window.Running());
+        // Pressed once: it plays as soon as they are ready.
+        metronome_->soundsPrepared = false;
+        window.OnCommand(ApplicationWindow::StartStopId);
+        QTest::qWait(50);
+        QCOMPARE(metronome_->starts, 0);
+        metronome_->soundsPrepared = true;
+        QTRY_VERIFY_WITH_TIMEOUT(window.Running(), 10000);
+        QCOMPARE(metronome_->starts, 1);
+        QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+    }
+
     void ShortcutsReachTheirCommands()
     {
         ApplicationWindow& window = Open();

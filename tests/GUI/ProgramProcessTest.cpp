@@ -283,7 +283,8 @@ private slots:
         QVERIFY(program.WaitUntilAnswering());
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("1 150"));
-        QTest::qWait(3300);
+        // Asked this soon after launch, the start may wait for the sounds being prepared.
+        QTest::qWait(6300);
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 150"));
         QTest::qWait(500);

@@ -35,6 +35,8 @@ public:
         if (inRun.exchange(false))
             handler_->OnStopped(startTempo_);
     }
+    void PrepareSounds(const Configuration::ConfigurationData&) override { ++preparations; }
+    bool SoundsPrepared(const Configuration::ConfigurationData&) const override { return soundsPrepared; }
     void TogglePause() override { ++pauses; }
     void ChangeTempo(std::uint32_t bpm) override { tempos.push_back(bpm); }
     void ChangeVolume(const std::int32_t (&)[Configuration::VoiceCount], std::uint32_t globalVolume) override
@@ -52,7 +54,8 @@ public:
 
     std::uint32_t startResult = 0;
     std::uint32_t trainerTempo = 60;
-    int starts = 0, stops = 0, pauses = 0;
+    int starts = 0, stops = 0, pauses = 0, preparations = 0;
+    bool soundsPrepared = true;
     std::vector<std::uint32_t> tempos, volumes;
     std::atomic<bool> inRun{false};
 

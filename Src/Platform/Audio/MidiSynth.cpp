@@ -77,6 +77,8 @@ void MidiSynth::Dispatch(const Event& event) noexcept
     const RenderedHit* hit = event.sound.hit;
     if (!hit || hit->frames == 0)
         return;
+    // As the synthesizer does, a key struck again lets its earlier note go.
+    ReleaseWhere(noteOffStep_, key, 0);
     if (hit->exclusiveClass != 0)
         ReleaseWhere(chokeStep_, key, hit->exclusiveClass);
     Playing* slot = nullptr;

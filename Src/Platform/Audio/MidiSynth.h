@@ -17,7 +17,8 @@ namespace Platform::Audio {
 /// Percussion notes are one-shots, so rendering each note at each velocity once and adding the
 /// kept samples costs far less than running a synthesizer in the audio callback, and nothing
 /// at all when silent. What the synthesizer would do between notes is kept: a note of an
-/// exclusive class cuts the sounding notes of that class (a closed hi-hat cuts the open one),
+/// exclusive class cuts the sounding notes of that class (a closed hi-hat cuts the open one), a
+/// key struck again lets its earlier note go,
 /// a Note Off (or Note On with velocity 0) lets its key's notes die away quickly. Messages on
 /// other channels and other messages are accepted and play nothing.
 class MidiSynth final : public IVoice {
