@@ -85,7 +85,30 @@ bool ApplicationWindow::Startup()
             }
         }
     });
+    TellSavingRefused();
     return true;
+}
+
+void ApplicationWindow::TellSavingRefused()
+{
+    using Refusal = Configuration::IConfiguration::SaveRefusal;
+    const Refusal refusal = configuration_.SavingRefused();
+    if (refusal == Refusal::None)
+        return;
+    // Newer than the language files: the built-in English texts stand in for them.
+    const auto text = [](auto get, int index) {
+        const char16_t* translated = (System::CurrentLanguage().get()->*get)(index);
+        return FromTableText(translated != nullptr ? translated : (System::BuiltInLanguage().get()->*get)(index));
+    };
+    constexpr int Title = 22, UnreadableText = 53, NoFolderText = 54;
+    // Not modal: the window is usable at once, and nothing waits for the box.
+    auto* box = new QMessageBox(QMessageBox::Warning, text(&System::ILanguage::GetMessageTitle, Title),
+                                text(&System::ILanguage::GetMessage,
+                                     refusal == Refusal::UnreadableFile ? UnreadableText : NoFolderText),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("savingRefused"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 bool ApplicationWindow::CheckSingleInstance()
@@ -219,6 +242,14 @@ void ApplicationWindow::closeEvent(QCloseEvent* event)
 {
     Shutdown();
     event->accept();
+}
+
+void ApplicationWindow::SaveOnAbruptEnd()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    configuration_.Save();
 }
 
 void ApplicationWindow::Shutdown()
