@@ -88,6 +88,7 @@ bool FileConfiguration::Save()
     if (refusal_ != SaveRefusal::None)
         return false; // said at the load, in the log and to the user
     RemoveStaleTemporaries(path_);
+    RemoveStaleTemporaries(BackupPath());
     // Without its backup the lines a load could not read would be gone for good: rather
     // keep the old file untouched.
     if (backupPending_ && !KeepBackup())

@@ -71,7 +71,6 @@ constexpr const char16_t* MessageTitles[] = {
     u"Sequence Has Too Many Hits",
     u"Help File Not Found",
     u"Unable To Open Help File",
-    u"Settings Not Saved",
 };
 
 constexpr const char16_t* Messages[] = {
@@ -128,8 +127,6 @@ constexpr const char16_t* Messages[] = {
     u"Unable to create a new thread for audio playback",
     u"The help file wasn't found. Please check there is a file called Tolvane.pdf in the same directory Tolvane is being run from.",
     u"Tolvane was unable to open the help file. Please check you have a PDF file reading application installed on your computer.",
-    u"The settings file could not be read. It is left as it is, and the settings you change will not be saved this time. The log file Tolvane.log names the file and the reason.",
-    u"There is no folder that only you can write to for the settings, so the settings you change will not be saved this time.",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -272,10 +269,8 @@ static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
 static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 15);
-// Title 22 and messages 53 and 54 (settings not saved) come after what a language file holds;
-// the program shows them in English whatever the language.
-static_assert(std::size(MessageTitles) == 23);
-static_assert(std::size(Messages) == 55);
+static_assert(std::size(MessageTitles) == 22);
+static_assert(std::size(Messages) == 53);
 static_assert(std::size(Informations) == 57);
 static_assert(std::size(Texts) == 16);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
