@@ -95,17 +95,15 @@ void ApplicationWindow::TellSavingRefused()
     const Refusal refusal = configuration_.SavingRefused();
     if (refusal == Refusal::None)
         return;
-    // Newer than the language files: the built-in English texts stand in for them.
-    const auto text = [](auto get, int index) {
-        const char16_t* translated = (System::CurrentLanguage().get()->*get)(index);
-        return FromTableText(translated != nullptr ? translated : (System::BuiltInLanguage().get()->*get)(index));
-    };
-    constexpr int Title = 22, UnreadableText = 53, NoFolderText = 54;
+    // The text tables and the language files hold no such message yet: it is shown in English.
+    const QString text = refusal == Refusal::UnreadableFile
+                             ? QStringLiteral("The settings file could not be read. It is left as it is, and the settings "
+                                              "you change will not be saved this time. The log file Tolvane.log names "
+                                              "the file and the reason.")
+                             : QStringLiteral("There is no folder that only you can write to for the settings, so the "
+                                              "settings you change will not be saved this time.");
     // Not modal: the window is usable at once, and nothing waits for the box.
-    auto* box = new QMessageBox(QMessageBox::Warning, text(&System::ILanguage::GetMessageTitle, Title),
-                                text(&System::ILanguage::GetMessage,
-                                     refusal == Refusal::UnreadableFile ? UnreadableText : NoFolderText),
-                                QMessageBox::Ok, this);
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Settings Not Saved"), text, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("savingRefused"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
