@@ -41,6 +41,34 @@ void CloseOnEndSignals(QWidget& window)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the terminal that started the program closed
+}
+
+// Losing the display connection ends the process inside the windowing system's plug-in
+// (exit on X11, a fatal message on Wayland) without closing the window: the settings are
+// saved on the way out all the same.
+GUI::ApplicationWindow* abruptEndWindow = nullptr;
+QtMessageHandler previousMessageHandler = nullptr;
+
+void SaveOnAbruptEnd()
+{
+    if (abruptEndWindow != nullptr)
+        abruptEndWindow->SaveOnAbruptEnd();
+}
+
+void SaveBeforeFatalMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg)
+        SaveOnAbruptEnd();
+    if (previousMessageHandler != nullptr)
+        previousMessageHandler(type, context, message);
+}
+
+void SaveOnDisplayLoss(GUI::ApplicationWindow& window)
+{
+    abruptEndWindow = &window;
+    std::atexit(SaveOnAbruptEnd);
+    previousMessageHandler = qInstallMessageHandler(SaveBeforeFatalMessage);
 }
 
 constexpr const char* NoDisplay =
@@ -119,8 +147,10 @@ int main(int argc, char** argv)
         return window.RefusedRequests().isEmpty() ? 0 : 1; // another copy took the requests
     Core::GetMetronome().SetBeatIndicator(window.BeatIndicator());
     CloseOnEndSignals(window);
+    SaveOnDisplayLoss(window);
 
     const int code = QApplication::exec();
+    abruptEndWindow = nullptr;
     Core::GetMetronome().SetBeatIndicator(nullptr);
     return code;
 }

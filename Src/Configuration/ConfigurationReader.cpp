@@ -4,6 +4,7 @@
 #include "Platform/Text.h"
 #include "System/Log.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -20,6 +21,10 @@ namespace {
 constexpr std::size_t PieceLength = 899;  // longest piece of a physical line read at once
 constexpr std::size_t LongestKey = 63;
 constexpr std::size_t LongestValue = 771;
+// The tempos the keys and the instance socket reach; a file may hold them from a version
+// that saved them unchanged.
+constexpr std::uint32_t StoredBpmNearestFrom = 4;
+constexpr std::uint32_t StoredBpmNearestTo = 1000;
 
 bool IsKeyCharacter(char c)
 {
@@ -138,17 +143,19 @@ public:
     }
 
     bool Apply(const Pair& pair);
+    int Renamed() const { return renamed_; }
 
 private:
     bool ApplySetting(const SettingKey& setting, std::string_view value);
     bool IsPreset(std::string_view key, std::string_view value);
+    void GiveDistinctName(ConfigurationData& record);
 
     char16_t* language_;
     std::size_t languageCapacity_;
     PresetTree& presets_;
     ConfigurationData* target_;                  // the record the following lines fill
-    std::unique_ptr<ConfigurationData> discarded_; // a preset whose name was taken already
     int presetCounter_ = 0;
+    int renamed_ = 0;
 };
 
 bool Reader::Apply(const Pair& pair)
@@ -178,6 +185,10 @@ bool Reader::ApplySetting(const SettingKey& setting, std::string_view value)
         if (number >= static_cast<std::uint32_t>(setting.integerMinimum)
             && number <= static_cast<std::uint32_t>(setting.integerMaximum))
             *field.integer = static_cast<std::int32_t>(number);
+        else if (field.integer == &target_->Bpm && number >= StoredBpmNearestFrom && number <= StoredBpmNearestTo)
+            // Tempos the keys reach, as earlier versions saved them: the nearest one the
+            // slider shows rather than the default.
+            *field.integer = std::clamp(static_cast<std::int32_t>(number), setting.integerMinimum, setting.integerMaximum);
         return true;
     }
     case SettingKind::Real: {
@@ -194,6 +205,10 @@ bool Reader::ApplySetting(const SettingKey& setting, std::string_view value)
         if (!value.empty())
             Platform::Text::WidenBytes(value, field.text, field.capacity);
         return true;
+    case SettingKind::Path:
+        if (!value.empty())
+            Platform::Text::PathToUtf16(value, field.text, field.capacity);
+        return true;
     }
     return false;
 }
@@ -201,8 +216,12 @@ bool Reader::ApplySetting(const SettingKey& setting, std::string_view value)
 // A preset line must carry the next number in sequence, spelt exactly "Preset<n>".
 bool Reader::IsPreset(std::string_view key, std::string_view value)
 {
-    if (key != "Preset" + std::to_string(presetCounter_))
+    if (key != "Preset" + std::to_string(presetCounter_)) {
+        System::Log().Write(System::Error,
+                            "Unknown key '%s' in configuration file; the lines after it were not read",
+                            std::string(key).c_str());
         return false;
+    }
     std::unique_ptr<ConfigurationData> record(new (std::nothrow) ConfigurationData);
     if (!record) {
         System::Log().Write(System::Error,
@@ -211,14 +230,32 @@ bool Reader::IsPreset(std::string_view key, std::string_view value)
     }
     ++presetCounter_;
     Platform::Text::Utf8ToUtf16(value, record->Name);
-    if (ConfigurationData* inserted = presets_.Insert(record)) {
-        target_ = inserted;
-        return true;
+    if (presets_.Find(record->Name) != nullptr)
+        GiveDistinctName(*record);
+    target_ = presets_.Insert(record);
+    return target_ != nullptr;
+}
+
+// A later preset with the name of an earlier one keeps its settings under the name followed
+// by " (2)", " (3)", ... (cut to fit the name field), which the file gives back unchanged.
+void Reader::GiveDistinctName(ConfigurationData& record)
+{
+    const std::u16string original(record.Name);
+    for (int number = 2;; ++number) {
+        const std::u16string suffix = Platform::Text::Utf8ToUtf16(" (" + std::to_string(number) + ")");
+        char16_t candidate[NameCapacity];
+        Platform::Text::Copy(candidate, NameCapacity - suffix.size(), original);
+        const std::u16string composed = std::u16string(candidate) + suffix;
+        StoredName(composed.c_str(), candidate);
+        if (presets_.Find(candidate) == nullptr) {
+            Platform::Text::Copy(record.Name, candidate);
+            break;
+        }
     }
-    // A name seen before: the lines up to the next preset fill a record that is dropped.
-    discarded_ = std::move(record);
-    target_ = discarded_.get();
-    return true;
+    ++renamed_;
+    System::Log().Write(System::Warn,
+                        "Preset '%s' in configuration file repeats the name of an earlier preset; it was kept as '%s'",
+                        Platform::Text::Utf16ToUtf8(original).c_str(), Platform::Text::Utf16ToUtf8(record.Name).c_str());
 }
 
 } // namespace
@@ -228,7 +265,8 @@ ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current,
 {
     ReadResult result;
     Reader reader(current, language, languageCapacity, presets);
-    std::size_t position = 3; // the byte-order mark, not looked at
+    // The byte-order mark is skipped when it is there; a file written by hand may lack it.
+    std::size_t position = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     std::string piece;
     while (position < bytes.size()) {
         Pair pair;
@@ -248,6 +286,7 @@ ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current,
         }
     }
     result.loaded = result.applied > 0;
+    result.renamedPresets = reader.Renamed();
     return result;
 }
 

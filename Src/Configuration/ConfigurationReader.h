@@ -14,14 +14,18 @@ struct ReadResult {
     bool stoppedEarly = false;
     /// Number of key-value lines applied.
     int applied = 0;
+    /// Presets that repeated an earlier preset's name and were kept under a new one.
+    int renamedPresets = 0;
 };
 
 /// Applies the bytes of a configuration file to the store's parts: the current settings,
-/// the language name (languageCapacity code units) and the preset tree. The first three
-/// bytes, the byte-order mark, are skipped unread. Lines up to the first unusable one stay
-/// applied. A key-value line whose key is unknown, or a preset line out of sequence, stops
-/// the reading; a line that cannot be split also writes an Error line to the log. Every
-/// text field written stays zero-terminated within its capacity.
+/// the language name (languageCapacity code units) and the preset tree. A leading byte-order
+/// mark is skipped. Lines up to the first unusable one stay applied. A key-value line whose
+/// key is unknown, or a preset line out of sequence, stops the reading, as does a line that
+/// cannot be split; either writes an Error line naming it to the log. A preset whose name
+/// an earlier one has is kept under a distinct name (Warn line). A Bpm the keys reach but
+/// the file does not accept (4..1000) is taken as the nearest accepted one. Every text field
+/// written stays zero-terminated within its capacity.
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
                              std::size_t languageCapacity, PresetTree& presets);
 

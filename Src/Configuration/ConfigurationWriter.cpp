@@ -3,7 +3,9 @@
 #include "Configuration/SettingKeys.h"
 #include "Platform/Text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 namespace Configuration {
@@ -48,6 +50,14 @@ public:
         Line(key, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
     }
 
+    void Path(std::string_view key, const char16_t* text, std::size_t capacity)
+    {
+        char encoded[ValueCapacity];
+        Platform::Text::Utf16ToPath(std::u16string_view(text, Platform::Text::Length(text, capacity)), encoded,
+                                    sizeof encoded);
+        Line(key, encoded);
+    }
+
     void Utf8(std::string_view key, const char16_t* text, std::size_t capacity)
     {
         char encoded[ValueCapacity];
@@ -72,11 +82,19 @@ public:
         for (const SettingKey& setting : SettingKeys()) {
             const SettingField field = setting.Field(data);
             switch (setting.kind) {
+            // A value outside what the file accepts would be lost at the next load (and by
+            // older copies of the program): it is written as the nearest accepted value.
             case SettingKind::Integer:
-                Integer(setting.name, *field.integer);
+                Integer(setting.name, std::clamp(*field.integer, setting.integerMinimum, setting.integerMaximum));
                 break;
-            case SettingKind::Real:
-                Real(setting.name, *field.real);
+            case SettingKind::Real: {
+                const float value = *field.real;
+                Real(setting.name, std::isnan(value) ? setting.realMinimum
+                                                     : std::clamp(value, setting.realMinimum, setting.realMaximum));
+                break;
+            }
+            case SettingKind::Path:
+                Path(setting.name, field.text, field.capacity);
                 break;
             case SettingKind::Utf8Text:
                 Utf8(setting.name, field.text, field.capacity);

@@ -2,17 +2,13 @@
 
 #include "Configuration/ConfigurationReader.h"
 #include "Configuration/ConfigurationWriter.h"
+#include "Configuration/ReplacingWrite.h"
 #include "Platform/Files.h"
+#include "Platform/RegularFile.h"
 #include "Platform/Text.h"
 #include "System/ErrorReport.h"
 #include "System/Log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -20,103 +16,21 @@ namespace Configuration {
 
 namespace {
 
-constexpr const char16_t* SourceFile = u".\\Src\\Configuration\\FileConfiguration";
-
-// Reads a whole file. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes)
-{
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    bytes.clear();
-    char buffer[65536];
-    bool complete = true;
-    for (;;) {
-        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
-        if (count == 0)
-            break;
-        if (count < 0) {
-            complete = false;
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(descriptor);
-    return complete;
-}
-
-void ReportFileError(const char16_t* function, int line, const char* call, const std::string& path)
-{
-    System::ReportSystemError(SourceFile, function, line, u"Error calling %hs for %hs", call, path.c_str());
-}
-
-// Writes bytes to target in one step: a temporary file in the same folder is written,
-// flushed to the disk and renamed over target. On failure target is untouched, the
-// temporary file is removed and the failed call is logged at level Error.
-bool WriteReplacing(const std::string& path, const std::string& bytes, const char16_t* function)
-{
-    // A file that is a symbolic link is replaced where the link points, so the link stays.
-    std::string target = path;
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    const std::string temporary = target + ".tmp";
-    const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (descriptor < 0) {
-        ReportFileError(function, __LINE__, "open", temporary);
-        return false;
-    }
-    // A file that was readable only by its owner stays so.
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0)
-        ::fchmod(descriptor, existing.st_mode & 07777);
-
-    const auto fail = [&](const char* call, int line) {
-        ReportFileError(function, line, call, temporary);
-        ::close(descriptor);
-        ::unlink(temporary.c_str());
-        return false;
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return fail("write", __LINE__);
-        done += static_cast<std::size_t>(written);
-    }
-    if (::fsync(descriptor) != 0)
-        return fail("fsync", __LINE__);
-    if (::close(descriptor) != 0) {
-        ReportFileError(function, __LINE__, "close", temporary);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (!Platform::ReplaceFile(temporary, target)) {
-        ReportFileError(function, __LINE__, "rename", target);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the file is complete either way.
-    const std::string folder = target.substr(0, Platform::FileNameStart(target));
-    const int folderDescriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderDescriptor >= 0) {
-        ::fsync(folderDescriptor);
-        ::close(folderDescriptor);
-    }
-    return true;
-}
+// Far more than any number of presets needs (a preset takes about 1.5 KB), far less than
+// would hurt to hold in memory.
+constexpr std::size_t FileSizeLimit = 16 * 1024 * 1024;
 
 } // namespace
 
 FileConfiguration::FileConfiguration()
-    : FileConfiguration(Platform::DataFolder() + "Tolvane.conf")
+    : FileConfiguration(DefaultPath())
 {
+}
+
+std::string FileConfiguration::DefaultPath()
+{
+    const std::string folder = Platform::DataFolder();
+    return folder.empty() ? std::string() : folder + "Tolvane.conf";
 }
 
 FileConfiguration::FileConfiguration(std::string path)
@@ -126,9 +40,26 @@ FileConfiguration::FileConfiguration(std::string path)
 
 bool FileConfiguration::Load()
 {
-    std::string bytes;
-    if (!ReadWholeFile(path_, bytes))
+    if (path_.empty()) {
+        refusal_ = SaveRefusal::NoPrivateFolder;
+        System::Log().Write(System::Error,
+                            "No folder that only this user can write was found for the configuration file; "
+                            "settings will not be saved");
         return false;
+    }
+    std::string bytes;
+    const Platform::ReadOutcome outcome = Platform::ReadRegularFile(path_, FileSizeLimit, bytes, Platform::Links::Refuse);
+    if (!outcome.Ok()) {
+        if (outcome.Missing())
+            return false; // a first start: the file is made at the first save
+        // Whatever is in it would be lost by a save: the file stays as it is.
+        refusal_ = SaveRefusal::UnreadableFile;
+        System::Log().Write(System::Error,
+                            "Configuration file %s could not be read (%s); it is left as it is and settings will "
+                            "not be saved",
+                            path_.c_str(), Platform::DescribeReadProblem(outcome, FileSizeLimit).c_str());
+        return false;
+    }
     const ReadResult result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_);
     if (result.stoppedEarly) {
         unreadFile_ = std::move(bytes);
@@ -154,6 +85,10 @@ bool FileConfiguration::KeepBackup()
 bool FileConfiguration::Save()
 {
     current_.Name[0] = 0;
+    if (refusal_ != SaveRefusal::None)
+        return false; // said at the load, in the log and to the user
+    RemoveStaleTemporaries(path_);
+    RemoveStaleTemporaries(BackupPath());
     // Without its backup the lines a load could not read would be gone for good: rather
     // keep the old file untouched.
     if (backupPending_ && !KeepBackup())

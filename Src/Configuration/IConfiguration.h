@@ -17,6 +17,13 @@ constexpr int LanguageCapacity = 32;
 /// therefore the same preset, and a preset never changes its name through a save and load.
 class IConfiguration {
 public:
+    /// Why this run will not save the settings (see SavingRefused).
+    enum class SaveRefusal {
+        None,
+        NoPrivateFolder, ///< no folder that only this user can write was found
+        UnreadableFile,  ///< the file exists but could not be read; it is kept as it is
+    };
+
     virtual ~IConfiguration() = default;
 
     /// Reads the configuration file. False when it cannot be opened, when it holds no
@@ -60,6 +67,10 @@ public:
     /// Calls visit once for every preset, in ascending name order. visit must not add,
     /// update or delete presets.
     virtual void ForEachPreset(const std::function<void(const ConfigurationData&)>& visit) = 0;
+
+    /// Set by Load when saving would destroy what could not be read or there is nowhere safe
+    /// to save; Save then writes nothing and returns false. The user is to be told once.
+    virtual SaveRefusal SavingRefused() const { return SaveRefusal::None; }
 };
 
 /// The program's one store, made on first use with the configuration file in the program's

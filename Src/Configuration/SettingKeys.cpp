@@ -105,7 +105,7 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     }
     for (int voice = 0; voice < VoiceCount; ++voice) {
         std::snprintf(name, sizeof name, "File%d", voice + 1);
-        add(Text(name, SettingKind::Utf8Text, [](ConfigurationData& d, int v) {
+        add(Text(name, SettingKind::Path, [](ConfigurationData& d, int v) {
             return SettingField{.text = d.File[v], .capacity = PathCapacity};
         }, voice));
     }

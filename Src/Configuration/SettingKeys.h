@@ -13,6 +13,7 @@ enum class SettingKind {
     Real,      ///< fixed point with six decimals, accepted within [RealMinimum, RealMaximum]
     Utf8Text,  ///< UTF-8 text
     ByteText,  ///< one code unit per byte (texts meant to hold ASCII only)
+    Path,      ///< a file path: its bytes kept exactly, UTF-8 or not (Platform::Text::PathToUtf16)
 };
 
 /// Where a setting lives in a record.

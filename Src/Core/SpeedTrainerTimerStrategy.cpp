@@ -6,18 +6,34 @@
 #include "Core/TrainerCurves.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace Core {
 
 namespace {
 
+// Toward zero, kept within int32 (no number at all gives 0) instead of undefined behaviour.
 std::int32_t Truncate(double value)
 {
+    if (!(value > -2147483648.0))
+        return value < 0.0 ? std::numeric_limits<std::int32_t>::min() : 0;
+    if (value >= 2147483647.0)
+        return std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int32_t>(value);
 }
 
-// A run from 0 % of the tempo would otherwise have an endless first beat.
+// The tempo a level may tick at. A run from 0 % of the tempo would otherwise have an endless
+// first beat; the fastest is the fastest tempo the program accepts. Anything that is not a
+// number at all is taken as the slowest.
 constexpr float SlowestTempo = 1.0f;
+constexpr float FastestTempo = 1000.0f;
+
+float Bounded(float tempo)
+{
+    if (!(tempo >= SlowestTempo))
+        return SlowestTempo;
+    return std::min(tempo, FastestTempo);
+}
 
 } // namespace
 
@@ -60,7 +76,7 @@ void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& set
         levelMilliseconds_ = 0;
         levelTicks_ = -1;
         ticksPerLevel_ = Truncate(ticksPerBar * settings.Duration);
-        warmUpTicks_ = Truncate(ticksPerBar * settings.Warmup) + 1;
+        warmUpTicks_ = std::min(Truncate(ticksPerBar * settings.Warmup), std::numeric_limits<std::int32_t>::max() - 1) + 1;
         warmDownLength_ = Truncate(ticksPerBar * settings.Warmdown);
     } else {
         levelMilliseconds_ = Truncate(settings.Duration * 60000.0f / static_cast<float>(levelCount_));
@@ -75,7 +91,7 @@ void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& set
 
 double SpeedTrainerTimerStrategy::IntervalFor(float tempo) const
 {
-    return 60000.0 / (static_cast<double>(std::max(tempo, SlowestTempo)) * ticksPerBeat_);
+    return 60000.0 / (static_cast<double>(Bounded(tempo)) * ticksPerBeat_);
 }
 
 double SpeedTrainerTimerStrategy::GetInterval()
@@ -85,7 +101,10 @@ double SpeedTrainerTimerStrategy::GetInterval()
 
 std::uint32_t SpeedTrainerTimerStrategy::GetBpm()
 {
-    return tempo_ > 0.0f ? static_cast<std::uint32_t>(tempo_) : 0u;
+    // What the display shows: a start from 0 % shows 0, never more than the fastest tempo.
+    if (!(tempo_ > 0.0f))
+        return 0u;
+    return static_cast<std::uint32_t>(std::min(tempo_, FastestTempo));
 }
 
 void SpeedTrainerTimerStrategy::SetBpm(std::uint32_t)
@@ -147,7 +166,7 @@ void SpeedTrainerTimerStrategy::BeginWarmDown()
 {
     tempo_ = curve_->StartWarmDown(WarmDownLevels);
     // The first warm-down level's interval is taken in whole milliseconds.
-    const std::int32_t ticksPerMinute = std::max(Truncate(static_cast<double>(tempo_) * ticksPerBeat_), 1);
+    const std::int32_t ticksPerMinute = std::max(Truncate(static_cast<double>(Bounded(tempo_)) * ticksPerBeat_), 1);
     interval_ = static_cast<double>(60000 / ticksPerMinute);
     if (barMode_) {
         ticksPerLevel_ = warmDownLength_;

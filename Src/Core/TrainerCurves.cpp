@@ -2,8 +2,10 @@
 
 #include "Configuration/ConfigurationData.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace Core {
 
@@ -22,48 +24,29 @@ float BeginWarmDown(std::int32_t range, std::int32_t levels, float& tempo, float
     return tempo;
 }
 
-constexpr int FittingRounds = 5;
-
 // Steps of the ramp: range / step rounded to the nearest whole number, at least one so that
 // a degenerate run (no step) still has a defined shape instead of dividing by zero.
 std::int32_t StepsOf(const TrainerRun& run)
 {
-    if (run.step == 0.0f)
+    if (run.step == 0.0f || !std::isfinite(run.step))
         return 1;
     const float steps = static_cast<float>(run.range) / run.step + 0.5f;
-    return steps >= 1.0f ? static_cast<std::int32_t>(steps) : 1;
+    // No more steps than beats per minute to cover (each at least 1 bpm): never more than
+    // the range, and a finite count whatever the step.
+    const float most = static_cast<float>(std::max(std::abs(run.range), 1));
+    return steps >= 1.0f ? static_cast<std::int32_t>(std::min(steps, most)) : 1;
 }
 
+// Toward zero, with a value that no int32 holds (or no number at all) kept in bounds rather
+// than left to undefined behaviour.
 std::int32_t Truncate(float value)
 {
+    if (!(value > -2147483520.0f))
+        return value < 0.0f ? std::numeric_limits<std::int32_t>::min() : 0;
+    if (value >= 2147483520.0f)
+        return std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int32_t>(value);
 }
-
-// One level of the logarithmic curve; shared by the run and the fitting simulation.
-struct LogarithmicStep {
-    float tempo;
-    float increment;
-    float factor;
-
-    void Next(bool shrinking, std::int32_t range)
-    {
-        if (Truncate(increment) != 0) {
-            tempo += increment;
-            if (shrinking)
-                increment *= factor;
-            return;
-        }
-        // The step has fallen below one beat per minute: from here on exactly one per level.
-        factor = 1.0f;
-        if (range > 0) {
-            tempo = static_cast<float>(Truncate(tempo) + 1);
-            increment = 1.0f;
-        } else {
-            tempo = static_cast<float>(Truncate(tempo) - 1);
-            increment = -1.0f;
-        }
-    }
-};
 
 } // namespace
 
@@ -71,76 +54,87 @@ std::int32_t LinearTrainerStrategy::Initialise(const TrainerRun& run)
 {
     range_ = run.range;
     tempo_ = run.start;
-    const std::int32_t steps = StepsOf(run);
-    const std::int32_t start = Truncate(run.start);
-    const std::int32_t target = Truncate(run.end);
-
-    // Adding the step n times in single precision may miss the end tempo by a little;
-    // nudge the step by half a level's worth until it lands.
-    const float tolerance = 0.5f / static_cast<float>(steps);
-    increment_ = static_cast<float>(range_) / static_cast<float>(steps);
-    for (int round = 0; round < FittingRounds; ++round) {
-        float x = static_cast<float>(start);
-        for (std::int32_t i = 0; i < steps; ++i)
-            x += increment_;
-        const std::int32_t reached = Truncate(x);
-        if (reached == target)
-            break;
-        increment_ += reached < target ? tolerance : -tolerance;
-    }
-    return steps + 1;
+    start_ = run.start;
+    end_ = run.end;
+    steps_ = StepsOf(run);
+    level_ = 0;
+    rampDone_ = false;
+    increment_ = (run.end - run.start) / static_cast<float>(steps_);
+    return steps_ + 1;
 }
 
 float LinearTrainerStrategy::StartWarmDown(std::int32_t levels)
 {
+    rampDone_ = true;
     return BeginWarmDown(range_, levels, tempo_, increment_);
 }
 
 float LinearTrainerStrategy::NextStep()
 {
-    tempo_ += increment_;
+    if (rampDone_) {
+        tempo_ += increment_;
+        return tempo_;
+    }
+    // Each level from its index rather than by adding up steps, so rounding never gathers
+    // and the last level is the end tempo exactly.
+    if (level_ < steps_)
+        ++level_;
+    const double share = static_cast<double>(level_) / static_cast<double>(steps_);
+    tempo_ = level_ == steps_ ? end_
+                              : static_cast<float>(static_cast<double>(start_)
+                                                   + share * (static_cast<double>(end_) - static_cast<double>(start_)));
     return tempo_;
 }
 
 std::int32_t LogarithmicTrainerStrategy::Initialise(const TrainerRun& run)
 {
     range_ = run.range;
+    start_ = run.start;
+    end_ = run.end;
+    steps_ = StepsOf(run);
+    level_ = 0;
     tempo_ = run.start;
-    const std::int32_t steps = StepsOf(run);
-    increment_ = 2.0f * static_cast<float>(range_) / static_cast<float>(steps); // twice the average step
     shrinking_ = true;
-    factor_ = FitFactor(Truncate(run.start), Truncate(run.end), steps);
-    return steps + 1;
+
+    // Each step is a fixed floor plus a share that shrinks by the factor from one step to the
+    // next. The floor is one beat per minute (less only when the run has more steps than beats
+    // per minute to cover), so no two levels sound alike; the shares add up to what the floors
+    // leave, so the last level is the end tempo exactly.
+    const double distance = std::fabs(static_cast<double>(run.end) - static_cast<double>(run.start));
+    const double steps = static_cast<double>(steps_);
+    floor_ = std::min(1.0, distance / steps);
+    factor_ = FitFactor(steps_);
+    const double remainder = std::max(distance - floor_ * steps, 0.0);
+    share_ = remainder / GeometricSum(factor_, steps_);
+    direction_ = run.end >= run.start ? 1.0 : -1.0;
+    position_ = static_cast<double>(run.start);
+    increment_ = 0.0f;
+    return steps_ + 1;
 }
 
-float LogarithmicTrainerStrategy::FitFactor(std::int32_t start, std::int32_t target, std::int32_t steps) const
+double LogarithmicTrainerStrategy::GeometricSum(double factor, std::int32_t steps)
 {
-    const float divisor = 2.0f * static_cast<float>(range_ > 0 ? target : start);
-    float factor = increment_ != 0.0f
-                       ? powf(std::fabs(1.0f / increment_), 1.0f / static_cast<float>(steps))
-                       : 1.0f;
-    const std::int32_t span = std::abs(range_);
-    if (steps < 10) {
-        if (span > 100)
-            factor *= 1.3f;
-        else if (span > 50)
-            factor *= 1.1f;
-    }
-    if (divisor == 0.0f)
-        return factor;
+    // 1 + f + f^2 + ... + f^(steps - 1)
+    if (factor >= 1.0)
+        return static_cast<double>(steps);
+    return (1.0 - std::pow(factor, static_cast<double>(steps))) / (1.0 - factor);
+}
 
-    for (int round = 0; round < FittingRounds; ++round) {
-        LogarithmicStep step{static_cast<float>(start), increment_, factor};
-        for (std::int32_t i = 0; i < steps; ++i)
-            step.Next(true, range_);
-        const std::int32_t total = Truncate(step.tempo) - start;
-        if (total == range_)
-            break;
-        const float adjustment = static_cast<float>(std::abs(total - range_)) / divisor;
-        const bool tooFar = range_ > 0 ? total > range_ : total < range_;
-        factor += tooFar ? -adjustment : adjustment;
+double LogarithmicTrainerStrategy::FitFactor(std::int32_t steps)
+{
+    // The first share is twice the average one: 1 + f + ... + f^(n-1) = n / 2. The sum grows
+    // with f from 1 (f = 0) to n (f = 1), so halving the interval always closes in on the one
+    // factor that solves it; with two steps or fewer the first step takes it all (f = 0).
+    const double wanted = static_cast<double>(steps) / 2.0;
+    if (wanted <= 1.0)
+        return 0.0;
+    double low = 0.0;
+    double high = 1.0;
+    for (int round = 0; round < 64; ++round) {
+        const double middle = 0.5 * (low + high);
+        (GeometricSum(middle, steps) < wanted ? low : high) = middle;
     }
-    return factor;
+    return 0.5 * (low + high);
 }
 
 float LogarithmicTrainerStrategy::StartWarmDown(std::int32_t levels)
@@ -151,14 +145,21 @@ float LogarithmicTrainerStrategy::StartWarmDown(std::int32_t levels)
 
 float LogarithmicTrainerStrategy::NextStep()
 {
-    // A slowing run holds its end tempo through the warm-down, as the linear curve does.
-    if (!shrinking_ && increment_ == 0.0f)
+    if (!shrinking_) {
+        // The warm-down walks back in equal steps; a slowing run holds its end tempo.
+        tempo_ += increment_;
         return tempo_;
-    LogarithmicStep step{tempo_, increment_, factor_};
-    step.Next(shrinking_, range_);
-    tempo_ = step.tempo;
-    increment_ = step.increment;
-    factor_ = step.factor;
+    }
+    if (level_ >= steps_)
+        return tempo_;
+    ++level_;
+    if (level_ == steps_) {
+        tempo_ = end_;
+        return tempo_;
+    }
+    position_ += direction_ * (floor_ + share_);
+    share_ *= factor_;
+    tempo_ = static_cast<float>(position_);
     return tempo_;
 }
 

@@ -7,10 +7,9 @@ struct ConfigurationData;
 
 namespace Core {
 
-/// Equal tempo steps from the start to the end tempo. The step is fitted (at most five
-/// rounds of half-level corrections) so that n steps from the truncated start land on the
-/// truncated end tempo despite single-precision rounding. The warm-down walks back to the
-/// start in equal steps; a slowing run keeps its end tempo through the warm-down.
+/// Equal tempo steps from the start to the end tempo, each level worked out from its index
+/// so that the last one is the end tempo exactly. The warm-down walks back to the start in
+/// equal steps; a slowing run keeps its end tempo through the warm-down.
 class LinearTrainerStrategy final : public ISpeedTrainerStrategy {
 public:
     std::int32_t Initialise(const TrainerRun& run) override;
@@ -21,29 +20,47 @@ public:
 
 private:
     float tempo_ = 0.0f;
-    float increment_ = 0.0f;
+    float increment_ = 0.0f; // a ramp step, then the warm-down's step
     std::int32_t range_ = 0;
+    float start_ = 0.0f;
+    float end_ = 0.0f;
+    std::int32_t steps_ = 1;
+    std::int32_t level_ = 0;
+    bool rampDone_ = false; // the warm-down has begun
 };
 
-/// Large tempo steps first, ever smaller toward the end tempo: each step is the previous one
-/// times a factor fitted (at most five rounds) so that the run ends on the end tempo. Once a
-/// step falls below one beat per minute the tempo moves by exactly one per level.
+/// Large tempo steps first, ever smaller toward the end tempo. Every step is at least one
+/// beat per minute (less only when the run has more levels than beats per minute to cover)
+/// plus a share that shrinks by a fitted factor from one step to the next; the first share is
+/// twice the average one. The factor is found by bisection, which always converges, so the
+/// levels move monotonically from the start tempo to exactly the end tempo whatever the
+/// settings. The warm-down walks back in equal steps as the linear curve's does.
 class LogarithmicTrainerStrategy final : public ISpeedTrainerStrategy {
 public:
     std::int32_t Initialise(const TrainerRun& run) override;
     float StartWarmDown(std::int32_t levels) override;
     float NextStep() override;
 
-    float Factor() const { return factor_; }
+    /// The fitted factor between one step's share and the next (0 <= factor < 1).
+    double Factor() const { return factor_; }
 
 private:
-    float FitFactor(std::int32_t start, std::int32_t target, std::int32_t levels) const;
+    static double GeometricSum(double factor, std::int32_t steps);
+    static double FitFactor(std::int32_t steps);
 
     float tempo_ = 0.0f;
-    float increment_ = 0.0f;
+    float increment_ = 0.0f; // the warm-down's step
     std::int32_t range_ = 0;
-    float factor_ = 1.0f;
-    bool shrinking_ = true;
+    float start_ = 0.0f;
+    float end_ = 0.0f;
+    std::int32_t steps_ = 1;
+    std::int32_t level_ = 0;
+    double position_ = 0.0;  // the ramp's tempo, accumulated without single-precision loss
+    double direction_ = 1.0; // +1 for a rising run, -1 for a slowing one
+    double floor_ = 0.0;     // the least step, beats per minute
+    double share_ = 0.0;     // the part of the next step above the floor
+    double factor_ = 0.0;
+    bool shrinking_ = true;  // false once the warm-down has begun
 };
 
 /// One level at the starting tempo (and a warm-down at the same tempo).

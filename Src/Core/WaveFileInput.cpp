@@ -62,7 +62,7 @@ WaveHeaderStep Malformed(const char16_t* path, const char* what)
 
 Platform::UserFileStatus WaveFileInput::Open(const char16_t* path)
 {
-    return file_.Open(Platform::Text::Utf16ToUtf8(path), Platform::MaximumAudioFileBytes);
+    return file_.Open(Platform::Text::Utf16ToPath(path), Platform::MaximumAudioFileBytes);
 }
 
 bool WaveFileInput::Seek(std::uint64_t offset)
@@ -107,13 +107,13 @@ bool WaveFileInput::ReadExactly(void* buffer, std::uint32_t bytes)
 bool PathExists(const char16_t* path)
 {
     struct stat info {};
-    return stat(Platform::Text::Utf16ToUtf8(path).c_str(), &info) == 0;
+    return stat(Platform::Text::Utf16ToPath(path).c_str(), &info) == 0;
 }
 
 FileStamp StampOf(const char16_t* path)
 {
     struct stat info {};
-    if (stat(Platform::Text::Utf16ToUtf8(path).c_str(), &info) != 0)
+    if (stat(Platform::Text::Utf16ToPath(path).c_str(), &info) != 0)
         return {};
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
             static_cast<std::int64_t>(info.st_size),
@@ -129,9 +129,9 @@ WaveHeaderStep ReadWaveHeader(const char16_t* path, WaveFileInput& file, WaveFil
             return WaveHeaderStep::Open;
         std::uint64_t size = 0;
         struct stat info {};
-        if (stat(Platform::Text::Utf16ToUtf8(path).c_str(), &info) == 0)
+        if (stat(Platform::Text::Utf16ToPath(path).c_str(), &info) == 0)
             size = static_cast<std::uint64_t>(info.st_size);
-        const std::string name = Platform::Text::Utf16ToUtf8(path);
+        const std::string name = Platform::Text::Utf16ToPath(path);
         System::Log().Write(System::Error, "%s; refused",
                             Platform::DescribeRefusal(name, status, size, Platform::MaximumAudioFileBytes).c_str());
         return status == Platform::UserFileStatus::NotRegular ? WaveHeaderStep::NotRegular : WaveHeaderStep::TooLarge;

@@ -147,6 +147,11 @@ public:
     /// Opens the help document beside the executable, or tells why it cannot.
     void ShowHelp();
 
+    /// Saves the settings when the program ends without its window closing (the display
+    /// connection was lost and the windowing system ends the process). Does nothing once the
+    /// window has shut down. GUI thread.
+    void SaveOnAbruptEnd();
+
     /// True while the metronome plays.
     bool Running() const { return running_.load(); }
     /// The control with identifier id among the window's controls, or null.
@@ -197,6 +202,7 @@ private:
     void FitToTexts();
     void DescribeControls();
     void Shutdown();
+    void TellSavingRefused();
     void StopIfRunning();
     void OpenDialog(int command);
     void Tap();

@@ -406,8 +406,10 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
     case MetronomeEvent::Stopped:
         // A run that ended on the timer thread left its engine and lamp for this thread.
         metronome_.Stop();
-        display_->ShowTempo(tempo);
-        MoveTempoSlider(tempo);
+        // The settings' tempo, which is what the next Start plays: a tempo changed while
+        // playing stays, and a speed-trainer run (which never writes it) gives way to it.
+        display_->ShowTempo(Settings().Bpm);
+        MoveTempoSlider(Settings().Bpm);
         startStop_->setText(FromTableText(language->GetControlText(StartStopId)));
         running_.store(false);
         tempoSlider_->setEnabled(true);

@@ -88,7 +88,28 @@ bool ApplicationWindow::Startup()
             }
         }
     });
+    TellSavingRefused();
     return true;
+}
+
+void ApplicationWindow::TellSavingRefused()
+{
+    using Refusal = Configuration::IConfiguration::SaveRefusal;
+    const Refusal refusal = configuration_.SavingRefused();
+    if (refusal == Refusal::None)
+        return;
+    // The text tables and the language files hold no such message yet: it is shown in English.
+    const QString text = refusal == Refusal::UnreadableFile
+                             ? QStringLiteral("The settings file could not be read. It is left as it is, and the settings "
+                                              "you change will not be saved this time. The log file Tolvane.log names "
+                                              "the file and the reason.")
+                             : QStringLiteral("There is no folder that only you can write to for the settings, so the "
+                                              "settings you change will not be saved this time.");
+    // Not modal: the window is usable at once, and nothing waits for the box.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Settings Not Saved"), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("savingRefused"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 bool ApplicationWindow::CheckSingleInstance()
@@ -222,6 +243,14 @@ void ApplicationWindow::closeEvent(QCloseEvent* event)
 {
     Shutdown();
     event->accept();
+}
+
+void ApplicationWindow::SaveOnAbruptEnd()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    configuration_.Save();
 }
 
 void ApplicationWindow::Shutdown()

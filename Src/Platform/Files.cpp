@@ -25,25 +25,61 @@ std::string ExecutableFolder()
     return path;
 }
 
+bool IsPrivateFolder(const std::string& path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
+           && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+namespace {
+
+// Creates folder (and its missing parents) for this user only. Existing folders on the way
+// are left as they are; the last one must end up private.
+bool MakePrivateFolder(const std::string& folder)
+{
+    std::string partial;
+    std::size_t at = 0;
+    while (at != std::string::npos) {
+        const std::size_t next = folder.find('/', at + 1);
+        partial = folder.substr(0, next);
+        at = next;
+        if (partial.empty() || partial == "/")
+            continue;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    return IsPrivateFolder(folder);
+}
+
+} // namespace
+
 std::string DataFolderFor(const std::string& executableFolder)
 {
-    // An installed copy (its language files in the share folder, not beside it) never writes
-    // beside its executable, even where it could (run by root from /usr/bin).
+    // Beside the executable only when that folder is this user's alone (settings written
+    // where others may write could be swapped or read by them), and never for an installed
+    // copy (its language files in the share folder, not beside it), even where it could
+    // write there (run by root from /usr/bin).
     const bool installed = ShippedFolderFor(executableFolder, "Lang", TOLVANE_DATA_FROM_BIN) != executableFolder;
-    if (!executableFolder.empty() && !installed && access(executableFolder.c_str(), W_OK) == 0)
+    if (!executableFolder.empty() && !installed && ::access(executableFolder.c_str(), W_OK) == 0
+        && IsPrivateFolder(executableFolder.substr(0, executableFolder.size() - 1)))
         return executableFolder;
 
-    std::string base;
+    std::string candidates[2];
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
-    else
-        base = "/tmp";
-    std::string folder = base + "/tolvane/";
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
-    return folder;
+        candidates[0] = std::string(xdg) + "/tolvane";
+    else if (const char* home = std::getenv("HOME"); home && *home == '/')
+        candidates[0] = std::string(home) + "/.config/tolvane";
+    // Without a home the shared temporary folder is the last resort, in a folder of this
+    // user's own that nobody else may have made first.
+    const char* temporary = std::getenv("TMPDIR");
+    candidates[1] = std::string(temporary && *temporary == '/' ? temporary : "/tmp") + "/tolvane-"
+                    + std::to_string(::geteuid());
+    for (const std::string& folder : candidates) {
+        if (!folder.empty() && MakePrivateFolder(folder))
+            return folder + '/';
+    }
+    return {};
 }
 
 std::string DataFolder()

@@ -216,6 +216,85 @@ bool Utf16ToUtf8(std::u16string_view source, char* destination, std::size_t capa
     return true;
 }
 
+bool PathToUtf16(std::string_view source, char16_t* destination, std::size_t capacity) noexcept
+{
+    if (capacity == 0)
+        return source.empty();
+    std::size_t written = 0;
+    std::size_t position = 0;
+    while (position < source.size()) {
+        const std::size_t start = position;
+        char32_t value = DecodeOne(source, position);
+        // A byte that starts no valid character is kept as the lone surrogate U+DC80..U+DCFF.
+        if (value == Replacement && position - start == 1)
+            value = 0xDC00 + static_cast<std::uint8_t>(source[start]);
+        const std::size_t needed = value >= 0x10000 ? 2 : 1;
+        if (written + needed > capacity - 1) {
+            destination[written] = 0;
+            return false;
+        }
+        if (needed == 2) {
+            destination[written++] = static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10));
+            destination[written++] = static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
+        } else {
+            destination[written++] = static_cast<char16_t>(value);
+        }
+    }
+    destination[written] = 0;
+    return true;
+}
+
+namespace {
+
+// The bytes of one character of a path: a kept byte (lone U+DC80..U+DCFF) as itself.
+void AppendPathCharacter(std::string& out, std::u16string_view source, std::size_t& position)
+{
+    const char16_t unit = source[position];
+    if (unit >= 0xDC80 && unit <= 0xDCFF) {
+        out += static_cast<char>(unit - 0xDC00);
+        ++position;
+        return;
+    }
+    AppendUtf8(out, NextCodePoint(source, position));
+}
+
+} // namespace
+
+std::string Utf16ToPath(std::u16string_view source)
+{
+    std::string result;
+    result.reserve(source.size());
+    std::size_t position = 0;
+    while (position < source.size())
+        AppendPathCharacter(result, source, position);
+    return result;
+}
+
+std::string Utf16ToPath(const char16_t* source)
+{
+    return Utf16ToPath(ToTerminatedView(source));
+}
+
+bool Utf16ToPath(std::u16string_view source, char* destination, std::size_t capacity) noexcept
+{
+    if (capacity == 0)
+        return source.empty();
+    std::size_t written = 0;
+    std::size_t position = 0;
+    while (position < source.size()) {
+        std::string encoded; // at most four bytes: kept in the small-string buffer
+        AppendPathCharacter(encoded, source, position);
+        if (written + encoded.size() > capacity - 1) {
+            destination[written] = 0;
+            return false;
+        }
+        for (char byte : encoded)
+            destination[written++] = byte;
+    }
+    destination[written] = 0;
+    return true;
+}
+
 bool NarrowCodeUnits(const char16_t* source, char* destination, std::size_t capacity) noexcept
 {
     if (capacity == 0)

@@ -55,6 +55,16 @@ std::string Utf16ToUtf8(const char16_t* source);
 /// character. Returns false when it was cut.
 bool Utf16ToUtf8(std::u16string_view source, char* destination, std::size_t capacity) noexcept;
 
+/// File paths are bytes; most are UTF-8 but not all. PathToUtf16 decodes UTF-8 and keeps every
+/// byte that starts no valid character as the lone surrogate U+DC00 + byte (U+DC80..U+DCFF);
+/// Utf16ToPath turns those back into their bytes, so a path survives the round trip byte for
+/// byte. Other unpaired surrogates become U+FFFD. Capacities and cutting as for the UTF-8
+/// conversions above.
+bool PathToUtf16(std::string_view source, char16_t* destination, std::size_t capacity) noexcept;
+std::string Utf16ToPath(std::u16string_view source);
+std::string Utf16ToPath(const char16_t* source);
+bool Utf16ToPath(std::u16string_view source, char* destination, std::size_t capacity) noexcept;
+
 /// One code unit to one byte, for texts that are meant to hold single-byte characters only.
 /// Writes at most capacity - 1 bytes and a terminator. Fails (returns false, destination
 /// holds the empty text) when a code unit is above 255.

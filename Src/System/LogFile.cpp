@@ -38,16 +38,33 @@ bool WriteAll(int descriptor, const std::string& bytes)
     return true;
 }
 
+// The log is this user's alone (0600); a link in its place is not followed and anything but
+// a regular file (a pipe would block) is not written.
 int OpenForAppend(const std::string& path)
 {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int descriptor =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    if (descriptor < 0)
+        return -1;
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
 }
 
 } // namespace
 
 LogFile::LogFile()
-    : LogFile(Platform::DataFolder() + "Tolvane.log")
+    : LogFile(DefaultPath())
 {
+}
+
+std::string LogFile::DefaultPath()
+{
+    const std::string folder = Platform::DataFolder();
+    return folder.empty() ? std::string() : folder + "Tolvane.log";
 }
 
 LogFile::LogFile(std::string path)
@@ -97,6 +114,11 @@ void LogFile::WriteMessage(int level, const char* message)
 void LogFile::Append(const std::string& entry)
 {
     std::lock_guard lock(appendMutex_);
+    if (path_.empty()) {
+        // No safe folder for a log file: the entries go to the standard error stream.
+        WriteAll(STDERR_FILENO, entry);
+        return;
+    }
     int descriptor = OpenForAppend(path_);
     if (descriptor < 0)
         return; // A log that cannot be opened loses the entry; nothing reports on the log.

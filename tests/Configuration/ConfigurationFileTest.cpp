@@ -218,7 +218,7 @@ TEST_F(ConfigurationFile, OutOfRangeAndNonNumericValues)
     EXPECT_TRUE(LoadLines({"Bpm = 500", "Bpm = -5", "BeatsPerBar = 4294967302", "GlobalVolume = loud",
                            "Volume3 = 64 percent", "Size1 =   3", "Step = 0.00005", "Duration = 1000.5",
                            "Warmup = nan", "Warmdown = -0.5", "To = 2", "Colour12 = 12"}));
-    EXPECT_EQ(data_.Bpm, 120);
+    EXPECT_EQ(data_.Bpm, 400); // 500 is a tempo the keys reach: the nearest one read; -5 is no tempo
     EXPECT_EQ(data_.BeatsPerBar, 4);
     EXPECT_EQ(data_.GlobalVolume, 0);
     EXPECT_EQ(data_.Volume[2], 64);
@@ -274,10 +274,9 @@ TEST_F(ConfigurationFile, EmptyTextValuesLeaveTheField)
 
 TEST_F(ConfigurationFile, MalformedLinesStopTheLoadWithTheirMessage)
 {
-    // Without a byte-order mark the first three bytes are lost.
-    EXPECT_FALSE(LoadBytes("# Metronome Configuration File\r\nBpm = 90\r\n"));
-    EXPECT_EQ(data_.Bpm, 120);
-    EXPECT_TRUE(LogHas("Expected equals sign after key 'etronome' in configuration file"));
+    // A file written by hand without the byte-order mark reads whole.
+    EXPECT_TRUE(LoadBytes("Bpm = 133\r\n"));
+    EXPECT_EQ(data_.Bpm, 133);
 
     EXPECT_FALSE(LoadLines({"Bpm = 91", std::string(64, 'K') + " = 1", "Bpm = 92"}));
     EXPECT_EQ(data_.Bpm, 91);
@@ -289,10 +288,9 @@ TEST_F(ConfigurationFile, MalformedLinesStopTheLoadWithTheirMessage)
 
     EXPECT_FALSE(LoadLines({"Bpm\t= 95"}));
     EXPECT_TRUE(LogHas("Expected equals sign after key 'Bpm' in configuration file"));
-    // A 63-character key is a key: unknown, so the load stops, but with no message.
-    const auto linesBefore = log_.Lines().size();
+    // A 63-character key is a key: unknown, so the load stops, and the log names it.
     EXPECT_FALSE(LoadLines({std::string(63, 'K') + " = 1"}));
-    EXPECT_EQ(log_.Lines().size(), linesBefore);
+    EXPECT_TRUE(LogHas("Unknown key '" + std::string(63, 'K') + "' in configuration file"));
 }
 
 TEST_F(ConfigurationFile, LineEndsCommentsAndLongLines)
@@ -321,12 +319,31 @@ TEST_F(ConfigurationFile, PresetsMustBeNumberedInSequence)
     EXPECT_FALSE(store_.PresetExists(u"C"));
 }
 
-TEST_F(ConfigurationFile, ARepeatedPresetNameDoesNotOverwriteTheFirst)
+TEST_F(ConfigurationFile, RepeatedPresetNamesKeepEveryPresetUnderADistinctName)
 {
-    EXPECT_TRUE(LoadLines({"Preset0 = A", "Bpm = 60", "Preset1 = A", "Bpm = 61", "Preset2 = B", "Bpm = 62"}));
-    EXPECT_EQ(store_.Presets().Count(), 2);
-    ASSERT_TRUE(store_.LoadPreset(u"A"));
-    EXPECT_EQ(data_.Bpm, 60);
-    ASSERT_TRUE(store_.LoadPreset(u"B"));
-    EXPECT_EQ(data_.Bpm, 62);
+    const std::string longName(79, 'L');
+    EXPECT_TRUE(LoadLines({"Preset0 = A", "Bpm = 60", "Preset1 = A", "Bpm = 61", "Preset2 = A (2)", "Bpm = 62",
+                           "Preset3 = A", "Bpm = 63", "Preset4 = " + longName, "Preset5 = " + longName, "Bpm = 64"}));
+    EXPECT_EQ(store_.Presets().Count(), 6);
+    for (const auto& [name, bpm] : std::vector<std::pair<std::u16string, int>>{
+             {u"A", 60}, {u"A (2)", 61}, {u"A (2) (2)", 62}, {u"A (3)", 63},
+             {std::u16string(75, u'L') + u" (2)", 64}}) {
+        ASSERT_TRUE(store_.LoadPreset(name.c_str()));
+        EXPECT_EQ(data_.Bpm, bpm);
+    }
+    EXPECT_TRUE(LogHas("[Warn]"));
+    EXPECT_TRUE(LogHas("Preset 'A' in configuration file repeats the name of an earlier preset; it was kept as 'A (3)'"));
+}
+
+TEST_F(ConfigurationFile, PathsRoundTripByteForByteAndTempoIsSavedReadable)
+{
+    // Latin-1 and cut UTF-8 bytes in file names, next to a real U+FFFD.
+    const std::string path = "/m\xFCsic/\xE9t\xC3/\xEF\xBF\xBD.wav";
+    ASSERT_TRUE(LoadLines({"File3 = " + path}));
+    data_.Bpm = 1000; // reached with the keys
+    ASSERT_TRUE(store_.Save());
+    const std::string written = TestSupport::ReadFile(Path());
+    EXPECT_NE(written.find("\r\nFile3 = " + path + "\r\n"), std::string::npos);
+    EXPECT_NE(written.find("\r\nBpm = 400\r\n"), std::string::npos);
+    EXPECT_EQ(Platform::Text::Utf16ToPath(data_.File[2]), path);
 }

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -165,19 +168,11 @@ TEST_F(Store, AFailedSaveLeavesTheOldFileWhole)
     store_.GetData().Bpm = 150;
     ASSERT_TRUE(store_.Save());
     const std::string before = TestSupport::ReadFile(Path());
-    store_.GetData().Bpm = 160;
-
-    // The temporary file cannot be made: a folder holds its name (also stops root).
-    std::filesystem::create_directory(Path() + ".tmp");
-    EXPECT_FALSE(store_.Save());
-    EXPECT_EQ(TestSupport::ReadFile(Path()), before);
-    EXPECT_TRUE(LogHas("[Error]"));
-    EXPECT_TRUE(LogHas("Error calling open for " + Path() + ".tmp"));
-    std::filesystem::remove(Path() + ".tmp");
 
     // A folder that does not exist.
     FileConfiguration nowhere(folder_ / "missing/Tolvane.conf");
     EXPECT_FALSE(nowhere.Save());
+    EXPECT_TRUE(LogHas("[Error]"));
 
     // The rename fails: the file's name is taken by a folder with something in it. The
     // temporary file does not stay behind.
@@ -185,10 +180,30 @@ TEST_F(Store, AFailedSaveLeavesTheOldFileWhole)
     std::filesystem::create_directories(folder_ / "blocked/inside");
     EXPECT_FALSE(blocked.Save());
     EXPECT_TRUE(LogHas("Error calling rename"));
-    EXPECT_FALSE(std::filesystem::exists(folder_ / "blocked.tmp"));
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    EXPECT_EQ(TestSupport::ReadFile(Path()), before);
+}
 
-    EXPECT_TRUE(store_.Save());
+TEST_F(Store, LeftoverTemporariesNeitherBlockNorStay)
+{
+    // What killed saves and older versions leave: a folder and a link under the old fixed
+    // name, an abandoned temporary of today's kind.
+    std::filesystem::create_directories(Path() + ".tmp/inside");
+    std::filesystem::create_symlink(folder_ / "elsewhere", Path() + ".tmp-link00");
+    TestSupport::WriteFile(Path() + ".tmp-Abc123", "half a fi");
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    std::filesystem::last_write_time(Path() + ".tmp-Abc123", old);
+
+    store_.GetData().Bpm = 160;
+    ASSERT_TRUE(store_.Save());
     EXPECT_NE(TestSupport::ReadFile(Path()).find("\r\nBpm = 160\r\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Path() + ".tmp-link00")));
+    EXPECT_FALSE(std::filesystem::exists(Path() + ".tmp-Abc123"));
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "elsewhere"));
+    struct stat info {};
+    ASSERT_EQ(::stat(Path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 TEST_F(Store, AFileReadOnlyUpToABadLineIsKeptBeforeItIsOverwritten)
@@ -221,22 +236,53 @@ TEST_F(Store, WithoutItsBackupTheUnreadFileIsNotOverwritten)
     const std::string original = "\xEF\xBB\xBF# Metronome Configuration File\r\nBpm = 90\r\nNoSuchKey = 1\r\n";
     TestSupport::WriteFile(Path(), original);
     EXPECT_FALSE(store_.Load());
-    std::filesystem::create_directory(store_.BackupPath() + ".tmp");
+    std::filesystem::create_directories(store_.BackupPath() + "/inside");
     EXPECT_FALSE(store_.Save());
     EXPECT_EQ(TestSupport::ReadFile(Path()), original);
 
-    std::filesystem::remove(store_.BackupPath() + ".tmp");
+    std::filesystem::remove_all(store_.BackupPath());
     EXPECT_TRUE(store_.Save());
     EXPECT_EQ(TestSupport::ReadFile(store_.BackupPath()), original);
 }
 
-TEST_F(Store, ASymbolicLinkToTheFileStaysALink)
+TEST_F(Store, AFileThatCannotBeReadIsNeverReplaced)
 {
-    std::filesystem::create_directory(folder_ / "dotfiles");
-    TestSupport::WriteFile(folder_ / "dotfiles/Tolvane.conf", "");
-    std::filesystem::create_symlink(folder_ / "dotfiles/Tolvane.conf", Path());
-    store_.GetData().Bpm = 155;
-    ASSERT_TRUE(store_.Save());
-    EXPECT_TRUE(std::filesystem::is_symlink(Path()));
-    EXPECT_NE(TestSupport::ReadFile(folder_ / "dotfiles/Tolvane.conf").find("\r\nBpm = 155\r\n"), std::string::npos);
+    struct Case {
+        const char* name;
+        void (*make)(const std::string& path);
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "not a regular file"},
+        {"named pipe", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, "not a regular file"},
+        {"link", [](const std::string& p) {
+             TestSupport::WriteFile(p + ".target", "Bpm = 99\n");
+             std::filesystem::create_symlink(p + ".target", p);
+         }, "not a regular file"},
+        {"16 MB and a byte", [](const std::string& p) {
+             TestSupport::WriteFile(p, "Bpm = 99\n");
+             std::filesystem::resize_file(p, 16 * 1024 * 1024 + 1);
+         }, "larger than 16777216 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TestSupport::TempFolder folder;
+        const std::string path = folder / "Tolvane.conf";
+        c.make(path);
+        struct stat before {};
+        ::lstat(path.c_str(), &before);
+        FileConfiguration store(path);
+        EXPECT_FALSE(store.Load());
+        EXPECT_EQ(store.SavingRefused(), FileConfiguration::SaveRefusal::UnreadableFile);
+        EXPECT_FALSE(store.Save());
+        struct stat after {};
+        ::lstat(path.c_str(), &after);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_size, before.st_size);
+        EXPECT_TRUE(LogHas("[Error]  Configuration file " + path + " could not be read (" + c.reason + ")"));
+    }
+    FileConfiguration nowhere{std::string()};
+    EXPECT_FALSE(nowhere.Load());
+    EXPECT_EQ(nowhere.SavingRefused(), FileConfiguration::SaveRefusal::NoPrivateFolder);
+    EXPECT_FALSE(nowhere.Save());
 }

@@ -314,6 +314,21 @@ private slots:
         QCOMPARE(ButtonText(), QStringLiteral("Start"));
     }
 
+    void StopShowsTheTempoTheNextStartPlays()
+    {
+        ApplicationWindow& window = Open();
+        window.SetTempo(150, true);
+        window.OnCommand(ApplicationWindow::StartStopId);
+        Key(Qt::Key_PageUp);
+        Key(Qt::Key_PageUp);
+        Key(Qt::Key_PageUp);
+        window.OnCommand(ApplicationWindow::StartStopId);
+        QVERIFY(!window.Running());
+        QCOMPARE(Bpm(), 180);
+        QCOMPARE(window.TempoDisplay()->Tempo(), 180);
+        QCOMPARE(TempoSlider()->value(), GUI::TempoSliderPosition(180));
+    }
+
     void SpaceStopsAPlainRunAndDialogsStopFirst()
     {
         ApplicationWindow& window = Open();

@@ -1,0 +1,108 @@
+#include "Platform/Files.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// XDG_CONFIG_HOME and TMPDIR point into one temporary folder for the test's duration.
+class DataFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Save("XDG_CONFIG_HOME", xdg_);
+        Save("TMPDIR", tmp_);
+        ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+        ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+        ::mkdir((root_ / "tmp").c_str(), 01777);
+    }
+    void TearDown() override
+    {
+        Restore("XDG_CONFIG_HOME", xdg_);
+        Restore("TMPDIR", tmp_);
+    }
+    static void Save(const char* name, std::optional<std::string>& value)
+    {
+        if (const char* set = std::getenv(name))
+            value = set;
+    }
+    static void Restore(const char* name, const std::optional<std::string>& value)
+    {
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    std::string Config() const { return root_ / "config/tolvane"; }
+    std::string Temporary() const { return root_ / ("tmp/tolvane-" + std::to_string(::geteuid())); }
+
+    TestSupport::TempFolder root_;
+    std::optional<std::string> xdg_, tmp_;
+};
+
+struct Case {
+    const char* name;
+    void (*plant)(const std::string& config); // what is already there
+    bool configUsed;
+};
+
+const Case Cases[] = {
+    {"nothing yet", [](const std::string&) {}, true},
+    {"own private folder", [](const std::string& c) { std::filesystem::create_directories(c); ::chmod(c.c_str(), 0700); },
+     true},
+    {"others may write", [](const std::string& c) { std::filesystem::create_directories(c); ::chmod(c.c_str(), 0777); },
+     false},
+    {"another user's", [](const std::string& c) {
+         std::filesystem::create_directories(c);
+         ::chmod(c.c_str(), 0700);
+         if (::chown(c.c_str(), 65534, 65534) != 0)
+             ::chmod(c.c_str(), 0770);
+     }, false},
+    {"a link to a private folder", [](const std::string& c) {
+         std::filesystem::create_directories(c + ".real");
+         ::chmod((c + ".real").c_str(), 0700);
+         std::filesystem::create_symlink(c + ".real", c);
+     }, false},
+};
+
+} // namespace
+
+TEST_F(DataFolder, OnlyAFolderOfThisUserAloneIsUsed)
+{
+    for (const Case& c : Cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(root_ / "config");
+        std::filesystem::remove_all(Temporary());
+        std::filesystem::create_directories(root_ / "config");
+        c.plant(Config());
+        const std::string chosen = Platform::DataFolderFor("");
+        EXPECT_EQ(chosen, (c.configUsed ? Config() : Temporary()) + "/");
+        struct stat info {};
+        ASSERT_EQ(::lstat(chosen.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+    }
+}
+
+TEST_F(DataFolder, NoSafeFolderMeansNone)
+{
+    std::filesystem::create_directories(Config());
+    ::chmod(Config().c_str(), 0777);
+    std::filesystem::create_directories(Temporary());
+    ::chmod(Temporary().c_str(), 0777);
+    EXPECT_EQ(Platform::DataFolderFor(""), "");
+
+    // The executable's folder is used only when it is private too.
+    const std::string program = root_ / "bin";
+    std::filesystem::create_directories(program);
+    ::chmod(program.c_str(), 0755);
+    EXPECT_EQ(Platform::DataFolderFor(program + "/"), program + "/");
+    ::chmod(program.c_str(), 0775);
+    EXPECT_EQ(Platform::DataFolderFor(program + "/"), "");
+}
