@@ -1,5 +1,5 @@
 // Tolvane: starts the main window, runs the program until the window closes.
-#include "Core/EngineObjects.h"
+#include "Core/Engine/EngineObjects.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CommandLine.h"
 #include "GUI/VisualBeatIndicator.h"

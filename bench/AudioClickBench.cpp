@@ -10,9 +10,9 @@
 //
 //   bench_audio_clicks [clicks] [bpm ...]      (defaults: 1000 clicks at 120 and 133 bpm)
 #include "Configuration/ConfigurationData.h"
-#include "Core/InstrumentList.h"
-#include "Core/MidiSoundEngine.h"
-#include "Core/Timer.h"
+#include "Core/Sound/InstrumentList.h"
+#include "Core/Sound/MidiSoundEngine.h"
+#include "Core/Engine/Timer.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/NullBackend.h"
 #include "Platform/Clock.h"

@@ -5,8 +5,8 @@
 //
 //   bench_lamp SECONDS BPM      (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
 #include "Configuration/ConfigurationData.h"
-#include "Core/EngineObjects.h"
-#include "Core/Metronome.h"
+#include "Core/Engine/EngineObjects.h"
+#include "Core/Engine/Metronome.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Clock.h"
 

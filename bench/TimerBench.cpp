@@ -2,7 +2,7 @@
 // how late each OnTimer call comes against its due time, plus the process's CPU use.
 //
 //   bench_timer [seconds] [interval-ms]
-#include "Core/Timer.h"
+#include "Core/Engine/Timer.h"
 #include "Platform/Clock.h"
 
 #include <sys/resource.h>

@@ -3,7 +3,7 @@
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
-#include "Core/EngineObjects.h"
+#include "Core/Engine/EngineObjects.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"

@@ -1,7 +1,7 @@
 #pragma once
-#include "Core/IMetronome.h"
-#include "Core/IMetronomeEventHandler.h"
-#include "Core/TapTempo.h"
+#include "Core/Engine/IMetronome.h"
+#include "Core/Engine/IMetronomeEventHandler.h"
+#include "Core/Engine/TapTempo.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/MetronomeEventQueue.h"
 #include "GUI/TempoControl.h"

@@ -3,7 +3,7 @@
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
-#include "Core/TimerFlags.h"
+#include "Core/Engine/TimerFlags.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "Platform/Files.h"

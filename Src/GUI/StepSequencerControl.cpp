@@ -1,7 +1,7 @@
 #include "GUI/StepSequencerControl.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/BeatPatterns.h"
+#include "Core/Engine/BeatPatterns.h"
 #include "GUI/ProgramFont.h"
 #include "System/CurrentLanguage.h"
 

@@ -1,7 +1,7 @@
 // The step sequencer's playback cursor: a thread that sweeps an inverted bar over a copy of
 // the grid image, one frame per timer tick, and the pictures the control draws for itself.
 #include "Configuration/ConfigurationData.h"
-#include "Core/StepSequencerTimerStrategy.h"
+#include "Core/Engine/StepSequencerTimerStrategy.h"
 #include "GUI/StepSequencerControl.h"
 #include "Platform/AutoResetEvent.h"
 #include "Platform/Clock.h"

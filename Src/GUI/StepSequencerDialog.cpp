@@ -1,7 +1,7 @@
 #include "GUI/StepSequencerDialog.h"
 
 #include "Configuration/IConfiguration.h"
-#include "Core/TimerFlags.h"
+#include "Core/Engine/TimerFlags.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/StepSequencerControl.h"

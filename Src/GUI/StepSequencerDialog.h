@@ -1,7 +1,7 @@
 #pragma once
 #include "Configuration/ConfigurationData.h"
-#include "Core/IMetronome.h"
-#include "Core/IMetronomeEventHandler.h"
+#include "Core/Engine/IMetronome.h"
+#include "Core/Engine/IMetronomeEventHandler.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/MetronomeEventQueue.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's ways of setting the tempo without the mouse: the logarithmic scale of the
 // tempo slider, the arrow and page keys, and tempos typed as digits.
-#include "Core/TapTempo.h"
+#include "Core/Engine/TapTempo.h"
 
 #include <QObject>
 #include <QTimer>

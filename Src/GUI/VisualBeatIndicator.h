@@ -1,5 +1,5 @@
 #pragma once
-#include "Core/IBeatIndicator.h"
+#include "Core/Engine/IBeatIndicator.h"
 #include "GUI/Circle.h"
 #include "Platform/Audio/SpscQueue.h"
 

@@ -1,7 +1,7 @@
 // Custom patterns and rhythms come from the configuration file, so they can hold anything.
 // Both readers must stay inside their tables, accept only what fits them, and give a known
 // result code, for every text in plain and in compound time.
-#include "Core/BeatPatterns.h"
+#include "Core/Engine/BeatPatterns.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Arbitrary bytes as a user's wave file: the audio-file check and the wave reader must never
 // crash, never read or allocate beyond the file, and agree on which files hold a format and a
 // data chunk, since both find them through the one header reader.
-#include "Core/VerifyAudioFile.h"
-#include "Core/WaveFile.h"
+#include "Core/WaveFiles/VerifyAudioFile.h"
+#include "Core/WaveFiles/WaveFile.h"
 #include "Platform/Text.h"
 #include "DiscardingLog.h"
 #include "System/Log.h"

@@ -7,7 +7,7 @@
 #include "GridChecks.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/BeatPatterns.h"
+#include "Core/Engine/BeatPatterns.h"
 #include "System/CurrentLanguage.h"
 #include "System/Log.h"
 

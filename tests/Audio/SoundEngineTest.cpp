@@ -4,11 +4,11 @@
 #include "TestSupport.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/AudioSoundEngine.h"
-#include "Core/InstrumentList.h"
-#include "Core/MidiSoundEngine.h"
-#include "Core/SoundEngineFactory.h"
-#include "Core/SoundEngineMessages.h"
+#include "Core/WaveFiles/AudioSoundEngine.h"
+#include "Core/Sound/InstrumentList.h"
+#include "Core/Sound/MidiSoundEngine.h"
+#include "Core/Sound/SoundEngineFactory.h"
+#include "Core/Sound/SoundEngineMessages.h"
 
 #include <gtest/gtest.h>
 

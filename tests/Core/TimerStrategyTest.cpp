@@ -1,8 +1,8 @@
 #include "Configuration/ConfigurationData.h"
-#include "Core/StandardTimerStrategy.h"
-#include "Core/StepSequencerTimerStrategy.h"
-#include "Core/Timer.h"
-#include "Core/TimerFlags.h"
+#include "Core/Engine/StandardTimerStrategy.h"
+#include "Core/Engine/StepSequencerTimerStrategy.h"
+#include "Core/Engine/Timer.h"
+#include "Core/Engine/TimerFlags.h"
 
 #include <gtest/gtest.h>
 

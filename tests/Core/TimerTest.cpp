@@ -1,4 +1,4 @@
-#include "Core/Timer.h"
+#include "Core/Engine/Timer.h"
 #include "Platform/Clock.h"
 #include "TestSupport.h"
 

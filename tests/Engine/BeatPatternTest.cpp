@@ -1,5 +1,5 @@
 #include "Configuration/ConfigurationData.h"
-#include "Core/BeatPatterns.h"
+#include "Core/Engine/BeatPatterns.h"
 
 #include <gtest/gtest.h>
 

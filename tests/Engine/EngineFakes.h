@@ -2,12 +2,12 @@
 // Fakes for driving the metronome tick by tick without a timer thread or a sound device:
 // a timer that only records what it is told, an engine that records every sound and can be
 // told to fail, a lamp and an event handler that record their calls in one shared log.
-#include "Core/BeatStrategies.h"
-#include "Core/Metronome.h"
-#include "Core/SpeedTrainerTimerStrategy.h"
-#include "Core/StandardTimerStrategy.h"
-#include "Core/StepSequencerTimerStrategy.h"
-#include "Core/TrainerCurves.h"
+#include "Core/Engine/BeatStrategies.h"
+#include "Core/Engine/Metronome.h"
+#include "Core/Engine/SpeedTrainerTimerStrategy.h"
+#include "Core/Engine/StandardTimerStrategy.h"
+#include "Core/Engine/StepSequencerTimerStrategy.h"
+#include "Core/Engine/TrainerCurves.h"
 #include "Platform/Text.h"
 
 #include <cstdint>

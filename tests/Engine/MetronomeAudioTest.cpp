@@ -6,8 +6,8 @@
 #include "TestSupport.h"
 
 #include "Audio/AudioTestSupport.h"
-#include "Core/MidiSoundEngine.h"
-#include "Core/Timer.h"
+#include "Core/Sound/MidiSoundEngine.h"
+#include "Core/Engine/Timer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // on a failed sound, tempo changes and pausing, all driven tick by tick on fakes.
 #include "EngineFakes.h"
 
-#include "Core/InstrumentList.h"
+#include "Core/Sound/InstrumentList.h"
 
 #include <gtest/gtest.h>
 

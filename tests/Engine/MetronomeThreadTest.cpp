@@ -2,7 +2,7 @@
 // engine's Close and no timer thread is left behind. Only ordering is asserted, never timing.
 #include "EngineFakes.h"
 
-#include "Core/Timer.h"
+#include "Core/Engine/Timer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // by tick, and bar-mode counting through the controller.
 #include "EngineFakes.h"
 
-#include "Core/TimerFlags.h"
+#include "Core/Engine/TimerFlags.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Tap tempo on a clock and a series timer driven by hand.
-#include "Core/TapTempo.h"
+#include "Core/Engine/TapTempo.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // monotonically from the start tempo to the end tempo, and every interval the timer is given
 // is a real, bounded one.
 #include "Configuration/ConfigurationData.h"
-#include "Core/SpeedTrainerTimerStrategy.h"
-#include "Core/TimerFlags.h"
-#include "Core/TrainerCurves.h"
+#include "Core/Engine/SpeedTrainerTimerStrategy.h"
+#include "Core/Engine/TimerFlags.h"
+#include "Core/Engine/TrainerCurves.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // controller's reports from other threads, messages, status texts, language switches, help
 // and shutdown.
 #include "Configuration/FileConfiguration.h"
-#include "Core/TimerFlags.h"
+#include "Core/Engine/TimerFlags.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/MetronomeEventQueue.h"

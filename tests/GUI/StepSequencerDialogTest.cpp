@@ -3,9 +3,9 @@
 // playing, and the cursor against the timer strategy's own ticks.
 // With TOLVANE_SCREENSHOTS=<folder> the tests also leave pictures of what they drew there.
 #include "Configuration/FileConfiguration.h"
-#include "Core/BeatStrategies.h"
-#include "Core/StepSequencerTimerStrategy.h"
-#include "Core/TimerFlags.h"
+#include "Core/Engine/BeatStrategies.h"
+#include "Core/Engine/StepSequencerTimerStrategy.h"
+#include "Core/Engine/TimerFlags.h"
 #include "GUI/StepSequencerControl.h"
 #include "GUI/StepSequencerDialog.h"
 #include "Platform/Clock.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the main window tests: a metronome controller that plays nothing and reports as
 // the real one does, and a catcher for the message boxes the window shows.
-#include "Core/IMetronome.h"
+#include "Core/Engine/IMetronome.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/BeatPatterns.h"
+#include "Core/Engine/BeatPatterns.h"
 #include "System/CurrentLanguage.h"
 
 #include <gtest/gtest.h>

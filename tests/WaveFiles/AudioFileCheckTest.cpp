@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 
-#include "Core/VerifyAudioFile.h"
+#include "Core/WaveFiles/VerifyAudioFile.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "Audio/AudioTestSupport.h"
 #include "TestSupport.h"
 
-#include "Core/AudioSoundEngine.h"
+#include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Text.h"
 
 #include <gtest/gtest.h>

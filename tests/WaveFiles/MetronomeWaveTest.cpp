@@ -7,11 +7,11 @@
 #include "TestSupport.h"
 
 #include "Audio/AudioTestSupport.h"
-#include "Core/AudioSoundEngine.h"
-#include "Core/EngineObjects.h"
-#include "Core/IMetronomeTimer.h"
-#include "Core/Metronome.h"
-#include "Core/Timer.h"
+#include "Core/WaveFiles/AudioSoundEngine.h"
+#include "Core/Engine/EngineObjects.h"
+#include "Core/Engine/IMetronomeTimer.h"
+#include "Core/Engine/Metronome.h"
+#include "Core/Engine/Timer.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 
-#include "Core/WaveFile.h"
+#include "Core/WaveFiles/WaveFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,42 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+#include "Core/Engine/IMetronomeEventHandler.h"
+
+#include <cstdint>
+
+namespace Core {
+
+/// The metronome as its users see it: one run at a time, from Start to Stop. Window thread
+/// only. TogglePause, ChangeTempo and ChangeVolume act on the current run and do nothing
+/// without one.
+class IMetronome {
+public:
+    virtual ~IMetronome() = default;
+    /// Starts playing settings and reporting to handler (which must outlive the run). Writes
+    /// the run-time fields TicksPerBeat, TrainerBeatsPerBar and TrainerCurve into settings.
+    /// Returns a Core::StartResult code: 0 playing; 2 the timer thread could not be made;
+    /// 3 unknown BeatType; 5 the sound engine could not be initialised; 6, 8, 9 the custom
+    /// pattern, 10, 11 the custom rhythm was refused. After a failure nothing is left running:
+    /// the engine is closed and the lamp stopped. A run still in progress is stopped first.
+    /// Starts preparing, in the background, the sound engine settings choose, so that a Start
+    /// with them returns at once. Returns at once.
+    virtual void PrepareSounds(const Configuration::ConfigurationData& /*settings*/) {}
+    /// True when a Start with settings will not wait for the sound engine's preparation.
+    virtual bool SoundsPrepared(const Configuration::ConfigurationData& /*settings*/) const { return true; }
+    virtual std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) = 0;
+    /// Ends the run and reports OnStopped, unless the run has already ended by itself (a failed
+    /// sound, the end of a speed-trainer run); then it only closes the engine and stops the
+    /// lamp, which the ended run left to it. Returns once the timer thread is gone, so no
+    /// sound of the run can follow. Whoever hears OnStopped from the timer thread calls Stop
+    /// on its own thread to finish the run.
+    virtual void Stop() = 0;
+    /// Pauses a playing run or resumes a paused one where it stopped (same pattern position,
+    /// same speed-trainer level); the first tick after resuming sounds at once.
+    virtual void TogglePause() = 0;
+    /// Sets a new tempo (bpm); ignored while a speed-trainer run owns the tempo, and for 0.
+    virtual void ChangeTempo(std::uint32_t bpm) = 0;
+    /// Sets the voice volumes (0..127) and the global volume (percent) from the next sound on.
+    virtual void ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceCount], std::uint32_t globalVolume) = 0;
+};
+
+} // namespace Core

@@ -1,0 +1,35 @@
+#pragma once
+#include "Core/Engine/IMetronome.h"
+#include "Core/Engine/MetronomeStrategy.h"
+
+namespace Core {
+
+/// The metronome controller: picks the beat strategy for each Start and passes the run's
+/// operations to it. The program has one (GetMetronome()); tests make their own with fakes.
+/// Window thread only.
+class Metronome final : public IMetronome {
+public:
+    explicit Metronome(MetronomeServices services);
+    ~Metronome() override;
+
+    void PrepareSounds(const Configuration::ConfigurationData& settings) override;
+    bool SoundsPrepared(const Configuration::ConfigurationData& settings) const override;
+    std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) override;
+    void Stop() override;
+    void TogglePause() override;
+    void ChangeTempo(std::uint32_t bpm) override;
+    void ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceCount], std::uint32_t globalVolume) override;
+
+    /// Attaches the beat lamp (null: none) for the runs started from now on.
+    void SetBeatIndicator(IBeatIndicator* indicator);
+
+    /// The strategy of the last Start; null before the first and after a Start with an
+    /// unknown BeatType.
+    MetronomeStrategy* ActiveStrategy() const { return active_; }
+
+private:
+    MetronomeServices services_;
+    MetronomeStrategy* active_ = nullptr;
+};
+
+} // namespace Core

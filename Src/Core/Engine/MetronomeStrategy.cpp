@@ -1,0 +1,264 @@
+#include "Core/Engine/MetronomeStrategy.h"
+
+#include "Core/Sound/InstrumentList.h"
+#include "Core/Sound/SoundEngineMessages.h"
+#include "Core/Engine/TimerFlags.h"
+
+#include <algorithm>
+
+namespace Core {
+
+namespace {
+
+constexpr std::int32_t SignalVoice = 5;      // voice 6, the speed-trainer signal
+constexpr std::int32_t Subdivision1Voice = 3; // voice 4
+constexpr std::int32_t Subdivision2Voice = 4; // voice 5
+constexpr std::uint32_t ReportedTimerFlags = 0xFF;
+constexpr std::int32_t MidiEngine = 0;
+constexpr std::int32_t PlainTimer = 0;
+
+// Receives the reports of a run started without a handler.
+class NoEventHandler final : public IMetronomeEventHandler {
+public:
+    void OnTrainerStarted(std::uint32_t, bool) override {}
+    void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnStopped(std::uint32_t) override {}
+    void OnError(std::uint32_t) override {}
+};
+
+NoEventHandler noEventHandler;
+
+} // namespace
+
+MetronomeStrategy::MetronomeStrategy()
+    : handler_(&noEventHandler)
+{
+}
+
+std::int32_t MetronomeStrategy::GetTrainerTicksPerBar(const Configuration::ConfigurationData& settings)
+{
+    return GetBeatsPerBar(settings);
+}
+
+std::uint32_t MetronomeStrategy::ScaledVolume(std::int32_t volume, std::uint32_t globalVolume)
+{
+    const float factor = static_cast<float>(static_cast<double>(static_cast<float>(globalVolume)) / 100.0);
+    const auto scaled = static_cast<std::int32_t>(static_cast<float>(volume) * factor);
+    return static_cast<std::uint32_t>(std::clamp(scaled, 0, 127));
+}
+
+std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings,
+                                       const MetronomeServices& services)
+{
+    // A thread of an earlier run that ended by itself may still be returning from its last
+    // tick; it must be gone before this run's fields are rewritten.
+    timer_ = services.timer;
+    timer_->Stop();
+    CloseEndedRun();
+    inRun_.store(false, std::memory_order_release);
+
+    soundEngine_ = services.soundEngineFor(settings.SoundEngineType);
+    if (soundEngine_ == nullptr)
+        return StartResult::SoundEngineFailed;
+    if (!soundEngine_->Initialise(settings)) {
+        soundEngine_->Close();
+        return StartResult::SoundEngineFailed;
+    }
+    handler_ = handler != nullptr ? handler : &noEventHandler;
+
+    indicator_ = services.indicator;
+    useIndicator_ = settings.VisualIndicator == 1;
+    if (useIndicator_ && indicator_ != nullptr)
+        indicator_->StartDrawing(settings);
+
+    patternPosition_ = 0;
+    startTempo_ = settings.Bpm;
+    warmUp_ = settings.Warmup > 0.0f;
+    beep_ = settings.Beep == 1;
+    ChangeVolume(settings.Volume, static_cast<std::uint32_t>(std::max(settings.GlobalVolume, 0)));
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        voiceSound_[static_cast<std::size_t>(voice)] = settings.SoundEngineType == MidiEngine
+                                                           ? InstrumentNote(settings.Instrument[voice])
+                                                           : static_cast<std::uint32_t>(settings.Instrument[voice]);
+    }
+
+    std::int32_t secondary = 0;
+    bool compound = false;
+    if (const std::uint32_t result = Initialise(settings, settings.TicksPerBeat, secondary, compound)) {
+        Abandon();
+        return result;
+    }
+    if (patternLength_ < 1) {
+        // The strategies refuse what would leave nothing to play; never tick an empty pattern.
+        pattern_[0] = PatternFlags::PlayBeat;
+        patternLength_ = 1;
+    }
+    if (secondary != 0)
+        settings.TicksPerBeat *= secondary;
+
+    timerStrategy_ = services.timerStrategyFor(settings.SpeedTrainer);
+    if (settings.SpeedTrainer != PlainTimer) {
+        settings.TrainerCurve = services.trainerCurveFor(settings);
+        if (settings.DurationsInBars != 0)
+            settings.TrainerBeatsPerBar = GetTrainerTicksPerBar(settings);
+    }
+    timerStrategy_->Initialise(settings);
+    if (timerStrategy_->IsTempoLocked())
+        handler_->OnTrainerStarted(timerStrategy_->GetBpm(), warmUp_);
+
+    inRun_.store(true, std::memory_order_release);
+    if (!timer_->Start(this, timerStrategy_->GetInterval(), soundEngine_->FrameClock())) {
+        inRun_.store(false, std::memory_order_release);
+        Abandon();
+        return StartResult::TimerNotStarted;
+    }
+    return StartResult::Playing;
+}
+
+void MetronomeStrategy::CloseEndedRun()
+{
+    if (!awaitingClose_.exchange(false, std::memory_order_acq_rel))
+        return;
+    soundEngine_->Close();
+    if (useIndicator_ && indicator_ != nullptr)
+        indicator_->StopDrawing();
+}
+
+void MetronomeStrategy::Abandon()
+{
+    soundEngine_->Close();
+    if (useIndicator_ && indicator_ != nullptr)
+        indicator_->StopDrawing();
+}
+
+void MetronomeStrategy::Stop()
+{
+    if (timer_ == nullptr)
+        return;
+    // Returns once the timer thread is gone: no tick can play while the engine closes.
+    timer_->Stop();
+    if (!inRun_.exchange(false, std::memory_order_acq_rel)) {
+        CloseEndedRun(); // the run has already ended by itself and reported so
+        return;
+    }
+    soundEngine_->Close();
+    if (useIndicator_ && indicator_ != nullptr)
+        indicator_->StopDrawing();
+    handler_->OnStopped(static_cast<std::uint32_t>(startTempo_));
+}
+
+void MetronomeStrategy::TogglePause()
+{
+    if (timer_ == nullptr || !InRun())
+        return;
+    if (timer_->IsRunning()) {
+        timer_->Stop();
+        if (InRun() && useIndicator_ && indicator_ != nullptr)
+            indicator_->ClearBeat();
+        return;
+    }
+    // Everything the run has counted so far stays as it is; the first tick sounds at once,
+    // on a fresh anchor in the stream.
+    timer_->Start(this, timerStrategy_->GetInterval(), soundEngine_->FrameClock());
+}
+
+void MetronomeStrategy::ChangeTempo(std::uint32_t bpm)
+{
+    if (timer_ == nullptr || !InRun() || bpm == 0 || timerStrategy_->IsTempoLocked())
+        return;
+    timerStrategy_->SetBpm(bpm);
+    // A paused run takes the new interval when it resumes.
+    if (timer_->IsRunning())
+        timer_->ReTime(timerStrategy_->GetInterval());
+}
+
+void MetronomeStrategy::ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceCount],
+                                     std::uint32_t globalVolume)
+{
+    for (std::size_t voice = 0; voice < voiceVolume_.size(); ++voice)
+        voiceVolume_[voice].store(ScaledVolume(volumes[voice], globalVolume), std::memory_order_relaxed);
+}
+
+bool MetronomeStrategy::PlayVoice(std::int32_t voiceIndex)
+{
+    const auto voice = static_cast<std::size_t>(voiceIndex);
+    return soundEngine_->PlaySound(voiceVolume_[voice].load(std::memory_order_relaxed), voiceSound_[voice]);
+}
+
+bool MetronomeStrategy::PlayTick()
+{
+    const std::uint16_t flags = currentFlags_;
+    std::int32_t voiceIndex = 0;
+    // A failed sound fails the tick at once; the engine is not asked for more sounds.
+    if ((flags & PatternFlags::PlayBeat) != 0) {
+        voiceIndex = PlayBeat();
+        if (voiceIndex == -1)
+            return false;
+    }
+    if ((flags & PatternFlags::Subdivision1) != 0 && !PlayVoice(Subdivision1Voice))
+        return false;
+    if ((flags & PatternFlags::Subdivision2) != 0 && !PlayVoice(Subdivision2Voice))
+        return false;
+
+    if (useIndicator_ && indicator_ != nullptr) {
+        if ((flags & PatternFlags::ShowBeat) != 0)
+            indicator_->ShowBeat(voiceIndex);
+        else if ((flags & PatternFlags::ClearBeat) != 0)
+            indicator_->ClearBeat();
+    }
+    return true;
+}
+
+void MetronomeStrategy::OnTimer()
+{
+    currentFlags_ = pattern_[static_cast<std::size_t>(patternPosition_)];
+    const std::uint32_t timerFlags = timerStrategy_->OnTick(currentFlags_);
+    if (!timer_->IsRunning())
+        return; // stopped while this tick was on its way
+
+    if ((timerFlags & TimerFlags::PlayEntry) != 0) {
+        if (!PlayTick()) {
+            EndRun(true);
+            return;
+        }
+        if (++patternPosition_ >= patternLength_)
+            patternPosition_ = 0;
+    }
+
+    std::uint32_t tempo = 0;
+    if ((timerFlags & TimerFlags::TempoChanged) != 0) {
+        tempo = timerStrategy_->GetBpm();
+        timer_->ReTime(timerStrategy_->GetInterval());
+        if (beep_ && !PlayVoice(SignalVoice)) {
+            EndRun(true);
+            return;
+        }
+    } else if ((timerFlags & TimerFlags::WarmupEnded) != 0) {
+        if (beep_ && !PlayVoice(SignalVoice)) {
+            EndRun(true);
+            return;
+        }
+    } else if ((timerFlags & TimerFlags::RunComplete) != 0) {
+        EndRun(false);
+    }
+
+    if ((timerFlags & ReportedTimerFlags) != 0)
+        handler_->OnBeat(static_cast<std::uint8_t>(timerFlags & ReportedTimerFlags), tempo);
+}
+
+void MetronomeStrategy::EndRun(bool failedSound)
+{
+    // Timer thread, so nothing here may block: the timer only takes note (its thread ends
+    // when this tick returns), and the engine and the lamp are left for the control thread
+    // that next calls Stop or Start (the window does so when it hears of the end).
+    timer_->Stop();
+    if (!inRun_.exchange(false, std::memory_order_acq_rel))
+        return;
+    const std::uint32_t errorCode = failedSound ? soundEngine_->GetLastErrorCode() : 0;
+    awaitingClose_.store(true, std::memory_order_release);
+    handler_->OnStopped(static_cast<std::uint32_t>(startTempo_));
+    if (failedSound)
+        handler_->OnError(static_cast<std::uint32_t>(MessageForResultCode(errorCode)));
+}
+
+} // namespace Core

@@ -1,0 +1,123 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+#include "Core/Engine/BeatPatterns.h"
+#include "Core/Engine/IBeatIndicator.h"
+#include "Core/Engine/IMetronomeEventHandler.h"
+#include "Core/Engine/IMetronomeTimer.h"
+#include "Core/Sound/ISoundEngine.h"
+#include "Core/Engine/ISpeedTrainerStrategy.h"
+#include "Core/Engine/ITimerEventHandler.h"
+#include "Core/Engine/ITimerStrategy.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+namespace Core {
+
+class MetronomeStrategy;
+
+/// Everything a metronome run uses besides its settings. The program's single objects come
+/// from ProgramMetronomeServices(); tests put fakes in their place. The objects must outlive
+/// every run that uses them.
+struct MetronomeServices {
+    IMetronomeTimer* timer = nullptr;
+    /// The beat strategy for a BeatType, or null when the value names none.
+    std::function<MetronomeStrategy*(std::int32_t beatType)> beatStrategyFor;
+    /// The sound engine for a SoundEngineType.
+    std::function<ISoundEngine*(std::int32_t soundEngineType)> soundEngineFor;
+    /// The timer strategy for a SpeedTrainer value (0 plain, 5 step sequencer, else trainer).
+    std::function<ITimerStrategy*(std::int32_t speedTrainer)> timerStrategyFor;
+    /// The speed-trainer curve for the settings of a trainer run.
+    std::function<ISpeedTrainerStrategy*(const Configuration::ConfigurationData&)> trainerCurveFor;
+    /// The beat lamp; null runs without one.
+    IBeatIndicator* indicator = nullptr;
+};
+
+/// One way of playing beats (simple, accented bar, custom pattern, custom rhythm) and the run
+/// that plays it. The base owns the run: the sound engine, the timer strategy, the prepared
+/// voices and the tick pattern, and plays each tick on the timer thread (OnTimer). A
+/// strategy fills the pattern in Initialise and chooses each beat's voices in PlayBeat.
+///
+/// Run control (Start, Stop, TogglePause, ChangeTempo, ChangeVolume) is for the window thread;
+/// OnTimer and PlayBeat run on the timer thread. Each strategy exists once and is reused by
+/// every run that selects it.
+class MetronomeStrategy : public ITimerEventHandler {
+public:
+    MetronomeStrategy();
+
+    /// Plays the pattern entry due on this tick and acts on what the timer strategy says it
+    /// means. Timer thread; never blocks, allocates or logs.
+    void OnTimer() override;
+
+    /// Beats of one bar for the speed trainer's bar mode.
+    virtual std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) = 0;
+    /// Fills the tick pattern for settings. ticksPerBeat receives the primary subdivision (the
+    /// run's ticks per beat before the secondary one multiplies it), secondary the secondary
+    /// subdivision (0 = none), compound whether the bar is counted in eighths. Returns 0 or a
+    /// StartResult parse code.
+    virtual std::uint32_t Initialise(const Configuration::ConfigurationData& settings, std::int32_t& ticksPerBeat,
+                                     std::int32_t& secondary, bool& compound) = 0;
+    /// Plays the voices of the next beat; returns the voice index the lamp shows, or -1 when a
+    /// sound failed. Timer thread.
+    virtual std::int32_t PlayBeat() = 0;
+    /// Ticks the speed trainer counts in one bar (ticks whose pattern entry plays a beat).
+    virtual std::int32_t GetTrainerTicksPerBar(const Configuration::ConfigurationData& settings);
+
+    /// Prepares and starts a run (see IMetronome::Start for the result codes).
+    std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings,
+                        const MetronomeServices& services);
+    void Stop();
+    void TogglePause();
+    void ChangeTempo(std::uint32_t bpm);
+    void ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceCount], std::uint32_t globalVolume);
+
+    /// True from a successful Start until the run ends, paused or not.
+    bool InRun() const { return inRun_.load(std::memory_order_acquire); }
+
+    /// The volume a voice plays at: volume x globalVolume / 100 in single precision, truncated,
+    /// kept within 0..127.
+    static std::uint32_t ScaledVolume(std::int32_t volume, std::uint32_t globalVolume);
+
+    /// The tick pattern of the current run (read-only view, for tests and the step sequencer).
+    const TickPattern& Pattern() const { return pattern_; }
+    std::int32_t PatternLength() const { return patternLength_; }
+
+protected:
+    /// Plays a voice (index 0..11) with its prepared volume and sound. Timer thread.
+    bool PlayVoice(std::int32_t voiceIndex);
+    bool UsesIndicator() const { return useIndicator_; }
+
+    TickPattern pattern_{};
+    std::int32_t patternLength_ = 1;
+
+private:
+    bool PlayTick();
+    void EndRun(bool failedSound);
+    void Abandon();
+    void CloseEndedRun();
+
+    IMetronomeEventHandler* handler_;
+    ISoundEngine* soundEngine_ = nullptr;
+    ITimerStrategy* timerStrategy_ = nullptr;
+    IMetronomeTimer* timer_ = nullptr;
+    IBeatIndicator* indicator_ = nullptr;
+    std::array<std::atomic<std::uint32_t>, Configuration::VoiceCount> voiceVolume_{};
+    std::array<std::uint32_t, Configuration::VoiceCount> voiceSound_{};
+    std::int32_t patternPosition_ = 0;
+    bool useIndicator_ = false;
+    std::uint16_t currentFlags_ = 0;
+    bool beep_ = false;
+    std::int32_t startTempo_ = 0;
+    bool warmUp_ = false;
+    // Set by a successful Start; whichever thread clears it first ends the run, so the end
+    // (OnStopped) is reported exactly once.
+    std::atomic<bool> inRun_{false};
+    // A run that ended by itself on the timer thread leaves its engine open and its lamp
+    // drawing, because that thread must not close streams or join threads; the next control
+    // call (Stop, Start) closes them.
+    std::atomic<bool> awaitingClose_{false};
+};
+
+} // namespace Core

@@ -1,0 +1,183 @@
+#include "Core/Engine/SpeedTrainerTimerStrategy.h"
+
+#include "Configuration/ConfigurationData.h"
+#include "Core/Engine/BeatPatterns.h"
+#include "Core/Engine/TimerFlags.h"
+#include "Core/Engine/TrainerCurves.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace Core {
+
+namespace {
+
+// Toward zero, kept within int32 (no number at all gives 0) instead of undefined behaviour.
+std::int32_t Truncate(double value)
+{
+    if (!(value > -2147483648.0))
+        return value < 0.0 ? std::numeric_limits<std::int32_t>::min() : 0;
+    if (value >= 2147483647.0)
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value);
+}
+
+// The tempo a level may tick at. A run from 0 % of the tempo would otherwise have an endless
+// first beat; the fastest is the fastest tempo the program accepts. Anything that is not a
+// number at all is taken as the slowest.
+constexpr float SlowestTempo = 1.0f;
+constexpr float FastestTempo = 1000.0f;
+
+float Bounded(float tempo)
+{
+    if (!(tempo >= SlowestTempo))
+        return SlowestTempo;
+    return std::min(tempo, FastestTempo);
+}
+
+} // namespace
+
+void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& settings)
+{
+    const float bpm = static_cast<float>(settings.Bpm);
+    const float start = bpm * settings.From;
+    const float end = bpm * settings.To;
+    const std::int32_t range = Truncate(end) - Truncate(start);
+    float step = static_cast<float>(range) * settings.Step;
+    if (step > 0.0f && step < 1.0f)
+        step = 1.0f;
+    else if (step < 0.0f && step > -1.0f)
+        step = -1.0f;
+
+    tempo_ = start;
+    curve_ = settings.TrainerCurve != nullptr ? settings.TrainerCurve : ChooseTrainerCurve(settings);
+    levelIndex_ = 0;
+    dividerCount_ = 0;
+
+    const std::int32_t k = std::max(settings.TicksPerBeat, 0);
+    if (k == 0) {
+        ticksPerBeat_ = 8.0;
+        divider_ = settings.VisualIndicator == 1 ? 4 : 8;
+    } else if (k < 4) {
+        ticksPerBeat_ = 4.0 * k;
+        divider_ = 4;
+    } else {
+        ticksPerBeat_ = 2.0 * k;
+        divider_ = 2;
+    }
+    interval_ = IntervalFor(start);
+
+    levelCount_ = curve_->Initialise(TrainerRun{start, end, range, step});
+
+    barMode_ = settings.DurationsInBars != 0;
+    if (barMode_) {
+        // Counted ticks are the beat ticks; the controller gives how many of them make a bar.
+        const float ticksPerBar = static_cast<float>(std::max(settings.TrainerBeatsPerBar, 1));
+        levelMilliseconds_ = 0;
+        levelTicks_ = -1;
+        ticksPerLevel_ = Truncate(ticksPerBar * settings.Duration);
+        warmUpTicks_ = std::min(Truncate(ticksPerBar * settings.Warmup), std::numeric_limits<std::int32_t>::max() - 1) + 1;
+        warmDownLength_ = Truncate(ticksPerBar * settings.Warmdown);
+    } else {
+        levelMilliseconds_ = Truncate(settings.Duration * 60000.0f / static_cast<float>(levelCount_));
+        ticksPerLevel_ = Truncate(levelMilliseconds_ / interval_);
+        warmUpTicks_ = Truncate(settings.Warmup * start * ticksPerBeat_);
+        levelTicks_ = 0;
+        // The warm-down setting is the whole warm-down; each of its four levels gets a quarter.
+        warmDownLength_ = Truncate(settings.Warmdown * 60000.0f * 0.25f);
+    }
+    warmUpPending_ = warmUpTicks_ > 0;
+}
+
+double SpeedTrainerTimerStrategy::IntervalFor(float tempo) const
+{
+    return 60000.0 / (static_cast<double>(Bounded(tempo)) * ticksPerBeat_);
+}
+
+double SpeedTrainerTimerStrategy::GetInterval()
+{
+    return interval_;
+}
+
+std::uint32_t SpeedTrainerTimerStrategy::GetBpm()
+{
+    // What the display shows: a start from 0 % shows 0, never more than the fastest tempo.
+    if (!(tempo_ > 0.0f))
+        return 0u;
+    return static_cast<std::uint32_t>(std::min(tempo_, FastestTempo));
+}
+
+void SpeedTrainerTimerStrategy::SetBpm(std::uint32_t)
+{
+}
+
+bool SpeedTrainerTimerStrategy::IsTempoLocked()
+{
+    return true;
+}
+
+std::uint32_t SpeedTrainerTimerStrategy::OnTick(std::uint16_t patternFlags)
+{
+    const std::int32_t c = dividerCount_;
+    dividerCount_ = c + 1 == divider_ ? 0 : c + 1;
+    const std::uint32_t result = c == 0 ? TimerFlags::PlayEntry : 0u;
+
+    const bool counted = !barMode_ || (c == 0 && (patternFlags & PatternFlags::PlayBeat) != 0);
+
+    if (warmUpTicks_ != 0) {
+        if (counted)
+            --warmUpTicks_;
+        return result;
+    }
+    if (warmUpPending_) {
+        warmUpPending_ = false;
+        ++levelTicks_;
+        return result | TimerFlags::WarmupEnded;
+    }
+    if (!counted)
+        return result;
+    ++levelTicks_;
+    // ">=" rather than "=": a level too short to hold a single tick still ends.
+    if (levelTicks_ >= ticksPerLevel_)
+        return EndLevel(result);
+    return result;
+}
+
+std::uint32_t SpeedTrainerTimerStrategy::EndLevel(std::uint32_t result)
+{
+    ++levelIndex_;
+    if (levelIndex_ >= levelCount_) {
+        if (warmDownLength_ != 0) {
+            BeginWarmDown();
+            return result | TimerFlags::TempoChanged | TimerFlags::WarmdownStarted;
+        }
+        return result | TimerFlags::RunComplete;
+    }
+    tempo_ = curve_->NextStep();
+    levelTicks_ = 0;
+    interval_ = IntervalFor(tempo_);
+    // Every level lasts the same time whatever its tempo.
+    if (!barMode_)
+        ticksPerLevel_ = Truncate(levelMilliseconds_ / interval_);
+    return result | TimerFlags::TempoChanged;
+}
+
+void SpeedTrainerTimerStrategy::BeginWarmDown()
+{
+    tempo_ = curve_->StartWarmDown(WarmDownLevels);
+    // The first warm-down level's interval is taken in whole milliseconds.
+    const std::int32_t ticksPerMinute = std::max(Truncate(static_cast<double>(Bounded(tempo_)) * ticksPerBeat_), 1);
+    interval_ = static_cast<double>(60000 / ticksPerMinute);
+    if (barMode_) {
+        ticksPerLevel_ = warmDownLength_;
+    } else {
+        levelMilliseconds_ = warmDownLength_;
+        ticksPerLevel_ = Truncate(warmDownLength_ / interval_);
+    }
+    levelCount_ = WarmDownLevels;
+    levelIndex_ = 0;
+    levelTicks_ = 0;
+    warmDownLength_ = 0; // the end of the warm-down completes the run
+}
+
+} // namespace Core

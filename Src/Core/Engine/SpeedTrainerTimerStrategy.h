@@ -1,0 +1,62 @@
+#pragma once
+#include "Core/Engine/ITimerStrategy.h"
+
+namespace Core {
+
+class ISpeedTrainerStrategy;
+
+/// The timer strategy of a speed-trainer run: a warm-up at the starting tempo, then the
+/// levels of the curve (the first at the starting tempo), then an optional warm-down of four
+/// levels, after which it reports the run complete. It owns the tempo (ChangeTempo is
+/// ignored) and re-times the ticks itself.
+///
+/// The timer ticks finer than the pattern (several timer ticks per pattern tick) so that the
+/// end of a level in minutes falls close to its time. Durations count minutes, or bars when
+/// DurationsInBars is set: then only ticks on which the beat strategy plays a beat count.
+///
+/// Reads from the record at Initialise: Bpm, From, To, Step, Duration, Warmup, Warmdown,
+/// DurationsInBars, VisualIndicator, and the run-time fields TicksPerBeat, TrainerCurve and
+/// (bar mode) TrainerBeatsPerBar, which here is the number of counted ticks in one bar.
+/// Initialise, GetInterval and GetBpm run on the control thread while the timer is not
+/// ticking; OnTick, GetInterval and GetBpm on the timer thread while it is.
+class SpeedTrainerTimerStrategy final : public ITimerStrategy {
+public:
+    static constexpr std::int32_t WarmDownLevels = 4;
+
+    void Initialise(Configuration::ConfigurationData& settings) override;
+    double GetInterval() override;
+    /// The current tempo, truncated.
+    std::uint32_t GetBpm() override;
+    /// Does nothing: the run owns its tempo.
+    void SetBpm(std::uint32_t bpm) override;
+    bool IsTempoLocked() override;
+    std::uint32_t OnTick(std::uint16_t patternFlags) override;
+
+    /// Levels of the current phase and how many of them are complete (for tests and display).
+    std::int32_t LevelCount() const { return levelCount_; }
+    std::int32_t LevelIndex() const { return levelIndex_; }
+    std::int32_t TicksPerLevel() const { return ticksPerLevel_; }
+
+private:
+    std::uint32_t EndLevel(std::uint32_t result);
+    void BeginWarmDown();
+    double IntervalFor(float tempo) const;
+
+    ISpeedTrainerStrategy* curve_ = nullptr;
+    double interval_ = 0.0;
+    std::int32_t levelCount_ = 0;
+    std::int32_t levelIndex_ = 0;
+    std::int32_t warmUpTicks_ = 0;
+    std::int32_t warmDownLength_ = 0;
+    double ticksPerBeat_ = 8.0;
+    std::int32_t divider_ = 1;
+    std::int32_t dividerCount_ = 0;
+    float tempo_ = 0.0f;
+    std::int32_t levelMilliseconds_ = 0;
+    std::int32_t ticksPerLevel_ = 0;
+    std::int32_t levelTicks_ = 0;
+    bool warmUpPending_ = false;
+    bool barMode_ = false;
+};
+
+} // namespace Core

@@ -1,0 +1,201 @@
+#include "Core/Engine/Timer.h"
+
+#include "Platform/Clock.h"
+#include "Platform/SystemError.h"
+#include "System/ErrorReport.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Core {
+
+namespace {
+
+inline void CpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+} // namespace
+
+Timer::TickFrame Timer::TickFrame::Plus(double frames) const noexcept
+{
+    TickFrame next = *this;
+    next.fraction += frames;
+    const double whole = std::floor(next.fraction);
+    next.whole += static_cast<std::int64_t>(whole);
+    next.fraction -= whole;
+    return next;
+}
+
+Timer::Timer(Platform::IThreadScheduling& scheduling)
+    : scheduling_(scheduling)
+{
+}
+
+Timer::~Timer()
+{
+    Stop();
+    EndThread();
+}
+
+bool Timer::Start(ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock)
+{
+    Stop();
+    EndThread();
+
+    wake_.Reset(); // a wake-up meant for the previous thread must not cut the first wait short
+    handler_ = handler;
+    clock_ = clock != nullptr ? clock : &Platform::SteadyFrames();
+    intervalMs_.store(intervalMs, std::memory_order_relaxed);
+    reTime_.store(false, std::memory_order_relaxed);
+    running_.store(true, std::memory_order_release);
+    const std::uint64_t generation = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
+
+    if (!Platform::StartThread(thread_, [this, generation] { Run(generation); })) {
+        running_.store(false, std::memory_order_release);
+        return System::ReportThreadCreationError();
+    }
+    return true;
+}
+
+void Timer::ReTime(double intervalMs)
+{
+    intervalMs_.store(intervalMs, std::memory_order_relaxed);
+    reTime_.store(true, std::memory_order_release);
+    wake_.Set();
+}
+
+void Timer::Stop()
+{
+    running_.store(false, std::memory_order_release);
+    wake_.Set();
+    if (!IsTimerThread())
+        EndThread();
+}
+
+void Timer::EndThread()
+{
+    if (!thread_.joinable())
+        return;
+    if (IsTimerThread())
+        thread_.detach(); // it sees running cleared once its tick returns, and ends by itself
+    else
+        thread_.join();
+}
+
+bool Timer::IsRunning() const
+{
+    return running_.load(std::memory_order_acquire);
+}
+
+bool Timer::IsTimerThread() const
+{
+    return timerThreadId_.load(std::memory_order_acquire) == std::this_thread::get_id();
+}
+
+bool Timer::KeepsRunning(std::uint64_t generation) const
+{
+    return running_.load(std::memory_order_acquire) && generation_.load(std::memory_order_acquire) == generation;
+}
+
+void Timer::Tick(const TickFrame& frame, std::int64_t dueTime)
+{
+    const Platform::TickContext tick{dueTime, frame.Value(), clock_->HeardTime(frame.Value()), clock_};
+    Platform::SetCurrentTick(&tick);
+    handler_->OnTimer();
+    Platform::SetCurrentTick(nullptr);
+}
+
+void Timer::Run(std::uint64_t generation)
+{
+    timerThreadId_.store(std::this_thread::get_id(), std::memory_order_release);
+    const Platform::IFrameClock& clock = *clock_;
+    const double framesPerMs = clock.FrameRate() / 1000.0;
+    double interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
+    std::int64_t spinMargin = SpinMargin;
+
+    cpu_set_t previousAffinity;
+    const bool pinned = scheduling_.PinToProcessor(0, previousAffinity) == 0;
+    // Refused without rtkit or a real-time limit, which is the usual case: once in the log
+    // is enough to say why timing may suffer, not at every start.
+    if (const int error = scheduling_.RaiseToRealTimePriority();
+        error != 0 && !priorityRefusalReported_.exchange(true, std::memory_order_relaxed)) {
+        Platform::SetLastError(error);
+        System::ReportSystemError(u".\\Src\\Core\\Timer", u"Core::Timer::SetThreadPriority", 36,
+                                  u"Error calling SetThreadPriority");
+    }
+
+    // The run's one anchor: every later tick counts on from here in frames.
+    TickFrame last;
+    last = last.Plus(clock.AnchorFrame());
+    Tick(last, std::min(Platform::Clock::Now(), clock.HandOverTime(last.Value())));
+
+    int lateCount = 0;
+    while (KeepsRunning(generation)) {
+        bool reTimed = false;
+        if (reTime_.exchange(false, std::memory_order_acq_rel)) {
+            interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
+            spinMargin = SpinMargin;
+            reTimed = true;
+        }
+        TickFrame next = last.Plus(interval);
+        if (reTimed && interval > 0) {
+            // A faster tempo set late in a slow beat: keep the new grid, from the first of its
+            // frames that can still sound where it belongs.
+            const double reachable = clock.AnchorFrame();
+            if (next.Value() < reachable)
+                next = last.Plus(interval * std::ceil((reachable - last.Value()) / interval));
+        }
+
+        // Sleep until a little before the tick is due, or until a stop or a re-time. The due
+        // time is asked for again after every wake-up, because the stream's clock moves (a
+        // server that falls behind moves it later); a wake-up for anything else sleeps on.
+        std::int64_t due = clock.HandOverTime(next.Value());
+        while (KeepsRunning(generation) && !reTime_.load(std::memory_order_acquire)
+               && Platform::Clock::Now() < due - spinMargin) {
+            wake_.WaitUntil(due - spinMargin);
+            due = clock.HandOverTime(next.Value());
+        }
+        if (!KeepsRunning(generation))
+            break;
+        if (reTime_.load(std::memory_order_acquire))
+            continue; // the next tick follows the new interval
+
+        int reads = 0;
+        bool stopped = false;
+        while (true) {
+            ++reads;
+            if (Platform::Clock::Now() >= due)
+                break;
+            if (!KeepsRunning(generation)) {
+                stopped = true;
+                break;
+            }
+            CpuRelax();
+        }
+        if (stopped)
+            break;
+
+        Tick(next, due);
+        last = next;
+
+        // Woken too late to spin at all: sleep a little less from now on, within bounds (the
+        // lead, not the spin, keeps sounds on their frames; a long spin only burns the core).
+        if (reads == 1 && spinMargin + MarginStep <= MaxSpinMargin
+            && spinMargin < static_cast<std::int64_t>(interval / framesPerMs * 1e6) && ++lateCount > 2) {
+            spinMargin += MarginStep;
+            lateCount = 0;
+        }
+    }
+
+    if (pinned)
+        scheduling_.RestoreAffinity(previousAffinity);
+    // Forget this thread's id, unless a newer thread has already put its own in place.
+    std::thread::id self = std::this_thread::get_id();
+    timerThreadId_.compare_exchange_strong(self, std::thread::id(), std::memory_order_acq_rel);
+}
+
+} // namespace Core

@@ -1,0 +1,92 @@
+#include "Core/WaveFiles/VerifyAudioFile.h"
+
+#include "Core/WaveFiles/WaveFileInput.h"
+#include "Platform/Audio/Mixer.h"
+#include "Platform/Audio/WaveOut.h"
+#include "System/ErrorReport.h"
+
+#include <cerrno>
+
+namespace Core {
+
+namespace {
+
+constexpr char16_t SourceFile[] = u".\\Src\\Core\\VerifyAudioFile";
+constexpr char16_t Function[] = u"Core::VerifyAudioFile";
+constexpr std::uint32_t MaximumSampleRate = 44100;
+constexpr std::uint32_t MaximumBitsPerSample = 16;
+
+std::int32_t Report(int line, const char16_t* call, std::int32_t code)
+{
+    System::ReportSystemError(SourceFile, Function, line, u"Error calling %s", call);
+    return code;
+}
+
+} // namespace
+
+std::uint32_t LowestSampleRate() noexcept
+{
+    return Platform::Audio::LowestInputRate(Platform::Audio::MixerOptions{}.sampleRate);
+}
+
+std::int32_t VerifyAudioFile(const char16_t* path)
+{
+    using namespace AudioFileCheck;
+    if (path == nullptr || !PathExists(path))
+        return NotFound;
+
+    WaveFileInput file;
+    WaveFileHeader header;
+    switch (ReadWaveHeader(path, file, header)) {
+    case WaveHeaderStep::Done:
+        break;
+    case WaveHeaderStep::Open:
+        return Report(__LINE__, u"CreateFile", CannotOpen);
+    case WaveHeaderStep::NotRegular:
+        return CannotOpen;
+    case WaveHeaderStep::TooLarge:
+        return CannotGetSize;
+    case WaveHeaderStep::Seek:
+        return Report(__LINE__, u"SetFilePointer", CannotSeek);
+    case WaveHeaderStep::Empty:
+        errno = ENODATA;
+        [[fallthrough]];
+    case WaveHeaderStep::ReadChunkHeader:
+    case WaveHeaderStep::ReadFormat:
+        return Report(__LINE__, u"ReadFile", CannotRead);
+    case WaveHeaderStep::Malformed:
+        return CannotRead;
+    }
+
+    const WaveFormatRecord& format = header.format;
+    if (format.samplesPerSecond > MaximumSampleRate || format.samplesPerSecond < LowestSampleRate()
+        || format.bitsPerSample > MaximumBitsPerSample)
+        return InvalidFormat;
+    if (header.fileSize > LargeAudioFileBytes)
+        return LargeFile;
+    return Usable;
+}
+
+AudioFileCheckMessage MessageForAudioFileCheck(std::int32_t code) noexcept
+{
+    using Icon = AudioFileCheckMessage::Icon;
+    switch (code) {
+    case AudioFileCheck::NotFound:
+        return {true, 9, 13, Icon::Warning, false};
+    case AudioFileCheck::CannotOpen:
+        return {true, 10, 14, Icon::Warning, false};
+    case AudioFileCheck::CannotGetSize:
+        return {true, 11, 15, Icon::Warning, false};
+    case AudioFileCheck::CannotSeek:
+    case AudioFileCheck::CannotRead:
+        return {true, 12, 16, Icon::Warning, false};
+    case AudioFileCheck::LargeFile:
+        return {true, 14, 18, Icon::Information, true};
+    case AudioFileCheck::InvalidFormat:
+        return {true, 13, 17, Icon::Information, false};
+    default:
+        return {};
+    }
+}
+
+} // namespace Core
