@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     record.CustomRhythm[0] = 0;
 
     GUI::StepSequencerControl control;
-    control.resize(789, 316); // the grid in a window of the dialog's first size
+    control.resize(789, 316); // the grid in an 810 x 401 window
     control.Initialise(record);
     control.show();
     application.processEvents();

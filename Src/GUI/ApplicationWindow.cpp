@@ -76,22 +76,16 @@ const Shortcut Shortcuts[] = {
     {QKeySequence(Qt::CTRL | Qt::Key_Q), ApplicationWindow::ExitCommand},
 };
 
-// Commands whose dialogs are not part of the program yet: their menu items, toolbar buttons
-// and shortcuts stay disabled.
-bool DialogAvailable(int command)
-{
-    switch (command) {
-    case ApplicationWindow::LanguageCommand:
-    case ApplicationWindow::OptionsCommand:
-    case ApplicationWindow::SoundSettingsCommand:
-    case ApplicationWindow::AudioFilesCommand:
-    case ApplicationWindow::PresetsCommand:
-    case ApplicationWindow::AboutCommand:
-        return false;
-    default:
-        return true;
-    }
-}
+// The status line's help for the commands and controls.
+constexpr HelpEntry StatusHelpEntries[] = {
+    {ApplicationWindow::LanguageCommand, 0},      {ApplicationWindow::ExitCommand, 1},
+    {ApplicationWindow::OptionsCommand, 2},       {ApplicationWindow::SoundSettingsCommand, 3},
+    {ApplicationWindow::AudioFilesCommand, 4},    {ApplicationWindow::PresetsCommand, 5},
+    {ApplicationWindow::HelpCommand, 7},          {ApplicationWindow::AboutCommand, 8},
+    {BeatsPerMinuteDisplay::ControlId, 9},        {VisualBeatIndicator::ControlId, 10},
+    {ApplicationWindow::StartStopId, 11},         {ApplicationWindow::TempoSliderId, 12},
+    {ApplicationWindow::VolumeSliderId, 13},      {ApplicationWindow::TapId, 14},
+};
 
 // Keeps the keys pressed on a button with the button: in Qt a key the button ignores would
 // travel on to the window and change the tempo. Tab and Shift+Tab still move the focus.
@@ -202,7 +196,7 @@ void ApplicationWindow::CreateMenu()
         }
         QAction* action = popup->addAction(QString::fromStdU16String(item.text));
         action->setProperty("controlId", item.command);
-        action->setEnabled(DialogAvailable(item.command));
+        action->setEnabled(CommandAvailable(item.command));
         const int command = item.command;
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
         actions_[item.command] = action;
@@ -246,7 +240,7 @@ void ApplicationWindow::CreateControls()
     for (int position = 0; position < Toolbar::ButtonCount; ++position) {
         QToolButton* button = toolbar_->Button(position);
         if (button && button->defaultAction())
-            button->defaultAction()->setEnabled(DialogAvailable(Toolbar::FirstCommand + position));
+            button->defaultAction()->setEnabled(CommandAvailable(Toolbar::FirstCommand + position));
     }
     statusbar_ = new Statusbar(client_);
 
@@ -342,7 +336,7 @@ void ApplicationWindow::CreateShortcuts()
         auto* shortcut = new QShortcut(entry.keys, this);
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(true);
-        shortcut->setEnabled(DialogAvailable(entry.command));
+        shortcut->setEnabled(CommandAvailable(entry.command));
         const int command = entry.command;
         connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
         shortcuts_.push_back(shortcut);
@@ -389,27 +383,15 @@ QAction* ApplicationWindow::MenuAction(int command) const
     return found == actions_.end() ? nullptr : found->second;
 }
 
+const HelpTable& ApplicationWindow::StatusHelp()
+{
+    static constexpr HelpTable table(StatusHelpEntries, HelpSource::StatusInfo);
+    return table;
+}
+
 QString ApplicationWindow::StatusText(int id)
 {
-    int index = -1;
-    switch (id) {
-    case LanguageCommand: index = 0; break;
-    case ExitCommand: index = 1; break;
-    case OptionsCommand: index = 2; break;
-    case SoundSettingsCommand: index = 3; break;
-    case AudioFilesCommand: index = 4; break;
-    case PresetsCommand: index = 5; break;
-    case HelpCommand: index = 7; break;
-    case AboutCommand: index = 8; break;
-    case BeatsPerMinuteDisplay::ControlId: index = 9; break;
-    case VisualBeatIndicator::ControlId: index = 10; break;
-    case StartStopId: index = 11; break;
-    case TempoSliderId: index = 12; break;
-    case VolumeSliderId: index = 13; break;
-    case TapId: index = 14; break;
-    default: return {};
-    }
-    return FromTableText(System::CurrentLanguage()->GetStatusInfo(index));
+    return StatusHelp().Text(id);
 }
 
 void ApplicationWindow::ShowStatus(int id)

@@ -3,6 +3,7 @@
 #include "Core/Engine/IMetronomeEventHandler.h"
 #include "Core/Engine/TapTempo.h"
 #include "GUI/ControlSubClasser.h"
+#include "GUI/Dialogs/Dialog.h"
 #include "GUI/MetronomeEventQueue.h"
 #include "GUI/TempoControl.h"
 
@@ -14,6 +15,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -116,6 +118,13 @@ public:
     /// Carries out a command (menu item, shortcut, button or toolbar). Unknown commands do
     /// nothing.
     void OnCommand(int command);
+    /// Carries out a command of the window's dialog table: stops a playing metronome first
+    /// when the dialog edits the settings, then opens the dialog modally. False when the
+    /// command has no dialog (yet).
+    bool OpenDialog(int command);
+    /// The dialog that command opens, made on first use and kept while the window lives;
+    /// null when the command has none.
+    Dialog* DialogFor(int command);
     /// Start or stop, as the Start/Stop button. When the sounds are still being prepared after
     /// a short wait, the start happens once they are ready, with a busy cursor meanwhile; a
     /// second press in that time takes the start back.
@@ -180,6 +189,8 @@ public:
     bool HandleTempoKey(int key, Qt::KeyboardModifiers modifiers, int repeatCount);
     /// The status line text for a control or command (empty when it has none).
     static QString StatusText(int id);
+    /// The status line's help table: the commands and controls that have a text.
+    static const HelpTable& StatusHelp();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -204,7 +215,9 @@ private:
     void Shutdown();
     void TellSavingRefused();
     void StopIfRunning();
-    void OpenDialog(int command);
+    /// False for a command whose dialog is not part of the program yet: its menu item,
+    /// toolbar button and shortcut stay disabled.
+    static bool CommandAvailable(int command);
     void Tap();
     void SpaceCommandPressed();
     bool TrainerOwnsTempo() const;
@@ -219,6 +232,9 @@ private:
     void StartWhenPrepared();
     /// Ends a waiting start without playing.
     void CancelWaitingStart();
+    /// Carries out a metronome report: at once on the GUI thread (after anything still
+    /// queued), queued from any other thread.
+    void Report(const MetronomeEvent& event);
     void Deliver(const MetronomeEvent& event);
     bool OnGuiThread() const;
     Configuration::ConfigurationData& Settings();
@@ -258,6 +274,9 @@ private:
     bool shutDown_ = false;
     bool fitted_ = false;
     int contentWidth_ = 0; // the width the client area needs for the current language's texts
+
+    // The dialogs made so far, by the maker of their table row; destroyed first.
+    std::vector<std::pair<DialogMaker, std::unique_ptr<Dialog>>> dialogs_;
 };
 
 } // namespace GUI

@@ -61,33 +61,16 @@ void ApplicationWindow::OnCommand(int command)
     case SpaceCommand:
         SpaceCommandPressed();
         break;
-    case LanguageCommand:
-    case OptionsCommand:
-    case SoundSettingsCommand:
-    case AudioFilesCommand:
-    case PresetsCommand:
-        // The dialogs edit the settings the metronome plays from: never while it plays.
-        StopIfRunning();
-        OpenDialog(command);
-        break;
     case ExitCommand:
         close();
         break;
     case HelpCommand:
         ShowHelp();
         break;
-    case AboutCommand:
-        OpenDialog(command);
-        break;
     default:
-        break; // Ctrl+F5 and anything else
+        OpenDialog(command); // the dialogs' commands; Ctrl+F5 and anything else do nothing
+        break;
     }
-}
-
-void ApplicationWindow::OpenDialog(int /*command*/)
-{
-    // The settings dialogs, the language chooser and the About dialog open here once they
-    // are part of the program; until then their commands stay disabled.
 }
 
 void ApplicationWindow::StopIfRunning()
@@ -341,44 +324,29 @@ void ApplicationWindow::ShowHelp()
 
 void ApplicationWindow::OnTrainerStarted(std::uint32_t tempo, bool /*warmUp*/)
 {
-    const MetronomeEvent event{MetronomeEvent::TrainerStarted, 0, tempo};
-    if (OnGuiThread()) {
-        events_.Drain();
-        Deliver(event);
-    } else {
-        events_.Post(event);
-    }
+    Report({MetronomeEvent::TrainerStarted, 0, tempo});
 }
 
 void ApplicationWindow::OnBeat(std::uint8_t flags, std::uint32_t tempo)
 {
     // Only a tempo step of the speed trainer changes anything here; every other beat passes
     // without a word to the GUI thread.
-    if (!(flags & Core::TimerFlags::TempoChanged))
-        return;
-    const MetronomeEvent event{MetronomeEvent::Beat, flags, tempo};
-    if (OnGuiThread()) {
-        events_.Drain();
-        Deliver(event);
-    } else {
-        events_.Post(event);
-    }
+    if (flags & Core::TimerFlags::TempoChanged)
+        Report({MetronomeEvent::Beat, flags, tempo});
 }
 
 void ApplicationWindow::OnStopped(std::uint32_t tempo)
 {
-    const MetronomeEvent event{MetronomeEvent::Stopped, 0, tempo};
-    if (OnGuiThread()) {
-        events_.Drain();
-        Deliver(event);
-    } else {
-        events_.Post(event);
-    }
+    Report({MetronomeEvent::Stopped, 0, tempo});
 }
 
 void ApplicationWindow::OnError(std::uint32_t messageIndex)
 {
-    const MetronomeEvent event{MetronomeEvent::Error, 0, messageIndex};
+    Report({MetronomeEvent::Error, 0, messageIndex});
+}
+
+void ApplicationWindow::Report(const MetronomeEvent& event)
+{
     if (OnGuiThread()) {
         events_.Drain();
         Deliver(event);

@@ -27,15 +27,6 @@ constexpr int TextPadding = 12;  // a push button's frame and margins beside its
 constexpr int RightMargin = 10;  // as the controls' left margin
 constexpr int StatusPadding = 24; // the status line's margins beside its text, and a little air
 
-// Every identifier the status line has a text for.
-constexpr int StatusIds[] = {
-    ApplicationWindow::LanguageCommand, ApplicationWindow::ExitCommand, ApplicationWindow::OptionsCommand,
-    ApplicationWindow::SoundSettingsCommand, ApplicationWindow::AudioFilesCommand, ApplicationWindow::PresetsCommand,
-    ApplicationWindow::HelpCommand, ApplicationWindow::AboutCommand, BeatsPerMinuteDisplay::ControlId,
-    VisualBeatIndicator::ControlId, ApplicationWindow::StartStopId, ApplicationWindow::TempoSliderId,
-    ApplicationWindow::VolumeSliderId, ApplicationWindow::TapId,
-};
-
 int TextWidth(const QWidget* widget, const QString& text)
 {
     return widget->fontMetrics().horizontalAdvance(text);
@@ -66,8 +57,8 @@ void ApplicationWindow::FitToTexts()
     int width = controlsExtra > 0 ? 382 + controlsExtra + RightMargin : 0;
     if (toolbar_->ExtraWidth() > 0)
         width = std::max(width, toolbar_->sizeHint().width());
-    for (const int id : StatusIds)
-        width = std::max(width, TextWidth(statusbar_, StatusText(id)) + StatusPadding);
+    for (const HelpEntry& entry : StatusHelp().Entries())
+        width = std::max(width, TextWidth(statusbar_, StatusText(entry.firstId)) + StatusPadding);
     contentWidth_ = width;
     FitOuterSize();
 }

@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QThread>
 
@@ -28,14 +27,6 @@ constexpr int TooManyHitsText = 23;
 constexpr int StopTextId = 1002;
 constexpr int CloseHelp = 2; // "Closes this window"
 
-// Dialog units of the window's 8-point font, in pixels.
-constexpr int X(double units) { return static_cast<int>(units * 1.5 + 0.5); }
-constexpr int Y(double units) { return static_cast<int>(units * 1.625 + 0.5); }
-
-struct HelpEntry {
-    int controlId;
-    int information;
-};
 constexpr HelpEntry HelpTexts[] = {
     {StepSequencerDialog::BarsId, 48},     {StepSequencerDialog::BeatsId, 49},
     {StepSequencerDialog::SubdivisionId, 50}, {StepSequencerDialog::CompoundId, 51},
@@ -44,35 +35,18 @@ constexpr HelpEntry HelpTexts[] = {
     {StepSequencerDialog::SaveId, 56},     {StepSequencerDialog::CancelId, CloseHelp},
 };
 
-/// The template's text of a control, unless the language file gives its own.
-QString DialogText(int controlId, const char16_t* own)
-{
-    const char16_t* text = System::CurrentLanguage()->GetDialogControlText(controlId);
-    return FromTableText(text ? text : own);
-}
-
-template <typename T>
-T* Tagged(T* widget, int id)
-{
-    widget->setProperty("controlId", id);
-    return widget;
-}
-
 } // namespace
 
 StepSequencerDialog::StepSequencerDialog(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
                                          QWidget* owner)
-    : QDialog(owner)
+    : Dialog(owner, DialogId, QStringLiteral(" Step Sequencer"), HelpTable(HelpTexts, HelpSource::Information))
     , metronome_(metronome)
     , configuration_(configuration)
 {
-    setProperty("controlId", DialogId);
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
-    setFont(ProgramFont(8, 400));
     setMinimumSize(MinimumWidth, MinimumHeight);
-    setMouseTracking(true);
     CreateControls();
-    resize(X(540), Y(247));
+    resize(Units().X(540), Units().Y(247));
     connect(&events_, &MetronomeEventQueue::Delivered, this, &StepSequencerDialog::Deliver);
     // Back in the program after another one had the screen: show the grid again.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -81,54 +55,55 @@ StepSequencerDialog::StepSequencerDialog(Core::IMetronome& metronome, Configurat
     });
 }
 
+StepSequencerDialog::StepSequencerDialog(const DialogContext& context)
+    : StepSequencerDialog(context.metronome, context.configuration, &context.window)
+{
+}
+
 StepSequencerDialog::~StepSequencerDialog()
 {
     StopPlaying();
-    if (hooked_)
-        RestoreChildControls(this);
 }
 
 void StepSequencerDialog::CreateControls()
 {
-    const auto label = [this](int id, const char16_t* text, int x, int width) {
-        auto* widget = Tagged(new QLabel(DialogText(id, text), this), id);
-        widget->setGeometry(X(x), Y(9), X(width), Y(8));
+    // The controls are made with their English texts; a language file's replace them at
+    // each opening.
+    const auto label = [this](int id, const char* text, int x, int width) {
+        return Place(new QLabel(QString::fromLatin1(text), this), id, x, 9, width, 8);
     };
     const auto combo = [this](int id, int x, int first, int last, bool zeroFirst) {
-        auto* box = Tagged(new QComboBox(this), id);
+        auto* box = new QComboBox(this);
         if (zeroFirst)
             box->addItem(QStringLiteral("0"));
         for (int value = first; value <= last; ++value)
             box->addItem(QString::number(value));
-        box->setGeometry(X(x), Y(7), X(41), Y(12) + 2);
+        Place(box, id, x, 7, 41, 12);
+        box->resize(box->width(), box->height() + 2);
         connect(box, &QComboBox::activated, this, [this, id] { LengthChanged(id); });
         return box;
     };
-    label(1080, u"Number Of Bars", 4, 60);
-    bars_ = combo(BarsId, 65, 1, 4, false);
-    label(1081, u"Beats Per Bar", 111, 64);
-    beats_ = combo(BeatsId, 177, 2, 16, false);
-    label(1030, u"Beat Subdivision", 226, 70);
-    subdivision_ = combo(SubdivisionId, 298, 2, 8, true);
+    label(1080, "Number Of Bars", 4, 60)->setBuddy(bars_ = combo(BarsId, 65, 1, 4, false));
+    label(1081, "Beats Per Bar", 111, 64)->setBuddy(beats_ = combo(BeatsId, 177, 2, 16, false));
+    label(1030, "Beat Subdivision", 226, 70)->setBuddy(subdivision_ = combo(SubdivisionId, 298, 2, 8, true));
 
-    compound_ = Tagged(new QCheckBox(DialogText(CompoundId, u"&Compound Time"), this), CompoundId);
-    compound_->setGeometry(X(344), Y(8), X(72), Y(10));
+    compound_ = Place(new QCheckBox(QStringLiteral("&Compound Time"), this), CompoundId, 344, 8, 72, 10);
     connect(compound_, &QCheckBox::clicked, this, [this] { LengthChanged(CompoundId); });
-    distinct_ = Tagged(new QCheckBox(DialogText(DistinctId, u"&Display Distinct Sounds Only"), this), DistinctId);
-    distinct_->setGeometry(X(420), Y(8), X(116), Y(10));
+    distinct_ = Place(new QCheckBox(QStringLiteral("&Display Distinct Sounds Only"), this), DistinctId, 420, 8, 116, 10);
     connect(distinct_, &QCheckBox::clicked, this, [this] { LengthChanged(DistinctId); });
 
     control_ = new StepSequencerControl(this);
 
-    const auto button = [this](int id, const QString& text) {
-        auto* widget = Tagged(new QPushButton(text, this), id);
+    const auto button = [this](int id, const char* text) {
+        auto* widget = new QPushButton(QString::fromLatin1(text), this);
+        widget->setProperty("controlId", id);
         widget->setAutoDefault(false);
         return widget;
     };
-    clear_ = button(ClearId, DialogText(ClearId, u"&Clear"));
-    play_ = button(PlayId, FromTableText(System::CurrentLanguage()->GetControlText(PlayId)));
-    save_ = button(SaveId, DialogText(SaveId, u"&Save"));
-    cancel_ = button(CancelId, DialogText(CancelId, u"Cancel"));
+    clear_ = button(ClearId, "&Clear");
+    play_ = button(PlayId, "&Play");
+    save_ = button(SaveId, "&Save");
+    cancel_ = button(CancelId, "Cancel");
     connect(clear_, &QPushButton::clicked, this, [this] {
         control_->Redraw(control_->Grid().ClearAll());
         ReturnFocus();
@@ -137,10 +112,11 @@ void StepSequencerDialog::CreateControls()
     connect(save_, &QPushButton::clicked, this, &StepSequencerDialog::Save);
     connect(cancel_, &QPushButton::clicked, this, [this] { done(1); });
 
-    help_ = Tagged(new QLabel(DialogText(HelpId, u"Move the mouse over an input field to display information about it here"), this),
-                   HelpId);
+    help_ = new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), this);
+    help_->setProperty("controlId", HelpId);
     help_->setWordWrap(true);
     help_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetHelpLine(help_);
 }
 
 void StepSequencerDialog::TakeCurrentSettings(const Configuration::ConfigurationData& current)
@@ -160,12 +136,9 @@ void StepSequencerDialog::TakeCurrentSettings(const Configuration::Configuration
     record_.SpeedTrainer = 5;
 }
 
-void StepSequencerDialog::InitialiseDialog()
+void StepSequencerDialog::Prepare(int /*argument*/)
 {
-    const auto language = System::CurrentLanguage();
-    const char16_t* title = language->GetDialogTitle(DialogId);
-    setWindowTitle(FromTableText(title ? title : u" Step Sequencer"));
-    play_->setText(FromTableText(language->GetControlText(PlayId)));
+    play_->setText(FromTableText(System::CurrentLanguage()->GetControlText(PlayId)));
     {
         const QSignalBlocker quietBars(bars_), quietBeats(beats_), quietSubdivision(subdivision_);
         bars_->setCurrentIndex(std::clamp(record_.CrNumBars - 1, 0, bars_->count() - 1));
@@ -175,28 +148,15 @@ void StepSequencerDialog::InitialiseDialog()
     }
     compound_->setChecked(record_.CrCompoundTime != 0);
     distinct_->setChecked(record_.DisplayDistinct != 0);
-    if (!hooked_) {
-        SubclassChildControls(this, this);
-        hooked_ = true;
-    }
     LayoutControls();
     control_->Initialise(record_);
     ReturnFocus();
 }
 
-int StepSequencerDialog::Run()
+int StepSequencerDialog::Open(int argument)
 {
-    InitialiseDialog();
-    return exec();
-}
-
-QWidget* StepSequencerDialog::Control(int id) const
-{
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->property("controlId").toInt() == id)
-            return child;
-    }
-    return nullptr;
+    TakeCurrentSettings(configuration_.GetData());
+    return Dialog::Open(argument);
 }
 
 void StepSequencerDialog::resizeEvent(QResizeEvent* event)
@@ -326,10 +286,6 @@ void StepSequencerDialog::done(int result)
 {
     // Closing by any way ends the sound; Cancel, Escape and the close box write nothing.
     StopPlaying();
-    if (hooked_) {
-        RestoreChildControls(this);
-        hooked_ = false;
-    }
     QDialog::done(result == QDialog::Rejected ? 1 : result);
 }
 
@@ -344,24 +300,6 @@ void StepSequencerDialog::ShowTooManyHits()
 void StepSequencerDialog::ReturnFocus()
 {
     control_->setFocus(Qt::OtherFocusReason);
-}
-
-void StepSequencerDialog::OnControlHover(int controlId)
-{
-    for (const HelpEntry& entry : HelpTexts) {
-        if (entry.controlId == controlId) {
-            help_->setText(FromTableText(System::CurrentLanguage()->GetInformation(entry.information)));
-            return;
-        }
-    }
-    help_->clear();
-}
-
-void StepSequencerDialog::mouseMoveEvent(QMouseEvent* event)
-{
-    if (ResetHoveredControl())
-        help_->clear();
-    QDialog::mouseMoveEvent(event);
 }
 
 // Metronome reports. OnBeat only hands the tick to the cursor thread; the others reach the GUI

@@ -2,12 +2,8 @@
 #include "Configuration/ConfigurationData.h"
 #include "Core/Engine/IMetronome.h"
 #include "Core/Engine/IMetronomeEventHandler.h"
-#include "GUI/ControlSubClasser.h"
+#include "GUI/Dialogs/Dialog.h"
 #include "GUI/MetronomeEventQueue.h"
-
-#include <QDialog>
-
-#include <atomic>
 
 class QCheckBox;
 class QComboBox;
@@ -29,15 +25,18 @@ class StepSequencerControl;
 /// coarsest resolution that keeps every hit, into the current settings and closes. Closing by
 /// any other way writes nothing, and every way of closing stops the sound.
 ///
-/// The owner prepares Record() before each opening (TakeCurrentSettings does what the settings
-/// dialog does), then calls Run (modal) or InitialiseDialog and shows the window.
+/// Open (from the main window's dialog table) plays and saves the current settings' rhythm:
+/// it fills Record() with TakeCurrentSettings and shows the window modally. An owner with a
+/// record of its own fills Record() and calls Initialise, then shows the window.
 ///
 /// Threads: the metronome's reports may come on its timer thread (OnBeat only signals the
 /// cursor; the others are queued for the GUI thread). Everything else on the GUI thread.
-class StepSequencerDialog : public QDialog, public ControlSubClasser, public Core::IMetronomeEventHandler {
+class StepSequencerDialog : public Dialog, public Core::IMetronomeEventHandler {
     Q_OBJECT
 public:
     static constexpr int DialogId = 103;
+    /// The command that opens the window: the Options page's Step Sequencer button.
+    static constexpr int OpenCommand = 1025;
     static constexpr int BarsId = 1023;
     static constexpr int BeatsId = 1022;
     static constexpr int SubdivisionId = 1208;
@@ -54,6 +53,8 @@ public:
     /// metronome and configuration must outlive the window.
     StepSequencerDialog(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
                         QWidget* owner = nullptr);
+    /// Owned by the main window, on its metronome and settings.
+    explicit StepSequencerDialog(const DialogContext& context);
     /// Stops a run the window started.
     ~StepSequencerDialog() override;
 
@@ -63,14 +64,11 @@ public:
     /// fields, with the beat lamp off and the step sequencer's timing.
     void TakeCurrentSettings(const Configuration::ConfigurationData& current);
 
-    /// Sets the texts and the controls from Record() and loads the grid (each opening).
-    void InitialiseDialog();
-    /// InitialiseDialog, then shows the window modally. Returns 1 however it was closed.
-    int Run();
+    /// TakeCurrentSettings from the settings store, then shows the window modally. Returns 1
+    /// however it was closed.
+    int Open(int argument) override;
 
     StepSequencerControl& Grid() { return *control_; }
-    /// The child with a control identifier, or null.
-    QWidget* Control(int id) const;
     bool Playing() const { return playing_; }
 
     // Core::IMetronomeEventHandler
@@ -79,15 +77,13 @@ public:
     void OnStopped(std::uint32_t tempo) override;
     void OnError(std::uint32_t messageIndex) override;
 
-    // ControlSubClasser
-    void OnControlHover(int controlId) override;
-
 public slots:
     void done(int result) override;
 
 protected:
+    /// Sets the controls from Record() and loads the grid (each opening).
+    void Prepare(int argument) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     void CreateControls();
@@ -119,7 +115,6 @@ private:
     QLabel* help_ = nullptr;
     MetronomeEventQueue events_;
     bool playing_ = false;
-    bool hooked_ = false;
 };
 
 } // namespace GUI

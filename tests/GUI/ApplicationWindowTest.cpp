@@ -10,6 +10,7 @@
 #include "GUI/ProgramFont.h"
 #include "GUI/StartupChecks.h"
 #include "GUI/Statusbar.h"
+#include "GUI/StepSequencerDialog.h"
 #include "GUI/Toolbar.h"
 #include "System/CurrentLanguage.h"
 #include "TestSupport.h"
@@ -351,6 +352,28 @@ private slots:
         window.OnCommand(ApplicationWindow::UnusedCommand);
         QVERIFY(window.Running());
         QCOMPARE(metronome_->stops, stops + 1); // only the one before the start
+    }
+
+    void StepSequencerOpensThroughTheDialogTable()
+    {
+        ApplicationWindow& window = Open();
+        window.SetTempo(90, true);
+        window.OnCommand(ApplicationWindow::StartStopId);
+        QWidget* shown = nullptr;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if ((shown = QApplication::activeModalWidget()))
+                qobject_cast<QDialog*>(shown)->done(1);
+        });
+        closer.start(10);
+        window.OnCommand(GUI::StepSequencerDialog::OpenCommand);
+        QVERIFY(!window.Running() && !metronome_->inRun); // stopped before it opened
+        auto* dialog = qobject_cast<GUI::StepSequencerDialog*>(shown);
+        QVERIFY(dialog);
+        QCOMPARE(dialog, window.DialogFor(GUI::StepSequencerDialog::OpenCommand)); // kept for the next opening
+        QCOMPARE(dialog->windowTitle(), QStringLiteral(" Step Sequencer"));
+        QCOMPARE(dialog->Record().Bpm, 90);
+        QVERIFY(!window.OpenDialog(ApplicationWindow::AboutCommand)); // not part of the program yet
     }
 
     void StartWaitsForSoundsStillBeingPrepared()

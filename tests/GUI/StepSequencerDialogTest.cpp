@@ -65,7 +65,7 @@ private:
         dialog_ = std::make_unique<StepSequencerDialog>(*metronome_, *configuration_);
         dialog_->TakeCurrentSettings(current);
         dialog_->resize(size);
-        dialog_->InitialiseDialog();
+        dialog_->Initialise(0);
         dialog_->show();
         if (!QTest::qWaitForWindowExposed(dialog_.get()))
             qFatal("window not shown");

@@ -1,0 +1,75 @@
+// The main window's dialogs: which command opens which dialog, made on its first opening and
+// kept for the next ones.
+#include "GUI/ApplicationWindow.h"
+
+#include "GUI/StepSequencerDialog.h"
+
+namespace GUI {
+
+namespace {
+
+struct DialogCommand {
+    int command;
+    bool stopFirst;    // the dialog edits the settings the metronome plays from
+    DialogMaker make;  // null: the dialog is not part of the program yet; its command is disabled
+    int argument = 0;  // passed to Dialog::Open (the settings dialog's page)
+};
+
+// Commands sharing a maker share one dialog object.
+constexpr DialogCommand DialogCommands[] = {
+    {ApplicationWindow::LanguageCommand, true, nullptr},
+    {ApplicationWindow::OptionsCommand, true, nullptr, 0},
+    {ApplicationWindow::SoundSettingsCommand, true, nullptr, 1},
+    {ApplicationWindow::AudioFilesCommand, true, nullptr, 2},
+    {ApplicationWindow::PresetsCommand, true, nullptr, 3},
+    {ApplicationWindow::AboutCommand, false, nullptr},
+    {StepSequencerDialog::OpenCommand, true, MakeDialog<StepSequencerDialog>},
+};
+
+const DialogCommand* FindDialogCommand(int command)
+{
+    for (const DialogCommand& row : DialogCommands) {
+        if (row.command == command)
+            return &row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool ApplicationWindow::CommandAvailable(int command)
+{
+    const DialogCommand* row = FindDialogCommand(command);
+    return !row || row->make;
+}
+
+Dialog* ApplicationWindow::DialogFor(int command)
+{
+    const DialogCommand* row = FindDialogCommand(command);
+    if (!row || !row->make)
+        return nullptr;
+    for (const auto& [make, dialog] : dialogs_) {
+        if (make == row->make)
+            return dialog.get();
+    }
+    dialogs_.emplace_back(row->make, row->make(DialogContext{configuration_, metronome_, *this}));
+    return dialogs_.back().second.get();
+}
+
+bool ApplicationWindow::OpenDialog(int command)
+{
+    const DialogCommand* row = FindDialogCommand(command);
+    if (!row)
+        return false;
+    // A dialog that edits the settings never sees a playing metronome.
+    if (row->stopFirst)
+        StopIfRunning();
+    Dialog* dialog = DialogFor(command);
+    if (!dialog)
+        return false;
+    dialog->Open(row->argument);
+    ReturnFocus();
+    return true;
+}
+
+} // namespace GUI
