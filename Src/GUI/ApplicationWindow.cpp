@@ -1,5 +1,5 @@
 // The main window's construction: the menu, the controls at their places, control help,
-// shortcuts and the status line texts.
+// shortcuts, and the window closing and coming forward for another copy.
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
@@ -7,13 +7,13 @@
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"
-#include "GUI/SingleInstance.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "System/CurrentLanguage.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -76,17 +76,6 @@ const Shortcut Shortcuts[] = {
     {QKeySequence(Qt::CTRL | Qt::Key_Q), ApplicationWindow::ExitCommand},
 };
 
-// The status line's help for the commands and controls.
-constexpr HelpEntry StatusHelpEntries[] = {
-    {ApplicationWindow::LanguageCommand, 0},      {ApplicationWindow::ExitCommand, 1},
-    {ApplicationWindow::OptionsCommand, 2},       {ApplicationWindow::SoundSettingsCommand, 3},
-    {ApplicationWindow::AudioFilesCommand, 4},    {ApplicationWindow::PresetsCommand, 5},
-    {ApplicationWindow::HelpCommand, 7},          {ApplicationWindow::AboutCommand, 8},
-    {BeatsPerMinuteDisplay::ControlId, 9},        {VisualBeatIndicator::ControlId, 10},
-    {ApplicationWindow::StartStopId, 11},         {ApplicationWindow::TempoSliderId, 12},
-    {ApplicationWindow::VolumeSliderId, 13},      {ApplicationWindow::TapId, 14},
-};
-
 // Keeps the keys pressed on a button with the button: in Qt a key the button ignores would
 // travel on to the window and change the tempo. Tab and Shift+Tab still move the focus.
 class KeepKeysFilter final : public QObject {
@@ -124,7 +113,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
-        if (!window_.HandleTempoKey(event->key(), event->modifiers(), event->count()))
+        if (!window_.tempoInput_.Key(event->key(), event->modifiers(), event->count()))
             QWidget::keyPressEvent(event);
     }
     void mouseMoveEvent(QMouseEvent* event) override
@@ -147,7 +136,7 @@ ApplicationWindow::ApplicationWindow(ApplicationWindowOptions options)
     : options_(std::move(options)),
       configuration_(options_.configuration ? *options_.configuration : Configuration::Store()),
       metronome_(options_.metronome ? *options_.metronome : static_cast<Core::IMetronome&>(Core::GetMetronome())),
-      tapTempo_(tapTimer_)
+      tempoInput_(*this)
 {
     connect(&events_, &MetronomeEventQueue::Delivered, this, &ApplicationWindow::Deliver);
 }
@@ -155,7 +144,7 @@ ApplicationWindow::ApplicationWindow(ApplicationWindowOptions options)
 ApplicationWindow::~ApplicationWindow()
 {
     // The window's own reports must not reach a half-destroyed window.
-    if (!shutDown_ && running_.load())
+    if (!startup_.ShutDown() && running_.load())
         metronome_.Stop();
 }
 
@@ -343,6 +332,21 @@ void ApplicationWindow::CreateShortcuts()
     }
 }
 
+void ApplicationWindow::closeEvent(QCloseEvent* event)
+{
+    startup_.Shutdown();
+    event->accept();
+}
+
+void ApplicationWindow::ActivateFromOtherCopy()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
 void ApplicationWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
@@ -381,28 +385,6 @@ QAction* ApplicationWindow::MenuAction(int command) const
 {
     const auto found = actions_.find(command);
     return found == actions_.end() ? nullptr : found->second;
-}
-
-const HelpTable& ApplicationWindow::StatusHelp()
-{
-    static constexpr HelpTable table(StatusHelpEntries, HelpSource::StatusInfo);
-    return table;
-}
-
-QString ApplicationWindow::StatusText(int id)
-{
-    return StatusHelp().Text(id);
-}
-
-void ApplicationWindow::ShowStatus(int id)
-{
-    if (statusbar_)
-        statusbar_->SetText(StatusText(id));
-}
-
-void ApplicationWindow::OnControlHover(int controlId)
-{
-    ShowStatus(controlId);
 }
 
 bool ApplicationWindow::OnGuiThread() const

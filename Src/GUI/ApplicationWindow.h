@@ -1,7 +1,7 @@
 #pragma once
 #include "Core/Engine/IMetronome.h"
 #include "Core/Engine/IMetronomeEventHandler.h"
-#include "Core/Engine/TapTempo.h"
+#include "GUI/ApplicationWindowStartup.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/Dialogs/Dialog.h"
 #include "GUI/MetronomeEventQueue.h"
@@ -103,12 +103,12 @@ public:
     /// configured language, the platform check, the window and its controls, control help and
     /// shortcuts. False when the program should end (another copy runs, or the platform is
     /// refused, after telling the user); the window is then not shown.
-    bool Startup();
+    bool Startup() { return startup_.Run(); }
 
     /// Makes the text tables of language name (empty: the built-in English tables) current.
     /// False, with the reason in the log, when the language file cannot be used; the previous
     /// tables stay current then.
-    bool InitialiseLanguage(const std::u16string& name);
+    bool InitialiseLanguage(const std::u16string& name) { return startup_.InitialiseLanguage(name); }
     /// Switches the program to language name, which the caller has already stored in the
     /// settings: new tables, then the menu, toolbar, read-out label, control texts and title.
     /// When the file cannot be used the built-in English tables take over, the language setting
@@ -144,7 +144,7 @@ public:
     bool CarryOutRequest(const QString& request);
     /// The command-line requests that were refused, by this window (once its event loop
     /// runs) or by the running copy they went to; each is also told on stderr.
-    const QStringList& RefusedRequests() const { return refused_; }
+    const QStringList& RefusedRequests() const { return startup_.RefusedRequests(); }
     /// Moves the sliders and the read-out to the current settings (after a preset was loaded).
     void RefreshFromSettings();
     /// Brings the window to the front (another copy of the program asked for it).
@@ -159,10 +159,14 @@ public:
     /// Saves the settings when the program ends without its window closing (the display
     /// connection was lost and the windowing system ends the process). Does nothing once the
     /// window has shut down. GUI thread.
-    void SaveOnAbruptEnd();
+    void SaveOnAbruptEnd() { startup_.SaveOnAbruptEnd(); }
 
     /// True while the metronome plays.
     bool Running() const { return running_.load(); }
+    /// True while a speed-trainer run plays: the tempo is the trainer's, not the user's.
+    bool TrainerOwnsTempo() const;
+    /// The tempo of the settings (bpm): what the next start plays.
+    int Tempo() const;
     /// The control with identifier id among the window's controls, or null.
     QWidget* Control(int id) const;
     /// The menu action of a command, or null.
@@ -171,9 +175,9 @@ public:
     Toolbar* ToolBar() const { return toolbar_; }
     BeatsPerMinuteDisplay* TempoDisplay() const { return display_; }
     VisualBeatIndicator* BeatIndicator() const { return lamp_; }
-    SingleInstance* Instance() const { return instance_; }
+    SingleInstance* Instance() const { return startup_.Instance(); }
     /// 0 none yet, 1 built-in English tables, 2 a language file.
-    int LanguageKind() const { return languageKind_; }
+    int LanguageKind() const { return startup_.LanguageKind(); }
 
     // ControlSubClasser
     void OnControlHover(int controlId) override;
@@ -184,9 +188,6 @@ public:
     void OnStopped(std::uint32_t tempo) override;
     void OnError(std::uint32_t messageIndex) override;
 
-    /// The keyboard tempo control and typed tempo entry (keys reaching the window itself or
-    /// forwarded by the Start/Stop button and the sliders). True when the key was used.
-    bool HandleTempoKey(int key, Qt::KeyboardModifiers modifiers, int repeatCount);
     /// The status line text for a control or command (empty when it has none).
     static QString StatusText(int id);
     /// The status line's help table: the commands and controls that have a text.
@@ -199,28 +200,26 @@ protected:
 
 private:
     friend class ClientArea;
+    friend class ApplicationWindowStartup;
 
-    bool CheckSingleInstance();
-    bool SystemCheck();
     void CreateInterface();
     void CreateMenu();
     void CreateControls();
     void ControlHelp();
     void CreateShortcuts();
     void ApplyMenuTexts();
+    /// Puts the current text tables' texts on the menu, toolbar, read-out, controls and title.
+    void ShowLanguage();
     void LayOutBars();
     void FitOuterSize();
     void FitToTexts();
     void DescribeControls();
-    void Shutdown();
-    void TellSavingRefused();
     void StopIfRunning();
     /// False for a command whose dialog is not part of the program yet: its menu item,
     /// toolbar button and shortcut stay disabled.
     static bool CommandAvailable(int command);
     void Tap();
     void SpaceCommandPressed();
-    bool TrainerOwnsTempo() const;
     void MoveTempoSlider(int tempo);
     void OnTempoSliderMoved(int position);
     void OnVolumeSliderMoved(int position);
@@ -240,15 +239,13 @@ private:
     Configuration::ConfigurationData& Settings();
 
     ApplicationWindowOptions options_;
+    ApplicationWindowStartup startup_{*this};
     Configuration::IConfiguration& configuration_;
     Core::IMetronome& metronome_;
-    TempoKeyEntry tempoEntry_;
-    QtTapSeriesTimer tapTimer_;
-    Core::TapTempo tapTempo_;
+    TempoInput tempoInput_;
     MetronomeEventQueue events_;
     // Reports may come from the timer thread, which must not call into Qt to tell threads apart.
     const std::thread::id guiThread_ = std::this_thread::get_id();
-    SingleInstance* instance_ = nullptr;
 
     QWidget* client_ = nullptr;
     Toolbar* toolbar_ = nullptr;
@@ -266,12 +263,8 @@ private:
     std::map<int, QAction*> actions_;
     std::vector<QShortcut*> shortcuts_;
 
-    QStringList refused_;
-
     std::atomic<bool> running_{false};
     bool startWaiting_ = false; // a start waits for the sounds to be prepared
-    int languageKind_ = 0;
-    bool shutDown_ = false;
     bool fitted_ = false;
     int contentWidth_ = 0; // the width the client area needs for the current language's texts
 

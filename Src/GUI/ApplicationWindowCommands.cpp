@@ -1,5 +1,5 @@
-// The main window's behaviour: commands, the tempo from sliders, keys, typed digits and taps,
-// the metronome's reports, start errors and help.
+// The main window's behaviour: commands, the tempo from the sliders and from TempoInput, the
+// metronome's reports, start errors and help.
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
@@ -119,7 +119,7 @@ void ApplicationWindow::ToggleStartStop()
 
 void ApplicationWindow::StartWhenPrepared()
 {
-    if (!startWaiting_ || shutDown_)
+    if (!startWaiting_ || startup_.ShutDown())
         return;
     if (!metronome_.SoundsPrepared(Settings())) {
         QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
@@ -172,6 +172,11 @@ void ApplicationWindow::ShowStartError(QWidget* owner, std::uint32_t code)
 bool ApplicationWindow::TrainerOwnsTempo() const
 {
     return running_.load() && configuration_.GetData().SpeedTrainer != 0;
+}
+
+int ApplicationWindow::Tempo() const
+{
+    return configuration_.GetData().Bpm;
 }
 
 void ApplicationWindow::ReturnFocus()
@@ -270,37 +275,15 @@ void ApplicationWindow::OnVolumeSliderMoved(int position)
     }
 }
 
-bool ApplicationWindow::HandleTempoKey(int key, Qt::KeyboardModifiers modifiers, int repeatCount)
-{
-    if (TrainerOwnsTempo())
-        return true; // the speed trainer owns the tempo: keys do nothing
-    if (const auto typed = tempoEntry_.Key(key, modifiers)) {
-        SetTempo(*typed, true);
-        return true;
-    }
-    const auto change = KeyboardTempoChange(key, modifiers, std::max(1, repeatCount));
-    if (!change)
-        return key >= Qt::Key_0 && key <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier);
-    const int tempo = Settings().Bpm + *change;
-    if (tempo >= KeyboardTempoMinimum && tempo <= KeyboardTempoMaximum)
-        SetTempo(tempo, true);
-    return true;
-}
-
 void ApplicationWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (!HandleTempoKey(event->key(), event->modifiers(), event->count()))
+    if (!tempoInput_.Key(event->key(), event->modifiers(), event->count()))
         QMainWindow::keyPressEvent(event);
 }
 
 void ApplicationWindow::Tap()
 {
-    if (!TrainerOwnsTempo()) {
-        const Qt::KeyboardModifiers held = QGuiApplication::keyboardModifiers();
-        const int tempo = tapTempo_.Tap(held & Qt::ControlModifier, held & Qt::ShiftModifier);
-        if (tempo != 0)
-            SetTempo(tempo, true);
-    }
+    tempoInput_.Tap(QGuiApplication::keyboardModifiers());
     ReturnFocus();
 }
 

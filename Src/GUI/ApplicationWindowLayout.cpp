@@ -1,4 +1,5 @@
-// The main window's room for its texts, and what assistive technology learns of its controls.
+// The main window's texts in the current language, the room for them, and what assistive
+// technology learns of its controls.
 //
 // The window is 400 x 300 pixels in English. A translation whose texts need more room widens
 // the controls that hold them and the window with them, so that no text is cut.
@@ -27,12 +28,75 @@ constexpr int TextPadding = 12;  // a push button's frame and margins beside its
 constexpr int RightMargin = 10;  // as the controls' left margin
 constexpr int StatusPadding = 24; // the status line's margins beside its text, and a little air
 
+// The status line's help for the commands and controls.
+constexpr HelpEntry StatusHelpEntries[] = {
+    {ApplicationWindow::LanguageCommand, 0},      {ApplicationWindow::ExitCommand, 1},
+    {ApplicationWindow::OptionsCommand, 2},       {ApplicationWindow::SoundSettingsCommand, 3},
+    {ApplicationWindow::AudioFilesCommand, 4},    {ApplicationWindow::PresetsCommand, 5},
+    {ApplicationWindow::HelpCommand, 7},          {ApplicationWindow::AboutCommand, 8},
+    {BeatsPerMinuteDisplay::ControlId, 9},        {VisualBeatIndicator::ControlId, 10},
+    {ApplicationWindow::StartStopId, 11},         {ApplicationWindow::TempoSliderId, 12},
+    {ApplicationWindow::VolumeSliderId, 13},      {ApplicationWindow::TapId, 14},
+};
+
 int TextWidth(const QWidget* widget, const QString& text)
 {
     return widget->fontMetrics().horizontalAdvance(text);
 }
 
 } // namespace
+
+const HelpTable& ApplicationWindow::StatusHelp()
+{
+    static constexpr HelpTable table(StatusHelpEntries, HelpSource::StatusInfo);
+    return table;
+}
+
+QString ApplicationWindow::StatusText(int id)
+{
+    return StatusHelp().Text(id);
+}
+
+void ApplicationWindow::ShowStatus(int id)
+{
+    if (statusbar_)
+        statusbar_->SetText(StatusText(id));
+}
+
+void ApplicationWindow::OnControlHover(int controlId)
+{
+    ShowStatus(controlId);
+}
+
+bool ApplicationWindow::SwitchLanguage(const std::u16string& name)
+{
+    if (!startup_.SwitchLanguage(name))
+        return false; // the controls keep the texts they have
+    if (client_)
+        ShowLanguage();
+    return true;
+}
+
+void ApplicationWindow::ShowLanguage()
+{
+    const auto language = System::CurrentLanguage();
+    ApplyMenuTexts();
+    toolbar_->SetTexts();
+    display_->ReloadLabel();
+    const auto setText = [&language](auto* control, int id) {
+        if (const char16_t* text = language->GetControlText(id))
+            control->setText(FromTableText(text));
+    };
+    setText(startStop_, StartStopId);
+    setText(tap_, TapId);
+    setText(tempoLabel_, TempoLabelId);
+    setText(volumeLabel_, VolumeLabelId);
+    if (const char16_t* title = language->GetText(0))
+        setWindowTitle(FromTableText(title));
+    DescribeControls();
+    FitToTexts();
+    LayOutBars();
+}
 
 void ApplicationWindow::FitToTexts()
 {

@@ -1,24 +1,21 @@
-// The program's life cycle in the main window: start-up, the language of the texts, bringing
-// the window forward for another copy, and shutdown.
+// The program's life cycle in the main window: start-up, the language of the texts, the
+// requests of other copies, and shutdown.
+#include "GUI/ApplicationWindowStartup.h"
+
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
-#include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/CommandLine.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/SingleInstance.h"
 #include "GUI/StartupChecks.h"
-#include "GUI/Toolbar.h"
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
 #include "System/ErrorReport.h"
 #include "System/LanguageFileReader.h"
 #include "System/Log.h"
 
-#include <QCloseEvent>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -53,36 +50,38 @@ bool SafeLanguageName(const std::u16string& name)
     return true;
 }
 
-bool ApplicationWindow::Startup()
+ApplicationWindowStartup::ApplicationWindowStartup(ApplicationWindow& window) : window_(window) {}
+
+bool ApplicationWindowStartup::Run()
 {
     if (!CheckSingleInstance())
         return false;
-    configuration_.Load(); // a missing or faulty file leaves the defaults
+    window_.configuration_.Load(); // a missing or faulty file leaves the defaults
 
-    const std::u16string name(configuration_.GetLanguage());
+    const std::u16string name(window_.configuration_.GetLanguage());
     if (!InitialiseLanguage(name)) {
         // Ending the program here would leave the user nothing to act on: run in English and
         // forget the language, as a failed switch does.
         System::SetCurrentLanguage(System::BuiltInLanguage());
         languageKind_ = 1;
-        configuration_.GetLanguage()[0] = u'\0';
+        window_.configuration_.GetLanguage()[0] = u'\0';
     }
     if (!SystemCheck())
         return false;
-    CreateInterface();
-    ControlHelp();
-    CreateShortcuts();
-    show();
-    FitOuterSize();
-    ReturnFocus(); // keys go to the tempo control from the start
+    window_.CreateInterface();
+    window_.ControlHelp();
+    window_.CreateShortcuts();
+    window_.show();
+    window_.FitOuterSize();
+    window_.ReturnFocus(); // keys go to the tempo control from the start
     // Loading the sounds and opening the output take a while; done now in the background, the
     // first Start does not have to wait for them.
-    metronome_.PrepareSounds(Settings());
+    window_.metronome_.PrepareSounds(window_.Settings());
     // The command line's wishes wait for the event loop: the window's first showing is over
     // then, and a start plays as from the Start button.
-    QTimer::singleShot(0, this, [this] {
-        for (const QString& request : options_.requests) {
-            if (!CarryOutRequest(request)) {
+    QTimer::singleShot(0, &window_, [this] {
+        for (const QString& request : window_.options_.requests) {
+            if (!window_.CarryOutRequest(request)) {
                 refused_ << request;
                 ReportRefusedRequest(request);
             }
@@ -92,10 +91,10 @@ bool ApplicationWindow::Startup()
     return true;
 }
 
-void ApplicationWindow::TellSavingRefused()
+void ApplicationWindowStartup::TellSavingRefused()
 {
     using Refusal = Configuration::IConfiguration::SaveRefusal;
-    const Refusal refusal = configuration_.SavingRefused();
+    const Refusal refusal = window_.configuration_.SavingRefused();
     if (refusal == Refusal::None)
         return;
     // The text tables and the language files hold no such message yet: it is shown in English.
@@ -106,58 +105,64 @@ void ApplicationWindow::TellSavingRefused()
                              : QStringLiteral("There is no folder that only you can write to for the settings, so the "
                                               "settings you change will not be saved this time.");
     // Not modal: the window is usable at once, and nothing waits for the box.
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Settings Not Saved"), text, QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Settings Not Saved"), text, QMessageBox::Ok, &window_);
     box->setObjectName(QStringLiteral("savingRefused"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
 
-bool ApplicationWindow::CheckSingleInstance()
+bool ApplicationWindowStartup::CheckSingleInstance()
 {
-    if (!options_.singleInstance)
+    const ApplicationWindowOptions& options = window_.options_;
+    if (!options.singleInstance)
         return true;
-    instance_ = new SingleInstance(options_.instanceName, this);
-    if (const auto answers = instance_->SendToRunningCopy(options_.requests)) {
+    instance_ = new SingleInstance(options.instanceName, &window_);
+    if (const auto answers = instance_->SendToRunningCopy(options.requests)) {
         // The running copy has come forward and taken the requests; this one ends quietly.
-        for (qsizetype i = 0; i < options_.requests.size(); ++i) {
+        for (qsizetype i = 0; i < options.requests.size(); ++i) {
             if (answers->value(i) != QLatin1String("1")) {
-                refused_ << options_.requests[i];
-                ReportRefusedRequest(options_.requests[i]);
+                refused_ << options.requests[i];
+                ReportRefusedRequest(options.requests[i]);
             }
         }
         return false;
     }
     using Access = SingleInstance::Access;
+    ApplicationWindow& window = window_;
     const auto answer = [](bool accepted) { return accepted ? QStringLiteral("1") : QStringLiteral("0"); };
-    instance_->AddRequest(QStringLiteral("query"), [this](const QString&) {
-        ActivateFromOtherCopy();
+    instance_->AddRequest(QStringLiteral("query"), [&window](const QString&) {
+        window.ActivateFromOtherCopy();
         return QStringLiteral("2");
     });
-    instance_->AddRequest(QStringLiteral("tempo"), [this, answer](const QString& arguments) {
+    instance_->AddRequest(QStringLiteral("tempo"), [&window, answer](const QString& arguments) {
         bool number = false;
         const int tempo = arguments.toInt(&number);
-        return answer(number && SetTempoRequest(tempo));
+        return answer(number && window.SetTempoRequest(tempo));
     });
     instance_->AddRequest(QStringLiteral("preset"),
-                          [this, answer](const QString& name) { return answer(LoadPresetRequest(name)); });
-    instance_->AddRequest(QStringLiteral("start"), [this, answer](const QString&) { return answer(StartRequest()); });
+                          [&window, answer](const QString& name) { return answer(window.LoadPresetRequest(name)); });
+    instance_->AddRequest(QStringLiteral("start"),
+                          [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(
         QStringLiteral("startstop"),
-        [this](const QString&) {
-            if (client_)
-                OnCommand(StartStopId);
+        [&window](const QString&) {
+            if (window.client_)
+                window.OnCommand(ApplicationWindow::StartStopId);
             return QStringLiteral("1");
         },
         Access::TestsOnly);
     instance_->AddRequest(
         QStringLiteral("state"),
-        [this](const QString&) { return QStringLiteral("%1 %2").arg(Running() || startWaiting_ ? 1 : 0).arg(Settings().Bpm); },
+        [&window](const QString&) {
+            return QStringLiteral("%1 %2").arg(window.Running() || window.startWaiting_ ? 1 : 0).arg(window.Tempo());
+        },
         Access::TestsOnly);
     instance_->Listen();
     return true;
 }
 
-bool ApplicationWindow::SystemCheck()
+bool ApplicationWindowStartup::SystemCheck()
 {
     const auto language = System::CurrentLanguage();
     utsname system{};
@@ -178,7 +183,7 @@ bool ApplicationWindow::SystemCheck()
     return true;
 }
 
-bool ApplicationWindow::InitialiseLanguage(const std::u16string& name)
+bool ApplicationWindowStartup::InitialiseLanguage(const std::u16string& name)
 {
     if (name.empty()) {
         System::SetCurrentLanguage(System::BuiltInLanguage());
@@ -187,8 +192,8 @@ bool ApplicationWindow::InitialiseLanguage(const std::u16string& name)
     }
     std::shared_ptr<System::Language> table;
     if (SafeLanguageName(name)) {
-        const std::string folder = options_.languageFolder.empty() ? Platform::LanguageFolder()
-                                                                   : options_.languageFolder;
+        const std::string& ownFolder = window_.options_.languageFolder;
+        const std::string folder = ownFolder.empty() ? Platform::LanguageFolder() : ownFolder;
         table = System::LoadLanguageFile(folder + QString::fromStdU16String(name).toStdString() + ".lng");
     }
     if (!table) {
@@ -200,73 +205,38 @@ bool ApplicationWindow::InitialiseLanguage(const std::u16string& name)
     return true;
 }
 
-bool ApplicationWindow::SwitchLanguage(const std::u16string& name)
+bool ApplicationWindowStartup::SwitchLanguage(const std::u16string& name)
 {
-    if (!InitialiseLanguage(name)) {
-        System::SetCurrentLanguage(System::BuiltInLanguage());
-        languageKind_ = 1;
-        configuration_.GetLanguage()[0] = u'\0';
-        return false;
-    }
-    if (!client_)
+    if (InitialiseLanguage(name))
         return true;
-    const auto language = System::CurrentLanguage();
-    ApplyMenuTexts();
-    toolbar_->SetTexts();
-    display_->ReloadLabel();
-    const auto setText = [&language](auto* control, int id) {
-        if (const char16_t* text = language->GetControlText(id))
-            control->setText(FromTableText(text));
-    };
-    setText(startStop_, StartStopId);
-    setText(tap_, TapId);
-    setText(tempoLabel_, TempoLabelId);
-    setText(volumeLabel_, VolumeLabelId);
-    if (const char16_t* title = language->GetText(0))
-        setWindowTitle(FromTableText(title));
-    DescribeControls();
-    FitToTexts();
-    LayOutBars();
-    return true;
+    System::SetCurrentLanguage(System::BuiltInLanguage());
+    languageKind_ = 1;
+    window_.configuration_.GetLanguage()[0] = u'\0';
+    return false;
 }
 
-void ApplicationWindow::ActivateFromOtherCopy()
-{
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    activateWindow();
-}
-
-void ApplicationWindow::closeEvent(QCloseEvent* event)
-{
-    Shutdown();
-    event->accept();
-}
-
-void ApplicationWindow::SaveOnAbruptEnd()
+void ApplicationWindowStartup::SaveOnAbruptEnd()
 {
     if (shutDown_)
         return;
     shutDown_ = true;
-    configuration_.Save();
+    window_.configuration_.Save();
 }
 
-void ApplicationWindow::Shutdown()
+void ApplicationWindowStartup::Shutdown()
 {
     if (shutDown_)
         return;
     shutDown_ = true;
-    CancelWaitingStart();
-    if (running_.load()) {
-        running_.store(false);
-        metronome_.Stop(); // returns once the timer thread is gone
+    window_.CancelWaitingStart();
+    if (window_.running_.load()) {
+        window_.running_.store(false);
+        window_.metronome_.Stop(); // returns once the timer thread is gone
     }
-    events_.Drain();
-    if (client_)
-        RestoreChildControls(client_);
-    configuration_.Save();
+    window_.events_.Drain();
+    if (window_.client_)
+        ControlSubClasser::RestoreChildControls(window_.client_);
+    window_.configuration_.Save();
 }
 
 } // namespace GUI

@@ -1,5 +1,8 @@
 #include "GUI/TempoControl.h"
 
+#include "GUI/ApplicationWindow.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace GUI {
@@ -102,6 +105,37 @@ bool QtTapSeriesTimer::Start(std::uint32_t intervalMs, std::function<void()> onT
 void QtTapSeriesTimer::Stop()
 {
     timer_.stop();
+}
+
+TempoInput::TempoInput(ApplicationWindow& window)
+    : window_(window), tapTempo_(tapTimer_)
+{
+}
+
+bool TempoInput::Key(int key, Qt::KeyboardModifiers modifiers, int repeatCount)
+{
+    if (window_.TrainerOwnsTempo())
+        return true; // the speed trainer owns the tempo: keys do nothing
+    if (const auto typed = entry_.Key(key, modifiers)) {
+        window_.SetTempo(*typed, true);
+        return true;
+    }
+    const auto change = KeyboardTempoChange(key, modifiers, std::max(1, repeatCount));
+    if (!change)
+        return key >= Qt::Key_0 && key <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier);
+    const int tempo = window_.Tempo() + *change;
+    if (tempo >= KeyboardTempoMinimum && tempo <= KeyboardTempoMaximum)
+        window_.SetTempo(tempo, true);
+    return true;
+}
+
+void TempoInput::Tap(Qt::KeyboardModifiers held)
+{
+    if (window_.TrainerOwnsTempo())
+        return;
+    const int tempo = tapTempo_.Tap(held & Qt::ControlModifier, held & Qt::ShiftModifier);
+    if (tempo != 0)
+        window_.SetTempo(tempo, true);
 }
 
 } // namespace GUI

@@ -12,6 +12,8 @@
 
 namespace GUI {
 
+class ApplicationWindow;
+
 /// Tempo slider scale: the slider runs over the base-2 logarithm of (tempo + 128) in
 /// thousandths, so that slow tempos get more room than fast ones.
 constexpr int TempoSliderMinimum = 7109; ///< position of 10 bpm
@@ -67,6 +69,27 @@ public:
 private:
     QTimer timer_;
     std::function<void()> onTimer_;
+};
+
+/// The main window's tempo input besides the slider: the arrow and page keys, tempos typed as
+/// digits and taps. A tempo found goes to the window's SetTempo, the slider following. While
+/// a speed-trainer run owns the tempo, keys are taken and do nothing, and taps do nothing.
+/// GUI thread only.
+class TempoInput {
+public:
+    explicit TempoInput(ApplicationWindow& window);
+
+    /// A key reaching the window (itself, or forwarded by the Start/Stop button and the
+    /// sliders): a Qt::Key with its modifiers and its repeat count. True when the key was used.
+    bool Key(int key, Qt::KeyboardModifiers modifiers, int repeatCount);
+    /// A tap (the Tap button or "t"), with the modifiers held (see Core::TapTempo::Tap).
+    void Tap(Qt::KeyboardModifiers held);
+
+private:
+    ApplicationWindow& window_;
+    TempoKeyEntry entry_;
+    QtTapSeriesTimer tapTimer_;
+    Core::TapTempo tapTempo_;
 };
 
 } // namespace GUI
