@@ -1,5 +1,5 @@
 // Tolvane: starts the main window, runs the program until the window closes.
-#include "Core/Engine/EngineObjects.h"
+#include "Core/Engine/Program.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CommandLine.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -46,14 +46,18 @@ void CloseOnEndSignals(QWidget& window)
 
 // Losing the display connection ends the process inside the windowing system's plug-in
 // (exit on X11, a fatal message on Wayland) without closing the window: the settings are
-// saved on the way out all the same.
+// saved on the way out all the same, and the metronome stops, so that no tick runs while
+// the process ends.
 GUI::ApplicationWindow* abruptEndWindow = nullptr;
+Core::Metronome* abruptEndMetronome = nullptr;
 QtMessageHandler previousMessageHandler = nullptr;
 
 void SaveOnAbruptEnd()
 {
     if (abruptEndWindow != nullptr)
         abruptEndWindow->SaveOnAbruptEnd();
+    if (abruptEndMetronome != nullptr)
+        abruptEndMetronome->Stop();
 }
 
 void SaveBeforeFatalMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -64,9 +68,10 @@ void SaveBeforeFatalMessage(QtMsgType type, const QMessageLogContext& context, c
         previousMessageHandler(type, context, message);
 }
 
-void SaveOnDisplayLoss(GUI::ApplicationWindow& window)
+void SaveOnDisplayLoss(GUI::ApplicationWindow& window, Core::Metronome& metronome)
 {
     abruptEndWindow = &window;
+    abruptEndMetronome = &metronome;
     std::atexit(SaveOnAbruptEnd);
     previousMessageHandler = qInstallMessageHandler(SaveBeforeFatalMessage);
 }
@@ -140,17 +145,21 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(TOLVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(TOLVANE_APP_ID));
 
+    // The engine is made before the window and outlives it: the window's last Stop still
+    // finds the metronome, and the metronome's the engines and the timer.
+    Core::Program program;
     GUI::ApplicationWindowOptions options;
     options.requests = commandLine.Requests();
-    GUI::ApplicationWindow window(options);
+    GUI::ApplicationWindow window(program.Controller(), options);
     if (!window.Startup())
         return window.RefusedRequests().isEmpty() ? 0 : 1; // another copy took the requests
-    Core::GetMetronome().SetBeatIndicator(window.BeatIndicator());
+    program.Controller().SetBeatIndicator(window.BeatIndicator());
     CloseOnEndSignals(window);
-    SaveOnDisplayLoss(window);
+    SaveOnDisplayLoss(window, program.Controller());
 
     const int code = QApplication::exec();
     abruptEndWindow = nullptr;
-    Core::GetMetronome().SetBeatIndicator(nullptr);
+    abruptEndMetronome = nullptr;
+    program.Controller().SetBeatIndicator(nullptr);
     return code;
 }

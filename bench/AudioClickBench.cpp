@@ -132,7 +132,7 @@ void Run(std::size_t clicks, double bpm)
     const std::size_t frames = static_cast<std::size_t>((clicks * periodMs / 1000.0 + 3.0) * 44100);
     Platform::Audio::NullBackend backend(frames, frames / 256 + 16);
     Platform::Audio::Mixer mixer(backend);
-    Core::MidiSoundEngine engine(Platform::Audio::MidiOutOptions{&mixer, {}});
+    Core::MidiSoundEngine engine(Platform::Audio::MidiOutOptions{mixer, {}});
     // The first voice plays the claves at the clicks' volume, so that starting renders them.
     Configuration::ConfigurationData settings;
     for (int index = 0; index < Core::InstrumentCount; ++index) {

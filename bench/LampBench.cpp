@@ -5,8 +5,7 @@
 //
 //   bench_lamp SECONDS BPM      (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
 #include "Configuration/ConfigurationData.h"
-#include "Core/Engine/EngineObjects.h"
-#include "Core/Engine/Metronome.h"
+#include "Core/Engine/Program.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Clock.h"
 
@@ -82,13 +81,13 @@ int main(int argc, char** argv)
     lamp.show();
     HeardTimes heard(lamp);
 
-    Core::MetronomeServices services = Core::ProgramMetronomeServices();
-    services.indicator = &heard;
-    Core::Metronome metronome(services);
+    Core::Program program;
+    Core::Metronome& metronome = program.Controller();
+    metronome.SetBeatIndicator(&heard);
     Configuration::ConfigurationData settings;
     settings.Bpm = bpm;
     settings.VisualIndicator = 1;
-    settings.SoundEngineType = 0;
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
     std::fill(std::begin(settings.Instrument), std::end(settings.Instrument), 6);
     if (const std::uint32_t result = metronome.Start(nullptr, settings); result != 0) {
         std::fprintf(stderr, "the metronome did not start: result %u\n", result);

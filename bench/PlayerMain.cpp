@@ -23,12 +23,14 @@
 #include "PlayerAnalysis.h"
 
 #include "Configuration/FileConfiguration.h"
-#include "Core/WaveFiles/AudioSoundEngine.h"
-#include "Core/Engine/EngineObjects.h"
+#include "Core/Engine/Metronome.h"
+#include "Core/Engine/StrategySet.h"
+#include "Core/Engine/Timer.h"
 #include "Core/Sound/MidiSoundEngine.h"
-#include "Core/Sound/SoundEngineFactory.h"
+#include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/NullBackend.h"
+#include "Platform/Audio/RtAudioBackend.h"
 #include "Platform/Clock.h"
 
 #include <algorithm>
@@ -126,11 +128,11 @@ public:
     bool Start(Core::ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock) override
     {
         handler_ = handler;
-        return Core::ProgramTimer().Start(this, intervalMs, clock);
+        return timer_.Start(this, intervalMs, clock);
     }
-    void ReTime(double intervalMs) override { Core::ProgramTimer().ReTime(intervalMs); }
-    void Stop() override { Core::ProgramTimer().Stop(); }
-    bool IsRunning() const override { return Core::ProgramTimer().IsRunning(); }
+    void ReTime(double intervalMs) override { timer_.ReTime(intervalMs); }
+    void Stop() override { timer_.Stop(); }
+    bool IsRunning() const override { return timer_.IsRunning(); }
 
     std::size_t Ticks() const { return ticks_.load(std::memory_order_acquire); }
     /// CPU time the timer thread spent between its first and its last tick (one thread per
@@ -160,6 +162,7 @@ private:
         lastThreadCpu_.store(seconds, std::memory_order_relaxed);
     }
 
+    Core::Timer timer_;
     Core::ITimerEventHandler* handler_ = nullptr;
     std::atomic<std::size_t> ticks_{0};
     std::atomic<double> firstThreadCpu_{0.0};
@@ -285,34 +288,32 @@ int main(int argc, char** argv)
     if (options.noIndicator)
         settings.VisualIndicator = 0;
 
-    // The null backend keeps everything it renders, for measuring the clicks afterwards.
+    // The player's own engine, from the program's parts in the program's order: the output
+    // (the null backend keeps everything it renders, for measuring the clicks afterwards; the
+    // real one has the program's lead), the engine the settings choose, the timer, the
+    // strategies and the metronome.
     const bool null = options.backend == "null";
     const auto captureFrames = static_cast<std::size_t>((options.seconds + 2.0) * 44100.0);
-    std::unique_ptr<Platform::Audio::NullBackend> nullBackend;
-    std::unique_ptr<Platform::Audio::Mixer> nullMixer;
-    std::unique_ptr<Core::ISoundEngine> nullEngine;
-    Core::ISoundEngine* engine = nullptr;
-    if (null) {
-        nullBackend = std::make_unique<Platform::Audio::NullBackend>(captureFrames);
-        nullMixer = std::make_unique<Platform::Audio::Mixer>(*nullBackend);
-        if (settings.SoundEngineType == 1) {
-            nullEngine = std::make_unique<Core::AudioSoundEngine>(nullMixer.get());
-        } else {
-            nullEngine = std::make_unique<Core::MidiSoundEngine>(Platform::Audio::MidiOutOptions{nullMixer.get(), {}});
-            settings.SoundEngineType = 0;
-        }
-        engine = nullEngine.get();
+    auto nullOutput = null ? std::make_unique<Platform::Audio::NullBackend>(captureFrames) : nullptr;
+    Platform::Audio::NullBackend* nullBackend = nullOutput.get();
+    std::unique_ptr<Platform::Audio::IAudioBackend> backend = null
+        ? std::unique_ptr<Platform::Audio::IAudioBackend>(std::move(nullOutput))
+        : std::make_unique<Platform::Audio::RtAudioBackend>();
+    Platform::Audio::Mixer mixer(*backend, null ? Platform::Audio::MixerOptions{}
+                                                : Platform::Audio::MixerOptions{44100, 256, Platform::Audio::OutputLeadMs});
+    std::unique_ptr<Core::ISoundEngine> engine;
+    if (settings.SoundEngineType == Configuration::SoundSource::AudioFiles) {
+        engine = std::make_unique<Core::AudioSoundEngine>(mixer);
     } else {
-        engine = Core::GetSoundEngine(settings.SoundEngineType);
+        engine = std::make_unique<Core::MidiSoundEngine>(Platform::Audio::MidiOutOptions{mixer, {}});
+        settings.SoundEngineType = Configuration::SoundSource::Midi;
     }
-    Platform::Audio::Mixer& mixer = null ? *nullMixer : Platform::Audio::OutputMixer();
 
     CountingEngine counting(*engine);
     CountingTimer timer(static_cast<std::size_t>(options.seconds * 1000.0 * 2) + 1024);
-    Core::MetronomeServices services = Core::ProgramMetronomeServices();
-    services.timer = &timer;
-    services.soundEngineFor = [&counting](std::int32_t) -> Core::ISoundEngine* { return &counting; };
-    Core::Metronome metronome(services);
+    Core::StrategySet strategies;
+    Core::Metronome metronome(
+        strategies.Services(timer, [&counting](Configuration::SoundSource) -> Core::ISoundEngine* { return &counting; }));
     Reporter reporter;
 
     const double rssBeforeStart = CurrentRssMiB();
@@ -361,7 +362,7 @@ int main(int argc, char** argv)
 
     if (null) {
         // The capture starts with the stream; the backend has stopped by now.
-        nullEngine->Close();
+        engine->Close();
         std::vector<float> capture(nullBackend->Captured().begin(),
                                    nullBackend->Captured().begin()
                                        + static_cast<std::ptrdiff_t>(2 * nullBackend->CapturedFrames()));

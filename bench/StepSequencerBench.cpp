@@ -140,7 +140,7 @@ void WriteRhythm(benchmark::State& state)
                 grid.ToggleCell(r, c);
     }
     Configuration::ConfigurationData record;
-    record.SpeedTrainer = playing ? 5 : 0;
+    record.SpeedTrainer = playing ? Configuration::TrainerMode::StepSequencer : Configuration::TrainerMode::Off;
     int result = 0;
     Measure(state, grid, [&] { return result = grid.WriteRhythm(record); }, [] {});
     state.counters["result"] = result;

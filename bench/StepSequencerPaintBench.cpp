@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     record.CrCompoundTime = 0;
     record.DisplayDistinct = 0;
     record.Bpm = 200;
-    record.SpeedTrainer = 5;
+    record.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
     record.CustomRhythm[0] = 0;
 
     GUI::StepSequencerControl control;

@@ -5,15 +5,12 @@
 namespace Configuration {
 
 ConfigurationData::ConfigurationData()
-    : TicksPerBeat(0),
-      TrainerBeatsPerBar(0),
-      TrainerCurve(nullptr),
-      Name{},
+    : Name{},
       Description{},
-      SoundEngineType(0),
+      SoundEngineType(SoundSource::Midi),
       Bpm(120),
       GlobalVolume(100),
-      BeatType(0),
+      BeatType(BeatKind::Simple),
       BeatsPerBar(4),
       CustomPattern{},
       CustomRhythm{},
@@ -27,7 +24,7 @@ ConfigurationData::ConfigurationData()
       Subdivision2(0),
       CompoundTime(0),
       VisualIndicator(1),
-      SpeedTrainer(0),
+      SpeedTrainer(TrainerMode::Off),
       DurationsInBars(0),
       Logarithmic(0),
       Beep(1),
@@ -51,7 +48,7 @@ ConfigurationData::ConfigurationData()
 }
 
 // A copy is a new record: it starts from the defaults (its links empty) and takes the
-// settings; the run-time fields are unset as in any new record.
+// settings.
 ConfigurationData::ConfigurationData(const ConfigurationData& other)
     : ConfigurationData()
 {

@@ -1,10 +1,6 @@
 #pragma once
 #include <cstdint>
 
-namespace Core {
-class ISpeedTrainerStrategy;
-}
-
 namespace Configuration {
 
 /// Number of voices; voice n (1..12) is array index n - 1.
@@ -17,24 +13,41 @@ constexpr int CustomPatternCapacity = 128;
 constexpr int CustomRhythmCapacity = 512;
 constexpr int PathCapacity = 772;
 
+/// What a run plays (the BeatType setting). The file holds the number.
+enum class BeatKind : std::int32_t {
+    Simple = 0,        ///< every beat alike
+    BeatsPerBar = 1,   ///< bars of BeatsPerBar beats with an accent on the first
+    CustomPattern = 2, ///< groups such as "3+3+2"
+    CustomRhythm = 3,  ///< a drum rhythm from the step sequencer
+};
+
+/// Where the sounds come from (the SoundEngineType setting).
+enum class SoundSource : std::int32_t {
+    Midi = 0,       ///< General MIDI percussion
+    AudioFiles = 1, ///< the user's wave files File1..File12
+};
+
+/// How a run moves its tempo (the SpeedTrainer setting). The file holds only Off or On;
+/// StepSequencer marks the step sequencer's playing record.
+enum class TrainerMode : std::int32_t {
+    Off = 0,
+    On = 1,
+    StepSequencer = 5,
+};
+
 /// One complete set of metronome settings. Fields are named by their configuration keys
 /// and read directly by every user.
 ///
-/// The first three fields belong to one run of the metronome: they start at zero, assignment
-/// does not copy them and the configuration file never holds them.
-/// The last three link the record into the preset tree and are likewise never copied.
+/// The record holds only what the user chose: a run keeps its working values apart, so
+/// starting the metronome never changes the record.
+/// The last three fields link the record into the preset tree and are never copied.
 struct ConfigurationData {
-    // Run-time fields, filled by the controller at each start.
-    std::int32_t TicksPerBeat;
-    std::int32_t TrainerBeatsPerBar;
-    Core::ISpeedTrainerStrategy* TrainerCurve;
-
     char16_t Name[NameCapacity];
     char16_t Description[DescriptionCapacity];
-    std::int32_t SoundEngineType;   ///< 0 MIDI, 1 audio files
+    SoundSource SoundEngineType;
     std::int32_t Bpm;               ///< 10..400
     std::int32_t GlobalVolume;      ///< percent, scales every voice
-    std::int32_t BeatType;          ///< 0 simple, 1 bars, 2 custom pattern, 3 custom rhythm
+    BeatKind BeatType;
     std::int32_t BeatsPerBar;
     char16_t CustomPattern[CustomPatternCapacity];
     char16_t CustomRhythm[CustomRhythmCapacity];
@@ -48,7 +61,7 @@ struct ConfigurationData {
     std::int32_t Subdivision2;
     std::int32_t CompoundTime;
     std::int32_t VisualIndicator;
-    std::int32_t SpeedTrainer;      ///< 0 or 1; 5 only in the step sequencer's playing record
+    TrainerMode SpeedTrainer;
     std::int32_t DurationsInBars;
     std::int32_t Logarithmic;
     std::int32_t Beep;
@@ -69,11 +82,11 @@ struct ConfigurationData {
     ConfigurationData* Left;
     ConfigurationData* Right;
 
-    /// Every settings field at its default, run-time fields zero, no tree links.
+    /// Every settings field at its default, no tree links.
     ConfigurationData();
-    /// A new record with other's settings (run-time fields zero, no tree links).
+    /// A new record with other's settings (no tree links).
     ConfigurationData(const ConfigurationData& other);
-    /// Copies the settings fields; run-time fields and tree links stay as they are.
+    /// Copies the settings fields; the tree links stay as they are.
     ConfigurationData& operator=(const ConfigurationData& other);
 
     /// The volume handed to a sound engine for a voice (index 0..11): the voice volume

@@ -184,11 +184,11 @@ bool Reader::ApplySetting(const SettingKey& setting, std::string_view value)
         const auto number = static_cast<std::uint32_t>(ReadInteger(std::string(value)));
         if (number >= static_cast<std::uint32_t>(setting.integerMinimum)
             && number <= static_cast<std::uint32_t>(setting.integerMaximum))
-            *field.integer = static_cast<std::int32_t>(number);
-        else if (field.integer == &target_->Bpm && number >= StoredBpmNearestFrom && number <= StoredBpmNearestTo)
+            field.integer.Set(static_cast<std::int32_t>(number));
+        else if (field.integer.Address() == &target_->Bpm && number >= StoredBpmNearestFrom && number <= StoredBpmNearestTo)
             // Tempos the keys reach, as earlier versions saved them: the nearest one the
             // slider shows rather than the default.
-            *field.integer = std::clamp(static_cast<std::int32_t>(number), setting.integerMinimum, setting.integerMaximum);
+            field.integer.Set(std::clamp(static_cast<std::int32_t>(number), setting.integerMinimum, setting.integerMaximum));
         return true;
     }
     case SettingKind::Real: {

@@ -85,7 +85,7 @@ public:
             // A value outside what the file accepts would be lost at the next load (and by
             // older copies of the program): it is written as the nearest accepted value.
             case SettingKind::Integer:
-                Integer(setting.name, std::clamp(*field.integer, setting.integerMinimum, setting.integerMaximum));
+                Integer(setting.name, std::clamp(field.integer.Get(), setting.integerMinimum, setting.integerMaximum));
                 break;
             case SettingKind::Real: {
                 const float value = *field.real;

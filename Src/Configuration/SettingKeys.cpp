@@ -43,9 +43,9 @@ SettingKey Text(const char* name, SettingKind kind, SettingField (*locate)(Confi
     return key;
 }
 
-#define TOLVANE_INTEGER(field) [](ConfigurationData& d, int) { return SettingField{.integer = &d.field}; }
+#define TOLVANE_INTEGER(field) [](ConfigurationData& d, int) { return SettingField{.integer = IntegerField(&d.field)}; }
 #define TOLVANE_REAL(field) [](ConfigurationData& d, int) { return SettingField{.real = &d.field}; }
-#define TOLVANE_VOICE_INTEGER(field) [](ConfigurationData& d, int v) { return SettingField{.integer = &d.field[v]}; }
+#define TOLVANE_VOICE_INTEGER(field) [](ConfigurationData& d, int v) { return SettingField{.integer = IntegerField(&d.field[v])}; }
 
 std::array<SettingKey, SettingCount> MakeSettingKeys()
 {

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
+#include <type_traits>
 
 namespace Configuration {
 
@@ -16,9 +18,34 @@ enum class SettingKind {
     Path,      ///< a file path: its bytes kept exactly, UTF-8 or not (Platform::Text::PathToUtf16)
 };
 
+/// An integer setting in a record: a plain 32-bit integer or one of the record's enums, which
+/// the file holds as its number. Values outside the enum's names pass through unchanged.
+class IntegerField {
+public:
+    IntegerField() = default;
+    template <typename T>
+        requires std::is_same_v<T, std::int32_t>
+                 || (std::is_enum_v<T> && std::is_same_v<std::underlying_type_t<T>, std::int32_t>)
+    explicit IntegerField(T* field) : address_(field)
+    {
+    }
+
+    const void* Address() const { return address_; }
+    std::int32_t Get() const
+    {
+        std::int32_t value = 0;
+        std::memcpy(&value, address_, sizeof value);
+        return value;
+    }
+    void Set(std::int32_t value) const { std::memcpy(address_, &value, sizeof value); }
+
+private:
+    void* address_ = nullptr;
+};
+
 /// Where a setting lives in a record.
 struct SettingField {
-    std::int32_t* integer = nullptr;
+    IntegerField integer;
     float* real = nullptr;
     char16_t* text = nullptr;
     std::size_t capacity = 0; ///< of text, in code units with the terminator

@@ -3,7 +3,6 @@
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
-#include "Core/Engine/EngineObjects.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"
@@ -132,10 +131,10 @@ private:
     ApplicationWindow& window_;
 };
 
-ApplicationWindow::ApplicationWindow(ApplicationWindowOptions options)
+ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, ApplicationWindowOptions options)
     : options_(std::move(options)),
       configuration_(options_.configuration ? *options_.configuration : Configuration::Store()),
-      metronome_(options_.metronome ? *options_.metronome : static_cast<Core::IMetronome&>(Core::GetMetronome())),
+      metronome_(metronome),
       tempoInput_(*this)
 {
     connect(&events_, &MetronomeEventQueue::Delivered, this, &ApplicationWindow::Deliver);

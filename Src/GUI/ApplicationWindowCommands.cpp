@@ -171,7 +171,7 @@ void ApplicationWindow::ShowStartError(QWidget* owner, std::uint32_t code)
 
 bool ApplicationWindow::TrainerOwnsTempo() const
 {
-    return running_.load() && configuration_.GetData().SpeedTrainer != 0;
+    return running_.load() && configuration_.GetData().SpeedTrainer != Configuration::TrainerMode::Off;
 }
 
 int ApplicationWindow::Tempo() const

@@ -21,7 +21,6 @@ namespace GUI {
 
 namespace {
 
-constexpr int RhythmBeatType = 3;
 constexpr int TooManyHitsTitle = 19;
 constexpr int TooManyHitsText = 23;
 constexpr int StopTextId = 1002;
@@ -133,7 +132,7 @@ void StepSequencerDialog::TakeCurrentSettings(const Configuration::Configuration
     record_.DisplayedSubdiv = current.DisplayedSubdiv;
     record_.DisplayDistinct = current.DisplayDistinct;
     record_.VisualIndicator = 0;
-    record_.SpeedTrainer = 5;
+    record_.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
 }
 
 void StepSequencerDialog::Prepare(int /*argument*/)
@@ -234,7 +233,7 @@ void StepSequencerDialog::Play()
         return;
     }
     // Whatever beat the settings dialog had chosen, this window plays its rhythm.
-    record_.BeatType = RhythmBeatType;
+    record_.BeatType = Configuration::BeatKind::CustomRhythm;
     if (!control_->StartCursor(record_)) {
         control_->StopCursor();
         ReturnFocus();

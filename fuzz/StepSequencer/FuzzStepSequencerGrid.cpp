@@ -70,7 +70,7 @@ Configuration::ConfigurationData RandomSettings(Input& in)
     const std::uint8_t flags = in.Byte();
     settings.CrCompoundTime = flags & 1;
     settings.DisplayDistinct = flags >> 1 & 1;
-    settings.SoundEngineType = flags >> 2 & 1;
+    settings.SoundEngineType = static_cast<Configuration::SoundSource>(flags >> 2 & 1);
     const int instruments = in.Byte() % 13 + 1;
     const int colours = in.Byte();
     for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
@@ -96,7 +96,7 @@ std::u16string RandomText(Input& in)
 void CheckWrittenText(const Grid& grid, Grid& reader, bool playing)
 {
     Configuration::ConfigurationData record;
-    record.SpeedTrainer = playing ? 5 : 0;
+    record.SpeedTrainer = playing ? Configuration::TrainerMode::StepSequencer : Configuration::TrainerMode::Off;
     record.CustomRhythm[0] = u'?';
     record.CrSubdivision = -7;
     const int result = grid.WriteRhythm(record);

@@ -5,9 +5,12 @@
 #include "Platform/Audio/OfflineBackend.h"
 #include "Platform/Clock.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace AudioTest {
@@ -52,6 +55,22 @@ auto AtFrame(const Platform::Audio::Mixer& mixer, double frame, Body body)
     auto result = body();
     Platform::SetCurrentTick(nullptr);
     return result;
+}
+
+/// Pulls backend (opened by a run on the real clock) in real time until frames have been
+/// rendered, lag nanoseconds behind the clock, so that every sound of the run reaches the
+/// mixer before its frame is rendered, however late the machine wakes the run's threads.
+inline void PullBehindTheClock(Platform::Audio::OfflineBackend& backend, std::uint64_t frames, std::int64_t lag,
+                               double rate = 44100.0)
+{
+    while (backend.Frames() < frames) {
+        const std::int64_t behind = Platform::Clock::Now() - backend.StartTime() - lag;
+        const auto reachable = behind > 0 ? static_cast<std::uint64_t>(static_cast<double>(behind) * rate / 1e9) : 0u;
+        if (reachable > backend.Frames())
+            backend.Pull(std::min(reachable, frames) - backend.Frames(), 256);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 /// Peak absolute sample (either channel) of frames [from, to).

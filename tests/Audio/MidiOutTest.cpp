@@ -30,7 +30,7 @@ constexpr std::size_t firstSoundingFrame = 1;
 // An open output with the notes a test plays rendered beforehand, as a run's start renders them.
 struct OpenMidi {
     explicit OpenMidi(OfflineRig& rig, std::initializer_list<MidiOut::Note> notes = {{38, 100}, {75, 100}})
-        : out(MidiOutOptions{&rig.mixer, {}})
+        : out(MidiOutOptions{rig.mixer, {}})
     {
         EXPECT_EQ(out.Open(), NoError);
         for (const MidiOut::Note& note : notes)
@@ -226,7 +226,7 @@ TEST(NoteSound, ANoteOnWithVelocityZeroAloneIsSilent)
 TEST(MidiOutLifetime, CloseKeepsThePreparedStreamOpenAndReleaseGivesItUp)
 {
     OfflineRig rig;
-    MidiOut out(MidiOutOptions{&rig.mixer, {}});
+    MidiOut out(MidiOutOptions{rig.mixer, {}});
     EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
     out.Prepare();
     ASSERT_EQ(out.Open(), NoError);
@@ -252,8 +252,8 @@ TEST(MidiOutLifetime, CloseKeepsThePreparedStreamOpenAndReleaseGivesItUp)
 TEST(MidiOutLifetime, TwoOutputsShareOneStream)
 {
     OfflineRig rig;
-    MidiOut first(MidiOutOptions{&rig.mixer, {}});
-    MidiOut second(MidiOutOptions{&rig.mixer, {}});
+    MidiOut first(MidiOutOptions{rig.mixer, {}});
+    MidiOut second(MidiOutOptions{rig.mixer, {}});
     ASSERT_EQ(first.Open(), NoError);
     ASSERT_EQ(second.Open(), NoError);
     first.Release();
@@ -266,7 +266,7 @@ TEST(MidiOutLifetime, NoAudioOutputGivesNoDriver)
 {
     OfflineRig rig;
     rig.backend.FailOpenWith(NoDriver);
-    MidiOut out(MidiOutOptions{&rig.mixer, {}});
+    MidiOut out(MidiOutOptions{rig.mixer, {}});
     EXPECT_EQ(out.Open(), NoDriver);
     EXPECT_FALSE(out.IsOpen());
     EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
@@ -292,12 +292,12 @@ TEST(SoundFontSearch, UnusableFilesAreSkippedAndNoneAtAllGivesNoDriver)
     TestSupport::WriteFile(folder / "a-broken.sf2", "not a soundfont");
     OfflineRig rig;
     {
-        MidiOut out(MidiOutOptions{&rig.mixer, {"", {folder.Path()}}});
+        MidiOut out(MidiOutOptions{rig.mixer, {"", {folder.Path()}}});
         EXPECT_EQ(out.Open(), NoDriver);
         EXPECT_FALSE(rig.backend.IsOpen());
     }
     {
-        MidiOut out(MidiOutOptions{&rig.mixer, {"", {folder.Path(), "/usr/share/sounds/sf2"}}});
+        MidiOut out(MidiOutOptions{rig.mixer, {"", {folder.Path(), "/usr/share/sounds/sf2"}}});
         ASSERT_EQ(out.Open(), NoError);
         EXPECT_NE(out.SoundFont().find("/usr/share/sounds/sf2/"), std::string::npos);
     }
@@ -309,7 +309,7 @@ TEST(RealTimeOutput, NotesSentFromTheTimerThreadLandOnTheirSpacingInARunningStre
     // another thread, stamped with their due times as the timer does.
     NullBackend backend(44100 * 3);
     Mixer mixer(backend);
-    MidiOut out(MidiOutOptions{&mixer, {}});
+    MidiOut out(MidiOutOptions{mixer, {}});
     out.Prepare({{75, 100}});
     ASSERT_EQ(out.Open(), NoError);
     EXPECT_TRUE(out.NotePrepared({75, 100}));

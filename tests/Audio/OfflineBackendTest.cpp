@@ -21,7 +21,7 @@ std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int size)
 TEST(OfflineCapture, SavedAsASixteenBitStereoWaveFile)
 {
     AudioTest::OfflineRig rig;
-    WaveOut out(&rig.mixer);
+    WaveOut out(rig.mixer);
     ASSERT_EQ(out.Open(WaveFormat{2, 44100, 16}, nullptr, nullptr), NoError);
     // Full scale, half scale negative, the most negative value and silence: 16-bit material
     // comes back out unchanged.

@@ -84,7 +84,7 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     const ScopedEnvironment runtime_("XDG_RUNTIME_DIR", runtime);
     RtAudioBackend backend;
     Mixer mixer(backend, MixerOptions{44100, 256, OutputLeadMs}); // as the program's output
-    MidiOut out(MidiOutOptions{&mixer, {}});
+    MidiOut out(MidiOutOptions{mixer, {}});
     ASSERT_EQ(out.Open(), NoError) << backend.LastFailure();
     out.PrepareNote({75, 100}); // claves, as a run's start renders its notes
     EXPECT_STREQ(backend.Name(), "pulse");

@@ -1,13 +1,11 @@
-// The MIDI sound engine, the engine factory, the instrument list and the result-code
-// messages, played through the offline backend.
+// The MIDI sound engine, the program root's choice of engine, the instrument list and the
+// result-code messages, played through the offline backend.
 #include "AudioTestSupport.h"
 #include "TestSupport.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Core/WaveFiles/AudioSoundEngine.h"
+#include "Core/Engine/Program.h"
 #include "Core/Sound/InstrumentList.h"
-#include "Core/Sound/MidiSoundEngine.h"
-#include "Core/Sound/SoundEngineFactory.h"
 #include "Core/Sound/SoundEngineMessages.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +20,7 @@ namespace {
 
 Platform::Audio::MidiOutOptions On(OfflineRig& rig, Platform::Audio::SoundFontSearch search = {})
 {
-    return Platform::Audio::MidiOutOptions{&rig.mixer, std::move(search)};
+    return Platform::Audio::MidiOutOptions{rig.mixer, std::move(search)};
 }
 
 bool EndsWith(const std::string& text, const std::string& end)
@@ -130,29 +128,22 @@ TEST(MidiSoundEngine, NoAudioOutputFailsToInitialise)
     EXPECT_EQ(engine.GetLastErrorCode(), 6u);
 }
 
-TEST(SoundEngineFactory, GivesOneLastingEngineForEveryType)
-{
-    Core::ISoundEngine* midi = Core::GetSoundEngine(0);
-    ASSERT_NE(midi, nullptr);
-    EXPECT_EQ(Core::GetSoundEngine(0), midi);
-    EXPECT_NE(dynamic_cast<Core::MidiSoundEngine*>(midi), nullptr);
-
-    Core::ISoundEngine* audio = Core::GetSoundEngine(1);
-    ASSERT_NE(audio, nullptr);
-    EXPECT_NE(audio, midi);
-    EXPECT_EQ(Core::GetSoundEngine(1), audio);
-    EXPECT_NE(Core::GetSoundEngine(7), nullptr);
-}
-
-TEST(SoundEngineFactory, AudioFileEngineWithoutFilesRefusesToStart)
+TEST(ProgramRoot, GivesOneLastingEngineForEverySoundSource)
 {
     TestSupport::ScopedLog log;
-    Core::ISoundEngine* audio = Core::GetSoundEngine(1);
-    EXPECT_NE(dynamic_cast<Core::AudioSoundEngine*>(audio), nullptr);
-    EXPECT_FALSE(audio->Initialise(Configuration::ConfigurationData()));
-    EXPECT_FALSE(audio->PlaySound(100, 0));
-    EXPECT_EQ(audio->GetLastErrorCode(), 1000u);
-    audio->Close();
+    Core::Program program(std::make_unique<Platform::Audio::OfflineBackend>(), {});
+    using Configuration::SoundSource;
+    Core::ISoundEngine& midi = program.SoundEngineFor(SoundSource::Midi);
+    EXPECT_NE(dynamic_cast<Core::MidiSoundEngine*>(&midi), nullptr);
+    EXPECT_EQ(&program.SoundEngineFor(static_cast<SoundSource>(7)), &midi);
+
+    Core::ISoundEngine& audio = program.SoundEngineFor(SoundSource::AudioFiles);
+    EXPECT_NE(dynamic_cast<Core::AudioSoundEngine*>(&audio), nullptr);
+    // Without files the audio-file engine refuses to start.
+    EXPECT_FALSE(audio.Initialise(Configuration::ConfigurationData()));
+    EXPECT_FALSE(audio.PlaySound(100, 0));
+    EXPECT_EQ(audio.GetLastErrorCode(), 1000u);
+    audio.Close();
 }
 
 TEST(InstrumentList, CoversEveryGeneralMidiPercussionNoteOnce)

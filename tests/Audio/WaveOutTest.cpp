@@ -49,7 +49,7 @@ float Left(const std::vector<float>& capture, std::size_t frame) { return captur
 float Right(const std::vector<float>& capture, std::size_t frame) { return capture[2 * frame + 1]; }
 
 struct OpenWave {
-    OpenWave(OfflineRig& rig, WaveFormat format = {}) : out(&rig.mixer)
+    OpenWave(OfflineRig& rig, WaveFormat format = {}) : out(rig.mixer)
     {
         EXPECT_EQ(out.Open(format, &Completions::Callback, &completions), NoError);
     }
@@ -200,7 +200,7 @@ TEST(WaveOutFormats, LowerRatesAreConvertedToTheMixerRate)
 TEST(WaveOutResults, FormatsHeadersAndClosedOutputs)
 {
     OfflineRig rig;
-    WaveOut out(&rig.mixer);
+    WaveOut out(rig.mixer);
     Completions completions;
     EXPECT_EQ(out.Open(WaveFormat{3, 44100, 16}, &Completions::Callback, &completions), BadFormat);
     EXPECT_EQ(out.Open(WaveFormat{2, 44100, 24}, &Completions::Callback, &completions), BadFormat);

@@ -16,10 +16,10 @@ void FillWithNonDefaults(ConfigurationData& data)
     using Platform::Text::Copy;
     Copy(data.Name, u"Rock");
     Copy(data.Description, std::u16string(255, u'd'));
-    data.SoundEngineType = 1;
+    data.SoundEngineType = Configuration::SoundSource::AudioFiles;
     data.Bpm = 133;
     data.GlobalVolume = 50;
-    data.BeatType = 2;
+    data.BeatType = Configuration::BeatKind::CustomPattern;
     data.BeatsPerBar = 7;
     Copy(data.CustomPattern, u"3+3+2");
     Copy(data.CustomRhythm, std::u16string(511, u'r'));
@@ -33,7 +33,7 @@ void FillWithNonDefaults(ConfigurationData& data)
     data.Subdivision2 = 2;
     data.CompoundTime = 1;
     data.VisualIndicator = 0;
-    data.SpeedTrainer = 1;
+    data.SpeedTrainer = Configuration::TrainerMode::On;
     data.DurationsInBars = 1;
     data.Logarithmic = 1;
     data.Beep = 0;
@@ -58,14 +58,16 @@ void ExpectSameSettings(const ConfigurationData& a, const ConfigurationData& b)
     EXPECT_EQ(std::u16string(a.Description), std::u16string(b.Description));
     EXPECT_EQ(std::u16string(a.CustomPattern), std::u16string(b.CustomPattern));
     EXPECT_EQ(std::u16string(a.CustomRhythm), std::u16string(b.CustomRhythm));
-    const int ints[][2] = {{a.SoundEngineType, b.SoundEngineType}, {a.Bpm, b.Bpm},
-                           {a.GlobalVolume, b.GlobalVolume},       {a.BeatType, b.BeatType},
+    EXPECT_EQ(a.SoundEngineType, b.SoundEngineType);
+    EXPECT_EQ(a.BeatType, b.BeatType);
+    EXPECT_EQ(a.SpeedTrainer, b.SpeedTrainer);
+    const int ints[][2] = {{a.Bpm, b.Bpm},                         {a.GlobalVolume, b.GlobalVolume},
                            {a.BeatsPerBar, b.BeatsPerBar},         {a.CrNumBars, b.CrNumBars},
                            {a.CrBeatsPerBar, b.CrBeatsPerBar},     {a.CrSubdivision, b.CrSubdivision},
                            {a.CrCompoundTime, b.CrCompoundTime},   {a.DisplayedSubdiv, b.DisplayedSubdiv},
                            {a.DisplayDistinct, b.DisplayDistinct}, {a.Subdivision1, b.Subdivision1},
                            {a.Subdivision2, b.Subdivision2},       {a.CompoundTime, b.CompoundTime},
-                           {a.VisualIndicator, b.VisualIndicator}, {a.SpeedTrainer, b.SpeedTrainer},
+                           {a.VisualIndicator, b.VisualIndicator},
                            {a.DurationsInBars, b.DurationsInBars}, {a.Logarithmic, b.Logarithmic},
                            {a.Beep, b.Beep}};
     for (const auto& pair : ints)
@@ -93,8 +95,9 @@ TEST(SettingsRecord, StartsWithTheMusicalDefaults)
     EXPECT_EQ(data.Bpm, 120);
     EXPECT_EQ(data.GlobalVolume, 100);
     EXPECT_EQ(data.BeatsPerBar, 4);
-    EXPECT_EQ(data.BeatType, 0);
-    EXPECT_EQ(data.SpeedTrainer, 0);
+    EXPECT_EQ(data.BeatType, Configuration::BeatKind::Simple);
+    EXPECT_EQ(data.SoundEngineType, Configuration::SoundSource::Midi);
+    EXPECT_EQ(data.SpeedTrainer, Configuration::TrainerMode::Off);
     EXPECT_EQ(data.VisualIndicator, 1);
     EXPECT_EQ(data.Beep, 1);
     EXPECT_EQ(data.CrNumBars, 1);
@@ -129,27 +132,21 @@ TEST(SettingsRecord, AssignmentCopiesEverySettingIncludingFullTexts)
     EXPECT_EQ(Platform::Text::Length(target.CustomRhythm), 511u);
 }
 
-TEST(SettingsRecord, AssignmentKeepsRunFieldsAndTreeLinksOfTheTarget)
+TEST(SettingsRecord, AssignmentKeepsTheTreeLinksOfTheTarget)
 {
     ConfigurationData left, right, curveOwner;
     ConfigurationData source;
     FillWithNonDefaults(source);
-    source.TicksPerBeat = 6;
-    source.TrainerBeatsPerBar = 3;
     source.Balance = -1;
     source.Left = &curveOwner;
 
     ConfigurationData node;
-    node.TicksPerBeat = 2;
-    node.TrainerBeatsPerBar = 4;
     node.Balance = 1;
     node.Left = &left;
     node.Right = &right;
     node = source;
 
     ExpectSameSettings(node, source);
-    EXPECT_EQ(node.TicksPerBeat, 2);
-    EXPECT_EQ(node.TrainerBeatsPerBar, 4);
     EXPECT_EQ(node.Balance, 1);
     EXPECT_EQ(node.Left, &left);
     EXPECT_EQ(node.Right, &right);
@@ -161,14 +158,12 @@ TEST(SettingsRecord, SelfAssignmentChangesNothing)
     FillWithNonDefaults(data);
     ConfigurationData left;
     data.Left = &left;
-    data.TicksPerBeat = 9;
     const ConfigurationData& alias = data;
     data = alias;
     ConfigurationData expected;
     FillWithNonDefaults(expected);
     ExpectSameSettings(data, expected);
     EXPECT_EQ(data.Left, &left);
-    EXPECT_EQ(data.TicksPerBeat, 9);
 }
 
 TEST(SettingsRecord, ACopiedRecordIsNotLinkedIntoAnyTree)

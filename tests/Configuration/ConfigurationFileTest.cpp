@@ -298,7 +298,7 @@ TEST_F(ConfigurationFile, LineEndsCommentsAndLongLines)
     // LF alone ends a line too; blank, indented and commented lines are skipped.
     EXPECT_TRUE(LoadBytes(Bom + "# c\n\n   \t\n  # indented\n\tBpm = 101\nBeatType=2\r\n"));
     EXPECT_EQ(data_.Bpm, 101);
-    EXPECT_EQ(data_.BeatType, 2);
+    EXPECT_EQ(data_.BeatType, Configuration::BeatKind::CustomPattern);
 
     // A physical line is read in pieces of 899 bytes; the rest is a line of its own.
     EXPECT_TRUE(LoadLines({"#" + std::string(898, 'x') + "Bpm = 77"}));

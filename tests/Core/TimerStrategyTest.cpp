@@ -28,10 +28,9 @@ TEST_P(StandardTimerInterval, FollowsTempoTicksAndLamp)
     const StandardCase c = GetParam();
     ConfigurationData data;
     data.Bpm = c.bpm;
-    data.TicksPerBeat = c.ticksPerBeat;
     data.VisualIndicator = c.visualIndicator;
     Core::StandardTimerStrategy strategy;
-    strategy.Initialise(data);
+    strategy.Initialise(data, {.TicksPerBeat = c.ticksPerBeat});
     EXPECT_NEAR(strategy.GetInterval(), c.intervalMs, 1e-9);
     EXPECT_EQ(strategy.GetBpm(), static_cast<unsigned>(c.bpm));
     EXPECT_FALSE(strategy.IsTempoLocked());
@@ -57,9 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Tempi, StandardTimerInterval,
 TEST(StandardTimerStrategy, TempoChangeChangesTheInterval)
 {
     ConfigurationData data;
-    data.TicksPerBeat = 2;
     Core::StandardTimerStrategy strategy;
-    strategy.Initialise(data);
+    strategy.Initialise(data, {.TicksPerBeat = 2});
     strategy.SetBpm(60);
     EXPECT_DOUBLE_EQ(strategy.GetInterval(), 500.0);
     EXPECT_EQ(strategy.GetBpm(), 60u);
@@ -83,9 +81,8 @@ TEST_P(StepSequencerTiming, DividesStepsIntoFrames)
     const SequencerCase c = GetParam();
     ConfigurationData data;
     data.Bpm = c.bpm;
-    data.TicksPerBeat = c.ticksPerBeat;
     Core::StepSequencerTimerStrategy strategy;
-    strategy.Initialise(data);
+    strategy.Initialise(data, {.TicksPerBeat = c.ticksPerBeat});
     EXPECT_EQ(Core::StepSequencerTimerStrategy::FramesPerStep(c.bpm, c.ticksPerBeat), c.framesPerStep);
     EXPECT_NEAR(strategy.GetInterval(), c.intervalMs, 1e-9);
 
@@ -117,9 +114,8 @@ TEST(StepSequencerTimerStrategy, TempoChangeKeepsTheFrameDivision)
 {
     ConfigurationData data;
     data.Bpm = 100;
-    data.TicksPerBeat = 4;
     Core::StepSequencerTimerStrategy strategy;
-    strategy.Initialise(data);
+    strategy.Initialise(data, {.TicksPerBeat = 4});
     strategy.SetBpm(200);
     EXPECT_DOUBLE_EQ(strategy.GetInterval(), 60000.0 / (32 * 200)); // still 8 frames per step
 }

@@ -23,7 +23,7 @@ TEST_F(BeatStrategies, SimpleBeatPlaysVoiceOneWithSubdivisionsOnVoiceFour)
 {
     settings.Subdivision1 = 3;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 3);
+    EXPECT_EQ(rig.Run().TicksPerBeat, 3);
     rig.timer.Tick(6);
     EXPECT_EQ(rig.Voices(), (Voices{1, 4, 4, 1, 4, 4}));
     EXPECT_EQ(rig.indicator.calls, (Calls{"StartDrawing", "ShowBeat 0", "ClearBeat", "ShowBeat 0", "ClearBeat"}));
@@ -34,7 +34,7 @@ TEST_F(BeatStrategies, PolyrhythmSoundsBothGridsAndMultipliesTheTicks)
     settings.Subdivision1 = 3;
     settings.Subdivision2 = 2;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 6);
+    EXPECT_EQ(rig.Run().TicksPerBeat, 6);
     rig.timer.Tick(6);
     // Ticks 0..5: beat, -, voice 4, voice 5, voice 4, -.
     EXPECT_EQ(rig.Voices(), (Voices{1, 4, 5, 4}));
@@ -45,8 +45,8 @@ TEST_F(BeatStrategies, FastTempoDropsSubdivisionButKeepsTheLampsHalfBeat)
     settings.Bpm = 301;
     settings.Subdivision1 = 2;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 0);
-    EXPECT_EQ(rig.simple.PatternLength(), 2);
+    EXPECT_EQ(rig.Run().TicksPerBeat, 0);
+    EXPECT_EQ(rig.strategies.simple.PatternLength(), 2);
     rig.timer.Tick(4);
     EXPECT_EQ(rig.Voices(), (Voices{1, 1}));
     EXPECT_NEAR(rig.timer.interval, 30000.0 / 301, 1e-9);
@@ -54,7 +54,7 @@ TEST_F(BeatStrategies, FastTempoDropsSubdivisionButKeepsTheLampsHalfBeat)
 
 TEST_F(BeatStrategies, AccentedBarPlaysVoiceOneThenVoiceTwo)
 {
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 3;
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
@@ -64,12 +64,12 @@ TEST_F(BeatStrategies, AccentedBarPlaysVoiceOneThenVoiceTwo)
 
 TEST_F(BeatStrategies, CompoundBarCountsEighthsInThrees)
 {
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 6;
     settings.CompoundTime = 1;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 3);
-    EXPECT_EQ(std::vector<int>(rig.beatsPerBar.Pattern().begin(), rig.beatsPerBar.Pattern().begin() + 6),
+    EXPECT_EQ(rig.Run().TicksPerBeat, 3);
+    EXPECT_EQ(std::vector<int>(rig.strategies.beatsPerBar.Pattern().begin(), rig.strategies.beatsPerBar.Pattern().begin() + 6),
               (std::vector<int>{0x11, 0x01, 0x21, 0x11, 0x01, 0x21}));
     rig.timer.Tick(7);
     EXPECT_EQ(rig.Voices(), (Voices{1, 4, 4, 3, 4, 4, 1}));
@@ -78,24 +78,24 @@ TEST_F(BeatStrategies, CompoundBarCountsEighthsInThrees)
 
 TEST_F(BeatStrategies, FourBeatsNeverPlayCompound)
 {
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 4;
     settings.CompoundTime = 1;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 0);
+    EXPECT_EQ(rig.Run().TicksPerBeat, 0);
     rig.timer.Tick(10); // two ticks per beat with the lamp
     EXPECT_EQ(rig.Voices(), (Voices{1, 2, 2, 2, 1}));
 }
 
 TEST_F(BeatStrategies, BarsLongerThanTheTableAreLimitedTo64Beats)
 {
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 100;
     settings.CompoundTime = 1;
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(rig.beatsPerBar.PatternLength(), 64);
-    EXPECT_EQ(rig.beatsPerBar.GetBeatsPerBar(settings), 64);
+    EXPECT_EQ(rig.strategies.beatsPerBar.PatternLength(), 64);
+    EXPECT_EQ(rig.strategies.beatsPerBar.GetBeatsPerBar(settings), 64);
     rig.timer.Tick(129);
     const Voices voices = rig.Voices();
     EXPECT_EQ(voices[0], 1u);
@@ -107,30 +107,30 @@ TEST_F(BeatStrategies, BarsLongerThanTheTableAreLimitedTo64Beats)
 
 TEST_F(BeatStrategies, CustomPatternThreeThreeTwo)
 {
-    settings.BeatType = 2;
+    settings.BeatType = Configuration::BeatKind::CustomPattern;
     SetText(settings.CustomPattern, u"3+3+2");
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(rig.customPattern.GetBeatsPerBar(settings), 8);
+    EXPECT_EQ(rig.strategies.customPattern.GetBeatsPerBar(settings), 8);
     rig.timer.Tick(9);
     EXPECT_EQ(rig.Voices(), (Voices{1, 3, 3, 2, 3, 3, 2, 3, 1}));
 }
 
 TEST_F(BeatStrategies, CustomPatternInCompoundTimeIsABarOfEighths)
 {
-    settings.BeatType = 2;
+    settings.BeatType = Configuration::BeatKind::CustomPattern;
     SetText(settings.CustomPattern, u"3+3+2");
     settings.CompoundTime = 1;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 3);
-    EXPECT_EQ(rig.customPattern.PatternLength(), 8);
+    EXPECT_EQ(rig.Run().TicksPerBeat, 3);
+    EXPECT_EQ(rig.strategies.customPattern.PatternLength(), 8);
     rig.timer.Tick(8);
     EXPECT_EQ(rig.Voices(), (Voices{1, 3, 3, 2, 3, 3, 2, 3}));
 }
 
 TEST_F(BeatStrategies, EmptyCustomPatternPlaysVoiceOneOutsideCompoundTimeAndIsRefusedInIt)
 {
-    settings.BeatType = 2;
+    settings.BeatType = Configuration::BeatKind::CustomPattern;
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(3);
@@ -145,7 +145,7 @@ TEST_F(BeatStrategies, EmptyCustomPatternPlaysVoiceOneOutsideCompoundTimeAndIsRe
 
 TEST_F(BeatStrategies, CustomRhythmPlaysStepsAndShowsTheFirstVoiceAfterTheAccent)
 {
-    settings.BeatType = 3;
+    settings.BeatType = Configuration::BeatKind::CustomRhythm;
     SetText(settings.CustomRhythm, u"1 2[13]");
     settings.CrSubdivision = 0; // one step per beat: every step lights the lamp
     ASSERT_EQ(rig.Start(settings), 0u);
@@ -157,19 +157,19 @@ TEST_F(BeatStrategies, CustomRhythmPlaysStepsAndShowsTheFirstVoiceAfterTheAccent
 
 TEST_F(BeatStrategies, CustomRhythmTwoStepsPerBeat)
 {
-    settings.BeatType = 3;
+    settings.BeatType = Configuration::BeatKind::CustomRhythm;
     SetText(settings.CustomRhythm, u"1 2[13]");
     settings.CrSubdivision = 2;
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 2);
+    EXPECT_EQ(rig.Run().TicksPerBeat, 2);
     rig.timer.Tick(5);
     EXPECT_EQ(rig.Voices(), (Voices{1, 2, 1, 3, 1}));
 }
 
 TEST_F(BeatStrategies, CustomRhythmVoicesTenToTwelve)
 {
-    settings.BeatType = 3;
+    settings.BeatType = Configuration::BeatKind::CustomRhythm;
     SetText(settings.CustomRhythm, u"[:ab]");
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(1);
@@ -179,7 +179,7 @@ TEST_F(BeatStrategies, CustomRhythmVoicesTenToTwelve)
 
 TEST_F(BeatStrategies, EmptyCustomRhythmRestsOutsideCompoundTimeAndIsRefusedInIt)
 {
-    settings.BeatType = 3;
+    settings.BeatType = Configuration::BeatKind::CustomRhythm;
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(4);
     EXPECT_TRUE(rig.Voices().empty());
@@ -192,7 +192,7 @@ TEST_F(BeatStrategies, EmptyCustomRhythmRestsOutsideCompoundTimeAndIsRefusedInIt
 
 TEST_F(BeatStrategies, RestartingRewritesEveryPosition)
 {
-    settings.BeatType = 2;
+    settings.BeatType = Configuration::BeatKind::CustomPattern;
     SetText(settings.CustomPattern, u"2+2");
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);

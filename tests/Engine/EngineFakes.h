@@ -2,12 +2,8 @@
 // Fakes for driving the metronome tick by tick without a timer thread or a sound device:
 // a timer that only records what it is told, an engine that records every sound and can be
 // told to fail, a lamp and an event handler that record their calls in one shared log.
-#include "Core/Engine/BeatStrategies.h"
 #include "Core/Engine/Metronome.h"
-#include "Core/Engine/SpeedTrainerTimerStrategy.h"
-#include "Core/Engine/StandardTimerStrategy.h"
-#include "Core/Engine/StepSequencerTimerStrategy.h"
-#include "Core/Engine/TrainerCurves.h"
+#include "Core/Engine/StrategySet.h"
 #include "Platform/Text.h"
 
 #include <cstdint>
@@ -156,7 +152,7 @@ private:
     CallLog& log_;
 };
 
-/// A metronome with its own strategies and fakes; nothing of the program's single objects.
+/// A metronome with its own strategies and fakes; nothing of the program's root.
 struct Rig {
     Rig()
         : engine(log),
@@ -168,41 +164,8 @@ struct Rig {
 
     Core::MetronomeServices Services()
     {
-        Core::MetronomeServices services;
-        services.timer = &timer;
-        services.beatStrategyFor = [this](std::int32_t beatType) -> Core::MetronomeStrategy* {
-            switch (beatType) {
-            case 0:
-                return &simple;
-            case 1:
-                return &beatsPerBar;
-            case 2:
-                return &customPattern;
-            case 3:
-                return &customRhythm;
-            default:
-                return nullptr;
-            }
-        };
-        services.soundEngineFor = [this](std::int32_t) -> Core::ISoundEngine* { return &engine; };
-        services.timerStrategyFor = [this](std::int32_t speedTrainer) -> Core::ITimerStrategy* {
-            if (speedTrainer == 0)
-                return &standard;
-            if (speedTrainer == 5)
-                return &stepSequencer;
-            return &trainer;
-        };
-        services.trainerCurveFor = [this](const Configuration::ConfigurationData& settings) {
-            switch (Core::ChooseTrainerCurveKind(settings)) {
-            case Core::TrainerCurveKind::Linear:
-                return static_cast<Core::ISpeedTrainerStrategy*>(&linear);
-            case Core::TrainerCurveKind::Logarithmic:
-                return static_cast<Core::ISpeedTrainerStrategy*>(&logarithmic);
-            case Core::TrainerCurveKind::NoTempoChange:
-                break;
-            }
-            return static_cast<Core::ISpeedTrainerStrategy*>(&noChange);
-        };
+        Core::MetronomeServices services
+            = strategies.Services(timer, [this](Configuration::SoundSource) -> Core::ISoundEngine* { return &engine; });
         services.indicator = &indicator;
         return services;
     }
@@ -212,13 +175,15 @@ struct Rig {
     static Configuration::ConfigurationData VoiceSettings()
     {
         Configuration::ConfigurationData settings;
-        settings.SoundEngineType = 1;
+        settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
         for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
             settings.Instrument[voice] = voice;
         return settings;
     }
 
-    std::uint32_t Start(Configuration::ConfigurationData& settings) { return metronome.Start(&handler, settings); }
+    std::uint32_t Start(const Configuration::ConfigurationData& settings) { return metronome.Start(&handler, settings); }
+    /// The working values of the last run started.
+    const Core::RunState& Run() const { return metronome.ActiveStrategy()->Run(); }
 
     /// Voice numbers (1..12) of the sounds played so far.
     std::vector<std::uint32_t> Voices() const
@@ -234,16 +199,7 @@ struct Rig {
     FakeSoundEngine engine;
     FakeIndicator indicator;
     RecordingHandler handler;
-    Core::SimpleBeatMetronomeStrategy simple;
-    Core::BeatsPerBarMetronomeStrategy beatsPerBar;
-    Core::CustomPatternMetronomeStrategy customPattern;
-    Core::CustomRhythmMetronomeStrategy customRhythm;
-    Core::StandardTimerStrategy standard;
-    Core::StepSequencerTimerStrategy stepSequencer;
-    Core::SpeedTrainerTimerStrategy trainer;
-    Core::LinearTrainerStrategy linear;
-    Core::LogarithmicTrainerStrategy logarithmic;
-    Core::NoTempoChangeTrainerStrategy noChange;
+    Core::StrategySet strategies;
     Core::Metronome metronome;
 };
 

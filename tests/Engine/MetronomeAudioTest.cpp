@@ -82,11 +82,11 @@ private:
 
 // The real timer thread and the MIDI engine on a mixer; everything else from the fakes.
 struct RealMetronome {
-    explicit RealMetronome(Platform::Audio::Mixer& mixer) : engine(Platform::Audio::MidiOutOptions{&mixer, {}})
+    explicit RealMetronome(Platform::Audio::Mixer& mixer) : engine(Platform::Audio::MidiOutOptions{mixer, {}})
     {
         Core::MetronomeServices services = rig.Services();
         services.timer = &threadTimer;
-        services.soundEngineFor = [this](std::int32_t) -> Core::ISoundEngine* { return &engine; };
+        services.soundEngineFor = [this](Configuration::SoundSource) -> Core::ISoundEngine* { return &engine; };
         services.indicator = nullptr;
         metronome = std::make_unique<Core::Metronome>(services);
     }
@@ -112,7 +112,7 @@ TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATem
     ConfigurationData settings;
     settings.Bpm = 133;
     settings.VisualIndicator = 0;
-    settings.SoundEngineType = 0;
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
     for (int& instrument : settings.Instrument)
         instrument = 6; // Closed Hi-Hat: it dies away within a quarter of a second
     ASSERT_EQ(metronome.Start(nullptr, settings), 0u);
@@ -149,25 +149,17 @@ TEST(MetronomeIntoOfflineAudio, AccentedBarLandsOnTheSampleGrid)
     Core::Metronome& metronome = *real.metronome;
 
     ConfigurationData settings;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 4;
     settings.Bpm = 120;
     settings.VisualIndicator = 0;
-    settings.SoundEngineType = 0;
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
     settings.Instrument[0] = 2; // Bass Drum 1 on the accent
     settings.Instrument[1] = 6; // Closed Hi-Hat on the other beats
     ASSERT_EQ(metronome.Start(nullptr, settings), 0u);
 
     // Two bars and a beat of stream, with room for the run's start.
-    const std::uint64_t wanted = 9 * 22050 + 11025;
-    while (backend.Frames() < wanted) {
-        const std::int64_t behind = Platform::Clock::Now() - backend.StartTime() - PullLag;
-        const auto reachable = behind > 0 ? static_cast<std::uint64_t>(static_cast<double>(behind) * Rate / 1e9) : 0u;
-        if (reachable > backend.Frames())
-            backend.Pull(std::min(reachable, wanted) - backend.Frames(), 256);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    AudioTest::PullBehindTheClock(backend, 9 * 22050 + 11025, PullLag);
     metronome.Stop();
     ASSERT_EQ(mixer.LateCount(), 0u);
 

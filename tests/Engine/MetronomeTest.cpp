@@ -26,7 +26,7 @@ protected:
 
 TEST_F(Controller, UnknownBeatTypeTouchesNothing)
 {
-    settings.BeatType = 4;
+    settings.BeatType = static_cast<Configuration::BeatKind>(4);
     EXPECT_EQ(rig.Start(settings), Core::StartResult::UnknownBeatType);
     EXPECT_EQ(rig.engine.initialisations, 0);
     EXPECT_TRUE(rig.log.empty());
@@ -48,7 +48,7 @@ TEST_F(Controller, EngineThatCannotStartGivesFive)
 
 TEST_F(Controller, FailedStartClosesTheEngineAndStopsTheLamp)
 {
-    settings.BeatType = 2;
+    settings.BeatType = Configuration::BeatKind::CustomPattern;
     SetText(settings.CustomPattern, u"3++2");
     EXPECT_EQ(rig.Start(settings), Core::StartResult::PatternMalformed);
     EXPECT_EQ(rig.log, (Calls{"Initialise", "StartDrawing", "Close", "StopDrawing"}));
@@ -57,7 +57,7 @@ TEST_F(Controller, FailedStartClosesTheEngineAndStopsTheLamp)
     rig.metronome.Stop();
     EXPECT_EQ(Count("OnStopped 120"), 0);
 
-    settings.BeatType = 3;
+    settings.BeatType = Configuration::BeatKind::CustomRhythm;
     SetText(settings.CustomRhythm, u"1c");
     EXPECT_EQ(rig.Start(settings), Core::StartResult::RhythmMalformed);
     EXPECT_FALSE(rig.engine.open);
@@ -103,7 +103,7 @@ TEST_F(Controller, VolumesAreScaledByTheGlobalVolume)
 
 TEST_F(Controller, MidiEnginePlaysTheInstrumentsNotes)
 {
-    settings.SoundEngineType = 0;
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
     settings.Instrument[0] = 7; // Cowbell
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(1);
@@ -114,7 +114,7 @@ TEST_F(Controller, MidiEnginePlaysTheInstrumentsNotes)
 TEST_F(Controller, WithoutTheLampSettingTheLampIsNeverCalled)
 {
     settings.VisualIndicator = 0;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 6;
     settings.CompoundTime = 1;
     ASSERT_EQ(rig.Start(settings), 0u);
@@ -177,16 +177,16 @@ TEST_F(Controller, StartingAgainEndsTheRunningRunFirst)
 {
     ASSERT_EQ(rig.Start(settings), 0u);
     settings.Bpm = 80;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     ASSERT_EQ(rig.Start(settings), 0u);
     EXPECT_EQ(Count("OnStopped 120"), 1);
     EXPECT_TRUE(rig.timer.running);
-    EXPECT_EQ(rig.timer.handler, &rig.beatsPerBar);
+    EXPECT_EQ(rig.timer.handler, &rig.strategies.beatsPerBar);
 }
 
 TEST_F(Controller, PauseKeepsThePositionAndTheEngine)
 {
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 3;
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(4); // beats 1 and 2 of the bar
@@ -206,11 +206,11 @@ TEST_F(Controller, PauseKeepsThePositionAndTheEngine)
 
 TEST_F(Controller, StepSequencerRecordUsesTheStepTimer)
 {
-    settings.BeatType = 3;
+    settings.BeatType = Configuration::BeatKind::CustomRhythm;
     SetText(settings.CustomRhythm, u"12");
     settings.CrSubdivision = 0;
     settings.VisualIndicator = 0;
-    settings.SpeedTrainer = 5;
+    settings.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
     settings.Bpm = 100;
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(24); // 12 frames to a step at 100 bpm

@@ -95,7 +95,7 @@ protected:
     {
         Core::MetronomeServices services = rig.Services();
         services.timer = &threadTimer;
-        services.soundEngineFor = [this](std::int32_t) -> Core::ISoundEngine* { return &engine; };
+        services.soundEngineFor = [this](Configuration::SoundSource) -> Core::ISoundEngine* { return &engine; };
         services.indicator = nullptr;
         metronome = std::make_unique<Core::Metronome>(services);
         // Fast ticks: 300 bpm in eighths, 25 ms apart.
@@ -165,9 +165,9 @@ TEST_F(MetronomeThread, FailedSoundEndsTheRunAndItsThread)
 TEST_F(MetronomeThread, TrainerRunThatEndsByItselfLeavesNoThread)
 {
     const int threadsBefore = ThreadCount();
-    settings.SpeedTrainer = 1;
+    settings.SpeedTrainer = Configuration::TrainerMode::On;
     settings.DurationsInBars = 1;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.Subdivision1 = 0;
     settings.Duration = 1.0f;
     settings.Warmup = 0.0f;

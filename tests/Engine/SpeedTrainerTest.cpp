@@ -18,7 +18,7 @@ namespace {
 ConfigurationData TrainerSettings()
 {
     ConfigurationData settings = Rig::VoiceSettings();
-    settings.SpeedTrainer = 1;
+    settings.SpeedTrainer = Configuration::TrainerMode::On;
     settings.Bpm = 120;
     settings.From = 0.5f;
     settings.To = 1.0f;
@@ -146,8 +146,9 @@ TEST(TrainerCurves, WarmDownWalksBackOrHoldsASlowingRunsEnd)
     EXPECT_FLOAT_EQ(linear.StartWarmDown(4), 105.0f);
     EXPECT_FLOAT_EQ(linear.NextStep(), 90.0f);
 
-    for (Core::ISpeedTrainerStrategy* curve :
-         {static_cast<Core::ISpeedTrainerStrategy*>(&linear), Core::GetTrainerCurve(Core::TrainerCurveKind::Logarithmic)}) {
+    Core::LogarithmicTrainerStrategy logarithmic;
+    for (Core::ISpeedTrainerStrategy* curve : {static_cast<Core::ISpeedTrainerStrategy*>(&linear),
+                                               static_cast<Core::ISpeedTrainerStrategy*>(&logarithmic)}) {
         curve->Initialise({120.0f, 60.0f, -60, -6.0f});
         float end = 0.0f;
         for (int i = 0; i < 10; ++i)
@@ -162,9 +163,8 @@ TEST(SpeedTrainerTimer, LinearRunInMinutesLevelByLevel)
 {
     ConfigurationData settings = TrainerSettings();
     Core::LinearTrainerStrategy curve;
-    settings.TrainerCurve = &curve;
     Core::SpeedTrainerTimerStrategy strategy;
-    strategy.Initialise(settings);
+    strategy.Initialise(settings, {0, 0, &curve});
     EXPECT_EQ(strategy.GetBpm(), 60u);
     EXPECT_DOUBLE_EQ(strategy.GetInterval(), 125.0);
     EXPECT_TRUE(strategy.IsTempoLocked());
@@ -189,9 +189,9 @@ TEST(SpeedTrainerTimer, NoTempoChangeIsOneLevelThenTheWarmDown)
     ConfigurationData settings = TrainerSettings();
     settings.From = 0.99f;
     settings.Warmup = 0.0f;
-    settings.TrainerCurve = Core::ChooseTrainerCurve(settings);
-    Core::SpeedTrainerTimerStrategy strategy;
-    strategy.Initialise(settings);
+    Core::StrategySet strategies;
+    Core::SpeedTrainerTimerStrategy& strategy = strategies.trainer;
+    strategy.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
     const TrainerLevels run = RunToTheEnd(strategy);
     EXPECT_EQ(run.warmUpTicks, -1); // no warm-up, no signal
     ASSERT_EQ(run.levels.size(), 5u);
@@ -207,9 +207,9 @@ TEST(SpeedTrainerTimer, SlowingRunStepsDownAndHoldsItsEndTempo)
     settings.From = 1.0f;
     settings.To = 0.5f;
     settings.Warmup = 0.0f;
-    settings.TrainerCurve = Core::ChooseTrainerCurve(settings);
-    Core::SpeedTrainerTimerStrategy strategy;
-    strategy.Initialise(settings);
+    Core::StrategySet strategies;
+    Core::SpeedTrainerTimerStrategy& strategy = strategies.trainer;
+    strategy.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
     const TrainerLevels run = RunToTheEnd(strategy);
     ASSERT_EQ(run.levels.size(), 15u);
     for (int level = 0; level < 11; ++level)
@@ -222,9 +222,9 @@ TEST(SpeedTrainerTimer, RunFromZeroPercentStillTicks)
 {
     ConfigurationData settings = TrainerSettings();
     settings.From = 0.0f;
-    settings.TrainerCurve = Core::ChooseTrainerCurve(settings);
-    Core::SpeedTrainerTimerStrategy strategy;
-    strategy.Initialise(settings);
+    Core::StrategySet strategies;
+    Core::SpeedTrainerTimerStrategy& strategy = strategies.trainer;
+    strategy.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
     EXPECT_TRUE(std::isfinite(strategy.GetInterval()));
     EXPECT_GT(strategy.GetInterval(), 0.0);
 }
@@ -286,7 +286,7 @@ TEST_F(TrainerRun, StartReportsTheTrainersTempoAndIgnoresTempoChanges)
     rig.metronome.ChangeTempo(200);
     EXPECT_EQ(rig.timer.reTimes, 0);
     EXPECT_DOUBLE_EQ(rig.timer.interval, 125.0);
-    EXPECT_EQ(rig.trainer.GetBpm(), 60u);
+    EXPECT_EQ(rig.strategies.trainer.GetBpm(), 60u);
 }
 
 TEST_F(TrainerRun, TempoStepIsReportedAndSignalledOnlyWithBeep)
@@ -323,7 +323,7 @@ TEST_F(TrainerRun, PauseAndResumeKeepEveryCounter)
 TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
 {
     settings.DurationsInBars = 1;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.Duration = 1.0f;
     settings.Warmup = 0.0f;
     settings.Warmdown = 0.0f;
@@ -341,7 +341,7 @@ TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
 TEST_F(TrainerRun, BarModeCountsBeatsOfTheBar)
 {
     settings.DurationsInBars = 1;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 4;
     settings.Duration = 2.0f;
     settings.Warmup = 0.0f;
@@ -359,19 +359,19 @@ TEST_F(TrainerRun, BarModeCountsBeatsOfTheBar)
 TEST_F(TrainerRun, BarModeInCompoundTimeCountsEighths)
 {
     settings.DurationsInBars = 1;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 6;
     settings.CompoundTime = 1;
     settings.Duration = 2.0f;
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(settings.TicksPerBeat, 3);
+    EXPECT_EQ(rig.Run().TicksPerBeat, 3);
     EXPECT_EQ(BeatsPerLevel(2, {1, 3, 4}), (std::vector<int>{12, 12}));
 }
 
 TEST_F(TrainerRun, BarModeWithSubdivisionsStillCountsBars)
 {
     settings.DurationsInBars = 1;
-    settings.BeatType = 1;
+    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 4;
     settings.Subdivision1 = 2;
     settings.Duration = 2.0f;
@@ -382,7 +382,7 @@ TEST_F(TrainerRun, BarModeWithSubdivisionsStillCountsBars)
 TEST_F(TrainerRun, BarModeCustomRhythmCountsItsSteps)
 {
     settings.DurationsInBars = 1;
-    settings.BeatType = 3;
+    settings.BeatType = Configuration::BeatKind::CustomRhythm;
     SetText(settings.CustomRhythm, u"1 2 1 2 ");
     settings.CrBeatsPerBar = 4;
     settings.CrSubdivision = 2;

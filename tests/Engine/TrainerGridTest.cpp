@@ -2,9 +2,8 @@
 // monotonically from the start tempo to the end tempo, and every interval the timer is given
 // is a real, bounded one.
 #include "Configuration/ConfigurationData.h"
-#include "Core/Engine/SpeedTrainerTimerStrategy.h"
+#include "Core/Engine/StrategySet.h"
 #include "Core/Engine/TimerFlags.h"
-#include "Core/Engine/TrainerCurves.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +23,10 @@ struct TrainerLevelsRun {
 
 // One timer tick per level as far as the level lengths allow (a hundredth of a minute shared
 // by all levels), no warm-up or warm-down.
-TrainerLevelsRun RunLevels(Configuration::ConfigurationData& settings)
+TrainerLevelsRun RunLevels(const Configuration::ConfigurationData& settings, Core::StrategySet& strategies)
 {
-    Core::SpeedTrainerTimerStrategy strategy;
-    strategy.Initialise(settings);
+    Core::SpeedTrainerTimerStrategy& strategy = strategies.trainer;
+    strategy.Initialise(settings, {1, 0, strategies.TrainerCurveFor(settings)});
     TrainerLevelsRun run;
     run.tempos.push_back(strategy.GetBpm());
     // Four timer ticks per beat: between 1 and 1000 bpm an interval lies within these.
@@ -65,13 +64,14 @@ TEST(TrainerGrid, EveryAcceptedRunMovesMonotonicallyToItsEndTempo)
     const float steps[] = {0.0001f, 0.001f, 0.01f, 0.02f, 0.03f, 0.05f, 0.07f, 0.1f, 0.15f, 0.25f, 0.5f, 1.0f};
     int runs = 0;
     int failures = 0;
+    Core::StrategySet strategies;
     for (const int bpm : tempos)
         for (int from = 0; from <= 20; ++from)
             for (int to = 0; to <= 20; ++to)
                 for (const float step : steps)
                     for (const int logarithmic : {0, 1}) {
                         Configuration::ConfigurationData s;
-                        s.SpeedTrainer = 1;
+                        s.SpeedTrainer = Configuration::TrainerMode::On;
                         s.Bpm = bpm;
                         s.From = static_cast<float>(from) / 20.0f;
                         s.To = static_cast<float>(to) / 20.0f;
@@ -80,12 +80,10 @@ TEST(TrainerGrid, EveryAcceptedRunMovesMonotonicallyToItsEndTempo)
                         s.Duration = 0.01f;
                         s.Warmup = 0.0f;
                         s.Warmdown = 0.0f;
-                        s.TicksPerBeat = 1;
                         if (Core::ChooseTrainerCurveKind(s) == Core::TrainerCurveKind::NoTempoChange)
                             continue;
-                        s.TrainerCurve = Core::ChooseTrainerCurve(s);
                         ++runs;
-                        const TrainerLevelsRun run = RunLevels(s);
+                        const TrainerLevelsRun run = RunLevels(s, strategies);
                         const auto first = static_cast<std::int64_t>(static_cast<float>(bpm) * s.From);
                         const auto last = static_cast<std::int64_t>(static_cast<float>(bpm) * s.To);
                         const std::int64_t direction = last >= first ? 1 : -1;

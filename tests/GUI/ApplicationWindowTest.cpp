@@ -71,11 +71,10 @@ private:
     {
         GUI::ApplicationWindowOptions options;
         options.configuration = configuration_.get();
-        options.metronome = metronome_.get();
         options.singleInstance = false;
         options.languageFolder = folder_->Path();
         options.helpFolder = folder_->Path();
-        window_ = std::make_unique<ApplicationWindow>(options);
+        window_ = std::make_unique<ApplicationWindow>(*metronome_, options);
         if (!window_->Startup())
             qFatal("start-up failed");
         return *window_;
@@ -278,7 +277,7 @@ private slots:
     void SpeedTrainerOwnsTheTempo()
     {
         ApplicationWindow& window = Open();
-        configuration_->GetData().SpeedTrainer = 1;
+        configuration_->GetData().SpeedTrainer = Configuration::TrainerMode::On;
         metronome_->trainerTempo = 60;
         window.OnCommand(ApplicationWindow::StartStopId);
         QVERIFY(window.Running());

@@ -223,7 +223,7 @@ private slots:
         QVERIFY(grid.CursorRunning());
         QCOMPARE(metronome_->starts, 1);
         const Configuration::ConfigurationData& played = dialog_->Record();
-        QCOMPARE(played.SpeedTrainer, 5);
+        QCOMPARE(played.SpeedTrainer, Configuration::TrainerMode::StepSequencer);
         QCOMPARE(played.CrSubdivision, 2);
         QCOMPARE(Text(played.CustomRhythm).size(), std::size_t{8});
         QCOMPARE(Hits(Text(played.CustomRhythm)), 3);
@@ -290,10 +290,9 @@ private slots:
         Button(StepSequencerDialog::PlayId);
         // The real strategy ticks for the record that plays; every entry it plays must find
         // the bar on that entry's column line.
-        Configuration::ConfigurationData record = dialog_->Record();
-        record.TicksPerBeat = Core::RhythmStepsPerBeat(record);
+        const Configuration::ConfigurationData record = dialog_->Record();
         Core::StepSequencerTimerStrategy strategy;
-        strategy.Initialise(record);
+        strategy.Initialise(record, {.TicksPerBeat = Core::RhythmStepsPerBeat(record)});
         const int columns = grid.Grid().ColumnCount();
         const int loop = columns * Core::StepSequencerTimerStrategy::FramesPerColumn(record);
         int entries = 0;

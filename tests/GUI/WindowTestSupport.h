@@ -17,7 +17,7 @@ namespace WindowTest {
 /// controller, and counts what it is asked.
 class FakeMetronome final : public Core::IMetronome {
 public:
-    std::uint32_t Start(Core::IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) override
+    std::uint32_t Start(Core::IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings) override
     {
         ++starts;
         if (startResult != 0)
@@ -25,7 +25,7 @@ public:
         handler_ = handler;
         startTempo_ = static_cast<std::uint32_t>(settings.Bpm);
         inRun = true;
-        if (settings.SpeedTrainer != 0)
+        if (settings.SpeedTrainer != Configuration::TrainerMode::Off)
             handler->OnTrainerStarted(trainerTempo, true);
         return 0;
     }

@@ -43,7 +43,7 @@ struct Written {
 Written Write(const Grid& grid, bool playing = false)
 {
     Configuration::ConfigurationData record;
-    record.SpeedTrainer = playing ? 5 : 0;
+    record.SpeedTrainer = playing ? Configuration::TrainerMode::StepSequencer : Configuration::TrainerMode::Off;
     const int result = grid.WriteRhythm(record);
     return {result, std::u16string(Core::FieldText(record.CustomRhythm)), record.CrSubdivision};
 }
@@ -116,7 +116,7 @@ TEST(StepSequencerRhythmText, ARhythmWhoseTextWouldNotFitIsRefusedAndTheRecordKe
 
     grid.ToggleCell(2, 29);
     Configuration::ConfigurationData record;
-    record.SpeedTrainer = 5;
+    record.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
     record.CustomRhythm[0] = u'x';
     record.CrSubdivision = 7;
     EXPECT_EQ(grid.WriteRhythm(record), Grid::RhythmTooManyHits);
@@ -315,7 +315,7 @@ TEST(StepSequencerNames, NamesComeFromTheTablesOrTheFilesAndAreFittedWithAnEllip
     Load(grid, settings);
     EXPECT_EQ(std::u16string(grid.GetRow(5).name), System::BuiltInLanguage()->GetInstrumentName(5));
 
-    settings.SoundEngineType = 1;
+    settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
     Platform::Text::Copy(settings.File[0], u"C:\\Sounds\\kick.01.wav");
     Platform::Text::Copy(settings.File[1], u"/home/me/a much longer snare name");
     settings.Instrument[2] = 1;

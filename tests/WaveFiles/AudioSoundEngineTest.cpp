@@ -52,7 +52,7 @@ struct EngineRig {
     TestSupport::ScopedLog log;
     TestSupport::TempFolder folder;
     AudioTest::OfflineRig audio;
-    Core::AudioSoundEngine engine{&audio.mixer};
+    Core::AudioSoundEngine engine{audio.mixer};
     Configuration::ConfigurationData settings;
 };
 

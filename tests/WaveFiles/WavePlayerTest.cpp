@@ -18,7 +18,7 @@ Configuration::ConfigurationData Settings(std::int32_t bpm, std::int32_t subdivi
 {
     Configuration::ConfigurationData settings;
     settings.Bpm = bpm;
-    settings.BeatType = 0;
+    settings.BeatType = Configuration::BeatKind::Simple;
     settings.Subdivision1 = subdivision;
     return settings;
 }
@@ -55,13 +55,13 @@ TEST(WavePlayerCount, GrowsWithFileTempoAndSubdivisionUpToTwenty)
 
     // Compound bars and custom patterns count a subdivision of 3; custom rhythms their own.
     auto compound = Settings(120, 8);
-    compound.BeatType = 1;
+    compound.BeatType = Configuration::BeatKind::BeatsPerBar;
     compound.CompoundTime = 1;
     EXPECT_EQ(Players(0, compound), 2);
-    compound.BeatType = 2;
+    compound.BeatType = Configuration::BeatKind::CustomPattern;
     EXPECT_EQ(Players(0, compound), 2);
     auto rhythm = Settings(120, 0);
-    rhythm.BeatType = 3;
+    rhythm.BeatType = Configuration::BeatKind::CustomRhythm;
     rhythm.CrSubdivision = 4;
     EXPECT_EQ(Players(0, rhythm), 3);
 

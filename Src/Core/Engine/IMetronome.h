@@ -12,8 +12,8 @@ namespace Core {
 class IMetronome {
 public:
     virtual ~IMetronome() = default;
-    /// Starts playing settings and reporting to handler (which must outlive the run). Writes
-    /// the run-time fields TicksPerBeat, TrainerBeatsPerBar and TrainerCurve into settings.
+    /// Starts playing settings and reporting to handler (which must outlive the run). The run
+    /// keeps its own copy of what it works out; settings are left as they are.
     /// Returns a Core::StartResult code: 0 playing; 2 the timer thread could not be made;
     /// 3 unknown BeatType; 5 the sound engine could not be initialised; 6, 8, 9 the custom
     /// pattern, 10, 11 the custom rhythm was refused. After a failure nothing is left running:
@@ -23,7 +23,7 @@ public:
     virtual void PrepareSounds(const Configuration::ConfigurationData& /*settings*/) {}
     /// True when a Start with settings will not wait for the sound engine's preparation.
     virtual bool SoundsPrepared(const Configuration::ConfigurationData& /*settings*/) const { return true; }
-    virtual std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) = 0;
+    virtual std::uint32_t Start(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings) = 0;
     /// Ends the run and reports OnStopped, unless the run has already ended by itself (a failed
     /// sound, the end of a speed-trainer run); then it only closes the engine and stops the
     /// lamp, which the ended run left to it. Returns once the timer thread is gone, so no

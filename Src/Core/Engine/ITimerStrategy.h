@@ -1,4 +1,6 @@
 #pragma once
+#include "Core/Engine/RunState.h"
+
 #include <cstdint>
 
 namespace Configuration {
@@ -7,13 +9,13 @@ struct ConfigurationData;
 
 namespace Core {
 
-/// Decides how long a timer tick is and what each tick means. One instance of each
-/// strategy exists; the controller initialises the chosen one at every start, after the
-/// beat strategy has filled the record's TicksPerBeat.
+/// Decides how long a timer tick is and what each tick means. The controller initialises
+/// the chosen strategy at every start, after the beat strategy has filled the run's
+/// TicksPerBeat.
 class ITimerStrategy {
 public:
     virtual ~ITimerStrategy() = default;
-    virtual void Initialise(Configuration::ConfigurationData& settings) = 0;
+    virtual void Initialise(const Configuration::ConfigurationData& settings, const RunState& run) = 0;
     /// Tick interval in milliseconds.
     virtual double GetInterval() = 0;
     virtual std::uint32_t GetBpm() = 0;

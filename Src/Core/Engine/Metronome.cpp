@@ -28,7 +28,7 @@ bool Metronome::SoundsPrepared(const Configuration::ConfigurationData& settings)
     return engine == nullptr || engine->IsPrepared(settings);
 }
 
-std::uint32_t Metronome::Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings)
+std::uint32_t Metronome::Start(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings)
 {
     // One run at a time: a run still going is ended (and reported) before the next begins,
     // and one that ended by itself has its engine closed.

@@ -5,7 +5,7 @@
 namespace Core {
 
 /// The metronome controller: picks the beat strategy for each Start and passes the run's
-/// operations to it. The program has one (GetMetronome()); tests make their own with fakes.
+/// operations to it. The program's root (Core::Program) owns one; tests make their own.
 /// Window thread only.
 class Metronome final : public IMetronome {
 public:
@@ -14,7 +14,7 @@ public:
 
     void PrepareSounds(const Configuration::ConfigurationData& settings) override;
     bool SoundsPrepared(const Configuration::ConfigurationData& settings) const override;
-    std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings) override;
+    std::uint32_t Start(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings) override;
     void Stop() override;
     void TogglePause() override;
     void ChangeTempo(std::uint32_t bpm) override;

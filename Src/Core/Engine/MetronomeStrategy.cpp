@@ -14,8 +14,6 @@ constexpr std::int32_t SignalVoice = 5;      // voice 6, the speed-trainer signa
 constexpr std::int32_t Subdivision1Voice = 3; // voice 4
 constexpr std::int32_t Subdivision2Voice = 4; // voice 5
 constexpr std::uint32_t ReportedTimerFlags = 0xFF;
-constexpr std::int32_t MidiEngine = 0;
-constexpr std::int32_t PlainTimer = 0;
 
 // Receives the reports of a run started without a handler.
 class NoEventHandler final : public IMetronomeEventHandler {
@@ -47,7 +45,7 @@ std::uint32_t MetronomeStrategy::ScaledVolume(std::int32_t volume, std::uint32_t
     return static_cast<std::uint32_t>(std::clamp(scaled, 0, 127));
 }
 
-std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings,
+std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings,
                                        const MetronomeServices& services)
 {
     // A thread of an earlier run that ended by itself may still be returning from its last
@@ -77,14 +75,15 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, Configur
     beep_ = settings.Beep == 1;
     ChangeVolume(settings.Volume, static_cast<std::uint32_t>(std::max(settings.GlobalVolume, 0)));
     for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
-        voiceSound_[static_cast<std::size_t>(voice)] = settings.SoundEngineType == MidiEngine
+        voiceSound_[static_cast<std::size_t>(voice)] = settings.SoundEngineType == Configuration::SoundSource::Midi
                                                            ? InstrumentNote(settings.Instrument[voice])
                                                            : static_cast<std::uint32_t>(settings.Instrument[voice]);
     }
 
+    run_ = RunState{};
     std::int32_t secondary = 0;
     bool compound = false;
-    if (const std::uint32_t result = Initialise(settings, settings.TicksPerBeat, secondary, compound)) {
+    if (const std::uint32_t result = Initialise(settings, run_.TicksPerBeat, secondary, compound)) {
         Abandon();
         return result;
     }
@@ -94,15 +93,15 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, Configur
         patternLength_ = 1;
     }
     if (secondary != 0)
-        settings.TicksPerBeat *= secondary;
+        run_.TicksPerBeat *= secondary;
 
     timerStrategy_ = services.timerStrategyFor(settings.SpeedTrainer);
-    if (settings.SpeedTrainer != PlainTimer) {
-        settings.TrainerCurve = services.trainerCurveFor(settings);
+    if (settings.SpeedTrainer != Configuration::TrainerMode::Off) {
+        run_.TrainerCurve = services.trainerCurveFor(settings);
         if (settings.DurationsInBars != 0)
-            settings.TrainerBeatsPerBar = GetTrainerTicksPerBar(settings);
+            run_.TrainerBeatsPerBar = GetTrainerTicksPerBar(settings);
     }
-    timerStrategy_->Initialise(settings);
+    timerStrategy_->Initialise(settings, run_);
     if (timerStrategy_->IsTempoLocked())
         handler_->OnTrainerStarted(timerStrategy_->GetBpm(), warmUp_);
 

@@ -8,6 +8,7 @@
 #include "Core/Engine/ISpeedTrainerStrategy.h"
 #include "Core/Engine/ITimerEventHandler.h"
 #include "Core/Engine/ITimerStrategy.h"
+#include "Core/Engine/RunState.h"
 
 #include <array>
 #include <atomic>
@@ -18,17 +19,18 @@ namespace Core {
 
 class MetronomeStrategy;
 
-/// Everything a metronome run uses besides its settings. The program's single objects come
-/// from ProgramMetronomeServices(); tests put fakes in their place. The objects must outlive
+/// Everything a metronome run uses besides its settings. The program's root (Core::Program)
+/// fills it with its own objects; tests put fakes in their place. The objects must outlive
 /// every run that uses them.
 struct MetronomeServices {
     IMetronomeTimer* timer = nullptr;
     /// The beat strategy for a BeatType, or null when the value names none.
-    std::function<MetronomeStrategy*(std::int32_t beatType)> beatStrategyFor;
+    std::function<MetronomeStrategy*(Configuration::BeatKind)> beatStrategyFor;
     /// The sound engine for a SoundEngineType.
-    std::function<ISoundEngine*(std::int32_t soundEngineType)> soundEngineFor;
-    /// The timer strategy for a SpeedTrainer value (0 plain, 5 step sequencer, else trainer).
-    std::function<ITimerStrategy*(std::int32_t speedTrainer)> timerStrategyFor;
+    std::function<ISoundEngine*(Configuration::SoundSource)> soundEngineFor;
+    /// The timer strategy for a SpeedTrainer value (any value but Off and StepSequencer is
+    /// the speed trainer).
+    std::function<ITimerStrategy*(Configuration::TrainerMode)> timerStrategyFor;
     /// The speed-trainer curve for the settings of a trainer run.
     std::function<ISpeedTrainerStrategy*(const Configuration::ConfigurationData&)> trainerCurveFor;
     /// The beat lamp; null runs without one.
@@ -41,8 +43,8 @@ struct MetronomeServices {
 /// strategy fills the pattern in Initialise and chooses each beat's voices in PlayBeat.
 ///
 /// Run control (Start, Stop, TogglePause, ChangeTempo, ChangeVolume) is for the window thread;
-/// OnTimer and PlayBeat run on the timer thread. Each strategy exists once and is reused by
-/// every run that selects it.
+/// OnTimer and PlayBeat run on the timer thread. Each strategy is reused by every run that
+/// selects it.
 class MetronomeStrategy : public ITimerEventHandler {
 public:
     MetronomeStrategy();
@@ -66,7 +68,7 @@ public:
     virtual std::int32_t GetTrainerTicksPerBar(const Configuration::ConfigurationData& settings);
 
     /// Prepares and starts a run (see IMetronome::Start for the result codes).
-    std::uint32_t Start(IMetronomeEventHandler* handler, Configuration::ConfigurationData& settings,
+    std::uint32_t Start(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings,
                         const MetronomeServices& services);
     void Stop();
     void TogglePause();
@@ -83,6 +85,8 @@ public:
     /// The tick pattern of the current run (read-only view, for tests and the step sequencer).
     const TickPattern& Pattern() const { return pattern_; }
     std::int32_t PatternLength() const { return patternLength_; }
+    /// The working values of the current (or last) run.
+    const RunState& Run() const { return run_; }
 
 protected:
     /// Plays a voice (index 0..11) with its prepared volume and sound. Timer thread.
@@ -103,6 +107,7 @@ private:
     ITimerStrategy* timerStrategy_ = nullptr;
     IMetronomeTimer* timer_ = nullptr;
     IBeatIndicator* indicator_ = nullptr;
+    RunState run_;
     std::array<std::atomic<std::uint32_t>, Configuration::VoiceCount> voiceVolume_{};
     std::array<std::uint32_t, Configuration::VoiceCount> voiceSound_{};
     std::int32_t patternPosition_ = 0;

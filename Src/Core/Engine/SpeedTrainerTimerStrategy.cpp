@@ -2,10 +2,12 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/Engine/BeatPatterns.h"
+#include "Core/Engine/ISpeedTrainerStrategy.h"
+#include "Core/Engine/RunState.h"
 #include "Core/Engine/TimerFlags.h"
-#include "Core/Engine/TrainerCurves.h"
 
 #include <algorithm>
+#include <cassert>
 #include <limits>
 
 namespace Core {
@@ -37,7 +39,7 @@ float Bounded(float tempo)
 
 } // namespace
 
-void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& settings)
+void SpeedTrainerTimerStrategy::Initialise(const Configuration::ConfigurationData& settings, const RunState& run)
 {
     const float bpm = static_cast<float>(settings.Bpm);
     const float start = bpm * settings.From;
@@ -50,11 +52,12 @@ void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& set
         step = -1.0f;
 
     tempo_ = start;
-    curve_ = settings.TrainerCurve != nullptr ? settings.TrainerCurve : ChooseTrainerCurve(settings);
+    curve_ = run.TrainerCurve;
+    assert(curve_ != nullptr);
     levelIndex_ = 0;
     dividerCount_ = 0;
 
-    const std::int32_t k = std::max(settings.TicksPerBeat, 0);
+    const std::int32_t k = std::max(run.TicksPerBeat, 0);
     if (k == 0) {
         ticksPerBeat_ = 8.0;
         divider_ = settings.VisualIndicator == 1 ? 4 : 8;
@@ -72,7 +75,7 @@ void SpeedTrainerTimerStrategy::Initialise(Configuration::ConfigurationData& set
     barMode_ = settings.DurationsInBars != 0;
     if (barMode_) {
         // Counted ticks are the beat ticks; the controller gives how many of them make a bar.
-        const float ticksPerBar = static_cast<float>(std::max(settings.TrainerBeatsPerBar, 1));
+        const float ticksPerBar = static_cast<float>(std::max(run.TrainerBeatsPerBar, 1));
         levelMilliseconds_ = 0;
         levelTicks_ = -1;
         ticksPerLevel_ = Truncate(ticksPerBar * settings.Duration);

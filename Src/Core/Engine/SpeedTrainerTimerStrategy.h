@@ -15,15 +15,15 @@ class ISpeedTrainerStrategy;
 /// DurationsInBars is set: then only ticks on which the beat strategy plays a beat count.
 ///
 /// Reads from the record at Initialise: Bpm, From, To, Step, Duration, Warmup, Warmdown,
-/// DurationsInBars, VisualIndicator, and the run-time fields TicksPerBeat, TrainerCurve and
-/// (bar mode) TrainerBeatsPerBar, which here is the number of counted ticks in one bar.
+/// DurationsInBars, VisualIndicator; from the run: TicksPerBeat, TrainerCurve (which must be
+/// set) and (bar mode) TrainerBeatsPerBar, the number of counted ticks in one bar.
 /// Initialise, GetInterval and GetBpm run on the control thread while the timer is not
 /// ticking; OnTick, GetInterval and GetBpm on the timer thread while it is.
 class SpeedTrainerTimerStrategy final : public ITimerStrategy {
 public:
     static constexpr std::int32_t WarmDownLevels = 4;
 
-    void Initialise(Configuration::ConfigurationData& settings) override;
+    void Initialise(const Configuration::ConfigurationData& settings, const RunState& run) override;
     double GetInterval() override;
     /// The current tempo, truncated.
     std::uint32_t GetBpm() override;

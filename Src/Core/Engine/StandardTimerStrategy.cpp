@@ -1,14 +1,15 @@
 #include "Core/Engine/StandardTimerStrategy.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/Engine/RunState.h"
 #include "Core/Engine/TimerFlags.h"
 
 namespace Core {
 
-void StandardTimerStrategy::Initialise(Configuration::ConfigurationData& settings)
+void StandardTimerStrategy::Initialise(const Configuration::ConfigurationData& settings, const RunState& run)
 {
     tempo_ = settings.Bpm;
-    ticksPerBeat_ = static_cast<std::uint32_t>(settings.TicksPerBeat);
+    ticksPerBeat_ = static_cast<std::uint32_t>(run.TicksPerBeat);
     halfBeatTicks_ = settings.VisualIndicator == 1;
 }
 

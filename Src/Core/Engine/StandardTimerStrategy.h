@@ -6,7 +6,7 @@ namespace Core {
 /// Ordinary playing: every tick plays the next pattern entry.
 class StandardTimerStrategy final : public ITimerStrategy {
 public:
-    void Initialise(Configuration::ConfigurationData& settings) override;
+    void Initialise(const Configuration::ConfigurationData& settings, const RunState& run) override;
     double GetInterval() override;
     std::uint32_t GetBpm() override;
     void SetBpm(std::uint32_t bpm) override;

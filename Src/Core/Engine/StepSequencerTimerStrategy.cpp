@@ -2,6 +2,7 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "Core/Engine/BeatStrategies.h"
+#include "Core/Engine/RunState.h"
 #include "Core/Engine/TimerFlags.h"
 
 namespace Core {
@@ -23,13 +24,12 @@ std::int32_t StepSequencerTimerStrategy::FramesPerColumn(const Configuration::Co
     return FramesPerStep(rhythm.Bpm, RhythmStepsPerBeat(rhythm));
 }
 
-void StepSequencerTimerStrategy::Initialise(Configuration::ConfigurationData& settings)
+void StepSequencerTimerStrategy::Initialise(const Configuration::ConfigurationData& settings, const RunState& run)
 {
     tempo_ = settings.Bpm;
-    framesPerStep_ = FramesPerStep(settings.Bpm, settings.TicksPerBeat);
+    framesPerStep_ = FramesPerStep(settings.Bpm, run.TicksPerBeat);
     frameCounter_ = 0;
-    framesPerBeat_ = static_cast<std::uint32_t>(
-        settings.TicksPerBeat != 0 ? settings.TicksPerBeat * framesPerStep_ : framesPerStep_);
+    framesPerBeat_ = static_cast<std::uint32_t>(run.TicksPerBeat != 0 ? run.TicksPerBeat * framesPerStep_ : framesPerStep_);
 }
 
 double StepSequencerTimerStrategy::GetInterval()

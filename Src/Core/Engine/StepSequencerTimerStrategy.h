@@ -7,7 +7,7 @@ namespace Core {
 /// playback cursor moves smoothly; only the first frame of a step plays the entry.
 class StepSequencerTimerStrategy final : public ITimerStrategy {
 public:
-    void Initialise(Configuration::ConfigurationData& settings) override;
+    void Initialise(const Configuration::ConfigurationData& settings, const RunState& run) override;
     double GetInterval() override;
     std::uint32_t GetBpm() override;
     void SetBpm(std::uint32_t bpm) override;

@@ -196,25 +196,4 @@ TrainerCurveKind ChooseTrainerCurveKind(const Configuration::ConfigurationData& 
     return TrainerCurveKind::NoTempoChange;
 }
 
-ISpeedTrainerStrategy* GetTrainerCurve(TrainerCurveKind kind)
-{
-    static LinearTrainerStrategy linear;
-    static LogarithmicTrainerStrategy logarithmic;
-    static NoTempoChangeTrainerStrategy noChange;
-    switch (kind) {
-    case TrainerCurveKind::Linear:
-        return &linear;
-    case TrainerCurveKind::Logarithmic:
-        return &logarithmic;
-    case TrainerCurveKind::NoTempoChange:
-        break;
-    }
-    return &noChange;
-}
-
-ISpeedTrainerStrategy* ChooseTrainerCurve(const Configuration::ConfigurationData& settings)
-{
-    return GetTrainerCurve(ChooseTrainerCurveKind(settings));
-}
-
 } // namespace Core

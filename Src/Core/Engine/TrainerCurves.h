@@ -81,10 +81,4 @@ enum class TrainerCurveKind { NoTempoChange, Linear, Logarithmic };
 /// than four levels; otherwise linear when there is more than one level.
 TrainerCurveKind ChooseTrainerCurveKind(const Configuration::ConfigurationData& settings);
 
-/// The program's single curve object of each kind, made on first use and kept until exit.
-ISpeedTrainerStrategy* GetTrainerCurve(TrainerCurveKind kind);
-
-/// GetTrainerCurve(ChooseTrainerCurveKind(settings)).
-ISpeedTrainerStrategy* ChooseTrainerCurve(const Configuration::ConfigurationData& settings);
-
 } // namespace Core

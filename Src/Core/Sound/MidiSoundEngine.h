@@ -13,9 +13,8 @@ namespace Core {
 /// Threads as ISoundEngine says.
 class MidiSoundEngine final : public ISoundEngine {
 public:
-    /// options choose the mixer and the soundfont search (tests); the defaults play on the
-    /// program's output.
-    explicit MidiSoundEngine(Platform::Audio::MidiOutOptions options = {});
+    /// options choose the mixer and the soundfont search.
+    explicit MidiSoundEngine(Platform::Audio::MidiOutOptions options);
     ~MidiSoundEngine() override;
 
     /// Loads the kit, opens the stream and renders the notes settings play (each voice's

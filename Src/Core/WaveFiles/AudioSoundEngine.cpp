@@ -9,14 +9,6 @@
 
 namespace Core {
 
-namespace {
-
-constexpr std::int32_t BarsBeat = 1;
-constexpr std::int32_t PatternBeat = 2;
-constexpr std::int32_t RhythmBeat = 3;
-
-} // namespace
-
 AudioSoundEngine::~AudioSoundEngine()
 {
     Close();
@@ -25,9 +17,11 @@ AudioSoundEngine::~AudioSoundEngine()
 std::int32_t AudioSoundEngine::ExtraPlayers(const Configuration::ConfigurationData& settings) noexcept
 {
     std::int32_t subdivision = settings.Subdivision1;
-    if (settings.CompoundTime == 1 && (settings.BeatType == BarsBeat || settings.BeatType == PatternBeat))
+    using Configuration::BeatKind;
+    if (settings.CompoundTime == 1
+        && (settings.BeatType == BeatKind::BeatsPerBar || settings.BeatType == BeatKind::CustomPattern))
         subdivision = 3;
-    else if (settings.BeatType == RhythmBeat)
+    else if (settings.BeatType == BeatKind::CustomRhythm)
         subdivision = settings.CrSubdivision;
     return settings.Bpm / 200 + subdivision / 4 + 2;
 }
@@ -110,7 +104,7 @@ const Platform::IFrameClock* AudioSoundEngine::FrameClock() const
 {
     if (!open_.load())
         return nullptr;
-    return mixer_ != nullptr ? mixer_ : &Platform::Audio::OutputMixer();
+    return &mixer_;
 }
 
 std::uint32_t AudioSoundEngine::GetLastErrorCode()

@@ -19,8 +19,8 @@ namespace Core {
 /// code 1000. Both sides use only atomics.
 class AudioSoundEngine final : public ISoundEngine {
 public:
-    /// mixer: where the players play; null means the program's output.
-    explicit AudioSoundEngine(Platform::Audio::Mixer* mixer = nullptr) : mixer_(mixer) {}
+    /// mixer: where the players play; it must outlive the engine.
+    explicit AudioSoundEngine(Platform::Audio::Mixer& mixer) : mixer_(mixer) {}
     ~AudioSoundEngine() override;
     AudioSoundEngine(const AudioSoundEngine&) = delete;
     AudioSoundEngine& operator=(const AudioSoundEngine&) = delete;
@@ -58,7 +58,7 @@ public:
     std::int32_t CurrentVoice() const noexcept { return currentVoice_; }
 
 private:
-    Platform::Audio::Mixer* mixer_;
+    Platform::Audio::Mixer& mixer_;
     std::int32_t currentVoice_ = 0;
     std::array<WaveFile, Configuration::VoiceCount> voices_;
     std::atomic<bool> open_{false};

@@ -104,7 +104,7 @@ std::int32_t WaveFile::PlayerCount(std::uint32_t fileSize, std::int32_t extraPla
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 1, MaximumPlayers));
 }
 
-bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer* mixer,
+bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer& mixer,
                          const WaveFile* sameFile)
 {
     if (path == nullptr || path[0] == 0) {

@@ -37,10 +37,10 @@ public:
     /// it must outlive this voice's players and be reloaded before them), else keeps its own
     /// samples when they were read from the same path and the file has not changed since
     /// (same file, size and modification time), else reads the file. Then opens
-    /// PlayerCount(file size, extraPlayers) players on mixer (null: the program's output),
+    /// PlayerCount(file size, extraPlayers) players on mixer,
     /// reusing the player array when it is long enough. After a failure NextPlayer() names
     /// the player that failed. Control thread.
-    bool LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer* mixer,
+    bool LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer& mixer,
                    const WaveFile* sameFile = nullptr);
 
     /// Hands the sound to the next player of the pool (round robin, starting at player 0

@@ -30,7 +30,7 @@ WavePlayer::~WavePlayer()
 }
 
 bool WavePlayer::Initialise(const WaveFormatRecord& format, const std::uint8_t* samples, std::uint32_t dataSize,
-                            Platform::Audio::Mixer* mixer)
+                            Platform::Audio::Mixer& mixer)
 {
     Close();
 

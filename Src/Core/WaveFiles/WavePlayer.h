@@ -52,13 +52,13 @@ public:
     WavePlayer(const WavePlayer&) = delete;
     WavePlayer& operator=(const WavePlayer&) = delete;
 
-    /// Opens an output for format on mixer (null: the program's output), keeps samples (not
+    /// Opens an output for format on mixer, keeps samples (not
     /// owned; dataSize bytes; must outlive the player's Close), prepares the buffers and
     /// starts the playback thread. On failure the reason is logged,
     /// LastResult() holds the device's code (1001 for the thread), and Close releases what
     /// was acquired.
     bool Initialise(const WaveFormatRecord& format, const std::uint8_t* samples, std::uint32_t dataSize,
-                    Platform::Audio::Mixer* mixer);
+                    Platform::Audio::Mixer& mixer);
 
     /// Asks the thread to play the sound from its start at volume (0..127; more counts as
     /// 127), starting where stamp places it (a tick's stamp: on the tick's frame). Never

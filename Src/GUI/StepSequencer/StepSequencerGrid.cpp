@@ -18,8 +18,6 @@ constexpr int MaxBars = 4;
 constexpr int MaxBeatsPerBar = 16;
 constexpr int MaxSubdivision = 8;
 constexpr int MaxColour = 11;
-/// The playing record of the step sequencer holds this in SpeedTrainer.
-constexpr int StepSequencerPlaying = 5;
 
 std::u16string_view FieldView(const char16_t* field, std::size_t capacity)
 {
@@ -96,7 +94,7 @@ void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData&
         row.colour = static_cast<std::uint32_t>(std::clamp(settings.Colour[voice], 0, MaxColour));
         row.instrument = settings.Instrument[voice];
         std::u16string_view name;
-        if (settings.SoundEngineType == 0) {
+        if (settings.SoundEngineType == Configuration::SoundSource::Midi) {
             const char16_t* text = language.GetInstrumentName(row.instrument);
             name = text ? std::u16string_view(text) : std::u16string_view();
         } else if (row.instrument >= 0 && row.instrument < Configuration::VoiceCount) {
@@ -290,7 +288,7 @@ int StepSequencerGrid::WriteRhythm(Configuration::ConfigurationData& record) con
         stepSubdivision = 3;
     } else if (subdivision_ != 0) {
         const int s = subdivision_;
-        if (record.SpeedTrainer != StepSequencerPlaying) {
+        if (record.SpeedTrainer != Configuration::TrainerMode::StepSequencer) {
             // The coarsest steps that keep every hit: whole beats, half beats, or every column.
             divisor = s;
             for (const auto& row : rows_) {

@@ -145,7 +145,7 @@ public:
     void DiscardHistory() noexcept;
 
     /// Writes CustomRhythm and CrSubdivision: every column a step in compound time, without
-    /// subdivision or when the record's SpeedTrainer is 5; otherwise the coarsest of one, two
+    /// subdivision or when the record's SpeedTrainer is StepSequencer; otherwise the coarsest of one, two
     /// or all columns per beat step that keeps every hit. Only shown rows are written.
     /// RhythmWritten, RhythmEmpty (no hit; the text of rests is written) or RhythmTooManyHits
     /// (the text would not fit the field; the record is left unchanged).

@@ -54,7 +54,7 @@ void MidiOut::WaitForPreparation()
 
 void MidiOut::Load()
 {
-    Mixer& mixer = options_.mixer ? *options_.mixer : OutputMixer();
+    Mixer& mixer = options_.mixer;
     std::unique_ptr<MidiSynth> synth;
     std::string soundFont;
     Result result = NoDriver;

@@ -16,8 +16,8 @@ namespace Platform::Audio {
 class MidiSynth;
 
 struct MidiOutOptions {
-    /// The mixer to play into; null means the program's OutputMixer().
-    Mixer* mixer = nullptr;
+    /// The mixer to play into; it must outlive the output.
+    Mixer& mixer;
     SoundFontSearch soundFonts;
 };
 
@@ -39,7 +39,7 @@ struct MidiOutOptions {
 /// timer thread), never overlapping Open or Close.
 class MidiOut {
 public:
-    explicit MidiOut(MidiOutOptions options = {});
+    explicit MidiOut(MidiOutOptions options);
     ~MidiOut();
     MidiOut(const MidiOut&) = delete;
     MidiOut& operator=(const MidiOut&) = delete;

@@ -1,6 +1,5 @@
 #include "Platform/Audio/Mixer.h"
 
-#include "Platform/Audio/RtAudioBackend.h"
 #include "Platform/Clock.h"
 
 #include <algorithm>
@@ -248,16 +247,6 @@ void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTim
     frame_ += frames;
     rendered_.store(frame_, std::memory_order_release);
     epoch_.fetch_add(1);
-}
-
-Mixer& OutputMixer()
-{
-    // Never destroyed: engines that are themselves destroyed at exit may still release it.
-    // A sound server may ask for its whole buffer (30 ms through PulseAudio) in one burst,
-    // and a busy machine wakes the timer late now and then; the lead covers both, so that
-    // every tick reaches the stream before the stream renders its frame.
-    static Mixer* mixer = new Mixer(*new RtAudioBackend, MixerOptions{44100, 256, OutputLeadMs});
-    return *mixer;
 }
 
 } // namespace Platform::Audio

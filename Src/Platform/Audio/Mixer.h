@@ -174,11 +174,8 @@ private:
     std::thread noticeThread_;
 };
 
-/// The lead of the program's output mixer (MixerOptions::latencyMs), in milliseconds.
+/// The lead of the program's mixer on the system's output (MixerOptions::latencyMs), in
+/// milliseconds.
 constexpr double OutputLeadMs = 60.0;
-
-/// The program's mixer on the real output (RtAudio), made on first use and kept until the
-/// process ends.
-Mixer& OutputMixer();
 
 } // namespace Platform::Audio

@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint32_t converterChunk = 256;
 } // namespace
 
-WaveOut::WaveOut(Mixer* mixer) : requestedMixer_(mixer) {}
+WaveOut::WaveOut(Mixer& mixer) : requestedMixer_(mixer) {}
 
 WaveOut::~WaveOut()
 {
@@ -27,7 +27,7 @@ Result WaveOut::Open(const WaveFormat& format, WaveCallback callback, void* inst
     if ((format.channels != 1 && format.channels != 2) || (format.bitsPerSample != 8 && format.bitsPerSample != 16) ||
         format.sampleRate == 0 || format.sampleRate > 44100)
         return BadFormat;
-    Mixer& mixer = requestedMixer_ ? *requestedMixer_ : OutputMixer();
+    Mixer& mixer = requestedMixer_;
     if (format.sampleRate < LowestInputRate(mixer.SampleRate()))
         return BadFormat; // the converter would give silence
 

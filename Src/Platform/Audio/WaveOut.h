@@ -62,8 +62,8 @@ using WaveCallback = void (*)(void* instance, WaveHeader& header);
 /// described above.
 class WaveOut final : private IVoice, private INoticeTarget {
 public:
-    /// mixer: where to play; null means the program's OutputMixer().
-    explicit WaveOut(Mixer* mixer = nullptr);
+    /// mixer: where to play; it must outlive the output.
+    explicit WaveOut(Mixer& mixer);
     ~WaveOut() override;
     WaveOut(const WaveOut&) = delete;
     WaveOut& operator=(const WaveOut&) = delete;
@@ -114,7 +114,7 @@ private:
     void Finish(WaveHeader& header);
     static long ConverterInput(void* self, float** data);
 
-    Mixer* requestedMixer_;
+    Mixer& requestedMixer_;
     Mixer* mixer_ = nullptr;
     WaveFormat format_{};
     WaveCallback callback_ = nullptr;

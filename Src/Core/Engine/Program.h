@@ -1,0 +1,52 @@
+#pragma once
+#include "Core/Engine/IMetronomeTimer.h"
+#include "Core/Engine/Metronome.h"
+#include "Core/Engine/StrategySet.h"
+#include "Core/Engine/Timer.h"
+#include "Core/Sound/MidiSoundEngine.h"
+#include "Core/WaveFiles/AudioSoundEngine.h"
+#include "Platform/Audio/IAudioBackend.h"
+#include "Platform/Audio/Mixer.h"
+#include "Platform/Audio/SoundFonts.h"
+
+#include <memory>
+
+namespace Core {
+
+/// The program's engine, built once by its entry point: the audio backend, the mixer on it,
+/// both sound engines, the timer, the strategies and the metronome controller that uses them.
+/// Each member is made after what it uses and destroyed before it, so the controller's last
+/// Stop still finds its engines and timer, and the engines release the mixer before it goes.
+/// Nothing of it is global: whoever needs a part is handed it.
+///
+/// Construction and destruction on the window thread; the parts keep their own contracts.
+class Program {
+public:
+    /// The program on the system's output (RtAudio), with the output lead OutputLeadMs.
+    Program();
+    /// The program on another backend (a device-less output, a test's offline one).
+    Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const Platform::Audio::MixerOptions& options,
+            Platform::Audio::SoundFontSearch soundFonts = {});
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    /// The metronome controller the windows start and stop.
+    Metronome& Controller() { return metronome_; }
+    /// The mixer every sound plays into.
+    Platform::Audio::Mixer& Output() { return mixer_; }
+    /// The engine for a SoundEngineType: the audio-file engine for AudioFiles, the MIDI
+    /// engine for any other value.
+    ISoundEngine& SoundEngineFor(Configuration::SoundSource source);
+
+private:
+    std::unique_ptr<Platform::Audio::IAudioBackend> backend_;
+    Platform::Audio::Mixer mixer_;
+    MidiSoundEngine midiEngine_;
+    AudioSoundEngine audioEngine_;
+    Timer timer_;
+    ThreadTimer threadTimer_;
+    StrategySet strategies_;
+    Metronome metronome_;
+};
+
+} // namespace Core
