@@ -1,4 +1,5 @@
 // Tolvane: starts the main window, runs the program until the window closes.
+#include "Configuration/FileConfiguration.h"
 #include "Core/Engine/Program.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CommandLine.h"
@@ -145,12 +146,14 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(TOLVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(TOLVANE_APP_ID));
 
-    // The engine is made before the window and outlives it: the window's last Stop still
-    // finds the metronome, and the metronome's the engines and the timer.
+    // The settings store and the engine are made before the window and outlive it: the
+    // window saves the settings as it closes, its last Stop still finds the metronome, and the
+    // metronome's the engines and the timer.
+    Configuration::FileConfiguration settings;
     Core::Program program;
     GUI::ApplicationWindowOptions options;
     options.requests = commandLine.Requests();
-    GUI::ApplicationWindow window(program.Controller(), options);
+    GUI::ApplicationWindow window(program.Controller(), settings, options);
     if (!window.Startup())
         return window.RefusedRequests().isEmpty() ? 0 : 1; // another copy took the requests
     program.Controller().SetBeatIndicator(window.BeatIndicator());

@@ -179,10 +179,4 @@ void FileConfiguration::ForEachPreset(const std::function<void(const Configurati
     presets_.ForEach(visit);
 }
 
-IConfiguration& Store()
-{
-    static FileConfiguration store;
-    return store;
-}
-
 } // namespace Configuration

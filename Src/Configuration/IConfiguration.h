@@ -73,8 +73,4 @@ public:
     virtual SaveRefusal SavingRefused() const { return SaveRefusal::None; }
 };
 
-/// The program's one store, made on first use with the configuration file in the program's
-/// data folder, and kept until the process ends. GUI thread only.
-IConfiguration& Store();
-
 } // namespace Configuration

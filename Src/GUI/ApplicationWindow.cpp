@@ -131,9 +131,10 @@ private:
     ApplicationWindow& window_;
 };
 
-ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, ApplicationWindowOptions options)
+ApplicationWindow::ApplicationWindow(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
+                                     ApplicationWindowOptions options)
     : options_(std::move(options)),
-      configuration_(options_.configuration ? *options_.configuration : Configuration::Store()),
+      configuration_(configuration),
       metronome_(metronome),
       tempoInput_(*this)
 {

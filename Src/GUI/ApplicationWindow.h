@@ -38,11 +38,9 @@ class Statusbar;
 class Toolbar;
 class VisualBeatIndicator;
 
-/// What the main window works with besides the metronome. Every member has a default for
-/// the program; tests give their own.
+/// What the main window works with besides the metronome and the settings store. Every
+/// member has a default for the program; tests give their own.
 struct ApplicationWindowOptions {
-    /// The settings store; null: Configuration::Store().
-    Configuration::IConfiguration* configuration = nullptr;
     /// Keep the program to one copy (see SingleInstance).
     bool singleInstance = true;
     /// The single-instance socket; empty: SingleInstance::DefaultName().
@@ -94,8 +92,10 @@ public:
     static constexpr int AboutCommand = 32778;
     static constexpr int UnusedCommand = 32779; ///< Ctrl+F5: taken and ignored
 
-    /// metronome: the controller the window starts and stops; it must outlive the window.
-    explicit ApplicationWindow(Core::IMetronome& metronome, ApplicationWindowOptions options = {});
+    /// metronome: the controller the window starts and stops; configuration: the settings
+    /// store. Both must outlive the window.
+    ApplicationWindow(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
+                      ApplicationWindowOptions options = {});
     ~ApplicationWindow() override;
 
     /// Runs start-up: the single-instance check, loading the settings, the text tables of the

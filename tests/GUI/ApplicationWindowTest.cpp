@@ -70,11 +70,10 @@ private:
     ApplicationWindow& Open()
     {
         GUI::ApplicationWindowOptions options;
-        options.configuration = configuration_.get();
         options.singleInstance = false;
         options.languageFolder = folder_->Path();
         options.helpFolder = folder_->Path();
-        window_ = std::make_unique<ApplicationWindow>(*metronome_, options);
+        window_ = std::make_unique<ApplicationWindow>(*metronome_, *configuration_, options);
         if (!window_->Startup())
             qFatal("start-up failed");
         return *window_;
