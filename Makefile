@@ -51,6 +51,7 @@ tsan: deps
 # Longer runs against the real program, outside `make check`: one line per check.
 reliability: build-release
 	build/release/bin/bench_socket_flood build/release/bin/tolvane
+	build/release/bin/bench_sound_server build/release/bin/tolvane
 
 clean:
 	rm -rf build

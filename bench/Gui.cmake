@@ -25,3 +25,11 @@ if(TARGET tolvane)
   target_include_directories(bench_socket_flood PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_dependencies(bench_socket_flood tolvane)
 endif()
+
+# The real program's sound output while its sound server dies or hangs (make reliability).
+if(TARGET tolvane)
+  add_executable(bench_sound_server ${CMAKE_CURRENT_LIST_DIR}/SoundServerReliability.cpp)
+  target_link_libraries(bench_sound_server PRIVATE tolvane_warnings)
+  target_include_directories(bench_sound_server PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  add_dependencies(bench_sound_server tolvane)
+endif()

@@ -127,6 +127,8 @@ public:
     const std::vector<std::string>& Environment() const { return environment_; }
     /// What the server wrote to its standard error (why it did not start, say).
     std::string ErrorLog() const { return log_ + ".err"; }
+    /// The server's process id, for signals sent to it alone (0 when it did not start).
+    pid_t Pid() const { return server_->Pid(); }
     void End() { server_->End(); }
 
 private:

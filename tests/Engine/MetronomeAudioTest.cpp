@@ -1,11 +1,13 @@
 // The whole road of a beat: the real timer thread drives the metronome, the MIDI engine
 // plays into the mixer on the offline backend, and the capture shows where each click
 // landed. The stream is pulled behind the clock, so every note reaches the mixer before its
-// frame is rendered and its place depends only on the tick's due time.
+// frame is rendered and its place depends only on the tick's due time. And the same road on a
+// sound server that dies or hangs.
 #include "EngineFakes.h"
 #include "TestSupport.h"
 
 #include "Audio/AudioTestSupport.h"
+#include "PrivatePulseAudio.h"
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/Engine/Timer.h"
 
@@ -14,6 +16,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -97,7 +101,204 @@ struct RealMetronome {
     std::unique_ptr<Core::Metronome> metronome;
 };
 
+// A sound server the test can kill, freeze and bring back. Each stream it serves renders in
+// real time on its own thread and the loudest sample rendered is kept. Killing the server
+// makes its streams report their failure and stop; freezing it stops them where they are
+// and holds every Open and Close until it thaws, as a stopped PulseAudio does.
+class FakeServer {
+public:
+    enum State { Up, Dead, Frozen };
+
+    std::unique_ptr<Platform::Audio::IAudioBackend> NewStream() { return std::make_unique<Stream>(*this); }
+    void Set(State state)
+    {
+        {
+            std::lock_guard guard(lock_);
+            state_ = state;
+        }
+        changed_.notify_all();
+    }
+    float Loudest() const { return loudest_.load(); }
+    void Hush() { loudest_.store(0); }
+    int Streams() const { return streams_.load(); }
+
+private:
+    State AwaitThaw()
+    {
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [this] { return state_ != Frozen; });
+        return state_;
+    }
+
+    class Stream final : public Platform::Audio::IAudioBackend {
+    public:
+        explicit Stream(FakeServer& server) : server_(server) { ++server_.streams_; }
+        ~Stream() override
+        {
+            Close();
+            --server_.streams_;
+        }
+        Platform::Audio::Result Open(std::uint32_t, std::uint32_t, Platform::Audio::IRenderer& renderer) override
+        {
+            if (server_.AwaitThaw() == Dead)
+                return Platform::Audio::NoDriver;
+            running_ = true;
+            thread_ = std::thread([this, &renderer] { Run(renderer); });
+            return Platform::Audio::NoError;
+        }
+        void Close() override
+        {
+            server_.AwaitThaw();
+            running_ = false;
+            if (thread_.joinable())
+                thread_.join();
+        }
+        double DeviceLatencySeconds() const override { return 0; }
+        bool RunsByItself() const override { return true; }
+        const char* Name() const override { return "fake"; }
+
+    private:
+        void Run(Platform::Audio::IRenderer& renderer)
+        {
+            std::vector<float> block(512);
+            while (running_) {
+                if (server_.AwaitThaw() == Dead) {
+                    renderer.StreamFailed();
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(5805)); // 256 frames
+                renderer.Render(block.data(), 256, Platform::Clock::Now());
+                for (const float sample : block) {
+                    float loudest = server_.loudest_.load();
+                    while (std::fabs(sample) > loudest && !server_.loudest_.compare_exchange_weak(loudest, std::fabs(sample))) {
+                    }
+                }
+            }
+        }
+        FakeServer& server_;
+        std::atomic<bool> running_{false};
+        std::thread thread_;
+    };
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    State state_ = Up;
+    std::atomic<float> loudest_{0};
+    std::atomic<int> streams_{0};
+};
+
+// Short time-outs, so that the server's failures show quickly.
+Platform::Audio::MixerOptions ServerOptions()
+{
+    Platform::Audio::MixerOptions options;
+    options.latencyMs = 100;
+    options.openTimeoutMs = 1000;
+    options.closeTimeoutMs = 300;
+    options.stallMs = 500;
+    return options;
+}
+
+// What the timer thread reports, read by the test.
+struct Reports final : Core::IMetronomeEventHandler {
+    void OnTrainerStarted(std::uint32_t, bool) override {}
+    void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnStopped(std::uint32_t) override { ++stopped; }
+    void OnError(std::uint32_t message) override { error = message; }
+    std::atomic<int> stopped{0};
+    std::atomic<std::uint32_t> error{0};
+};
+
+// Prepares the sounds as the window does before a Start, and starts.
+std::uint32_t PrepareAndStart(Core::Metronome& metronome, Reports& reports, ConfigurationData& settings)
+{
+    metronome.PrepareSounds(settings);
+    if (!TestSupport::WaitUntil([&] { return metronome.SoundsPrepared(settings); }, 30000))
+        return 99;
+    return metronome.Start(&reports, settings);
+}
+
+ConfigurationData Clicks()
+{
+    ConfigurationData settings;
+    settings.VisualIndicator = 0;
+    settings.SoundEngineType = 0;
+    return settings;
+}
+
 } // namespace
+
+TEST(MetronomeOnASoundServer, ADyingServerStopsTheRunWithTheMessageAndALogEntryAndTheNextStartPlays)
+{
+    TestSupport::ScopedLog log;
+    FakeServer server;
+    {
+        Platform::Audio::Mixer mixer([&server] { return server.NewStream(); }, ServerOptions());
+        RealMetronome real(mixer);
+        Reports reports;
+        ConfigurationData settings = Clicks();
+        ASSERT_EQ(PrepareAndStart(*real.metronome, reports, settings), 0u);
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return server.Loudest() > 0; }, 10000));
+
+        server.Set(FakeServer::Dead);
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return reports.error.load() != 0; }, 10000));
+        EXPECT_EQ(reports.stopped.load(), 1);
+        EXPECT_EQ(reports.error.load(), 29u); // "No device driver present"
+        EXPECT_NE(log.Content().find("Error calling midiOutShortMsg"), std::string::npos);
+
+        server.Set(FakeServer::Up);
+        server.Hush();
+        ASSERT_EQ(PrepareAndStart(*real.metronome, reports, settings), 0u);
+        EXPECT_TRUE(TestSupport::WaitUntil([&] { return server.Loudest() > 0; }, 10000));
+        real.metronome->Stop();
+    }
+    EXPECT_EQ(server.Streams(), 0);
+}
+
+TEST(MetronomeOnASoundServer, AFrozenServerHoldsNoCallAndTheNextStartAfterItThawsPlays)
+{
+    TestSupport::ScopedLog log;
+    FakeServer server;
+    {
+        Platform::Audio::Mixer mixer([&server] { return server.NewStream(); }, ServerOptions());
+        RealMetronome real(mixer);
+        Reports reports;
+        ConfigurationData settings = Clicks();
+        ASSERT_EQ(PrepareAndStart(*real.metronome, reports, settings), 0u);
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return server.Loudest() > 0; }, 10000));
+
+        server.Set(FakeServer::Frozen);
+        real.metronome->Stop(); // would hang here if anything waited on the server
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return mixer.StreamLost(); }, 10000));
+        // Its preparation gives up the stream that does not close and the one that does not
+        // open, and the Start is refused.
+        EXPECT_EQ(PrepareAndStart(*real.metronome, reports, settings), 5u);
+        EXPECT_EQ(mixer.StreamsGivenUp(), 2u);
+
+        server.Set(FakeServer::Up);
+        server.Hush();
+        ASSERT_EQ(PrepareAndStart(*real.metronome, reports, settings), 0u);
+        EXPECT_TRUE(TestSupport::WaitUntil([&] { return server.Loudest() > 0; }, 10000));
+        real.metronome->Stop();
+    }
+    // The streams given up end once their server answers again.
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return server.Streams() == 0; }, 10000));
+}
+
+TEST(MixerOnASoundServer, AStreamWhoseCloseNeverReturnsIsGivenUpAndTheNextOpensFresh)
+{
+    FakeServer server;
+    {
+        Platform::Audio::Mixer mixer([&server] { return server.NewStream(); }, ServerOptions());
+        ASSERT_EQ(mixer.Acquire(), Platform::Audio::NoError);
+        server.Set(FakeServer::Frozen);
+        mixer.Release(); // returns although the close does not
+        EXPECT_EQ(mixer.StreamsGivenUp(), 1u);
+        server.Set(FakeServer::Up);
+        EXPECT_EQ(mixer.Acquire(), Platform::Audio::NoError);
+        mixer.Release();
+    }
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return server.Streams() == 0; }, 10000));
+}
 
 TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATempoChange)
 {

@@ -288,3 +288,20 @@ TEST(AudioSoundEngine, AFileIsReadOnceForAllItsVoicesAndAgainOnlyWhenItChanged)
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     EXPECT_EQ(rig.engine.Voice(7).Samples()[0], 1);
 }
+
+TEST(AudioSoundEngine, PrepareOpensTheOutputAndReadsTheFilesInTheBackgroundForTheNextInitialise)
+{
+    EngineRig rig;
+    rig.SetFile(0, "click.wav", Wave(Mono16, Constant(1000, 8000)));
+    rig.engine.Prepare(rig.settings);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!rig.engine.IsPrepared(rig.settings) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(rig.engine.IsPrepared(rig.settings));
+    EXPECT_NE(rig.engine.Voice(0).Samples(), nullptr); // read before any Initialise
+    EXPECT_TRUE(rig.audio.backend.IsOpen());
+    ASSERT_TRUE(rig.engine.Initialise(rig.settings));
+    // The output stays open between runs.
+    rig.engine.Close();
+    EXPECT_TRUE(rig.audio.backend.IsOpen());
+}

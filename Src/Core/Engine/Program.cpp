@@ -7,18 +7,17 @@ namespace Core {
 // A sound server may ask for its whole buffer (30 ms through PulseAudio) in one burst, and a
 // busy machine wakes the timer late now and then; the lead covers both, so that every tick
 // reaches the stream before the stream renders its frame.
-Program::Program()
-    : Program(std::make_unique<Platform::Audio::RtAudioBackend>(),
-              Platform::Audio::MixerOptions{44100, 256, Platform::Audio::OutputLeadMs})
-{
-}
+Program::Program() : Program(nullptr, Platform::Audio::MixerOptions{44100, 256, Platform::Audio::OutputLeadMs}) {}
 
 Program::Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const Platform::Audio::MixerOptions& options,
                  Platform::Audio::SoundFontSearch soundFonts)
     : backend_(std::move(backend)),
-      mixer_(*backend_, options),
-      midiEngine_(Platform::Audio::MidiOutOptions{mixer_, std::move(soundFonts)}),
-      audioEngine_(mixer_),
+      mixer_(backend_ ? std::make_unique<Platform::Audio::Mixer>(*backend_, options)
+                      : std::make_unique<Platform::Audio::Mixer>(
+                            [] { return std::unique_ptr<Platform::Audio::IAudioBackend>(new Platform::Audio::RtAudioBackend); },
+                            options)),
+      midiEngine_(Platform::Audio::MidiOutOptions{*mixer_, std::move(soundFonts)}),
+      audioEngine_(*mixer_),
       threadTimer_(timer_),
       metronome_(strategies_.Services(threadTimer_, [this](Configuration::SoundSource source) {
           return &SoundEngineFor(source);

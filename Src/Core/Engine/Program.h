@@ -22,7 +22,9 @@ namespace Core {
 /// Construction and destruction on the window thread; the parts keep their own contracts.
 class Program {
 public:
-    /// The program on the system's output (RtAudio), with the output lead OutputLeadMs.
+    /// The program on the system's output, with the output lead OutputLeadMs: each stream on a
+    /// fresh RtAudio backend, so that one given up on a sound server that hangs never stands
+    /// in the way of the next.
     Program();
     /// The program on another backend (a device-less output, a test's offline one).
     Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const Platform::Audio::MixerOptions& options,
@@ -33,14 +35,14 @@ public:
     /// The metronome controller the windows start and stop.
     Metronome& Controller() { return metronome_; }
     /// The mixer every sound plays into.
-    Platform::Audio::Mixer& Output() { return mixer_; }
+    Platform::Audio::Mixer& Output() { return *mixer_; }
     /// The engine for a SoundEngineType: the audio-file engine for AudioFiles, the MIDI
     /// engine for any other value.
     ISoundEngine& SoundEngineFor(Configuration::SoundSource source);
 
 private:
-    std::unique_ptr<Platform::Audio::IAudioBackend> backend_;
-    Platform::Audio::Mixer mixer_;
+    std::unique_ptr<Platform::Audio::IAudioBackend> backend_; // null on the system's output
+    std::unique_ptr<Platform::Audio::Mixer> mixer_;
     MidiSoundEngine midiEngine_;
     AudioSoundEngine audioEngine_;
     Timer timer_;

@@ -1,5 +1,6 @@
 #include "Core/WaveFiles/AudioSoundEngine.h"
 
+#include "Core/Sound/MultimediaErrorReport.h"
 #include "Core/WaveFiles/VerifyAudioFile.h"
 #include "Platform/Clock.h"
 #include "System/Log.h"
@@ -11,7 +12,10 @@ namespace Core {
 
 AudioSoundEngine::~AudioSoundEngine()
 {
+    JoinPreparation();
     Close();
+    if (holdsOutput_)
+        mixer_.Release();
 }
 
 std::int32_t AudioSoundEngine::ExtraPlayers(const Configuration::ConfigurationData& settings) noexcept
@@ -26,35 +30,106 @@ std::int32_t AudioSoundEngine::ExtraPlayers(const Configuration::ConfigurationDa
     return settings.Bpm / 200 + subdivision / 4 + 2;
 }
 
+std::array<std::int32_t, Configuration::VoiceCount> AudioSoundEngine::SameAs(const Paths& paths)
+{
+    std::array<std::int32_t, Configuration::VoiceCount> sameAs{};
+    for (std::size_t voice = 0; voice < paths.size(); ++voice) {
+        sameAs[voice] = -1;
+        for (std::size_t earlier = 0; earlier < voice && sameAs[voice] < 0; ++earlier) {
+            if (paths[earlier] == paths[voice])
+                sameAs[voice] = static_cast<std::int32_t>(earlier);
+        }
+    }
+    return sameAs;
+}
+
+std::int32_t AudioSoundEngine::CheckFile(std::size_t voice, const std::u16string& path)
+{
+    const FileStamp stamp = StampOf(path.c_str());
+    Check& check = checks_[voice];
+    if (stamp.size < 0 || check.path != path || !(check.stamp == stamp)) {
+        check.path.clear(); // while the check runs
+        check.result = VerifyAudioFile(path.c_str());
+        check.stamp = stamp;
+        check.path = path;
+    }
+    return check.result;
+}
+
+void AudioSoundEngine::JoinPreparation()
+{
+    if (preparation_.joinable())
+        preparation_.join();
+}
+
+void AudioSoundEngine::Prepare(const Configuration::ConfigurationData& settings)
+{
+    if (open_.load() || preparing_.load())
+        return;
+    JoinPreparation();
+    Paths paths;
+    for (std::size_t voice = 0; voice < paths.size(); ++voice)
+        paths[voice] = settings.File[voice];
+    preparing_.store(true);
+    prepared_ = true;
+    // Opening the output and reading the files can take long (a sound server that hangs, a
+    // large file on a slow disk); the window only waits for it with a busy cursor.
+    preparation_ = std::thread([this, paths = std::move(paths)] {
+        if (!holdsOutput_)
+            holdsOutput_ = mixer_.Acquire() == Platform::Audio::NoError;
+        else if (mixer_.StreamLost())
+            mixer_.Restore();
+        const auto sameAs = SameAs(paths);
+        for (std::size_t voice = 0; voice < paths.size(); ++voice) {
+            if (paths[voice].empty() || sameAs[voice] >= 0)
+                continue;
+            const std::int32_t check = CheckFile(voice, paths[voice]);
+            if (check == AudioFileCheck::Usable || check == AudioFileCheck::LargeFile)
+                voices_[voice].ReadSound(paths[voice].c_str());
+        }
+        preparing_.store(false);
+    });
+}
+
+bool AudioSoundEngine::IsPrepared(const Configuration::ConfigurationData& /*settings*/) const
+{
+    return !preparing_.load();
+}
+
 bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settings)
 {
+    JoinPreparation();
     Close();
     engineError_.store(0, std::memory_order_relaxed);
 
-    // The voice before that uses the same file, or -1: a file is checked and read once.
-    std::array<std::int32_t, Configuration::VoiceCount> sameAs{};
+    Paths paths;
+    for (std::size_t voice = 0; voice < paths.size(); ++voice)
+        paths[voice] = settings.File[voice];
+    const auto sameAs = SameAs(paths);
     bool anyPath = false;
-    for (std::int32_t voice = 0; voice < Configuration::VoiceCount; ++voice) {
-        const char16_t* path = settings.File[voice];
-        sameAs[static_cast<std::size_t>(voice)] = -1;
-        for (std::int32_t earlier = 0; earlier < voice && sameAs[static_cast<std::size_t>(voice)] < 0; ++earlier) {
-            if (std::u16string_view(settings.File[earlier]) == std::u16string_view(path))
-                sameAs[static_cast<std::size_t>(voice)] = earlier;
-        }
-        if (path[0] == 0 || sameAs[static_cast<std::size_t>(voice)] >= 0) {
-            anyPath = anyPath || path[0] != 0;
+    for (std::size_t voice = 0; voice < paths.size(); ++voice) {
+        if (paths[voice].empty())
             continue;
-        }
         anyPath = true;
-        const std::int32_t check = VerifyAudioFile(path);
+        if (sameAs[voice] >= 0)
+            continue; // a file is checked and read once
+        const std::int32_t check = CheckFile(voice, paths[voice]);
         if (check != AudioFileCheck::Usable && check != AudioFileCheck::LargeFile) {
-            currentVoice_ = voice;
+            currentVoice_ = static_cast<std::int32_t>(voice);
             return false;
         }
     }
     if (!anyPath) {
         // Message 49: no sound selected for playback has an audio file.
         engineError_.store(NoOpenOutput, std::memory_order_relaxed);
+        return false;
+    }
+    if (prepared_ && !holdsOutput_) {
+        // The preparation found no output; trying again here could hold the window for as
+        // long as a sound server takes not to answer. The next preparation tries again.
+        engineError_.store(Platform::Audio::NoDriver, std::memory_order_relaxed);
+        ReportMultimediaError(u".\\Src\\Core\\WavePlayer", u"Core::WavePlayer::OpenAudioDevice", __LINE__,
+                              Platform::Audio::NoDriver, u"Error calling waveOutOpen");
         return false;
     }
 

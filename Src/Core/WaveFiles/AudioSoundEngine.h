@@ -5,6 +5,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <thread>
 
 namespace Core {
 
@@ -25,12 +27,22 @@ public:
     AudioSoundEngine(const AudioSoundEngine&) = delete;
     AudioSoundEngine& operator=(const AudioSoundEngine&) = delete;
 
+    /// Holds the output open from now on (restoring a lost stream) and checks and reads the
+    /// files settings name, on a background thread, so that the next Initialise reads
+    /// nothing that is unchanged since. Returns at once; nothing while a run plays or a
+    /// preparation is under way. Window thread.
+    void Prepare(const Configuration::ConfigurationData& settings) override;
+    /// True unless a preparation is under way.
+    bool IsPrepared(const Configuration::ConfigurationData& settings) const override;
+
     /// Checks every File path that is set (any check result but 0 or 6 fails), then loads
     /// voice by voice with ExtraPlayers(settings): a file that several voices use is checked
     /// and read once and its samples shared, and a file read at an earlier Initialise and
     /// unchanged since is not read again. False when no path is set, a check fails
     /// or a load fails (the current voice is then the failing one). Closes first whatever an
-    /// earlier Initialise left open.
+    /// earlier Initialise left open. A file checked or read by a preparation and unchanged
+    /// since is neither checked nor read again. After a preparation that could not open the
+    /// output, fails at once with code 6 instead of waiting for the output here.
     bool Initialise(const Configuration::ConfigurationData& settings) override;
 
     /// Plays voice sound (0..11) at volume (0..127) on the tick's frame (see ISoundEngine). A voice index
@@ -58,12 +70,30 @@ public:
     std::int32_t CurrentVoice() const noexcept { return currentVoice_; }
 
 private:
+    using Paths = std::array<std::u16string, Configuration::VoiceCount>;
+    struct Check {
+        std::u16string path;
+        FileStamp stamp;
+        std::int32_t result = 0;
+    };
+
+    /// For each voice, the earlier voice with the same path, or -1.
+    static std::array<std::int32_t, Configuration::VoiceCount> SameAs(const Paths& paths);
+    /// VerifyAudioFile, or the result kept for the voice when its file is unchanged.
+    std::int32_t CheckFile(std::size_t voice, const std::u16string& path);
+    void JoinPreparation();
+
     Platform::Audio::Mixer& mixer_;
     std::int32_t currentVoice_ = 0;
     std::array<WaveFile, Configuration::VoiceCount> voices_;
     std::atomic<bool> open_{false};
     std::atomic<std::int32_t> playsInFlight_{0};
     std::atomic<std::uint32_t> engineError_{0}; // 1000 after a play refused before any voice
+    std::array<Check, Configuration::VoiceCount> checks_;
+    bool holdsOutput_ = false;     // one Acquire of the output, kept until destruction
+    bool prepared_ = false;        // a preparation has run
+    std::atomic<bool> preparing_{false};
+    std::thread preparation_;
 };
 
 } // namespace Core

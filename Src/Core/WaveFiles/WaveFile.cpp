@@ -104,17 +104,8 @@ std::int32_t WaveFile::PlayerCount(std::uint32_t fileSize, std::int32_t extraPla
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 1, MaximumPlayers));
 }
 
-bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer& mixer,
-                         const WaveFile* sameFile)
+bool WaveFile::ReadSound(const char16_t* path, const WaveFile* sameFile)
 {
-    if (path == nullptr || path[0] == 0) {
-        samples_ = nullptr; // the pool stays closed; nothing may share what it played
-        return true;
-    }
-    // The players read the samples, which the load may replace.
-    for (std::int32_t i = 0; i < playersAllocated_; ++i)
-        players_[static_cast<std::size_t>(i)].Close();
-
     if (sameFile != nullptr && sameFile->samples_ != nullptr) {
         // One copy of a file however many voices play it: this voice's own buffer goes.
         sampleData_.reset();
@@ -136,6 +127,21 @@ bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platfo
         }
         samples_ = sampleData_.get();
     }
+    return true;
+}
+
+bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer& mixer,
+                         const WaveFile* sameFile)
+{
+    if (path == nullptr || path[0] == 0) {
+        samples_ = nullptr; // the pool stays closed; nothing may share what it played
+        return true;
+    }
+    // The players read the samples, which the load may replace.
+    for (std::int32_t i = 0; i < playersAllocated_; ++i)
+        players_[static_cast<std::size_t>(i)].Close();
+    if (!ReadSound(path, sameFile))
+        return false;
 
     const std::int32_t count = PlayerCount(fileSize_, extraPlayers);
     if (playersAllocated_ < count && !AllocatePlayers(count))
@@ -163,8 +169,7 @@ bool WaveFile::Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noe
         System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
         return false;
     }
-    player->Play(volume, stamp);
-    return true;
+    return player->Play(volume, stamp);
 }
 
 void WaveFile::Close()

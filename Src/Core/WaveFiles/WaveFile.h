@@ -32,6 +32,12 @@ public:
     bool ReadWaveData(const char16_t* path, std::uint32_t& fileSize, WaveFormatRecord& format,
                       std::uint32_t& dataSize);
 
+    /// The reading half of LoadSound, for a voice whose players are closed: takes the samples
+    /// of sameFile, keeps its own when unchanged, or reads the file. False when the file
+    /// cannot be read (logged). Control thread, or a background thread while the engine is
+    /// closed.
+    bool ReadSound(const char16_t* path, const WaveFile* sameFile = nullptr);
+
     /// Loads the voice's sound: an empty path changes nothing and succeeds. Otherwise takes
     /// the samples of sameFile when given (another voice that has just loaded the same path;
     /// it must outlive this voice's players and be reloaded before them), else keeps its own
@@ -45,8 +51,9 @@ public:
 
     /// Hands the sound to the next player of the pool (round robin, starting at player 0
     /// after a load) at volume and stamp. False, with code 1000 recorded and a warning
-    /// logged, when that player has no open output or the voice has no players. Timer
-    /// thread; lock-free and allocation-free on success.
+    /// logged, when that player has no open output or the voice has no players; false with
+    /// code 6 when the output's stream has been lost (WavePlayer::Play). Timer thread;
+    /// lock-free and allocation-free on success.
     bool Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept;
 
     /// Closes the players in use; the pool and the samples stay for the next load.

@@ -87,14 +87,22 @@ bool WavePlayer::Initialise(const WaveFormatRecord& format, const std::uint8_t* 
     return true;
 }
 
-void WavePlayer::Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept
+bool WavePlayer::Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept
 {
+    if (device_->IsLost()) {
+        // The sound server went away: nothing written would ever play.
+        lastResult_.store(Platform::Audio::NoDriver, std::memory_order_relaxed);
+        ReportMultimediaError(SourceFile, u"Core::WavePlayer::WriteWave", __LINE__, Platform::Audio::NoDriver,
+                              u"Error calling waveOutWrite");
+        return false;
+    }
     playVolume_.store(std::min(volume, FullVolume), std::memory_order_relaxed);
     playStamp_.store(stamp.time, std::memory_order_relaxed);
     playFrame_.store(stamp.frame, std::memory_order_relaxed);
     playClock_.store(stamp.frameClock, std::memory_order_relaxed);
     playRequests_.fetch_add(1, std::memory_order_release);
     Wake();
+    return true;
 }
 
 void WavePlayer::Wake() noexcept

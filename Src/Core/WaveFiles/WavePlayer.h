@@ -62,8 +62,9 @@ public:
 
     /// Asks the thread to play the sound from its start at volume (0..127; more counts as
     /// 127), starting where stamp places it (a tick's stamp: on the tick's frame). Never
-    /// locks, allocates, logs or touches the device. Timer thread.
-    void Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept;
+    /// locks, allocates, logs or touches the device on success. False, with code 6 recorded
+    /// and reported, when the output's stream has been lost. Timer thread.
+    bool Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept;
 
     /// True from a successful Initialise until Close. Any thread.
     bool IsOpen() const noexcept { return ready_.load(std::memory_order_acquire); }

@@ -2,7 +2,6 @@
 #include "Platform/Audio/ResultCodes.h"
 
 #include <cstdint>
-#include <memory>
 
 namespace Platform::Audio {
 
@@ -17,10 +16,13 @@ public:
     /// time (Platform::Clock nanoseconds) at which the backend asked for this block; the
     /// offline backend passes its own simulated clock. Audio thread; must never block.
     virtual void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept = 0;
+    /// The stream has failed for good (its sound server went away): it renders no more and
+    /// must be closed. Called once, from the thread the backend renders on; must never block.
+    virtual void StreamFailed() noexcept {}
 };
 
-/// One output stream. Open, Close and the queries are called by the mixer on a control
-/// thread; Render runs on the backend's own audio thread (or, offline, on the thread that
+/// One output stream. Open, Close and the queries are called by the mixer one at a time (Open
+/// and Close on a worker thread); Render runs on the backend's own audio thread (or, offline, on the thread that
 /// pulls).
 class IAudioBackend {
 public:
@@ -29,7 +31,8 @@ public:
     /// per call. renderer is not owned and must stay valid until Close returns.
     virtual Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) = 0;
     /// Stops and closes the stream; after it returns Render is no longer called. Harmless
-    /// when not open.
+    /// when not open. Open and Close may wait for a sound server without bound; the mixer
+    /// calls them on a worker thread and gives a stream up when they take too long.
     virtual void Close() = 0;
     /// The device's own latency in seconds, as far as the backend knows it (0 offline).
     virtual double DeviceLatencySeconds() const = 0;
@@ -39,8 +42,5 @@ public:
     /// A short name for diagnostics ("offline", "null", "pulse", ...).
     virtual const char* Name() const = 0;
 };
-
-/// Makes the backend the mixer should use next time it opens its stream.
-using BackendFactory = std::unique_ptr<IAudioBackend> (*)();
 
 } // namespace Platform::Audio

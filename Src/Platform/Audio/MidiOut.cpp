@@ -19,9 +19,19 @@ void MidiOut::Prepare(std::vector<Note> notes)
             return; // still preparing
         preparation_.join();
     }
+    prepareStarted_ = true;
     if (synth_) {
         for (const Note& note : notes)
             synth_->Kit().Request(note.first, note.second);
+        if (!mixer_->StreamLost())
+            return;
+        // The output went away (its sound server ended or hangs): a new stream is opened
+        // here, never on the thread that opens the output.
+        prepared_.store(false, std::memory_order_release);
+        preparation_ = std::thread([this] {
+            mixer_->Restore();
+            prepared_.store(true, std::memory_order_release);
+        });
         return;
     }
     prepared_.store(false, std::memory_order_release);
@@ -90,11 +100,17 @@ Result MidiOut::Open()
     if (open_)
         return Allocated;
     WaitForPreparation();
-    if (!synth_)
-        Load(); // not prepared, or the last preparation failed: try again now
+    // Never prepared: prepared now. A preparation that failed is tried again by the next
+    // Prepare, in the background: opening a stream can wait on a sound server for long.
+    if (!synth_ && !prepareStarted_)
+        Load();
     prepared_.store(true, std::memory_order_release);
     if (!synth_)
         return result_;
+    if (mixer_->StreamLost()) {
+        lastFailure_ = "the audio output was lost";
+        return NoDriver;
+    }
     if (!mixer_->AddVoice(*synth_)) {
         lastFailure_ = "too many voices";
         return NoMemory;
@@ -107,6 +123,8 @@ Result MidiOut::ShortMessage(std::uint32_t message) noexcept
 {
     if (!open_)
         return InvalidHandle;
+    if (mixer_->StreamLost())
+        return NoDriver;
     if ((message & 0x80) == 0)
         return InvalidParameter;
     if ((message & 0xF0) == 0xF0)
@@ -136,6 +154,7 @@ void MidiOut::Release()
     mixer_->Release();
     mixer_ = nullptr;
     soundFont_.clear();
+    prepareStarted_ = false;
     prepared_.store(false, std::memory_order_release);
 }
 

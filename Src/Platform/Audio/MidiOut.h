@@ -49,7 +49,8 @@ public:
 
     /// Starts preparing the synthesizer and the stream, and rendering notes, on a background
     /// thread, unless they are prepared or being prepared already (then only the notes not
-    /// yet rendered are handed to the kit's rendering thread). Returns at once.
+    /// yet rendered are handed to the kit's rendering thread, and a lost stream is restored
+    /// on the background thread). Returns at once.
     void Prepare(std::vector<Note> notes = {});
     /// True once the output is prepared and note is rendered.
     bool NotePrepared(const Note& note) const noexcept;
@@ -60,13 +61,15 @@ public:
     bool IsPrepared() const noexcept { return prepared_.load(std::memory_order_acquire); }
 
     /// Opens the output, first waiting for a preparation in progress or preparing on this
-    /// thread when none was started. Allocated when already open; NoDriver when no soundfont can be
-    /// loaded or no audio output opened; NoMemory. On failure the output stays closed and
-    /// LastFailure() says why.
+    /// thread when none was ever started (after a failed preparation it fails at once; the
+    /// next Prepare tries again). Allocated when already open; NoDriver when no soundfont can
+    /// be loaded, no audio output opened, or the stream is lost; NoMemory. On failure the
+    /// output stays closed and LastFailure() says why.
     Result Open();
 
     /// Sends one packed message (status | data1 << 8 | data2 << 16), stamped now. A Note On
-    /// with velocity 0 is a Note Off. InvalidHandle when closed, InvalidParameter for a
+    /// with velocity 0 is a Note Off. InvalidHandle when closed, NoDriver when the stream is
+    /// lost (Mixer::StreamLost), InvalidParameter for a
     /// value without a status byte, NotSupported for system messages, NoMemory when the
     /// queue towards the audio thread is full. Wait-free; never allocates.
     Result ShortMessage(std::uint32_t message) noexcept;
@@ -102,6 +105,7 @@ private:
     std::uint32_t lastMessage_ = 0;
     Result result_ = NoError;            // of the last preparation
     bool open_ = false;
+    bool prepareStarted_ = false;         // a preparation was started at least once
     std::thread preparation_;
     std::atomic<bool> prepared_{false};
 };

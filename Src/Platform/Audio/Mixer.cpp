@@ -28,9 +28,18 @@ std::uint32_t BlockClock::OffsetOf(std::int64_t startFrame) const noexcept
 }
 
 Mixer::Mixer(IAudioBackend& backend, const MixerOptions& options)
-    : backend_(backend),
-      options_(options),
-      latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0))
+    : options_(options),
+      latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0)),
+      stream_(backend)
+{
+    sem_init(&noticeSignal_, 0, 0);
+    noticeThread_ = std::thread([this] { RunNotices(); });
+}
+
+Mixer::Mixer(BackendFactory factory, const MixerOptions& options)
+    : options_(options),
+      latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0)),
+      stream_(std::move(factory))
 {
     sem_init(&noticeSignal_, 0, 0);
     noticeThread_ = std::thread([this] { RunNotices(); });
@@ -38,25 +47,68 @@ Mixer::Mixer(IAudioBackend& backend, const MixerOptions& options)
 
 Mixer::~Mixer()
 {
-    {
-        std::lock_guard lock(control_);
-        if (clients_ > 0)
-            backend_.Close();
-        clients_ = 0;
-    }
     noticesRunning_.store(false, std::memory_order_release);
     sem_post(&noticeSignal_);
     noticeThread_.join();
     sem_destroy(&noticeSignal_);
+    std::lock_guard lock(control_);
+    stream_.Close(options_.closeTimeoutMs);
+    clients_ = 0;
 }
 
 Result Mixer::Acquire()
 {
     std::lock_guard lock(control_);
     if (clients_ > 0) {
+        if (state_.load() == Lost)
+            return NoDriver;
         ++clients_;
         return NoError;
     }
+    const Result result = OpenStream();
+    if (result == NoError)
+        clients_ = 1;
+    return result;
+}
+
+void Mixer::Release()
+{
+    std::lock_guard lock(control_);
+    if (clients_ == 0)
+        return;
+    if (--clients_ == 0) {
+        stream_.Close(options_.closeTimeoutMs);
+        state_.store(Closed);
+    }
+}
+
+Result Mixer::Restore()
+{
+    std::lock_guard lock(control_);
+    if (state_.load() != Lost)
+        return clients_ > 0 ? NoError : NoDriver;
+    stream_.Close(options_.closeTimeoutMs);
+    const Result result = OpenStream();
+    if (result != NoError)
+        state_.store(Lost);
+    return result;
+}
+
+std::uint64_t Mixer::StreamsGivenUp() const
+{
+    std::lock_guard lock(control_);
+    return stream_.GivenUp();
+}
+
+std::string Mixer::BackendName() const
+{
+    std::lock_guard lock(control_);
+    return stream_.BackendName();
+}
+
+Result Mixer::OpenStream()
+{
+    // No stream renders now: the audio thread's state may be reset.
     frame_ = 0;
     rendered_.store(0, std::memory_order_release);
     clock_.Reset(options_.sampleRate);
@@ -66,30 +118,22 @@ Result Mixer::Acquire()
     lineFrame_.store(0, std::memory_order_relaxed);
     linePeriod_.store(1e9 / options_.sampleRate, std::memory_order_relaxed);
     lineSequence_.store(2, std::memory_order_release);
-    if (const Result result = backend_.Open(options_.sampleRate, options_.blockFrames, *this); result != NoError)
+    if (const Result result = stream_.Open(options_.sampleRate, options_.blockFrames, *this, options_.openTimeoutMs);
+        result != NoError)
         return result;
     if (!WaitUntilSteady()) {
-        backend_.Close();
+        stream_.Close(options_.closeTimeoutMs);
         return NoDriver;
     }
-    outputLatency_.store(std::llround(backend_.DeviceLatencySeconds() * Clock::CountsPerSecond),
+    outputLatency_.store(std::llround(stream_.DeviceLatencySeconds() * Clock::CountsPerSecond),
                          std::memory_order_relaxed);
-    clients_ = 1;
+    state_.store(Playing);
     return NoError;
-}
-
-void Mixer::Release()
-{
-    std::lock_guard lock(control_);
-    if (clients_ == 0)
-        return;
-    if (--clients_ == 0)
-        backend_.Close();
 }
 
 bool Mixer::WaitUntilSteady()
 {
-    if (!backend_.RunsByItself())
+    if (!stream_.RunsByItself())
         return true;
     // A freshly opened stream is often filled in a burst; sounds are placed only once its
     // callbacks come at their steady pace and the clock map has settled on them.
@@ -101,6 +145,19 @@ bool Mixer::WaitUntilSteady()
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+void Mixer::Watch() noexcept
+{
+    if (state_.load(std::memory_order_acquire) != Playing)
+        return;
+    // Opening or closing holds the lock for a while; the next look will do.
+    std::unique_lock lock(control_, std::try_to_lock);
+    if (!lock.owns_lock() || state_.load() != Playing)
+        return;
+    const std::int64_t silentFor = Clock::Now() - stream_.LastCallbackTime();
+    if (stream_.Failed() || (stream_.RunsByItself() && silentFor > std::int64_t{options_.stallMs} * 1'000'000))
+        state_.store(Lost, std::memory_order_release);
 }
 
 bool Mixer::AddVoice(IVoice& voice)
@@ -176,6 +233,7 @@ void Mixer::RunNotices()
             notice.target->OnNotice(notice.item, notice.value);
             noticesDelivered_.fetch_add(1, std::memory_order_acq_rel);
         }
+        Watch();
         if (!noticesRunning_.load(std::memory_order_acquire))
             return;
     }

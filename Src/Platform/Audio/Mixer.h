@@ -2,6 +2,7 @@
 #include "Platform/Audio/ClockMap.h"
 #include "Platform/Audio/IAudioBackend.h"
 #include "Platform/Audio/SpscQueue.h"
+#include "Platform/Audio/StreamKeeper.h"
 #include "Platform/Clock.h"
 #include "Platform/FrameClock.h"
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 #include <semaphore.h>
+#include <string>
 #include <thread>
 
 namespace Platform::Audio {
@@ -70,6 +72,12 @@ struct MixerOptions {
     /// Fixed time from a sound's stamp to its place in the stream; it must cover the delay
     /// between a sound being stamped and the callback that renders its frame picking it up.
     double latencyMs = 20.0;
+    /// How long opening and closing the stream may take before the stream is given up.
+    int openTimeoutMs = 3000;
+    int closeTimeoutMs = 500;
+    /// A stream that renders in real time and has not asked for a block for this long is
+    /// taken as lost (its sound server has stopped or hangs).
+    int stallMs = 1500;
 };
 
 /// The one software mixer that owns the output stream. Each MidiOut and WaveOut is a voice of
@@ -81,23 +89,42 @@ struct MixerOptions {
 /// line the audio thread publishes after every callback (a sequence counter around three
 /// atomics, so that readers on other threads never wait).
 ///
+/// The stream is watched: when its backend reports that it failed, or a stream that renders
+/// by itself stops asking for blocks for MixerOptions::stallMs, the stream is lost. Its
+/// clients keep their hold, but every sound and every new client is refused (StreamLost) until
+/// Restore opens a new stream. Opening and closing never hold the caller longer than the
+/// options' time-outs (see StreamKeeper); a stream that does not close in time is given up.
+///
 /// Acquire, Release, AddVoice, RemoveVoice and FlushNotices are for control threads and may
-/// block briefly; everything a voice calls from Mix is wait-free.
+/// block briefly (Acquire and Release up to the open and close time-outs); Restore up to both;
+/// everything a voice calls from Mix is wait-free.
 class Mixer final : private IRenderer, public IFrameClock {
 public:
     static constexpr std::size_t MaxVoices = 512;
 
-    /// backend is not owned and must outlive the mixer.
+    /// backend is not owned and must outlive the mixer; once a stream on it has been given
+    /// up, the mixer cannot open another.
     Mixer(IAudioBackend& backend, const MixerOptions& options = {});
+    /// Every stream on a fresh backend from factory.
+    Mixer(BackendFactory factory, const MixerOptions& options = {});
     ~Mixer() override;
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
 
     /// Opens the stream if no one holds it yet and, on a real-time backend, waits until the
-    /// stream runs steadily. Returns NoDriver when no output can be opened.
+    /// stream runs steadily. Returns NoDriver when no output can be opened or the stream is lost.
     Result Acquire();
     /// Gives up one Acquire; the last one closes the stream.
     void Release();
+    /// True from the moment the held stream is found lost until Restore opens a new one.
+    /// Any thread; wait-free.
+    bool StreamLost() const noexcept { return state_.load(std::memory_order_acquire) == Lost; }
+    /// Closes a lost stream and opens a new one for the clients that hold the mixer. NoError
+    /// when the stream plays (or was never lost); NoDriver when no new one opened (it stays
+    /// lost). Takes up to the close and open time-outs: never on a thread that must answer.
+    Result Restore();
+    /// Streams given up so far because their backend did not close or open in time.
+    std::uint64_t StreamsGivenUp() const;
 
     /// Adds a voice (not owned); false when MaxVoices are in use.
     bool AddVoice(IVoice& voice);
@@ -122,7 +149,8 @@ public:
     std::uint64_t LateCount() const noexcept { return late_.load(std::memory_order_relaxed); }
     /// Frames rendered since the stream was opened.
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
-    const IAudioBackend& Backend() const noexcept { return backend_; }
+    /// The name of the open stream's backend ("none" while closed), for diagnostics.
+    std::string BackendName() const;
 
     /// IFrameClock: the stream's frames at the nominal rate; the lead is LatencyFrames(), the
     /// heard time adds the backend's reported output latency. Any thread; wait-free.
@@ -140,20 +168,27 @@ private:
         std::uint64_t value;
     };
 
+    enum State : int { Closed, Playing, Lost };
+
     void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override;
+    /// With control_ held: opens the stream and waits until it runs steadily.
+    Result OpenStream();
     bool WaitUntilSteady();
     void RunNotices();
+    /// Notice thread: marks a stream that failed or stalled as lost.
+    void Watch() noexcept;
     void CountLate() const noexcept { late_.fetch_add(1, std::memory_order_relaxed); }
     void PublishLine() noexcept;
     /// The clock map's line as last published (before the first callback: frame 0 at the
     /// time the stream was opened, at the nominal rate).
     ClockMap::Line ReadLine() const noexcept;
 
-    IAudioBackend& backend_;
     const MixerOptions options_;
     const std::int64_t latencyFrames_;
-    std::mutex control_;                 // guards clients_ and the slots' owners; never taken by the audio thread
+    mutable std::mutex control_;         // guards clients_, stream_ and the slots' owners; never taken by the audio thread
+    StreamKeeper stream_;
     int clients_ = 0;
+    std::atomic<int> state_{Closed};
     std::array<std::atomic<IVoice*>, MaxVoices> voices_{};
     std::atomic<std::size_t> voiceLimit_{0};
     ClockMap clock_;                     // audio thread only

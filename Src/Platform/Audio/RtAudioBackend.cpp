@@ -5,10 +5,12 @@
 #include <rtaudio/RtAudio.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <thread>
 
 namespace Platform::Audio {
 
@@ -22,6 +24,12 @@ constexpr ApiChoice apiOrder[] = {
     {RtAudio::LINUX_PULSE, "pulse"},
     {RtAudio::LINUX_ALSA, "alsa"},
 };
+
+// RtAudio's error callback carries no user data. Errors of a running stream are raised on
+// the stream's own thread right after our callback, and errors of starting one on the thread
+// that opens it, so each of these names the backend an error on this thread belongs to.
+thread_local RtAudioBackend* streamOfThisThread = nullptr;
+thread_local RtAudioBackend* openingOnThisThread = nullptr;
 
 bool IsCompiled(RtAudio::Api api)
 {
@@ -43,6 +51,7 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
     Close();
     lastFailure_.clear();
     renderer_ = &renderer;
+    openingOnThisThread = this;
     for (const ApiChoice& choice : apiOrder) {
         if (!IsCompiled(choice.api))
             continue;
@@ -68,9 +77,19 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
             options.flags = RTAUDIO_SCHEDULE_REALTIME;
             options.priority = 80;
             unsigned int frames = blockFrames;
-            audio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, sampleRate, &frames, &Callback, this, &options);
+            failed_.store(false);
+            failureTold_ = false;
+            // With an error callback RtAudio reports a failed start through it instead of
+            // throwing (a failed open still throws).
+            audio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, sampleRate, &frames, &Callback, this, &options,
+                              [](RtAudioError::Type type, const std::string& text) { OnError(type, text); });
             sampleRate_ = sampleRate;
             audio->startStream();
+            if (failed_.load()) {
+                audio->closeStream();
+                lastFailure_ += std::string(choice.name) + ": the stream did not start; ";
+                continue;
+            }
             latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate;
             if (latencySeconds_ == 0 && choice.api == RtAudio::LINUX_PULSE) {
                 // RtAudio does not ask PulseAudio for its latency; the server keeps about the
@@ -80,6 +99,7 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
             }
             audio_ = std::move(audio);
             apiName_ = choice.name;
+            openingOnThisThread = nullptr;
             return NoError;
         } catch (const std::exception& error) {
             lastFailure_ += std::string(choice.name) + ": " + error.what() + "; ";
@@ -90,6 +110,7 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
     if (lastFailure_.empty())
         lastFailure_ = "no audio output device";
     renderer_ = nullptr;
+    openingOnThisThread = nullptr;
     return NoDriver;
 }
 
@@ -110,10 +131,33 @@ void RtAudioBackend::Close()
     apiName_ = "none";
 }
 
+void RtAudioBackend::OnError(int type, const std::string&)
+{
+    if (type == RtAudioError::DEBUG_WARNING)
+        return;
+    if (streamOfThisThread != nullptr)
+        streamOfThisThread->failed_.store(true); // a write or read of the running stream failed
+    else if (openingOnThisThread != nullptr && type != RtAudioError::WARNING)
+        openingOnThisThread->failed_.store(true);
+    // Anything else comes from stopping or closing, which cannot fail for the caller.
+}
+
 int RtAudioBackend::Callback(void* output, void*, unsigned int frames, double, unsigned int, void* self) noexcept
 {
     auto& backend = *static_cast<RtAudioBackend*>(self);
     auto* out = static_cast<float*>(output);
+    streamOfThisThread = &backend;
+    if (backend.failed_.load(std::memory_order_relaxed)) {
+        if (!backend.failureTold_) {
+            backend.failureTold_ = true;
+            backend.renderer_->StreamFailed();
+        }
+        std::memset(out, 0, sizeof(float) * 2 * frames);
+        // Every write now fails at once: without this pause the stream's thread would spin
+        // until the stream is closed. The stream is dead, so nothing waits for this block.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return 0;
+    }
     std::int64_t time = Clock::Now();
     const double nanosecondsPerFrame = 1e9 / backend.sampleRate_;
     // A device that asks for more than one block at a time gets it in pieces; each piece

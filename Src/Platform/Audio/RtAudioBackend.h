@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/Audio/IAudioBackend.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,11 @@ namespace Platform::Audio {
 /// The system's real output through RtAudio. Open tries the APIs in the order JACK,
 /// PulseAudio (and PipeWire's PulseAudio server), ALSA, and uses the default output device
 /// of the first one that opens a stream. Control calls from one thread at a time.
+///
+/// A stream whose sound server goes away fails every write at once; RtAudio reports it
+/// through its error callback on the stream's thread. From then on the stream only idles (a
+/// silent block per 20 ms instead of a spinning write loop), and the renderer is told once
+/// (IRenderer::StreamFailed).
 class RtAudioBackend final : public IAudioBackend {
 public:
     RtAudioBackend();
@@ -31,6 +37,7 @@ public:
 private:
     static int Callback(void* output, void* input, unsigned int frames, double streamTime,
                         unsigned int status, void* self) noexcept;
+    static void OnError(int type, const std::string& text);
 
     std::unique_ptr<RtAudio> audio_;
     IRenderer* renderer_ = nullptr;
@@ -38,6 +45,8 @@ private:
     double latencySeconds_ = 0;
     const char* apiName_ = "none";
     std::string lastFailure_;
+    std::atomic<bool> failed_{false}; // RtAudio reported an error of the running stream
+    bool failureTold_ = false;        // stream's thread only
 };
 
 } // namespace Platform::Audio

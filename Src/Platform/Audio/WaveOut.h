@@ -88,6 +88,9 @@ public:
     void Close();
 
     bool IsOpen() const noexcept { return mixer_ != nullptr; }
+    /// True when the output is open but its stream has been lost (Mixer::StreamLost): nothing
+    /// written plays until the mixer is restored. Any thread.
+    bool IsLost() const noexcept { return mixer_ != nullptr && mixer_->StreamLost(); }
 
 private:
     struct Command {
