@@ -221,7 +221,7 @@ ConfigurationData Clicks()
 {
     ConfigurationData settings;
     settings.VisualIndicator = 0;
-    settings.SoundEngineType = 0;
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
     return settings;
 }
 
