@@ -39,6 +39,11 @@ pids=""
 cleanup() {
     for pid in $pids; do kill "$pid" 2>/dev/null || true; done
     for pid in $pids; do wait "$pid" 2>/dev/null || true; done
+    # SERVER_BENCH_KEEP=FILE keeps the recording (and the server's log beside it) for a closer look.
+    if [ -n "${SERVER_BENCH_KEEP:-}" ] && [ -f "$folder/recording.raw" ]; then
+        cp "$folder/recording.raw" "$SERVER_BENCH_KEEP"
+        cp "$folder/server.log" "$SERVER_BENCH_KEEP.server.log" 2>/dev/null || true
+    fi
     rm -rf "$folder"
 }
 trap cleanup EXIT

@@ -4,12 +4,17 @@
 
 #include <rtaudio/RtAudio.h>
 
+#include <dirent.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace Platform::Audio {
@@ -30,6 +35,40 @@ constexpr ApiChoice apiOrder[] = {
 // that opens it, so each of these names the backend an error on this thread belongs to.
 thread_local RtAudioBackend* streamOfThisThread = nullptr;
 thread_local RtAudioBackend* openingOnThisThread = nullptr;
+
+// The real-time priority of the stream's threads, where the system allows it.
+constexpr int streamPriority = 80;
+
+// RtAudio's PulseAudio client renders on its callback thread but hands every block to the server
+// through libpulse's main-loop thread ("threaded-ml"), which runs at normal priority. On a busy
+// machine that thread is starved for tens of milliseconds, the server's buffer runs dry, and
+// PulseAudio then plays our stream later than its frames say: every click after the gap is
+// heard late. The main-loop thread gets the callback thread's real-time priority; where the
+// system refuses, nothing changes.
+void RaiseMainLoopThreads()
+{
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return;
+    while (const dirent* entry = readdir(tasks)) {
+        const int tid = std::atoi(entry->d_name);
+        if (tid <= 0)
+            continue;
+        const std::string commPath = std::string("/proc/self/task/") + entry->d_name + "/comm";
+        std::FILE* comm = std::fopen(commPath.c_str(), "r");
+        if (comm == nullptr)
+            continue;
+        char name[32] = {};
+        const bool read = std::fgets(name, sizeof name, comm) != nullptr;
+        std::fclose(comm);
+        if (!read || std::strncmp(name, "threaded-ml", 11) != 0)
+            continue;
+        sched_param parameter{};
+        parameter.sched_priority = streamPriority;
+        sched_setscheduler(tid, SCHED_FIFO, &parameter);
+    }
+    closedir(tasks);
+}
 
 bool IsCompiled(RtAudio::Api api)
 {
@@ -75,7 +114,7 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
             // The callback thread at real-time priority where the system allows it (RtAudio
             // carries on at normal priority otherwise): a busy machine must not starve it.
             options.flags = RTAUDIO_SCHEDULE_REALTIME;
-            options.priority = 80;
+            options.priority = streamPriority;
             unsigned int frames = blockFrames;
             failed_.store(false);
             failureTold_ = false;
@@ -90,6 +129,8 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
                 lastFailure_ += std::string(choice.name) + ": the stream did not start; ";
                 continue;
             }
+            if (choice.api == RtAudio::LINUX_PULSE)
+                RaiseMainLoopThreads();
             latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate;
             if (latencySeconds_ == 0 && choice.api == RtAudio::LINUX_PULSE) {
                 // RtAudio does not ask PulseAudio for its latency; the server keeps about the
