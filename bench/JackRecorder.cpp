@@ -6,6 +6,7 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -66,10 +67,13 @@ int main(int argc, char** argv)
     while (std::chrono::steady_clock::now() < end) {
         if (!recorder.connected.load()) {
             const char** ports = jack_get_ports(client, (prefix + ".*").c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+            // The player's ports can be listed before its client is active, and a connection
+            // asked for then is refused: try again until both hold (EEXIST: already made).
             if (ports && ports[0] && ports[1]) {
-                jack_connect(client, ports[0], jack_port_name(recorder.inputs[0]));
-                jack_connect(client, ports[1], jack_port_name(recorder.inputs[1]));
-                recorder.connected.store(true, std::memory_order_release);
+                const int left = jack_connect(client, ports[0], jack_port_name(recorder.inputs[0]));
+                const int right = jack_connect(client, ports[1], jack_port_name(recorder.inputs[1]));
+                if ((left == 0 || left == EEXIST) && (right == 0 || right == EEXIST))
+                    recorder.connected.store(true, std::memory_order_release);
             }
             jack_free(ports);
         }
@@ -78,6 +82,10 @@ int main(int argc, char** argv)
     jack_deactivate(client);
     jack_client_close(client);
 
+    if (!recorder.connected.load()) {
+        std::fprintf(stderr, "jack_recorder: no ports matching %s to record\n", prefix.c_str());
+        return 1;
+    }
     std::FILE* out = std::fopen(argv[2], "wb");
     if (!out)
         return 1;

@@ -237,15 +237,24 @@ void PrintTempoChange(const Player::TempoChangeFigures& figures, double before, 
 }
 
 // Measures a capture against the options' tempo (and its change, when one was asked for).
-void Measure(const std::vector<float>& samples, const Options& options, int bpm, double clicksPerBeat)
+// Fewer than two clicks leave nothing to measure: that is a failed recording, never a clean one.
+bool Measure(const std::vector<float>& samples, const Options& options, int bpm, double clicksPerBeat)
 {
     const double period = options.rate * 60.0 / (bpm * clicksPerBeat);
+    std::size_t clicks = 0;
     if (options.changeBpm > 0) {
         const double after = options.rate * 60.0 / (options.changeBpm * clicksPerBeat);
-        PrintTempoChange(Player::MeasureTempoChange(samples, period, after), period, after);
+        const Player::TempoChangeFigures figures = Player::MeasureTempoChange(samples, period, after);
+        PrintTempoChange(figures, period, after);
+        clicks = figures.clicks;
     } else {
-        PrintClicks(Player::MeasureClicks(samples, period));
+        const Player::ClickFigures figures = Player::MeasureClicks(samples, period);
+        PrintClicks(figures);
+        clicks = figures.clicks;
     }
+    if (clicks < 2)
+        std::printf("FAILED            the recording holds %zu clicks: nothing measured\n", clicks);
+    return clicks >= 2;
 }
 
 int Analyse(const Options& options)
@@ -256,8 +265,7 @@ int Analyse(const Options& options)
         std::fprintf(stderr, "nothing to analyse (a recording and --bpm are needed)\n");
         return 1;
     }
-    Measure(samples, options, options.bpm, options.subdivision > 0 ? options.subdivision : 1.0);
-    return 0;
+    return Measure(samples, options, options.bpm, options.subdivision > 0 ? options.subdivision : 1.0) ? 0 : 1;
 }
 
 } // namespace

@@ -210,7 +210,9 @@ private:
 };
 
 /// The lead of the program's mixer on the system's output (MixerOptions::latencyMs), in
-/// milliseconds.
-constexpr double OutputLeadMs = 60.0;
+/// milliseconds. Through PulseAudio with its 200 ms buffer the callback renders in bursts of up
+/// to ~50 ms ahead of the clock map's estimate; 60 ms let a sound come late now and then on a
+/// busy machine.
+constexpr double OutputLeadMs = 100.0;
 
 } // namespace Platform::Audio

@@ -96,10 +96,14 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
             continue;
         if (choice.api == RtAudio::LINUX_PULSE) {
             // RtAudio leaves PulseAudio's buffer at the server's default of two seconds,
-            // which a metronome cannot have between its start and its first click; the
-            // PulseAudio client reads the wanted latency from here (a user's own value wins).
+            // which a metronome cannot have between its start and its first click. A short
+            // buffer is no better: with 30 or 100 ms, a busy machine let the server's buffer run
+            // dry every few seconds and every click after the gap came late (a bare clicker
+            // through RtAudio did the same); with 150 ms and more it never did. 200 ms keeps a
+            // margin and costs a third of the wake-ups. The PulseAudio client reads the wanted
+            // latency from here (a user's own value wins).
             static std::once_flag once;
-            std::call_once(once, [] { setenv("PULSE_LATENCY_MSEC", "30", 0); });
+            std::call_once(once, [] { setenv("PULSE_LATENCY_MSEC", "200", 0); });
         }
         try {
             auto audio = std::make_unique<RtAudio>(choice.api);
