@@ -334,7 +334,7 @@ int main(int argc, char** argv)
     const double cpuBefore = CpuSeconds();
     const std::int64_t started = Platform::Clock::Now();
     const std::string backendName = mixer.BackendName(); // known only while the stream is open
-    const double reportedLatencyMs = mixer.Backend().DeviceLatencySeconds() * 1000.0;
+    const double reportedLatencyMs = mixer.DeviceLatencySeconds() * 1000.0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
     const auto change = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.changeAt);
     bool changed = options.changeBpm <= 0;

@@ -106,6 +106,12 @@ std::string Mixer::BackendName() const
     return stream_.BackendName();
 }
 
+double Mixer::DeviceLatencySeconds() const
+{
+    std::lock_guard lock(control_);
+    return stream_.DeviceLatencySeconds();
+}
+
 Result Mixer::OpenStream()
 {
     // No stream renders now: the audio thread's state may be reset.

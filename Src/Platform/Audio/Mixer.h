@@ -151,6 +151,8 @@ public:
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
     /// The name of the open stream's backend ("none" while closed), for diagnostics.
     std::string BackendName() const;
+    /// The device latency the open stream's backend reports, in seconds (0 while closed).
+    double DeviceLatencySeconds() const;
 
     /// IFrameClock: the stream's frames at the nominal rate; the lead is LatencyFrames(), the
     /// heard time adds the backend's reported output latency. Any thread; wait-free.
