@@ -48,10 +48,13 @@ tsan: deps
 	cmake --build --preset tsan
 	ctest --preset tsan
 
-# Longer runs against the real program, outside `make check`: one line per check.
+# Longer runs against the real program, outside `make check`: one line per check (the
+# instance socket under hostile clients; a sound server that dies or hangs; kills during saves,
+# file faults and start/stop cycles).
 reliability: build-release
 	build/release/bin/bench_socket_flood build/release/bin/tolvane
 	build/release/bin/bench_sound_server build/release/bin/tolvane
+	bash bench/Reliability.sh build/release/bin
 
 clean:
 	rm -rf build

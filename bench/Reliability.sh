@@ -1,0 +1,294 @@
+#!/bin/bash
+# The reliability checks: kills in the middle of saving, file faults met by the real program,
+# and start/stop cycles through the instance socket. One line per check with its counts.
+#
+#   bench/Reliability.sh BINARY_FOLDER [KILLS] [CYCLES]
+#   e.g. bench/Reliability.sh build/release/bin 300 2000      (make reliability)
+#
+# BINARY_FOLDER holds tolvane and reliability_tool. Needs Xvfb and pulseaudio (both in
+# scripts/install-deps); the unreadable-file check runs the program as user nobody (setpriv)
+# and the full-disk check mounts a small tmpfs, so both want root and are skipped otherwise.
+# Every process started here is ended by its own process id.
+set -u
+bin=$(cd "$1" && pwd)
+kills=${2:-300}
+cycles=${3:-2000}
+work=$(mktemp -d /tmp/tolvane-reliability-XXXXXX)
+chmod 711 "$work"
+# A copy that user nobody may run too.
+tool="$work/reliability_tool"
+cp "$bin/reliability_tool" "$tool" && chmod 755 "$tool"
+started=()
+mounted=()
+failed=0
+
+cleanup() {
+    for pid in "${started[@]}"; do kill -9 "$pid" 2>/dev/null; done
+    for folder in "${mounted[@]}"; do umount "$folder" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+verdict() { # condition text: prints the line with ok/FAILED
+    if [ "$1" = 1 ]; then echo "ok      $2"; else echo "FAILED  $2"; failed=1; fi
+}
+random_ms() { echo $(( $1 + RANDOM % ($2 - $1 + 1) )); }
+sleep_ms() { sleep "$(printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)))"; }
+hash_of() { sha1sum "$1" 2>/dev/null | cut -d' ' -f1; }
+
+# --- SIGKILL during saves -------------------------------------------------------------------
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+wait_for_save() { # file of "saved" lines, count: waits until it has that many (60 s at most)
+    local tries
+    for tries in $(seq 6000); do [ "$(wc -l <"$1")" -ge "$2" ] && return 0; sleep 0.01; done
+    return 1
+}
+
+kill_check() { # copies
+    local copies=$1
+    local folder="$work/kill$copies"
+    mkdir -p "$folder" && chmod 700 "$folder"
+    local file="$folder/Tolvane.conf" known=() bpm
+    for bpm in 100 101 102 103; do
+        "$tool" save-once "$folder/ref$bpm" 5000 "$bpm" || return
+        known+=("$(hash_of "$folder/ref$bpm")")
+        rm -f "$folder/ref$bpm"
+    done
+    local begin=$(now_ms)
+    "$tool" save-once "$file" 5000 100
+    local took=$(( $(now_ms) - begin ))
+    local shortest=999999 longest=0
+    local size=$(stat -c %s "$file") whole=0 truncated=0 mixed=0 changed=0 most=0 saves=0 previous
+    previous=$(hash_of "$file")
+    for _ in $(seq "$kills"); do
+        rm -f "$folder"/saves-*
+        "$tool" save-loop "$file" 5000 100 101 >"$folder/saves-1" & local first=$!
+        started+=("$first")
+        local second=
+        if [ "$copies" = 2 ]; then "$tool" save-loop "$file" 5000 102 103 >"$folder/saves-2" & second=$!; started+=("$second"); fi
+        # After two whole saves (their spacing is how long one save takes now), at a random
+        # moment within the time of the next two.
+        wait_for_save "$folder/saves-1" 1
+        local first_done=$(now_ms)
+        wait_for_save "$folder/saves-1" 2
+        local spacing=$(( $(now_ms) - first_done + 1 ))
+        [ "$spacing" -lt "$shortest" ] && shortest=$spacing
+        [ "$spacing" -gt "$longest" ] && longest=$spacing
+        sleep_ms "$(random_ms 0 $((2 * spacing)))"
+        kill -9 "$first"
+        if [ -n "$second" ]; then sleep_ms "$(random_ms 0 250)"; kill -9 "$second"; fi
+        wait "$first" $second 2>/dev/null
+        saves=$(( saves + $(cat "$folder"/saves-* | wc -l) ))
+        local now=$(hash_of "$file")
+        if [[ " ${known[*]} " == *" $now "* ]]; then whole=$((whole + 1))
+        elif [ "$(stat -c %s "$file")" -lt "$size" ]; then truncated=$((truncated + 1))
+        else mixed=$((mixed + 1)); fi
+        [ "$now" != "$previous" ] && changed=$((changed + 1))
+        previous=$now
+        local left=$(find "$folder" -name 'Tolvane.conf.tmp*' | wc -l)
+        [ "$left" -gt "$most" ] && most=$left
+    done
+    local who="one copy saving"
+    [ "$copies" = 2 ] && who="two copies saving into one folder"
+    verdict $(( whole == kills )) "SIGKILL at random moments, $who a 5,000-preset file ($((size / 1024)) KiB; a save took ${shortest}-${longest} ms, a start with the first save ${took} ms): $kills kills, $whole whole (old or new), $truncated truncated, $mixed mixed; $saves saves finished between kills, the file changed in $changed rounds; at most $most killed saves' temporaries at once (removed by later saves)"
+}
+
+# --- the program --------------------------------------------------------------------------
+
+as=()   # prefix that runs a command as another user
+prog=
+
+prepare() { # folder: a private copy of the program with its runtime folder
+    mkdir -p "$1/run" && chmod 700 "$1" "$1/run"
+    cp "$bin/tolvane" "$1/tolvane"
+}
+request() { # folder line → the answer
+    "${as[@]}" "$tool" request "$1/run/InstanceMap-$("${as[@]}" id -u)" "$2" 2>/dev/null
+}
+launch() { # folder [VAR=value ...]
+    local folder=$1; shift
+    "${as[@]}" env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$folder/run" TOLVANE_TEST_COMMANDS=1 "$@" \
+        "$folder/tolvane" >"$folder/output.log" 2>&1 &
+    prog=$!
+    started+=("$prog")
+    local tries
+    for tries in $(seq 300); do
+        [ -n "$(request "$folder" state)" ] && return 0
+        kill -0 "$prog" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+finish() { # [signal] → 1 when the program, still running, ended within 30 s
+    kill -0 "$prog" 2>/dev/null || { echo 0; return; }
+    kill "-${1:-TERM}" "$prog" 2>/dev/null
+    local tries
+    for tries in $(seq 300); do
+        kill -0 "$prog" 2>/dev/null || { wait "$prog" 2>/dev/null; echo 1; return; }
+        sleep 0.1
+    done
+    kill -9 "$prog" 2>/dev/null
+    echo 0
+}
+has() { LC_ALL=C grep -a -q -F -- "$2" "$1" 2>/dev/null && echo 1 || echo 0; }
+has_line() { LC_ALL=C grep -a -q -x -F -- "$2"$'\r' "$1" 2>/dev/null && echo 1 || echo 0; }
+bom=$'\xEF\xBB\xBF'
+
+unreadable_check() { # kind
+    local folder="$work/unreadable-$1" state
+    prepare "$folder"
+    local file="$folder/Tolvane.conf"
+    as=()
+    case $1 in
+    "mode 000")
+        if [ "$(id -u)" != 0 ] || ! command -v setpriv >/dev/null; then echo "skipped unreadable settings file (mode 000): needs root to run the program as nobody"; return; fi
+        printf '%sBpm = 90\r\n' "$bom" >"$file"
+        chmod 000 "$file"
+        chown -R 65534:65534 "$folder"
+        as=(setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$folder" XDG_CONFIG_HOME="$folder/config")
+        ;;
+    "named pipe") mkfifo "$file" ;;
+    "link to /dev/zero") ln -s /dev/zero "$file" ;;
+    "16 MiB + 1 byte") printf '%sBpm = 90\r\n' "$bom" >"$file"; truncate -s $((16 * 1024 * 1024 + 1)) "$file" ;;
+    esac
+    local before=$(stat -c '%i %s %Y %F' "$file")
+    local up=0 ended=0
+    launch "$folder" && up=1
+    [ $up = 1 ] && request "$folder" "tempo 99" >/dev/null
+    ended=$(finish)
+    local after=$(stat -c '%i %s %Y %F' "$file")
+    local logged=$(has "$folder/Tolvane.log" "could not be read")
+    as=()
+    verdict $(( up && ended && logged )) "settings file that cannot be read ($1): started $([ $up = 1 ] && echo yes || echo no), ended on SIGTERM $([ "$ended" = 1 ] && echo yes || echo no), file $([ "$before" = "$after" ] && echo "left as it was" || echo CHANGED), Error logged $([ "$logged" = 1 ] && echo yes || echo no)"
+    [ "$before" = "$after" ] || failed=1
+}
+
+duplicates_check() {
+    local folder="$work/duplicates" i
+    prepare "$folder"
+    { printf '%s# Metronome Configuration File\r\n' "$bom"; for i in 0 1 2 3 4 5; do printf 'Preset%d = Same\r\nBpm = %d\r\n' "$i" $((60 + i)); done; } >"$folder/Tolvane.conf"
+    launch "$folder"
+    local ended=$(finish)
+    local presets=$(grep -a -c '^Preset[0-9]* = Same' "$folder/Tolvane.conf")
+    local tempos=$(grep -a -c -E '^Bpm = 6[0-5]' "$folder/Tolvane.conf")
+    local warned=$(grep -a -c 'repeats the name of an earlier preset' "$folder/Tolvane.log" 2>/dev/null)
+    verdict $(( ended && presets == 6 && tempos == 6 && warned == 5 )) "six presets named Same: $presets kept after a save ($(grep -a -o '^Preset[0-9]* = Same.*' "$folder/Tolvane.conf" | sed 's/^Preset[0-9]* = //; s/\r$//' | paste -sd, -)), $tempos tempos kept, $warned Warn lines"
+}
+
+tempo_check() {
+    local folder="$work/tempo" fast slow
+    prepare "$folder"
+    launch "$folder"; request "$folder" "tempo 1000" >/dev/null; finish >/dev/null
+    fast=$(grep -a -o '^Bpm = [0-9]*' "$folder/Tolvane.conf" | head -n 1)
+    launch "$folder"; local shown=$(request "$folder" state); request "$folder" "tempo 5" >/dev/null; finish >/dev/null
+    slow=$(grep -a -o '^Bpm = [0-9]*' "$folder/Tolvane.conf" | head -n 1)
+    # As an earlier version saved it: the nearest tempo the slider shows.
+    printf '%sBpm = 1000\r\n' "$bom" >"$folder/Tolvane.conf"
+    launch "$folder"; local old=$(request "$folder" state); finish >/dev/null
+    verdict $(( $([ "$fast" = "Bpm = 400" ] && [ "$shown" = "0 400" ] && [ "$slow" = "Bpm = 10" ] && [ "$old" = "0 400" ] && echo 1 || echo 0) )) \
+        "tempo 1000 through the socket: saved as '$fast', next start plays '${shown#0 }'; tempo 5 saved as '$slow'; a file holding 1000 starts at '${old#0 }'"
+}
+
+no_bom_check() {
+    local folder="$work/nobom"
+    prepare "$folder"
+    printf 'Bpm = 133\n' >"$folder/Tolvane.conf"
+    launch "$folder"; local state=$(request "$folder" state); finish >/dev/null
+    verdict $([ "$state" = "0 133" ] && echo 1 || echo 0) "file without byte-order mark, 'Bpm = 133': the program starts at ${state#0 }"
+}
+
+full_disk_check() {
+    if [ "$(id -u)" != 0 ]; then echo "skipped full disk: needs root to mount a small tmpfs"; return; fi
+    local folder="$work/fulldisk" disk="$work/fulldisk/disk"
+    prepare "$folder"
+    chmod 775 "$folder" # not private: the settings go to XDG_CONFIG_HOME, on the small disk
+    mkdir -p "$disk"
+    mount -t tmpfs -o size=1m,mode=700 tmpfs "$disk" || { echo "skipped full disk: no tmpfs"; return; }
+    mounted+=("$disk")
+    mkdir -m 700 "$disk/tolvane"
+    "$tool" save-once "$disk/tolvane/Tolvane.conf" 250 120
+    local before=$(hash_of "$disk/tolvane/Tolvane.conf")
+    dd if=/dev/zero of="$disk/filler" bs=4096 2>/dev/null
+    truncate -s -8192 "$disk/filler"
+    launch "$folder" XDG_CONFIG_HOME="$disk"
+    local ended=$(finish)
+    local after=$(hash_of "$disk/tolvane/Tolvane.conf")
+    local logged=$(has "$disk/tolvane/Tolvane.log" "Error calling write")
+    local left=$(find "$disk/tolvane" -name 'Tolvane.conf.tmp*' | wc -l)
+    verdict $(( ended && logged && left == 0 )) "full disk at save: settings file $([ "$before" = "$after" ] && echo "left as it was" || echo CHANGED), failure logged in Tolvane.log $([ "$logged" = 1 ] && echo yes || echo no), temporaries left $left"
+    [ "$before" = "$after" ] || failed=1
+    umount "$disk"
+}
+
+hangup_check() {
+    local folder="$work/hangup"
+    prepare "$folder"
+    launch "$folder"; request "$folder" "tempo 97" >/dev/null
+    local ended=$(finish HUP)
+    local saved=$(has_line "$folder/Tolvane.conf" "Bpm = 97")
+    verdict $(( ended && saved )) "SIGHUP (terminal closed) after tempo 97: ended $([ "$ended" = 1 ] && echo yes || echo no), tempo saved $([ "$saved" = 1 ] && echo yes || echo no)"
+}
+
+display_check() {
+    local folder="$work/display" display
+    prepare "$folder"
+    for display in $(seq 87 99); do [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break; done
+    Xvfb ":$display" -nolisten tcp >/dev/null 2>&1 &
+    local server=$!
+    started+=("$server")
+    local tries
+    for tries in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    launch "$folder" QT_QPA_PLATFORM=xcb DISPLAY=":$display"
+    request "$folder" "tempo 98" >/dev/null
+    kill "$server"; wait "$server" 2>/dev/null
+    local ended=0
+    for tries in $(seq 300); do kill -0 "$prog" 2>/dev/null || { ended=1; break; }; sleep 0.1; done
+    [ $ended = 0 ] && kill -9 "$prog" 2>/dev/null
+    local saved=$(has_line "$folder/Tolvane.conf" "Bpm = 98")
+    verdict $(( ended && saved )) "display connection lost (Xvfb ended) after tempo 98: program ended $([ $ended = 1 ] && echo yes || echo no), tempo saved $([ "$saved" = 1 ] && echo yes || echo no)"
+}
+
+path_check() {
+    local folder="$work/paths"
+    prepare "$folder"
+    local line=$'File3 = /home/m\xFCsic/\xE9t\xC3/click \xEF\xBF\xBD.wav'
+    printf '%s# Metronome Configuration File\r\n%s\r\n' "$bom" "$line" >"$folder/Tolvane.conf"
+    launch "$folder"; local ended=$(finish)
+    local kept=$(has_line "$folder/Tolvane.conf" "$line")
+    local saved=$(has_line "$folder/Tolvane.conf" "Bpm = 120")
+    verdict $(( ended && kept && saved )) "file paths that are not UTF-8 (Latin-1 and cut UTF-8 bytes): written back byte for byte $([ "$kept" = 1 ] && echo yes || echo no)"
+}
+
+cycles_check() {
+    local folder="$work/cycles"
+    prepare "$folder"
+    local pulse="$folder/pulse-runtime"
+    mkdir -p "$pulse" && chmod 700 "$pulse"
+    XDG_RUNTIME_DIR="$pulse" HOME="$folder" pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 \
+        --disallow-exit --use-pid-file=no --disable-shm=yes --log-target=stderr \
+        -L "module-null-sink sink_name=tolvane_reliability rate=44100 channels=2" \
+        -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/pulseaudio.log" &
+    local server=$!
+    started+=("$server")
+    local tries
+    for tries in $(seq 100); do [ -S "$pulse/pulse/native" ] && break; sleep 0.1; done
+    launch "$folder" PULSE_SERVER="unix:$pulse/pulse/native"
+    local line
+    line=$("$tool" cycles "$folder/run/InstanceMap-$(id -u)" "$prog" "$cycles")
+    verdict $(( $? == 0 )) "$line"
+    finish >/dev/null
+    kill "$server"; wait "$server" 2>/dev/null
+}
+
+echo "Tolvane reliability checks ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
+# RELIABILITY_CHECKS="hangup_check path_check" runs only the checks named.
+for check in ${RELIABILITY_CHECKS:-kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check cycles_check}; do
+    case $check in
+    kill_check_one) kill_check 1 2>/dev/null ;;
+    kill_check_two) kill_check 2 2>/dev/null ;;
+    unreadable_checks) for kind in "mode 000" "named pipe" "link to /dev/zero" "16 MiB + 1 byte"; do unreadable_check "$kind"; done ;;
+    *) "$check" ;;
+    esac
+done
+exit $failed
