@@ -237,12 +237,15 @@ bool Reader::IsPreset(std::string_view key, std::string_view value)
 }
 
 // A later preset with the name of an earlier one keeps its settings under the name followed
-// by " (2)", " (3)", ... (cut to fit the name field), which the file gives back unchanged.
+// by " 2", " 3", ... (the name cut to make room): only a space and digits are added, so a name
+// the Presets page accepts stays one it accepts (letters, digits and spaces, at most 79
+// characters), and the user can update or rename the preset there. The file gives it back
+// unchanged.
 void Reader::GiveDistinctName(ConfigurationData& record)
 {
     const std::u16string original(record.Name);
     for (int number = 2;; ++number) {
-        const std::u16string suffix = Platform::Text::Utf8ToUtf16(" (" + std::to_string(number) + ")");
+        const std::u16string suffix = Platform::Text::Utf8ToUtf16(" " + std::to_string(number));
         char16_t candidate[NameCapacity];
         Platform::Text::Copy(candidate, NameCapacity - suffix.size(), original);
         const std::u16string composed = std::u16string(candidate) + suffix;

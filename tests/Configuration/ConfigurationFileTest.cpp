@@ -322,17 +322,23 @@ TEST_F(ConfigurationFile, PresetsMustBeNumberedInSequence)
 TEST_F(ConfigurationFile, RepeatedPresetNamesKeepEveryPresetUnderADistinctName)
 {
     const std::string longName(79, 'L');
-    EXPECT_TRUE(LoadLines({"Preset0 = A", "Bpm = 60", "Preset1 = A", "Bpm = 61", "Preset2 = A (2)", "Bpm = 62",
+    EXPECT_TRUE(LoadLines({"Preset0 = A", "Bpm = 60", "Preset1 = A", "Bpm = 61", "Preset2 = A 2", "Bpm = 62",
                            "Preset3 = A", "Bpm = 63", "Preset4 = " + longName, "Preset5 = " + longName, "Bpm = 64"}));
     EXPECT_EQ(store_.Presets().Count(), 6);
     for (const auto& [name, bpm] : std::vector<std::pair<std::u16string, int>>{
-             {u"A", 60}, {u"A (2)", 61}, {u"A (2) (2)", 62}, {u"A (3)", 63},
-             {std::u16string(75, u'L') + u" (2)", 64}}) {
+             {u"A", 60}, {u"A 2", 61}, {u"A 2 2", 62}, {u"A 3", 63}, {std::u16string(77, u'L') + u" 2", 64}}) {
         ASSERT_TRUE(store_.LoadPreset(name.c_str()));
         EXPECT_EQ(data_.Bpm, bpm);
     }
+    // Every name stays one the Presets page accepts: letters, digits and spaces, at most 79.
+    store_.ForEachPreset([](const ConfigurationData& preset) {
+        const std::u16string name(preset.Name);
+        EXPECT_LE(name.size(), 79u);
+        EXPECT_EQ(name.find_first_not_of(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 "),
+                  std::u16string::npos);
+    });
     EXPECT_TRUE(LogHas("[Warn]"));
-    EXPECT_TRUE(LogHas("Preset 'A' in configuration file repeats the name of an earlier preset; it was kept as 'A (3)'"));
+    EXPECT_TRUE(LogHas("Preset 'A' in configuration file repeats the name of an earlier preset; it was kept as 'A 3'"));
 }
 
 TEST_F(ConfigurationFile, PathsRoundTripByteForByteAndTempoIsSavedReadable)
