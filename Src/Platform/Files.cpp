@@ -1,5 +1,7 @@
 #include "Platform/Files.h"
 
+#include "Platform/PrivateFolder.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,31 +27,20 @@ std::string ExecutableFolder()
     return path;
 }
 
-bool IsPrivateFolder(const std::string& path)
-{
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
-           && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
 namespace {
 
-// Creates folder (and its missing parents) for this user only. Existing folders on the way
-// are left as they are; the last one must end up private.
-bool MakePrivateFolder(const std::string& folder)
+// Creates folder's missing parents for this user only (existing ones are left as they are),
+// then the folder itself, which must end up private.
+bool MakeDataFolder(const std::string& folder)
 {
-    std::string partial;
-    std::size_t at = 0;
-    while (at != std::string::npos) {
-        const std::size_t next = folder.find('/', at + 1);
-        partial = folder.substr(0, next);
-        at = next;
-        if (partial.empty() || partial == "/")
-            continue;
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+    const std::size_t nameStart = FileNameStart(folder);
+    for (std::size_t at = folder.find('/', 1); at != std::string::npos && at < nameStart;
+         at = folder.find('/', at + 1)) {
+        if (::mkdir(folder.substr(0, at).c_str(), 0700) != 0 && errno != EEXIST)
             return false;
     }
-    return IsPrivateFolder(folder);
+    std::string problem;
+    return !MakePrivateFolder(folder.substr(0, nameStart), folder.substr(nameStart), problem).empty();
 }
 
 } // namespace
@@ -62,7 +53,7 @@ std::string DataFolderFor(const std::string& executableFolder)
     // write there (run by root from /usr/bin).
     const bool installed = ShippedFolderFor(executableFolder, "Lang", TOLVANE_DATA_FROM_BIN) != executableFolder;
     if (!executableFolder.empty() && !installed && ::access(executableFolder.c_str(), W_OK) == 0
-        && IsPrivateFolder(executableFolder.substr(0, executableFolder.size() - 1)))
+        && PrivateFolderProblem(executableFolder.substr(0, executableFolder.size() - 1)).empty())
         return executableFolder;
 
     std::string candidates[2];
@@ -76,7 +67,7 @@ std::string DataFolderFor(const std::string& executableFolder)
     candidates[1] = std::string(temporary && *temporary == '/' ? temporary : "/tmp") + "/tolvane-"
                     + std::to_string(::geteuid());
     for (const std::string& folder : candidates) {
-        if (!folder.empty() && MakePrivateFolder(folder))
+        if (!folder.empty() && MakeDataFolder(folder))
             return folder + '/';
     }
     return {};

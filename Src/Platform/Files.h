@@ -7,7 +7,7 @@ namespace Platform {
 std::string ExecutableFolder();
 
 /// Where the program keeps its configuration and log, always a folder this user owns and
-/// nobody else may write: the executable's folder when it is such a folder and this is no
+/// nobody else may write (Platform::PrivateFolderProblem): the executable's folder when it is such a folder and this is no
 /// installed copy (see LanguageFolder), else $XDG_CONFIG_HOME/tolvane/ (~/.config/tolvane/
 /// when the variable is unset), else $TMPDIR/tolvane-<uid>/ (/tmp when unset); a missing one
 /// is created with mode 0700. Ends with '/'; empty when no safe folder exists (the program
@@ -36,10 +36,6 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to);
 
 /// Renames a file over an existing one in one atomic step. Sets errno on failure.
 bool ReplaceFile(const std::string& from, const std::string& to);
-
-/// True when path (no trailing '/') is a folder, not a link, owned by the effective user and
-/// not writable by group or others.
-bool IsPrivateFolder(const std::string& path);
 
 /// True when the path names an existing folder.
 bool IsFolder(const std::string& path);

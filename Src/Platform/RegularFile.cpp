@@ -2,8 +2,6 @@
 
 #include "Platform/SystemError.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,22 +10,6 @@
 namespace Platform {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int value) : value_(value) {}
-    ~Descriptor()
-    {
-        if (value_ >= 0)
-            ::close(value_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return value_; }
-
-private:
-    int value_;
-};
 
 ReadOutcome Fail(ReadProblem problem, int error, std::string& bytes)
 {
@@ -40,25 +22,22 @@ ReadOutcome Fail(ReadProblem problem, int error, std::string& bytes)
 ReadOutcome ReadRegularFile(const std::string& path, std::size_t limit, std::string& bytes, Links links)
 {
     bytes.clear();
-    int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    if (links == Links::Refuse)
-        flags |= O_NOFOLLOW;
-    const Descriptor file(::open(path.c_str(), flags));
-    if (file.Get() < 0) {
-        // O_NOFOLLOW on a link gives ELOOP: that is a file of the wrong kind, not a fault.
-        if (errno == ELOOP && links == Links::Refuse)
+    UserFile file;
+    switch (file.Open(path, limit, links)) {
+    case UserFileStatus::Opened:
+        break;
+    case UserFileStatus::OpenFailed:
+        // A folder opens but is no file to read: the same refusal as a pipe or a device.
+        if (errno == EISDIR)
             return Fail(ReadProblem::NotRegular, 0, bytes);
         return Fail(ReadProblem::CannotOpen, errno, bytes);
-    }
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0)
-        return Fail(ReadProblem::CannotRead, errno, bytes);
-    if (!S_ISREG(info.st_mode))
+    case UserFileStatus::NotRegular:
         return Fail(ReadProblem::NotRegular, 0, bytes);
-    if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) > limit)
+    case UserFileStatus::TooLarge:
         return Fail(ReadProblem::TooLarge, 0, bytes);
+    }
 
-    bytes.resize(static_cast<std::size_t>(info.st_size));
+    bytes.resize(static_cast<std::size_t>(file.Size()));
     std::size_t done = 0;
     for (;;) {
         // One byte of room past the limit tells a file that grew while it was read.
@@ -67,7 +46,7 @@ ReadOutcome ReadRegularFile(const std::string& path, std::size_t limit, std::str
                 return Fail(ReadProblem::TooLarge, 0, bytes);
             bytes.resize(bytes.size() < limit ? std::min(limit + 1, bytes.size() + 65536) : limit + 1);
         }
-        const ssize_t count = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
+        const ssize_t count = ::read(file.Descriptor(), bytes.data() + done, bytes.size() - done);
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)

@@ -1,4 +1,6 @@
 #pragma once
+#include "Platform/UserFile.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <string>
@@ -24,14 +26,11 @@ struct ReadOutcome {
     bool Missing() const { return problem == ReadProblem::CannotOpen && error == ENOENT; }
 };
 
-/// Whether a symbolic link as the file itself is followed (folders on the way always are).
-enum class Links { Follow, Refuse };
-
 /// Reads a whole file that a user may have named, never blocking and never reading without
-/// bound: the file is opened non-blocking (a named pipe or a device does not hang the
-/// caller), anything but a regular file is refused before a byte is read, and a file larger
-/// than limit bytes (also one that grows past it while being read) is refused. bytes holds
-/// the content on success and is emptied otherwise. Any thread may call.
+/// bound: the file is opened as UserFile opens it (a named pipe or a device does not hang the
+/// caller; anything but a regular file, a folder included, is refused before a byte is read),
+/// and a file larger than limit bytes (also one that grows past it while being read) is
+/// refused. bytes holds the content on success and is emptied otherwise. Any thread may call.
 ReadOutcome ReadRegularFile(const std::string& path, std::size_t limit, std::string& bytes,
                             Links links = Links::Follow);
 

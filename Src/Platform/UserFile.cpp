@@ -12,14 +12,21 @@ UserFile::~UserFile()
     Close();
 }
 
-UserFileStatus UserFile::Open(const std::string& path, std::uint64_t sizeLimit)
+UserFileStatus UserFile::Open(const std::string& path, std::uint64_t sizeLimit, Links links)
 {
     Close();
     // O_NONBLOCK keeps a named pipe without a writer from holding the open forever; reads from
     // regular files do not care about it.
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (descriptor < 0)
+    int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (links == Links::Refuse)
+        flags |= O_NOFOLLOW;
+    const int descriptor = open(path.c_str(), flags);
+    if (descriptor < 0) {
+        // O_NOFOLLOW on a link gives ELOOP: that is a file of the wrong kind, not a fault.
+        if (errno == ELOOP && links == Links::Refuse)
+            return UserFileStatus::NotRegular;
         return UserFileStatus::OpenFailed;
+    }
     struct stat info {};
     UserFileStatus status = UserFileStatus::Opened;
     int reason = 0;
