@@ -29,8 +29,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-verdict() { # condition text: prints the line with ok/FAILED
-    if [ "$1" = 1 ]; then echo "ok      $2"; else echo "FAILED  $2"; failed=1; fi
+verdict() { # condition text: prints the line with ok/FAILED and the load average at its end
+    local load=$(cut -d' ' -f1 /proc/loadavg)
+    if [ "$1" = 1 ]; then echo "ok      $2 [load $load]"; else echo "FAILED  $2 [load $load]"; failed=1; fi
 }
 random_ms() { echo $(( $1 + RANDOM % ($2 - $1 + 1) )); }
 sleep_ms() { sleep "$(printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)))"; }
