@@ -154,6 +154,10 @@ public:
     static void ShowStartError(QWidget* owner, std::uint32_t code);
     /// Opens the help document beside the executable, or tells why it cannot.
     void ShowHelp();
+    /// Folder of the language files, with a trailing '/'.
+    std::string LanguageFolder() const;
+    /// Folder of the help document Tolvane.pdf, with a trailing '/'.
+    std::string ManualFolder() const;
 
     /// Saves the settings when the program ends without its window closing (the display
     /// connection was lost and the windowing system ends the process). Does nothing once the

@@ -287,10 +287,19 @@ void ApplicationWindow::Tap()
     ReturnFocus();
 }
 
+std::string ApplicationWindow::LanguageFolder() const
+{
+    return options_.languageFolder.empty() ? Platform::LanguageFolder() : options_.languageFolder;
+}
+
+std::string ApplicationWindow::ManualFolder() const
+{
+    return options_.helpFolder.empty() ? Platform::ManualFolder() : options_.helpFolder;
+}
+
 void ApplicationWindow::ShowHelp()
 {
-    const std::string folder = options_.helpFolder.empty() ? Platform::ManualFolder() : options_.helpFolder;
-    const QString path = QString::fromStdString(folder) + QStringLiteral("Tolvane.pdf");
+    const QString path = QString::fromStdString(ManualFolder()) + QStringLiteral("Tolvane.pdf");
     const auto language = System::CurrentLanguage();
     if (!QFileInfo(path).isFile()) {
         ShowMessage(this, QMessageBox::Information, language->GetMessageTitle(HelpMissingTitle),

@@ -2,6 +2,7 @@
 // kept for the next ones.
 #include "GUI/ApplicationWindow.h"
 
+#include "GUI/Dialogs/LanguageDialog.h"
 #include "GUI/StepSequencerDialog.h"
 
 namespace GUI {
@@ -17,7 +18,7 @@ struct DialogCommand {
 
 // Commands sharing a maker share one dialog object.
 constexpr DialogCommand DialogCommands[] = {
-    {ApplicationWindow::LanguageCommand, true, nullptr},
+    {ApplicationWindow::LanguageCommand, true, MakeDialog<LanguageDialog>},
     {ApplicationWindow::OptionsCommand, true, nullptr, 0},
     {ApplicationWindow::SoundSettingsCommand, true, nullptr, 1},
     {ApplicationWindow::AudioFilesCommand, true, nullptr, 2},

@@ -192,9 +192,7 @@ bool ApplicationWindowStartup::InitialiseLanguage(const std::u16string& name)
     }
     std::shared_ptr<System::Language> table;
     if (SafeLanguageName(name)) {
-        const std::string& ownFolder = window_.options_.languageFolder;
-        const std::string folder = ownFolder.empty() ? Platform::LanguageFolder() : ownFolder;
-        table = System::LoadLanguageFile(folder + QString::fromStdU16String(name).toStdString() + ".lng");
+        table = System::LoadLanguageFile(window_.LanguageFolder() + QString::fromStdU16String(name).toStdString() + ".lng");
     }
     if (!table) {
         System::Log().Write(System::Error, "%s", LanguageFailure);

@@ -1,0 +1,116 @@
+// The language chooser over a folder of language files, and the About window's licence view.
+#include "Configuration/FileConfiguration.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/LanguageDialog.h"
+#include "System/CurrentLanguage.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+
+#include <QtTest>
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include <memory>
+
+using GUI::LanguageDialog;
+
+namespace {
+
+std::string LanguageFile(const char* english, const char* native)
+{
+    return std::string("\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = ") + english + "\nLanguage = " + native +
+           "\n[Text]\n1 = Tolvane-" + native + "\n";
+}
+
+} // namespace
+
+class AboutLanguageTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::TempFolder> folder_;
+    std::unique_ptr<TestSupport::ScopedLog> log_;
+    std::unique_ptr<Configuration::FileConfiguration> configuration_;
+    WindowTest::FakeMetronome metronome_;
+    std::unique_ptr<GUI::ApplicationWindow> window_;
+
+    GUI::DialogContext Context(const std::string& languageFolder)
+    {
+        GUI::ApplicationWindowOptions options;
+        options.configuration = configuration_.get();
+        options.metronome = &metronome_;
+        options.singleInstance = false;
+        options.languageFolder = languageFolder;
+        window_ = std::make_unique<GUI::ApplicationWindow>(options);
+        return {*configuration_, metronome_, *window_};
+    }
+
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestSupport::TempFolder>();
+        log_ = std::make_unique<TestSupport::ScopedLog>();
+        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
+        System::SetCurrentLanguage(nullptr);
+    }
+    void cleanup()
+    {
+        window_.reset();
+        System::SetCurrentLanguage(nullptr);
+    }
+
+    void ChooserListsSelectsAndSwitches()
+    {
+        const QStringList shipped{"English (English)", "French (Français)", "German (Deutsch)"};
+        const struct {
+            const char* folder; // "-": no language folder
+            const char16_t* inUse;
+            QStringList listed;
+            const char* selected;
+            const char* chosen; // null: Cancel
+            const char16_t* stored;
+            int languageKind; // 0: no switch happened
+        } cases[] = {
+            {"-", u"", {"English (English)"}, "English (English)", "English (English)", u"", 0},
+            {"", u"", shipped, "English (English)", "German (Deutsch)", u"de", 2},
+            {"", u"de", shipped, "German (Deutsch)", "German (Deutsch)", u"de", 0},
+            {"", u"de", shipped, "German (Deutsch)", "English (English)", u"", 1},
+            {"", u"de", shipped, "German (Deutsch)", nullptr, u"de", 0},
+            {"en", u"fr", QStringList{"English (English)", "English (Own file)"} + shipped.mid(1), "French (Français)",
+             "English (Own file)", u"", 1},
+        };
+        for (const auto& entry : cases) {
+            init();
+            TestSupport::WriteFile(*folder_ / "de.lng", LanguageFile("German", "Deutsch"));
+            TestSupport::WriteFile(*folder_ / "fr.lng", LanguageFile("French", "Français"));
+            TestSupport::WriteFile(*folder_ / "deut.lng", LanguageFile("Deutsch", "Lang")); // name too long
+            TestSupport::WriteFile(*folder_ / "x.y.lng", LanguageFile("Dotted", "Stem"));   // loads as "x"
+            TestSupport::WriteFile(*folder_ / "bad.lng", "\xEF\xBB\xBF@lnx\n[Language]\n");
+            if (std::string(entry.folder) == "en")
+                TestSupport::WriteFile(*folder_ / "en.lng", LanguageFile("English", "Own file"));
+            std::u16string(entry.inUse).copy(configuration_->GetLanguage(), 4);
+            auto& dialog = *new LanguageDialog(Context(std::string(entry.folder) == "-" ? *folder_ / "none/" : folder_->Path()));
+            dialog.Initialise(0); // the window owns the dialog
+
+            QStringList listed;
+            for (int i = 0; i < dialog.List()->count(); ++i)
+                listed << dialog.List()->itemText(i);
+            QCOMPARE(listed, entry.listed);
+            QCOMPARE(dialog.List()->currentText(), QString::fromUtf8(entry.selected));
+
+            if (entry.chosen)
+                dialog.List()->setCurrentText(QString::fromUtf8(entry.chosen));
+            qobject_cast<QPushButton*>(dialog.Control(entry.chosen ? LanguageDialog::OkId : LanguageDialog::CancelId))
+                ->click();
+            QCOMPARE(QString::fromStdU16String(configuration_->GetLanguage()), QString::fromStdU16String(entry.stored));
+            QCOMPARE(window_->LanguageKind(), entry.languageKind);
+            if (entry.languageKind == 2)
+                QCOMPARE(QString::fromStdU16String(System::CurrentLanguage()->GetText(0)), QStringLiteral("Tolvane-Deutsch"));
+            cleanup();
+        }
+    }
+};
+
+QTEST_MAIN(AboutLanguageTest)
+#include "AboutLanguageTest.moc"
