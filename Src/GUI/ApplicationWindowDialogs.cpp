@@ -2,6 +2,7 @@
 // kept for the next ones.
 #include "GUI/ApplicationWindow.h"
 
+#include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
 #include "GUI/StepSequencerDialog.h"
 
@@ -23,7 +24,7 @@ constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::SoundSettingsCommand, true, nullptr, 1},
     {ApplicationWindow::AudioFilesCommand, true, nullptr, 2},
     {ApplicationWindow::PresetsCommand, true, nullptr, 3},
-    {ApplicationWindow::AboutCommand, false, nullptr},
+    {ApplicationWindow::AboutCommand, false, MakeDialog<AboutDialog>},
     {StepSequencerDialog::OpenCommand, true, MakeDialog<StepSequencerDialog>},
 };
 

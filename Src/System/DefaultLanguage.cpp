@@ -200,7 +200,7 @@ constexpr const char16_t* Texts[] = {
     u"Sounds Settings",
     u"Audio Files",
     u"Presets",
-    u"Upgrade",
+    u"Information",
     u"User Licence Agreement",
     u"Preset",
     u"Description",

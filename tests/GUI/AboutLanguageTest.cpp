@@ -1,6 +1,7 @@
 // The language chooser over a folder of language files, and the About window's licence view.
 #include "Configuration/FileConfiguration.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
 #include "System/CurrentLanguage.h"
 #include "TestSupport.h"
@@ -9,7 +10,11 @@
 #include <QtTest>
 
 #include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
 
 #include <memory>
 
@@ -108,6 +113,62 @@ private slots:
             if (entry.languageKind == 2)
                 QCOMPARE(QString::fromStdU16String(System::CurrentLanguage()->GetText(0)), QStringLiteral("Tolvane-Deutsch"));
             cleanup();
+        }
+    }
+
+    void AboutShowsTheBuildsVersionAndALicenceThatOnlyScrolls()
+    {
+        auto& about = *new GUI::AboutDialog(Context(folder_->Path()));
+        about.Initialise(0);
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QCOMPARE(qobject_cast<QLabel*>(about.Control(GUI::AboutDialog::VersionId))->text(),
+                 QStringLiteral("Tolvane Version " TOLVANE_VERSION));
+        QPlainTextEdit* view = about.LicenceView();
+        QVERIFY(view->toPlainText().startsWith(QStringLiteral("MIT License")));
+
+        about.Tabs()->setCurrentIndex(1);
+        view->setFocus();
+        QScrollBar* bar = view->verticalScrollBar();
+        const QString text = view->toPlainText();
+        const struct {
+            Qt::Key key;
+            int scrolled; // -1 up, 0 not at all, 1 down
+        } keys[] = {{Qt::Key_PageDown, 1}, {Qt::Key_Down, 0}, {Qt::Key_Up, 0}, {Qt::Key_X, 0},
+                    {Qt::Key_Delete, 0}, {Qt::Key_PageUp, -1}};
+        for (const auto& entry : keys) {
+            const int before = bar->value();
+            QTest::keyClick(view, entry.key);
+            QCOMPARE((bar->value() > before) - (bar->value() < before), entry.scrolled);
+        }
+        QTest::keyClicks(view, "typed");
+        QCOMPARE(view->toPlainText(), text);
+        QVERIFY(about.isVisible());
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(!about.isVisible());
+    }
+
+    // TOLVANE_SCREENSHOTS=<folder>: both dialogs in every shipped language, for looking at.
+    void Screenshots()
+    {
+        const QString shots = qEnvironmentVariable("TOLVANE_SCREENSHOTS");
+        if (shots.isEmpty())
+            QSKIP("TOLVANE_SCREENSHOTS not set");
+        for (const char* language : {"", "de", "fr"}) {
+            const std::u16string name = QString::fromLatin1(language).toStdU16String();
+            configuration_->GetLanguage()[name.copy(configuration_->GetLanguage(), 2)] = u'\0';
+            const GUI::DialogContext context = Context(TOLVANE_LANG_SOURCE_DIR "/");
+            window_->InitialiseLanguage(configuration_->GetLanguage());
+            GUI::Dialog* dialogs[] = {new LanguageDialog(context), new GUI::AboutDialog(context)};
+            for (GUI::Dialog* dialog : dialogs) {
+                dialog->Initialise(0);
+                dialog->show();
+                QVERIFY(QTest::qWaitForWindowExposed(dialog));
+                const QString name = QStringLiteral("%1/%2-%3.png").arg(shots).arg(dialog->DialogId()).arg(language);
+                QVERIFY(dialog->grab().save(name));
+            }
+            static_cast<GUI::AboutDialog*>(dialogs[1])->Tabs()->setCurrentIndex(1);
+            QVERIFY(dialogs[1]->grab().save(QStringLiteral("%1/licence-%2.png").arg(shots, language)));
         }
     }
 };
