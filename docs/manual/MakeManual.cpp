@@ -18,8 +18,9 @@ namespace {
 constexpr qreal PageWidthPoints = 595.0 - 2 * 57.0; // A4 less 20 mm margins, in points
 
 // The title and its introduction stand on a page of their own; chapters (first-level
-// headings) get room above them; pictures wider than the text are scaled down to it.
-void Paginate(QTextDocument& document)
+// headings) get room above them. Pictures are read from paths relative to the source's
+// folder and scaled down to the text's width when wider.
+void Paginate(QTextDocument& document, const QString& folder)
 {
     int chapters = 0;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -27,7 +28,6 @@ void Paginate(QTextDocument& document)
         if (level > 0) {
             QTextCursor cursor(block);
             QTextBlockFormat format = block.blockFormat();
-            format.setNonBreakableLines(true); // a heading never splits across two pages
             if (level == 1 && ++chapters > 1)
                 format.setTopMargin(24);
             if (level == 1 && chapters == 2)
@@ -39,9 +39,12 @@ void Paginate(QTextDocument& document)
             if (!format.isImageFormat())
                 continue;
             QTextImageFormat image = format.toImageFormat();
-            const QImage picture = document.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
-            if (picture.isNull())
+            const QImage picture(folder + image.name());
+            if (picture.isNull()) {
+                std::fprintf(stderr, "MakeManual: cannot read the picture %s\n", qPrintable(image.name()));
                 continue;
+            }
+            document.addResource(QTextDocument::ImageResource, QUrl(image.name()), picture);
             const qreal width = std::min<qreal>(picture.width() * 0.75, PageWidthPoints * 0.9);
             image.setWidth(width);
             image.setHeight(width * picture.height() / picture.width());
@@ -72,12 +75,11 @@ int main(int argc, char** argv)
     text.replace(QStringLiteral("@VERSION@"), QString::fromLocal8Bit(argv[3]));
 
     QTextDocument document;
-    document.setBaseUrl(QUrl::fromLocalFile(QFileInfo(source).absolutePath() + QLatin1Char('/')));
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(10);
     document.setDefaultFont(font);
     document.setMarkdown(text);
-    Paginate(document);
+    Paginate(document, QFileInfo(source).absolutePath() + QLatin1Char('/'));
 
     QPdfWriter writer(QString::fromLocal8Bit(argv[2]));
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(57, 57, 57, 57)));

@@ -43,11 +43,9 @@ private:
     GUI::DialogContext Context(const std::string& languageFolder)
     {
         GUI::ApplicationWindowOptions options;
-        options.configuration = configuration_.get();
-        options.metronome = &metronome_;
         options.singleInstance = false;
         options.languageFolder = languageFolder;
-        window_ = std::make_unique<GUI::ApplicationWindow>(options);
+        window_ = std::make_unique<GUI::ApplicationWindow>(metronome_, *configuration_, options);
         return {*configuration_, metronome_, *window_};
     }
 
