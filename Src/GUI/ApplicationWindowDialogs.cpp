@@ -4,6 +4,7 @@
 
 #include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
+#include "GUI/Dialogs/SettingsDialog.h"
 #include "GUI/StepSequencerDialog.h"
 
 namespace GUI {
@@ -20,7 +21,7 @@ struct DialogCommand {
 // Commands sharing a maker share one dialog object.
 constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::LanguageCommand, true, MakeDialog<LanguageDialog>},
-    {ApplicationWindow::OptionsCommand, true, nullptr, 0},
+    {ApplicationWindow::OptionsCommand, true, MakeDialog<SettingsDialog>, 0},
     {ApplicationWindow::SoundSettingsCommand, true, nullptr, 1},
     {ApplicationWindow::AudioFilesCommand, true, nullptr, 2},
     {ApplicationWindow::PresetsCommand, true, nullptr, 3},

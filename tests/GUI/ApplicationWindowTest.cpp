@@ -160,12 +160,12 @@ private slots:
         QCOMPARE(window.MenuAction(32772)->text(), QStringLiteral("E&xit"));
         QCOMPARE(window.MenuAction(32776)->text(), QStringLiteral("&Presets ...\tCtrl+P"));
         QCOMPARE(window.MenuAction(32777)->property("controlId").toInt(), 32777);
-        // Exit, Help, Language and About work; the settings commands wait for their dialog.
-        QVERIFY(window.MenuAction(32772)->isEnabled());
-        QVERIFY(window.MenuAction(32777)->isEnabled());
-        for (int command : {32773, 32774, 32775, 32776})
+        // Exit, Help, Language, About and Options work; the other settings commands wait for their pages.
+        for (int command : {32771, 32772, 32773, 32777})
+            QVERIFY(window.MenuAction(command)->isEnabled());
+        for (int command : {32774, 32775, 32776})
             QVERIFY(!window.MenuAction(command)->isEnabled());
-        QVERIFY(!window.ToolBar()->Button(0)->isEnabled());
+        QVERIFY(window.ToolBar()->Button(0)->isEnabled() && !window.ToolBar()->Button(1)->isEnabled());
     }
 
     void SliderMovesSetTheTempo()
@@ -377,7 +377,7 @@ private slots:
         QCOMPARE(dialog, window.DialogFor(GUI::StepSequencerDialog::OpenCommand)); // kept for the next opening
         QCOMPARE(dialog->windowTitle(), QStringLiteral(" Step Sequencer"));
         QCOMPARE(dialog->Record().Bpm, 90);
-        QVERIFY(!window.OpenDialog(ApplicationWindow::OptionsCommand)); // not part of the program yet
+        QVERIFY(!window.OpenDialog(ApplicationWindow::SoundSettingsCommand)); // not part of the program yet
     }
 
     void StartWaitsForSoundsStillBeingPrepared()

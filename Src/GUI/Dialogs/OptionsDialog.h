@@ -1,0 +1,115 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+#include "GUI/Dialogs/Dialog.h"
+#include "GUI/Dialogs/TabDialog.h"
+
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace GUI {
+
+class StepSequencerDialog;
+class UpDown;
+
+/// The Options page of the settings dialog: beat type (simple beat, beats per bar, custom
+/// pattern, custom rhythm and its step sequencer), sound source, the two beat subdivisions,
+/// compound time, the beat lamp and the speed trainer. Applying checks a custom pattern with
+/// the metronome's own reader and refuses an audio-file source without files.
+///
+/// The page keeps its step sequencer window between openings. GUI thread only.
+class OptionsDialog final : public TabDialog {
+    Q_OBJECT
+public:
+    // Control identifiers.
+    static constexpr int SimpleBeatId = 1021;
+    static constexpr int BeatsPerBarId = 1022;
+    static constexpr int CustomPatternId = 1023;
+    static constexpr int CustomRhythmId = 1024;
+    static constexpr int StepSequencerId = 1025;
+    static constexpr int MidiId = 1027;
+    static constexpr int AudioFilesId = 1028;
+    static constexpr int CompoundTimeId = 1032;
+    static constexpr int VisualIndicatorId = 1034;
+    static constexpr int TrainerId = 1036;
+    static constexpr int LogarithmicId = 1037;
+    static constexpr int DurationsInBarsId = 1038;
+    static constexpr int BeepId = 1039;
+    static constexpr int BarsEditId = 1206;
+    static constexpr int BarsUpDownId = 1207;
+    static constexpr int Subdivision1Id = 1208;
+    static constexpr int Subdivision2Id = 1209;
+    static constexpr int PatternEditId = 1210;
+    /// The speed trainer's edits are 1211, 1213 .. 1221, each with its up-down one above.
+    static constexpr int FromEditId = 1211;
+    /// The largest beats per bar the page applies; a larger typed number becomes this.
+    static constexpr int MaxBeatsPerBar = 60;
+
+    OptionsDialog(const DialogContext& context, IParentWindow& frame, ControlSubClasser& helpReceiver,
+                  HelpTable help);
+    ~OptionsDialog() override;
+
+    void Load(const Configuration::ConfigurationData& settings) override;
+    bool Apply(Configuration::ConfigurationData& record) override;
+
+    bool MidiChosen() const;
+    /// The step sequencer window, once the page has opened it; null before.
+    StepSequencerDialog* StepSequencer() const { return stepSequencer_.get(); }
+    /// The Step Sequencer button: the sequencer's record takes every page's values and the
+    /// current rhythm, then the window opens modally. show: false readies the window without
+    /// showing it (for tests, which show it themselves).
+    void OpenStepSequencer(bool show = true);
+
+protected:
+    void LayOut() override;
+    bool event(QEvent* event) override;
+
+private:
+    struct TrainerEdit {
+        QLabel* label;
+        QLineEdit* edit;
+        UpDown* upDown;
+        bool percent;
+    };
+
+    void CreateControls();
+    void Connect();
+    void EnableBeatTypeControls();
+    void EnableTrainerControls();
+    Configuration::BeatKind CheckedBeatType() const;
+    void LimitBeatsPerBar();
+    void TrainerEditChanged(const TrainerEdit& field);
+    static void ShowTrainerValue(const TrainerEdit& field, double value);
+    bool ApplyPattern(Configuration::ConfigurationData& record, bool check);
+
+    DialogContext context_;
+    std::array<QRadioButton*, 4> beatTypes_{};
+    QLineEdit* beatsPerBar_ = nullptr;
+    UpDown* barsUpDown_ = nullptr;
+    QLineEdit* pattern_ = nullptr;
+    QPushButton* stepButton_ = nullptr;
+    QRadioButton* midi_ = nullptr;
+    QRadioButton* audioFiles_ = nullptr;
+    std::array<QLabel*, 2> subdivisionLabels_{};
+    std::array<QComboBox*, 2> subdivisions_{};
+    QCheckBox* compound_ = nullptr;
+    QCheckBox* indicator_ = nullptr;
+    QCheckBox* trainer_ = nullptr;
+    QCheckBox* durationsInBars_ = nullptr;
+    QCheckBox* logarithmic_ = nullptr;
+    QCheckBox* beep_ = nullptr;
+    std::array<QGroupBox*, 4> groups_{}; // beat type, sound source, subdivision, options
+    QGroupBox* trainerGroup_ = nullptr;
+    std::array<TrainerEdit, 6> trainerEdits_{};
+    std::unique_ptr<StepSequencerDialog> stepSequencer_;
+    bool opened_ = false;
+};
+
+} // namespace GUI

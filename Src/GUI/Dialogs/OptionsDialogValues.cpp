@@ -1,0 +1,210 @@
+// The Options page's values: loading them from the settings, the limits on the edits, applying
+// them to a record, and readying the step sequencer's record.
+#include "GUI/Dialogs/OptionsDialog.h"
+
+#include "Configuration/IConfiguration.h"
+#include "Core/Engine/BeatPatterns.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/UpDown.h"
+#include "GUI/ProgramFont.h"
+#include "GUI/StepSequencerDialog.h"
+#include "Platform/Text.h"
+#include "System/CurrentLanguage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace GUI {
+
+namespace {
+
+constexpr int NoAudioFilesTitle = 16, NoAudioFilesText = 19;
+constexpr double PercentLimit = 100.0, DurationLimit = 1000.0;
+
+// The number the text starts with: its leading digits (at most 128 are read), 0 without any.
+// Larger numbers than an int holds count as the largest.
+long long LeadingInteger(const QString& text)
+{
+    long long value = 0;
+    for (qsizetype i = 0; i < std::min<qsizetype>(text.size(), 128) && text[i].isDigit(); ++i)
+        value = std::min(value * 10 + text[i].digitValue(), static_cast<long long>(INT32_MAX));
+    return value;
+}
+
+// The decimal number the text starts with ("12.5%" gives 12.5); 0 without one. Independent of
+// the user's locale, as the edits show a period whatever the language.
+float LeadingNumber(const QString& text)
+{
+    const std::string ascii = text.toStdString();
+    float value = 0.0F;
+    const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::fixed);
+    (void)end;
+    return error == std::errc() && std::isfinite(value) ? value : 0.0F;
+}
+
+QString FieldText(const char16_t* field, std::size_t capacity)
+{
+    return QString::fromUtf16(field, static_cast<qsizetype>(Platform::Text::Length(field, capacity)));
+}
+
+void CopyRhythm(Configuration::ConfigurationData& to, const Configuration::ConfigurationData& from)
+{
+    std::copy(std::begin(from.CustomRhythm), std::end(from.CustomRhythm), std::begin(to.CustomRhythm));
+    to.CrNumBars = from.CrNumBars;
+    to.CrBeatsPerBar = from.CrBeatsPerBar;
+    to.CrSubdivision = from.CrSubdivision;
+    to.CrCompoundTime = from.CrCompoundTime;
+    to.DisplayedSubdiv = from.DisplayedSubdiv;
+    to.DisplayDistinct = from.DisplayDistinct;
+}
+
+// Subdivision list items: "0" is no subdivision, item k >= 1 divides the beat into k + 1.
+int SubdivisionItem(std::int32_t value)
+{
+    return std::clamp(value - 1, 0, 7);
+}
+
+std::int32_t SubdivisionValue(int item)
+{
+    return item <= 0 ? 0 : item + 1;
+}
+
+} // namespace
+
+void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
+{
+    opened_ = false;
+    beatTypes_[static_cast<std::size_t>(std::clamp(static_cast<int>(settings.BeatType), 0, 3))]->setChecked(true);
+    EnableBeatTypeControls();
+    beatsPerBar_->setText(QString::number(settings.BeatsPerBar));
+    barsUpDown_->SetPosition(settings.BeatsPerBar);
+    pattern_->setText(FieldText(settings.CustomPattern, std::size(settings.CustomPattern)));
+    compound_->setChecked(settings.CompoundTime != 0);
+    (settings.SoundEngineType == Configuration::SoundSource::Midi ? midi_ : audioFiles_)->setChecked(true);
+    subdivisions_[0]->setCurrentIndex(SubdivisionItem(settings.Subdivision1));
+    subdivisions_[1]->setCurrentIndex(SubdivisionItem(settings.Subdivision2));
+    indicator_->setChecked(settings.VisualIndicator != 0);
+    const float values[] = {settings.From, settings.To, settings.Step,
+                            settings.Duration, settings.Warmup, settings.Warmdown};
+    for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
+        const TrainerEdit& field = trainerEdits_[i];
+        const double shown = field.percent ? static_cast<double>(values[i]) * 100.0 : static_cast<double>(values[i]);
+        ShowTrainerValue(field, shown);
+        field.upDown->SetPosition(static_cast<int>(std::trunc(shown)));
+    }
+    trainer_->setChecked(settings.SpeedTrainer != Configuration::TrainerMode::Off);
+    EnableTrainerControls();
+    durationsInBars_->setChecked(settings.DurationsInBars != 0);
+    logarithmic_->setChecked(settings.Logarithmic != 0);
+    beep_->setChecked(settings.Beep != 0);
+    opened_ = true;
+}
+
+void OptionsDialog::ShowTrainerValue(const TrainerEdit& field, double value)
+{
+    field.edit->setText(field.percent ? QString::asprintf("%0.2f%%", value) : QString::asprintf("%0.2f", value));
+}
+
+void OptionsDialog::LimitBeatsPerBar()
+{
+    if (LeadingInteger(beatsPerBar_->text()) > MaxBeatsPerBar)
+        beatsPerBar_->setText(QString::number(MaxBeatsPerBar));
+}
+
+void OptionsDialog::TrainerEditChanged(const TrainerEdit& field)
+{
+    const double limit = field.percent ? PercentLimit : DurationLimit;
+    const double value = LeadingNumber(field.edit->text());
+    if (value > limit)
+        ShowTrainerValue(field, limit);
+    field.upDown->SetPosition(static_cast<int>(std::trunc(std::min(value, limit))));
+}
+
+bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
+{
+    const Configuration::BeatKind beatType = CheckedBeatType();
+    record.BeatType = beatType;
+    if (midi_->isChecked()) {
+        record.SoundEngineType = Configuration::SoundSource::Midi;
+    } else {
+        TabDialog* files = Frame().GetPage(0);
+        const QStringList names = files ? files->FileNames() : QStringList();
+        if (std::none_of(names.begin(), names.end(), [](const QString& name) { return !name.isEmpty(); })) {
+            const auto language = System::CurrentLanguage();
+            QMessageBox box(QMessageBox::Information, FromTableText(language->GetMessageTitle(NoAudioFilesTitle)),
+                            FromTableText(language->GetMessage(NoAudioFilesText)), QMessageBox::Ok, this);
+            box.exec();
+            Frame().Request(IParentWindow::ShowPage, {});
+            return false;
+        }
+        record.SoundEngineType = Configuration::SoundSource::AudioFiles;
+    }
+    // A typed number above the up-down's range is taken as its largest value.
+    record.BeatsPerBar = static_cast<std::int32_t>(std::min<long long>(LeadingInteger(beatsPerBar_->text()), MaxBeatsPerBar));
+    if (!ApplyPattern(record, beatType == Configuration::BeatKind::CustomPattern))
+        return false;
+    record.CompoundTime = compound_->isChecked() ? 1 : 0;
+    record.Subdivision1 = SubdivisionValue(subdivisions_[0]->currentIndex());
+    record.Subdivision2 = SubdivisionValue(subdivisions_[1]->currentIndex());
+    record.SpeedTrainer = trainer_->isChecked() ? Configuration::TrainerMode::On : Configuration::TrainerMode::Off;
+    record.DurationsInBars = durationsInBars_->isChecked() ? 1 : 0;
+    record.Logarithmic = logarithmic_->isChecked() ? 1 : 0;
+    record.Beep = beep_->isChecked() ? 1 : 0;
+    float* targets[] = {&record.From, &record.To, &record.Step, &record.Duration, &record.Warmup, &record.Warmdown};
+    for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
+        const float value = LeadingNumber(trainerEdits_[i].edit->text());
+        *targets[i] = trainerEdits_[i].percent ? value / 100.0F : value;
+    }
+    record.VisualIndicator = indicator_->isChecked() ? 1 : 0;
+    if (record.Name[0] != u'@') {
+        // A preset being saved takes the rhythm the step sequencer holds, once it was opened.
+        CopyRhythm(record, stepSequencer_ ? stepSequencer_->Record() : context_.configuration.GetData());
+    }
+    return true;
+}
+
+bool OptionsDialog::ApplyPattern(Configuration::ConfigurationData& record, bool check)
+{
+    const std::u16string text = pattern_->text().left(127).toStdU16String();
+    if (check) {
+        std::array<std::int32_t, Core::MaxPatternLength> voices{};
+        Core::TickPattern ticks{};
+        std::int32_t beats = 0;
+        const std::uint32_t result = Core::ParseCustomPattern(text, false, false, voices, ticks, beats);
+        if (result != 0) {
+            Frame().Request(IParentWindow::ShowPage, {});
+            ApplicationWindow::ShowStartError(this, result);
+            pattern_->selectAll();
+            pattern_->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+    }
+    Platform::Text::Copy(record.CustomPattern, text);
+    return true;
+}
+
+void OptionsDialog::OpenStepSequencer(bool show)
+{
+    if (!stepSequencer_)
+        stepSequencer_ = std::make_unique<StepSequencerDialog>(context_.metronome, context_.configuration, this);
+    Configuration::ConfigurationData& record = stepSequencer_->Record();
+    record.Name[0] = u'@';
+    if (Frame().Request(IParentWindow::GatherValues, {0, &record}) != 0)
+        return;
+    if (show) {
+        stepSequencer_->Open(0); // takes the current rhythm, tempo and volume into the record
+        return;
+    }
+    stepSequencer_->TakeCurrentSettings(context_.configuration.GetData());
+    stepSequencer_->Initialise(0);
+}
+
+} // namespace GUI

@@ -1,0 +1,215 @@
+#include "GUI/Dialogs/SettingsDialog.h"
+
+#include "Configuration/IConfiguration.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/OptionsDialog.h"
+#include "GUI/ProgramFont.h"
+#include "Platform/Text.h"
+#include "System/CurrentLanguage.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <algorithm>
+
+namespace GUI {
+
+namespace {
+
+// The help line's text for every control of the dialog and its pages.
+constexpr HelpEntry HelpTexts[] = {
+    {SettingsDialog::TabsId, 0}, {SettingsDialog::OkId, 1}, {SettingsDialog::CloseId, 2},
+    {1021, 3}, {1022, 4}, {1206, 5}, {1207, 6}, {1023, 7}, {1210, 8}, {1024, 9}, {1025, 10},
+    {1027, 11}, {1028, 12}, {1208, 13}, {1209, 14}, {1032, 15}, {1034, 16}, {1036, 17},
+    {1038, 18}, {1037, 19}, {1039, 20}, {1211, 21}, {1212, 22}, {1213, 23}, {1214, 24},
+    {1215, 25}, {1216, 26}, {1217, 27}, {1218, 28}, {1219, 29}, {1220, 30}, {1221, 31},
+    {1222, 32}, {1230, 1241, 33}, {1242, 1253, 34}, {1254, 1265, 35}, {1266, 1277, 36},
+    {1290, 1301, 37}, {1306, 1317, 38}, {1318, 39}, {1319, 40}, {1320, 47},
+    {1062, 42}, {1063, 43}, {1064, 44}, {1065, 45}, {1066, 46},
+};
+
+// The tab texts, in page order.
+constexpr int TabTexts[] = {6, 7, 8, 9};
+
+// A page that is not part of the program yet: it shows nothing and takes nothing. The Audio
+// Files page's stand-in keeps the file names of the settings, so that a configuration playing
+// from audio files can still be confirmed with OK.
+class PendingPage final : public TabDialog {
+public:
+    using TabDialog::TabDialog;
+    void Load(const Configuration::ConfigurationData& settings) override
+    {
+        files_.clear();
+        for (const auto& file : settings.File)
+            files_.append(QString::fromUtf16(file, static_cast<qsizetype>(Platform::Text::Length(file, std::size(file)))));
+    }
+    QStringList FileNames() const override { return files_; }
+
+private:
+    QStringList files_;
+};
+
+} // namespace
+
+SettingsDialog::SettingsDialog(const DialogContext& context)
+    : Dialog(&context.window, DialogId, QStringLiteral("Settings"), HelpTable(HelpTexts, HelpSource::Information)),
+      context_(context),
+      tabs_(Place(new QTabWidget(this), TabsId, 4, 4, 416, 258)),
+      ok_(Place(new QPushButton(QStringLiteral("OK"), this), OkId, 312, 268, 50, 14)),
+      close_(Place(new QPushButton(QStringLiteral("Close"), this), CloseId, 367, 268, 50, 14)),
+      helpLine_(Place(new QLabel(QStringLiteral("Move the mouse over an input field to display information about "
+                                                "it here"),
+                                 this),
+                      HelpLineId, 7, 266, 300, 20))
+{
+    ok_->setDefault(true);
+    helpLine_->setWordWrap(true);
+    helpLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QPalette palette = helpLine_->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 160));
+    helpLine_->setPalette(palette);
+    SetHelpLine(helpLine_);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    // Made in the order the pages depend on one another; shown in tab order.
+    const HelpTable help(HelpTexts, HelpSource::Information);
+    pages_[OptionsPage] = new OptionsDialog(context_, *this, *this, help);
+    pages_[SoundSettingsPage] = new PendingPage(*this, *this, help);
+    pages_[AudioFilesPage] = new PendingPage(*this, *this, help);
+    pages_[PresetsPage] = new PendingPage(*this, *this, help);
+    for (TabDialog* page : pages_)
+        tabs_->addTab(page, QString());
+    tabs_->setFocusPolicy(Qt::TabFocus);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] { ResetHoveredControl(); });
+    connect(ok_, &QPushButton::clicked, this, &SettingsDialog::Accept);
+    connect(close_, &QPushButton::clicked, this, &SettingsDialog::reject);
+}
+
+OptionsDialog& SettingsDialog::Options() const
+{
+    return static_cast<OptionsDialog&>(*pages_[OptionsPage]);
+}
+
+int SettingsDialog::Open(int argument)
+{
+    const int result = Dialog::Open(argument);
+    context_.window.RefreshFromSettings();
+    return result;
+}
+
+void SettingsDialog::Prepare(int argument)
+{
+    const auto language = System::CurrentLanguage();
+    for (int i = 0; i < tabs_->count(); ++i)
+        tabs_->setTabText(i, FromTableText(language->GetText(TabTexts[i])));
+    const Configuration::ConfigurationData& settings = context_.configuration.GetData();
+    for (TabDialog* page : pages_)
+        page->Initialise(settings);
+    SelectPage(std::clamp(argument, 0, static_cast<int>(pages_.size()) - 1));
+    LayOut();
+}
+
+void SettingsDialog::LayOut()
+{
+    // The English layout, grown where a page or a translated text needs more room.
+    const DialogUnits units = Units();
+    const QSize tabs = tabs_->minimumSizeHint().expandedTo(units.Rect(0, 0, 416, 258).size());
+    const int margin = units.X(4);
+    const int buttonWidth = std::max({units.X(50), ok_->sizeHint().width(), close_->sizeHint().width()});
+    const int buttonHeight = units.Y(14);
+    const int width = tabs.width() + 2 * margin;
+    const int buttonsTop = margin + tabs.height() + units.Y(6);
+    tabs_->setGeometry(margin, margin, tabs.width(), tabs.height());
+    close_->setGeometry(width - margin - buttonWidth, buttonsTop, buttonWidth, buttonHeight);
+    ok_->setGeometry(close_->x() - units.X(5) - buttonWidth, buttonsTop, buttonWidth, buttonHeight);
+    helpLine_->setGeometry(units.X(7), buttonsTop - units.Y(3), ok_->x() - units.X(12), units.Y(20));
+    setFixedSize(width, std::max(units.Y(289), buttonsTop + buttonHeight + units.Y(7)));
+}
+
+int SettingsDialog::CurrentPage() const
+{
+    return tabs_->currentIndex();
+}
+
+void SettingsDialog::SelectPage(int index)
+{
+    tabs_->setCurrentIndex(index);
+    ResetHoveredControl();
+}
+
+void SettingsDialog::Accept()
+{
+    Configuration::ConfigurationData& current = context_.configuration.GetData();
+    // The mark tells the Options page that it fills the current settings, not a preset.
+    current.Name[0] = u'@';
+    if (ApplyPages(current))
+        done(1);
+}
+
+bool SettingsDialog::ApplyPages(Configuration::ConfigurationData& record)
+{
+    // Values of the pages before a refusing one stay in the record.
+    for (const int page : {OptionsPage, SoundSettingsPage, AudioFilesPage}) {
+        if (!pages_[static_cast<std::size_t>(page)]->Apply(record))
+            return false;
+    }
+    return true;
+}
+
+void SettingsDialog::reject()
+{
+    done(1);
+}
+
+std::uint32_t SettingsDialog::Notify(std::uint32_t code, std::uint32_t argument)
+{
+    switch (code) {
+    case AudioFilesChanged:
+        if (Options().MidiChosen())
+            return 1;
+        FollowSoundSource(true);
+        return 1;
+    case PresetLoaded: {
+        context_.window.RefreshFromSettings();
+        const Configuration::ConfigurationData& settings = context_.configuration.GetData();
+        for (const int page : {OptionsPage, SoundSettingsPage, AudioFilesPage})
+            pages_[static_cast<std::size_t>(page)]->Load(settings);
+        return 1;
+    }
+    case SoundSourceChanged:
+        FollowSoundSource(argument != 0);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void SettingsDialog::FollowSoundSource(bool audioFiles)
+{
+    TabDialog& sounds = *pages_[SoundSettingsPage];
+    if (audioFiles)
+        sounds.ShowAudioFiles(pages_[AudioFilesPage]->FileNames(), context_.configuration.GetData());
+    else
+        sounds.ShowMidiInstruments();
+}
+
+TabDialog* SettingsDialog::GetPage(int index)
+{
+    return index == 0 ? pages_[AudioFilesPage] : nullptr;
+}
+
+std::uint32_t SettingsDialog::Request(std::uint32_t code, const RequestArgument& argument)
+{
+    switch (code) {
+    case GatherValues:
+        return argument.record && ApplyPages(*argument.record) ? 0 : 1;
+    case ShowPage:
+        SelectPage(argument.page);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+} // namespace GUI

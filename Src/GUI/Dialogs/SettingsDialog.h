@@ -1,0 +1,70 @@
+#pragma once
+#include "GUI/Dialogs/Dialog.h"
+#include "GUI/Dialogs/TabDialog.h"
+
+#include <array>
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace GUI {
+
+class OptionsDialog;
+
+/// The modal "Settings" window: four tabbed pages (Options, Sounds Settings, Audio Files,
+/// Presets), a help line for the control under the mouse, OK and Close. It opens on the page
+/// the command asked for; OK writes the pages into the current settings in page order and
+/// stays open on a page that refuses; Close and Escape write nothing. The main window then
+/// shows the current settings again. The main window makes it once and keeps it, so the pages
+/// and what they hold last between openings. GUI thread only.
+class SettingsDialog final : public Dialog, public IParentWindow {
+    Q_OBJECT
+public:
+    static constexpr int DialogId = 102;
+    static constexpr int OkId = 1070;
+    static constexpr int CloseId = 1072;
+    static constexpr int HelpLineId = 1073;
+    static constexpr int TabsId = 1205;
+    /// Pages in tab order.
+    enum Page { OptionsPage = 0, SoundSettingsPage = 1, AudioFilesPage = 2, PresetsPage = 3 };
+
+    explicit SettingsDialog(const DialogContext& context);
+
+    /// Opens on page `argument` (0..3) and refreshes the main window afterwards. Returns 1.
+    int Open(int argument) override;
+
+    TabDialog* PageAt(int index) const { return pages_[static_cast<std::size_t>(index)]; }
+    OptionsDialog& Options() const;
+    int CurrentPage() const;
+    /// OK: applies the pages to the current settings; closes when every page took its values.
+    void Accept();
+
+    // IParentWindow
+    std::uint32_t Notify(std::uint32_t code, std::uint32_t argument) override;
+    TabDialog* GetPage(int index) override;
+    std::uint32_t Request(std::uint32_t code, const RequestArgument& argument) override;
+
+public slots:
+    void reject() override;
+
+protected:
+    void Prepare(int argument) override;
+
+private:
+    /// The steps of OK on record; false when a page refused.
+    bool ApplyPages(Configuration::ConfigurationData& record);
+    void SelectPage(int index);
+    void LayOut();
+    /// The Sound Settings page follows the sound source: MIDI instruments or the files named now.
+    void FollowSoundSource(bool audioFiles);
+
+    DialogContext context_;
+    QTabWidget* tabs_;
+    QPushButton* ok_;
+    QPushButton* close_;
+    QLabel* helpLine_;
+    std::array<TabDialog*, 4> pages_{};
+};
+
+} // namespace GUI

@@ -1,0 +1,276 @@
+// The settings dialog and its Options page on the real settings store: opening on a page,
+// help, the limits of the edits, applying with OK and its refusals, and a run of what was
+// chosen on a metronome with a fake sound engine.
+#include "Configuration/FileConfiguration.h"
+#include "EngineFakes.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/OptionsDialog.h"
+#include "GUI/Dialogs/SettingsDialog.h"
+#include "GUI/StepSequencerDialog.h"
+#include "System/CurrentLanguage.h"
+#include "System/LanguageFileReader.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+
+#include <QtTest>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include <functional>
+#include <memory>
+
+using Configuration::BeatKind;
+using GUI::ApplicationWindow;
+using GUI::OptionsDialog;
+using GUI::SettingsDialog;
+
+class SettingsDialogTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSupport::TempFolder> folder_;
+    std::unique_ptr<TestSupport::ScopedLog> log_;
+    std::unique_ptr<Configuration::FileConfiguration> configuration_;
+    std::unique_ptr<WindowTest::FakeMetronome> metronome_;
+    std::unique_ptr<ApplicationWindow> window_;
+
+    Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
+
+    SettingsDialog& Open(int page = 0)
+    {
+        GUI::ApplicationWindowOptions options;
+        options.singleInstance = false;
+        options.languageFolder = folder_->Path();
+        options.helpFolder = folder_->Path();
+        window_ = std::make_unique<ApplicationWindow>(*metronome_, *configuration_, options);
+        if (!window_->Startup())
+            qFatal("start-up failed");
+        auto* dialog = qobject_cast<SettingsDialog*>(window_->DialogFor(ApplicationWindow::OptionsCommand));
+        dialog->Initialise(page);
+        dialog->show();
+        if (!QTest::qWaitForWindowExposed(dialog))
+            qFatal("dialog not shown");
+        return *dialog;
+    }
+    template <typename T>
+    static T* Control(SettingsDialog& dialog, int id)
+    {
+        return qobject_cast<T*>(dialog.Options().Control(id));
+    }
+    static QLineEdit* Edit(SettingsDialog& dialog, int id) { return Control<QLineEdit>(dialog, id); }
+    static void Type(QLineEdit* edit, const QString& text)
+    {
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestSupport::TempFolder>();
+        log_ = std::make_unique<TestSupport::ScopedLog>();
+        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
+        metronome_ = std::make_unique<WindowTest::FakeMetronome>();
+        System::SetCurrentLanguage(nullptr);
+    }
+    void cleanup()
+    {
+        window_.reset();
+        System::SetCurrentLanguage(nullptr);
+        log_.reset();
+    }
+
+    void OpensOnTheCommandsPageWithHelp()
+    {
+        SettingsDialog& dialog = Open(2); // Audio Files, command 32775
+        auto* tabs = dialog.findChild<QTabWidget*>();
+        QCOMPARE(tabs->currentIndex(), 2);
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Sounds Settings"));
+        QVERIFY(dialog.PageAt(2)->isVisible() && !dialog.PageAt(0)->isVisible());
+
+        auto* help = qobject_cast<QLabel*>(dialog.Control(SettingsDialog::HelpLineId));
+        tabs->setCurrentIndex(0);
+        Control<QRadioButton>(dialog, OptionsDialog::BeatsPerBarId)->click();
+        const auto move = [](QWidget* widget) {
+            QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
+                              Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(widget, &event);
+        };
+        move(dialog.Options().Control(OptionsDialog::BarsEditId));
+        QCOMPARE(help->text(), QStringLiteral("Sets the number of beats per bar"));
+        move(dialog.Options().Control(1020)); // a group box has no help
+        QCOMPARE(help->text(), QString());
+    }
+
+    void EditsKeepTheirLimits()
+    {
+        Current().From = 0.5F;
+        Current().Duration = 5.0F;
+        Current().SpeedTrainer = Configuration::TrainerMode::On;
+        SettingsDialog& dialog = Open();
+        QCOMPARE(Edit(dialog, 1211)->text(), QStringLiteral("50.00%"));
+        QCOMPARE(Edit(dialog, 1217)->text(), QStringLiteral("5.00"));
+        QCOMPARE(Control<QComboBox>(dialog, OptionsDialog::Subdivision1Id)->currentText(), QStringLiteral("0"));
+
+        Control<QRadioButton>(dialog, OptionsDialog::CustomPatternId)->click();
+        const struct {
+            int id;
+            const char* typed;
+            const char* shown;
+        } cases[] = {
+            {1211, "150", "100.00%"}, {1215, "12.5%", "12.5%"}, {1221, "1500", "1000.00"}, {1213, "7a%", "7%"},
+            {1210, "3+x3", "3+3"},
+        };
+        for (const auto& entry : cases) {
+            Type(Edit(dialog, entry.id), QString::fromLatin1(entry.typed));
+            QCOMPARE(Edit(dialog, entry.id)->text(), QString::fromLatin1(entry.shown));
+        }
+        Control<QRadioButton>(dialog, OptionsDialog::BeatsPerBarId)->click();
+        QLineEdit* bars = Edit(dialog, OptionsDialog::BarsEditId);
+        bars->setFocus();
+        Type(bars, QStringLiteral("75"));
+        Edit(dialog, 1211)->setFocus();
+        QCOMPARE(bars->text(), QStringLiteral("60"));
+    }
+
+    void OkAppliesOrRefuses()
+    {
+        struct Case {
+            const char* name;
+            std::function<void(SettingsDialog&)> change;
+            bool closes;
+            std::function<bool(const Configuration::ConfigurationData&)> check;
+            const char* message = nullptr;
+        };
+        const auto choose = [](int id) {
+            return [id](SettingsDialog& dialog) { Control<QRadioButton>(dialog, id)->click(); };
+        };
+        const auto pattern = [](int beatType, const char* text) {
+            return [beatType, text](SettingsDialog& dialog) {
+                Control<QRadioButton>(dialog, OptionsDialog::SimpleBeatId + beatType)->click();
+                Edit(dialog, 1210)->setText(QString::fromLatin1(text));
+            };
+        };
+        const std::u16string p332 = u"3+3+2";
+        const Case cases[] = {
+            {"From 150 gives 1.0", [](SettingsDialog& d) {
+                 Control<QCheckBox>(d, OptionsDialog::TrainerId)->click();
+                 Type(Edit(d, 1211), QStringLiteral("150"));
+             }, true,
+             [](const auto& s) { return s.From == 1.0F && s.SpeedTrainer == Configuration::TrainerMode::On && s.Name[0] == u'@'; }},
+            {"subdivision item 3", [](SettingsDialog& d) { Control<QComboBox>(d, 1208)->setCurrentIndex(2); }, true,
+             [](const auto& s) { return s.Subdivision1 == 3 && s.Subdivision2 == 0; }},
+            {"a typed 75 beats becomes 60", [](SettingsDialog& d) {
+                 Control<QRadioButton>(d, OptionsDialog::BeatsPerBarId)->click();
+                 Edit(d, OptionsDialog::BarsEditId)->setText(QStringLiteral("75"));
+             }, true, [](const auto& s) { return s.BeatType == BeatKind::BeatsPerBar && s.BeatsPerBar == 60; }},
+            {"custom pattern checked", pattern(2, "3+3+2"), true,
+             [p332](const auto& s) { return s.BeatType == BeatKind::CustomPattern && s.CustomPattern == p332; }},
+            {"empty pattern", pattern(2, ""), true, [](const auto& s) { return s.CustomPattern[0] == 0; }},
+            {"broken pattern refused", pattern(2, "3++2"), false, [](const auto& s) { return s.BeatType == BeatKind::CustomPattern; },
+             "Invalid Custom Pattern"},
+            {"broken pattern stored unchecked", pattern(0, "3++2"), true,
+             [](const auto& s) { return s.BeatType == BeatKind::Simple && std::u16string(s.CustomPattern) == u"3++2"; }},
+            {"audio files without files", choose(OptionsDialog::AudioFilesId), false,
+             [](const auto& s) { return s.SoundEngineType == Configuration::SoundSource::Midi; }, "No Audio Files Selected"},
+        };
+        for (const Case& entry : cases) {
+            init();
+            SettingsDialog& dialog = Open(3);
+            dialog.findChild<QTabWidget*>()->setCurrentIndex(0);
+            entry.change(dialog);
+            dialog.findChild<QTabWidget*>()->setCurrentIndex(3);
+            WindowTest::MessageCatcher messages;
+            dialog.Accept();
+            QVERIFY2(dialog.isVisible() != entry.closes, entry.name);
+            QVERIFY2(entry.check(Current()), entry.name);
+            if (entry.message) {
+                QTRY_COMPARE(messages.shown.size(), std::size_t{1});
+                QVERIFY2(messages.shown[0].title.startsWith(QString::fromLatin1(entry.message)),
+                         qPrintable(messages.shown[0].title));
+                QCOMPARE(dialog.CurrentPage(), 0);
+            }
+            if (std::string(entry.name) == "broken pattern refused") {
+                QCOMPARE(Edit(dialog, 1210)->selectedText(), QStringLiteral("3++2"));
+            }
+            cleanup();
+        }
+    }
+
+    void ChosenBarAndSubdivisionPlay()
+    {
+        Platform::Text::Copy(Current().File[0], std::u16string(u"click.wav"));
+        Current().SoundEngineType = Configuration::SoundSource::AudioFiles;
+        for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
+            Current().Instrument[voice] = voice;
+        SettingsDialog& dialog = Open();
+        Control<QRadioButton>(dialog, OptionsDialog::BeatsPerBarId)->click();
+        Edit(dialog, OptionsDialog::BarsEditId)->setText(QStringLiteral("7"));
+        Control<QComboBox>(dialog, 1208)->setCurrentIndex(2);
+        dialog.Accept();
+        QVERIFY(!dialog.isVisible());
+
+        EngineFakes::Rig rig;
+        QCOMPARE(rig.Start(Current()), 0u);
+        rig.timer.Tick(22);
+        std::vector<std::uint32_t> expected;
+        for (int beat = 0; beat < 7; ++beat)
+            expected.insert(expected.end(), {beat == 0 ? 1u : 2u, 4u, 4u});
+        expected.push_back(1);
+        QCOMPARE(rig.Voices(), expected);
+        rig.metronome.Stop();
+    }
+
+    void EveryShippedLanguageFits_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("en") << QString();
+        for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
+            QTest::newRow(qPrintable(file.chopped(4))) << file.chopped(4);
+    }
+    void EveryShippedLanguageFits()
+    {
+        QFETCH(QString, language);
+        Current().SpeedTrainer = Configuration::TrainerMode::On;
+        SettingsDialog& dialog = Open();
+        if (!language.isEmpty()) {
+            System::SetCurrentLanguage(System::LoadLanguageFile(std::string(TOLVANE_LANG_SOURCE_DIR "/") +
+                                                                language.toStdString() + ".lng"));
+            dialog.Initialise(0);
+        }
+        if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
+            dialog.grab().save(folder + QStringLiteral("/settings-options-%1.png").arg(language.isEmpty() ? "en" : language));
+        // Each text fits its control, and each control lies inside its page and the dialog.
+        const QRect page = dialog.Options().rect();
+        for (QWidget* control : dialog.Options().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QString name = control->property("controlId").toString();
+            QVERIFY2(page.contains(control->geometry()), qPrintable(name));
+            if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
+                QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
+        }
+        QVERIFY(dialog.Options().mapTo(&dialog, page.bottomRight()).x() < dialog.width());
+        for (const int id : {SettingsDialog::OkId, SettingsDialog::CloseId})
+            QVERIFY(dialog.Control(id)->sizeHint().width() <= dialog.Control(id)->width());
+    }
+
+    void StepSequencerTakesThePagesValues()
+    {
+        Current().Bpm = 90;
+        SettingsDialog& dialog = Open();
+        Control<QComboBox>(dialog, 1208)->setCurrentIndex(3);
+        dialog.Options().OpenStepSequencer(false);
+        const Configuration::ConfigurationData& record = dialog.Options().StepSequencer()->Record();
+        QCOMPARE(record.Subdivision1, 4);
+        QCOMPARE(record.Bpm, 90);
+        QCOMPARE(record.SpeedTrainer, Configuration::TrainerMode::StepSequencer);
+        QCOMPARE(record.VisualIndicator, 0);
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "SettingsDialogTest.moc"
