@@ -172,7 +172,7 @@ private slots:
             {"custom pattern checked", pattern(2, "3+3+2"), true,
              [p332](const auto& s) { return s.BeatType == BeatKind::CustomPattern && s.CustomPattern == p332; }},
             {"empty pattern", pattern(2, ""), true, [](const auto& s) { return s.CustomPattern[0] == 0; }},
-            {"broken pattern refused", pattern(2, "3++2"), false, [](const auto& s) { return s.BeatType == BeatKind::CustomPattern; },
+            {"broken pattern refused", pattern(2, "3++2"), false, [](const auto& s) { return s.BeatType == BeatKind::Simple; },
              "Invalid Custom Pattern"},
             {"broken pattern stored unchecked", pattern(0, "3++2"), true,
              [](const auto& s) { return s.BeatType == BeatKind::Simple && std::u16string(s.CustomPattern) == u"3++2"; }},

@@ -140,16 +140,20 @@ void SettingsDialog::SelectPage(int index)
 
 void SettingsDialog::Accept()
 {
+    // The pages fill a copy, so that a page refusing its values leaves the current settings
+    // as they were: Close after a refusal then keeps its promise of changing nothing.
     Configuration::ConfigurationData& current = context_.configuration.GetData();
+    Configuration::ConfigurationData record(current);
     // The mark tells the Options page that it fills the current settings, not a preset.
-    current.Name[0] = u'@';
-    if (ApplyPages(current))
-        done(1);
+    record.Name[0] = u'@';
+    if (!ApplyPages(record))
+        return;
+    current = record;
+    done(1);
 }
 
 bool SettingsDialog::ApplyPages(Configuration::ConfigurationData& record)
 {
-    // Values of the pages before a refusing one stay in the record.
     for (const int page : {OptionsPage, SoundSettingsPage, AudioFilesPage}) {
         if (!pages_[static_cast<std::size_t>(page)]->Apply(record))
             return false;

@@ -14,8 +14,8 @@ class OptionsDialog;
 
 /// The modal "Settings" window: four tabbed pages (Options, Sounds Settings, Audio Files,
 /// Presets), a help line for the control under the mouse, OK and Close. It opens on the page
-/// the command asked for; OK writes the pages into the current settings in page order and
-/// stays open on a page that refuses; Close and Escape write nothing. The main window then
+/// the command asked for; OK writes the pages into the current settings in page order, or,
+/// when a page refuses, nothing, and stays open on that page; Close and Escape write nothing. The main window then
 /// shows the current settings again. The main window makes it once and keeps it, so the pages
 /// and what they hold last between openings. GUI thread only.
 class SettingsDialog final : public Dialog, public IParentWindow {
