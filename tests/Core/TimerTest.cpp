@@ -121,18 +121,24 @@ TEST(TimerThread, TicksAreScheduledFromDueTimesNotFromWhenTheyRan)
 TEST(TimerThread, ReTimeContinuesFromTheLastTickOnTheNewGrid)
 {
     // Changed 50 ms into a beat, the next tick is one new period after the last one; changed
-    // when that is already past, it is the first reachable point of the new grid.
-    for (const auto& [changeAfter, expected] : {std::pair{50ms, 150 * Ms}, std::pair{400ms, 450 * Ms}}) {
+    // when that is already past, whichever comes first: the first reachable point of the new
+    // grid, or the old tempo's next tick (a change just before a tick is due keeps that tick).
+    struct Case {
+        std::chrono::milliseconds changeAfter;
+        double newInterval;
+        std::int64_t expected;
+    };
+    for (const Case& c : {Case{50ms, 150.0, 150 * Ms}, Case{400ms, 150.0, 450 * Ms}, Case{900ms, 700.0, 1000 * Ms}}) {
         RecordingHandler handler;
         Core::Timer timer;
         ASSERT_TRUE(timer.Start(&handler, 1000.0));
         ASSERT_TRUE(handler.WaitFor(1));
-        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(handler.Due(0))) + changeAfter);
-        timer.ReTime(150.0);
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(handler.Due(0))) + c.changeAfter);
+        timer.ReTime(c.newInterval);
         ASSERT_TRUE(handler.WaitFor(3));
         timer.Stop();
-        EXPECT_EQ(handler.Due(1) - handler.Due(0), expected);
-        EXPECT_EQ(handler.Due(2) - handler.Due(1), PeriodNs(150.0));
+        EXPECT_EQ(handler.Due(1) - handler.Due(0), c.expected) << c.changeAfter.count() << " ms";
+        EXPECT_EQ(handler.Due(2) - handler.Due(1), PeriodNs(c.newInterval));
     }
 }
 

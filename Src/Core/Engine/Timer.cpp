@@ -136,6 +136,7 @@ void Timer::Run(std::uint64_t generation)
     int lateCount = 0;
     while (KeepsRunning(generation)) {
         bool reTimed = false;
+        const double previousInterval = interval;
         if (reTime_.exchange(false, std::memory_order_acq_rel)) {
             interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
             spinMargin = SpinMargin;
@@ -143,11 +144,17 @@ void Timer::Run(std::uint64_t generation)
         }
         TickFrame next = last.Plus(interval);
         if (reTimed && interval > 0) {
-            // A faster tempo set late in a slow beat: keep the new grid, from the first of its
-            // frames that can still sound where it belongs.
+            // A faster tempo set late in a slow beat: the new tempo's first tick can no longer
+            // sound where it belongs. Play whichever comes first: the old tempo's next tick
+            // (still on its grid, so every interval is one of the two periods; this is the
+            // usual case, a change just as a tick is due) or the first frame of the new grid
+            // that can still sound (a big change early in a long beat should not wait for it).
             const double reachable = clock.AnchorFrame();
-            if (next.Value() < reachable)
-                next = last.Plus(interval * std::ceil((reachable - last.Value()) / interval));
+            if (next.Value() < reachable) {
+                const TickFrame onNewGrid = last.Plus(interval * std::ceil((reachable - last.Value()) / interval));
+                const TickFrame onOldGrid = last.Plus(previousInterval);
+                next = onOldGrid.Value() < onNewGrid.Value() ? onOldGrid : onNewGrid;
+            }
         }
 
         // Sleep until a little before the tick is due, or until a stop or a re-time. The due
