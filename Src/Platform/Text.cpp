@@ -95,6 +95,30 @@ std::u16string_view ToTerminatedView(const char16_t* text)
     return text ? std::u16string_view(text, Length(text)) : std::u16string_view();
 }
 
+// Writes source into a terminated byte field one character at a time (append encodes the
+// character at position and moves past it); a character that does not fit whole is left out,
+// and the result says whether everything fitted.
+template <typename Append>
+bool WriteBounded(std::u16string_view source, char* destination, std::size_t capacity, Append append) noexcept
+{
+    if (capacity == 0)
+        return source.empty();
+    std::size_t written = 0;
+    std::size_t position = 0;
+    while (position < source.size()) {
+        std::string encoded; // at most four bytes: kept in the small-string buffer
+        append(encoded, position);
+        if (written + encoded.size() > capacity - 1) {
+            destination[written] = 0;
+            return false;
+        }
+        for (char byte : encoded)
+            destination[written++] = byte;
+    }
+    destination[written] = 0;
+    return true;
+}
+
 } // namespace
 
 std::size_t Length(const char16_t* text, std::size_t capacity) noexcept
@@ -198,22 +222,9 @@ std::string Utf16ToUtf8(const char16_t* source)
 
 bool Utf16ToUtf8(std::u16string_view source, char* destination, std::size_t capacity) noexcept
 {
-    if (capacity == 0)
-        return source.empty();
-    std::size_t written = 0;
-    std::size_t position = 0;
-    while (position < source.size()) {
-        std::string encoded; // at most four bytes: kept in the small-string buffer
-        AppendUtf8(encoded, NextCodePoint(source, position));
-        if (written + encoded.size() > capacity - 1) {
-            destination[written] = 0;
-            return false;
-        }
-        for (char byte : encoded)
-            destination[written++] = byte;
-    }
-    destination[written] = 0;
-    return true;
+    return WriteBounded(source, destination, capacity, [source](std::string& out, std::size_t& position) {
+        AppendUtf8(out, NextCodePoint(source, position));
+    });
 }
 
 bool PathToUtf16(std::string_view source, char16_t* destination, std::size_t capacity) noexcept
@@ -277,22 +288,9 @@ std::string Utf16ToPath(const char16_t* source)
 
 bool Utf16ToPath(std::u16string_view source, char* destination, std::size_t capacity) noexcept
 {
-    if (capacity == 0)
-        return source.empty();
-    std::size_t written = 0;
-    std::size_t position = 0;
-    while (position < source.size()) {
-        std::string encoded; // at most four bytes: kept in the small-string buffer
-        AppendPathCharacter(encoded, source, position);
-        if (written + encoded.size() > capacity - 1) {
-            destination[written] = 0;
-            return false;
-        }
-        for (char byte : encoded)
-            destination[written++] = byte;
-    }
-    destination[written] = 0;
-    return true;
+    return WriteBounded(source, destination, capacity, [source](std::string& out, std::size_t& position) {
+        AppendPathCharacter(out, source, position);
+    });
 }
 
 bool NarrowCodeUnits(const char16_t* source, char* destination, std::size_t capacity) noexcept
