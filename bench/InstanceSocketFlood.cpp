@@ -12,6 +12,8 @@
 //   second copy    a second copy started while the first runs
 //   modal requests 50 "startstop" requests at once (each failed Start shows a message box)
 // Exit status 1 when a check fails. Every process started here is ended by its own id.
+#include "CheckLines.h"
+
 #include "PrivatePulseAudio.h"
 
 #include <chrono>
@@ -34,7 +36,8 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string socketPath;
-bool allPassed = true;
+using Bench::allPassed;
+using Bench::Report;
 
 int Connect()
 {
@@ -125,22 +128,11 @@ long ResidentKiB(pid_t pid)
     return -1;
 }
 
-void Report(bool passed, const char* format, auto... values)
-{
-    std::printf("%s  ", passed ? "ok  " : "FAIL");
-    std::printf(format, values...);
-    std::printf("\n");
-    std::fflush(stdout);
-    allPassed = allPassed && passed;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string program = argc > 1 ? argv[1] : "";
-    if (program.empty())
-        program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tolvane").string();
+    const std::string program = Bench::ProgramToRun(argc, argv);
     signal(SIGPIPE, SIG_IGN); // connections the program closes must not end this run
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);

@@ -17,6 +17,8 @@
 // Whether a run plays is heard on the sink's monitor (parec). Exit status 1 when a check fails.
 // The server is signalled by its own process id only; every process started here is ended by
 // its own id.
+#include "CheckLines.h"
+
 #include "PrivatePulseAudio.h"
 
 #include <algorithm>
@@ -44,7 +46,8 @@ using namespace std::chrono_literals;
 const char* const Sink = "tolvane_server";
 std::string folder;
 std::string socketPath;
-bool allPassed = true;
+using Bench::allPassed;
+using Bench::Report;
 
 double Since(Clock::time_point begin)
 {
@@ -177,22 +180,11 @@ std::unique_ptr<TestSupport::ChildProcess> StartProgram(const TestSupport::Priva
     return program;
 }
 
-void Report(bool passed, const char* format, auto... values)
-{
-    std::printf("%s  ", passed ? "ok  " : "FAIL");
-    std::printf(format, values...);
-    std::printf("\n");
-    std::fflush(stdout);
-    allPassed = allPassed && passed;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string program = argc > 1 ? argv[1] : "";
-    if (program.empty())
-        program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tolvane").string();
+    const std::string program = Bench::ProgramToRun(argc, argv);
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-server-XXXXXX").string();
     folder = std::string(mkdtemp(pattern.data())) + "/";
     std::filesystem::copy_file(program, folder + "tolvane");
