@@ -24,7 +24,7 @@ constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::OptionsCommand, true, MakeDialog<SettingsDialog>, 0},
     {ApplicationWindow::SoundSettingsCommand, true, nullptr, 1},
     {ApplicationWindow::AudioFilesCommand, true, nullptr, 2},
-    {ApplicationWindow::PresetsCommand, true, nullptr, 3},
+    {ApplicationWindow::PresetsCommand, true, MakeDialog<SettingsDialog>, 3},
     {ApplicationWindow::AboutCommand, false, MakeDialog<AboutDialog>},
     {StepSequencerDialog::OpenCommand, true, MakeDialog<StepSequencerDialog>},
 };

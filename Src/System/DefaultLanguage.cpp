@@ -71,6 +71,7 @@ constexpr const char16_t* MessageTitles[] = {
     u"Sequence Has Too Many Hits",
     u"Help File Not Found",
     u"Unable To Open Help File",
+    u"Preset Name In Use",
 };
 
 constexpr const char16_t* Messages[] = {
@@ -127,6 +128,7 @@ constexpr const char16_t* Messages[] = {
     u"Unable to create a new thread for audio playback",
     u"The help file wasn't found. Please check there is a file called Tolvane.pdf in the same directory Tolvane is being run from.",
     u"Tolvane was unable to open the help file. Please check you have a PDF file reading application installed on your computer.",
+    u"Another preset already has this name. Please enter a different name for the preset",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -269,8 +271,8 @@ static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
 static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 15);
-static_assert(std::size(MessageTitles) == 22);
-static_assert(std::size(Messages) == 53);
+static_assert(std::size(MessageTitles) == 23);
+static_assert(std::size(Messages) == 54);
 static_assert(std::size(Informations) == 57);
 static_assert(std::size(Texts) == 16);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);

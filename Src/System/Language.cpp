@@ -24,11 +24,11 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"StatusInfo", {1984, 512, 15}},
     {"Dialog", {9664, 256, 4}},
     {"Control", {10688, 256, 95}},
-    {"Message", {35008, 512, 53}},
-    {"MessageTitle", {62144, 256, 22}},
-    {"Information", {67776, 512, 57}},
-    {"Text", {96960, 256, 16}},
-    {"Midi", {101056, 128, 47}},
+    {"Message", {35008, 512, 54}},
+    {"MessageTitle", {62656, 256, 23}},
+    {"Information", {68544, 512, 57}},
+    {"Text", {97728, 256, 16}},
+    {"Midi", {101824, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

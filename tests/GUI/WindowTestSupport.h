@@ -70,7 +70,7 @@ struct ShownMessage {
     QMessageBox::Icon icon;
 };
 
-/// Records and closes every message box that appears while it lives.
+/// Records and closes every message box that appears while it lives, answering `answer`.
 class MessageCatcher {
 public:
     MessageCatcher()
@@ -81,13 +81,14 @@ public:
                 auto* box = qobject_cast<QMessageBox*>(widget);
                 if (box && box->isVisible()) {
                     shown.push_back({box->windowTitle(), box->text(), box->icon()});
-                    box->done(QMessageBox::Ok);
+                    box->done(answer);
                 }
             }
         });
         timer_.start();
     }
     std::vector<ShownMessage> shown;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
 
 private:
     QTimer timer_;

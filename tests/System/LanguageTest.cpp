@@ -97,8 +97,8 @@ TEST_P(OutOfRangeLookup, GivesNone)
         {"toolbar", [&](int i) { return table->GetToolbarText(i); }, 4},
         {"tooltip", [&](int i) { return table->GetTooltip(i); }, 4},
         {"status", [&](int i) { return table->GetStatusInfo(i); }, 15},
-        {"message", [&](int i) { return table->GetMessage(i); }, 53},
-        {"title", [&](int i) { return table->GetMessageTitle(i); }, 22},
+        {"message", [&](int i) { return table->GetMessage(i); }, 54},
+        {"title", [&](int i) { return table->GetMessageTitle(i); }, 23},
         {"information", [&](int i) { return table->GetInformation(i); }, 57},
         {"text", [&](int i) { return table->GetText(i); }, 16},
         {"instrument", [&](int i) { return table->GetInstrumentName(i); }, 47},
@@ -232,8 +232,8 @@ TEST(FileTable, BuiltInTablesSurviveTheTripThroughALanguageFile)
     section("Toolbar", 4, [&](int i) { return english.GetToolbarText(i); });
     section("Tooltip", 4, [&](int i) { return english.GetTooltip(i); });
     section("StatusInfo", 15, [&](int i) { return english.GetStatusInfo(i); });
-    section("Message", 53, [&](int i) { return english.GetMessage(i); });
-    section("MessageTitle", 22, [&](int i) { return english.GetMessageTitle(i); });
+    section("Message", 54, [&](int i) { return english.GetMessage(i); });
+    section("MessageTitle", 23, [&](int i) { return english.GetMessageTitle(i); });
     section("Information", 57, [&](int i) { return english.GetInformation(i); });
     section("Text", 16, [&](int i) { return english.GetText(i); });
     section("Midi", 47, [&](int i) { return english.GetInstrumentName(i); });
@@ -245,13 +245,13 @@ TEST(FileTable, BuiltInTablesSurviveTheTripThroughALanguageFile)
     ASSERT_NE(table, nullptr) << log.Content();
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(table->GetMenuItemText(i), english.GetMenuItemText(i)) << i;
-    for (int i = 0; i < 53; ++i)
+    for (int i = 0; i < 54; ++i)
         EXPECT_EQ(Text(table->GetMessage(i)), Text(english.GetMessage(i))) << i;
     for (int i = 0; i < 57; ++i)
         EXPECT_EQ(Text(table->GetInformation(i)), Text(english.GetInformation(i))) << i;
     for (int i = 0; i < 47; ++i)
         EXPECT_EQ(Text(table->GetInstrumentName(i)), Text(english.GetInstrumentName(i))) << i;
-    for (int i = 0; i < 22; ++i)
+    for (int i = 0; i < 23; ++i)
         EXPECT_EQ(Text(table->GetMessageTitle(i)), Text(english.GetMessageTitle(i))) << i;
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(Text(table->GetText(i)), Text(english.GetText(i))) << i;

@@ -3,6 +3,7 @@
 #include "Configuration/IConfiguration.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/OptionsDialog.h"
+#include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/ProgramFont.h"
 #include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
@@ -32,21 +33,33 @@ constexpr HelpEntry HelpTexts[] = {
 // The tab texts, in page order.
 constexpr int TabTexts[] = {6, 7, 8, 9};
 
-// A page that is not part of the program yet: it shows nothing and takes nothing. The Audio
-// Files page's stand-in keeps the file names of the settings, so that a configuration playing
-// from audio files can still be confirmed with OK.
+// A page that is not part of the program yet: it shows nothing and hands back the sounds of
+// the settings it was loaded with. The Audio Files page's stand-in keeps the file names of the
+// settings, so that a configuration playing from audio files can still be confirmed with OK,
+// and a preset saved meanwhile keeps the current sounds rather than the defaults.
 class PendingPage final : public TabDialog {
 public:
     using TabDialog::TabDialog;
     void Load(const Configuration::ConfigurationData& settings) override
     {
+        loaded_ = settings;
         files_.clear();
         for (const auto& file : settings.File)
             files_.append(QString::fromUtf16(file, static_cast<qsizetype>(Platform::Text::Length(file, std::size(file)))));
     }
+    bool Apply(Configuration::ConfigurationData& record) override
+    {
+        std::copy(std::begin(loaded_.Instrument), std::end(loaded_.Instrument), std::begin(record.Instrument));
+        std::copy(std::begin(loaded_.Volume), std::end(loaded_.Volume), std::begin(record.Volume));
+        std::copy(std::begin(loaded_.Size), std::end(loaded_.Size), std::begin(record.Size));
+        std::copy(std::begin(loaded_.Colour), std::end(loaded_.Colour), std::begin(record.Colour));
+        std::copy(&loaded_.File[0][0], &loaded_.File[0][0] + sizeof(loaded_.File) / sizeof(char16_t), &record.File[0][0]);
+        return true;
+    }
     QStringList FileNames() const override { return files_; }
 
 private:
+    Configuration::ConfigurationData loaded_;
     QStringList files_;
 };
 
@@ -77,7 +90,7 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
     pages_[OptionsPage] = new OptionsDialog(context_, *this, *this, help);
     pages_[SoundSettingsPage] = new PendingPage(*this, *this, help);
     pages_[AudioFilesPage] = new PendingPage(*this, *this, help);
-    pages_[PresetsPage] = new PendingPage(*this, *this, help);
+    pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, *this, help);
     for (TabDialog* page : pages_)
         tabs_->addTab(page, QString());
     tabs_->setFocusPolicy(Qt::TabFocus);

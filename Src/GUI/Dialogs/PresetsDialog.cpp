@@ -1,0 +1,330 @@
+#include "GUI/Dialogs/PresetsDialog.h"
+
+#include "Configuration/IConfiguration.h"
+#include "GUI/ProgramFont.h"
+#include "Platform/Text.h"
+#include "System/CurrentLanguage.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace GUI {
+
+namespace {
+
+// Message titles and texts.
+constexpr int NameRequiredTitle = 1, NameRequiredText = 2;
+constexpr int PresetExistsTitle = 2, PresetExistsText = 3;
+constexpr int InvalidNameTitle = 3, InvalidNameText = 4;
+constexpr int NoSelectionTitle = 5, NoSelectionText = 6;
+constexpr int NameTakenTitle = 22, NameTakenText = 53;
+// List header texts.
+constexpr int PresetColumnText = 12, DescriptionColumnText = 13;
+
+constexpr int NameLength = Configuration::NameCapacity - 1;
+constexpr int DescriptionLength = Configuration::DescriptionCapacity - 1;
+
+bool AllowedInName(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u' ';
+}
+
+QString FieldText(const char16_t* field, std::size_t capacity)
+{
+    return QString::fromUtf16(field, static_cast<qsizetype>(Platform::Text::Length(field, capacity)));
+}
+
+std::u16string Utf16(const QString& text)
+{
+    return text.toStdU16String();
+}
+
+} // namespace
+
+PresetsDialog::PresetsDialog(Configuration::IConfiguration& configuration, IParentWindow& frame,
+                             ControlSubClasser& helpReceiver, HelpTable help)
+    : TabDialog(frame, helpReceiver, help),
+      configuration_(configuration),
+      // Made in the order Tab moves through them; LayOut places them.
+      nameLabel_(Place(new QLabel(QStringLiteral("Name"), this), NameLabelId, 0, 0, 0, 0)),
+      name_(Place(new QLineEdit(this), NameEditId, 0, 0, 0, 0)),
+      descriptionLabel_(Place(new QLabel(QStringLiteral("Description"), this), DescriptionLabelId, 0, 0, 0, 0)),
+      description_(Place(new QLineEdit(this), DescriptionEditId, 0, 0, 0, 0)),
+      clear_(Place(new QPushButton(QStringLiteral("&Clear"), this), ClearId, 0, 0, 0, 0)),
+      save_(Place(new QPushButton(QStringLiteral("&Save"), this), SaveId, 0, 0, 0, 0)),
+      update_(Place(new QPushButton(QStringLiteral("&Update"), this), UpdateId, 0, 0, 0, 0)),
+      load_(Place(new QPushButton(QStringLiteral("&Load"), this), LoadId, 0, 0, 0, 0)),
+      delete_(Place(new QPushButton(QStringLiteral("&Delete"), this), DeleteId, 0, 0, 0, 0)),
+      list_(Place(new QTreeWidget(this), ListId, 0, 0, 0, 0))
+{
+    nameLabel_->setBuddy(name_);
+    descriptionLabel_->setBuddy(description_);
+    name_->setMaxLength(NameLength);
+    description_->setMaxLength(DescriptionLength);
+    list_->setColumnCount(2);
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list_->header()->setSectionsMovable(false);
+    list_->header()->setStretchLastSection(false);
+
+    connect(clear_, &QPushButton::clicked, this, &PresetsDialog::Clear);
+    connect(save_, &QPushButton::clicked, this, &PresetsDialog::Save);
+    connect(update_, &QPushButton::clicked, this, &PresetsDialog::Update);
+    connect(load_, &QPushButton::clicked, this, &PresetsDialog::LoadSelected);
+    connect(delete_, &QPushButton::clicked, this, &PresetsDialog::DeleteSelected);
+    // The double-click's own modifiers tell whether Ctrl was held.
+    list_->viewport()->installEventFilter(this);
+}
+
+bool PresetsDialog::eventFilter(QObject* object, QEvent* event)
+{
+    if (object == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (click->button() == Qt::LeftButton) {
+            if (QTreeWidgetItem* row = list_->itemAt(click->position().toPoint()))
+                ChooseRow(row, click->modifiers().testFlag(Qt::ControlModifier));
+            return true;
+        }
+    }
+    return TabDialog::eventFilter(object, event);
+}
+
+void PresetsDialog::Load(const Configuration::ConfigurationData& /*settings*/)
+{
+    const auto language = System::CurrentLanguage();
+    list_->setHeaderLabels({FromTableText(language->GetText(PresetColumnText)),
+                            FromTableText(language->GetText(DescriptionColumnText))});
+    list_->clear();
+    configuration_.ForEachPreset([this](const Configuration::ConfigurationData& preset) {
+        AddRow(FieldText(preset.Name, std::size(preset.Name)),
+               FieldText(preset.Description, std::size(preset.Description)));
+    });
+    if (!nameBuffer_.isEmpty()) {
+        name_->setText(nameBuffer_);
+        description_->setText(descriptionBuffer_);
+    }
+}
+
+void PresetsDialog::AddRow(const QString& name, const QString& description)
+{
+    list_->addTopLevelItem(new QTreeWidgetItem(QStringList{name, description}));
+}
+
+void PresetsDialog::Clear()
+{
+    name_->clear();
+    description_->clear();
+}
+
+bool PresetsDialog::CheckName()
+{
+    // The store drops leading spaces from a name, so a name of spaces only is no name.
+    const QString typed = name_->text().left(NameLength);
+    qsizetype first = 0;
+    while (first < typed.size() && typed[first] == u' ')
+        ++first;
+    nameBuffer_ = typed.mid(first);
+    if (nameBuffer_.isEmpty()) {
+        Tell(QMessageBox::Warning, NameRequiredTitle, NameRequiredText);
+        name_->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    if (!std::all_of(typed.begin(), typed.end(), AllowedInName)) {
+        nameBuffer_.clear();
+        Tell(QMessageBox::Warning, InvalidNameTitle, InvalidNameText);
+        name_->selectAll();
+        name_->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    return true;
+}
+
+QTreeWidgetItem* PresetsDialog::SelectedRow()
+{
+    const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+    if (selected.isEmpty()) {
+        Tell(QMessageBox::Information, NoSelectionTitle, NoSelectionText);
+        return nullptr;
+    }
+    return selected.first();
+}
+
+bool PresetsDialog::GatherRecord(Configuration::ConfigurationData& record)
+{
+    // A record that does not start with the current settings' mark takes the step sequencer's
+    // rhythm from the Options page: the preset keeps the rhythm being edited.
+    if (Frame().Request(IParentWindow::GatherValues, {0, &record}) != 0)
+        return false;
+    descriptionBuffer_ = description_->text().left(DescriptionLength);
+    Platform::Text::Copy(record.Name, Utf16(nameBuffer_));
+    Platform::Text::Copy(record.Description, Utf16(descriptionBuffer_));
+    const Configuration::ConfigurationData& current = configuration_.GetData();
+    record.Bpm = current.Bpm;
+    record.GlobalVolume = current.GlobalVolume;
+    return true;
+}
+
+void PresetsDialog::Save()
+{
+    Configuration::ConfigurationData record;
+    if (!CheckName() || !GatherRecord(record))
+        return;
+    const std::u16string name = Utf16(nameBuffer_);
+    if (configuration_.PresetExists(name.c_str())) {
+        // The row keeps the description it showed; the store has the new one.
+        if (Tell(QMessageBox::Information, PresetExistsTitle, PresetExistsText, QMessageBox::Yes | QMessageBox::No) ==
+            QMessageBox::Yes)
+            configuration_.UpdatePreset(record, name.c_str());
+        return;
+    }
+    if (configuration_.AddPreset(record))
+        AddRow(nameBuffer_, descriptionBuffer_);
+}
+
+void PresetsDialog::Update()
+{
+    QTreeWidgetItem* row = SelectedRow();
+    Configuration::ConfigurationData record;
+    if (!row || !CheckName() || !GatherRecord(record))
+        return;
+    const std::u16string oldName = Utf16(row->text(0).left(NameLength));
+    const std::u16string newName = Utf16(nameBuffer_);
+    // A new name that another preset holds would merge the two presets: the update is refused
+    // before anything is stored. A refusal by the store is told the same way.
+    const bool taken = newName != oldName && configuration_.PresetExists(newName.c_str());
+    if (taken || !configuration_.UpdatePreset(record, oldName.c_str())) {
+        Tell(QMessageBox::Warning, NameTakenTitle, NameTakenText);
+        name_->selectAll();
+        name_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    row->setText(0, nameBuffer_);
+    row->setText(1, descriptionBuffer_);
+}
+
+bool PresetsDialog::LoadPreset(const QString& name)
+{
+    nameBuffer_ = name.left(NameLength);
+    if (!configuration_.LoadPreset(Utf16(nameBuffer_).c_str())) {
+        nameBuffer_.clear();
+        return false;
+    }
+    const Configuration::ConfigurationData& current = configuration_.GetData();
+    descriptionBuffer_ = FieldText(current.Description, std::size(current.Description));
+    name_->setText(nameBuffer_);
+    description_->setText(descriptionBuffer_);
+    Frame().Notify(IParentWindow::PresetLoaded, 0);
+    return true;
+}
+
+void PresetsDialog::LoadSelected()
+{
+    QTreeWidgetItem* row = SelectedRow();
+    if (!row) {
+        nameBuffer_.clear();
+        return;
+    }
+    LoadPreset(row->text(0));
+}
+
+void PresetsDialog::DeleteSelected()
+{
+    QTreeWidgetItem* row = SelectedRow();
+    if (!row)
+        return;
+    configuration_.DeletePreset(Utf16(row->text(0).left(NameLength)).c_str());
+    delete row;
+    list_->clearSelection();
+    list_->setCurrentItem(nullptr);
+}
+
+void PresetsDialog::ChooseRow(QTreeWidgetItem* row, bool onlyFill)
+{
+    if (!row)
+        return;
+    nameBuffer_ = row->text(0).left(NameLength);
+    descriptionBuffer_ = row->text(1).left(DescriptionLength);
+    name_->setText(nameBuffer_);
+    description_->setText(descriptionBuffer_);
+    if (!onlyFill)
+        LoadPreset(nameBuffer_);
+}
+
+QMessageBox::StandardButton PresetsDialog::Tell(QMessageBox::Icon icon, int title, int text,
+                                                QMessageBox::StandardButtons buttons)
+{
+    const auto language = System::CurrentLanguage();
+    QMessageBox box(icon, FromTableText(language->GetMessageTitle(title)), FromTableText(language->GetMessage(text)),
+                    buttons, this);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void PresetsDialog::LayOut()
+{
+    const DialogUnits u = Units();
+    const int margin = u.X(8), gap = u.X(4);
+    const int labelWidth = std::max({u.X(40), nameLabel_->sizeHint().width(), descriptionLabel_->sizeHint().width()});
+    int buttonWidth = u.X(50);
+    for (const QPushButton* button : {clear_, save_, update_, load_, delete_})
+        buttonWidth = std::max(buttonWidth, button->sizeHint().width());
+    const int buttonsWidth = 5 * buttonWidth + 4 * gap;
+    setMinimumSize(std::max(u.X(400), 2 * margin + std::max(labelWidth + gap + u.X(150), buttonsWidth)), u.Y(160));
+    Arrange();
+}
+
+void PresetsDialog::resizeEvent(QResizeEvent* event)
+{
+    TabDialog::resizeEvent(event);
+    Arrange();
+}
+
+void PresetsDialog::Arrange()
+{
+    const DialogUnits u = Units();
+    const int width = std::max(this->width(), minimumWidth());
+    const int height = std::max(this->height(), minimumHeight());
+    const int margin = u.X(8), gap = u.X(4), top = u.Y(8);
+    const int row = u.Y(10), editHeight = u.Y(13), buttonHeight = u.Y(14);
+    const int labelWidth = std::max({u.X(40), nameLabel_->sizeHint().width(), descriptionLabel_->sizeHint().width()});
+    const int editX = margin + labelWidth + gap;
+    nameLabel_->setGeometry(margin, top + u.Y(2), labelWidth, row);
+    name_->setGeometry(editX, top, std::min(u.X(150), width - margin - editX), editHeight);
+    descriptionLabel_->setGeometry(margin, top + u.Y(18) + u.Y(2), labelWidth, row);
+    description_->setGeometry(editX, top + u.Y(18), width - margin - editX, editHeight);
+
+    int buttonWidth = u.X(50);
+    for (const QPushButton* button : {clear_, save_, update_, load_, delete_})
+        buttonWidth = std::max(buttonWidth, button->sizeHint().width());
+    int x = editX;
+    if (x + 5 * buttonWidth + 4 * gap > width - margin)
+        x = margin;
+    for (QPushButton* button : {clear_, save_, update_, load_, delete_}) {
+        button->setGeometry(x, top + u.Y(37), buttonWidth, buttonHeight);
+        x += buttonWidth + gap;
+    }
+    const int listTop = top + u.Y(59);
+    list_->setGeometry(margin, listTop, width - 2 * margin, height - listTop - u.Y(8));
+
+    // The name column takes a quarter of the list; the description the rest, less room for a
+    // vertical scroll bar, so that no horizontal one appears when the list fills.
+    const int client = list_->viewport()->width() + (list_->verticalScrollBar()->isVisible() ? list_->verticalScrollBar()->width() : 0);
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list_);
+    list_->setColumnWidth(0, client / 4);
+    list_->setColumnWidth(1, std::max(0, client - client / 4 - scrollBar));
+}
+
+} // namespace GUI
