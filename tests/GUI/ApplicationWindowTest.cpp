@@ -160,12 +160,13 @@ private slots:
         QCOMPARE(window.MenuAction(32772)->text(), QStringLiteral("E&xit"));
         QCOMPARE(window.MenuAction(32776)->text(), QStringLiteral("&Presets ...\tCtrl+P"));
         QCOMPARE(window.MenuAction(32777)->property("controlId").toInt(), 32777);
-        // Exit, Help, Language, About and Options work; the other settings commands wait for their pages.
-        for (int command : {32771, 32772, 32773, 32777})
+        // Exit, Help, Language, About, Options and Presets work; the sound commands wait for their pages.
+        for (int command : {32771, 32772, 32773, 32776, 32777})
             QVERIFY(window.MenuAction(command)->isEnabled());
-        for (int command : {32774, 32775, 32776})
+        for (int command : {32774, 32775})
             QVERIFY(!window.MenuAction(command)->isEnabled());
         QVERIFY(window.ToolBar()->Button(0)->isEnabled() && !window.ToolBar()->Button(1)->isEnabled());
+        QVERIFY(window.ToolBar()->Button(3)->isEnabled());
     }
 
     void SliderMovesSetTheTempo()

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
@@ -249,6 +250,40 @@ private slots:
             QCOMPARE(settings->Instrument[2], 9);
         }
         QCOMPARE(std::u16string(reopened.Presets().Find(u"Groove")->Description), u"five");
+    }
+
+    void EveryShippedLanguageFits_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("en") << QString();
+        for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
+            QTest::newRow(qPrintable(file.chopped(4))) << file.chopped(4);
+    }
+    void EveryShippedLanguageFits()
+    {
+        QFETCH(QString, language);
+        AddPreset(u"Ballad", u"Slow ballad in 6/8 with brushes", 66);
+        AddPreset(u"Rock", u"Straight eighths, accent on two and four", 120);
+        AddPreset(u"Warm up", u"Speed trainer from 60 to 90 percent", 100);
+        Open();
+        if (!language.isEmpty()) {
+            System::SetCurrentLanguage(System::LoadLanguageFile(std::string(TOLVANE_LANG_SOURCE_DIR "/") +
+                                                                language.toStdString() + ".lng"));
+            dialog_->Initialise(SettingsDialog::PresetsPage);
+        }
+        Type(QStringLiteral("Rock"), QStringLiteral("Straight eighths, accent on two and four"));
+        List()->setCurrentItem(List()->topLevelItem(1));
+        if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
+            dialog_->grab().save(folder + QStringLiteral("/settings-presets-%1.png").arg(language.isEmpty() ? "en" : language));
+        // Each text fits its control, and each control lies inside the page.
+        const QRect page = Page().rect();
+        for (QWidget* control : Page().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QString name = control->property("controlId").toString();
+            QVERIFY2(page.contains(control->geometry()), qPrintable(name));
+            if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
+                QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
+        }
+        QVERIFY(List()->columnWidth(0) + List()->columnWidth(1) <= List()->viewport()->width());
     }
 };
 
