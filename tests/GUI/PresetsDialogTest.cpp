@@ -5,6 +5,7 @@
 #include "GUI/Dialogs/OptionsDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/Dialogs/SettingsDialog.h"
+#include "GUI/StepSequencerDialog.h"
 #include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 #include "System/LanguageFileReader.h"
@@ -22,6 +23,7 @@
 
 #include <memory>
 
+using GUI::OptionsDialog;
 using GUI::PresetsDialog;
 using GUI::SettingsDialog;
 
@@ -37,29 +39,27 @@ private:
     SettingsDialog* dialog_ = nullptr;
 
     Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
+    const Configuration::ConfigurationData* Stored(const char16_t* name) { return configuration_->Presets().Find(name); }
     PresetsDialog& Page() { return static_cast<PresetsDialog&>(*dialog_->PageAt(SettingsDialog::PresetsPage)); }
     QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Page().Control(id)); }
     QTreeWidget* List() { return qobject_cast<QTreeWidget*>(Page().Control(PresetsDialog::ListId)); }
-    void Click(int id) { qobject_cast<QAbstractButton*>(Page().Control(id))->click(); }
+    template <typename T>
+    T* Option(int id) { return qobject_cast<T*>(dialog_->Options().Control(id)); }
 
-    void AddPreset(const char16_t* name, const char16_t* description, int bpm)
+    // Opens the window's settings dialog on the Presets page with these presets (name,
+    // description, tempo) in the store.
+    void Open(std::initializer_list<std::tuple<const char16_t*, const char16_t*, int>> presets = {})
     {
-        Configuration::ConfigurationData preset;
-        Platform::Text::Copy(preset.Name, std::u16string_view(name));
-        Platform::Text::Copy(preset.Description, std::u16string_view(description));
-        preset.Bpm = bpm;
-        configuration_->AddPreset(preset);
-    }
-    const Configuration::ConfigurationData* Stored(const char16_t* name)
-    {
-        return configuration_->Presets().Find(name);
-    }
-    void Open()
-    {
+        for (const auto& [name, description, bpm] : presets) {
+            Configuration::ConfigurationData preset;
+            Platform::Text::Copy(preset.Name, std::u16string_view(name));
+            Platform::Text::Copy(preset.Description, std::u16string_view(description));
+            preset.Bpm = bpm;
+            configuration_->AddPreset(preset);
+        }
         GUI::ApplicationWindowOptions options;
         options.singleInstance = false;
-        options.languageFolder = folder_->Path();
-        options.helpFolder = folder_->Path();
+        options.languageFolder = options.helpFolder = folder_->Path();
         window_ = std::make_unique<GUI::ApplicationWindow>(*metronome_, *configuration_, options);
         if (!window_->Startup())
             qFatal("start-up failed");
@@ -74,11 +74,22 @@ private:
         Edit(PresetsDialog::NameEditId)->setText(name);
         Edit(PresetsDialog::DescriptionEditId)->setText(description);
     }
+    // Clicks a button and gives the titles of the message boxes it showed.
+    QString Press(int id, QMessageBox::StandardButton answer = QMessageBox::Ok)
+    {
+        WindowTest::MessageCatcher messages;
+        messages.answer = answer;
+        qobject_cast<QAbstractButton*>(Page().Control(id))->click();
+        QStringList titles;
+        for (const auto& message : messages.shown)
+            titles << message.title;
+        return titles.join(u'|');
+    }
     QStringList Rows()
     {
         QStringList rows;
         for (int i = 0; i < List()->topLevelItemCount(); ++i)
-            rows << List()->topLevelItem(i)->text(0) + QLatin1Char('|') + List()->topLevelItem(i)->text(1);
+            rows << List()->topLevelItem(i)->text(0) + u'|' + List()->topLevelItem(i)->text(1);
         return rows;
     }
     void Select(int row) { List()->setCurrentItem(List()->topLevelItem(row)); }
@@ -101,41 +112,27 @@ private slots:
 
     void NameCheckRefusesAndSelects()
     {
-        const struct {
-            QString name;
-            const char* title;
-        } cases[] = {
-            {QStringLiteral("Slow-Rock"), "Invalid Preset Name"},
-            {QStringLiteral("Caf\u00e9"), "Invalid Preset Name"},
-            {QString(), "Preset Name Required"},
-            {QStringLiteral("   "), "Preset Name Required"}, // the store would keep no name
-        };
         Open();
-        for (const auto& entry : cases) {
-            Type(entry.name, QStringLiteral("d"));
-            WindowTest::MessageCatcher messages;
-            Click(PresetsDialog::SaveId);
-            QCOMPARE(messages.shown.size(), std::size_t{1});
-            QCOMPARE(messages.shown[0].title, QString::fromLatin1(entry.title));
-            QCOMPARE(Edit(PresetsDialog::NameEditId)->selectedText(),
-                     QString::fromLatin1(entry.title).startsWith(u'I') ? entry.name : QString());
-            QCOMPARE(configuration_->Presets().Count(), 0);
+        // A name of spaces only would be stored as no name at all.
+        for (const QString name : {QStringLiteral("Slow-Rock"), QStringLiteral("Caf\u00e9"), QString(), QStringLiteral("  ")}) {
+            Type(name, QStringLiteral("d"));
+            const bool empty = name.trimmed().isEmpty();
+            QCOMPARE(Press(PresetsDialog::SaveId), empty ? QStringLiteral("Preset Name Required")
+                                                          : QStringLiteral("Invalid Preset Name"));
+            QCOMPARE(Edit(PresetsDialog::NameEditId)->selectedText(), empty ? QString() : name);
         }
+        QCOMPARE(configuration_->Presets().Count(), 0);
+        QCOMPARE(Press(PresetsDialog::LoadId), QStringLiteral("No Preset Selected"));
     }
 
     void SaveOverAnExistingNameAsks()
     {
         for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
             init();
-            AddPreset(u"Slow", u"old", 60);
             Current().Bpm = 100;
-            Open();
+            Open({{u"Slow", u"old", 60}});
             Type(QStringLiteral("Slow"), QStringLiteral("new"));
-            WindowTest::MessageCatcher messages;
-            messages.answer = answer;
-            Click(PresetsDialog::SaveId);
-            QCOMPARE(messages.shown.size(), std::size_t{1});
-            QCOMPARE(messages.shown[0].title, QStringLiteral("Preset Already Exists"));
+            QCOMPARE(Press(PresetsDialog::SaveId, answer), QStringLiteral("Preset Already Exists"));
             const bool yes = answer == QMessageBox::Yes;
             QCOMPARE(std::u16string(Stored(u"Slow")->Description), yes ? u"new" : u"old");
             QCOMPARE(Stored(u"Slow")->Bpm, yes ? 100 : 60);
@@ -146,55 +143,31 @@ private slots:
 
     void UpdateRenamesButNotOntoAnotherPreset()
     {
-        AddPreset(u"Fast", u"f", 180);
-        AddPreset(u"Slow", u"s", 60);
         Current().Bpm = 90;
-        Open();
+        Open({{u"Fast", u"f", 180}, {u"Slow", u"s", 60}});
         Select(1);
         Type(QStringLiteral("Fast"), QStringLiteral("x"));
-        WindowTest::MessageCatcher messages;
-        Click(PresetsDialog::UpdateId);
-        QCOMPARE(messages.shown.size(), std::size_t{1});
-        QCOMPARE(messages.shown[0].title, QStringLiteral("Preset Name In Use"));
+        QCOMPARE(Press(PresetsDialog::UpdateId), QStringLiteral("Preset Name In Use"));
         QCOMPARE(Edit(PresetsDialog::NameEditId)->selectedText(), QStringLiteral("Fast"));
         QCOMPARE(Stored(u"Fast")->Bpm, 180);
         QCOMPARE(std::u16string(Stored(u"Slow")->Description), u"s"); // nothing stored at all
         QCOMPARE(Stored(u"Slow")->Bpm, 60);
 
         Type(QStringLiteral("Steady"), QStringLiteral("x"));
-        Click(PresetsDialog::UpdateId);
-        QCOMPARE(messages.shown.size(), std::size_t{1});
+        QCOMPARE(Press(PresetsDialog::UpdateId), QString());
         QVERIFY(!Stored(u"Slow"));
         QCOMPARE(Stored(u"Steady")->Bpm, 90);
         QCOMPARE(Rows(), (QStringList{QStringLiteral("Fast|f"), QStringLiteral("Steady|x")}));
-    }
-
-    void SelectionIsNeeded()
-    {
-        AddPreset(u"Slow", u"s", 60);
-        Open();
-        for (const int button : {PresetsDialog::LoadId, PresetsDialog::UpdateId, PresetsDialog::DeleteId}) {
-            Type(QStringLiteral("Slow"), QString());
-            WindowTest::MessageCatcher messages;
-            Click(button);
-            QCOMPARE(messages.shown.size(), std::size_t{1});
-            QCOMPARE(messages.shown[0].title, QStringLiteral("No Preset Selected"));
-            QCOMPARE(messages.shown[0].icon, QMessageBox::Information);
-        }
-        QCOMPARE(Rows().size(), 1);
-        QCOMPARE(Current().Bpm, Configuration::ConfigurationData().Bpm);
     }
 
     void DoubleClickLoadsAndCtrlOnlyFills()
     {
         for (const auto modifier : {Qt::ControlModifier, Qt::NoModifier}) {
             init();
-            AddPreset(u"Slow", u"s", 60);
             Current().Bpm = 120;
-            Open();
-            QTreeWidget* list = List();
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, modifier,
-                               list->visualItemRect(list->topLevelItem(0)).center());
+            Open({{u"Slow", u"s", 60}});
+            QTest::mouseDClick(List()->viewport(), Qt::LeftButton, modifier,
+                               List()->visualItemRect(List()->topLevelItem(0)).center());
             QCOMPARE(Edit(PresetsDialog::NameEditId)->text(), QStringLiteral("Slow"));
             QCOMPARE(Edit(PresetsDialog::DescriptionEditId)->text(), QStringLiteral("s"));
             QCOMPARE(Current().Bpm, modifier == Qt::ControlModifier ? 120 : 60);
@@ -208,31 +181,32 @@ private slots:
         Current().GlobalVolume = 40;
         Current().Instrument[2] = 9;
         Open();
-        auto& options = dialog_->Options();
-        qobject_cast<QRadioButton*>(options.Control(GUI::OptionsDialog::BeatsPerBarId))->click();
-        qobject_cast<QLineEdit*>(options.Control(GUI::OptionsDialog::BarsEditId))->setText(QStringLiteral("5"));
-        qobject_cast<QComboBox*>(options.Control(GUI::OptionsDialog::Subdivision1Id))->setCurrentIndex(2);
+        Option<QRadioButton>(OptionsDialog::BeatsPerBarId)->click();
+        Option<QLineEdit>(OptionsDialog::BarsEditId)->setText(QStringLiteral("5"));
+        Option<QComboBox>(OptionsDialog::Subdivision1Id)->setCurrentIndex(2);
         Type(QStringLiteral("Groove"), QStringLiteral("five"));
-        Click(PresetsDialog::SaveId);
+        QCOMPARE(Press(PresetsDialog::SaveId), QString());
         QCOMPARE(Rows(), QStringList{QStringLiteral("Groove|five")});
 
-        // Other settings, in the pages and the main window.
-        qobject_cast<QRadioButton*>(options.Control(GUI::OptionsDialog::SimpleBeatId))->click();
-        qobject_cast<QComboBox*>(options.Control(GUI::OptionsDialog::Subdivision1Id))->setCurrentIndex(0);
+        // Other settings in the pages, the main window and the step sequencer.
+        Option<QRadioButton>(OptionsDialog::SimpleBeatId)->click();
+        Option<QComboBox>(OptionsDialog::Subdivision1Id)->setCurrentIndex(0);
         auto* volume = qobject_cast<QSlider*>(window_->Control(GUI::ApplicationWindow::VolumeSliderId));
         volume->setValue(80);
         Current().Instrument[2] = 1;
+        dialog_->Options().OpenStepSequencer(false);
+        dialog_->Options().StepSequencer()->Record().CrNumBars = 4; // a rhythm drawn, not saved
         Type(QString(), QString());
 
         Select(0);
-        Click(PresetsDialog::LoadId);
-        QCOMPARE(Edit(PresetsDialog::NameEditId)->text(), QStringLiteral("Groove"));
+        QCOMPARE(Press(PresetsDialog::LoadId), QString());
         QCOMPARE(Edit(PresetsDialog::DescriptionEditId)->text(), QStringLiteral("five"));
-        QVERIFY(qobject_cast<QRadioButton*>(options.Control(GUI::OptionsDialog::BeatsPerBarId))->isChecked());
-        QCOMPARE(qobject_cast<QLineEdit*>(options.Control(GUI::OptionsDialog::BarsEditId))->text(), QStringLiteral("5"));
-        QCOMPARE(qobject_cast<QComboBox*>(options.Control(GUI::OptionsDialog::Subdivision1Id))->currentIndex(), 2);
+        QVERIFY(Option<QRadioButton>(OptionsDialog::BeatsPerBarId)->isChecked());
+        QCOMPARE(Option<QLineEdit>(OptionsDialog::BarsEditId)->text(), QStringLiteral("5"));
+        QCOMPARE(Option<QComboBox>(OptionsDialog::Subdivision1Id)->currentIndex(), 2);
         QCOMPARE(volume->value(), 40);
-        Click(PresetsDialog::ClearId); // the next opening shows the name and description kept
+        QCOMPARE(dialog_->Options().StepSequencer()->Record().CrNumBars, Current().CrNumBars); // a next Save's rhythm
+        Press(PresetsDialog::ClearId); // the next opening shows the name and description kept
         dialog_->Initialise(SettingsDialog::PresetsPage);
         QCOMPARE(Edit(PresetsDialog::NameEditId)->text(), QStringLiteral("Groove"));
         dialog_->Accept();
@@ -252,38 +226,36 @@ private slots:
         QCOMPARE(std::u16string(reopened.Presets().Find(u"Groove")->Description), u"five");
     }
 
-    void EveryShippedLanguageFits_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::newRow("en") << QString();
-        for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
-            QTest::newRow(qPrintable(file.chopped(4))) << file.chopped(4);
-    }
+    // Every control inside the page and every text in full, in each shipped language.
+    // TOLVANE_SCREENSHOTS=<folder> saves the page there.
     void EveryShippedLanguageFits()
     {
-        QFETCH(QString, language);
-        AddPreset(u"Ballad", u"Slow ballad in 6/8 with brushes", 66);
-        AddPreset(u"Rock", u"Straight eighths, accent on two and four", 120);
-        AddPreset(u"Warm up", u"Speed trainer from 60 to 90 percent", 100);
-        Open();
-        if (!language.isEmpty()) {
-            System::SetCurrentLanguage(System::LoadLanguageFile(std::string(TOLVANE_LANG_SOURCE_DIR "/") +
-                                                                language.toStdString() + ".lng"));
-            dialog_->Initialise(SettingsDialog::PresetsPage);
+        QStringList languages{QString()};
+        for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
+            languages << file.chopped(4);
+        for (const QString& language : languages) {
+            init();
+            Open({{u"Ballad", u"Slow ballad in 6/8 with brushes", 66},
+                  {u"Rock", u"Straight eighths, accent on two and four", 120},
+                  {u"Warm up", u"Speed trainer from 60 to 90 percent", 100}});
+            if (!language.isEmpty()) {
+                System::SetCurrentLanguage(System::LoadLanguageFile(std::string(TOLVANE_LANG_SOURCE_DIR "/") +
+                                                                    language.toStdString() + ".lng"));
+                dialog_->Initialise(SettingsDialog::PresetsPage);
+            }
+            Type(QStringLiteral("Rock"), QStringLiteral("Straight eighths, accent on two and four"));
+            Select(1);
+            if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
+                dialog_->grab().save(folder + QStringLiteral("/settings-presets-%1.png").arg(language.isEmpty() ? "en" : language));
+            for (QWidget* control : Page().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                const QString name = language + control->property("controlId").toString();
+                QVERIFY2(Page().rect().contains(control->geometry()), qPrintable(name));
+                if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
+                    QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
+            }
+            QVERIFY(List()->columnWidth(0) + List()->columnWidth(1) <= List()->viewport()->width());
+            cleanup();
         }
-        Type(QStringLiteral("Rock"), QStringLiteral("Straight eighths, accent on two and four"));
-        List()->setCurrentItem(List()->topLevelItem(1));
-        if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
-            dialog_->grab().save(folder + QStringLiteral("/settings-presets-%1.png").arg(language.isEmpty() ? "en" : language));
-        // Each text fits its control, and each control lies inside the page.
-        const QRect page = Page().rect();
-        for (QWidget* control : Page().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            const QString name = control->property("controlId").toString();
-            QVERIFY2(page.contains(control->geometry()), qPrintable(name));
-            if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
-                QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
-        }
-        QVERIFY(List()->columnWidth(0) + List()->columnWidth(1) <= List()->viewport()->width());
     }
 };
 

@@ -5,6 +5,7 @@
 #include "GUI/Dialogs/OptionsDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/StepSequencerDialog.h"
 #include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
@@ -192,6 +193,9 @@ std::uint32_t SettingsDialog::Notify(std::uint32_t code, std::uint32_t argument)
         const Configuration::ConfigurationData& settings = context_.configuration.GetData();
         for (const int page : {OptionsPage, SoundSettingsPage, AudioFilesPage})
             pages_[static_cast<std::size_t>(page)]->Load(settings);
+        // A preset saved next takes the step sequencer's rhythm: the loaded one, not an older.
+        if (StepSequencerDialog* sequencer = Options().StepSequencer())
+            sequencer->TakeCurrentSettings(settings);
         return 1;
     }
     case SoundSourceChanged:
