@@ -22,8 +22,8 @@ struct DialogCommand {
 constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::LanguageCommand, true, MakeDialog<LanguageDialog>},
     {ApplicationWindow::OptionsCommand, true, MakeDialog<SettingsDialog>, 0},
-    {ApplicationWindow::SoundSettingsCommand, true, nullptr, 1},
-    {ApplicationWindow::AudioFilesCommand, true, nullptr, 2},
+    {ApplicationWindow::SoundSettingsCommand, true, MakeDialog<SettingsDialog>, 1},
+    {ApplicationWindow::AudioFilesCommand, true, MakeDialog<SettingsDialog>, 2},
     {ApplicationWindow::PresetsCommand, true, MakeDialog<SettingsDialog>, 3},
     {ApplicationWindow::AboutCommand, false, MakeDialog<AboutDialog>},
     {StepSequencerDialog::OpenCommand, true, MakeDialog<StepSequencerDialog>},

@@ -131,4 +131,15 @@ std::size_t FileNameStart(const std::string& path)
     return separator == std::string::npos ? 0 : separator + 1;
 }
 
+std::size_t FileNameStart(std::u16string_view path)
+{
+    const auto separator = path.find_last_of(u"/\\");
+    return separator == std::u16string_view::npos ? 0 : separator + 1;
+}
+
+std::u16string_view FileName(std::u16string_view path)
+{
+    return path.substr(FileNameStart(path));
+}
+
 } // namespace Platform

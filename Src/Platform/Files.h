@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace Platform {
 
@@ -43,5 +44,11 @@ bool IsFolder(const std::string& path);
 /// Splits a path after its last folder separator; both '/' and '\' separate folders.
 /// Returns the position just after the separator (0 when there is none).
 std::size_t FileNameStart(const std::string& path);
+std::size_t FileNameStart(std::u16string_view path);
+
+/// The file name of a path: the text after its last '/' or '\' (a path stored on Windows),
+/// the whole path when it has neither. What the sound lists and the step sequencer show for
+/// an audio file.
+std::u16string_view FileName(std::u16string_view path);
 
 } // namespace Platform

@@ -10,6 +10,7 @@
 #include "System/CurrentLanguage.h"
 #include "System/LanguageFileReader.h"
 #include "TestSupport.h"
+#include "WaveFiles/WaveFixtures.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
@@ -204,7 +205,9 @@ private slots:
 
     void ChosenBarAndSubdivisionPlay()
     {
-        Platform::Text::Copy(Current().File[0], std::u16string(u"click.wav"));
+        const std::string click = *folder_ / "click.wav";
+        TestSupport::WriteFile(click, WaveFixtures::Wave({}, WaveFixtures::Pcm16({1000, -1000})));
+        Platform::Text::Copy(Current().File[0], WaveFixtures::Wide(click));
         Current().SoundEngineType = Configuration::SoundSource::AudioFiles;
         for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
             Current().Instrument[voice] = voice;
@@ -237,23 +240,35 @@ private slots:
     {
         QFETCH(QString, language);
         Current().SpeedTrainer = Configuration::TrainerMode::On;
+        for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+            Current().Instrument[voice] = 3 * voice;
+            Current().Volume[voice] = 127 - 9 * voice;
+            Current().Size[voice] = voice % 8;
+            Current().Colour[voice] = voice;
+        }
+        Platform::Text::Copy(Current().File[0], std::u16string(u"/home/me/Sounds/click-high.wav"));
+        Platform::Text::Copy(Current().File[1], std::u16string(u"/home/me/Sounds/click-low.wav"));
         SettingsDialog& dialog = Open();
         if (!language.isEmpty()) {
             System::SetCurrentLanguage(System::LoadLanguageFile(std::string(TOLVANE_LANG_SOURCE_DIR "/") +
                                                                 language.toStdString() + ".lng"));
             dialog.Initialise(0);
         }
-        if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
-            dialog.grab().save(folder + QStringLiteral("/settings-options-%1.png").arg(language.isEmpty() ? "en" : language));
         // Each text fits its control, and each control lies inside its page and the dialog.
-        const QRect page = dialog.Options().rect();
-        for (QWidget* control : dialog.Options().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            const QString name = control->property("controlId").toString();
-            QVERIFY2(page.contains(control->geometry()), qPrintable(name));
-            if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
-                QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
+        const char* pageNames[] = {"options", "sounds", "audio-files"};
+        for (int index = 0; index < 3; ++index) {
+            QWidget& page = *dialog.PageAt(index);
+            dialog.findChild<QTabWidget*>()->setCurrentIndex(index);
+            if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
+                dialog.grab().save(folder + QStringLiteral("/settings-%1-%2.png").arg(pageNames[index], language.isEmpty() ? "en" : language));
+            for (QWidget* control : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                const QString name = control->property("controlId").toString() + control->metaObject()->className();
+                QVERIFY2(page.rect().contains(control->geometry()), qPrintable(name));
+                if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
+                    QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
+            }
+            QVERIFY(page.mapTo(&dialog, page.rect().bottomRight()).x() < dialog.width());
         }
-        QVERIFY(dialog.Options().mapTo(&dialog, page.bottomRight()).x() < dialog.width());
         for (const int id : {SettingsDialog::OkId, SettingsDialog::CloseId})
             QVERIFY(dialog.Control(id)->sizeHint().width() <= dialog.Control(id)->width());
     }

@@ -2,11 +2,12 @@
 
 #include "Configuration/IConfiguration.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
+#include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/StepSequencerDialog.h"
-#include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
 #include <QLabel>
@@ -34,36 +35,6 @@ constexpr HelpEntry HelpTexts[] = {
 // The tab texts, in page order.
 constexpr int TabTexts[] = {6, 7, 8, 9};
 
-// A page that is not part of the program yet: it shows nothing and hands back the sounds of
-// the settings it was loaded with. The Audio Files page's stand-in keeps the file names of the
-// settings, so that a configuration playing from audio files can still be confirmed with OK,
-// and a preset saved meanwhile keeps the current sounds rather than the defaults.
-class PendingPage final : public TabDialog {
-public:
-    using TabDialog::TabDialog;
-    void Load(const Configuration::ConfigurationData& settings) override
-    {
-        loaded_ = settings;
-        files_.clear();
-        for (const auto& file : settings.File)
-            files_.append(QString::fromUtf16(file, static_cast<qsizetype>(Platform::Text::Length(file, std::size(file)))));
-    }
-    bool Apply(Configuration::ConfigurationData& record) override
-    {
-        std::copy(std::begin(loaded_.Instrument), std::end(loaded_.Instrument), std::begin(record.Instrument));
-        std::copy(std::begin(loaded_.Volume), std::end(loaded_.Volume), std::begin(record.Volume));
-        std::copy(std::begin(loaded_.Size), std::end(loaded_.Size), std::begin(record.Size));
-        std::copy(std::begin(loaded_.Colour), std::end(loaded_.Colour), std::begin(record.Colour));
-        std::copy(&loaded_.File[0][0], &loaded_.File[0][0] + sizeof(loaded_.File) / sizeof(char16_t), &record.File[0][0]);
-        return true;
-    }
-    QStringList FileNames() const override { return files_; }
-
-private:
-    Configuration::ConfigurationData loaded_;
-    QStringList files_;
-};
-
 } // namespace
 
 SettingsDialog::SettingsDialog(const DialogContext& context)
@@ -89,8 +60,8 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
     // Made in the order the pages depend on one another; shown in tab order.
     const HelpTable help(HelpTexts, HelpSource::Information);
     pages_[OptionsPage] = new OptionsDialog(context_, *this, *this, help);
-    pages_[SoundSettingsPage] = new PendingPage(*this, *this, help);
-    pages_[AudioFilesPage] = new PendingPage(*this, *this, help);
+    pages_[SoundSettingsPage] = new SoundSetupDialog(context_.configuration, *this, *this, help);
+    pages_[AudioFilesPage] = new AudioFilesDialog(*this, *this, help);
     pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, *this, help);
     for (TabDialog* page : pages_)
         tabs_->addTab(page, QString());
@@ -103,6 +74,11 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
 OptionsDialog& SettingsDialog::Options() const
 {
     return static_cast<OptionsDialog&>(*pages_[OptionsPage]);
+}
+
+SoundSetupDialog& SettingsDialog::Sounds() const
+{
+    return static_cast<SoundSetupDialog&>(*pages_[SoundSettingsPage]);
 }
 
 int SettingsDialog::Open(int argument)
@@ -191,8 +167,9 @@ std::uint32_t SettingsDialog::Notify(std::uint32_t code, std::uint32_t argument)
     case PresetLoaded: {
         context_.window.RefreshFromSettings();
         const Configuration::ConfigurationData& settings = context_.configuration.GetData();
-        for (const int page : {OptionsPage, SoundSettingsPage, AudioFilesPage})
-            pages_[static_cast<std::size_t>(page)]->Load(settings);
+        Options().Load(settings);
+        Sounds().Refresh(settings);
+        pages_[AudioFilesPage]->Load(settings);
         // A preset saved next takes the step sequencer's rhythm: the loaded one, not an older.
         if (StepSequencerDialog* sequencer = Options().StepSequencer())
             sequencer->TakeCurrentSettings(settings);

@@ -11,6 +11,7 @@ class QTabWidget;
 namespace GUI {
 
 class OptionsDialog;
+class SoundSetupDialog;
 
 /// The modal "Settings" window: four tabbed pages (Options, Sounds Settings, Audio Files,
 /// Presets), a help line for the control under the mouse, OK and Close. It opens on the page
@@ -36,6 +37,7 @@ public:
 
     TabDialog* PageAt(int index) const { return pages_[static_cast<std::size_t>(index)]; }
     OptionsDialog& Options() const;
+    SoundSetupDialog& Sounds() const;
     int CurrentPage() const;
     /// OK: applies the pages to the current settings; closes when every page took its values.
     void Accept();

@@ -61,9 +61,10 @@ public:
 
     /// Sound Settings page: its sound lists show the MIDI instruments again.
     virtual void ShowMidiInstruments() {}
-    /// Sound Settings page: its sound lists show these file names, selected from settings.
-    virtual void ShowAudioFiles(const QStringList& names, const Configuration::ConfigurationData& settings);
-    /// Audio Files page: the file names its edits hold now, one per voice (empty for none).
+    /// Sound Settings page: its sound lists show the file names of these paths (one per voice),
+    /// selected from settings.
+    virtual void ShowAudioFiles(const QStringList& paths, const Configuration::ConfigurationData& settings);
+    /// Audio Files page: the paths its edits hold now, one per voice (empty for none).
     virtual QStringList FileNames() const { return {}; }
 
 protected:

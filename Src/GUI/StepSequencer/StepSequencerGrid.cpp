@@ -3,6 +3,7 @@
 #include "GUI/StepSequencer/StepSequencerGrid.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Platform/Files.h"
 #include "Platform/Text.h"
 #include "System/ILanguage.h"
 
@@ -27,10 +28,8 @@ std::u16string_view FieldView(const char16_t* field, std::size_t capacity)
 /// The file name of a path without its folders and without anything from its first full stop.
 std::u16string_view FileTitle(std::u16string_view path)
 {
-    const auto slash = path.find_last_of(u"/\\");
-    if (slash != std::u16string_view::npos)
-        path.remove_prefix(slash + 1);
-    return path.substr(0, path.find(u'.'));
+    const std::u16string_view name = Platform::FileName(path);
+    return name.substr(0, name.find(u'.'));
 }
 
 /// Row named by a hit character of rhythm text, or -1.

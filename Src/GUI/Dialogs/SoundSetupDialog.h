@@ -1,0 +1,85 @@
+#pragma once
+#include "Configuration/ConfigurationData.h"
+#include "GUI/Dialogs/TabDialog.h"
+
+#include <array>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QSlider;
+
+namespace Configuration {
+class IConfiguration;
+}
+
+namespace GUI {
+
+class VisualColourControl;
+
+/// The Sound Settings page of the settings dialog: for each of the twelve voices its sound (a
+/// MIDI instrument, or one of the twelve audio files when those are the sound source), its
+/// volume, and the size and colour of its beat-lamp marker with a live preview. GUI thread
+/// only.
+class SoundSetupDialog final : public TabDialog {
+    Q_OBJECT
+public:
+    static constexpr int GroupId = 1046;
+    /// Column headings: sound, volume, visual size, visual colour.
+    static constexpr int FirstHeadingId = 1047;
+    /// Row i (voice i + 1) has these identifiers plus i.
+    static constexpr int SoundId = 1230;
+    static constexpr int VolumeId = 1242;
+    static constexpr int SizeId = 1254;
+    static constexpr int ColourId = 1266;
+    static constexpr int PreviewId = 1278;
+
+    SoundSetupDialog(Configuration::IConfiguration& configuration, IParentWindow& frame,
+                     ControlSubClasser& helpReceiver, HelpTable help);
+
+    /// Shows settings again: the sound lists for their sound source (the file names of their
+    /// audio files afresh), each voice's selection, sliders and preview. Each opening and the
+    /// dialog's refresh after a preset was loaded come here.
+    void Refresh(const Configuration::ConfigurationData& settings);
+    void Load(const Configuration::ConfigurationData& settings) override { Refresh(settings); }
+    /// Writes each voice's sound (its list position, 0 when none is chosen), volume, marker
+    /// size and colour. Never refuses.
+    bool Apply(Configuration::ConfigurationData& record) override;
+    void ShowMidiInstruments() override;
+    void ShowAudioFiles(const QStringList& paths, const Configuration::ConfigurationData& settings) override;
+
+    /// The sound source the lists show now.
+    Configuration::SoundSource ShownSource() const { return source_; }
+    QComboBox* SoundList(int voice) const { return rows_[static_cast<std::size_t>(voice)].sound; }
+    VisualColourControl* Preview(int voice) const { return rows_[static_cast<std::size_t>(voice)].preview; }
+
+protected:
+    void LayOut() override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    /// Places the controls for the texts they show now, giving extra pixels of width to the
+    /// column that gains most from them; returns the page size that holds them.
+    QSize Arrange(int extra);
+    struct Row {
+        QLabel* number;
+        QComboBox* sound;
+        QSlider* volume;
+        QSlider* size;
+        QSlider* colour;
+        VisualColourControl* preview;
+    };
+
+    /// Every list shows items; each voice selects its Instrument of settings (the first item
+    /// when that is beyond the list).
+    void Fill(const QStringList& items, const Configuration::ConfigurationData& settings);
+    void NameRowControls();
+
+    Configuration::IConfiguration& configuration_;
+    QGroupBox* group_ = nullptr;
+    std::array<QLabel*, 4> headings_{};
+    std::array<Row, Configuration::VoiceCount> rows_{};
+    Configuration::SoundSource source_ = Configuration::SoundSource::Midi;
+};
+
+} // namespace GUI
