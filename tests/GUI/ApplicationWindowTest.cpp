@@ -376,7 +376,6 @@ private slots:
         QCOMPARE(dialog, window.DialogFor(GUI::StepSequencerDialog::OpenCommand)); // kept for the next opening
         QCOMPARE(dialog->windowTitle(), QStringLiteral(" Step Sequencer"));
         QCOMPARE(dialog->Record().Bpm, 90);
-        QVERIFY(!window.OpenDialog(ApplicationWindow::PresetsCommand)); // not part of the program yet
     }
 
     void StartWaitsForSoundsStillBeingPrepared()
