@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -53,7 +54,6 @@ private:
             qFatal("dialog not shown");
         return *dialog;
     }
-    static GUI::SoundSetupDialog& Sounds(SettingsDialog& dialog) { return dialog.Sounds(); }
     static GUI::AudioFilesDialog& Files(SettingsDialog& dialog)
     {
         return static_cast<GUI::AudioFilesDialog&>(*dialog.PageAt(SettingsDialog::AudioFilesPage));
@@ -102,7 +102,7 @@ private slots:
                 qobject_cast<QAbstractButton*>(dialog.Options().Control(entry.switchTo))->click();
             const bool audio = (entry.switchTo > 0 ? entry.switchTo == 1028 : entry.stored == Source::AudioFiles);
             for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
-                QComboBox* list = Sounds(dialog).SoundList(voice);
+                QComboBox* list = dialog.Sounds().SoundList(voice);
                 QCOMPARE(list->count(), audio ? 12 : 47);
                 if (audio) {
                     for (int item = 0; item < 12; ++item)
@@ -111,8 +111,38 @@ private slots:
                 if (voice < 3)
                     QVERIFY2(list->currentIndex() == entry.selected[voice], entry.name);
             }
-            QVERIFY2(Sounds(dialog).ShownSource() == (audio ? Source::AudioFiles : Source::Midi), entry.name);
+            QVERIFY2(dialog.Sounds().ShownSource() == (audio ? Source::AudioFiles : Source::Midi), entry.name);
         }
+    }
+
+    void ChosenOrTypedFilesReachTheSoundLists()
+    {
+        const std::u16string first = Wave("first.wav", 1000);
+        Wave("second.wav", 1000);
+        SetFile(1, first);
+        Current().SoundEngineType = Source::AudioFiles;
+        SettingsDialog& dialog = Open(SettingsDialog::AudioFilesPage);
+        // "..." opens in the folder of the path there; the chosen file goes into the edit.
+        QString title, folder;
+        QTimer::singleShot(0, [&] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            title = files->windowTitle();
+            folder = files->directory().absolutePath() + u'/';
+            files->selectFile(QString::fromStdString(*folder_ / "second.wav"));
+            static_cast<QDialog*>(files)->accept();
+        });
+        Files(dialog).Browse(1);
+        QCOMPARE(title, QStringLiteral("Open Audio File"));
+        QCOMPARE(folder, QString::fromStdString(folder_->Path()));
+        QCOMPARE(dialog.Sounds().SoundList(5)->itemText(1), QStringLiteral("second.wav"));
+        // A typed path reaches the lists when its edit loses the focus.
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QLineEdit* third = Files(dialog).PathEdit(2);
+        third->setFocus();
+        third->setText(QStringLiteral("C:\\Old\\third.wav"));
+        Files(dialog).PathEdit(0)->setFocus();
+        QCOMPARE(dialog.Sounds().SoundList(0)->itemText(2), QStringLiteral("third.wav"));
     }
 
     void PreviewDiscFollowsSizeAndColour()
@@ -128,14 +158,14 @@ private slots:
         SettingsDialog& dialog = Open(1);
         for (const auto& entry : cases) {
             if (entry.bySlider) {
-                qobject_cast<QSlider*>(Sounds(dialog).Control(GUI::SoundSetupDialog::SizeId))->setValue(entry.size);
-                qobject_cast<QSlider*>(Sounds(dialog).Control(GUI::SoundSetupDialog::ColourId))->setValue(entry.colour);
+                qobject_cast<QSlider*>(dialog.Sounds().Control(GUI::SoundSetupDialog::SizeId))->setValue(entry.size);
+                qobject_cast<QSlider*>(dialog.Sounds().Control(GUI::SoundSetupDialog::ColourId))->setValue(entry.colour);
             } else {
                 Current().Size[0] = entry.size;
                 Current().Colour[0] = entry.colour;
                 dialog.Notify(GUI::IParentWindow::PresetLoaded, 0);
             }
-            const QImage image = Sounds(dialog).Preview(0)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage image = dialog.Sounds().Preview(0)->grab().toImage().convertToFormat(QImage::Format_RGB32);
             QCOMPARE(image.size(), QSize(22, 22));
             int discPixels = 0;
             for (int x = 0; x < image.width(); ++x)

@@ -71,6 +71,14 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
     connect(close_, &QPushButton::clicked, this, &SettingsDialog::reject);
 }
 
+SettingsDialog::~SettingsDialog()
+{
+    // The pages go while this dialog is whole: a file edit that loses the focus as the window
+    // is taken down still reports to it.
+    for (auto page = pages_.rbegin(); page != pages_.rend(); ++page)
+        delete *page;
+}
+
 OptionsDialog& SettingsDialog::Options() const
 {
     return static_cast<OptionsDialog&>(*pages_[OptionsPage]);

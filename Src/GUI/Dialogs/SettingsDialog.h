@@ -31,6 +31,7 @@ public:
     enum Page { OptionsPage = 0, SoundSettingsPage = 1, AudioFilesPage = 2, PresetsPage = 3 };
 
     explicit SettingsDialog(const DialogContext& context);
+    ~SettingsDialog() override;
 
     /// Opens on page `argument` (0..3) and refreshes the main window afterwards. Returns 1.
     int Open(int argument) override;
