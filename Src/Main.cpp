@@ -133,6 +133,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    GUI::PaintWithoutWaitingForTheDisplayServer();
     QList<HeldMessage> held;
     heldMessages = &held;
     previousHandler = qInstallMessageHandler(HoldWhileOpeningDisplay);

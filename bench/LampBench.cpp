@@ -76,6 +76,7 @@ int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
     const int bpm = argc > 2 ? std::atoi(argv[2]) : 120;
+    GUI::PaintWithoutWaitingForTheDisplayServer();
     QApplication application(argc, argv);
     TimedLamp lamp;
     lamp.show();

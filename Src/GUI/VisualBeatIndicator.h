@@ -2,6 +2,7 @@
 #include "Core/Engine/IBeatIndicator.h"
 #include "GUI/Circle.h"
 #include "Platform/Audio/SpscQueue.h"
+#include "Platform/Thread.h"
 
 #include <QImage>
 #include <QWidget>
@@ -23,7 +24,9 @@ namespace GUI {
 /// hands it to the sound engine some tens of milliseconds earlier: ShowBeat and ClearBeat
 /// take the tick's heard time (Platform::CurrentTickHeardTime(); "now" outside a tick) and
 /// the drawing thread waits for it before it draws. A repaint that no beat asked for (the lamp uncovered,
-/// the window restored) shows the empty lamp until the next beat.
+/// the window restored) shows the empty lamp until the next beat. While it shows beats, the
+/// drawing thread and the GUI thread run at the prompt real-time priority where the system
+/// allows it, so that a busy machine does not delay the picture.
 ///
 /// Threads: StartDrawing on the window thread; ShowBeat and ClearBeat on any thread (the timer
 /// thread), without locking or allocating; StopDrawing on any thread but the drawing thread.
@@ -92,6 +95,15 @@ private:
 
     mutable std::mutex runMutex_; // serialises StartDrawing, StopDrawing and IsDrawing
     std::thread thread_;
+    Platform::PromptPriorityLoan guiPriority_; // the GUI thread's, while drawing (runMutex_)
 };
+
+/// Call before the QApplication exists. On X11 Qt hands each painted picture to the display
+/// server through shared memory and, before painting the next one, waits until the server has
+/// taken the previous one: a display server kept busy by other programs then holds the lamp's
+/// next beat back by tens of milliseconds. Plain image requests do not wait (for a window of
+/// this size they cost nothing noticeable), so they are chosen unless the user has set
+/// QT_XCB_NO_MITSHM already.
+void PaintWithoutWaitingForTheDisplayServer();
 
 } // namespace GUI

@@ -11,6 +11,8 @@ namespace {
 // Below the kernel's own threaded interrupt handlers (50) would starve audio interrupts on
 // some systems; above them is what JACK and PipeWire use for their audio threads.
 constexpr int RealTimePriority = 80;
+// Lowest band of real-time priorities: such a thread still yields to every audio thread.
+constexpr int PromptPriority = 10;
 
 class SystemScheduling final : public IThreadScheduling {
 public:
@@ -57,6 +59,37 @@ bool StartThread(std::thread& thread, std::function<void()> body) noexcept
         errno = ENOMEM;
     }
     return false;
+}
+
+int RaiseToPromptPriority() noexcept
+{
+    sched_param parameters{};
+    parameters.sched_priority = PromptPriority;
+    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
+}
+
+void PromptPriorityLoan::Raise() noexcept
+{
+    if (raised_)
+        return;
+    const pthread_t self = pthread_self();
+    if (pthread_getschedparam(self, &policy_, &parameters_) != 0)
+        return;
+    // A thread that already runs at real-time priority is left as it is.
+    if (policy_ == SCHED_FIFO || policy_ == SCHED_RR)
+        return;
+    if (RaiseToPromptPriority() == 0) {
+        thread_ = self;
+        raised_ = true;
+    }
+}
+
+void PromptPriorityLoan::Restore() noexcept
+{
+    if (!raised_)
+        return;
+    pthread_setschedparam(thread_, policy_, &parameters_);
+    raised_ = false;
 }
 
 bool IsCurrentThread(const std::thread& thread) noexcept
