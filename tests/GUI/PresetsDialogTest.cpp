@@ -2,14 +2,17 @@
 // onto another preset's name, loading, double-clicks, and a preset's way through the file.
 #include "Configuration/FileConfiguration.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/Dialogs/SettingsDialog.h"
+#include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/StepSequencerDialog.h"
 #include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 #include "System/LanguageFileReader.h"
 #include "TestSupport.h"
+#include "WaveFiles/WaveFixtures.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
@@ -21,6 +24,7 @@
 #include <QSlider>
 #include <QTreeWidget>
 
+#include <array>
 #include <memory>
 
 using GUI::OptionsDialog;
@@ -114,7 +118,7 @@ private slots:
     {
         Open();
         // A name of spaces only would be stored as no name at all.
-        for (const QString name : {QStringLiteral("Slow-Rock"), QStringLiteral("Caf\u00e9"), QString(), QStringLiteral("  ")}) {
+        for (const QString& name : {QStringLiteral("Slow-Rock"), QStringLiteral("Caf\u00e9"), QString(), QStringLiteral("  ")}) {
             Type(name, QStringLiteral("d"));
             const bool empty = name.trimmed().isEmpty();
             QCOMPARE(Press(PresetsDialog::SaveId), empty ? QStringLiteral("Preset Name Required")
@@ -178,9 +182,19 @@ private slots:
     // A preset saved from the pages comes back into every page, the main window and the file.
     void PresetComesBackEverywhere()
     {
+        using Sounds = GUI::SoundSetupDialog;
+        // Sound Settings sliders (voice's control) with the value saved and the one set after.
+        const struct {
+            int id, saved, after;
+        } sliders[] = {{Sounds::VolumeId + 1, 70, 0}, {Sounds::SizeId, 5, 0}, {Sounds::ColourId + 3, 7, 0}};
+        const std::u16string wave = WaveFixtures::Wide(*folder_ / "click.wav");
+        TestSupport::WriteFile(*folder_ / "click.wav", WaveFixtures::WaveOfSize({}, 1000));
+        Platform::Text::Copy(Current().File[4], wave);
         Current().GlobalVolume = 40;
-        Current().Instrument[2] = 9;
         Open();
+        dialog_->Sounds().SoundList(2)->setCurrentIndex(9);
+        for (const auto& slider : sliders)
+            qobject_cast<QSlider*>(dialog_->Sounds().Control(slider.id))->setValue(slider.saved);
         Option<QRadioButton>(OptionsDialog::BeatsPerBarId)->click();
         Option<QLineEdit>(OptionsDialog::BarsEditId)->setText(QStringLiteral("5"));
         Option<QComboBox>(OptionsDialog::Subdivision1Id)->setCurrentIndex(2);
@@ -193,7 +207,11 @@ private slots:
         Option<QComboBox>(OptionsDialog::Subdivision1Id)->setCurrentIndex(0);
         auto* volume = qobject_cast<QSlider*>(window_->Control(GUI::ApplicationWindow::VolumeSliderId));
         volume->setValue(80);
-        Current().Instrument[2] = 1;
+        dialog_->Sounds().SoundList(2)->setCurrentIndex(1);
+        for (const auto& slider : sliders)
+            qobject_cast<QSlider*>(dialog_->Sounds().Control(slider.id))->setValue(slider.after);
+        QLineEdit* file = static_cast<GUI::AudioFilesDialog*>(dialog_->PageAt(SettingsDialog::AudioFilesPage))->PathEdit(4);
+        file->clear();
         dialog_->Options().OpenStepSequencer(false);
         dialog_->Options().StepSequencer()->Record().CrNumBars = 4; // a rhythm drawn, not saved
         Type(QString(), QString());
@@ -205,6 +223,10 @@ private slots:
         QCOMPARE(Option<QLineEdit>(OptionsDialog::BarsEditId)->text(), QStringLiteral("5"));
         QCOMPARE(Option<QComboBox>(OptionsDialog::Subdivision1Id)->currentIndex(), 2);
         QCOMPARE(volume->value(), 40);
+        QCOMPARE(dialog_->Sounds().SoundList(2)->currentIndex(), 9);
+        for (const auto& slider : sliders)
+            QCOMPARE(qobject_cast<QSlider*>(dialog_->Sounds().Control(slider.id))->value(), slider.saved);
+        QCOMPARE(file->text().toStdU16String(), wave);
         QCOMPARE(dialog_->Options().StepSequencer()->Record().CrNumBars, Current().CrNumBars); // a next Save's rhythm
         Press(PresetsDialog::ClearId); // the next opening shows the name and description kept
         dialog_->Initialise(SettingsDialog::PresetsPage);
@@ -222,6 +244,8 @@ private slots:
             QCOMPARE(settings->Subdivision1, 3);
             QCOMPARE(settings->GlobalVolume, 40);
             QCOMPARE(settings->Instrument[2], 9);
+            QCOMPARE((std::array{settings->Volume[1], settings->Size[0], settings->Colour[3]}), (std::array{70, 5, 7}));
+            QCOMPARE(std::u16string(settings->File[4]), wave);
         }
         QCOMPARE(std::u16string(reopened.Presets().Find(u"Groove")->Description), u"five");
     }
