@@ -1,11 +1,12 @@
-// The main window on a controller that plays nothing: layout and identifiers, the tempo from
-// the sliders, keys, typed digits and taps, the speed trainer owning the tempo, the
-// controller's reports from other threads, messages, status texts, language switches, help
-// and shutdown.
+// The main window on a controller that plays nothing: layout and identifiers, what each menu
+// and toolbar command opens, the tempo from the sliders, keys, typed digits and taps, the speed
+// trainer owning the tempo, the controller's reports from other threads, messages, status
+// texts, language switches, help and shutdown.
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/Dialogs/SettingsDialog.h"
 #include "GUI/MetronomeEventQueue.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/StartupChecks.h"
@@ -20,7 +21,9 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
@@ -97,6 +100,12 @@ private:
     }
     QString ButtonText() { return Control<QPushButton>(ApplicationWindow::StartStopId)->text(); }
 
+public slots:
+    void OpenUrl(const QUrl& url) { openedUrl_ = url; } // the desktop's file handler, in tests
+
+private:
+    QUrl openedUrl_;
+
 private slots:
     void init()
     {
@@ -108,6 +117,7 @@ private slots:
     }
     void cleanup()
     {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         window_.reset();
         System::SetCurrentLanguage(nullptr);
         log_.reset();
@@ -160,11 +170,44 @@ private slots:
         QCOMPARE(window.MenuAction(32772)->text(), QStringLiteral("E&xit"));
         QCOMPARE(window.MenuAction(32776)->text(), QStringLiteral("&Presets ...\tCtrl+P"));
         QCOMPARE(window.MenuAction(32777)->property("controlId").toInt(), 32777);
-        // Every command works.
-        for (int command : {32771, 32772, 32773, 32774, 32775, 32776, 32777})
-            QVERIFY(window.MenuAction(command)->isEnabled());
-        for (int button = 0; button < 4; ++button)
-            QVERIFY(window.ToolBar()->Button(button)->isEnabled());
+
+        // Every command of the menu, and of the toolbar for the four pages, is enabled and opens
+        // its dialog, its page or the manual; Exit closes the window.
+        TestSupport::WriteFile(*folder_ / "Tolvane.pdf", "%PDF-1.4\n");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
+        MessageCatcher messages;
+        const struct {
+            int command;
+            bool dialog;   // else the manual, or for Exit nothing
+            int page = -1; // the settings dialog's page, which is also the toolbar button
+        } commands[] = {
+            {32771, true},    {32773, true, 0}, {32774, true, 1}, {32775, true, 2}, {32776, true, 3},
+            {32777, false},   {32778, true},    {32772, false},
+        };
+        for (const auto& entry : commands) {
+            QAbstractButton* button = entry.page >= 0 ? window.ToolBar()->Button(entry.page) : nullptr;
+            for (QObject* control : {static_cast<QObject*>(window.MenuAction(entry.command)), static_cast<QObject*>(button)}) {
+                if (!control)
+                    continue;
+                QVERIFY2(control->property("enabled").toBool(), qPrintable(QString::number(entry.command)));
+                QWidget* opened = nullptr;
+                int page = -1;
+                QTimer::singleShot(0, [&] {
+                    if ((opened = QApplication::activeModalWidget())) {
+                        if (auto* settings = qobject_cast<GUI::SettingsDialog*>(opened))
+                            page = settings->CurrentPage();
+                        static_cast<QDialog*>(opened)->reject();
+                    }
+                });
+                openedUrl_.clear();
+                control == button ? button->click() : window.MenuAction(entry.command)->trigger();
+                QCoreApplication::processEvents();
+                QVERIFY(opened == (entry.dialog ? window.DialogFor(entry.command) : nullptr) && page == entry.page);
+                QCOMPARE(openedUrl_.fileName(), entry.command == ApplicationWindow::HelpCommand ? "Tolvane.pdf" : "");
+            }
+        }
+        QVERIFY(messages.shown.empty());
+        QVERIFY(!window.isVisible());
     }
 
     void SliderMovesSetTheTempo()
@@ -571,6 +614,12 @@ private slots:
         if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty()) {
             window.StatusLine()->SetText(ApplicationWindow::StatusText(ApplicationWindow::TapId)); // the longest
             window.grab().save(folder + QStringLiteral("/main-%1.png").arg(language.isEmpty() ? "en" : language));
+            for (QAction* menu : window.menuBar()->actions()) {
+                menu->menu()->adjustSize();
+                menu->menu()->grab().save(folder + QStringLiteral("/main-%1-menu%2.png")
+                                                       .arg(language.isEmpty() ? "en" : language)
+                                                       .arg(window.menuBar()->actions().indexOf(menu)));
+            }
             window.StatusLine()->SetText({});
         }
 
