@@ -31,6 +31,11 @@ public:
     /// the output latency the backend reports. What a beat lamp or a playback cursor waits
     /// for, so that it shows a beat when the beat is heard.
     virtual std::int64_t HeardTime(double frame) const noexcept = 0;
+
+    /// True when every sound handed over for a tick starts on the tick's own frame, however
+    /// late within the lead it was handed over (the mixer). A wake-up a little after the
+    /// hand-over time then moves nothing, so the timer need not spin for it.
+    virtual bool StartsSoundsOnFrames() const noexcept { return false; }
 };
 
 /// The steady clock as a frame clock: frame = clock nanoseconds x rate / 1e9, no lead and no

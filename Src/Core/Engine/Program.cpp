@@ -7,7 +7,7 @@ namespace Core {
 // A sound server may ask for its whole buffer (30 ms through PulseAudio) in one burst, and a
 // busy machine wakes the timer late now and then; the lead covers both, so that every tick
 // reaches the stream before the stream renders its frame.
-Program::Program() : Program(nullptr, Platform::Audio::MixerOptions{44100, 256, Platform::Audio::OutputLeadMs}) {}
+Program::Program() : Program(nullptr, Platform::Audio::MixerOptions{44100, Platform::Audio::OutputBlockFrames, Platform::Audio::OutputLeadMs}) {}
 
 Program::Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const Platform::Audio::MixerOptions& options,
                  Platform::Audio::SoundFontSearch soundFonts)

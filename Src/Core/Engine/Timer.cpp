@@ -115,7 +115,12 @@ void Timer::Run(std::uint64_t generation)
     const Platform::IFrameClock& clock = *clock_;
     const double framesPerMs = clock.FrameRate() / 1000.0;
     double interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
-    std::int64_t spinMargin = SpinMargin;
+    // A clock that starts every sound on its tick's frame takes the tick anywhere within its
+    // lead: the thread then sleeps right up to the due time and never spins, which on a real
+    // output would only burn a core. Only ticks whose hand-over is their sounds' moment spin.
+    const bool spins = !clock.StartsSoundsOnFrames();
+    const std::int64_t startMargin = spins ? SpinMargin : 0;
+    std::int64_t spinMargin = startMargin;
 
     cpu_set_t previousAffinity;
     const bool pinned = scheduling_.PinToProcessor(0, previousAffinity) == 0;
@@ -139,7 +144,7 @@ void Timer::Run(std::uint64_t generation)
         const double previousInterval = interval;
         if (reTime_.exchange(false, std::memory_order_acq_rel)) {
             interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
-            spinMargin = SpinMargin;
+            spinMargin = startMargin;
             reTimed = true;
         }
         TickFrame next = last.Plus(interval);
@@ -191,7 +196,7 @@ void Timer::Run(std::uint64_t generation)
 
         // Woken too late to spin at all: sleep a little less from now on, within bounds (the
         // lead, not the spin, keeps sounds on their frames; a long spin only burns the core).
-        if (reads == 1 && spinMargin + MarginStep <= MaxSpinMargin
+        if (spins && reads == 1 && spinMargin + MarginStep <= MaxSpinMargin
             && spinMargin < static_cast<std::int64_t>(interval / framesPerMs * 1e6) && ++lateCount > 2) {
             spinMargin += MarginStep;
             lateCount = 0;

@@ -11,8 +11,7 @@
 namespace Core {
 
 /// Produces the metronome's ticks on a dedicated thread: real-time priority, pinned to the
-/// first processor, sleeping until shortly before each tick is due and then spinning on the
-/// clock until it is.
+/// first processor, sleeping until each tick is due (see below for when it spins).
 ///
 /// Ticks are frames of a frame clock (the output stream's, see Platform::IFrameClock). The
 /// first tick of a run takes the clock's anchor frame (the stream's render position plus
@@ -23,10 +22,12 @@ namespace Core {
 /// frame, and when the stream's clock drifts from the steady clock the thread follows the
 /// stream. Inside OnTimer, Platform::CurrentTickTime()/CurrentSoundStamp() describe the tick.
 ///
-/// The sleep ends SpinMargin before the due time. A thread that keeps waking too late to
+/// On a clock that starts sounds on their frames (the mixer) the thread sleeps until the due
+/// time and ticks: a late wake-up moves no sound while it stays within the lead. On any other
+/// clock the sleep ends SpinMargin before the due time. A thread that keeps waking too late to
 /// spin at all (three late wake-ups) sleeps MarginStep less from then on, up to
-/// MaxSpinMargin, until the next start or re-time. The thread's wake-up is an atomic word with a futex wait, so Stop and
-/// ReTime take no lock on any thread.
+/// MaxSpinMargin, until the next start or re-time. The thread's wake-up is an atomic word
+/// with a futex wait, so Stop and ReTime take no lock on any thread.
 class Timer {
 public:
     explicit Timer(Platform::IThreadScheduling& scheduling = Platform::SystemThreadScheduling());

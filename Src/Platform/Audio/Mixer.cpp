@@ -227,7 +227,9 @@ void Mixer::RunNotices()
     for (;;) {
         timespec until{};
         clock_gettime(CLOCK_REALTIME, &until);
-        until.tv_nsec += 50'000'000;
+        // A stall is looked for four times a second (it takes stallMs to count); a failure
+        // the backend reports wakes this thread at once (StreamFailed).
+        until.tv_nsec += 250'000'000;
         if (until.tv_nsec >= 1'000'000'000) {
             until.tv_nsec -= 1'000'000'000;
             ++until.tv_sec;

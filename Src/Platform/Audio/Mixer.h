@@ -160,6 +160,7 @@ public:
     double AnchorFrame() const noexcept override;
     std::int64_t HandOverTime(double frame) const noexcept override;
     std::int64_t HeardTime(double frame) const noexcept override;
+    bool StartsSoundsOnFrames() const noexcept override { return true; }
 
 private:
     friend class BlockClock;
@@ -173,6 +174,8 @@ private:
     enum State : int { Closed, Playing, Lost };
 
     void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override;
+    /// Audio thread: wakes the notice thread, which marks the stream lost.
+    void StreamFailed() noexcept override { sem_post(&noticeSignal_); }
     /// With control_ held: opens the stream and waits until it runs steadily.
     Result OpenStream();
     bool WaitUntilSteady();
@@ -216,5 +219,8 @@ private:
 /// to ~50 ms ahead of the clock map's estimate; 60 ms let a sound come late now and then on a
 /// busy machine.
 constexpr double OutputLeadMs = 100.0;
+
+/// The block the program's mixer asks the system's output for, in frames.
+constexpr std::uint32_t OutputBlockFrames = 256;
 
 } // namespace Platform::Audio

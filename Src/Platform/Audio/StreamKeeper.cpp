@@ -31,7 +31,12 @@ public:
         inside_.fetch_sub(1);
     }
 
-    void StreamFailed() noexcept override { failed_.store(true, std::memory_order_release); }
+    void StreamFailed() noexcept override
+    {
+        failed_.store(true, std::memory_order_release);
+        if (live_.load())
+            target_.StreamFailed();
+    }
 
     /// On return no callback of this stream is inside the renderer, and none will enter it.
     void Cut() noexcept
