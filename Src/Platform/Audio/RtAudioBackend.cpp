@@ -1,5 +1,6 @@
 #include "Platform/Audio/RtAudioBackend.h"
 
+#include "Platform/Audio/PulseOutput.h"
 #include "Platform/Clock.h"
 
 #include <rtaudio/RtAudio.h>
@@ -39,12 +40,14 @@ thread_local RtAudioBackend* openingOnThisThread = nullptr;
 // The real-time priority of the stream's threads, where the system allows it.
 constexpr int streamPriority = 80;
 
-// RtAudio's PulseAudio client renders on its callback thread but hands every block to the server
-// through libpulse's main-loop thread ("threaded-ml"), which runs at normal priority. On a busy
-// machine that thread is starved for tens of milliseconds, the server's buffer runs dry, and
-// PulseAudio then plays our stream later than its frames say: every click after the gap is
-// heard late. The main-loop thread gets the callback thread's real-time priority; where the
-// system refuses, nothing changes.
+// The PulseAudio client buffer unless PULSE_LATENCY_MSEC says otherwise (see Open).
+constexpr double pulseBufferMs = 200.0;
+
+// Our PulseAudio stream renders in libpulse's main-loop thread ("threaded-ml"), which runs at
+// normal priority. On a busy machine that thread is starved for tens of milliseconds, the
+// server's buffer runs dry, and PulseAudio then plays our stream later than its frames say:
+// every click after the gap is heard late. The main-loop thread gets the stream's real-time
+// priority; where the system refuses, nothing changes.
 void RaiseMainLoopThreads()
 {
     DIR* tasks = opendir("/proc/self/task");
@@ -92,10 +95,10 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
     renderer_ = &renderer;
     openingOnThisThread = this;
     for (const ApiChoice& choice : apiOrder) {
-        if (!IsCompiled(choice.api))
+        if (choice.api != RtAudio::LINUX_PULSE && !IsCompiled(choice.api))
             continue;
         if (choice.api == RtAudio::LINUX_PULSE) {
-            // RtAudio leaves PulseAudio's buffer at the server's default of two seconds,
+            // PulseAudio's default client buffer is two seconds,
             // which a metronome cannot have between its start and its first click. A short
             // buffer is no better: with 30 or 100 ms, a busy machine let the server's buffer run
             // dry every few seconds and every click after the gap came late (a bare clicker
@@ -104,6 +107,21 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
             // latency from here (a user's own value wins).
             static std::once_flag once;
             std::call_once(once, [] { setenv("PULSE_LATENCY_MSEC", "200", 0); });
+            // Our own client rather than RtAudio's: it renders in libpulse's main-loop thread
+            // when the server asks, instead of a thread of its own that hands each block to
+            // that one (two wake-ups per block and a contended lock; several times the CPU).
+            auto pulse = std::make_unique<PulseOutput>();
+            std::string why;
+            if (!pulse->Open(sampleRate, blockFrames, pulseBufferMs, renderer, why)) {
+                lastFailure_ += std::string(choice.name) + ": " + why + "; ";
+                continue;
+            }
+            RaiseMainLoopThreads();
+            latencySeconds_ = pulse->BufferSeconds();
+            pulse_ = std::move(pulse);
+            apiName_ = choice.name;
+            openingOnThisThread = nullptr;
+            return NoError;
         }
         try {
             auto audio = std::make_unique<RtAudio>(choice.api);
@@ -133,15 +151,7 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
                 lastFailure_ += std::string(choice.name) + ": the stream did not start; ";
                 continue;
             }
-            if (choice.api == RtAudio::LINUX_PULSE)
-                RaiseMainLoopThreads();
             latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate;
-            if (latencySeconds_ == 0 && choice.api == RtAudio::LINUX_PULSE) {
-                // RtAudio does not ask PulseAudio for its latency; the server keeps about the
-                // buffer this client asked for (PULSE_LATENCY_MSEC) between us and the sink.
-                const char* asked = std::getenv("PULSE_LATENCY_MSEC");
-                latencySeconds_ = asked != nullptr ? std::atof(asked) / 1000.0 : 0.0;
-            }
             audio_ = std::move(audio);
             apiName_ = choice.name;
             openingOnThisThread = nullptr;
@@ -161,6 +171,12 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
 
 void RtAudioBackend::Close()
 {
+    if (pulse_) {
+        pulse_->Close();
+        pulse_.reset();
+        renderer_ = nullptr;
+        apiName_ = "none";
+    }
     if (!audio_)
         return;
     try {

@@ -10,9 +10,12 @@ class RtAudio;
 
 namespace Platform::Audio {
 
-/// The system's real output through RtAudio. Open tries the APIs in the order JACK,
-/// PulseAudio (and PipeWire's PulseAudio server), ALSA, and uses the default output device
-/// of the first one that opens a stream. Control calls from one thread at a time.
+class PulseOutput;
+
+/// The system's real output. Open tries the APIs in the order JACK, PulseAudio (and
+/// PipeWire's PulseAudio server), ALSA, and uses the default output device of the first one
+/// that opens a stream: JACK and ALSA through RtAudio, PulseAudio through our own client
+/// (PulseOutput). Control calls from one thread at a time.
 ///
 /// A stream whose sound server goes away fails every write at once; RtAudio reports it
 /// through its error callback on the stream's thread. From then on the stream only idles (a
@@ -25,8 +28,8 @@ public:
 
     Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) override;
     void Close() override;
-    /// RtAudio's stream latency (JACK: the ports' latency); through PulseAudio, where RtAudio
-    /// reports none, the buffer this client asked the server for.
+    /// RtAudio's stream latency (JACK: the ports' latency); through PulseAudio the buffer
+    /// this client asked the server for.
     double DeviceLatencySeconds() const override { return latencySeconds_; }
     bool RunsByItself() const override { return true; }
     /// The API in use ("jack", "pulse", "alsa"), or "none" while closed.
@@ -40,6 +43,7 @@ private:
     static void OnError(int type, const std::string& text);
 
     std::unique_ptr<RtAudio> audio_;
+    std::unique_ptr<PulseOutput> pulse_;
     IRenderer* renderer_ = nullptr;
     std::uint32_t sampleRate_ = 44100;
     double latencySeconds_ = 0;

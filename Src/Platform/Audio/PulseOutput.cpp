@@ -1,0 +1,208 @@
+#include "Platform/Audio/PulseOutput.h"
+
+#include "Platform/Clock.h"
+
+#include <pulse/context.h>
+#include <pulse/error.h>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+namespace Platform::Audio {
+
+namespace {
+constexpr std::size_t frameBytes = 2 * sizeof(float);
+// The longest Close waits for the server to play out what it holds (within the mixer's close
+// time-out).
+constexpr std::int64_t drainLimitNs = 300'000'000;
+
+std::string ContextError(pa_context* context, const char* what)
+{
+    return std::string(what) + ": " + pa_strerror(pa_context_errno(context));
+}
+} // namespace
+
+PulseOutput::~PulseOutput()
+{
+    Close();
+}
+
+bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, double bufferMs, IRenderer& renderer,
+                       std::string& failure)
+{
+    Close();
+    renderer_ = &renderer;
+    blockFrames_ = std::clamp<std::uint32_t>(blockFrames, 1, MaxBlockFrames);
+    running_ = false;
+    failed_ = false;
+    if (const char* asked = std::getenv("PULSE_LATENCY_MSEC"); asked != nullptr && std::atof(asked) > 0)
+        bufferMs = std::atof(asked); // libpulse takes the user's value over ours anyway
+    bufferSeconds_ = bufferMs / 1000.0;
+
+    loop_ = pa_threaded_mainloop_new();
+    if (loop_ == nullptr) {
+        failure = "no main loop";
+        return false;
+    }
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Tolvane");
+    if (context_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
+        failure = "no context";
+        Close();
+        return false;
+    }
+    pa_context_set_state_callback(context_, &OnContextState, this);
+
+    pa_threaded_mainloop_lock(loop_);
+    bool ready = pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0;
+    while (ready) {
+        const pa_context_state_t state = pa_context_get_state(context_);
+        if (state == PA_CONTEXT_READY)
+            break;
+        ready = PA_CONTEXT_IS_GOOD(state);
+        if (ready)
+            pa_threaded_mainloop_wait(loop_);
+    }
+    if (!ready)
+        failure = ContextError(context_, "no server");
+
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, 2};
+    if (ready) {
+        stream_ = pa_stream_new(context_, "Tolvane", &spec, nullptr);
+        ready = stream_ != nullptr;
+        if (!ready)
+            failure = ContextError(context_, "no stream");
+    }
+    if (ready) {
+        pa_stream_set_state_callback(stream_, &OnStreamState, this);
+        pa_stream_set_write_callback(stream_, &OnWrite, this);
+        pa_buffer_attr attributes{};
+        attributes.maxlength = static_cast<std::uint32_t>(-1);
+        attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(bufferMs * 1000), &spec));
+        attributes.prebuf = static_cast<std::uint32_t>(-1);
+        attributes.minreq = static_cast<std::uint32_t>(-1);
+        attributes.fragsize = static_cast<std::uint32_t>(-1);
+        // The server sets its sink's latency so that the whole stays near the asked buffer;
+        // no timing updates are asked for (the mixer keeps its own clock).
+        ready = pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr)
+                >= 0;
+        while (ready) {
+            const pa_stream_state_t state = pa_stream_get_state(stream_);
+            if (state == PA_STREAM_READY)
+                break;
+            ready = PA_STREAM_IS_GOOD(state);
+            if (ready)
+                pa_threaded_mainloop_wait(loop_);
+        }
+        if (!ready)
+            failure = ContextError(context_, "the stream did not start");
+    }
+    running_ = ready;
+    pa_threaded_mainloop_unlock(loop_);
+    if (!ready)
+        Close();
+    return ready;
+}
+
+void PulseOutput::Close()
+{
+    if (loop_ == nullptr)
+        return;
+    pa_threaded_mainloop_lock(loop_);
+    if (stream_ != nullptr) {
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        if (running_ && !failed_) {
+            // What the server holds plays out, as the last sounds of a run would through any
+            // other output; a server that does not answer holds the close no longer than this.
+            if (pa_operation* drain = pa_stream_drain(stream_, nullptr, nullptr)) {
+                const std::int64_t deadline = Clock::Now() + drainLimitNs;
+                while (pa_operation_get_state(drain) == PA_OPERATION_RUNNING && Clock::Now() < deadline) {
+                    pa_threaded_mainloop_unlock(loop_);
+                    const timespec pause{0, 5'000'000};
+                    nanosleep(&pause, nullptr);
+                    pa_threaded_mainloop_lock(loop_);
+                }
+                pa_operation_unref(drain);
+            }
+        }
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        running_ = false;
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+    if (context_ != nullptr) {
+        pa_context_set_state_callback(context_, nullptr, nullptr);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        context_ = nullptr;
+    }
+    pa_threaded_mainloop_unlock(loop_);
+    pa_threaded_mainloop_stop(loop_);
+    pa_threaded_mainloop_free(loop_);
+    loop_ = nullptr;
+    renderer_ = nullptr;
+}
+
+void PulseOutput::Fail() noexcept
+{
+    if (running_ && !failed_)
+        renderer_->StreamFailed();
+    failed_ = true;
+    pa_threaded_mainloop_signal(loop_, 0);
+}
+
+void PulseOutput::OnContextState(pa_context* context, void* self)
+{
+    auto& output = *static_cast<PulseOutput*>(self);
+    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+        output.Fail();
+    else
+        pa_threaded_mainloop_signal(output.loop_, 0);
+}
+
+void PulseOutput::OnStreamState(pa_stream* stream, void* self)
+{
+    auto& output = *static_cast<PulseOutput*>(self);
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        output.Fail();
+    else
+        pa_threaded_mainloop_signal(output.loop_, 0);
+}
+
+void PulseOutput::OnWrite(pa_stream* stream, std::size_t bytes, void* self)
+{
+    auto& output = *static_cast<PulseOutput*>(self);
+    while (bytes >= frameBytes) {
+        void* data = nullptr;
+        std::size_t size = bytes;
+        if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) {
+            output.Fail();
+            return;
+        }
+        size = std::min(size, bytes);
+        size -= size % frameBytes;
+        if (size == 0) {
+            pa_stream_cancel_write(stream);
+            return;
+        }
+        auto* samples = static_cast<float*>(data);
+        const std::size_t frames = size / frameBytes;
+        // In the mixer's blocks, each stamped with the time it is rendered at, as a device
+        // asking block by block would.
+        for (std::size_t done = 0; done < frames;) {
+            const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, output.blockFrames_));
+            output.renderer_->Render(samples + 2 * done, piece, Clock::Now());
+            done += piece;
+        }
+        if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+            output.Fail();
+            return;
+        }
+        bytes -= size;
+    }
+}
+
+} // namespace Platform::Audio
