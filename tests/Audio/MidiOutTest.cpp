@@ -249,6 +249,17 @@ TEST(MidiOutLifetime, CloseKeepsThePreparedStreamOpenAndReleaseGivesItUp)
     EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
 }
 
+TEST(MidiOutLifetime, APreparationLetsTheSoundFontGoAndANewNoteLoadsItAgain)
+{
+    OfflineRig rig;
+    MidiOut out(MidiOutOptions{rig.mixer, {}});
+    out.Prepare({{75, 100}});
+    ASSERT_EQ(out.Open(), NoError);
+    EXPECT_TRUE(out.NotePrepared({75, 100}));
+    out.PrepareNote({38, 100});
+    EXPECT_TRUE(out.NotePrepared({38, 100}));
+}
+
 TEST(MidiOutLifetime, TwoOutputsShareOneStream)
 {
     OfflineRig rig;

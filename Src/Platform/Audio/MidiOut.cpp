@@ -36,11 +36,7 @@ void MidiOut::Prepare(std::vector<Note> notes)
     }
     prepared_.store(false, std::memory_order_release);
     preparation_ = std::thread([this, notes = std::move(notes)] {
-        Load();
-        if (synth_) {
-            for (const Note& note : notes)
-                synth_->Kit().Render(note.first, note.second);
-        }
+        Load(notes);
         prepared_.store(true, std::memory_order_release);
     });
 }
@@ -62,7 +58,7 @@ void MidiOut::WaitForPreparation()
         preparation_.join();
 }
 
-void MidiOut::Load()
+void MidiOut::Load(const std::vector<Note>& notes)
 {
     Mixer& mixer = options_.mixer;
     std::unique_ptr<MidiSynth> synth;
@@ -78,6 +74,13 @@ void MidiOut::Load()
         lastFailure_ = result == NoMemory ? "out of memory" : "no usable soundfont";
         if (result == NoMemory)
             break;
+    }
+    if (synth && !notes.empty()) {
+        for (const Note& note : notes)
+            synth->Kit().Render(note.first, note.second);
+        // Rendered: the soundfont goes before the stream opens, so that the two are never in
+        // memory together.
+        synth->Kit().Unload();
     }
     if (synth) {
         result = mixer.Acquire();
@@ -103,7 +106,7 @@ Result MidiOut::Open()
     // Never prepared: prepared now. A preparation that failed is tried again by the next
     // Prepare, in the background: opening a stream can wait on a sound server for long.
     if (!synth_ && !prepareStarted_)
-        Load();
+        Load({});
     prepared_.store(true, std::memory_order_release);
     if (!synth_)
         return result_;

@@ -93,8 +93,9 @@ public:
     std::uint64_t SubstitutedNotes() const noexcept;
 
 private:
-    /// Loads the synthesizer and acquires the mixer; sets result_ and lastFailure_.
-    void Load();
+    /// Loads the synthesizer, renders notes (then lets the soundfont go until it is needed
+    /// again) and acquires the mixer; sets result_ and lastFailure_.
+    void Load(const std::vector<Note>& notes);
     void WaitForPreparation();
 
     MidiOutOptions options_;

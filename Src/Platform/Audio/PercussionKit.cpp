@@ -1,9 +1,15 @@
 #include "Platform/Audio/PercussionKit.h"
 
+#include "Platform/Clock.h"
+
 #include <fluidsynth.h>
+#include <malloc.h>
+#include <pthread.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <ctime>
 
 namespace Platform::Audio {
 
@@ -16,6 +22,8 @@ constexpr double longestHeldSeconds = 2.0;
 constexpr double longestReleaseSeconds = 2.0;
 // Below this a rendering's tail is silence.
 constexpr float silence = 1e-6f;
+// The soundfont is let go once no note has been rendered for this long.
+constexpr std::int64_t idleUnloadNs = 2'000'000'000;
 
 void SilenceFluidSynthLog()
 {
@@ -55,16 +63,11 @@ std::unique_ptr<PercussionKit> PercussionKit::Create(const std::string& soundFon
     // Not "synth.dynamic-sample-loading": it would hold only the drum kit's samples (~5.5 MiB
     // less), but FluidSynth 2.3 then plays a loud glitch near the end of some notes (the
     // snare's, about 0.19 s in).
-    kit->synth_ = new_fluid_synth(settings);
-    if (!kit->synth_)
-        return nullptr;
-    const int id = fluid_is_soundfont(soundFont.c_str()) ? fluid_synth_sfload(kit->synth_, soundFont.c_str(), 1)
-                                                         : FLUID_FAILED;
-    if (id == FLUID_FAILED) {
-        result = NoDriver;
+    kit->soundFont_ = soundFont;
+    if (const Result loaded = kit->Load(); loaded != NoError) {
+        result = loaded;
         return nullptr;
     }
-    kit->font_ = fluid_synth_get_sfont_by_id(kit->synth_, id);
     sem_init(&kit->wake_, 0, 0);
     kit->renderer_ = std::thread([raw = kit.get()] { raw->RunRenderer(); });
     result = NoError;
@@ -98,10 +101,61 @@ void PercussionKit::Request(int note, int velocity) noexcept
         sem_post(&wake_);
 }
 
+Result PercussionKit::Load()
+{
+    if (synth_)
+        return NoError;
+    synth_ = new_fluid_synth(settings_.get());
+    if (!synth_)
+        return NoMemory;
+    const int id = fluid_is_soundfont(soundFont_.c_str()) ? fluid_synth_sfload(synth_, soundFont_.c_str(), 1)
+                                                          : FLUID_FAILED;
+    if (id == FLUID_FAILED) {
+        delete_fluid_synth(synth_);
+        synth_ = nullptr;
+        return NoDriver;
+    }
+    font_ = fluid_synth_get_sfont_by_id(synth_, id);
+    lastUse_.store(Clock::Now(), std::memory_order_release);
+    return NoError;
+}
+
+void PercussionKit::Unload()
+{
+    std::lock_guard lock(renderLock_);
+    if (!synth_)
+        return;
+    delete_fluid_synth(synth_); // and with it the soundfont
+    synth_ = nullptr;
+    font_ = nullptr;
+    malloc_trim(0); // its many small blocks, back to the system
+}
+
 void PercussionKit::RunRenderer()
 {
+    pthread_setname_np(pthread_self(), "tolvane-kit");
     while (running_.load(std::memory_order_acquire)) {
-        while (sem_wait(&wake_) != 0) {
+        if (Loaded()) {
+            // A soundfont nobody has used for a while goes (it is most of the kit's memory);
+            // the next note not yet rendered loads it again.
+            const std::int64_t idleFor = Clock::Now() - lastUse_.load(std::memory_order_acquire);
+            if (idleFor >= idleUnloadNs) {
+                Unload();
+                continue;
+            }
+            timespec until{};
+            clock_gettime(CLOCK_REALTIME, &until);
+            const std::int64_t wake = until.tv_nsec + (idleUnloadNs - idleFor);
+            until.tv_sec += static_cast<time_t>(wake / 1'000'000'000);
+            until.tv_nsec = static_cast<long>(wake % 1'000'000'000);
+            int waited = 0;
+            while ((waited = sem_timedwait(&wake_, &until)) != 0 && errno == EINTR) {
+            }
+            if (waited != 0)
+                continue;
+        } else {
+            while (sem_wait(&wake_) != 0) {
+            }
         }
         for (int note = 0; note < Keys && running_.load(std::memory_order_acquire); ++note) {
             for (int velocity = 1; velocity < Keys; ++velocity) {
@@ -117,9 +171,10 @@ void PercussionKit::Render(int note, int velocity)
     if (note < 0 || note >= Keys || velocity < 1 || velocity >= Keys)
         return;
     std::lock_guard lock(renderLock_);
-    if (Has(note, velocity))
+    if (Has(note, velocity) || Load() != NoError)
         return;
     std::unique_ptr<RenderedHit> hit = RenderHit(note, velocity);
+    lastUse_.store(Clock::Now(), std::memory_order_release);
     if (!hit)
         return;
     hits_[Slot(note, velocity)].store(hit.get(), std::memory_order_release);

@@ -27,6 +27,8 @@ struct RenderedHit {
 /// The General MIDI percussion kit of one soundfont, rendered by FluidSynth off the audio and
 /// timer threads: each note at each velocity is rendered once, when it is first asked for, and
 /// kept for the kit's life. Playing a note then costs only adding its samples into the mix.
+/// The soundfont itself is let go when no note has been rendered for two seconds (or at Unload)
+/// and loaded again for the next note that is not rendered yet.
 ///
 /// Render and Create block (control threads); Request asks the kit's own rendering thread for
 /// a note and, like Find, is wait-free, for the timer thread.
@@ -44,6 +46,15 @@ public:
 
     /// Renders note (0..127) at velocity (1..127) unless it is rendered already.
     void Render(int note, int velocity);
+    /// Lets the soundfont go (most of the kit's memory); the next Render or Request that needs
+    /// a note not rendered yet loads it again. What is rendered stays.
+    void Unload();
+    /// Is the soundfont in memory?
+    bool Loaded() const
+    {
+        std::lock_guard lock(renderLock_);
+        return synth_ != nullptr;
+    }
     /// Has note been rendered at velocity?
     bool Has(int note, int velocity) const noexcept;
     /// Asks the rendering thread to render note at velocity.
@@ -66,17 +77,21 @@ private:
 
     PercussionKit() = default;
     void RunRenderer();
+    /// With renderLock_ held (or before the renderer runs): loads the soundfont unless loaded.
+    Result Load();
     std::unique_ptr<RenderedHit> RenderHit(int note, int velocity);
 
     std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
-    fluid_synth_t* synth_ = nullptr; // owns the loaded soundfont
+    std::string soundFont_;
+    fluid_synth_t* synth_ = nullptr; // owns the loaded soundfont; null while it is let go
     fluid_sfont_t* font_ = nullptr;
     std::uint32_t sampleRate_ = 44100;
-    std::mutex renderLock_; // guards owned_; never taken by the audio or timer thread
+    mutable std::mutex renderLock_; // guards owned_, synth_ and font_; never taken by the audio or timer thread
     std::vector<std::unique_ptr<RenderedHit>> owned_;
     std::array<std::atomic<const RenderedHit*>, Keys * Keys> hits_{};
     std::array<std::atomic<bool>, Keys * Keys> wanted_{};
     std::atomic<bool> running_{true};
+    std::atomic<std::int64_t> lastUse_{0}; // Platform::Clock time of the last rendering
     sem_t wake_;
     std::thread renderer_;
 };
