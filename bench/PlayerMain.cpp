@@ -35,6 +35,10 @@
 #include "Platform/Clock.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -42,6 +46,7 @@
 #include <memory>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <thread>
 #include <time.h>
 #include <vector>
@@ -192,6 +197,37 @@ double CpuSeconds()
            + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Each thread's CPU seconds (user + system) by thread id, with its name.
+struct ThreadCpu {
+    std::string name;
+    double seconds = 0;
+};
+std::map<int, ThreadCpu> ThreadCpuSeconds()
+{
+    std::map<int, ThreadCpu> threads;
+    const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        std::string field;
+        unsigned long long utime = 0, stime = 0;
+        for (int index = 3; index <= 15 && rest >> field; ++index) {
+            if (index == 14)
+                utime = std::stoull(field);
+            if (index == 15)
+                stime = std::stoull(field);
+        }
+        threads[std::atoi(entry.path().filename().c_str())] = {line.substr(open + 1, close - open - 1),
+                                                                static_cast<double>(utime + stime) / tick};
+    }
+    return threads;
+}
+
 double PeakRssMiB()
 {
     rusage usage{};
@@ -340,6 +376,7 @@ int main(int argc, char** argv)
     }
     // Only playing is measured, not the loading of the soundfont in Start.
     const double cpuBefore = CpuSeconds();
+    const std::map<int, ThreadCpu> threadsBefore = ThreadCpuSeconds();
     const std::int64_t started = Platform::Clock::Now();
     const std::string backendName = mixer.BackendName(); // known only while the stream is open
     const double reportedLatencyMs = mixer.DeviceLatencySeconds() * 1000.0;
@@ -360,6 +397,7 @@ int main(int argc, char** argv)
             until = std::min(until, std::chrono::time_point_cast<std::chrono::steady_clock::duration>(change));
         std::this_thread::sleep_until(until);
     }
+    const std::map<int, ThreadCpu> threadsAfter = ThreadCpuSeconds();
     metronome.Stop();
     const double wall = static_cast<double>(Platform::Clock::Now() - started) / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
@@ -378,6 +416,11 @@ int main(int argc, char** argv)
                     lateness[lateness.size() / 2], lateness[lateness.size() * 99 / 100], lateness.back());
     std::printf("cpu               %.5f s per second of playing, of which the timer thread %.5f\n", cpu / wall,
                 timer.ThreadCpuSeconds() / wall);
+    for (const auto& [id, thread] : threadsAfter) {
+        const auto before = threadsBefore.find(id);
+        const double used = thread.seconds - (before != threadsBefore.end() ? before->second.seconds : 0.0);
+        std::printf("  thread %-16s %.4f s per second (clock ticks of 10 ms)\n", thread.name.c_str(), used / wall);
+    }
     std::printf("peak rss          %.1f MiB (%.1f MiB before Start%s)\n", PeakRssMiB(), rssBeforeStart,
                 null ? ", the capture buffer included" : "");
     if (reporter.error.load() != 0)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <pthread.h>
 
 namespace Core {
 
@@ -112,6 +113,7 @@ void Timer::Tick(const TickFrame& frame, std::int64_t dueTime)
 void Timer::Run(std::uint64_t generation)
 {
     timerThreadId_.store(std::this_thread::get_id(), std::memory_order_release);
+    pthread_setname_np(pthread_self(), "tolvane-timer"); // for top, perf and the benchmarks
     const Platform::IFrameClock& clock = *clock_;
     const double framesPerMs = clock.FrameRate() / 1000.0;
     double interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <pthread.h>
 
 namespace Platform::Audio {
 
@@ -224,6 +225,7 @@ void Mixer::FlushNotices()
 
 void Mixer::RunNotices()
 {
+    pthread_setname_np(pthread_self(), "tolvane-notice");
     for (;;) {
         timespec until{};
         clock_gettime(CLOCK_REALTIME, &until);
