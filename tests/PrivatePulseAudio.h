@@ -6,7 +6,10 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <spawn.h>
 #include <string>
@@ -101,7 +104,8 @@ inline bool WaitUntil(const std::function<bool()>& condition, int milliseconds)
 class PrivatePulseAudio {
 public:
     PrivatePulseAudio(const std::string& folder, const std::string& sinkName)
-        : runtime_(folder + "pulse-runtime"),
+        : sink_(sinkName),
+          runtime_(folder + "pulse-runtime"),
           socket_(runtime_ + "/pulse/native"),
           log_(folder + "pulseaudio.log")
     {
@@ -123,6 +127,8 @@ public:
     bool Ready() const { return ready_; }
     const std::string& RuntimeFolder() const { return runtime_; }
     const std::string& Socket() const { return socket_; }
+    /// The null sink's monitor source, which records what the sink plays.
+    std::string Monitor() const { return sink_ + ".monitor"; }
     /// XDG_RUNTIME_DIR, HOME and PULSE_SERVER for a client of this server.
     const std::vector<std::string>& Environment() const { return environment_; }
     /// What the server wrote to its standard error (why it did not start, say).
@@ -132,11 +138,54 @@ public:
     void End() { server_->End(); }
 
 private:
+    std::string sink_;
     std::string runtime_;
     std::string socket_;
     std::string log_;
     std::vector<std::string> environment_;
     std::unique_ptr<ChildProcess> server_;
+    bool ready_ = false;
+};
+
+/// Interleaved stereo samples from a file of raw signed 16-bit little-endian ones (what parec
+/// --raw records), scaled to -1..1.
+inline std::vector<float> ReadS16Stereo(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i]) |
+                                                     static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8);
+        samples[i] = static_cast<float>(value) / 32768.0f;
+    }
+    return samples;
+}
+
+/// parec recording a private server's monitor into file from construction until Stop.
+class MonitorRecorder {
+public:
+    MonitorRecorder(const PrivatePulseAudio& pulse, const std::string& file, int latencyMs = 250)
+        : file_(file),
+          parec_({"parec", "--server=unix:" + pulse.Socket(), "--device=" + pulse.Monitor(), "--rate=44100",
+                  "--channels=2", "--format=s16le", "--raw", "--latency-msec=" + std::to_string(latencyMs)},
+                 pulse.Environment(), file)
+    {
+        ready_ = parec_.Started() &&
+                 WaitUntil([this] { return std::filesystem::exists(file_) && parec_.Running(); }, 5000);
+    }
+    /// True when parec runs and writes its file.
+    bool Ready() const { return ready_; }
+    /// Ends the recording and returns it.
+    std::vector<float> Stop()
+    {
+        parec_.End();
+        return ReadS16Stereo(file_);
+    }
+
+private:
+    std::string file_;
+    ChildProcess parec_;
     bool ready_ = false;
 };
 

@@ -122,6 +122,10 @@ void ApplicationWindow::StartWhenPrepared()
     if (!startWaiting_ || startup_.ShutDown())
         return;
     if (!metronome_.SoundsPrepared(Settings())) {
+        // A preparation that was still running when Start was pressed took no new requests:
+        // the sounds of settings changed meanwhile (a new volume, say) are asked for again,
+        // or the wait would never end. What is prepared already is not prepared twice.
+        metronome_.PrepareSounds(Settings());
         QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
         return;
     }

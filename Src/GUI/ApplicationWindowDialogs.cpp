@@ -5,7 +5,6 @@
 #include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
 #include "GUI/Dialogs/SettingsDialog.h"
-#include "GUI/StepSequencerDialog.h"
 
 namespace GUI {
 
@@ -18,7 +17,8 @@ struct DialogCommand {
     int argument = 0;  // passed to Dialog::Open (the settings dialog's page)
 };
 
-// Commands sharing a maker share one dialog object.
+// Commands sharing a maker share one dialog object. The step sequencer window has no row: it
+// belongs to the Options page, which opens it (one object, kept with the page).
 constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::LanguageCommand, true, MakeDialog<LanguageDialog>},
     {ApplicationWindow::OptionsCommand, true, MakeDialog<SettingsDialog>, 0},
@@ -26,7 +26,6 @@ constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::AudioFilesCommand, true, MakeDialog<SettingsDialog>, 2},
     {ApplicationWindow::PresetsCommand, true, MakeDialog<SettingsDialog>, 3},
     {ApplicationWindow::AboutCommand, false, MakeDialog<AboutDialog>},
-    {StepSequencerDialog::OpenCommand, true, MakeDialog<StepSequencerDialog>},
 };
 
 const DialogCommand* FindDialogCommand(int command)

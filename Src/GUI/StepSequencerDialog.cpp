@@ -54,11 +54,6 @@ StepSequencerDialog::StepSequencerDialog(Core::IMetronome& metronome, Configurat
     });
 }
 
-StepSequencerDialog::StepSequencerDialog(const DialogContext& context)
-    : StepSequencerDialog(context.metronome, context.configuration, &context.window)
-{
-}
-
 StepSequencerDialog::~StepSequencerDialog()
 {
     StopPlaying();

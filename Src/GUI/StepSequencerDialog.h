@@ -25,9 +25,10 @@ class StepSequencerControl;
 /// coarsest resolution that keeps every hit, into the current settings and closes. Closing by
 /// any other way writes nothing, and every way of closing stops the sound.
 ///
-/// Open (from the main window's dialog table) plays and saves the current settings' rhythm:
-/// it fills Record() with TakeCurrentSettings and shows the window modally. An owner with a
-/// record of its own fills Record() and calls Initialise, then shows the window.
+/// The Options page owns the one window and opens it with Open, which plays and saves the
+/// current settings' rhythm: it fills Record() with TakeCurrentSettings and shows the window
+/// modally. An owner with a record of its own fills Record() and calls Initialise, then shows
+/// the window.
 ///
 /// Threads: the metronome's reports may come on its timer thread (OnBeat only signals the
 /// cursor; the others are queued for the GUI thread). Everything else on the GUI thread.
@@ -35,8 +36,6 @@ class StepSequencerDialog : public Dialog, public Core::IMetronomeEventHandler {
     Q_OBJECT
 public:
     static constexpr int DialogId = 103;
-    /// The command that opens the window: the Options page's Step Sequencer button.
-    static constexpr int OpenCommand = 1025;
     static constexpr int BarsId = 1023;
     static constexpr int BeatsId = 1022;
     static constexpr int SubdivisionId = 1208;
@@ -53,8 +52,6 @@ public:
     /// metronome and configuration must outlive the window.
     StepSequencerDialog(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
                         QWidget* owner = nullptr);
-    /// Owned by the main window, on its metronome and settings.
-    explicit StepSequencerDialog(const DialogContext& context);
     /// Stops a run the window started.
     ~StepSequencerDialog() override;
 

@@ -49,18 +49,6 @@ private:
     std::string old_;
 };
 
-std::vector<float> ReadS16Stereo(const std::string& path)
-{
-    const std::string bytes = TestSupport::ReadFile(path);
-    std::vector<float> samples(bytes.size() / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i]) |
-                                                     static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8);
-        samples[i] = static_cast<float>(value) / 32768.0f;
-    }
-    return samples;
-}
-
 } // namespace
 
 TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
@@ -72,12 +60,8 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     const std::string socket = pulse.Socket();
     const std::string runtime = pulse.RuntimeFolder();
 
-    const std::string recording = folder / "monitor.raw";
-    TestSupport::ChildProcess recorder({"parec", "--server=unix:" + socket, "--device=tolvane_test.monitor", "--rate=44100",
-                    "--channels=2", "--format=s16le", "--raw", "--latency-msec=250"},
-                   pulse.Environment(), recording);
-    ASSERT_TRUE(recorder.Started());
-    ASSERT_TRUE(TestSupport::WaitUntil([&] { return std::filesystem::exists(recording) && recorder.Running(); }, 5000));
+    TestSupport::MonitorRecorder recorder(pulse, folder / "monitor.raw");
+    ASSERT_TRUE(recorder.Ready());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     const ScopedEnvironment server_("PULSE_SERVER", "unix:" + socket);
@@ -102,10 +86,9 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     const std::uint64_t late = mixer.LateCount();
     out.Release();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    recorder.End();
+    const auto capture = recorder.Stop();
     pulse.End();
 
-    const auto capture = ReadS16Stereo(recording);
     const auto onsets = AudioTest::Onsets(capture, 5000, 0.01f);
     ASSERT_EQ(onsets.size(), static_cast<std::size_t>(clicks)) << "recorded " << capture.size() / 2 << " frames";
     EXPECT_EQ(late, 0u);

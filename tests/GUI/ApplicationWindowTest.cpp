@@ -11,6 +11,8 @@
 #include "GUI/ProgramFont.h"
 #include "GUI/StartupChecks.h"
 #include "GUI/Statusbar.h"
+#include "GUI/Dialogs/OptionsDialog.h"
+#include "GUI/Dialogs/SettingsDialog.h"
 #include "GUI/StepSequencerDialog.h"
 #include "GUI/Toolbar.h"
 #include "System/CurrentLanguage.h"
@@ -26,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QToolButton>
 #include <QToolTip>
@@ -400,25 +403,41 @@ private slots:
         QCOMPARE(metronome_->stops, stops + 1); // only the one before the start
     }
 
-    void StepSequencerOpensThroughTheDialogTable()
+    void StepSequencerIsTheOptionsPagesOneWindow()
     {
         ApplicationWindow& window = Open();
         window.SetTempo(90, true);
         window.OnCommand(ApplicationWindow::StartStopId);
-        QWidget* shown = nullptr;
+        // The settings dialog opens its page's Step Sequencer button twice; each window shown
+        // is closed as soon as it is seen.
+        GUI::SettingsDialog* settings = nullptr;
+        std::vector<GUI::StepSequencerDialog*> sequencers;
         QTimer closer;
         connect(&closer, &QTimer::timeout, [&] {
-            if ((shown = QApplication::activeModalWidget()))
-                qobject_cast<QDialog*>(shown)->done(1);
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* sequencer = qobject_cast<GUI::StepSequencerDialog*>(modal)) {
+                sequencers.push_back(sequencer);
+                sequencer->done(1);
+            } else if ((settings = qobject_cast<GUI::SettingsDialog*>(modal))) {
+                GUI::OptionsDialog& page = settings->Options();
+                if (sequencers.size() < 2) { // the button works for a custom rhythm; outside this slot: it runs modally
+                    QTimer::singleShot(0, &page, [&page] {
+                        qobject_cast<QRadioButton*>(page.Control(GUI::OptionsDialog::CustomRhythmId))->click();
+                        qobject_cast<QPushButton*>(page.Control(GUI::OptionsDialog::StepSequencerId))->click();
+                    });
+                } else {
+                    settings->done(1);
+                }
+            }
         });
         closer.start(10);
-        window.OnCommand(GUI::StepSequencerDialog::OpenCommand);
+        window.OnCommand(ApplicationWindow::OptionsCommand);
         QVERIFY(!window.Running() && !metronome_->inRun); // stopped before it opened
-        auto* dialog = qobject_cast<GUI::StepSequencerDialog*>(shown);
-        QVERIFY(dialog);
-        QCOMPARE(dialog, window.DialogFor(GUI::StepSequencerDialog::OpenCommand)); // kept for the next opening
-        QCOMPARE(dialog->windowTitle(), QStringLiteral(" Step Sequencer"));
-        QCOMPARE(dialog->Record().Bpm, 90);
+        QCOMPARE(sequencers.size(), std::size_t{2});
+        QCOMPARE(sequencers[0], sequencers[1]);
+        QCOMPARE(sequencers[0], settings->Options().StepSequencer());
+        QCOMPARE(window.findChildren<GUI::StepSequencerDialog*>().size(), 1);
+        QCOMPARE(sequencers[0]->Record().Bpm, 90);
     }
 
     void StartWaitsForSoundsStillBeingPrepared()
@@ -437,9 +456,11 @@ private slots:
         QVERIFY(!window.Running());
         // Pressed once: it plays as soon as they are ready.
         metronome_->soundsPrepared = false;
+        const int asked = metronome_->preparations;
         window.OnCommand(ApplicationWindow::StartStopId);
         QTest::qWait(50);
         QCOMPARE(metronome_->starts, 0);
+        QTRY_VERIFY(metronome_->preparations > asked + 1); // asked again while waiting
         metronome_->soundsPrepared = true;
         QTRY_VERIFY_WITH_TIMEOUT(window.Running(), 10000);
         QCOMPARE(metronome_->starts, 1);

@@ -6,6 +6,7 @@
 // land there, with its own runtime folder for the instance socket. The copy gets
 // TOLVANE_TEST_COMMANDS=1, which lets the socket take the "startstop" and "state" requests.
 #include "AudioTestSupport.h"
+#include "PrivatePulseAudio.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -92,18 +93,6 @@ void End(QProcess& process)
         process.kill();
         process.waitForFinished(2000);
     }
-}
-
-std::vector<float> ReadS16Stereo(const std::string& path)
-{
-    const std::string bytes = TestSupport::ReadFile(path);
-    std::vector<float> samples(bytes.size() / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i])
-                                                     | static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8);
-        samples[i] = static_cast<float>(value) / 32768.0f;
-    }
-    return samples;
 }
 
 } // namespace
@@ -304,7 +293,7 @@ private slots:
         // 150 bpm: a click every 0.4 s, 17640 frames at 44.1 kHz. The server's buffering
         // shifts the whole run, so only the spacing counts; the null sink's clock wanders a
         // few milliseconds against the system clock, so the bound is 10 ms.
-        const auto capture = ReadS16Stereo(recording);
+        const auto capture = TestSupport::ReadS16Stereo(recording);
         const auto onsets = AudioTest::Onsets(capture, 8000, 0.01f);
         QVERIFY2(onsets.size() >= 7, qPrintable(QStringLiteral("%1 clicks").arg(onsets.size())));
         QString gaps;
