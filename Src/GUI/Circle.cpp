@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace GUI {
@@ -118,6 +119,65 @@ void Circle::Draw(QImage& image, QRgb disc, QRgb background, float radius, float
             pixel[GreenByte] = (*colour)[1];
             pixel[RedByte] = (*colour)[2];
         }
+    }
+}
+
+DiscStamps::DiscStamps(float radius, float ringWidth, float edgeWidth)
+    : radius_(radius),
+      ringWidth_(ringWidth),
+      edgeWidth_(edgeWidth),
+      reach_(static_cast<int>(std::ceil(radius + ringWidth / 2 + edgeWidth / 2)) + 2)
+{
+}
+
+const DiscStamps::Stamp& DiscStamps::StampFor(QRgb disc, QRgb background)
+{
+    for (const Stamp& stamp : stamps_) {
+        if (stamp.disc == disc && stamp.background == background)
+            return stamp;
+    }
+    // Drawn twice, over black and over white: the pixels the disc covers come out the same,
+    // the ones it leaves alone keep their different backgrounds.
+    const int size = 2 * reach_ + 3;
+    const int centre = reach_ + 1;
+    QImage overBlack(size, size, QImage::Format_RGB32);
+    QImage overWhite(size, size, QImage::Format_RGB32);
+    overBlack.fill(qRgb(0, 0, 0));
+    overWhite.fill(qRgb(255, 255, 255));
+    for (QImage* image : {&overBlack, &overWhite})
+        circle_.Draw(*image, disc, background, radius_, static_cast<float>(centre), static_cast<float>(centre),
+                     ringWidth_, edgeWidth_);
+    Stamp stamp{disc, background, {}, {}};
+    for (int y = 0; y < size; ++y) {
+        const auto* black = reinterpret_cast<const QRgb*>(overBlack.constScanLine(y));
+        const auto* white = reinterpret_cast<const QRgb*>(overWhite.constScanLine(y));
+        for (int x = 0; x < size; ++x) {
+            if (black[x] != white[x])
+                continue;
+            if (stamp.spans.empty() || stamp.spans.back().dy != y - centre ||
+                stamp.spans.back().dx + stamp.spans.back().length != x - centre)
+                stamp.spans.push_back({y - centre, x - centre, 0, stamp.pixels.size()});
+            ++stamp.spans.back().length;
+            stamp.pixels.push_back(black[x]);
+        }
+    }
+    stamps_.push_back(std::move(stamp));
+    return stamps_.back();
+}
+
+void DiscStamps::Draw(QImage& image, QRgb disc, QRgb background, int centreX, int centreY)
+{
+    // Circle never touches the last column and row of an image, nor anything beyond a border.
+    if (image.format() != QImage::Format_RGB32 || centreX - reach_ < 0 || centreY - reach_ < 0 ||
+        centreX + reach_ >= image.width() - 1 || centreY + reach_ >= image.height() - 1) {
+        circle_.Draw(image, disc, background, radius_, static_cast<float>(centreX), static_cast<float>(centreY),
+                     ringWidth_, edgeWidth_);
+        return;
+    }
+    const Stamp& stamp = StampFor(disc, background);
+    for (const Span& span : stamp.spans) {
+        std::memcpy(image.scanLine(centreY + span.dy) + static_cast<std::ptrdiff_t>(centreX + span.dx) * 4,
+                    &stamp.pixels[span.first], static_cast<std::size_t>(span.length) * 4);
     }
 }
 

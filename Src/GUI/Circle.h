@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace GUI {
 
@@ -45,6 +46,36 @@ private:
     std::array<std::array<std::uint8_t, 4>, 256> gradient_{}; // blue, green, red, unused
     std::unique_ptr<float[]> _squareX;
     std::size_t squareXCapacity_ = 0;
+};
+
+/// Many equal discs at whole-pixel centres (the step sequencer's hits): each pair of disc and
+/// background colours is rendered once by a Circle and then copied row by row, giving pixel
+/// for pixel what Circle::Draw gives, at a fraction of its cost. Only opaque 32-bit images
+/// (QImage::Format_RGB32) are copied to; a disc reaching a border of the image, or another
+/// format, is drawn by the Circle. One thread at a time.
+class DiscStamps {
+public:
+    /// The shape of every disc, as Circle::Draw's radius, ringWidth and edgeWidth.
+    DiscStamps(float radius, float ringWidth, float edgeWidth);
+
+    void Draw(QImage& image, QRgb disc, QRgb background, int centreX, int centreY);
+
+private:
+    struct Span {
+        int dy, dx, length;  // from the centre
+        std::size_t first;   // index of the span's first pixel
+    };
+    struct Stamp {
+        QRgb disc, background;
+        std::vector<Span> spans;
+        std::vector<QRgb> pixels;
+    };
+    const Stamp& StampFor(QRgb disc, QRgb background);
+
+    float radius_, ringWidth_, edgeWidth_;
+    int reach_; // no pixel further than this from the centre, either way
+    Circle circle_;
+    std::vector<Stamp> stamps_; // one per colour pair in use: a handful
 };
 
 } // namespace GUI

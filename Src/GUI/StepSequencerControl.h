@@ -148,7 +148,7 @@ private:
     int ScrollBarHeight() const;
 
     StepSequencerGrid grid_;
-    Circle circle_;
+    DiscStamps hits_{7.0f, 2.0f, 1.0f}; // radius, ring and fading edge of a hit
     QFont font_;
     QScrollBar* scrollBar_ = nullptr;
 

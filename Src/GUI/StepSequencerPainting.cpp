@@ -22,9 +22,6 @@ constexpr QRgb StepLine = qRgb(0xE4, 0xE4, 0xE4);
 constexpr QRgb SelectedHit = qRgb(0xC0, 0xC0, 0xC0);
 constexpr QRgb BandFill = qRgb(0xD8, 0xD8, 0xD8);
 constexpr QRgb BandEdge = qRgb(0xA0, 0xA0, 0xA0);
-constexpr float HitRadius = 7.0f;
-constexpr float HitRing = 2.0f;
-constexpr float HitEdge = 1.0f;
 constexpr int MarkerLeft = 141; // marker's left edge for column 0
 constexpr int MarkerTop = 20;
 constexpr int MarkerSize = 10;
@@ -162,9 +159,8 @@ void StepSequencerControl::PaintHits(int top, int bottom)
             const std::uint8_t cell = row.cells[static_cast<std::size_t>(c)];
             if (!StepSequencerGrid::IsHit(cell))
                 continue;
-            circle_.Draw(image_, StepSequencerGrid::IsSelected(cell) ? SelectedHit : colour, background, HitRadius,
-                         static_cast<float>(FirstColumnX + c * columnWidth_), static_cast<float>(centreY), HitRing,
-                         HitEdge);
+            hits_.Draw(image_, StepSequencerGrid::IsSelected(cell) ? SelectedHit : colour, background,
+                       FirstColumnX + c * columnWidth_, centreY);
         }
     }
 }

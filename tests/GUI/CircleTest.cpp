@@ -1,5 +1,6 @@
 // Pixel tests of the disc renderer: the exact pixels of the lamp's extreme sizes, the fading
-// edge, the untouched fourth byte and the clamping at the surface's borders.
+// edge, the untouched fourth byte, the clamping at the surface's borders, and the copied discs
+// matching the drawn ones.
 #include "GUI/Circle.h"
 #include "GUI/MarkerPalette.h"
 
@@ -121,6 +122,31 @@ private slots:
         QCOMPARE(Opaque(image.pixel(32 + 24, 32)), disc);
         QCOMPARE(Opaque(image.pixel(32 - 27, 32)), Background);
         QCOMPARE(Opaque(image.pixel(32 + 27, 32)), Background);
+    }
+
+    void StampsCopyExactlyWhatTheCircleDraws()
+    {
+        // A patterned surface shows any pixel touched that should have been left alone.
+        QImage drawn(64, 40, QImage::Format_RGB32);
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                drawn.setPixel(x, y, qRgb(x * 4, y * 6, (x * y) % 256));
+        QImage stamped = drawn.copy();
+        GUI::Circle circle;
+        GUI::DiscStamps stamps(7.0f, 2.0f, 1.0f);
+        const struct {
+            QRgb disc, background;
+            int x, y;
+        } discs[] = {
+            {qRgb(200, 30, 30), Background, 30, 20}, {qRgb(30, 30, 200), qRgb(255, 255, 255), 45, 19},
+            {qRgb(200, 30, 30), Background, 14, 21}, // the first pair again: its kept stamp
+            {qRgb(30, 200, 30), Background, 3, 38},  // across two borders
+        };
+        for (const auto& disc : discs) {
+            circle.Draw(drawn, disc.disc, disc.background, 7.0f, float(disc.x), float(disc.y), 2.0f, 1.0f);
+            stamps.Draw(stamped, disc.disc, disc.background, disc.x, disc.y);
+        }
+        QCOMPARE(stamped, drawn);
     }
 
     void PaletteIndicesOutsideTheRangeTakeTheNearestColour()

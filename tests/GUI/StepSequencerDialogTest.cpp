@@ -193,6 +193,61 @@ private slots:
         QCOMPARE(grid.Grid().PasteColumn(), 0);
     }
 
+    void DragMovesAHitOrDropsNothingOutside()
+    {
+        const struct {
+            const char* name;
+            QPoint to; // (display row, column); a negative row: below the grid, on the scroll bar
+            bool dropped;
+        } cases[] = {{"onto a cell", {2, 5}, true}, {"outside the cells", {-1, 5}, false}};
+        for (const auto& entry : cases) {
+            StepSequencerControl& grid = Open(1, 4, 2);
+            Click(grid.CellCentre(1, 3));
+            const QPoint to = entry.to.x() < 0 ? QPoint(grid.CellCentre(0, 5).x(), grid.height() - 2)
+                                               : grid.CellCentre(entry.to.x(), entry.to.y());
+            Mouse(QEvent::MouseButtonPress, grid.CellCentre(1, 3));
+            Mouse(QEvent::MouseMove, to);
+            const QCursor shown = entry.dropped ? StepSequencerControl::DragCursor() : StepSequencerControl::NoDropCursor();
+            QVERIFY2(grid.cursor().pixmap().toImage() == shown.pixmap().toImage(), entry.name);
+            Mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+            QVERIFY2(Hit(1, 3) != entry.dropped && Hit(2, 5) == entry.dropped, entry.name);
+            QCOMPARE(grid.Grid().HitCount(), 1);
+            QCOMPARE(grid.cursor().shape(), Qt::ArrowCursor); // the pointer is given back
+        }
+    }
+
+    void RefusedPlayAndSaveChangeNothing()
+    {
+        const struct {
+            const char* name;
+            bool full;              // every cell hit: too many for the rhythm text
+            std::uint32_t startResult;
+            int button;
+            const char* title;
+        } cases[] = {
+            {"too many hits to play", true, 0, StepSequencerDialog::PlayId, "Sequence Has Too Many Hits"},
+            {"too many hits to save", true, 0, StepSequencerDialog::SaveId, "Sequence Has Too Many Hits"},
+            {"start refused", false, 10, StepSequencerDialog::PlayId, "Invalid Custom Rhythm"},
+        };
+        for (const auto& entry : cases) {
+            StepSequencerControl& grid = Open(4, 16, 2);
+            const std::u16string saved = Text(configuration_->GetData().CustomRhythm);
+            for (int row = 0; entry.full && row < grid.Grid().VisibleRowCount(); ++row)
+                for (int column = 0; column < grid.Grid().ColumnCount(); ++column)
+                    grid.Grid().ToggleCell(row, column);
+            metronome_->startResult = entry.startResult;
+            WindowTest::MessageCatcher messages;
+            Button(entry.button);
+            QTRY_COMPARE(messages.shown.size(), std::size_t{1});
+            QVERIFY2(messages.shown[0].title.startsWith(QString::fromLatin1(entry.title)), entry.name);
+            QVERIFY2(dialog_->isVisible() && !dialog_->Playing() && !grid.CursorRunning() && !metronome_->inRun, entry.name);
+            QCOMPARE(metronome_->starts, entry.startResult != 0 ? 1 : 0);
+            QCOMPARE(Text(configuration_->GetData().CustomRhythm), saved);
+            cleanup();
+            init();
+        }
+    }
+
     void CompoundHeadersGroupColumnsInThrees_data()
     {
         QTest::addColumn<int>("beats");
