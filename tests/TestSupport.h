@@ -1,15 +1,18 @@
 #pragma once
 // Small helpers shared by the test suites: a temporary folder that cleans up after itself,
-// whole-file reads and writes, and a log file installed as the program's log for one test.
+// whole-file reads and writes, a log file installed as the program's log for one test, a
+// generous wait for what another thread does, and the process's thread count.
 #include "System/Log.h"
 #include "System/LogFile.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace TestSupport {
@@ -86,5 +89,33 @@ private:
     TempFolder folder_;
     std::unique_ptr<System::LogFile> log_;
 };
+
+/// Polls every millisecond until condition holds; false once the (generous) time-out passed.
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(30))
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+/// Threads of this process. Sanitizers start a helper thread of their own with the first
+/// thread a process makes; it is made to exist before anything is counted.
+inline int ThreadCount()
+{
+    static const bool helperStarted = [] {
+        std::thread([] {}).join();
+        return true;
+    }();
+    (void)helperStarted;
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
 
 } // namespace TestSupport

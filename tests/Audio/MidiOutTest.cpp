@@ -83,19 +83,6 @@ TEST_P(NotePlacement, NoteSoundsAtItsStampedFramePlusTheLatencyWhateverTheBlockS
 
 INSTANTIATE_TEST_SUITE_P(BlockSizes, NotePlacement, testing::Values(1u, 63u, 64u, 100u, 256u, 1024u, 4096u));
 
-TEST(NoteSpacing, NotesStampedHalfASecondApartAre22050FramesApart)
-{
-    OfflineRig rig;
-    OpenMidi midi(rig);
-    const std::int64_t first = rig.TimeOf(2500.25);
-    AtTick(first, [&] { return midi.out.ShortMessage(NoteOn(38, 100)); });
-    AtTick(first + 500'000'000, [&] { return midi.out.ShortMessage(NoteOn(38, 100)); });
-    rig.backend.Pull(44100, 128);
-    const auto onsets = AudioTest::Onsets(rig.backend.Captured(), 20000, 0.0f);
-    ASSERT_EQ(onsets.size(), 2u);
-    EXPECT_EQ(onsets[1] - onsets[0], 22050u);
-}
-
 TEST(NoteSpacing, TempoWithoutAWholeNumberOfFramesPerBeatKeepsItsExactAverage)
 {
     // 133 bpm: 19894.74 frames per beat. Each click is rounded on its own, never from the

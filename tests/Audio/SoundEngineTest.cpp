@@ -81,51 +81,45 @@ TEST(MidiSoundEngine, PlaySoundSendsANoteOnOnThePercussionChannel)
     EXPECT_EQ(rig.mixer.LateCount(), 0u);
 }
 
-TEST(MidiSoundEngine, NoSoundFontGivesCodeSixAndAMultimediaErrorEntry)
+// Each failure gives its code and a six-line multimedia report naming the call that failed.
+TEST(MidiSoundEngine, FailuresGiveTheirCodeAndAReportNamingTheCall)
 {
-    TestSupport::ScopedLog log;
     TestSupport::TempFolder empty;
-    OfflineRig rig;
-    Core::MidiSoundEngine engine(On(rig, {"", {empty.Path()}}));
-    EXPECT_FALSE(engine.Initialise(Configuration::ConfigurationData()));
-    EXPECT_EQ(engine.GetLastErrorCode(), 6u);
-    EXPECT_FALSE(rig.backend.IsOpen());
-
-    const auto lines = log.Lines();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_TRUE(EndsWith(lines[0], "  [Error]  Multimedia error: Error calling midiOutOpen")) << lines[0];
-    EXPECT_EQ(lines[1], "\tFile: .\\Src\\Core\\MidiSoundEngine");
-    EXPECT_EQ(lines[2], "\tFunction: Core::MidiSoundEngine::Initialise");
-    EXPECT_EQ(lines[3].rfind("\tLine: ", 0), 0u);
-    EXPECT_EQ(lines[4], "\tError Code 6");
-    EXPECT_EQ(lines[5], "\tDescription: No device driver present");
-}
-
-TEST(MidiSoundEngine, PlaySoundWithoutAnOpenOutputFailsWithAnInvalidHandle)
-{
-    TestSupport::ScopedLog log;
-    OfflineRig rig;
-    Core::MidiSoundEngine engine(On(rig));
-    EXPECT_FALSE(engine.PlaySound(100, 38));
-    EXPECT_EQ(engine.GetLastErrorCode(), 5u);
-    EXPECT_EQ(Core::MessageForResultCode(engine.GetLastErrorCode()), 28);
-
-    const auto lines = log.Lines();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_TRUE(EndsWith(lines[0], "  [Error]  Multimedia error: Error calling midiOutShortMsg")) << lines[0];
-    EXPECT_EQ(lines[2], "\tFunction: Core::MidiSoundEngine::PlaySoundW");
-    EXPECT_EQ(lines[4], "\tError Code 5");
-    EXPECT_EQ(lines[5], "\tDescription: Device handle is invalid");
-}
-
-TEST(MidiSoundEngine, NoAudioOutputFailsToInitialise)
-{
-    TestSupport::ScopedLog log;
-    OfflineRig rig;
-    rig.backend.FailOpenWith(Platform::Audio::NoDriver);
-    Core::MidiSoundEngine engine(On(rig));
-    EXPECT_FALSE(engine.Initialise(Configuration::ConfigurationData()));
-    EXPECT_EQ(engine.GetLastErrorCode(), 6u);
+    const struct {
+        const char* call;     // null: no report checked
+        Platform::Audio::MidiOutOptions (*options)(OfflineRig&, const std::string&);
+        bool noOutput;
+        bool initialise;      // false: PlaySound without Initialise
+        std::uint32_t code;
+        const char* function;
+        const char* description;
+    } cases[] = {
+        {"midiOutOpen", [](OfflineRig& r, const std::string& e) { return On(r, {"", {e}}); }, false, true, 6,
+         "Core::MidiSoundEngine::Initialise", "No device driver present"},
+        {"midiOutShortMsg", [](OfflineRig& r, const std::string&) { return On(r); }, false, false, 5,
+         "Core::MidiSoundEngine::PlaySoundW", "Device handle is invalid"},
+        {nullptr, [](OfflineRig& r, const std::string&) { return On(r); }, true, true, 6, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        TestSupport::ScopedLog log;
+        OfflineRig rig;
+        if (c.noOutput)
+            rig.backend.FailOpenWith(Platform::Audio::NoDriver);
+        Core::MidiSoundEngine engine(c.options(rig, empty.Path()));
+        EXPECT_FALSE(c.initialise ? engine.Initialise(Configuration::ConfigurationData()) : engine.PlaySound(100, 38));
+        EXPECT_EQ(engine.GetLastErrorCode(), c.code);
+        EXPECT_FALSE(rig.backend.IsOpen());
+        if (!c.call)
+            continue;
+        const auto lines = log.Lines();
+        ASSERT_EQ(lines.size(), 6u);
+        EXPECT_TRUE(EndsWith(lines[0], std::string("  [Error]  Multimedia error: Error calling ") + c.call)) << lines[0];
+        EXPECT_EQ(lines[1], "\tFile: .\\Src\\Core\\MidiSoundEngine");
+        EXPECT_EQ(lines[2], std::string("\tFunction: ") + c.function);
+        EXPECT_EQ(lines[3].rfind("\tLine: ", 0), 0u);
+        EXPECT_EQ(lines[4], "\tError Code " + std::to_string(c.code));
+        EXPECT_EQ(lines[5], std::string("\tDescription: ") + c.description);
+    }
 }
 
 TEST(ProgramRoot, GivesOneLastingEngineForEverySoundSource)

@@ -154,6 +154,7 @@ TEST_F(Store, TextsWithLineBreaksCannotBreakTheFile)
     FileConfiguration reread(Path());
     ASSERT_TRUE(reread.Load());
     EXPECT_EQ(std::u16string(reread.GetData().File[0]), u"/tmp/odd");
+    EXPECT_EQ(reread.GetData().Bpm, 120); // the rest of the text never became a line of its own
     EXPECT_TRUE(reread.PresetExists(u"Later"));
 }
 

@@ -52,15 +52,9 @@ public:
     int MaxInside() const { return maxInside_.load(); }
 
     /// Waits (polling) until at least n ticks have been recorded; false after the time-out.
-    bool WaitFor(std::size_t n, std::chrono::milliseconds timeout = 10s) const
+    bool WaitFor(std::size_t n) const
     {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (Count() < n) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(1ms);
-        }
-        return true;
+        return TestSupport::WaitUntil([&] { return Count() >= n; });
     }
 
     std::function<void(std::size_t)> onTick_;

@@ -38,39 +38,40 @@ TEST_F(Controller, UnknownBeatTypeTouchesNothing)
     EXPECT_TRUE(rig.log.empty());
 }
 
-TEST_F(Controller, EngineThatCannotStartGivesFive)
+// Whatever fails, the start says which and leaves nothing open, and a later Stop has no run
+// to report.
+TEST(ControllerStart, FailuresCloseWhatWasOpenedAndReportNoRun)
 {
-    rig.engine.failInitialise = true;
-    EXPECT_EQ(rig.Start(settings), Core::StartResult::SoundEngineFailed);
-    EXPECT_EQ(rig.timer.starts, 0);
-    EXPECT_EQ(Count("StartDrawing"), 0);
-}
-
-TEST_F(Controller, FailedStartClosesTheEngineAndStopsTheLamp)
-{
-    settings.BeatType = Configuration::BeatKind::CustomPattern;
-    SetText(settings.CustomPattern, u"3++2");
-    EXPECT_EQ(rig.Start(settings), Core::StartResult::PatternMalformed);
-    EXPECT_EQ(rig.log, (Calls{"Initialise", "StartDrawing", "Close", "StopDrawing"}));
-    EXPECT_EQ(rig.timer.starts, 0);
-    // A later Stop has no run to report.
-    rig.metronome.Stop();
-    EXPECT_EQ(Count("OnStopped 120"), 0);
-
-    settings.BeatType = Configuration::BeatKind::CustomRhythm;
-    SetText(settings.CustomRhythm, u"1c");
-    EXPECT_EQ(rig.Start(settings), Core::StartResult::RhythmMalformed);
-    EXPECT_FALSE(rig.engine.open);
-}
-
-TEST_F(Controller, TimerThatCannotStartGivesTwoAndLeavesNothingOpen)
-{
-    rig.timer.failStart = true;
-    EXPECT_EQ(rig.Start(settings), Core::StartResult::TimerNotStarted);
-    EXPECT_FALSE(rig.engine.open);
-    EXPECT_EQ(rig.log.back(), "StopDrawing");
-    rig.metronome.Stop();
-    EXPECT_EQ(Count("OnStopped 120"), 0);
+    const struct {
+        const char* name;
+        void (*fail)(Rig&, ConfigurationData&);
+        std::uint32_t result;
+        Calls calls;
+    } cases[] = {
+        {"engine", [](Rig& r, ConfigurationData&) { r.engine.failInitialise = true; }, Core::StartResult::SoundEngineFailed,
+         {"Initialise", "Close"}},
+        {"pattern", [](Rig&, ConfigurationData& s) {
+             s.BeatType = Configuration::BeatKind::CustomPattern;
+             SetText(s.CustomPattern, u"3++2");
+         }, Core::StartResult::PatternMalformed, {"Initialise", "StartDrawing", "Close", "StopDrawing"}},
+        {"rhythm", [](Rig&, ConfigurationData& s) {
+             s.BeatType = Configuration::BeatKind::CustomRhythm;
+             SetText(s.CustomRhythm, u"1c");
+         }, Core::StartResult::RhythmMalformed, {"Initialise", "StartDrawing", "Close", "StopDrawing"}},
+        {"timer", [](Rig& r, ConfigurationData&) { r.timer.failStart = true; }, Core::StartResult::TimerNotStarted,
+         {"Initialise", "StartDrawing", "Close", "StopDrawing"}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        ConfigurationData settings = Rig::VoiceSettings();
+        c.fail(rig, settings);
+        EXPECT_EQ(rig.Start(settings), c.result) << c.name;
+        EXPECT_EQ(rig.log, c.calls) << c.name;
+        EXPECT_FALSE(rig.engine.open) << c.name;
+        EXPECT_FALSE(rig.timer.running) << c.name;
+        rig.metronome.Stop();
+        EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "OnStopped 120"), 0) << c.name;
+    }
 }
 
 TEST_F(Controller, VolumesAreScaledByTheGlobalVolume)

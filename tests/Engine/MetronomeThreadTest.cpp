@@ -1,6 +1,7 @@
 // The controller on a real timer thread: whichever way a run ends, no sound follows the
 // engine's Close and no timer thread is left behind. Only ordering is asserted, never timing.
 #include "EngineFakes.h"
+#include "TestSupport.h"
 
 #include "Core/Engine/Timer.h"
 
@@ -8,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -16,32 +16,8 @@ using Configuration::ConfigurationData;
 
 namespace {
 
-int ThreadCount()
-{
-    // Sanitizers start a helper thread of their own with the first thread a process makes;
-    // make it exist before anything is counted.
-    static const bool helperStarted = [] {
-        std::thread([] {}).join();
-        return true;
-    }();
-    (void)helperStarted;
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
-        ++count;
-    return count;
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = 10s)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using TestSupport::ThreadCount;
+using TestSupport::WaitUntil;
 
 // An engine that may be called from the timer thread: counts sounds and notices a sound
 // played while closed or while a Close is under way.

@@ -232,7 +232,7 @@ TEST(SpeedTrainerTimer, RunFromZeroPercentStillTicks)
 namespace {
 
 class TrainerRun : public ::testing::Test {
-protected:
+public:
     Rig rig;
     ConfigurationData settings = TrainerSettings();
 
@@ -338,7 +338,7 @@ TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Close"), 1);
 }
 
-TEST_F(TrainerRun, BarModeCountsBeatsOfTheBar)
+TEST_F(TrainerRun, BarModeCountsBeatsOfTheBarAfterTheWarmUpSignal)
 {
     settings.DurationsInBars = 1;
     settings.BeatType = Configuration::BeatKind::BeatsPerBar;
@@ -348,46 +348,39 @@ TEST_F(TrainerRun, BarModeCountsBeatsOfTheBar)
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
     // The end of the warm-up is signalled right after the first beat.
-    rig.timer.Tick(1);
-    EXPECT_EQ(rig.Voices(), (std::vector<std::uint32_t>{1}));
-    rig.timer.Tick(1);
+    rig.timer.Tick(2);
     EXPECT_EQ(rig.Voices(), (std::vector<std::uint32_t>{1, 6}));
     EXPECT_EQ(rig.handler.beats.back().flags, WarmupEnded);
     EXPECT_EQ(BeatsPerLevel(3, {1, 2}), (std::vector<int>{8, 8, 8}));
 }
 
-TEST_F(TrainerRun, BarModeInCompoundTimeCountsEighths)
+// Two bars a level, whatever divides the beat: compound eighths, subdivisions, rhythm steps.
+TEST(TrainerBarMode, LevelsLastTheirBarsInEveryBeatType)
 {
-    settings.DurationsInBars = 1;
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
-    settings.BeatsPerBar = 6;
-    settings.CompoundTime = 1;
-    settings.Duration = 2.0f;
-    ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(rig.Run().TicksPerBeat, 3);
-    EXPECT_EQ(BeatsPerLevel(2, {1, 3, 4}), (std::vector<int>{12, 12}));
-}
-
-TEST_F(TrainerRun, BarModeWithSubdivisionsStillCountsBars)
-{
-    settings.DurationsInBars = 1;
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
-    settings.BeatsPerBar = 4;
-    settings.Subdivision1 = 2;
-    settings.Duration = 2.0f;
-    ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(BeatsPerLevel(2, {1, 2}), (std::vector<int>{8, 8}));
-}
-
-TEST_F(TrainerRun, BarModeCustomRhythmCountsItsSteps)
-{
-    settings.DurationsInBars = 1;
-    settings.BeatType = Configuration::BeatKind::CustomRhythm;
-    SetText(settings.CustomRhythm, u"1 2 1 2 ");
-    settings.CrBeatsPerBar = 4;
-    settings.CrSubdivision = 2;
-    settings.Duration = 1.0f;
-    ASSERT_EQ(rig.Start(settings), 0u);
-    // One bar of four beats is eight steps, four of which sound.
-    EXPECT_EQ(BeatsPerLevel(2, {1, 2}), (std::vector<int>{4, 4}));
+    const struct {
+        const char* name;
+        void (*set)(ConfigurationData&);
+        std::vector<std::uint32_t> beatVoices;
+        std::vector<int> beats;
+    } cases[] = {
+        {"6/8", [](ConfigurationData& s) { s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1; },
+         {1, 3, 4}, {12, 12}},
+        {"4/4 in halves", [](ConfigurationData& s) { s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 4, s.Subdivision1 = 2; },
+         {1, 2}, {8, 8}},
+        // One bar of four beats is eight steps, four of which sound; one bar a level.
+        {"rhythm", [](ConfigurationData& s) {
+             s.BeatType = Configuration::BeatKind::CustomRhythm, s.CrBeatsPerBar = 4, s.CrSubdivision = 2, s.Duration = 1.0f;
+             SetText(s.CustomRhythm, u"1 2 1 2 ");
+         }, {1, 2}, {4, 4}},
+    };
+    for (const auto& c : cases) {
+        struct Run : TrainerRun {
+            void TestBody() override {}
+        } run;
+        run.settings.DurationsInBars = 1;
+        run.settings.Duration = 2.0f;
+        c.set(run.settings);
+        ASSERT_EQ(run.rig.Start(run.settings), 0u) << c.name;
+        EXPECT_EQ(run.BeatsPerLevel(c.beats.size(), c.beatVoices), c.beats) << c.name;
+    }
 }

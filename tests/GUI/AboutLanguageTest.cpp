@@ -146,29 +146,6 @@ private slots:
         QVERIFY(!about.isVisible());
     }
 
-    // TOLVANE_SCREENSHOTS=<folder>: both dialogs in every shipped language, for looking at.
-    void Screenshots()
-    {
-        const QString shots = qEnvironmentVariable("TOLVANE_SCREENSHOTS");
-        if (shots.isEmpty())
-            QSKIP("TOLVANE_SCREENSHOTS not set");
-        for (const char* language : {"", "de", "fr"}) {
-            const std::u16string name = QString::fromLatin1(language).toStdU16String();
-            configuration_->GetLanguage()[name.copy(configuration_->GetLanguage(), 2)] = u'\0';
-            const GUI::DialogContext context = Context(TOLVANE_LANG_SOURCE_DIR "/");
-            window_->InitialiseLanguage(configuration_->GetLanguage());
-            GUI::Dialog* dialogs[] = {new LanguageDialog(context), new GUI::AboutDialog(context)};
-            for (GUI::Dialog* dialog : dialogs) {
-                dialog->Initialise(0);
-                dialog->show();
-                QVERIFY(QTest::qWaitForWindowExposed(dialog));
-                const QString name = QStringLiteral("%1/%2-%3.png").arg(shots).arg(dialog->DialogId()).arg(language);
-                QVERIFY(dialog->grab().save(name));
-            }
-            static_cast<GUI::AboutDialog*>(dialogs[1])->Tabs()->setCurrentIndex(1);
-            QVERIFY(dialogs[1]->grab().save(QStringLiteral("%1/licence-%2.png").arg(shots, language)));
-        }
-    }
 };
 
 QTEST_MAIN(AboutLanguageTest)

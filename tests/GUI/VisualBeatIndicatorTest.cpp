@@ -4,20 +4,14 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "GUI/MarkerPalette.h"
+#include "TestSupport.h"
 
 #include <QtTest>
 
-#include <filesystem>
 
 namespace {
 
-int ThreadCount()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
-        ++count;
-    return count;
-}
+using TestSupport::ThreadCount;
 
 bool IsEmptyLamp(const QImage& image, QRgb face)
 {
@@ -57,16 +51,6 @@ class VisualBeatIndicatorTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void LampKeepsItsPlaceAndStartsDark()
-    {
-        QWidget parent;
-        GUI::VisualBeatIndicator lamp(&parent);
-        QCOMPARE(lamp.geometry(), QRect(230, 76, 32, 32));
-        QCOMPARE(lamp.property("controlId").toInt(), 1202);
-        QVERIFY(!lamp.IsDrawing());
-        QVERIFY(IsEmptyLamp(lamp.ShownImage(), lamp.palette().color(QPalette::Button).rgb()));
-    }
-
     void BeatsShowTheVoicesDiscsInTheirSizes()
     {
         GUI::VisualBeatIndicator lamp;
@@ -88,7 +72,6 @@ private slots:
         lamp.ShowBeat(6);
         QTRY_COMPARE(SolidRightEdge(lamp.ShownImage(), GUI::MarkerColour(7)), 29);
         const QImage painted = lamp.grab().toImage();
-        painted.scaled(128, 128).save(QStringLiteral("/tmp/tolvane-lamp-size7.png"));
         QCOMPARE(painted.pixel(16, 16) | 0xff000000u, GUI::MarkerColour(7) | 0xff000000u);
 
         lamp.ShowBeat(7); // size 0: the four centre pixels only

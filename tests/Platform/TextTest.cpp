@@ -18,36 +18,25 @@ void Poison(char16_t (&field)[N])
 
 } // namespace
 
-TEST(FixedFieldCopy, CutsAtCapacityAndAlwaysTerminates)
+TEST(FixedFieldCopy, CutsWholeCharactersAtCapacityAndAlwaysTerminates)
 {
     char16_t field[6];
     Poison(field);
     EXPECT_FALSE(Copy(field, u"metronome"));
     EXPECT_EQ(std::u16string(field), u"metro");
-
     EXPECT_TRUE(Copy(field, u"bpm"));
     EXPECT_EQ(std::u16string(field), u"bpm");
-
+    // "abcd" + U+1D11E (a surrogate pair): only "abcd" fits whole.
+    EXPECT_FALSE(Copy(field, u"abcd\U0001D11E"));
+    EXPECT_EQ(std::u16string(field), u"abcd");
     char16_t single[1];
     Poison(single);
     EXPECT_FALSE(Copy(single, u"x"));
     EXPECT_EQ(single[0], 0);
-}
-
-TEST(FixedFieldCopy, NeverKeepsHalfASurrogatePair)
-{
-    char16_t field[4];
-    // "ab" + U+1D11E (musical G clef, a surrogate pair): only "ab" fits whole.
-    EXPECT_FALSE(Copy(field, u"ab\U0001D11E"));
-    EXPECT_EQ(std::u16string(field), u"ab");
-}
-
-TEST(FixedFieldCopy, ReadsSourceFieldNoFurtherThanItsCapacity)
-{
-    char16_t source[3] = {u'a', u'b', u'c'}; // unterminated: a damaged field
-    char16_t target[8];
-    Copy(target, source);
-    EXPECT_EQ(std::u16string(target), u"abc");
+    // An unterminated (damaged) source field is read no further than its capacity.
+    char16_t source[3] = {u'a', u'b', u'c'};
+    Copy(field, source);
+    EXPECT_EQ(std::u16string(field), u"abc");
 }
 
 TEST(Utf8Decoding, DecodesEveryPlaneIntoAField)
@@ -138,13 +127,9 @@ TEST(WideFormatting, FormatsTheConversionsTheReportsUse)
               u"-5 1099511627776 9 ff");
 }
 
-TEST(WideFormatting, PercentSignsInArgumentsAreNotInterpreted)
+TEST(WideFormatting, ArgumentsAreNeverInterpretedAndTheResultIsCutAtCapacity)
 {
     EXPECT_EQ(FormatWide(256, u"100%% %s", u"50% %s %d"), u"100% 50% %s %d");
-}
-
-TEST(WideFormatting, ResultIsCutAtCapacity)
-{
     EXPECT_EQ(FormatWide(6, u"%s", u"metronome"), u"metro");
     EXPECT_EQ(FormatWide(4, u"%d", 123456), u"123");
 }

@@ -62,20 +62,6 @@ TEST(LogEntry, LevelsAboveTheThresholdAreNotWritten)
     EXPECT_NE(lines[1].find("  [Critical]  critical"), std::string::npos);
 }
 
-TEST(LogEntry, EveryLevelWritesItsName)
-{
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
-    log.SetLevel(System::Debug);
-    for (int level = 0; level <= 7; ++level)
-        log.Write(level, "x");
-    const auto lines = SplitLines(ReadFile(log.Path()));
-    const char* names[] = {"Emergency", "Alert", "Critical", "Error", "Warn", "Notice", "Information", "Debug"};
-    ASSERT_EQ(lines.size(), 8u);
-    for (int level = 0; level <= 7; ++level)
-        EXPECT_NE(lines[level].find(std::string("[") + names[level] + "]"), std::string::npos) << lines[level];
-}
-
 TEST(LogEntry, LongEntryIsCutTo1023BytesAndStillEndsItsLine)
 {
     TempFolder folder;

@@ -37,13 +37,7 @@ struct EngineRig {
     // the output, so that pulling the stream afterwards renders it.
     bool WaitStarted(std::size_t voice, std::int32_t player, std::uint64_t count)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (engine.Voice(voice).Player(player)->StartedPlays() < count) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+        return TestSupport::WaitUntil([&] { return engine.Voice(voice).Player(player)->StartedPlays() >= count; });
     }
     // The stream's level (left channel) at frame, in 16-bit sample units.
     double Level(std::size_t frame) const { return audio.backend.Captured()[2 * frame] * 32768.0; }
@@ -294,10 +288,7 @@ TEST(AudioSoundEngine, PrepareOpensTheOutputAndReadsTheFilesInTheBackgroundForTh
     EngineRig rig;
     rig.SetFile(0, "click.wav", Wave(Mono16, Constant(1000, 8000)));
     rig.engine.Prepare(rig.settings);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!rig.engine.IsPrepared(rig.settings) && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_TRUE(rig.engine.IsPrepared(rig.settings));
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return rig.engine.IsPrepared(rig.settings); }));
     EXPECT_NE(rig.engine.Voice(0).Samples(), nullptr); // read before any Initialise
     EXPECT_TRUE(rig.audio.backend.IsOpen());
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
