@@ -31,15 +31,10 @@ using GUI::OptionsDialog;
 using GUI::PresetsDialog;
 using GUI::SettingsDialog;
 
-class PresetsDialogTest : public QObject {
+class PresetsDialogTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestSupport::TempFolder> folder_;
-    std::unique_ptr<TestSupport::ScopedLog> log_;
-    std::unique_ptr<Configuration::FileConfiguration> configuration_;
-    std::unique_ptr<WindowTest::FakeMetronome> metronome_;
-    std::unique_ptr<GUI::ApplicationWindow> window_;
     SettingsDialog* dialog_ = nullptr;
 
     Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
@@ -99,20 +94,8 @@ private:
     void Select(int row) { List()->setCurrentItem(List()->topLevelItem(row)); }
 
 private slots:
-    void init()
-    {
-        folder_ = std::make_unique<TestSupport::TempFolder>();
-        log_ = std::make_unique<TestSupport::ScopedLog>();
-        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
-        metronome_ = std::make_unique<WindowTest::FakeMetronome>();
-        System::SetCurrentLanguage(nullptr);
-    }
-    void cleanup()
-    {
-        window_.reset();
-        System::SetCurrentLanguage(nullptr);
-        log_.reset();
-    }
+    void init() { Begin(); }
+    void cleanup() { End(); }
 
     void NameCheckRefusesAndSelects()
     {

@@ -30,16 +30,10 @@ using GUI::ApplicationWindow;
 using GUI::OptionsDialog;
 using GUI::SettingsDialog;
 
-class SettingsDialogTest : public QObject {
+class SettingsDialogTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestSupport::TempFolder> folder_;
-    std::unique_ptr<TestSupport::ScopedLog> log_;
-    std::unique_ptr<Configuration::FileConfiguration> configuration_;
-    std::unique_ptr<WindowTest::FakeMetronome> metronome_;
-    std::unique_ptr<ApplicationWindow> window_;
-
     Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
 
     SettingsDialog& Open(int page = 0)
@@ -71,20 +65,8 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        folder_ = std::make_unique<TestSupport::TempFolder>();
-        log_ = std::make_unique<TestSupport::ScopedLog>();
-        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
-        metronome_ = std::make_unique<WindowTest::FakeMetronome>();
-        System::SetCurrentLanguage(nullptr);
-    }
-    void cleanup()
-    {
-        window_.reset();
-        System::SetCurrentLanguage(nullptr);
-        log_.reset();
-    }
+    void init() { Begin(); }
+    void cleanup() { End(); }
 
     void OpensOnTheCommandsPageWithHelp()
     {

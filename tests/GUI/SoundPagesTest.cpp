@@ -26,16 +26,10 @@
 using GUI::SettingsDialog;
 using Source = Configuration::SoundSource;
 
-class SoundPagesTest : public QObject {
+class SoundPagesTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestSupport::TempFolder> folder_;
-    std::unique_ptr<TestSupport::ScopedLog> log_;
-    std::unique_ptr<Configuration::FileConfiguration> configuration_;
-    std::unique_ptr<WindowTest::FakeMetronome> metronome_;
-    std::unique_ptr<GUI::ApplicationWindow> window_;
-
     Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
 
     SettingsDialog& Open(int page)
@@ -66,15 +60,8 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        folder_ = std::make_unique<TestSupport::TempFolder>();
-        log_ = std::make_unique<TestSupport::ScopedLog>();
-        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
-        metronome_ = std::make_unique<WindowTest::FakeMetronome>();
-        System::SetCurrentLanguage(nullptr);
-    }
-    void cleanup() { window_.reset(); }
+    void init() { Begin(); }
+    void cleanup() { End(); }
 
     void SoundListsShowTheSourcesNames()
     {

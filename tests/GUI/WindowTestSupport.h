@@ -1,7 +1,11 @@
 #pragma once
 // Helpers for the main window tests: a metronome controller that plays nothing and reports as
 // the real one does, and a catcher for the message boxes the window shows.
+#include "Configuration/FileConfiguration.h"
 #include "Core/Engine/IMetronome.h"
+#include "GUI/ApplicationWindow.h"
+#include "System/CurrentLanguage.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -9,6 +13,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace WindowTest {
@@ -92,6 +97,33 @@ public:
 
 private:
     QTimer timer_;
+};
+
+/// What the settings-page tests share: a real settings file in a fresh folder, the log caught,
+/// a fake metronome and, once a test opens it, the main window over them. Begin in a test's
+/// init(), End in its cleanup().
+class SettingsRig {
+protected:
+    void Begin()
+    {
+        folder_ = std::make_unique<TestSupport::TempFolder>();
+        log_ = std::make_unique<TestSupport::ScopedLog>();
+        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
+        metronome_ = std::make_unique<FakeMetronome>();
+        System::SetCurrentLanguage(nullptr);
+    }
+    void End()
+    {
+        window_.reset();
+        System::SetCurrentLanguage(nullptr);
+        log_.reset();
+    }
+
+    std::unique_ptr<TestSupport::TempFolder> folder_;
+    std::unique_ptr<TestSupport::ScopedLog> log_;
+    std::unique_ptr<Configuration::FileConfiguration> configuration_;
+    std::unique_ptr<FakeMetronome> metronome_;
+    std::unique_ptr<GUI::ApplicationWindow> window_;
 };
 
 } // namespace WindowTest
