@@ -1,6 +1,7 @@
 #include "Platform/Audio/PulseOutput.h"
 
 #include "Platform/Clock.h"
+#include "Platform/Thread.h"
 
 #include <pulse/context.h>
 #include <pulse/error.h>
@@ -53,6 +54,12 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
         Close();
         return false;
     }
+    // The stream is rendered on libpulse's main-loop thread, which starts at normal priority:
+    // on a busy machine it would be kept from answering the server's requests, the buffer
+    // would run dry and every later click would be heard late. It gets the real-time priority
+    // of the program's other audio threads where the system allows it.
+    pa_threaded_mainloop_once_unlocked(
+        loop_, [](pa_threaded_mainloop*, void*) { SystemThreadScheduling().RaiseToRealTimePriority(); }, nullptr);
     pa_context_set_state_callback(context_, &OnContextState, this);
 
     pa_threaded_mainloop_lock(loop_);
