@@ -42,7 +42,7 @@ struct MenuItem {
 constexpr MenuItem MenuItems[] = {
     {0, u"&Language\tCtrl+L", ApplicationWindow::LanguageCommand},
     {0, nullptr, 0},
-    {0, u"E&xit", ApplicationWindow::ExitCommand},
+    {0, u"E&xit\tCtrl+Q", ApplicationWindow::ExitCommand},
     {1, u"&Options ...\tCtrl+O", ApplicationWindow::OptionsCommand},
     {1, u"&Sound Settings...\tCtrl+S", ApplicationWindow::SoundSettingsCommand},
     {1, u"&Audio Files...\tCtrl+A", ApplicationWindow::AudioFilesCommand},
