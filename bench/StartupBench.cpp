@@ -22,6 +22,9 @@
 // Start latency: then START_CYCLES times, after a second of silence: the "startstop" request's
 // round trip (the socket answers once Start has returned on the window thread) and the time
 // to the first click's onset in the recording; then stop again.
+//
+// STARTUP_BENCH_CONF=FILE starts the program with those settings (e.g. one sound, accents off,
+// for a timing run); STARTUP_BENCH_KEEP=FILE keeps the monitor's recording (raw s16le stereo).
 // Every process started here is ended by its own process id.
 #include "PrivatePulseAudio.h"
 
@@ -182,6 +185,8 @@ int main(int argc, char** argv)
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
     const std::string folder = std::string(mkdtemp(pattern.data())) + "/";
     std::filesystem::copy_file(program, folder + "tolvane");
+    if (const char* settings = std::getenv("STARTUP_BENCH_CONF"); settings && *settings)
+        std::filesystem::copy_file(settings, folder + "Tolvane.conf");
     TestSupport::PrivatePulseAudio pulse(folder, "tolvane_bench");
     if (!pulse.Ready())
         std::fprintf(stderr, "pulseaudio did not start; the program will have no output\n");
@@ -268,6 +273,11 @@ int main(int argc, char** argv)
 
     program_.reset();
     pulse.End();
+    if (const char* keep = std::getenv("STARTUP_BENCH_KEEP"); keep && *keep) {
+        std::error_code error;
+        std::filesystem::copy_file(folder + "monitor.raw", keep, std::filesystem::copy_options::overwrite_existing,
+                                   error);
+    }
     std::filesystem::remove_all(folder);
     return 0;
 }
