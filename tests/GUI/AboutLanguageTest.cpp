@@ -1,67 +1,44 @@
 // The language chooser over a folder of language files, and the About window's licence view.
-#include "Configuration/FileConfiguration.h"
-#include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
-#include "System/CurrentLanguage.h"
-#include "TestSupport.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 
-#include <memory>
-
 using GUI::LanguageDialog;
 
 namespace {
 
-std::string LanguageFile(const char* english, const char* native)
+std::string LanguageFile(const std::string& english, const std::string& native)
 {
-    return std::string("\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = ") + english + "\nLanguage = " + native +
-           "\n[Text]\n1 = Tolvane-" + native + "\n";
+    return WindowTest::LanguageFile("[Language]\nLangEnglish = " + english + "\nLanguage = " + native
+                                    + "\n[Text]\n1 = Tolvane-" + native + "\n");
 }
 
 } // namespace
 
-class AboutLanguageTest : public QObject {
+class AboutLanguageTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestSupport::TempFolder> folder_;
-    std::unique_ptr<TestSupport::ScopedLog> log_;
-    std::unique_ptr<Configuration::FileConfiguration> configuration_;
-    WindowTest::FakeMetronome metronome_;
-    std::unique_ptr<GUI::ApplicationWindow> window_;
-
     GUI::DialogContext Context(const std::string& languageFolder)
     {
         GUI::ApplicationWindowOptions options;
         options.singleInstance = false;
         options.languageFolder = languageFolder;
-        window_ = std::make_unique<GUI::ApplicationWindow>(metronome_, *configuration_, options);
-        return {*configuration_, metronome_, *window_};
+        window_ = std::make_unique<GUI::ApplicationWindow>(*metronome_, *configuration_, options);
+        return {*configuration_, *metronome_, *window_};
     }
 
 private slots:
-    void init()
-    {
-        folder_ = std::make_unique<TestSupport::TempFolder>();
-        log_ = std::make_unique<TestSupport::ScopedLog>();
-        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
-        System::SetCurrentLanguage(nullptr);
-    }
-    void cleanup()
-    {
-        window_.reset();
-        System::SetCurrentLanguage(nullptr);
-    }
+    void init() { Begin(); }
+    void cleanup() { End(); }
 
     void ChooserListsSelectsAndSwitches()
     {
@@ -145,7 +122,6 @@ private slots:
         QTest::keyClick(view, Qt::Key_Escape);
         QVERIFY(!about.isVisible());
     }
-
 };
 
 QTEST_MAIN(AboutLanguageTest)

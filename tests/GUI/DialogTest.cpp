@@ -4,6 +4,7 @@
 #include "System/CurrentLanguage.h"
 #include "System/LanguageFileReader.h"
 #include "TestSupport.h"
+#include "WindowTestSupport.h"
 
 #include <QtTest>
 
@@ -74,9 +75,10 @@ private slots:
     void TextsComeFromTheLanguageAndGoBackToEnglish()
     {
         TestSupport::TempFolder folder;
-        TestSupport::WriteFile(folder / "de.lng", "\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = German\nLanguage = Deutsch\n"
-                                                  "[Dialog]\n2 = Einstellungen\n"
-                                                  "[Control]\n31 = &Schl\xC3\xA4ge pro Takt\n70 = Anwenden\n");
+        TestSupport::WriteFile(folder / "de.lng",
+                               WindowTest::LanguageFile("[Language]\nLangEnglish = German\nLanguage = Deutsch\n"
+                                                        "[Dialog]\n2 = Einstellungen\n"
+                                                        "[Control]\n31 = &Schl\xC3\xA4ge pro Takt\n70 = Anwenden\n"));
         ExampleDialog dialog;
         dialog.Initialise(3);
         QCOMPARE(dialog.prepared, 3);
@@ -103,11 +105,7 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* help = qobject_cast<QLabel*>(dialog.Control(1073));
-        const auto move = [](QWidget* widget) {
-            QMouseEvent event(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
-                              Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(widget, &event);
-        };
+        const auto move = WindowTest::MoveOnto;
         move(dialog.Control(1206));
         QCOMPARE(help->text(), QStringLiteral("Sets the number of beats per bar"));
         move(&dialog);

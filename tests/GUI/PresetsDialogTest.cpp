@@ -1,31 +1,23 @@
 // The Presets page on the real settings store: the name check, saving over a preset, updating
 // onto another preset's name, loading, double-clicks, and a preset's way through the file.
-#include "Configuration/FileConfiguration.h"
-#include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
-#include "GUI/Dialogs/SettingsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/StepSequencerDialog.h"
 #include "Platform/Text.h"
-#include "System/CurrentLanguage.h"
-#include "System/LanguageFileReader.h"
-#include "TestSupport.h"
 #include "WaveFiles/WaveFixtures.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
 
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTreeWidget>
 
 #include <array>
-#include <memory>
 
 using GUI::OptionsDialog;
 using GUI::PresetsDialog;
@@ -37,7 +29,6 @@ class PresetsDialogTest : public QObject, private WindowTest::SettingsRig {
 private:
     SettingsDialog* dialog_ = nullptr;
 
-    Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
     const Configuration::ConfigurationData* Stored(const char16_t* name) { return configuration_->Presets().Find(name); }
     PresetsDialog& Page() { return static_cast<PresetsDialog&>(*dialog_->PageAt(SettingsDialog::PresetsPage)); }
     QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Page().Control(id)); }
@@ -56,17 +47,7 @@ private:
             preset.Bpm = bpm;
             configuration_->AddPreset(preset);
         }
-        GUI::ApplicationWindowOptions options;
-        options.singleInstance = false;
-        options.languageFolder = options.helpFolder = folder_->Path();
-        window_ = std::make_unique<GUI::ApplicationWindow>(*metronome_, *configuration_, options);
-        if (!window_->Startup())
-            qFatal("start-up failed");
-        dialog_ = qobject_cast<SettingsDialog*>(window_->DialogFor(GUI::ApplicationWindow::PresetsCommand));
-        dialog_->Initialise(SettingsDialog::PresetsPage);
-        dialog_->show();
-        if (!QTest::qWaitForWindowExposed(dialog_))
-            qFatal("dialog not shown");
+        dialog_ = &OpenSettings(SettingsDialog::PresetsPage);
     }
     void Type(const QString& name, const QString& description)
     {
@@ -79,10 +60,7 @@ private:
         WindowTest::MessageCatcher messages;
         messages.answer = answer;
         qobject_cast<QAbstractButton*>(Page().Control(id))->click();
-        QStringList titles;
-        for (const auto& message : messages.shown)
-            titles << message.title;
-        return titles.join(u'|');
+        return WindowTest::Titles(messages).join(u'|');
     }
     QStringList Rows()
     {
@@ -237,29 +215,18 @@ private slots:
     // TOLVANE_SCREENSHOTS=<folder> saves the page there.
     void EveryShippedLanguageFits()
     {
-        QStringList languages{QString()};
-        for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
-            languages << file.chopped(4);
-        for (const QString& language : languages) {
+        for (const QString& language : WindowTest::ShippedLanguages()) {
             init();
             Open({{u"Ballad", u"Slow ballad in 6/8 with brushes", 66},
                   {u"Rock", u"Straight eighths, accent on two and four", 120},
                   {u"Warm up", u"Speed trainer from 60 to 90 percent", 100}});
-            if (!language.isEmpty()) {
-                System::SetCurrentLanguage(System::LoadLanguageFile(std::string(TOLVANE_LANG_SOURCE_DIR "/") +
-                                                                    language.toStdString() + ".lng"));
-                dialog_->Initialise(SettingsDialog::PresetsPage);
-            }
+            WindowTest::UseShippedLanguage(language);
+            dialog_->Initialise(SettingsDialog::PresetsPage);
             Type(QStringLiteral("Rock"), QStringLiteral("Straight eighths, accent on two and four"));
             Select(1);
-            if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
-                dialog_->grab().save(folder + QStringLiteral("/settings-presets-%1.png").arg(language.isEmpty() ? "en" : language));
-            for (QWidget* control : Page().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-                const QString name = language + control->property("controlId").toString();
-                QVERIFY2(Page().rect().contains(control->geometry()), qPrintable(name));
-                if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
-                    QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
-            }
+            WindowTest::Screenshot(*dialog_,
+                                   QStringLiteral("settings-presets-") + (language.isEmpty() ? "en" : language));
+            QVERIFY2(WindowTest::Unfitting(Page()).isEmpty(), qPrintable(language + WindowTest::Unfitting(Page())));
             QVERIFY(List()->columnWidth(0) + List()->columnWidth(1) <= List()->viewport()->width());
             cleanup();
         }

@@ -54,6 +54,14 @@ public:
         process.start(Folder() + QStringLiteral("tolvane"), arguments);
     }
 
+    /// Runs a copy to its end; its exit code, or -1 when it crashed or did not end.
+    int RunToEnd(const QStringList& arguments, const QStringList& extra = {}) const
+    {
+        QProcess process;
+        Launch(process, extra, arguments);
+        const bool ended = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
+        return ended ? process.exitCode() : -1;
+    }
     /// Sends one request line and returns the answer, or an empty text when nobody answers.
     QString Request(const QString& line) const
     {
@@ -83,18 +91,6 @@ private:
     TestSupport::TempFolder folder_;
 };
 
-/// Ends a process of this test by its own handle: politely, then for good.
-void End(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(2000);
-    }
-}
-
 } // namespace
 
 class ProgramProcessTest : public QObject {
@@ -115,19 +111,12 @@ private slots:
         QCOMPARE(program.Request(QStringLiteral("tempo x")), QStringLiteral("0"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 90"));
 
-        QProcess second;
-        program.Launch(second);
-        QVERIFY(second.waitForFinished(30000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(program.RunToEnd({}), 0);
         QCOMPARE(first.state(), QProcess::Running);
         QVERIFY(!std::filesystem::exists(program.File("Tolvane.conf"))); // the second copy saved nothing
 
         // A second copy's command line goes to the first; a refused part makes it exit 1.
-        QProcess wishes;
-        program.Launch(wishes, {}, {"--preset", "None such", "--tempo", "96"});
-        QVERIFY(wishes.waitForFinished(30000));
-        QCOMPARE(wishes.exitCode(), 1);
+        QCOMPARE(program.RunToEnd({"--preset", "None such", "--tempo", "96"}), 1);
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 96"));
         QCOMPARE(program.Request(QStringLiteral("tempo 90")), QStringLiteral("1"));
 
@@ -145,7 +134,8 @@ private slots:
         program.Launch(third, {}, {"--tempo=132"});
         QVERIFY(program.WaitUntilAnswering());
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 132"));
-        End(third);
+        third.terminate();
+        QVERIFY(third.waitForFinished(30000));
     }
 
     void InstalledCopyFindsItsFiles()
@@ -264,10 +254,7 @@ private slots:
         recorder.End();
 
         // "tolvane --start" from a terminal starts the running copy playing.
-        QProcess starter;
-        program.Launch(starter, audio, {"--start"});
-        QVERIFY(starter.waitForFinished(30000));
-        QCOMPARE(starter.exitCode(), 0);
+        QCOMPARE(program.RunToEnd({"--start"}, audio), 0);
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("1 150"));
         tolvane.terminate();
         QVERIFY(tolvane.waitForFinished(30000));
@@ -281,13 +268,14 @@ private slots:
         const auto onsets = AudioTest::Onsets(capture, 8000, 0.01f);
         QVERIFY2(onsets.size() >= 7, qPrintable(QStringLiteral("%1 clicks").arg(onsets.size())));
         QString gaps;
-        for (std::size_t k = 1; k < onsets.size(); ++k)
-            gaps += QStringLiteral(" %1").arg(onsets[k] - onsets[k - 1]);
-        qInfo("%zu clicks, spacing in frames (17640 expected):%s", onsets.size(), qPrintable(gaps));
+        double worst = 0;
         for (std::size_t k = 1; k < onsets.size(); ++k) {
             const double gap = static_cast<double>(onsets[k] - onsets[k - 1]);
-            QVERIFY2(std::abs(gap - 17640.0) <= 441.0, qPrintable(QStringLiteral("gap %1: %2").arg(k).arg(gap)));
+            gaps += QStringLiteral(" %1").arg(gap);
+            worst = std::max(worst, std::abs(gap - 17640.0));
         }
+        qInfo("%zu clicks, spacing in frames (17640 expected):%s", onsets.size(), qPrintable(gaps));
+        QVERIFY(worst <= 441.0);
     }
 };
 

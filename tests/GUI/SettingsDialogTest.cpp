@@ -1,15 +1,9 @@
 // The settings dialog and its Options page on the real settings store: opening on a page,
 // help, the limits of the edits, applying with OK and its refusals, and a run of what was
 // chosen on a metronome with a fake sound engine.
-#include "Configuration/FileConfiguration.h"
 #include "EngineFakes.h"
-#include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/OptionsDialog.h"
-#include "GUI/Dialogs/SettingsDialog.h"
 #include "GUI/StepSequencerDialog.h"
-#include "System/CurrentLanguage.h"
-#include "System/LanguageFileReader.h"
-#include "TestSupport.h"
 #include "WaveFiles/WaveFixtures.h"
 #include "WindowTestSupport.h"
 
@@ -17,16 +11,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 
 #include <functional>
-#include <memory>
 
 using Configuration::BeatKind;
-using GUI::ApplicationWindow;
 using GUI::OptionsDialog;
 using GUI::SettingsDialog;
 
@@ -34,24 +26,7 @@ class SettingsDialogTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
-
-    SettingsDialog& Open(int page = 0)
-    {
-        GUI::ApplicationWindowOptions options;
-        options.singleInstance = false;
-        options.languageFolder = folder_->Path();
-        options.helpFolder = folder_->Path();
-        window_ = std::make_unique<ApplicationWindow>(*metronome_, *configuration_, options);
-        if (!window_->Startup())
-            qFatal("start-up failed");
-        auto* dialog = qobject_cast<SettingsDialog*>(window_->DialogFor(ApplicationWindow::OptionsCommand));
-        dialog->Initialise(page);
-        dialog->show();
-        if (!QTest::qWaitForWindowExposed(dialog))
-            qFatal("dialog not shown");
-        return *dialog;
-    }
+    SettingsDialog& Open(int page = 0) { return OpenSettings(page); }
     template <typename T>
     static T* Control(SettingsDialog& dialog, int id)
     {
@@ -73,20 +48,14 @@ private slots:
         SettingsDialog& dialog = Open(2); // Audio Files, command 32775
         auto* tabs = dialog.findChild<QTabWidget*>();
         QCOMPARE(tabs->currentIndex(), 2);
-        QCOMPARE(tabs->tabText(1), QStringLiteral("Sounds Settings"));
         QVERIFY(dialog.PageAt(2)->isVisible() && !dialog.PageAt(0)->isVisible());
 
         auto* help = qobject_cast<QLabel*>(dialog.Control(SettingsDialog::HelpLineId));
         tabs->setCurrentIndex(0);
         Control<QRadioButton>(dialog, OptionsDialog::BeatsPerBarId)->click();
-        const auto move = [](QWidget* widget) {
-            QMouseEvent event(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton,
-                              Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(widget, &event);
-        };
-        move(dialog.Options().Control(OptionsDialog::BarsEditId));
+        WindowTest::MoveOnto(dialog.Options().Control(OptionsDialog::BarsEditId));
         QCOMPARE(help->text(), QStringLiteral("Sets the number of beats per bar"));
-        move(dialog.Options().Control(1020)); // a group box has no help
+        WindowTest::MoveOnto(dialog.Options().Control(1020)); // a group box has no help
         QCOMPARE(help->text(), QString());
     }
 
@@ -178,9 +147,8 @@ private slots:
                          qPrintable(messages.shown[0].title));
                 QCOMPARE(dialog.CurrentPage(), 0);
             }
-            if (std::string(entry.name) == "broken pattern refused") {
+            if (std::string(entry.name) == "broken pattern refused")
                 QCOMPARE(Edit(dialog, 1210)->selectedText(), QStringLiteral("3++2"));
-            }
             cleanup();
         }
     }
@@ -214,9 +182,8 @@ private slots:
     void EveryShippedLanguageFits_data()
     {
         QTest::addColumn<QString>("language");
-        QTest::newRow("en") << QString();
-        for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
-            QTest::newRow(qPrintable(file.chopped(4))) << file.chopped(4);
+        for (const QString& language : WindowTest::ShippedLanguages())
+            QTest::newRow(language.isEmpty() ? "en" : qPrintable(language)) << language;
     }
     void EveryShippedLanguageFits()
     {
@@ -231,37 +198,45 @@ private slots:
         Platform::Text::Copy(Current().File[0], std::u16string(u"/home/me/Sounds/click-high.wav"));
         Platform::Text::Copy(Current().File[1], std::u16string(u"/home/me/Sounds/click-low.wav"));
         SettingsDialog& dialog = Open();
-        if (!language.isEmpty()) {
-            System::SetCurrentLanguage(System::LoadLanguageFile(std::string(TOLVANE_LANG_SOURCE_DIR "/") +
-                                                                language.toStdString() + ".lng"));
-            dialog.Initialise(0);
-        }
+        WindowTest::UseShippedLanguage(language);
+        dialog.Initialise(0);
         // Each text fits its control, and each control lies inside its page and the dialog.
         const char* pageNames[] = {"options", "sounds", "audio-files"};
         for (int index = 0; index < 3; ++index) {
             QWidget& page = *dialog.PageAt(index);
             dialog.findChild<QTabWidget*>()->setCurrentIndex(index);
-            if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
-                dialog.grab().save(folder + QStringLiteral("/settings-%1-%2.png").arg(pageNames[index], language.isEmpty() ? "en" : language));
-            for (QWidget* control : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-                const QString name = control->property("controlId").toString() + control->metaObject()->className();
-                QVERIFY2(page.rect().contains(control->geometry()), qPrintable(name));
-                if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control))
-                    QVERIFY2(control->sizeHint().width() <= control->width(), qPrintable(name));
-            }
+            WindowTest::Screenshot(
+                dialog, QStringLiteral("settings-%1-%2").arg(pageNames[index], language.isEmpty() ? "en" : language));
+            QVERIFY2(WindowTest::Unfitting(page).isEmpty(), qPrintable(WindowTest::Unfitting(page)));
             QVERIFY(page.mapTo(&dialog, page.rect().bottomRight()).x() < dialog.width());
         }
         for (const int id : {SettingsDialog::OkId, SettingsDialog::CloseId})
             QVERIFY(dialog.Control(id)->sizeHint().width() <= dialog.Control(id)->width());
     }
 
-    void StepSequencerTakesThePagesValues()
+    // The page's Step Sequencer button works for a custom rhythm and opens one window, which
+    // takes the page's values.
+    void StepSequencerIsThePagesOneWindowWithItsValues()
     {
         Current().Bpm = 90;
         SettingsDialog& dialog = Open();
+        std::vector<GUI::StepSequencerDialog*> shown;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* sequencer = qobject_cast<GUI::StepSequencerDialog*>(QApplication::activeModalWidget())) {
+                shown.push_back(sequencer);
+                sequencer->done(1);
+            }
+        });
+        closer.start(10);
         Control<QComboBox>(dialog, 1208)->setCurrentIndex(3);
-        dialog.Options().OpenStepSequencer(false);
-        const Configuration::ConfigurationData& record = dialog.Options().StepSequencer()->Record();
+        Control<QRadioButton>(dialog, OptionsDialog::CustomRhythmId)->click();
+        Control<QPushButton>(dialog, OptionsDialog::StepSequencerId)->click();
+        Control<QPushButton>(dialog, OptionsDialog::StepSequencerId)->click();
+        QCOMPARE(shown.size(), std::size_t{2});
+        QVERIFY(shown[0] == shown[1] && shown[0] == dialog.Options().StepSequencer());
+        QCOMPARE(window_->findChildren<GUI::StepSequencerDialog*>().size(), 1);
+        const Configuration::ConfigurationData& record = shown[0]->Record();
         QCOMPARE(record.Subdivision1, 4);
         QCOMPARE(record.Bpm, 90);
         QCOMPARE(record.SpeedTrainer, Configuration::TrainerMode::StepSequencer);

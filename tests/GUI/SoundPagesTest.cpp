@@ -1,15 +1,10 @@
 // The Sound Settings and Audio Files pages on the real settings store: what the sound lists
 // show, the marker previews' pixels, and the check of the files when OK is pressed.
-#include "Configuration/FileConfiguration.h"
-#include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
-#include "GUI/Dialogs/SettingsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/MarkerPalette.h"
 #include "GUI/VisualColourControl.h"
-#include "System/CurrentLanguage.h"
-#include "TestSupport.h"
 #include "WaveFiles/WaveFixtures.h"
 #include "WindowTestSupport.h"
 
@@ -21,8 +16,6 @@
 #include <QLineEdit>
 #include <QSlider>
 
-#include <memory>
-
 using GUI::SettingsDialog;
 using Source = Configuration::SoundSource;
 
@@ -30,24 +23,7 @@ class SoundPagesTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
-
-    SettingsDialog& Open(int page)
-    {
-        window_.reset();
-        GUI::ApplicationWindowOptions options;
-        options.singleInstance = false;
-        options.languageFolder = options.helpFolder = folder_->Path();
-        window_ = std::make_unique<GUI::ApplicationWindow>(*metronome_, *configuration_, options);
-        if (!window_->Startup())
-            qFatal("start-up failed");
-        auto* dialog = qobject_cast<SettingsDialog*>(window_->DialogFor(GUI::ApplicationWindow::SoundSettingsCommand));
-        dialog->Initialise(page);
-        dialog->show();
-        if (!QTest::qWaitForWindowActive(dialog))
-            qFatal("dialog not shown");
-        return *dialog;
-    }
+    SettingsDialog& Open(int page) { return OpenSettings(page); }
     static GUI::AudioFilesDialog& Files(SettingsDialog& dialog)
     {
         return static_cast<GUI::AudioFilesDialog&>(*dialog.PageAt(SettingsDialog::AudioFilesPage));
@@ -191,10 +167,7 @@ private slots:
             WindowTest::MessageCatcher messages;
             dialog.Accept();
             QVERIFY2(dialog.isVisible() != entry.closes, entry.name);
-            QStringList titles;
-            for (const auto& message : messages.shown)
-                titles.append(message.title);
-            QCOMPARE(titles, entry.titles);
+            QCOMPARE(WindowTest::Titles(messages), entry.titles);
             if (entry.clearEdits)
                 QVERIFY2(Current().File[0][0] == 0 && Current().File[1][0] == 0, entry.name);
             if (entry.focused >= 0) {

@@ -2,21 +2,17 @@
 // rubber band, the paste marker, compound headers, Play against Save, Cancel, editing while
 // playing, and the cursor against the timer strategy's own ticks.
 // With TOLVANE_SCREENSHOTS=<folder> the tests also leave pictures of what they drew there.
-#include "Configuration/FileConfiguration.h"
 #include "Core/Engine/BeatStrategies.h"
 #include "Core/Engine/StepSequencerTimerStrategy.h"
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/StepSequencerControl.h"
 #include "GUI/StepSequencerDialog.h"
 #include "Platform/Clock.h"
-#include "System/CurrentLanguage.h"
-#include "TestSupport.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -43,19 +39,15 @@ int Hits(const std::u16string& rhythm)
 
 } // namespace
 
-class StepSequencerDialogTest : public QObject {
+class StepSequencerDialogTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestSupport::TempFolder> folder_;
-    std::unique_ptr<TestSupport::ScopedLog> log_;
-    std::unique_ptr<Configuration::FileConfiguration> configuration_;
-    std::unique_ptr<WindowTest::FakeMetronome> metronome_;
     std::unique_ptr<StepSequencerDialog> dialog_;
 
     StepSequencerControl& Open(int bars, int beats, int subdivision, bool compound = false, QSize size = {810, 401})
     {
-        Configuration::ConfigurationData& current = configuration_->GetData();
+        Configuration::ConfigurationData& current = Current();
         current.CrNumBars = bars;
         current.CrBeatsPerBar = beats;
         current.CrSubdivision = current.DisplayedSubdiv = subdivision;
@@ -93,25 +85,14 @@ private:
     }
     bool Hit(int displayRow, int column) { return StepSequencerGrid::IsHit(Cell(displayRow, column)); }
     void Button(int id) { qobject_cast<QPushButton*>(dialog_->Control(id))->click(); }
-    void Screenshot(const char* name)
-    {
-        if (const QByteArray folder = qgetenv("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
-            dialog_->grab().save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
-    }
+    void Screenshot(const char* name) { WindowTest::Screenshot(*dialog_, QString::fromLatin1(name)); }
 
 private slots:
-    void init()
-    {
-        folder_ = std::make_unique<TestSupport::TempFolder>();
-        log_ = std::make_unique<TestSupport::ScopedLog>();
-        configuration_ = std::make_unique<Configuration::FileConfiguration>(*folder_ / "Tolvane.conf");
-        metronome_ = std::make_unique<WindowTest::FakeMetronome>();
-        System::SetCurrentLanguage(nullptr);
-    }
+    void init() { Begin(); }
     void cleanup()
     {
         dialog_.reset();
-        log_.reset();
+        End();
     }
 
     void LayoutOfWindowAndGrid()
@@ -137,12 +118,6 @@ private slots:
         emit bars->activated(0);
         QCOMPARE(grid.Grid().ColumnCount(), 128);
         QCOMPARE(grid.ScrollOffset(), grid.ScrollMaximum());
-
-        dialog_->OnControlHover(StepSequencerDialog::SaveId);
-        auto* help = qobject_cast<QLabel*>(dialog_->Control(StepSequencerDialog::HelpId));
-        QCOMPARE(help->text(), QStringLiteral("Saves the custom rhythm"));
-        dialog_->OnControlHover(1080);
-        QVERIFY(help->text().isEmpty());
     }
 
     void MouseTogglesBandsAndMovesTheMarker()
@@ -152,7 +127,7 @@ private slots:
         Click(grid.CellCentre(1, 3) + QPoint(3, 2));
         QVERIFY(Hit(1, 3));
         Click(grid.CellCentre(2, 5));
-        Click(grid.CellCentre(4, 6));
+        Click(grid.CellCentre(4, 7)); // the last column counts too
         Screenshot("drawn");
         Click(grid.CellCentre(2, 5));
         QVERIFY(!Hit(2, 5));
@@ -226,7 +201,7 @@ private slots:
         };
         for (const auto& entry : cases) {
             StepSequencerControl& grid = Open(4, 16, 2);
-            const std::u16string saved = Text(configuration_->GetData().CustomRhythm);
+            const std::u16string saved = Text(Current().CustomRhythm);
             for (int row = 0; entry.full && row < grid.Grid().VisibleRowCount(); ++row)
                 for (int column = 0; column < grid.Grid().ColumnCount(); ++column)
                     grid.Grid().ToggleCell(row, column);
@@ -237,75 +212,63 @@ private slots:
             QVERIFY2(messages.shown[0].title.startsWith(QString::fromLatin1(entry.title)), entry.name);
             QVERIFY2(dialog_->isVisible() && !dialog_->Playing() && !grid.CursorRunning() && !metronome_->inRun, entry.name);
             QCOMPARE(metronome_->starts, entry.startResult != 0 ? 1 : 0);
-            QCOMPARE(Text(configuration_->GetData().CustomRhythm), saved);
+            QCOMPARE(Text(Current().CustomRhythm), saved);
             cleanup();
             init();
         }
     }
 
-    void CompoundHeadersGroupColumnsInThrees_data()
-    {
-        QTest::addColumn<int>("beats");
-        QTest::addColumn<QList<int>>("groupStarts");
-        QTest::newRow("6/8") << 6 << QList<int>{0, 3};
-        QTest::newRow("7/8") << 7 << QList<int>{0, 3, 6};
-    }
     void CompoundHeadersGroupColumnsInThrees()
     {
-        QFETCH(int, beats);
-        QFETCH(QList<int>, groupStarts);
-        StepSequencerControl& grid = Open(1, beats, 3, true);
-        QCOMPARE(grid.Grid().ColumnCount(), beats);
-        const QImage shown = grid.grab().toImage();
-        for (int c = 0; c < beats; ++c) {
-            const QRgb expected = groupStarts.contains(c) ? qRgb(0xC0, 0xC0, 0xC0) : qRgb(0xE4, 0xE4, 0xE4);
-            QCOMPARE(shown.pixel(grid.CellCentre(0, c).x(), 32) | 0xff000000u, expected);
+        const struct {
+            int beats;
+            QList<int> groupStarts;
+        } cases[] = {{6, {0, 3}}, {7, {0, 3, 6}}};
+        for (const auto& entry : cases) {
+            StepSequencerControl& grid = Open(1, entry.beats, 3, true);
+            QCOMPARE(grid.Grid().ColumnCount(), entry.beats);
+            const QImage shown = grid.grab().toImage();
+            for (int c = 0; c < entry.beats; ++c) {
+                const QRgb expected = entry.groupStarts.contains(c) ? qRgb(0xC0, 0xC0, 0xC0) : qRgb(0xE4, 0xE4, 0xE4);
+                QCOMPARE(shown.pixel(grid.CellCentre(0, c).x(), 32) | 0xff000000u, expected);
+            }
         }
     }
 
-    void PlayWritesEveryColumnSaveTheCoarsest()
+    // Play hands the controller every column; Save stores the coarsest rhythm that holds the
+    // hits, Cancel stores nothing; both stop the sound and the cursor.
+    void PlayWritesEveryColumnSaveTheCoarsestCancelNothing()
     {
-        StepSequencerControl& grid = Open(1, 4, 2);
-        for (int column : {0, 2, 6})
-            Click(grid.CellCentre(1, column));
-        Button(StepSequencerDialog::PlayId);
-        QVERIFY(dialog_->Playing());
-        QVERIFY(grid.CursorRunning());
-        QCOMPARE(metronome_->starts, 1);
-        const Configuration::ConfigurationData& played = dialog_->Record();
-        QCOMPARE(played.SpeedTrainer, Configuration::TrainerMode::StepSequencer);
-        QCOMPARE(played.CrSubdivision, 2);
-        QCOMPARE(Text(played.CustomRhythm).size(), std::size_t{8});
-        QCOMPARE(Hits(Text(played.CustomRhythm)), 3);
+        for (const int button : {StepSequencerDialog::SaveId, StepSequencerDialog::CancelId}) {
+            StepSequencerControl& grid = Open(1, 4, 2);
+            const Configuration::ConfigurationData before = Current();
+            for (int column : {0, 2, 6})
+                Click(grid.CellCentre(1, column));
+            Button(StepSequencerDialog::PlayId);
+            QVERIFY(dialog_->Playing() && grid.CursorRunning());
+            QCOMPARE(metronome_->starts, 1);
+            const Configuration::ConfigurationData& played = dialog_->Record();
+            QCOMPARE(played.SpeedTrainer, Configuration::TrainerMode::StepSequencer);
+            QCOMPARE(played.CrSubdivision, 2);
+            QCOMPARE(Text(played.CustomRhythm).size(), std::size_t{8});
+            QCOMPARE(Hits(Text(played.CustomRhythm)), 3);
 
-        Button(StepSequencerDialog::SaveId);
-        const Configuration::ConfigurationData& saved = configuration_->GetData();
-        QCOMPARE(saved.CrSubdivision, 0);
-        QCOMPARE(Text(saved.CustomRhythm).size(), std::size_t{4});
-        QCOMPARE(Hits(Text(saved.CustomRhythm)), 3);
-        QCOMPARE(Text(dialog_->Record().CustomRhythm), Text(saved.CustomRhythm));
-        // Closing stopped the sound and the cursor.
-        QVERIFY(!metronome_->inRun);
-        QVERIFY(!grid.CursorRunning());
-        QCOMPARE(dialog_->result(), 1);
-    }
-
-    void CancelAfterPlayWritesNothingAndStops()
-    {
-        StepSequencerControl& grid = Open(2, 4, 4);
-        const Configuration::ConfigurationData before = configuration_->GetData();
-        Click(grid.CellCentre(0, 1));
-        Button(StepSequencerDialog::PlayId);
-        QVERIFY(metronome_->inRun);
-        Button(StepSequencerDialog::CancelId);
-        QVERIFY(!metronome_->inRun);
-        QVERIFY(!grid.CursorRunning());
-        QVERIFY(!dialog_->isVisible());
-        QCOMPARE(dialog_->result(), 1);
-        const Configuration::ConfigurationData& after = configuration_->GetData();
-        QCOMPARE(Text(after.CustomRhythm), Text(before.CustomRhythm));
-        QCOMPARE(after.CrNumBars, before.CrNumBars);
-        QCOMPARE(after.CrSubdivision, before.CrSubdivision);
+            Button(button);
+            QVERIFY(!metronome_->inRun && !grid.CursorRunning() && !dialog_->isVisible());
+            QCOMPARE(dialog_->result(), 1);
+            const Configuration::ConfigurationData& after = Current();
+            if (button == StepSequencerDialog::SaveId) {
+                QCOMPARE(after.CrSubdivision, 0);
+                QCOMPARE(Text(after.CustomRhythm).size(), std::size_t{4});
+                QCOMPARE(Hits(Text(after.CustomRhythm)), 3);
+                QCOMPARE(Text(dialog_->Record().CustomRhythm), Text(after.CustomRhythm));
+            } else {
+                QCOMPARE(Text(after.CustomRhythm), Text(before.CustomRhythm));
+                QCOMPARE(after.CrSubdivision, before.CrSubdivision);
+            }
+            cleanup();
+            init();
+        }
     }
 
     void WhilePlayingTheMouseIsIgnoredAndKeysEdit()

@@ -1,23 +1,39 @@
-// The beat lamp: discs drawn by its own thread for each beat, the empty lamp after a clear, a
-// stop or an unasked repaint, and no thread outside a run.
+// The beat lamp and its disc renderer: the exact pixels of the discs, their fading edge, the
+// untouched fourth byte, clipping at the surface's borders and the copied discs; the lamp's
+// own thread drawing each beat, the empty lamp after a clear, a stop or an unasked repaint,
+// and no thread outside a run.
 #include "GUI/VisualBeatIndicator.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "GUI/Circle.h"
 #include "GUI/MarkerPalette.h"
 #include "TestSupport.h"
 
 #include <QtTest>
 
+#include <cmath>
 
 namespace {
 
 using TestSupport::ThreadCount;
 
+const QRgb Background = qRgb(240, 240, 240);
+constexpr int Alpha = 0x37; // a fourth byte the renderer must never touch
+
+QImage Surface(int size = 32)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(qRgba(qRed(Background), qGreen(Background), qBlue(Background), Alpha));
+    return image;
+}
+
+QRgb Opaque(QRgb pixel) { return pixel | 0xff000000u; }
+
 bool IsEmptyLamp(const QImage& image, QRgb face)
 {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) | 0xff000000u) != (face | 0xff000000u))
+            if (Opaque(image.pixel(x, y)) != Opaque(face))
                 return false;
     return true;
 }
@@ -27,7 +43,7 @@ int SolidRightEdge(const QImage& image, QRgb disc)
 {
     int edge = -1;
     for (int x = 16; x < image.width(); ++x)
-        if ((image.pixel(x, 16) | 0xff000000u) == (disc | 0xff000000u))
+        if (Opaque(image.pixel(x, 16)) == Opaque(disc))
             edge = x;
     return edge;
 }
@@ -51,82 +67,155 @@ class VisualBeatIndicatorTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void DiscIsSolidThenFadesAndLeavesTheFourthByte()
+    {
+        QImage image = Surface();
+        const QRgb disc = qRgb(84, 84, 192);
+        GUI::Circle().Draw(image, disc, Background, 13.0f, 16.0f, 16.0f, 2.0f, 2.0f);
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                QCOMPARE(qAlpha(pixel), Alpha);
+                const double distance = std::hypot(x - 16, y - 16);
+                if (distance <= 13.0 || distance >= 15.0) {
+                    QCOMPARE(Opaque(pixel), distance <= 13.0 ? disc : Background);
+                } else {
+                    QVERIFY(Opaque(pixel) != disc);
+                    QVERIFY(qRed(pixel) >= qRed(disc) && qRed(pixel) <= qRed(Background));
+                    QVERIFY(qBlue(pixel) >= qBlue(disc) && qBlue(pixel) <= qBlue(Background));
+                }
+            }
+        }
+        // Halfway through the edge (distance 14) the blend is gradient entry 127:
+        // 84 * 127/255 + 240 * 128/255 = 162.3 and 192 * 127/255 + 240 * 128/255 = 216.1.
+        QCOMPARE(Opaque(image.pixel(16, 2)), qRgb(162, 162, 216));
+        QCOMPARE(Opaque(image.pixel(2, 16)), qRgb(162, 162, 216));
+    }
+
+    void DiscsAtTheExtremesAndBorders()
+    {
+        // Pixels probed after one disc (blended towards white): 'D' the disc's colour, 'B' the
+        // surface untouched, '~' a blend.
+        const struct {
+            const char* name;
+            float radius, x, y, edge;
+            int size;
+            std::vector<std::pair<QPoint, char>> probes;
+        } cases[] = {
+            {"size 0: the four centre pixels",
+             -1,
+             16,
+             16,
+             2,
+             32,
+             {{{15, 15}, 'D'}, {{16, 16}, 'D'}, {{15, 16}, 'D'}, {{14, 16}, 'B'}, {{17, 17}, 'B'}, {{16, 14}, 'B'}}},
+            {"an edge of one pixel blends", 8, 16, 16, 1, 32, {{{16, 7}, '~'}, {{16, 6}, 'B'}, {{16, 8}, 'D'}}},
+            {"clipped; last row and column outside", 13, 2, 30, 2, 32, {{{0, 30}, 'D'}, {{0, 0}, 'B'}, {{2, 31}, 'B'}}},
+            {"centre beyond the corner", 13, 36, 36, 2, 32, {{{28, 28}, 'D'}}},
+            {"wider than 32: both sides",
+             24,
+             32,
+             32,
+             2,
+             64,
+             {{{8, 32}, 'D'}, {{56, 32}, 'D'}, {{5, 32}, 'B'}, {{59, 32}, 'B'}}},
+        };
+        const QRgb disc = qRgb(0, 0, 0);
+        for (const auto& entry : cases) {
+            QImage image = Surface(entry.size);
+            GUI::Circle().Draw(image, disc, qRgb(255, 255, 255), entry.radius, entry.x, entry.y, 2.0f, entry.edge);
+            for (const auto& [point, expected] : entry.probes) {
+                const QRgb pixel = image.pixel(point);
+                const bool matches = expected == 'D'   ? Opaque(pixel) == disc
+                                     : expected == 'B' ? Opaque(pixel) == Background
+                                                       : qRed(pixel) > 0 && qRed(pixel) < 255;
+                QVERIFY2(matches && qAlpha(pixel) == Alpha, entry.name);
+            }
+        }
+    }
+
+    void StampsCopyExactlyWhatTheCircleDraws()
+    {
+        // A patterned surface shows any pixel touched that should have been left alone.
+        QImage drawn(64, 40, QImage::Format_RGB32);
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                drawn.setPixel(x, y, qRgb(x * 4, y * 6, (x * y) % 256));
+        QImage stamped = drawn.copy();
+        GUI::Circle circle;
+        GUI::DiscStamps stamps(7.0f, 2.0f, 1.0f);
+        const struct {
+            QRgb disc, background;
+            int x, y;
+        } discs[] = {
+            {qRgb(200, 30, 30), Background, 30, 20},
+            {qRgb(30, 30, 200), qRgb(255, 255, 255), 45, 19},
+            {qRgb(200, 30, 30), Background, 14, 21}, // the first pair again: its kept stamp
+            {qRgb(30, 200, 30), Background, 3, 38},  // across two borders
+        };
+        for (const auto& disc : discs) {
+            circle.Draw(drawn, disc.disc, disc.background, 7.0f, float(disc.x), float(disc.y), 2.0f, 1.0f);
+            stamps.Draw(stamped, disc.disc, disc.background, disc.x, disc.y);
+        }
+        QCOMPARE(stamped, drawn);
+        // Palette indices outside the range take the nearest colour.
+        QCOMPARE(GUI::MarkerColour(-4), GUI::MarkerColour(0));
+        QCOMPARE(GUI::MarkerColour(12), GUI::MarkerColour(11));
+    }
+
     void BeatsShowTheVoicesDiscsInTheirSizes()
     {
         GUI::VisualBeatIndicator lamp;
         const QRgb face = lamp.palette().color(QPalette::Button).rgb();
         lamp.StartDrawing(MarkerSettings());
         QVERIFY(lamp.IsDrawing());
-
         for (int voice = 0; voice < 7; ++voice) {
-            const int size = voice + 1;
             const QRgb disc = GUI::MarkerColour(voice + 1);
             lamp.ShowBeat(voice);
-            QTRY_VERIFY(lamp.ShownImage().pixel(16, 16) == (disc | 0xff000000u));
+            QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(16, 16)) == Opaque(disc));
             // Radius 2 x size - 1: the solid colour reaches exactly that far from the centre.
-            QTRY_COMPARE(SolidRightEdge(lamp.ShownImage(), disc), 16 + 2 * size - 1);
-            QCOMPARE(lamp.ShownImage().pixel(0, 0) | 0xff000000u, face | 0xff000000u);
+            QTRY_COMPARE(SolidRightEdge(lamp.ShownImage(), disc), 16 + 2 * (voice + 1) - 1);
+            QCOMPARE(Opaque(lamp.ShownImage().pixel(0, 0)), Opaque(face));
         }
-
         // The picture a beat hands over is what the next paint shows.
-        lamp.ShowBeat(6);
-        QTRY_COMPARE(SolidRightEdge(lamp.ShownImage(), GUI::MarkerColour(7)), 29);
-        const QImage painted = lamp.grab().toImage();
-        QCOMPARE(painted.pixel(16, 16) | 0xff000000u, GUI::MarkerColour(7) | 0xff000000u);
+        QCOMPARE(Opaque(lamp.grab().toImage().pixel(16, 16)), Opaque(GUI::MarkerColour(7)));
 
         lamp.ShowBeat(7); // size 0: the four centre pixels only
-        QTRY_VERIFY(lamp.ShownImage().pixel(15, 15) == (GUI::MarkerColour(9) | 0xff000000u));
-        QCOMPARE(lamp.ShownImage().pixel(14, 16) | 0xff000000u, face | 0xff000000u);
+        QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(15, 15)) == Opaque(GUI::MarkerColour(9)));
+        QCOMPARE(Opaque(lamp.ShownImage().pixel(14, 16)), Opaque(face));
         lamp.StopDrawing();
     }
 
-    void ClearAndStopLeaveTheEmptyLampAndNoThread()
-    {
-        GUI::VisualBeatIndicator lamp;
-        const QRgb face = lamp.palette().color(QPalette::Button).rgb();
-        const int threadsBefore = ThreadCount();
-
-        lamp.StartDrawing(MarkerSettings());
-        QCOMPARE(ThreadCount(), threadsBefore + 1);
-        lamp.ShowBeat(3);
-        QTRY_VERIFY(!IsEmptyLamp(lamp.ShownImage(), face));
-        lamp.ClearBeat();
-        QTRY_VERIFY(IsEmptyLamp(lamp.ShownImage(), face));
-
-        lamp.ShowBeat(3);
-        QTRY_VERIFY(!IsEmptyLamp(lamp.ShownImage(), face));
-        lamp.StopDrawing();
-        QVERIFY(!lamp.IsDrawing());
-        QCOMPARE(ThreadCount(), threadsBefore);
-        QVERIFY(IsEmptyLamp(lamp.ShownImage(), face));
-
-        lamp.StopDrawing(); // a second stop is harmless
-        QVERIFY(!lamp.IsDrawing());
-    }
-
-    void BeatsWithoutARunDrawNothing()
-    {
-        GUI::VisualBeatIndicator lamp;
-        const QRgb face = lamp.palette().color(QPalette::Button).rgb();
-        const int threadsBefore = ThreadCount();
-        lamp.ShowBeat(0);
-        lamp.ClearBeat();
-        QTest::qWait(50);
-        QVERIFY(!lamp.IsDrawing());
-        QCOMPARE(ThreadCount(), threadsBefore);
-        QVERIFY(IsEmptyLamp(lamp.ShownImage(), face));
-    }
-
-    void RestartingEndsThePreviousThread()
+    void ThreadLivesOnlyForARunAndClearsLeaveTheEmptyLamp()
     {
         const int threadsBefore = ThreadCount();
         {
             GUI::VisualBeatIndicator lamp;
+            const QRgb face = lamp.palette().color(QPalette::Button).rgb();
+            lamp.ShowBeat(0); // without a run: nothing drawn, no thread
+            lamp.ClearBeat();
+            QTest::qWait(50);
+            QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
+            QCOMPARE(ThreadCount(), threadsBefore);
+
             lamp.StartDrawing(MarkerSettings());
-            lamp.StartDrawing(MarkerSettings());
+            lamp.StartDrawing(MarkerSettings()); // restarting ends the previous thread
             QCOMPARE(ThreadCount(), threadsBefore + 1);
+            lamp.ShowBeat(3);
+            QTRY_VERIFY(!IsEmptyLamp(lamp.ShownImage(), face));
+            lamp.ClearBeat();
+            QTRY_VERIFY(IsEmptyLamp(lamp.ShownImage(), face));
+            lamp.ShowBeat(3);
+            QTRY_VERIFY(!IsEmptyLamp(lamp.ShownImage(), face));
+            lamp.StopDrawing();
+            QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
+            QCOMPARE(ThreadCount(), threadsBefore);
+            lamp.StopDrawing(); // a second stop is harmless
+            QVERIFY(!lamp.IsDrawing());
+
+            lamp.StartDrawing(MarkerSettings());
             lamp.ShowBeat(1);
-            QTRY_VERIFY(lamp.ShownImage().pixel(16, 16) == (GUI::MarkerColour(2) | 0xff000000u));
+            QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(16, 16)) == Opaque(GUI::MarkerColour(2)));
             // Destroyed while drawing: the thread is ended with it.
         }
         QCOMPARE(ThreadCount(), threadsBefore);

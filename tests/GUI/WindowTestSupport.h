@@ -1,14 +1,20 @@
 #pragma once
-// Helpers for the main window tests: a metronome controller that plays nothing and reports as
-// the real one does, and a catcher for the message boxes the window shows.
+// Helpers for the window and dialog tests: a metronome controller that plays nothing and reports
+// as the real one does, a catcher for the message boxes shown, and the set-up they share.
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/IMetronome.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/SettingsDialog.h"
 #include "System/CurrentLanguage.h"
+#include "System/LanguageFileReader.h"
 #include "TestSupport.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include <atomic>
@@ -99,9 +105,64 @@ private:
     QTimer timer_;
 };
 
-/// What the settings-page tests share: a real settings file in a fresh folder, the log caught,
-/// a fake metronome and, once a test opens it, the main window over them. Begin in a test's
-/// init(), End in its cleanup().
+/// The titles of the boxes shown, in order.
+inline QStringList Titles(const MessageCatcher& messages)
+{
+    QStringList titles;
+    for (const auto& message : messages.shown)
+        titles << message.title;
+    return titles;
+}
+
+/// A mouse move onto a control, as control help sees it.
+inline void MoveOnto(QWidget* widget)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+/// A language file: its signature, then the sections given.
+inline std::string LanguageFile(const std::string& sections) { return "\xEF\xBB\xBF@lng\n" + sections; }
+
+/// With TOLVANE_SCREENSHOTS=<folder>, saves what the widget shows there as name.png.
+inline void Screenshot(QWidget& widget, const QString& name)
+{
+    if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
+        widget.grab().save(folder + u'/' + name + QStringLiteral(".png"));
+}
+
+/// The first of a page's controls that leaves the page or cuts its text; empty when all fit.
+inline QString Unfitting(QWidget& page)
+{
+    for (QWidget* control : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const bool texted = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control);
+        if (!page.rect().contains(control->geometry()) || (texted && control->sizeHint().width() > control->width()))
+            return control->property("controlId").toString() + control->metaObject()->className();
+    }
+    return {};
+}
+
+#ifdef TOLVANE_LANG_SOURCE_DIR
+/// Every shipped language by its file's name, the built-in English first as "".
+inline QStringList ShippedLanguages()
+{
+    QStringList languages{QString()};
+    for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
+        languages << file.chopped(4);
+    return languages;
+}
+inline void UseShippedLanguage(const QString& language)
+{
+    System::SetCurrentLanguage(
+        language.isEmpty() ? nullptr
+                           : System::LoadLanguageFile(TOLVANE_LANG_SOURCE_DIR "/" + language.toStdString() + ".lng"));
+}
+#endif
+
+/// What the window and dialog tests share: a real settings file in a fresh folder, the log
+/// caught, a fake metronome and, once a test opens it, the main window over them. Begin in a
+/// test's init(), End in its cleanup().
 class SettingsRig {
 protected:
     void Begin()
@@ -117,6 +178,30 @@ protected:
         window_.reset();
         System::SetCurrentLanguage(nullptr);
         log_.reset();
+    }
+    Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
+    /// The main window, started up, with its languages and manual in the test's folder.
+    GUI::ApplicationWindow& OpenWindow()
+    {
+        window_.reset();
+        GUI::ApplicationWindowOptions options;
+        options.singleInstance = false;
+        options.languageFolder = options.helpFolder = folder_->Path();
+        window_ = std::make_unique<GUI::ApplicationWindow>(*metronome_, *configuration_, options);
+        if (!window_->Startup())
+            qFatal("start-up failed");
+        return *window_;
+    }
+    /// A new main window's settings dialog, shown on a page.
+    GUI::SettingsDialog& OpenSettings(int page)
+    {
+        OpenWindow();
+        auto* dialog = qobject_cast<GUI::SettingsDialog*>(window_->DialogFor(GUI::ApplicationWindow::OptionsCommand));
+        dialog->Initialise(page);
+        dialog->show();
+        if (!QTest::qWaitForWindowActive(dialog))
+            qFatal("dialog not shown");
+        return *dialog;
     }
 
     std::unique_ptr<TestSupport::TempFolder> folder_;
