@@ -1,19 +1,23 @@
 // The base every dialog builds on: dialog units, the language's texts and their way back to
-// English, control help in the help line, and accessible names; shown on the smallest dialog.
+// English, control help in the help line, and accessible names, shown on the smallest dialog;
+// the language chooser over a folder of language files, and the About window's licence view.
+#include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/Dialog.h"
-#include "System/CurrentLanguage.h"
-#include "System/LanguageFileReader.h"
-#include "TestSupport.h"
+#include "GUI/Dialogs/LanguageDialog.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
 
 #include <QAccessible>
-#include <QLabel>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
 
 using GUI::DialogUnits;
+using GUI::LanguageDialog;
 
 namespace {
 
@@ -36,13 +40,30 @@ protected:
     void Prepare(int argument) override { prepared = argument; }
 };
 
+std::string LanguageFile(const std::string& english, const std::string& native)
+{
+    return WindowTest::LanguageFile("[Language]\nLangEnglish = " + english + "\nLanguage = " + native
+                                    + "\n[Text]\n1 = Tolvane-" + native + "\n");
+}
+
 } // namespace
 
-class DialogTest : public QObject {
+class DialogTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
+private:
+    GUI::DialogContext Context(const std::string& languageFolder)
+    {
+        GUI::ApplicationWindowOptions options;
+        options.singleInstance = false;
+        options.languageFolder = languageFolder;
+        window_ = std::make_unique<GUI::ApplicationWindow>(*metronome_, *configuration_, options);
+        return {*configuration_, *metronome_, *window_};
+    }
+
 private slots:
-    void cleanup() { System::SetCurrentLanguage(nullptr); }
+    void init() { Begin(); }
+    void cleanup() { End(); }
 
     void DialogUnitsRoundToTheNearestPixel()
     {
@@ -74,8 +95,7 @@ private slots:
 
     void TextsComeFromTheLanguageAndGoBackToEnglish()
     {
-        TestSupport::TempFolder folder;
-        TestSupport::WriteFile(folder / "de.lng",
+        TestSupport::WriteFile(*folder_ / "de.lng",
                                WindowTest::LanguageFile("[Language]\nLangEnglish = German\nLanguage = Deutsch\n"
                                                         "[Dialog]\n2 = Einstellungen\n"
                                                         "[Control]\n31 = &Schl\xC3\xA4ge pro Takt\n70 = Anwenden\n"));
@@ -84,7 +104,7 @@ private slots:
         QCOMPARE(dialog.prepared, 3);
         QCOMPARE(dialog.Control(1070)->geometry(), dialog.Units().Rect(4, 22, 50, 14));
 
-        System::SetCurrentLanguage(System::LoadLanguageFile(folder / "de.lng"));
+        System::SetCurrentLanguage(System::LoadLanguageFile(*folder_ / "de.lng"));
         dialog.Initialise(0);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Einstellungen"));
         QCOMPARE(qobject_cast<QPushButton*>(dialog.Control(1070))->text(), QStringLiteral("Anwenden"));
@@ -118,6 +138,90 @@ private slots:
         QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(dialog.Control(1206));
         QCOMPARE(edit->text(QAccessible::Name), QStringLiteral("Beats Per Bar"));
         QCOMPARE(edit->text(QAccessible::Description), QStringLiteral("Sets the number of beats per bar"));
+    }
+    void ChooserListsSelectsAndSwitches()
+    {
+        const QStringList shipped{"English (English)", "French (Français)", "German (Deutsch)"};
+        const struct {
+            const char* folder; // "-": no language folder
+            const char16_t* inUse;
+            QStringList listed;
+            const char* selected;
+            const char* chosen; // null: Cancel
+            const char16_t* stored;
+            int languageKind; // 0: no switch happened
+        } cases[] = {
+            {"-", u"", {"English (English)"}, "English (English)", "English (English)", u"", 0},
+            {"", u"", shipped, "English (English)", "German (Deutsch)", u"de", 2},
+            {"", u"de", shipped, "German (Deutsch)", "German (Deutsch)", u"de", 0},
+            {"", u"de", shipped, "German (Deutsch)", "English (English)", u"", 1},
+            {"", u"de", shipped, "German (Deutsch)", nullptr, u"de", 0},
+            {"en", u"fr", QStringList{"English (English)", "English (Own file)"} + shipped.mid(1), "French (Français)",
+             "English (Own file)", u"", 1},
+        };
+        for (const auto& entry : cases) {
+            init();
+            TestSupport::WriteFile(*folder_ / "de.lng", LanguageFile("German", "Deutsch"));
+            TestSupport::WriteFile(*folder_ / "fr.lng", LanguageFile("French", "Français"));
+            TestSupport::WriteFile(*folder_ / "deut.lng", LanguageFile("Deutsch", "Lang")); // name too long
+            TestSupport::WriteFile(*folder_ / "x.y.lng", LanguageFile("Dotted", "Stem"));   // loads as "x"
+            TestSupport::WriteFile(*folder_ / "bad.lng", "\xEF\xBB\xBF@lnx\n[Language]\n");
+            if (std::string(entry.folder) == "en")
+                TestSupport::WriteFile(*folder_ / "en.lng", LanguageFile("English", "Own file"));
+            std::u16string(entry.inUse).copy(configuration_->GetLanguage(), 4);
+            auto& dialog
+                = *new LanguageDialog(Context(std::string(entry.folder) == "-" ? *folder_ / "none/" : folder_->Path()));
+            dialog.Initialise(0); // the window owns the dialog
+
+            QStringList listed;
+            for (int i = 0; i < dialog.List()->count(); ++i)
+                listed << dialog.List()->itemText(i);
+            QCOMPARE(listed, entry.listed);
+            QCOMPARE(dialog.List()->currentText(), QString::fromUtf8(entry.selected));
+
+            if (entry.chosen)
+                dialog.List()->setCurrentText(QString::fromUtf8(entry.chosen));
+            qobject_cast<QPushButton*>(dialog.Control(entry.chosen ? LanguageDialog::OkId : LanguageDialog::CancelId))
+                ->click();
+            QCOMPARE(QString::fromStdU16String(configuration_->GetLanguage()), QString::fromStdU16String(entry.stored));
+            QCOMPARE(window_->LanguageKind(), entry.languageKind);
+            if (entry.languageKind == 2)
+                QCOMPARE(QString::fromStdU16String(System::CurrentLanguage()->GetText(0)),
+                         QStringLiteral("Tolvane-Deutsch"));
+            cleanup();
+        }
+    }
+
+    void AboutShowsTheBuildsVersionAndALicenceThatOnlyScrolls()
+    {
+        auto& about = *new GUI::AboutDialog(Context(folder_->Path()));
+        about.Initialise(0);
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QCOMPARE(qobject_cast<QLabel*>(about.Control(GUI::AboutDialog::VersionId))->text(),
+                 QStringLiteral("Tolvane Version " TOLVANE_VERSION));
+        QPlainTextEdit* view = about.LicenceView();
+        QVERIFY(view->toPlainText().startsWith(QStringLiteral("MIT License")));
+
+        about.Tabs()->setCurrentIndex(1);
+        view->setFocus();
+        QScrollBar* bar = view->verticalScrollBar();
+        const QString text = view->toPlainText();
+        const struct {
+            Qt::Key key;
+            int scrolled; // -1 up, 0 not at all, 1 down
+        } keys[] = {{Qt::Key_PageDown, 1}, {Qt::Key_Down, 0},   {Qt::Key_Up, 0},
+                    {Qt::Key_X, 0},        {Qt::Key_Delete, 0}, {Qt::Key_PageUp, -1}};
+        for (const auto& entry : keys) {
+            const int before = bar->value();
+            QTest::keyClick(view, entry.key);
+            QCOMPARE((bar->value() > before) - (bar->value() < before), entry.scrolled);
+        }
+        QTest::keyClicks(view, "typed");
+        QCOMPARE(view->toPlainText(), text);
+        QVERIFY(about.isVisible());
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(!about.isVisible());
     }
 };
 

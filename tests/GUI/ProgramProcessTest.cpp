@@ -186,45 +186,37 @@ private slots:
         QVERIFY(!std::filesystem::exists(prefix + "bin/Tolvane.conf"));
     }
 
-    void CommandLineAnswersWithoutAWindow_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("environment");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("error");
-        const QStringList none;
-        const QStringList noDisplay{"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="};
-        QTest::newRow("help") << QStringList{"--help"} << noDisplay << 0 << "--tempo <bpm>" << "";
-        QTest::newRow("version") << QStringList{"--version"} << noDisplay << 0 << "Tolvane " TOLVANE_VERSION "\n" << "";
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << none << 2 << "" << "Usage:";
-        QTest::newRow("tempo out of range") << QStringList{"--tempo", "1001"} << none << 2 << "" << "Usage:";
-        QTest::newRow("stray argument") << QStringList{"song.mid"} << none << 2 << "" << "Usage:";
-        QTest::newRow("no display") << none << noDisplay << 1 << "" << "no display";
-        QTest::newRow("display unreachable") << none << QStringList{"QT_QPA_PLATFORM=xcb", "DISPLAY=:4711"} << 1 << ""
-                                             << "no display";
-    }
     void CommandLineAnswersWithoutAWindow()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QStringList, environment);
-        QFETCH(int, status);
-        QFETCH(QString, out);
-        QFETCH(QString, error);
+        const QStringList none, noDisplay{"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="};
+        const struct {
+            QStringList arguments, environment;
+            int status;
+            QString out, error;
+        } cases[] = {{{"--help"}, noDisplay, 0, "--tempo <bpm>", ""},
+                     {{"--version"}, noDisplay, 0, "Tolvane " TOLVANE_VERSION "\n", ""},
+                     {{"--bogus"}, none, 2, "", "Usage:"},
+                     {{"--tempo", "1001"}, none, 2, "", "Usage:"},
+                     {{"song.mid"}, none, 2, "", "Usage:"},
+                     {none, noDisplay, 1, "", "no display"},
+                     {none, {"QT_QPA_PLATFORM=xcb", "DISPLAY=:4711"}, 1, "", "no display"}};
         ProgramCopy program;
-        QProcess process;
-        process.setProcessEnvironment(program.Environment(environment));
-        process.start(program.Folder() + QStringLiteral("tolvane"), arguments);
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit); // never an abort
-        QCOMPARE(process.exitCode(), status);
-        const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput());
-        const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
-        QVERIFY2(out.isEmpty() ? printed.isEmpty() : printed.contains(out), qPrintable(printed));
-        QVERIFY2(error.isEmpty() ? complaint.isEmpty() : complaint.contains(error), qPrintable(complaint));
-        if (status == 1)
-            QCOMPARE(complaint.count(QLatin1Char('\n')), 1); // one line
-        QVERIFY(!std::filesystem::exists(program.File("Tolvane.conf")));
+        for (const auto& entry : cases) {
+            QProcess process;
+            process.setProcessEnvironment(program.Environment(entry.environment));
+            process.start(program.Folder() + QStringLiteral("tolvane"), entry.arguments);
+            QVERIFY(process.waitForFinished(30000));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit); // never an abort
+            QCOMPARE(process.exitCode(), entry.status);
+            const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput());
+            const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
+            QVERIFY2(entry.out.isEmpty() ? printed.isEmpty() : printed.contains(entry.out), qPrintable(printed));
+            QVERIFY2(entry.error.isEmpty() ? complaint.isEmpty() : complaint.contains(entry.error),
+                     qPrintable(complaint));
+            if (entry.status == 1)
+                QCOMPARE(complaint.count(QLatin1Char('\n')), 1); // one line
+            QVERIFY(!std::filesystem::exists(program.File("Tolvane.conf")));
+        }
     }
 
     void StartPlaysClicksAtTheTemposSpacing()
@@ -235,12 +227,8 @@ private slots:
             QSKIP(qPrintable(QString::fromStdString(TestSupport::ReadFile(pulse.ErrorLog()))));
         const QStringList audio = {QStringLiteral("HOME=") + program.Folder(),
                                    QString::fromStdString("PULSE_SERVER=unix:" + pulse.Socket())};
-        const std::string recording = program.File("monitor.raw");
-        TestSupport::ChildProcess recorder({"parec", "--server=unix:" + pulse.Socket(), "--device=tolvane_program.monitor",
-                                            "--rate=44100", "--channels=2", "--format=s16le", "--raw",
-                                            "--latency-msec=20"},
-                                           pulse.Environment(), recording);
-        QVERIFY(recorder.Started());
+        TestSupport::MonitorRecorder recorder(pulse, program.File("monitor.raw"), 20);
+        QVERIFY(recorder.Ready());
         QProcess tolvane;
         program.Launch(tolvane, audio, {"--tempo", "150"});
         QVERIFY(program.WaitUntilAnswering());
@@ -251,7 +239,7 @@ private slots:
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 150"));
         QTest::qWait(500);
-        recorder.End();
+        const std::vector<float> capture = recorder.Stop();
 
         // "tolvane --start" from a terminal starts the running copy playing.
         QCOMPARE(program.RunToEnd({"--start"}, audio), 0);
@@ -264,7 +252,6 @@ private slots:
         // 150 bpm: a click every 0.4 s, 17640 frames at 44.1 kHz. The server's buffering
         // shifts the whole run, so only the spacing counts; the null sink's clock wanders a
         // few milliseconds against the system clock, so the bound is 10 ms.
-        const auto capture = TestSupport::ReadS16Stereo(recording);
         const auto onsets = AudioTest::Onsets(capture, 8000, 0.01f);
         QVERIFY2(onsets.size() >= 7, qPrintable(QStringLiteral("%1 clicks").arg(onsets.size())));
         QString gaps;
