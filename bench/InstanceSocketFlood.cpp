@@ -142,6 +142,8 @@ int main(int argc, char** argv)
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-flood-XXXXXX").string();
     const std::string folder = std::string(mkdtemp(pattern.data())) + "/";
     std::filesystem::copy_file(program, folder + "tolvane");
+    // The built-in sound's rendering helper goes with it.
+    std::filesystem::copy_file(std::filesystem::path(program).parent_path() / "tolvane-kit", folder + "tolvane-kit");
     std::filesystem::create_directory(folder + "run");
     std::filesystem::permissions(folder + "run", std::filesystem::perms::owner_all);
     socketPath = folder + "run/InstanceMap-" + std::to_string(geteuid());

@@ -13,6 +13,11 @@
 //     --bpm B, --subdivision S, --instrument I, --no-indicator
 //                        override the file's Bpm, Subdivision1, every voice's Instrument and
 //                        VisualIndicator
+//     --rhythm TEXT      play TEXT as a custom rhythm (the step sequencer's notation, e.g.
+//                        "[1a]2[3b]4[5:]6[79]8" uses all twelve voices) with --subdivision
+//                        steps to a beat
+//     --instruments I1,I2,...
+//                        each voice's instrument in turn (after --instrument)
 //     --wav PATH         with the null backend: also save the capture
 //     --block N          the real output's block in frames (default the program's)
 //     --change-at T --change-bpm B2
@@ -60,6 +65,8 @@ struct Options {
     int bpm = 0;
     int subdivision = -1;
     int instrument = -1;
+    std::string rhythm;
+    std::vector<int> instruments;
     bool noIndicator = false;
     std::string wavPath;
     std::string rawPath;
@@ -85,7 +92,13 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.subdivision = std::atoi(argv[++i]);
         else if (argument == "--instrument" && hasValue)
             options.instrument = std::atoi(argv[++i]);
-        else if (argument == "--no-indicator")
+        else if (argument == "--rhythm" && hasValue)
+            options.rhythm = argv[++i];
+        else if (argument == "--instruments" && hasValue) {
+            std::istringstream list(argv[++i]);
+            for (std::string item; std::getline(list, item, ',');)
+                options.instruments.push_back(std::atoi(item.c_str()));
+        } else if (argument == "--no-indicator")
             options.noIndicator = true;
         else if (argument == "--wav" && hasValue)
             options.wavPath = argv[++i];
@@ -333,6 +346,17 @@ int main(int argc, char** argv)
         settings.Subdivision1 = options.subdivision;
     if (options.instrument >= 0)
         std::fill(std::begin(settings.Instrument), std::end(settings.Instrument), options.instrument);
+    for (std::size_t voice = 0; voice < options.instruments.size() && voice < std::size(settings.Instrument); ++voice)
+        settings.Instrument[voice] = options.instruments[voice];
+    if (!options.rhythm.empty()) {
+        settings.BeatType = Configuration::BeatKind::CustomRhythm;
+        settings.CrCompoundTime = 0;
+        if (options.subdivision >= 0)
+            settings.CrSubdivision = options.subdivision;
+        std::fill(std::begin(settings.CustomRhythm), std::end(settings.CustomRhythm), u'\0');
+        for (std::size_t at = 0; at < options.rhythm.size() && at + 1 < std::size(settings.CustomRhythm); ++at)
+            settings.CustomRhythm[at] = static_cast<char16_t>(static_cast<unsigned char>(options.rhythm[at]));
+    }
     if (options.noIndicator)
         settings.VisualIndicator = 0;
 
@@ -404,6 +428,8 @@ int main(int argc, char** argv)
 
     std::printf("backend           %s, %d bpm, Subdivision1 %d, indicator %s\n", backendName.c_str(), settings.Bpm,
                 settings.Subdivision1, settings.VisualIndicator == 1 ? "on" : "off");
+    if (!options.rhythm.empty())
+        std::printf("rhythm            %s, %d steps to a beat\n", options.rhythm.c_str(), settings.CrSubdivision);
     std::printf("played            %.2f s\n", wall);
     std::printf("ticks             %zu\n", timer.Ticks());
     std::printf("sounds            %llu\n", static_cast<unsigned long long>(counting.sounds.load()));
@@ -423,6 +449,12 @@ int main(int argc, char** argv)
     }
     std::printf("peak rss          %.1f MiB (%.1f MiB before Start%s)\n", PeakRssMiB(), rssBeforeStart,
                 null ? ", the capture buffer included" : "");
+    rusage helpers{};
+    getrusage(RUSAGE_CHILDREN, &helpers);
+    std::printf("kit helper        peak rss %.1f MiB, CPU %.3f s (rendering the notes, before playing)\n",
+                static_cast<double>(helpers.ru_maxrss) / 1024.0,
+                static_cast<double>(helpers.ru_utime.tv_sec + helpers.ru_stime.tv_sec)
+                    + static_cast<double>(helpers.ru_utime.tv_usec + helpers.ru_stime.tv_usec) / 1e6);
     if (reporter.error.load() != 0)
         std::printf("stopped on error  message %u\n", reporter.error.load());
 

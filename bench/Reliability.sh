@@ -103,6 +103,7 @@ prog=
 prepare() { # folder: a private copy of the program with its runtime folder
     mkdir -p "$1/run" && chmod 700 "$1" "$1/run"
     cp "$bin/tolvane" "$1/tolvane"
+    cp "$bin/tolvane-kit" "$1/tolvane-kit"
 }
 request() { # folder line → the answer
     "${as[@]}" "$tool" request "$1/run/InstanceMap-$("${as[@]}" id -u)" "$2" 2>/dev/null

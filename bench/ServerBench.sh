@@ -12,7 +12,10 @@
 #        256-frame periods), recorded by jack_recorder (float). --waves plays twelve
 #        generated 30 ms wave files (audio-file engine) instead of the built-in hi-hat.
 #        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
-#        Xvfb) instead of the player and the recording.
+#        Xvfb) instead of the player and the recording. --rhythm TEXT plays TEXT as a custom
+#        rhythm (with SUBDIVISION steps to a beat; add --instruments I1,...,I12 for a voice's
+#        own sound): several sounds are not measured against one grid, so only the player's
+#        figures (late sounds, CPU, memory) are printed.
 set -eu
 server=$1
 bin=$2
@@ -22,12 +25,14 @@ seconds=$5
 shift 5
 waves=no
 lamp=no
+rhythm=""
 analyse=""
 extra=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --waves) waves=yes ;;
         --lamp) lamp=yes ;;
+        --rhythm) rhythm=$2; shift ;;
         --change-bpm) analyse="$analyse --change-bpm $2"; extra="$extra $1 $2"; shift ;;
         *) extra="$extra $1" ;;
     esac
@@ -111,12 +116,13 @@ if [ "$lamp" = yes ]; then
 fi
 # shellcheck disable=SC2086
 "$bin/engine_player" --backend real --seconds "$seconds" --bpm "$bpm" --subdivision "$subdivision" $instrument \
-    --no-indicator $extra "$conf" || true
+    --no-indicator ${rhythm:+--rhythm "$rhythm"} $extra "$conf" || true
 if [ "$server" = pulse ]; then
     sleep 0.5
     kill "$recorder"
 fi
 wait "$recorder" 2>/dev/null || true
+[ -z "$rhythm" ] || exit 0
 echo "recorded through $server:"
 # Above 300 bpm the program plays no subdivisions.
 [ "$bpm" -le 300 ] || subdivision=0

@@ -188,6 +188,8 @@ int main(int argc, char** argv)
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-server-XXXXXX").string();
     folder = std::string(mkdtemp(pattern.data())) + "/";
     std::filesystem::copy_file(program, folder + "tolvane");
+    // The built-in sound's rendering helper goes with it.
+    std::filesystem::copy_file(std::filesystem::path(program).parent_path() / "tolvane-kit", folder + "tolvane-kit");
     auto pulse = StartServer();
     socketPath = pulse->RuntimeFolder() + "/InstanceMap-" + std::to_string(geteuid());
     if (!pulse->Ready()) {

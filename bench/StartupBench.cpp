@@ -199,6 +199,8 @@ int main(int argc, char** argv)
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
     const std::string folder = std::string(mkdtemp(pattern.data())) + "/";
     std::filesystem::copy_file(program, folder + "tolvane");
+    // The built-in sound's rendering helper goes with it.
+    std::filesystem::copy_file(std::filesystem::path(program).parent_path() / "tolvane-kit", folder + "tolvane-kit");
     if (const char* settings = std::getenv("STARTUP_BENCH_CONF"); settings && *settings)
         std::filesystem::copy_file(settings, folder + "Tolvane.conf");
     TestSupport::PrivatePulseAudio pulse(folder, "tolvane_bench");

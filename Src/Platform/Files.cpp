@@ -13,8 +13,9 @@
 
 namespace Platform {
 
-// TOLVANE_DATA_FROM_BIN and TOLVANE_DOC_FROM_BIN: where an installed copy keeps its data and
-// its manual, relative to its executable's folder, as the build's install layout puts them.
+// TOLVANE_DATA_FROM_BIN, TOLVANE_DOC_FROM_BIN and TOLVANE_HELPER_FROM_BIN: where an installed
+// copy keeps its data, its manual and its helper programs, relative to its executable's
+// folder, as the build's install layout puts them.
 
 std::string ExecutableFolder()
 {
@@ -99,6 +100,11 @@ std::string LanguageFolder()
 std::string ManualFolder()
 {
     return ShippedFolderFor(ExecutableFolder(), "Tolvane.pdf", TOLVANE_DOC_FROM_BIN);
+}
+
+std::string HelperProgram(const std::string& name)
+{
+    return ShippedFolderFor(ExecutableFolder(), name, TOLVANE_HELPER_FROM_BIN) + name;
 }
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to)

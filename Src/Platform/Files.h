@@ -26,7 +26,12 @@ std::string LanguageFolder();
 /// manual is there, else the installed <prefix>/share/doc/tolvane/.
 std::string ManualFolder();
 
-/// The choice both make: the executable's folder when it holds entry (a file or folder name),
+/// The path of a helper program shipped with Tolvane (name without folder): beside the
+/// executable (a build tree, a copied program folder), else the installed
+/// <prefix>/libexec/tolvane/.
+std::string HelperProgram(const std::string& name);
+
+/// The choice these make: the executable's folder when it holds entry (a file or folder name),
 /// else executableFolder + installedFolder (relative, with a trailing '/') when that holds
 /// it, else the executable's folder. Exposed for tests.
 std::string ShippedFolderFor(const std::string& executableFolder, const std::string& entry,

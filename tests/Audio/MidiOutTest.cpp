@@ -29,12 +29,10 @@ constexpr std::size_t firstSoundingFrame = 1;
 
 // An open output with the notes a test plays rendered beforehand, as a run's start renders them.
 struct OpenMidi {
-    explicit OpenMidi(OfflineRig& rig, std::initializer_list<MidiOut::Note> notes = {{38, 100}, {75, 100}})
+    explicit OpenMidi(OfflineRig& rig, const std::vector<MidiOut::Note>& notes = {{38, 100}, {75, 100}})
         : out(MidiOutOptions{rig.mixer, {}})
     {
-        EXPECT_EQ(out.Open(), NoError);
-        for (const MidiOut::Note& note : notes)
-            out.PrepareNote(note);
+        EXPECT_EQ(out.Open(notes), NoError);
     }
     MidiOut out;
 };
@@ -236,14 +234,14 @@ TEST(MidiOutLifetime, CloseKeepsThePreparedStreamOpenAndReleaseGivesItUp)
     EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
 }
 
-TEST(MidiOutLifetime, APreparationLetsTheSoundFontGoAndANewNoteLoadsItAgain)
+TEST(MidiOutLifetime, APreparedOutputRendersANoteItWasNotPreparedFor)
 {
     OfflineRig rig;
     MidiOut out(MidiOutOptions{rig.mixer, {}});
     out.Prepare({{75, 100}});
     ASSERT_EQ(out.Open(), NoError);
     EXPECT_TRUE(out.NotePrepared({75, 100}));
-    out.PrepareNote({38, 100});
+    out.PrepareNotes({{38, 100}});
     EXPECT_TRUE(out.NotePrepared({38, 100}));
 }
 

@@ -70,7 +70,7 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     Mixer mixer(backend, MixerOptions{44100, 256, OutputLeadMs}); // as the program's output
     MidiOut out(MidiOutOptions{mixer, {}});
     ASSERT_EQ(out.Open(), NoError) << backend.LastFailure();
-    out.PrepareNote({75, 100}); // claves, as a run's start renders its notes
+    out.PrepareNotes({{75, 100}}); // claves, as a run's start renders its notes
     EXPECT_STREQ(backend.Name(), "pulse");
 
     // Eight clicks, 11025 frames apart, each sent by a thread that wakes up when the mixer's

@@ -27,6 +27,7 @@ public:
         const QString copy = Folder() + QStringLiteral("tolvane");
         QFile::copy(QStringLiteral(TOLVANE_EXECUTABLE), copy);
         QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::copy(QStringLiteral(TOLVANE_KIT_HELPER), Folder() + QStringLiteral("tolvane-kit"));
         std::filesystem::create_directories(folder_ / "run");
         std::filesystem::permissions(folder_ / "run", std::filesystem::perms::owner_all);
     }

@@ -42,16 +42,16 @@ bool MidiSoundEngine::IsPrepared(const Configuration::ConfigurationData& setting
 
 bool MidiSoundEngine::Initialise(const Configuration::ConfigurationData& settings)
 {
+    const auto notes = NotesOf(settings);
     if (!output_.IsOpen()) {
-        lastResult_ = output_.Open();
+        lastResult_ = output_.Open(notes);
         if (lastResult_ != Platform::Audio::NoError) {
             ReportMultimediaError(u".\\Src\\Core\\MidiSoundEngine", u"Core::MidiSoundEngine::Initialise", __LINE__,
                                   lastResult_, u"Error calling midiOutOpen");
             return false;
         }
     }
-    for (const auto& note : NotesOf(settings))
-        output_.PrepareNote(note);
+    output_.PrepareNotes(notes);
     return true;
 }
 

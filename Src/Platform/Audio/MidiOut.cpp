@@ -46,10 +46,10 @@ bool MidiOut::NotePrepared(const Note& note) const noexcept
     return IsPrepared() && synth_ && synth_->Kit().Has(note.first, note.second);
 }
 
-void MidiOut::PrepareNote(const Note& note)
+void MidiOut::PrepareNotes(const std::vector<Note>& notes)
 {
     if (open_)
-        synth_->Kit().Render(note.first, note.second);
+        synth_->Kit().Render(notes);
 }
 
 void MidiOut::WaitForPreparation()
@@ -66,7 +66,7 @@ void MidiOut::Load(const std::vector<Note>& notes)
     Result result = NoDriver;
     lastFailure_ = "no soundfont found";
     for (const std::string& candidate : SoundFontCandidates(options_.soundFonts)) {
-        synth = MidiSynth::Create(candidate, mixer.SampleRate(), result);
+        synth = MidiSynth::Create(candidate, mixer.SampleRate(), notes, result);
         if (synth) {
             soundFont = candidate;
             break;
@@ -74,13 +74,6 @@ void MidiOut::Load(const std::vector<Note>& notes)
         lastFailure_ = result == NoMemory ? "out of memory" : "no usable soundfont";
         if (result == NoMemory)
             break;
-    }
-    if (synth && !notes.empty()) {
-        for (const Note& note : notes)
-            synth->Kit().Render(note.first, note.second);
-        // Rendered: the soundfont goes before the stream opens, so that the two are never in
-        // memory together.
-        synth->Kit().Unload();
     }
     if (synth) {
         result = mixer.Acquire();
@@ -98,7 +91,7 @@ void MidiOut::Load(const std::vector<Note>& notes)
     lastFailure_.clear();
 }
 
-Result MidiOut::Open()
+Result MidiOut::Open(const std::vector<Note>& notes)
 {
     if (open_)
         return Allocated;
@@ -106,7 +99,7 @@ Result MidiOut::Open()
     // Never prepared: prepared now. A preparation that failed is tried again by the next
     // Prepare, in the background: opening a stream can wait on a sound server for long.
     if (!synth_ && !prepareStarted_)
-        Load({});
+        Load(notes);
     prepared_.store(true, std::memory_order_release);
     if (!synth_)
         return result_;

@@ -21,16 +21,16 @@ struct MidiOutOptions {
     SoundFontSearch soundFonts;
 };
 
-/// The default MIDI output: the built-in General MIDI percussion kit (FluidSynth with the first
-/// soundfont found, each note rendered once per velocity, see MidiSynth) playing into the
-/// mixer on channel 10.
+/// The default MIDI output: the built-in General MIDI percussion kit (the first soundfont found,
+/// each note rendered once per velocity by FluidSynth in a helper process, see PercussionKit)
+/// playing into the mixer on channel 10.
 ///
 /// Every message is placed in the output stream where Platform::CurrentSoundStamp() puts it
 /// when it is sent: on the tick's own frame during a timer tick on this mixer's frame clock,
 /// otherwise at the time of sending plus the mixer's fixed latency. The sending thread's
 /// wake-up jitter therefore never reaches the sound.
 ///
-/// Loading the soundfont, making the synthesizer and opening the stream take long (the stream
+/// Rendering the notes (the helper loads the soundfont) and opening the stream take long (the stream
 /// must run steadily before a sound is placed in it), so they are done once, by Prepare on a
 /// background thread or by the first Open, and kept until the output is destroyed: Open and
 /// Close after that only add the synthesizer to the mixer and take it out again.
@@ -45,7 +45,7 @@ public:
     MidiOut& operator=(const MidiOut&) = delete;
 
     /// A percussion note and the velocity it is to be played at.
-    using Note = std::pair<int, int>;
+    using Note = std::pair<int, int>; // the same as PercussionKit::Note
 
     /// Starts preparing the synthesizer and the stream, and rendering notes, on a background
     /// thread, unless they are prepared or being prepared already (then only the notes not
@@ -54,18 +54,18 @@ public:
     void Prepare(std::vector<Note> notes = {});
     /// True once the output is prepared and note is rendered.
     bool NotePrepared(const Note& note) const noexcept;
-    /// Renders note now unless it is rendered already; only while open. Control thread.
-    void PrepareNote(const Note& note);
+    /// Renders the notes not rendered yet, now; only while open. Control thread.
+    void PrepareNotes(const std::vector<Note>& notes);
     /// True when Open will not have to wait for preparation: it has finished (successfully or
     /// not). False while a preparation runs or before any was started.
     bool IsPrepared() const noexcept { return prepared_.load(std::memory_order_acquire); }
 
     /// Opens the output, first waiting for a preparation in progress or preparing on this
-    /// thread when none was ever started (after a failed preparation it fails at once; the
-    /// next Prepare tries again). Allocated when already open; NoDriver when no soundfont can
+    /// thread, with notes rendered, when none was ever started (after a failed preparation it
+    /// fails at once; the next Prepare tries again). Allocated when already open; NoDriver when no soundfont can
     /// be loaded, no audio output opened, or the stream is lost; NoMemory. On failure the
     /// output stays closed and LastFailure() says why.
-    Result Open();
+    Result Open(const std::vector<Note>& notes = {});
 
     /// Sends one packed message (status | data1 << 8 | data2 << 16), stamped now. A Note On
     /// with velocity 0 is a Note Off. InvalidHandle when closed, NoDriver when the stream is
@@ -93,8 +93,8 @@ public:
     std::uint64_t SubstitutedNotes() const noexcept;
 
 private:
-    /// Loads the synthesizer, renders notes (then lets the soundfont go until it is needed
-    /// again) and acquires the mixer; sets result_ and lastFailure_.
+    /// Makes the kit with notes rendered (trying each soundfont found until one loads) and
+    /// acquires the mixer; sets result_ and lastFailure_.
     void Load(const std::vector<Note>& notes);
     void WaitForPreparation();
 

@@ -18,9 +18,10 @@ float FadeStep(double seconds, std::uint32_t sampleRate)
 }
 } // namespace
 
-std::unique_ptr<MidiSynth> MidiSynth::Create(const std::string& soundFont, std::uint32_t sampleRate, Result& result)
+std::unique_ptr<MidiSynth> MidiSynth::Create(const std::string& soundFont, std::uint32_t sampleRate,
+                                             const std::vector<PercussionKit::Note>& notes, Result& result)
 {
-    std::unique_ptr<PercussionKit> kit = PercussionKit::Create(soundFont, sampleRate, result);
+    std::unique_ptr<PercussionKit> kit = PercussionKit::Create(soundFont, sampleRate, notes, result);
     if (!kit)
         return nullptr;
     std::unique_ptr<MidiSynth> synth(new MidiSynth);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Platform::Audio {
 
@@ -27,9 +28,11 @@ public:
     /// longest.
     static constexpr int Voices = 64;
 
-    /// Loads soundFont; on failure returns null with result set (NoDriver for a file that
-    /// is not a usable soundfont, NoMemory). Control thread.
-    static std::unique_ptr<MidiSynth> Create(const std::string& soundFont, std::uint32_t sampleRate, Result& result);
+    /// Makes the kit of soundFont with notes rendered (PercussionKit::Create); on failure
+    /// returns null with result set (NoDriver for a file that is not a usable soundfont,
+    /// NoMemory). Control thread.
+    static std::unique_ptr<MidiSynth> Create(const std::string& soundFont, std::uint32_t sampleRate,
+                                             const std::vector<PercussionKit::Note>& notes, Result& result);
     ~MidiSynth() override = default;
     MidiSynth(const MidiSynth&) = delete;
     MidiSynth& operator=(const MidiSynth&) = delete;

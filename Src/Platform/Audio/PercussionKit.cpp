@@ -1,76 +1,102 @@
 #include "Platform/Audio/PercussionKit.h"
 
-#include "Platform/Clock.h"
+#include "Platform/Audio/KitRendering.h"
+#include "Platform/Files.h"
 
-#include <fluidsynth.h>
-#include <malloc.h>
+#include <fcntl.h>
 #include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <ctime>
+
+extern char** environ;
 
 namespace Platform::Audio {
 
 namespace {
-constexpr int percussionChannel = 9;
-constexpr int renderChunk = 1024;
-// A note that still sounds after this long is held (a whistle): it is let go here and its
-// release rendered, as a metronome never holds a note longer.
-constexpr double longestHeldSeconds = 2.0;
-constexpr double longestReleaseSeconds = 2.0;
-// Below this a rendering's tail is silence.
-constexpr float silence = 1e-6f;
-// The soundfont is let go once no note has been rendered for this long.
-constexpr std::int64_t idleUnloadNs = 2'000'000'000;
 
-void SilenceFluidSynthLog()
+enum class Read { Whole, End, Broken };
+
+// Reads exactly bytes from fd: End when it ends before the first byte, Broken when it ends
+// (or fails) part-way.
+Read ReadAll(int fd, void* data, std::size_t bytes)
 {
-    // FluidSynth would otherwise print on its own; our own layer reports failures.
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-            fluid_set_log_function(level, nullptr, nullptr);
-    });
+    auto* at = static_cast<char*>(data);
+    std::size_t got = 0;
+    while (got < bytes) {
+        const ssize_t count = ::read(fd, at + got, bytes - got);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return got == 0 && count == 0 ? Read::End : Read::Broken;
+        got += static_cast<std::size_t>(count);
+    }
+    return Read::Whole;
 }
+
+// The helper's pid, started with its standard output on a pipe whose reading end is output;
+// -1 when it cannot be started.
+pid_t StartHelper(const std::vector<std::string>& arguments, int& output)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Whatever thread starts it (one raised to real-time priority, one with signals blocked),
+    // the helper runs as an ordinary process.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sched_param priority{};
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
+    posix_spawnattr_setschedparam(&attributes, &priority);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSCHEDULER);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    if (failed != 0) {
+        ::close(ends[0]);
+        return -1;
+    }
+    output = ends[0];
+    return pid;
+}
+
 } // namespace
 
-void PercussionKit::SettingsDeleter::operator()(fluid_settings_t* settings) const noexcept
-{
-    delete_fluid_settings(settings);
-}
-
 std::unique_ptr<PercussionKit> PercussionKit::Create(const std::string& soundFont, std::uint32_t sampleRate,
-                                                     Result& result)
+                                                     const std::vector<Note>& notes, Result& result)
 {
-    SilenceFluidSynthLog();
-    result = NoMemory;
     std::unique_ptr<PercussionKit> kit(new PercussionKit);
-    kit->sampleRate_ = sampleRate;
-    kit->settings_.reset(new_fluid_settings());
-    fluid_settings_t* settings = kit->settings_.get();
-    if (!settings)
-        return nullptr;
-    fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
-    fluid_settings_setnum(settings, "synth.gain", 0.8);
-    // One note at a time is rendered; a drum note has a few layers at most.
-    fluid_settings_setint(settings, "synth.polyphony", 16);
-    fluid_settings_setint(settings, "synth.reverb.active", 0);
-    fluid_settings_setint(settings, "synth.chorus.active", 0);
-    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
-    fluid_settings_setint(settings, "synth.cpu-cores", 1);
-    // Not "synth.dynamic-sample-loading": it would hold only the drum kit's samples (~5.5 MiB
-    // less), but FluidSynth 2.3 then plays a loud glitch near the end of some notes (the
-    // snare's, about 0.19 s in).
+    kit->helper_ = HelperProgram(KitRendering::HelperName);
     kit->soundFont_ = soundFont;
-    if (const Result loaded = kit->Load(); loaded != NoError) {
-        result = loaded;
+    kit->sampleRate_ = sampleRate;
+    // The first run also tells whether the soundfont loads at all.
+    result = kit->RenderWithHelper(kit->Missing(notes));
+    if (result != NoError)
         return nullptr;
-    }
     sem_init(&kit->wake_, 0, 0);
     kit->renderer_ = std::thread([raw = kit.get()] { raw->RunRenderer(); });
-    result = NoError;
     return kit;
 }
 
@@ -82,8 +108,6 @@ PercussionKit::~PercussionKit()
         renderer_.join();
         sem_destroy(&wake_);
     }
-    if (synth_)
-        delete_fluid_synth(synth_);
 }
 
 bool PercussionKit::Has(int note, int velocity) const noexcept
@@ -101,141 +125,96 @@ void PercussionKit::Request(int note, int velocity) noexcept
         sem_post(&wake_);
 }
 
-Result PercussionKit::Load()
-{
-    if (synth_)
-        return NoError;
-    synth_ = new_fluid_synth(settings_.get());
-    if (!synth_)
-        return NoMemory;
-    const int id = fluid_is_soundfont(soundFont_.c_str()) ? fluid_synth_sfload(synth_, soundFont_.c_str(), 1)
-                                                          : FLUID_FAILED;
-    if (id == FLUID_FAILED) {
-        delete_fluid_synth(synth_);
-        synth_ = nullptr;
-        return NoDriver;
-    }
-    font_ = fluid_synth_get_sfont_by_id(synth_, id);
-    lastUse_.store(Clock::Now(), std::memory_order_release);
-    return NoError;
-}
-
-void PercussionKit::Unload()
-{
-    std::lock_guard lock(renderLock_);
-    if (!synth_)
-        return;
-    delete_fluid_synth(synth_); // and with it the soundfont
-    synth_ = nullptr;
-    font_ = nullptr;
-    malloc_trim(0); // its many small blocks, back to the system
-}
-
 void PercussionKit::RunRenderer()
 {
     pthread_setname_np(pthread_self(), "tolvane-kit");
     while (running_.load(std::memory_order_acquire)) {
-        if (Loaded()) {
-            // A soundfont nobody has used for a while goes (it is most of the kit's memory);
-            // the next note not yet rendered loads it again.
-            const std::int64_t idleFor = Clock::Now() - lastUse_.load(std::memory_order_acquire);
-            if (idleFor >= idleUnloadNs) {
-                Unload();
-                continue;
-            }
-            timespec until{};
-            clock_gettime(CLOCK_REALTIME, &until);
-            const std::int64_t wake = until.tv_nsec + (idleUnloadNs - idleFor);
-            until.tv_sec += static_cast<time_t>(wake / 1'000'000'000);
-            until.tv_nsec = static_cast<long>(wake % 1'000'000'000);
-            int waited = 0;
-            while ((waited = sem_timedwait(&wake_, &until)) != 0 && errno == EINTR) {
-            }
-            if (waited != 0)
-                continue;
-        } else {
-            while (sem_wait(&wake_) != 0) {
-            }
+        while (sem_wait(&wake_) != 0) {
         }
-        for (int note = 0; note < Keys && running_.load(std::memory_order_acquire); ++note) {
+        // Every note wanted by now, in one run of the helper.
+        std::vector<Note> notes;
+        for (int note = 0; note < Keys; ++note) {
             for (int velocity = 1; velocity < Keys; ++velocity) {
                 if (wanted_[Slot(note, velocity)].exchange(false, std::memory_order_acq_rel))
-                    Render(note, velocity);
+                    notes.emplace_back(note, velocity);
             }
         }
+        if (!notes.empty() && running_.load(std::memory_order_acquire))
+            Render(notes);
     }
 }
 
-void PercussionKit::Render(int note, int velocity)
+void PercussionKit::Render(const std::vector<Note>& notes)
 {
-    if (note < 0 || note >= Keys || velocity < 1 || velocity >= Keys)
-        return;
     std::lock_guard lock(renderLock_);
-    if (Has(note, velocity) || Load() != NoError)
-        return;
-    std::unique_ptr<RenderedHit> hit = RenderHit(note, velocity);
-    lastUse_.store(Clock::Now(), std::memory_order_release);
-    if (!hit)
-        return;
-    hits_[Slot(note, velocity)].store(hit.get(), std::memory_order_release);
-    owned_.push_back(std::move(hit));
+    if (const std::vector<Note> missing = Missing(notes); !missing.empty())
+        RenderWithHelper(missing);
 }
 
-std::unique_ptr<RenderedHit> PercussionKit::RenderHit(int note, int velocity)
+std::vector<PercussionKit::Note> PercussionKit::Missing(const std::vector<Note>& notes) const
 {
-    // Each note is rendered by a synthesizer of its own, borrowing the loaded soundfont: one
-    // that has played before renders the same note slightly differently.
-    struct Renderer {
-        fluid_synth_t* synth;
-        fluid_sfont_t* font;
-        ~Renderer()
-        {
-            if (!synth)
-                return;
-            fluid_synth_remove_sfont(synth, font);
-            delete_fluid_synth(synth);
+    std::vector<Note> missing;
+    for (const Note& note : notes) {
+        const bool valid = note.first >= 0 && note.first < Keys && note.second >= 1 && note.second < Keys;
+        if (valid && !Has(note.first, note.second))
+            missing.push_back(note);
+    }
+    std::sort(missing.begin(), missing.end());
+    missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
+    return missing;
+}
+
+Result PercussionKit::RenderWithHelper(const std::vector<Note>& notes)
+{
+    std::vector<std::string> arguments{helper_, soundFont_, std::to_string(sampleRate_)};
+    for (const auto& [note, velocity] : notes)
+        arguments.push_back(std::to_string(note) + ':' + std::to_string(velocity));
+    int output = -1;
+    const pid_t helper = StartHelper(arguments, output);
+    if (helper < 0)
+        return NoDriver;
+    const std::uint64_t mostFrames = KitRendering::MostFrames(sampleRate_);
+    bool intact = true;
+    for (;;) {
+        KitRendering::NoteHeader header{};
+        const Read read = ReadAll(output, &header, sizeof header);
+        if (read == Read::End)
+            break;
+        if (read == Read::Broken || header.note < 0 || header.note >= Keys || header.velocity < 1
+            || header.velocity >= Keys || header.frames > mostFrames) {
+            intact = false;
+            break;
         }
-    } renderer{new_fluid_synth(settings_.get()), font_};
-    fluid_synth_t* const synth = renderer.synth;
-    if (!synth)
-        return nullptr;
-    if (fluid_synth_add_sfont(synth, font_) == FLUID_FAILED) {
-        delete_fluid_synth(synth);
-        renderer.synth = nullptr;
-        return nullptr;
-    }
-    fluid_synth_program_change(synth, percussionChannel, 0); // the standard kit, and no other preset
-    auto hit = std::make_unique<RenderedHit>();
-    fluid_synth_noteon(synth, percussionChannel, note, velocity);
-    fluid_voice_t* voices[16] = {};
-    fluid_synth_get_voicelist(synth, voices, 16, -1);
-    for (fluid_voice_t* voice : voices) {
-        if (voice)
-            hit->exclusiveClass = std::max(hit->exclusiveClass, static_cast<int>(fluid_voice_gen_get(voice, GEN_EXCLUSIVECLASS)));
-    }
-    const auto heldFrames = static_cast<std::size_t>(longestHeldSeconds * sampleRate_);
-    const auto lastFrames = heldFrames + static_cast<std::size_t>(longestReleaseSeconds * sampleRate_);
-    std::vector<float>& samples = hit->samples;
-    bool released = false;
-    std::size_t frames = 0;
-    while (fluid_synth_get_active_voice_count(synth) > 0 && frames < lastFrames) {
-        if (!released && frames >= heldFrames) {
-            fluid_synth_noteoff(synth, percussionChannel, note);
-            released = true;
+        auto hit = std::make_unique<RenderedHit>();
+        hit->frames = header.frames;
+        hit->exclusiveClass = header.exclusiveClass;
+        hit->samples.resize(2 * std::size_t{header.frames});
+        if (ReadAll(output, hit->samples.data(), hit->samples.size() * sizeof(float)) != Read::Whole) {
+            intact = false;
+            break;
         }
-        samples.resize(2 * (frames + renderChunk));
-        float* out = samples.data() + 2 * frames;
-        fluid_synth_write_float(synth, renderChunk, out, 0, 2, out, 1, 2);
-        frames += renderChunk;
+        const std::size_t slot = Slot(header.note, header.velocity);
+        if (hits_[slot].load(std::memory_order_acquire))
+            continue;
+        hits_[slot].store(hit.get(), std::memory_order_release);
+        owned_.push_back(std::move(hit));
     }
-    // Only the sounding part is kept.
-    std::size_t end = samples.size();
-    while (end > 0 && std::fabs(samples[end - 1]) < silence)
-        --end;
-    hit->frames = static_cast<std::uint32_t>((end + 1) / 2);
-    samples.resize(2 * std::size_t{hit->frames});
-    samples.shrink_to_fit();
-    return hit;
+    ::close(output);
+    if (!intact)
+        ::kill(helper, SIGKILL);
+    int status = 0;
+    while (::waitpid(helper, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!intact || !WIFEXITED(status))
+        return NoDriver;
+    switch (WEXITSTATUS(status)) {
+    case KitRendering::Rendered:
+        return NoError;
+    case KitRendering::OutOfMemory:
+        return NoMemory;
+    default:
+        return NoDriver;
+    }
 }
 
 PercussionKit::Choice PercussionKit::Find(int note, int velocity) const noexcept
