@@ -57,12 +57,12 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
     // The stream is rendered on libpulse's main-loop thread, which starts at normal priority:
     // on a busy machine it would be kept from answering the server's requests, the buffer
     // would run dry and every later click would be heard late. It gets the real-time priority
-    // of the program's other audio threads where the system allows it.
+    // of the program's other audio threads where the system allows it. Asked with the loop's
+    // lock held: the running loop thread changes the same event lists.
+    pa_threaded_mainloop_lock(loop_);
     pa_threaded_mainloop_once_unlocked(
         loop_, [](pa_threaded_mainloop*, void*) { SystemThreadScheduling().RaiseToRealTimePriority(); }, nullptr);
     pa_context_set_state_callback(context_, &OnContextState, this);
-
-    pa_threaded_mainloop_lock(loop_);
     bool ready = pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0;
     while (ready) {
         const pa_context_state_t state = pa_context_get_state(context_);
