@@ -33,30 +33,27 @@ namespace {
 
 constexpr float Threshold = 1e-4f; // three steps of 16 bits above silence
 
-/// Misses, in frames, of a recording's onsets against a loop played over and over: each onset's
-/// distance from the first against its expected one, and its distance from the same sound one
-/// loop earlier against the loop's length.
-struct Misses {
-    double largest = 0;     // against the expected frames, counted from the first onset
-    double largestLoop = 0; // the same sound a loop later
+/// Whether a recording's onsets lie on a loop's frames, played over and over: a sound played
+/// again lands on exactly its frame a loop later; different sounds cross the threshold at
+/// different points of their attacks (a soft or muffled one later), up to 16 frames off their
+/// expected distance from the first onset. The misses are logged.
+bool OnTheirFrames(const std::vector<std::size_t>& onsets, std::size_t perLoop,
+                   const std::function<double(std::size_t)>& expected)
+{
+    double largest = 0, largestLoop = 0;
     QString listed;
-
-    Misses(const std::vector<std::size_t>& onsets, std::size_t perLoop, const std::function<double(std::size_t)>& expected)
-    {
-        for (std::size_t k = 0; k < onsets.size(); ++k) {
-            const double miss = static_cast<double>(onsets[k] - onsets[0]) - (expected(k) - expected(0));
-            largest = std::max(largest, std::abs(miss));
-            listed += QStringLiteral(" %1").arg(miss);
-            if (k >= perLoop) {
-                const double loop = static_cast<double>(onsets[k] - onsets[k - perLoop]);
-                largestLoop = std::max(largestLoop, std::abs(loop - (expected(k) - expected(k - perLoop))));
-            }
+    for (std::size_t k = 0; k < onsets.size(); ++k) {
+        const double miss = static_cast<double>(onsets[k] - onsets[0]) - (expected(k) - expected(0));
+        largest = std::max(largest, std::abs(miss));
+        listed += QStringLiteral(" %1").arg(miss);
+        if (k >= perLoop) {
+            const double loop = static_cast<double>(onsets[k] - onsets[k - perLoop]);
+            largestLoop = std::max(largestLoop, std::abs(loop - (expected(k) - expected(k - perLoop))));
         }
     }
-    /// A sound played again lands on exactly its frame; different sounds cross the threshold
-    /// at different points of their attacks (a soft or muffled one later), up to 16 frames.
-    bool Exact() const { return largestLoop <= 1.0 && largest <= 16.0; }
-};
+    qInfo("%zu onsets; frames off their places:%s; a loop later: %g", onsets.size(), qPrintable(listed), largestLoop);
+    return largestLoop <= 1.0 && largest <= 16.0;
+}
 
 } // namespace
 
@@ -161,12 +158,9 @@ private slots:
 
         const auto onsets = AudioTest::Onsets(capture, 2 * 6615, Threshold);
         QVERIFY2(onsets.size() >= 2 * hits.size(), qPrintable(QStringLiteral("%1 hits").arg(onsets.size())));
-        const Misses misses(onsets, hits.size(), [&](std::size_t k) {
+        QVERIFY(OnTheirFrames(onsets, hits.size(), [&](std::size_t k) {
             return 6615.0 * static_cast<double>(16 * (k / hits.size()) + hits[k % hits.size()].y());
-        });
-        qInfo("%zu hits; frames off their columns:%s; a loop later: %g", onsets.size(), qPrintable(misses.listed),
-              misses.largestLoop);
-        QVERIFY(misses.Exact());
+        }));
     }
 
     void OptionsPageAccentsAndSubdivisionsAreHeard()
@@ -193,10 +187,7 @@ private slots:
         // A click every half beat, 13230 frames; per bar accent, sub, beat, sub, beat, sub.
         const auto onsets = AudioTest::Onsets(capture, 12000, Threshold);
         QVERIFY2(onsets.size() >= 12, qPrintable(QStringLiteral("%1 clicks").arg(onsets.size())));
-        const Misses misses(onsets, 6, [](std::size_t k) { return 13230.0 * static_cast<double>(k); });
-        qInfo("%zu clicks; frames off the half-beat grid:%s; a bar later: %g", onsets.size(), qPrintable(misses.listed),
-              misses.largestLoop);
-        QVERIFY(misses.Exact());
+        QVERIFY(OnTheirFrames(onsets, 6, [](std::size_t k) { return 13230.0 * static_cast<double>(k); }));
         std::array<float, 3> softest = {1, 1, 1}, loudest = {0, 0, 0}; // accent, beat, subdivision
         for (std::size_t k = 0; k < onsets.size(); ++k) {
             const std::size_t role = k % 6 == 0 ? 0 : k % 2 == 0 ? 1 : 2;
