@@ -61,7 +61,13 @@ public:
     double DeviceLatencySeconds() const override { return 0; }
     bool RunsByItself() const override { return true; }
     const char* Name() const override { return "bursty"; }
-    const std::vector<float>& Captured() const { return capture_; }
+    /// Everything rendered. Ends the stream first: the thread would otherwise go on writing
+    /// silence into the frames the caller reads.
+    const std::vector<float>& Captured()
+    {
+        Close();
+        return capture_;
+    }
 
 private:
     void Run(Platform::Audio::IRenderer& renderer)
