@@ -41,8 +41,9 @@ package: build-release
 bench: build-release
 	@for b in build/release/bin/bench_*; do echo "== $$b"; "$$b"; done
 
-# ThreadSanitizer over the engine, audio and window tests (timer, lamp, report queue, single
-# instance). Slow; not part of check.
+# ThreadSanitizer over every test: the engine and audio threads, the window's threads (lamp,
+# report queue, single instance, step-sequencer cursor) and the program's own process. What it
+# leaves unchecked is in tests/tsan.supp. Slow; not part of check.
 tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan
