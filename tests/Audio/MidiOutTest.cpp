@@ -4,13 +4,10 @@
 #include "TestSupport.h"
 
 #include "Platform/Audio/MidiOut.h"
-#include "Platform/Audio/NullBackend.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 using namespace Platform::Audio;
 using AudioTest::AtTick;
@@ -142,31 +139,12 @@ TEST(NoteSpacing, NoteWhoseFrameHasPassedStartsAtOnceAndCountsAsLate)
 
 TEST(NoteSound, VelocityScalesLoudness)
 {
-    const auto loud = RenderNote(1000, 256, 20000, NoteOn(38, 127));
-    const auto medium = RenderNote(1000, 256, 20000, NoteOn(38, 64));
-    const auto soft = RenderNote(1000, 256, 20000, NoteOn(38, 16));
-    const float loudPeak = AudioTest::Peak(loud, 0, 20000);
-    const float mediumPeak = AudioTest::Peak(medium, 0, 20000);
-    const float softPeak = AudioTest::Peak(soft, 0, 20000);
-    EXPECT_GT(softPeak, 0.0f);
-    EXPECT_GT(mediumPeak, 1.5f * softPeak);
-    EXPECT_GT(loudPeak, 1.5f * mediumPeak);
-    EXPECT_LT(loudPeak, 1.0f);
-}
-
-TEST(NoteSound, AClosedHiHatCutsTheOpenOne)
-{
-    // 46 open hi-hat rings for long; 42 closed and 44 pedal hi-hat share its exclusive class.
-    const auto open = RenderNote(1000, 256, 44100, NoteOn(46, 100));
-    for (const std::uint32_t closing : {42u, 44u}) {
-        OfflineRig rig;
-        OpenMidi midi(rig, {{46, 100}, {closing, 100}});
-        AtTick(rig.TimeOf(1000), [&] { return midi.out.ShortMessage(NoteOn(46, 100)); });
-        AtTick(rig.TimeOf(4000), [&] { return midi.out.ShortMessage(NoteOn(closing, 100)); });
-        rig.backend.Pull(44100, 256);
-        const auto& cut = rig.backend.Captured();
-        EXPECT_NEAR(AudioTest::Peak(cut, 0, 4000), AudioTest::Peak(open, 0, 4000), 1e-6f) << closing;
-        EXPECT_LT(AudioTest::Peak(cut, 30000, 44100), 0.1f * AudioTest::Peak(open, 30000, 44100)) << closing;
+    float previous = 0.0f;
+    for (const std::uint32_t velocity : {16u, 64u, 127u}) {
+        const float peak = AudioTest::Peak(RenderNote(1000, 256, 20000, NoteOn(38, velocity)), 0, 20000);
+        EXPECT_GT(peak, 1.5f * previous) << velocity;
+        EXPECT_LT(peak, 1.0f) << velocity;
+        previous = peak;
     }
 }
 
@@ -181,9 +159,7 @@ TEST(NoteSound, AVelocityNotYetRenderedPlaysTheNearestScaledAndIsRenderedForNext
     const float peak = AudioTest::Peak(rig.backend.Captured(), 0, 20000);
     EXPECT_NEAR(peak, AudioTest::Peak(exact, 0, 20000), 0.3f * peak);
     // The kit's own thread renders the exact velocity for the next note.
-    for (int wait = 0; wait < 1000 && !midi.out.NotePrepared({38, 50}); ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(midi.out.NotePrepared({38, 50}));
+    EXPECT_TRUE(TestSupport::WaitUntil([&] { return midi.out.NotePrepared({38, 50}); }));
 }
 
 TEST(NoteSound, NoteOnWithVelocityZeroIsANoteOff)
@@ -200,12 +176,6 @@ TEST(NoteSound, NoteOnWithVelocityZeroIsANoteOff)
 
     EXPECT_NEAR(AudioTest::Peak(released, 0, 5000), AudioTest::Peak(held, 0, 5000), 1e-6f);
     EXPECT_LT(AudioTest::Peak(released, 12000, 18000), 0.1f * AudioTest::Peak(held, 12000, 18000));
-}
-
-TEST(NoteSound, ANoteOnWithVelocityZeroAloneIsSilent)
-{
-    const auto capture = RenderNote(1000, 256, 20000, NoteOn(38, 0));
-    EXPECT_EQ(AudioTest::Peak(capture, 0, 20000), 0.0f);
 }
 
 TEST(MidiOutLifetime, CloseKeepsThePreparedStreamOpenAndReleaseGivesItUp)
@@ -258,16 +228,6 @@ TEST(MidiOutLifetime, TwoOutputsShareOneStream)
     EXPECT_FALSE(rig.backend.IsOpen());
 }
 
-TEST(MidiOutLifetime, NoAudioOutputGivesNoDriver)
-{
-    OfflineRig rig;
-    rig.backend.FailOpenWith(NoDriver);
-    MidiOut out(MidiOutOptions{rig.mixer, {}});
-    EXPECT_EQ(out.Open(), NoDriver);
-    EXPECT_FALSE(out.IsOpen());
-    EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
-}
-
 TEST(SoundFontSearch, PreferredFileFirstThenEachFolderInNameOrder)
 {
     TestSupport::TempFolder first;
@@ -297,37 +257,4 @@ TEST(SoundFontSearch, UnusableFilesAreSkippedAndNoneAtAllGivesNoDriver)
         ASSERT_EQ(out.Open(), NoError);
         EXPECT_NE(out.SoundFont().find("/usr/share/sounds/sf2/"), std::string::npos);
     }
-}
-
-TEST(RealTimeOutput, NotesSentFromTheTimerThreadLandOnTheirSpacingInARunningStream)
-{
-    // The null backend consumes blocks in real time on its own thread; the notes come from
-    // another thread, stamped with their due times as the timer does.
-    NullBackend backend(44100 * 3);
-    Mixer mixer(backend);
-    MidiOut out(MidiOutOptions{mixer, {}});
-    out.Prepare({{75, 100}});
-    ASSERT_EQ(out.Open(), NoError);
-    EXPECT_TRUE(out.NotePrepared({75, 100}));
-    std::thread sender([&] {
-        const std::int64_t first = Platform::Clock::Now() + 100'000'000;
-        for (int k = 0; k < 5; ++k) {
-            const std::int64_t due = first + k * 250'000'000LL;
-            std::this_thread::sleep_for(std::chrono::nanoseconds(due - Platform::Clock::Now()));
-            AtTick(due, [&] { return out.ShortMessage(NoteOn(75, 100)); });
-        }
-    });
-    sender.join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    out.Close();
-    backend.Close();
-
-    const std::vector<float> capture(backend.Captured().begin(),
-                                     backend.Captured().begin() + 2 * std::ptrdiff_t(backend.CapturedFrames()));
-    const auto onsets = AudioTest::Onsets(capture, 8000, 0.0f);
-    ASSERT_EQ(onsets.size(), 5u);
-    // Loose bounds for a loaded machine; the benchmark measures the real precision.
-    for (std::size_t k = 1; k < onsets.size(); ++k)
-        EXPECT_NEAR(static_cast<double>(onsets[k] - onsets[k - 1]), 11025.0, 88.0) << k;
-    EXPECT_EQ(mixer.LateCount(), 0u);
 }

@@ -13,43 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace Platform::Audio;
-
-namespace {
-
-/// Sets an environment variable for the lifetime of the object.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            had_ = true;
-            old_ = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment()
-    {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
-
-} // namespace
 
 TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
 {
@@ -64,8 +32,8 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
     ASSERT_TRUE(recorder.Ready());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
-    const ScopedEnvironment server_("PULSE_SERVER", "unix:" + socket);
-    const ScopedEnvironment runtime_("XDG_RUNTIME_DIR", runtime);
+    const TestSupport::ScopedEnvironment server_("PULSE_SERVER", "unix:" + socket);
+    const TestSupport::ScopedEnvironment runtime_("XDG_RUNTIME_DIR", runtime);
     RtAudioBackend backend;
     Mixer mixer(backend, MixerOptions{44100, 256, OutputLeadMs}); // as the program's output
     MidiOut out(MidiOutOptions{mixer, {}});

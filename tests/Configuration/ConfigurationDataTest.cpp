@@ -62,28 +62,15 @@ std::string Settings(const ConfigurationData& data)
            Platform::Text::Utf16ToUtf8(data.Name) + "|" + Platform::Text::Utf16ToUtf8(data.Description);
 }
 
-void ExpectSameSettings(const ConfigurationData& a, const ConfigurationData& b)
-{
-    EXPECT_EQ(Settings(a), Settings(b));
-}
-
 } // namespace
 
-TEST(SettingsRecord, AssignmentCopiesEverySettingIncludingFullTexts)
+// Assignment copies every setting, full-length texts included, and keeps the target's place in
+// the preset tree (also when assigned to itself); a copy-constructed record is in no tree.
+TEST(SettingsRecord, CopiesTakeEverySettingButNoTreeLinks)
 {
     ConfigurationData source;
     FillWithNonDefaults(source);
-    ConfigurationData target;
-    target = source;
-    ExpectSameSettings(target, source);
-    EXPECT_EQ(Platform::Text::Length(target.CustomRhythm), 511u);
-}
-
-TEST(SettingsRecord, AssignmentKeepsTheTreeLinksOfTheTarget)
-{
-    ConfigurationData left, right, curveOwner;
-    ConfigurationData source;
-    FillWithNonDefaults(source);
+    ConfigurationData curveOwner, left, right;
     source.Balance = -1;
     source.Left = &curveOwner;
 
@@ -92,53 +79,19 @@ TEST(SettingsRecord, AssignmentKeepsTheTreeLinksOfTheTarget)
     node.Left = &left;
     node.Right = &right;
     node = source;
-
-    ExpectSameSettings(node, source);
+    EXPECT_EQ(Settings(node), Settings(source));
+    EXPECT_EQ(Platform::Text::Length(node.CustomRhythm), 511u);
     EXPECT_EQ(node.Balance, 1);
     EXPECT_EQ(node.Left, &left);
     EXPECT_EQ(node.Right, &right);
-}
 
-TEST(SettingsRecord, SelfAssignmentChangesNothing)
-{
-    ConfigurationData data;
-    FillWithNonDefaults(data);
-    ConfigurationData left;
-    data.Left = &left;
-    const ConfigurationData& alias = data;
-    data = alias;
-    ConfigurationData expected;
-    FillWithNonDefaults(expected);
-    ExpectSameSettings(data, expected);
-    EXPECT_EQ(data.Left, &left);
-}
+    const ConfigurationData& alias = node;
+    node = alias;
+    EXPECT_EQ(Settings(node), Settings(source));
+    EXPECT_EQ(node.Left, &left);
 
-TEST(SettingsRecord, ACopiedRecordIsNotLinkedIntoAnyTree)
-{
-    ConfigurationData node;
-    FillWithNonDefaults(node);
-    ConfigurationData child;
-    node.Left = &child;
-    node.Balance = -1;
-    const ConfigurationData copy(node);
-    ExpectSameSettings(copy, node);
+    const ConfigurationData copy(source);
+    EXPECT_EQ(Settings(copy), Settings(source));
     EXPECT_EQ(copy.Left, nullptr);
     EXPECT_EQ(copy.Balance, 0);
-}
-
-TEST(SettingsRecord, EffectiveVolumeScalesByGlobalVolumeAndTruncates)
-{
-    ConfigurationData data;
-    data.Volume[0] = 127;
-    data.Volume[5] = 1;
-    data.GlobalVolume = 50;
-    EXPECT_EQ(data.EffectiveVolume(0), 63);
-    EXPECT_EQ(data.EffectiveVolume(5), 0);
-    data.GlobalVolume = 100;
-    EXPECT_EQ(data.EffectiveVolume(0), 127);
-    data.GlobalVolume = 0;
-    for (int voice = 0; voice < VoiceCount; ++voice)
-        EXPECT_EQ(data.EffectiveVolume(voice), 0);
-    data.GlobalVolume = 33;
-    EXPECT_EQ(data.EffectiveVolume(0), 41); // 127 x 0.33 = 41.91
 }

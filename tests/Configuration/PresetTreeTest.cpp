@@ -109,28 +109,6 @@ TEST(PresetTree, FindsOnlyExactNamesInOrdinalOrder)
     tree.ForEach([&](const ConfigurationData& record) { names.emplace_back(record.Name); });
     const std::vector<std::u16string> expected{u"", u"Rock", u"Rock2", u"blues", u"rock"};
     EXPECT_EQ(names, expected);
-}
-
-TEST(PresetTree, RemovingANodeWithTwoChildrenKeepsEveryRecordsSettings)
-{
-    PresetTree tree;
-    const std::u16string names[] = {u"D", u"B", u"F", u"A", u"C", u"E", u"G"};
-    std::map<std::u16string, int> model;
-    int bpm = 60;
-    for (const auto& name : names) {
-        auto record = Record(name, bpm);
-        model.emplace(name, bpm++);
-        tree.Insert(record);
-    }
-    ASSERT_TRUE(MatchesModel(tree, model));
-    ASSERT_NE(tree.Root()->Left, nullptr);
-    ASSERT_NE(tree.Root()->Right, nullptr);
-    const std::u16string rootName = tree.Root()->Name;
-    EXPECT_TRUE(tree.Remove(rootName.c_str()));
-    model.erase(rootName);
-    EXPECT_TRUE(MatchesModel(tree, model));
-    EXPECT_FALSE(tree.Remove(rootName.c_str()));
-
     tree.Clear();
     EXPECT_EQ(tree.Root(), nullptr);
     EXPECT_EQ(tree.Count(), 0);

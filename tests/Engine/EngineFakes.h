@@ -6,7 +6,9 @@
 #include "Core/Engine/StrategySet.h"
 #include "Platform/Text.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -152,6 +154,16 @@ private:
     CallLog& log_;
 };
 
+/// What a run reports from the timer thread, counted for the test's thread.
+struct AtomicReports final : public Core::IMetronomeEventHandler {
+    void OnTrainerStarted(std::uint32_t, bool) override {}
+    void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnStopped(std::uint32_t) override { ++stopped; }
+    void OnError(std::uint32_t message) override { error = message; }
+    std::atomic<int> stopped{0};
+    std::atomic<std::uint32_t> error{0};
+};
+
 /// A metronome with its own strategies and fakes; nothing of the program's root.
 struct Rig {
     Rig()
@@ -179,6 +191,17 @@ struct Rig {
         for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
             settings.Instrument[voice] = voice;
         return settings;
+    }
+
+    /// A second metronome on the rig's strategies with a real timer and engine, no lamp.
+    std::unique_ptr<Core::Metronome> Threaded(Core::IMetronomeTimer& realTimer, Core::ISoundEngine& realEngine)
+    {
+        Core::MetronomeServices services = Services();
+        services.timer = &realTimer;
+        services.soundEngineFor
+            = [&realEngine](Configuration::SoundSource) -> Core::ISoundEngine* { return &realEngine; };
+        services.indicator = nullptr;
+        return std::make_unique<Core::Metronome>(services);
     }
 
     std::uint32_t Start(const Configuration::ConfigurationData& settings) { return metronome.Start(&handler, settings); }

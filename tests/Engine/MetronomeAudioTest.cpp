@@ -1,8 +1,6 @@
-// The whole road of a beat: the real timer thread drives the metronome, the MIDI engine
-// plays into the mixer on the offline backend, and the capture shows where each click
-// landed. The stream is pulled behind the clock, so every note reaches the mixer before its
-// frame is rendered and its place depends only on the tick's due time. And the same road on a
-// sound server that dies or hangs.
+// The whole road of a beat: the real timer thread drives the metronome, the MIDI engine plays
+// into the mixer on a stream that renders in bursts, and the capture shows where each click
+// landed. And the same road on a sound server that dies or hangs.
 #include "EngineFakes.h"
 #include "TestSupport.h"
 
@@ -27,17 +25,6 @@ using Configuration::ConfigurationData;
 namespace {
 
 constexpr double Rate = 44100.0;
-constexpr std::int64_t PullLag = 150'000'000; // stay this far behind the clock
-
-// Zero crossings per frame of the left channel in [from, from + frames): a hi-hat crosses
-// far more often than a bass drum.
-double CrossingRate(const std::vector<float>& capture, std::size_t from, std::size_t frames)
-{
-    int crossings = 0;
-    for (std::size_t frame = from + 1; frame < from + frames; ++frame)
-        crossings += (capture[2 * frame] >= 0.0f) != (capture[2 * frame - 2] >= 0.0f);
-    return static_cast<double>(crossings) / static_cast<double>(frames);
-}
 
 // A stream that behaves like a PulseAudio client: it asks for four blocks at once and then
 // pauses for as long as they play, and every 25 bursts its clock jumps by 7 ms against the
@@ -92,19 +79,15 @@ private:
 
 // The real timer thread and the MIDI engine on a mixer; everything else from the fakes.
 struct RealMetronome {
-    explicit RealMetronome(Platform::Audio::Mixer& mixer) : engine(Platform::Audio::MidiOutOptions{mixer, {}})
+    explicit RealMetronome(Platform::Audio::Mixer& mixer)
+        : engine(Platform::Audio::MidiOutOptions{mixer, {}})
     {
-        Core::MetronomeServices services = rig.Services();
-        services.timer = &threadTimer;
-        services.soundEngineFor = [this](Configuration::SoundSource) -> Core::ISoundEngine* { return &engine; };
-        services.indicator = nullptr;
-        metronome = std::make_unique<Core::Metronome>(services);
     }
     Core::MidiSoundEngine engine;
     Core::Timer timer;
     Core::ThreadTimer threadTimer{timer};
     EngineFakes::Rig rig;
-    std::unique_ptr<Core::Metronome> metronome;
+    std::unique_ptr<Core::Metronome> metronome = rig.Threaded(threadTimer, engine);
 };
 
 // A sound server the test can kill, freeze and bring back. Each stream it serves renders in
@@ -204,15 +187,7 @@ Platform::Audio::MixerOptions ServerOptions()
     return options;
 }
 
-// What the timer thread reports, read by the test.
-struct Reports final : Core::IMetronomeEventHandler {
-    void OnTrainerStarted(std::uint32_t, bool) override {}
-    void OnBeat(std::uint8_t, std::uint32_t) override {}
-    void OnStopped(std::uint32_t) override { ++stopped; }
-    void OnError(std::uint32_t message) override { error = message; }
-    std::atomic<int> stopped{0};
-    std::atomic<std::uint32_t> error{0};
-};
+using Reports = EngineFakes::AtomicReports;
 
 // Prepares the sounds as the window does before a Start, and starts.
 std::uint32_t PrepareAndStart(Core::Metronome& metronome, Reports& reports, ConfigurationData& settings)
@@ -290,22 +265,6 @@ TEST(MetronomeOnASoundServer, AFrozenServerHoldsNoCallAndTheNextStartAfterItThaw
     EXPECT_TRUE(TestSupport::WaitUntil([&] { return server.Streams() == 0; }, 10000));
 }
 
-TEST(MixerOnASoundServer, AStreamWhoseCloseNeverReturnsIsGivenUpAndTheNextOpensFresh)
-{
-    FakeServer server;
-    {
-        Platform::Audio::Mixer mixer([&server] { return server.NewStream(); }, ServerOptions());
-        ASSERT_EQ(mixer.Acquire(), Platform::Audio::NoError);
-        server.Set(FakeServer::Frozen);
-        mixer.Release(); // returns although the close does not
-        EXPECT_EQ(mixer.StreamsGivenUp(), 1u);
-        server.Set(FakeServer::Up);
-        EXPECT_EQ(mixer.Acquire(), Platform::Audio::NoError);
-        mixer.Release();
-    }
-    EXPECT_TRUE(TestSupport::WaitUntil([&] { return server.Streams() == 0; }, 10000));
-}
-
 TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATempoChange)
 {
     TestSupport::ScopedLog log; // the timer may not get real-time priority here
@@ -345,46 +304,4 @@ TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATem
         EXPECT_LE(std::fabs(static_cast<double>(onsets[k] - onsets[0]) - expected), 0.5) << "click " << k;
     }
     EXPECT_EQ(tempo, 1u);
-}
-
-TEST(MetronomeIntoOfflineAudio, AccentedBarLandsOnTheSampleGrid)
-{
-    TestSupport::ScopedLog log; // the timer may not get real-time priority here
-    Platform::Audio::OfflineBackend backend;
-    Platform::Audio::Mixer mixer(backend);
-    RealMetronome real(mixer);
-    Core::Metronome& metronome = *real.metronome;
-
-    ConfigurationData settings;
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
-    settings.BeatsPerBar = 4;
-    settings.Bpm = 120;
-    settings.VisualIndicator = 0;
-    settings.SoundEngineType = Configuration::SoundSource::Midi;
-    settings.Instrument[0] = 2; // Bass Drum 1 on the accent
-    settings.Instrument[1] = 6; // Closed Hi-Hat on the other beats
-    ASSERT_EQ(metronome.Start(nullptr, settings), 0u);
-
-    // Two bars and a beat of stream, with room for the run's start.
-    AudioTest::PullBehindTheClock(backend, 9 * 22050 + 11025, PullLag);
-    metronome.Stop();
-    ASSERT_EQ(mixer.LateCount(), 0u);
-
-    // Each click dies away well within a beat, so every onset is the first sound after silence.
-    const std::vector<float>& capture = backend.Captured();
-    std::vector<std::size_t> onsets = AudioTest::Onsets(capture, 11025, 0.0f);
-    ASSERT_GE(onsets.size(), 9u);
-    onsets.resize(9);
-    for (std::size_t beat = 1; beat < onsets.size(); ++beat)
-        EXPECT_EQ(onsets[beat] - onsets[beat - 1], 22050u) << "beat " << beat;
-    // The accent (a bass drum) every 88200 frames, the plain beats (a hi-hat) between them.
-    for (std::size_t beat = 0; beat < onsets.size(); ++beat) {
-        const double crossings = CrossingRate(capture, onsets[beat], 2000);
-        if (beat % 4 == 0)
-            EXPECT_LT(crossings, 0.1) << "beat " << beat;
-        else
-            EXPECT_GT(crossings, 0.3) << "beat " << beat;
-    }
-    EXPECT_EQ(onsets[4] - onsets[0], 88200u);
-    EXPECT_EQ(onsets[8] - onsets[4], 88200u);
 }

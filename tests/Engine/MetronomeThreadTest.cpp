@@ -54,26 +54,10 @@ public:
     std::atomic<int> failAt{-1};
 };
 
-class CountingHandler final : public Core::IMetronomeEventHandler {
-public:
-    void OnTrainerStarted(std::uint32_t, bool) override {}
-    void OnBeat(std::uint8_t, std::uint32_t) override {}
-    void OnStopped(std::uint32_t) override { stopped.fetch_add(1); }
-    void OnError(std::uint32_t index) override { error.store(static_cast<int>(index)); }
-
-    std::atomic<int> stopped{0};
-    std::atomic<int> error{0};
-};
-
 class MetronomeThread : public ::testing::Test {
 protected:
     MetronomeThread()
     {
-        Core::MetronomeServices services = rig.Services();
-        services.timer = &threadTimer;
-        services.soundEngineFor = [this](Configuration::SoundSource) -> Core::ISoundEngine* { return &engine; };
-        services.indicator = nullptr;
-        metronome = std::make_unique<Core::Metronome>(services);
         // Fast ticks: 300 bpm in eighths, 25 ms apart.
         settings.Bpm = 300;
         settings.Subdivision1 = 8;
@@ -83,9 +67,9 @@ protected:
     Core::Timer timer;
     Core::ThreadTimer threadTimer{timer};
     ThreadedEngine engine;
-    CountingHandler handler;
+    EngineFakes::AtomicReports handler;
     ConfigurationData settings = EngineFakes::Rig::VoiceSettings();
-    std::unique_ptr<Core::Metronome> metronome;
+    std::unique_ptr<Core::Metronome> metronome = rig.Threaded(threadTimer, engine);
 };
 
 } // namespace
@@ -106,53 +90,17 @@ TEST_F(MetronomeThread, StopWaitsForTheLastTickBeforeClosing)
     EXPECT_EQ(handler.stopped.load(), 20);
 }
 
-TEST_F(MetronomeThread, PauseEndsTheThreadAndResumeStartsOne)
-{
-    const int threadsBefore = ThreadCount();
-    ASSERT_EQ(metronome->Start(&handler, settings), 0u);
-    ASSERT_TRUE(WaitUntil([&] { return engine.sounds.load() > 3; }));
-    metronome->TogglePause();
-    EXPECT_EQ(ThreadCount(), threadsBefore);
-    const int soundsAtPause = engine.sounds.load();
-    metronome->TogglePause();
-    ASSERT_TRUE(WaitUntil([&] { return engine.sounds.load() > soundsAtPause; }));
-    metronome->Stop();
-    EXPECT_EQ(ThreadCount(), threadsBefore);
-    EXPECT_EQ(handler.stopped.load(), 1);
-}
-
 TEST_F(MetronomeThread, FailedSoundEndsTheRunAndItsThread)
 {
     const int threadsBefore = ThreadCount();
     engine.failAt.store(5);
     ASSERT_EQ(metronome->Start(&handler, settings), 0u);
     ASSERT_TRUE(WaitUntil([&] { return handler.error.load() != 0; }));
-    EXPECT_EQ(handler.error.load(), 29);
+    EXPECT_EQ(handler.error.load(), 29u);
     EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threadsBefore; }));
     EXPECT_EQ(engine.sounds.load(), 5);
     // The ended run left the engine open; Stop closes it without reporting again.
     EXPECT_EQ(engine.closes.load(), 0);
-    metronome->Stop();
-    EXPECT_EQ(handler.stopped.load(), 1);
-    EXPECT_EQ(engine.closes.load(), 1);
-    EXPECT_EQ(engine.overlaps.load(), 0);
-}
-
-TEST_F(MetronomeThread, TrainerRunThatEndsByItselfLeavesNoThread)
-{
-    const int threadsBefore = ThreadCount();
-    settings.SpeedTrainer = Configuration::TrainerMode::On;
-    settings.DurationsInBars = 1;
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
-    settings.Subdivision1 = 0;
-    settings.Duration = 1.0f;
-    settings.Warmup = 0.0f;
-    settings.Warmdown = 0.0f;
-    settings.Step = 0.5f;
-    settings.From = 0.9f; // 270 to 300 bpm in two steps of a bar each
-    ASSERT_EQ(metronome->Start(&handler, settings), 0u);
-    ASSERT_TRUE(WaitUntil([&] { return handler.stopped.load() == 1; }));
-    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threadsBefore; }));
     metronome->Stop();
     EXPECT_EQ(handler.stopped.load(), 1);
     EXPECT_EQ(engine.closes.load(), 1);

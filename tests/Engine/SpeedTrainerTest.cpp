@@ -1,5 +1,5 @@
-// The speed trainer: curve choice, the curves' tempo levels, the timer strategy's phases tick
-// by tick, and bar-mode counting through the controller.
+// The speed trainer: curve choice, the curves' tempo levels over the whole grid of settings,
+// the timer strategy's phases tick by tick, and bar-mode counting through the controller.
 #include "EngineFakes.h"
 
 #include "Core/Engine/TimerFlags.h"
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 using namespace EngineFakes;
 using Configuration::ConfigurationData;
@@ -46,8 +47,9 @@ std::ostream& operator<<(std::ostream& out, const Level& level)
 struct TrainerLevels {
     int warmUpTicks = -1;
     std::vector<Level> levels;
-    std::vector<double> intervals;
+    std::vector<double> intervals; // the first level's, then the one after each level's end
     int playedEntries = 0;
+    bool completed = false;
 };
 
 TrainerLevels RunToTheEnd(Core::SpeedTrainerTimerStrategy& strategy, std::uint16_t patternFlags = 0x11)
@@ -70,8 +72,10 @@ TrainerLevels RunToTheEnd(Core::SpeedTrainerTimerStrategy& strategy, std::uint16
             run.intervals.push_back(strategy.GetInterval());
             ticks = 0;
         }
-        if ((flags & RunComplete) != 0)
+        if ((flags & RunComplete) != 0) {
+            run.completed = true;
             break;
+        }
     }
     return run;
 }
@@ -80,60 +84,24 @@ TrainerLevels RunToTheEnd(Core::SpeedTrainerTimerStrategy& strategy, std::uint16
 
 TEST(TrainerCurveChoice, SmallRangesLargeStepsAndTheLogarithmicMinimum)
 {
-    ConfigurationData settings = TrainerSettings();
-    EXPECT_EQ(Core::ChooseTrainerCurveKind(settings), Core::TrainerCurveKind::Linear);
-    settings.From = 0.98f;
-    EXPECT_EQ(Core::ChooseTrainerCurveKind(settings), Core::TrainerCurveKind::NoTempoChange);
-    settings.From = 0.5f;
-    settings.Logarithmic = 1;
-    settings.Step = 0.3f; // 3.83 levels: too few for the logarithmic curve
-    EXPECT_EQ(Core::ChooseTrainerCurveKind(settings), Core::TrainerCurveKind::Linear);
-    settings.Step = 0.25f; // 4.5 levels
-    EXPECT_EQ(Core::ChooseTrainerCurveKind(settings), Core::TrainerCurveKind::Logarithmic);
-    settings.Step = 0.01f; // a step below 1 bpm
-    EXPECT_EQ(Core::ChooseTrainerCurveKind(settings), Core::TrainerCurveKind::NoTempoChange);
-    settings.Step = 1.0f; // a single step
-    settings.Logarithmic = 0;
-    EXPECT_EQ(Core::ChooseTrainerCurveKind(settings), Core::TrainerCurveKind::Linear);
-}
-
-TEST(TrainerCurves, LinearStepsLandOnTheEndTempo)
-{
-    Core::LinearTrainerStrategy curve;
-    ASSERT_EQ(curve.Initialise({60.0f, 120.0f, 60, 18.0f}), 4);
-    EXPECT_FLOAT_EQ(curve.NextStep(), 80.0f);
-    EXPECT_FLOAT_EQ(curve.NextStep(), 100.0f);
-    EXPECT_FLOAT_EQ(curve.NextStep(), 120.0f);
-
-    // 100 bpm in 7 steps: 14.2857 a step does not add up exactly in single precision.
-    ASSERT_EQ(curve.Initialise({50.0f, 150.0f, 100, 14.0f}), 8);
-    float tempo = 0.0f;
-    for (int i = 0; i < 7; ++i)
-        tempo = curve.NextStep();
-    EXPECT_EQ(static_cast<int>(tempo), 150);
-}
-
-TEST(TrainerCurves, LogarithmicStepsShrinkAndEndOnTheTarget)
-{
-    struct Case {
-        float start, end;
-        int range;
-        float step;
+    using Kind = Core::TrainerCurveKind;
+    const struct {
+        float from, step;
+        int logarithmic;
+        Kind kind;
+    } cases[] = {
+        {0.5f, 0.1f, 0, Kind::Linear},         {0.98f, 0.1f, 0, Kind::NoTempoChange},
+        {0.5f, 0.3f, 1, Kind::Linear},         // 3.83 levels: too few for the logarithmic curve
+        {0.5f, 0.25f, 1, Kind::Logarithmic},   // 4.5 levels
+        {0.5f, 0.01f, 1, Kind::NoTempoChange}, // a step below 1 bpm
+        {0.5f, 1.0f, 0, Kind::Linear},         // a single step
     };
-    for (const Case c : {Case{60.0f, 120.0f, 60, 6.0f}, Case{60.0f, 240.0f, 180, 18.0f}, Case{120.0f, 60.0f, -60, -6.0f},
-                         Case{60.0f, 120.0f, 60, 12.0f}}) {
-        Core::LogarithmicTrainerStrategy curve;
-        const int levels = curve.Initialise({c.start, c.end, c.range, c.step});
-        float previous = c.start;
-        float previousStep = 1e9f;
-        for (int level = 1; level < levels; ++level) {
-            const float tempo = curve.NextStep();
-            const float step = std::fabs(tempo - previous);
-            EXPECT_LT(step, previousStep) << c.start << " to " << c.end << ", level " << level;
-            previousStep = step;
-            previous = tempo;
-        }
-        EXPECT_EQ(static_cast<int>(previous), static_cast<int>(c.end)) << c.start << " to " << c.end;
+    for (const auto& c : cases) {
+        ConfigurationData settings = TrainerSettings();
+        settings.From = c.from;
+        settings.Step = c.step;
+        settings.Logarithmic = c.logarithmic;
+        EXPECT_EQ(Core::ChooseTrainerCurveKind(settings), c.kind) << c.from << " " << c.step << " " << c.logarithmic;
     }
 }
 
@@ -157,6 +125,65 @@ TEST(TrainerCurves, WarmDownWalksBackOrHoldsASlowingRunsEnd)
         for (int i = 0; i < 3; ++i)
             EXPECT_FLOAT_EQ(curve->NextStep(), end);
     }
+}
+
+// Every run the settings allow moves monotonically from its start tempo to its end tempo, the
+// logarithmic curve in shrinking steps, and every interval the timer is given is a real one.
+TEST(TrainerGrid, EveryAcceptedRunMovesMonotonicallyToItsEndTempo)
+{
+    int runs = 0;
+    int failures = 0;
+    Core::StrategySet strategies;
+    for (const int bpm : {4, 5, 10, 25, 60, 100, 133, 240, 400, 1000})
+        for (int from = 0; from <= 20; ++from)
+            for (int to = 0; to <= 20; ++to)
+                for (const float step :
+                     {0.0001f, 0.001f, 0.01f, 0.02f, 0.03f, 0.05f, 0.07f, 0.1f, 0.15f, 0.25f, 0.5f, 1.0f})
+                    for (const int logarithmic : {0, 1}) {
+                        ConfigurationData s;
+                        s.SpeedTrainer = Configuration::TrainerMode::On;
+                        s.Bpm = bpm;
+                        s.From = static_cast<float>(from) / 20.0f;
+                        s.To = static_cast<float>(to) / 20.0f;
+                        s.Step = step;
+                        s.Logarithmic = logarithmic;
+                        s.Duration = 0.01f; // a hundredth of a minute shared by all levels
+                        s.Warmup = 0.0f;
+                        s.Warmdown = 0.0f;
+                        if (Core::ChooseTrainerCurveKind(s) == Core::TrainerCurveKind::NoTempoChange)
+                            continue;
+                        ++runs;
+                        strategies.trainer.Initialise(s, {1, 0, strategies.TrainerCurveFor(s)});
+                        const TrainerLevels run = RunToTheEnd(strategies.trainer);
+                        const auto first = static_cast<std::int64_t>(static_cast<float>(bpm) * s.From);
+                        const auto last = static_cast<std::int64_t>(static_cast<float>(bpm) * s.To);
+                        const std::int64_t direction = last >= first ? 1 : -1;
+                        bool ok = run.completed && run.levels.size() >= 2 && run.levels.front().tempo == first
+                            && run.levels.back().tempo == last;
+                        // Four timer ticks a beat: between 1 and 1000 bpm an interval lies within these.
+                        for (std::size_t i = 0; ok && i < run.levels.size(); ++i)
+                            ok = std::isfinite(run.intervals[i]) && run.intervals[i] >= 15.0
+                                && run.intervals[i] <= 15000.0;
+                        for (std::size_t i = 1; ok && i < run.levels.size(); ++i) {
+                            const std::int64_t change
+                                = direction * (std::int64_t{run.levels[i].tempo} - run.levels[i - 1].tempo);
+                            ok = change >= 0;
+                            // Large steps first (the truncated display may wobble by one).
+                            if (ok && logarithmic != 0 && i >= 2)
+                                ok = change
+                                    <= direction * (std::int64_t{run.levels[i - 1].tempo} - run.levels[i - 2].tempo)
+                                        + 1;
+                        }
+                        if (!ok && ++failures <= 10) {
+                            std::ostringstream levels;
+                            for (std::size_t i = 0; i < run.levels.size() && i < 40; ++i)
+                                levels << ' ' << run.levels[i].tempo;
+                            ADD_FAILURE() << bpm << " bpm from " << s.From << " to " << s.To << " by " << step
+                                          << (logarithmic != 0 ? ", logarithmic:" : ", linear:") << levels.str();
+                        }
+                    }
+    EXPECT_EQ(failures, 0) << "of " << runs << " runs";
+    EXPECT_GT(runs, 10000);
 }
 
 TEST(SpeedTrainerTimer, LinearRunInMinutesLevelByLevel)
@@ -190,43 +217,20 @@ TEST(SpeedTrainerTimer, NoTempoChangeIsOneLevelThenTheWarmDown)
     settings.From = 0.99f;
     settings.Warmup = 0.0f;
     Core::StrategySet strategies;
-    Core::SpeedTrainerTimerStrategy& strategy = strategies.trainer;
-    strategy.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
-    const TrainerLevels run = RunToTheEnd(strategy);
+    strategies.trainer.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
+    const TrainerLevels run = RunToTheEnd(strategies.trainer);
     EXPECT_EQ(run.warmUpTicks, -1); // no warm-up, no signal
+    // Five minutes at 118.8 bpm in eighth-beat ticks, then the warm-down at the same tempo.
     ASSERT_EQ(run.levels.size(), 5u);
+    EXPECT_EQ(run.levels[0].ticks, 4752);
     for (const Level& level : run.levels)
         EXPECT_EQ(level.tempo, 118u);
-    // Five minutes at 118.8 bpm in eighth-beat ticks.
-    EXPECT_EQ(run.levels[0].ticks, 4752);
-}
 
-TEST(SpeedTrainerTimer, SlowingRunStepsDownAndHoldsItsEndTempo)
-{
-    ConfigurationData settings = TrainerSettings();
-    settings.From = 1.0f;
-    settings.To = 0.5f;
-    settings.Warmup = 0.0f;
-    Core::StrategySet strategies;
-    Core::SpeedTrainerTimerStrategy& strategy = strategies.trainer;
-    strategy.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
-    const TrainerLevels run = RunToTheEnd(strategy);
-    ASSERT_EQ(run.levels.size(), 15u);
-    for (int level = 0; level < 11; ++level)
-        EXPECT_EQ(run.levels[static_cast<std::size_t>(level)].tempo, static_cast<std::uint32_t>(120 - 6 * level));
-    for (int level = 11; level < 15; ++level)
-        EXPECT_EQ(run.levels[static_cast<std::size_t>(level)].tempo, 60u);
-}
-
-TEST(SpeedTrainerTimer, RunFromZeroPercentStillTicks)
-{
-    ConfigurationData settings = TrainerSettings();
+    // A run from 0 % still ticks at a real interval.
     settings.From = 0.0f;
-    Core::StrategySet strategies;
-    Core::SpeedTrainerTimerStrategy& strategy = strategies.trainer;
-    strategy.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
-    EXPECT_TRUE(std::isfinite(strategy.GetInterval()));
-    EXPECT_GT(strategy.GetInterval(), 0.0);
+    strategies.trainer.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
+    EXPECT_TRUE(std::isfinite(strategies.trainer.GetInterval()));
+    EXPECT_GT(strategies.trainer.GetInterval(), 0.0);
 }
 
 namespace {
@@ -278,17 +282,6 @@ public:
 
 } // namespace
 
-TEST_F(TrainerRun, StartReportsTheTrainersTempoAndIgnoresTempoChanges)
-{
-    ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(rig.log.back(), "OnTrainerStarted 60 warm-up");
-    EXPECT_DOUBLE_EQ(rig.timer.interval, 125.0);
-    rig.metronome.ChangeTempo(200);
-    EXPECT_EQ(rig.timer.reTimes, 0);
-    EXPECT_DOUBLE_EQ(rig.timer.interval, 125.0);
-    EXPECT_EQ(rig.strategies.trainer.GetBpm(), 60u);
-}
-
 TEST_F(TrainerRun, TempoStepIsReportedAndSignalledOnlyWithBeep)
 {
     settings.Beep = 0;
@@ -309,10 +302,14 @@ TEST_F(TrainerRun, TempoStepIsReportedAndSignalledOnlyWithBeep)
     EXPECT_EQ(signalled.back(), 6u);
 }
 
-TEST_F(TrainerRun, PauseAndResumeKeepEveryCounter)
+TEST_F(TrainerRun, TempoChangesAreIgnoredAndPauseKeepsEveryCounter)
 {
     ASSERT_EQ(rig.Start(settings), 0u);
+    EXPECT_EQ(rig.log.back(), "OnTrainerStarted 60 warm-up");
     rig.timer.Tick(300);
+    rig.metronome.ChangeTempo(200);
+    EXPECT_EQ(rig.timer.reTimes, 0);
+    EXPECT_EQ(rig.strategies.trainer.GetBpm(), 60u);
     rig.metronome.TogglePause();
     rig.timer.Tick(50); // nothing ticks while paused
     rig.metronome.TogglePause();
@@ -338,20 +335,16 @@ TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Close"), 1);
 }
 
-TEST_F(TrainerRun, BarModeCountsBeatsOfTheBarAfterTheWarmUpSignal)
+TEST_F(TrainerRun, BarModeSignalsTheEndOfTheWarmUpRightAfterTheFirstBeat)
 {
     settings.DurationsInBars = 1;
     settings.BeatType = Configuration::BeatKind::BeatsPerBar;
-    settings.BeatsPerBar = 4;
-    settings.Duration = 2.0f;
     settings.Warmup = 0.0f;
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
-    // The end of the warm-up is signalled right after the first beat.
     rig.timer.Tick(2);
     EXPECT_EQ(rig.Voices(), (std::vector<std::uint32_t>{1, 6}));
     EXPECT_EQ(rig.handler.beats.back().flags, WarmupEnded);
-    EXPECT_EQ(BeatsPerLevel(3, {1, 2}), (std::vector<int>{8, 8, 8}));
 }
 
 // Two bars a level, whatever divides the beat: compound eighths, subdivisions, rhythm steps.
@@ -363,15 +356,30 @@ TEST(TrainerBarMode, LevelsLastTheirBarsInEveryBeatType)
         std::vector<std::uint32_t> beatVoices;
         std::vector<int> beats;
     } cases[] = {
-        {"6/8", [](ConfigurationData& s) { s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1; },
-         {1, 3, 4}, {12, 12}},
-        {"4/4 in halves", [](ConfigurationData& s) { s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 4, s.Subdivision1 = 2; },
-         {1, 2}, {8, 8}},
+        {"4/4",
+         [](ConfigurationData& s) { s.BeatType = Configuration::BeatKind::BeatsPerBar, s.Warmup = 0.0f; },
+         {1, 2},
+         {8, 8, 8}},
+        {"6/8",
+         [](ConfigurationData& s) {
+             s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1;
+         },
+         {1, 3, 4},
+         {12, 12}},
+        {"4/4 in halves",
+         [](ConfigurationData& s) {
+             s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 4, s.Subdivision1 = 2;
+         },
+         {1, 2},
+         {8, 8}},
         // One bar of four beats is eight steps, four of which sound; one bar a level.
-        {"rhythm", [](ConfigurationData& s) {
+        {"rhythm",
+         [](ConfigurationData& s) {
              s.BeatType = Configuration::BeatKind::CustomRhythm, s.CrBeatsPerBar = 4, s.CrSubdivision = 2, s.Duration = 1.0f;
              SetText(s.CustomRhythm, u"1 2 1 2 ");
-         }, {1, 2}, {4, 4}},
+         },
+         {1, 2},
+         {4, 4}},
     };
     for (const auto& c : cases) {
         struct Run : TrainerRun {

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr std::int64_t Second = 1'000'000'000;
+constexpr std::int64_t Ms = 1'000'000;
 
 class ManualSeriesTimer final : public Core::ITapSeriesTimer {
 public:
@@ -19,7 +19,6 @@ public:
         return !failStart;
     }
     void Stop() override { running = false; }
-
     void Fire()
     {
         if (running)
@@ -33,116 +32,87 @@ public:
     int starts = 0;
 };
 
-class TapTempoTest : public ::testing::Test {
-protected:
-    std::int64_t now = 100 * Second;
-    ManualSeriesTimer timer;
-    Core::TapTempo tapper{timer, [this] { return now; }, Second};
-
-    // Taps every `apart` nanoseconds; returns each tap's result.
-    std::vector<int> TapSeries(int taps, std::int64_t apart, bool ctrl = false, bool shift = false)
-    {
-        std::vector<int> results;
-        for (int i = 0; i < taps; ++i) {
-            if (i > 0)
-                now += apart;
-            results.push_back(tapper.Tap(ctrl, shift));
-        }
-        return results;
-    }
+// One step of a series: after `afterMs`, a tap ('T', 'C' with Ctrl, 'S' with Shift, 'B' with
+// both) giving `expected`, or the series timer firing ('F') with the series `expected` (1) or
+// not (0) still active afterwards.
+struct Step {
+    char action;
+    int afterMs;
+    int expected;
 };
+
+std::vector<Step> Even(int taps, int apartMs, std::vector<int> results)
+{
+    std::vector<Step> steps;
+    for (int i = 0; i < taps; ++i)
+        steps.push_back({'T', i == 0 ? 0 : apartMs, results[static_cast<std::size_t>(i)]});
+    return steps;
+}
 
 } // namespace
 
-TEST_F(TapTempoTest, HalfSecondTapsGive120FromTheThirdTap)
+TEST(TapTempo, SeriesGiveTheirTempo)
 {
-    EXPECT_EQ(TapSeries(5, Second / 2), (std::vector<int>{0, 0, 120, 120, 120}));
-    EXPECT_TRUE(timer.running);
-    EXPECT_EQ(timer.interval, 3000u);
-}
-
-TEST_F(TapTempoTest, CtrlDoublesAndShiftHalves)
-{
-    TapSeries(2, Second / 2);
-    now += Second / 2;
-    EXPECT_EQ(tapper.Tap(true, false), 240);
-    now += Second / 2;
-    EXPECT_EQ(tapper.Tap(false, true), 60);
-    now += Second / 2;
-    EXPECT_EQ(tapper.Tap(true, true), 240); // Ctrl wins
-}
-
-TEST_F(TapTempoTest, ResultsAreKeptWithin10To400)
-{
-    EXPECT_EQ(TapSeries(3, Second / 10).back(), 400); // 600 before the limit
-    now += Second / 10;
-    EXPECT_EQ(tapper.Tap(false, true), 300);
-    // Taps at the very same instant are as fast as it gets, never a division by zero.
-    EXPECT_EQ(TapSeries(3, 0).back(), 400);
-}
-
-TEST_F(TapTempoTest, UnevenTapsUseTheLastTwoIntervals)
-{
-    // 1 s, then 0.5 s and 0.5 s: the first interval no longer counts at the fourth tap.
-    now += 0;
-    tapper.Tap(false, false);
-    now += Second;
-    tapper.Tap(false, false);
-    now += Second / 2;
-    EXPECT_EQ(tapper.Tap(false, false), 80); // 1.5 s for two beats
-    now += Second / 2;
-    EXPECT_EQ(tapper.Tap(false, false), 120);
-}
-
-TEST_F(TapTempoTest, AfterNineTapsTheSeriesCountsAfresh)
-{
-    EXPECT_EQ(TapSeries(12, Second / 2), (std::vector<int>{0, 0, 120, 120, 120, 120, 120, 120, 120, 0, 0, 120}));
-    EXPECT_EQ(timer.starts, 1); // the wrap does not end the series
-}
-
-TEST_F(TapTempoTest, SeriesEndsWhenItsTimerFindsTheLastTapThreeSecondsOld)
-{
-    TapSeries(3, Second / 2);
-    now += 2 * Second;
-    timer.Fire();
-    EXPECT_TRUE(tapper.SeriesActive());
-    now += Second;
-    timer.Fire();
-    EXPECT_FALSE(tapper.SeriesActive());
-    EXPECT_FALSE(timer.running);
-    // The next taps start a new series.
-    EXPECT_EQ(TapSeries(3, Second / 2), (std::vector<int>{0, 0, 120}));
-}
-
-TEST_F(TapTempoTest, TapsFiveSecondsApartNeverGiveATempo)
-{
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(tapper.Tap(false, false), 0);
-        now += 3 * Second;
-        timer.Fire();
-        now += 2 * Second;
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        int starts = 1; // series timers started
+        bool failTimer = false;
+    } cases[] = {
+        {"half-second taps give 120 from the third", Even(5, 500, {0, 0, 120, 120, 120})},
+        {"Ctrl doubles, Shift halves, Ctrl wins",
+         {{'T', 0, 0}, {'T', 500, 0}, {'C', 500, 240}, {'S', 500, 60}, {'B', 500, 240}}},
+        {"kept within 10 to 400",
+         {{'T', 0, 0}, {'T', 100, 0}, {'T', 100, 400}, {'S', 100, 300}, {'T', 0, 400}, {'T', 0, 400}}},
+        {"the last two intervals count", {{'T', 0, 0}, {'T', 1000, 0}, {'T', 500, 80}, {'T', 500, 120}}},
+        {"after nine taps the series counts afresh",
+         Even(12, 500, {0, 0, 120, 120, 120, 120, 120, 120, 120, 0, 0, 120})},
+        {"the timer ends a series whose last tap is three seconds old",
+         {{'T', 0, 0},
+          {'T', 500, 0},
+          {'T', 500, 120},
+          {'F', 2000, 1},
+          {'F', 1000, 0},
+          {'T', 0, 0},
+          {'T', 500, 0},
+          {'T', 500, 120}},
+         2},
+        {"taps five seconds apart", {{'T', 0, 0}, {'F', 3000, 0}, {'T', 2000, 0}, {'F', 3000, 0}, {'T', 2000, 0}}, 3},
+        {"without a timer the next late tap ends the series",
+         {{'T', 0, 0}, {'T', 500, 0}, {'T', 500, 120}, {'T', 3000, 0}, {'T', 500, 0}, {'T', 500, 120}},
+         2,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::int64_t now = 100'000 * Ms;
+        ManualSeriesTimer timer;
+        timer.failStart = c.failTimer;
+        Core::TapTempo tapper{timer, [&now] { return now; }, 1'000'000'000};
+        for (const Step& step : c.steps) {
+            now += step.afterMs * Ms;
+            if (step.action == 'F') {
+                timer.Fire();
+                EXPECT_EQ(tapper.SeriesActive(), step.expected == 1);
+            } else {
+                EXPECT_EQ(
+                    tapper.Tap(step.action == 'C' || step.action == 'B', step.action == 'S' || step.action == 'B'),
+                    step.expected);
+            }
+        }
+        EXPECT_EQ(timer.starts, c.starts);
+        EXPECT_EQ(timer.interval, 3000u);
     }
 }
 
-TEST_F(TapTempoTest, WithoutATimerTheSeriesEndsAtTheNextLateTap)
-{
-    timer.failStart = true;
-    EXPECT_EQ(TapSeries(3, Second / 2).back(), 120);
-    now += 3 * Second;
-    EXPECT_EQ(TapSeries(3, Second / 2), (std::vector<int>{0, 0, 120}));
-}
-
-TEST(TapTempoWithoutClock, LogsOnceAndNeverDividesByZero)
+TEST(TapTempo, WithoutAClockLogsOnceAndNeverDividesByZero)
 {
     TestSupport::ScopedLog log;
     ManualSeriesTimer timer;
     std::int64_t now = 0;
     Core::TapTempo tapper(timer, [&now] { return now; }, 0);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i, now += 1000)
         EXPECT_EQ(tapper.Tap(false, false), 0);
-        now += 1000;
-    }
-    timer.Fire();
     EXPECT_EQ(timer.starts, 0);
     EXPECT_NE(log.Content().find("QueryPerformanceFrequency not supported on this system"), std::string::npos);
 }

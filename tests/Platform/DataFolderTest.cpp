@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,36 +13,13 @@ namespace {
 // XDG_CONFIG_HOME and TMPDIR point into one temporary folder for the test's duration.
 class DataFolder : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Save("XDG_CONFIG_HOME", xdg_);
-        Save("TMPDIR", tmp_);
-        ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-        ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
-        ::mkdir((root_ / "tmp").c_str(), 01777);
-    }
-    void TearDown() override
-    {
-        Restore("XDG_CONFIG_HOME", xdg_);
-        Restore("TMPDIR", tmp_);
-    }
-    static void Save(const char* name, std::optional<std::string>& value)
-    {
-        if (const char* set = std::getenv(name))
-            value = set;
-    }
-    static void Restore(const char* name, const std::optional<std::string>& value)
-    {
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
+    DataFolder() { ::mkdir((root_ / "tmp").c_str(), 01777); }
     std::string Config() const { return root_ / "config/tolvane"; }
     std::string Temporary() const { return root_ / ("tmp/tolvane-" + std::to_string(::geteuid())); }
 
     TestSupport::TempFolder root_;
-    std::optional<std::string> xdg_, tmp_;
+    TestSupport::ScopedEnvironment xdg_{"XDG_CONFIG_HOME", root_ / "config"};
+    TestSupport::ScopedEnvironment tmp_{"TMPDIR", root_ / "tmp"};
 };
 
 struct Case {

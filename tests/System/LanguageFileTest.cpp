@@ -72,29 +72,6 @@ TEST(Signature, AcceptsTheSignatureLineAfterAnyThreeBytes)
     }
 }
 
-TEST(Signature, RejectsAnythingButExactlyTheSignatureLine)
-{
-    const std::string tail = "' found in language file. File must be saved in UTF-8 format, with '@lng' followed by a new "
-                             "line as the first characters in the file. ";
-    const struct {
-        std::string file;
-        std::string shown;
-    } cases[] = {
-        {Bom + "@lng \n[Language]\n", "@lng "},
-        {Bom + "@lng", "@lng"},
-        {Bom + "@lng[Language]\n", "@lng[Language]"},
-        {"@lng\n[Language]\n", "g"}, // no byte-order mark: "@ln" is skipped in its place
-        {Bom, ""},
-        {"", ""},
-        {Bom + std::string(40, 'x') + "\n", std::string(31, 'x')}, // at most 31 bytes are read
-    };
-    for (const auto& c : cases) {
-        Load load(c.file);
-        EXPECT_FALSE(load.ok) << c.shown;
-        EXPECT_EQ(load.messages, Only("Invalid file signature '" + c.shown + tail)) << c.shown;
-    }
-}
-
 TEST(SectionHeader, NamesIgnoreCaseAndMayBeIndentedAndFollowedByText)
 {
     Load load(Head + "[message]\n8 = one\n  [MENU] ignored text\n1 = Datei\n\t[Midi]\n2 = Kleine Trommel\n");
@@ -102,35 +79,6 @@ TEST(SectionHeader, NamesIgnoreCaseAndMayBeIndentedAndFollowedByText)
     EXPECT_EQ(Text(load.table.GetMessage(7)), u"one");
     EXPECT_EQ(Text(load.table.GetMenuTitle(0)), u"Datei");
     EXPECT_EQ(Text(load.table.GetInstrumentName(1)), u"Kleine Trommel");
-}
-
-TEST(SectionHeader, ErrorsNameTheSectionAndTheLine)
-{
-    const struct {
-        std::string lines;
-        std::string message;
-    } cases[] = {
-        {"[Messages]\n", "Invalid section 'Messages' found in line 5 of language file"},
-        {"[Menu\n", "Expected closing square bracket at end of section 'Menu' in line 5 of language file"},
-        {"[Menu]\n1 = a\n[Text", "Expected closing square bracket at end of section 'Text' in line 7 of language file"},
-        {"[" + std::string(300, 'M') + "]\n", "Invalid section '" + std::string(300, 'M') + "' found in line 5 of language file"},
-        {"[]\n", "Invalid section '' found in line 5 of language file"},
-    };
-    for (const auto& c : cases) {
-        Load load(Head + c.lines);
-        EXPECT_FALSE(load.ok) << c.lines;
-        EXPECT_EQ(load.messages, Only(c.message));
-    }
-}
-
-TEST(Structure, AFileWithoutNumberedSectionsFails)
-{
-    for (const std::string& file : {Head, Bom + "@lng\n# nothing\n", Bom + "@lng\n"}) {
-        Load load(file);
-        EXPECT_FALSE(load.ok);
-        EXPECT_EQ(load.messages, Only("Unexpected language file structure. Reached end of file when expected another "
-                                      "file section."));
-    }
 }
 
 TEST(KeyLines, CommentsEscapesAndCuts)
@@ -159,46 +107,11 @@ TEST(KeyLines, CommentsEscapesAndCuts)
     EXPECT_EQ(Text(load.table.GetMessage(0)), u"");
 }
 
-TEST(KeyLines, SplitterErrorsWithTheirLines)
+TEST(KeyLines, TheLongestKeyAndValueAreReadAndCut)
 {
-    const std::string key63 = std::string(62, '0') + "1";
-    const struct {
-        std::string line;
-        std::string message;
-    } cases[] = {
-        {key63 + "0 = x\n", "Invalid length for key on line 6 in language file"},
-        {"1 value\n", "Expected equals sign after key '1' on line 6 in language file."},
-        {"1\t= value\n", "Expected equals sign after key '1' on line 6 in language file."},
-        {"- = value\n", "Expected equals sign after key '' on line 6 in language file."},
-        {"1 = \n", "No value entered for key 1 on line 6 in language file"},
-        {"12 =# only a comment\n", "No value entered for key 12 on line 6 in language file"},
-        {"2 =\n", "No value entered for key 2 on line 6 in language file"},
-        {"3 = " + std::string(772, 'v') + "\n", "Invalid length for key 3 on line 6 in language file"},
-        {"4 = " + std::string(770, 'v') + "\\n\\n\n", "Invalid length for key 4 on line 6 in language file"},
-    };
-    for (const auto& c : cases) {
-        Load load(Head + "[Message]\n" + c.line + "5 = after\n");
-        EXPECT_FALSE(load.ok) << c.line;
-        EXPECT_EQ(load.messages, Only(c.message));
-        EXPECT_EQ(Text(load.table.GetMessage(4)), u""); // nothing after the error is read
-    }
-    Load longest(Head + "[Message]\n" + key63 + " = " + std::string(769, 'v') + "\\n\\n\n");
+    Load longest(Head + "[Message]\n" + std::string(62, '0') + "1 = " + std::string(769, 'v') + "\\n\\n\n");
     EXPECT_TRUE(longest.ok) << testing::PrintToString(longest.messages);
     EXPECT_EQ(Platform::Text::Length(longest.table.GetMessage(0)), 511u); // cut to the entry
-}
-
-TEST(KeyLines, KeysOutsideOneTo101AreUnexpected)
-{
-    const struct {
-        std::string key;
-        std::string shown;
-    } cases[] = {{"0", "0"}, {"102", "102"}, {"abc", "abc"}, {"99999999999999999999", "99999999999999999999"}};
-    for (const auto& c : cases) {
-        Load load(Head + "[Message]\n1 = kept\n" + c.key + " = x\n");
-        EXPECT_FALSE(load.ok) << c.key;
-        EXPECT_EQ(load.messages, Only("Unexpected key " + c.shown + " found in line 7 of language file"));
-        EXPECT_EQ(Text(load.table.GetMessage(0)), u"kept"); // entries before the error stay
-    }
 }
 
 TEST(KeyLines, KeysPastASectionsEntriesAreAcceptedAndGoNowhere)
@@ -213,31 +126,76 @@ TEST(KeyLines, KeysPastASectionsEntriesAreAcceptedAndGoNowhere)
     EXPECT_EQ(load.table.GetControlText(1096), nullptr);
 }
 
-TEST(KeyLines, ALaterLanguageSectionIsReadAsNumbered)
+// The first fault ends the read with one message naming it and its line; what came before
+// stays read.
+TEST(Structure, AFaultStopsTheReadWithItsMessageAndLine)
 {
-    Load load(Head + "[Menu]\n1 = Datei\n[Language]\nLangEnglish = German\n");
-    EXPECT_FALSE(load.ok);
-    EXPECT_EQ(load.messages, Only("Unexpected key LangEnglish found in line 8 of language file"));
-}
-
-TEST(Lines, LongLinesAreReadInPiecesThatCountAsLines)
-{
-    // 899 bytes of comment are line 6; the rest of that line is read as line 7 of its own.
-    Load load(Head + "[Menu]\n#" + std::string(898, '-') + "rest of line\n1 = Datei\n");
-    EXPECT_FALSE(load.ok);
-    EXPECT_EQ(load.messages, Only("Expected equals sign after key 'rest' on line 7 in language file."));
-
+    const std::string crLfHead = Bom + "@lng\r\n[Language]\r\nLangEnglish = German\r\n";
+    const std::string endOfFile = "Unexpected language file structure. Reached end of file when expected another "
+                                  "file section.";
+    const std::string signature = "' found in language file. File must be saved in UTF-8 format, with '@lng' "
+                                  "followed by a new line as the first characters in the file. ";
+    const auto inMessages
+        = [](const std::string& line) { return Head + "[Message]\n1 = kept\n" + line + "5 = after\n"; };
+    const std::string key63 = std::string(62, '0') + "1";
+    const struct {
+        std::string file;
+        std::string message;
+    } cases[] = {
+        {Bom + "@lng \n[Language]\n", "Invalid file signature '@lng " + signature},
+        {Bom + "@lng", "Invalid file signature '@lng" + signature},
+        {Bom + "@lng[Language]\n", "Invalid file signature '@lng[Language]" + signature},
+        {"@lng\n[Language]\n", "Invalid file signature 'g" + signature}, // no byte-order mark: "@ln" is skipped
+        {Bom, "Invalid file signature '" + signature},
+        {"", "Invalid file signature '" + signature},
+        {Bom + std::string(40, 'x') + "\n",
+         "Invalid file signature '" + std::string(31, 'x') + signature}, // 31 bytes read
+        {Head + "[Messages]\n", "Invalid section 'Messages' found in line 5 of language file"},
+        {Head + "[Menu\n", "Expected closing square bracket at end of section 'Menu' in line 5 of language file"},
+        {Head + "[Menu]\n1 = a\n[Text",
+         "Expected closing square bracket at end of section 'Text' in line 7 of language file"},
+        {Head + "[" + std::string(300, 'M') + "]\n",
+         "Invalid section '" + std::string(300, 'M') + "' found in line 5 of language file"},
+        {Head + "[]\n", "Invalid section '' found in line 5 of language file"},
+        {Head, endOfFile},
+        {Bom + "@lng\n# nothing\n", endOfFile},
+        {Bom + "@lng\n", endOfFile},
+        {inMessages("0 = x\n"), "Unexpected key 0 found in line 7 of language file"},
+        {inMessages("102 = x\n"), "Unexpected key 102 found in line 7 of language file"},
+        {inMessages("abc = x\n"), "Unexpected key abc found in line 7 of language file"},
+        {inMessages("99999999999999999999 = x\n"),
+         "Unexpected key 99999999999999999999 found in line 7 of language file"},
+        {inMessages(key63 + "0 = x\n"), "Invalid length for key on line 7 in language file"},
+        {inMessages("1 value\n"), "Expected equals sign after key '1' on line 7 in language file."},
+        {inMessages("1\t= value\n"), "Expected equals sign after key '1' on line 7 in language file."},
+        {inMessages("- = value\n"), "Expected equals sign after key '' on line 7 in language file."},
+        {inMessages("1 = \n"), "No value entered for key 1 on line 7 in language file"},
+        {inMessages("12 =# only a comment\n"), "No value entered for key 12 on line 7 in language file"},
+        {inMessages("2 =\n"), "No value entered for key 2 on line 7 in language file"},
+        {inMessages("3 = " + std::string(772, 'v') + "\n"), "Invalid length for key 3 on line 7 in language file"},
+        {inMessages("4 = " + std::string(770, 'v') + "\\n\\n\n"),
+         "Invalid length for key 4 on line 7 in language file"},
+        // A later [Language] section is read as a numbered one.
+        {Head + "[Menu]\n1 = Datei\n[Language]\nLangEnglish = German\n",
+         "Unexpected key LangEnglish found in line 8 of language file"},
+        // 899 bytes of comment are line 6; the rest of that line is read as line 7 of its own.
+        {Head + "[Menu]\n#" + std::string(898, '-') + "rest of line\n1 = Datei\n",
+         "Expected equals sign after key 'rest' on line 7 in language file."},
+        {crLfHead + "[Message]\r\n1 = kept\r\n2 = Extras\r\n#\r\n3 =\r\n",
+         "No value entered for key 3 on line 8 in language file"},
+    };
+    for (const auto& c : cases) {
+        Load load(c.file);
+        EXPECT_FALSE(load.ok) << c.message;
+        EXPECT_EQ(load.messages, Only(c.message));
+        EXPECT_EQ(Text(load.table.GetMessage(4)), u"") << c.message; // nothing after the fault is read
+        if (c.file.find("1 = kept") != std::string::npos) {
+            EXPECT_EQ(Text(load.table.GetMessage(0)), u"kept") << c.message;
+        }
+    }
     Load exact(Head + "[Menu]\n#" + std::string(897, '-') + "\n1 = Datei\n"); // 899 bytes with the line feed
     EXPECT_TRUE(exact.ok) << testing::PrintToString(exact.messages);
     EXPECT_EQ(exact.lastLine, 7);
-}
-
-TEST(Lines, CrLfLineEndsReadAsLineFeeds)
-{
-    Load load(Bom + "@lng\r\n[Language]\r\nLangEnglish = German\r\n[Menu]\r\n1 = Datei\r\n2 = Extras\r\n#\r\n3 =\r\n");
-    EXPECT_FALSE(load.ok);
-    EXPECT_EQ(Text(load.table.GetMenuTitle(1)), u"Extras");
-    EXPECT_EQ(load.messages, Only("No value entered for key 3 on line 8 in language file"));
 }
 
 TEST(Lines, ValuesAreDecodedFromUtf8IntoTheirEntries)
@@ -304,6 +262,9 @@ TEST(HeaderReader, Failures)
          {"Expected equals sign after key 'LangEnglish' on line 3 in language file."}},
         {Bom + "@lng\n[Language]\nLanguage = Deutsch\nx =\nLangEnglish = German\n",
          {"No value entered for key x on line 4 in language file"}},
+        // The second search counts lines from the header.
+        {Bom + "@lng\n[Language]\nLangEnglish = German\n\nbad line\nLanguage = Deutsch\n",
+         {"Expected equals sign after key 'bad' on line 5 in language file."}},
         {Bom + "@lng x\n[Language]\n",
          {"Invalid file signature '@lng x' found in language file. File must be saved in UTF-8 format, with '@lng' "
           "followed by a new line as the first characters in the file. "}},
@@ -314,13 +275,6 @@ TEST(HeaderReader, Failures)
         EXPECT_TRUE(names.closed);
         EXPECT_EQ(names.messages, c.messages) << c.file;
     }
-}
-
-TEST(HeaderReader, TheSecondSearchCountsLinesFromTheHeader)
-{
-    Names names(Bom + "@lng\n[Language]\nLangEnglish = German\n\nbad line\nLanguage = Deutsch\n");
-    EXPECT_FALSE(names.ok);
-    EXPECT_EQ(names.messages, Only("Expected equals sign after key 'bad' on line 5 in language file."));
 }
 
 TEST(LoadLanguageFile, MissingFileFailsWithoutALogEntry)

@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <climits>
-#include <functional>
 #include <string>
 #include <thread>
 
@@ -26,25 +25,24 @@ std::u16string Text(const char16_t* text)
     return text ? std::u16string(text) : u"<none>";
 }
 
-std::string Utf8(const char16_t* text)
-{
-    return text ? Platform::Text::Utf16ToUtf8(text) : "<none>";
-}
+// The numbered sections' lookups with the number of entries each holds.
+const struct {
+    const char* name;
+    int count;
+    const char16_t* (*lookup)(const ILanguage&, int);
+} Sections[] = {
+    {"Menu", 3, [](const ILanguage& t, int i) { return t.GetMenuTitle(i); }},
+    {"Toolbar", 4, [](const ILanguage& t, int i) { return t.GetToolbarText(i); }},
+    {"Tooltip", 4, [](const ILanguage& t, int i) { return t.GetTooltip(i); }},
+    {"StatusInfo", 15, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
+    {"Message", 54, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
+    {"MessageTitle", 23, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
+    {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
+    {"Text", 16, [](const ILanguage& t, int i) { return t.GetText(i); }},
+    {"Midi", 47, [](const ILanguage& t, int i) { return t.GetInstrumentName(i); }},
+};
 
 } // namespace
-
-TEST(BuiltInTables, MenuItemsCarryTheShortcutsAFileTableAppends)
-{
-    DefaultLanguage english;
-    EXPECT_TRUE(english.IsDefault());
-    for (int i = 0; i < ILanguage::MenuItemCount; ++i) {
-        const std::u16string item = english.GetMenuItemText(i).value_or(u"<none>");
-        const std::u16string tail = std::u16string(u"\t") + System::MenuItemShortcut(i);
-        ASSERT_GT(item.size(), tail.size());
-        EXPECT_EQ(item.substr(item.size() - tail.size()), tail) << i;
-    }
-    EXPECT_EQ(english.GetMenuItemText(1), u"E&xit\tCtrl+Q");
-}
 
 // Both implementations give none outside a table, never a neighbouring table's text.
 class OutOfRangeLookup : public testing::TestWithParam<bool> {
@@ -65,25 +63,10 @@ protected:
 TEST_P(OutOfRangeLookup, GivesNone)
 {
     const auto table = MakeTable();
-    const struct {
-        const char* name;
-        std::function<const char16_t*(int)> lookup;
-        int count;
-    } tables[] = {
-        {"menu", [&](int i) { return table->GetMenuTitle(i); }, 3},
-        {"toolbar", [&](int i) { return table->GetToolbarText(i); }, 4},
-        {"tooltip", [&](int i) { return table->GetTooltip(i); }, 4},
-        {"status", [&](int i) { return table->GetStatusInfo(i); }, 15},
-        {"message", [&](int i) { return table->GetMessage(i); }, 54},
-        {"title", [&](int i) { return table->GetMessageTitle(i); }, 23},
-        {"information", [&](int i) { return table->GetInformation(i); }, 57},
-        {"text", [&](int i) { return table->GetText(i); }, 16},
-        {"instrument", [&](int i) { return table->GetInstrumentName(i); }, 47},
-    };
-    for (const auto& t : tables) {
-        for (int index : {-1, t.count, t.count + 1, INT_MIN, INT_MAX})
-            EXPECT_EQ(t.lookup(index), nullptr) << t.name << " " << index;
-        EXPECT_NE(t.lookup(t.count - 1), nullptr) << t.name;
+    for (const auto& section : Sections) {
+        for (int index : {-1, section.count, section.count + 1, INT_MIN, INT_MAX})
+            EXPECT_EQ(section.lookup(*table, index), nullptr) << section.name << " " << index;
+        EXPECT_NE(section.lookup(*table, section.count - 1), nullptr) << section.name;
     }
     for (int id : {1000, 1096, INT_MIN, INT_MAX}) {
         EXPECT_EQ(table->GetControlText(id), nullptr) << id;
@@ -182,54 +165,4 @@ TEST(CurrentTable, ReadersOnAnotherThreadSurviveRepeatedSwitches)
     reader.join();
     EXPECT_GT(reads.load(), 0);
     EXPECT_TRUE(System::CurrentLanguage()->IsDefault());
-}
-
-// Writing the built-in tables as a language file and reading it back must give every
-// built-in text unchanged, with the menu shortcuts appended by the file table.
-TEST(FileTable, BuiltInTablesSurviveTheTripThroughALanguageFile)
-{
-    using Lookup = const char16_t* (*)(const ILanguage&, int);
-    const struct {
-        const char* name;
-        int count;
-        Lookup lookup;
-    } sections[] = {
-        {"Menu", 3, [](const ILanguage& t, int i) { return t.GetMenuTitle(i); }},
-        {"Toolbar", 4, [](const ILanguage& t, int i) { return t.GetToolbarText(i); }},
-        {"Tooltip", 4, [](const ILanguage& t, int i) { return t.GetTooltip(i); }},
-        {"StatusInfo", 15, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
-        {"Message", 54, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
-        {"MessageTitle", 23, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
-        {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
-        {"Text", 16, [](const ILanguage& t, int i) { return t.GetText(i); }},
-        {"Midi", 47, [](const ILanguage& t, int i) { return t.GetInstrumentName(i); }},
-    };
-    DefaultLanguage english;
-    std::string file = "\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = English\nLanguage = English\n[MenuItems]\n";
-    const auto line = [&](int i, std::string value) {
-        value = value.substr(0, value.find('\t'));
-        for (std::size_t at = value.find('\n'); at != std::string::npos; at = value.find('\n', at))
-            value.replace(at, 1, "\\n");
-        file += std::to_string(i + 1) + " = " + value + "\n";
-    };
-    for (int i = 0; i < ILanguage::MenuItemCount; ++i)
-        line(i, Platform::Text::Utf16ToUtf8(*english.GetMenuItemText(i)));
-    for (const auto& section : sections) {
-        file += std::string("[") + section.name + "]\n";
-        for (int i = 0; i < section.count; ++i)
-            line(i, Utf8(section.lookup(english, i)));
-    }
-
-    TestSupport::ScopedLog log;
-    TestSupport::TempFolder folder;
-    TestSupport::WriteFile(folder / "en.lng", file);
-    const auto table = System::LoadLanguageFile(folder / "en.lng");
-    ASSERT_NE(table, nullptr) << log.Content();
-    for (int i = 0; i < ILanguage::MenuItemCount; ++i)
-        EXPECT_EQ(table->GetMenuItemText(i), english.GetMenuItemText(i)) << i;
-    for (const auto& section : sections) {
-        for (int i = 0; i < section.count; ++i)
-            EXPECT_EQ(Text(section.lookup(*table, i)), Text(section.lookup(english, i))) << section.name << " " << i;
-    }
-    EXPECT_EQ(log.Content(), "");
 }

@@ -25,12 +25,17 @@ std::string MessageOf(const std::string& line)
     return std::regex_match(line, match, EntryHead) ? match[8].str() : "<not an entry: " + line + ">";
 }
 
+class LogFileTest : public testing::Test {
+protected:
+    std::vector<std::string> Lines() const { return SplitLines(ReadFile(log.Path())); }
+    TempFolder folder;
+    LogFile log{folder / "Tolvane.log"};
+};
+
 } // namespace
 
-TEST(LogEntry, HasDateTimeLevelAndMessageEndedByCrLf)
+TEST_F(LogFileTest, HasDateTimeLevelAndMessageEndedByCrLf)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
     log.Write(System::Error, "Unable to open %s (%d)", "Tolvane.conf", 2);
 
     const std::string content = ReadFile(log.Path());
@@ -46,26 +51,22 @@ TEST(LogEntry, HasDateTimeLevelAndMessageEndedByCrLf)
     EXPECT_EQ(match[8], "Unable to open Tolvane.conf (2)");
 }
 
-TEST(LogEntry, LevelsAboveTheThresholdAreNotWritten)
+TEST_F(LogFileTest, LevelsAboveTheThresholdAreNotWritten)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
     log.Write(System::Debug, "debug");
     log.Write(System::Information, "information");
     log.SetLevel(System::Error);
     log.Write(System::Warn, "warn");
     log.Write(System::Critical, "critical");
 
-    const auto lines = SplitLines(ReadFile(log.Path()));
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("  [Information]  information"), std::string::npos);
     EXPECT_NE(lines[1].find("  [Critical]  critical"), std::string::npos);
 }
 
-TEST(LogEntry, LongEntryIsCutTo1023BytesAndStillEndsItsLine)
+TEST_F(LogFileTest, LongEntryIsCutTo1023BytesAndStillEndsItsLine)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
     log.Write(System::Error, "%s", std::string(3000, 'x').c_str());
     // Multi-byte characters must not be split by the cut.
     log.WriteWide(System::Error, u"%s", std::u16string(1000, u'\u00FC').c_str());
@@ -79,38 +80,32 @@ TEST(LogEntry, LongEntryIsCutTo1023BytesAndStillEndsItsLine)
     EXPECT_EQ(tail, "\xC3\xBC");
 }
 
-TEST(LogEntry, WideMessagesAreWrittenAsTheyStand)
+TEST_F(LogFileTest, WideMessagesAreWrittenAsTheyStand)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
     log.WriteWide(System::Error, u"Unable to load %s", u"100% sure %d.lng");
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
     log.WriteWide(System::Error, u"%s", lone);
     log.WriteWide(System::Error, u"Gr\u00FC\u00DFe \U0001D11E");
 
-    const auto lines = SplitLines(ReadFile(log.Path()));
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(MessageOf(lines[0]), "Unable to load 100% sure %d.lng");
     EXPECT_EQ(MessageOf(lines[1]), "a\xEF\xBF\xBD" "b"); // unpaired surrogate replaced
     EXPECT_EQ(MessageOf(lines[2]), "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9D\x84\x9E");
 }
 
-TEST(LogEntry, DeletedLogIsCreatedAgain)
+TEST_F(LogFileTest, DeletedLogIsCreatedAgain)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
     log.Write(System::Error, "first");
     std::filesystem::remove(log.Path());
     log.Write(System::Error, "second");
-    const auto lines = SplitLines(ReadFile(log.Path()));
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(MessageOf(lines[0]), "second");
 }
 
-TEST(LogRotation, RotatesOnlyAbove2MiB)
+TEST_F(LogFileTest, RotatesOnlyAbove2MiB)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
 
     TestSupport::WriteFile(log.Path(), std::string(2'097'152, 'a'));
     log.Write(System::Error, "at the limit");
@@ -120,7 +115,7 @@ TEST(LogRotation, RotatesOnlyAbove2MiB)
     TestSupport::WriteFile(log.Path(), std::string(2'097'153, 'b'));
     log.Write(System::Error, "after rotation");
 
-    const auto lines = SplitLines(ReadFile(log.Path()));
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(MessageOf(lines[0]), "after rotation");
 
@@ -136,10 +131,8 @@ TEST(LogRotation, RotatesOnlyAbove2MiB)
     EXPECT_EQ(rotated, 1);
 }
 
-TEST(LogRotation, BlockedRenameAppendsToTheOldLogAndTriesAgainLater)
+TEST_F(LogFileTest, BlockedRenameAppendsToTheOldLogAndTriesAgainLater)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
     TestSupport::WriteFile(log.Path(), std::string(2'097'153, 'c'));
 
     // Occupy every name the rotation could pick during the next few seconds.
@@ -163,27 +156,25 @@ TEST(LogRotation, BlockedRenameAppendsToTheOldLogAndTriesAgainLater)
     for (const auto& blocker : blockers)
         std::filesystem::remove(blocker);
     log.Write(System::Error, "rotation now succeeds");
-    const auto lines = SplitLines(ReadFile(log.Path()));
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(MessageOf(lines[0]), "rotation now succeeds");
 }
 
-TEST(LogConcurrency, EntriesFromManyThreadsNeverInterleave)
+TEST_F(LogFileTest, EntriesFromManyThreadsNeverInterleave)
 {
-    TempFolder folder;
-    LogFile log(folder / "Tolvane.log");
     constexpr int Threads = 6;
     constexpr int PerThread = 300;
     std::vector<std::thread> writers;
     for (int t = 0; t < Threads; ++t)
-        writers.emplace_back([&log, t] {
+        writers.emplace_back([this, t] {
             for (int i = 0; i < PerThread; ++i)
                 log.Write(System::Error, "writer %d entry %d %s", t, i, std::string(100 + t * 50, 'a' + t).c_str());
         });
     for (auto& writer : writers)
         writer.join();
 
-    const auto lines = SplitLines(ReadFile(log.Path()));
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(Threads * PerThread));
     std::vector<int> next(Threads, 0);
     for (const auto& line : lines) {

@@ -48,25 +48,19 @@ std::uint8_t Scaled8(std::uint8_t sample, std::uint32_t volume)
 TEST(WavePlayerCount, GrowsWithFileTempoAndSubdivisionUpToTwenty)
 {
     EXPECT_EQ(Players(50 * 1024, Settings(120, 0)), 2);
-    EXPECT_EQ(Players(250 * 1024, Settings(400, 8)), 8);
     EXPECT_EQ(Players(3 * 1024 * 1024, Settings(400, 0)), 20);
     EXPECT_EQ(Players(102399, Settings(199, 3)), 2);
     EXPECT_EQ(Players(102400, Settings(200, 4)), 5);
-
-    // Compound bars and custom patterns count a subdivision of 3; custom rhythms their own.
+    // Compound bars count a subdivision of 3; custom rhythms their own.
     auto compound = Settings(120, 8);
     compound.BeatType = Configuration::BeatKind::BeatsPerBar;
     compound.CompoundTime = 1;
-    EXPECT_EQ(Players(0, compound), 2);
-    compound.BeatType = Configuration::BeatKind::CustomPattern;
     EXPECT_EQ(Players(0, compound), 2);
     auto rhythm = Settings(120, 0);
     rhythm.BeatType = Configuration::BeatKind::CustomRhythm;
     rhythm.CrSubdivision = 4;
     EXPECT_EQ(Players(0, rhythm), 3);
-
-    // Never fewer than one, whatever the settings hold.
-    EXPECT_EQ(WaveFile::PlayerCount(0, -5), 1);
+    EXPECT_EQ(WaveFile::PlayerCount(0, -5), 1); // never fewer than one
 }
 
 TEST(WavePlayerRescale, SixteenBitSignedAndEightBitAroundItsMidpoint)
