@@ -1,8 +1,7 @@
 #pragma once
 // Small helpers shared by the test suites: a temporary folder that cleans up after itself,
-// whole-file reads and writes, a log file installed as the program's log for one test, an
-// environment variable set for one test, a generous wait for what another thread does, and
-// the process's thread count.
+// whole-file reads and writes, a log file installed as the program's log for one test, a
+// generous wait for what another thread does, and the process's thread count.
 #include "System/Log.h"
 #include "System/LogFile.h"
 
@@ -11,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -90,32 +88,6 @@ public:
 private:
     TempFolder folder_;
     std::unique_ptr<System::LogFile> log_;
-};
-
-/// Sets (or, given no value, removes) an environment variable for the object's lifetime.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::optional<std::string>& value)
-        : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        Set(value);
-    }
-    ~ScopedEnvironment() { Set(old_); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    void Set(const std::optional<std::string>& value) const
-    {
-        if (value)
-            ::setenv(name_, value->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    const char* name_;
-    std::optional<std::string> old_;
 };
 
 /// Polls every millisecond until condition holds; false once the (generous) time-out passed.

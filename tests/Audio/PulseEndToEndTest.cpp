@@ -3,6 +3,7 @@
 // process the test starts is ended by its own process id.
 #include "AudioTestSupport.h"
 #include "PrivatePulseAudio.h"
+#include "ScopedEnvironment.h"
 #include "TestSupport.h"
 
 #include "Platform/Audio/MidiOut.h"

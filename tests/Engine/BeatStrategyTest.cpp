@@ -76,12 +76,14 @@ TEST(BeatStrategies, EachStrategyPlaysItsVoicesOnItsTicks)
         ConfigurationData settings = Rig::VoiceSettings();
         c.set(settings);
         ASSERT_EQ(rig.Start(settings), 0u) << c.name;
-        if (c.ticksPerBeat >= 0)
+        if (c.ticksPerBeat >= 0) {
             EXPECT_EQ(rig.Run().TicksPerBeat, c.ticksPerBeat) << c.name;
+        }
         rig.timer.Tick(c.ticks);
         EXPECT_EQ(rig.Voices(), c.voices) << c.name;
-        if (!c.lamp.empty())
+        if (!c.lamp.empty()) {
             EXPECT_EQ(rig.indicator.calls, c.lamp) << c.name;
+        }
     }
 }
 

@@ -21,7 +21,6 @@ class FakeTimer final : public Core::IMetronomeTimer {
 public:
     bool Start(Core::ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock*) override
     {
-        ++starts;
         if (failStart)
             return false;
         this->handler = handler;
@@ -48,7 +47,6 @@ public:
     double interval = 0.0;
     bool running = false;
     bool failStart = false;
-    int starts = 0;
     int reTimes = 0;
 };
 
@@ -65,7 +63,6 @@ public:
     }
     bool Initialise(const Configuration::ConfigurationData&) override
     {
-        ++initialisations;
         log_.push_back("Initialise");
         if (failInitialise)
             return false;
@@ -98,7 +95,6 @@ public:
     bool failOnce = false; ///< only sound failAtSound fails
     std::uint32_t failCode = 0;
     std::uint32_t lastError = 0;
-    int initialisations = 0;
 
 private:
     CallLog& log_;

@@ -254,8 +254,6 @@ TEST(HeaderReader, Failures)
         {Bom + "@lng\n[Menu]\n1 = x\n",
          {"Current section 'Menu' from line 2 of language file doesn't match expected section 'Language'"}},
         {Bom + "@lng\n\n[Nonsense]\n", {"Invalid section 'Nonsense' found in line 3 of language file"}},
-        {Bom + "@lng\n# nothing\n",
-         {"Unexpected language file structure. Reached end of file when expected another file section."}},
         {Bom + "@lng\n[Language]\nLanguage = Deutsch\n", {}}, // no English name: left out silently
         {Bom + "@lng\n[Language]\nLangEnglish = German\n", {}},
         {Bom + "@lng\n[Language]\nLangEnglish German\n",
@@ -265,9 +263,6 @@ TEST(HeaderReader, Failures)
         // The second search counts lines from the header.
         {Bom + "@lng\n[Language]\nLangEnglish = German\n\nbad line\nLanguage = Deutsch\n",
          {"Expected equals sign after key 'bad' on line 5 in language file."}},
-        {Bom + "@lng x\n[Language]\n",
-         {"Invalid file signature '@lng x' found in language file. File must be saved in UTF-8 format, with '@lng' "
-          "followed by a new line as the first characters in the file. "}},
     };
     for (const auto& c : cases) {
         Names names(c.file);
@@ -296,7 +291,6 @@ TEST(LoadLanguageFile, PipesDevicesAndHugeFilesAreRefusedAtOnce)
     std::filesystem::resize_file(folder / "huge.lng", (16u << 20) + 1);
     const std::pair<std::string, std::string> cases[] = {
         {folder / "fifo.lng", "fifo.lng is not a regular file; refused"},
-        {"/dev/zero", "/dev/zero is not a regular file; refused"},
         {folder / "huge.lng", "huge.lng is larger than 16777216 bytes; refused"},
     };
     for (const auto& [path, message] : cases) {

@@ -71,11 +71,8 @@ TEST(VerifyAudioFile, MissingFolderEmptyAndShortFiles)
         TestSupport::ScopedLog log;
         std::filesystem::create_directory(files.folder / "folder.wav");
         EXPECT_EQ(VerifyAudioFile(Wide(files.folder / "folder.wav").c_str()), Check::CannotOpen);
-        const auto lines = log.Lines();
-        ASSERT_EQ(lines.size(), 6u) << log.Content();
-        EXPECT_TRUE(HasLine(lines, "System error: Error calling CreateFile"));
-        EXPECT_EQ(lines[2], "\tFunction: Core::VerifyAudioFile");
-        EXPECT_EQ(lines[4], "\tError Code 21");
+        EXPECT_TRUE(HasLine(log.Lines(), "System error: Error calling CreateFile")) << log.Content();
+        EXPECT_TRUE(HasLine(log.Lines(), "\tError Code 21")) << log.Content(); // a folder
     }
     for (const std::size_t length : {std::size_t{0}, std::size_t{12}, std::size_t{35}}) {
         TestSupport::ScopedLog log;
