@@ -39,13 +39,6 @@ TEST(FixedFieldCopy, CutsWholeCharactersAtCapacityAndAlwaysTerminates)
     EXPECT_EQ(std::u16string(field), u"abc");
 }
 
-TEST(Utf8Decoding, DecodesEveryPlaneIntoAField)
-{
-    char16_t field[16];
-    EXPECT_TRUE(Utf8ToUtf16("Gr\xC3\xBC\xC3\x9F" "e \xE2\x99\xA9 \xF0\x9D\x84\x9E", field));
-    EXPECT_EQ(std::u16string(field), u"Grüße ♩ \U0001D11E");
-}
-
 TEST(Utf8Decoding, MalformedInputBecomesReplacementCharacters)
 {
     // Overlong slash, lone continuation byte, truncated sequence, encoded surrogate.

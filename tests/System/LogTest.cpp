@@ -80,20 +80,6 @@ TEST_F(LogFileTest, LongEntryIsCutTo1023BytesAndStillEndsItsLine)
     EXPECT_EQ(tail, "\xC3\xBC");
 }
 
-TEST_F(LogFileTest, WideMessagesAreWrittenAsTheyStand)
-{
-    log.WriteWide(System::Error, u"Unable to load %s", u"100% sure %d.lng");
-    const char16_t lone[] = {u'a', 0xD800, u'b', 0};
-    log.WriteWide(System::Error, u"%s", lone);
-    log.WriteWide(System::Error, u"Gr\u00FC\u00DFe \U0001D11E");
-
-    const auto lines = Lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(MessageOf(lines[0]), "Unable to load 100% sure %d.lng");
-    EXPECT_EQ(MessageOf(lines[1]), "a\xEF\xBF\xBD" "b"); // unpaired surrogate replaced
-    EXPECT_EQ(MessageOf(lines[2]), "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9D\x84\x9E");
-}
-
 TEST_F(LogFileTest, DeletedLogIsCreatedAgain)
 {
     log.Write(System::Error, "first");
