@@ -195,27 +195,6 @@ private slots:
             QVERIFY(settings->BeatsPerBar == 5 && settings->Instrument[2] == 9 && settings->Colour[3] == 7);
         QCOMPARE(std::u16string(reopened.Presets().Find(u"Groove")->Description), u"five");
     }
-
-    // Every control inside the page and every text in full, in each shipped language.
-    // TOLVANE_SCREENSHOTS=<folder> saves the page there.
-    void EveryShippedLanguageFits()
-    {
-        for (const QString& language : WindowTest::ShippedLanguages()) {
-            init();
-            Open({{u"Ballad", u"Slow ballad in 6/8 with brushes", 66},
-                  {u"Rock", u"Straight eighths, accent on two and four", 120},
-                  {u"Warm up", u"Speed trainer from 60 to 90 percent", 100}});
-            WindowTest::UseShippedLanguage(language);
-            dialog_->Initialise(SettingsDialog::PresetsPage);
-            Type(QStringLiteral("Rock"), QStringLiteral("Straight eighths, accent on two and four"));
-            Select(1);
-            WindowTest::Screenshot(*dialog_,
-                                   QStringLiteral("settings-presets-") + (language.isEmpty() ? "en" : language));
-            QVERIFY2(WindowTest::Unfitting(Page()).isEmpty(), qPrintable(language + WindowTest::Unfitting(Page())));
-            QVERIFY(List()->columnWidth(0) + List()->columnWidth(1) <= List()->viewport()->width());
-            cleanup();
-        }
-    }
 };
 
 QTEST_MAIN(PresetsDialogTest)

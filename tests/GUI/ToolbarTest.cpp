@@ -1,6 +1,5 @@
 // The toolbar and the tempo read-out: the buttons' pictures, commands and hot-item reports,
-// their texts and tooltips from a language file; the read-out's picture for each tempo, and
-// its label after a switch.
+// their texts and tooltips from a language file, and the read-out's label after a switch.
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Toolbar.h"
 #include "System/CurrentLanguage.h"
@@ -10,24 +9,6 @@
 #include <QtTest>
 
 #include <QToolButton>
-
-namespace {
-
-// The first and last columns of the read-out's picture that hold ink, inside its frame.
-std::pair<int, int> InkSpan(GUI::BeatsPerMinuteDisplay& display)
-{
-    const QImage image = display.grab().toImage();
-    std::pair<int, int> span{image.width(), -1};
-    for (int x = 1; x < image.width() - 1; ++x) {
-        for (int y = 1; y < image.height() - 1; ++y) {
-            if (qGray(image.pixel(x, y)) < 110)
-                span = {std::min(span.first, x), x};
-        }
-    }
-    return span;
-}
-
-} // namespace
 
 class ToolbarTest : public QObject {
     Q_OBJECT
@@ -86,16 +67,6 @@ private slots:
         QCOMPARE(display.Label(), QStringLiteral("slag/min"));
         // A toolbar made while the file's table is current starts with its texts.
         QCOMPARE(GUI::Toolbar().Button(0)->text(), QStringLiteral("Innstillinger"));
-    }
-
-    void ReadOutCentresEachTempoAndItsLabelFollows()
-    {
-        GUI::BeatsPerMinuteDisplay display(120);
-        const auto [left, right] = InkSpan(display);
-        QVERIFY(left > 1 && right > left);
-        display.ShowTempo(8); // narrower: the digits move right, the label left
-        const auto [narrowLeft, narrowRight] = InkSpan(display);
-        QVERIFY(narrowLeft > left && narrowRight < right);
     }
 };
 

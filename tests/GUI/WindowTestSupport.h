@@ -40,12 +40,7 @@ public:
             handler->OnTrainerStarted(trainerTempo, true);
         return 0;
     }
-    void Stop() override
-    {
-        ++stops;
-        if (inRun.exchange(false))
-            handler_->OnStopped(startTempo_);
-    }
+    void Stop() override { EndRun(); }
     void PrepareSounds(const Configuration::ConfigurationData&) override { ++preparations; }
     bool SoundsPrepared(const Configuration::ConfigurationData&) const override { return soundsPrepared; }
     void TogglePause() override { ++pauses; }
@@ -65,7 +60,7 @@ public:
 
     std::uint32_t startResult = 0;
     std::uint32_t trainerTempo = 60;
-    int starts = 0, stops = 0, pauses = 0, preparations = 0;
+    int starts = 0, pauses = 0, preparations = 0;
     bool soundsPrepared = true;
     std::vector<std::uint32_t> tempos, volumes;
     std::atomic<bool> inRun{false};
