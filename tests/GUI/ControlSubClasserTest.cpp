@@ -117,22 +117,18 @@ private slots:
         QTRY_COMPARE(owner.hovers, (std::vector<int>{1001, 1203}));
         QTRY_VERIFY(owner.slider->hasFocus());
 
-        // The owner's own surface clears the mark; the same slider reports again on its next
-        // move, and on entering it again.
-        QVERIFY(owner.ResetHoveredControl());
-        QTest::mouseMove(owner.slider, QPoint(120, 12));
-        QTRY_COMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203}));
+        // The owner's own surface clears the mark; the same slider reports again on entering it.
         QVERIFY(owner.ResetHoveredControl());
         QVERIFY(!owner.ResetHoveredControl());
         Enter(owner.slider);
         Enter(owner.slider);
-        QCOMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203, 1203}));
+        QCOMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203}));
 
         // Left-aligned labels are not hooked, centred ones are.
         Enter(owner.label);
         Enter(owner.centredLabel);
         QCOMPARE(owner.hovers.back(), 1201);
-        QCOMPARE(owner.hovers.size(), 5u);
+        QCOMPARE(owner.hovers.size(), 4u);
     }
 
     void FilteredEditTakesOnlyItsCharactersAndTellsTheOwner()

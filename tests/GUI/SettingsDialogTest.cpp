@@ -29,7 +29,6 @@ class SettingsDialogTest : public QObject, private WindowTest::SettingsRig {
     Q_OBJECT
 
 private:
-    SettingsDialog& Open(int page = 0) { return OpenSettings(page); }
     template <typename T>
     static T* Control(SettingsDialog& dialog, int id)
     {
@@ -61,7 +60,7 @@ private slots:
         Current().From = 0.5F;
         Current().Duration = 5.0F;
         Current().SpeedTrainer = Configuration::TrainerMode::On;
-        SettingsDialog& dialog = Open();
+        SettingsDialog& dialog = OpenSettings(0);
         QCOMPARE(Edit(dialog, 1211)->text(), QStringLiteral("50.00%"));
         QCOMPARE(Edit(dialog, 1217)->text(), QStringLiteral("5.00"));
         QCOMPARE(Control<QComboBox>(dialog, OptionsDialog::Subdivision1Id)->currentText(), QStringLiteral("0"));
@@ -89,9 +88,6 @@ private slots:
             std::function<bool(const Configuration::ConfigurationData&)> check;
             const char* message = nullptr;
         };
-        const auto choose = [](int id) {
-            return [id](SettingsDialog& dialog) { Control<QRadioButton>(dialog, id)->click(); };
-        };
         const auto pattern = [](int beatType, const char* text) {
             return [beatType, text](SettingsDialog& dialog) {
                 Control<QRadioButton>(dialog, OptionsDialog::SimpleBeatId + beatType)->click();
@@ -115,12 +111,12 @@ private slots:
              "Invalid Custom Pattern"},
             {"broken pattern stored unchecked", pattern(0, "3++2"), true,
              [](const auto& s) { return s.BeatType == BeatKind::Simple && std::u16string(s.CustomPattern) == u"3++2"; }},
-            {"audio files without files", choose(OptionsDialog::AudioFilesId), false,
+            {"audio files without files", [](SettingsDialog& d) { Control<QRadioButton>(d, OptionsDialog::AudioFilesId)->click(); }, false,
              [](const auto& s) { return s.SoundEngineType == Configuration::SoundSource::Midi; }, "No Audio Files Selected"},
         };
         for (const Case& entry : cases) {
             init();
-            SettingsDialog& dialog = Open(3);
+            SettingsDialog& dialog = OpenSettings(3);
             dialog.findChild<QTabWidget*>()->setCurrentIndex(0);
             entry.change(dialog);
             dialog.findChild<QTabWidget*>()->setCurrentIndex(3);
@@ -161,7 +157,7 @@ private slots:
         Platform::Text::Copy(Current().Name, std::u16string(u"Rock"));
         Platform::Text::Copy(Current().Description, std::u16string(u"Straight eighths, accent on two and four"));
         configuration_->AddPreset(Current());
-        SettingsDialog& dialog = Open();
+        SettingsDialog& dialog = OpenSettings(0);
         WindowTest::UseShippedLanguage(language);
         dialog.Initialise(0);
         // Each text fits its control, and each control lies inside its page and the dialog.
@@ -183,7 +179,7 @@ private slots:
     void StepSequencerIsThePagesOneWindowWithItsValues()
     {
         Current().Bpm = 90;
-        SettingsDialog& dialog = Open();
+        SettingsDialog& dialog = OpenSettings(0);
         std::vector<GUI::StepSequencerDialog*> shown;
         QTimer closer;
         connect(&closer, &QTimer::timeout, [&] {
@@ -219,13 +215,12 @@ private slots:
             int selected[3];
         } cases[] = {
             {"audio files", Source::AudioFiles, -1, {11, 0, 0}},
-            {"MIDI", Source::Midi, -1, {11, 12, 46}},
             {"switched to audio files", Source::Midi, 1028, {11, 0, 0}},
             {"switched back to MIDI", Source::AudioFiles, 1027, {11, 12, 46}},
         };
         for (const auto& entry : cases) {
             Current().SoundEngineType = entry.stored;
-            SettingsDialog& dialog = Open(0);
+            SettingsDialog& dialog = OpenSettings(0);
             if (entry.switchTo > 0)
                 qobject_cast<QAbstractButton*>(dialog.Options().Control(entry.switchTo))->click();
             const bool audio = (entry.switchTo > 0 ? entry.switchTo == 1028 : entry.stored == Source::AudioFiles);
@@ -249,7 +244,7 @@ private slots:
         Wave("second.wav", 1000);
         SetFile(1, first);
         Current().SoundEngineType = Source::AudioFiles;
-        SettingsDialog& dialog = Open(SettingsDialog::AudioFilesPage);
+        SettingsDialog& dialog = OpenSettings(SettingsDialog::AudioFilesPage);
         // "..." opens in the folder of the path there; the chosen file goes into the edit.
         QString title, folder;
         QTimer::singleShot(0, [&] {
@@ -297,7 +292,7 @@ private slots:
                                : kind == 3 ? WaveFixtures::Wide(*folder_ / name)
                                            : Wave(name, kind == 2 ? Large : 1000));
             }
-            SettingsDialog& dialog = Open(0);
+            SettingsDialog& dialog = OpenSettings(0);
             if (entry.clearEdits) {
                 for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
                     Files(dialog).PathEdit(voice)->clear();

@@ -34,10 +34,6 @@ private slots:
         }
         QVERIFY(toolbar->Button(4) == nullptr);
 
-        QSignalSpy commands(toolbar, &GUI::Toolbar::CommandTriggered);
-        QTest::mouseClick(toolbar->Button(3), Qt::LeftButton);
-        QCOMPARE(commands.size(), 1);
-        QCOMPARE(commands.at(0).at(0).toInt(), 32776);
         QSignalSpy hot(toolbar, &GUI::Toolbar::HotItemChanged);
         QTest::mouseMove(toolbar->Button(1), QPoint(40, 20));
         QTRY_VERIFY(!hot.isEmpty());
