@@ -1,10 +1,16 @@
 // Records a JACK client's stereo output for the timing benchmarks: connects its two inputs to
 // the first two output ports whose names start with a prefix as soon as they appear, and
-// writes every frame it receives, from the first connected one, as raw float32 stereo.
+// writes what it receives, from the first connected cycle on, as raw float32 stereo.
+//
+// Each cycle's frames go where the server's frame counter puts them, not after the previous
+// cycle's: a cycle the server ran without this client (it did not finish in time) is a gap of
+// silence in the recording, not a shift of everything after it, and a cycle seen twice is
+// written once. Gaps are counted on stderr, so that a run with one can be told apart.
 //
 //   jack_recorder SECONDS OUT.raw PORT-PREFIX     e.g. jack_recorder 70 out.raw Tolvane:
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -18,10 +24,14 @@
 namespace {
 
 struct Recorder {
+    jack_client_t* client = nullptr;
     jack_port_t* inputs[2] = {nullptr, nullptr};
     std::vector<float> frames; // interleaved stereo, allocated before the client runs
     std::atomic<std::size_t> recorded{0};
     std::atomic<bool> connected{false};
+    bool started = false;
+    jack_nframes_t firstFrame = 0;
+    std::atomic<std::size_t> gaps{0}, gapFrames{0}, repeats{0};
 };
 
 int Process(jack_nframes_t count, void* self)
@@ -29,14 +39,27 @@ int Process(jack_nframes_t count, void* self)
     auto& recorder = *static_cast<Recorder*>(self);
     if (!recorder.connected.load(std::memory_order_acquire))
         return 0;
+    const jack_nframes_t cycleFrame = jack_last_frame_time(recorder.client);
+    if (!recorder.started) {
+        recorder.started = true;
+        recorder.firstFrame = cycleFrame;
+    }
     const auto* left = static_cast<const float*>(jack_port_get_buffer(recorder.inputs[0], count));
     const auto* right = static_cast<const float*>(jack_port_get_buffer(recorder.inputs[1], count));
-    std::size_t at = recorder.recorded.load(std::memory_order_relaxed);
+    const std::size_t end = recorder.recorded.load(std::memory_order_relaxed);
+    std::size_t at = static_cast<jack_nframes_t>(cycleFrame - recorder.firstFrame);
+    if (at > end) {
+        ++recorder.gaps; // the buffer is zero-filled: the gap stays silent
+        recorder.gapFrames += at - end;
+    } else if (at < end) {
+        ++recorder.repeats;
+        at = end; // a late cycle read the next cycle's counter: carry on where we are
+    }
     for (jack_nframes_t i = 0; i < count && 2 * at + 1 < recorder.frames.size(); ++i, ++at) {
         recorder.frames[2 * at] = left[i];
         recorder.frames[2 * at + 1] = right[i];
     }
-    recorder.recorded.store(at, std::memory_order_release);
+    recorder.recorded.store(std::max(at, end), std::memory_order_release);
     return 0;
 }
 
@@ -56,6 +79,7 @@ int main(int argc, char** argv)
         return 1;
     }
     Recorder recorder;
+    recorder.client = client;
     recorder.frames.assign(2 * static_cast<std::size_t>(seconds * jack_get_sample_rate(client) + 1), 0.0f);
     recorder.inputs[0] = jack_port_register(client, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     recorder.inputs[1] = jack_port_register(client, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
@@ -91,5 +115,7 @@ int main(int argc, char** argv)
         return 1;
     std::fwrite(recorder.frames.data(), sizeof(float), 2 * recorder.recorded.load(), out);
     std::fclose(out);
+    std::fprintf(stderr, "jack_recorder: %zu cycles missed (%zu frames left silent), %zu cycles seen twice\n",
+                 recorder.gaps.load(), recorder.gapFrames.load(), recorder.repeats.load());
     return 0;
 }

@@ -434,6 +434,8 @@ int main(int argc, char** argv)
     std::printf("ticks             %zu\n", timer.Ticks());
     std::printf("sounds            %llu\n", static_cast<unsigned long long>(counting.sounds.load()));
     std::printf("late sounds       %llu\n", static_cast<unsigned long long>(mixer.LateCount()));
+    std::printf("frames missed     %llu (cycles the server ran without us)\n",
+                static_cast<unsigned long long>(mixer.MissedFrames()));
     std::printf("latency           lead %.1f ms, output latency reported by the backend %.1f ms\n",
                 1000.0 * static_cast<double>(mixer.LatencyFrames()) / mixer.SampleRate(), reportedLatencyMs);
     const std::vector<double> lateness = timer.SortedLateness();

@@ -29,7 +29,8 @@ constexpr double Rate = 44100.0;
 
 // A stream that behaves like a PulseAudio client: it asks for four blocks at once and then
 // pauses for as long as they play, and every 25 bursts its clock jumps by 7 ms against the
-// steady clock (alternately late and back). Everything rendered is kept.
+// steady clock (alternately late and back). Once it stalls for 600 ms and then asks for all it
+// played meanwhile at once. Everything rendered is kept.
 class BurstyBackend final : public Platform::Audio::IAudioBackend {
 public:
     explicit BurstyBackend(std::size_t frames) : capture_(2 * frames) {}
@@ -66,8 +67,14 @@ private:
         for (int burst = 1; running_ && 2 * (frames + 1024) <= capture_.size(); ++burst) {
             std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
                 std::chrono::nanoseconds(start + slip + static_cast<std::int64_t>(frames * 1e9 / Rate))));
-            for (int block = 0; block < 4; ++block, frames += 256)
-                renderer.Render(capture_.data() + 2 * frames, 256, Platform::Clock::Now());
+            std::size_t asked = 1024;
+            if (burst == 60) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(600));
+                asked += 26624;
+            }
+            Platform::Audio::RenderRequest(renderer, capture_.data() + 2 * frames, asked, 256, 1e9 / Rate,
+                                           Platform::Clock::Now());
+            frames += asked;
             if (burst % 25 == 0)
                 slip += burst % 50 == 0 ? -7'000'000 : 7'000'000;
         }

@@ -1,6 +1,8 @@
 #pragma once
 #include "Platform/Audio/ResultCodes.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace Platform::Audio {
@@ -19,7 +21,30 @@ public:
     /// The stream has failed for good (its sound server went away): it renders no more and
     /// must be closed. Called once, from the thread the backend renders on; must never block.
     virtual void StreamFailed() noexcept {}
+    /// The device played frames frames that were never asked for (its server skipped our
+    /// callback for a cycle): the stream's frame counter moves on by as many, so that every
+    /// later frame stays where the device's clock puts it. Called on the rendering thread,
+    /// before the next Render; must never block.
+    virtual void FramesMissed(std::uint32_t frames) noexcept { static_cast<void>(frames); }
 };
+
+/// Renders frames frames that a sound server asked for at once, at askedAt, in pieces of at
+/// most blockFrames, each stamped with the time a device asking block by block would have
+/// asked for it: the last piece at askedAt, each earlier one its own length before. (Stamped
+/// all with askedAt, a burst would tell the clock map that it was asked for from its first
+/// frame on; after a stall the map then re-anchors there and trails the frames already
+/// rendered by the whole burst, and a tick in between is handed over after its frame.)
+inline void RenderRequest(IRenderer& renderer, float* output, std::size_t frames, std::uint32_t blockFrames,
+                          double nanosecondsPerFrame, std::int64_t askedAt) noexcept
+{
+    for (std::size_t done = 0; done < frames;) {
+        const std::size_t piece = std::min<std::size_t>(frames - done, blockFrames);
+        const auto after = static_cast<double>(frames - done - piece);
+        renderer.Render(output + 2 * done, static_cast<std::uint32_t>(piece),
+                        askedAt - static_cast<std::int64_t>(after * nanosecondsPerFrame));
+        done += piece;
+    }
+}
 
 /// One output stream. Open, Close and the queries are called by the mixer one at a time (Open
 /// and Close on a worker thread); Render runs on the backend's own audio thread (or, offline, on the thread that

@@ -300,6 +300,13 @@ std::int64_t Mixer::HeardTime(double frame) const noexcept
            + outputLatency_.load(std::memory_order_relaxed);
 }
 
+void Mixer::FramesMissed(std::uint32_t frames) noexcept
+{
+    missed_.fetch_add(frames, std::memory_order_relaxed);
+    frame_ += frames;
+    rendered_.store(frame_, std::memory_order_release);
+}
+
 void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept
 {
     epoch_.fetch_add(1);

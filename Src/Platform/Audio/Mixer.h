@@ -147,6 +147,9 @@ public:
     std::int64_t LatencyFrames() const noexcept { return latencyFrames_; }
     /// Sounds that arrived after their frame had been rendered and started at once instead.
     std::uint64_t LateCount() const noexcept { return late_.load(std::memory_order_relaxed); }
+    /// Frames the device played without asking us for them (cycles its server skipped us in),
+    /// since the mixer was made; the frame counter moved on over them.
+    std::uint64_t MissedFrames() const noexcept { return missed_.load(std::memory_order_relaxed); }
     /// Frames rendered since the stream was opened.
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
     /// The name of the open stream's backend ("none" while closed), for diagnostics.
@@ -176,6 +179,9 @@ private:
     void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override;
     /// Audio thread: wakes the notice thread, which marks the stream lost.
     void StreamFailed() noexcept override { sem_post(&noticeSignal_); }
+    /// Audio thread: the device moved on without us; so does the frame counter (a sound due
+    /// in the gap starts at once, counted late).
+    void FramesMissed(std::uint32_t frames) noexcept override;
     /// With control_ held: opens the stream and waits until it runs steadily.
     Result OpenStream();
     bool WaitUntilSteady();
@@ -201,6 +207,7 @@ private:
     std::atomic<std::uint64_t> rendered_{0};
     std::atomic<std::uint64_t> epoch_{0}; // odd while a callback runs
     mutable std::atomic<std::uint64_t> late_{0};
+    std::atomic<std::uint64_t> missed_{0};
     // The clock map's line for other threads: odd sequence while the audio thread writes it.
     std::atomic<std::uint32_t> lineSequence_{0};
     std::atomic<double> lineTime_{0};

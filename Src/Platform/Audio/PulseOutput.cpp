@@ -37,6 +37,7 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
     Close();
     renderer_ = &renderer;
     blockFrames_ = std::clamp<std::uint32_t>(blockFrames, 1, MaxBlockFrames);
+    sampleRate_ = sampleRate;
     running_ = false;
     failed_ = false;
     if (const char* asked = std::getenv("PULSE_LATENCY_MSEC"); asked != nullptr && std::atof(asked) > 0)
@@ -182,6 +183,10 @@ void PulseOutput::OnStreamState(pa_stream* stream, void* self)
 void PulseOutput::OnWrite(pa_stream* stream, std::size_t bytes, void* self)
 {
     auto& output = *static_cast<PulseOutput*>(self);
+    // The server asks for what its buffer lacks, in bursts (after a stall, all it played
+    // meanwhile): the request's last frame is the one it asks for now.
+    const std::int64_t askedAt = Clock::Now();
+    const double nanosecondsPerFrame = 1e9 / output.sampleRate_;
     while (bytes >= frameBytes) {
         void* data = nullptr;
         std::size_t size = bytes;
@@ -196,14 +201,11 @@ void PulseOutput::OnWrite(pa_stream* stream, std::size_t bytes, void* self)
             return;
         }
         auto* samples = static_cast<float*>(data);
+        // In the mixer's blocks, each stamped as a device asking block by block would have
+        // asked for it, up to the request's end at askedAt.
         const std::size_t frames = size / frameBytes;
-        // In the mixer's blocks, each stamped with the time it is rendered at, as a device
-        // asking block by block would.
-        for (std::size_t done = 0; done < frames;) {
-            const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, output.blockFrames_));
-            output.renderer_->Render(samples + 2 * done, piece, Clock::Now());
-            done += piece;
-        }
+        const std::int64_t stamp = askedAt - static_cast<std::int64_t>(static_cast<double>((bytes - size) / frameBytes) * nanosecondsPerFrame);
+        RenderRequest(*output.renderer_, samples, frames, output.blockFrames_, nanosecondsPerFrame, stamp);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
             output.Fail();
             return;

@@ -46,6 +46,7 @@ private:
     pa_stream* stream_ = nullptr;
     IRenderer* renderer_ = nullptr;
     std::uint32_t blockFrames_ = 256;
+    std::uint32_t sampleRate_ = 44100;
     double bufferSeconds_ = 0;
     bool running_ = false; // main-loop thread (and Open with the loop's lock held)
     bool failed_ = false;  // likewise

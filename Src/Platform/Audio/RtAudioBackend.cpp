@@ -1,5 +1,6 @@
 #include "Platform/Audio/RtAudioBackend.h"
 
+#include "Platform/Audio/JackOutput.h"
 #include "Platform/Audio/PulseOutput.h"
 #include "Platform/Clock.h"
 
@@ -95,6 +96,21 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
     renderer_ = &renderer;
     openingOnThisThread = this;
     for (const ApiChoice& choice : apiOrder) {
+        if (choice.api == RtAudio::UNIX_JACK) {
+            // Our own client rather than RtAudio's: it knows the server's frame counter, which
+            // RtAudio hides, so a cycle the server ran without us cannot shift later clicks.
+            auto jack = std::make_unique<JackOutput>();
+            std::string why;
+            if (!jack->Open(sampleRate, renderer, why)) {
+                lastFailure_ += std::string(choice.name) + ": " + why + "; ";
+                continue;
+            }
+            latencySeconds_ = jack->LatencySeconds();
+            jack_ = std::move(jack);
+            apiName_ = choice.name;
+            openingOnThisThread = nullptr;
+            return NoError;
+        }
         if (choice.api != RtAudio::LINUX_PULSE && !IsCompiled(choice.api))
             continue;
         if (choice.api == RtAudio::LINUX_PULSE) {
@@ -171,6 +187,12 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
 
 void RtAudioBackend::Close()
 {
+    if (jack_) {
+        jack_->Close();
+        jack_.reset();
+        renderer_ = nullptr;
+        apiName_ = "none";
+    }
     if (pulse_) {
         pulse_->Close();
         pulse_.reset();

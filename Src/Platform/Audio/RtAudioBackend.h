@@ -10,12 +10,13 @@ class RtAudio;
 
 namespace Platform::Audio {
 
+class JackOutput;
 class PulseOutput;
 
 /// The system's real output. Open tries the APIs in the order JACK, PulseAudio (and
 /// PipeWire's PulseAudio server), ALSA, and uses the default output device of the first one
-/// that opens a stream: JACK and ALSA through RtAudio, PulseAudio through our own client
-/// (PulseOutput). Control calls from one thread at a time.
+/// that opens a stream: JACK and PulseAudio through our own clients (JackOutput,
+/// PulseOutput), ALSA through RtAudio. Control calls from one thread at a time.
 ///
 /// A stream whose sound server goes away fails every write at once; RtAudio reports it
 /// through its error callback on the stream's thread. From then on the stream only idles (a
@@ -28,8 +29,8 @@ public:
 
     Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) override;
     void Close() override;
-    /// RtAudio's stream latency (JACK: the ports' latency); through PulseAudio the buffer
-    /// this client asked the server for.
+    /// Through JACK our ports' playback latency; through PulseAudio the buffer this client
+    /// asked the server for; through ALSA RtAudio's stream latency.
     double DeviceLatencySeconds() const override { return latencySeconds_; }
     bool RunsByItself() const override { return true; }
     /// The API in use ("jack", "pulse", "alsa"), or "none" while closed.
@@ -43,6 +44,7 @@ private:
     static void OnError(int type, const std::string& text);
 
     std::unique_ptr<RtAudio> audio_;
+    std::unique_ptr<JackOutput> jack_;
     std::unique_ptr<PulseOutput> pulse_;
     IRenderer* renderer_ = nullptr;
     std::uint32_t sampleRate_ = 44100;

@@ -31,6 +31,14 @@ public:
         inside_.fetch_sub(1);
     }
 
+    void FramesMissed(std::uint32_t frames) noexcept override
+    {
+        inside_.fetch_add(1);
+        if (live_.load())
+            target_.FramesMissed(frames);
+        inside_.fetch_sub(1);
+    }
+
     void StreamFailed() noexcept override
     {
         failed_.store(true, std::memory_order_release);

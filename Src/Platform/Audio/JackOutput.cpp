@@ -1,0 +1,124 @@
+#include "Platform/Audio/JackOutput.h"
+
+#include "Platform/Clock.h"
+
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace Platform::Audio {
+
+JackOutput::~JackOutput()
+{
+    Close();
+}
+
+bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string& failure)
+{
+    Close();
+    jack_status_t status{};
+    client_ = jack_client_open("Tolvane", JackNoStartServer, &status);
+    if (client_ == nullptr) {
+        failure = "no server";
+        return false;
+    }
+    if (jack_get_sample_rate(client_) != sampleRate) {
+        failure = "the server runs at " + std::to_string(jack_get_sample_rate(client_)) + " Hz";
+        Close();
+        return false;
+    }
+    renderer_ = &renderer;
+    interleaved_.assign(2 * std::size_t{MaxBlockFrames}, 0.0f);
+    nanosecondsPerFrame_ = 1e9 / sampleRate;
+    started_ = false;
+    const char* names[2] = {"out_1", "out_2"};
+    for (int channel = 0; channel < 2; ++channel) {
+        ports_[channel] = jack_port_register(client_, names[channel], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        if (ports_[channel] == nullptr) {
+            failure = "no output port";
+            Close();
+            return false;
+        }
+    }
+    jack_set_process_callback(client_, &Process, this);
+    jack_on_shutdown(client_, &Shutdown, this);
+    if (jack_activate(client_) != 0) {
+        failure = "the client did not start";
+        Close();
+        return false;
+    }
+    // The default device's first two playback ports; a server without any still plays us to
+    // whoever connects later.
+    if (const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput)) {
+        for (int channel = 0; channel < 2 && playback[channel] != nullptr; ++channel)
+            jack_connect(client_, jack_port_name(ports_[channel]), playback[channel]);
+        jack_free(playback);
+    }
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
+    latencySeconds_ = static_cast<double>(range.max) / sampleRate;
+    return true;
+}
+
+void JackOutput::Close()
+{
+    if (client_ == nullptr)
+        return;
+    jack_deactivate(client_);
+    jack_client_close(client_);
+    client_ = nullptr;
+    ports_[0] = ports_[1] = nullptr;
+    renderer_ = nullptr;
+}
+
+void JackOutput::Shutdown(void* self) noexcept
+{
+    static_cast<JackOutput*>(self)->renderer_->StreamFailed();
+}
+
+int JackOutput::Process(std::uint32_t frames, void* self) noexcept
+{
+    auto& output = *static_cast<JackOutput*>(self);
+    // The cycle's first frame on the server's counter and the time it began, both from the
+    // server's own estimate, so that the two always belong to the same cycle.
+    jack_nframes_t cycleFrame = 0;
+    jack_time_t cycleStart = 0;
+    jack_time_t nextStart = 0;
+    float periodUsecs = 0;
+    std::int64_t time = Clock::Now();
+    if (jack_get_cycle_times(output.client_, &cycleFrame, &cycleStart, &nextStart, &periodUsecs) == 0)
+        time -= static_cast<std::int64_t>(jack_get_time() - cycleStart) * 1000;
+    else
+        cycleFrame = jack_last_frame_time(output.client_);
+    // Cycles that passed without us: the device played them, so our frames move on with it.
+    // (A cycle seen twice, which a late callback can do, is rendered on from where we are.)
+    if (output.started_) {
+        const auto missed = static_cast<std::int32_t>(cycleFrame - output.nextFrameTime_);
+        if (missed > 0) {
+            output.renderer_->FramesMissed(static_cast<std::uint32_t>(missed));
+        } else {
+            time -= static_cast<std::int64_t>(missed * output.nanosecondsPerFrame_);
+            cycleFrame = output.nextFrameTime_;
+        }
+    }
+    output.started_ = true;
+    output.nextFrameTime_ = cycleFrame + frames;
+
+    auto* left = static_cast<float*>(jack_port_get_buffer(output.ports_[0], frames));
+    auto* right = static_cast<float*>(jack_port_get_buffer(output.ports_[1], frames));
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t piece = std::min(frames - done, MaxBlockFrames);
+        float* block = output.interleaved_.data();
+        output.renderer_->Render(block, piece, time);
+        for (std::uint32_t i = 0; i < piece; ++i) {
+            left[done + i] = block[2 * i];
+            right[done + i] = block[2 * i + 1];
+        }
+        time += static_cast<std::int64_t>(piece * output.nanosecondsPerFrame_);
+        done += piece;
+    }
+    return 0;
+}
+
+} // namespace Platform::Audio
