@@ -115,6 +115,9 @@ int main(int argc, char** argv)
         return 1;
     std::fwrite(recorder.frames.data(), sizeof(float), 2 * recorder.recorded.load(), out);
     std::fclose(out);
+    if (recorder.recorded.load() > 0 && (recorder.frames[0] != 0.0f || recorder.frames[1] != 0.0f))
+        std::fprintf(stderr, "jack_recorder: the recording begins inside a sound (connected after the player began "
+                             "to play): its first click is cut, and the analysis's template with it\n");
     std::fprintf(stderr, "jack_recorder: %zu cycles missed (%zu frames left silent), %zu cycles seen twice\n",
                  recorder.gaps.load(), recorder.gapFrames.load(), recorder.repeats.load());
     return 0;

@@ -100,7 +100,10 @@ elif [ "$server" = jack ]; then
         [ $tries -le 100 ] || { echo "jackd did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
         sleep 0.1
     done
-    "$bin/jack_recorder" $((${seconds%.*} + 5)) "$folder/recording.raw" Tolvane: &
+    # At real-time priority, like parec: on a busy machine a recorder that connects late
+    # begins inside a click, and one that misses cycles leaves gaps (it records by the
+    # server's frame counter, so a gap is silence, never a shift).
+    chrt -f 40 "$bin/jack_recorder" $((${seconds%.*} + 5)) "$folder/recording.raw" Tolvane: &
     recorder=$!
     pids="$recorder $pids"
     format="--float"
