@@ -4,10 +4,12 @@
 //
 // Each cycle's frames go where the server's frame counter puts them, not after the previous
 // cycle's: a cycle the server ran without this client (it did not finish in time) is a gap of
-// silence in the recording, not a shift of everything after it, and a cycle seen twice is
-// written once. Gaps are counted on stderr, so that a run with one can be told apart.
+// silence in the recording, not a shift of everything after it (see FrameTimeFollower). Gaps
+// are counted on stderr, so that a run with one can be told apart.
 //
 //   jack_recorder SECONDS OUT.raw PORT-PREFIX     e.g. jack_recorder 70 out.raw Tolvane:
+#include "Platform/Audio/JackOutput.h"
+
 #include <jack/jack.h>
 
 #include <algorithm>
@@ -29,9 +31,8 @@ struct Recorder {
     std::vector<float> frames; // interleaved stereo, allocated before the client runs
     std::atomic<std::size_t> recorded{0};
     std::atomic<bool> connected{false};
-    bool started = false;
-    jack_nframes_t firstFrame = 0;
-    std::atomic<std::size_t> gaps{0}, gapFrames{0}, repeats{0};
+    Platform::Audio::FrameTimeFollower follower;
+    std::atomic<std::size_t> gaps{0}, gapFrames{0};
 };
 
 int Process(jack_nframes_t count, void* self)
@@ -39,27 +40,20 @@ int Process(jack_nframes_t count, void* self)
     auto& recorder = *static_cast<Recorder*>(self);
     if (!recorder.connected.load(std::memory_order_acquire))
         return 0;
-    const jack_nframes_t cycleFrame = jack_last_frame_time(recorder.client);
-    if (!recorder.started) {
-        recorder.started = true;
-        recorder.firstFrame = cycleFrame;
+    // Placed where the server's frame counter puts the cycle, as the player's own client does.
+    const std::uint32_t missed = recorder.follower.Next(jack_last_frame_time(recorder.client), count);
+    if (missed > 0) {
+        ++recorder.gaps; // the buffer is zero-filled: the gap stays silent
+        recorder.gapFrames += missed;
     }
     const auto* left = static_cast<const float*>(jack_port_get_buffer(recorder.inputs[0], count));
     const auto* right = static_cast<const float*>(jack_port_get_buffer(recorder.inputs[1], count));
-    const std::size_t end = recorder.recorded.load(std::memory_order_relaxed);
-    std::size_t at = static_cast<jack_nframes_t>(cycleFrame - recorder.firstFrame);
-    if (at > end) {
-        ++recorder.gaps; // the buffer is zero-filled: the gap stays silent
-        recorder.gapFrames += at - end;
-    } else if (at < end) {
-        ++recorder.repeats;
-        at = end; // a late cycle read the next cycle's counter: carry on where we are
-    }
+    std::size_t at = recorder.recorded.load(std::memory_order_relaxed) + missed;
     for (jack_nframes_t i = 0; i < count && 2 * at + 1 < recorder.frames.size(); ++i, ++at) {
         recorder.frames[2 * at] = left[i];
         recorder.frames[2 * at + 1] = right[i];
     }
-    recorder.recorded.store(std::max(at, end), std::memory_order_release);
+    recorder.recorded.store(at, std::memory_order_release);
     return 0;
 }
 
@@ -118,7 +112,7 @@ int main(int argc, char** argv)
     if (recorder.recorded.load() > 0 && (recorder.frames[0] != 0.0f || recorder.frames[1] != 0.0f))
         std::fprintf(stderr, "jack_recorder: the recording begins inside a sound (connected after the player began "
                              "to play): its first click is cut, and the analysis's template with it\n");
-    std::fprintf(stderr, "jack_recorder: %zu cycles missed (%zu frames left silent), %zu cycles seen twice\n",
-                 recorder.gaps.load(), recorder.gapFrames.load(), recorder.repeats.load());
+    std::fprintf(stderr, "jack_recorder: %zu gaps of cycles missed (%zu frames left silent)\n", recorder.gaps.load(),
+                 recorder.gapFrames.load());
     return 0;
 }

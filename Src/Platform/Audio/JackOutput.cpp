@@ -31,7 +31,7 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
     renderer_ = &renderer;
     interleaved_.assign(2 * std::size_t{MaxBlockFrames}, 0.0f);
     nanosecondsPerFrame_ = 1e9 / sampleRate;
-    started_ = false;
+    follower_ = FrameTimeFollower{};
     const char* names[2] = {"out_1", "out_2"};
     for (int channel = 0; channel < 2; ++channel) {
         ports_[channel] = jack_port_register(client_, names[channel], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
@@ -92,18 +92,11 @@ int JackOutput::Process(std::uint32_t frames, void* self) noexcept
     else
         cycleFrame = jack_last_frame_time(output.client_);
     // Cycles that passed without us: the device played them, so our frames move on with it.
-    // (A cycle seen twice, which a late callback can do, is rendered on from where we are.)
-    if (output.started_) {
-        const auto missed = static_cast<std::int32_t>(cycleFrame - output.nextFrameTime_);
-        if (missed > 0) {
-            output.renderer_->FramesMissed(static_cast<std::uint32_t>(missed));
-        } else {
-            time -= static_cast<std::int64_t>(missed * output.nanosecondsPerFrame_);
-            cycleFrame = output.nextFrameTime_;
-        }
-    }
-    output.started_ = true;
-    output.nextFrameTime_ = cycleFrame + frames;
+    if (const std::uint32_t missed = output.follower_.Next(cycleFrame, frames); missed > 0)
+        output.renderer_->FramesMissed(missed);
+    // A block behind the counter read (a late callback) is stamped with its own cycle's time.
+    time -= static_cast<std::int64_t>(static_cast<std::int32_t>(cycleFrame - output.follower_.BlockStart())
+                                      * output.nanosecondsPerFrame_);
 
     auto* left = static_cast<float*>(jack_port_get_buffer(output.ports_[0], frames));
     auto* right = static_cast<float*>(jack_port_get_buffer(output.ports_[1], frames));

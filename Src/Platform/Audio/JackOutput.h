@@ -10,13 +10,52 @@ struct _jack_port;
 
 namespace Platform::Audio {
 
+/// Follows a JACK server's frame counter from inside the process callback. The counter read
+/// there is the server's current one: a callback that runs late, after the next cycle began,
+/// reads the next cycle's frame, and the callback after it reads the same one again. So a
+/// jump of the counter seen by one callback alone is a late callback; only a jump that the
+/// next callback sees as well is cycles the server ran without us. Process thread only.
+class FrameTimeFollower {
+public:
+    /// Called once per callback with the server's frame counter and the callback's length;
+    /// returns how many frames the device played without us (nearly always 0).
+    std::uint32_t Next(std::uint32_t serverFrame, std::uint32_t frames) noexcept
+    {
+        std::uint32_t missed = 0;
+        const auto ahead = static_cast<std::int32_t>(serverFrame - expected_);
+        if (started_ && ahead > 0) {
+            if (aheadBefore_ > 0)
+                missed = static_cast<std::uint32_t>(ahead < aheadBefore_ ? ahead : aheadBefore_);
+            aheadBefore_ = missed > 0 ? 0 : ahead;
+        } else {
+            aheadBefore_ = 0;
+        }
+        if (!started_)
+            expected_ = serverFrame;
+        started_ = true;
+        expected_ += missed;
+        blockStart_ = expected_;
+        expected_ += frames;
+        return missed;
+    }
+    /// Where on the server's counter the block of the last Next call lies (behind the counter
+    /// read, while a jump waits to be seen again).
+    std::uint32_t BlockStart() const noexcept { return blockStart_; }
+
+private:
+    bool started_ = false;
+    std::uint32_t expected_ = 0;  // the server frame our next callback starts at, nothing missed
+    std::uint32_t blockStart_ = 0;
+    std::int32_t aheadBefore_ = 0; // how far ahead the last callback found the server
+};
+
 /// A stereo output client of a running JACK server, rendered in JACK's process callback.
 ///
 /// The stream's frames follow the server's frame counter, not the number of callbacks: when
-/// a cycle passes without our callback (a client that did not finish in time loses its turn)
-/// the renderer is told how many frames the device moved on without it (IRenderer::
-/// FramesMissed), so a sound after the gap still starts where the device's clock puts its
-/// frame. Each block is stamped with the time its cycle began, as JACK estimates it.
+/// cycles pass without our callback (a client that did not finish in time loses its turn) the
+/// renderer is told how many frames the device moved on without it (IRenderer::FramesMissed,
+/// see FrameTimeFollower), so a sound after the gap still starts where the device's clock puts
+/// its frame. Each block is stamped with the time its cycle began, as JACK estimates it.
 ///
 /// Open and Close from one control thread at a time; the renderer is called on JACK's
 /// process thread, and told of a server that went away (StreamFailed) on JACK's own thread.
@@ -46,8 +85,7 @@ private:
     std::vector<float> interleaved_; // one block, allocated at Open
     double latencySeconds_ = 0;
     double nanosecondsPerFrame_ = 0;
-    bool started_ = false;             // process thread only
-    std::uint32_t nextFrameTime_ = 0;  // process thread only: the server frame our next block starts at
+    FrameTimeFollower follower_; // process thread only
 };
 
 } // namespace Platform::Audio
