@@ -1,11 +1,13 @@
 // The clock-to-frame map must take the scheduler's jitter out of the callback times: clicks
 // are placed from it, so its error is their error.
 #include "Platform/Audio/ClockMap.h"
+#include "Platform/Audio/JackOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 using Platform::Audio::ClockMap;
 
@@ -102,4 +104,25 @@ TEST(ClockMap, AStalledStreamIsPickedUpAgainAtOnce)
     map.Update(resumed, 1000 * 256);
     EXPECT_NEAR(map.FrameAt(resumed), 1000 * 256, 0.5);
     EXPECT_EQ(map.Reanchors(), 1u);
+}
+
+// Inside a JACK callback the server's frame counter is read as it is now: a late callback
+// reads the next cycle's, so only a jump that the next callback sees as well is missed cycles.
+TEST(FrameTimeFollower, CountsOnlyAJumpSeenByTwoCallbacksAsMissedCycles)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::uint32_t> counters; // read in successive callbacks of 256 frames
+        std::vector<std::uint32_t> missed;
+    };
+    const Case cases[] = {
+        {"a late callback reads the next cycle's counter", {1000, 1512, 1512, 1768}, {0, 0, 0, 0}},
+        {"three cycles without us", {1000, 2024, 2280, 2536}, {0, 0, 768, 0}},
+        {"the counter wraps", {0xFFFFFF00u, 0, 256}, {0, 0, 0}},
+    };
+    for (const Case& test : cases) {
+        Platform::Audio::FrameTimeFollower follower;
+        for (std::size_t k = 0; k < test.counters.size(); ++k)
+            EXPECT_EQ(follower.Next(test.counters[k], 256), test.missed[k]) << test.name << ", callback " << k;
+    }
 }
