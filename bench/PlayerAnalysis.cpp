@@ -27,7 +27,11 @@ std::vector<std::size_t> FindOnsets(const std::vector<float>& stereo, std::size_
 std::vector<std::size_t> FindOverlappingOnsets(const std::vector<float>& stereo, double periodFrames)
 {
     constexpr std::size_t length = 256; // frames of the first click's attack used as the template
-    constexpr long reach = 48;         // how far from one period on a click is looked for
+    // How far from one period on a click is looked for: more than a JACK period (256 frames),
+    // so that a jump of the recording by a whole cycle is measured instead of losing the clicks
+    // (with 48, one such jump sent every later match astray: fewer clicks, a grid fit tens of
+    // samples off and the first click's peak seemingly 1.5 times the median's).
+    constexpr long reach = 320;
     std::vector<std::size_t> onsets;
     const std::size_t frames = stereo.size() / 2;
     std::size_t first = 0;
