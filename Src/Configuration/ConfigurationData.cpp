@@ -99,10 +99,4 @@ ConfigurationData& ConfigurationData::operator=(const ConfigurationData& other)
     return *this;
 }
 
-std::int32_t ConfigurationData::EffectiveVolume(int voiceIndex) const
-{
-    const float scaled = static_cast<float>(Volume[voiceIndex]) * (static_cast<float>(GlobalVolume) / 100.0f);
-    return static_cast<std::int32_t>(scaled);
-}
-
 } // namespace Configuration

@@ -88,10 +88,6 @@ struct ConfigurationData {
     ConfigurationData(const ConfigurationData& other);
     /// Copies the settings fields; the tree links stay as they are.
     ConfigurationData& operator=(const ConfigurationData& other);
-
-    /// The volume handed to a sound engine for a voice (index 0..11): the voice volume
-    /// scaled by the global volume, in single precision, truncated toward zero.
-    std::int32_t EffectiveVolume(int voiceIndex) const;
 };
 
 } // namespace Configuration

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 
 namespace Platform::Audio {
 
@@ -45,40 +43,6 @@ bool OfflineBackend::Pull(std::uint64_t frames, std::uint32_t blockFrames)
         frames -= block;
     }
     return true;
-}
-
-namespace {
-void PutLittleEndian(std::FILE* file, std::uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        std::fputc(static_cast<int>((value >> (8 * i)) & 0xFF), file);
-}
-} // namespace
-
-bool OfflineBackend::SaveWav(const std::string& path) const
-{
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file)
-        return false;
-    const auto dataBytes = static_cast<std::uint32_t>(captured_.size() * 2);
-    std::fputs("RIFF", file.get());
-    PutLittleEndian(file.get(), 36 + dataBytes, 4);
-    std::fputs("WAVEfmt ", file.get());
-    PutLittleEndian(file.get(), 16, 4);
-    PutLittleEndian(file.get(), 1, 2);                 // PCM
-    PutLittleEndian(file.get(), 2, 2);                 // stereo
-    PutLittleEndian(file.get(), sampleRate_, 4);
-    PutLittleEndian(file.get(), sampleRate_ * 4, 4);   // bytes per second
-    PutLittleEndian(file.get(), 4, 2);                 // bytes per frame
-    PutLittleEndian(file.get(), 16, 2);
-    std::fputs("data", file.get());
-    PutLittleEndian(file.get(), dataBytes, 4);
-    for (const float sample : captured_) {
-        // The inverse of how 16-bit material enters the mixer, so it comes back unchanged.
-        const long value = std::clamp(std::lround(sample * 32768.0f), -32768L, 32767L);
-        PutLittleEndian(file.get(), static_cast<std::uint32_t>(value) & 0xFFFF, 2);
-    }
-    return std::ferror(file.get()) == 0;
 }
 
 } // namespace Platform::Audio

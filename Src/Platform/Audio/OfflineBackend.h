@@ -42,8 +42,6 @@ public:
     /// Everything rendered since Open (or ClearCapture), interleaved stereo.
     const std::vector<float>& Captured() const { return captured_; }
     void ClearCapture() { captured_.clear(); }
-    /// Saves the capture as a 16-bit stereo WAV file; false when it cannot be written.
-    bool SaveWav(const std::string& path) const;
 
 private:
     std::int64_t fixedStart_;
