@@ -5,6 +5,7 @@
 #include "System/Log.h"
 #include "System/LogFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -58,15 +59,9 @@ inline void WriteFile(const std::string& path, const std::string& bytes)
 inline std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
+    for (std::size_t start = 0, end = 0; start < text.size(); start = end + 2) {
+        end = std::min(text.find("\r\n", start), text.size());
         lines.push_back(text.substr(start, end - start));
-        start = end + 2;
     }
     return lines;
 }
@@ -84,6 +79,7 @@ public:
     System::LogFile& Log() { return *log_; }
     std::string Content() const { return ReadFile(log_->Path()); }
     std::vector<std::string> Lines() const { return SplitLines(Content()); }
+    bool Has(const std::string& text) const { return Content().find(text) != std::string::npos; }
 
 private:
     TempFolder folder_;

@@ -19,16 +19,7 @@ namespace AudioTest {
 constexpr std::int64_t StreamStart = 1'000'000'000'000;
 
 struct OfflineRig {
-    explicit OfflineRig(double latencyMs = 20.0)
-        : backend(StreamStart), mixer(backend, Options(latencyMs))
-    {
-    }
-    static Platform::Audio::MixerOptions Options(double latencyMs)
-    {
-        Platform::Audio::MixerOptions options;
-        options.latencyMs = latencyMs;
-        return options;
-    }
+    OfflineRig() : backend(StreamStart), mixer(backend, {}) {} // the mixer's default lead of 20 ms
     /// The clock time at which the (fractional) frame is rendered.
     std::int64_t TimeOf(double frame) const { return StreamStart + std::llround(frame * 1e9 / 44100.0); }
 

@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <random>
-#include <vector>
 
 using Platform::Audio::ClockMap;
 

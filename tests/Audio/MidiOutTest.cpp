@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 using namespace Platform::Audio;
 using AudioTest::AtTick;
 using AudioTest::OfflineRig;
@@ -34,16 +32,11 @@ struct OpenMidi {
     MidiOut out;
 };
 
-MidiOut::Note NoteOf(std::uint32_t message)
-{
-    return {static_cast<int>(message >> 8 & 0x7F), static_cast<int>(message >> 16 & 0x7F)};
-}
-
 std::vector<float> RenderNote(double frame, std::uint32_t blockFrames, std::uint64_t total = 44100,
                               std::uint32_t message = NoteOn(38, 100))
 {
     OfflineRig rig;
-    OpenMidi midi(rig, {NoteOf(message)});
+    OpenMidi midi(rig, {{static_cast<int>(message >> 8 & 0x7F), static_cast<int>(message >> 16 & 0x7F)}});
     EXPECT_EQ(AtTick(rig.TimeOf(frame), [&] { return midi.out.ShortMessage(message); }), NoError);
     rig.backend.Pull(total, blockFrames);
     EXPECT_EQ(rig.mixer.LateCount(), 0u);
@@ -137,7 +130,7 @@ TEST(NoteSpacing, NoteWhoseFrameHasPassedStartsAtOnceAndCountsAsLate)
     EXPECT_EQ(*onset, 10000 + firstSoundingFrame);
 }
 
-TEST(NoteSound, VelocityScalesLoudness)
+TEST(NoteSound, VelocityScalesLoudnessAndOneNotYetRenderedPlaysTheNearestScaled)
 {
     float previous = 0.0f;
     for (const std::uint32_t velocity : {16u, 64u, 127u}) {
@@ -146,10 +139,8 @@ TEST(NoteSound, VelocityScalesLoudness)
         EXPECT_LT(peak, 1.0f) << velocity;
         previous = peak;
     }
-}
 
-TEST(NoteSound, AVelocityNotYetRenderedPlaysTheNearestScaledAndIsRenderedForNextTime)
-{
+    // A velocity not yet rendered plays the nearest one scaled, and is rendered for next time.
     OfflineRig rig;
     OpenMidi midi(rig, {{38, 100}});
     AtTick(rig.TimeOf(1000), [&] { return midi.out.ShortMessage(NoteOn(38, 50)); });
@@ -204,31 +195,26 @@ TEST(MidiOutLifetime, CloseKeepsThePreparedStreamOpenAndReleaseGivesItUp)
     EXPECT_EQ(out.ShortMessage(NoteOn(38, 100)), InvalidHandle);
 }
 
-TEST(MidiOutLifetime, APreparedOutputRendersANoteItWasNotPreparedFor)
-{
-    OfflineRig rig;
-    MidiOut out(MidiOutOptions{rig.mixer, {}});
-    out.Prepare({{75, 100}});
-    ASSERT_EQ(out.Open(), NoError);
-    EXPECT_TRUE(out.NotePrepared({75, 100}));
-    out.PrepareNotes({{38, 100}});
-    EXPECT_TRUE(out.NotePrepared({38, 100}));
-}
-
-TEST(MidiOutLifetime, TwoOutputsShareOneStream)
+// Two outputs share one stream, and a prepared output renders a note it was not prepared for
+// when asked.
+TEST(MidiOutLifetime, TwoOutputsShareOneStreamAndRenderNotesWhenAsked)
 {
     OfflineRig rig;
     MidiOut first(MidiOutOptions{rig.mixer, {}});
     MidiOut second(MidiOutOptions{rig.mixer, {}});
+    first.Prepare({{75, 100}});
     ASSERT_EQ(first.Open(), NoError);
     ASSERT_EQ(second.Open(), NoError);
+    EXPECT_TRUE(first.NotePrepared({75, 100}));
+    first.PrepareNotes({{38, 100}});
+    EXPECT_TRUE(first.NotePrepared({38, 100}));
     first.Release();
     EXPECT_TRUE(rig.backend.IsOpen());
     second.Release();
     EXPECT_FALSE(rig.backend.IsOpen());
 }
 
-TEST(SoundFontSearch, PreferredFileFirstThenEachFolderInNameOrder)
+TEST(SoundFontSearch, PreferredFileFirstThenEachFolderInNameOrderSkippingUnusableFiles)
 {
     TestSupport::TempFolder first;
     TestSupport::TempFolder second;
@@ -240,10 +226,8 @@ TEST(SoundFontSearch, PreferredFileFirstThenEachFolderInNameOrder)
               (std::vector<std::string>{first / "c.sf2", first / "a.SF3", first / "b.sf2", second / "z.sf2"}));
     search.preferred = first / "missing.sf2";
     EXPECT_EQ(SoundFontCandidates(search).front(), first / "a.SF3");
-}
 
-TEST(SoundFontSearch, UnusableFilesAreSkippedAndNoneAtAllGivesNoDriver)
-{
+    // Unusable files are skipped, and none at all gives no driver.
     TestSupport::TempFolder folder;
     TestSupport::WriteFile(folder / "a-broken.sf2", "not a soundfont");
     OfflineRig rig;

@@ -7,16 +7,9 @@
 #include "TestSupport.h"
 
 #include "Platform/Audio/MidiOut.h"
-#include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/RtAudioBackend.h"
-#include "Platform/Clock.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <thread>
-#include <vector>
 
 using namespace Platform::Audio;
 

@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <deque>
-#include <vector>
 
 using namespace Platform::Audio;
 using AudioTest::OfflineRig;

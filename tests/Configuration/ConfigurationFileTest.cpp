@@ -7,8 +7,6 @@
 
 #include <clocale>
 #include <regex>
-#include <string>
-#include <vector>
 
 using Configuration::ConfigurationData;
 using Configuration::FileConfiguration;
@@ -76,8 +74,6 @@ protected:
         TestSupport::WriteFile(Path(), bytes);
         return store_.Load();
     }
-
-    bool LogHas(const std::string& text) const { return log_.Content().find(text) != std::string::npos; }
 
     TestSupport::TempFolder folder_;
     TestSupport::ScopedLog log_;
@@ -215,17 +211,17 @@ TEST_F(ConfigurationFile, MalformedLinesStopTheLoadWithTheirMessage)
 
     EXPECT_FALSE(LoadLines({"Bpm = 91", std::string(64, 'K') + " = 1", "Bpm = 92"}));
     EXPECT_EQ(data_.Bpm, 91);
-    EXPECT_TRUE(LogHas("Invalid length for key in configuration file"));
+    EXPECT_TRUE(log_.Has("Invalid length for key in configuration file"));
 
     EXPECT_FALSE(LoadLines({"Bpm = 93", "File1 = " + std::string(772, 'f'), "Bpm = 94"}));
     EXPECT_EQ(data_.Bpm, 93);
-    EXPECT_TRUE(LogHas("Invalid length for key File1 in configuration file"));
+    EXPECT_TRUE(log_.Has("Invalid length for key File1 in configuration file"));
 
     EXPECT_FALSE(LoadLines({"Bpm\t= 95"}));
-    EXPECT_TRUE(LogHas("Expected equals sign after key 'Bpm' in configuration file"));
+    EXPECT_TRUE(log_.Has("Expected equals sign after key 'Bpm' in configuration file"));
     // A 63-character key is a key: unknown, so the load stops, and the log names it.
     EXPECT_FALSE(LoadLines({std::string(63, 'K') + " = 1"}));
-    EXPECT_TRUE(LogHas("Unknown key '" + std::string(63, 'K') + "' in configuration file"));
+    EXPECT_TRUE(log_.Has("Unknown key '" + std::string(63, 'K') + "' in configuration file"));
 }
 
 TEST_F(ConfigurationFile, LineEndsCommentsAndLongLines)
@@ -272,8 +268,8 @@ TEST_F(ConfigurationFile, RepeatedPresetNamesKeepEveryPresetUnderADistinctName)
         EXPECT_EQ(name.find_first_not_of(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 "),
                   std::u16string::npos);
     });
-    EXPECT_TRUE(LogHas("[Warn]"));
-    EXPECT_TRUE(LogHas("Preset 'A' in configuration file repeats the name of an earlier preset; it was kept as 'A 3'"));
+    EXPECT_TRUE(log_.Has("[Warn]"));
+    EXPECT_TRUE(log_.Has("Preset 'A' in configuration file repeats the name of an earlier preset; it was kept as 'A 3'"));
 }
 
 TEST_F(ConfigurationFile, PathsRoundTripByteForByteAndTempoIsSavedReadable)

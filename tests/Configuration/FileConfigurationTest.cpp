@@ -7,11 +7,6 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
-#include <filesystem>
-#include <string>
-#include <vector>
-
 using Configuration::ConfigurationData;
 using Configuration::FileConfiguration;
 
@@ -46,8 +41,6 @@ protected:
         });
         return bpm;
     }
-
-    bool LogHas(const std::string& text) const { return log_.Content().find(text) != std::string::npos; }
 
     TestSupport::TempFolder folder_;
     TestSupport::ScopedLog log_;
@@ -145,14 +138,14 @@ TEST_F(Store, AFailedSaveLeavesTheOldFileWhole)
     // A folder that does not exist.
     FileConfiguration nowhere(folder_ / "missing/Tolvane.conf");
     EXPECT_FALSE(nowhere.Save());
-    EXPECT_TRUE(LogHas("[Error]"));
+    EXPECT_TRUE(log_.Has("[Error]"));
 
     // The rename fails: the file's name is taken by a folder with something in it. The
     // temporary file does not stay behind.
     FileConfiguration blocked(folder_ / "blocked");
     std::filesystem::create_directories(folder_ / "blocked/inside");
     EXPECT_FALSE(blocked.Save());
-    EXPECT_TRUE(LogHas("Error calling rename"));
+    EXPECT_TRUE(log_.Has("Error calling rename"));
     for (const auto& entry : std::filesystem::directory_iterator(folder_.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     EXPECT_EQ(TestSupport::ReadFile(Path()), before);
@@ -195,7 +188,7 @@ TEST_F(Store, AFileReadOnlyUpToABadLineIsKeptBeforeItIsOverwritten)
     std::filesystem::remove_all(store_.BackupPath());
     ASSERT_TRUE(store_.Save());
     EXPECT_EQ(TestSupport::ReadFile(store_.BackupPath()), original);
-    EXPECT_TRUE(LogHas("it was kept as " + store_.BackupPath()));
+    EXPECT_TRUE(log_.Has("it was kept as " + store_.BackupPath()));
     std::filesystem::remove(store_.BackupPath());
     ASSERT_TRUE(store_.Save());
     EXPECT_FALSE(std::filesystem::exists(store_.BackupPath()));
@@ -209,31 +202,19 @@ TEST_F(Store, AFileReadOnlyUpToABadLineIsKeptBeforeItIsOverwritten)
 
 TEST_F(Store, AFileThatCannotBeReadIsNeverReplaced)
 {
-    struct Case {
-        const char* name;
-        void (*make)(const std::string& path);
-        const char* reason;
-    };
-    const Case cases[] = {
-        {"named pipe", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, "not a regular file"},
-        {"link",
-         [](const std::string& p) {
-             TestSupport::WriteFile(p + ".target", "Bpm = 99\n");
-             std::filesystem::create_symlink(p + ".target", p);
-         },
-         "not a regular file"},
-        {"16 MB and a byte",
-         [](const std::string& p) {
-             TestSupport::WriteFile(p, "Bpm = 99\n");
-             std::filesystem::resize_file(p, 16 * 1024 * 1024 + 1);
-         },
-         "larger than 16777216 bytes"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const std::string kind : {"named pipe", "link", "16 MB and a byte"}) {
+        SCOPED_TRACE(kind);
         const TestSupport::TempFolder folder;
         const std::string path = folder / "Tolvane.conf";
-        c.make(path);
+        if (kind == "named pipe")
+            ::mkfifo(path.c_str(), 0600);
+        else
+            TestSupport::WriteFile(kind == "link" ? path + ".target" : path, "Bpm = 99\n");
+        if (kind == "link")
+            std::filesystem::create_symlink(path + ".target", path);
+        if (kind == "16 MB and a byte")
+            std::filesystem::resize_file(path, 16 * 1024 * 1024 + 1);
+        const std::string reason = kind == "16 MB and a byte" ? "larger than 16777216 bytes" : "not a regular file";
         struct stat before {};
         ::lstat(path.c_str(), &before);
         FileConfiguration store(path);
@@ -244,7 +225,7 @@ TEST_F(Store, AFileThatCannotBeReadIsNeverReplaced)
         ::lstat(path.c_str(), &after);
         EXPECT_EQ(after.st_ino, before.st_ino);
         EXPECT_EQ(after.st_size, before.st_size);
-        EXPECT_TRUE(LogHas("[Error]  Configuration file " + path + " could not be read (" + c.reason + ")"));
+        EXPECT_TRUE(log_.Has("[Error]  Configuration file " + path + " could not be read (" + reason + ")"));
     }
     FileConfiguration nowhere{std::string()};
     EXPECT_FALSE(nowhere.Load());

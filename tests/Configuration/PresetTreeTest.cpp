@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 using Configuration::ConfigurationData;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 using namespace Core;
@@ -83,7 +82,7 @@ TEST(CustomPatternText, RefusesMalformedTextsLargeGroupsAndLongPatterns)
     EXPECT_EQ(ParsePattern(longest, true, true).result, StartResult::PatternTooLong);
 }
 
-TEST(CustomRhythmText, GroupsPackTheirVoices)
+TEST(CustomRhythmText, GroupsPackTheirVoicesAndMalformedAndLongRhythmsAreRefused)
 {
     const std::pair<std::u16string, std::uint32_t> groups[] = {
         {u"[;0<]", 0xBC},             // ";" and "<" also name voices 11 and 12; "0" in a group is skipped
@@ -92,10 +91,8 @@ TEST(CustomRhythmText, GroupsPackTheirVoices)
     };
     for (const auto& [text, packed] : groups)
         EXPECT_EQ(ParseRhythm(text).packed[0], packed) << Narrow(text);
-}
 
-TEST(CustomRhythmText, RefusesMalformedAndLongRhythms)
-{
+    // Malformed and long rhythms are refused.
     for (const std::u16string text : {u"[1", u"]", u"[]", u"1c", u"[0]", u"[1]]", u"1=", u"1/"})
         EXPECT_EQ(ParseRhythm(text).result, StartResult::RhythmMalformed) << Narrow(text);
     EXPECT_EQ(ParseRhythm(std::u16string(512, u' ')).result, 0u);

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace EngineFakes;
 using Configuration::BeatKind;
 using Configuration::ConfigurationData;
@@ -84,21 +82,6 @@ TEST(BeatStrategies, EachStrategyPlaysItsVoicesOnItsTicks)
         if (!c.lamp.empty()) {
             EXPECT_EQ(rig.indicator.calls, c.lamp) << c.name;
         }
-    }
-}
-
-TEST(BeatStrategies, EmptyTextsAreRefusedInCompoundTime)
-{
-    for (const bool pattern : {true, false}) {
-        Rig rig;
-        ConfigurationData settings = Rig::VoiceSettings();
-        if (pattern)
-            Pattern(settings, u"", 1);
-        else
-            Rhythm(settings, u"", 0), settings.CrCompoundTime = 1;
-        EXPECT_EQ(rig.Start(settings), pattern ? Core::StartResult::PatternMalformed : Core::StartResult::RhythmMalformed);
-        EXPECT_FALSE(rig.timer.running);
-        EXPECT_FALSE(rig.engine.open);
     }
 }
 

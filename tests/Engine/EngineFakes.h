@@ -57,10 +57,7 @@ struct Sound {
 
 class FakeSoundEngine final : public Core::ISoundEngine {
 public:
-    explicit FakeSoundEngine(CallLog& log)
-        : log_(log)
-    {
-    }
+    explicit FakeSoundEngine(CallLog& log) : log_(log) {}
     bool Initialise(const Configuration::ConfigurationData&) override
     {
         log_.push_back("Initialise");
@@ -102,10 +99,7 @@ private:
 
 class FakeIndicator final : public Core::IBeatIndicator {
 public:
-    explicit FakeIndicator(CallLog& log)
-        : log_(log)
-    {
-    }
+    explicit FakeIndicator(CallLog& log) : log_(log) {}
     void StartDrawing(const Configuration::ConfigurationData&) override { Record("StartDrawing"); }
     void ShowBeat(std::int32_t voiceIndex) override { Record("ShowBeat " + std::to_string(voiceIndex)); }
     void ClearBeat() override { Record("ClearBeat"); }
@@ -124,10 +118,7 @@ private:
 
 class RecordingHandler final : public Core::IMetronomeEventHandler {
 public:
-    explicit RecordingHandler(CallLog& log)
-        : log_(log)
-    {
-    }
+    explicit RecordingHandler(CallLog& log) : log_(log) {}
     void OnTrainerStarted(std::uint32_t tempo, bool warmUp) override
     {
         log_.push_back("OnTrainerStarted " + std::to_string(tempo) + (warmUp ? " warm-up" : ""));
@@ -162,13 +153,7 @@ struct AtomicReports final : public Core::IMetronomeEventHandler {
 
 /// A metronome with its own strategies and fakes; nothing of the program's root.
 struct Rig {
-    Rig()
-        : engine(log),
-          indicator(log),
-          handler(log),
-          metronome(Services())
-    {
-    }
+    Rig() : engine(log), indicator(log), handler(log), metronome(Services()) {}
 
     Core::MetronomeServices Services()
     {

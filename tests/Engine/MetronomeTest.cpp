@@ -10,6 +10,7 @@
 #include <tuple>
 
 using namespace EngineFakes;
+using Configuration::BeatKind;
 using Configuration::ConfigurationData;
 using Calls = std::vector<std::string>;
 using Voices = std::vector<std::uint32_t>;
@@ -37,28 +38,20 @@ TEST(ControllerStart, FailuresCloseWhatWasOpenedAndReportNoRun)
         std::uint32_t result;
         Calls calls;
     } cases[] = {
-        {"beat type",
-         [](Rig&, ConfigurationData& s) { s.BeatType = static_cast<Configuration::BeatKind>(4); },
-         Core::StartResult::UnknownBeatType,
-         {}},
-        {"engine",
-         [](Rig& r, ConfigurationData&) { r.engine.failInitialise = true; },
-         Core::StartResult::SoundEngineFailed,
-         {"Initialise", "Close"}},
-        {"pattern",
-         [](Rig&, ConfigurationData& s) {
-             s.BeatType = Configuration::BeatKind::CustomPattern;
-             SetText(s.CustomPattern, u"3++2");
-         },
+        {"beat type", [](Rig&, auto& s) { s.BeatType = static_cast<Configuration::BeatKind>(4); },
+         Core::StartResult::UnknownBeatType, {}},
+        {"engine", [](Rig& r, auto&) { r.engine.failInitialise = true; },
+         Core::StartResult::SoundEngineFailed, {"Initialise", "Close"}},
+        {"pattern", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomPattern, SetText(s.CustomPattern, u"3++2"); },
          Core::StartResult::PatternMalformed, closed},
-        {"rhythm",
-         [](Rig&, ConfigurationData& s) {
-             s.BeatType = Configuration::BeatKind::CustomRhythm;
-             SetText(s.CustomRhythm, u"1c");
-         },
+        {"rhythm", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomRhythm, SetText(s.CustomRhythm, u"1c"); },
          Core::StartResult::RhythmMalformed, closed},
-        {"timer", [](Rig& r, ConfigurationData&) { r.timer.failStart = true; }, Core::StartResult::TimerNotStarted,
-         closed},
+        // Empty texts play rests, but not in compound time.
+        {"compound pattern", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomPattern, s.CompoundTime = 1; },
+         Core::StartResult::PatternMalformed, closed},
+        {"compound rhythm", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomRhythm, s.CrCompoundTime = 1; },
+         Core::StartResult::RhythmMalformed, closed},
+        {"timer", [](Rig& r, auto&) { r.timer.failStart = true; }, Core::StartResult::TimerNotStarted, closed},
     };
     for (const auto& c : cases) {
         Rig rig;
@@ -163,7 +156,7 @@ TEST_F(Controller, StartingAgainEndsTheRunningRunFirst)
 {
     ASSERT_EQ(rig.Start(settings), 0u);
     settings.Bpm = 80;
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
+    settings.BeatType = BeatKind::BeatsPerBar;
     ASSERT_EQ(rig.Start(settings), 0u);
     EXPECT_EQ(Count("OnStopped 120"), 1);
     EXPECT_TRUE(rig.timer.running);
@@ -172,7 +165,7 @@ TEST_F(Controller, StartingAgainEndsTheRunningRunFirst)
 
 TEST_F(Controller, PauseKeepsThePositionAndTheEngine)
 {
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
+    settings.BeatType = BeatKind::BeatsPerBar;
     settings.BeatsPerBar = 3;
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(4); // beats 1 and 2 of the bar
@@ -191,7 +184,7 @@ TEST_F(Controller, PauseKeepsThePositionAndTheEngine)
 
 TEST_F(Controller, StepSequencerRecordUsesTheStepTimer)
 {
-    settings.BeatType = Configuration::BeatKind::CustomRhythm;
+    settings.BeatType = BeatKind::CustomRhythm;
     SetText(settings.CustomRhythm, u"12");
     settings.CrSubdivision = 0;
     settings.VisualIndicator = 0;

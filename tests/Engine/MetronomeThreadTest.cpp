@@ -7,10 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 using namespace std::chrono_literals;
 using Configuration::ConfigurationData;
 

@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 
 using namespace EngineFakes;
+using Configuration::BeatKind;
 using Configuration::ConfigurationData;
 using namespace Core::TimerFlags;
 
@@ -105,15 +105,11 @@ TEST(TrainerCurveChoice, SmallRangesLargeStepsAndTheLogarithmicMinimum)
     }
 }
 
-TEST(TrainerCurves, WarmDownWalksBackOrHoldsASlowingRunsEnd)
+// A slowing run's warm-down holds its end tempo (a quickening one walks back: the linear run
+// below shows it level by level).
+TEST(TrainerCurves, WarmDownHoldsASlowingRunsEnd)
 {
     Core::LinearTrainerStrategy linear;
-    linear.Initialise({60.0f, 120.0f, 60, 6.0f});
-    for (int i = 0; i < 10; ++i)
-        linear.NextStep();
-    EXPECT_FLOAT_EQ(linear.StartWarmDown(4), 105.0f);
-    EXPECT_FLOAT_EQ(linear.NextStep(), 90.0f);
-
     Core::LogarithmicTrainerStrategy logarithmic;
     for (Core::ISpeedTrainerStrategy* curve : {static_cast<Core::ISpeedTrainerStrategy*>(&linear),
                                                static_cast<Core::ISpeedTrainerStrategy*>(&logarithmic)}) {
@@ -174,13 +170,9 @@ TEST(TrainerGrid, EveryAcceptedRunMovesMonotonicallyToItsEndTempo)
                                     <= direction * (std::int64_t{run.levels[i - 1].tempo} - run.levels[i - 2].tempo)
                                         + 1;
                         }
-                        if (!ok && ++failures <= 10) {
-                            std::ostringstream levels;
-                            for (std::size_t i = 0; i < run.levels.size() && i < 40; ++i)
-                                levels << ' ' << run.levels[i].tempo;
+                        if (!ok && ++failures <= 10)
                             ADD_FAILURE() << bpm << " bpm from " << s.From << " to " << s.To << " by " << step
-                                          << (logarithmic != 0 ? ", logarithmic:" : ", linear:") << levels.str();
-                        }
+                                          << (logarithmic != 0 ? ", logarithmic" : ", linear");
                     }
     EXPECT_EQ(failures, 0) << "of " << runs << " runs";
     EXPECT_GT(runs, 10000);
@@ -225,12 +217,6 @@ TEST(SpeedTrainerTimer, NoTempoChangeIsOneLevelThenTheWarmDown)
     EXPECT_EQ(run.levels[0].ticks, 4752);
     for (const Level& level : run.levels)
         EXPECT_EQ(level.tempo, 118u);
-
-    // A run from 0 % still ticks at a real interval.
-    settings.From = 0.0f;
-    strategies.trainer.Initialise(settings, {0, 0, strategies.TrainerCurveFor(settings)});
-    EXPECT_TRUE(std::isfinite(strategies.trainer.GetInterval()));
-    EXPECT_GT(strategies.trainer.GetInterval(), 0.0);
 }
 
 namespace {
@@ -282,28 +268,11 @@ public:
 
 } // namespace
 
-TEST_F(TrainerRun, TempoStepIsReportedAndSignalledOnlyWithBeep)
+// Tempo changes are ignored and a pause keeps every counter; the first step is reported, and
+// signalled only with Beep.
+TEST_F(TrainerRun, TempoStepIsReportedAfterPausesAndSignalledOnlyWithBeep)
 {
     settings.Beep = 0;
-    ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(TicksToFirstTempoChange(), 480 + 218);
-    EXPECT_EQ(rig.handler.beats.back().tempo, 66u);
-    EXPECT_NEAR(rig.timer.interval, 60000.0 / (66 * 8), 1e-9);
-    const std::vector<std::uint32_t> voices = rig.Voices();
-    EXPECT_EQ(std::count(voices.begin(), voices.end(), 6u), 0);
-
-    rig.metronome.Stop();
-    settings.Beep = 1;
-    rig.engine.sounds.clear();
-    ASSERT_EQ(rig.Start(settings), 0u);
-    TicksToFirstTempoChange();
-    const std::vector<std::uint32_t> signalled = rig.Voices();
-    EXPECT_EQ(std::count(signalled.begin(), signalled.end(), 6u), 2); // end of warm-up and the step
-    EXPECT_EQ(signalled.back(), 6u);
-}
-
-TEST_F(TrainerRun, TempoChangesAreIgnoredAndPauseKeepsEveryCounter)
-{
     ASSERT_EQ(rig.Start(settings), 0u);
     EXPECT_EQ(rig.log.back(), "OnTrainerStarted 60 warm-up");
     rig.timer.Tick(300);
@@ -315,12 +284,25 @@ TEST_F(TrainerRun, TempoChangesAreIgnoredAndPauseKeepsEveryCounter)
     rig.metronome.TogglePause();
     EXPECT_DOUBLE_EQ(rig.timer.interval, 125.0);
     EXPECT_EQ(TicksToFirstTempoChange(), 480 + 218 - 300);
+    EXPECT_EQ(rig.handler.beats.back().tempo, 66u);
+    EXPECT_NEAR(rig.timer.interval, 60000.0 / (66 * 8), 1e-9);
+    const std::vector<std::uint32_t> voices = rig.Voices();
+    EXPECT_EQ(std::count(voices.begin(), voices.end(), 6u), 0);
+
+    rig.metronome.Stop();
+    settings.Beep = 1;
+    rig.engine.sounds.clear();
+    ASSERT_EQ(rig.Start(settings), 0u);
+    EXPECT_EQ(TicksToFirstTempoChange(), 480 + 218);
+    const std::vector<std::uint32_t> signalled = rig.Voices();
+    EXPECT_EQ(std::count(signalled.begin(), signalled.end(), 6u), 2); // end of warm-up and the step
+    EXPECT_EQ(signalled.back(), 6u);
 }
 
 TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
 {
     settings.DurationsInBars = 1;
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
+    settings.BeatType = BeatKind::BeatsPerBar;
     settings.Duration = 1.0f;
     settings.Warmup = 0.0f;
     settings.Warmdown = 0.0f;
@@ -338,7 +320,7 @@ TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
 TEST_F(TrainerRun, BarModeSignalsTheEndOfTheWarmUpRightAfterTheFirstBeat)
 {
     settings.DurationsInBars = 1;
-    settings.BeatType = Configuration::BeatKind::BeatsPerBar;
+    settings.BeatType = BeatKind::BeatsPerBar;
     settings.Warmup = 0.0f;
     settings.VisualIndicator = 0;
     ASSERT_EQ(rig.Start(settings), 0u);
@@ -356,30 +338,19 @@ TEST(TrainerBarMode, LevelsLastTheirBarsInEveryBeatType)
         std::vector<std::uint32_t> beatVoices;
         std::vector<int> beats;
     } cases[] = {
-        {"4/4",
-         [](ConfigurationData& s) { s.BeatType = Configuration::BeatKind::BeatsPerBar, s.Warmup = 0.0f; },
-         {1, 2},
-         {8, 8, 8}},
-        {"6/8",
-         [](ConfigurationData& s) {
-             s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1;
-         },
-         {1, 3, 4},
-         {12, 12}},
+        {"4/4", [](ConfigurationData& s) { s.BeatType = BeatKind::BeatsPerBar, s.Warmup = 0.0f; }, {1, 2}, {8, 8, 8}},
+        {"6/8", [](ConfigurationData& s) { s.BeatType = BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1; },
+         {1, 3, 4}, {12, 12}},
         {"4/4 in halves",
-         [](ConfigurationData& s) {
-             s.BeatType = Configuration::BeatKind::BeatsPerBar, s.BeatsPerBar = 4, s.Subdivision1 = 2;
-         },
-         {1, 2},
+         [](ConfigurationData& s) { s.BeatType = BeatKind::BeatsPerBar, s.BeatsPerBar = 4, s.Subdivision1 = 2; }, {1, 2},
          {8, 8}},
         // One bar of four beats is eight steps, four of which sound; one bar a level.
         {"rhythm",
          [](ConfigurationData& s) {
-             s.BeatType = Configuration::BeatKind::CustomRhythm, s.CrBeatsPerBar = 4, s.CrSubdivision = 2, s.Duration = 1.0f;
+             s.BeatType = BeatKind::CustomRhythm, s.CrBeatsPerBar = 4, s.CrSubdivision = 2, s.Duration = 1.0f;
              SetText(s.CustomRhythm, u"1 2 1 2 ");
          },
-         {1, 2},
-         {4, 4}},
+         {1, 2}, {4, 4}},
     };
     for (const auto& c : cases) {
         struct Run : TrainerRun {

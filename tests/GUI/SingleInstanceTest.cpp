@@ -12,7 +12,6 @@
 #include <QEventLoop>
 #include <QLocalSocket>
 
-#include <functional>
 #include <future>
 #include <poll.h>
 #include <signal.h>
@@ -117,7 +116,7 @@ private slots:
 
         TestSupport::ScopedLog log;
         QVERIFY(!listener.instance.AskRunningCopy());
-        QVERIFY(log.Content().find("is held by user 65534") != std::string::npos);
+        QVERIFY(log.Has("is held by user 65534"));
         QVERIFY(listener.instance.Listen());
         QCOMPARE(listener.Ask("ping mine"), std::string("mine"));
         kill(child, SIGKILL);
@@ -179,7 +178,7 @@ private slots:
             TestSupport::ScopedLog log;
             QVERIFY2(entry.attack(listener), entry.name);
             QCOMPARE(listener.Ask(std::string("ping ") + entry.name), std::string(entry.name));
-            QVERIFY2(log.Content().find(entry.logged) != std::string::npos, entry.name);
+            QVERIFY2(log.Has(entry.logged), entry.name);
         }
     }
 

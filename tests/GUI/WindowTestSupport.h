@@ -18,7 +18,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <vector>
 

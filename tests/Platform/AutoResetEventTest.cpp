@@ -6,7 +6,7 @@
 
 using Platform::AutoResetEvent;
 
-TEST(AutoResetEvent, OneSetLetsOneWaitThroughAndResetTakesItBack)
+TEST(AutoResetEvent, OneSetLetsOneWaitThroughResetTakesItBackAndASetWakesAWaiter)
 {
     AutoResetEvent event;
     EXPECT_FALSE(event.Wait(30)); // not signalled: the wait times out
@@ -17,11 +17,8 @@ TEST(AutoResetEvent, OneSetLetsOneWaitThroughAndResetTakesItBack)
     event.Set();
     event.Reset();
     EXPECT_FALSE(event.Wait(0));
-}
 
-TEST(AutoResetEvent, SetFromAnotherThreadWakesTheWaiter)
-{
-    AutoResetEvent event;
+    // A Set from another thread wakes the waiter.
     std::thread setter([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         event.Set();

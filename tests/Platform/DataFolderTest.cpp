@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,45 +22,27 @@ protected:
     TestSupport::ScopedEnvironment tmp_{"TMPDIR", root_ / "tmp"};
 };
 
-struct Case {
-    const char* name;
-    void (*plant)(const std::string& config); // what is already there
-    bool configUsed;
-};
-
-const Case Cases[] = {
-    {"nothing yet", [](const std::string&) {}, true},
-    {"others may write",
-     [](const std::string& c) {
-         std::filesystem::create_directories(c);
-         ::chmod(c.c_str(), 0777);
-     },
-     false},
-};
-
 } // namespace
 
-TEST_F(DataFolder, OnlyAFolderOfThisUserAloneIsUsed)
+// The configuration folder when nothing is there yet; the temporary folder when others may
+// write into the configuration folder.
+TEST_F(DataFolder, OnlyAFolderOfThisUserAloneIsUsedOrNone)
 {
-    for (const Case& c : Cases) {
-        SCOPED_TRACE(c.name);
+    for (const bool othersMayWrite : {false, true}) {
         std::filesystem::remove_all(root_ / "config");
-        std::filesystem::remove_all(Temporary());
         std::filesystem::create_directories(root_ / "config");
-        c.plant(Config());
+        if (othersMayWrite) {
+            std::filesystem::create_directories(Config());
+            ::chmod(Config().c_str(), 0777);
+        }
         const std::string chosen = Platform::DataFolderFor("");
-        EXPECT_EQ(chosen, (c.configUsed ? Config() : Temporary()) + "/");
+        EXPECT_EQ(chosen, (othersMayWrite ? Temporary() : Config()) + "/");
         struct stat info {};
         ASSERT_EQ(::lstat(chosen.c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0700u);
     }
-}
 
-TEST_F(DataFolder, NoSafeFolderMeansNone)
-{
-    std::filesystem::create_directories(Config());
-    ::chmod(Config().c_str(), 0777);
-    std::filesystem::create_directories(Temporary());
+    // With the temporary folder open to others as well, none.
     ::chmod(Temporary().c_str(), 0777);
     EXPECT_EQ(Platform::DataFolderFor(""), "");
 

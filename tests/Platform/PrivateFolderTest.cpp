@@ -19,65 +19,40 @@ std::string Own(const TestSupport::TempFolder& temp) { return temp / ("tolvane-"
 
 TEST(PrivateFolder, OnlyAFolderOfTheUsersOwnThatNobodyElseWrites)
 {
-    struct Case {
+    const struct {
         const char* name;
-        bool needsRoot;
-        void (*prepare)(const TestSupport::TempFolder& runtime, const TestSupport::TempFolder& temp);
-        bool runtimeUsed;
-        bool tempUsed; // else: no folder at all
+        std::string runtime; // "private", "open" (others may write) or "other" (another user's)
+        std::string temp;    // already at the temp folder's name: nothing, "own", "other", "open" or "link"
+        char used;           // 'r' the runtime folder, 't' the temp folder, '-' none
+    } cases[] = {
+        {"private runtime folder", "private", "", 'r'},
+        {"runtime folder others may write", "open", "", 't'},
+        {"runtime folder of another user", "other", "", 't'},
+        {"own temp folder left from before", "open", "own", 't'},
+        {"temp folder planted by another user", "open", "other", '-'},
+        {"temp folder others may write", "open", "open", '-'},
+        {"link planted at the temp folder's name", "open", "link", '-'},
     };
-    const Case cases[] = {
-        {"private runtime folder", false, [](auto&, auto&) {}, true, false},
-        {"runtime folder others may write", false, [](auto& runtime, auto&) { chmod(runtime.Path().c_str(), 0777); },
-         false, true},
-        {"runtime folder of another user", true,
-         [](auto& runtime, auto&) { ASSERT_EQ(chown(runtime.Path().c_str(), OtherUser, OtherUser), 0); }, false, true},
-        {"own temp folder left from before", false,
-         [](auto& runtime, auto& temp) {
-             chmod(runtime.Path().c_str(), 0777);
-             mkdir(Own(temp).c_str(), 0700);
-         },
-         false, true},
-        {"temp folder planted by another user", true,
-         [](auto& runtime, auto& temp) {
-             chmod(runtime.Path().c_str(), 0777);
-             mkdir(Own(temp).c_str(), 0700);
-             ASSERT_EQ(chown(Own(temp).c_str(), OtherUser, OtherUser), 0);
-         },
-         false, false},
-        {"temp folder others may write", false,
-         [](auto& runtime, auto& temp) {
-             chmod(runtime.Path().c_str(), 0777);
-             mkdir(Own(temp).c_str(), 0700);
-             chmod(Own(temp).c_str(), 0733);
-         },
-         false, false},
-        {"link planted at the temp folder's name", false,
-         [](auto& runtime, auto& temp) {
-             chmod(runtime.Path().c_str(), 0777);
-             ASSERT_EQ(symlink(runtime.Path().c_str(), Own(temp).c_str()), 0);
-         },
-         false, false},
-    };
-    for (const Case& c : cases) {
-        if (c.needsRoot && geteuid() != 0)
+    for (const auto& c : cases) {
+        if ((c.runtime == "other" || c.temp == "other") && geteuid() != 0)
             continue; // making another user's folder needs root
         TestSupport::TempFolder runtime;
         TestSupport::TempFolder temp;
-        c.prepare(runtime, temp);
+        const std::string own = Own(temp);
+        chmod(runtime.Path().c_str(), c.runtime == "open" ? 0777 : 0700);
+        ASSERT_TRUE(c.runtime != "other" || chown(runtime.Path().c_str(), OtherUser, OtherUser) == 0);
+        ASSERT_TRUE(c.temp != "link" || symlink(runtime.Path().c_str(), own.c_str()) == 0);
+        if (c.temp != "link" && !c.temp.empty())
+            mkdir(own.c_str(), 0700);
+        if (c.temp == "open")
+            chmod(own.c_str(), 0733);
+        ASSERT_TRUE(c.temp != "other" || chown(own.c_str(), OtherUser, OtherUser) == 0);
         std::string problem;
         const std::string folder = Platform::RuntimeFolderFor(runtime.Path(), temp.Path(), problem);
-        if (c.runtimeUsed) {
-            EXPECT_EQ(folder, runtime.Path()) << c.name;
-        } else if (c.tempUsed) {
-            EXPECT_EQ(folder, Own(temp) + "/") << c.name;
-            struct stat info {};
-            ASSERT_EQ(lstat(Own(temp).c_str(), &info), 0) << c.name;
-            EXPECT_EQ(info.st_mode & 07777, 0700u) << c.name;
-        } else {
-            EXPECT_EQ(folder, "") << c.name;
-            EXPECT_FALSE(problem.empty()) << c.name;
-        }
+        EXPECT_EQ(folder, c.used == 'r' ? runtime.Path() : c.used == 't' ? own + "/" : "") << c.name;
+        struct stat info {};
+        EXPECT_TRUE(c.used != 't' || (lstat(own.c_str(), &info) == 0 && (info.st_mode & 07777) == 0700u)) << c.name;
+        EXPECT_TRUE(c.used != '-' || !problem.empty()) << c.name;
         chmod(runtime.Path().c_str(), 0700);
     }
 }

@@ -11,79 +11,51 @@ namespace {
 
 constexpr std::size_t Limit = 64;
 
-struct Case {
-    const char* name;
-    // Makes the file at path; returns the path to read.
-    std::string (*make)(const TestSupport::TempFolder& folder);
-    Platform::Links links;
-    Platform::ReadProblem problem;
-    std::size_t size;
-};
-
-std::string Small(const TestSupport::TempFolder& folder)
+// Makes a file of the kind in folder and gives the path to read: "small" (10 bytes), "full"
+// (the limit), "big" (a byte over), "none" (missing), "fifo" (a pipe nobody writes to, which
+// would block a plain open for ever), "folder", "link" (to a small file) or an absolute path.
+std::string Make(const TestSupport::TempFolder& folder, const std::string& kind)
 {
-    TestSupport::WriteFile(folder / "small", "Bpm = 133\n");
-    return folder / "small";
+    if (kind == "small" || kind == "link")
+        TestSupport::WriteFile(folder / "small", "Bpm = 133\n");
+    if (kind == "full" || kind == "big")
+        TestSupport::WriteFile(folder / kind, std::string(kind == "full" ? Limit : Limit + 1, 'x'));
+    if (kind == "fifo")
+        ::mkfifo((folder / "fifo").c_str(), 0600);
+    if (kind == "link")
+        ::symlink((folder / "small").c_str(), (folder / "link").c_str());
+    return kind == "folder" ? folder.Path() : kind[0] == '/' ? kind : folder / kind;
 }
-
-const Case Cases[] = {
-    {"regular file", Small, Platform::Links::Refuse, Platform::ReadProblem::None, 10},
-    {"exactly the limit",
-     [](const TestSupport::TempFolder& f) {
-         TestSupport::WriteFile(f / "full", std::string(Limit, 'x'));
-         return f / "full";
-     },
-     Platform::Links::Refuse, Platform::ReadProblem::None, Limit},
-    {"one byte over the limit",
-     [](const TestSupport::TempFolder& f) {
-         TestSupport::WriteFile(f / "big", std::string(Limit + 1, 'x'));
-         return f / "big";
-     },
-     Platform::Links::Refuse, Platform::ReadProblem::TooLarge, 0},
-    {"missing", [](const TestSupport::TempFolder& f) { return f / "none"; }, Platform::Links::Refuse,
-     Platform::ReadProblem::CannotOpen, 0},
-    // A pipe nobody writes to would block a plain open for ever.
-    {"named pipe",
-     [](const TestSupport::TempFolder& f) {
-         ::mkfifo((f / "fifo").c_str(), 0600);
-         return f / "fifo";
-     },
-     Platform::Links::Follow, Platform::ReadProblem::NotRegular, 0},
-    {"endless device", [](const TestSupport::TempFolder&) { return std::string("/dev/zero"); },
-     Platform::Links::Follow, Platform::ReadProblem::NotRegular, 0},
-    {"folder", [](const TestSupport::TempFolder& f) { return f.Path(); }, Platform::Links::Follow,
-     Platform::ReadProblem::NotRegular, 0},
-    {"link refused",
-     [](const TestSupport::TempFolder& f) {
-         ::symlink(Small(f).c_str(), (f / "link").c_str());
-         return f / "link";
-     },
-     Platform::Links::Refuse, Platform::ReadProblem::NotRegular, 0},
-    {"link followed",
-     [](const TestSupport::TempFolder& f) {
-         ::symlink(Small(f).c_str(), (f / "link").c_str());
-         return f / "link";
-     },
-     Platform::Links::Follow, Platform::ReadProblem::None, 10},
-};
 
 } // namespace
 
-TEST(ReadRegularFile, ReadsOnlyBoundedRegularFilesWithoutBlocking)
+TEST(ReadRegularFile, ReadsOnlyBoundedRegularFilesWithoutBlockingAndTellsAMissingOne)
 {
-    for (const Case& c : Cases) {
-        SCOPED_TRACE(c.name);
+    using Platform::Links;
+    using Problem = Platform::ReadProblem;
+    const struct {
+        const char* kind;
+        Links links;
+        Problem problem;
+        std::size_t size;
+    } cases[] = {
+        {"small", Links::Refuse, Problem::None, 10},        {"full", Links::Refuse, Problem::None, Limit},
+        {"big", Links::Refuse, Problem::TooLarge, 0},       {"none", Links::Refuse, Problem::CannotOpen, 0},
+        {"fifo", Links::Follow, Problem::NotRegular, 0},    {"/dev/zero", Links::Follow, Problem::NotRegular, 0},
+        {"folder", Links::Follow, Problem::NotRegular, 0},  {"link", Links::Refuse, Problem::NotRegular, 0},
+        {"link", Links::Follow, Problem::None, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
         const TestSupport::TempFolder folder;
         std::string bytes = "stale";
-        const Platform::ReadOutcome outcome = Platform::ReadRegularFile(c.make(folder), Limit, bytes, c.links);
+        const Platform::ReadOutcome outcome = Platform::ReadRegularFile(Make(folder, c.kind), Limit, bytes, c.links);
         EXPECT_EQ(outcome.problem, c.problem);
         EXPECT_EQ(bytes.size(), c.size);
         EXPECT_FALSE(Platform::DescribeReadProblem(outcome, Limit).empty());
     }
-}
 
-TEST(ReadRegularFile, TellsAMissingFileFromAnUnreadableOne)
-{
+    // A missing file is told from an unreadable one.
     const TestSupport::TempFolder folder;
     std::string bytes;
     EXPECT_TRUE(Platform::ReadRegularFile(folder / "none", Limit, bytes).Missing());

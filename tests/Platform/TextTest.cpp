@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 using namespace Platform::Text;
 
 namespace {
@@ -39,16 +37,14 @@ TEST(FixedFieldCopy, CutsWholeCharactersAtCapacityAndAlwaysTerminates)
     EXPECT_EQ(std::u16string(field), u"abc");
 }
 
-TEST(Utf8Decoding, MalformedInputBecomesReplacementCharacters)
+TEST(Utf8Decoding, MalformedInputBecomesReplacementCharactersAndCutTextStaysWhole)
 {
     // Overlong slash, lone continuation byte, truncated sequence, encoded surrogate.
     EXPECT_EQ(Utf8ToUtf16(std::string_view("\xC0\xAF" "a\x80" "b\xE2\x99", 7)), u"\uFFFD\uFFFDa\uFFFDb\uFFFD\uFFFD");
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");
     EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"); // above U+10FFFF
-}
 
-TEST(Utf8Decoding, CutTextStaysTerminatedAndWhole)
-{
+    // Cut text stays terminated and whole.
     char16_t field[4];
     Poison(field);
     EXPECT_FALSE(Utf8ToUtf16("abcdef", field));
@@ -59,17 +55,15 @@ TEST(Utf8Decoding, CutTextStaysTerminatedAndWhole)
     EXPECT_EQ(std::u16string(field), u"ab");
 }
 
-TEST(Utf8Encoding, RoundTripsAndReplacesUnpairedSurrogates)
+TEST(Utf8Encoding, RoundTripsReplacesUnpairedSurrogatesAndNeverSplitsACharacter)
 {
     const std::u16string text = u"Fünf ♩ \U0001D11E";
     EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
 
     const char16_t lone[] = {u'a', 0xD834, u'b', 0xDD1E, 0};
     EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-}
 
-TEST(Utf8Encoding, BoundedBufferNeverSplitsACharacter)
-{
+    // A bounded buffer never splits a character.
     char buffer[4];
     EXPECT_FALSE(Utf16ToUtf8(u"a\u00FC\u00FC", buffer, sizeof buffer)); // 1 + 2 + 2 bytes
     EXPECT_STREQ(buffer, "a\xC3\xBC");
@@ -77,7 +71,7 @@ TEST(Utf8Encoding, BoundedBufferNeverSplitsACharacter)
     EXPECT_STREQ(buffer, "abc");
 }
 
-TEST(SingleByteTexts, NarrowFailsOnWideCharactersAndCutsAtCapacity)
+TEST(SingleByteTexts, NarrowFailsOnWideCharactersWidenTakesBytesAsUnsignedBothCut)
 {
     char buffer[8];
     EXPECT_TRUE(NarrowCodeUnits(u"3+3+2", buffer, sizeof buffer));
@@ -91,10 +85,8 @@ TEST(SingleByteTexts, NarrowFailsOnWideCharactersAndCutsAtCapacity)
 
     EXPECT_TRUE(NarrowCodeUnits(u"123456789", buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "1234567");
-}
 
-TEST(SingleByteTexts, WidenTakesBytesAsUnsigned)
-{
+    // Widening takes bytes as unsigned.
     char16_t field[4];
     EXPECT_TRUE(WidenBytes("\xE9" "a", field, 4));
     EXPECT_EQ(std::u16string(field), u"\u00E9a");
@@ -111,17 +103,15 @@ TEST(OrdinalOrder, ComparesUnsignedCodeUnitsCaseSensitively)
     EXPECT_EQ(CompareOrdinal(u"Swing", u"Swing"), 0);
 }
 
-TEST(WideFormatting, FormatsTheConversionsTheReportsUse)
+TEST(WideFormatting, FormatsTheReportsConversionsNeverInterpretsArgumentsAndCuts)
 {
     EXPECT_EQ(FormatWide(256, u"%s at %d: code %u", u"Timer", 36, 13u), u"Timer at 36: code 13");
     EXPECT_EQ(FormatWide(256, u"[%02d/%04d] %hs %c", 7, 2026, "narrow", u'\u00E9'), u"[07/2026] narrow \u00E9");
     EXPECT_EQ(FormatWide(256, u"%-5s|%5s|%.2s", u"ab", u"cd", u"xyz"), u"ab   |   cd|xy");
     EXPECT_EQ(FormatWide(256, u"%ld %lld %zu %x", -5L, 1LL << 40, static_cast<std::size_t>(9), 255u),
               u"-5 1099511627776 9 ff");
-}
 
-TEST(WideFormatting, ArgumentsAreNeverInterpretedAndTheResultIsCutAtCapacity)
-{
+    // Arguments are never interpreted, and the result is cut at capacity.
     EXPECT_EQ(FormatWide(256, u"100%% %s", u"50% %s %d"), u"100% 50% %s %d");
     EXPECT_EQ(FormatWide(6, u"%s", u"metronome"), u"metro");
     EXPECT_EQ(FormatWide(4, u"%d", 123456), u"123");

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
 using GUI::StepSequencerGrid;
@@ -308,17 +307,16 @@ TEST(StepSequencerHistory, AnEditWithoutUndoRecordsIsRefusedAndLoggedOnce)
 TEST(StepSequencerNames, NamesComeFromTheTablesOrTheFilesAndAreFittedWithAnEllipsis)
 {
     auto settings = Settings(1, 4, 2);
-    Grid grid;
     settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
     Platform::Text::Copy(settings.File[0], u"C:\\Sounds\\kick.01.wav");
     Platform::Text::Copy(settings.File[1], u"/home/me/a much longer snare name");
     settings.Instrument[2] = 1;
+    Grid grid;
     Load(grid, settings);
+    // Ten characters reach 100 pixels; a longer name ends in an ellipsis after them.
     grid.FitNames([](std::u16string_view text) { return static_cast<int>(text.size()) * 10; });
-    EXPECT_EQ(std::u16string(grid.GetRow(0).name), u"kick");
-    EXPECT_EQ(grid.GetRow(0).nameLength, 4u);
-    // Ten characters reach 100 pixels; the name ends in an ellipsis after them.
-    EXPECT_EQ(std::u16string(grid.GetRow(2).name), u"a much lon...");
-    EXPECT_EQ(grid.GetRow(2).nameLength, 13u);
-    EXPECT_EQ(grid.GetRow(3).nameLength, 0u);
+    for (const auto& [row, name] : {std::pair<int, std::u16string>{0, u"kick"}, {2, u"a much lon..."}, {3, u""}}) {
+        EXPECT_EQ(std::u16string(grid.GetRow(row).name, grid.GetRow(row).nameLength), name) << row;
+        EXPECT_EQ(std::u16string(grid.GetRow(row).name), name) << row;
+    }
 }

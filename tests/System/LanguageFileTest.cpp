@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
 #include <sys/stat.h>
-#include <vector>
 
 using System::Language;
 using System::LanguageFileReader;
@@ -105,10 +102,8 @@ TEST(KeyLines, CommentsEscapesAndCuts)
     EXPECT_EQ(Text(load.table.GetMessage(8)), u"again");  // sections may come back
     EXPECT_EQ(Text(load.table.GetText(0)), u"Tolvane");
     EXPECT_EQ(Text(load.table.GetMessage(0)), u"");
-}
 
-TEST(KeyLines, TheLongestKeyAndValueAreReadAndCut)
-{
+    // The longest key and value are read, and the value cut to its entry.
     Load longest(Head + "[Message]\n" + std::string(62, '0') + "1 = " + std::string(769, 'v') + "\\n\\n\n");
     EXPECT_TRUE(longest.ok) << testing::PrintToString(longest.messages);
     EXPECT_EQ(Platform::Text::Length(longest.table.GetMessage(0)), 511u); // cut to the entry
@@ -144,10 +139,8 @@ TEST(Structure, AFaultStopsTheReadWithItsMessageAndLine)
     } cases[] = {
         {Bom + "@lng \n[Language]\n", "Invalid file signature '@lng " + signature},
         {Bom + "@lng", "Invalid file signature '@lng" + signature},
-        {Bom + "@lng[Language]\n", "Invalid file signature '@lng[Language]" + signature},
         {"@lng\n[Language]\n", "Invalid file signature 'g" + signature}, // no byte-order mark: "@ln" is skipped
         {Bom, "Invalid file signature '" + signature},
-        {"", "Invalid file signature '" + signature},
         {Bom + std::string(40, 'x') + "\n",
          "Invalid file signature '" + std::string(31, 'x') + signature}, // 31 bytes read
         {Head + "[Messages]\n", "Invalid section 'Messages' found in line 5 of language file"},
@@ -156,10 +149,7 @@ TEST(Structure, AFaultStopsTheReadWithItsMessageAndLine)
          "Expected closing square bracket at end of section 'Text' in line 7 of language file"},
         {Head + "[" + std::string(300, 'M') + "]\n",
          "Invalid section '" + std::string(300, 'M') + "' found in line 5 of language file"},
-        {Head + "[]\n", "Invalid section '' found in line 5 of language file"},
         {Head, endOfFile},
-        {Bom + "@lng\n# nothing\n", endOfFile},
-        {Bom + "@lng\n", endOfFile},
         {inMessages("0 = x\n"), "Unexpected key 0 found in line 7 of language file"},
         {inMessages("102 = x\n"), "Unexpected key 102 found in line 7 of language file"},
         {inMessages("abc = x\n"), "Unexpected key abc found in line 7 of language file"},
@@ -171,7 +161,6 @@ TEST(Structure, AFaultStopsTheReadWithItsMessageAndLine)
         {inMessages("- = value\n"), "Expected equals sign after key '' on line 7 in language file."},
         {inMessages("1 = \n"), "No value entered for key 1 on line 7 in language file"},
         {inMessages("12 =# only a comment\n"), "No value entered for key 12 on line 7 in language file"},
-        {inMessages("2 =\n"), "No value entered for key 2 on line 7 in language file"},
         {inMessages("3 = " + std::string(772, 'v') + "\n"), "Invalid length for key 3 on line 7 in language file"},
         {inMessages("4 = " + std::string(770, 'v') + "\\n\\n\n"),
          "Invalid length for key 4 on line 7 in language file"},
@@ -228,21 +217,18 @@ struct Names {
 
 } // namespace
 
-TEST(HeaderReader, FindsBothNamesInEitherOrderAndClosesTheFile)
+TEST(HeaderReader, FindsBothNamesInEitherOrderCutToTheirFieldsAndClosesTheFile)
 {
     Names names(Bom + "@lng\n  [language]\n# names\nlanguage = Français\nLANGENGLISH = French\n[Menu]\n1 = x\n");
     EXPECT_TRUE(names.ok) << testing::PrintToString(names.messages);
     EXPECT_TRUE(names.closed);
     EXPECT_EQ(Text(names.names.english), u"French");
     EXPECT_EQ(Text(names.names.native), u"Français");
-}
 
-TEST(HeaderReader, NamesAreCutToTheirFields)
-{
-    Names names(Head.substr(0, Head.find("LangEnglish")) + "LangEnglish = " + std::string(600, 'n') +
-                "\nLanguage = x\n");
-    EXPECT_TRUE(names.ok);
-    EXPECT_EQ(Platform::Text::Length(names.names.english, LanguageNames::Capacity), 255u);
+    // Names are cut to their fields.
+    Names cut(Head.substr(0, Head.find("LangEnglish")) + "LangEnglish = " + std::string(600, 'n') + "\nLanguage = x\n");
+    EXPECT_TRUE(cut.ok);
+    EXPECT_EQ(Platform::Text::Length(cut.names.english, LanguageNames::Capacity), 255u);
 }
 
 TEST(HeaderReader, Failures)
@@ -272,24 +258,15 @@ TEST(HeaderReader, Failures)
     }
 }
 
-TEST(LoadLanguageFile, MissingFileFailsWithoutALogEntry)
-{
-    TestSupport::ScopedLog log;
-    TestSupport::TempFolder folder;
-    EXPECT_EQ(System::LoadLanguageFile(folder / "none.lng"), nullptr);
-    LanguageNames names;
-    EXPECT_FALSE(System::ReadLanguageNames(folder / "none.lng", names));
-    EXPECT_EQ(log.Content(), "");
-    EXPECT_NE(System::LanguageFilePath("de").find("/Lang/de.lng"), std::string::npos);
-}
-
-TEST(LoadLanguageFile, PipesDevicesAndHugeFilesAreRefusedAtOnce)
+// A missing file fails without a log entry; pipes, devices and huge files are refused at once.
+TEST(LoadLanguageFile, MissingPipedAndHugeFilesFail)
 {
     TestSupport::TempFolder folder;
     ASSERT_EQ(mkfifo((folder / "fifo.lng").c_str(), 0600), 0);
     TestSupport::WriteFile(folder / "huge.lng", Head);
     std::filesystem::resize_file(folder / "huge.lng", (16u << 20) + 1);
     const std::pair<std::string, std::string> cases[] = {
+        {folder / "none.lng", ""},
         {folder / "fifo.lng", "fifo.lng is not a regular file; refused"},
         {folder / "huge.lng", "huge.lng is larger than 16777216 bytes; refused"},
     };
@@ -299,7 +276,8 @@ TEST(LoadLanguageFile, PipesDevicesAndHugeFilesAreRefusedAtOnce)
         LanguageNames names;
         EXPECT_FALSE(System::ReadLanguageNames(path, names)) << path;
         const auto messages = Messages(log);
-        ASSERT_EQ(messages.size(), 2u) << log.Content();
-        EXPECT_NE(messages[0].find(message), std::string::npos) << messages[0];
+        ASSERT_EQ(messages.size(), message.empty() ? 0u : 2u) << log.Content();
+        EXPECT_TRUE(message.empty() || messages[0].find(message) != std::string::npos) << messages[0];
     }
+    EXPECT_NE(System::LanguageFilePath("de").find("/Lang/de.lng"), std::string::npos);
 }

@@ -8,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <climits>
-#include <string>
-#include <thread>
 
 using System::DefaultLanguage;
 using System::ILanguage;
@@ -99,7 +96,7 @@ TEST(FileTable, EntriesTheFileLeftOutAreEmptyAndKeysCountFromTheFirstId)
     EXPECT_EQ(table.GetMenuItemText(7), u"Ü&ber\tCtrl+F3");
 }
 
-TEST(FileTable, EntriesNeverSpillIntoAnotherSection)
+TEST(FileTable, EntriesNeverSpillIntoAnotherSectionAndOverlongValuesAreCut)
 {
     Language table;
     EXPECT_FALSE(table.SetEntry(Section::Tooltip, 4, "spill")); // [Tooltip] has four entries
@@ -110,12 +107,9 @@ TEST(FileTable, EntriesNeverSpillIntoAnotherSection)
     EXPECT_EQ(Text(table.GetStatusInfo(0)), u"");
     EXPECT_EQ(Text(table.GetMessage(0)), u"");
     EXPECT_EQ(Text(table.GetMenuTitle(0)), u"");
-}
 
-TEST(FileTable, OverlongValuesAreCutAndStayTerminated)
-{
-    Language table;
-    // [Menu] entries hold 63 code units and a terminator; the neighbour must stay intact.
+    // Overlong values are cut and stay terminated: [Menu] entries hold 63 code units and a
+    // terminator, and the neighbour must stay intact.
     table.SetEntry(Section::Menu, 1, "neighbour");
     EXPECT_TRUE(table.SetEntry(Section::Menu, 0, std::string(100, 'x')));
     EXPECT_EQ(Text(table.GetMenuTitle(0)), std::u16string(63, u'x'));
@@ -128,26 +122,24 @@ TEST(FileTable, OverlongValuesAreCutAndStayTerminated)
     EXPECT_EQ(Text(table.GetMenuTitle(0)), std::u16string(62, u'a'));
 }
 
-TEST(CurrentTable, AReaderKeepsTheOldTableAliveThroughASwitch)
+TEST(CurrentTable, ReadersKeepTheOldTableAliveThroughSwitchesOnAnotherThread)
 {
     EXPECT_TRUE(System::CurrentLanguage()->IsDefault());
-    auto table = std::make_shared<Language>();
-    table->SetEntry(Section::Message, 24, "Fehler");
-    std::weak_ptr<Language> watch = table;
-    System::SetCurrentLanguage(std::move(table));
+    auto german = std::make_shared<Language>();
+    german->SetEntry(Section::Message, 24, "Fehler");
+    std::weak_ptr<Language> watch = german;
+    System::SetCurrentLanguage(std::move(german));
 
     const auto reader = System::CurrentLanguage();
     System::SetCurrentLanguage(nullptr); // the window thread switches back to English
     EXPECT_EQ(System::CurrentLanguage(), System::BuiltInLanguage());
     EXPECT_FALSE(watch.expired());
     EXPECT_EQ(Text(reader->GetMessage(24)), u"Fehler");
-}
 
-TEST(CurrentTable, ReadersOnAnotherThreadSurviveRepeatedSwitches)
-{
+    // Readers on another thread survive repeated switches.
     std::atomic<bool> done{false};
     std::atomic<int> reads{0};
-    std::thread reader([&] {
+    std::thread other([&] {
         while (!done.load()) {
             const auto table = System::CurrentLanguage();
             const char16_t* text = table->GetMessage(24);
@@ -162,7 +154,7 @@ TEST(CurrentTable, ReadersOnAnotherThreadSurviveRepeatedSwitches)
         System::SetCurrentLanguage(nullptr);
     }
     done = true;
-    reader.join();
+    other.join();
     EXPECT_GT(reads.load(), 0);
     EXPECT_TRUE(System::CurrentLanguage()->IsDefault());
 }

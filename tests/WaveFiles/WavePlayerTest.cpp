@@ -1,13 +1,10 @@
 // The pieces of the wave players that need no output: how many players a sound gets,
 // volume rescaling of both sample formats, and how a sound is cut into buffers.
-#include "Configuration/ConfigurationData.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Core/WaveFiles/WaveFile.h"
 #include "Core/WaveFiles/WavePlayer.h"
 
 #include <gtest/gtest.h>
-
-#include <vector>
 
 using Core::WaveFile;
 using Core::WavePlayer;
