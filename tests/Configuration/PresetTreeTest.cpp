@@ -36,24 +36,16 @@ int Walk(const ConfigurationData* node, std::vector<const ConfigurationData*>& i
 
 // The tree must hold exactly the model's names, in the model's (ordinal) order, each with
 // the settings stored under it, and be height-balanced at every node.
-::testing::AssertionResult MatchesModel(const PresetTree& tree, const std::map<std::u16string, int>& model)
+bool MatchesModel(const PresetTree& tree, const std::map<std::u16string, int>& model)
 {
     std::vector<const ConfigurationData*> inOrder;
     bool balanced = true;
     Walk(tree.Root(), inOrder, balanced);
-    if (!balanced)
-        return ::testing::AssertionFailure() << "a Balance is wrong or out of -1..+1";
-    if (inOrder.size() != model.size() || tree.Count() != static_cast<int>(model.size()))
-        return ::testing::AssertionFailure() << "tree holds " << inOrder.size() << " records, model " << model.size();
-    auto expected = model.begin();
-    for (const ConfigurationData* node : inOrder) {
-        if (std::u16string(node->Name) != expected->first)
-            return ::testing::AssertionFailure() << "names out of order";
-        if (node->Bpm != expected->second)
-            return ::testing::AssertionFailure() << "a record lost its settings";
-        ++expected;
-    }
-    return ::testing::AssertionSuccess();
+    std::vector<std::pair<std::u16string, int>> held;
+    for (const ConfigurationData* node : inOrder)
+        held.emplace_back(node->Name, node->Bpm);
+    return balanced && tree.Count() == static_cast<int>(model.size())
+           && held == std::vector<std::pair<std::u16string, int>>(model.begin(), model.end());
 }
 
 } // namespace
