@@ -22,6 +22,12 @@ public:
     /// before it renders that frame.
     virtual double AnchorFrame() const noexcept = 0;
 
+    /// The frame a run's first tick takes when the run starts (or resumes) now. Usually
+    /// AnchorFrame(); a clock whose stream can render again the silence it already holds ahead
+    /// of the speaker may give an earlier frame, heard about one lead after now, and render the
+    /// run's first sounds over that silence shortly before the server plays it.
+    virtual double RunStartFrame() const noexcept { return AnchorFrame(); }
+
     /// The clock time (Platform::Clock nanoseconds) at which a tick at frame is due to be
     /// handed to the sound engines: when the stream is expected to reach frame minus the
     /// lead. Errors of this estimate move only the hand-over, never the sound.

@@ -19,10 +19,11 @@ namespace {
 
 constexpr double Rate = 44100.0;
 
-// A stream that behaves like a PulseAudio client: it asks for four blocks at once and then
-// pauses for as long as they play, and every 25 bursts its clock jumps by 7 ms against the
-// steady clock (alternately late and back). Once it stalls for 600 ms and then asks for all it
-// played meanwhile at once. Everything rendered is kept.
+// A stream that behaves like a PulseAudio client: it fills a 200 ms queue, then asks for four
+// blocks at once and pauses for as long as they play, and every 25 bursts its clock jumps by
+// 7 ms against the steady clock (alternately late and back). Once it stalls for 600 ms and then
+// asks for all it played meanwhile at once. Before each request it renders again what the
+// mixer wants rewritten (a run's first ticks in the queued silence). Everything is kept.
 class BurstyBackend final : public Platform::Audio::IAudioBackend {
 public:
     explicit BurstyBackend(std::size_t frames) : capture_(2 * frames) {}
@@ -39,7 +40,9 @@ public:
         if (thread_.joinable())
             thread_.join();
     }
-    double DeviceLatencySeconds() const override { return 0; }
+    double DeviceLatencySeconds() const override { return queue / Rate; }
+    double RewritableSeconds() const override { return queue / Rate; }
+    std::size_t Rewritten() const { return rewritten_; }
     bool RunsByItself() const override { return true; }
     const char* Name() const override { return "bursty"; }
     /// Everything rendered. Ends the stream first: the thread would otherwise go on writing
@@ -55,24 +58,33 @@ private:
     {
         const std::int64_t start = Platform::Clock::Now();
         std::int64_t slip = 0;
-        std::size_t frames = 0;
-        for (int burst = 1; running_ && 2 * (frames + 1024) <= capture_.size(); ++burst) {
+        std::size_t played = 0;
+        std::size_t written = 0;
+        for (int burst = 1; running_ && 2 * (written + 1024) <= capture_.size(); ++burst) {
             std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
-                std::chrono::nanoseconds(start + slip + static_cast<std::int64_t>(frames * 1e9 / Rate))));
-            std::size_t asked = 1024;
+                std::chrono::nanoseconds(start + slip + static_cast<std::int64_t>(played * 1e9 / Rate))));
+            std::int64_t due = 0;
+            const std::uint32_t again = renderer.FramesToRewrite(due);
+            Platform::Audio::RenderRequest(renderer, capture_.data() + 2 * (written - again), again, 256, 1e9 / Rate,
+                                           Platform::Clock::Now());
+            rewritten_ += again;
+            std::size_t asked = burst == 1 ? queue + 1024 : 1024;
             if (burst == 60) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(600));
                 asked += 26624;
             }
-            Platform::Audio::RenderRequest(renderer, capture_.data() + 2 * frames, asked, 256, 1e9 / Rate,
+            Platform::Audio::RenderRequest(renderer, capture_.data() + 2 * written, asked, 256, 1e9 / Rate,
                                            Platform::Clock::Now());
-            frames += asked;
+            written += asked;
+            played = written - queue;
             if (burst % 25 == 0)
                 slip += burst % 50 == 0 ? -7'000'000 : 7'000'000;
         }
     }
 
+    static constexpr std::size_t queue = 8820;
     std::vector<float> capture_;
+    std::size_t rewritten_ = 0;
     std::atomic<bool> running_{false};
     std::thread thread_;
 };
@@ -262,6 +274,7 @@ TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATem
     metronome.Stop();
     EXPECT_EQ(mixer.LateCount(), 0u);
     EXPECT_EQ(real.engine.Output().SubstitutedNotes(), 0u);
+    EXPECT_GT(backend.Rewritten(), 0u); // the first click went into the queued silence
 
     // Every onset sits within half a sample of where the exact periods put it: each interval
     // is one of the two periods, and nothing accumulates.

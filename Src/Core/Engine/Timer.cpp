@@ -137,7 +137,7 @@ void Timer::Run(std::uint64_t generation)
 
     // The run's one anchor: every later tick counts on from here in frames.
     TickFrame last;
-    last = last.Plus(clock.AnchorFrame());
+    last = last.Plus(clock.RunStartFrame());
     Tick(last, std::min(Platform::Clock::Now(), clock.HandOverTime(last.Value())));
 
     int lateCount = 0;

@@ -26,6 +26,20 @@ public:
     /// later frame stays where the device's clock puts it. Called on the rendering thread,
     /// before the next Render; must never block.
     virtual void FramesMissed(std::uint32_t frames) noexcept { static_cast<void>(frames); }
+    /// How many of the frames rendered last are to be rendered again now (0: none). A backend
+    /// that can replace what its server still holds (IAudioBackend::RewritableSeconds) asks
+    /// before each request, when RewriteSignal becomes readable and at dueTime: when frames are
+    /// to be rendered again later, this gives 0 and sets dueTime (clock nanoseconds) to when.
+    /// The next so many frames Render gives replace those last ones. Rendering thread; never
+    /// blocks.
+    virtual std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept
+    {
+        dueTime = 0;
+        return 0;
+    }
+    /// A descriptor (an eventfd) that becomes readable when FramesToRewrite has news, or -1.
+    /// Whoever wakes on it reads it empty.
+    virtual int RewriteSignal() const noexcept { return -1; }
 };
 
 /// Renders frames frames that a sound server asked for at once, at askedAt, in pieces of at
@@ -61,6 +75,10 @@ public:
     virtual void Close() = 0;
     /// The device's own latency in seconds, as far as the backend knows it (0 offline).
     virtual double DeviceLatencySeconds() const = 0;
+    /// How far behind the render position the stream's server still holds rendered frames
+    /// that it would take again in place of the old ones, in seconds; 0 when the backend cannot
+    /// replace rendered frames (see IRenderer::FramesToRewrite).
+    virtual double RewritableSeconds() const { return 0; }
     /// True when the stream renders on its own thread in real time; false when someone pulls
     /// it block by block (the offline backend).
     virtual bool RunsByItself() const = 0;

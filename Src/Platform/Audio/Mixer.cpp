@@ -8,8 +8,19 @@
 #include <cstring>
 #include <ctime>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace Platform::Audio {
+
+namespace {
+// By the time a rewrite reaches the server, its read position may have moved on this far past
+// where the clock map puts it (the wake-up, the rendering, the write).
+constexpr double rewriteMarginSeconds = 0.02;
+// The least time the tick path gets to hand a run's first sounds over before the stretch they
+// go into is rendered again (a wave player writes its buffer on a thread of its own).
+constexpr double handOverSeconds = 0.05;
+} // namespace
 
 std::int64_t BlockClock::StartFrame(const SoundStamp& stamp) const noexcept
 {
@@ -34,6 +45,7 @@ Mixer::Mixer(IAudioBackend& backend, const MixerOptions& options)
       stream_(backend)
 {
     sem_init(&noticeSignal_, 0, 0);
+    rewriteSignal_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     noticeThread_ = std::thread([this] { RunNotices(); });
 }
 
@@ -43,6 +55,7 @@ Mixer::Mixer(BackendFactory factory, const MixerOptions& options)
       stream_(std::move(factory))
 {
     sem_init(&noticeSignal_, 0, 0);
+    rewriteSignal_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     noticeThread_ = std::thread([this] { RunNotices(); });
 }
 
@@ -55,6 +68,8 @@ Mixer::~Mixer()
     std::lock_guard lock(control_);
     stream_.Close(options_.closeTimeoutMs);
     clients_ = 0;
+    if (rewriteSignal_ >= 0)
+        close(rewriteSignal_);
 }
 
 Result Mixer::Acquire()
@@ -78,6 +93,7 @@ void Mixer::Release()
     if (clients_ == 0)
         return;
     if (--clients_ == 0) {
+        rewritableFrames_.store(0, std::memory_order_relaxed);
         stream_.Close(options_.closeTimeoutMs);
         state_.store(Closed);
     }
@@ -118,6 +134,9 @@ Result Mixer::OpenStream()
     // No stream renders now: the audio thread's state may be reset.
     frame_ = 0;
     rendered_.store(0, std::memory_order_release);
+    rewritableFrames_.store(0, std::memory_order_relaxed);
+    silentFrom_.store(0, std::memory_order_relaxed);
+    rewriteDue_.store(0, std::memory_order_relaxed);
     clock_.Reset(options_.sampleRate);
     // Until the first callback says otherwise, frame 0 is rendered now at the nominal rate.
     lineSequence_.store(0, std::memory_order_relaxed);
@@ -134,6 +153,7 @@ Result Mixer::OpenStream()
     }
     outputLatency_.store(std::llround(stream_.DeviceLatencySeconds() * Clock::CountsPerSecond),
                          std::memory_order_relaxed);
+    rewritableFrames_.store(std::llround(stream_.RewritableSeconds() * options_.sampleRate), std::memory_order_relaxed);
     state_.store(Playing);
     return NoError;
 }
@@ -287,6 +307,55 @@ double Mixer::AnchorFrame() const noexcept
     return std::ceil(position) + static_cast<double>(latencyFrames_);
 }
 
+double Mixer::RunStartFrame() const noexcept
+{
+    const double usual = AnchorFrame();
+    const auto rewritable = static_cast<double>(rewritableFrames_.load(std::memory_order_relaxed));
+    if (rewritable <= 0 || rewriteDue_.load(std::memory_order_acquire) != 0)
+        return usual;
+    const ClockMap::Line line = ReadLine();
+    const auto now = static_cast<double>(Clock::Now());
+    const double position = line.anchorFrame + (now - line.anchorTime) / line.periodNs;
+    // The frame leaving the speaker now, one lead on; never over a sound that still plays, and
+    // never so close to where the server reads that the sounds could not be handed over and
+    // rendered before it gets there. The server holds the frames from position - rewritable on.
+    const double rate = options_.sampleRate;
+    const double heard = position - static_cast<double>(outputLatency_.load(std::memory_order_relaxed)) / line.periodNs
+                         + static_cast<double>(latencyFrames_);
+    const double reachable = position - rewritable + (rewriteMarginSeconds + handOverSeconds) * rate;
+    const double frame = std::ceil(
+        std::max({heard, reachable, static_cast<double>(silentFrom_.load(std::memory_order_acquire))}));
+    if (frame >= usual)
+        return usual;
+    // Rendered again as late as is safe: just before the server may reach the frame.
+    const double due = line.anchorTime + (frame + rewritable - rewriteMarginSeconds * rate - line.anchorFrame) * line.periodNs;
+    rewriteFrom_.store(static_cast<std::uint64_t>(frame), std::memory_order_relaxed);
+    rewriteDue_.store(std::max<std::int64_t>(1, std::llround(due)), std::memory_order_release);
+    // The backend learns of it now, and renders the stretch again at that time.
+    const std::uint64_t one = 1;
+    if (write(rewriteSignal_, &one, sizeof one) < 0) {
+        // Without the wake-up its next request finds it.
+    }
+    return frame;
+}
+
+std::uint32_t Mixer::FramesToRewrite(std::int64_t& dueTime) noexcept
+{
+    dueTime = rewriteDue_.load(std::memory_order_acquire);
+    if (dueTime == 0 || Clock::Now() < dueTime)
+        return 0;
+    dueTime = 0;
+    rewriteDue_.store(0, std::memory_order_release);
+    const std::uint64_t from = rewriteFrom_.load(std::memory_order_relaxed);
+    // A sound that started after the run was anchored (one requested outside a tick) cannot
+    // be rendered again from its middle: then the run's first sounds come late, as counted.
+    if (from >= frame_ || silentFrom_.load(std::memory_order_relaxed) > from || frame_ - from > options_.sampleRate)
+        return 0;
+    const auto frames = static_cast<std::uint32_t>(frame_ - from);
+    frame_ = from;
+    return frames;
+}
+
 std::int64_t Mixer::HandOverTime(double frame) const noexcept
 {
     const ClockMap::Line line = ReadLine();
@@ -310,17 +379,33 @@ void Mixer::FramesMissed(std::uint32_t frames) noexcept
 void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept
 {
     epoch_.fetch_add(1);
-    clock_.Update(callbackTime, frame_);
-    PublishLine();
+    const std::uint64_t rendered = rendered_.load(std::memory_order_relaxed);
+    // Frames rendered again (FramesToRewrite) were asked for long ago: the map keeps its line.
+    const bool again = frame_ < rendered;
+    if (!again) {
+        clock_.Update(callbackTime, frame_);
+        PublishLine();
+    }
     std::memset(output, 0, sizeof(float) * 2 * frames);
-    const BlockClock clock(*this, clock_, frame_, frames);
-    const std::size_t limit = voiceLimit_.load(std::memory_order_acquire);
-    for (std::size_t i = 0; i < limit; ++i) {
-        if (IVoice* voice = voices_[i].load())
-            voice->Mix(output, clock);
+    // While a run's first ticks go into rendered silence, new frames stay silent too and are
+    // rendered with them: a tick handed over meanwhile must not start late.
+    if (again || rewriteDue_.load(std::memory_order_acquire) == 0) {
+        const BlockClock clock(*this, clock_, frame_, frames);
+        const std::size_t limit = voiceLimit_.load(std::memory_order_acquire);
+        for (std::size_t i = 0; i < limit; ++i) {
+            if (IVoice* voice = voices_[i].load())
+                voice->Mix(output, clock);
+        }
+    }
+    for (std::size_t i = 2 * std::size_t{frames}; i-- > 0;) {
+        if (output[i] != 0.0f) {
+            silentFrom_.store(frame_ + i / 2 + 1, std::memory_order_release);
+            break;
+        }
     }
     frame_ += frames;
-    rendered_.store(frame_, std::memory_order_release);
+    if (frame_ > rendered)
+        rendered_.store(frame_, std::memory_order_release);
     epoch_.fetch_add(1);
 }
 

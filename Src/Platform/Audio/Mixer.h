@@ -164,6 +164,13 @@ public:
     std::int64_t HandOverTime(double frame) const noexcept override;
     std::int64_t HeardTime(double frame) const noexcept override;
     bool StartsSoundsOnFrames() const noexcept override { return true; }
+    /// Through a backend that can replace what its server holds (RewritableSeconds), the frame
+    /// heard one lead from now, when that frame and everything the stream has rendered since
+    /// are silence the server still holds: the stretch from it is rendered again, with the
+    /// run's first ticks, shortly before the server would take it (FramesToRewrite), which
+    /// leaves the tick path time to hand them over. Meanwhile new frames are rendered silent
+    /// and join the stretch. Otherwise AnchorFrame(). Timer thread; wait-free.
+    double RunStartFrame() const noexcept override;
 
 private:
     friend class BlockClock;
@@ -182,6 +189,10 @@ private:
     /// Audio thread: the device moved on without us; so does the frame counter (a sound due
     /// in the gap starts at once, counted late).
     void FramesMissed(std::uint32_t frames) noexcept override;
+    /// Audio thread: the frames from a run's first tick on, once they are to be rendered again
+    /// (see RunStartFrame); the frame counter goes back to that tick's frame.
+    std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept override;
+    int RewriteSignal() const noexcept override { return rewriteSignal_; }
     /// With control_ held: opens the stream and waits until it runs steadily.
     Result OpenStream();
     bool WaitUntilSteady();
@@ -214,6 +225,14 @@ private:
     std::atomic<double> lineFrame_{0};
     std::atomic<double> linePeriod_{0};
     std::atomic<std::int64_t> outputLatency_{0}; // ns, the backend's report at Acquire
+    std::atomic<std::int64_t> rewritableFrames_{0}; // the backend's report at Acquire
+    // The frame after the last sound rendered (the audio thread writes it).
+    std::atomic<std::uint64_t> silentFrom_{0};
+    // A run's first tick placed in rendered silence: its frame and when the stretch from it is
+    // rendered again. The timer thread sets the time last, the audio thread clears it.
+    mutable std::atomic<std::uint64_t> rewriteFrom_{0};
+    mutable std::atomic<std::int64_t> rewriteDue_{0};
+    int rewriteSignal_ = -1; // an eventfd the backend watches (RewriteSignal)
     SpscQueue<Notice> notices_{4096};
     std::atomic<std::uint64_t> noticesDelivered_{0};
     std::atomic<bool> noticesRunning_{true};

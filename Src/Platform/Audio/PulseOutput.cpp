@@ -5,8 +5,11 @@
 
 #include <pulse/context.h>
 #include <pulse/error.h>
+#include <pulse/introspect.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -107,6 +110,18 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
         if (!ready)
             failure = ContextError(context_, "the stream did not start");
     }
+    if (ready) {
+        MeasureLatency();
+        if (const int signal = renderer.RewriteSignal(); signal >= 0) {
+            pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+            rewriteEvent_ = api->io_new(
+                api, signal, PA_IO_EVENT_INPUT,
+                [](pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self) {
+                    static_cast<PulseOutput*>(self)->OnRewriteSignal(fd);
+                },
+                this);
+        }
+    }
     running_ = ready;
     pa_threaded_mainloop_unlock(loop_);
     if (!ready)
@@ -119,6 +134,15 @@ void PulseOutput::Close()
     if (loop_ == nullptr)
         return;
     pa_threaded_mainloop_lock(loop_);
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+    if (rewriteEvent_ != nullptr) {
+        api->io_free(rewriteEvent_);
+        rewriteEvent_ = nullptr;
+    }
+    if (rewriteTimer_ != nullptr) {
+        api->time_free(rewriteTimer_);
+        rewriteTimer_ = nullptr;
+    }
     if (stream_ != nullptr) {
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
         if (running_ && !failed_) {
@@ -154,6 +178,95 @@ void PulseOutput::Close()
     renderer_ = nullptr;
 }
 
+void PulseOutput::MeasureLatency()
+{
+    latencySeconds_ = bufferSeconds_;
+    queueSeconds_ = 0;
+    const pa_buffer_attr* held = pa_stream_get_buffer_attr(stream_);
+    if (held == nullptr)
+        return;
+    queueSeconds_ = static_cast<double>(held->tlength) / frameBytes / sampleRate_;
+    sinkLatencySeconds_ = -1;
+    if (pa_operation* asked = pa_context_get_sink_info_by_index(context_, pa_stream_get_device_index(stream_),
+                                                                &OnSinkInfo, this)) {
+        while (pa_operation_get_state(asked) == PA_OPERATION_RUNNING)
+            pa_threaded_mainloop_wait(loop_);
+        pa_operation_unref(asked);
+    }
+    if (sinkLatencySeconds_ >= 0)
+        latencySeconds_ = queueSeconds_ + sinkLatencySeconds_;
+}
+
+void PulseOutput::OnSinkInfo(pa_context*, const pa_sink_info* info, int, void* self)
+{
+    auto& output = *static_cast<PulseOutput*>(self);
+    if (info != nullptr) {
+        const pa_usec_t latency = info->configured_latency != 0 ? info->configured_latency : info->latency;
+        output.sinkLatencySeconds_ = static_cast<double>(latency) / 1e6;
+    }
+    pa_threaded_mainloop_signal(output.loop_, 0);
+}
+
+void PulseOutput::OnRewriteSignal(int fd) noexcept
+{
+    std::uint64_t count = 0;
+    if (read(fd, &count, sizeof count) < 0) {
+        // Already read empty: another wake-up of the same signal.
+    }
+    if (stream_ != nullptr && running_ && !failed_)
+        Rewrite(stream_);
+}
+
+void PulseOutput::Rewrite(pa_stream* stream) noexcept
+{
+    std::int64_t due = 0;
+    const std::uint32_t again = renderer_->FramesToRewrite(due);
+    if (again == 0) {
+        if (due > 0) {
+            const auto at = static_cast<pa_usec_t>(due / 1000 + 1);
+            if (rewriteTimer_ == nullptr)
+                rewriteTimer_ = pa_context_rttime_new(
+                    context_, at,
+                    [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+                        auto& output = *static_cast<PulseOutput*>(self);
+                        if (output.stream_ != nullptr && output.running_ && !output.failed_)
+                            output.Rewrite(output.stream_);
+                    },
+                    this);
+            else
+                pa_context_rttime_restart(context_, rewriteTimer_, at);
+        }
+        return;
+    }
+    const std::int64_t now = Clock::Now();
+    std::size_t left = std::size_t{again} * frameBytes;
+    // The first piece seeks back over what is replaced; each later one follows it.
+    auto back = -static_cast<std::int64_t>(left);
+    while (left > 0) {
+        void* data = nullptr;
+        std::size_t size = left;
+        if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) {
+            Fail();
+            return;
+        }
+        size = std::min(size, left);
+        size -= size % frameBytes;
+        if (size == 0) {
+            pa_stream_cancel_write(stream);
+            Fail();
+            return;
+        }
+        // The stamp is not used: frames rendered again do not move the renderer's clock map.
+        RenderRequest(*renderer_, static_cast<float*>(data), size / frameBytes, blockFrames_, 1e9 / sampleRate_, now);
+        if (pa_stream_write(stream, data, size, nullptr, back, PA_SEEK_RELATIVE) < 0) {
+            Fail();
+            return;
+        }
+        back = 0;
+        left -= size;
+    }
+}
+
 void PulseOutput::Fail() noexcept
 {
     if (running_ && !failed_)
@@ -187,6 +300,9 @@ void PulseOutput::OnWrite(pa_stream* stream, std::size_t bytes, void* self)
     // meanwhile): the request's last frame is the one it asks for now.
     const std::int64_t askedAt = Clock::Now();
     const double nanosecondsPerFrame = 1e9 / output.sampleRate_;
+    output.Rewrite(stream);
+    if (output.failed_)
+        return;
     while (bytes >= frameBytes) {
         void* data = nullptr;
         std::size_t size = bytes;

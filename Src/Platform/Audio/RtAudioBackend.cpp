@@ -133,7 +133,8 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
                 continue;
             }
             RaiseMainLoopThreads();
-            latencySeconds_ = pulse->BufferSeconds();
+            latencySeconds_ = pulse->LatencySeconds();
+            rewritableSeconds_ = pulse->QueueSeconds();
             pulse_ = std::move(pulse);
             apiName_ = choice.name;
             openingOnThisThread = nullptr;
@@ -187,6 +188,7 @@ Result RtAudioBackend::Open(std::uint32_t sampleRate, std::uint32_t blockFrames,
 
 void RtAudioBackend::Close()
 {
+    rewritableSeconds_ = 0;
     if (jack_) {
         jack_->Close();
         jack_.reset();

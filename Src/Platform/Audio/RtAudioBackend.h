@@ -29,9 +29,11 @@ public:
 
     Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) override;
     void Close() override;
-    /// Through JACK our ports' playback latency; through PulseAudio the buffer this client
-    /// asked the server for; through ALSA RtAudio's stream latency.
+    /// Through JACK our ports' playback latency; through PulseAudio what the server holds of
+    /// this stream plus its sink's latency; through ALSA RtAudio's stream latency.
     double DeviceLatencySeconds() const override { return latencySeconds_; }
+    /// Through PulseAudio the stream's queue on the server; 0 otherwise.
+    double RewritableSeconds() const override { return rewritableSeconds_; }
     bool RunsByItself() const override { return true; }
     /// The API in use ("jack", "pulse", "alsa"), or "none" while closed.
     const char* Name() const override { return apiName_; }
@@ -49,6 +51,7 @@ private:
     IRenderer* renderer_ = nullptr;
     std::uint32_t sampleRate_ = 44100;
     double latencySeconds_ = 0;
+    double rewritableSeconds_ = 0;
     const char* apiName_ = "none";
     std::string lastFailure_;
     std::atomic<bool> failed_{false}; // RtAudio reported an error of the running stream

@@ -39,6 +39,17 @@ public:
         inside_.fetch_sub(1);
     }
 
+    std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept override
+    {
+        dueTime = 0;
+        inside_.fetch_add(1);
+        const std::uint32_t frames = live_.load() ? target_.FramesToRewrite(dueTime) : 0;
+        inside_.fetch_sub(1);
+        return frames;
+    }
+
+    int RewriteSignal() const noexcept override { return target_.RewriteSignal(); }
+
     void StreamFailed() noexcept override
     {
         failed_.store(true, std::memory_order_release);
@@ -178,6 +189,11 @@ bool StreamKeeper::RunsByItself() const
 double StreamKeeper::DeviceLatencySeconds() const
 {
     return backend_ ? backend_->DeviceLatencySeconds() : 0.0;
+}
+
+double StreamKeeper::RewritableSeconds() const
+{
+    return backend_ ? backend_->RewritableSeconds() : 0.0;
 }
 
 std::string StreamKeeper::BackendName() const

@@ -48,6 +48,7 @@ public:
     /// What the open stream's backend says (false and 0 while closed).
     bool RunsByItself() const;
     double DeviceLatencySeconds() const;
+    double RewritableSeconds() const;
     /// The open stream's backend name, "none" while closed.
     std::string BackendName() const;
     /// Streams given up so far because their backend did not answer in time.
