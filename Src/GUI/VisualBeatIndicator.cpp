@@ -12,6 +12,9 @@
 
 #include <cstring>
 
+#include <sys/timerfd.h>
+#include <unistd.h>
+
 namespace GUI {
 
 namespace {
@@ -27,6 +30,8 @@ VisualBeatIndicator::VisualBeatIndicator(QWidget* parent)
     , backBuffer_(Width, Height, QImage::Format_RGB32)
     , buttonFace_(palette().color(QPalette::Button).rgb())
     , frame_(Width, Height, QImage::Format_RGB32)
+    , staged_(Width, Height, QImage::Format_RGB32)
+    , timerFd_(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
 {
     setProperty("controlId", ControlId);
     setGeometry(230, 76, Width, Height);
@@ -34,11 +39,18 @@ VisualBeatIndicator::VisualBeatIndicator(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     backBuffer_.fill(buttonFace_.load());
     frame_.fill(buttonFace_.load());
+    if (timerFd_ >= 0) {
+        timerNotifier_ = new QSocketNotifier(timerFd_, QSocketNotifier::Read, this);
+        connect(timerNotifier_, &QSocketNotifier::activated, this, &VisualBeatIndicator::ShowStagedPicture);
+    }
 }
 
 VisualBeatIndicator::~VisualBeatIndicator()
 {
     StopDrawing();
+    delete timerNotifier_;
+    if (timerFd_ >= 0)
+        ::close(timerFd_);
 }
 
 void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& settings)
@@ -125,7 +137,18 @@ void VisualBeatIndicator::DrawingThread(std::uint32_t seen)
     const QRgb face = buttonFace_.load();
     const float centreX = static_cast<float>(Width / 2);
     const float centreY = static_cast<float>(Height / 2);
+    const auto staged = [this] {
+        std::lock_guard lock(frameMutex_);
+        return pictureStaged_;
+    };
     for (;;) {
+        // One picture waits for the GUI thread at a time; later beats queue up meanwhile.
+        while (drawing_.load() && staged()) {
+            beatSignal_.wait(seen, std::memory_order_acquire);
+            seen = beatSignal_.load(std::memory_order_acquire);
+        }
+        if (!drawing_.load())
+            break;
         Beat beat{};
         if (!beats_.Pop(beat)) {
             beatSignal_.wait(seen, std::memory_order_acquire);
@@ -134,13 +157,6 @@ void VisualBeatIndicator::DrawingThread(std::uint32_t seen)
                 break;
             continue;
         }
-        // Wait until the beat is heard; later beats queue up meanwhile, and Stop ends the wait.
-        while (drawing_.load() && Platform::Clock::Now() < beat.heardTime) {
-            Platform::WaitWhileEqualUntil(beatSignal_, seen, beat.heardTime);
-            seen = beatSignal_.load(std::memory_order_acquire);
-        }
-        if (!drawing_.load())
-            break;
         backBuffer_.fill(face);
         const std::int32_t voice = beat.voice;
         if (voice >= 0 && voice < static_cast<std::int32_t>(sizes_.size())) {
@@ -150,11 +166,72 @@ void VisualBeatIndicator::DrawingThread(std::uint32_t seen)
             circle_.Draw(backBuffer_, MarkerColour(colours_[index]), face, radius, centreX, centreY, RingWidth,
                          EdgeWidth);
         }
-        PublishBackBuffer();
+        StageBackBuffer(beat.heardTime);
     }
-    // The run is over: the lamp goes dark.
+    // The run is over: the lamp goes dark, and a picture still waiting is not shown.
     backBuffer_.fill(face);
     PublishBackBuffer();
+}
+
+void VisualBeatIndicator::StageBackBuffer(std::int64_t heardTime)
+{
+    {
+        std::lock_guard lock(frameMutex_);
+        std::memcpy(staged_.bits(), backBuffer_.constBits(), static_cast<std::size_t>(backBuffer_.sizeInBytes()));
+        stagedDue_ = heardTime;
+        pictureStaged_ = true;
+    }
+    // The GUI thread sets the timer itself, so that it wakes on its own processor's timer.
+    QMetaObject::invokeMethod(this, &VisualBeatIndicator::ArmForStagedPicture, Qt::QueuedConnection);
+}
+
+void VisualBeatIndicator::ArmForStagedPicture()
+{
+    std::int64_t due = 0;
+    {
+        std::lock_guard lock(frameMutex_);
+        if (!pictureStaged_)
+            return;
+        due = stagedDue_;
+    }
+    if (timerFd_ < 0) {
+        ShowStagedPicture();
+        return;
+    }
+    // An absolute time of zero would disarm the timer; a time past fires at once.
+    due = std::max<std::int64_t>(due, 1);
+    itimerspec at{};
+    at.it_value.tv_sec = static_cast<time_t>(due / 1'000'000'000);
+    at.it_value.tv_nsec = static_cast<long>(due % 1'000'000'000);
+    if (timerfd_settime(timerFd_, TFD_TIMER_ABSTIME, &at, nullptr) != 0)
+        ShowStagedPicture();
+}
+
+void VisualBeatIndicator::ShowStagedPicture()
+{
+    if (timerFd_ >= 0) {
+        std::uint64_t expirations = 0;
+        [[maybe_unused]] const auto read = ::read(timerFd_, &expirations, sizeof expirations);
+    }
+    bool early = false;
+    {
+        std::lock_guard lock(frameMutex_);
+        if (!pictureStaged_)
+            return;
+        early = stagedDue_ > Platform::Clock::Now() && timerFd_ >= 0;
+        if (!early) {
+            std::memcpy(frame_.bits(), staged_.constBits(), static_cast<std::size_t>(staged_.sizeInBytes()));
+            frameFresh_ = true;
+            pictureStaged_ = false;
+        }
+    }
+    if (early) {
+        // Woken before its time (the timer was set for an earlier picture): wait on.
+        ArmForStagedPicture();
+        return;
+    }
+    Signal();
+    repaint();
 }
 
 void VisualBeatIndicator::PublishBackBuffer()
@@ -163,6 +240,7 @@ void VisualBeatIndicator::PublishBackBuffer()
         std::lock_guard lock(frameMutex_);
         std::memcpy(frame_.bits(), backBuffer_.constBits(), static_cast<std::size_t>(backBuffer_.sizeInBytes()));
         frameFresh_ = true;
+        pictureStaged_ = false;
     }
     if (!repaintQueued_.exchange(true)) {
         QMetaObject::invokeMethod(

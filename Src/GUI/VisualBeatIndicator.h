@@ -5,6 +5,7 @@
 #include "Platform/Thread.h"
 
 #include <QImage>
+#include <QSocketNotifier>
 #include <QWidget>
 
 #include <array>
@@ -19,11 +20,14 @@ namespace GUI {
 /// that shows an anti-aliased disc in the size and colour of the voice of each marked beat.
 ///
 /// While the metronome plays with the lamp in use, a drawing thread of its own renders each
-/// beat into a back buffer and hands the picture to the widget, which paints it on the GUI
-/// thread; no thread exists while idle. A beat is shown when it is heard, not when the timer
-/// hands it to the sound engine some tens of milliseconds earlier: ShowBeat and ClearBeat
-/// take the tick's heard time (Platform::CurrentTickHeardTime(); "now" outside a tick) and
-/// the drawing thread waits for it before it draws. A repaint that no beat asked for (the lamp uncovered,
+/// beat into a back buffer as soon as the beat is queued and hands the picture to the widget,
+/// which paints it on the GUI thread; no thread exists while idle. A beat is shown when it is
+/// heard, not when the timer hands it to the sound engine some tens of milliseconds earlier:
+/// ShowBeat and ClearBeat take the tick's heard time (Platform::CurrentTickHeardTime(); "now"
+/// outside a tick), and the GUI thread sets a timer of its own for that time and paints when it
+/// fires. One thread wakes for a beat's picture, on its own processor's timer: handing the
+/// picture over at the heard time from another thread woke two threads, and on an idle machine
+/// each wake-up may come late. A repaint that no beat asked for (the lamp uncovered,
 /// the window restored) shows the empty lamp until the next beat. While it shows beats, the
 /// drawing thread and the GUI thread run at the prompt real-time priority where the system
 /// allows it, so that a busy machine does not delay the picture.
@@ -62,14 +66,22 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
+private slots:
+    /// Sets the GUI thread's timer for the staged picture's heard time.
+    void ArmForStagedPicture();
+    /// The timer fired: shows the staged picture once its heard time has come.
+    void ShowStagedPicture();
+
 private:
     struct Beat {
         std::int32_t voice;     // -1: dark
         std::int64_t heardTime; // clock nanoseconds
     };
 
-    /// Draws each queued beat when it is heard, until drawing ends.
+    /// Draws each queued beat and stages it for the GUI thread, until drawing ends.
     void DrawingThread(std::uint32_t seen);
+    /// Hands the back buffer to the GUI thread, to be shown at heardTime.
+    void StageBackBuffer(std::int64_t heardTime);
     /// Queues a beat for the drawing thread and wakes it.
     void Queue(std::int32_t voiceIndex);
     /// Copies the back buffer into the picture shown and asks the GUI thread to repaint.
@@ -92,6 +104,12 @@ private:
     mutable std::mutex frameMutex_;
     QImage frame_;            // guarded by frameMutex_: the picture the widget paints
     bool frameFresh_ = false; // guarded by frameMutex_: a beat's picture not painted yet
+    QImage staged_;             // guarded by frameMutex_: the next beat's picture
+    std::int64_t stagedDue_ = 0; // guarded by frameMutex_: when staged_ is heard
+    bool pictureStaged_ = false; // guarded by frameMutex_: staged_ waits to be shown
+
+    int timerFd_ = -1; // the GUI thread's timer for the staged picture (timerfd)
+    QSocketNotifier* timerNotifier_ = nullptr;
 
     mutable std::mutex runMutex_; // serialises StartDrawing, StopDrawing and IsDrawing
     std::thread thread_;
