@@ -142,13 +142,6 @@ void VisualBeatIndicator::DrawingThread(std::uint32_t seen)
         return pictureStaged_;
     };
     for (;;) {
-        // One picture waits for the GUI thread at a time; later beats queue up meanwhile.
-        while (drawing_.load() && staged()) {
-            beatSignal_.wait(seen, std::memory_order_acquire);
-            seen = beatSignal_.load(std::memory_order_acquire);
-        }
-        if (!drawing_.load())
-            break;
         Beat beat{};
         if (!beats_.Pop(beat)) {
             beatSignal_.wait(seen, std::memory_order_acquire);
@@ -157,6 +150,16 @@ void VisualBeatIndicator::DrawingThread(std::uint32_t seen)
                 break;
             continue;
         }
+        // One picture waits for the GUI thread at a time; later beats queue up meanwhile. The
+        // GUI thread wakes this thread only while it waits here.
+        waitingForShow_.store(true);
+        while (drawing_.load() && staged()) {
+            beatSignal_.wait(seen, std::memory_order_acquire);
+            seen = beatSignal_.load(std::memory_order_acquire);
+        }
+        waitingForShow_.store(false);
+        if (!drawing_.load())
+            break;
         backBuffer_.fill(face);
         const std::int32_t voice = beat.voice;
         if (voice >= 0 && voice < static_cast<std::int32_t>(sizes_.size())) {
@@ -230,7 +233,8 @@ void VisualBeatIndicator::ShowStagedPicture()
         ArmForStagedPicture();
         return;
     }
-    Signal();
+    if (waitingForShow_.load())
+        Signal();
     repaint();
 }
 

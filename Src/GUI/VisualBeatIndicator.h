@@ -100,6 +100,7 @@ private:
     std::atomic<bool> drawing_{false};
     std::atomic<QRgb> buttonFace_;
     std::atomic<bool> repaintQueued_{false};
+    std::atomic<bool> waitingForShow_{false}; // the drawing thread waits for a staged picture to go
 
     mutable std::mutex frameMutex_;
     QImage frame_;            // guarded by frameMutex_: the picture the widget paints
