@@ -9,7 +9,7 @@
 #
 # pulse: a private PulseAudio with a 44.1 kHz null sink, recorded from the sink's monitor
 #        with parec (16-bit). jack: a private JACK server on its dummy driver (44.1 kHz,
-#        256-frame periods), recorded by jack_recorder (float). --waves plays twelve
+#        256-frame periods, or SERVER_BENCH_JACK_PERIOD), recorded by jack_recorder (float). --waves plays twelve
 #        generated 30 ms wave files (audio-file engine) instead of the built-in hi-hat.
 #        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
 #        Xvfb) instead of the player and the recording. --rhythm TEXT plays TEXT as a custom
@@ -92,7 +92,7 @@ if [ "$server" = pulse ]; then
     sleep 0.5
 elif [ "$server" = jack ]; then
     export JACK_DEFAULT_SERVER="tolvane_bench_$$"
-    jackd -d dummy -r 44100 -p 256 >"$folder/server.log" 2>&1 &
+    jackd -d dummy -r 44100 -p "${SERVER_BENCH_JACK_PERIOD:-256}" >"$folder/server.log" 2>&1 &
     pids="$!"
     tries=0
     until jack_lsp >/dev/null 2>&1; do
