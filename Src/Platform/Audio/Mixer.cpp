@@ -389,15 +389,19 @@ void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTim
     std::memset(output, 0, sizeof(float) * 2 * frames);
     // While a run's first ticks go into rendered silence, new frames stay silent too and are
     // rendered with them: a tick handed over meanwhile must not start late.
+    bool mixed = false;
     if (again || rewriteDue_.load(std::memory_order_acquire) == 0) {
         const BlockClock clock(*this, clock_, frame_, frames);
         const std::size_t limit = voiceLimit_.load(std::memory_order_acquire);
         for (std::size_t i = 0; i < limit; ++i) {
-            if (IVoice* voice = voices_[i].load())
+            if (IVoice* voice = voices_[i].load()) {
                 voice->Mix(output, clock);
+                mixed = true;
+            }
         }
     }
-    for (std::size_t i = 2 * std::size_t{frames}; i-- > 0;) {
+    // Where the last sound ends; a block no voice played into is silence and costs nothing.
+    for (std::size_t i = mixed ? 2 * std::size_t{frames} : 0; i-- > 0;) {
         if (output[i] != 0.0f) {
             silentFrom_.store(frame_ + i / 2 + 1, std::memory_order_release);
             break;

@@ -238,33 +238,43 @@ void PulseOutput::Rewrite(pa_stream* stream) noexcept
         }
         return;
     }
-    const std::int64_t now = Clock::Now();
-    std::size_t left = std::size_t{again} * frameBytes;
-    // The first piece seeks back over what is replaced; each later one follows it.
-    auto back = -static_cast<std::int64_t>(left);
-    while (left > 0) {
+    // Seeking back over what is replaced; a partial rewrite would leave the frame counter
+    // behind what the server holds, so it ends the stream.
+    const std::size_t bytes = std::size_t{again} * frameBytes;
+    if (!RenderAndWrite(stream, bytes, -static_cast<std::int64_t>(bytes), Clock::Now()) && !failed_)
+        Fail();
+}
+
+bool PulseOutput::RenderAndWrite(pa_stream* stream, std::size_t bytes, std::int64_t offset, std::int64_t askedAt) noexcept
+{
+    const double nanosecondsPerFrame = 1e9 / sampleRate_;
+    while (bytes >= frameBytes) {
         void* data = nullptr;
-        std::size_t size = left;
+        std::size_t size = bytes;
         if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) {
             Fail();
-            return;
+            return false;
         }
-        size = std::min(size, left);
+        size = std::min(size, bytes);
         size -= size % frameBytes;
         if (size == 0) {
             pa_stream_cancel_write(stream);
-            Fail();
-            return;
+            return false;
         }
-        // The stamp is not used: frames rendered again do not move the renderer's clock map.
-        RenderRequest(*renderer_, static_cast<float*>(data), size / frameBytes, blockFrames_, 1e9 / sampleRate_, now);
-        if (pa_stream_write(stream, data, size, nullptr, back, PA_SEEK_RELATIVE) < 0) {
+        // In the mixer's blocks, each stamped as a device asking block by block would have
+        // asked for it, up to the request's end at askedAt (frames rendered again do not move
+        // the renderer's clock map).
+        const std::int64_t stamp = askedAt - static_cast<std::int64_t>(static_cast<double>((bytes - size) / frameBytes) * nanosecondsPerFrame);
+        RenderRequest(*renderer_, static_cast<float*>(data), size / frameBytes, blockFrames_, nanosecondsPerFrame, stamp);
+        // The first piece goes where offset puts it; each later one follows it.
+        if (pa_stream_write(stream, data, size, nullptr, offset, PA_SEEK_RELATIVE) < 0) {
             Fail();
-            return;
+            return false;
         }
-        back = 0;
-        left -= size;
+        offset = 0;
+        bytes -= size;
     }
+    return true;
 }
 
 void PulseOutput::Fail() noexcept
@@ -299,35 +309,9 @@ void PulseOutput::OnWrite(pa_stream* stream, std::size_t bytes, void* self)
     // The server asks for what its buffer lacks, in bursts (after a stall, all it played
     // meanwhile): the request's last frame is the one it asks for now.
     const std::int64_t askedAt = Clock::Now();
-    const double nanosecondsPerFrame = 1e9 / output.sampleRate_;
     output.Rewrite(stream);
-    if (output.failed_)
-        return;
-    while (bytes >= frameBytes) {
-        void* data = nullptr;
-        std::size_t size = bytes;
-        if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) {
-            output.Fail();
-            return;
-        }
-        size = std::min(size, bytes);
-        size -= size % frameBytes;
-        if (size == 0) {
-            pa_stream_cancel_write(stream);
-            return;
-        }
-        auto* samples = static_cast<float*>(data);
-        // In the mixer's blocks, each stamped as a device asking block by block would have
-        // asked for it, up to the request's end at askedAt.
-        const std::size_t frames = size / frameBytes;
-        const std::int64_t stamp = askedAt - static_cast<std::int64_t>(static_cast<double>((bytes - size) / frameBytes) * nanosecondsPerFrame);
-        RenderRequest(*output.renderer_, samples, frames, output.blockFrames_, nanosecondsPerFrame, stamp);
-        if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
-            output.Fail();
-            return;
-        }
-        bytes -= size;
-    }
+    if (!output.failed_)
+        output.RenderAndWrite(stream, bytes, 0, askedAt);
 }
 
 } // namespace Platform::Audio

@@ -62,6 +62,9 @@ private:
     /// Main-loop thread: renders and writes again what the renderer wants rewritten now, or
     /// sets the loop's timer for when it wants it.
     void Rewrite(pa_stream* stream) noexcept;
+    /// Main-loop thread: renders bytes' worth of frames and writes them, the first piece at
+    /// offset from the end of what was written. False when the server took less.
+    bool RenderAndWrite(pa_stream* stream, std::size_t bytes, std::int64_t offset, std::int64_t askedAt) noexcept;
     void Fail() noexcept;
 
     pa_threaded_mainloop* loop_ = nullptr;
