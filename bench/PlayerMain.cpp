@@ -449,6 +449,7 @@ int main(int argc, char** argv)
         const double used = thread.seconds - (before != threadsBefore.end() ? before->second.seconds : 0.0);
         std::printf("  thread %-16s %.4f s per second (clock ticks of 10 ms)\n", thread.name.c_str(), used / wall);
     }
+    std::printf("threads           %zu while playing (/proc/self/task)\n", threadsAfter.size());
     std::printf("peak rss          %.1f MiB (%.1f MiB before Start%s)\n", PeakRssMiB(), rssBeforeStart,
                 null ? ", the capture buffer included" : "");
     rusage helpers{};

@@ -1,14 +1,18 @@
 #!/bin/sh
 # Plays twelve short generated wave files through the headless player on the real-time null
 # backend (audio-file engine, SoundEngineType 1) and measures every click against the grid.
+# The player also prints how many threads the process has while it plays.
 #
-#   bench/WaveFilesBench.sh PLAYER [BPM SUBDIVISION SECONDS]
+#   bench/WaveFilesBench.sh PLAYER [BPM SUBDIVISION SECONDS [SILENCE]]
 #   e.g. bench/WaveFilesBench.sh build/release/bin/engine_player 240 4 60
+# SILENCE (seconds, default 0) pads every click with that much silence, so that each file is
+# long enough to be streamed while it plays instead of being held whole.
 set -eu
 player=$1
 bpm=${2:-240}
 subdivision=${3:-4}
 seconds=${4:-60}
+silence=${5:-0}
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
@@ -21,7 +25,7 @@ printf 'SoundEngineType = 1\r\nBpm = %d\r\nSubdivision1 = %d\r\nVisualIndicator 
     "$bpm" "$subdivision" >>"$conf"
 for voice in 1 2 3 4 5 6 7 8 9 10 11 12; do
     sox -D -n -r 44100 -b 16 -c 1 "$folder/voice$voice.wav" \
-        synth 0.03 square $((500 + 100 * voice)) vol 0.5 fade l 0 0.03 0.03
+        synth 0.03 square $((500 + 100 * voice)) vol 0.5 fade l 0 0.03 0.03 pad 0 "$silence"
     printf 'File%d = %s\r\n' "$voice" "$folder/voice$voice.wav" >>"$conf"
 done
 

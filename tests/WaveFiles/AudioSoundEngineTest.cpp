@@ -1,6 +1,7 @@
 // The audio-file engine through the offline audio backend: what Initialise accepts and
-// refuses, the players' round robin, sounds placed at the tick's frame and scaled by the
-// volume, overlapping and cut sounds, error 1000, and Close ending every player.
+// refuses, the players' round robin, sounds placed at the tick's time and scaled by the
+// volume, overlapping and cut sounds, long files streamed, error 1000, and Close stopping
+// every voice.
 #include "WaveFixtures.h"
 
 #include "Audio/AudioTestSupport.h"
@@ -30,14 +31,19 @@ struct EngineRig {
     {
         return AtTick(audio.TimeOf(frame), [&] { return engine.PlaySound(volume, voice); });
     }
-    // Waits (loosely) until the player has handed the first buffer of its count-th play to
-    // the output, so that pulling the stream afterwards renders it.
-    bool WaitStarted(std::size_t voice, std::int32_t player, std::uint64_t count)
+    // Pulls the stream in blocks, each after every long sound's rings have been filled (the
+    // offline stream is pulled faster than the streamer would fill them in real time).
+    void Pull(std::uint64_t frames)
     {
-        return TestSupport::WaitUntil([&] { return engine.Voice(voice).Player(player)->StartedPlays() >= count; });
+        for (std::uint64_t done = 0; done < frames; done += 4096) {
+            for (std::size_t voice = 0; voice < Configuration::VoiceCount; ++voice)
+                ASSERT_TRUE(TestSupport::WaitUntil([&] { return engine.Voice(voice).Output().StreamsFilled(); }));
+            audio.backend.Pull(std::min<std::uint64_t>(4096, frames - done), 256);
+        }
     }
     // The stream's level (left channel) at frame, in 16-bit sample units.
     double Level(std::size_t frame) const { return audio.backend.Captured()[2 * frame] * 32768.0; }
+    // A play stamped with a tick's time (not its frame) starts one lead later.
     std::size_t Start(double frame) const { return static_cast<std::size_t>(frame) + static_cast<std::size_t>(audio.mixer.LatencyFrames()); }
 
     TestSupport::ScopedLog log;
@@ -56,12 +62,12 @@ std::string Constant(std::size_t samples, std::int16_t value)
 void ExpectLevel(const EngineRig& rig, std::size_t from, std::size_t to, double level)
 {
     for (std::size_t frame = from; frame < to; ++frame)
-        ASSERT_EQ(rig.Level(frame), level) << "frame " << frame << " of [" << from << ", " << to << ")";
+        ASSERT_NEAR(rig.Level(frame), level, 0.01) << "frame " << frame << " of [" << from << ", " << to << ")";
 }
 
 } // namespace
 
-TEST(AudioSoundEngine, SamplesStartAtTheTicksFrameScaledByTheVolume)
+TEST(AudioSoundEngine, SamplesStartAtTheTicksTimeScaledByTheVolume)
 {
     EngineRig rig;
     std::vector<std::int16_t> samples(3000);
@@ -71,80 +77,73 @@ TEST(AudioSoundEngine, SamplesStartAtTheTicksFrameScaledByTheVolume)
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     EXPECT_EQ(rig.engine.Voice(0).PlayersInUse(), 2);
 
-    ASSERT_TRUE(rig.Play(64, 0, 1000.0));
-    ASSERT_TRUE(rig.WaitStarted(0, 0, 1));
-    rig.audio.backend.Pull(8000, 256);
-    const std::size_t start = rig.Start(1000.0);
-    EXPECT_EQ(AudioTest::Onset(rig.audio.backend.Captured(), 0, 0.0f), std::optional<std::size_t>(start));
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        ASSERT_EQ(rig.Level(start + i), static_cast<int>(samples[i] * (64.0 / 127.0))) << "sample " << i;
-    ExpectLevel(rig, start + samples.size(), 8000, 0.0);
-
-    // The same player again at full volume, after the other player: rescaled anew.
-    for (const std::uint32_t volume : {100u, 127u}) {
-        const double frame = static_cast<double>(rig.audio.backend.Frames()) + 500.0;
+    // Volumes above 127 play at full scale.
+    const std::pair<std::uint32_t, double> plays[] = {{64, 1000.0}, {127, 5000.0}, {500, 9000.0}};
+    for (const auto& [volume, frame] : plays)
         ASSERT_TRUE(rig.Play(volume, 0, frame));
-        ASSERT_TRUE(rig.WaitStarted(0, volume == 100 ? 1 : 0, volume == 100 ? 1 : 2));
-        rig.audio.backend.Pull(8000, 256);
+    rig.Pull(14000);
+    EXPECT_EQ(AudioTest::Onset(rig.audio.backend.Captured(), 0, 0.0f), std::optional<std::size_t>(rig.Start(1000.0)));
+    for (const auto& [volume, frame] : plays) {
+        const double gain = std::min(volume, 127u) / 127.0;
         for (std::size_t i = 0; i < samples.size(); ++i)
-            ASSERT_EQ(rig.Level(rig.Start(frame) + i), static_cast<int>(samples[i] * (volume / 127.0))) << volume;
+            ASSERT_NEAR(rig.Level(rig.Start(frame) + i), samples[i] * gain, 0.01) << volume << " sample " << i;
+        ExpectLevel(rig, rig.Start(frame) + samples.size(), rig.Start(frame + 4000), 0.0);
     }
     EXPECT_EQ(rig.audio.mixer.LateCount(), 0u);
 }
 
-TEST(AudioSoundEngine, QuickPlaysOverlapOnTwoPlayersAndAThirdCutsTheFirst)
+TEST(AudioSoundEngine, PlaysGoRoundThePoolFromPlayerZeroAfterEveryLoadAndCutThatPlayersSound)
 {
     EngineRig rig;
     rig.SetFile(0, "long.wav", Wave(Mono16, Constant(5000, 8000)));
-    ASSERT_TRUE(rig.engine.Initialise(rig.settings));
-    ASSERT_EQ(rig.engine.Voice(0).PlayersInUse(), 2);
-
-    ASSERT_TRUE(rig.Play(127, 0, 1000.0));
-    ASSERT_TRUE(rig.Play(127, 0, 2000.0));
-    ASSERT_TRUE(rig.WaitStarted(0, 0, 1));
-    ASSERT_TRUE(rig.WaitStarted(0, 1, 1));
-    // Render half a second of stream into the overlap, then player 0 gets the third sound.
-    const std::size_t cut = rig.Start(2500.0);
-    rig.audio.backend.Pull(cut, 256);
-    ASSERT_TRUE(rig.Play(127, 0, 3000.0));
-    EXPECT_EQ(rig.engine.Voice(0).NextPlayer(), 0);
-    ASSERT_TRUE(rig.WaitStarted(0, 0, 2));
-    rig.audio.backend.Pull(12000 - cut, 256);
-
-    ExpectLevel(rig, 0, rig.Start(1000.0), 0.0);
-    ExpectLevel(rig, rig.Start(1000.0), rig.Start(2000.0), 8000.0);
-    ExpectLevel(rig, rig.Start(2000.0), cut, 16000.0);
-    ExpectLevel(rig, cut, rig.Start(3000.0), 8000.0);           // the first sound was cut
-    ExpectLevel(rig, rig.Start(3000.0), rig.Start(7000.0), 16000.0);
-    ExpectLevel(rig, rig.Start(7000.0), rig.Start(8000.0), 8000.0);
-    ExpectLevel(rig, rig.Start(8000.0), 12000, 0.0);
-    EXPECT_EQ(rig.audio.mixer.LateCount(), 0u);
-}
-
-TEST(AudioSoundEngine, RoundRobinStartsAtPlayerZeroAfterEveryLoad)
-{
-    EngineRig rig;
-    rig.SetFile(0, "100k.wav", WaveOfSize(Mono16, 102400)); // 1 + 0 + 2 players at 120 bpm
+    rig.settings.Bpm = 200; // 0 + 1 + 2 players
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     ASSERT_EQ(rig.engine.Voice(0).PlayersInUse(), 3);
     std::vector<std::int32_t> used;
     for (int play = 0; play < 4; ++play) {
-        // Requests that reach a player before its thread wakes collapse into the last one, so
-        // each play waits until its player has started it.
-        ASSERT_TRUE(rig.Play(100, 0, 1000.0 + 500 * play));
+        ASSERT_TRUE(rig.Play(127, 0, 1000.0 + 500 * play));
         used.push_back(rig.engine.Voice(0).NextPlayer());
-        ASSERT_TRUE(rig.WaitStarted(0, used.back(), play < 3 ? 1 : 2));
     }
     EXPECT_EQ(used, (std::vector<std::int32_t>{0, 1, 2, 0}));
+    rig.Pull(10000);
+    // Three sounds at most: the fourth cuts the first on its own frame.
+    ExpectLevel(rig, rig.Start(2000.0), rig.Start(6500.0), 24000.0);
+    ExpectLevel(rig, rig.Start(6500.0), rig.Start(7000.0), 16000.0);
+    ExpectLevel(rig, rig.Start(7000.0), rig.Start(7500.0), 8000.0);
+    ExpectLevel(rig, rig.Start(7500.0), 10000, 0.0);
     rig.engine.Close();
 
-    // A smaller pool reuses the array; the next play starts at player 0 again.
-    rig.SetFile(0, "small.wav", Wave(Mono16, Constant(100, 1)));
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
-    EXPECT_EQ(rig.engine.Voice(0).PlayersInUse(), 2);
-    EXPECT_EQ(rig.engine.Voice(0).PlayersAllocated(), 3);
     ASSERT_TRUE(rig.Play(100, 0, 0.0));
     EXPECT_EQ(rig.engine.Voice(0).NextPlayer(), 0);
+}
+
+TEST(WaveFilePlayers, GrowWithFileTempoAndSubdivisionUpToTwenty)
+{
+    auto settings = [](std::int32_t bpm, std::int32_t subdivision) {
+        Configuration::ConfigurationData data;
+        data.Bpm = bpm;
+        data.BeatType = Configuration::BeatKind::Simple;
+        data.Subdivision1 = subdivision;
+        return data;
+    };
+    auto players = [](std::uint32_t fileSize, const Configuration::ConfigurationData& data) {
+        return Core::WaveFile::PlayerCount(fileSize, Core::AudioSoundEngine::ExtraPlayers(data));
+    };
+    EXPECT_EQ(players(50 * 1024, settings(120, 0)), 2);
+    EXPECT_EQ(players(3 * 1024 * 1024, settings(400, 0)), 20);
+    EXPECT_EQ(players(102399, settings(199, 3)), 2);
+    EXPECT_EQ(players(102400, settings(200, 4)), 5);
+    // Compound bars count a subdivision of 3; custom rhythms their own.
+    auto compound = settings(120, 8);
+    compound.BeatType = Configuration::BeatKind::BeatsPerBar;
+    compound.CompoundTime = 1;
+    EXPECT_EQ(players(0, compound), 2);
+    auto rhythm = settings(120, 0);
+    rhythm.BeatType = Configuration::BeatKind::CustomRhythm;
+    rhythm.CrSubdivision = 4;
+    EXPECT_EQ(players(0, rhythm), 3);
+    EXPECT_EQ(Core::WaveFile::PlayerCount(0, -5), 1); // never fewer than one
 }
 
 TEST(AudioSoundEngine, InitialiseRefusesWhatCannotPlay)
@@ -162,7 +161,7 @@ TEST(AudioSoundEngine, InitialiseRefusesWhatCannotPlay)
         {"48 kHz", WaveOfSize({1, 1, 48000, 16}, 4096), 1000},
         {"no data chunk", Riff(FormatChunk(Mono16)), 1000},
         {"compressed", Wave({2, 1, 22050, 4}, std::string(256, '\x11')), 32},
-        {"no output", Wave(Mono16, Constant(10, 1)), 6, true, "\tFunction: Core::WavePlayer::OpenAudioDevice"},
+        {"no output", Wave(Mono16, Constant(10, 1)), 6, true, "\tFunction: Core::WaveFile::OpenAudioDevice"},
         {"a large file only warns", WaveOfSize(Mono16, 1048577), 0},
     };
     for (const Case& c : cases) {
@@ -199,13 +198,11 @@ TEST(AudioSoundEngine, PlaysWithoutAnOpenOutputFailWithCode1000)
         EXPECT_FALSE(rig.Play(100, voice, 0.0)) << voice;
         EXPECT_EQ(rig.engine.GetLastErrorCode(), 1000u) << voice;
     }
-    EXPECT_TRUE(rig.log.Has("[Warn]  Attempting to play sound when _waveOutHandle not initialised"));
 
-    // A voice whose path was emptied keeps its old pool, closed.
+    // A voice whose path was emptied stays closed.
     rig.engine.Close();
     rig.settings.File[1][0] = 0;
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
-    EXPECT_EQ(rig.engine.Voice(1).PlayersAllocated(), 2);
     EXPECT_FALSE(rig.Play(100, 1, 0.0));
     EXPECT_EQ(rig.engine.GetLastErrorCode(), 1000u);
 
@@ -215,20 +212,21 @@ TEST(AudioSoundEngine, PlaysWithoutAnOpenOutputFailWithCode1000)
     EXPECT_EQ(rig.engine.GetLastErrorCode(), 1000u);
 }
 
-TEST(AudioSoundEngine, CloseEndsPlayersThatAreStillQueuing)
+TEST(AudioSoundEngine, ALongFilePlaysOnPastItsHeadAndCloseStopsIt)
 {
     EngineRig rig;
     rig.SetFile(0, "long.wav", Wave(Mono16, Constant(500000, 100))); // eleven seconds
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
+    ASSERT_TRUE(rig.engine.Voice(0).Sound()->Streamed());
     ASSERT_TRUE(rig.Play(127, 0, 100.0));
-    ASSERT_TRUE(rig.Play(127, 0, 200.0));
-    ASSERT_TRUE(rig.WaitStarted(0, 1, 1));
-    rig.audio.backend.Pull(44100, 512);
+    ASSERT_TRUE(rig.Play(127, 0, 30000.0));
+    rig.Pull(2 * 44100);
+    ExpectLevel(rig, rig.Start(100.0), rig.Start(30000.0), 100.0);
+    ExpectLevel(rig, rig.Start(30000.0), 2 * 44100, 200.0); // the head held is one second
+    EXPECT_EQ(rig.engine.Voice(0).Output().Underruns(), 0u);
 
     rig.engine.Close();
-    // Every player ended and gave its output back: the stream is closed.
-    for (std::int32_t player = 0; player < rig.engine.Voice(0).PlayersInUse(); ++player)
-        EXPECT_FALSE(rig.engine.Voice(0).Player(player)->IsOpen()) << player;
+    // The voice gave its output back: the stream is closed.
     EXPECT_FALSE(rig.audio.backend.IsOpen());
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     EXPECT_TRUE(rig.audio.backend.IsOpen());
@@ -241,16 +239,15 @@ TEST(AudioSoundEngine, AFileIsReadOnceForAllItsVoicesAndAgainOnlyWhenItChanged)
     for (int voice = 1; voice < Configuration::VoiceCount; ++voice)
         Platform::Text::Copy(rig.settings.File[voice], Wide(rig.folder / "shared.wav"));
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
-    const std::uint8_t* samples = rig.engine.Voice(0).Samples();
-    for (std::size_t voice = 1; voice < Configuration::VoiceCount; ++voice) {
-        EXPECT_EQ(rig.engine.Voice(voice).Samples(), samples) << voice;
-        EXPECT_EQ(rig.engine.Voice(voice).SampleCapacity(), 0u) << voice;
-    }
+    const Platform::Audio::SampleSound* sound = rig.engine.Voice(0).Sound();
+    for (std::size_t voice = 1; voice < Configuration::VoiceCount; ++voice)
+        EXPECT_EQ(rig.engine.Voice(voice).Sound(), sound) << voice;
     // Each voice plays the one copy at its own volume.
     ASSERT_TRUE(rig.Play(64, 11, 3000.0));
-    ASSERT_TRUE(rig.WaitStarted(11, 0, 1));
-    rig.audio.backend.Pull(6000, 256);
-    ExpectLevel(rig, rig.Start(3000.0), rig.Start(4000.0), static_cast<int>(8000 * (64.0 / 127.0)));
+    ASSERT_TRUE(rig.Play(127, 5, 3500.0));
+    rig.Pull(6000);
+    ExpectLevel(rig, rig.Start(3000.0), rig.Start(3500.0), 8000 * (64.0 / 127.0));
+    ExpectLevel(rig, rig.Start(3500.0), rig.Start(4000.0), 8000 * (64.0 / 127.0) + 8000);
     rig.engine.Close();
 
     // Unchanged (same file, size and time): not read again, even though its bytes differ.
@@ -260,11 +257,11 @@ TEST(AudioSoundEngine, AFileIsReadOnceForAllItsVoicesAndAgainOnlyWhenItChanged)
     const timespec times[2] = {before.st_atim, before.st_mtim};
     ASSERT_EQ(utimensat(AT_FDCWD, (rig.folder / "shared.wav").c_str(), times, 0), 0);
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
-    EXPECT_EQ(rig.engine.Voice(0).Samples()[0], 8000 & 0xFF);
+    EXPECT_EQ(rig.engine.Voice(0).Sound()->Frames()[0], 8000);
     rig.engine.Close();
     TestSupport::WriteFile(rig.folder / "shared.wav", Wave(Mono16, Constant(500, 1)));
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
-    EXPECT_EQ(rig.engine.Voice(7).Samples()[0], 1);
+    EXPECT_EQ(rig.engine.Voice(7).Sound()->Frames()[0], 1);
 }
 
 TEST(AudioSoundEngine, PrepareOpensTheOutputAndReadsTheFilesInTheBackgroundForTheNextInitialise)
@@ -273,7 +270,7 @@ TEST(AudioSoundEngine, PrepareOpensTheOutputAndReadsTheFilesInTheBackgroundForTh
     rig.SetFile(0, "click.wav", Wave(Mono16, Constant(1000, 8000)));
     rig.engine.Prepare(rig.settings);
     ASSERT_TRUE(TestSupport::WaitUntil([&] { return rig.engine.IsPrepared(rig.settings); }));
-    EXPECT_NE(rig.engine.Voice(0).Samples(), nullptr); // read before any Initialise
+    EXPECT_NE(rig.engine.Voice(0).Sound(), nullptr); // read before any Initialise
     EXPECT_TRUE(rig.audio.backend.IsOpen());
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     // The output stays open between runs.

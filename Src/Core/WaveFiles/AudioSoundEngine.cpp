@@ -3,7 +3,6 @@
 #include "Core/Sound/MultimediaErrorReport.h"
 #include "Core/WaveFiles/VerifyAudioFile.h"
 #include "Platform/Clock.h"
-#include "System/Log.h"
 
 #include <string_view>
 #include <thread>
@@ -85,7 +84,7 @@ void AudioSoundEngine::Prepare(const Configuration::ConfigurationData& settings)
                 continue;
             const std::int32_t check = CheckFile(voice, paths[voice]);
             if (check == AudioFileCheck::Usable || check == AudioFileCheck::LargeFile)
-                voices_[voice].ReadSound(paths[voice].c_str());
+                voices_[voice].ReadSound(paths[voice].c_str(), mixer_.SampleRate());
         }
         preparing_.store(false);
     });
@@ -116,6 +115,7 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
         const std::int32_t check = CheckFile(voice, paths[voice]);
         if (check != AudioFileCheck::Usable && check != AudioFileCheck::LargeFile) {
             currentVoice_ = static_cast<std::int32_t>(voice);
+            voices_[voice].RecordNoOutput(); // the voice has no sound to play
             return false;
         }
     }
@@ -128,7 +128,7 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
         // The preparation found no output; trying again here could hold the window for as
         // long as a sound server takes not to answer. The next preparation tries again.
         engineError_.store(Platform::Audio::NoDriver, std::memory_order_relaxed);
-        ReportMultimediaError(u".\\Src\\Core\\WavePlayer", u"Core::WavePlayer::OpenAudioDevice", __LINE__,
+        ReportMultimediaError(u".\\Src\\Core\\AudioSoundEngine", u"Core::AudioSoundEngine::Initialise", __LINE__,
                               Platform::Audio::NoDriver, u"Error calling waveOutOpen");
         return false;
     }
@@ -138,7 +138,7 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
         currentVoice_ = voice;
         const std::int32_t same = sameAs[static_cast<std::size_t>(voice)];
         const WaveFile* sameFile = same >= 0 ? &voices_[static_cast<std::size_t>(same)] : nullptr;
-        if (!voices_[static_cast<std::size_t>(voice)].LoadSound(settings.File[voice], extraPlayers, mixer_, sameFile))
+        if (!voices_[static_cast<std::size_t>(voice)].LoadSound(settings.File[voice], extraPlayers, mixer_, streamer_, sameFile))
             return false;
     }
     open_.store(true);
@@ -157,10 +157,9 @@ bool AudioSoundEngine::PlaySound(std::uint32_t volume, std::uint32_t sound)
         engineError_.store(0, std::memory_order_relaxed);
         played = voices_[sound].Play(volume, stamp);
     } else {
-        // An index past the voices, or a closed engine: no player is touched.
+        // An index past the voices, or a closed engine: no voice is touched.
         currentVoice_ = sound < voices_.size() ? static_cast<std::int32_t>(sound) : -1;
         engineError_.store(NoOpenOutput, std::memory_order_relaxed);
-        System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
     }
     playsInFlight_.fetch_sub(1);
     return played;

@@ -10,10 +10,12 @@
 
 namespace Core {
 
-/// Plays the user's wave files, one per voice (File1..File12). Initialise checks and reads
-/// every file and gives each voice a pool of players; PlaySound hands the voice's sound to
-/// the next player of its pool and wakes that player's thread, which starts the sound at the
-/// tick's time. Sounds of one voice overlap when different players play them.
+/// Plays the user's wave files, one per voice (File1..File12), as voices of the mixer.
+/// Initialise checks, reads and decodes every file at the mixer's rate and opens each voice
+/// with a pool of players; PlaySound queues the sound for the next player of its voice's pool,
+/// and the mixer starts it on the tick's frame. Sounds of one voice overlap when different
+/// players play them. Long sounds are decoded while they play by one streamer thread shared
+/// by every voice.
 ///
 /// Threads as ISoundEngine says. On top of that the engine keeps Close apart from a
 /// PlaySound still running on the timer thread: Close marks the engine closed and waits
@@ -47,18 +49,18 @@ public:
 
     /// Plays voice sound (0..11) at volume (0..127) on the tick's frame (see ISoundEngine). A voice index
     /// of 12 or more, a voice without a loaded sound, or a closed engine: false with code
-    /// 1000 and a warning in the log.
+    /// 1000. Never locks, allocates or logs.
     bool PlaySound(std::uint32_t volume, std::uint32_t sound) override;
 
-    /// Closes every voice's players (their threads have ended on return). The pools and the
-    /// samples stay for the next Initialise.
+    /// Stops every voice's sounds and closes the voices. The sounds stay for the next
+    /// Initialise.
     void Close() override;
 
-    /// The result of the current voice's player that played or failed last; 1000 for a voice
-    /// without players or an index past the voices.
+    /// The result of the current voice's last load or play; 1000 for an index past the
+    /// voices.
     std::uint32_t GetLastErrorCode() override;
 
-    /// The mixer the players play into, while the engine is open.
+    /// The mixer the voices play into, while the engine is open.
     const Platform::IFrameClock* FrameClock() const override;
 
     /// Bpm / 200 + s / 4 + 2, where s is 3 for compound bars and custom patterns, the custom
@@ -85,6 +87,7 @@ private:
 
     Platform::Audio::Mixer& mixer_;
     std::int32_t currentVoice_ = 0;
+    Platform::Audio::SampleStreamer streamer_; // outlives the voices that stream on it
     std::array<WaveFile, Configuration::VoiceCount> voices_;
     std::atomic<bool> open_{false};
     std::atomic<std::int32_t> playsInFlight_{0};

@@ -2,7 +2,7 @@
 
 #include "Core/WaveFiles/WaveFileInput.h"
 #include "Platform/Audio/Mixer.h"
-#include "Platform/Audio/WaveOut.h"
+#include "Platform/Audio/SampleSound.h"
 #include "System/ErrorReport.h"
 
 #include <cerrno>

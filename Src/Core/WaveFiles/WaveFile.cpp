@@ -1,5 +1,6 @@
 #include "Core/WaveFiles/WaveFile.h"
 
+#include "Core/Sound/MultimediaErrorReport.h"
 #include "Core/WaveFiles/WaveFileInput.h"
 #include "System/ErrorReport.h"
 #include "System/Log.h"
@@ -12,6 +13,11 @@ namespace Core {
 namespace {
 
 constexpr char16_t SourceFile[] = u".\\Src\\Core\\WaveFile";
+constexpr std::uint32_t FullVolume = 127;
+// Format tags that can be played: plain PCM, and the extensible form that 16-bit files
+// written by many tools carry (its first 16 bytes describe the same PCM layout).
+constexpr std::uint16_t PcmTag = 1;
+constexpr std::uint16_t ExtensibleTag = 0xFFFE;
 
 bool ReportFailure(const char16_t* function, int line, const char16_t* call)
 {
@@ -23,9 +29,8 @@ bool ReportFailure(const char16_t* function, int line, const char16_t* call)
 
 WaveFile::~WaveFile()
 {
-    // Every player's thread ends before the samples it reads are freed.
-    players_.reset();
-    sampleData_.reset();
+    // The voice stops playing before the sound and the bytes it reads are freed.
+    voice_.Close();
 }
 
 bool WaveFile::ReadWaveData(const char16_t* path, std::uint32_t& fileSize, WaveFormatRecord& format,
@@ -33,7 +38,7 @@ bool WaveFile::ReadWaveData(const char16_t* path, std::uint32_t& fileSize, WaveF
 {
     fileSize = 0;
     dataSize = 0;
-    readPath_.clear(); // the buffer's content changes
+    ForgetRead(); // the buffer's content changes
     WaveFileInput file;
     WaveFileHeader header;
     switch (ReadWaveHeader(path, file, header)) {
@@ -69,11 +74,11 @@ bool WaveFile::ReadWaveData(const char16_t* path, std::uint32_t& fileSize, WaveF
 
 bool WaveFile::AllocateSampleData(std::uint32_t size)
 {
-    if (size <= sampleCapacity_)
+    if (size <= sampleCapacity_ && sampleData_)
         return true;
     sampleData_.reset();
     sampleCapacity_ = 0;
-    sampleData_.reset(new (std::nothrow) std::uint8_t[size]);
+    sampleData_.reset(new (std::nothrow) std::uint8_t[std::max<std::uint32_t>(size, 1)]);
     if (!sampleData_) {
         System::Log().Write(System::Error,
                             "Unable to allocate %u bytes of memory for the sample data in WaveFile::AllocateSampleDataMemory",
@@ -84,18 +89,12 @@ bool WaveFile::AllocateSampleData(std::uint32_t size)
     return true;
 }
 
-bool WaveFile::AllocatePlayers(std::int32_t count)
+void WaveFile::ForgetRead() noexcept
 {
-    players_.reset();
-    playersAllocated_ = 0;
-    players_.reset(new (std::nothrow) WavePlayer[static_cast<std::size_t>(count)]);
-    if (!players_) {
-        System::Log().Write(System::Error, "Unable to allocate memory for %d WavePlayers in WaveFile::AllocateWavePlayers",
-                            count);
-        return false;
-    }
-    playersAllocated_ = count;
-    return true;
+    readPath_.clear();
+    ownSound_.Clear();
+    if (sound_ == &ownSound_)
+        sound_ = nullptr;
 }
 
 std::int32_t WaveFile::PlayerCount(std::uint32_t fileSize, std::int32_t extraPlayers) noexcept
@@ -104,92 +103,96 @@ std::int32_t WaveFile::PlayerCount(std::uint32_t fileSize, std::int32_t extraPla
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 1, MaximumPlayers));
 }
 
-bool WaveFile::ReadSound(const char16_t* path, const WaveFile* sameFile)
+bool WaveFile::ReadSound(const char16_t* path, std::uint32_t outputRate, const WaveFile* sameFile)
 {
-    if (sameFile != nullptr && sameFile->samples_ != nullptr) {
-        // One copy of a file however many voices play it: this voice's own buffer goes.
+    if (sameFile != nullptr && sameFile->sound_ != nullptr) {
+        // One copy of a file however many voices play it: this voice's own sound goes.
+        ForgetRead();
         sampleData_.reset();
         sampleCapacity_ = 0;
-        readPath_.clear();
-        samples_ = sameFile->samples_;
-        format_ = sameFile->format_;
+        sound_ = sameFile->sound_;
         fileSize_ = sameFile->fileSize_;
-        dataSize_ = sameFile->dataSize_;
-    } else {
-        const FileStamp stamp = StampOf(path);
-        if (readPath_ != path || stamp.size < 0 || !(stamp == readStamp_)) {
-            readPath_.clear();
-            samples_ = nullptr;
-            if (!ReadWaveData(path, fileSize_, format_, dataSize_))
-                return false;
-            readPath_ = path;
-            readStamp_ = stamp;
-        }
-        samples_ = sampleData_.get();
+        return true;
     }
+    const FileStamp stamp = StampOf(path);
+    if (readPath_ == path && stamp.size >= 0 && stamp == readStamp_ && ownSound_.Rate() == outputRate) {
+        sound_ = &ownSound_;
+        return true;
+    }
+    WaveFormatRecord format;
+    std::uint32_t dataSize = 0;
+    if (!ReadWaveData(path, fileSize_, format, dataSize)) {
+        lastResult_.store(NoOpenOutput, std::memory_order_relaxed);
+        return false;
+    }
+    // Compressed formats (ADPCM, A-law, ...) would be played as PCM noise.
+    Platform::Audio::Result result = Platform::Audio::BadFormat;
+    if (format.formatTag == PcmTag || format.formatTag == ExtensibleTag)
+        result = ownSound_.Make(Platform::Audio::PcmFormat{format.channels, format.samplesPerSecond, format.bitsPerSample},
+                                sampleData_.get(), dataSize, outputRate);
+    if (result != Platform::Audio::NoError) {
+        lastResult_.store(result, std::memory_order_relaxed);
+        return false;
+    }
+    if (!ownSound_.Streamed()) {
+        // Held whole: the file's bytes are not needed any more.
+        sampleData_.reset();
+        sampleCapacity_ = 0;
+    }
+    readPath_ = path;
+    readStamp_ = stamp;
+    sound_ = &ownSound_;
     return true;
 }
 
 bool WaveFile::LoadSound(const char16_t* path, std::int32_t extraPlayers, Platform::Audio::Mixer& mixer,
-                         const WaveFile* sameFile)
+                         Platform::Audio::SampleStreamer& streamer, const WaveFile* sameFile)
 {
     if (path == nullptr || path[0] == 0) {
-        samples_ = nullptr; // the pool stays closed; nothing may share what it played
+        sound_ = nullptr; // the voice stays closed; nothing may share what it played
         return true;
     }
-    // The players read the samples, which the load may replace.
-    for (std::int32_t i = 0; i < playersAllocated_; ++i)
-        players_[static_cast<std::size_t>(i)].Close();
-    if (!ReadSound(path, sameFile))
+    // The voice plays the sound, which the load may replace.
+    voice_.Close();
+    lastResult_.store(0, std::memory_order_relaxed);
+    if (!ReadSound(path, mixer.SampleRate(), sameFile)) {
+        if (lastResult_.load(std::memory_order_relaxed) != NoOpenOutput)
+            ReportMultimediaError(SourceFile, u"Core::WaveFile::OpenAudioDevice", __LINE__, LastResult(),
+                                  u"Error calling waveOutOpen");
         return false;
-
-    const std::int32_t count = PlayerCount(fileSize_, extraPlayers);
-    if (playersAllocated_ < count && !AllocatePlayers(count))
-        return false;
-    playerCount_ = count;
-    for (std::int32_t i = 0; i < count; ++i) {
-        nextPlayer_ = i;
-        if (!players_[static_cast<std::size_t>(i)].Initialise(format_, samples_, dataSize_, mixer))
-            return false;
     }
+    if (sound_->Streamed() && !streamer.Start()) {
+        lastResult_.store(NoPlaybackThread, std::memory_order_relaxed);
+        return System::ReportThreadCreationError();
+    }
+    playerCount_ = PlayerCount(fileSize_, extraPlayers);
     nextPlayer_ = -1;
+    const Platform::Audio::Result result = voice_.Open(mixer, *sound_, playerCount_, streamer);
+    if (result != Platform::Audio::NoError) {
+        lastResult_.store(result, std::memory_order_relaxed);
+        ReportMultimediaError(SourceFile, u"Core::WaveFile::OpenAudioDevice", __LINE__, result,
+                              u"Error calling waveOutOpen");
+        return false;
+    }
     return true;
 }
 
 bool WaveFile::Play(std::uint32_t volume, const Platform::SoundStamp& stamp) noexcept
 {
-    WavePlayer* player = nullptr;
-    if (players_ && playerCount_ > 0) {
-        nextPlayer_ = nextPlayer_ + 1 >= playerCount_ || nextPlayer_ < 0 ? 0 : nextPlayer_ + 1;
-        player = &players_[static_cast<std::size_t>(nextPlayer_)];
-    }
-    if (player == nullptr || !player->IsOpen()) {
-        if (player != nullptr)
-            player->RecordNoOutput();
-        System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
+    if (!voice_.IsOpen() || playerCount_ <= 0) {
+        lastResult_.store(NoOpenOutput, std::memory_order_relaxed);
         return false;
     }
-    return player->Play(volume, stamp);
+    nextPlayer_ = nextPlayer_ + 1 >= playerCount_ || nextPlayer_ < 0 ? 0 : nextPlayer_ + 1;
+    const float gain = static_cast<float>(std::min(volume, FullVolume)) / FullVolume;
+    const Platform::Audio::Result result = voice_.Play(nextPlayer_, gain, stamp);
+    lastResult_.store(result, std::memory_order_relaxed);
+    return result == Platform::Audio::NoError;
 }
 
 void WaveFile::Close()
 {
-    for (std::int32_t i = 0; i < std::min(playerCount_, playersAllocated_); ++i)
-        players_[static_cast<std::size_t>(i)].Close();
-}
-
-std::uint32_t WaveFile::LastResult() const noexcept
-{
-    if (!players_ || playerCount_ <= 0)
-        return NoOpenOutput;
-    if (nextPlayer_ < 0 || nextPlayer_ >= playersAllocated_)
-        return 0;
-    return players_[static_cast<std::size_t>(nextPlayer_)].LastResult();
-}
-
-const WavePlayer* WaveFile::Player(std::int32_t index) const noexcept
-{
-    return index >= 0 && index < playersAllocated_ ? &players_[static_cast<std::size_t>(index)] : nullptr;
+    voice_.Close();
 }
 
 } // namespace Core

@@ -1,10 +1,21 @@
 #pragma once
-#include "Core/WaveFiles/WavePlayer.h"
 #include "Platform/UserFile.h"
 
 #include <cstdint>
 
 namespace Core {
+
+/// The format of a wave file as its format chunk stores it (the first 16 bytes of the chunk,
+/// in the file's order and widths); the extra size is always 0.
+struct WaveFormatRecord {
+    std::uint16_t formatTag = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t samplesPerSecond = 0;
+    std::uint32_t averageBytesPerSecond = 0;
+    std::uint16_t blockAlign = 0;
+    std::uint16_t bitsPerSample = 0;
+    std::uint16_t extraSize = 0;
+};
 
 /// A wave file opened for reading by the audio-file check and the wave reader: open (without
 /// blocking, regular files of at most Platform::MaximumAudioFileBytes only), size, absolute

@@ -18,7 +18,7 @@ namespace {
 // where the clock map puts it (the wake-up, the rendering, the write).
 constexpr double rewriteMarginSeconds = 0.02;
 // The least time the tick path gets to hand a run's first sounds over before the stretch they
-// go into is rendered again (a wave player writes its buffer on a thread of its own).
+// go into is rendered again.
 constexpr double handOverSeconds = 0.05;
 } // namespace
 
@@ -44,9 +44,9 @@ Mixer::Mixer(IAudioBackend& backend, const MixerOptions& options)
       latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0)),
       stream_(backend)
 {
-    sem_init(&noticeSignal_, 0, 0);
+    sem_init(&watchSignal_, 0, 0);
     rewriteSignal_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    noticeThread_ = std::thread([this] { RunNotices(); });
+    watchThread_ = std::thread([this] { RunWatch(); });
 }
 
 Mixer::Mixer(BackendFactory factory, const MixerOptions& options)
@@ -54,17 +54,17 @@ Mixer::Mixer(BackendFactory factory, const MixerOptions& options)
       latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0)),
       stream_(std::move(factory))
 {
-    sem_init(&noticeSignal_, 0, 0);
+    sem_init(&watchSignal_, 0, 0);
     rewriteSignal_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    noticeThread_ = std::thread([this] { RunNotices(); });
+    watchThread_ = std::thread([this] { RunWatch(); });
 }
 
 Mixer::~Mixer()
 {
-    noticesRunning_.store(false, std::memory_order_release);
-    sem_post(&noticeSignal_);
-    noticeThread_.join();
-    sem_destroy(&noticeSignal_);
+    watchRunning_.store(false, std::memory_order_release);
+    sem_post(&watchSignal_);
+    watchThread_.join();
+    sem_destroy(&watchSignal_);
     std::lock_guard lock(control_);
     stream_.Close(options_.closeTimeoutMs);
     clients_ = 0;
@@ -226,26 +226,9 @@ void Mixer::WaitForCallback()
         std::this_thread::yield();
 }
 
-bool Mixer::PostNotice(INoticeTarget& target, void* item, std::uint64_t value) noexcept
+void Mixer::RunWatch()
 {
-    if (!notices_.Push(Notice{&target, item, value}))
-        return false;
-    sem_post(&noticeSignal_);
-    return true;
-}
-
-void Mixer::FlushNotices()
-{
-    const std::uint64_t posted = notices_.Pushed();
-    while (noticesDelivered_.load(std::memory_order_acquire) < posted) {
-        sem_post(&noticeSignal_);
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-}
-
-void Mixer::RunNotices()
-{
-    pthread_setname_np(pthread_self(), "tolvane-notice");
+    pthread_setname_np(pthread_self(), "tolvane-watch");
     for (;;) {
         timespec until{};
         clock_gettime(CLOCK_REALTIME, &until);
@@ -256,15 +239,10 @@ void Mixer::RunNotices()
             until.tv_nsec -= 1'000'000'000;
             ++until.tv_sec;
         }
-        while (sem_timedwait(&noticeSignal_, &until) != 0 && errno == EINTR) {
-        }
-        Notice notice;
-        while (notices_.Pop(notice)) {
-            notice.target->OnNotice(notice.item, notice.value);
-            noticesDelivered_.fetch_add(1, std::memory_order_acq_rel);
+        while (sem_timedwait(&watchSignal_, &until) != 0 && errno == EINTR) {
         }
         Watch();
-        if (!noticesRunning_.load(std::memory_order_acquire))
+        if (!watchRunning_.load(std::memory_order_acquire))
             return;
     }
 }

@@ -1,7 +1,6 @@
 #pragma once
 #include "Platform/Audio/ClockMap.h"
 #include "Platform/Audio/IAudioBackend.h"
-#include "Platform/Audio/SpscQueue.h"
 #include "Platform/Audio/StreamKeeper.h"
 #include "Platform/Clock.h"
 #include "Platform/FrameClock.h"
@@ -48,22 +47,13 @@ private:
     std::uint32_t frames_;
 };
 
-/// A source the mixer renders: MidiOut's synthesizer, each WaveOut.
+/// A source the mixer renders: MidiOut's synthesizer, each wave file's SampleVoice.
 class IVoice {
 public:
     virtual ~IVoice() = default;
     /// Adds this voice's sound for the block to output (interleaved stereo, frames frames).
     /// Audio thread; never locks, allocates, logs or touches files.
     virtual void Mix(float* output, const BlockClock& clock) noexcept = 0;
-};
-
-/// Something that wants to hear, on a normal thread, about a notice its voice posted from the
-/// audio thread (a WaveOut's finished buffer).
-class INoticeTarget {
-public:
-    virtual ~INoticeTarget() = default;
-    /// Called on the mixer's notice thread, in the order the notices were posted.
-    virtual void OnNotice(void* item, std::uint64_t value) = 0;
 };
 
 struct MixerOptions {
@@ -80,8 +70,8 @@ struct MixerOptions {
     int stallMs = 1500;
 };
 
-/// The one software mixer that owns the output stream. Each MidiOut and WaveOut is a voice of
-/// it. The stream runs while at least one client has acquired the mixer, silent when nothing
+/// The one software mixer that owns the output stream. MidiOut's synthesizer and each wave
+/// file's SampleVoice are voices of it. The stream runs while at least one client has acquired the mixer, silent when nothing
 /// plays, so that the first sound of a run is never cut by a stream starting up.
 ///
 /// The mixer is also the frame clock of the runs that play into it (IFrameClock): its frames
@@ -95,7 +85,7 @@ struct MixerOptions {
 /// Restore opens a new stream. Opening and closing never hold the caller longer than the
 /// options' time-outs (see StreamKeeper); a stream that does not close in time is given up.
 ///
-/// Acquire, Release, AddVoice, RemoveVoice and FlushNotices are for control threads and may
+/// Acquire, Release, AddVoice and RemoveVoice are for control threads and may
 /// block briefly (Acquire and Release up to the open and close time-outs); Restore up to both;
 /// everything a voice calls from Mix is wait-free.
 class Mixer final : private IRenderer, public IFrameClock {
@@ -135,12 +125,6 @@ public:
     /// afterwards sees every change made before the call.
     void WaitForCallback();
 
-    /// Audio thread: queues a notice for target's OnNotice on the notice thread. False when
-    /// the notice queue is full (the notice is lost).
-    bool PostNotice(INoticeTarget& target, void* item, std::uint64_t value) noexcept;
-    /// Returns once every notice posted before the call has been delivered.
-    void FlushNotices();
-
     std::uint32_t SampleRate() const noexcept { return options_.sampleRate; }
     std::uint32_t BlockFrames() const noexcept { return options_.blockFrames; }
     /// The fixed latency from stamp to sound, in whole frames.
@@ -175,17 +159,11 @@ public:
 private:
     friend class BlockClock;
 
-    struct Notice {
-        INoticeTarget* target;
-        void* item;
-        std::uint64_t value;
-    };
-
     enum State : int { Closed, Playing, Lost };
 
     void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override;
-    /// Audio thread: wakes the notice thread, which marks the stream lost.
-    void StreamFailed() noexcept override { sem_post(&noticeSignal_); }
+    /// Audio thread: wakes the watch thread, which marks the stream lost.
+    void StreamFailed() noexcept override { sem_post(&watchSignal_); }
     /// Audio thread: the device moved on without us; so does the frame counter (a sound due
     /// in the gap starts at once, counted late).
     void FramesMissed(std::uint32_t frames) noexcept override;
@@ -196,8 +174,8 @@ private:
     /// With control_ held: opens the stream and waits until it runs steadily.
     Result OpenStream();
     bool WaitUntilSteady();
-    void RunNotices();
-    /// Notice thread: marks a stream that failed or stalled as lost.
+    void RunWatch();
+    /// Watch thread: marks a stream that failed or stalled as lost.
     void Watch() noexcept;
     void CountLate() const noexcept { late_.fetch_add(1, std::memory_order_relaxed); }
     void PublishLine() noexcept;
@@ -233,11 +211,9 @@ private:
     mutable std::atomic<std::uint64_t> rewriteFrom_{0};
     mutable std::atomic<std::int64_t> rewriteDue_{0};
     int rewriteSignal_ = -1; // an eventfd the backend watches (RewriteSignal)
-    SpscQueue<Notice> notices_{4096};
-    std::atomic<std::uint64_t> noticesDelivered_{0};
-    std::atomic<bool> noticesRunning_{true};
-    sem_t noticeSignal_;
-    std::thread noticeThread_;
+    std::atomic<bool> watchRunning_{true};
+    sem_t watchSignal_;
+    std::thread watchThread_;
 };
 
 /// The lead of the program's mixer on the system's output (MixerOptions::latencyMs), in
