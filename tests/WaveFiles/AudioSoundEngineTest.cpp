@@ -193,14 +193,17 @@ TEST(AudioSoundEngine, PlaysWithoutAnOpenOutputFailWithCode1000)
     ASSERT_TRUE(rig.Play(100, 1, 0.0));
     EXPECT_EQ(rig.engine.GetLastErrorCode(), 0u);
 
-    // A voice without a file, and voice numbers past the twelve voices.
+    // A voice without a file, and voice numbers past the twelve voices; the log entry is
+    // written by Close, off the timer thread.
     for (const std::uint32_t voice : {2u, 12u, 4000000000u}) {
         EXPECT_FALSE(rig.Play(100, voice, 0.0)) << voice;
         EXPECT_EQ(rig.engine.GetLastErrorCode(), 1000u) << voice;
     }
+    EXPECT_FALSE(rig.log.Has("Attempting to play sound"));
 
     // A voice whose path was emptied stays closed.
     rig.engine.Close();
+    EXPECT_TRUE(rig.log.Has("[Warn]  Attempting to play sound when _waveOutHandle not initialised"));
     rig.settings.File[1][0] = 0;
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     EXPECT_FALSE(rig.Play(100, 1, 0.0));

@@ -3,6 +3,7 @@
 #include "Core/Sound/MultimediaErrorReport.h"
 #include "Core/WaveFiles/VerifyAudioFile.h"
 #include "Platform/Clock.h"
+#include "System/Log.h"
 
 #include <string_view>
 #include <thread>
@@ -156,10 +157,13 @@ bool AudioSoundEngine::PlaySound(std::uint32_t volume, std::uint32_t sound)
         currentVoice_ = static_cast<std::int32_t>(sound);
         engineError_.store(0, std::memory_order_relaxed);
         played = voices_[sound].Play(volume, stamp);
+        if (!played)
+            failedPlay_.store(voices_[sound].LastResult(), std::memory_order_relaxed);
     } else {
         // An index past the voices, or a closed engine: no voice is touched.
         currentVoice_ = sound < voices_.size() ? static_cast<std::int32_t>(sound) : -1;
         engineError_.store(NoOpenOutput, std::memory_order_relaxed);
+        failedPlay_.store(NoOpenOutput, std::memory_order_relaxed);
     }
     playsInFlight_.fetch_sub(1);
     return played;
@@ -170,6 +174,12 @@ void AudioSoundEngine::Close()
     open_.store(false);
     while (playsInFlight_.load() != 0)
         std::this_thread::yield();
+    // The timer thread only kept the failure; its entry is written here.
+    if (const std::uint32_t failed = failedPlay_.exchange(0, std::memory_order_relaxed); failed == NoOpenOutput)
+        System::Log().Write(System::Warn, "Attempting to play sound when _waveOutHandle not initialised");
+    else if (failed != 0)
+        ReportMultimediaError(u".\\Src\\Core\\WaveFile", u"Core::WaveFile::Play", __LINE__, failed,
+                              u"Error calling waveOutWrite");
     for (WaveFile& voice : voices_)
         voice.Close();
 }

@@ -49,11 +49,12 @@ public:
 
     /// Plays voice sound (0..11) at volume (0..127) on the tick's frame (see ISoundEngine). A voice index
     /// of 12 or more, a voice without a loaded sound, or a closed engine: false with code
-    /// 1000. Never locks, allocates or logs.
+    /// 1000. Never locks, allocates or logs: a failure is kept as its code, and the next
+    /// Close writes its log entry.
     bool PlaySound(std::uint32_t volume, std::uint32_t sound) override;
 
-    /// Stops every voice's sounds and closes the voices. The sounds stay for the next
-    /// Initialise.
+    /// Writes the log entry of a play that failed since the last Close, stops every voice's
+    /// sounds and closes the voices. The sounds stay for the next Initialise.
     void Close() override;
 
     /// The result of the current voice's last load or play; 1000 for an index past the
@@ -92,6 +93,7 @@ private:
     std::atomic<bool> open_{false};
     std::atomic<std::int32_t> playsInFlight_{0};
     std::atomic<std::uint32_t> engineError_{0}; // 1000 after a play refused before any voice
+    std::atomic<std::uint32_t> failedPlay_{0};  // the code of a failed play, logged by Close
     std::array<Check, Configuration::VoiceCount> checks_;
     bool holdsOutput_ = false;     // one Acquire of the output, kept until destruction
     bool prepared_ = false;        // a preparation has run
