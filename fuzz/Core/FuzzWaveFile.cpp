@@ -1,6 +1,6 @@
-// Arbitrary bytes as a user's wave file: the audio-file check and the wave reader must never
-// crash, never read or allocate beyond the file, and agree on which files hold a format and a
-// data chunk, since both find them through the one header reader.
+// Arbitrary bytes as a user's wave file: the audio-file check, the wave reader and the decoder
+// must never crash, never read or allocate beyond the file, and agree on which files hold a
+// format and a data chunk, since both find them through the one header reader.
 #include "Core/WaveFiles/VerifyAudioFile.h"
 #include "Core/WaveFiles/WaveFile.h"
 #include "Platform/Text.h"
@@ -60,6 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(dataSize <= size - 44);
         Require(dataSize <= wave.SampleCapacity());
         Require(format.extraSize == 0);
+        // Decoded at a rate of its own, whatever its format says: never more frames than its
+        // samples give at the largest conversion ratio.
+        if (wave.ReadSound(path.c_str(), 48000)) {
+            const Platform::Audio::SampleSound& sound = *wave.Sound();
+            Require(sound.Rate() == 48000);
+            Require(sound.FrameCount() <= std::uint64_t{dataSize} * Platform::Audio::MaximumRateRatio + 64);
+        }
     }
     close(descriptor);
     System::SetLog(nullptr);
