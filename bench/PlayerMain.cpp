@@ -450,6 +450,13 @@ int main(int argc, char** argv)
         std::printf("  thread %-16s %.4f s per second (clock ticks of 10 ms)\n", thread.name.c_str(), used / wall);
     }
     std::printf("threads           %zu while playing (/proc/self/task)\n", threadsAfter.size());
+    if (const auto* waves = dynamic_cast<const Core::AudioSoundEngine*>(engine.get())) {
+        std::uint64_t underruns = 0;
+        for (std::size_t voice = 0; voice < Configuration::VoiceCount; ++voice)
+            underruns += waves->Voice(voice).Output().Underruns();
+        std::printf("stream underruns  %llu (blocks a long wave sound's ring ran dry in)\n",
+                    static_cast<unsigned long long>(underruns));
+    }
     std::printf("peak rss          %.1f MiB (%.1f MiB before Start%s)\n", PeakRssMiB(), rssBeforeStart,
                 null ? ", the capture buffer included" : "");
     rusage helpers{};
