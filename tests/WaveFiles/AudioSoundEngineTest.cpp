@@ -280,3 +280,28 @@ TEST(AudioSoundEngine, PrepareOpensTheOutputAndReadsTheFilesInTheBackgroundForTh
     rig.engine.Close();
     EXPECT_TRUE(rig.audio.backend.IsOpen());
 }
+
+TEST(AudioSoundEngine, SoundsAreDecodedAtTheMixersRate)
+{
+    TestSupport::ScopedLog log;
+    TestSupport::TempFolder folder;
+    Platform::Audio::OfflineBackend backend(AudioTest::StreamStart);
+    Platform::Audio::MixerOptions options;
+    options.sampleRate = 48000;
+    Platform::Audio::Mixer mixer(backend, options);
+    Core::AudioSoundEngine engine{mixer};
+    Configuration::ConfigurationData settings;
+    TestSupport::WriteFile(folder / "tenth.wav", Wave(Mono16, Constant(4410, 8000))); // 0.1 s at 44.1 kHz
+    Platform::Text::Copy(settings.File[0], Wide(folder / "tenth.wav"));
+    ASSERT_TRUE(engine.Initialise(settings));
+    ASSERT_EQ(engine.Voice(0).Sound()->Rate(), 48000u);
+    EXPECT_NEAR(engine.Voice(0).Sound()->FrameCount(), 4800, 2);
+
+    ASSERT_TRUE(AudioTest::AtFrame(mixer, 1000.0, [&] { return engine.PlaySound(127, 0); }));
+    backend.Pull(8000, 256);
+    const auto& capture = backend.Captured();
+    EXPECT_EQ(AudioTest::Onset(capture, 0, 0.0f), std::optional<std::size_t>(1000));
+    for (std::size_t frame = 1050; frame < 5750; ++frame)
+        ASSERT_NEAR(capture[2 * frame] * 32768.0, 8000.0, 40.0) << frame;
+    EXPECT_LT(AudioTest::Peak(capture, 5850, 8000), 0.01f);
+}
