@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSlider>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -99,13 +100,12 @@ protected:
 
 /// The window's client area: the surface every control sits on, at the positions the layout
 /// gives in client pixels. Keys that reach it (from the controls that forward their keys) go
-/// to the keyboard tempo control; the mouse on its own surface clears the hover help.
+/// to the keyboard tempo control.
 class ClientArea final : public QWidget {
 public:
     explicit ClientArea(ApplicationWindow& window)
         : QWidget(&window), window_(window)
     {
-        setMouseTracking(true);
         setFocusPolicy(Qt::StrongFocus);
     }
 
@@ -114,12 +114,6 @@ protected:
     {
         if (!window_.tempoInput_.Key(event->key(), event->modifiers(), event->count()))
             QWidget::keyPressEvent(event);
-    }
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
-        if (window_.ResetHoveredControl())
-            window_.ShowStatus(0);
-        QWidget::mouseMoveEvent(event);
     }
     void resizeEvent(QResizeEvent* event) override
     {
@@ -172,9 +166,6 @@ void ApplicationWindow::CreateMenu()
     for (int menu = 0; menu < 3; ++menu) {
         menus_[static_cast<std::size_t>(menu)] = bar->addMenu(QString::fromStdU16String(MenuTitles[menu]));
         QMenu* popup = menus_[static_cast<std::size_t>(menu)];
-        connect(popup, &QMenu::hovered, this, [this](QAction* action) {
-            ShowStatus(action->property("controlId").toInt());
-        });
         connect(popup, &QMenu::aboutToHide, this, [this] { ShowStatus(0); });
     }
     for (const MenuItem& item : MenuItems) {
@@ -220,12 +211,6 @@ void ApplicationWindow::CreateControls()
 
     toolbar_ = new Toolbar(client_);
     connect(toolbar_, &Toolbar::CommandTriggered, this, &ApplicationWindow::OnCommand);
-    connect(toolbar_, &Toolbar::HotItemChanged, this, [this](int previous, int command, bool leaving) {
-        if (command >= LanguageCommand && command <= AboutCommand)
-            ShowStatus(command);
-        else if (leaving && command == 0 && previous <= AboutCommand)
-            ShowStatus(0);
-    });
     for (int position = 0; position < Toolbar::ButtonCount; ++position) {
         QToolButton* button = toolbar_->Button(position);
         if (button && button->defaultAction())
@@ -312,7 +297,8 @@ void ApplicationWindow::LayOutBars()
 
 void ApplicationWindow::ControlHelp()
 {
-    SubclassChildControls(client_, this);
+    SetFocusOnHover(tempoSlider_);
+    SetFocusOnHover(volumeSlider_);
     SetKeysToParent(startStop_, true);
     SetKeysToParent(tempoSlider_, true);
     // The volume slider keeps its own keys while it has the focus; the keys it does not use
@@ -330,6 +316,15 @@ void ApplicationWindow::CreateShortcuts()
         connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
         shortcuts_.push_back(shortcut);
     }
+}
+
+bool ApplicationWindow::event(QEvent* event)
+{
+    if (event->type() != QEvent::StatusTip)
+        return QMainWindow::event(event);
+    if (statusbar_)
+        statusbar_->SetText(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
 }
 
 void ApplicationWindow::closeEvent(QCloseEvent* event)

@@ -182,9 +182,6 @@ public:
     /// 0 none yet, 1 built-in English tables, 2 a language file.
     int LanguageKind() const { return startup_.LanguageKind(); }
 
-    // ControlSubClasser
-    void OnControlHover(int controlId) override;
-
     // Core::IMetronomeEventHandler
     void OnTrainerStarted(std::uint32_t tempo, bool warmUp) override;
     void OnBeat(std::uint8_t flags, std::uint32_t tempo) override;
@@ -197,6 +194,9 @@ public:
     static const HelpTable& StatusHelp();
 
 protected:
+    /// A status tip (of a control, menu item or toolbar button under the mouse) goes to the
+    /// status line.
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -216,6 +216,7 @@ private:
     void LayOutBars();
     void FitOuterSize();
     void FitToTexts();
+    /// Status tips, names and descriptions of the controls and commands in the language shown.
     void DescribeControls();
     void StopIfRunning();
     /// False for a command whose dialog is not part of the program yet: its menu item,

@@ -15,7 +15,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QAction>
 #include <QSlider>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -61,11 +63,6 @@ void ApplicationWindow::ShowStatus(int id)
 {
     if (statusbar_)
         statusbar_->SetText(StatusText(id));
-}
-
-void ApplicationWindow::OnControlHover(int controlId)
-{
-    ShowStatus(controlId);
 }
 
 bool ApplicationWindow::SwitchLanguage(const std::u16string& name)
@@ -129,8 +126,15 @@ void ApplicationWindow::FitToTexts()
 
 void ApplicationWindow::DescribeControls()
 {
-    // Buttons and labels are named by their texts, the sliders by their labels; the
-    // descriptions are the controls' help texts.
+    // The controls' help texts are their status tips and descriptions, the commands' help
+    // texts their actions' status tips. Buttons and labels are named by their texts, the
+    // sliders by their labels.
+    for (const auto& [command, action] : actions_)
+        action->setStatusTip(StatusText(command));
+    for (int position = 0; position < Toolbar::ButtonCount; ++position) {
+        if (QToolButton* button = toolbar_->Button(position); button && button->defaultAction())
+            button->defaultAction()->setStatusTip(StatusText(Toolbar::FirstCommand + position));
+    }
     tempoLabel_->setBuddy(tempoSlider_);
     volumeLabel_->setBuddy(volumeSlider_);
     const QString tempoName = tempoLabel_->text();
@@ -140,8 +144,10 @@ void ApplicationWindow::DescribeControls()
     groupBox_->setAccessibleName(lampText);
     for (QWidget* control : {static_cast<QWidget*>(display_), static_cast<QWidget*>(lamp_),
                              static_cast<QWidget*>(startStop_), static_cast<QWidget*>(tempoSlider_),
-                             static_cast<QWidget*>(volumeSlider_), static_cast<QWidget*>(tap_)})
-        control->setAccessibleDescription(StatusText(control->property("controlId").toInt()));
+                             static_cast<QWidget*>(volumeSlider_), static_cast<QWidget*>(tap_)}) {
+        control->setStatusTip(StatusText(control->property("controlId").toInt()));
+        control->setAccessibleDescription(control->statusTip());
+    }
     groupBox_->setAccessibleDescription(lampText);
     tempoLabel_->setAccessibleDescription(StatusText(TempoSliderId));
     volumeLabel_->setAccessibleDescription(StatusText(VolumeSliderId));

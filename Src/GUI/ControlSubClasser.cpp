@@ -8,11 +8,9 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
-#include <QSlider>
 #include <QToolTip>
 #include <QValidator>
 
@@ -22,10 +20,8 @@ namespace GUI {
 
 namespace {
 
-constexpr const char* HookedProperty = "WP";
 constexpr const char* KeysToParentProperty = "KD";
 constexpr const char* AcceptedProperty = "AC";
-constexpr const char* ReceiverProperty = "SC";
 constexpr const char* FocusOnHoverProperty = "FC";
 constexpr const char* ValidatorName = "AcceptedCharacters";
 
@@ -61,15 +57,6 @@ private:
     QString accepted_;
 };
 
-bool IsLeftAlignedTextLabel(const QWidget* widget)
-{
-    const auto* label = qobject_cast<const QLabel*>(widget);
-    if (!label || !label->pixmap().isNull())
-        return false;
-    const Qt::Alignment horizontal = label->alignment() & Qt::AlignHorizontal_Mask;
-    return !(horizontal & (Qt::AlignHCenter | Qt::AlignRight | Qt::AlignTrailing));
-}
-
 bool IsStandardEditingKey(const QKeyEvent* key)
 {
     return key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)
@@ -98,14 +85,12 @@ public:
     bool eventFilter(QObject* object, QEvent* event) override
     {
         auto* control = qobject_cast<QWidget*>(object);
-        if (!control || !control->property(HookedProperty).isValid())
+        if (!control)
             return false;
         switch (event->type()) {
         case QEvent::Enter:
-        case QEvent::HoverEnter:
-        case QEvent::HoverMove:
-        case QEvent::MouseMove:
-            Hover(control);
+            if (control->property(FocusOnHoverProperty).toBool())
+                control->setFocus(Qt::MouseFocusReason);
             return false;
         case QEvent::KeyPress:
             return KeyPress(control, static_cast<QKeyEvent*>(event));
@@ -115,15 +100,6 @@ public:
     }
 
 private:
-    static void Hover(QWidget* control)
-    {
-        auto* receiver = static_cast<ControlSubClasser*>(control->property(ReceiverProperty).value<void*>());
-        if (receiver)
-            receiver->ReportHover(control->property("controlId").toInt());
-        if (control->property(FocusOnHoverProperty).toBool())
-            control->setFocus(Qt::MouseFocusReason);
-    }
-
     static bool KeyPress(QWidget* control, QKeyEvent* key)
     {
         QWidget* parent = control->parentWidget();
@@ -188,50 +164,14 @@ private:
 
 ControlSubClasser::~ControlSubClasser() = default;
 
-bool ControlSubClasser::ResetHoveredControl()
-{
-    const bool wasMarked = hoveredControl_ != 0;
-    hoveredControl_ = 0;
-    return wasMarked;
-}
-
-void ControlSubClasser::ReportHover(int controlId)
-{
-    if (controlId == hoveredControl_)
-        return;
-    hoveredControl_ = controlId;
-    OnControlHover(controlId);
-}
-
-void ControlSubClasser::SubclassChildControls(QWidget* parent, ControlSubClasser* receiver)
-{
-    ControlHook* hook = ControlHook::Instance();
-    for (QObject* child : parent->children()) {
-        auto* control = qobject_cast<QWidget*>(child);
-        if (!control || control->isWindow() || IsLeftAlignedTextLabel(control))
-            continue;
-        if (control->property(HookedProperty).isValid())
-            continue; // already hooked; keep its settings
-        // Hover events report every move over the control without passing it on to the
-        // owner, whose own surface clears the hovered mark.
-        control->setProperty(HookedProperty, control->testAttribute(Qt::WA_Hover));
-        control->setAttribute(Qt::WA_Hover, true);
-        control->setProperty(KeysToParentProperty, false);
-        control->setProperty(ReceiverProperty, QVariant::fromValue(static_cast<void*>(receiver)));
-        control->setProperty(FocusOnHoverProperty, qobject_cast<QSlider*>(control) != nullptr);
-        control->installEventFilter(hook);
-    }
-}
-
 void ControlSubClasser::RestoreChildControls(QWidget* parent)
 {
     ControlHook* hook = ControlHook::Instance();
     for (QObject* child : parent->children()) {
         auto* control = qobject_cast<QWidget*>(child);
-        if (!control || !control->property(HookedProperty).isValid())
+        if (!control)
             continue;
         control->removeEventFilter(hook);
-        control->setAttribute(Qt::WA_Hover, control->property(HookedProperty).toBool());
         if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             const QValidator* validator = edit->validator();
             if (validator && validator->objectName() == QLatin1String(ValidatorName)) {
@@ -239,8 +179,7 @@ void ControlSubClasser::RestoreChildControls(QWidget* parent)
                 delete validator;
             }
         }
-        for (const char* name :
-             {HookedProperty, KeysToParentProperty, AcceptedProperty, ReceiverProperty, FocusOnHoverProperty})
+        for (const char* name : {KeysToParentProperty, AcceptedProperty, FocusOnHoverProperty})
             control->setProperty(name, QVariant());
     }
 }
@@ -248,11 +187,19 @@ void ControlSubClasser::RestoreChildControls(QWidget* parent)
 void ControlSubClasser::SetKeysToParent(QWidget* control, bool on)
 {
     control->setProperty(KeysToParentProperty, on);
+    control->installEventFilter(ControlHook::Instance());
+}
+
+void ControlSubClasser::SetFocusOnHover(QWidget* control)
+{
+    control->setProperty(FocusOnHoverProperty, true);
+    control->installEventFilter(ControlHook::Instance());
 }
 
 void ControlSubClasser::SetAcceptedCharacters(QWidget* control, const QString& characters)
 {
     control->setProperty(AcceptedProperty, characters);
+    control->installEventFilter(ControlHook::Instance());
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         const QValidator* previous = edit->validator();
         edit->setValidator(new AcceptedCharactersValidator(characters, edit));

@@ -28,49 +28,32 @@ private:
     QWidget* control_;
 };
 
-/// Control help for a window: hooks every child control so that the mouse moving over a control
-/// tells the owner which control it is (the owner then shows the control's help text), and lets
-/// chosen controls send their key presses to their parent (key forwarding) or accept only a
-/// fixed set of characters (input filter).
+/// Keyboard and mouse behaviour that chosen controls of a window share, and window placement:
+/// key presses sent on to the parent (key forwarding), a fixed set of accepted characters
+/// (input filter), and sliders that take the focus when the mouse enters them. The help texts
+/// of controls are their status tips (see DialogBase); nothing here shows them.
 ///
-/// Each hooked control carries these dynamic properties:
-///   "WP"  whether the control had hover events before it was hooked (restored on removal)
+/// A control set up here carries these dynamic properties, read by one event filter shared by
+/// every such control:
 ///   "KD"  true: key presses go to the parent window instead of the control
 ///   "AC"  the characters the control accepts (a QString), or no property
-///   "SC"  the receiver of hover reports (a ControlSubClasser*, as void*)
-///   "FC"  true for sliders: the control takes the keyboard focus when the mouse moves over it
-/// and its numeric identifier in the property "controlId".
+///   "FC"  true: the control takes the keyboard focus when the mouse enters it
 ///
-/// Owners derive from this class (next to their QWidget base) and implement OnControlHover.
+/// Windows derive from this class (next to their QWidget base) to call these unqualified.
 /// Everything runs on the GUI thread.
 class ControlSubClasser {
 public:
     virtual ~ControlSubClasser();
 
-    /// The mouse moved over the control with identifier controlId (a different one from the
-    /// last reported). The owner shows that control's help text.
-    virtual void OnControlHover(int controlId) = 0;
-
-    /// Identifier of the control last reported as hovered; 0 when none is marked.
-    int HoveredControl() const { return hoveredControl_; }
-    /// Clears the hovered mark, so that moving over the same control reports it again. Owners call
-    /// it when the mouse reaches their own surface. Returns true when a control was marked (the
-    /// owner then shows its default help).
-    bool ResetHoveredControl();
-    /// Reports controlId through OnControlHover unless it is the control already marked.
-    void ReportHover(int controlId);
-
-    /// Hooks every direct child widget of parent, in child order, with receiver as the receiver
-    /// of hover reports. Left-aligned text labels are skipped; centred and right-aligned labels,
-    /// picture labels and every other control are hooked. Sliders take the focus when the mouse
-    /// moves over them. Widgets created later are not hooked.
-    static void SubclassChildControls(QWidget* parent, ControlSubClasser* receiver);
-    /// Removes the hook and its properties from every child that SubclassChildControls hooked.
+    /// Removes the filter and its properties from every direct child of parent, so that no key
+    /// reaches the parent through it any more (at shutdown, before the window goes).
     static void RestoreChildControls(QWidget* parent);
 
-    /// Key forwarding: with on set, key presses on the hooked control go to its parent widget.
+    /// Key forwarding: with on set, key presses on control go to its parent widget.
     static void SetKeysToParent(QWidget* control, bool on);
-    /// Input filter: the hooked control accepts only these characters. A refused character is
+    /// The control (a slider) takes the keyboard focus when the mouse enters it.
+    static void SetFocusOnHover(QWidget* control);
+    /// Input filter: the control accepts only these characters. A refused character is
     /// reported to the parent with a RejectedCharacterEvent; Tab and Shift+Tab move the focus,
     /// Escape sends the parent a close request, Page Up and Page Down page the control if it
     /// can, the editing keys and the copy, cut and paste shortcuts work, and Up, Down, Enter and
@@ -88,9 +71,6 @@ public:
     /// Makes a file dialog centre itself on the desktop when it is first shown. The dialog is
     /// switched to Qt's own dialog, which unlike a desktop portal can be placed.
     static void CentreFileDialogHook(QFileDialog* dialog);
-
-protected:
-    int hoveredControl_ = 0;
 };
 
 } // namespace GUI

@@ -5,7 +5,6 @@
 #include "System/CurrentLanguage.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QIcon>
 #include <QToolButton>
 
@@ -43,7 +42,6 @@ Toolbar::Toolbar(QWidget* parent)
         button->setProperty("controlId", command);
         button->setFont(ProgramFont(8, 400)); // the font of the window's other controls
         button->setFixedSize(ButtonWidth, ButtonHeight);
-        button->installEventFilter(this);
     }
     SetTexts();
 }
@@ -74,27 +72,6 @@ QToolButton* Toolbar::Button(int position) const
     if (position < 0 || position >= ButtonCount)
         return nullptr;
     return qobject_cast<QToolButton*>(widgetForAction(actions_[static_cast<std::size_t>(position)]));
-}
-
-bool Toolbar::eventFilter(QObject* object, QEvent* event)
-{
-    if (event->type() == QEvent::Enter) {
-        const int command = object->property("controlId").toInt();
-        if (command != hotCommand_) {
-            const int previous = hotCommand_;
-            hotCommand_ = command;
-            emit HotItemChanged(previous, command, false);
-        }
-    }
-    return QToolBar::eventFilter(object, event);
-}
-
-void Toolbar::leaveEvent(QEvent* event)
-{
-    const int previous = hotCommand_;
-    hotCommand_ = 0;
-    emit HotItemChanged(previous, 0, true);
-    QToolBar::leaveEvent(event);
 }
 
 } // namespace GUI

@@ -35,17 +35,9 @@ public:
 signals:
     /// A button was clicked; command is 32773..32776.
     void CommandTriggered(int command);
-    /// The button under the mouse changed. previousCommand and command are 0 for none; leaving
-    /// is true when the mouse left the toolbar altogether.
-    void HotItemChanged(int previousCommand, int command, bool leaving);
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     std::array<QAction*, ButtonCount> actions_{};
-    int hotCommand_ = 0;
     int extraWidth_ = 0;
 };
 

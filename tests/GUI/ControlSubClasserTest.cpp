@@ -1,5 +1,5 @@
-// Control help: hover reports to the owner, focus for sliders, key forwarding, the input
-// filter with its notices, pasting, and removal of the hooks.
+// Focus for sliders on hover, key forwarding, the input filter with its notices, pasting, and
+// removal of the filter.
 #include "GUI/ControlSubClasser.h"
 
 #include <QtTest>
@@ -15,7 +15,7 @@
 
 namespace {
 
-// A window that uses control help the way the program's windows do.
+// A window that uses the filter the way the program's windows do.
 class Owner : public QWidget, public GUI::ControlSubClasser {
 public:
     Owner()
@@ -40,8 +40,6 @@ public:
         return control;
     }
 
-    void OnControlHover(int controlId) override { hovers.push_back(controlId); }
-
     QPushButton* button;
     QSlider* slider;
     QLabel* label;
@@ -49,7 +47,6 @@ public:
     QLineEdit* edit;
     QLineEdit* nextEdit;
 
-    std::vector<int> hovers;
     std::vector<int> keys;
     std::vector<QChar> rejected;
     QWidget* rejectedFrom = nullptr;
@@ -75,12 +72,6 @@ protected:
     }
 };
 
-void Enter(QWidget* control)
-{
-    QEnterEvent enter(QPointF(2, 2), control->mapTo(control->window(), QPointF(2, 2)), control->mapToGlobal(QPointF(2, 2)));
-    QCoreApplication::sendEvent(control, &enter);
-}
-
 } // namespace
 
 class ControlSubClasserTest : public QObject {
@@ -95,7 +86,6 @@ private slots:
         owner_ = std::make_unique<Owner>();
         owner_->show();
         QVERIFY(QTest::qWaitForWindowActive(owner_.get()));
-        GUI::ControlSubClasser::SubclassChildControls(owner_.get(), owner_.get());
     }
 
     void cleanup()
@@ -104,31 +94,14 @@ private slots:
         owner_.reset();
     }
 
-    void HoverIsReportedOncePerControlUntilTheOwnerResets()
+    void SliderTakesTheFocusWhenTheMouseEntersIt()
     {
         Owner& owner = *owner_;
+        GUI::ControlSubClasser::SetFocusOnHover(owner.slider);
+        owner.edit->setFocus();
         QTest::mouseMove(owner.button, QPoint(20, 20));
-        QTest::mouseMove(owner.button, QPoint(30, 25));
-        QTRY_COMPARE(owner.hovers, std::vector<int>{1001});
-        QCOMPARE(owner.HoveredControl(), 1001);
-
-        // To the slider: its help, and the keyboard focus.
         QTest::mouseMove(owner.slider, QPoint(100, 12));
-        QTRY_COMPARE(owner.hovers, (std::vector<int>{1001, 1203}));
         QTRY_VERIFY(owner.slider->hasFocus());
-
-        // The owner's own surface clears the mark; the same slider reports again on entering it.
-        QVERIFY(owner.ResetHoveredControl());
-        QVERIFY(!owner.ResetHoveredControl());
-        Enter(owner.slider);
-        Enter(owner.slider);
-        QCOMPARE(owner.hovers, (std::vector<int>{1001, 1203, 1203}));
-
-        // Left-aligned labels are not hooked, centred ones are.
-        Enter(owner.label);
-        Enter(owner.centredLabel);
-        QCOMPARE(owner.hovers.back(), 1201);
-        QCOMPARE(owner.hovers.size(), 4u);
     }
 
     void FilteredEditTakesOnlyItsCharactersAndTellsTheOwner()
@@ -184,9 +157,6 @@ private slots:
         QTest::keyClick(owner.slider, Qt::Key_Up);
         QCOMPARE(owner.slider->value(), 51);
         QCOMPARE(owner.keys.size(), 2u);
-        Enter(owner.button);
-        QVERIFY(owner.hovers.empty());
-        QVERIFY(!owner.centredLabel->testAttribute(Qt::WA_Hover)); // as before the hook
         owner.edit->setFocus();
         QTest::keyClicks(owner.edit, QStringLiteral("1a"));
         QCOMPARE(owner.edit->text(), QStringLiteral("1a"));

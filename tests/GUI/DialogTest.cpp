@@ -112,11 +112,11 @@ private slots:
         auto* help = qobject_cast<QLabel*>(dialog.Control(1073));
         const auto move = WindowTest::MoveOnto;
         move(dialog.Control(1206));
-        QCOMPARE(help->text(), QStringLiteral("Sets the number of beats per bar"));
+        QTRY_COMPARE(help->text(), QStringLiteral("Sets the number of beats per bar"));
         move(&dialog);
-        QCOMPARE(help->text(), QString());
+        QTRY_COMPARE(help->text(), QString());
         move(dialog.Control(1070));
-        QCOMPARE(help->text(), QStringLiteral("Saves all the current settings and closes this window"));
+        QTRY_COMPARE(help->text(), QStringLiteral("Saves all the current settings and closes this window"));
         QCOMPARE(QAccessible::queryAccessibleInterface(dialog.Control(1206))->text(QAccessible::Description),
                  QStringLiteral("Sets the number of beats per bar"));
     }

@@ -10,6 +10,7 @@
 
 #include <QtTest>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -155,15 +156,27 @@ private slots:
         SettingsDialog& dialog = OpenSettings(0);
         WindowTest::UseShippedLanguage(language);
         dialog.Initialise(0);
-        // Each text fits its control, and each control lies inside its page and the dialog.
+        // The dialog fits a 1280 x 800 screen; each text fits its control, each control lies
+        // inside its page and the dialog and has its help as status tip, and each control the
+        // keyboard reaches has a name.
+        QVERIFY2(dialog.width() <= 1280 && dialog.height() <= 800,
+                 qPrintable(QStringLiteral("%1 x %2").arg(dialog.width()).arg(dialog.height())));
         const char* pageNames[] = {"options", "sounds", "audio-files", "presets"};
         for (int index = 0; index < 4; ++index) {
-            QWidget& page = *dialog.PageAt(index);
+            GUI::TabDialog& page = *dialog.PageAt(index);
             dialog.findChild<QTabWidget*>()->setCurrentIndex(index);
             WindowTest::Screenshot(
                 dialog, QStringLiteral("settings-%1-%2").arg(pageNames[index], language.isEmpty() ? "en" : language));
             QVERIFY2(WindowTest::Unfitting(page).isEmpty(), qPrintable(WindowTest::Unfitting(page)));
             QVERIFY(page.mapTo(&dialog, page.rect().bottomRight()).x() < dialog.width());
+            for (QWidget* control : page.Controls()) {
+                const int id = control->property("controlId").toInt();
+                QVERIFY2(control->statusTip() == page.Help().Text(id), qPrintable(QString::number(id)));
+                QVERIFY2(page.Help().Index(id) < 0 || !control->statusTip().isEmpty(), qPrintable(QString::number(id)));
+                if (control->focusPolicy() != Qt::NoFocus)
+                    QVERIFY2(!QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                             qPrintable(QString::number(id)));
+            }
         }
         for (const int id : {SettingsDialog::OkId, SettingsDialog::CloseId})
             QVERIFY(dialog.Control(id)->sizeHint().width() <= dialog.Control(id)->width());

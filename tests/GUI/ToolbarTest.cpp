@@ -1,4 +1,4 @@
-// The toolbar and the tempo read-out: the buttons' pictures, commands and hot-item reports,
+// The toolbar and the tempo read-out: the buttons' pictures and commands,
 // their texts and tooltips from a language file, and the read-out's label after a switch.
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Toolbar.h"
@@ -33,14 +33,6 @@ private slots:
             QVERIFY2(drawn > 60, qPrintable(QString::number(drawn)));
         }
         QVERIFY(toolbar->Button(4) == nullptr);
-
-        QSignalSpy hot(toolbar, &GUI::Toolbar::HotItemChanged);
-        QTest::mouseMove(toolbar->Button(1), QPoint(40, 20));
-        QTRY_VERIFY(!hot.isEmpty());
-        QCOMPARE(hot.last().at(1).toInt(), 32774);
-        QCOMPARE(hot.last().at(2).toBool(), false);
-        QTest::mouseMove(&window, QPoint(200, 200));
-        QTRY_COMPARE(hot.last(), (QList<QVariant>{32774, 0, true}));
     }
 
     void LanguageFileRelabelsTheButtonsAndTheReadOut()

@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -108,12 +109,11 @@ inline QStringList Titles(const MessageCatcher& messages)
     return titles;
 }
 
-/// A mouse move onto a control, as control help sees it.
+/// The mouse moved onto a widget's top left corner (3, 3): the widgets it leaves and enters
+/// send their status tips.
 inline void MoveOnto(QWidget* widget)
 {
-    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
+    QTest::mouseMove(widget, QPoint(3, 3));
 }
 
 /// A language file: its signature, then the sections given.
@@ -126,12 +126,17 @@ inline void Screenshot(QWidget& widget, const QString& name)
         widget.grab().save(folder + u'/' + name + QStringLiteral(".png"));
 }
 
-/// The first of a page's controls that leaves the page or cuts its text; empty when all fit.
+/// The first of a page's controls (its children and those of its group boxes) that leaves the
+/// page or cuts its text; empty when all fit.
 inline QString Unfitting(QWidget& page)
 {
-    for (QWidget* control : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* control : page.findChildren<QWidget*>()) {
+        const bool grouped = control->parentWidget() == &page || qobject_cast<QGroupBox*>(control->parentWidget());
+        if (!grouped || !control->isVisibleTo(&page))
+            continue;
         const bool texted = qobject_cast<QAbstractButton*>(control) || qobject_cast<QLabel*>(control);
-        if (!page.rect().contains(control->geometry()) || (texted && control->sizeHint().width() > control->width()))
+        const QRect inPage(control->mapTo(&page, QPoint(0, 0)), control->size());
+        if (!page.rect().contains(inPage) || (texted && control->sizeHint().width() > control->width()))
             return control->property("controlId").toString() + control->metaObject()->className();
     }
     return {};

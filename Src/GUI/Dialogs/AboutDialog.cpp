@@ -143,7 +143,6 @@ void AboutDialog::Prepare(int /*argument*/)
     tabs_->setCurrentIndex(0);
     for (DialogBase* page : {static_cast<DialogBase*>(information_), static_cast<DialogBase*>(licencePage_)}) {
         page->ApplyTexts();
-        page->HookControls(*this);
         page->DescribeControls();
     }
     information_->Prepare();

@@ -3,19 +3,19 @@
 
 #include "Core/WaveFiles/VerifyAudioFile.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/ScreenFit.h"
 #include "Platform/Files.h"
 #include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
 #include <QEvent>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QToolButton>
-
-#include <QResizeEvent>
 
 #include <algorithm>
 
@@ -39,11 +39,17 @@ QMessageBox::Icon BoxIcon(Core::AudioFileCheckMessage::Icon icon)
 
 } // namespace
 
-AudioFilesDialog::AudioFilesDialog(IParentWindow& frame, ControlSubClasser& helpReceiver, HelpTable help)
-    : TabDialog(frame, helpReceiver, help)
+AudioFilesDialog::AudioFilesDialog(IParentWindow& frame, HelpTable help)
+    : TabDialog(frame, help)
 {
-    const auto make = [this](auto* control, int id) { return Place(control, id, 0, 0, 0, 0); };
+    // A row per voice of number, path edit and "..." button; the edits take every pixel the
+    // numbers and the buttons leave.
+    const auto make = [this](auto* control, int id) { return Tag(control, id); };
+    const DialogUnits u = Units();
     group_ = make(new QGroupBox(QStringLiteral("Audio File Names And Paths"), this), GroupId);
+    QGridLayout* grid = GridAtLeast(*group_, u.Rect(0, 0, 388, 226).size());
+    grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(u.Y(3));
     for (int i = 0; i < Configuration::VoiceCount; ++i) {
         const auto index = static_cast<std::size_t>(i);
         numbers_[index] = new QLabel(QString::number(i + 1), this);
@@ -51,6 +57,10 @@ AudioFilesDialog::AudioFilesDialog(IParentWindow& frame, ControlSubClasser& help
         browse_[index] = make(new QToolButton(this), BrowseId + i);
         browse_[index]->setText(QStringLiteral("..."));
         numbers_[index]->setBuddy(edit);
+        browse_[index]->setMinimumWidth(u.X(20));
+        grid->addWidget(numbers_[index], i, 0);
+        grid->addWidget(edit, i, 1);
+        grid->addWidget(browse_[index], i, 2);
         edit->setMaxLength(Configuration::PathCapacity - 1);
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textChanged, this, [this] {
@@ -59,7 +69,9 @@ AudioFilesDialog::AudioFilesDialog(IParentWindow& frame, ControlSubClasser& help
         });
         connect(browse_[index], &QToolButton::clicked, this, [this, i] { Browse(i); });
     }
-    group_->lower();
+    auto* page = new QGridLayout(this);
+    page->setContentsMargins(u.X(6), u.Y(4), u.X(6), u.Y(4));
+    page->addWidget(group_, 0, 0);
 }
 
 void AudioFilesDialog::Load(const Configuration::ConfigurationData& settings)
@@ -149,44 +161,7 @@ bool AudioFilesDialog::Apply(Configuration::ConfigurationData& record)
     return true;
 }
 
-void AudioFilesDialog::LayOut()
-{
-    setMinimumSize(Arrange(0));
-    Arrange(std::max(0, width() - minimumWidth()));
-    NameRowControls();
-}
-
-void AudioFilesDialog::resizeEvent(QResizeEvent* event)
-{
-    TabDialog::resizeEvent(event);
-    Arrange(std::max(0, width() - minimumWidth()));
-}
-
-QSize AudioFilesDialog::Arrange(int extra)
-{
-    // The path edits take every pixel the numbers and the buttons leave.
-    const DialogUnits u = Units();
-    const int outer = u.X(6), inner = u.X(8);
-    const int pitch = u.Y(17), firstRow = u.Y(20), height = u.Y(14);
-    int numberWidth = 0;
-    for (const QLabel* number : numbers_)
-        numberWidth = std::max(numberWidth, number->sizeHint().width());
-    const int buttonWidth = std::max(u.X(20), browse_[0]->sizeHint().width());
-    const int groupWidth = std::max(u.X(388), group_->sizeHint().width()) + extra;
-    const int editX = outer + inner + numberWidth + u.X(4);
-    const int buttonX = outer + groupWidth - inner - buttonWidth;
-    for (std::size_t i = 0; i < paths_.size(); ++i) {
-        const int top = firstRow + pitch * static_cast<int>(i);
-        numbers_[i]->setGeometry(outer + inner, top, numberWidth, height);
-        paths_[i]->setGeometry(editX, top, buttonX - u.X(4) - editX, height);
-        browse_[i]->setGeometry(buttonX, top, buttonWidth, height);
-    }
-    const int groupHeight = std::max(u.Y(226), firstRow + pitch * (Configuration::VoiceCount - 1) + height + u.Y(6));
-    group_->setGeometry(outer, u.Y(4), groupWidth, groupHeight);
-    return {outer + groupWidth + outer, std::max(u.Y(234), u.Y(4) + groupHeight + u.Y(4))};
-}
-
-void AudioFilesDialog::NameRowControls()
+void AudioFilesDialog::NameControls()
 {
     // Named by the page and the voice, in the language shown.
     const auto language = System::CurrentLanguage();

@@ -24,7 +24,7 @@ public:
     static constexpr int PathId = 1290;
     static constexpr int BrowseId = 1306;
 
-    AudioFilesDialog(IParentWindow& frame, ControlSubClasser& helpReceiver, HelpTable help);
+    AudioFilesDialog(IParentWindow& frame, HelpTable help);
 
     /// The edits take the settings' files.
     void Load(const Configuration::ConfigurationData& settings) override;
@@ -40,15 +40,11 @@ public:
     void Browse(int voice);
 
 protected:
-    void LayOut() override;
-    void resizeEvent(QResizeEvent* event) override;
+    /// Names each row's edit and button by the page and the voice.
+    void NameControls() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    /// Places the controls for the texts they show now, giving extra pixels of width to the
-    /// column that gains most from them; returns the page size that holds them.
-    QSize Arrange(int extra);
-    void NameRowControls();
     /// The other pages follow the files named now.
     void ReportChange();
 

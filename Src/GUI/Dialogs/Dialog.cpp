@@ -1,8 +1,10 @@
 #include "GUI/Dialogs/Dialog.h"
 
 #include "GUI/ProgramFont.h"
+#include "GUI/ScreenFit.h"
 
 #include <QLabel>
+#include <QStatusTipEvent>
 
 namespace GUI {
 
@@ -18,8 +20,8 @@ void Dialog::Initialise(int argument)
 {
     ApplyTexts();
     Prepare(argument);
-    HookControls(*this);
     DescribeControls();
+    FitToScreen(*this);
 }
 
 int Dialog::Open(int argument)
@@ -30,10 +32,13 @@ int Dialog::Open(int argument)
 
 void Dialog::Prepare(int /*argument*/) {}
 
-void Dialog::ShowHelp(const QString& text)
+bool Dialog::event(QEvent* event)
 {
+    if (event->type() != QEvent::StatusTip)
+        return QDialog::event(event);
     if (helpLine_)
-        helpLine_->setText(text);
+        helpLine_->setText(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
 }
 
 } // namespace GUI

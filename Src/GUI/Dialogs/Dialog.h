@@ -26,7 +26,9 @@ struct DialogContext {
 };
 
 /// A modal dialog of the program in the program's 8-point font, with the texts of the current
-/// language, control help in its help line and described controls (DialogBase). The main
+/// language, control help in its help line (the status tips of its controls and of its pages'
+/// controls) and described controls (DialogBase). Windows are at most as large as the
+/// available area of their screen (FitToScreen). The main
 /// window makes each dialog once, on its first opening, through its dialog table, keeps it,
 /// and calls Open for every opening; the controls therefore persist between openings and
 /// Prepare fills them afresh each time.
@@ -38,8 +40,9 @@ public:
     /// title: the dialog's English title, kept when the language file gives none.
     Dialog(QWidget* owner, int dialogId, const QString& title, HelpTable help);
 
-    /// Readies an opening: the current language's texts, Prepare (argument), control help
-    /// and the controls' descriptions. Tests call it and show the dialog themselves.
+    /// Readies an opening: the current language's texts, Prepare (argument), the controls'
+    /// help and descriptions, and a size that fits the texts and the screen. Tests call it and
+    /// show the dialog themselves.
     void Initialise(int argument);
     /// Initialise, then shows the dialog modally; returns its result. argument is the table
     /// row's (the page the settings dialog opens on, for example).
@@ -50,7 +53,8 @@ protected:
     virtual void Prepare(int argument);
     /// The label that shows the help texts; without one, help shows nowhere.
     void SetHelpLine(QLabel* line) { helpLine_ = line; }
-    void ShowHelp(const QString& text) override;
+    /// A status tip reaching the dialog goes to its help line.
+    bool event(QEvent* event) override;
 
 private:
     QLabel* helpLine_ = nullptr;

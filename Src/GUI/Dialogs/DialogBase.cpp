@@ -4,9 +4,11 @@
 #include "System/CurrentLanguage.h"
 
 #include <QAbstractButton>
-#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QWidget>
 
 #include <optional>
@@ -69,50 +71,48 @@ std::optional<int> ControlIdOf(const QObject* object)
     return id.toInt();
 }
 
-// The mouse on the window's own surface (or passed on by a control that ignores it) clears
-// the hovered mark, so the help goes back to none and the same control reports again.
-class SurfaceFilter final : public QObject {
-public:
-    SurfaceFilter(ControlSubClasser& receiver, QObject* parent) : QObject(parent), receiver_(receiver) {}
+// Marks the widget of a DialogBase: a dialog does not look into the pages inside it.
+constexpr const char* SurfaceProperty = "dialogSurface";
 
-protected:
-    bool eventFilter(QObject* /*object*/, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseMove && receiver_.ResetHoveredControl())
-            receiver_.OnControlHover(-1);
-        return false;
+void CollectControls(const QWidget* parent, QList<QWidget*>& controls)
+{
+    for (QObject* child : parent->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget->isWindow() || widget->property(SurfaceProperty).isValid())
+            continue;
+        if (ControlIdOf(widget))
+            controls.append(widget);
+        CollectControls(widget, controls);
     }
-
-private:
-    ControlSubClasser& receiver_;
-};
+}
 
 } // namespace
 
 DialogBase::DialogBase(QWidget& window, int dialogId, HelpTable help)
     : window_(window), dialogId_(dialogId), help_(help)
 {
+    window_.setProperty(SurfaceProperty, true);
 }
 
-DialogBase::~DialogBase()
-{
-    if (!surfaceFilter_)
-        return;
-    window_.removeEventFilter(surfaceFilter_);
-    delete surfaceFilter_;
-    RestoreChildControls(&window_);
-}
+DialogBase::~DialogBase() = default;
 
 DialogUnits DialogBase::Units() const
 {
     return DialogUnits::Of(window_.font());
 }
 
+QList<QWidget*> DialogBase::Controls() const
+{
+    QList<QWidget*> controls;
+    CollectControls(&window_, controls);
+    return controls;
+}
+
 QWidget* DialogBase::Control(int id) const
 {
-    for (QWidget* child : window_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (ControlIdOf(child) == id)
-            return child;
+    for (QWidget* control : Controls()) {
+        if (ControlIdOf(control) == id)
+            return control;
     }
     return nullptr;
 }
@@ -133,7 +133,7 @@ void DialogBase::ApplyTexts()
         const char16_t* title = language->GetDialogTitle(dialogId_);
         window_.setWindowTitle(title ? FromTableText(title) : own);
     }
-    for (QWidget* control : window_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* control : Controls()) {
         const auto id = ControlIdOf(control);
         const auto text = TextOf(control);
         if (!id || !text || *id < System::ILanguage::FirstControlId || *id > System::ILanguage::LastControlId)
@@ -144,32 +144,23 @@ void DialogBase::ApplyTexts()
     }
 }
 
-void DialogBase::HookControls(ControlSubClasser& receiver)
-{
-    if (surfaceFilter_)
-        return;
-    SubclassChildControls(&window_, &receiver);
-    window_.setMouseTracking(true);
-    surfaceFilter_ = new SurfaceFilter(receiver, &window_);
-    window_.installEventFilter(surfaceFilter_);
-}
-
 void DialogBase::DescribeControls()
 {
-    const QList<QWidget*> children = window_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    for (QWidget* control : children) {
-        const auto id = ControlIdOf(control);
-        if (!id)
-            continue;
-        const QString help = help_.Text(*id);
+    const QList<QLabel*> labels = window_.findChildren<QLabel*>();
+    for (QWidget* control : Controls()) {
+        const QString help = help_.Text(*ControlIdOf(control));
+        // A tab control's help belongs to its tabs: the page under them clears the line.
+        auto* tabs = qobject_cast<QTabWidget*>(control);
+        (tabs ? static_cast<QWidget*>(tabs->tabBar()) : control)->setStatusTip(help);
+        if (qobject_cast<QSlider*>(control))
+            SetFocusOnHover(control);
         if (!help.isEmpty())
             control->setAccessibleDescription(help);
         if (TextOf(control))
             continue; // buttons and labels are named by their texts
         QString name;
-        for (QWidget* other : children) {
-            const auto* label = qobject_cast<const QLabel*>(other);
-            if (label && label->buddy() == control)
+        for (const QLabel* label : labels) {
+            if (label->buddy() == control)
                 name = WithoutMnemonics(label->text());
         }
         if (name.isEmpty())
@@ -178,12 +169,5 @@ void DialogBase::DescribeControls()
             control->setAccessibleName(name);
     }
 }
-
-void DialogBase::OnControlHover(int controlId)
-{
-    ShowHelp(help_.Text(controlId));
-}
-
-void DialogBase::ShowHelp(const QString& /*text*/) {}
 
 } // namespace GUI

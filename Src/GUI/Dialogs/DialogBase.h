@@ -3,22 +3,23 @@
 #include "GUI/Dialogs/DialogUnits.h"
 #include "GUI/Dialogs/HelpTable.h"
 
-class QObject;
+#include <QList>
+
 class QWidget;
 
 namespace GUI {
 
 /// What every dialog and every tab page of the program shares, next to its Qt base class:
-/// - its controls are direct children placed in dialog units of the window's font and tagged
-///   with their numeric identifiers (Place);
+/// - its controls carry their numeric identifiers in the property "controlId" (Tag); Qt
+///   layouts place them, inside group boxes where the window groups them;
 /// - the texts of the current language: the dialog's title and every control text a language
 ///   file gives, the texts the window was made with (English) otherwise (ApplyTexts);
-/// - control help: the mouse over a control shows its help text, the mouse on the window's own
-///   surface clears it (HookControls, OnControlHover, ShowHelp);
+/// - control help as status tips: the mouse entering a control sends its help text up to the
+///   dialog, which shows it in its help line; leaving it clears the line (DescribeControls);
 /// - names and descriptions for assistive technology (DescribeControls).
 ///
-/// A dialog passes itself as the help receiver; a tab page passes the dialog it sits in, whose
-/// help line then serves every page. GUI thread only.
+/// A tab page's status tips reach the dialog it sits in, whose help line serves every page.
+/// GUI thread only.
 class DialogBase : public ControlSubClasser {
 public:
     /// window is the derived object's own widget; dialogId its number (a title of its own in
@@ -30,10 +31,21 @@ public:
     const HelpTable& Help() const { return help_; }
     /// The dialog units of the window's current font.
     DialogUnits Units() const;
-    /// The direct child with control identifier id, or null.
+    /// The control with identifier id among the window's controls (see Controls), or null.
     QWidget* Control(int id) const;
+    /// Every tagged widget inside the window, group boxes included, in creation order; a
+    /// page of this kind inside it (a tab page) and other windows are not looked into.
+    QList<QWidget*> Controls() const;
 
-    /// Tags control with identifier id and places it at x, y, width, height in dialog units.
+    /// Tags control with identifier id; a layout places it.
+    template <typename T>
+    static T* Tag(T* control, int id)
+    {
+        control->setProperty("controlId", id);
+        return control;
+    }
+    /// Tags control with identifier id and places it at x, y, width, height in dialog units,
+    /// for a window laid out by hand.
     template <typename T>
     T* Place(T* control, int id, int x, int y, int width, int height)
     {
@@ -45,22 +57,11 @@ public:
     /// the text of each control with an identifier in 1001..1095, where the language gives
     /// one; elsewhere the text the window had when it first came here. Call at each opening.
     void ApplyTexts();
-    /// Hooks the window's controls for hover help with receiver as the receiver, and lets the
-    /// mouse on the window's own surface clear receiver's help. Hooks once; the hooks stay
-    /// until the object is destroyed.
-    void HookControls(ControlSubClasser& receiver);
-    /// Gives every tagged control a description (its help text) and the controls without a
-    /// text of their own a name: the text of the label whose buddy they are, else the help
-    /// text. Call after ApplyTexts.
+    /// Gives every tagged control its help text as status tip and description, the sliders
+    /// the focus when the mouse enters them, and the controls without a text of their own a
+    /// name: the text of the label whose buddy they are, else the help text. Call after
+    /// ApplyTexts.
     void DescribeControls();
-
-    /// Shows the help text of controlId (or clears the help for a control without one).
-    void OnControlHover(int controlId) override;
-
-protected:
-    /// Shows a help text; empty clears it. A tab page, whose help goes to its dialog, shows
-    /// nothing itself.
-    virtual void ShowHelp(const QString& text);
 
 private:
     void PlaceWidget(QWidget* control, int id, const QRect& pixels);
@@ -68,7 +69,6 @@ private:
     QWidget& window_;
     int dialogId_;
     HelpTable help_;
-    QObject* surfaceFilter_ = nullptr;
 };
 
 } // namespace GUI

@@ -2,13 +2,16 @@
 #include "GUI/Dialogs/OptionsDialog.h"
 
 #include "GUI/Dialogs/UpDown.h"
+#include "GUI/ScreenFit.h"
 #include "GUI/StepSequencerDialog.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,11 +42,11 @@ constexpr TrainerField TrainerFields[] = {
 
 } // namespace
 
-OptionsDialog::OptionsDialog(const DialogContext& context, IParentWindow& frame, ControlSubClasser& helpReceiver,
-                             HelpTable help)
-    : TabDialog(frame, helpReceiver, help), context_(context)
+OptionsDialog::OptionsDialog(const DialogContext& context, IParentWindow& frame, HelpTable help)
+    : TabDialog(frame, help), context_(context)
 {
     CreateControls();
+    LayOutControls();
     Connect();
 }
 
@@ -51,8 +54,8 @@ OptionsDialog::~OptionsDialog() = default;
 
 void OptionsDialog::CreateControls()
 {
-    // Created in the order Tab moves through them; LayOut places them.
-    const auto make = [this](auto* control, int id) { return Place(control, id, 0, 0, 0, 0); };
+    // Created in the order Tab moves through them; LayOutControls places them.
+    const auto make = [this](auto* control, int id) { return Tag(control, id); };
     for (std::size_t i = 0; i < groups_.size(); ++i)
         groups_[i] = make(new QGroupBox(this), GroupIds[i]);
     trainerGroup_ = make(new QGroupBox(QStringLiteral("Speed Trainer"), this), TrainerGroupId);
@@ -106,9 +109,6 @@ void OptionsDialog::CreateControls()
     barsUpDown_->SetRange(1, MaxBeatsPerBar);
     beatsPerBar_->setMaxLength(128);
     pattern_->setMaxLength(127);
-    for (QGroupBox* group : groups_)
-        group->lower();
-    trainerGroup_->lower();
     SetAcceptedCharacters(beatsPerBar_, QStringLiteral("0123456789"));
     SetAcceptedCharacters(pattern_, QStringLiteral("0123456789+"));
     for (const TrainerEdit& field : trainerEdits_)
@@ -161,81 +161,82 @@ void OptionsDialog::Connect()
     }
 }
 
-void OptionsDialog::LayOut()
+void OptionsDialog::LayOutControls()
 {
+    // Two columns of groups at their English sizes at least: beat type, sound source, options
+    // and subdivision on the left, the speed trainer on the right.
     const DialogUnits u = Units();
-    const auto fit = [&u](QWidget* control, int units) { return std::max(u.X(units), control->sizeHint().width()); };
-    const int row = u.Y(10), editHeight = u.Y(13), buttonHeight = u.Y(14);
-    const int upDownWidth = u.X(10);
-    const int outer = u.X(6), inner = u.X(8), gap = u.X(4);
+    // Rows are at least as far apart as in English.
+    const auto grid = [&u](QGroupBox* group, int width, int height, std::initializer_list<int> rowPitches) {
+        QGridLayout* layout = GridAtLeast(*group, u.Rect(0, 0, width, height).size());
+        layout->setContentsMargins(u.X(8), u.Y(2), u.X(8), u.Y(2));
+        layout->setColumnStretch(1, 1);
+        layout->setHorizontalSpacing(u.X(4));
+        layout->setVerticalSpacing(0);
+        int row = 0;
+        for (const int pitch : rowPitches)
+            layout->setRowMinimumHeight(row++, u.Y(pitch));
+        return layout;
+    };
+    const auto editWithUpDown = [&u](QLineEdit* edit, UpDown* upDown, int editWidth) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(0);
+        edit->setFixedWidth(editWidth);
+        upDown->setFixedSize(u.X(10), edit->sizeHint().height());
+        row->addWidget(edit);
+        row->addWidget(upDown);
+        row->addStretch(1);
+        return row;
+    };
 
-    // Left column: beat type, sound source, options, beat subdivision.
-    const int left = outer + inner;
-    int radioWidth = 0;
-    for (QRadioButton* button : beatTypes_)
-        radioWidth = std::max(radioWidth, fit(button, 64));
-    const int fieldX = left + radioWidth + gap;
-    const int fieldWidth = std::max({u.X(90), stepButton_->sizeHint().width()});
-    int leftRight = fieldX + fieldWidth;
-    beatTypes_[0]->setGeometry(left, u.Y(16), radioWidth, row);
-    beatTypes_[1]->setGeometry(left, u.Y(32), radioWidth, row);
-    beatsPerBar_->setGeometry(fieldX, u.Y(30), u.X(30), editHeight);
-    barsUpDown_->setGeometry(fieldX + u.X(30), u.Y(30), upDownWidth, editHeight);
-    beatTypes_[2]->setGeometry(left, u.Y(49), radioWidth, row);
-    pattern_->setGeometry(fieldX, u.Y(47), fieldWidth, editHeight);
-    beatTypes_[3]->setGeometry(left, u.Y(66), radioWidth, row);
-    stepButton_->setGeometry(fieldX, u.Y(64), fieldWidth, buttonHeight);
+    QGridLayout* beatType = grid(groups_[0], 190, 80, {17, 17, 17, 17});
+    for (int i = 0; i < 4; ++i)
+        beatType->addWidget(beatTypes_[static_cast<std::size_t>(i)], i, 0);
+    beatType->addLayout(editWithUpDown(beatsPerBar_, barsUpDown_, u.X(30)), 1, 1);
+    beatType->addWidget(pattern_, 2, 1);
+    beatType->addWidget(stepButton_, 3, 1);
+    beatType->setColumnMinimumWidth(1, u.X(90));
 
-    const int midiWidth = fit(midi_, 40);
-    midi_->setGeometry(left, u.Y(111), midiWidth, row);
-    audioFiles_->setGeometry(left + midiWidth + u.X(10), u.Y(111), fit(audioFiles_, 60), row);
-    leftRight = std::max(leftRight, audioFiles_->geometry().right());
-    indicator_->setGeometry(left, u.Y(145), fit(indicator_, 120), row);
-    leftRight = std::max(leftRight, indicator_->geometry().right());
+    QGridLayout* source = grid(groups_[1], 190, 28, {});
+    source->addWidget(midi_, 0, 0);
+    source->addWidget(audioFiles_, 0, 1, Qt::AlignLeft);
+    source->setColumnMinimumWidth(0, u.X(50));
 
-    int labelWidth = 0;
-    for (QLabel* label : subdivisionLabels_)
-        labelWidth = std::max(labelWidth, fit(label, 80));
-    for (std::size_t i = 0; i < subdivisions_.size(); ++i) {
-        const int y = u.Y(178 + 16 * static_cast<int>(i));
-        subdivisionLabels_[i]->setGeometry(left, y + u.Y(2), labelWidth, row);
-        subdivisions_[i]->setGeometry(left + labelWidth + gap, y, fit(subdivisions_[i], 36), editHeight);
+    QGridLayout* options = grid(groups_[3], 190, 28, {});
+    options->addWidget(indicator_, 0, 0, 1, 2);
+
+    QGridLayout* subdivision = grid(groups_[2], 190, 62, {16, 16, 18});
+    for (int i = 0; i < 2; ++i) {
+        subdivision->addWidget(subdivisionLabels_[static_cast<std::size_t>(i)], i, 0);
+        subdivision->addWidget(subdivisions_[static_cast<std::size_t>(i)], i, 1, Qt::AlignLeft);
     }
-    compound_->setGeometry(left, u.Y(212), fit(compound_, 90), row);
-    leftRight = std::max({leftRight, subdivisions_[0]->geometry().right(), compound_->geometry().right()});
+    subdivision->addWidget(compound_, 2, 0, 1, 2);
 
-    const int groupWidth = std::max(u.X(190), leftRight + inner - outer);
-    groups_[0]->setGeometry(outer, u.Y(4), groupWidth, u.Y(80));
-    groups_[1]->setGeometry(outer, u.Y(98), groupWidth, u.Y(28));
-    groups_[2]->setGeometry(outer, u.Y(165), groupWidth, u.Y(62));
-    groups_[3]->setGeometry(outer, u.Y(132), groupWidth, u.Y(28));
-
-    // Right column: the speed trainer.
-    const int groupX = outer + groupWidth + u.X(8);
-    const int trainerLeft = groupX + inner;
-    int checkWidth = 0;
+    QGridLayout* trainer = grid(trainerGroup_, 190, 223, {16, 16, 16, 16, 6, 22, 22, 22, 22, 22, 22});
+    trainer->setColumnStretch(1, 0);
+    trainer->setColumnStretch(2, 1);
+    int row = 0;
     for (QCheckBox* box : {trainer_, durationsInBars_, logarithmic_, beep_})
-        checkWidth = std::max(checkWidth, fit(box, 80));
-    trainer_->setGeometry(trainerLeft, u.Y(18), checkWidth, row);
-    durationsInBars_->setGeometry(trainerLeft, u.Y(34), checkWidth, row);
-    logarithmic_->setGeometry(trainerLeft, u.Y(50), checkWidth, row);
-    beep_->setGeometry(trainerLeft, u.Y(66), checkWidth, row);
-    int trainerLabelWidth = 0;
-    for (const TrainerEdit& field : trainerEdits_)
-        trainerLabelWidth = std::max(trainerLabelWidth, fit(field.label, 44));
-    const int editWidth = std::max(u.X(50), beatsPerBar_->fontMetrics().horizontalAdvance(QStringLiteral("1000.00%")) + u.X(8));
-    for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
-        const TrainerEdit& field = trainerEdits_[i];
-        const int y = u.Y(88 + 22 * static_cast<int>(i));
-        field.label->setGeometry(trainerLeft, y + u.Y(2), trainerLabelWidth, row);
-        field.edit->setGeometry(trainerLeft + trainerLabelWidth + gap, y, editWidth, editHeight);
-        field.upDown->setGeometry(field.edit->geometry().right() + 1, y, upDownWidth, editHeight);
+        trainer->addWidget(box, row++, 0, 1, 3);
+    ++row; // the gap between the switches and the edits
+    const int editWidth =
+        std::max(u.X(50), beatsPerBar_->fontMetrics().horizontalAdvance(QStringLiteral("1000.00%")) + u.X(8));
+    for (const TrainerEdit& field : trainerEdits_) {
+        trainer->addWidget(field.label, row, 0);
+        trainer->addLayout(editWithUpDown(field.edit, field.upDown, editWidth), row++, 1);
     }
-    const int trainerRight =
-        std::max(trainerLeft + checkWidth, trainerEdits_[0].upDown->geometry().right()) + inner;
-    const int trainerWidth = std::max(u.X(400 - 6) - groupX, trainerRight - groupX);
-    trainerGroup_->setGeometry(groupX, u.Y(4), trainerWidth, u.Y(223));
-    setMinimumSize(groupX + trainerWidth + outer, u.Y(234));
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(u.Y(6));
+    for (QGroupBox* group : {groups_[0], groups_[1], groups_[3], groups_[2]})
+        left->addWidget(group);
+    left->addStretch(1);
+    QGridLayout* page = GridAtLeast(*this, u.Rect(0, 0, 400, 234).size());
+    page->setContentsMargins(u.X(6), u.Y(4), u.X(6), u.Y(4));
+    page->setHorizontalSpacing(u.X(8));
+    page->addLayout(left, 0, 0);
+    page->addWidget(trainerGroup_, 0, 1);
+    page->setColumnStretch(1, 1);
 }
 
 void OptionsDialog::EnableBeatTypeControls()

@@ -52,8 +52,7 @@ public:
     /// The largest beats per bar the page applies; a larger typed number becomes this.
     static constexpr int MaxBeatsPerBar = 60;
 
-    OptionsDialog(const DialogContext& context, IParentWindow& frame, ControlSubClasser& helpReceiver,
-                  HelpTable help);
+    OptionsDialog(const DialogContext& context, IParentWindow& frame, HelpTable help);
     ~OptionsDialog() override;
 
     void Load(const Configuration::ConfigurationData& settings) override;
@@ -68,7 +67,6 @@ public:
     void OpenStepSequencer(bool show = true);
 
 protected:
-    void LayOut() override;
     bool event(QEvent* event) override;
 
 private:
@@ -80,6 +78,7 @@ private:
     };
 
     void CreateControls();
+    void LayOutControls();
     void Connect();
     void EnableBeatTypeControls();
     void EnableTrainerControls();

@@ -2,9 +2,12 @@
 
 #include "Configuration/IConfiguration.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/ScreenFit.h"
 #include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,20 +54,20 @@ std::u16string Utf16(const QString& text)
 } // namespace
 
 PresetsDialog::PresetsDialog(Configuration::IConfiguration& configuration, IParentWindow& frame,
-                             ControlSubClasser& helpReceiver, HelpTable help)
-    : TabDialog(frame, helpReceiver, help),
+                             HelpTable help)
+    : TabDialog(frame, help),
       configuration_(configuration),
-      // Made in the order Tab moves through them; LayOut places them.
-      nameLabel_(Place(new QLabel(QStringLiteral("Name"), this), NameLabelId, 0, 0, 0, 0)),
-      name_(Place(new QLineEdit(this), NameEditId, 0, 0, 0, 0)),
-      descriptionLabel_(Place(new QLabel(QStringLiteral("Description"), this), DescriptionLabelId, 0, 0, 0, 0)),
-      description_(Place(new QLineEdit(this), DescriptionEditId, 0, 0, 0, 0)),
-      clear_(Place(new QPushButton(QStringLiteral("&Clear"), this), ClearId, 0, 0, 0, 0)),
-      save_(Place(new QPushButton(QStringLiteral("&Save"), this), SaveId, 0, 0, 0, 0)),
-      update_(Place(new QPushButton(QStringLiteral("&Update"), this), UpdateId, 0, 0, 0, 0)),
-      load_(Place(new QPushButton(QStringLiteral("&Load"), this), LoadId, 0, 0, 0, 0)),
-      delete_(Place(new QPushButton(QStringLiteral("&Delete"), this), DeleteId, 0, 0, 0, 0)),
-      list_(Place(new QTreeWidget(this), ListId, 0, 0, 0, 0))
+      // Made in the order Tab moves through them; the constructor's grid places them.
+      nameLabel_(Tag(new QLabel(QStringLiteral("Name"), this), NameLabelId)),
+      name_(Tag(new QLineEdit(this), NameEditId)),
+      descriptionLabel_(Tag(new QLabel(QStringLiteral("Description"), this), DescriptionLabelId)),
+      description_(Tag(new QLineEdit(this), DescriptionEditId)),
+      clear_(Tag(new QPushButton(QStringLiteral("&Clear"), this), ClearId)),
+      save_(Tag(new QPushButton(QStringLiteral("&Save"), this), SaveId)),
+      update_(Tag(new QPushButton(QStringLiteral("&Update"), this), UpdateId)),
+      load_(Tag(new QPushButton(QStringLiteral("&Load"), this), LoadId)),
+      delete_(Tag(new QPushButton(QStringLiteral("&Delete"), this), DeleteId)),
+      list_(Tag(new QTreeWidget(this), ListId))
 {
     nameLabel_->setBuddy(name_);
     descriptionLabel_->setBuddy(description_);
@@ -86,12 +89,44 @@ PresetsDialog::PresetsDialog(Configuration::IConfiguration& configuration, IPare
     connect(update_, &QPushButton::clicked, this, &PresetsDialog::Update);
     connect(load_, &QPushButton::clicked, this, &PresetsDialog::LoadSelected);
     connect(delete_, &QPushButton::clicked, this, &PresetsDialog::DeleteSelected);
-    // The double-click's own modifiers tell whether Ctrl was held.
+    // The double-click's own modifiers tell whether Ctrl was held; a resize shares out the
+    // columns again.
     list_->viewport()->installEventFilter(this);
+
+    // Name and description with their labels, the buttons under the edits, the list below
+    // taking what the page has beyond them.
+    const DialogUnits u = Units();
+    QGridLayout* grid = GridAtLeast(*this, u.Rect(0, 0, 400, 160).size());
+    grid->setContentsMargins(u.X(8), u.Y(8), u.X(8), u.Y(8));
+    grid->setHorizontalSpacing(u.X(4));
+    grid->setVerticalSpacing(0);
+    // The rows at least as far apart as in English.
+    grid->setRowMinimumHeight(0, u.Y(18));
+    grid->setRowMinimumHeight(1, u.Y(19));
+    grid->setRowMinimumHeight(2, u.Y(22));
+    grid->addWidget(nameLabel_, 0, 0);
+    grid->addWidget(name_, 0, 1, Qt::AlignLeft);
+    grid->addWidget(descriptionLabel_, 1, 0);
+    grid->addWidget(description_, 1, 1);
+    name_->setMinimumWidth(u.X(150));
+    grid->setColumnMinimumWidth(0, u.X(40));
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(u.X(4));
+    for (QPushButton* button : {clear_, save_, update_, load_, delete_}) {
+        button->setMinimumWidth(u.X(50));
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 2, 1);
+    grid->addWidget(list_, 3, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(3, 1);
 }
 
 bool PresetsDialog::eventFilter(QObject* object, QEvent* event)
 {
+    if (object == list_->viewport() && event->type() == QEvent::Resize)
+        SizeColumns();
     if (object == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         const auto* click = static_cast<QMouseEvent*>(event);
         if (click->button() == Qt::LeftButton) {
@@ -273,52 +308,8 @@ QMessageBox::StandardButton PresetsDialog::Tell(QMessageBox::Icon icon, int titl
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-void PresetsDialog::LayOut()
+void PresetsDialog::SizeColumns()
 {
-    const DialogUnits u = Units();
-    const int margin = u.X(8), gap = u.X(4);
-    const int labelWidth = std::max({u.X(40), nameLabel_->sizeHint().width(), descriptionLabel_->sizeHint().width()});
-    int buttonWidth = u.X(50);
-    for (const QPushButton* button : {clear_, save_, update_, load_, delete_})
-        buttonWidth = std::max(buttonWidth, button->sizeHint().width());
-    const int buttonsWidth = 5 * buttonWidth + 4 * gap;
-    setMinimumSize(std::max(u.X(400), 2 * margin + std::max(labelWidth + gap + u.X(150), buttonsWidth)), u.Y(160));
-    Arrange();
-}
-
-void PresetsDialog::resizeEvent(QResizeEvent* event)
-{
-    TabDialog::resizeEvent(event);
-    Arrange();
-}
-
-void PresetsDialog::Arrange()
-{
-    const DialogUnits u = Units();
-    const int width = std::max(this->width(), minimumWidth());
-    const int height = std::max(this->height(), minimumHeight());
-    const int margin = u.X(8), gap = u.X(4), top = u.Y(8);
-    const int row = u.Y(10), editHeight = u.Y(13), buttonHeight = u.Y(14);
-    const int labelWidth = std::max({u.X(40), nameLabel_->sizeHint().width(), descriptionLabel_->sizeHint().width()});
-    const int editX = margin + labelWidth + gap;
-    nameLabel_->setGeometry(margin, top + u.Y(2), labelWidth, row);
-    name_->setGeometry(editX, top, std::min(u.X(150), width - margin - editX), editHeight);
-    descriptionLabel_->setGeometry(margin, top + u.Y(18) + u.Y(2), labelWidth, row);
-    description_->setGeometry(editX, top + u.Y(18), width - margin - editX, editHeight);
-
-    int buttonWidth = u.X(50);
-    for (const QPushButton* button : {clear_, save_, update_, load_, delete_})
-        buttonWidth = std::max(buttonWidth, button->sizeHint().width());
-    int x = editX;
-    if (x + 5 * buttonWidth + 4 * gap > width - margin)
-        x = margin;
-    for (QPushButton* button : {clear_, save_, update_, load_, delete_}) {
-        button->setGeometry(x, top + u.Y(37), buttonWidth, buttonHeight);
-        x += buttonWidth + gap;
-    }
-    const int listTop = top + u.Y(59);
-    list_->setGeometry(margin, listTop, width - 2 * margin, height - listTop - u.Y(8));
-
     // The name column takes a quarter of the list; the description the rest, less room for a
     // vertical scroll bar, so that no horizontal one appears when the list fills.
     const int client = list_->viewport()->width() + (list_->verticalScrollBar()->isVisible() ? list_->verticalScrollBar()->width() : 0);

@@ -41,8 +41,7 @@ public:
     static constexpr int DescriptionEditId = 1319;
     static constexpr int ListId = 1320;
 
-    PresetsDialog(Configuration::IConfiguration& configuration, IParentWindow& frame, ControlSubClasser& helpReceiver,
-                  HelpTable help);
+    PresetsDialog(Configuration::IConfiguration& configuration, IParentWindow& frame, HelpTable help);
 
     /// An opening: the list is built anew from the store; the edits show the kept name and
     /// description when a name was kept.
@@ -58,8 +57,6 @@ public:
     void ChooseRow(QTreeWidgetItem* row, bool onlyFill);
 
 protected:
-    void LayOut() override;
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
@@ -76,7 +73,8 @@ private:
     void AddRow(const QString& name, const QString& description);
     QMessageBox::StandardButton Tell(QMessageBox::Icon icon, int title, int text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
-    void Arrange();
+    /// The name column takes a quarter of the list, the description the rest.
+    void SizeColumns();
 
     Configuration::IConfiguration& configuration_;
     QLabel* nameLabel_;

@@ -7,9 +7,11 @@
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/ScreenFit.h"
 #include "GUI/StepSequencerDialog.h"
 #include "System/CurrentLanguage.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -40,13 +42,12 @@ constexpr int TabTexts[] = {6, 7, 8, 9};
 SettingsDialog::SettingsDialog(const DialogContext& context)
     : Dialog(&context.window, DialogId, QStringLiteral("Settings"), HelpTable(HelpTexts, HelpSource::Information)),
       context_(context),
-      tabs_(Place(new QTabWidget(this), TabsId, 4, 4, 416, 258)),
-      ok_(Place(new QPushButton(QStringLiteral("OK"), this), OkId, 312, 268, 50, 14)),
-      close_(Place(new QPushButton(QStringLiteral("Close"), this), CloseId, 367, 268, 50, 14)),
-      helpLine_(Place(new QLabel(QStringLiteral("Move the mouse over an input field to display information about "
-                                                "it here"),
-                                 this),
-                      HelpLineId, 7, 266, 300, 20))
+      tabs_(Tag(new QTabWidget(this), TabsId)),
+      ok_(Tag(new QPushButton(QStringLiteral("OK"), this), OkId)),
+      close_(Tag(new QPushButton(QStringLiteral("Close"), this), CloseId)),
+      helpLine_(Tag(new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"),
+                               this),
+                    HelpLineId))
 {
     ok_->setDefault(true);
     helpLine_->setWordWrap(true);
@@ -59,14 +60,32 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
 
     // Made in the order the pages depend on one another; shown in tab order.
     const HelpTable help(HelpTexts, HelpSource::Information);
-    pages_[OptionsPage] = new OptionsDialog(context_, *this, *this, help);
-    pages_[SoundSettingsPage] = new SoundSetupDialog(context_.configuration, *this, *this, help);
-    pages_[AudioFilesPage] = new AudioFilesDialog(*this, *this, help);
-    pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, *this, help);
+    pages_[OptionsPage] = new OptionsDialog(context_, *this, help);
+    pages_[SoundSettingsPage] = new SoundSetupDialog(context_.configuration, *this, help);
+    pages_[AudioFilesPage] = new AudioFilesDialog(*this, help);
+    pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, help);
     for (TabDialog* page : pages_)
         tabs_->addTab(page, QString());
     tabs_->setFocusPolicy(Qt::TabFocus);
-    connect(tabs_, &QTabWidget::currentChanged, this, [this] { ResetHoveredControl(); });
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] { TipCutTexts(*this); });
+
+    // The tabs at least at their English size, and under them the help line beside OK and
+    // Close; the window is as large as the largest page needs in the language shown.
+    const DialogUnits u = Units();
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(u.X(4), u.Y(4), u.X(7), u.Y(7));
+    grid->setHorizontalSpacing(u.X(5));
+    grid->setVerticalSpacing(u.Y(3));
+    grid->addWidget(tabs_, 0, 0, 1, 3);
+    grid->addItem(new QSpacerItem(u.X(416), u.Y(258), QSizePolicy::Minimum, QSizePolicy::Minimum), 0, 0, 1, 3);
+    helpLine_->setFixedHeight(u.Y(20));
+    helpLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    grid->addWidget(helpLine_, 1, 0);
+    ok_->setMinimumSize(u.X(50), u.Y(14));
+    close_->setMinimumSize(u.X(50), u.Y(14));
+    grid->addWidget(ok_, 1, 1);
+    grid->addWidget(close_, 1, 2);
+    grid->setColumnStretch(0, 1);
     connect(ok_, &QPushButton::clicked, this, &SettingsDialog::Accept);
     connect(close_, &QPushButton::clicked, this, &SettingsDialog::reject);
 }
@@ -105,24 +124,6 @@ void SettingsDialog::Prepare(int argument)
     for (TabDialog* page : pages_)
         page->Initialise(settings);
     SelectPage(std::clamp(argument, 0, static_cast<int>(pages_.size()) - 1));
-    LayOut();
-}
-
-void SettingsDialog::LayOut()
-{
-    // The English layout, grown where a page or a translated text needs more room.
-    const DialogUnits units = Units();
-    const QSize tabs = tabs_->minimumSizeHint().expandedTo(units.Rect(0, 0, 416, 258).size());
-    const int margin = units.X(4);
-    const int buttonWidth = std::max({units.X(50), ok_->sizeHint().width(), close_->sizeHint().width()});
-    const int buttonHeight = units.Y(14);
-    const int width = tabs.width() + 2 * margin;
-    const int buttonsTop = margin + tabs.height() + units.Y(6);
-    tabs_->setGeometry(margin, margin, tabs.width(), tabs.height());
-    close_->setGeometry(width - margin - buttonWidth, buttonsTop, buttonWidth, buttonHeight);
-    ok_->setGeometry(close_->x() - units.X(5) - buttonWidth, buttonsTop, buttonWidth, buttonHeight);
-    helpLine_->setGeometry(units.X(7), buttonsTop - units.Y(3), ok_->x() - units.X(12), units.Y(20));
-    setFixedSize(width, std::max(units.Y(289), buttonsTop + buttonHeight + units.Y(7)));
 }
 
 int SettingsDialog::CurrentPage() const
@@ -133,7 +134,6 @@ int SettingsDialog::CurrentPage() const
 void SettingsDialog::SelectPage(int index)
 {
     tabs_->setCurrentIndex(index);
-    ResetHoveredControl();
 }
 
 void SettingsDialog::Accept()

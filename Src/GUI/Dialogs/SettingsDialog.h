@@ -58,7 +58,6 @@ private:
     /// The steps of OK on record; false when a page refused.
     bool ApplyPages(Configuration::ConfigurationData& record);
     void SelectPage(int index);
-    void LayOut();
     /// The Sound Settings page follows the sound source: MIDI instruments or the files named now.
     void FollowSoundSource(bool audioFiles);
 

@@ -5,17 +5,17 @@
 #include "Core/Sound/InstrumentList.h"
 #include "GUI/MarkerPalette.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/ScreenFit.h"
 #include "GUI/VisualColourControl.h"
 #include "Platform/Files.h"
 #include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QSlider>
-
-#include <QResizeEvent>
 
 #include <algorithm>
 
@@ -59,11 +59,12 @@ QStringList StoredFiles(const Configuration::ConfigurationData& settings)
 } // namespace
 
 SoundSetupDialog::SoundSetupDialog(Configuration::IConfiguration& configuration, IParentWindow& frame,
-                                   ControlSubClasser& helpReceiver, HelpTable help)
-    : TabDialog(frame, helpReceiver, help), configuration_(configuration)
+                                   HelpTable help)
+    : TabDialog(frame, help), configuration_(configuration)
 {
-    // Created in the order Tab moves through them (row by row); LayOut places them.
-    const auto make = [this](auto* control, int id) { return Place(control, id, 0, 0, 0, 0); };
+    // Created in the order Tab moves through them (row by row), in a grid: the headings, then
+    // a row per voice of number, sound, volume, size, colour and preview.
+    const auto make = [this](auto* control, int id) { return Tag(control, id); };
     group_ = make(new QGroupBox(QStringLiteral("Sound Setup"), this), GroupId);
     for (std::size_t i = 0; i < headings_.size(); ++i)
         headings_[i] = make(new QLabel(QString::fromLatin1(HeadingTexts[i]), this), FirstHeadingId + static_cast<int>(i));
@@ -85,7 +86,36 @@ SoundSetupDialog::SoundSetupDialog(Configuration::IConfiguration& configuration,
         connect(row.size, &QSlider::valueChanged, row.preview, &VisualColourControl::SetSize);
         connect(row.colour, &QSlider::valueChanged, row.preview, &VisualColourControl::SetColour);
     }
-    group_->lower();
+    LayOutControls();
+}
+
+void SoundSetupDialog::LayOutControls()
+{
+    const DialogUnits u = Units();
+    grid_ = GridAtLeast(*group_, u.Rect(0, 0, 388, 226).size());
+    grid_->setHorizontalSpacing(u.X(6));
+    grid_->setVerticalSpacing(2);
+    for (std::size_t c = 0; c < headings_.size(); ++c)
+        grid_->addWidget(headings_[c], 0, static_cast<int>(c) + 1);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const Row& row = rows_[i];
+        const int line = static_cast<int>(i) + 1;
+        grid_->addWidget(row.number, line, 0);
+        grid_->addWidget(row.sound, line, 1);
+        grid_->addWidget(row.volume, line, 2);
+        grid_->addWidget(row.size, line, 3);
+        grid_->addWidget(row.colour, line, 4);
+        grid_->addWidget(row.preview, line, 5);
+    }
+    // The sound lists take the width the page has beyond the other columns, for long file
+    // names; the sliders keep at least their English widths.
+    grid_->setColumnStretch(1, 1);
+    const int sliderWidths[] = {84, 56, 64};
+    for (int c = 0; c < 3; ++c)
+        grid_->setColumnMinimumWidth(c + 2, u.X(sliderWidths[c]));
+    auto* page = new QGridLayout(this);
+    page->setContentsMargins(u.X(6), u.Y(4), u.X(6), u.Y(4));
+    page->addWidget(group_, 0, 0);
 }
 
 void SoundSetupDialog::Refresh(const Configuration::ConfigurationData& settings)
@@ -144,74 +174,16 @@ bool SoundSetupDialog::Apply(Configuration::ConfigurationData& record)
     return true;
 }
 
-void SoundSetupDialog::LayOut()
+void SoundSetupDialog::NameControls()
 {
-    setMinimumSize(Arrange(0));
-    Arrange(std::max(0, width() - minimumWidth()));
-    NameRowControls();
-}
-
-void SoundSetupDialog::resizeEvent(QResizeEvent* event)
-{
-    TabDialog::resizeEvent(event);
-    Arrange(std::max(0, width() - minimumWidth()));
-}
-
-QSize SoundSetupDialog::Arrange(int extra)
-{
-    const DialogUnits u = Units();
-    const auto fit = [&u](QWidget* control, int units) { return std::max(u.X(units), control->sizeHint().width()); };
-    const int outer = u.X(6), inner = u.X(8), gap = u.X(6);
-    const int pitch = u.Y(16), firstRow = u.Y(29);
-
-    // Columns: voice number, sound, volume, size, colour, preview; each as wide as its
-    // heading needs at least. The sound lists fit the longest instrument name and take the
-    // width the page has beyond that, for long file names.
-    int numberWidth = 0;
-    for (const Row& row : rows_)
-        numberWidth = std::max(numberWidth, row.number->sizeHint().width());
+    // The sound lists are wide enough for the longest instrument name of the language shown.
     int longestName = 0;
     const QFontMetrics metrics = rows_[0].sound->fontMetrics();
     for (const QString& name : InstrumentNames())
         longestName = std::max(longestName, metrics.horizontalAdvance(name));
-    int widths[] = {std::max({u.X(120), longestName + u.X(24), headings_[0]->sizeHint().width()}),
-                    fit(headings_[1], 84), fit(headings_[2], 56), fit(headings_[3], 64)};
-    const int left = outer + inner + numberWidth + u.X(4);
-    int natural = left + VisualColourControl::Width + inner - outer;
-    for (const int width : widths)
-        natural += width + gap;
-    const int groupWidth = std::max(u.X(388), natural) + extra;
-    widths[0] += groupWidth - natural;
+    const DialogUnits u = Units();
+    grid_->setColumnMinimumWidth(1, std::max(u.X(120), longestName + u.X(24)));
 
-    int columnX[4] = {};
-    int x = left;
-    for (std::size_t c = 0; c < 4; ++c) {
-        columnX[c] = x;
-        headings_[c]->setGeometry(x, u.Y(15), widths[c], u.Y(10));
-        x += widths[c] + gap;
-    }
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        const Row& row = rows_[i];
-        const int top = firstRow + pitch * static_cast<int>(i);
-        const int middle = top + VisualColourControl::Height / 2;
-        const auto centre = [middle, &u](QWidget* control, int controlX, int width) {
-            const int height = std::max(u.Y(14), control->sizeHint().height());
-            control->setGeometry(controlX, middle - height / 2, width, height);
-        };
-        row.number->setGeometry(outer + inner, middle - u.Y(5), numberWidth, u.Y(10));
-        centre(row.sound, columnX[0], widths[0]);
-        centre(row.volume, columnX[1], widths[1]);
-        centre(row.size, columnX[2], widths[2]);
-        centre(row.colour, columnX[3], widths[3]);
-        row.preview->move(x, top);
-    }
-    const int groupHeight = std::max(u.Y(226), firstRow + pitch * (Configuration::VoiceCount - 1) + u.Y(20));
-    group_->setGeometry(outer, u.Y(4), groupWidth, groupHeight);
-    return {outer + groupWidth + outer, std::max(u.Y(234), u.Y(4) + groupHeight + u.Y(4))};
-}
-
-void SoundSetupDialog::NameRowControls()
-{
     // Each row's controls are named by their column and voice, in the language shown.
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];

@@ -5,6 +5,7 @@
 #include <array>
 
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QSlider;
@@ -35,7 +36,7 @@ public:
     static constexpr int PreviewId = 1278;
 
     SoundSetupDialog(Configuration::IConfiguration& configuration, IParentWindow& frame,
-                     ControlSubClasser& helpReceiver, HelpTable help);
+                     HelpTable help);
 
     /// Shows settings again: the sound lists for their sound source (the file names of their
     /// audio files afresh), each voice's selection, sliders and preview. Each opening and the
@@ -54,13 +55,12 @@ public:
     VisualColourControl* Preview(int voice) const { return rows_[static_cast<std::size_t>(voice)].preview; }
 
 protected:
-    void LayOut() override;
-    void resizeEvent(QResizeEvent* event) override;
+    /// Names each row's controls by column and voice, and widens the sound lists for the
+    /// language's instrument names.
+    void NameControls() override;
 
 private:
-    /// Places the controls for the texts they show now, giving extra pixels of width to the
-    /// column that gains most from them; returns the page size that holds them.
-    QSize Arrange(int extra);
+    void LayOutControls();
     struct Row {
         QLabel* number;
         QComboBox* sound;
@@ -73,10 +73,10 @@ private:
     /// Every list shows items; each voice selects its Instrument of settings (the first item
     /// when that is beyond the list).
     void Fill(const QStringList& items, const Configuration::ConfigurationData& settings);
-    void NameRowControls();
 
     Configuration::IConfiguration& configuration_;
     QGroupBox* group_ = nullptr;
+    QGridLayout* grid_ = nullptr;
     std::array<QLabel*, 4> headings_{};
     std::array<Row, Configuration::VoiceCount> rows_{};
     Configuration::SoundSource source_ = Configuration::SoundSource::Midi;

@@ -7,21 +7,18 @@
 
 namespace GUI {
 
-TabDialog::TabDialog(IParentWindow& frame, ControlSubClasser& helpReceiver, HelpTable help)
-    : DialogBase(*this, 0, help), frame_(frame), helpReceiver_(helpReceiver)
+TabDialog::TabDialog(IParentWindow& frame, HelpTable help)
+    : DialogBase(*this, 0, help), frame_(frame)
 {
     setFont(ProgramFont(8, 400));
-    // The page's surface clears the help; the tab control behind it must not show its own.
-    setAttribute(Qt::WA_NoMousePropagation);
 }
 
 void TabDialog::Initialise(const Configuration::ConfigurationData& settings)
 {
     ApplyTexts();
     Load(settings);
-    HookControls(helpReceiver_);
     DescribeControls();
-    LayOut();
+    NameControls();
 }
 
 void TabDialog::Load(const Configuration::ConfigurationData& /*settings*/) {}

@@ -41,17 +41,17 @@ public:
     virtual std::uint32_t Request(std::uint32_t code, const RequestArgument& argument) = 0;
 };
 
-/// A page of the settings dialog. Its controls are direct children placed in dialog units;
-/// their help shows in the dialog's help line. The page object lives as long as the dialog,
+/// A page of the settings dialog. Its controls are laid out by Qt layouts, no smaller than the
+/// page's English size; their status tips show in the dialog's help line. The page object lives as long as the dialog,
 /// so what it holds (the Options page's step sequencer, for example) lasts between openings.
 /// GUI thread only.
 class TabDialog : public QWidget, public DialogBase {
 public:
     /// help: the dialog's help table, which covers every page's controls.
-    TabDialog(IParentWindow& frame, ControlSubClasser& helpReceiver, HelpTable help);
+    TabDialog(IParentWindow& frame, HelpTable help);
 
-    /// Readies an opening: the language's texts, Load (settings), hooks that report to the
-    /// dialog's help line, the controls' descriptions and a size that fits the texts.
+    /// Readies an opening: the language's texts, Load (settings), the controls' help and
+    /// descriptions.
     void Initialise(const Configuration::ConfigurationData& settings);
     /// Fills the controls from settings (each opening, and after a preset was loaded).
     virtual void Load(const Configuration::ConfigurationData& settings);
@@ -69,14 +69,14 @@ public:
 
 protected:
     IParentWindow& Frame() { return frame_; }
-    /// Lays the controls out for the texts they show now; the page's minimum size follows.
-    virtual void LayOut() {}
+    /// Names the controls that DescribeControls cannot name (rows of a table, for example) in
+    /// the language shown. Called at each opening, after DescribeControls.
+    virtual void NameControls() {}
     /// Escape in a filtered edit closes the dialog (without applying).
     void closeEvent(QCloseEvent* event) override;
 
 private:
     IParentWindow& frame_;
-    ControlSubClasser& helpReceiver_;
 };
 
 } // namespace GUI

@@ -1,0 +1,109 @@
+#include "GUI/ScreenFit.h"
+
+#include <QAbstractButton>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace GUI {
+
+namespace {
+
+// The text a control shows as it reads, or empty for a control without one.
+QString ShownText(const QWidget* control)
+{
+    QString text;
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        text = button->text();
+    else if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->wordWrap())
+        text = label->text();
+    else if (const auto* group = qobject_cast<const QGroupBox*>(control))
+        text = group->title();
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
+        plain += text[i];
+    }
+    return plain;
+}
+
+} // namespace
+
+void TipCutTexts(QWidget& window)
+{
+    constexpr const char* TipProperty = "cutTextTip";
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+        const QString text = ShownText(control);
+        if (text.isEmpty())
+            continue;
+        const bool cut = control->width() < control->sizeHint().width();
+        if (cut) {
+            control->setToolTip(text);
+            control->setProperty(TipProperty, true);
+        } else if (control->property(TipProperty).toBool()) {
+            control->setToolTip(QString());
+            control->setProperty(TipProperty, QVariant());
+        }
+    }
+}
+
+QSize ScreenRoom(const QWidget& window)
+{
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    const QSize frame = window.isVisible() ? window.frameGeometry().size() - window.size() : QSize(0, 0);
+    return screen->availableGeometry().size() - frame.expandedTo(QSize(0, 0));
+}
+
+void FitToScreen(QWidget& window)
+{
+    QLayout* layout = window.layout();
+    if (!layout)
+        return;
+    // The window's size is set here, not by the layout, so that it can be less than what the
+    // layout would like.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    window.setMinimumSize(0, 0);
+    window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    layout->invalidate();
+    const QSize wanted = layout->totalSizeHint().expandedTo(layout->totalMinimumSize());
+    window.setFixedSize(wanted.boundedTo(ScreenRoom(window)));
+    layout->invalidate();
+    layout->activate();
+    // The layouts inside (group boxes, the shown tab page) place their controls now, not at the
+    // next show, so that the texts cut can be told.
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        if (QLayout* inner = child->layout(); inner && !child->isWindow()) {
+            inner->invalidate();
+            inner->activate();
+        }
+    }
+    TipCutTexts(window);
+}
+
+QGridLayout* GridAtLeast(QWidget& owner, QSize size)
+{
+    // The grid shares its one cell of the owner's layout with an empty item of the English
+    // size (less the owner's frame, a group box's title): the cell is as large as the larger.
+    auto* outer = new QGridLayout(&owner);
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(outer->contentsMargins());
+    outer->setContentsMargins(0, 0, 0, 0);
+    const QMargins frame = owner.contentsMargins();
+    size -= QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    outer->addItem(new QSpacerItem(std::max(0, size.width()), std::max(0, size.height()), QSizePolicy::Minimum,
+                                   QSizePolicy::Minimum),
+                   0, 0);
+    outer->addLayout(grid, 0, 0);
+    return grid;
+}
+
+} // namespace GUI
