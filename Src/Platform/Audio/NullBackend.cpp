@@ -66,8 +66,10 @@ void NullBackend::Run(std::uint32_t sampleRate, std::uint32_t blockFrames, IRend
         if (renderTimeCount_ < renderTimes_.size())
             renderTimes_[renderTimeCount_++] = after - before;
         const std::size_t keep = std::min<std::size_t>(blockFrames, captured_.size() / 2 - capturedFrames_);
-        std::memcpy(captured_.data() + 2 * capturedFrames_, block_.data(), keep * 2 * sizeof(float));
-        capturedFrames_ += keep;
+        if (keep > 0) { // nothing kept: captured_ may be empty, its data() null
+            std::memcpy(captured_.data() + 2 * capturedFrames_, block_.data(), keep * 2 * sizeof(float));
+            capturedFrames_ += keep;
+        }
         frames += blockFrames;
     }
 }
