@@ -47,7 +47,8 @@ TEST(MidiSoundEngine, InitialiseTwiceOpensOnceCloseKeepsWhatWasPreparedAndNotesG
     EXPECT_EQ(engine.Output().LastMessage(), 0x2699u);
 }
 
-// Each failure gives its code and a six-line multimedia report naming the call that failed.
+// Each failure gives its code and a six-line multimedia report naming the call that failed;
+// a failed sound's report waits for the next Close.
 TEST(MidiSoundEngine, FailuresGiveTheirCodeAndAReportNamingTheCall)
 {
     TestSupport::TempFolder empty;
@@ -77,6 +78,12 @@ TEST(MidiSoundEngine, FailuresGiveTheirCodeAndAReportNamingTheCall)
         EXPECT_FALSE(rig.backend.IsOpen());
         if (!c.call)
             continue;
+        if (!c.initialise) {
+            // A failed sound is kept as its code: the timer thread that plays it may not log.
+            // The control thread's next Close writes the entry.
+            EXPECT_TRUE(log.Lines().empty());
+            engine.Close();
+        }
         const auto lines = log.Lines();
         ASSERT_EQ(lines.size(), 6u);
         EXPECT_TRUE(lines[0].ends_with(std::string("  [Error]  Multimedia error: Error calling ") + c.call))

@@ -10,7 +10,7 @@ namespace Core {
 Program::Program() : Program(nullptr, Platform::Audio::MixerOptions{44100, Platform::Audio::OutputBlockFrames, Platform::Audio::OutputLeadMs}) {}
 
 Program::Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const Platform::Audio::MixerOptions& options,
-                 Platform::Audio::SoundFontSearch soundFonts)
+                 Platform::Audio::SoundFontSearch soundFonts, Platform::IThreadScheduling& scheduling)
     : backend_(std::move(backend)),
       mixer_(backend_ ? std::make_unique<Platform::Audio::Mixer>(*backend_, options)
                       : std::make_unique<Platform::Audio::Mixer>(
@@ -18,6 +18,7 @@ Program::Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const 
                             options)),
       midiEngine_(Platform::Audio::MidiOutOptions{*mixer_, std::move(soundFonts)}),
       audioEngine_(*mixer_),
+      timer_(scheduling),
       threadTimer_(timer_),
       metronome_(strategies_.Services(threadTimer_, [this](Configuration::SoundSource source) {
           return &SoundEngineFor(source);

@@ -26,9 +26,11 @@ public:
     /// fresh RtAudio backend, so that one given up on a sound server that hangs never stands
     /// in the way of the next.
     Program();
-    /// The program on another backend (a device-less output, a test's offline one).
+    /// The program on another backend (a device-less output, a test's offline one), its timer
+    /// thread scheduled through scheduling (a test's can refuse real-time priority).
     Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const Platform::Audio::MixerOptions& options,
-            Platform::Audio::SoundFontSearch soundFonts = {});
+            Platform::Audio::SoundFontSearch soundFonts = {},
+            Platform::IThreadScheduling& scheduling = Platform::SystemThreadScheduling());
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 

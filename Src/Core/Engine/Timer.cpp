@@ -1,6 +1,7 @@
 #include "Core/Engine/Timer.h"
 
 #include "Platform/Clock.h"
+#include "Platform/RealTime.h"
 #include "Platform/SystemError.h"
 #include "System/ErrorReport.h"
 
@@ -55,9 +56,20 @@ bool Timer::Start(ITimerEventHandler* handler, double intervalMs, const Platform
     running_.store(true, std::memory_order_release);
     const std::uint64_t generation = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
 
+    setUp_.Reset();
     if (!Platform::StartThread(thread_, [this, generation] { Run(generation); })) {
         running_.store(false, std::memory_order_release);
         return System::ReportThreadCreationError();
+    }
+    // The thread raises itself before its first tick and says how that went; a refusal is
+    // logged here, off the timer thread. Refused without rtkit or a real-time limit, which is
+    // the usual case: once in the log is enough to say why timing may suffer, not at every start.
+    setUp_.Wait();
+    if (const int error = priorityError_.load(std::memory_order_acquire);
+        error != 0 && !priorityRefusalReported_.exchange(true, std::memory_order_relaxed)) {
+        Platform::SetLastError(error);
+        System::ReportSystemError(u".\\Src\\Core\\Timer", u"Core::Timer::SetThreadPriority", 36,
+                                  u"Error calling SetThreadPriority");
     }
     return true;
 }
@@ -112,6 +124,7 @@ void Timer::Tick(const TickFrame& frame, std::int64_t dueTime)
 
 void Timer::Run(std::uint64_t generation)
 {
+    const Platform::RealTimeSection realTime;
     timerThreadId_.store(std::this_thread::get_id(), std::memory_order_release);
     pthread_setname_np(pthread_self(), "tolvane-timer"); // for top, perf and the benchmarks
     const Platform::IFrameClock& clock = *clock_;
@@ -126,14 +139,8 @@ void Timer::Run(std::uint64_t generation)
 
     cpu_set_t previousAffinity;
     const bool pinned = scheduling_.PinToProcessor(0, previousAffinity) == 0;
-    // Refused without rtkit or a real-time limit, which is the usual case: once in the log
-    // is enough to say why timing may suffer, not at every start.
-    if (const int error = scheduling_.RaiseToRealTimePriority();
-        error != 0 && !priorityRefusalReported_.exchange(true, std::memory_order_relaxed)) {
-        Platform::SetLastError(error);
-        System::ReportSystemError(u".\\Src\\Core\\Timer", u"Core::Timer::SetThreadPriority", 36,
-                                  u"Error calling SetThreadPriority");
-    }
+    priorityError_.store(scheduling_.RaiseToRealTimePriority(), std::memory_order_release);
+    setUp_.Set(); // Start logs a refusal
 
     // The run's one anchor: every later tick counts on from here in frames.
     TickFrame last;

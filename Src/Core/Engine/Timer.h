@@ -27,7 +27,8 @@ namespace Core {
 /// clock the sleep ends SpinMargin before the due time. A thread that keeps waking too late to
 /// spin at all (three late wake-ups) sleeps MarginStep less from then on, up to
 /// MaxSpinMargin, until the next start or re-time. The thread's wake-up is an atomic word
-/// with a futex wait, so Stop and ReTime take no lock on any thread.
+/// with a futex wait, so Stop and ReTime take no lock on any thread. The thread itself never
+/// allocates, locks or logs: what it has to report (a refused priority) is logged by Start.
 class Timer {
 public:
     explicit Timer(Platform::IThreadScheduling& scheduling = Platform::SystemThreadScheduling());
@@ -38,8 +39,10 @@ public:
     /// Starts ticking handler every intervalMs milliseconds on clock (null: the steady clock,
     /// Platform::SteadyFrames()); the first tick comes at once, on the clock's anchor frame.
     /// A timer that is still running is stopped, and its thread ended, first. Returns false
-    /// (with an Error line in the log) when the thread cannot be created. clock must stay
-    /// valid until the thread has ended.
+    /// (with an Error line in the log) when the thread cannot be created. Returns once the
+    /// thread has tried to raise itself to real-time priority; the first refusal in the
+    /// timer's life is logged here, by the caller's thread. clock must stay valid until the
+    /// thread has ended. A control thread, never the timer thread.
     bool Start(ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock = nullptr);
 
     /// Takes a new interval from the next tick on: the next tick comes one new interval
@@ -86,7 +89,9 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<std::uint64_t> generation_{0};
     std::atomic<std::thread::id> timerThreadId_{};
-    std::atomic<bool> priorityRefusalReported_{false}; // the program has one timer: once per run
+    Platform::AutoResetEvent setUp_;  // set by a new thread once it has tried to raise itself
+    std::atomic<int> priorityError_{0}; // what that gave: 0 or an errno value
+    std::atomic<bool> priorityRefusalReported_{false}; // the program has one timer: once in its life
     std::thread thread_;
 };
 

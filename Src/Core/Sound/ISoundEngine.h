@@ -9,9 +9,9 @@ namespace Core {
 
 /// Every sound the metronome makes goes through one sound engine. The controller picks the
 /// engine for the settings' SoundEngineType at each start, calls Initialise on the window
-/// thread, PlaySound from the timer thread for each sounding voice, and Close when the run
-/// ends (from whichever thread ends it). The engine holds no lock: a Close must not overlap
-/// a PlaySound.
+/// thread, PlaySound from the timer thread for each sounding voice, and Close on a control
+/// thread once the run is over (a run that ended on the timer thread is closed by the next
+/// Stop or Start). The engine holds no lock: a Close must not overlap a PlaySound.
 class ISoundEngine {
 public:
     virtual ~ISoundEngine() = default;
@@ -32,11 +32,14 @@ public:
     /// volume is 0..127; sound is a MIDI note number for the MIDI engine and a voice index
     /// 0..11 for the audio-file engine. The sound is placed where Platform::CurrentSoundStamp()
     /// puts it: on the tick's frame when called from the timer's OnTimer. Never allocates,
-    /// locks or logs on success. Timer thread.
+    /// locks or logs, on success or failure: a failure is kept as its result code
+    /// (GetLastErrorCode) and its log entry is written by the next Close. Timer thread.
     virtual bool PlaySound(std::uint32_t volume, std::uint32_t sound) = 0;
 
-    /// Ends the engine's part in the run (what it prepared may stay); the engine can be initialised again later. Harmless on a
-    /// closed engine. Any thread, but never overlapping PlaySound.
+    /// Writes the log entry of a sound that failed since the last Close, and ends the engine's
+    /// part in the run (what it prepared may stay); the engine can be initialised again later.
+    /// Harmless on a closed engine. A control thread, never the timer thread, and never
+    /// overlapping PlaySound.
     virtual void Close() = 0;
 
     /// The result code of the engine's last device call (0 = success), to be turned into a

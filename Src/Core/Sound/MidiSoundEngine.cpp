@@ -44,10 +44,11 @@ bool MidiSoundEngine::Initialise(const Configuration::ConfigurationData& setting
 {
     const auto notes = NotesOf(settings);
     if (!output_.IsOpen()) {
-        lastResult_ = output_.Open(notes);
-        if (lastResult_ != Platform::Audio::NoError) {
+        const Platform::Audio::Result result = output_.Open(notes);
+        lastResult_.store(result, std::memory_order_relaxed);
+        if (result != Platform::Audio::NoError) {
             ReportMultimediaError(u".\\Src\\Core\\MidiSoundEngine", u"Core::MidiSoundEngine::Initialise", __LINE__,
-                                  lastResult_, u"Error calling midiOutOpen");
+                                  result, u"Error calling midiOutOpen");
             return false;
         }
     }
@@ -58,17 +59,29 @@ bool MidiSoundEngine::Initialise(const Configuration::ConfigurationData& setting
 bool MidiSoundEngine::PlaySound(std::uint32_t volume, std::uint32_t note)
 {
     const std::uint32_t message = 0x99 | (note & 0xFF) << 8 | (volume & 0xFF) << 16;
-    lastResult_ = output_.ShortMessage(message);
-    if (lastResult_ != Platform::Audio::NoError) {
-        ReportMultimediaError(u".\\Src\\Core\\MidiSoundEngine", u"Core::MidiSoundEngine::PlaySoundW", __LINE__,
-                              lastResult_, u"Error calling midiOutShortMsg");
+    const Platform::Audio::Result result = output_.ShortMessage(message);
+    lastResult_.store(result, std::memory_order_relaxed);
+    if (result != Platform::Audio::NoError) {
+        // The timer thread may not format text or write the log: the failure waits as a code
+        // for the control thread's next Close, which writes its entry.
+        failedSoundLine_.store(__LINE__, std::memory_order_relaxed);
+        failedSound_.store(result, std::memory_order_release);
         return false;
     }
     return true;
 }
 
+void MidiSoundEngine::ReportFailedSound()
+{
+    const std::uint32_t code = failedSound_.exchange(Platform::Audio::NoError, std::memory_order_acq_rel);
+    if (code != Platform::Audio::NoError)
+        ReportMultimediaError(u".\\Src\\Core\\MidiSoundEngine", u"Core::MidiSoundEngine::PlaySoundW",
+                              failedSoundLine_.load(std::memory_order_relaxed), code, u"Error calling midiOutShortMsg");
+}
+
 void MidiSoundEngine::Close()
 {
+    ReportFailedSound();
     output_.Close();
 }
 

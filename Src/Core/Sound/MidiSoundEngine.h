@@ -2,6 +2,7 @@
 #include "Core/Sound/ISoundEngine.h"
 #include "Platform/Audio/MidiOut.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -24,10 +25,11 @@ public:
     /// Opens the default MIDI output unless it is open already, and renders what settings play
     /// and is not rendered yet (after Prepare, nothing).
     bool Initialise(const Configuration::ConfigurationData& settings) override;
-    /// Sends 0x99 | note << 8 | volume << 16.
+    /// Sends 0x99 | note << 8 | volume << 16. A failure is kept as its code; Close logs it.
     bool PlaySound(std::uint32_t volume, std::uint32_t note) override;
+    /// Writes the multimedia report of a sound that failed since the last Close, if any.
     void Close() override;
-    std::uint32_t GetLastErrorCode() override { return lastResult_; }
+    std::uint32_t GetLastErrorCode() override { return lastResult_.load(std::memory_order_relaxed); }
     /// The mixer the synthesizer plays into, while the output is open.
     const Platform::IFrameClock* FrameClock() const override { return output_.PlayingMixer(); }
 
@@ -36,9 +38,14 @@ public:
 
 private:
     static std::vector<Platform::Audio::MidiOut::Note> NotesOf(const Configuration::ConfigurationData& settings);
+    void ReportFailedSound();
 
     Platform::Audio::MidiOut output_;
-    std::uint32_t lastResult_ = 0;
+    std::atomic<std::uint32_t> lastResult_{0};
+    // A sound that failed on the timer thread and is not logged yet: its result code (0: none)
+    // and the source line of the call that failed.
+    std::atomic<std::uint32_t> failedSound_{0};
+    std::atomic<int> failedSoundLine_{0};
 };
 
 } // namespace Core

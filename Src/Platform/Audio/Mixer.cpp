@@ -1,6 +1,7 @@
 #include "Platform/Audio/Mixer.h"
 
 #include "Platform/Clock.h"
+#include "Platform/RealTime.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -319,6 +320,7 @@ double Mixer::RunStartFrame() const noexcept
 
 std::uint32_t Mixer::FramesToRewrite(std::int64_t& dueTime) noexcept
 {
+    const RealTimeSection realTime;
     dueTime = rewriteDue_.load(std::memory_order_acquire);
     if (dueTime == 0 || Clock::Now() < dueTime)
         return 0;
@@ -349,6 +351,7 @@ std::int64_t Mixer::HeardTime(double frame) const noexcept
 
 void Mixer::FramesMissed(std::uint32_t frames) noexcept
 {
+    const RealTimeSection realTime;
     missed_.fetch_add(frames, std::memory_order_relaxed);
     frame_ += frames;
     rendered_.store(frame_, std::memory_order_release);
@@ -356,6 +359,7 @@ void Mixer::FramesMissed(std::uint32_t frames) noexcept
 
 void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept
 {
+    const RealTimeSection realTime;
     epoch_.fetch_add(1);
     const std::uint64_t rendered = rendered_.load(std::memory_order_relaxed);
     // Frames rendered again (FramesToRewrite) were asked for long ago: the map keeps its line.

@@ -4,6 +4,7 @@
 #include "Platform/Audio/StreamKeeper.h"
 #include "Platform/Clock.h"
 #include "Platform/FrameClock.h"
+#include "Platform/RealTime.h"
 
 #include <array>
 #include <atomic>
@@ -163,7 +164,11 @@ private:
 
     void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override;
     /// Audio thread: wakes the watch thread, which marks the stream lost.
-    void StreamFailed() noexcept override { sem_post(&watchSignal_); }
+    void StreamFailed() noexcept override
+    {
+        const RealTimeSection realTime;
+        sem_post(&watchSignal_);
+    }
     /// Audio thread: the device moved on without us; so does the frame counter (a sound due
     /// in the gap starts at once, counted late).
     void FramesMissed(std::uint32_t frames) noexcept override;

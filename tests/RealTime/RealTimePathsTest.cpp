@@ -1,0 +1,243 @@
+// Nothing on the timer thread or in the audio callback allocates, frees, locks or logs, on any
+// path: a whole speed-trainer run of the program (tempo steps re-timed from the timer thread,
+// the signal beep, reports to the window's side) on the null and the offline backend, with the
+// real-time priority refused and a stream that fails mid-run, under the checker of
+// RealTimeChecker.h. Audio files are left out: their engine is being rebuilt as mixer voices.
+#include "RealTimeChecker.h"
+#include "TestSupport.h"
+
+#include "Core/Engine/Program.h"
+#include "Platform/Audio/NullBackend.h"
+#include "Platform/Audio/OfflineBackend.h"
+#include "Platform/Clock.h"
+#include "Platform/RealTime.h"
+#include "System/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+
+namespace {
+
+using Platform::Audio::IAudioBackend;
+using Platform::Audio::IRenderer;
+
+// The program's log, with every entry written on a marked thread counted.
+struct CheckedLog {
+    CheckedLog() { System::SetLog(&counting); }
+    ~CheckedLog() { System::SetLog(&file.Log()); }
+    TestSupport::ScopedLog file;
+    RealTimeCheck::CountingLog counting{file.Log()};
+};
+
+// The system's scheduling, except that real-time priority is refused, as it is without rtkit
+// or a real-time limit.
+class RefusedPriority final : public Platform::IThreadScheduling {
+public:
+    int RaiseToRealTimePriority() override { return EPERM; }
+    int PinToProcessor(int processor, cpu_set_t& previous) override
+    {
+        return Platform::SystemThreadScheduling().PinToProcessor(processor, previous);
+    }
+    int RestoreAffinity(const cpu_set_t& previous) override
+    {
+        return Platform::SystemThreadScheduling().RestoreAffinity(previous);
+    }
+};
+
+// A backend's stream passed through, which on Fail reports from inside its next callback that
+// it failed for good, as the stream of a sound server that died does.
+class FailingStream final : public IAudioBackend, private IRenderer {
+public:
+    explicit FailingStream(std::unique_ptr<IAudioBackend> inner) : inner_(std::move(inner)) {}
+    ~FailingStream() override { Close(); }
+
+    Platform::Audio::Result Open(std::uint32_t rate, std::uint32_t blockFrames, IRenderer& renderer) override
+    {
+        renderer_ = &renderer;
+        return inner_->Open(rate, blockFrames, *this);
+    }
+    void Close() override { inner_->Close(); }
+    double DeviceLatencySeconds() const override { return inner_->DeviceLatencySeconds(); }
+    bool RunsByItself() const override { return inner_->RunsByItself(); }
+    const char* Name() const override { return inner_->Name(); }
+
+    void Fail() { fail_.store(true); }
+
+private:
+    void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override
+    {
+        if (fail_.exchange(false))
+            renderer_->StreamFailed();
+        renderer_->Render(output, frames, callbackTime);
+    }
+    std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept override { return renderer_->FramesToRewrite(dueTime); }
+    int RewriteSignal() const noexcept override { return renderer_->RewriteSignal(); }
+    void FramesMissed(std::uint32_t frames) noexcept override { renderer_->FramesMissed(frames); }
+
+    std::unique_ptr<IAudioBackend> inner_;
+    IRenderer* renderer_ = nullptr;
+    std::atomic<bool> fail_{false};
+};
+
+// The window's side of the reports: atomics only, as the real one's lock-free queue. Notes
+// whether each report came on a marked thread, so that a timer thread that lost its mark
+// cannot pass unchecked.
+struct Reports final : public Core::IMetronomeEventHandler {
+    void OnTrainerStarted(std::uint32_t, bool) override {}
+    void OnBeat(std::uint8_t, std::uint32_t tempo) override
+    {
+        if (tempo != 0)
+            ++tempoSteps;
+        unmarked += !Platform::InRealTimeCode();
+    }
+    void OnStopped(std::uint32_t) override { ++stopped; }
+    void OnError(std::uint32_t message) override
+    {
+        error = message;
+        unmarked += !Platform::InRealTimeCode();
+    }
+    std::atomic<int> tempoSteps{0};
+    std::atomic<int> stopped{0};
+    std::atomic<std::uint32_t> error{0};
+    std::atomic<int> unmarked{0};
+};
+
+// A silent voice that notes whether the audio callback that mixes it is marked.
+struct MarkProbe final : public Platform::Audio::IVoice {
+    void Mix(float*, const Platform::Audio::BlockClock&) noexcept override
+    {
+        ++calls;
+        unmarked += !Platform::InRealTimeCode();
+    }
+    std::atomic<int> calls{0};
+    std::atomic<int> unmarked{0};
+};
+
+Configuration::ConfigurationData TrainerRun()
+{
+    Configuration::ConfigurationData settings;
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
+    settings.VisualIndicator = 0;
+    settings.Bpm = 480;
+    settings.SpeedTrainer = Configuration::TrainerMode::On;
+    settings.DurationsInBars = 1;
+    settings.From = 0.5f;
+    settings.To = 1.0f;
+    settings.Step = 0.1f;
+    settings.Duration = 1.0f;
+    settings.Warmup = 1.0f;
+    settings.Warmdown = 0.0f;
+    settings.Beep = 1;
+    return settings;
+}
+
+} // namespace
+
+// The checker itself: what a marked thread does is counted, the same on an unmarked one is not.
+TEST(RealTimeChecker, CountsAllocationsFreesLocksAndLogEntriesOfMarkedThreadsOnly)
+{
+    CheckedLog log;
+    std::mutex mutex;
+    const auto misbehave = [&] {
+        int* volatile allocated = new int(1);
+        delete allocated;
+        std::lock_guard guard(mutex);
+        System::Log().Write(System::Error, "from real-time code");
+    };
+    RealTimeCheck::Reset();
+    misbehave();
+    EXPECT_EQ(RealTimeCheck::Violations(), RealTimeCheck::Counts{}) << "an unmarked thread";
+    RealTimeCheck::SetTracing(false); // these are meant
+    {
+        const Platform::RealTimeSection realTime;
+        misbehave();
+    }
+    RealTimeCheck::SetTracing(true);
+    const RealTimeCheck::Counts counted = RealTimeCheck::Violations();
+    EXPECT_GE(counted.allocations, 1u) << RealTimeCheck::AllocationMode();
+    EXPECT_GE(counted.frees, 1u) << RealTimeCheck::AllocationMode();
+    EXPECT_GE(counted.locks, 1u);
+    EXPECT_EQ(counted.logEntries, 1u);
+}
+
+TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNorLocksNorLogs)
+{
+    for (const bool offline : {false, true}) {
+        SCOPED_TRACE(offline ? "offline backend" : "null backend");
+        CheckedLog log;
+        RefusedPriority scheduling;
+        Platform::Audio::OfflineBackend* pulled = nullptr;
+        std::unique_ptr<IAudioBackend> inner;
+        if (offline) {
+            auto backend = std::make_unique<Platform::Audio::OfflineBackend>();
+            pulled = backend.get();
+            inner = std::move(backend);
+        } else {
+            inner = std::make_unique<Platform::Audio::NullBackend>();
+        }
+        auto stream = std::make_unique<FailingStream>(std::move(inner));
+        FailingStream& failing = *stream;
+        Platform::Audio::MixerOptions options;
+        options.latencyMs = 100; // a loaded machine wakes the timer late
+        Core::Program program(std::move(stream), options, {}, scheduling);
+        Core::Metronome& metronome = program.Controller();
+        const Configuration::ConfigurationData settings = TrainerRun();
+        metronome.PrepareSounds(settings);
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return metronome.SoundsPrepared(settings); }));
+        MarkProbe probe;
+        ASSERT_TRUE(program.Output().AddVoice(probe));
+
+        // The offline stream renders when this test's second thread pulls it, a little behind
+        // the clock so that every sound reaches the mixer before its frame.
+        std::atomic<bool> pulling{true};
+        std::thread puller;
+        if (pulled) {
+            puller = std::thread([&] {
+                while (pulling.load()) {
+                    const std::int64_t behind = Platform::Clock::Now() - pulled->StartTime() - 50'000'000;
+                    const auto reachable = behind > 0 ? static_cast<std::uint64_t>(behind * 44100.0 / 1e9) : 0u;
+                    if (reachable > pulled->Frames())
+                        pulled->Pull(reachable - pulled->Frames(), 256);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            });
+        }
+
+        RealTimeCheck::Reset();
+        Reports reports;
+        ASSERT_EQ(metronome.Start(&reports, settings), 0u);
+        EXPECT_TRUE(log.file.Has("Error calling SetThreadPriority")) << "logged by Start";
+        // Past the warm-up and one tempo step, then the stream fails and the next sound with it.
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return reports.tempoSteps.load() >= 2; }));
+        failing.Fail();
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return reports.error.load() != 0; }));
+        EXPECT_EQ(reports.stopped.load(), 1);
+        EXPECT_EQ(reports.error.load(), 29u); // "No device driver present"
+        const RealTimeCheck::Counts counted = RealTimeCheck::Violations();
+        EXPECT_FALSE(log.file.Has("Error calling midiOutShortMsg")) << "logged on the timer thread";
+
+        metronome.Stop(); // as the window does on the Stopped report: the failure is logged now
+        pulling.store(false);
+        if (puller.joinable())
+            puller.join();
+        program.Output().RemoveVoice(probe);
+
+        EXPECT_EQ(counted, RealTimeCheck::Counts{})
+            << counted.allocations << " allocations, " << counted.frees << " frees, " << counted.locks << " locks, "
+            << counted.logEntries << " log entries (" << RealTimeCheck::AllocationMode() << ")";
+        EXPECT_EQ(reports.unmarked.load(), 0) << "the timer thread runs marked";
+        EXPECT_GT(probe.calls.load(), 0);
+        EXPECT_EQ(probe.unmarked.load(), 0) << "the audio callback runs marked";
+        const auto lines = log.file.Lines();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& line) { return line.ends_with("Error calling SetThreadPriority"); }),
+                  1);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& line) { return line.ends_with("Error calling midiOutShortMsg"); }),
+                  1);
+    }
+}
