@@ -1,5 +1,6 @@
-// The main window's construction: the menu, the controls at their places, control help,
-// shortcuts, and the window closing and coming forward for another copy.
+// The main window's construction: its commands as actions with their keys, the menu, the
+// controls at their places, control help, and the window closing and coming forward for
+// another copy.
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
@@ -19,7 +20,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSlider>
 #include <QStatusTipEvent>
 #include <QStyle>
@@ -51,29 +51,6 @@ constexpr MenuItem MenuItems[] = {
     {2, u"&Help\tCtrl+F1", ApplicationWindow::HelpCommand},
     {2, nullptr, 0},
     {2, u"&About\tCtrl+F3", ApplicationWindow::AboutCommand},
-};
-
-// The keyboard shortcuts, in the order the program looks them up.
-struct Shortcut {
-    QKeySequence keys;
-    int command;
-};
-const Shortcut Shortcuts[] = {
-    {QKeySequence(Qt::Key_S), ApplicationWindow::StartStopId},
-    {QKeySequence(Qt::Key_Return), ApplicationWindow::StartStopId},
-    {QKeySequence(Qt::Key_Enter), ApplicationWindow::StartStopId},
-    {QKeySequence(Qt::Key_Space), ApplicationWindow::SpaceCommand},
-    {QKeySequence(Qt::Key_T), ApplicationWindow::TapId},
-    {QKeySequence(Qt::CTRL | Qt::Key_F3), ApplicationWindow::AboutCommand},
-    {QKeySequence(Qt::CTRL | Qt::Key_A), ApplicationWindow::AudioFilesCommand},
-    {QKeySequence(Qt::CTRL | Qt::Key_F1), ApplicationWindow::HelpCommand},
-    {QKeySequence(Qt::CTRL | Qt::Key_L), ApplicationWindow::LanguageCommand},
-    {QKeySequence(Qt::CTRL | Qt::Key_F5), ApplicationWindow::UnusedCommand},
-    {QKeySequence(Qt::CTRL | Qt::Key_O), ApplicationWindow::OptionsCommand},
-    {QKeySequence(Qt::CTRL | Qt::Key_P), ApplicationWindow::PresetsCommand},
-    {QKeySequence(Qt::CTRL | Qt::Key_S), ApplicationWindow::SoundSettingsCommand},
-    // The translated menus show Ctrl+Q for Exit; it works in every language.
-    {QKeySequence(Qt::CTRL | Qt::Key_Q), ApplicationWindow::ExitCommand},
 };
 
 // Keeps the keys pressed on a button with the button: in Qt a key the button ignores would
@@ -154,6 +131,7 @@ void ApplicationWindow::CreateInterface()
     setFixedSize(OuterWidth, OuterHeight);
     CentreWindowOnDesktop(this, OuterWidth, OuterHeight);
 
+    CreateActions();
     CreateMenu();
     if (!System::CurrentLanguage()->IsDefault())
         ApplyMenuTexts();
@@ -174,12 +152,61 @@ void ApplicationWindow::CreateMenu()
             popup->addSeparator();
             continue;
         }
-        QAction* action = popup->addAction(QString::fromStdU16String(item.text));
-        action->setProperty("controlId", item.command);
-        action->setEnabled(CommandAvailable(item.command));
-        const int command = item.command;
-        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
-        actions_[item.command] = action;
+        QAction* action = actions_.at(item.command);
+        action->setText(QString::fromStdU16String(item.text));
+        popup->addAction(action);
+    }
+}
+
+void ApplicationWindow::CreateActions()
+{
+    // Every command of the window: its action's name, what it does and its keys. A button, a
+    // menu item or a toolbar button shows the action; the keys work wherever the focus is in
+    // the window.
+    using Run = void (*)(ApplicationWindow& window, int command);
+    const auto openDialog = [](ApplicationWindow& window, int command) { window.OpenDialog(command); };
+    const struct {
+        int command;
+        const char* name;
+        Run run; // null: the keys are taken and nothing happens
+        std::array<QKeyCombination, 3> keys;
+    } commands[] = {
+        {StartStopId, "startStop", [](ApplicationWindow& w, int) { w.ToggleStartStop(); },
+         {Qt::Key_S, Qt::Key_Return, Qt::Key_Enter}},
+        {SpaceCommand, "space", [](ApplicationWindow& w, int) { w.SpaceCommandPressed(); }, {Qt::Key_Space}},
+        {TapId, "tap", [](ApplicationWindow& w, int) { w.Tap(); }, {Qt::Key_T}},
+        {LanguageCommand, "language", openDialog, {Qt::CTRL | Qt::Key_L}},
+        // The translated menus show Ctrl+Q for Exit; it works in every language.
+        {ExitCommand, "exit", [](ApplicationWindow& w, int) { w.close(); }, {Qt::CTRL | Qt::Key_Q}},
+        {OptionsCommand, "options", openDialog, {Qt::CTRL | Qt::Key_O}},
+        {SoundSettingsCommand, "soundSettings", openDialog, {Qt::CTRL | Qt::Key_S}},
+        {AudioFilesCommand, "audioFiles", openDialog, {Qt::CTRL | Qt::Key_A}},
+        {PresetsCommand, "presets", openDialog, {Qt::CTRL | Qt::Key_P}},
+        {HelpCommand, "help", [](ApplicationWindow& w, int) { w.ShowHelp(); }, {Qt::CTRL | Qt::Key_F1}},
+        {AboutCommand, "about", openDialog, {Qt::CTRL | Qt::Key_F3}},
+        {UnusedCommand, "unused", nullptr, {Qt::CTRL | Qt::Key_F5}},
+    };
+    for (const auto& entry : commands) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(entry.name));
+        action->setData(entry.command);
+        action->setProperty("controlId", entry.command);
+        QList<QKeySequence> keys;
+        for (const QKeyCombination key : entry.keys) {
+            if (key.key() != Qt::Key_unknown)
+                keys.append(QKeySequence(key));
+        }
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setAutoRepeat(true);
+        action->setEnabled(CommandAvailable(entry.command));
+        if (entry.run) {
+            const Run run = entry.run;
+            const int command = entry.command;
+            connect(action, &QAction::triggered, this, [this, run, command] { run(*this, command); });
+        }
+        addAction(action);
+        actions_[entry.command] = action;
     }
 }
 
@@ -209,13 +236,10 @@ void ApplicationWindow::CreateControls()
     client_ = new ClientArea(*this);
     setCentralWidget(client_);
 
-    toolbar_ = new Toolbar(client_);
-    connect(toolbar_, &Toolbar::CommandTriggered, this, &ApplicationWindow::OnCommand);
-    for (int position = 0; position < Toolbar::ButtonCount; ++position) {
-        QToolButton* button = toolbar_->Button(position);
-        if (button && button->defaultAction())
-            button->defaultAction()->setEnabled(CommandAvailable(Toolbar::FirstCommand + position));
-    }
+    std::array<QAction*, Toolbar::ButtonCount> pages{};
+    for (int position = 0; position < Toolbar::ButtonCount; ++position)
+        pages[static_cast<std::size_t>(position)] = actions_.at(Toolbar::FirstCommand + position);
+    toolbar_ = new Toolbar(client_, pages);
     statusbar_ = new Statusbar(client_);
 
     display_ = new BeatsPerMinuteDisplay(Settings().Bpm, client_);
@@ -233,7 +257,7 @@ void ApplicationWindow::CreateControls()
     startStop_->setGeometry(282, 70, 100, 45);
     startStop_->setFont(font);
     startStop_->setAutoDefault(false);
-    connect(startStop_, &QPushButton::clicked, this, [this] { OnCommand(StartStopId); });
+    connect(startStop_, &QPushButton::clicked, actions_.at(StartStopId), &QAction::trigger);
 
     tempoSlider_ = new QSlider(Qt::Horizontal, client_);
     tempoSlider_->setProperty("controlId", TempoSliderId);
@@ -275,7 +299,7 @@ void ApplicationWindow::CreateControls()
     tap_->setFont(font);
     tap_->setAutoDefault(false);
     tap_->installEventFilter(new KeepKeysFilter(tap_));
-    connect(tap_, &QPushButton::clicked, this, [this] { OnCommand(TapId); });
+    connect(tap_, &QPushButton::clicked, actions_.at(TapId), &QAction::trigger);
 
     // The labels sit under the sliders' left ends; the sliders must stay on top for the mouse.
     tempoLabel_->lower();
@@ -303,19 +327,6 @@ void ApplicationWindow::ControlHelp()
     SetKeysToParent(tempoSlider_, true);
     // The volume slider keeps its own keys while it has the focus; the keys it does not use
     // (digits) still reach the tempo control.
-}
-
-void ApplicationWindow::CreateShortcuts()
-{
-    for (const Shortcut& entry : Shortcuts) {
-        auto* shortcut = new QShortcut(entry.keys, this);
-        shortcut->setContext(Qt::WindowShortcut);
-        shortcut->setAutoRepeat(true);
-        shortcut->setEnabled(CommandAvailable(entry.command));
-        const int command = entry.command;
-        connect(shortcut, &QShortcut::activated, this, [this, command] { OnCommand(command); });
-        shortcuts_.push_back(shortcut);
-    }
 }
 
 bool ApplicationWindow::event(QEvent* event)

@@ -23,7 +23,6 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QShortcut;
 class QSlider;
 
 namespace Configuration {
@@ -59,8 +58,9 @@ struct ApplicationWindowOptions {
 /// volume sliders, toolbar, status line and menu. It starts and stops the metronome and takes
 /// its reports, and it runs the program's start-up, language switch and shutdown.
 ///
-/// Every control carries its numeric identifier in the dynamic property "controlId"; menu
-/// actions carry their command in the same property.
+/// Every control carries its numeric identifier in the dynamic property "controlId". Every
+/// command is a QAction of the window (objectName its name, data and "controlId" its number)
+/// with its keys, shown by the menu, the toolbar or a button.
 ///
 /// Threads: the metronome reports (IMetronomeEventHandler) may come on any thread; reports
 /// from another thread are queued and carried out on the GUI thread, without blocking the
@@ -114,8 +114,8 @@ public:
     /// is emptied and the controls keep their texts; returns false then.
     bool SwitchLanguage(const std::u16string& name);
 
-    /// Carries out a command (menu item, shortcut, button or toolbar). Unknown commands do
-    /// nothing.
+    /// Carries out a command by triggering its action, as its menu item, key, button or
+    /// toolbar button does. Unknown commands do nothing.
     void OnCommand(int command);
     /// Carries out a command of the window's dialog table: stops a playing metronome first
     /// when the dialog edits the settings, then opens the dialog modally. False when the
@@ -172,7 +172,7 @@ public:
     int Tempo() const;
     /// The control with identifier id among the window's controls, or null.
     QWidget* Control(int id) const;
-    /// The menu action of a command, or null.
+    /// The action of a command, or null.
     QAction* MenuAction(int command) const;
     Statusbar* StatusLine() const { return statusbar_; }
     Toolbar* ToolBar() const { return toolbar_; }
@@ -206,10 +206,10 @@ private:
     friend class ApplicationWindowStartup;
 
     void CreateInterface();
+    void CreateActions();
     void CreateMenu();
     void CreateControls();
     void ControlHelp();
-    void CreateShortcuts();
     void ApplyMenuTexts();
     /// Puts the current text tables' texts on the menu, toolbar, read-out, controls and title.
     void ShowLanguage();
@@ -265,7 +265,6 @@ private:
     QPushButton* tap_ = nullptr;
     std::array<QMenu*, 3> menus_{};
     std::map<int, QAction*> actions_;
-    std::vector<QShortcut*> shortcuts_;
 
     std::atomic<bool> running_{false};
     bool startWaiting_ = false; // a start waits for the sounds to be prepared

@@ -9,6 +9,7 @@
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -51,26 +52,8 @@ void ShowMessage(QWidget* owner, QMessageBox::Icon icon, const char16_t* title, 
 
 void ApplicationWindow::OnCommand(int command)
 {
-    switch (command) {
-    case StartStopId:
-        ToggleStartStop();
-        break;
-    case TapId:
-        Tap();
-        break;
-    case SpaceCommand:
-        SpaceCommandPressed();
-        break;
-    case ExitCommand:
-        close();
-        break;
-    case HelpCommand:
-        ShowHelp();
-        break;
-    default:
-        OpenDialog(command); // the dialogs' commands; Ctrl+F5 and anything else do nothing
-        break;
-    }
+    if (QAction* action = MenuAction(command))
+        action->trigger();
 }
 
 void ApplicationWindow::StopIfRunning()

@@ -70,7 +70,6 @@ bool ApplicationWindowStartup::Run()
         return false;
     window_.CreateInterface();
     window_.ControlHelp();
-    window_.CreateShortcuts();
     window_.show();
     window_.FitOuterSize();
     window_.ReturnFocus(); // keys go to the tempo control from the start

@@ -22,7 +22,7 @@ constexpr int TextPadding = 10; // what a button needs beside its text to show i
 
 } // namespace
 
-Toolbar::Toolbar(QWidget* parent)
+Toolbar::Toolbar(QWidget* parent, std::array<QAction*, ButtonCount> actions)
     : QToolBar(parent)
 {
     InitialiseResources();
@@ -33,9 +33,14 @@ Toolbar::Toolbar(QWidget* parent)
 
     for (int position = 0; position < ButtonCount; ++position) {
         const int command = FirstCommand + position;
-        QAction* action = addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(FirstIcon + position)), QString());
-        action->setData(command);
-        connect(action, &QAction::triggered, this, [this, command] { emit CommandTriggered(command); });
+        QAction* action = actions[static_cast<std::size_t>(position)];
+        if (!action) {
+            action = new QAction(this);
+            action->setData(command);
+        }
+        action->setIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(FirstIcon + position)));
+        action->setIconVisibleInMenu(false);
+        addAction(action);
         actions_[static_cast<std::size_t>(position)] = action;
 
         QWidget* button = widgetForAction(action);
@@ -56,11 +61,11 @@ void Toolbar::SetTexts()
     for (int position = 0; position < ButtonCount; ++position) {
         QAction* action = actions_[static_cast<std::size_t>(position)];
         const auto index = static_cast<std::size_t>(position);
-        action->setText(index < texts.size() ? FromTableText(texts[index]) : QString());
+        action->setIconText(index < texts.size() ? FromTableText(texts[index]) : QString());
         action->setToolTip(FromTableText(language->GetTooltip(position)));
         QToolButton* button = Button(position);
         const int width =
-            std::max(ButtonWidth, button->fontMetrics().horizontalAdvance(action->text()) + TextPadding);
+            std::max(ButtonWidth, button->fontMetrics().horizontalAdvance(action->iconText()) + TextPadding);
         button->setFixedSize(width, ButtonHeight);
         button->setAccessibleDescription(action->toolTip());
         extraWidth_ += width - ButtonWidth;
