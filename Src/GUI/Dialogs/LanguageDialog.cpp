@@ -2,10 +2,12 @@
 
 #include "Configuration/IConfiguration.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/ScreenFit.h"
 #include "System/ErrorReport.h"
 #include "System/LanguageFileReader.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QPushButton>
 
 #include <cerrno>
@@ -64,12 +66,24 @@ LanguageDialog::LanguageDialog(const DialogContext& context)
     : Dialog(&context.window, 101, QStringLiteral("Language"), HelpTable()),
       configuration_(context.configuration), window_(context.window)
 {
-    list_ = Place(new QComboBox(this), ListId, 7, 7, 160, 14);
+    list_ = Tag(new QComboBox(this), ListId);
     list_->setMaxVisibleItems(12);
-    auto* ok = Place(new QPushButton(QStringLiteral("OK"), this), OkId, 63, 28, 50, 14);
-    auto* cancel = Place(new QPushButton(QStringLiteral("Cancel"), this), CancelId, 117, 28, 50, 14);
+    auto* ok = Tag(new QPushButton(QStringLiteral("OK"), this), OkId);
+    auto* cancel = Tag(new QPushButton(QStringLiteral("Cancel"), this), CancelId);
     ok->setDefault(true);
-    setFixedSize(Units().X(174), Units().Y(49));
+    // The list over OK and Cancel at the right, at least at the English size; a longer
+    // language name or button text widens the window.
+    const DialogUnits u = Units();
+    QGridLayout* grid = GridAtLeast(*this, u.Rect(0, 0, 174, 49).size());
+    grid->setContentsMargins(u.X(7), u.Y(7), u.X(7), u.Y(7));
+    grid->setHorizontalSpacing(u.X(4));
+    grid->setVerticalSpacing(u.Y(7));
+    grid->addWidget(list_, 0, 0, 1, 3);
+    for (QPushButton* button : {ok, cancel})
+        button->setMinimumSize(u.X(50), u.Y(14));
+    grid->addWidget(ok, 1, 1);
+    grid->addWidget(cancel, 1, 2);
+    grid->setColumnStretch(0, 1);
     connect(ok, &QPushButton::clicked, this, [this] {
         Apply();
         accept();
