@@ -3,12 +3,14 @@
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/AboutPages.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/ScreenFit.h"
 #include "System/CurrentLanguage.h"
 #include "System/Log.h"
 
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QFile>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -87,33 +89,46 @@ AboutDialog::AboutDialog(const DialogContext& context)
     : Dialog(&context.window, 104, QStringLiteral("About Tolvane"), HelpTable()), window_(context.window),
       licence_(LoadLicence())
 {
-    auto* icon = Place(new QLabel(this), IconId, 10, 8, 21, 21);
-    icon->setPixmap(QIcon(QStringLiteral(":/icons/2.png")).pixmap(Units().X(21), Units().Y(21)));
-    auto* version = Place(new QLabel(QStringLiteral("Tolvane Version " TOLVANE_VERSION), this), VersionId, 38, 6,
-                          284, 10);
+    const DialogUnits u = Units();
+    auto* icon = Tag(new QLabel(this), IconId);
+    icon->setPixmap(QIcon(QStringLiteral(":/icons/2.png")).pixmap(u.X(21), u.Y(21)));
+    auto* version = Tag(new QLabel(QStringLiteral("Tolvane Version " TOLVANE_VERSION), this), VersionId);
     QFont bold = version->font();
     bold.setBold(true);
     version->setFont(bold);
-    auto* notice = Place(new QLabel(QStringLiteral("Copyright \u00A9 %1 The Tolvane developers. Released under the MIT "
-                                                   "licence.")
-                                        .arg(ReleaseYear()),
-                                    this),
-                         NoticeId, 38, 16, 284, 9);
-    auto* link = Place(new Hyperlink(QStringLiteral("The Tolvane developers"), this, [this] { OpenLink(); }), LinkId,
-                       38, 26, 284, 9);
+    auto* notice = Tag(new QLabel(QStringLiteral("Copyright \u00A9 %1 The Tolvane developers. Released under the MIT "
+                                                 "licence.")
+                                      .arg(ReleaseYear()),
+                                  this),
+                       NoticeId);
+    auto* link = Tag(new Hyperlink(QStringLiteral("The Tolvane developers"), this, [this] { OpenLink(); }), LinkId);
     for (QLabel* label : {version, notice, static_cast<QLabel*>(link)})
         label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-
-    tabs_ = Place(new QTabWidget(this), TabsId, 7, 38, 346, 137);
+    tabs_ = Tag(new QTabWidget(this), TabsId);
     information_ = new InformationPage([this] { window_.ShowHelp(); });
     licencePage_ = new LicencePage(licence_);
     tabs_->addTab(information_, QStringLiteral("Information"));
     tabs_->addTab(licencePage_, QStringLiteral("User Licence Agreement"));
-
-    auto* close = Place(new QPushButton(QStringLiteral("Close"), this), CloseId, 303, 181, 50, 14);
+    auto* close = Tag(new QPushButton(QStringLiteral("Close"), this), CloseId);
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    setFixedSize(Units().X(360), Units().Y(202));
+
+    // The icon beside the three centred lines, the tabs under them and Close at the bottom
+    // right, at least at the English size.
+    QGridLayout* grid = GridAtLeast(*this, u.Rect(0, 0, 360, 202).size());
+    grid->setContentsMargins(u.X(7), u.Y(6), u.X(7), u.Y(7));
+    grid->setVerticalSpacing(0);
+    grid->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(version, 0, 1);
+    grid->addWidget(notice, 1, 1);
+    grid->addWidget(link, 2, 1);
+    grid->setRowMinimumHeight(3, u.Y(3));
+    grid->addWidget(tabs_, 4, 0, 1, 2);
+    grid->setRowMinimumHeight(5, u.Y(6));
+    close->setMinimumSize(u.X(50), u.Y(14));
+    grid->addWidget(close, 6, 1, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(4, 1);
 }
 
 AboutDialog::~AboutDialog() = default;

@@ -1,9 +1,11 @@
 #include "GUI/Dialogs/AboutPages.h"
 
+#include "GUI/ScreenFit.h"
 #include "Platform/Audio/SoundFonts.h"
 
 #include <QByteArray>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -39,24 +41,34 @@ QString SoundFontInUse()
 
 InformationPage::InformationPage(std::function<void()> openManual) : DialogBase(*this, 0, HelpTable())
 {
-    Place(new QGroupBox(QStringLiteral("Tolvane"), this), GroupId, 6, 4, 330, 102);
-    auto* what = Place(new QLabel(QStringLiteral("Tolvane is a metronome for practising musicians: accents, "
-                                                 "subdivisions, custom patterns, a step sequencer and a speed "
-                                                 "trainer. Its manual, Tolvane.pdf, tells how to use every part of "
-                                                 "it; Help (Ctrl+F1) or the button below opens it."),
-                                  this),
-                       WhatId, 14, 16, 314, 34);
-    auto* builtOn = Place(new QLabel(QStringLiteral("Tolvane is free software under the MIT licence, built on Qt 6 "
-                                                    "(LGPL 3), FluidSynth (LGPL 2.1), RtAudio (MIT) and "
-                                                    "libsamplerate (BSD), and plays the General MIDI soundfont"),
-                                     this),
-                          BuiltOnId, 14, 52, 314, 34);
+    // One group: two paragraphs and the button, at least at the English size.
+    const DialogUnits u = Units();
+    auto* group = Tag(new QGroupBox(QStringLiteral("Tolvane"), this), GroupId);
+    auto* what = Tag(new QLabel(QStringLiteral("Tolvane is a metronome for practising musicians: accents, "
+                                               "subdivisions, custom patterns, a step sequencer and a speed "
+                                               "trainer. Its manual, Tolvane.pdf, tells how to use every part of "
+                                               "it; Help (Ctrl+F1) or the button below opens it."),
+                                this),
+                     WhatId);
+    auto* builtOn = Tag(new QLabel(QStringLiteral("Tolvane is free software under the MIT licence, built on Qt 6 "
+                                                  "(LGPL 3), FluidSynth (LGPL 2.1), RtAudio (MIT) and "
+                                                  "libsamplerate (BSD), and plays the General MIDI soundfont"),
+                                   this),
+                        BuiltOnId);
+    auto* manual = Tag(new QPushButton(QStringLiteral("Open the &Manual"), this), ManualId);
+    QObject::connect(manual, &QPushButton::clicked, this, std::move(openManual));
+    QGridLayout* paragraphs = GridAtLeast(*group, u.Rect(0, 0, 330, 102).size());
     for (QLabel* label : {what, builtOn}) {
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setMinimumHeight(u.Y(34));
+        paragraphs->addWidget(label, paragraphs->rowCount(), 0);
     }
-    auto* manual = Place(new QPushButton(QStringLiteral("Open the &Manual"), this), ManualId, 14, 84, 90, 14);
-    QObject::connect(manual, &QPushButton::clicked, this, std::move(openManual));
+    manual->setMinimumSize(u.X(90), u.Y(14));
+    paragraphs->addWidget(manual, paragraphs->rowCount(), 0, Qt::AlignLeft);
+    QGridLayout* page = GridAtLeast(*this, u.Rect(0, 0, 342, 110).size());
+    page->setContentsMargins(u.X(6), u.Y(4), u.X(6), u.Y(4));
+    page->addWidget(group, 0, 0);
 }
 
 void InformationPage::Prepare()
@@ -75,11 +87,9 @@ LicencePage::LicencePage(const QByteArray& text) : DialogBase(*this, 0, HelpTabl
     view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     view_->setPlainText(QString::fromUtf8(text));
     view_->installEventFilter(this);
-}
-
-void LicencePage::resizeEvent(QResizeEvent* /*event*/)
-{
-    view_->setGeometry(rect().adjusted(Units().X(4), Units().Y(4), -Units().X(4), -Units().Y(4)));
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(Units().X(4), Units().Y(4), Units().X(4), Units().Y(4));
+    layout->addWidget(view_, 0, 0);
 }
 
 bool LicencePage::eventFilter(QObject* watched, QEvent* event)
