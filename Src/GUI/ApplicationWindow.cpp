@@ -7,6 +7,7 @@
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"
+#include "GUI/ScreenFit.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -369,7 +370,10 @@ void ApplicationWindow::FitOuterSize()
     const QRect frame = frameGeometry();
     const int frameWidth = std::max(0, frame.width() - width());
     const int frameHeight = std::max(0, frame.height() - height());
-    const QSize client(std::max(OuterWidth - frameWidth, contentWidth_), OuterHeight - frameHeight);
+    // As wide as the texts need, but never wider than the screen's room: a text longer than
+    // that is cut rather than the window pushed off the screen.
+    const QSize client(std::min(std::max(OuterWidth - frameWidth, contentWidth_), ScreenRoom(*this).width()),
+                       OuterHeight - frameHeight);
     if (client != size()) {
         setFixedSize(client);
         CentreWindowOnDesktop(this, client.width() + frameWidth, OuterHeight);

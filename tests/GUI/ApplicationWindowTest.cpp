@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QMenuBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
@@ -392,6 +393,25 @@ private slots:
         // A name that would leave the language folder is never opened.
         TestSupport::WriteFile(*folder_ / "outside.lng", TestLanguage);
         QVERIFY(!window.SwitchLanguage(u"../" + std::u16string(u"outside")));
+    }
+
+    // A translation far too long for any screen: the main window and the settings dialog stay
+    // on the screen, and the cut button shows its whole text as its tooltip.
+    void HugeTextsKeepTheWindowsOnTheScreen()
+    {
+        const std::string huge(400, 'W');
+        TestSupport::WriteFile(*folder_ / "xx.lng", WindowTest::LanguageFile("[Language]\nLangEnglish = Huge\nLanguage = Huge\n"
+                                                                             "[Control]\n1 = " + huge + "\n70 = " + huge + "\n"));
+        ApplicationWindow& window = OpenWindow();
+        QVERIFY(window.SwitchLanguage(u"xx"));
+        const QRect room = window.screen()->availableGeometry();
+        QVERIFY2(room.contains(window.frameGeometry()), qPrintable(QStringLiteral("%1 wide").arg(window.frameGeometry().width())));
+        auto* settings = qobject_cast<GUI::SettingsDialog*>(window.DialogFor(ApplicationWindow::OptionsCommand));
+        settings->Initialise(0);
+        QVERIFY(settings->width() <= room.width() && settings->height() <= room.height());
+        auto* ok = qobject_cast<QPushButton*>(settings->Control(GUI::SettingsDialog::OkId));
+        QVERIFY(ok->text().startsWith(QStringLiteral("WWWW")));
+        QCOMPARE(ok->toolTip(), ok->text());
     }
 
     void EveryShippedLanguageFitsAndNamesItsControls_data()
