@@ -1,10 +1,11 @@
 // Nothing on the timer thread or in the audio callback allocates, frees, locks or logs, on any
 // path: a whole speed-trainer run of the program (tempo steps re-timed from the timer thread,
-// the signal beep, reports to the window's side) on the null and the offline backend, with the
-// real-time priority refused and a stream that fails mid-run, under the checker of
-// RealTimeChecker.h. Audio files are left out: their engine is being rebuilt as mixer voices.
+// the signal beep, reports to the window's side) with the built-in kit and with wave files
+// (resampled, and streamed), on the null and the offline backend, with the real-time priority
+// refused and a stream that fails mid-run, under the checker of RealTimeChecker.h.
 #include "RealTimeChecker.h"
 #include "TestSupport.h"
+#include "WaveFiles/WaveFixtures.h"
 
 #include "Core/Engine/Program.h"
 #include "Platform/Audio/NullBackend.h"
@@ -117,6 +118,21 @@ struct MarkProbe final : public Platform::Audio::IVoice {
     std::atomic<int> unmarked{0};
 };
 
+// Even voices play a short file at half the output rate (resampled once), odd voices one long
+// enough to be streamed while it plays.
+void UseWaveFiles(Configuration::ConfigurationData& settings, const TestSupport::TempFolder& folder)
+{
+    const std::string shortFile = folder / "short.wav";
+    const std::string longFile = folder / "long.wav";
+    TestSupport::WriteFile(shortFile, WaveFixtures::Wave({1, 1, 22050, 16}, WaveFixtures::Pcm16(std::vector<std::int16_t>(1000, 9000))));
+    TestSupport::WriteFile(longFile, WaveFixtures::Wave({}, WaveFixtures::Pcm16(std::vector<std::int16_t>(12 * 44100, 3000))));
+    settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        settings.Instrument[voice] = voice;
+        Platform::Text::Copy(settings.File[voice], WaveFixtures::Wide(voice % 2 == 0 ? shortFile : longFile));
+    }
+}
+
 Configuration::ConfigurationData TrainerRun()
 {
     Configuration::ConfigurationData settings;
@@ -166,9 +182,11 @@ TEST(RealTimeChecker, CountsAllocationsFreesLocksAndLogEntriesOfMarkedThreadsOnl
 
 TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNorLocksNorLogs)
 {
+    for (const bool waveFiles : {false, true})
     for (const bool offline : {false, true}) {
-        SCOPED_TRACE(offline ? "offline backend" : "null backend");
+        SCOPED_TRACE(std::string(offline ? "offline backend, " : "null backend, ") + (waveFiles ? "wave files" : "MIDI"));
         CheckedLog log;
+        TestSupport::TempFolder folder;
         RefusedPriority scheduling;
         Platform::Audio::OfflineBackend* pulled = nullptr;
         std::unique_ptr<IAudioBackend> inner;
@@ -185,7 +203,9 @@ TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNor
         options.latencyMs = 100; // a loaded machine wakes the timer late
         Core::Program program(std::move(stream), options, {}, scheduling);
         Core::Metronome& metronome = program.Controller();
-        const Configuration::ConfigurationData settings = TrainerRun();
+        Configuration::ConfigurationData settings = TrainerRun();
+        if (waveFiles)
+            UseWaveFiles(settings, folder);
         metronome.PrepareSounds(settings);
         ASSERT_TRUE(TestSupport::WaitUntil([&] { return metronome.SoundsPrepared(settings); }));
         MarkProbe probe;
@@ -216,9 +236,9 @@ TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNor
         failing.Fail();
         ASSERT_TRUE(TestSupport::WaitUntil([&] { return reports.error.load() != 0; }));
         EXPECT_EQ(reports.stopped.load(), 1);
-        EXPECT_EQ(reports.error.load(), 29u); // "No device driver present"
+        EXPECT_EQ(reports.error.load(), 29u); // "No device driver present", for either engine
         const RealTimeCheck::Counts counted = RealTimeCheck::Violations();
-        EXPECT_FALSE(log.file.Has("Error calling midiOutShortMsg")) << "logged on the timer thread";
+        EXPECT_FALSE(log.file.Has("Multimedia error")) << "logged on the timer thread";
 
         metronome.Stop(); // as the window does on the Stopped report: the failure is logged now
         pulling.store(false);
@@ -236,8 +256,9 @@ TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNor
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [](const std::string& line) { return line.ends_with("Error calling SetThreadPriority"); }),
                   1);
+        const std::string failedCall = waveFiles ? "Error calling waveOutWrite" : "Error calling midiOutShortMsg";
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                                [](const std::string& line) { return line.ends_with("Error calling midiOutShortMsg"); }),
+                                [&](const std::string& line) { return line.ends_with(failedCall); }),
                   1);
     }
 }
