@@ -55,6 +55,7 @@ tsan: deps
 reliability: build-release
 	build/release/bin/bench_socket_flood build/release/bin/tolvane
 	build/release/bin/bench_sound_server build/release/bin/tolvane
+	build/release/bin/bench_start_reliability build/release/bin/tolvane
 	bash bench/Reliability.sh build/release/bin
 
 clean:

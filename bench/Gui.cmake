@@ -32,4 +32,11 @@ if(TARGET tolvane)
   target_link_libraries(bench_sound_server PRIVATE tolvane_warnings)
   target_include_directories(bench_sound_server PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_dependencies(bench_sound_server tolvane)
+
+  # Start without a working sound: no server, a broken kit helper, a JACK server that does not
+  # answer (make reliability).
+  add_executable(bench_start_reliability ${CMAKE_CURRENT_LIST_DIR}/StartReliability.cpp)
+  target_link_libraries(bench_start_reliability PRIVATE tolvane_platform tolvane_warnings)
+  target_include_directories(bench_start_reliability PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/Src)
+  add_dependencies(bench_start_reliability tolvane)
 endif()

@@ -36,7 +36,7 @@
 #include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/NullBackend.h"
-#include "Platform/Audio/RtAudioBackend.h"
+#include "Platform/Audio/SystemOutput.h"
 #include "Platform/Clock.h"
 
 #include <algorithm>
@@ -370,13 +370,13 @@ int main(int argc, char** argv)
     Platform::Audio::NullBackend* nullBackend = nullOutput.get();
     std::unique_ptr<Platform::Audio::IAudioBackend> backend = null
         ? std::unique_ptr<Platform::Audio::IAudioBackend>(std::move(nullOutput))
-        : std::make_unique<Platform::Audio::RtAudioBackend>();
+        : std::make_unique<Platform::Audio::SystemOutput>();
     Platform::Audio::Mixer mixer(*backend, null ? Platform::Audio::MixerOptions{}
                                                 : Platform::Audio::MixerOptions{44100,
                                                                                 options.blockFrames != 0
                                                                                     ? options.blockFrames
                                                                                     : Platform::Audio::OutputBlockFrames,
-                                                                                Platform::Audio::OutputLeadMs});
+                                                                                Platform::Audio::OutputLeadMs, 4500});
     std::unique_ptr<Core::ISoundEngine> engine;
     if (settings.SoundEngineType == Configuration::SoundSource::AudioFiles) {
         engine = std::make_unique<Core::AudioSoundEngine>(mixer);
@@ -434,6 +434,8 @@ int main(int argc, char** argv)
     std::printf("ticks             %zu\n", timer.Ticks());
     std::printf("sounds            %llu\n", static_cast<unsigned long long>(counting.sounds.load()));
     std::printf("late sounds       %llu\n", static_cast<unsigned long long>(mixer.LateCount()));
+    std::printf("first ticks moved %llu (the server had read past where they were to go)\n",
+                static_cast<unsigned long long>(mixer.RewriteFallbacks()));
     std::printf("frames missed     %llu (cycles the server ran without us)\n",
                 static_cast<unsigned long long>(mixer.MissedFrames()));
     std::printf("latency           lead %.1f ms, output latency reported by the backend %.1f ms\n",

@@ -84,7 +84,7 @@ if [ "$server" = pulse ]; then
     done
     # A large buffer and a real-time thread, so that a busy machine does not make the recorder
     # lose what the server played.
-    chrt -f 40 parec --device=tolvane_bench.monitor --rate=44100 --channels=2 --format=s16le --raw --latency-msec=1000 \
+    chrt -f 40 parec --device=tolvane_bench.monitor --rate=44100 --channels=2 --format=s16le --raw --latency-msec=${SERVER_BENCH_PAREC_MS:-1000} \
         >"$folder/recording.raw" 2>"$folder/recorder.log" &
     recorder=$!
     pids="$recorder $pids"

@@ -18,6 +18,7 @@
 // The server is signalled by its own process id only; every process started here is ended by
 // its own id.
 #include "CheckLines.h"
+#include "ProgramDriver.h"
 
 #include "PrivatePulseAudio.h"
 
@@ -49,67 +50,13 @@ std::string socketPath;
 using Bench::allPassed;
 using Bench::Report;
 
-double Since(Clock::time_point begin)
-{
-    return std::chrono::duration<double>(Clock::now() - begin).count();
-}
+using Bench::CpuPercent;
+using Bench::Since;
+using Bench::Within;
 
-/// One request line on the instance socket; the answer, or "" when nobody answers in 10 s.
 std::string Request(const std::string& line)
 {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        timeval timeout{10, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        const std::string request = line + "\n";
-        char c = 0;
-        if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
-            while (read(fd, &c, 1) == 1 && c != '\n')
-                answer += c;
-        }
-    }
-    close(fd);
-    return answer;
-}
-
-/// Seconds until condition holds, polling every 20 ms; -1 after limit seconds.
-double Within(double limit, const auto& condition)
-{
-    const auto begin = Clock::now();
-    while (!condition()) {
-        if (Since(begin) > limit)
-            return -1;
-        std::this_thread::sleep_for(20ms);
-    }
-    return Since(begin);
-}
-
-/// The program's processor time so far, in seconds.
-double CpuSeconds(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::size_t fields = text.rfind(')'); // the name may hold spaces
-    std::istringstream rest(text.substr(fields + 2));
-    std::string skip;
-    for (int field = 3; field < 14; ++field)
-        rest >> skip;
-    long user = 0;
-    long system = 0;
-    rest >> user >> system;
-    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-/// Percent of one processor the program uses over the next seconds.
-double CpuPercent(pid_t pid, double seconds)
-{
-    const double before = CpuSeconds(pid);
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    return 100.0 * (CpuSeconds(pid) - before) / seconds;
+    return Bench::Request(socketPath, line);
 }
 
 /// Failed-sound entries in the program's log.

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <string>
 #include <thread>
@@ -268,6 +269,7 @@ private:
 
     std::atomic<bool> running_{false};
     bool startWaiting_ = false; // a start waits for the sounds to be prepared
+    std::chrono::steady_clock::time_point startPressed_{}; // when the waiting start was asked for
     bool fitted_ = false;
     int contentWidth_ = 0; // the width the client area needs for the current language's texts
 

@@ -3,11 +3,13 @@
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
+#include "Core/Engine/BeatPatterns.h"
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
+#include "System/Log.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -37,6 +39,9 @@ struct StartMessage {
 constexpr StartMessage StartMessages[] = {
     {5, 6, 7}, {6, 7, 8}, {8, 7, 9}, {9, 7, 10}, {10, 8, 11}, {11, 8, 12},
 };
+
+// The longest a Start waits for the sounds' preparation before it says it cannot play.
+constexpr std::chrono::milliseconds StartWaitLimit{4500};
 
 constexpr int PlaybackFailedTitle = 15; // "Metronome Unable To Play"
 constexpr int HelpMissingTitle = 20, HelpMissingText = 51;
@@ -87,7 +92,8 @@ void ApplicationWindow::ToggleStartStop()
     // The sounds are normally prepared long before the first press; if not, the window may
     // wait a moment for them, but never long enough to seem frozen.
     metronome_.PrepareSounds(Settings());
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(40);
+    startPressed_ = std::chrono::steady_clock::now();
+    const auto giveUp = startPressed_ + std::chrono::milliseconds(40);
     while (!metronome_.SoundsPrepared(Settings()) && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     if (!metronome_.SoundsPrepared(Settings())) {
@@ -105,10 +111,17 @@ void ApplicationWindow::StartWhenPrepared()
     if (!startWaiting_ || startup_.ShutDown())
         return;
     if (!metronome_.SoundsPrepared(Settings())) {
-        // A preparation that was still running when Start was pressed took no new requests:
-        // the sounds of settings changed meanwhile (a new volume, say) are asked for again,
-        // or the wait would never end. What is prepared already is not prepared twice.
-        metronome_.PrepareSounds(Settings());
+        // A preparation ends by itself, failed or not, within its own limits (each output's
+        // deadline, the kit helper's time-out); this one is for what nobody foresaw. The
+        // preparation goes on and a later Start finds what it made.
+        if (std::chrono::steady_clock::now() - startPressed_ > StartWaitLimit) {
+            CancelWaitingStart();
+            System::Log().Write(System::Error, "Start gave up waiting %lld ms for the sounds to be prepared",
+                                static_cast<long long>(StartWaitLimit.count()));
+            ShowStartError(this, Core::StartResult::SoundEngineFailed);
+            ReturnFocus();
+            return;
+        }
         QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
         return;
     }

@@ -7,7 +7,7 @@
 #include "TestSupport.h"
 
 #include "Platform/Audio/MidiOut.h"
-#include "Platform/Audio/RtAudioBackend.h"
+#include "Platform/Audio/SystemOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(PulseAudioEndToEnd, NotesAreHeardAtTheirSpacingThroughTheRealOutput)
 
     const TestSupport::ScopedEnvironment server_("PULSE_SERVER", "unix:" + socket);
     const TestSupport::ScopedEnvironment runtime_("XDG_RUNTIME_DIR", runtime);
-    RtAudioBackend backend;
+    SystemOutput backend;
     Mixer mixer(backend, MixerOptions{44100, 256, OutputLeadMs}); // as the program's output
     MidiOut out(MidiOutOptions{mixer, {}});
     ASSERT_EQ(out.Open(), NoError) << backend.LastFailure();

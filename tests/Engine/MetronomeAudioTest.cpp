@@ -23,10 +23,12 @@ constexpr double Rate = 44100.0;
 // blocks at once and pauses for as long as they play, and every 25 bursts its clock jumps by
 // 7 ms against the steady clock (alternately late and back). Once it stalls for 600 ms and then
 // asks for all it played meanwhile at once. Before each request it renders again what the
-// mixer wants rewritten (a run's first ticks in the queued silence). Everything is kept.
+// mixer wants rewritten (a run's first ticks in the queued silence), telling it how far it has
+// read: up to its queue, or (readsAhead) everything written, as a server whose sink has taken
+// more than the client knows. Everything is kept.
 class BurstyBackend final : public Platform::Audio::IAudioBackend {
 public:
-    explicit BurstyBackend(std::size_t frames) : capture_(2 * frames) {}
+    explicit BurstyBackend(std::size_t frames, bool readsAhead = false) : capture_(2 * frames), readsAhead_(readsAhead) {}
     ~BurstyBackend() override { Close(); }
     Platform::Audio::Result Open(std::uint32_t, std::uint32_t, Platform::Audio::IRenderer& renderer) override
     {
@@ -64,7 +66,7 @@ private:
             std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
                 std::chrono::nanoseconds(start + slip + static_cast<std::int64_t>(played * 1e9 / Rate))));
             std::int64_t due = 0;
-            const std::uint32_t again = renderer.FramesToRewrite(due);
+            const std::uint32_t again = renderer.FramesToRewrite(due, readsAhead_ ? written : played);
             Platform::Audio::RenderRequest(renderer, capture_.data() + 2 * (written - again), again, 256, 1e9 / Rate,
                                            Platform::Clock::Now());
             rewritten_ += again;
@@ -84,6 +86,7 @@ private:
 
     static constexpr std::size_t queue = 8820;
     std::vector<float> capture_;
+    bool readsAhead_;
     std::size_t rewritten_ = 0;
     std::atomic<bool> running_{false};
     std::thread thread_;
@@ -293,4 +296,37 @@ TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATem
         EXPECT_LE(std::fabs(static_cast<double>(onsets[k] - onsets[0]) - expected), 0.5) << "click " << k;
     }
     EXPECT_EQ(tempo, 1u);
+}
+
+// A server that has already read into the stretch the first ticks were to go into: the stretch
+// is not written over (its first click would be cut), and the run is placed where a fresh
+// anchor puts it, whole and on its frames.
+TEST(MetronomeIntoBurstyAudio, AServerThatHasReadPastTheRunsStartGetsTheRunMovedNotCut)
+{
+    TestSupport::ScopedLog log;
+    BurstyBackend backend(static_cast<std::size_t>(4 * Rate), true);
+    Platform::Audio::MixerOptions options;
+    options.latencyMs = 100;
+    Platform::Audio::Mixer mixer(backend, options);
+    RealMetronome real(mixer);
+    ConfigurationData settings = Clicks();
+    settings.Bpm = 133;
+    for (int& instrument : settings.Instrument)
+        instrument = 6;
+    ASSERT_EQ(real.metronome->Start(nullptr, settings), 0u);
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return mixer.RenderedFrames() > static_cast<std::uint64_t>(2.5 * Rate); }));
+    real.metronome->Stop();
+    EXPECT_EQ(mixer.RewriteFallbacks(), 1u);
+    EXPECT_EQ(backend.Rewritten(), 0u);
+    EXPECT_EQ(mixer.LateCount(), 0u);
+
+    const std::vector<float>& captured = backend.Captured();
+    const std::vector<std::size_t> onsets = AudioTest::Onsets(captured, 11025, 0.0f);
+    ASSERT_GE(onsets.size(), 3u);
+    const double period = Rate * 60 / 133;
+    for (std::size_t k = 1; k < onsets.size(); ++k)
+        EXPECT_LE(std::fabs(static_cast<double>(onsets[k] - onsets[0]) - k * period), 0.5) << "click " << k;
+    // The first click whole: as loud as the second.
+    EXPECT_NEAR(AudioTest::Peak(captured, onsets[0], onsets[0] + 5000), AudioTest::Peak(captured, onsets[1], onsets[1] + 5000),
+                1e-6f);
 }

@@ -3,6 +3,8 @@
 #include "Core/Sound/InstrumentList.h"
 #include "Core/Engine/MetronomeStrategy.h"
 #include "Core/Sound/MultimediaErrorReport.h"
+#include "Core/Sound/OutputReport.h"
+#include "Platform/Text.h"
 
 #include <algorithm>
 
@@ -35,9 +37,14 @@ void MidiSoundEngine::Prepare(const Configuration::ConfigurationData& settings)
 
 bool MidiSoundEngine::IsPrepared(const Configuration::ConfigurationData& settings) const
 {
+    // Finished, whether it worked or not: a Start then fails at once and says why. Notes the
+    // kit no longer renders (a helper that failed) are played from another velocity.
+    if (!output_.IsPrepared())
+        return false;
+    if (output_.PreparationFailed() || !output_.Rendering())
+        return true;
     const auto notes = NotesOf(settings);
-    return output_.IsPrepared()
-           && std::all_of(notes.begin(), notes.end(), [this](const auto& note) { return output_.NotePrepared(note); });
+    return std::all_of(notes.begin(), notes.end(), [this](const auto& note) { return output_.NotePrepared(note); });
 }
 
 bool MidiSoundEngine::Initialise(const Configuration::ConfigurationData& settings)
@@ -47,10 +54,13 @@ bool MidiSoundEngine::Initialise(const Configuration::ConfigurationData& setting
         const Platform::Audio::Result result = output_.Open(notes);
         lastResult_.store(result, std::memory_order_relaxed);
         if (result != Platform::Audio::NoError) {
+            // Which outputs were tried and why each failed, or why the kit could not be made.
+            const std::u16string why = Platform::Text::Utf8ToUtf16(output_.LastFailure());
             ReportMultimediaError(u".\\Src\\Core\\MidiSoundEngine", u"Core::MidiSoundEngine::Initialise", __LINE__,
-                                  result, u"Error calling midiOutOpen");
+                                  result, u"Error calling midiOutOpen: %s", why.c_str());
             return false;
         }
+        ReportOutputInUse(output_.OutputMixer());
     }
     output_.PrepareNotes(notes);
     return true;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace Platform::Audio {
 
@@ -30,10 +31,13 @@ public:
     /// that can replace what its server still holds (IAudioBackend::RewritableSeconds) asks
     /// before each request, when RewriteSignal becomes readable and at dueTime: when frames are
     /// to be rendered again later, this gives 0 and sets dueTime (clock nanoseconds) to when.
-    /// The next so many frames Render gives replace those last ones. Rendering thread; never
-    /// blocks.
-    virtual std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept
+    /// The next so many frames Render gives replace those last ones. serverRead is how far
+    /// the server has read the stream by now, as the backend knows it (frames; 0 when it does
+    /// not know): a stretch the server has begun to read is not rendered again (0 is given) and
+    /// the run it began is moved instead. Rendering thread; never blocks.
+    virtual std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept
     {
+        static_cast<void>(serverRead);
         dueTime = 0;
         return 0;
     }
@@ -84,6 +88,10 @@ public:
     virtual bool RunsByItself() const = 0;
     /// A short name for diagnostics ("offline", "null", "pulse", ...).
     virtual const char* Name() const = 0;
+    /// For the log: what the last Open tried and why it failed ("jack: no server; ..."), the
+    /// outputs passed over before the one that opened included; empty when there is nothing
+    /// to say.
+    virtual std::string LastFailure() const { return {}; }
 };
 
 } // namespace Platform::Audio

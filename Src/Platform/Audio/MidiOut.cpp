@@ -14,36 +14,64 @@ MidiOut::~MidiOut()
 
 void MidiOut::Prepare(std::vector<Note> notes)
 {
-    if (preparation_.joinable()) {
-        if (!prepared_.load(std::memory_order_acquire))
-            return; // still preparing
-        preparation_.join();
+    {
+        std::lock_guard guard(pendingLock_);
+        if (preparation_.joinable() && !prepared_.load(std::memory_order_acquire)) {
+            // Still preparing: the notes are rendered before it counts as finished.
+            pending_.insert(pending_.end(), notes.begin(), notes.end());
+            return;
+        }
     }
+    WaitForPreparation();
     prepareStarted_ = true;
     if (synth_) {
+        synth_->Kit().ForgetFailures();
         for (const Note& note : notes)
             synth_->Kit().Request(note.first, note.second);
-        if (!mixer_->StreamLost())
+        if (holdsOutput_ && !mixer_->StreamLost())
             return;
-        // The output went away (its sound server ended or hangs): a new stream is opened
-        // here, never on the thread that opens the output.
-        prepared_.store(false, std::memory_order_release);
-        preparation_ = std::thread([this] {
-            mixer_->Restore();
-            prepared_.store(true, std::memory_order_release);
-        });
-        return;
     }
+    // The kit, the output, or both are to be made (again), or the output went away (its sound
+    // server ended or hangs): here, never on the thread that opens the output.
+    failed_.store(false, std::memory_order_release);
     prepared_.store(false, std::memory_order_release);
     preparation_ = std::thread([this, notes = std::move(notes)] {
         Load(notes);
-        prepared_.store(true, std::memory_order_release);
+        FinishPreparation();
     });
+}
+
+void MidiOut::FinishPreparation()
+{
+    for (;;) {
+        std::vector<Note> asked;
+        {
+            std::lock_guard guard(pendingLock_);
+            asked.swap(pending_);
+            if (asked.empty() || !synth_) {
+                pending_.clear();
+                failed_.store(!synth_ || !holdsOutput_, std::memory_order_release);
+                prepared_.store(true, std::memory_order_release);
+                return;
+            }
+        }
+        synth_->Kit().Render(asked);
+    }
 }
 
 bool MidiOut::NotePrepared(const Note& note) const noexcept
 {
     return IsPrepared() && synth_ && synth_->Kit().Has(note.first, note.second);
+}
+
+bool MidiOut::PreparationFailed() const noexcept
+{
+    return IsPrepared() && failed_.load(std::memory_order_acquire);
+}
+
+bool MidiOut::Rendering() const noexcept
+{
+    return IsPrepared() && synth_ && synth_->Kit().Busy();
 }
 
 void MidiOut::PrepareNotes(const std::vector<Note>& notes)
@@ -61,34 +89,46 @@ void MidiOut::WaitForPreparation()
 void MidiOut::Load(const std::vector<Note>& notes)
 {
     Mixer& mixer = options_.mixer;
-    std::unique_ptr<MidiSynth> synth;
-    std::string soundFont;
-    Result result = NoDriver;
-    lastFailure_ = "no soundfont found";
-    for (const std::string& candidate : SoundFontCandidates(options_.soundFonts)) {
-        synth = MidiSynth::Create(candidate, mixer.SampleRate(), notes, result);
-        if (synth) {
-            soundFont = candidate;
-            break;
+    mixer_ = &mixer;
+    if (!synth_) {
+        std::unique_ptr<MidiSynth> synth;
+        std::string soundFont;
+        result_ = NoDriver;
+        lastFailure_ = "no soundfont found";
+        for (const std::string& candidate : SoundFontCandidates(options_.soundFonts)) {
+            PercussionKit::Outcome outcome;
+            synth = MidiSynth::Create(candidate, mixer.SampleRate(), notes, outcome, cancel_);
+            if (synth) {
+                soundFont = candidate;
+                break;
+            }
+            result_ = outcome.result;
+            lastFailure_ = outcome.why;
+            // Another soundfont helps only when this one was not usable: a helper that is
+            // missing, crashes or hangs is not run again for the next one.
+            if (outcome.result == NoMemory || outcome.helperFailed)
+                break;
         }
-        lastFailure_ = result == NoMemory ? "out of memory" : "no usable soundfont";
-        if (result == NoMemory)
-            break;
+        if (!synth)
+            return;
+        synth_ = std::move(synth);
+        soundFont_ = std::move(soundFont);
     }
-    if (synth) {
+    if (cancel_.load(std::memory_order_acquire))
+        return;
+    // The rendered kit is kept whatever becomes of the output.
+    Result result = NoError;
+    if (!holdsOutput_) {
         result = mixer.Acquire();
-        if (result != NoError) {
-            lastFailure_ = "no audio output could be opened";
-            synth.reset();
-        }
+        holdsOutput_ = result == NoError;
+    } else if (mixer.StreamLost()) {
+        result = mixer.Restore();
     }
     result_ = result;
-    if (!synth)
-        return;
-    synth_ = std::move(synth);
-    soundFont_ = std::move(soundFont);
-    mixer_ = &mixer;
-    lastFailure_.clear();
+    if (result != NoError)
+        lastFailure_ = "no audio output could be opened (" + mixer.LastFailure() + ")";
+    else
+        lastFailure_.clear();
 }
 
 Result MidiOut::Open(const std::vector<Note>& notes)
@@ -98,11 +138,14 @@ Result MidiOut::Open(const std::vector<Note>& notes)
     WaitForPreparation();
     // Never prepared: prepared now. A preparation that failed is tried again by the next
     // Prepare, in the background: opening a stream can wait on a sound server for long.
-    if (!synth_ && !prepareStarted_)
+    if (!prepareStarted_) {
+        prepareStarted_ = true;
         Load(notes);
+        failed_.store(!synth_ || !holdsOutput_, std::memory_order_release);
+    }
     prepared_.store(true, std::memory_order_release);
-    if (!synth_)
-        return result_;
+    if (!synth_ || !holdsOutput_)
+        return result_ != NoError ? result_ : NoDriver;
     if (mixer_->StreamLost()) {
         lastFailure_ = "the audio output was lost";
         return NoDriver;
@@ -142,15 +185,18 @@ void MidiOut::Close()
 
 void MidiOut::Release()
 {
+    cancel_.store(true, std::memory_order_release);
     WaitForPreparation();
+    cancel_.store(false, std::memory_order_release);
     Close();
-    if (!synth_)
-        return;
     synth_.reset();
-    mixer_->Release();
+    if (holdsOutput_)
+        options_.mixer.Release();
+    holdsOutput_ = false;
     mixer_ = nullptr;
     soundFont_.clear();
     prepareStarted_ = false;
+    failed_.store(false, std::memory_order_release);
     prepared_.store(false, std::memory_order_release);
 }
 

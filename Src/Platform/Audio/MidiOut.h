@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -33,7 +34,10 @@ struct MidiOutOptions {
 /// Rendering the notes (the helper loads the soundfont) and opening the stream take long (the stream
 /// must run steadily before a sound is placed in it), so they are done once, by Prepare on a
 /// background thread or by the first Open, and kept until the output is destroyed: Open and
-/// Close after that only add the synthesizer to the mixer and take it out again.
+/// Close after that only add the synthesizer to the mixer and take it out again. What failed is
+/// remembered until the next Prepare: a preparation that failed counts as finished (Open then
+/// fails at once, saying why), and a rendered kit is kept when only the output failed, so the
+/// next Prepare only tries the output again.
 ///
 /// Prepare, Open and Close on one control thread; ShortMessage from one thread at a time (the
 /// timer thread), never overlapping Open or Close.
@@ -49,11 +53,17 @@ public:
 
     /// Starts preparing the synthesizer and the stream, and rendering notes, on a background
     /// thread, unless they are prepared or being prepared already (then only the notes not
-    /// yet rendered are handed to the kit's rendering thread, and a lost stream is restored
-    /// on the background thread). Returns at once.
+    /// yet rendered are handed to the kit's rendering thread, or to the preparation running,
+    /// and a stream that is lost or never opened is opened on the background thread). Whatever
+    /// failed before is tried again, once. Returns at once.
     void Prepare(std::vector<Note> notes = {});
     /// True once the output is prepared and note is rendered.
     bool NotePrepared(const Note& note) const noexcept;
+    /// True once the last preparation has finished and failed (no kit, or no output): Open
+    /// will fail at once.
+    bool PreparationFailed() const noexcept;
+    /// True while the kit renders notes asked for (they may still come).
+    bool Rendering() const noexcept;
     /// Renders the notes not rendered yet, now; only while open. Control thread.
     void PrepareNotes(const std::vector<Note>& notes);
     /// True when Open will not have to wait for preparation: it has finished (successfully or
@@ -87,6 +97,8 @@ public:
     const std::string& LastFailure() const noexcept { return lastFailure_; }
     /// The last message ShortMessage accepted (0 before the first), for inspection.
     std::uint32_t LastMessage() const noexcept { return lastMessage_; }
+    /// The mixer the output is given, open or not.
+    const Mixer& OutputMixer() const noexcept { return options_.mixer; }
     /// The mixer the output plays into; null while closed.
     const Mixer* PlayingMixer() const noexcept { return open_ ? mixer_ : nullptr; }
     /// Note Ons played from another velocity's rendering, or not at all (see MidiSynth).
@@ -97,6 +109,9 @@ private:
     /// acquires the mixer; sets result_ and lastFailure_.
     void Load(const std::vector<Note>& notes);
     void WaitForPreparation();
+    /// Preparation thread, after Load: renders the notes asked for meanwhile, then marks the
+    /// preparation finished.
+    void FinishPreparation();
 
     MidiOutOptions options_;
     Mixer* mixer_ = nullptr;
@@ -105,10 +120,15 @@ private:
     std::string lastFailure_;
     std::uint32_t lastMessage_ = 0;
     Result result_ = NoError;            // of the last preparation
+    bool holdsOutput_ = false;           // the mixer is acquired
     bool open_ = false;
     bool prepareStarted_ = false;         // a preparation was started at least once
     std::thread preparation_;
+    std::mutex pendingLock_;              // guards pending_ and the setting of prepared_ by the preparation
+    std::vector<Note> pending_;           // asked for while a preparation ran
     std::atomic<bool> prepared_{false};
+    std::atomic<bool> failed_{false};     // the last preparation failed
+    std::atomic<bool> cancel_{false};     // Release: a preparation's helper run ends at once
 };
 
 } // namespace Platform::Audio

@@ -19,9 +19,10 @@ float FadeStep(double seconds, std::uint32_t sampleRate)
 } // namespace
 
 std::unique_ptr<MidiSynth> MidiSynth::Create(const std::string& soundFont, std::uint32_t sampleRate,
-                                             const std::vector<PercussionKit::Note>& notes, Result& result)
+                                             const std::vector<PercussionKit::Note>& notes,
+                                             PercussionKit::Outcome& outcome, const std::atomic<bool>& cancel)
 {
-    std::unique_ptr<PercussionKit> kit = PercussionKit::Create(soundFont, sampleRate, notes, result);
+    std::unique_ptr<PercussionKit> kit = PercussionKit::Create(soundFont, sampleRate, notes, outcome, cancel);
     if (!kit)
         return nullptr;
     std::unique_ptr<MidiSynth> synth(new MidiSynth);

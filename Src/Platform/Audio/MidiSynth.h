@@ -29,10 +29,10 @@ public:
     static constexpr int Voices = 64;
 
     /// Makes the kit of soundFont with notes rendered (PercussionKit::Create); on failure
-    /// returns null with result set (NoDriver for a file that is not a usable soundfont,
-    /// NoMemory). Control thread.
+    /// returns null with outcome saying why. Control thread.
     static std::unique_ptr<MidiSynth> Create(const std::string& soundFont, std::uint32_t sampleRate,
-                                             const std::vector<PercussionKit::Note>& notes, Result& result);
+                                             const std::vector<PercussionKit::Note>& notes,
+                                             PercussionKit::Outcome& outcome, const std::atomic<bool>& cancel);
     ~MidiSynth() override = default;
     MidiSynth(const MidiSynth&) = delete;
     MidiSynth& operator=(const MidiSynth&) = delete;

@@ -26,7 +26,7 @@ constexpr double handOverSeconds = 0.05;
 std::int64_t BlockClock::StartFrame(const SoundStamp& stamp) const noexcept
 {
     if (stamp.frameClock == &mixer_)
-        return std::llround(stamp.frame);
+        return std::llround(stamp.frame) + mixer_.runShift_.load(std::memory_order_acquire);
     return std::llround(map_.FrameAt(stamp.time)) + mixer_.latencyFrames_;
 }
 
@@ -124,6 +124,12 @@ std::string Mixer::BackendName() const
     return stream_.BackendName();
 }
 
+std::string Mixer::LastFailure() const
+{
+    std::lock_guard lock(control_);
+    return lastFailure_;
+}
+
 double Mixer::DeviceLatencySeconds() const
 {
     std::lock_guard lock(control_);
@@ -145,10 +151,12 @@ Result Mixer::OpenStream()
     lineFrame_.store(0, std::memory_order_relaxed);
     linePeriod_.store(1e9 / options_.sampleRate, std::memory_order_relaxed);
     lineSequence_.store(2, std::memory_order_release);
-    if (const Result result = stream_.Open(options_.sampleRate, options_.blockFrames, *this, options_.openTimeoutMs);
-        result != NoError)
+    const Result result = stream_.Open(options_.sampleRate, options_.blockFrames, *this, options_.openTimeoutMs);
+    lastFailure_ = stream_.LastFailure();
+    if (result != NoError)
         return result;
     if (!WaitUntilSteady()) {
+        lastFailure_ = stream_.BackendName() + ": the stream did not run steadily";
         stream_.Close(options_.closeTimeoutMs);
         return NoDriver;
     }
@@ -283,11 +291,13 @@ double Mixer::AnchorFrame() const noexcept
     const ClockMap::Line line = ReadLine();
     const double position = std::max(static_cast<double>(rendered_.load(std::memory_order_acquire)),
                                      line.anchorFrame + (static_cast<double>(Clock::Now()) - line.anchorTime) / line.periodNs);
-    return std::ceil(position) + static_cast<double>(latencyFrames_);
+    return std::ceil(position) + static_cast<double>(latencyFrames_)
+           - static_cast<double>(runShift_.load(std::memory_order_acquire));
 }
 
 double Mixer::RunStartFrame() const noexcept
 {
+    runShift_.store(0, std::memory_order_release); // a new run counts frames as the stream does
     const double usual = AnchorFrame();
     const auto rewritable = static_cast<double>(rewritableFrames_.load(std::memory_order_relaxed));
     if (rewritable <= 0 || rewriteDue_.load(std::memory_order_acquire) != 0)
@@ -318,7 +328,7 @@ double Mixer::RunStartFrame() const noexcept
     return frame;
 }
 
-std::uint32_t Mixer::FramesToRewrite(std::int64_t& dueTime) noexcept
+std::uint32_t Mixer::FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept
 {
     const RealTimeSection realTime;
     dueTime = rewriteDue_.load(std::memory_order_acquire);
@@ -331,6 +341,16 @@ std::uint32_t Mixer::FramesToRewrite(std::int64_t& dueTime) noexcept
     // be rendered again from its middle: then the run's first sounds come late, as counted.
     if (from >= frame_ || silentFrom_.load(std::memory_order_relaxed) > from || frame_ - from > options_.sampleRate)
         return 0;
+    if (serverRead > from) {
+        // The server has read into the stretch: written again, its first click would be cut.
+        // Everything rendered from the stretch on is silence, so the run moves as a whole to
+        // where a fresh anchor puts its first tick, the next frame to render plus the lead;
+        // every later tick keeps its distance from it.
+        runShift_.store(static_cast<std::int64_t>(frame_) + latencyFrames_ - static_cast<std::int64_t>(from),
+                        std::memory_order_release);
+        rewriteFallbacks_.fetch_add(1, std::memory_order_relaxed);
+        return 0;
+    }
     const auto frames = static_cast<std::uint32_t>(frame_ - from);
     frame_ = from;
     return frames;
@@ -338,12 +358,14 @@ std::uint32_t Mixer::FramesToRewrite(std::int64_t& dueTime) noexcept
 
 std::int64_t Mixer::HandOverTime(double frame) const noexcept
 {
+    frame += static_cast<double>(runShift_.load(std::memory_order_acquire));
     const ClockMap::Line line = ReadLine();
     return std::llround(line.anchorTime + (frame - static_cast<double>(latencyFrames_) - line.anchorFrame) * line.periodNs);
 }
 
 std::int64_t Mixer::HeardTime(double frame) const noexcept
 {
+    frame += static_cast<double>(runShift_.load(std::memory_order_acquire));
     const ClockMap::Line line = ReadLine();
     return std::llround(line.anchorTime + (frame - line.anchorFrame) * line.periodNs)
            + outputLatency_.load(std::memory_order_relaxed);

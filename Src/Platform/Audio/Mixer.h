@@ -132,6 +132,9 @@ public:
     std::int64_t LatencyFrames() const noexcept { return latencyFrames_; }
     /// Sounds that arrived after their frame had been rendered and started at once instead.
     std::uint64_t LateCount() const noexcept { return late_.load(std::memory_order_relaxed); }
+    /// Runs whose first ticks were to go into the server's queue but found it already read
+    /// there, and were placed where a fresh anchor puts them instead.
+    std::uint64_t RewriteFallbacks() const noexcept { return rewriteFallbacks_.load(std::memory_order_relaxed); }
     /// Frames the device played without asking us for them (cycles its server skipped us in),
     /// since the mixer was made; the frame counter moved on over them.
     std::uint64_t MissedFrames() const noexcept { return missed_.load(std::memory_order_relaxed); }
@@ -141,6 +144,9 @@ public:
     std::string BackendName() const;
     /// The device latency the open stream's backend reports, in seconds (0 while closed).
     double DeviceLatencySeconds() const;
+    /// For the log: why the last opening of the stream failed, each output tried and why, or,
+    /// when it opened, the outputs passed over before it.
+    std::string LastFailure() const;
 
     /// IFrameClock: the stream's frames at the nominal rate; the lead is LatencyFrames(), the
     /// heard time adds the backend's reported output latency. Any thread; wait-free.
@@ -174,7 +180,10 @@ private:
     void FramesMissed(std::uint32_t frames) noexcept override;
     /// Audio thread: the frames from a run's first tick on, once they are to be rendered again
     /// (see RunStartFrame); the frame counter goes back to that tick's frame.
-    std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept override;
+    /// When the server has already read into the stretch, nothing is rendered again: the run
+    /// is moved to where a fresh anchor puts its first tick (RunShift), counted in
+    /// RewriteFallbacks.
+    std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept override;
     int RewriteSignal() const noexcept override { return rewriteSignal_; }
     /// With control_ held: opens the stream and waits until it runs steadily.
     Result OpenStream();
@@ -192,6 +201,7 @@ private:
     const std::int64_t latencyFrames_;
     mutable std::mutex control_;         // guards clients_, stream_ and the slots' owners; never taken by the audio thread
     StreamKeeper stream_;
+    std::string lastFailure_; // of the last OpenStream; under control_
     int clients_ = 0;
     std::atomic<int> state_{Closed};
     std::array<std::atomic<IVoice*>, MaxVoices> voices_{};
@@ -214,6 +224,11 @@ private:
     // A run's first tick placed in rendered silence: its frame and when the stretch from it is
     // rendered again. The timer thread sets the time last, the audio thread clears it.
     mutable std::atomic<std::uint64_t> rewriteFrom_{0};
+    // Frames by which the current run's frames lie later on the stream than the timer counts
+    // them: set when its first ticks could not go into the server's queue (the audio thread),
+    // 0 again at the next run's start (the timer thread).
+    mutable std::atomic<std::int64_t> runShift_{0};
+    std::atomic<std::uint64_t> rewriteFallbacks_{0};
     mutable std::atomic<std::int64_t> rewriteDue_{0};
     int rewriteSignal_ = -1; // an eventfd the backend watches (RewriteSignal)
     std::atomic<bool> watchRunning_{true};

@@ -6,8 +6,10 @@
 #include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/introspect.h>
+#include <pulse/rtclock.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
+#include <pulse/timeval.h>
 
 #include <unistd.h>
 
@@ -35,7 +37,7 @@ PulseOutput::~PulseOutput()
 }
 
 bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, double bufferMs, IRenderer& renderer,
-                       std::string& failure)
+                       std::string& failure, int timeoutMs)
 {
     Close();
     renderer_ = &renderer;
@@ -66,9 +68,20 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
     pa_threaded_mainloop_lock(loop_);
     pa_threaded_mainloop_once_unlocked(
         loop_, [](pa_threaded_mainloop*, void*) { SystemThreadScheduling().RaiseToRealTimePriority(); }, nullptr);
+    // A server that is stopped or does not answer holds every wait below; the loop's timer
+    // ends them at the deadline.
+    expired_ = false;
+    pa_time_event* deadline = pa_context_rttime_new(
+        context_, pa_rtclock_now() + static_cast<pa_usec_t>(timeoutMs) * 1000,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+            auto& output = *static_cast<PulseOutput*>(self);
+            output.expired_ = true;
+            pa_threaded_mainloop_signal(output.loop_, 0);
+        },
+        this);
     pa_context_set_state_callback(context_, &OnContextState, this);
     bool ready = pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0;
-    while (ready) {
+    while (ready && !expired_) {
         const pa_context_state_t state = pa_context_get_state(context_);
         if (state == PA_CONTEXT_READY)
             break;
@@ -76,8 +89,10 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
         if (ready)
             pa_threaded_mainloop_wait(loop_);
     }
+    if (expired_)
+        ready = false;
     if (!ready)
-        failure = ContextError(context_, "no server");
+        failure = expired_ ? "no answer from the server" : ContextError(context_, "no server");
 
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, 2};
     if (ready) {
@@ -99,7 +114,7 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
         // no timing updates are asked for (the mixer keeps its own clock).
         ready = pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr)
                 >= 0;
-        while (ready) {
+        while (ready && !expired_) {
             const pa_stream_state_t state = pa_stream_get_state(stream_);
             if (state == PA_STREAM_READY)
                 break;
@@ -107,11 +122,18 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
             if (ready)
                 pa_threaded_mainloop_wait(loop_);
         }
+        if (expired_)
+            ready = false;
         if (!ready)
-            failure = ContextError(context_, "the stream did not start");
+            failure = expired_ ? "the stream did not start in time" : ContextError(context_, "the stream did not start");
     }
     if (ready) {
         MeasureLatency();
+        ready = !expired_;
+        if (!ready)
+            failure = "no answer from the server";
+    }
+    if (ready) {
         if (const int signal = renderer.RewriteSignal(); signal >= 0) {
             pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
             rewriteEvent_ = api->io_new(
@@ -122,6 +144,8 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
                 this);
         }
     }
+    if (deadline != nullptr)
+        pa_threaded_mainloop_get_api(loop_)->time_free(deadline);
     running_ = ready;
     pa_threaded_mainloop_unlock(loop_);
     if (!ready)
@@ -189,7 +213,7 @@ void PulseOutput::MeasureLatency()
     sinkLatencySeconds_ = -1;
     if (pa_operation* asked = pa_context_get_sink_info_by_index(context_, pa_stream_get_device_index(stream_),
                                                                 &OnSinkInfo, this)) {
-        while (pa_operation_get_state(asked) == PA_OPERATION_RUNNING)
+        while (pa_operation_get_state(asked) == PA_OPERATION_RUNNING && !expired_)
             pa_threaded_mainloop_wait(loop_);
         pa_operation_unref(asked);
     }
@@ -220,9 +244,13 @@ void PulseOutput::OnRewriteSignal(int fd) noexcept
 void PulseOutput::Rewrite(pa_stream* stream) noexcept
 {
     std::int64_t due = 0;
-    const std::uint32_t again = renderer_->FramesToRewrite(due);
+    const std::uint32_t again = renderer_->FramesToRewrite(due, ServerReadFrames());
     if (again == 0) {
         if (due > 0) {
+            // How far the server has read is asked now, so that its answer is fresh when the
+            // stretch is due: it decides whether the stretch may still be written over.
+            if (pa_operation* asked = pa_stream_update_timing_info(stream, nullptr, nullptr))
+                pa_operation_unref(asked);
             const auto at = static_cast<pa_usec_t>(due / 1000 + 1);
             if (rewriteTimer_ == nullptr)
                 rewriteTimer_ = pa_context_rttime_new(
@@ -275,6 +303,19 @@ bool PulseOutput::RenderAndWrite(pa_stream* stream, std::size_t bytes, std::int6
         bytes -= size;
     }
     return true;
+}
+
+std::uint64_t PulseOutput::ServerReadFrames() const noexcept
+{
+    const pa_timing_info* timing = stream_ != nullptr ? pa_stream_get_timing_info(stream_) : nullptr;
+    if (timing == nullptr || timing->read_index_corrupt || timing->read_index <= 0)
+        return 0;
+    // Where the server's read index was when it answered, moved on at the stream's rate since
+    // (it reads in chunks, around that line).
+    double frames = static_cast<double>(timing->read_index) / frameBytes;
+    if (timing->playing)
+        frames += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 * sampleRate_;
+    return static_cast<std::uint64_t>(frames);
 }
 
 void PulseOutput::Fail() noexcept

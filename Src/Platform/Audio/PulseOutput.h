@@ -25,7 +25,9 @@ namespace Platform::Audio {
 /// buffer later), the main-loop thread renders them at the time the renderer names (woken by
 /// the renderer's RewriteSignal and a timer of the loop), or before the next request, and
 /// writes them over the old ones: a write that seeks back from the end of what was written,
-/// which leaves the server's request accounting as it was.
+/// which leaves the server's request accounting as it was. Whether the server has already
+/// read into the stretch is checked first, from its timing answer (asked for when the
+/// rewrite is scheduled): the renderer then moves the run instead.
 ///
 /// The client buffer is PULSE_LATENCY_MSEC when set, else bufferMs. Open and Close from one
 /// control thread at a time; Render and StreamFailed reach the renderer on the main-loop
@@ -38,9 +40,10 @@ public:
     PulseOutput& operator=(const PulseOutput&) = delete;
 
     /// Connects to the default server and starts a stereo float stream on its default sink.
-    /// False, with the reason in failure, when there is no server or the stream fails.
+    /// False, with the reason in failure, when there is no server, the stream fails, or the
+    /// server has not answered within timeoutMs (a server that is stopped).
     bool Open(std::uint32_t sampleRate, std::uint32_t blockFrames, double bufferMs, IRenderer& renderer,
-              std::string& failure);
+              std::string& failure, int timeoutMs = 1500);
     /// Ends the stream; after it returns Render is no longer called. Harmless when not open.
     void Close();
     /// What the server keeps queued of the stream after each request (its target length), in
@@ -66,6 +69,9 @@ private:
     /// offset from the end of what was written. False when the server took less.
     bool RenderAndWrite(pa_stream* stream, std::size_t bytes, std::int64_t offset, std::int64_t askedAt) noexcept;
     void Fail() noexcept;
+    /// Main-loop thread: how many frames of the stream the server has read by now, from its
+    /// last timing answer (0 when there is none).
+    std::uint64_t ServerReadFrames() const noexcept;
 
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
@@ -81,6 +87,7 @@ private:
     double sinkLatencySeconds_ = -1; // main-loop thread while Open waits for it
     bool running_ = false; // main-loop thread (and Open with the loop's lock held)
     bool failed_ = false;  // likewise
+    bool expired_ = false; // likewise: Open's deadline has passed
 };
 
 } // namespace Platform::Audio

@@ -39,11 +39,11 @@ public:
         inside_.fetch_sub(1);
     }
 
-    std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept override
+    std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept override
     {
         dueTime = 0;
         inside_.fetch_add(1);
-        const std::uint32_t frames = live_.load() ? target_.FramesToRewrite(dueTime) : 0;
+        const std::uint32_t frames = live_.load() ? target_.FramesToRewrite(dueTime, serverRead) : 0;
         inside_.fetch_sub(1);
         return frames;
     }
@@ -126,17 +126,22 @@ StreamKeeper::~StreamKeeper()
 Result StreamKeeper::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer, int timeoutMs)
 {
     Close(timeoutMs);
+    lastFailure_.clear();
     std::shared_ptr<IAudioBackend> backend;
     if (factory_)
         backend = factory_();
     else if (borrowed_ != nullptr)
         backend = std::shared_ptr<IAudioBackend>(borrowed_, [](IAudioBackend*) {});
-    if (!backend)
+    if (!backend) {
+        lastFailure_ = "no output";
         return NoDriver;
+    }
     auto port = std::make_shared<Port>(renderer);
     auto result = std::make_shared<std::atomic<Result>>(NoDriver);
-    const bool answered = RunWithin([backend, port, result, sampleRate, blockFrames] {
+    auto failure = std::make_shared<std::string>(); // written by the worker before it ends
+    const bool answered = RunWithin([backend, port, result, failure, sampleRate, blockFrames] {
         result->store(backend->Open(sampleRate, blockFrames, *port));
+        *failure = backend->LastFailure();
     },
                                     [backend, result] {
                                         // Opened after the caller gave up: nobody will play into it.
@@ -148,10 +153,14 @@ Result StreamKeeper::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, I
         port->Cut();
         ++givenUp_;
         borrowed_ = nullptr; // a borrowed backend now belongs to the worker
+        lastFailure_ = std::string(backend->Name()) + ": no answer within " + std::to_string(timeoutMs) + " ms";
         return NoDriver;
     }
-    if (result->load() != NoError)
+    if (result->load() != NoError) {
+        lastFailure_ = failure->empty() ? "the output did not open" : *failure;
         return result->load();
+    }
+    lastFailure_ = *failure; // the outputs passed over, if any
     backend_ = std::move(backend);
     port_ = std::move(port);
     return NoError;

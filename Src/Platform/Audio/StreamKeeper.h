@@ -51,6 +51,9 @@ public:
     double RewritableSeconds() const;
     /// The open stream's backend name, "none" while closed.
     std::string BackendName() const;
+    /// Why the last Open failed, or what it passed over before it opened (the backend's
+    /// account, or that it did not answer).
+    const std::string& LastFailure() const noexcept { return lastFailure_; }
     /// Streams given up so far because their backend did not answer in time.
     std::uint64_t GivenUp() const noexcept { return givenUp_; }
 
@@ -63,6 +66,7 @@ private:
     std::shared_ptr<IAudioBackend> backend_;
     std::shared_ptr<Port> port_;
     std::uint64_t givenUp_ = 0;
+    std::string lastFailure_;
 };
 
 /// Runs job on a thread of its own and waits at most timeoutMs for it to end. True when it
