@@ -249,8 +249,17 @@ void PulseOutput::Rewrite(pa_stream* stream) noexcept
         if (due > 0) {
             // How far the server has read is asked now, so that its answer is fresh when the
             // stretch is due: it decides whether the stretch may still be written over.
-            if (pa_operation* asked = pa_stream_update_timing_info(stream, nullptr, nullptr))
-                pa_operation_unref(asked);
+            if (!timingAsked_) {
+                timingAsked_ = true;
+                timingAnswered_ = false;
+                if (pa_operation* asked = pa_stream_update_timing_info(
+                        stream,
+                        [](pa_stream*, int success, void* self) {
+                            static_cast<PulseOutput*>(self)->timingAnswered_ = success != 0;
+                        },
+                        this))
+                    pa_operation_unref(asked);
+            }
             const auto at = static_cast<pa_usec_t>(due / 1000 + 1);
             if (rewriteTimer_ == nullptr)
                 rewriteTimer_ = pa_context_rttime_new(
@@ -263,11 +272,16 @@ void PulseOutput::Rewrite(pa_stream* stream) noexcept
                     this);
             else
                 pa_context_rttime_restart(context_, rewriteTimer_, at);
+        } else {
+            timingAsked_ = false; // nothing to rewrite (any more): the next run asks afresh
+            timingAnswered_ = false;
         }
         return;
     }
     // Seeking back over what is replaced; a partial rewrite would leave the frame counter
     // behind what the server holds, so it ends the stream.
+    timingAsked_ = false;
+    timingAnswered_ = false;
     const std::size_t bytes = std::size_t{again} * frameBytes;
     if (!RenderAndWrite(stream, bytes, -static_cast<std::int64_t>(bytes), Clock::Now()) && !failed_)
         Fail();
@@ -307,14 +321,18 @@ bool PulseOutput::RenderAndWrite(pa_stream* stream, std::size_t bytes, std::int6
 
 std::uint64_t PulseOutput::ServerReadFrames() const noexcept
 {
-    const pa_timing_info* timing = stream_ != nullptr ? pa_stream_get_timing_info(stream_) : nullptr;
+    // Only the answer to the question asked when the rewrite was scheduled: an older one may
+    // come from before the stream played steadily, and moved on from there it would overshoot.
+    const pa_timing_info* timing = stream_ != nullptr && timingAnswered_ ? pa_stream_get_timing_info(stream_) : nullptr;
     if (timing == nullptr || timing->read_index_corrupt || timing->read_index <= 0)
         return 0;
     // Where the server's read index was when it answered, moved on at the stream's rate since
-    // (it reads in chunks, around that line).
+    // (it reads in chunks, around that line); never past what was written.
     double frames = static_cast<double>(timing->read_index) / frameBytes;
     if (timing->playing)
         frames += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 * sampleRate_;
+    if (!timing->write_index_corrupt)
+        frames = std::min(frames, static_cast<double>(timing->write_index) / frameBytes);
     return static_cast<std::uint64_t>(frames);
 }
 

@@ -88,6 +88,8 @@ private:
     bool running_ = false; // main-loop thread (and Open with the loop's lock held)
     bool failed_ = false;  // likewise
     bool expired_ = false; // likewise: Open's deadline has passed
+    bool timingAsked_ = false;    // likewise: the server's timing was asked for the scheduled rewrite
+    bool timingAnswered_ = false; // likewise: and it has answered
 };
 
 } // namespace Platform::Audio

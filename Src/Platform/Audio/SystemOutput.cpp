@@ -54,43 +54,66 @@ DeadlineWorker& WorkerFor(int output)
     return *workers[output];
 }
 
-/// Stands between an output being tried and the renderer: until the try is taken, whatever
-/// the output renders is silence and never reaches the renderer, so a stream that opens after
-/// its deadline can never render alongside the one that was taken.
+/// Stands between an output being tried and the renderer. While the try runs the output renders
+/// into the renderer (a stream counts every frame it asks for from its first request on); once
+/// its try is given up the gate is cut, and whatever the output does later never reaches the
+/// renderer, so a stream that opens after its deadline never renders beside the one taken. A
+/// failure is passed on only once the try is taken (a try that fails is simply not taken).
 class Gate final : public IRenderer {
 public:
     explicit Gate(IRenderer& target) : target_(target) {}
 
     void Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept override
     {
-        if (live_.load(std::memory_order_acquire))
+        // Announced before live_ is read, and Cut clears live_ before it reads the count: one
+        // of the two always sees the other.
+        inside_.fetch_add(1);
+        if (live_.load())
             target_.Render(output, frames, callbackTime);
         else
             std::memset(output, 0, sizeof(float) * 2 * frames);
+        inside_.fetch_sub(1);
     }
     void StreamFailed() noexcept override
     {
-        if (live_.load(std::memory_order_acquire))
+        inside_.fetch_add(1);
+        if (live_.load() && taken_.load())
             target_.StreamFailed();
+        inside_.fetch_sub(1);
     }
     void FramesMissed(std::uint32_t frames) noexcept override
     {
-        if (live_.load(std::memory_order_acquire))
+        inside_.fetch_add(1);
+        if (live_.load())
             target_.FramesMissed(frames);
+        inside_.fetch_sub(1);
     }
     std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept override
     {
         dueTime = 0;
-        return live_.load(std::memory_order_acquire) ? target_.FramesToRewrite(dueTime, serverRead) : 0;
+        inside_.fetch_add(1);
+        const std::uint32_t frames = live_.load() ? target_.FramesToRewrite(dueTime, serverRead) : 0;
+        inside_.fetch_sub(1);
+        return frames;
     }
     int RewriteSignal() const noexcept override { return target_.RewriteSignal(); }
 
-    /// The try is taken: from now on the output renders into the renderer.
-    void Open() noexcept { live_.store(true, std::memory_order_release); }
+    /// The try is taken: failures reach the renderer from now on.
+    void Take() noexcept { taken_.store(true); }
+    /// The try is given up: on return no call of the output is inside the renderer, and none
+    /// will enter it.
+    void Cut() noexcept
+    {
+        live_.store(false);
+        while (inside_.load() != 0)
+            std::this_thread::yield(); // a render takes a fraction of a block
+    }
 
 private:
     IRenderer& target_;
-    std::atomic<bool> live_{false};
+    std::atomic<bool> live_{true};
+    std::atomic<bool> taken_{false};
+    std::atomic<int> inside_{0};
 };
 
 } // namespace
@@ -178,10 +201,11 @@ Result SystemOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, I
         auto late = [stream] { stream->Close(); };
         const DeadlineWorker::Outcome outcome = WorkerFor(output).Run(open, late, choice.deadlineMs);
         if (outcome == DeadlineWorker::Outcome::Done && stream->opened) {
-            stream->gate.Open();
+            stream->gate.Take();
             stream_ = std::move(stream);
             return NoError;
         }
+        stream->gate.Cut();
         lastFailure_ += lastFailure_.empty() ? "" : "; ";
         lastFailure_ += choice.name;
         lastFailure_ += ": ";
