@@ -75,7 +75,10 @@ private:
             renderer_->StreamFailed();
         renderer_->Render(output, frames, callbackTime);
     }
-    std::uint32_t FramesToRewrite(std::int64_t& dueTime) noexcept override { return renderer_->FramesToRewrite(dueTime); }
+    std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept override
+    {
+        return renderer_->FramesToRewrite(dueTime, serverRead);
+    }
     int RewriteSignal() const noexcept override { return renderer_->RewriteSignal(); }
     void FramesMissed(std::uint32_t frames) noexcept override { renderer_->FramesMissed(frames); }
 
