@@ -353,9 +353,9 @@ int main(int argc, char** argv)
         settings.CrCompoundTime = 0;
         if (options.subdivision >= 0)
             settings.CrSubdivision = options.subdivision;
-        std::fill(std::begin(settings.CustomRhythm), std::end(settings.CustomRhythm), u'\0');
-        for (std::size_t at = 0; at < options.rhythm.size() && at + 1 < std::size(settings.CustomRhythm); ++at)
-            settings.CustomRhythm[at] = static_cast<char16_t>(static_cast<unsigned char>(options.rhythm[at]));
+        settings.CustomRhythm.clear();
+        for (std::size_t at = 0; at < options.rhythm.size() && at + 1 < Configuration::CustomRhythmCapacity; ++at)
+            settings.CustomRhythm += static_cast<char16_t>(static_cast<unsigned char>(options.rhythm[at]));
     }
     if (options.noIndicator)
         settings.VisualIndicator = 0;

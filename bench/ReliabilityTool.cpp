@@ -35,8 +35,8 @@ void Fill(Configuration::FileConfiguration& store, int presets, int bpm)
         Configuration::ConfigurationData preset;
         char name[32];
         std::snprintf(name, sizeof name, "Preset %05d", i);
-        Platform::Text::Utf8ToUtf16(name, preset.Name);
-        Platform::Text::Utf8ToUtf16("a preset of the reliability run", preset.Description);
+        preset.Name = Platform::Text::Utf8ToUtf16(name);
+        preset.Description = u"a preset of the reliability run";
         preset.Bpm = 40 + i % 300;
         preset.BeatsPerBar = 2 + i % 50;
         store.AddPreset(preset);

@@ -70,7 +70,7 @@ int main(int argc, char** argv)
     record.DisplayDistinct = 0;
     record.Bpm = 200;
     record.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
-    record.CustomRhythm[0] = 0;
+    record.CustomRhythm.clear();
 
     GUI::StepSequencerControl control;
     control.resize(789, 316); // the grid in an 810 x 401 window

@@ -1,12 +1,16 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Configuration {
 
 /// Number of voices; voice n (1..12) is array index n - 1.
 constexpr int VoiceCount = 12;
 
-/// Capacities of the text fields in UTF-16 code units, terminator included.
+/// What the configuration file holds of each text at most, in UTF-16 code units with room for
+/// a terminator: a longer value read from the file is cut to capacity - 1 units (and logged),
+/// and the writer never writes more.
 constexpr int NameCapacity = 80;
 constexpr int DescriptionCapacity = 256;
 constexpr int CustomPatternCapacity = 128;
@@ -35,59 +39,62 @@ enum class TrainerMode : std::int32_t {
     StepSequencer = 5,
 };
 
+/// The step sequencer's rhythm and its grid: what the step sequencer writes and the settings
+/// dialog carries along, always as a whole.
+struct RhythmSettings {
+    std::u16string CustomRhythm;
+    std::int32_t CrNumBars = 1;
+    std::int32_t CrBeatsPerBar = 4;
+    std::int32_t CrSubdivision = 2;
+    std::int32_t CrCompoundTime = 0;
+    std::int32_t DisplayedSubdiv = 2;
+    std::int32_t DisplayDistinct = 1;
+};
+
 /// One complete set of metronome settings. Fields are named by their configuration keys
-/// and read directly by every user.
+/// and read directly by every user; a copy is an ordinary value copy.
 ///
 /// The record holds only what the user chose: a run keeps its working values apart, so
 /// starting the metronome never changes the record.
-/// The last three fields link the record into the preset tree and are never copied.
-struct ConfigurationData {
-    char16_t Name[NameCapacity];
-    char16_t Description[DescriptionCapacity];
-    SoundSource SoundEngineType;
-    std::int32_t Bpm;               ///< 10..400
-    std::int32_t GlobalVolume;      ///< percent, scales every voice
-    BeatKind BeatType;
-    std::int32_t BeatsPerBar;
-    char16_t CustomPattern[CustomPatternCapacity];
-    char16_t CustomRhythm[CustomRhythmCapacity];
-    std::int32_t CrNumBars;
-    std::int32_t CrBeatsPerBar;
-    std::int32_t CrSubdivision;
-    std::int32_t CrCompoundTime;
-    std::int32_t DisplayedSubdiv;
-    std::int32_t DisplayDistinct;
-    std::int32_t Subdivision1;
-    std::int32_t Subdivision2;
-    std::int32_t CompoundTime;
-    std::int32_t VisualIndicator;
-    TrainerMode SpeedTrainer;
-    std::int32_t DurationsInBars;
-    std::int32_t Logarithmic;
-    std::int32_t Beep;
-    float From;                     ///< trainer start tempo, fraction of Bpm
-    float To;                       ///< trainer end tempo, fraction of Bpm
-    float Step;
-    float Duration;                 ///< minutes or bars
-    float Warmup;
-    float Warmdown;
+struct ConfigurationData : RhythmSettings {
+    std::u16string Name;
+    std::u16string Description;
+    SoundSource SoundEngineType = SoundSource::Midi;
+    std::int32_t Bpm = 120;         ///< 10..400
+    std::int32_t GlobalVolume = 100; ///< percent, scales every voice
+    BeatKind BeatType = BeatKind::Simple;
+    std::int32_t BeatsPerBar = 4;
+    std::u16string CustomPattern;
+    std::int32_t Subdivision1 = 0;
+    std::int32_t Subdivision2 = 0;
+    std::int32_t CompoundTime = 0;
+    std::int32_t VisualIndicator = 1;
+    TrainerMode SpeedTrainer = TrainerMode::Off;
+    std::int32_t DurationsInBars = 0;
+    std::int32_t Logarithmic = 0;
+    std::int32_t Beep = 1;
+    float From = 0.5f;      ///< trainer start tempo, fraction of Bpm
+    float To = 1.0f;        ///< trainer end tempo, fraction of Bpm
+    float Step = 0.1f;
+    float Duration = 5.0f;  ///< minutes or bars
+    float Warmup = 1.0f;
+    float Warmdown = 1.0f;
     std::int32_t Instrument[VoiceCount];
     std::int32_t Volume[VoiceCount]; ///< MIDI velocity scale 0..127
     std::int32_t Size[VoiceCount];   ///< lamp marker size 0..7
     std::int32_t Colour[VoiceCount]; ///< lamp marker colour 0..11
-    char16_t File[VoiceCount][PathCapacity];
+    std::u16string File[VoiceCount];
+    /// Lines of this record's block that this version of the program does not understand
+    /// (a newer version's settings, a line damaged by hand), kept as they were read and
+    /// written back after the block's own lines.
+    std::vector<std::string> KeptLines;
 
-    // Preset tree links, meaningful only while the record is a node of the tree.
-    std::int16_t Balance;
-    ConfigurationData* Left;
-    ConfigurationData* Right;
-
-    /// Every settings field at its default, no tree links.
+    /// Every settings field at its default.
     ConfigurationData();
-    /// A new record with other's settings (no tree links).
-    ConfigurationData(const ConfigurationData& other);
-    /// Copies the settings fields; the tree links stay as they are.
-    ConfigurationData& operator=(const ConfigurationData& other);
+
+    /// The custom rhythm and its grid, to be copied as one.
+    RhythmSettings& Rhythm() { return *this; }
+    const RhythmSettings& Rhythm() const { return *this; }
 };
 
 } // namespace Configuration

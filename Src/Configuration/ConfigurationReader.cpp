@@ -1,6 +1,7 @@
 #include "Configuration/ConfigurationReader.h"
 
 #include "Configuration/SettingKeys.h"
+#include "Configuration/ValueText.h"
 #include "Platform/Text.h"
 #include "System/Log.h"
 
@@ -11,20 +12,21 @@
 #include <limits>
 #include <locale.h>
 #include <memory>
-#include <new>
-#include <string>
+#include <optional>
+#include <unordered_map>
+#include <vector>
 
 namespace Configuration {
 
 namespace {
 
-constexpr std::size_t PieceLength = 899;  // longest piece of a physical line read at once
 constexpr std::size_t LongestKey = 63;
 constexpr std::size_t LongestValue = 771;
 // The tempos the keys and the instance socket reach; a file may hold them from a version
 // that saved them unchanged.
 constexpr std::uint32_t StoredBpmNearestFrom = 4;
 constexpr std::uint32_t StoredBpmNearestTo = 1000;
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsKeyCharacter(char c)
 {
@@ -44,23 +46,25 @@ bool EqualsIgnoringCase(std::string_view key, std::string_view known)
 }
 
 // Numbers are read as the C library reads them: leading white space, a sign, digits and
-// whatever follows ignored, no number at all giving 0. The "C" locale keeps the decimal
+// whatever follows ignored. No number at all gives nothing. The "C" locale keeps the decimal
 // point a point whatever locale the program runs in.
-std::int64_t ReadInteger(const std::string& value)
+std::optional<std::int64_t> ReadInteger(const std::string& value)
 {
-    const long long number = std::strtoll(value.c_str(), nullptr, 10);
-    if (number > std::numeric_limits<std::int32_t>::max())
-        return std::numeric_limits<std::int32_t>::max();
-    if (number < std::numeric_limits<std::int32_t>::min())
-        return std::numeric_limits<std::int32_t>::min();
-    return number;
+    char* end = nullptr;
+    const long long number = std::strtoll(value.c_str(), &end, 10);
+    if (end == value.c_str())
+        return std::nullopt;
+    return std::clamp<long long>(number, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max());
 }
 
-float ReadReal(const std::string& value)
+std::optional<float> ReadReal(const std::string& value)
 {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
-    const double number = cLocale != nullptr ? strtod_l(value.c_str(), nullptr, cLocale)
-                                             : std::strtod(value.c_str(), nullptr);
+    char* end = nullptr;
+    const double number = cLocale != nullptr ? strtod_l(value.c_str(), &end, cLocale) : std::strtod(value.c_str(), &end);
+    if (end == value.c_str())
+        return std::nullopt;
     if (std::isfinite(number) && std::fabs(number) > FLT_MAX)
         return number > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
     return static_cast<float>(number);
@@ -70,7 +74,7 @@ enum class LineKind { Comment, Pair, Malformed };
 
 struct Pair {
     std::string_view key;
-    std::string_view value;
+    std::string value;
 };
 
 // Splits one line (without its line break) into key and value. A malformed line is logged.
@@ -79,7 +83,7 @@ LineKind SplitLine(std::string_view line, Pair& pair)
     std::size_t at = 0;
     while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
         ++at;
-    if (at == line.size() || line[at] == '\n' || line[at] == '#')
+    if (at == line.size() || line[at] == '#')
         return LineKind::Comment;
 
     const std::size_t keyStart = at;
@@ -102,10 +106,8 @@ LineKind SplitLine(std::string_view line, Pair& pair)
         return LineKind::Malformed;
     }
 
-    const std::size_t valueStart = at;
-    while (at < line.size() && line[at] != '\n' && line[at] != '\t' && line[at] != '#')
-        ++at;
-    pair.value = line.substr(valueStart, at - valueStart);
+    std::size_t end = 0;
+    pair.value = ValueText::Unescape(line.substr(at), end);
     if (pair.value.size() > LongestValue) {
         System::Log().Write(System::Error, "Invalid length for key %s in configuration file", key.c_str());
         return LineKind::Malformed;
@@ -113,75 +115,95 @@ LineKind SplitLine(std::string_view line, Pair& pair)
     return LineKind::Pair;
 }
 
-// Takes the next piece of a physical line, as a text-mode stream gives it: CR LF reads as
-// LF, at most PieceLength characters, the line break included when it fits. A zero byte
-// ends the text of the piece, as it would end a C string.
-std::string_view NextPiece(std::string_view bytes, std::size_t& position, std::string& piece)
+// Takes the next physical line: it ends at LF, CR LF or a lone CR, which are not part of it.
+std::string_view NextLine(std::string_view bytes, std::size_t& position)
 {
-    piece.clear();
-    while (position < bytes.size() && piece.size() < PieceLength) {
-        const char c = bytes[position];
-        if (c == '\r' && position + 1 < bytes.size() && bytes[position + 1] == '\n') {
-            piece += '\n';
-            position += 2;
-            break;
-        }
-        piece += c;
+    const std::size_t start = position;
+    const std::size_t end = std::min(bytes.find_first_of("\r\n", start), bytes.size());
+    position = end;
+    if (position < bytes.size() && bytes[position] == '\r')
         ++position;
-        if (c == '\n')
-            break;
-    }
-    const std::size_t zero = piece.find('\0');
-    return std::string_view(piece).substr(0, zero);
+    if (position < bytes.size() && bytes[position] == '\n' && (position == end || bytes[position - 1] == '\r'))
+        ++position;
+    return bytes.substr(start, end - start);
+}
+
+// A text decoded into a field of the given capacity, cut as it would be in a fixed field.
+template <typename Decode>
+void SetText(std::u16string& field, std::size_t capacity, const std::string& value, std::string_view key, Decode decode)
+{
+    if (value.empty())
+        return; // an empty value leaves the field as it was
+    std::vector<char16_t> buffer(capacity);
+    if (!decode(value, buffer.data(), capacity))
+        System::Log().Write(System::Warn, "Value of key %s in configuration file is longer than %d characters; it was cut",
+                            std::string(key).c_str(), static_cast<int>(capacity - 1));
+    field.assign(buffer.data());
+}
+
+bool Utf8(std::string_view value, char16_t* field, std::size_t capacity)
+{
+    return Platform::Text::Utf8ToUtf16(value, field, capacity);
 }
 
 class Reader {
 public:
-    Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, PresetTree& presets)
+    Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, Presets& presets)
         : language_(language), languageCapacity_(languageCapacity), presets_(presets), target_(&current)
     {
     }
 
     bool Apply(const Pair& pair);
+    void Keep(std::string_view line) { target_->KeptLines.emplace_back(line); }
     int Renamed() const { return renamed_; }
 
 private:
-    bool ApplySetting(const SettingKey& setting, std::string_view value);
-    bool IsPreset(std::string_view key, std::string_view value);
-    void GiveDistinctName(ConfigurationData& record);
+    void ApplySetting(const SettingKey& setting, const std::string& value);
+    bool IsPreset(std::string_view key, const std::string& value);
+    std::u16string DistinctName(const std::u16string& name);
 
     char16_t* language_;
     std::size_t languageCapacity_;
-    PresetTree& presets_;
-    ConfigurationData* target_;                  // the record the following lines fill
+    Presets& presets_;
+    ConfigurationData* target_; // the record the following lines fill
     int presetCounter_ = 0;
     int renamed_ = 0;
+    // For each repeated name, the number its next repetition tries first.
+    std::unordered_map<std::u16string, int> nextNumber_;
 };
 
 bool Reader::Apply(const Pair& pair)
 {
     if (EqualsIgnoringCase(pair.key, "Language")) {
-        if (!pair.value.empty())
-            Platform::Text::WidenBytes(pair.value, language_, languageCapacity_);
+        if (!pair.value.empty() && !Platform::Text::WidenBytes(pair.value, language_, languageCapacity_))
+            System::Log().Write(System::Warn, "Value of key Language in configuration file is longer than %d characters; it was cut",
+                                static_cast<int>(languageCapacity_ - 1));
         return true;
     }
     if (EqualsIgnoringCase(pair.key, "Description")) {
-        if (!pair.value.empty())
-            Platform::Text::Utf8ToUtf16(pair.value, target_->Description);
+        SetText(target_->Description, DescriptionCapacity, pair.value, pair.key, Utf8);
         return true;
     }
-    if (const SettingKey* setting = FindSettingKey(pair.key.data(), pair.key.size()))
-        return ApplySetting(*setting, pair.value);
+    if (const SettingKey* setting = FindSettingKey(pair.key.data(), pair.key.size())) {
+        ApplySetting(*setting, pair.value);
+        return true;
+    }
     return IsPreset(pair.key, pair.value);
 }
 
-bool Reader::ApplySetting(const SettingKey& setting, std::string_view value)
+void Reader::ApplySetting(const SettingKey& setting, const std::string& value)
 {
     const SettingField field = setting.Field(*target_);
     switch (setting.kind) {
     case SettingKind::Integer: {
+        const auto read = ReadInteger(value);
+        if (!read) {
+            System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is not a number; it was ignored",
+                                value.c_str(), setting.name);
+            return;
+        }
         // Compared as unsigned 32-bit values, so a negative number is out of every range.
-        const auto number = static_cast<std::uint32_t>(ReadInteger(std::string(value)));
+        const auto number = static_cast<std::uint32_t>(*read);
         if (number >= static_cast<std::uint32_t>(setting.integerMinimum)
             && number <= static_cast<std::uint32_t>(setting.integerMaximum))
             field.integer.Set(static_cast<std::int32_t>(number));
@@ -189,103 +211,109 @@ bool Reader::ApplySetting(const SettingKey& setting, std::string_view value)
             // Tempos the keys reach, as earlier versions saved them: the nearest one the
             // slider shows rather than the default.
             field.integer.Set(std::clamp(static_cast<std::int32_t>(number), setting.integerMinimum, setting.integerMaximum));
-        return true;
+        return;
     }
     case SettingKind::Real: {
-        const float number = ReadReal(std::string(value));
-        if (number >= setting.realMinimum && number <= setting.realMaximum) // NaN fails both
-            *field.real = number;
-        return true;
+        const auto number = ReadReal(value);
+        if (!number) {
+            System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is not a number; it was ignored",
+                                value.c_str(), setting.name);
+            return;
+        }
+        if (*number >= setting.realMinimum && *number <= setting.realMaximum) // NaN fails both
+            *field.real = *number;
+        return;
     }
     case SettingKind::Utf8Text:
-        if (!value.empty())
-            Platform::Text::Utf8ToUtf16(value, field.text, field.capacity);
-        return true;
+        return SetText(*field.text, field.capacity, value, setting.name, Utf8);
     case SettingKind::ByteText:
-        if (!value.empty())
-            Platform::Text::WidenBytes(value, field.text, field.capacity);
-        return true;
+        return SetText(*field.text, field.capacity, value, setting.name,
+                       [](std::string_view v, char16_t* f, std::size_t c) { return Platform::Text::WidenBytes(v, f, c); });
     case SettingKind::Path:
-        if (!value.empty())
-            Platform::Text::PathToUtf16(value, field.text, field.capacity);
-        return true;
+        return SetText(*field.text, field.capacity, value, setting.name,
+                       [](std::string_view v, char16_t* f, std::size_t c) { return Platform::Text::PathToUtf16(v, f, c); });
     }
-    return false;
 }
 
-// A preset line must carry the next number in sequence, spelt exactly "Preset<n>".
-bool Reader::IsPreset(std::string_view key, std::string_view value)
+// A preset line is spelt exactly "Preset<n>"; the presets are numbered in sequence, and one
+// out of sequence (a block removed by hand) is still a preset.
+bool Reader::IsPreset(std::string_view key, const std::string& value)
 {
-    if (key != "Preset" + std::to_string(presetCounter_)) {
-        System::Log().Write(System::Error,
-                            "Unknown key '%s' in configuration file; the lines after it were not read",
+    constexpr std::string_view prefix = "Preset";
+    if (!key.starts_with(prefix) || key.size() == prefix.size()
+        || key.substr(prefix.size()).find_first_not_of("0123456789") != std::string_view::npos) {
+        System::Log().Write(System::Error, "Unknown key '%s' in configuration file; the line is kept as it is",
                             std::string(key).c_str());
         return false;
     }
-    std::unique_ptr<ConfigurationData> record(new (std::nothrow) ConfigurationData);
-    if (!record) {
-        System::Log().Write(System::Error,
-                            "Unable to allocate memory for ConfigurationData object in FileConfiguration::IsPreset");
-        return false;
-    }
+    if (key != std::string(prefix) + std::to_string(presetCounter_))
+        System::Log().Write(System::Warn, "Preset line '%s' in configuration file is out of sequence; it is read as the next preset",
+                            std::string(key).c_str());
     ++presetCounter_;
-    Platform::Text::Utf8ToUtf16(value, record->Name);
-    if (presets_.Find(record->Name) != nullptr)
-        GiveDistinctName(*record);
-    target_ = presets_.Insert(record);
-    return target_ != nullptr;
+    std::u16string name;
+    SetText(name, NameCapacity, value, key, Utf8);
+    if (presets_.contains(name))
+        name = DistinctName(name);
+    auto [place, inserted] = presets_.try_emplace(name);
+    place->second.Name = name;
+    target_ = &place->second;
+    return inserted;
 }
 
 // A later preset with the name of an earlier one keeps its settings under the name followed
 // by " 2", " 3", ... (the name cut to make room): only a space and digits are added, so a name
 // the Presets page accepts stays one it accepts (letters, digits and spaces, at most 79
 // characters), and the user can update or rename the preset there. The file gives it back
-// unchanged.
-void Reader::GiveDistinctName(ConfigurationData& record)
+// unchanged. The numbers tried for a name are remembered, so that many repetitions of one
+// name cost no more than as many different names.
+std::u16string Reader::DistinctName(const std::u16string& original)
 {
-    const std::u16string original(record.Name);
-    for (int number = 2;; ++number) {
+    int& number = nextNumber_.try_emplace(original, 2).first->second;
+    std::u16string candidate;
+    for (;; ++number) {
         const std::u16string suffix = Platform::Text::Utf8ToUtf16(" " + std::to_string(number));
-        char16_t candidate[NameCapacity];
-        Platform::Text::Copy(candidate, NameCapacity - suffix.size(), original);
-        const std::u16string composed = std::u16string(candidate) + suffix;
-        StoredName(composed.c_str(), candidate);
-        if (presets_.Find(candidate) == nullptr) {
-            Platform::Text::Copy(record.Name, candidate);
+        candidate = StoredName(original.substr(0, NameCapacity - 1 - suffix.size()) + suffix);
+        if (!presets_.contains(candidate))
             break;
-        }
     }
+    ++number;
     ++renamed_;
     System::Log().Write(System::Warn,
                         "Preset '%s' in configuration file repeats the name of an earlier preset; it was kept as '%s'",
-                        Platform::Text::Utf16ToUtf8(original).c_str(), Platform::Text::Utf16ToUtf8(record.Name).c_str());
+                        Platform::Text::Utf16ToUtf8(original).c_str(), Platform::Text::Utf16ToUtf8(candidate).c_str());
+    return candidate;
 }
 
 } // namespace
 
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
-                             std::size_t languageCapacity, PresetTree& presets)
+                             std::size_t languageCapacity, Presets& presets)
 {
     ReadResult result;
     Reader reader(current, language, languageCapacity, presets);
-    // The byte-order mark is skipped when it is there; a file written by hand may lack it.
-    std::size_t position = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    std::string piece;
+    std::size_t position = 0;
+    int lineNumber = 0;
     while (position < bytes.size()) {
+        const std::string_view whole = NextLine(bytes, position);
+        ++lineNumber;
+        std::string_view line = whole;
+        // A byte-order mark is skipped where a file starts and where files were joined; a
+        // zero byte ends the text of a line, as it would end a C string.
+        if (line.starts_with(ByteOrderMark))
+            line.remove_prefix(ByteOrderMark.size());
+        line = line.substr(0, line.find('\0'));
         Pair pair;
-        switch (SplitLine(NextPiece(bytes, position, piece), pair)) {
-        case LineKind::Comment:
+        const LineKind kind = SplitLine(line, pair);
+        if (kind == LineKind::Comment)
             continue;
-        case LineKind::Malformed:
-            result.stoppedEarly = true;
-            return result;
-        case LineKind::Pair:
-            if (!reader.Apply(pair)) {
-                result.stoppedEarly = true;
-                return result;
-            }
+        if (kind == LineKind::Pair && reader.Apply(pair)) {
             ++result.applied;
-            break;
+            continue;
+        }
+        reader.Keep(whole);
+        if (result.keptLines++ == 0) {
+            result.firstKeptLineNumber = lineNumber;
+            result.firstKeptLine = std::string(whole);
         }
     }
     result.loaded = result.applied > 0;
@@ -293,15 +321,13 @@ ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current,
     return result;
 }
 
-void StoredName(const char16_t* name, char16_t (&stored)[NameCapacity])
+std::u16string StoredName(std::u16string_view name)
 {
-    std::string text = Platform::Text::Utf16ToUtf8(name != nullptr ? name : u"");
-    const std::size_t start = text.find_first_not_of(" =");
-    text.erase(0, start == std::string::npos ? text.size() : start);
-    const std::size_t end = text.find_first_of("\t#\n");
-    if (end != std::string::npos)
-        text.resize(end);
+    std::string text = Platform::Text::Utf16ToUtf8(name);
+    text.resize(std::min(text.find_first_of("\r\n"), text.size()));
+    char16_t stored[NameCapacity];
     Platform::Text::Utf8ToUtf16(text, stored);
+    return stored;
 }
 
 } // namespace Configuration

@@ -1,12 +1,14 @@
 #include "Configuration/ConfigurationWriter.h"
 
 #include "Configuration/SettingKeys.h"
+#include "Configuration/ValueText.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
+#include <vector>
 
 namespace Configuration {
 
@@ -14,10 +16,70 @@ namespace {
 
 constexpr std::size_t ValueCapacity = 772; // longest value a line may hold, plus terminator
 
-// Text after a line break would be read as a line of its own and stop the reading there.
+// Text after a line break would be read as a line of its own.
 std::string_view UpToLineBreak(std::string_view text)
 {
-    return text.substr(0, text.find('\n'));
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+// The text as its field holds it: at most capacity - 1 code units, no half surrogate pair.
+std::u16string_view Fitted(const std::u16string& text, std::size_t capacity, std::vector<char16_t>& buffer)
+{
+    if (text.size() < capacity)
+        return text;
+    buffer.resize(capacity);
+    Platform::Text::Copy(buffer.data(), capacity, text);
+    return buffer.data();
+}
+
+// The lines of one block, without the "Key = " framing, one per setting in SettingKeys order.
+std::vector<std::string> BlockValues(const ConfigurationData& data)
+{
+    std::vector<std::string> values;
+    values.reserve(SettingKeys().size());
+    std::vector<char16_t> buffer;
+    char text[ValueCapacity];
+    for (const SettingKey& setting : SettingKeys()) {
+        const SettingField field = setting.Field(data);
+        switch (setting.kind) {
+        // A value outside what the file accepts would be lost at the next load (and by
+        // older copies of the program): it is written as the nearest accepted value.
+        case SettingKind::Integer: {
+            char digits[16];
+            const std::int32_t value
+                = std::clamp(field.integer.Get(), setting.integerMinimum, setting.integerMaximum);
+            values.emplace_back(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+            break;
+        }
+        case SettingKind::Real: {
+            // Six decimals, as printf's %f gives them, whatever the locale.
+            const float value = std::isnan(*field.real) ? setting.realMinimum
+                                                        : std::clamp(*field.real, setting.realMinimum, setting.realMaximum);
+            char digits[64]; // the largest float takes 47 characters
+            const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value),
+                                              std::chars_format::fixed, 6);
+            values.emplace_back(result.ec == std::errc() ? std::string(digits, result.ptr) : "0.000000");
+            break;
+        }
+        case SettingKind::Path:
+            Platform::Text::Utf16ToPath(Fitted(*field.text, field.capacity, buffer), text, sizeof text);
+            values.emplace_back(text);
+            break;
+        case SettingKind::Utf8Text:
+            Platform::Text::Utf16ToUtf8(Fitted(*field.text, field.capacity, buffer), text, sizeof text);
+            values.emplace_back(text);
+            break;
+        case SettingKind::ByteText: {
+            // One code unit per byte; a text holding a character above 255 cannot be written
+            // so and is written empty.
+            const std::u16string fitted(Fitted(*field.text, std::min(field.capacity, sizeof text), buffer));
+            Platform::Text::NarrowCodeUnits(fitted.c_str(), text, sizeof text);
+            values.emplace_back(text);
+            break;
+        }
+        }
+    }
+    return values;
 }
 
 class Writer {
@@ -28,81 +90,30 @@ public:
     {
         out_ += key;
         out_ += " = ";
-        out_ += UpToLineBreak(value);
+        out_ += ValueText::Escape(UpToLineBreak(value));
         out_ += "\r\n";
     }
 
-    void Integer(std::string_view key, std::int32_t value)
-    {
-        char digits[16];
-        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        Line(key, std::string_view(digits, static_cast<std::size_t>(end - digits)));
-    }
-
-    // Six decimals, as printf's %f gives them, whatever the locale.
-    void Real(std::string_view key, float value)
-    {
-        char digits[64]; // the largest float takes 47 characters
-        const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value),
-                                          std::chars_format::fixed, 6);
-        if (result.ec != std::errc())
-            return Line(key, "0.000000");
-        Line(key, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
-    }
-
-    void Path(std::string_view key, const char16_t* text, std::size_t capacity)
+    void Utf8(std::string_view key, const std::u16string& text, std::size_t capacity)
     {
         char encoded[ValueCapacity];
-        Platform::Text::Utf16ToPath(std::u16string_view(text, Platform::Text::Length(text, capacity)), encoded,
-                                    sizeof encoded);
+        std::vector<char16_t> buffer;
+        Platform::Text::Utf16ToUtf8(Fitted(text, capacity, buffer), encoded, sizeof encoded);
         Line(key, encoded);
     }
 
-    void Utf8(std::string_view key, const char16_t* text, std::size_t capacity)
+    // Every setting, or (with defaults) only those whose line differs from the default's.
+    void Block(const ConfigurationData& data, const std::vector<std::string>* defaults = nullptr)
     {
-        char encoded[ValueCapacity];
-        Platform::Text::Utf16ToUtf8(std::u16string_view(text, Platform::Text::Length(text, capacity)), encoded,
-                                    sizeof encoded);
-        Line(key, encoded);
-    }
-
-    // One code unit per byte; a text holding a character above 255 cannot be written so
-    // and is written empty.
-    void Bytes(std::string_view key, const char16_t* text, std::size_t capacity)
-    {
-        char narrow[ValueCapacity];
-        if (capacity > sizeof narrow)
-            capacity = sizeof narrow;
-        Platform::Text::NarrowCodeUnits(text, narrow, capacity);
-        Line(key, narrow);
-    }
-
-    void Block(const ConfigurationData& data)
-    {
-        for (const SettingKey& setting : SettingKeys()) {
-            const SettingField field = setting.Field(data);
-            switch (setting.kind) {
-            // A value outside what the file accepts would be lost at the next load (and by
-            // older copies of the program): it is written as the nearest accepted value.
-            case SettingKind::Integer:
-                Integer(setting.name, std::clamp(field.integer.Get(), setting.integerMinimum, setting.integerMaximum));
-                break;
-            case SettingKind::Real: {
-                const float value = *field.real;
-                Real(setting.name, std::isnan(value) ? setting.realMinimum
-                                                     : std::clamp(value, setting.realMinimum, setting.realMaximum));
-                break;
-            }
-            case SettingKind::Path:
-                Path(setting.name, field.text, field.capacity);
-                break;
-            case SettingKind::Utf8Text:
-                Utf8(setting.name, field.text, field.capacity);
-                break;
-            case SettingKind::ByteText:
-                Bytes(setting.name, field.text, field.capacity);
-                break;
-            }
+        const std::vector<std::string> values = BlockValues(data);
+        const auto keys = SettingKeys();
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (defaults == nullptr || values[i] != (*defaults)[i])
+                Line(keys[i].name, values[i]);
+        }
+        for (const std::string& kept : data.KeptLines) {
+            out_ += kept;
+            out_ += "\r\n";
         }
     }
 
@@ -113,23 +124,31 @@ private:
 } // namespace
 
 std::string WriteConfiguration(const ConfigurationData& current, const char16_t* language,
-                               std::size_t languageCapacity, const PresetTree& presets)
+                               std::size_t languageCapacity, const Presets& presets)
 {
     std::string out;
-    out.reserve(4096 + static_cast<std::size_t>(presets.Count()) * 4096);
+    out.reserve(4096 + presets.size() * 256);
     Writer writer(out);
     out += "\xEF\xBB\xBF# Metronome Configuration File\r\n";
-    writer.Bytes("Language", language, languageCapacity);
+    {
+        char narrow[ValueCapacity];
+        Platform::Text::NarrowCodeUnits(
+            std::u16string(language, Platform::Text::Length(language, languageCapacity)).c_str(), narrow,
+            std::min(languageCapacity, sizeof narrow));
+        writer.Line("Language", narrow);
+    }
     writer.Block(current);
 
-    int number = 0;
-    presets.ForEach([&](const ConfigurationData& preset) {
+    const std::vector<std::string> defaults = BlockValues(ConfigurationData());
+    std::size_t number = 0;
+    for (const auto& [name, preset] : presets) {
         // Name and description go whole: even three bytes per code unit they stay within
         // the longest value a line may hold, so no two names can become one when read.
-        writer.Utf8("Preset" + std::to_string(number++), preset.Name, NameCapacity);
-        writer.Utf8("Description", preset.Description, DescriptionCapacity);
-        writer.Block(preset);
-    });
+        writer.Utf8("Preset" + std::to_string(number++), name, NameCapacity);
+        if (!preset.Description.empty())
+            writer.Utf8("Description", preset.Description, DescriptionCapacity);
+        writer.Block(preset, &defaults);
+    }
     return out;
 }
 

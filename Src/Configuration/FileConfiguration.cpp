@@ -9,18 +9,9 @@
 #include "System/ErrorReport.h"
 #include "System/Log.h"
 
-#include <memory>
 #include <new>
 
 namespace Configuration {
-
-namespace {
-
-// Far more than any number of presets needs (a preset takes about 1.5 KB), far less than
-// would hurt to hold in memory.
-constexpr std::size_t FileSizeLimit = 16 * 1024 * 1024;
-
-} // namespace
 
 FileConfiguration::FileConfiguration()
     : FileConfiguration(DefaultPath())
@@ -60,123 +51,143 @@ bool FileConfiguration::Load()
                             path_.c_str(), Platform::DescribeReadProblem(outcome, FileSizeLimit).c_str());
         return false;
     }
-    const ReadResult result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_);
-    if (result.stoppedEarly) {
-        unreadFile_ = std::move(bytes);
-        backupPending_ = true;
+    ReadResult result;
+    try {
+        result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_);
+    } catch (const std::bad_alloc&) {
+        // What was read is incomplete, and a save would replace the file with it.
+        presets_.clear();
+        current_ = ConfigurationData();
+        refusal_ = SaveRefusal::UnreadableFile;
+        System::Log().Write(System::Error, "Not enough memory to read configuration file %s; it is left as it is",
+                            path_.c_str());
+        throw;
     }
+    unread_ = {result.keptLines, result.firstKeptLineNumber, result.firstKeptLine};
+    if (result.keptLines > 0)
+        System::Log().Write(System::Warn,
+                            "Configuration file %s holds %d line(s) this version does not understand, the first "
+                            "being line %d; they are kept and written back as they are",
+                            path_.c_str(), result.keptLines, result.firstKeptLineNumber);
+    loadedFile_ = std::move(bytes);
+    backupPending_ = true;
     return result.loaded;
 }
 
 bool FileConfiguration::KeepBackup()
 {
     const std::string backup = BackupPath();
-    if (!WriteReplacing(backup, unreadFile_, u"Configuration::FileConfiguration::KeepBackup"))
-        return false;
-    System::Log().Write(System::Warn,
-                        "Configuration file %s could not be read completely; it was kept as %s before being saved",
-                        path_.c_str(), backup.c_str());
+    const bool complete = unread_.count == 0;
+    if (!complete) {
+        // The newest backup of a file that read completely stays: the lines this load did
+        // not understand are in the saved file anyway.
+        std::string earlier;
+        if (Platform::ReadRegularFile(backup, FileSizeLimit, earlier, Platform::Links::Refuse).Ok()) {
+            ConfigurationData current;
+            char16_t language[LanguageCapacity]{};
+            Configuration::Presets presets;
+            if (ReadConfiguration(earlier, current, language, LanguageCapacity, presets).keptLines == 0) {
+                System::Log().Write(System::Warn,
+                                    "Configuration file %s could not be read completely; the backup %s of an "
+                                    "earlier file that could is kept instead",
+                                    path_.c_str(), backup.c_str());
+                backupPending_ = false;
+                loadedFile_ = std::string();
+                return true;
+            }
+        }
+    }
+    if (!WriteReplacing(backup, loadedFile_, u"Configuration::FileConfiguration::KeepBackup"))
+        return complete; // a file that read completely is saved whole without its backup too
+    if (!complete)
+        System::Log().Write(System::Warn,
+                            "Configuration file %s could not be read completely; it was kept as %s before being saved",
+                            path_.c_str(), backup.c_str());
     backupPending_ = false;
-    unreadFile_.clear();
-    unreadFile_.shrink_to_fit();
+    loadedFile_ = std::string();
     return true;
 }
 
 bool FileConfiguration::Save()
 {
-    current_.Name[0] = 0;
+    current_.Name.clear();
     if (refusal_ != SaveRefusal::None)
         return false; // said at the load, in the log and to the user
+    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_);
+    if (bytes.size() > FileSizeLimit) {
+        // The next load would refuse the file, and nothing would be read or saved from then on.
+        System::Log().Write(System::Error,
+                            "The settings take %zu bytes, more than the %zu a configuration file may hold; %s was "
+                            "not saved and is left as it was",
+                            bytes.size(), FileSizeLimit, path_.c_str());
+        return false;
+    }
     RemoveStaleTemporaries(path_);
     RemoveStaleTemporaries(BackupPath());
     // Without its backup the lines a load could not read would be gone for good: rather
     // keep the old file untouched.
     if (backupPending_ && !KeepBackup())
         return false;
-    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_);
     return WriteReplacing(path_, bytes, u"Configuration::FileConfiguration::Save");
 }
 
-ConfigurationData* FileConfiguration::NewRecord(const ConfigurationData& data, const char* operation)
+bool FileConfiguration::PresetExists(std::u16string_view name)
 {
-    auto* record = new (std::nothrow) ConfigurationData(data);
-    if (record == nullptr)
-        System::Log().Write(System::Error,
-                            "Unable to allocate memory for ConfigurationData object in FileConfiguration::%s",
-                            operation);
-    return record;
-}
-
-bool FileConfiguration::PresetExists(const char16_t* name)
-{
-    char16_t key[NameCapacity];
-    StoredName(name, key);
-    return presets_.Find(key) != nullptr;
+    return presets_.contains(StoredName(name));
 }
 
 bool FileConfiguration::AddPreset(const ConfigurationData& data)
 {
-    char16_t key[NameCapacity];
-    StoredName(data.Name, key);
-    if (presets_.Find(key) != nullptr)
+    std::u16string key = StoredName(data.Name);
+    if (presets_.contains(key))
         return false;
-    std::unique_ptr<ConfigurationData> record(NewRecord(data, "AddPreset"));
-    if (!record)
-        return false;
-    Platform::Text::Copy(record->Name, key);
-    return presets_.Insert(record) != nullptr;
+    ConfigurationData& record = presets_.try_emplace(key, data).first->second;
+    record.Name = std::move(key);
+    return true;
 }
 
-bool FileConfiguration::UpdatePreset(const ConfigurationData& data, const char16_t* name)
+bool FileConfiguration::UpdatePreset(const ConfigurationData& data, std::u16string_view name)
 {
-    char16_t oldName[NameCapacity];
-    char16_t newName[NameCapacity];
-    StoredName(name, oldName);
-    StoredName(data.Name, newName);
-    ConfigurationData* preset = presets_.Find(oldName);
-    if (preset == nullptr)
+    const std::u16string oldName = StoredName(name);
+    std::u16string newName = StoredName(data.Name);
+    const auto preset = presets_.find(oldName);
+    if (preset == presets_.end())
         return false;
 
-    const bool sameName = Platform::Text::CompareOrdinal(oldName, newName) == 0;
-    if (sameName || presets_.Find(newName) != nullptr) {
+    const bool sameName = oldName == newName;
+    if (sameName || presets_.contains(newName)) {
         // Updated in place. A new name that another preset holds would merge two presets
         // into one; that other preset stays as it is and this one keeps its name.
-        *preset = data;
-        Platform::Text::Copy(preset->Name, oldName);
+        preset->second = data;
+        preset->second.Name = oldName;
         return sameName;
     }
 
     // A new name moves the preset to its place in name order.
-    std::unique_ptr<ConfigurationData> renamed(NewRecord(data, "UpdatePreset"));
-    if (!renamed)
-        return false;
-    Platform::Text::Copy(renamed->Name, newName);
-    presets_.Remove(oldName);
-    presets_.Insert(renamed);
+    presets_.erase(preset);
+    ConfigurationData& renamed = presets_.try_emplace(newName, data).first->second;
+    renamed.Name = std::move(newName);
     return true;
 }
 
-bool FileConfiguration::LoadPreset(const char16_t* name)
+bool FileConfiguration::LoadPreset(std::u16string_view name)
 {
-    char16_t key[NameCapacity];
-    StoredName(name, key);
-    const ConfigurationData* preset = presets_.Find(key);
-    if (preset == nullptr)
+    const auto preset = presets_.find(StoredName(name));
+    if (preset == presets_.end())
         return false;
-    current_ = *preset;
+    current_ = preset->second;
     return true;
 }
 
-bool FileConfiguration::DeletePreset(const char16_t* name)
+bool FileConfiguration::DeletePreset(std::u16string_view name)
 {
-    char16_t key[NameCapacity];
-    StoredName(name, key);
-    return presets_.Remove(key);
+    return presets_.erase(StoredName(name)) > 0;
 }
 
 void FileConfiguration::ForEachPreset(const std::function<void(const ConfigurationData&)>& visit)
 {
-    presets_.ForEach(visit);
+    for (const auto& [name, preset] : presets_)
+        visit(preset);
 }
 
 } // namespace Configuration

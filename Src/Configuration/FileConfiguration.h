@@ -1,6 +1,6 @@
 #pragma once
 #include "Configuration/IConfiguration.h"
-#include "Configuration/PresetTree.h"
+#include "Configuration/Presets.h"
 
 #include <string>
 
@@ -10,10 +10,12 @@ namespace Configuration {
 ///
 /// Saving writes the whole file to a temporary file of its own in the same folder and renames
 /// it over the file (WriteReplacing), so a crash, a full disk or a second copy saving at the
-/// same time leaves the previous file or the new one whole. When loading stopped at a line it
-/// could not use, the settings and presets after that line were never read and the next save
-/// would drop them: that save first keeps the file as it was loaded in "<file>.bak" and logs
-/// that it did so (once per load that stopped early).
+/// same time leaves the previous file or the new one whole. Lines the load did not understand
+/// are written back with their block. Before the first save after a load, the file as loaded
+/// is kept in "<file>.bak": always when the load understood every line, and otherwise only
+/// when the backup there is not itself such a complete file (the last good file is never
+/// overwritten by one that was not read completely). A save whose file would be larger than
+/// the load accepts (16 MiB) writes nothing, keeps the old file and logs why.
 ///
 /// A file that exists but cannot be read (no permission, not a regular file, a link, larger
 /// than 16 MB) is never replaced: the load logs why at level Error and this run saves nothing
@@ -34,34 +36,37 @@ public:
     bool Save() override;
     ConfigurationData& GetData() override { return current_; }
     char16_t* GetLanguage() override { return language_; }
-    bool PresetExists(const char16_t* name) override;
+    bool PresetExists(std::u16string_view name) override;
     bool AddPreset(const ConfigurationData& data) override;
-    bool UpdatePreset(const ConfigurationData& data, const char16_t* name) override;
-    bool LoadPreset(const char16_t* name) override;
-    bool DeletePreset(const char16_t* name) override;
+    bool UpdatePreset(const ConfigurationData& data, std::u16string_view name) override;
+    bool LoadPreset(std::u16string_view name) override;
+    bool DeletePreset(std::u16string_view name) override;
     void ForEachPreset(const std::function<void(const ConfigurationData&)>& visit) override;
     SaveRefusal SavingRefused() const override { return refusal_; }
+    UnreadLines UnreadLine() const override { return unread_; }
 
     /// The configuration file's path.
     const std::string& Path() const { return path_; }
-    /// Where the file is kept when loading stopped early: the path followed by ".bak".
+    /// Where the file as loaded is kept: the path followed by ".bak".
     std::string BackupPath() const { return path_ + ".bak"; }
-    /// The preset tree, for looking at its shape.
-    const PresetTree& Presets() const { return presets_; }
+    /// The presets by name.
+    const Configuration::Presets& Presets() const { return presets_; }
+    /// The most bytes a configuration file may have to be read (and so to be written).
+    static constexpr std::size_t FileSizeLimit = 16 * 1024 * 1024;
 
 private:
     static std::string DefaultPath();
-    static ConfigurationData* NewRecord(const ConfigurationData& data, const char* operation);
     bool KeepBackup();
 
     ConfigurationData current_;
     char16_t language_[LanguageCapacity]{};
-    PresetTree presets_;
+    Configuration::Presets presets_;
     std::string path_;
-    // The file as a load found it when that load stopped early; written to the backup
-    // before the next save, then dropped.
-    std::string unreadFile_;
+    // The file as the load found it, written to the backup before the first save, then
+    // dropped.
+    std::string loadedFile_;
     bool backupPending_ = false;
+    UnreadLines unread_;
     SaveRefusal refusal_ = SaveRefusal::None;
 };
 

@@ -2,6 +2,8 @@
 #include "Configuration/ConfigurationData.h"
 
 #include <functional>
+#include <string>
+#include <string_view>
 
 namespace Configuration {
 
@@ -12,9 +14,8 @@ constexpr int LanguageCapacity = 32;
 /// presets. Every operation runs on the GUI thread; the store has no lock.
 ///
 /// Preset names are compared code unit by code unit (ordinal, case-sensitive) and are unique.
-/// A name is taken as the configuration file will give it back: leading spaces and equals
-/// signs are dropped and it ends at a tab, '#' or line break. " Slow" and "Slow" are
-/// therefore the same preset, and a preset never changes its name through a save and load.
+/// A name is taken as the configuration file will give it back: it ends at a line break and
+/// holds at most 79 code units, so a preset never changes its name through a save and load.
 class IConfiguration {
 public:
     /// Why this run will not save the settings (see SavingRefused).
@@ -26,9 +27,8 @@ public:
 
     virtual ~IConfiguration() = default;
 
-    /// Reads the configuration file. False when it cannot be opened, when it holds no
-    /// setting, or when reading stopped at a line it could not use; whatever was read before
-    /// that line stays in effect.
+    /// Reads the configuration file. False when it cannot be opened or holds no setting.
+    /// Lines it does not understand are kept and written back (see UnreadLine).
     virtual bool Load() = 0;
 
     /// Writes the whole configuration file (the current settings' Name is emptied first).
@@ -44,7 +44,7 @@ public:
     virtual char16_t* GetLanguage() = 0;
 
     /// True when a preset of that name exists.
-    virtual bool PresetExists(const char16_t* name) = 0;
+    virtual bool PresetExists(std::u16string_view name) = 0;
 
     /// Stores a copy of data as a new preset under data.Name. Nothing is stored (false) when
     /// a preset of that name exists already or memory runs out.
@@ -55,14 +55,14 @@ public:
     /// another preset already has data.Name, that preset is left alone: the settings and the
     /// description are still stored, under the old name, and the result is false. False
     /// also when no preset is called name (nothing changes then).
-    virtual bool UpdatePreset(const ConfigurationData& data, const char16_t* name) = 0;
+    virtual bool UpdatePreset(const ConfigurationData& data, std::u16string_view name) = 0;
 
     /// Copies the named preset (name and description included) into the current settings.
     /// False when there is no such preset.
-    virtual bool LoadPreset(const char16_t* name) = 0;
+    virtual bool LoadPreset(std::u16string_view name) = 0;
 
     /// Removes the named preset. False when there was none.
-    virtual bool DeletePreset(const char16_t* name) = 0;
+    virtual bool DeletePreset(std::u16string_view name) = 0;
 
     /// Calls visit once for every preset, in ascending name order. visit must not add,
     /// update or delete presets.
@@ -71,6 +71,16 @@ public:
     /// Set by Load when saving would destroy what could not be read or there is nowhere safe
     /// to save; Save then writes nothing and returns false. The user is to be told once.
     virtual SaveRefusal SavingRefused() const { return SaveRefusal::None; }
+
+    /// The first line the last Load did not understand, with its number in the file (from
+    /// 1), and how many such lines there were; 0 when it understood every line. Those lines
+    /// stay in the file. The user is to be told once.
+    struct UnreadLines {
+        int count = 0;
+        int firstNumber = 0;
+        std::string first;
+    };
+    virtual UnreadLines UnreadLine() const { return {}; }
 };
 
 } // namespace Configuration

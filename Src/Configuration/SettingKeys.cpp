@@ -59,10 +59,10 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     add(Integer("BeatType", 0, 3, TOLVANE_INTEGER(BeatType)));
     add(Integer("BeatsPerBar", 2, 60, TOLVANE_INTEGER(BeatsPerBar)));
     add(Text("CustomPattern", SettingKind::Utf8Text, [](ConfigurationData& d, int) {
-        return SettingField{.text = d.CustomPattern, .capacity = CustomPatternCapacity};
+        return SettingField{.text = &d.CustomPattern, .capacity = CustomPatternCapacity};
     }));
     add(Text("CustomRhythm", SettingKind::ByteText, [](ConfigurationData& d, int) {
-        return SettingField{.text = d.CustomRhythm, .capacity = CustomRhythmCapacity};
+        return SettingField{.text = &d.CustomRhythm, .capacity = CustomRhythmCapacity};
     }));
     add(Integer("CrNumBars", 0, 4, TOLVANE_INTEGER(CrNumBars)));
     add(Integer("CrBeatsPerBar", 0, 16, TOLVANE_INTEGER(CrBeatsPerBar)));
@@ -106,7 +106,7 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     for (int voice = 0; voice < VoiceCount; ++voice) {
         std::snprintf(name, sizeof name, "File%d", voice + 1);
         add(Text(name, SettingKind::Path, [](ConfigurationData& d, int v) {
-            return SettingField{.text = d.File[v], .capacity = PathCapacity};
+            return SettingField{.text = &d.File[v], .capacity = PathCapacity};
         }, voice));
     }
     return keys;

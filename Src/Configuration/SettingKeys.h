@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <string>
 #include <type_traits>
 
 namespace Configuration {
@@ -47,8 +48,8 @@ private:
 struct SettingField {
     IntegerField integer;
     float* real = nullptr;
-    char16_t* text = nullptr;
-    std::size_t capacity = 0; ///< of text, in code units with the terminator
+    std::u16string* text = nullptr;
+    std::size_t capacity = 0; ///< of text in the file, in code units with room for a terminator
 };
 
 /// One setting line of a record block: its key, kind, accepted range and field.

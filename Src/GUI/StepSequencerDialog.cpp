@@ -115,17 +115,10 @@ void StepSequencerDialog::CreateControls()
 
 void StepSequencerDialog::TakeCurrentSettings(const Configuration::ConfigurationData& current)
 {
-    record_.Name[0] = u'@';
-    record_.Name[1] = 0;
+    record_.Name = u"@";
     record_.Bpm = current.Bpm;
     record_.GlobalVolume = current.GlobalVolume;
-    std::copy(std::begin(current.CustomRhythm), std::end(current.CustomRhythm), std::begin(record_.CustomRhythm));
-    record_.CrNumBars = current.CrNumBars;
-    record_.CrBeatsPerBar = current.CrBeatsPerBar;
-    record_.CrSubdivision = current.CrSubdivision;
-    record_.CrCompoundTime = current.CrCompoundTime;
-    record_.DisplayedSubdiv = current.DisplayedSubdiv;
-    record_.DisplayDistinct = current.DisplayDistinct;
+    record_.Rhythm() = current.Rhythm();
     record_.VisualIndicator = 0;
     record_.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
 }
@@ -266,13 +259,7 @@ void StepSequencerDialog::Save()
         return;
     }
     // The settings dialog takes the rhythm from here when it saves its own values.
-    std::copy(std::begin(current.CustomRhythm), std::end(current.CustomRhythm), std::begin(record_.CustomRhythm));
-    record_.CrBeatsPerBar = current.CrBeatsPerBar;
-    record_.CrCompoundTime = current.CrCompoundTime;
-    record_.CrNumBars = current.CrNumBars;
-    record_.CrSubdivision = current.CrSubdivision;
-    record_.DisplayedSubdiv = current.DisplayedSubdiv;
-    record_.DisplayDistinct = current.DisplayDistinct;
+    record_.Rhythm() = current.Rhythm();
     done(1);
 }
 

@@ -1,6 +1,6 @@
-// Reading arbitrary bytes as a configuration file must never crash, must leave every text
-// field terminated inside its capacity, and what it read must write out and read back to
-// the same file.
+// Reading arbitrary bytes as a configuration file must never crash, must keep every text
+// within its field's capacity, and what it read must write out and read back to the same
+// file.
 #include "Configuration/ConfigurationReader.h"
 #include "Configuration/ConfigurationWriter.h"
 #include "Configuration/IConfiguration.h"
@@ -33,20 +33,26 @@ void RequireTerminated(const char16_t (&field)[N])
         std::abort();
 }
 
-void RequireTerminated(const ConfigurationData& data)
+void RequireWithin(const std::u16string& text, int capacity)
 {
-    RequireTerminated(data.Name);
-    RequireTerminated(data.Description);
-    RequireTerminated(data.CustomPattern);
-    RequireTerminated(data.CustomRhythm);
+    if (text.size() >= static_cast<std::size_t>(capacity))
+        std::abort();
+}
+
+void RequireWithin(const ConfigurationData& data)
+{
+    RequireWithin(data.Name, Configuration::NameCapacity);
+    RequireWithin(data.Description, Configuration::DescriptionCapacity);
+    RequireWithin(data.CustomPattern, Configuration::CustomPatternCapacity);
+    RequireWithin(data.CustomRhythm, Configuration::CustomRhythmCapacity);
     for (const auto& file : data.File)
-        RequireTerminated(file);
+        RequireWithin(file, Configuration::PathCapacity);
 }
 
 struct Parts {
     ConfigurationData current;
     char16_t language[Configuration::LanguageCapacity]{};
-    Configuration::PresetTree presets;
+    Configuration::Presets presets;
 
     void Read(std::string_view bytes)
     {
@@ -73,7 +79,7 @@ std::string Structured(std::string_view input)
             end = input.size();
         const auto choice = static_cast<unsigned char>(input[start]);
         std::string value(input.substr(start + 1, end - start - (end > start ? 1 : 0)));
-        // Some values are stretched to lengths around the longest value and piece of a line.
+        // Some values are stretched to lengths around the longest value a line may hold.
         if (choice % 7 == 0 && !value.empty()) {
             const std::size_t length = 760 + static_cast<unsigned char>(value[0]) % 150;
             while (value.size() < length)
@@ -107,9 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         first.Read(Structured(input.substr(1)));
     else
         first.Read(input);
-    RequireTerminated(first.current);
+    RequireWithin(first.current);
     RequireTerminated(first.language);
-    first.presets.ForEach([](const ConfigurationData& preset) { RequireTerminated(preset); });
+    for (const auto& [name, preset] : first.presets)
+        RequireWithin(preset);
 
     const std::string written = first.Write();
     Parts second;

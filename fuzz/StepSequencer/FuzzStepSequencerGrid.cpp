@@ -77,8 +77,8 @@ Configuration::ConfigurationData RandomSettings(Input& in)
         settings.Instrument[voice] = voice * 7 % instruments - (flags >> 3 & 1);
         settings.Colour[voice] = (voice + colours) % 15 - (colours >> 7);
     }
-    Platform::Text::Copy(settings.File[0], u"/sounds/kick.wav");
-    Platform::Text::Copy(settings.File[1], u"C:\\a very long name for a sound file.wav");
+    settings.File[0] = u"/sounds/kick.wav";
+    settings.File[1] = u"C:\\a very long name for a sound file.wav";
     return settings;
 }
 
@@ -97,11 +97,11 @@ void CheckWrittenText(const Grid& grid, Grid& reader, bool playing)
 {
     Configuration::ConfigurationData record;
     record.SpeedTrainer = playing ? Configuration::TrainerMode::StepSequencer : Configuration::TrainerMode::Off;
-    record.CustomRhythm[0] = u'?';
+    record.CustomRhythm = u"?";
     record.CrSubdivision = -7;
     const int result = grid.WriteRhythm(record);
     if (result == Grid::RhythmTooManyHits) {
-        Check(record.CustomRhythm[0] == u'?' && record.CustomRhythm[1] == 0 && record.CrSubdivision == -7);
+        Check(record.CustomRhythm == u"?" && record.CrSubdivision == -7);
         return;
     }
     Check(result == Grid::RhythmWritten || result == Grid::RhythmEmpty);

@@ -15,8 +15,8 @@ namespace {
 ConfigurationData Preset(const char16_t* name, int bpm, const char16_t* description = u"")
 {
     ConfigurationData record;
-    Platform::Text::Copy(record.Name, name);
-    Platform::Text::Copy(record.Description, description);
+    record.Name = name;
+    record.Description = description;
     record.Bpm = bpm;
     return record;
 }
@@ -102,24 +102,27 @@ TEST_F(Store, UpdateReplacesOrRenamesButNeverOverwritesAnotherPreset)
 
 TEST_F(Store, NamesAreKeptAsTheFileGivesThemBack)
 {
-    // The file drops a value's leading spaces: " Slow" would come back as a second "Slow"
-    // and be lost on loading, so the store treats both as one name from the start.
-    EXPECT_TRUE(store_.AddPreset(Preset(u" Slow", 60)));
-    EXPECT_FALSE(store_.AddPreset(Preset(u"Slow", 61)));
-    EXPECT_TRUE(store_.PresetExists(u"  Slow"));
-    EXPECT_TRUE(store_.AddPreset(Preset(u"Rock#2", 62)));
-    EXPECT_TRUE(store_.PresetExists(u"Rock"));
-    EXPECT_EQ(Names(), (NameList{u"Rock", u"Slow"}));
+    // Spaces, '#' and tabs survive the file; a line break ends a name, and 79 code units is
+    // the most a name holds, so those are cut from the start.
+    for (const char16_t* name : {u" Slow", u"Slow", u"Rock#2", u"Tab\tName", u"Two\nLines"})
+        EXPECT_TRUE(store_.AddPreset(Preset(name, 60)));
+    EXPECT_FALSE(store_.AddPreset(Preset(u"Two", 61)));
+    EXPECT_TRUE(store_.AddPreset(Preset((std::u16string(79, u'L') + u"x").c_str(), 62)));
+    EXPECT_TRUE(store_.PresetExists(std::u16string(79, u'L') + u"y"));
+    const NameList names{u" Slow", std::u16string(79, u'L'), u"Rock#2", u"Slow", u"Tab\tName", u"Two"};
+    EXPECT_EQ(Names(), names);
 
     ASSERT_TRUE(store_.Save());
     FileConfiguration reread(Path());
     ASSERT_TRUE(reread.Load());
-    EXPECT_EQ(reread.Presets().Count(), 2);
+    std::vector<std::u16string> reread_names;
+    reread.ForEachPreset([&](const ConfigurationData& record) { reread_names.push_back(record.Name); });
+    EXPECT_EQ(reread_names, names);
 }
 
 TEST_F(Store, TextsWithLineBreaksCannotBreakTheFile)
 {
-    Platform::Text::Copy(store_.GetData().File[0], u"/tmp/odd\nBpm = 300");
+    store_.GetData().File[0] = u"/tmp/odd\nBpm = 300";
     store_.AddPreset(Preset(u"Later", 99));
     ASSERT_TRUE(store_.Save());
     FileConfiguration reread(Path());
@@ -172,32 +175,58 @@ TEST_F(Store, LeftoverTemporariesNeitherBlockNorStay)
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-// A file read only up to a bad line is kept as a backup before it is overwritten, once; without
-// its backup it is not overwritten at all.
-TEST_F(Store, AFileReadOnlyUpToABadLineIsKeptBeforeItIsOverwritten)
+// Before the first save after a load the file as loaded is kept as the backup; a file with
+// lines the load did not understand never replaces the backup of one that read completely.
+// Without its backup such a file is not overwritten at all.
+TEST_F(Store, TheBackupKeepsTheLastFileThatReadCompletely)
 {
-    const std::string original = "\xEF\xBB\xBF# Metronome Configuration File\r\nBpm = 90\r\n"
-                                 "Preset0 = A\r\nBpm = 61\r\nBpm: 62\r\nPreset1 = B\r\nBpm = 63\r\n";
-    TestSupport::WriteFile(Path(), original);
-    EXPECT_FALSE(store_.Load());
-    EXPECT_EQ(Names(), NameList{u"A"});
-    std::filesystem::create_directories(store_.BackupPath() + "/inside");
-    EXPECT_FALSE(store_.Save());
-    EXPECT_EQ(TestSupport::ReadFile(Path()), original);
-
-    std::filesystem::remove_all(store_.BackupPath());
+    const std::string good = "\xEF\xBB\xBF# Metronome Configuration File\r\nBpm = 90\r\n";
+    const std::string odd = "\xEF\xBB\xBF# Metronome Configuration File\r\nBpm = 91\r\nBpm: 62\r\n";
+    TestSupport::WriteFile(Path(), good);
+    ASSERT_TRUE(store_.Load());
     ASSERT_TRUE(store_.Save());
-    EXPECT_EQ(TestSupport::ReadFile(store_.BackupPath()), original);
-    EXPECT_TRUE(log_.Has("it was kept as " + store_.BackupPath()));
+    EXPECT_EQ(TestSupport::ReadFile(store_.BackupPath()), good);
+
+    for (int run = 0; run < 2; ++run) {
+        TestSupport::WriteFile(Path(), odd);
+        FileConfiguration next(Path());
+        ASSERT_TRUE(next.Load());
+        ASSERT_TRUE(next.Save());
+        EXPECT_EQ(TestSupport::ReadFile(next.BackupPath()), good);
+        EXPECT_NE(TestSupport::ReadFile(Path()).find("\r\nBpm: 62\r\n"), std::string::npos);
+    }
+    EXPECT_TRUE(log_.Has("the backup " + store_.BackupPath() + " of an earlier file that could is kept instead"));
+
+    // With no good backup to keep, the odd file becomes the backup; one that cannot be
+    // written keeps the file from being saved.
     std::filesystem::remove(store_.BackupPath());
-    ASSERT_TRUE(store_.Save());
-    EXPECT_FALSE(std::filesystem::exists(store_.BackupPath()));
+    std::filesystem::create_directories(store_.BackupPath() + "/inside");
+    TestSupport::WriteFile(Path(), odd);
+    FileConfiguration blocked(Path());
+    ASSERT_TRUE(blocked.Load());
+    EXPECT_FALSE(blocked.Save());
+    EXPECT_EQ(TestSupport::ReadFile(Path()), odd);
+    std::filesystem::remove_all(store_.BackupPath());
+    ASSERT_TRUE(blocked.Save());
+    EXPECT_EQ(TestSupport::ReadFile(blocked.BackupPath()), odd);
+    EXPECT_TRUE(log_.Has("it was kept as " + store_.BackupPath()));
+}
 
-    // A complete load needs no backup.
-    FileConfiguration clean(Path());
-    EXPECT_TRUE(clean.Load());
-    ASSERT_TRUE(clean.Save());
-    EXPECT_FALSE(std::filesystem::exists(clean.BackupPath()));
+// The writer never writes a file the next load would refuse: the old one stays.
+TEST_F(Store, SettingsTooLargeForTheFileAreNotSaved)
+{
+    ASSERT_TRUE(store_.Save());
+    const std::string before = TestSupport::ReadFile(Path());
+    ConfigurationData big = Preset(u"", 60, std::u16string(255, u'd').c_str());
+    for (auto& file : big.File)
+        file = std::u16string(771, u'f');
+    for (int i = 0; i < 1800; ++i) {
+        big.Name = u"P" + Platform::Text::Utf8ToUtf16(std::to_string(i));
+        store_.AddPreset(big);
+    }
+    EXPECT_FALSE(store_.Save());
+    EXPECT_EQ(TestSupport::ReadFile(Path()), before);
+    EXPECT_TRUE(log_.Has("more than the 16777216 a configuration file may hold"));
 }
 
 TEST_F(Store, AFileThatCannotBeReadIsNeverReplaced)

@@ -31,14 +31,14 @@ void Bar(ConfigurationData& s, int beats, int compound)
 void Pattern(ConfigurationData& s, const char16_t* text, int compound)
 {
     s.BeatType = BeatKind::CustomPattern;
-    SetText(s.CustomPattern, text);
+    s.CustomPattern = text;
     s.CompoundTime = compound;
 }
 
 void Rhythm(ConfigurationData& s, const char16_t* text, int steps)
 {
     s.BeatType = BeatKind::CustomRhythm;
-    SetText(s.CustomRhythm, text);
+    s.CustomRhythm = text;
     s.CrSubdivision = steps;
 }
 

@@ -207,10 +207,4 @@ struct Rig {
     Core::Metronome metronome;
 };
 
-template <std::size_t N>
-void SetText(char16_t (&field)[N], const std::u16string& text)
-{
-    Platform::Text::Copy(field, text);
-}
-
 } // namespace EngineFakes

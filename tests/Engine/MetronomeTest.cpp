@@ -42,9 +42,9 @@ TEST(ControllerStart, FailuresCloseWhatWasOpenedAndReportNoRun)
          Core::StartResult::UnknownBeatType, {}},
         {"engine", [](Rig& r, auto&) { r.engine.failInitialise = true; },
          Core::StartResult::SoundEngineFailed, {"Initialise", "Close"}},
-        {"pattern", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomPattern, SetText(s.CustomPattern, u"3++2"); },
+        {"pattern", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomPattern, s.CustomPattern = u"3++2"; },
          Core::StartResult::PatternMalformed, closed},
-        {"rhythm", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomRhythm, SetText(s.CustomRhythm, u"1c"); },
+        {"rhythm", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1c"; },
          Core::StartResult::RhythmMalformed, closed},
         // Empty texts play rests, but not in compound time.
         {"compound pattern", [](Rig&, auto& s) { s.BeatType = BeatKind::CustomPattern, s.CompoundTime = 1; },
@@ -185,7 +185,7 @@ TEST_F(Controller, PauseKeepsThePositionAndTheEngine)
 TEST_F(Controller, StepSequencerRecordUsesTheStepTimer)
 {
     settings.BeatType = BeatKind::CustomRhythm;
-    SetText(settings.CustomRhythm, u"12");
+    settings.CustomRhythm = u"12";
     settings.CrSubdivision = 0;
     settings.VisualIndicator = 0;
     settings.SpeedTrainer = Configuration::TrainerMode::StepSequencer;

@@ -348,7 +348,7 @@ TEST(TrainerBarMode, LevelsLastTheirBarsInEveryBeatType)
         {"rhythm",
          [](ConfigurationData& s) {
              s.BeatType = BeatKind::CustomRhythm, s.CrBeatsPerBar = 4, s.CrSubdivision = 2, s.Duration = 1.0f;
-             SetText(s.CustomRhythm, u"1 2 1 2 ");
+             s.CustomRhythm = u"1 2 1 2 ";
          },
          {1, 2}, {4, 4}},
     };

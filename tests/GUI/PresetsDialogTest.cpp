@@ -27,7 +27,11 @@ class PresetsDialogTest : public QObject, private WindowTest::SettingsRig {
 private:
     SettingsDialog* dialog_ = nullptr;
 
-    const Configuration::ConfigurationData* Stored(const char16_t* name) { return configuration_->Presets().Find(name); }
+    const Configuration::ConfigurationData* Stored(const char16_t* name)
+    {
+        const auto found = configuration_->Presets().find(std::u16string_view(name));
+        return found != configuration_->Presets().end() ? &found->second : nullptr;
+    }
     PresetsDialog& Page() { return static_cast<PresetsDialog&>(*dialog_->PageAt(SettingsDialog::PresetsPage)); }
     QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(Page().Control(id)); }
     QTreeWidget* List() { return qobject_cast<QTreeWidget*>(Page().Control(PresetsDialog::ListId)); }
@@ -40,8 +44,8 @@ private:
     {
         for (const auto& [name, description, bpm] : presets) {
             Configuration::ConfigurationData preset;
-            Platform::Text::Copy(preset.Name, std::u16string_view(name));
-            Platform::Text::Copy(preset.Description, std::u16string_view(description));
+            preset.Name = std::u16string_view(name);
+            preset.Description = std::u16string_view(description);
             preset.Bpm = bpm;
             configuration_->AddPreset(preset);
         }
@@ -84,7 +88,7 @@ private slots:
                                                           : QStringLiteral("Invalid Preset Name"));
             QCOMPARE(Edit(PresetsDialog::NameEditId)->selectedText(), empty ? QString() : name);
         }
-        QCOMPARE(configuration_->Presets().Count(), 0);
+        QCOMPARE(configuration_->Presets().size(), std::size_t{0});
         QCOMPARE(Press(PresetsDialog::LoadId), QStringLiteral("No Preset Selected"));
     }
 
@@ -142,7 +146,7 @@ private slots:
         } sliders[] = {{Sounds::VolumeId + 1, 70, 0}, {Sounds::SizeId, 5, 0}, {Sounds::ColourId + 3, 7, 0}};
         const std::u16string wave = WaveFixtures::Wide(*folder_ / "click.wav");
         TestSupport::WriteFile(*folder_ / "click.wav", WaveFixtures::WaveOfSize({}, 1000));
-        Platform::Text::Copy(Current().File[4], wave);
+        Current().File[4] = wave;
         Current().GlobalVolume = 40;
         Open();
         dialog_->Sounds().SoundList(2)->setCurrentIndex(9);

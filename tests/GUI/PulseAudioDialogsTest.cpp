@@ -129,7 +129,7 @@ private slots:
         Current().CrBeatsPerBar = 4;
         Current().CrSubdivision = Current().DisplayedSubdiv = 4;
         Current().DisplayDistinct = 0;
-        Current().CustomRhythm[0] = 0;
+        Current().CustomRhythm.clear();
         const std::array<int, 4> instruments = {5, 18, 43, 28}; // claves, wood blocks, side stick
         for (int voice = 0; voice < 4; ++voice)
             Current().Instrument[voice] = instruments[voice];

@@ -40,7 +40,7 @@ private:
     {
         return static_cast<GUI::AudioFilesDialog&>(*dialog.PageAt(SettingsDialog::AudioFilesPage));
     }
-    void SetFile(int voice, const std::u16string& path) { Platform::Text::Copy(Current().File[voice], path); }
+    void SetFile(int voice, const std::u16string& path) { Current().File[voice] = path; }
     std::u16string Wave(const std::string& name, std::size_t bytes)
     {
         TestSupport::WriteFile(*folder_ / name, WaveFixtures::WaveOfSize({}, bytes));
@@ -148,10 +148,10 @@ private slots:
             Current().Size[voice] = voice % 8;
             Current().Colour[voice] = voice;
         }
-        Platform::Text::Copy(Current().File[0], std::u16string(u"/home/me/Sounds/click-high.wav"));
-        Platform::Text::Copy(Current().File[1], std::u16string(u"/home/me/Sounds/click-low.wav"));
-        Platform::Text::Copy(Current().Name, std::u16string(u"Rock"));
-        Platform::Text::Copy(Current().Description, std::u16string(u"Straight eighths, accent on two and four"));
+        Current().File[0] = std::u16string(u"/home/me/Sounds/click-high.wav");
+        Current().File[1] = std::u16string(u"/home/me/Sounds/click-low.wav");
+        Current().Name = std::u16string(u"Rock");
+        Current().Description = std::u16string(u"Straight eighths, accent on two and four");
         configuration_->AddPreset(Current());
         SettingsDialog& dialog = OpenSettings(0);
         WindowTest::UseShippedLanguage(language);

@@ -43,7 +43,7 @@ private:
         current.CrBeatsPerBar = beats;
         current.CrSubdivision = current.DisplayedSubdiv = subdivision;
         current.CrCompoundTime = 0;
-        current.CustomRhythm[0] = 0;
+        current.CustomRhythm.clear();
         current.DisplayDistinct = 0;
         dialog_ = std::make_unique<StepSequencerDialog>(*metronome_, *configuration_);
         dialog_->TakeCurrentSettings(current);

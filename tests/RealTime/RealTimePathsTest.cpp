@@ -132,7 +132,7 @@ void UseWaveFiles(Configuration::ConfigurationData& settings, const TestSupport:
     settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
     for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
         settings.Instrument[voice] = voice;
-        Platform::Text::Copy(settings.File[voice], WaveFixtures::Wide(voice % 2 == 0 ? shortFile : longFile));
+        settings.File[voice] = WaveFixtures::Wide(voice % 2 == 0 ? shortFile : longFile);
     }
 }
 

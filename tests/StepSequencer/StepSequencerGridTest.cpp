@@ -113,7 +113,7 @@ TEST(StepSequencerRhythmText, ARhythmWhoseTextWouldNotFitIsRefusedAndTheRecordKe
     grid.ToggleCell(2, 29);
     Configuration::ConfigurationData record;
     record.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
-    record.CustomRhythm[0] = u'x';
+    record.CustomRhythm = u"x";
     record.CrSubdivision = 7;
     EXPECT_EQ(grid.WriteRhythm(record), Grid::RhythmTooManyHits);
     EXPECT_EQ(Core::FieldText(record.CustomRhythm), u"x");
@@ -308,8 +308,8 @@ TEST(StepSequencerNames, NamesComeFromTheTablesOrTheFilesAndAreFittedWithAnEllip
 {
     auto settings = Settings(1, 4, 2);
     settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
-    Platform::Text::Copy(settings.File[0], u"C:\\Sounds\\kick.01.wav");
-    Platform::Text::Copy(settings.File[1], u"/home/me/a much longer snare name");
+    settings.File[0] = u"C:\\Sounds\\kick.01.wav";
+    settings.File[1] = u"/home/me/a much longer snare name";
     settings.Instrument[2] = 1;
     Grid grid;
     Load(grid, settings);

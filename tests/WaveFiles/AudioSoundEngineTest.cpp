@@ -25,7 +25,7 @@ struct EngineRig {
     void SetFile(int voice, const std::string& name, const std::string& bytes)
     {
         TestSupport::WriteFile(folder / name, bytes);
-        Platform::Text::Copy(settings.File[voice], Wide(folder / name));
+        settings.File[voice] = Wide(folder / name);
     }
     bool Play(std::uint32_t volume, std::uint32_t voice, double frame)
     {
@@ -204,7 +204,7 @@ TEST(AudioSoundEngine, PlaysWithoutAnOpenOutputFailWithCode1000)
     // A voice whose path was emptied stays closed.
     rig.engine.Close();
     EXPECT_TRUE(rig.log.Has("[Warn]  Attempting to play sound when _waveOutHandle not initialised"));
-    rig.settings.File[1][0] = 0;
+    rig.settings.File[1].clear();
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     EXPECT_FALSE(rig.Play(100, 1, 0.0));
     EXPECT_EQ(rig.engine.GetLastErrorCode(), 1000u);
@@ -240,7 +240,7 @@ TEST(AudioSoundEngine, AFileIsReadOnceForAllItsVoicesAndAgainOnlyWhenItChanged)
     EngineRig rig;
     rig.SetFile(0, "shared.wav", Wave(Mono16, Constant(1000, 8000)));
     for (int voice = 1; voice < Configuration::VoiceCount; ++voice)
-        Platform::Text::Copy(rig.settings.File[voice], Wide(rig.folder / "shared.wav"));
+        rig.settings.File[voice] = Wide(rig.folder / "shared.wav");
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     const Platform::Audio::SampleSound* sound = rig.engine.Voice(0).Sound();
     for (std::size_t voice = 1; voice < Configuration::VoiceCount; ++voice)
@@ -292,7 +292,7 @@ TEST(AudioSoundEngine, SoundsAreDecodedAtTheMixersRate)
     Core::AudioSoundEngine engine{mixer};
     Configuration::ConfigurationData settings;
     TestSupport::WriteFile(folder / "tenth.wav", Wave(Mono16, Constant(4410, 8000))); // 0.1 s at 44.1 kHz
-    Platform::Text::Copy(settings.File[0], Wide(folder / "tenth.wav"));
+    settings.File[0] = Wide(folder / "tenth.wav");
     ASSERT_TRUE(engine.Initialise(settings));
     ASSERT_EQ(engine.Voice(0).Sound()->Rate(), 48000u);
     EXPECT_NEAR(engine.Voice(0).Sound()->FrameCount(), 4800, 2);

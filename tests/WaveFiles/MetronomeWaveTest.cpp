@@ -29,7 +29,7 @@ TEST(MetronomeWithWaveFiles, ClicksLandOnTheSampleGrid)
         settings.Instrument[voice] = voice;
         const std::string path = folder / ("voice" + std::to_string(voice) + ".wav");
         TestSupport::WriteFile(path, WaveFixtures::Wave({}, WaveFixtures::Pcm16(std::vector<std::int16_t>(2000, 9000))));
-        Platform::Text::Copy(settings.File[voice], WaveFixtures::Wide(path));
+        settings.File[voice] = WaveFixtures::Wide(path);
     }
     ASSERT_EQ(metronome.Start(nullptr, settings), 0u);
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace Configuration {
@@ -83,6 +84,12 @@ template <std::size_t N>
 std::u16string_view FieldText(const char16_t (&field)[N])
 {
     return std::u16string_view(field, Platform::Text::Length(field, N));
+}
+
+/// The same for a settings text held as a string.
+inline std::u16string_view FieldText(const std::u16string& field)
+{
+    return field;
 }
 
 } // namespace Core

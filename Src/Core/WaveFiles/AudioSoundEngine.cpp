@@ -139,7 +139,7 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
         currentVoice_ = voice;
         const std::int32_t same = sameAs[static_cast<std::size_t>(voice)];
         const WaveFile* sameFile = same >= 0 ? &voices_[static_cast<std::size_t>(same)] : nullptr;
-        if (!voices_[static_cast<std::size_t>(voice)].LoadSound(settings.File[voice], extraPlayers, mixer_, streamer_, sameFile))
+        if (!voices_[static_cast<std::size_t>(voice)].LoadSound(settings.File[voice].c_str(), extraPlayers, mixer_, streamer_, sameFile))
             return false;
     }
     open_.store(true);

@@ -5,7 +5,6 @@
 #include "GUI/ProgramFont.h"
 #include "GUI/ScreenFit.h"
 #include "Platform/Files.h"
-#include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
 #include <QEvent>
@@ -79,8 +78,7 @@ void AudioFilesDialog::Load(const Configuration::ConfigurationData& settings)
     opened_ = false;
     filesPresent_ = false;
     for (std::size_t i = 0; i < paths_.size(); ++i) {
-        const auto& file = settings.File[i];
-        paths_[i]->setText(QString::fromUtf16(file, static_cast<qsizetype>(Platform::Text::Length(file, std::size(file)))));
+        paths_[i]->setText(QString::fromStdU16String(settings.File[i]));
         filesPresent_ = filesPresent_ || !paths_[i]->text().isEmpty();
     }
     opened_ = true;
@@ -130,17 +128,18 @@ bool AudioFilesDialog::Apply(Configuration::ConfigurationData& record)
     const bool anyNamed = std::any_of(names.begin(), names.end(), [](const QString& name) { return !name.isEmpty(); });
     if (!filesPresent_ || !anyNamed) {
         for (auto& file : record.File)
-            file[0] = 0;
+            file.clear();
         return true;
     }
     for (std::size_t i = 0; i < paths_.size(); ++i)
-        Platform::Text::Copy(record.File[i], names[static_cast<qsizetype>(i)].toStdU16String());
+        // As long as the settings file holds a path.
+        record.File[i] = names[static_cast<qsizetype>(i)].left(Configuration::PathCapacity - 1).toStdU16String();
     const auto language = System::CurrentLanguage();
     bool largeFileTold = false;
     for (std::size_t i = 0; i < paths_.size(); ++i) {
-        if (record.File[i][0] == 0)
+        if (record.File[i].empty())
             continue;
-        const std::int32_t result = Core::VerifyAudioFile(record.File[i]);
+        const std::int32_t result = Core::VerifyAudioFile(record.File[i].c_str());
         const Core::AudioFileCheckMessage answer = Core::MessageForAudioFileCheck(result);
         // One message about large files, however many there are.
         const bool tell = answer.showBox && !(result == Core::AudioFileCheck::LargeFile && largeFileTold);

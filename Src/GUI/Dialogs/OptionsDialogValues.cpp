@@ -8,7 +8,6 @@
 #include "GUI/Dialogs/UpDown.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/StepSequencerDialog.h"
-#include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
 #include <QCheckBox>
@@ -50,21 +49,6 @@ float LeadingNumber(const QString& text)
     return error == std::errc() && std::isfinite(value) ? value : 0.0F;
 }
 
-QString FieldText(const char16_t* field, std::size_t capacity)
-{
-    return QString::fromUtf16(field, static_cast<qsizetype>(Platform::Text::Length(field, capacity)));
-}
-
-void CopyRhythm(Configuration::ConfigurationData& to, const Configuration::ConfigurationData& from)
-{
-    std::copy(std::begin(from.CustomRhythm), std::end(from.CustomRhythm), std::begin(to.CustomRhythm));
-    to.CrNumBars = from.CrNumBars;
-    to.CrBeatsPerBar = from.CrBeatsPerBar;
-    to.CrSubdivision = from.CrSubdivision;
-    to.CrCompoundTime = from.CrCompoundTime;
-    to.DisplayedSubdiv = from.DisplayedSubdiv;
-    to.DisplayDistinct = from.DisplayDistinct;
-}
 
 // Subdivision list items: "0" is no subdivision, item k >= 1 divides the beat into k + 1.
 int SubdivisionItem(std::int32_t value)
@@ -86,7 +70,7 @@ void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
     EnableBeatTypeControls();
     beatsPerBar_->setText(QString::number(settings.BeatsPerBar));
     barsUpDown_->SetPosition(settings.BeatsPerBar);
-    pattern_->setText(FieldText(settings.CustomPattern, std::size(settings.CustomPattern)));
+    pattern_->setText(QString::fromStdU16String(settings.CustomPattern));
     compound_->setChecked(settings.CompoundTime != 0);
     (settings.SoundEngineType == Configuration::SoundSource::Midi ? midi_ : audioFiles_)->setChecked(true);
     subdivisions_[0]->setCurrentIndex(SubdivisionItem(settings.Subdivision1));
@@ -164,9 +148,9 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
         *targets[i] = trainerEdits_[i].percent ? value / 100.0F : value;
     }
     record.VisualIndicator = indicator_->isChecked() ? 1 : 0;
-    if (record.Name[0] != u'@') {
+    if (!record.Name.starts_with(u'@')) {
         // A preset being saved takes the rhythm the step sequencer holds, once it was opened.
-        CopyRhythm(record, stepSequencer_ ? stepSequencer_->Record() : context_.configuration.GetData());
+        record.Rhythm() = (stepSequencer_ ? stepSequencer_->Record() : context_.configuration.GetData()).Rhythm();
     }
     return true;
 }
@@ -187,7 +171,7 @@ bool OptionsDialog::ApplyPattern(Configuration::ConfigurationData& record, bool 
             return false;
         }
     }
-    Platform::Text::Copy(record.CustomPattern, text);
+    record.CustomPattern = text;
     return true;
 }
 
@@ -196,7 +180,7 @@ void OptionsDialog::OpenStepSequencer(bool show)
     if (!stepSequencer_)
         stepSequencer_ = std::make_unique<StepSequencerDialog>(context_.metronome, context_.configuration, this);
     Configuration::ConfigurationData& record = stepSequencer_->Record();
-    record.Name[0] = u'@';
+    record.Name = u"@";
     if (Frame().Request(IParentWindow::GatherValues, {0, &record}) != 0)
         return;
     if (show) {

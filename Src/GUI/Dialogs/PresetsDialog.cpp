@@ -3,7 +3,6 @@
 #include "Configuration/IConfiguration.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/ScreenFit.h"
-#include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
 #include <QGridLayout>
@@ -39,11 +38,6 @@ bool AllowedInName(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u' ';
-}
-
-QString FieldText(const char16_t* field, std::size_t capacity)
-{
-    return QString::fromUtf16(field, static_cast<qsizetype>(Platform::Text::Length(field, capacity)));
 }
 
 std::u16string Utf16(const QString& text)
@@ -145,8 +139,7 @@ void PresetsDialog::Load(const Configuration::ConfigurationData& /*settings*/)
                             FromTableText(language->GetText(DescriptionColumnText))});
     list_->clear();
     configuration_.ForEachPreset([this](const Configuration::ConfigurationData& preset) {
-        AddRow(FieldText(preset.Name, std::size(preset.Name)),
-               FieldText(preset.Description, std::size(preset.Description)));
+        AddRow(QString::fromStdU16String(preset.Name), QString::fromStdU16String(preset.Description));
     });
     if (!nameBuffer_.isEmpty()) {
         name_->setText(nameBuffer_);
@@ -205,8 +198,8 @@ bool PresetsDialog::GatherRecord(Configuration::ConfigurationData& record)
     if (Frame().Request(IParentWindow::GatherValues, {0, &record}) != 0)
         return false;
     descriptionBuffer_ = description_->text().left(DescriptionLength);
-    Platform::Text::Copy(record.Name, Utf16(nameBuffer_));
-    Platform::Text::Copy(record.Description, Utf16(descriptionBuffer_));
+    record.Name = Utf16(nameBuffer_);
+    record.Description = Utf16(descriptionBuffer_);
     const Configuration::ConfigurationData& current = configuration_.GetData();
     record.Bpm = current.Bpm;
     record.GlobalVolume = current.GlobalVolume;
@@ -219,11 +212,11 @@ void PresetsDialog::Save()
     if (!CheckName() || !GatherRecord(record))
         return;
     const std::u16string name = Utf16(nameBuffer_);
-    if (configuration_.PresetExists(name.c_str())) {
+    if (configuration_.PresetExists(name)) {
         // The row keeps the description it showed; the store has the new one.
         if (Tell(QMessageBox::Information, PresetExistsTitle, PresetExistsText, QMessageBox::Yes | QMessageBox::No) ==
             QMessageBox::Yes)
-            configuration_.UpdatePreset(record, name.c_str());
+            configuration_.UpdatePreset(record, name);
         return;
     }
     if (configuration_.AddPreset(record))
@@ -240,8 +233,8 @@ void PresetsDialog::Update()
     const std::u16string newName = Utf16(nameBuffer_);
     // A new name that another preset holds would merge the two presets: the update is refused
     // before anything is stored. A refusal by the store is told the same way.
-    const bool taken = newName != oldName && configuration_.PresetExists(newName.c_str());
-    if (taken || !configuration_.UpdatePreset(record, oldName.c_str())) {
+    const bool taken = newName != oldName && configuration_.PresetExists(newName);
+    if (taken || !configuration_.UpdatePreset(record, oldName)) {
         Tell(QMessageBox::Warning, NameTakenTitle, NameTakenText);
         name_->selectAll();
         name_->setFocus(Qt::OtherFocusReason);
@@ -254,12 +247,12 @@ void PresetsDialog::Update()
 bool PresetsDialog::LoadPreset(const QString& name)
 {
     nameBuffer_ = name.left(NameLength);
-    if (!configuration_.LoadPreset(Utf16(nameBuffer_).c_str())) {
+    if (!configuration_.LoadPreset(Utf16(nameBuffer_))) {
         nameBuffer_.clear();
         return false;
     }
     const Configuration::ConfigurationData& current = configuration_.GetData();
-    descriptionBuffer_ = FieldText(current.Description, std::size(current.Description));
+    descriptionBuffer_ = QString::fromStdU16String(current.Description);
     name_->setText(nameBuffer_);
     description_->setText(descriptionBuffer_);
     Frame().Notify(IParentWindow::PresetLoaded, 0);
@@ -281,7 +274,7 @@ void PresetsDialog::DeleteSelected()
     QTreeWidgetItem* row = SelectedRow();
     if (!row)
         return;
-    configuration_.DeletePreset(Utf16(row->text(0).left(NameLength)).c_str());
+    configuration_.DeletePreset(Utf16(row->text(0).left(NameLength)));
     delete row;
     list_->clearSelection();
     list_->setCurrentItem(nullptr);

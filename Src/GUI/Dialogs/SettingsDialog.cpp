@@ -143,7 +143,7 @@ void SettingsDialog::Accept()
     Configuration::ConfigurationData& current = context_.configuration.GetData();
     Configuration::ConfigurationData record(current);
     // The mark tells the Options page that it fills the current settings, not a preset.
-    record.Name[0] = u'@';
+    record.Name = u"@";
     if (!ApplyPages(record))
         return;
     current = record;

@@ -8,7 +8,6 @@
 #include "GUI/ScreenFit.h"
 #include "GUI/VisualColourControl.h"
 #include "Platform/Files.h"
-#include "Platform/Text.h"
 #include "System/CurrentLanguage.h"
 
 #include <QComboBox>
@@ -52,7 +51,7 @@ QStringList StoredFiles(const Configuration::ConfigurationData& settings)
 {
     QStringList paths;
     for (const auto& file : settings.File)
-        paths.append(QString::fromUtf16(file, static_cast<qsizetype>(Platform::Text::Length(file, std::size(file)))));
+        paths.append(QString::fromStdU16String(file));
     return paths;
 }
 

@@ -97,7 +97,7 @@ void StepSequencerGrid::LoadFromSettings(const Configuration::ConfigurationData&
             const char16_t* text = language.GetInstrumentName(row.instrument);
             name = text ? std::u16string_view(text) : std::u16string_view();
         } else if (row.instrument >= 0 && row.instrument < Configuration::VoiceCount) {
-            name = FileTitle(FieldView(settings.File[row.instrument], Configuration::PathCapacity));
+            name = FileTitle(settings.File[row.instrument]);
         }
         Platform::Text::Copy(row.name, name);
         row.nameLength = static_cast<std::uint32_t>(Platform::Text::Length(row.name, NameCapacity));
@@ -333,7 +333,7 @@ int StepSequencerGrid::WriteRhythm(Configuration::ConfigurationData& record) con
         }
     }
     text[length] = 0;
-    Platform::Text::Copy(record.CustomRhythm, std::u16string_view(text, static_cast<std::size_t>(length)));
+    record.CustomRhythm.assign(text, static_cast<std::size_t>(length));
     record.CrSubdivision = stepSubdivision;
     return total == 0 ? RhythmEmpty : RhythmWritten;
 }
