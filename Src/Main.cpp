@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -76,6 +77,9 @@ void SaveOnDisplayLoss(GUI::ApplicationWindow& window, Core::Metronome& metronom
     std::atexit(SaveOnAbruptEnd);
     previousMessageHandler = qInstallMessageHandler(SaveBeforeFatalMessage);
 }
+
+constexpr const char* OutOfMemory =
+    "tolvane: not enough memory to read the settings file; it is left as it is (Tolvane.log says more)\n";
 
 constexpr const char* NoDisplay =
     "tolvane: no display to open the window on; start Tolvane inside a desktop session (DISPLAY or WAYLAND_DISPLAY)\n";
@@ -155,8 +159,15 @@ int main(int argc, char** argv)
     GUI::ApplicationWindowOptions options;
     options.requests = commandLine.Requests();
     GUI::ApplicationWindow window(program.Controller(), settings, options);
-    if (!window.Startup())
-        return window.RefusedRequests().isEmpty() ? 0 : 1; // another copy took the requests
+    try {
+        if (!window.Startup())
+            return window.RefusedRequests().isEmpty() ? 0 : 1; // another copy took the requests
+    } catch (const std::bad_alloc&) {
+        // A settings file too large for the memory there is: the store has refused saving and
+        // freed what it read; the program ends rather than run without the user's settings.
+        std::fputs(OutOfMemory, stderr);
+        return 1;
+    }
     program.Controller().SetBeatIndicator(window.BeatIndicator());
     CloseOnEndSignals(window);
     SaveOnDisplayLoss(window, program.Controller());
