@@ -283,9 +283,15 @@ cycles_check() {
     kill "$server"; wait "$server" 2>/dev/null
 }
 
+settings_checks() { # the settings file's faults, in the store itself (reliability_tool settings)
+    local folder="$work/settings" holds text
+    mkdir -p "$folder" && chmod 700 "$folder"
+    while IFS=$'\t' read -r holds text; do verdict "$holds" "settings: $text"; done < <("$tool" settings "$folder")
+}
+
 echo "Tolvane reliability checks ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
 # RELIABILITY_CHECKS="hangup_check path_check" runs only the checks named.
-for check in ${RELIABILITY_CHECKS:-kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check cycles_check}; do
+for check in ${RELIABILITY_CHECKS:-settings_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check cycles_check}; do
     case $check in
     kill_check_one) kill_check 1 2>/dev/null ;;
     kill_check_two) kill_check 2 2>/dev/null ;;

@@ -4,6 +4,7 @@
 //   reliability_tool save-loop PATH PRESETS BPM1 BPM2  saves for ever, the tempo alternating, a
 //                                                       line "saved" after each save
 //   reliability_tool request SOCKET LINE                one request line, prints the answer
+//   reliability_tool settings FOLDER                   the settings file's checks (SettingsReliability.cpp)
 //   reliability_tool cycles SOCKET PID CYCLES           start/stop cycles with tempo changes
 //                                                       through a running program's socket,
 //                                                       with its threads, descriptors and memory
@@ -123,6 +124,8 @@ int Cycles(const std::string& socketPath, const std::string& pid, int cycles)
 
 } // namespace
 
+int SettingsChecks(const std::string& folder);
+
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
@@ -149,9 +152,11 @@ int main(int argc, char** argv)
         std::printf("%s\n", answer.c_str());
         return answer.empty() ? 1 : 0;
     }
+    if (command == "settings" && argc == 3)
+        return SettingsChecks(argv[2]);
     if (command == "cycles" && argc == 5)
         return Cycles(argv[2], argv[3], std::atoi(argv[4]));
     std::fprintf(stderr, "usage: reliability_tool save-once PATH PRESETS BPM | save-loop PATH PRESETS BPM1 BPM2 | "
-                         "request SOCKET LINE | cycles SOCKET PID CYCLES\n");
+                         "request SOCKET LINE | cycles SOCKET PID CYCLES | settings FOLDER\n");
     return 2;
 }
