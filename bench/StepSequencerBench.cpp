@@ -1,7 +1,7 @@
 // The step sequencer grid's heaviest edits on the largest grid (4 bars of 16 beats in eighths:
 // 12 x 512 cells), each timed alone, with the heap allocations made during the timed edit
 // counted (the undo records come from the pool, so a warmed-up grid should make none).
-#include "GUI/StepSequencer/StepSequencerGrid.h"
+#include "StepSequencer/StepSequencerGrid.h"
 
 #include "Configuration/ConfigurationData.h"
 #include "System/CurrentLanguage.h"
@@ -47,7 +47,7 @@ void operator delete(void* memory, std::size_t) noexcept
 
 namespace {
 
-using Grid = GUI::StepSequencerGrid;
+using Grid = StepSequencer::StepSequencerGrid;
 
 /// A 12 x 512 grid with a hit in every cell whose column is a multiple of step (1: full).
 void Fill(Grid& grid, int step)

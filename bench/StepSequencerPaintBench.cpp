@@ -77,13 +77,13 @@ int main(int argc, char** argv)
     control.Initialise(record);
     control.show();
     application.processEvents();
-    GUI::StepSequencerGrid& grid = control.Grid();
+    StepSequencer::StepSequencerGrid& grid = control.Grid();
     for (int column = 0; column < grid.ColumnCount(); column += 3)
         for (int row = 0; row < grid.VisibleRowCount(); ++row)
             grid.ToggleCell(row, (column + row) % grid.ColumnCount());
 
     const Cost full = MeanMilliseconds(50, [&](int) {
-        control.Redraw(GUI::StepSequencerGrid::AllRows);
+        control.Redraw(StepSequencer::StepSequencerGrid::AllRows);
         control.repaint();
     });
     const Cost row = MeanMilliseconds(500, [&](int i) {

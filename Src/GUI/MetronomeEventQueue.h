@@ -1,5 +1,5 @@
 #pragma once
-#include "Platform/Audio/SpscQueue.h"
+#include "Platform/SpscQueue.h"
 
 #include <QObject>
 
@@ -47,7 +47,7 @@ signals:
     void Delivered(const GUI::MetronomeEvent& event);
 
 private:
-    Platform::Audio::SpscQueue<MetronomeEvent> queue_{Capacity};
+    Platform::SpscQueue<MetronomeEvent> queue_{Capacity};
     std::atomic<std::uint64_t> dropped_{0};
     int wakeFd_ = -1;
     QSocketNotifier* notifier_ = nullptr;

@@ -16,6 +16,8 @@
 
 namespace GUI {
 
+using StepSequencer::StepSequencerGrid;
+
 namespace {
 
 constexpr int LineStep = 5;

@@ -1,7 +1,7 @@
 #pragma once
 #include "GUI/Circle.h"
-#include "GUI/StepSequencer/StepSequencerGrid.h"
-#include "Platform/Audio/SpscQueue.h"
+#include "StepSequencer/StepSequencerGrid.h"
+#include "Platform/SpscQueue.h"
 
 #include <QCursor>
 #include <QFont>
@@ -84,8 +84,8 @@ public:
     /// True from StartCursor to StopCursor.
     bool CursorRunning() const { return (flags_.load() & PlayingFlag) != 0; }
 
-    StepSequencerGrid& Grid() { return grid_; }
-    const StepSequencerGrid& Grid() const { return grid_; }
+    StepSequencer::StepSequencerGrid& Grid() { return grid_; }
+    const StepSequencer::StepSequencerGrid& Grid() const { return grid_; }
     int RowHeight() const { return rowHeight_; }
     int ColumnWidth() const { return columnWidth_; }
     int ScrollOffset() const { return scrollOffset_.load(); }
@@ -147,7 +147,7 @@ private:
     void SetScrollOffset(int offset);
     int ScrollBarHeight() const;
 
-    StepSequencerGrid grid_;
+    StepSequencer::StepSequencerGrid grid_;
     DiscStamps hits_{7.0f, 2.0f, 1.0f}; // radius, ring and fading edge of a hit
     QFont font_;
     QScrollBar* scrollBar_ = nullptr;
@@ -185,7 +185,7 @@ private:
     std::atomic<std::uint32_t> tickCount_{0};
     // Ticks on their way to the cursor thread. A tick lost to a full queue only skips a
     // picture: the frame comes from the tick's index.
-    Platform::Audio::SpscQueue<Tick> ticks_{256};
+    Platform::SpscQueue<Tick> ticks_{256};
     std::atomic<bool> repaintQueued_{false};
     std::atomic<int> requestedOffset_{-1};
     std::thread cursorThread_;

@@ -19,6 +19,8 @@
 
 namespace GUI {
 
+using StepSequencer::StepSequencerGrid;
+
 namespace {
 
 constexpr int TooManyHitsTitle = 19;

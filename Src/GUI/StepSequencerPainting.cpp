@@ -12,6 +12,8 @@
 
 namespace GUI {
 
+using StepSequencer::StepSequencerGrid;
+
 namespace {
 
 constexpr QRgb White = qRgb(255, 255, 255);

@@ -1,7 +1,7 @@
 #pragma once
 #include "Core/Engine/IBeatIndicator.h"
 #include "GUI/Circle.h"
-#include "Platform/Audio/SpscQueue.h"
+#include "Platform/SpscQueue.h"
 #include "Platform/Thread.h"
 
 #include <QImage>
@@ -96,7 +96,7 @@ private:
     std::atomic<std::uint32_t> beatSignal_{0}; // bumped per beat; the drawing thread waits on it
     // Beats on their way to the drawing thread. One producer at a time: the timer thread, or
     // the window thread while no timer thread runs (a pause).
-    Platform::Audio::SpscQueue<Beat> beats_{64};
+    Platform::SpscQueue<Beat> beats_{64};
     std::atomic<bool> drawing_{false};
     std::atomic<QRgb> buttonFace_;
     std::atomic<bool> repaintQueued_{false};

@@ -18,7 +18,7 @@
 
 namespace {
 
-using Grid = GUI::StepSequencerGrid;
+using Grid = StepSequencer::StepSequencerGrid;
 
 void Check(bool condition)
 {
@@ -155,11 +155,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Input in(data, size);
     // Records for the undo history; an operation can make the supply run dry.
     long budget = -1;
-    Grid grid([&budget]() -> GUI::UndoAction* {
+    Grid grid([&budget]() -> StepSequencer::UndoAction* {
         if (budget == 0)
             return nullptr;
         budget -= budget > 0 ? 1 : 0;
-        return new GUI::UndoAction{};
+        return new StepSequencer::UndoAction{};
     });
     Grid reader;
     grid.LoadFromSettings(RandomSettings(in), *language);

@@ -17,7 +17,7 @@
 
 using GUI::StepSequencerControl;
 using GUI::StepSequencerDialog;
-using GUI::StepSequencerGrid;
+using StepSequencer::StepSequencerGrid;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Checks of the step sequencer grid's invariants, shared by its tests and its fuzz target.
-#include "GUI/StepSequencer/StepSequencerGrid.h"
+#include "StepSequencer/StepSequencerGrid.h"
 
 #include <array>
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 namespace GridChecks {
 
-using Grid = GUI::StepSequencerGrid;
+using Grid = StepSequencer::StepSequencerGrid;
 using Cells = std::array<std::uint8_t, Grid::RowCount * Grid::MaxColumns>;
 
 /// Every cell byte without its selection bit.
@@ -26,11 +26,11 @@ inline Cells Hits(const Grid& grid)
 }
 
 /// The action after the group that starts at top, or an error when the group has no closing edge.
-inline const GUI::UndoAction* SkipGroup(const GUI::UndoAction* top, std::string& error)
+inline const StepSequencer::UndoAction* SkipGroup(const StepSequencer::UndoAction* top, std::string& error)
 {
     if (!top->groupEdge)
         return top->next;
-    const GUI::UndoAction* action = top->next;
+    const StepSequencer::UndoAction* action = top->next;
     while (action && !action->groupEdge)
         action = action->next;
     if (!action) {
@@ -42,13 +42,13 @@ inline const GUI::UndoAction* SkipGroup(const GUI::UndoAction* top, std::string&
 
 /// Whether the cells are as the top group of a history expects before it is reverted:
 /// undoing needs its added hits present and removed cells empty, redoing the opposite.
-inline bool GroupMatchesCells(const Grid& grid, const GUI::UndoAction* top, bool undo)
+inline bool GroupMatchesCells(const Grid& grid, const StepSequencer::UndoAction* top, bool undo)
 {
     std::string ignored;
-    const GUI::UndoAction* end = SkipGroup(top, ignored);
-    for (const GUI::UndoAction* a = top; a && a != end; a = a->next) {
+    const StepSequencer::UndoAction* end = SkipGroup(top, ignored);
+    for (const StepSequencer::UndoAction* a = top; a && a != end; a = a->next) {
         const bool hit = Grid::IsHit(grid.Cell(static_cast<int>(a->row), static_cast<int>(a->column)));
-        if (hit != ((a->kind == GUI::UndoAction::Add) == undo))
+        if (hit != ((a->kind == StepSequencer::UndoAction::Add) == undo))
             return false;
     }
     return true;
@@ -87,9 +87,9 @@ inline std::string BrokenInvariant(const Grid& grid)
         return "selectedCount " + std::to_string(grid.SelectedCount()) + " for " + std::to_string(selected);
     if (visible != grid.VisibleRowCount())
         return "visibleRowCount";
-    for (const GUI::UndoAction* top : {grid.UndoTop(), grid.RedoTop()}) {
+    for (const StepSequencer::UndoAction* top : {grid.UndoTop(), grid.RedoTop()}) {
         std::string error;
-        for (const GUI::UndoAction* a = top; a; a = SkipGroup(a, error)) {
+        for (const StepSequencer::UndoAction* a = top; a; a = SkipGroup(a, error)) {
             if (a->row >= Grid::RowCount || a->column >= Grid::MaxColumns)
                 return "an action outside the grid";
         }

@@ -9,7 +9,7 @@
 
 #include <tuple>
 
-using GUI::StepSequencerGrid;
+using StepSequencer::StepSequencerGrid;
 using Grid = StepSequencerGrid;
 
 namespace {
@@ -244,7 +244,7 @@ TEST(StepSequencerClipboard, PastePlacesSelectedHitsAtThePasteColumnOnly)
     grid.ToggleCell(0, 1);
     grid.ToggleCell(2, 2);
     grid.Copy();
-    const GUI::UndoAction* top = grid.UndoTop();
+    const StepSequencer::UndoAction* top = grid.UndoTop();
     EXPECT_EQ(grid.Paste(), Grid::AllRows);
     EXPECT_EQ(grid.UndoTop(), top);
 
@@ -286,7 +286,7 @@ TEST(StepSequencerHistory, AnEditWithoutUndoRecordsIsRefusedAndLoggedOnce)
 {
     TestSupport::ScopedLog log;
     int budget = 20;
-    Grid grid([&]() -> GUI::UndoAction* { return budget-- > 0 ? new GUI::UndoAction{} : nullptr; });
+    Grid grid([&]() -> StepSequencer::UndoAction* { return budget-- > 0 ? new StepSequencer::UndoAction{} : nullptr; });
     Load(grid, Settings(1, 16, 2));
     for (int c = 0; c < 12; ++c)
         grid.ToggleCell(0, c);

@@ -1,7 +1,7 @@
 #pragma once
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/PercussionKit.h"
-#include "Platform/Audio/SpscQueue.h"
+#include "Platform/SpscQueue.h"
 
 #include <array>
 #include <atomic>

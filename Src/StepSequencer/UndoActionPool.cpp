@@ -1,11 +1,11 @@
-#include "GUI/StepSequencer/UndoActionPool.h"
+#include "StepSequencer/UndoActionPool.h"
 
 #include "System/Log.h"
 
 #include <new>
 #include <utility>
 
-namespace GUI {
+namespace StepSequencer {
 
 UndoActionPool::UndoActionPool(RecordSource source)
     : source_(std::move(source))
@@ -74,4 +74,4 @@ void UndoActionPool::ReleaseChain(UndoAction*& chain) noexcept
     }
 }
 
-} // namespace GUI
+} // namespace StepSequencer

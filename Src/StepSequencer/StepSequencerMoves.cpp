@@ -4,12 +4,12 @@
 // where a lifted hit had been records nothing for that cell, so a move by nothing records
 // nothing. The settling is one pass over the landings with the cells' old bytes at hand, so a
 // whole-grid move stays linear in the number of cells.
-#include "GUI/StepSequencer/StepSequencerGrid.h"
+#include "StepSequencer/StepSequencerGrid.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-namespace GUI {
+namespace StepSequencer {
 
 namespace {
 
@@ -171,4 +171,4 @@ int StepSequencerGrid::MoveSelection(int row, int column)
     return AllRows;
 }
 
-} // namespace GUI
+} // namespace StepSequencer

@@ -1,6 +1,6 @@
 // Loading, layout and the rhythm text of the step sequencer grid. The editing operations and
 // the history are in StepSequencerEdits.cpp.
-#include "GUI/StepSequencer/StepSequencerGrid.h"
+#include "StepSequencer/StepSequencerGrid.h"
 
 #include "Configuration/ConfigurationData.h"
 #include "Platform/Files.h"
@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-namespace GUI {
+namespace StepSequencer {
 
 namespace {
 
@@ -338,4 +338,4 @@ int StepSequencerGrid::WriteRhythm(Configuration::ConfigurationData& record) con
     return total == 0 ? RhythmEmpty : RhythmWritten;
 }
 
-} // namespace GUI
+} // namespace StepSequencer

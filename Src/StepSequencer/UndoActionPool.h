@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace GUI {
+namespace StepSequencer {
 
 /// One recorded change of one grid cell. Actions are chained, most recent first.
 struct UndoAction {
@@ -65,4 +65,4 @@ private:
     std::size_t madeCount_ = 0;
 };
 
-} // namespace GUI
+} // namespace StepSequencer

@@ -3,11 +3,11 @@
 // Every operation that changes cells first reserves the undo records it needs; when they can't
 // be had it changes nothing, so the cells and the history always agree. A recorded step
 // discards the redo history: its actions were made for cells that have changed since.
-#include "GUI/StepSequencer/StepSequencerGrid.h"
+#include "StepSequencer/StepSequencerGrid.h"
 
 #include <algorithm>
 
-namespace GUI {
+namespace StepSequencer {
 
 int StepSequencerGrid::RowOfDisplayRow(int displayRow) const noexcept
 {
@@ -328,4 +328,4 @@ int StepSequencerGrid::HandleKey(int key, bool controlDown)
     }
 }
 
-} // namespace GUI
+} // namespace StepSequencer

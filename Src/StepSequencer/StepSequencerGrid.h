@@ -1,5 +1,5 @@
 #pragma once
-#include "GUI/StepSequencer/UndoActionPool.h"
+#include "StepSequencer/UndoActionPool.h"
 
 #include <array>
 #include <cstdint>
@@ -13,7 +13,7 @@ namespace System {
 class ILanguage;
 }
 
-namespace GUI {
+namespace StepSequencer {
 
 /// The model behind the step sequencer: twelve instrument rows (row = voice - 1) by up to 512
 /// columns of cell bytes, the rhythm's length, which rows are shown, the selection, a one-grid
@@ -255,4 +255,4 @@ private:
     int groupSize_ = 0;
 };
 
-} // namespace GUI
+} // namespace StepSequencer

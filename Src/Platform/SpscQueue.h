@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-namespace Platform::Audio {
+namespace Platform {
 
 /// A bounded lock-free queue for exactly one producer thread and one consumer thread.
 /// The storage is allocated once by the constructor; Push, Front and Pop never allocate,
@@ -74,4 +74,4 @@ private:
     alignas(64) std::atomic<std::size_t> tail_{0};
 };
 
-} // namespace Platform::Audio
+} // namespace Platform
