@@ -41,8 +41,9 @@ package: build-release
 bench: build-release
 	@for b in build/release/bin/bench_*; do echo "== $$b"; "$$b"; done
 
-# ThreadSanitizer over every test: the engine and audio threads, the window's threads (lamp,
-# report queue, single instance, step-sequencer cursor) and the program's own process. What it
+# ThreadSanitizer over every test: the engine and audio threads, what the window takes from
+# them (report queue, lamp and step-sequencer cursor timelines, single instance) and the
+# program's own process. What it
 # leaves unchecked is in tests/tsan.supp. Slow; not part of check.
 tsan: deps
 	cmake --preset tsan

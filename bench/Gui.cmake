@@ -8,13 +8,14 @@ if(TARGET tolvane)
   add_dependencies(bench_startup tolvane)
 endif()
 
-# The beat lamp's paint times against the times its beats are heard.
+# The beat lamp's and the step sequencer cursor's paint times against the times their beats
+# (steps) are heard.
 if(TARGET tolvane_gui)
   add_executable(bench_lamp ${CMAKE_CURRENT_LIST_DIR}/LampBench.cpp)
   target_link_libraries(bench_lamp PRIVATE tolvane_gui tolvane_warnings)
 endif()
 
-# The step sequencer grid's painting and its cursor thread (run with QT_QPA_PLATFORM=offscreen).
+# The step sequencer grid's painting and its cursor (run with QT_QPA_PLATFORM=offscreen).
 add_executable(bench_step_sequencer_paint ${CMAKE_CURRENT_LIST_DIR}/StepSequencerPaintBench.cpp)
 target_link_libraries(bench_step_sequencer_paint PRIVATE tolvane_gui tolvane_warnings)
 

@@ -1,15 +1,26 @@
-// Beat lamp timing: plays the metronome with the lamp through the real output (set up the
-// sound server first, as bench/LampBench.sh does) and measures, for every picture the lamp
-// paints, how far the paint is from the time its beat is heard (the tick's frame through the
-// clock map plus the output latency the backend reports).
+// Beat lamp and step-sequencer cursor timing: plays the metronome through the real output (set
+// up the sound server first, as bench/ServerBench.sh --lamp does) and measures, for every
+// picture the lamp paints (or every paint that puts the step sequencer's bar on a column's
+// line), how far the paint is from the time its beat (step) is heard: the tick's frame through
+// the clock map plus the output latency the backend reports.
 //
-//   bench_lamp SECONDS BPM      (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
+//   bench_lamp SECONDS BPM [cursor]     (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
+//
+// cursor plays a rhythm of 16 beats in eighths in the step sequencer window (a hit on every
+// column) instead of the lamp.
 #include "Configuration/ConfigurationData.h"
 #include "Core/Engine/Program.h"
+#include "Core/Engine/BeatStrategies.h"
+#include "Configuration/FileConfiguration.h"
+#include "Core/Engine/TimerFlags.h"
+#include "GUI/StepSequencerControl.h"
+#include "GUI/StepSequencerDialog.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Clock.h"
 
 #include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -17,6 +28,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -70,6 +82,128 @@ private:
     Core::IBeatIndicator& lamp_;
 };
 
+// The step sequencer window, noting the heard time of each step it is told of (timer thread).
+class TimedDialog final : public GUI::StepSequencerDialog {
+public:
+    using GUI::StepSequencerDialog::StepSequencerDialog;
+    void OnBeat(std::uint8_t flags, std::uint32_t tempo) override
+    {
+        const std::size_t n = count.load(std::memory_order_relaxed);
+        if ((flags & Core::TimerFlags::StepPlayed) != 0 && n < heard.size() && Platform::CurrentTickHeardTime() != 0) {
+            heard[n] = Platform::CurrentTickHeardTime();
+            count.store(n + 1, std::memory_order_release);
+        }
+        GUI::StepSequencerDialog::OnBeat(flags, tempo);
+    }
+
+    std::vector<std::int64_t> heard = std::vector<std::int64_t>(Capacity);
+    std::atomic<std::size_t> count{0};
+};
+
+// Notes when the grid starts a paint that shows the bar on a new column's line (GUI thread).
+class ColumnPaints final : public QObject {
+public:
+    ColumnPaints(GUI::StepSequencerControl& grid, int framesPerColumn) : grid_(grid), framesPerColumn_(framesPerColumn)
+    {
+        grid.installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        const int frame = grid_.CursorFrame();
+        if (frame >= 0 && frame != lastFrame_ && frame % framesPerColumn_ == 0 && painted < paints.size())
+            paints[painted++] = Platform::Clock::Now();
+        lastFrame_ = frame;
+        return false;
+    }
+
+    std::vector<std::int64_t> paints = std::vector<std::int64_t>(Capacity);
+    std::size_t painted = 0;
+
+private:
+    GUI::StepSequencerControl& grid_;
+    int framesPerColumn_;
+    int lastFrame_ = -1;
+};
+
+// Each paint against the nearest heard time (beats and steps are tens of milliseconds apart
+// or more; the differences are milliseconds). Prints the figures; false when nothing matched.
+bool Report(const char* what, const std::vector<std::int64_t>& heardTimes, std::size_t beats,
+            const std::vector<std::int64_t>& paints, std::size_t painted)
+{
+    std::vector<double> differences;
+    const auto heardEnd = heardTimes.begin() + static_cast<std::ptrdiff_t>(beats);
+    for (std::size_t i = 0; i < painted; ++i) {
+        const std::int64_t paint = paints[i];
+        const auto after = std::lower_bound(heardTimes.begin(), heardEnd, paint);
+        double best = 1e18;
+        if (after != heardEnd)
+            best = static_cast<double>(paint - *after);
+        if (after != heardTimes.begin() && std::fabs(static_cast<double>(paint - *(after - 1))) < std::fabs(best))
+            best = static_cast<double>(paint - *(after - 1));
+        if (std::fabs(best) < 1e8)
+            differences.push_back(best / 1e6);
+    }
+    if (differences.empty()) {
+        std::fprintf(stderr, "nothing was painted\n");
+        return false;
+    }
+    std::vector<double> magnitudes;
+    for (double d : differences)
+        magnitudes.push_back(std::fabs(d));
+    std::sort(differences.begin(), differences.end());
+    std::sort(magnitudes.begin(), magnitudes.end());
+    const auto at = [](const std::vector<double>& v, double q) { return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))]; };
+    std::printf("%-17s %zu heard, %zu painted\n", what, beats, differences.size());
+    std::printf("paint - heard     median %+.2f ms, min %+.2f, max %+.2f\n", at(differences, 0.5), differences.front(),
+                differences.back());
+    std::printf("|paint - heard|   median %.2f ms, p99 %.2f ms\n", at(magnitudes, 0.5), at(magnitudes, 0.99));
+    return true;
+}
+
+// The step sequencer window playing a rhythm of 16 beats in eighths with a hit on every column.
+// BENCH_LAMP_SHOT=FILE.png saves a picture of the window 2.5 s into the run.
+int CursorRun(QApplication& application, double seconds, int bpm)
+{
+    const QTemporaryDir folder;
+    Configuration::FileConfiguration configuration((folder.path() + QStringLiteral("/Tolvane.conf")).toStdString());
+    Configuration::ConfigurationData& current = configuration.GetData();
+    current.Bpm = bpm;
+    current.CrNumBars = 1;
+    current.CrBeatsPerBar = 16;
+    current.CrSubdivision = current.DisplayedSubdiv = 2;
+    current.CrCompoundTime = 0;
+    current.DisplayDistinct = 0;
+    current.CustomRhythm[0] = 0;
+
+    Core::Program program;
+    TimedDialog dialog(program.Controller(), configuration);
+    dialog.TakeCurrentSettings(current);
+    dialog.Record().SoundEngineType = Configuration::SoundSource::Midi;
+    std::fill(std::begin(dialog.Record().Instrument), std::end(dialog.Record().Instrument), 6);
+    dialog.resize(810, 401);
+    dialog.Initialise(0);
+    dialog.show();
+    GUI::StepSequencerControl& grid = dialog.Grid();
+    for (int column = 0; column < grid.Grid().ColumnCount(); ++column)
+        grid.Grid().ToggleCell(0, column);
+    grid.Redraw(StepSequencer::StepSequencerGrid::AllRows);
+    ColumnPaints columns(grid, GUI::StepSequencerControl::CursorFramesPerColumn(
+                                   bpm, Core::RhythmStepsPerBeat(dialog.Record())));
+    qobject_cast<QPushButton*>(dialog.Control(GUI::StepSequencerDialog::PlayId))->click();
+    if (!dialog.Playing()) {
+        std::fprintf(stderr, "the step sequencer did not start\n");
+        return 1;
+    }
+    if (const QString shot = qEnvironmentVariable("BENCH_LAMP_SHOT"); !shot.isEmpty())
+        QTimer::singleShot(2500, &dialog, [&dialog, shot] { dialog.grab().save(shot); });
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &application, &QApplication::quit);
+    QApplication::exec();
+    dialog.done(0);
+    return Report("cursor columns", dialog.heard, dialog.count.load(), columns.paints, columns.painted) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -78,6 +212,8 @@ int main(int argc, char** argv)
     const int bpm = argc > 2 ? std::atoi(argv[2]) : 120;
     GUI::PaintWithoutWaitingForTheDisplayServer();
     QApplication application(argc, argv);
+    if (argc > 3 && std::strcmp(argv[3], "cursor") == 0)
+        return CursorRun(application, seconds, bpm);
     TimedLamp lamp;
     lamp.show();
     HeardTimes heard(lamp);
@@ -98,34 +234,5 @@ int main(int argc, char** argv)
     QApplication::exec();
     metronome.Stop();
 
-    // Each paint against the nearest heard time (beats are a quarter of a second apart or
-    // more; the differences are milliseconds).
-    const std::size_t beats = heard.count.load();
-    std::vector<double> differences;
-    for (std::size_t i = 0; i < lamp.painted; ++i) {
-        const std::int64_t paint = lamp.paints[i];
-        const auto after = std::lower_bound(heard.heard.begin(), heard.heard.begin() + static_cast<std::ptrdiff_t>(beats), paint);
-        double best = 1e18;
-        if (after != heard.heard.begin() + static_cast<std::ptrdiff_t>(beats))
-            best = static_cast<double>(paint - *after);
-        if (after != heard.heard.begin() && std::fabs(static_cast<double>(paint - *(after - 1))) < std::fabs(best))
-            best = static_cast<double>(paint - *(after - 1));
-        if (std::fabs(best) < 1e8)
-            differences.push_back(best / 1e6);
-    }
-    if (differences.empty()) {
-        std::fprintf(stderr, "no beat was painted\n");
-        return 1;
-    }
-    std::vector<double> magnitudes;
-    for (double d : differences)
-        magnitudes.push_back(std::fabs(d));
-    std::sort(differences.begin(), differences.end());
-    std::sort(magnitudes.begin(), magnitudes.end());
-    const auto at = [](const std::vector<double>& v, double q) { return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))]; };
-    std::printf("lamp beats        %zu heard, %zu painted\n", beats, differences.size());
-    std::printf("paint - heard     median %+.2f ms, min %+.2f, max %+.2f\n", at(differences, 0.5), differences.front(),
-                differences.back());
-    std::printf("|paint - heard|   median %.2f ms, p99 %.2f ms\n", at(magnitudes, 0.5), at(magnitudes, 0.99));
-    return 0;
+    return Report("lamp beats", heard.heard, heard.count.load(), lamp.paints, lamp.painted) ? 0 : 1;
 }

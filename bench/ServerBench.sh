@@ -3,7 +3,7 @@
 # and measures every recorded click against the exact grid. Every process started here is
 # ended by its own process id; nothing else is touched.
 #
-#   bench/ServerBench.sh pulse|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp] [PLAYER OPTIONS]
+#   bench/ServerBench.sh pulse|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--cursor] [PLAYER OPTIONS]
 #   e.g. bench/ServerBench.sh pulse build/release/bin 133 4 60
 #        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
 #
@@ -12,7 +12,8 @@
 #        256-frame periods, or SERVER_BENCH_JACK_PERIOD), recorded by jack_recorder (float). --waves plays twelve
 #        generated 30 ms wave files (audio-file engine) instead of the built-in hi-hat.
 #        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
-#        Xvfb) instead of the player and the recording. --rhythm TEXT plays TEXT as a custom
+#        Xvfb) instead of the player and the recording; --cursor the same for the step
+#        sequencer's cursor (paint of each column against its step's heard time). --rhythm TEXT plays TEXT as a custom
 #        rhythm (with SUBDIVISION steps to a beat; add --instruments I1,...,I12 for a voice's
 #        own sound): several sounds are not measured against one grid, so only the player's
 #        figures (late sounds, CPU, memory) are printed.
@@ -32,6 +33,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --waves) waves=yes ;;
         --lamp) lamp=yes ;;
+        --cursor) lamp=cursor ;;
         --rhythm) rhythm=$2; shift ;;
         --change-bpm) analyse="$analyse --change-bpm $2"; extra="$extra $1 $2"; shift ;;
         *) extra="$extra $1" ;;
@@ -113,8 +115,11 @@ else
     exit 2
 fi
 
-if [ "$lamp" = yes ]; then
-    xvfb-run -a "$bin/bench_lamp" "$seconds" "$bpm"
+if [ "$lamp" != no ]; then
+    mode=""
+    [ "$lamp" = yes ] || mode=cursor
+    # shellcheck disable=SC2086
+    xvfb-run -a "$bin/bench_lamp" "$seconds" "$bpm" $mode
     exit 0
 fi
 # shellcheck disable=SC2086

@@ -1,9 +1,9 @@
 // The step sequencer grid's painting on the largest rhythm (4 bars of 16 beats in eighths: 512
 // columns, every row with hits): a full repaint, a one-row repaint and a scroll step, each the
 // mean over many rounds in wall time and in the painting thread's CPU time (what a shared
-// machine leaves out); then the cursor thread at 200 bpm in eighths (the fastest frame rate
-// of any rhythm: 4 frames a column, 107 ticks a second), the process's CPU time per second
-// while it plays, which is the cursor thread plus the GUI thread's copies of the view.
+// machine leaves out); then the cursor at 200 bpm in eighths (the fastest frame rate of any
+// rhythm: 4 frames a column, 107 a second), the process's CPU time per second while it plays:
+// the GUI thread's frames and copies of the view, and a ticker thread handing over the steps.
 // Run with QT_QPA_PLATFORM=offscreen (or on a display).
 #include "Configuration/ConfigurationData.h"
 #include "GUI/StepSequencerControl.h"
@@ -100,13 +100,10 @@ int main(int argc, char** argv)
     std::printf("full repaint  %.3f / %.3f ms\none row       %.3f / %.3f ms\nscroll step   %.3f / %.3f ms\n",
                 full.wallMs, full.cpuMs, row.wallMs, row.cpuMs, scroll.wallMs, scroll.cpuMs);
 
-    // The cursor: ticks at the step-sequencer timer's rate for 200 bpm in eighths.
+    // The cursor: steps at the step-sequencer timer's rate for 200 bpm in eighths.
     control.ScrollTo(GUI::StepSequencerControl::ThumbPosition, 0);
-    if (!control.StartCursor(record)) {
-        std::fprintf(stderr, "the cursor thread could not start\n");
-        return 1;
-    }
-    const auto interval = std::chrono::duration<double>(60.0 / (200.0 * 8 * 4));
+    control.StartCursor(record);
+    const auto interval = std::chrono::duration<double>(60.0 / (200.0 * 8));
     std::atomic<bool> ticking{true};
     std::thread ticker([&] {
         auto due = std::chrono::steady_clock::now();

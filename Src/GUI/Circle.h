@@ -16,7 +16,7 @@ namespace GUI {
 /// the fourth byte is never written.
 ///
 /// One object per drawing surface; Draw may be called from any one thread at a time (the beat
-/// lamp calls it from its drawing thread).
+/// lamp calls it on the GUI thread when a run starts).
 class Circle {
 public:
     /// Reserves room for the column distances of a 32-pixel-wide surface. When that fails the

@@ -34,6 +34,12 @@ constexpr int AutoScrollEdge = 5;
 StepSequencerControl::StepSequencerControl(QWidget* parent)
     : QWidget(parent)
     , font_(ProgramFont(10, 400))
+    , steps_([this](const HeardTimeline::Entry& step) {
+          lastStep_ = step.value;
+          lastStepHeard_ = step.heardTime;
+          AdvanceCursor();
+      },
+      [this] { AdvanceCursor(); }, this)
 {
     setProperty("controlId", ControlId);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -65,7 +71,7 @@ StepSequencerControl::StepSequencerControl(QWidget* parent)
         default:
             break;
         }
-        scrollBar_->setSliderPosition(scrollOffset_.load());
+        scrollBar_->setSliderPosition(scrollOffset_);
     });
 }
 
@@ -82,8 +88,8 @@ int StepSequencerControl::ScrollBarHeight() const
 
 void StepSequencerControl::Initialise(const Configuration::ConfigurationData& record)
 {
-    flags_.store(0);
-    scrollOffset_.store(0);
+    StopCursor();
+    scrollOffset_ = 0;
     scrollBar_->setValue(0);
     grid_.LoadFromSettings(record, *System::CurrentLanguage());
     const QFontMetrics metrics(font_);
@@ -110,17 +116,17 @@ void StepSequencerControl::Layout()
     if (columnWidth_ < NarrowestColumn) {
         columnWidth_ = NarrowestColumn;
         const int maximum = NarrowestColumn * columns - width() + ScrollMargin;
-        scrollMaximum_.store(maximum);
+        scrollMaximum_ = maximum;
         scrollBar_->setRange(0, maximum);
         scrollBar_->setEnabled(true);
     } else if (columnWidth_ > WidestScrolledColumn) {
         // Everything fits: no range is left to scroll, so the view returns to the start.
-        scrollMaximum_.store(0);
+        scrollMaximum_ = 0;
         scrollBar_->setRange(0, 0);
         scrollBar_->setEnabled(false);
     }
-    if (scrollOffset_.load() > scrollMaximum_.load())
-        SetScrollOffset(scrollMaximum_.load());
+    if (scrollOffset_ > scrollMaximum_)
+        SetScrollOffset(scrollMaximum_);
 
     redrawMode_ = PaintAll;
     if (CursorRunning())
@@ -147,13 +153,13 @@ void StepSequencerControl::Redraw(int code)
     const int top = HeaderHeight + code * rowHeight_;
     dirtyTop_ = dirtyBottom_ > dirtyTop_ ? std::min(dirtyTop_, top) : top;
     dirtyBottom_ = std::max(dirtyBottom_, top + rowHeight_);
-    const int left = std::max(NameColumnWidth - scrollOffset_.load(), 1);
+    const int left = std::max(NameColumnWidth - scrollOffset_, 1);
     update(QRect(left, top, width() - left, rowHeight_));
 }
 
 void StepSequencerControl::ScrollTo(ScrollRequest request, int position)
 {
-    const int offset = scrollOffset_.load();
+    const int offset = scrollOffset_;
     int target = offset;
     switch (request) {
     case LineLeft:
@@ -175,14 +181,14 @@ void StepSequencerControl::ScrollTo(ScrollRequest request, int position)
     case Clamp:
         break;
     }
-    target = std::clamp(target, 0, std::max(scrollMaximum_.load(), 0));
+    target = std::clamp(target, 0, std::max(scrollMaximum_, 0));
     if (target != offset)
         SetScrollOffset(target);
 }
 
 void StepSequencerControl::SetScrollOffset(int offset)
 {
-    scrollOffset_.store(offset);
+    scrollOffset_ = offset;
     // The image already holds the whole grid: only another slice is shown. A full repaint
     // still pending stays pending.
     if (redrawMode_ != PaintAll)
@@ -194,7 +200,7 @@ void StepSequencerControl::SetScrollOffset(int offset)
 
 std::optional<std::pair<int, int>> StepSequencerControl::HitTest(QPoint point) const
 {
-    const int offset = scrollOffset_.load();
+    const int offset = scrollOffset_;
     if (point.x() <= NameColumnWidth - offset || point.y() < HeaderHeight + 1)
         return std::nullopt;
     const int halfWidth = columnWidth_ / 2 + 4;
@@ -214,7 +220,7 @@ std::optional<std::pair<int, int>> StepSequencerControl::HitTest(QPoint point) c
 
 QPoint StepSequencerControl::CellCentre(int displayRow, int column) const
 {
-    return {FirstColumnX + column * columnWidth_ - scrollOffset_.load(),
+    return {FirstColumnX + column * columnWidth_ - scrollOffset_,
             displayRow * rowHeight_ + rowHeight_ / 2 + HeaderHeight};
 }
 
@@ -259,7 +265,7 @@ void StepSequencerControl::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton) || CursorRunning())
         return;
     const QPoint point = event->position().toPoint();
-    const int offset = scrollOffset_.load();
+    const int offset = scrollOffset_;
     if (grid_.DragRow() != -1) {
         const QRect client(0, 0, width(), height() - ScrollBarHeight());
         if (!pointerChanged_) {
@@ -309,10 +315,10 @@ void StepSequencerControl::mouseReleaseEvent(QMouseEvent* event)
     }
     if (cell) {
         Redraw(grid_.Drop(cell->first, cell->second));
-    } else if (point.x() > NameColumnWidth - scrollOffset_.load() && point.y() >= 19 && point.y() <= 29 &&
+    } else if (point.x() > NameColumnWidth - scrollOffset_ && point.y() >= 19 && point.y() <= 29 &&
                grid_.ColumnCount() >= 1) {
         // The header strip: a click just left of a column line moves the paste marker there.
-        const int offset = scrollOffset_.load();
+        const int offset = scrollOffset_;
         for (int c = 0; c < grid_.ColumnCount(); ++c) {
             const int line = c * columnWidth_ - offset;
             if (141 + line < point.x() && point.x() < 149 + line) {

@@ -1,7 +1,8 @@
 #pragma once
 #include "GUI/Circle.h"
+#include "GUI/HeardTimeline.h"
+#include "Platform/Thread.h"
 #include "StepSequencer/StepSequencerGrid.h"
-#include "Platform/SpscQueue.h"
 
 #include <QCursor>
 #include <QFont>
@@ -11,9 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 class QScrollBar;
 
@@ -32,14 +31,18 @@ namespace GUI {
 /// toggles, drags, selects with a rubber band and places the paste marker; keys go to the
 /// grid (select all, copy, cut, paste, undo, redo, delete).
 ///
-/// While the dialog plays the rhythm a cursor thread sweeps a 3-pixel inverted bar across a
-/// second image, one frame per timer tick, and scrolls the view to follow it. Each tick's frame
-/// is shown when the tick is heard (Platform::CurrentTickHeardTime() at the tick), not when
-/// the timer computes it some tens of milliseconds earlier. Mouse editing is refused while it
-/// runs; keys still edit.
+/// While the dialog plays the rhythm a cursor sweeps a 3-pixel inverted bar across a second
+/// image and the view scrolls to follow it. Each column's step is posted by the timer thread
+/// (SignalCursor) to a HeardTimeline, and the GUI thread puts the bar on the column's line when
+/// the step is heard (the mixer's clock map and output latency for the step's frame), not when
+/// the timer hands it over some tens of milliseconds earlier. Between two steps the bar moves
+/// on in CursorFramesPerColumn equal frames, woken by the same timer of the GUI thread, and
+/// never past the next column before its step is heard. While the cursor runs the GUI thread
+/// runs at the prompt real-time priority where the system allows it. Mouse editing is refused while the
+/// cursor runs; keys still edit.
 ///
-/// Threads: SignalCursor on any thread (the timer thread), without locking or allocating.
-/// Everything else on the GUI thread.
+/// Threads: SignalCursor on one thread at a time (the timer thread), without locking,
+/// allocating or calling Qt. Everything else on the GUI thread.
 class StepSequencerControl : public QWidget {
     Q_OBJECT
 public:
@@ -56,7 +59,7 @@ public:
     enum RedrawMode { PaintInvalid = 0, PaintAll = 2, CopyOnly = 3 };
 
     explicit StepSequencerControl(QWidget* parent = nullptr);
-    /// Stops a cursor thread that still runs.
+    /// Stops the cursor.
     ~StepSequencerControl() override;
 
     /// Loads the grid from record (length, view, names, rhythm text), scrolls to the start and
@@ -73,30 +76,34 @@ public:
     /// Scrolls the view as the scroll bar's request asks (position for the thumb requests).
     void ScrollTo(ScrollRequest request, int position = 0);
 
-    /// Starts the cursor thread for a rhythm about to play from record. False (with an Error
-    /// line in the log) when the thread cannot be started.
-    bool StartCursor(const Configuration::ConfigurationData& record);
-    /// Ends the cursor thread, waiting until it has left its loop, and removes the bar.
+    /// Starts the cursor for a rhythm about to play from record.
+    void StartCursor(const Configuration::ConfigurationData& record);
+    /// Stops the cursor and removes the bar; steps not shown yet are dropped.
     void StopCursor();
-    /// One timer tick: the cursor moves one frame when the tick is heard (now, when called
-    /// outside a tick). One thread at a time (the timer thread); lock-free, no allocation.
+    /// One step of the rhythm played: the bar reaches the next column when the step is heard
+    /// (the current tick's heard time; now, when called outside a tick). One thread at a time
+    /// (the timer thread); wait-free.
     void SignalCursor() noexcept;
     /// True from StartCursor to StopCursor.
-    bool CursorRunning() const { return (flags_.load() & PlayingFlag) != 0; }
+    bool CursorRunning() const { return playing_; }
+    /// Frames the bar takes from one column to the next at a tempo and steps per beat: more
+    /// for slow steps, so that the bar moves about as smoothly at every tempo.
+    static int CursorFramesPerColumn(int bpm, int stepsPerBeat);
 
     StepSequencer::StepSequencerGrid& Grid() { return grid_; }
     const StepSequencer::StepSequencerGrid& Grid() const { return grid_; }
     int RowHeight() const { return rowHeight_; }
     int ColumnWidth() const { return columnWidth_; }
-    int ScrollOffset() const { return scrollOffset_.load(); }
-    int ScrollMaximum() const { return scrollMaximum_.load(); }
+    int ScrollOffset() const { return scrollOffset_; }
+    int ScrollMaximum() const { return scrollMaximum_; }
     int ClientWidth() const { return width(); }
     int ClientHeight() const { return height(); }
     QScrollBar* ScrollBar() const { return scrollBar_; }
-    /// Frames the cursor has moved since StartCursor (its frame counter, -1 before the first).
-    int CursorFrame() const { return cursorFrame_.load(); }
+    /// The bar's frame within the loop (columns x frames per column), -1 before the first step
+    /// is heard.
+    int CursorFrame() const { return cursorFrame_; }
     /// Cursor bar's x in image coordinates.
-    double CursorX() const { return cursorX_.load(); }
+    double CursorX() const { return cursorX_; }
     /// The cell at a client point as (display row, column), or nothing.
     std::optional<std::pair<int, int>> HitTest(QPoint point) const;
     /// Client point of a cell's centre (for tests and the band).
@@ -118,12 +125,6 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    struct Tick {
-        std::uint32_t index;    // ticks since StartCursor
-        std::int64_t heardTime; // clock nanoseconds
-    };
-    static constexpr int PlayingFlag = 1;
-    static constexpr int RefreshFlag = 2;
 
     // Painting (StepSequencerPainting.cpp).
     void EnsureImages();
@@ -137,12 +138,12 @@ private:
     void FinishBand();
 
     // Cursor (StepSequencerCursor.cpp).
-    void CursorThread(std::uint32_t seen);
-    void ShowFrame(std::uint32_t tickIndex, int& barX, int& barHeight);
+    /// The frame due now after the last step heard; asks the timer for the next one.
+    void AdvanceCursor();
+    void ShowFrame(int frame);
     void ComputeCursorGeometry();
-    /// Inverts the bar's checkerboard at x in cursorImage_ (imageMutex_ held).
+    /// Inverts the bar's checkerboard at x in cursorImage_.
     void InvertBar(int x, int barHeight);
-    void PublishCursor();
 
     void SetScrollOffset(int offset);
     int ScrollBarHeight() const;
@@ -152,7 +153,6 @@ private:
     QFont font_;
     QScrollBar* scrollBar_ = nullptr;
 
-    mutable std::mutex imageMutex_; // image_ while a cursor thread may copy it; cursorImage_
     QImage image_;                  // the painted grid
     QImage cursorImage_;            // the grid plus the cursor bar or the rubber band
     int redrawMode_ = PaintAll;
@@ -160,8 +160,8 @@ private:
     int dirtyBottom_ = 0;
     int rowHeight_ = 12;
     int columnWidth_ = 20;
-    std::atomic<int> scrollOffset_{0};
-    std::atomic<int> scrollMaximum_{0};
+    int scrollOffset_ = 0;
+    int scrollMaximum_ = 0;
 
     // Rubber band in image coordinates; bandOrigin_.x() == 0: none.
     QPoint bandOrigin_;
@@ -170,25 +170,24 @@ private:
     bool pointerChanged_ = false;
     std::optional<QCursor> savedCursor_;
 
-    // Cursor: written by StartCursor before the thread starts, or by Layout while it runs
-    // (then read by the thread after it sees RefreshFlag).
-    std::atomic<int> flags_{0};
-    std::atomic<int> framesPerColumn_{1};
-    std::atomic<int> framesPerLoop_{1};
-    std::atomic<double> step_{1.0};
-    std::atomic<int> barHeight_{0};
-    std::atomic<int> viewWidth_{0}; // the client width, for the cursor thread
-    std::atomic<int> cursorFrame_{-1};
-    std::atomic<double> cursorX_{0.0};
-    std::atomic<bool> cursorShown_{false}; // cursorImage_ holds a bar (guarded by imageMutex_ for the pixels)
-    std::atomic<std::uint32_t> tickSignal_{0}; // bumped per tick and at stop; the thread waits on it
-    std::atomic<std::uint32_t> tickCount_{0};
-    // Ticks on their way to the cursor thread. A tick lost to a full queue only skips a
-    // picture: the frame comes from the tick's index.
-    Platform::SpscQueue<Tick> ticks_{256};
-    std::atomic<bool> repaintQueued_{false};
-    std::atomic<int> requestedOffset_{-1};
-    std::thread cursorThread_;
+    // Cursor.
+    bool playing_ = false;
+    bool refresh_ = false;          // cursorImage_ must be copied from image_ again
+    bool cursorShown_ = false;      // cursorImage_ holds a bar
+    int framesPerColumn_ = 1;
+    int framesPerLoop_ = 1;
+    double step_ = 1.0;             // pixels per frame
+    std::int64_t framePeriod_ = 0;  // nanoseconds per frame at the rhythm's tempo
+    int barHeight_ = 0;
+    int barX_ = -1;                 // where the bar is drawn in cursorImage_, -1: nowhere
+    int drawnBarHeight_ = 0;        // the height it was drawn with
+    int cursorFrame_ = -1;
+    double cursorX_ = 0.0;
+    std::int64_t lastStep_ = -1;    // index of the last step heard
+    std::int64_t lastStepHeard_ = 0; // when it was heard (clock nanoseconds)
+    std::atomic<std::uint32_t> stepsPosted_{0}; // the timer thread's count of steps
+    HeardTimeline steps_;
+    Platform::PromptPriorityLoan guiPriority_; // the GUI thread's, while the cursor runs
 };
 
 } // namespace GUI

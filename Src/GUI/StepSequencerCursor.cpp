@@ -1,12 +1,9 @@
-// The step sequencer's playback cursor: a thread that sweeps an inverted bar over a copy of
-// the grid image, one frame per timer tick, and the pictures the control draws for itself.
+// The step sequencer's playback cursor: an inverted bar swept over a copy of the grid image
+// at the times the rhythm's steps are heard, and the pictures the control draws for itself.
 #include "Configuration/ConfigurationData.h"
-#include "Core/Engine/StepSequencerTimerStrategy.h"
+#include "Core/Engine/BeatStrategies.h"
 #include "GUI/StepSequencerControl.h"
-#include "Platform/AutoResetEvent.h"
 #include "Platform/Clock.h"
-#include "Platform/Thread.h"
-#include "System/ErrorReport.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -24,58 +21,63 @@ constexpr int FollowJump = 200;
 
 } // namespace
 
-bool StepSequencerControl::StartCursor(const Configuration::ConfigurationData& record)
+int StepSequencerControl::CursorFramesPerColumn(int bpm, int stepsPerBeat)
+{
+    const bool fine = stepsPerBeat <= 2;
+    if (bpm < 50)
+        return fine ? 20 : 16;
+    if (bpm < 100)
+        return fine ? 16 : 12;
+    if (bpm < 200)
+        return fine ? 12 : 8;
+    return fine ? 8 : 4;
+}
+
+void StepSequencerControl::StartCursor(const Configuration::ConfigurationData& record)
 {
     StopCursor();
-    // The same frames per step as the timer strategy that will tick for this record.
-    framesPerColumn_.store(std::max(Core::StepSequencerTimerStrategy::FramesPerColumn(record), 1));
-    cursorFrame_.store(-1);
-    cursorShown_.store(false);
-    Tick stale{};
-    while (ticks_.Pop(stale)) {
-    }
-    tickCount_.store(0);
-    requestedOffset_.store(-1);
-    flags_.store(PlayingFlag | RefreshFlag);
+    const int stepsPerBeat = std::max(Core::RhythmStepsPerBeat(record), 1);
+    framesPerColumn_ = CursorFramesPerColumn(record.Bpm, stepsPerBeat);
+    // The step's length at the rhythm's tempo (a step sequencer run keeps its tempo).
+    const double stepNanoseconds = 60e9 / (std::max(record.Bpm, 1) * static_cast<double>(stepsPerBeat));
+    framePeriod_ = static_cast<std::int64_t>(stepNanoseconds / framesPerColumn_);
+    cursorFrame_ = -1;
+    cursorShown_ = false;
+    barX_ = -1;
+    lastStep_ = -1;
+    stepsPosted_.store(0, std::memory_order_relaxed);
+    playing_ = true;
+    // As for the beat lamp: on a busy machine a normal thread waits for a processor for tens
+    // of milliseconds, and the bar is to reach its column when the step is heard.
+    guiPriority_.Raise();
     ComputeCursorGeometry();
-    cursorX_.store(FirstColumnX - step_.load());
-    const std::uint32_t seen = tickSignal_.load(std::memory_order_acquire);
-    if (!Platform::StartThread(cursorThread_, [this, seen] { CursorThread(seen); })) {
-        flags_.store(0);
-        return System::ReportThreadCreationError();
-    }
-    return true;
+    cursorX_ = FirstColumnX - step_;
 }
 
 void StepSequencerControl::StopCursor()
 {
-    flags_.fetch_and(~PlayingFlag);
-    SignalCursor();
-    // The thread has left its loop, and touches nothing more, before anything is released.
-    if (cursorThread_.joinable())
-        cursorThread_.join();
-    flags_.store(0);
-    if (cursorShown_.exchange(false))
+    steps_.Clear();
+    const bool shown = cursorShown_;
+    playing_ = false;
+    refresh_ = false;
+    cursorShown_ = false;
+    guiPriority_.Restore();
+    if (shown)
         update();
 }
 
 void StepSequencerControl::SignalCursor() noexcept
 {
-    const std::int64_t heard = Platform::CurrentTickHeardTime();
-    const std::uint32_t index = tickCount_.fetch_add(1, std::memory_order_relaxed);
-    ticks_.Push(Tick{index, heard != 0 ? heard : Platform::Clock::Now()});
-    tickSignal_.fetch_add(1, std::memory_order_release);
-    tickSignal_.notify_one();
+    const std::uint32_t index = stepsPosted_.fetch_add(1, std::memory_order_relaxed);
+    steps_.Post(static_cast<std::int32_t>(index & 0x7FFFFFFFu));
 }
 
 void StepSequencerControl::ComputeCursorGeometry()
 {
-    const int framesPerColumn = framesPerColumn_.load();
-    barHeight_.store(std::max(height() - ScrollBarHeight() - HeaderHeight, 0));
-    viewWidth_.store(width());
-    step_.store(static_cast<double>(columnWidth_) / framesPerColumn);
-    framesPerLoop_.store(std::max(grid_.ColumnCount() * framesPerColumn, 1));
-    flags_.fetch_or(RefreshFlag);
+    barHeight_ = std::max(height() - ScrollBarHeight() - HeaderHeight, 0);
+    step_ = static_cast<double>(columnWidth_) / framesPerColumn_;
+    framesPerLoop_ = std::max(grid_.ColumnCount() * framesPerColumn_, 1);
+    refresh_ = true;
 }
 
 void StepSequencerControl::InvertBar(int x, int barHeight)
@@ -93,89 +95,49 @@ void StepSequencerControl::InvertBar(int x, int barHeight)
     }
 }
 
-void StepSequencerControl::CursorThread(std::uint32_t seen)
+void StepSequencerControl::AdvanceCursor()
 {
-    int barX = -1;     // where the bar is drawn in cursorImage_, -1: nowhere
-    int barHeight = 0; // the height it was drawn with
-    for (;;) {
-        Tick tick{};
-        if (!ticks_.Pop(tick)) {
-            tickSignal_.wait(seen, std::memory_order_acquire);
-            seen = tickSignal_.load(std::memory_order_acquire);
-            if ((flags_.load() & PlayingFlag) == 0)
-                break;
-            continue;
-        }
-        // Wait until the tick is heard; later ticks queue up meanwhile, and StopCursor ends
-        // the wait.
-        while ((flags_.load() & PlayingFlag) != 0 && Platform::Clock::Now() < tick.heardTime) {
-            Platform::WaitWhileEqualUntil(tickSignal_, seen, tick.heardTime);
-            seen = tickSignal_.load(std::memory_order_acquire);
-        }
-        if ((flags_.load() & PlayingFlag) == 0)
-            break;
-        ShowFrame(tick.index, barX, barHeight);
-    }
+    if (!playing_ || lastStep_ < 0)
+        return;
+    // The frames after a step's own come at the tempo's pace, but the bar waits at the last
+    // one for the next step to be heard.
+    const std::int64_t since = Platform::Clock::Now() - lastStepHeard_;
+    const auto within = static_cast<int>(
+        std::clamp<std::int64_t>(framePeriod_ > 0 ? since / framePeriod_ : 0, 0, framesPerColumn_ - 1));
+    const auto first = static_cast<std::int64_t>(framesPerColumn_) * lastStep_;
+    ShowFrame(static_cast<int>((first + within) % framesPerLoop_));
+    steps_.WakeAt(within + 1 < framesPerColumn_ ? lastStepHeard_ + (within + 1) * framePeriod_ : 0);
 }
 
-void StepSequencerControl::ShowFrame(std::uint32_t tickIndex, int& barX, int& barHeight)
+void StepSequencerControl::ShowFrame(int frame)
 {
-    // The frame follows from the tick's index, so a lost picture never puts the bar behind
-    // the sound; after frames per loop it starts again at the first column.
-    const auto frame = static_cast<int>(tickIndex % static_cast<std::uint32_t>(framesPerLoop_.load()));
-    cursorFrame_.store(frame);
-    const double position = FirstColumnX + static_cast<double>(frame) * step_.load();
-    cursorX_.store(position);
+    // After frames per loop the bar starts again at the first column.
+    cursorFrame_ = frame;
+    const double position = FirstColumnX + static_cast<double>(frame) * step_;
+    cursorX_ = position;
 
     // Follow the bar: a jump to the right when it leaves the view, back to the start when it
-    // wraps. The GUI thread moves the view; until it has, the request stands.
-    const int requested = requestedOffset_.load();
-    const int offset = requested >= 0 ? requested : scrollOffset_.load();
-    int target = offset;
-    if (position > offset + viewWidth_.load())
-        target = std::min(scrollMaximum_.load(), std::max(offset + FollowJump, 0));
+    // wraps.
+    const int offset = scrollOffset_;
+    if (position > offset + width())
+        ScrollTo(ThumbPosition, std::min(scrollMaximum_, std::max(offset + FollowJump, 0)));
     else if (position < offset)
-        target = 0;
-    if (target != offset) {
-        requestedOffset_.store(target);
-        QMetaObject::invokeMethod(
-            this,
-            [this, target] {
-                ScrollTo(ThumbPosition, target);
-                requestedOffset_.store(-1);
-            },
-            Qt::QueuedConnection);
-    }
+        ScrollTo(ThumbPosition, 0);
 
-    {
-        std::lock_guard lock(imageMutex_);
-        if (flags_.load() & RefreshFlag) {
-            if (cursorImage_.size() != image_.size())
-                cursorImage_ = QImage(image_.size(), QImage::Format_RGB32);
-            std::memcpy(cursorImage_.bits(), image_.constBits(), static_cast<std::size_t>(image_.sizeInBytes()));
-            flags_.fetch_and(~RefreshFlag);
-        } else if (barX >= 0) {
-            InvertBar(barX, barHeight);
-        }
-        barX = static_cast<int>(std::trunc(position));
-        barHeight = barHeight_.load();
-        InvertBar(barX, barHeight);
-        cursorShown_.store(true);
+    if (refresh_) {
+        if (cursorImage_.size() != image_.size())
+            cursorImage_ = QImage(image_.size(), QImage::Format_RGB32);
+        std::memcpy(cursorImage_.bits(), image_.constBits(), static_cast<std::size_t>(image_.sizeInBytes()));
+        refresh_ = false;
+    } else if (barX_ >= 0) {
+        InvertBar(barX_, drawnBarHeight_);
     }
-    PublishCursor();
-}
-
-void StepSequencerControl::PublishCursor()
-{
-    if (!repaintQueued_.exchange(true)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                repaintQueued_.store(false);
-                update();
-            },
-            Qt::QueuedConnection);
-    }
+    barX_ = static_cast<int>(std::trunc(position));
+    drawnBarHeight_ = barHeight_;
+    InvertBar(barX_, drawnBarHeight_);
+    cursorShown_ = true;
+    // Painted now: the frame is due now, not after another trip through the event loop.
+    repaint();
 }
 
 // Pictures --------------------------------------------------------------------------------

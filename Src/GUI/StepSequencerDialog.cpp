@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QThread>
 
 #include <algorithm>
 
@@ -224,11 +223,7 @@ void StepSequencerDialog::Play()
     }
     // Whatever beat the settings dialog had chosen, this window plays its rhythm.
     record_.BeatType = Configuration::BeatKind::CustomRhythm;
-    if (!control_->StartCursor(record_)) {
-        control_->StopCursor();
-        ReturnFocus();
-        return;
-    }
+    control_->StartCursor(record_);
     // The end of an earlier run must not reach the new one.
     events_.Drain();
     const std::uint32_t result = metronome_.Start(this, record_);
@@ -285,28 +280,29 @@ void StepSequencerDialog::ReturnFocus()
     control_->setFocus(Qt::OtherFocusReason);
 }
 
-// Metronome reports. OnBeat only hands the tick to the cursor thread; the others reach the GUI
-// thread through the queue when they come from the timer thread.
+// Metronome reports. OnBeat only hands the step to the cursor; the others reach the GUI thread
+// through the queue when they come from the timer thread, which must not call Qt even to ask
+// which thread it is.
 
 void StepSequencerDialog::OnTrainerStarted(std::uint32_t, bool) {}
 
 void StepSequencerDialog::OnBeat(std::uint8_t flags, std::uint32_t)
 {
-    if ((flags & Core::TimerFlags::SequencerFrame) != 0)
+    if ((flags & Core::TimerFlags::StepPlayed) != 0)
         control_->SignalCursor();
 }
 
 void StepSequencerDialog::OnStopped(std::uint32_t tempo)
 {
     // Only a run that ended by itself reports from the timer thread; this thread finishes it.
-    if (QThread::currentThread() != thread())
+    if (std::this_thread::get_id() != guiThread_)
         events_.Post(MetronomeEvent{MetronomeEvent::Stopped, 0, tempo});
 }
 
 void StepSequencerDialog::OnError(std::uint32_t messageIndex)
 {
     const MetronomeEvent event{MetronomeEvent::Error, 0, messageIndex};
-    if (QThread::currentThread() == thread())
+    if (std::this_thread::get_id() == guiThread_)
         Deliver(event);
     else
         events_.Post(event);

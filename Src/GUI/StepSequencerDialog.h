@@ -5,6 +5,8 @@
 #include "GUI/Dialogs/Dialog.h"
 #include "GUI/MetronomeEventQueue.h"
 
+#include <thread>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -21,9 +23,9 @@ class StepSequencerControl;
 /// The resizable " Step Sequencer" window: the rhythm's length (bars, beats per bar,
 /// subdivision, compound time), the grid, a help line and the Clear, Play/Stop, Save and Cancel
 /// buttons. Play runs the program's metronome on the window's own record with every grid
-/// column a step, while the grid's cursor follows the ticks; Save writes the rhythm, at the
-/// coarsest resolution that keeps every hit, into the current settings and closes. Closing by
-/// any other way writes nothing, and every way of closing stops the sound.
+/// column a step, while the grid's cursor follows the steps as they are heard; Save writes the
+/// rhythm, at the coarsest resolution that keeps every hit, into the current settings and
+/// closes. Closing by any other way writes nothing, and every way of closing stops the sound.
 ///
 /// The Options page owns the one window and opens it with Open, which plays and saves the
 /// current settings' rhythm: it fills Record() with TakeCurrentSettings and shows the window
@@ -31,7 +33,8 @@ class StepSequencerControl;
 /// the window.
 ///
 /// Threads: the metronome's reports may come on its timer thread (OnBeat only signals the
-/// cursor; the others are queued for the GUI thread). Everything else on the GUI thread.
+/// cursor; the others are queued for the GUI thread; none calls Qt there). Everything else on
+/// the GUI thread, the one that made the window.
 class StepSequencerDialog : public Dialog, public Core::IMetronomeEventHandler {
     Q_OBJECT
 public:
@@ -111,6 +114,8 @@ private:
     QPushButton* cancel_ = nullptr;
     QLabel* help_ = nullptr;
     MetronomeEventQueue events_;
+    // Reports may come from the timer thread, which must not call into Qt to tell threads apart.
+    const std::thread::id guiThread_ = std::this_thread::get_id();
     bool playing_ = false;
 };
 

@@ -40,12 +40,12 @@ void StepSequencerControl::EnsureImages()
         return;
     const int newWidth = std::max(neededWidth, image_.width());
     const int newHeight = std::max(neededHeight, image_.height());
-    std::lock_guard lock(imageMutex_);
     image_ = QImage(newWidth, newHeight, QImage::Format_RGB32);
     image_.fill(White);
     cursorImage_ = QImage(newWidth, newHeight, QImage::Format_RGB32);
     cursorImage_.fill(White);
-    flags_.fetch_or(CursorRunning() ? RefreshFlag : 0);
+    if (CursorRunning())
+        refresh_ = true;
     redrawMode_ = PaintAll;
 }
 
@@ -53,7 +53,6 @@ void StepSequencerControl::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const int sliceHeight = std::max(height() - ScrollBarHeight(), 0);
-    std::lock_guard lock(imageMutex_);
     if (redrawMode_ == PaintAll) {
         PaintImage(0, height());
     } else if (dirtyBottom_ > dirtyTop_) {
@@ -64,9 +63,9 @@ void StepSequencerControl::paintEvent(QPaintEvent*)
     dirtyTop_ = dirtyBottom_ = 0;
     redrawMode_ = PaintInvalid;
 
-    const bool cursorCurrent = cursorShown_.load() && (flags_.load() & RefreshFlag) == 0;
+    const bool cursorCurrent = cursorShown_ && !refresh_;
     const QImage& source = bandShown_ || cursorCurrent ? cursorImage_ : image_;
-    painter.drawImage(QPoint(0, 0), source, QRect(scrollOffset_.load(), 0, width(), sliceHeight));
+    painter.drawImage(QPoint(0, 0), source, QRect(scrollOffset_, 0, width(), sliceHeight));
 }
 
 void StepSequencerControl::PaintImage(int top, int bottom)
@@ -74,9 +73,9 @@ void StepSequencerControl::PaintImage(int top, int bottom)
     bottom = std::min(bottom, image_.height());
     if (bottom <= top)
         return;
-    // The cursor thread's copy no longer matches the grid.
+    // The cursor's copy no longer matches the grid.
     if (CursorRunning())
-        flags_.fetch_or(RefreshFlag);
+        refresh_ = true;
 
     const int right = image_.width();
     {
@@ -176,7 +175,6 @@ void StepSequencerControl::MovePasteMarker(int column)
 {
     grid_.SetPasteColumn(column);
     {
-        std::lock_guard lock(imageMutex_);
         QPainter painter(&image_);
         painter.fillRect(QRect(NameColumnWidth, MarkerTop, image_.width() - NameColumnWidth, MarkerSize),
                          QColor(White));
@@ -189,13 +187,12 @@ void StepSequencerControl::MovePasteMarker(int column)
 
 void StepSequencerControl::DrawBand()
 {
-    const int offset = scrollOffset_.load();
+    const int offset = scrollOffset_;
     const int sliceHeight = std::min(height(), image_.height());
     const int sliceWidth = std::min(width(), image_.width() - offset);
     if (sliceWidth <= 0 || sliceHeight <= 0)
         return;
     {
-        std::lock_guard lock(imageMutex_);
         // Only the slice on screen is prepared: that is all the band image ever shows.
         const auto bytes = static_cast<std::size_t>(sliceWidth) * 4;
         for (int y = 0; y < sliceHeight; ++y)

@@ -8,7 +8,7 @@ namespace Platform {
 /// sound started on the tick starts on exactly that frame. The output's mixer is the frame
 /// clock while a stream is open; without one, SteadyFrames() counts the steady clock.
 ///
-/// Every operation may be called from any thread (the timer thread, the lamp's thread) and
+/// Every operation may be called from any thread (the timer thread, a control thread) and
 /// never locks, allocates or blocks.
 class IFrameClock {
 public:

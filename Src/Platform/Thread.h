@@ -28,8 +28,8 @@ bool StartThread(std::thread& thread, std::function<void()> body) noexcept;
 
 /// The prompt priority: a low real-time priority, above every normal thread and below the
 /// timer and the audio threads. For threads that do a few microseconds of work per beat but
-/// must run when the beat is heard, however busy the machine is (the beat lamp's drawing
-/// thread, and the GUI thread that paints the lamp while it shows beats).
+/// must run when the beat is heard, however busy the machine is (the GUI thread while it
+/// paints the beat lamp or the step sequencer's cursor).
 ///
 /// Raises the calling thread to it. Returns 0 or an errno value; a thread that may not raise
 /// itself keeps its normal priority and works as before, only less promptly on a busy machine.

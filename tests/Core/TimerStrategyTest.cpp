@@ -55,7 +55,6 @@ namespace {
 struct SequencerCase {
     int bpm;
     int ticksPerBeat;
-    int framesPerStep;
     double intervalMs;
 };
 
@@ -63,34 +62,22 @@ class StepSequencerTiming : public ::testing::TestWithParam<SequencerCase> {};
 
 } // namespace
 
-TEST_P(StepSequencerTiming, DividesStepsIntoFrames)
+TEST_P(StepSequencerTiming, TicksOncePerStepAndReportsIt)
 {
     const SequencerCase c = GetParam();
     ConfigurationData data;
     data.Bpm = c.bpm;
     Core::StepSequencerTimerStrategy strategy;
     strategy.Initialise(data, {.TicksPerBeat = c.ticksPerBeat});
-    EXPECT_EQ(Core::StepSequencerTimerStrategy::FramesPerStep(c.bpm, c.ticksPerBeat), c.framesPerStep);
     EXPECT_NEAR(strategy.GetInterval(), c.intervalMs, 1e-9);
-
-    // Over three steps only the first frame of each step plays the entry.
-    for (int frame = 0; frame < 3 * c.framesPerStep; ++frame) {
-        const std::uint32_t flags = strategy.OnTick(0);
-        if (frame % c.framesPerStep == 0)
-            EXPECT_EQ(flags, 0x1008u) << "frame " << frame;
-        else
-            EXPECT_EQ(flags, 0x0008u) << "frame " << frame;
-    }
-    // A new tempo keeps the division of a step into frames.
+    for (int step = 0; step < 3; ++step)
+        EXPECT_EQ(strategy.OnTick(0), Core::TimerFlags::PlayEntry | Core::TimerFlags::StepPlayed) << "step " << step;
     strategy.SetBpm(2 * c.bpm);
     EXPECT_NEAR(strategy.GetInterval(), c.intervalMs / 2, 1e-9);
 }
 
-// Frames per beat = ticks per beat x frames per step (frames per step alone for 0 ticks).
+// One tick per step: ticks per beat steps to a beat (one for 0).
 INSTANTIATE_TEST_SUITE_P(Tempi, StepSequencerTiming,
-                         ::testing::Values(SequencerCase{100, 4, 8, 18.75}, SequencerCase{49, 2, 20, 30000.0 / 49 / 20},
-                                           SequencerCase{50, 3, 12, 60000.0 / 36 / 50},
-                                           SequencerCase{99, 2, 16, 60000.0 / 32 / 99},
-                                           SequencerCase{199, 0, 12, 60000.0 / 12 / 199},
-                                           SequencerCase{200, 0, 8, 37.5},
-                                           SequencerCase{400, 8, 4, 60000.0 / 32 / 400}));
+                         ::testing::Values(SequencerCase{100, 4, 150.0}, SequencerCase{49, 2, 30000.0 / 49},
+                                           SequencerCase{199, 0, 60000.0 / 199},
+                                           SequencerCase{400, 8, 60000.0 / 8 / 400}));

@@ -2,6 +2,7 @@
 // on a failed sound, tempo changes and pausing, all driven tick by tick on fakes.
 #include "EngineFakes.h"
 
+#include "Core/Engine/TimerFlags.h"
 #include "Core/Sound/InstrumentList.h"
 
 #include <gtest/gtest.h>
@@ -191,8 +192,8 @@ TEST_F(Controller, StepSequencerRecordUsesTheStepTimer)
     settings.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
     settings.Bpm = 100;
     ASSERT_EQ(rig.Start(settings), 0u);
-    rig.timer.Tick(24); // 12 frames to a step at 100 bpm
-    EXPECT_EQ(rig.Voices(), (Voices{1, 2}));
-    ASSERT_EQ(rig.handler.beats.size(), 24u);
-    EXPECT_EQ(rig.handler.beats[0].flags, 0x08);
+    rig.timer.Tick(3); // one tick per step, each reported
+    EXPECT_EQ(rig.Voices(), (Voices{1, 2, 1}));
+    ASSERT_EQ(rig.handler.beats.size(), 3u);
+    EXPECT_EQ(rig.handler.beats[0].flags, Core::TimerFlags::StepPlayed);
 }

@@ -1,9 +1,8 @@
 // The step sequencer window on a controller that plays nothing: layout, mouse editing, the
 // rubber band, the paste marker, Play against Save, Cancel, editing while playing, and the
-// cursor against the timer strategy's own ticks.
+// cursor against the timer strategy's own steps and their heard times.
 #include "Core/Engine/BeatStrategies.h"
 #include "Core/Engine/StepSequencerTimerStrategy.h"
-#include "Core/Engine/TimerFlags.h"
 #include "GUI/StepSequencerControl.h"
 #include "GUI/StepSequencerDialog.h"
 #include "Platform/Clock.h"
@@ -256,41 +255,44 @@ private slots:
         QVERIFY(!metronome_->inRun);
     }
 
-    void CursorFollowsTheTimerStrategy()
+    void CursorShowsEachStepWhenHeard()
     {
         // 48 columns: more than the window shows, so the view must follow the bar.
         StepSequencerControl& grid = Open(1, 16, 3, {730, 400});
         for (int column : {0, 1, 17, 40})
             Click(grid.CellCentre(column % 3, column));
         Button(StepSequencerDialog::PlayId);
-        // The real strategy ticks for the record that plays; every entry it plays must find
-        // the bar on that entry's column line.
+        // The real strategy ticks for the record that plays; each step it reports must put the
+        // bar on that step's column line when the step is heard.
         const Configuration::ConfigurationData record = dialog_->Record();
         Core::StepSequencerTimerStrategy strategy;
         strategy.Initialise(record, {.TicksPerBeat = Core::RhythmStepsPerBeat(record)});
         const int columns = grid.Grid().ColumnCount();
-        const int loop = columns * Core::StepSequencerTimerStrategy::FramesPerColumn(record);
-        int entries = 0;
-        for (int tick = 0; tick <= loop; ++tick) {
-            const std::uint32_t flags = strategy.OnTick(0);
-            // The first tick is heard a while after it is handed over: its frame waits for that.
-            Platform::TickContext context;
-            context.heardTime = Platform::Clock::Now() + (tick == 0 ? 1'500'000'000 : 0);
-            Platform::SetCurrentTick(&context);
-            dialog_->OnBeat(static_cast<std::uint8_t>(flags & 0xFF), 0);
+        const int frames = StepSequencerControl::CursorFramesPerColumn(record.Bpm, Core::RhythmStepsPerBeat(record));
+        const auto column = [&] { return grid.CursorFrame() / frames; };
+        for (int step = 0; step <= columns; ++step) {
+            Platform::TickContext tick;
+            tick.heardTime = Platform::Clock::Now() + (step == 0 ? 300'000'000 : 0);
+            Platform::SetCurrentTick(&tick);
+            dialog_->OnBeat(static_cast<std::uint8_t>(strategy.OnTick(0) & 0xFF), 0);
             Platform::SetCurrentTick(nullptr);
-            if (tick == 0)
+            // The first step is handed over well before it is heard: no bar until then.
+            while (step == 0 && Platform::Clock::Now() < tick.heardTime - 50'000'000) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
                 QCOMPARE(grid.CursorFrame(), -1);
-            QVERIFY(QTest::qWaitFor([&] { return grid.CursorFrame() == tick % loop; }, 20000));
-            if (flags & Core::TimerFlags::PlayEntry) {
-                QCOMPARE(grid.CursorX(), double(StepSequencerControl::FirstColumnX +
-                                                (entries++ % columns) * grid.ColumnWidth()));
             }
-            if (tick == loop - 1)
-                QVERIFY(QTest::qWaitFor([&] { return grid.ScrollOffset() > 0; }, 20000));
+            QVERIFY(QTest::qWaitFor([&] { return column() == step % columns; }, 20000));
+            QCOMPARE(grid.CursorX(), StepSequencerControl::FirstColumnX +
+                                         grid.CursorFrame() * double(grid.ColumnWidth()) / frames);
+            if (step == 0) {
+                // Between steps the bar moves on by itself, and waits at the column's last frame.
+                QVERIFY(QTest::qWaitFor([&] { return grid.CursorFrame() == frames - 1; }, 20000));
+            }
+            if (step == columns - 1)
+                QVERIFY(grid.ScrollOffset() > 0);
         }
         // The bar wrapped to the first column and the view jumped back to the start.
-        QVERIFY(QTest::qWaitFor([&] { return grid.ScrollOffset() == 0; }, 20000));
+        QCOMPARE(grid.ScrollOffset(), 0);
         grid.StopCursor();
         QVERIFY(!grid.CursorRunning());
     }

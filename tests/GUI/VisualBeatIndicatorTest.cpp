@@ -1,12 +1,13 @@
 // The beat lamp and its disc renderer: the discs' solid pixels, their fading edge, the
 // untouched fourth byte, clipping at the surface's borders and the copied discs; the lamp's
-// own thread drawing each beat, the empty lamp after a clear, a stop or an unasked repaint,
-// and no thread outside a run.
+// beats shown at their heard time by the GUI thread alone, the empty lamp after a clear, a
+// stop or an unasked repaint.
 #include "GUI/VisualBeatIndicator.h"
 
 #include "Configuration/ConfigurationData.h"
 #include "GUI/Circle.h"
 #include "GUI/MarkerPalette.h"
+#include "Platform/Clock.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -146,37 +147,36 @@ private slots:
         lamp.StopDrawing();
     }
 
-    void ThreadLivesOnlyForARunAndClearsLeaveTheEmptyLamp()
+    void BeatsAreShownWhenHeardByTheGuiThreadAlone()
     {
         const int threadsBefore = ThreadCount();
-        {
-            GUI::VisualBeatIndicator lamp;
-            const QRgb face = lamp.palette().color(QPalette::Button).rgb();
-            lamp.ShowBeat(0); // without a run: nothing drawn, no thread
-            lamp.ClearBeat();
-            QTest::qWait(50);
-            QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
-            QCOMPARE(ThreadCount(), threadsBefore);
+        GUI::VisualBeatIndicator lamp;
+        const QRgb face = lamp.palette().color(QPalette::Button).rgb();
+        lamp.ShowBeat(0); // without a run: nothing shown
+        QCoreApplication::processEvents();
+        QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
 
-            lamp.StartDrawing(MarkerSettings());
-            lamp.StartDrawing(MarkerSettings()); // restarting ends the previous thread
-            QCOMPARE(ThreadCount(), threadsBefore + 1);
-            lamp.ShowBeat(3);
-            QTRY_VERIFY(!IsEmptyLamp(lamp.ShownImage(), face));
-            lamp.ClearBeat();
-            QTRY_VERIFY(IsEmptyLamp(lamp.ShownImage(), face));
-            lamp.ShowBeat(3);
-            QTRY_VERIFY(!IsEmptyLamp(lamp.ShownImage(), face));
-            lamp.StopDrawing();
-            QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
-            QCOMPARE(ThreadCount(), threadsBefore);
-
-            lamp.StartDrawing(MarkerSettings());
-            lamp.ShowBeat(1);
-            QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(16, 16)) == Opaque(GUI::MarkerColour(2)));
-            // Destroyed while drawing: the thread is ended with it.
+        lamp.StartDrawing(MarkerSettings());
+        // A beat handed over inside a tick is shown when the tick is heard, not before.
+        Platform::TickContext tick;
+        tick.heardTime = Platform::Clock::Now() + 300'000'000;
+        Platform::SetCurrentTick(&tick);
+        lamp.ShowBeat(3);
+        Platform::SetCurrentTick(nullptr);
+        while (Platform::Clock::Now() < tick.heardTime - 50'000'000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QVERIFY(IsEmptyLamp(lamp.ShownImage(), face));
         }
-        QCOMPARE(ThreadCount(), threadsBefore);
+        QTRY_VERIFY_WITH_TIMEOUT(!IsEmptyLamp(lamp.ShownImage(), face), 20000);
+        QVERIFY(Platform::Clock::Now() >= tick.heardTime);
+        QCOMPARE(ThreadCount(), threadsBefore); // no thread of its own
+        lamp.ClearBeat();
+        QTRY_VERIFY(IsEmptyLamp(lamp.ShownImage(), face));
+        lamp.ShowBeat(1);
+        QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(16, 16)) == Opaque(GUI::MarkerColour(2)));
+        // Stop darkens the lamp at once, without waiting for the event loop.
+        lamp.StopDrawing();
+        QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
     }
 };
 

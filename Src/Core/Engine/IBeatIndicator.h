@@ -8,10 +8,11 @@ struct ConfigurationData;
 namespace Core {
 
 /// The visual beat lamp as the metronome drives it. The GUI implements it; without one the
-/// metronome simply plays. StartDrawing comes on the window thread at Start; ShowBeat and
-/// ClearBeat on the timer thread (ClearBeat also on the window thread when a run is
-/// paused); StopDrawing on whichever thread ends the run. ShowBeat and ClearBeat must return
-/// at once without locking, allocating or logging (set a value and wake the drawing thread).
+/// metronome simply plays. StartDrawing and StopDrawing come on the thread that calls Start
+/// and Stop (the window thread); ShowBeat and ClearBeat on the timer thread, inside the tick
+/// (ClearBeat also on the window thread when a run is paused). ShowBeat and ClearBeat must
+/// return at once without locking, allocating, logging or calling a toolkit (queue the beat
+/// with Platform::CurrentTickHeardTime() and wake the thread that shows it).
 class IBeatIndicator {
 public:
     virtual ~IBeatIndicator() = default;

@@ -3,8 +3,8 @@
 
 namespace Core {
 
-/// Playing in the step sequencer: each rhythm step is divided into frames so that the
-/// playback cursor moves smoothly; only the first frame of a step plays the entry.
+/// Playing in the step sequencer: one tick per step of the rhythm, each reported as StepPlayed
+/// so that the window can show the step when it is heard.
 class StepSequencerTimerStrategy final : public ITimerStrategy {
 public:
     void Initialise(const Configuration::ConfigurationData& settings, const RunState& run) override;
@@ -14,18 +14,9 @@ public:
     bool IsTempoLocked() override;
     std::uint32_t OnTick(std::uint16_t patternFlags) override;
 
-    /// Frames per rhythm step for a tempo and a beat's ticks.
-    static std::int32_t FramesPerStep(std::int32_t bpm, std::int32_t ticksPerBeat);
-    /// Frames per step (one grid column) of a custom rhythm record before it plays: the value
-    /// the strategy will use once the rhythm's ticks per beat are known. The step sequencer's
-    /// cursor moves by it, so that the cursor and the sound can never disagree.
-    static std::int32_t FramesPerColumn(const Configuration::ConfigurationData& rhythm);
-
 private:
     std::int32_t tempo_ = 120;
-    std::uint32_t framesPerBeat_ = 1;
-    std::int32_t frameCounter_ = 0;
-    std::int32_t framesPerStep_ = 1;
+    std::uint32_t stepsPerBeat_ = 1;
 };
 
 } // namespace Core
