@@ -148,4 +148,19 @@ std::u16string_view FileName(std::u16string_view path)
     return path.substr(FileNameStart(path));
 }
 
+bool WriteAll(int descriptor, const void* data, std::size_t bytes)
+{
+    const auto* at = static_cast<const char*>(data);
+    while (bytes > 0) {
+        const ssize_t written = ::write(descriptor, at, bytes);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        at += written;
+        bytes -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
 } // namespace Platform

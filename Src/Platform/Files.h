@@ -38,6 +38,10 @@ std::string ShippedFolderFor(const std::string& executableFolder, const std::str
                              const std::string& installedFolder);
 
 /// Renames a file; fails (errno EEXIST) when the target exists. Sets errno on failure.
+/// Writes every byte to the descriptor, again after an interrupted write; false on the first
+/// failure or a write that takes nothing.
+bool WriteAll(int descriptor, const void* data, std::size_t bytes);
+
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 
 /// Renames a file over an existing one in one atomic step. Sets errno on failure.

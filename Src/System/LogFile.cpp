@@ -28,14 +28,7 @@ void CutUtf8(std::string& text, std::size_t maximum)
 
 bool WriteAll(int descriptor, const std::string& bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
-        if (written <= 0)
-            return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
+    return Platform::WriteAll(descriptor, bytes.data(), bytes.size());
 }
 
 // The log is this user's alone (0600); a link in its place is not followed and anything but

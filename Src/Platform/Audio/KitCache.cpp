@@ -1,5 +1,6 @@
 #include "Platform/Audio/KitCache.h"
 
+#include "Platform/Files.h"
 #include "Platform/PrivateFolder.h"
 
 #include <fcntl.h>
@@ -25,21 +26,6 @@ std::uint64_t Fnv1a(const void* data, std::size_t bytes, std::uint64_t hash = 14
         hash *= 1099511628211ULL;
     }
     return hash;
-}
-
-bool WriteAll(int fd, const void* data, std::size_t bytes)
-{
-    const auto* at = static_cast<const char*>(data);
-    while (bytes > 0) {
-        const ssize_t written = ::write(fd, at, bytes);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        at += written;
-        bytes -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 bool ReadAll(int fd, void* data, std::size_t bytes)
