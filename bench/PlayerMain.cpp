@@ -426,8 +426,8 @@ int main(int argc, char** argv)
     const double wall = static_cast<double>(Platform::Clock::Now() - started) / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
 
-    std::printf("backend           %s, %d bpm, Subdivision1 %d, indicator %s\n", backendName.c_str(), settings.Bpm,
-                settings.Subdivision1, settings.VisualIndicator == 1 ? "on" : "off");
+    std::printf("backend           %s at %u Hz, %d bpm, Subdivision1 %d, indicator %s\n", backendName.c_str(),
+                mixer.SampleRate(), settings.Bpm, settings.Subdivision1, settings.VisualIndicator == 1 ? "on" : "off");
     if (!options.rhythm.empty())
         std::printf("rhythm            %s, %d steps to a beat\n", options.rhythm.c_str(), settings.CrSubdivision);
     std::printf("played            %.2f s\n", wall);

@@ -3,13 +3,18 @@
 # and measures every recorded click against the exact grid. Every process started here is
 # ended by its own process id; nothing else is touched.
 #
-#   bench/ServerBench.sh pulse|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--cursor] [PLAYER OPTIONS]
+#   bench/ServerBench.sh pulse|pipewire|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--cursor] [PLAYER OPTIONS]
 #   e.g. bench/ServerBench.sh pulse build/release/bin 133 4 60
 #        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
+#        SERVER_BENCH_RATE=48000 SERVER_BENCH_JACK_PERIOD=1024 bench/ServerBench.sh jack build/release/bin 120 0 60
 #
-# pulse: a private PulseAudio with a 44.1 kHz null sink, recorded from the sink's monitor
-#        with parec (16-bit). jack: a private JACK server on its dummy driver (44.1 kHz,
-#        256-frame periods, or SERVER_BENCH_JACK_PERIOD), recorded by jack_recorder (float). --waves plays twelve
+# pulse: a private PulseAudio with a null sink (44.1 kHz, or SERVER_BENCH_RATE), recorded
+#        from the sink's monitor with parec (16-bit). pipewire: private pipewire,
+#        wireplumber and pipewire-pulse on a session bus of their own (dbus-daemon), with a
+#        null sink at PipeWire's own rate (48 kHz), recorded the same way. jack: a private
+#        JACK server on its dummy driver (44.1 kHz or SERVER_BENCH_RATE, 256-frame periods or
+#        SERVER_BENCH_JACK_PERIOD), recorded by jack_recorder (float). The program plays at
+#        the server's rate, and the recording is measured at it. --waves plays twelve
 #        generated 30 ms wave files (audio-file engine) instead of the built-in hi-hat.
 #        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
 #        Xvfb) instead of the player and the recording; --cursor the same for the step
@@ -54,7 +59,12 @@ cleanup() {
     rm -rf "$folder"
 }
 trap cleanup EXIT
-export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder"
+export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" XDG_CONFIG_HOME="$folder/config" XDG_STATE_HOME="$folder/state"
+rate=${SERVER_BENCH_RATE:-44100}
+# The recorder's buffer: 1000 ms unless SERVER_BENCH_PAREC_MS says otherwise ("default":
+# parec's own).
+parecLatency="--latency-msec=${SERVER_BENCH_PAREC_MS:-1000}"
+[ "${SERVER_BENCH_PAREC_MS:-}" != default ] || parecLatency=""
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
@@ -75,7 +85,7 @@ if [ "$server" = pulse ]; then
     export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
     chrt -f 60 pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
         --disable-shm=yes --log-target=stderr \
-        -L "module-null-sink sink_name=tolvane_bench rate=44100 channels=2" \
+        -L "module-null-sink sink_name=tolvane_bench rate=$rate channels=2" \
         -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/server.log" &
     pids="$!"
     tries=0
@@ -86,7 +96,59 @@ if [ "$server" = pulse ]; then
     done
     # A large buffer and a real-time thread, so that a busy machine does not make the recorder
     # lose what the server played.
-    chrt -f 40 parec --device=tolvane_bench.monitor --rate=44100 --channels=2 --format=s16le --raw --latency-msec=${SERVER_BENCH_PAREC_MS:-1000} \
+    chrt -f 40 parec --device=tolvane_bench.monitor --rate="$rate" --channels=2 --format=s16le --raw $parecLatency \
+        >"$folder/recording.raw" 2>"$folder/recorder.log" &
+    recorder=$!
+    pids="$recorder $pids"
+    format=""
+    sleep 0.5
+elif [ "$server" = pipewire ]; then
+    # Its own session bus, so that nothing reaches the desktop's (portals, rtkit).
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+    dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" >"$folder/bus.log" 2>&1 &
+    pids="$!"
+    tries=0
+    until [ -S "$XDG_RUNTIME_DIR/bus" ]; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || { echo "dbus-daemon did not start" >&2; exit 1; }
+        sleep 0.1
+    done
+    # At real-time priority, as the pulse case runs pulseaudio: without rtkit (no system bus
+    # here) PipeWire cannot raise its threads, and pipewire-pulse's protocol thread, starved on
+    # a busy machine, left our stream without data for a whole cycle (2048 frames of silence
+    # inserted, every later click late by as much).
+    chrt -f 60 pipewire >"$folder/server.log" 2>&1 &
+    pids="$! $pids"
+    tries=0
+    until [ -S "$XDG_RUNTIME_DIR/pipewire-0" ]; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || { echo "pipewire did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
+        sleep 0.1
+    done
+    wireplumber >"$folder/session.log" 2>&1 &
+    pids="$! $pids"
+    chrt -f 60 pipewire-pulse >"$folder/pulse.log" 2>&1 &
+    pids="$! $pids"
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    tries=0
+    until pactl info >/dev/null 2>&1; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || { echo "pipewire-pulse did not start" >&2; cat "$folder/pulse.log" >&2; exit 1; }
+        sleep 0.1
+    done
+    # Refused ("Not supported") while the session manager is still starting: asked again.
+    tries=0
+    until pactl load-module module-null-sink sink_name=tolvane_bench >/dev/null 2>&1 \
+        && pactl set-default-sink tolvane_bench 2>/dev/null; do
+        tries=$((tries + 1))
+        [ $tries -le 100 ] || { echo "no null sink" >&2; cat "$folder/session.log" >&2; exit 1; }
+        pactl unload-module module-null-sink 2>/dev/null || true
+        sleep 0.1
+    done
+    # Recorded at the sink's own rate, so that nothing is resampled on the way.
+    rate=$(pactl list short sinks | awk '$2 == "tolvane_bench" { for (i = 3; i <= NF; ++i) if ($i ~ /^[0-9]+Hz$/) print $i + 0 }')
+    [ -n "$rate" ] || { echo "no null sink" >&2; exit 1; }
+    chrt -f 40 parec --device=tolvane_bench.monitor --rate="$rate" --channels=2 --format=s16le --raw $parecLatency \
         >"$folder/recording.raw" 2>"$folder/recorder.log" &
     recorder=$!
     pids="$recorder $pids"
@@ -94,7 +156,7 @@ if [ "$server" = pulse ]; then
     sleep 0.5
 elif [ "$server" = jack ]; then
     export JACK_DEFAULT_SERVER="tolvane_bench_$$"
-    jackd -d dummy -r 44100 -p "${SERVER_BENCH_JACK_PERIOD:-256}" >"$folder/server.log" 2>&1 &
+    jackd -d dummy -r "$rate" -p "${SERVER_BENCH_JACK_PERIOD:-256}" >"$folder/server.log" 2>&1 &
     pids="$!"
     tries=0
     until jack_lsp >/dev/null 2>&1; do
@@ -111,7 +173,7 @@ elif [ "$server" = jack ]; then
     format="--float"
     sleep 0.5
 else
-    echo "server: pulse or jack" >&2
+    echo "server: pulse, pipewire or jack" >&2
     exit 2
 fi
 
@@ -125,14 +187,14 @@ fi
 # shellcheck disable=SC2086
 "$bin/engine_player" --backend real --seconds "$seconds" --bpm "$bpm" --subdivision "$subdivision" $instrument \
     --no-indicator ${rhythm:+--rhythm "$rhythm"} $extra "$conf" || true
-if [ "$server" = pulse ]; then
+if [ "$server" != jack ]; then
     sleep 0.5
     kill "$recorder"
 fi
 wait "$recorder" 2>/dev/null || true
 [ -z "$rhythm" ] || exit 0
-echo "recorded through $server:"
+echo "recorded through $server at $rate Hz:"
 # Above 300 bpm the program plays no subdivisions.
 [ "$bpm" -le 300 ] || subdivision=0
 # shellcheck disable=SC2086
-"$bin/engine_player" --analyse-raw "$folder/recording.raw" --bpm "$bpm" --subdivision "$subdivision" $format $analyse
+"$bin/engine_player" --analyse-raw "$folder/recording.raw" --bpm "$bpm" --subdivision "$subdivision" --rate "$rate" $format $analyse

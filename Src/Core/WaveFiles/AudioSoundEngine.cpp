@@ -125,9 +125,14 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
         engineError_.store(NoOpenOutput, std::memory_order_relaxed);
         return false;
     }
-    if (prepared_ && !holdsOutput_) {
-        // The preparation found no output; trying again here could hold the window for as
-        // long as a sound server takes not to answer. The next preparation tries again.
+    // The files are decoded at the rate the output's stream runs at: never prepared, the
+    // output is opened first.
+    if (!prepared_ && !holdsOutput_)
+        holdsOutput_ = mixer_.Acquire() == Platform::Audio::NoError;
+    if (!holdsOutput_) {
+        // No output; after a preparation that found none, trying again here could hold the
+        // window for as long as a sound server takes not to answer. The next preparation
+        // tries again.
         engineError_.store(Platform::Audio::NoDriver, std::memory_order_relaxed);
         ReportMultimediaError(u".\\Src\\Core\\AudioSoundEngine", u"Core::AudioSoundEngine::Initialise", __LINE__,
                               Platform::Audio::NoDriver, u"Error calling waveOutOpen");

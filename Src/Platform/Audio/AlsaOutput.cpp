@@ -67,13 +67,17 @@ bool AlsaOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRend
         // throwing (a failed open still throws).
         audio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, sampleRate, &frames, &Callback, this, &options,
                           [](RtAudioError::Type type, const std::string&) { OnError(type); });
-        sampleRate_ = sampleRate;
+        // The device may have opened at a rate of its own; the mixer follows it.
+        sampleRate_ = audio->getStreamSampleRate();
+        if (sampleRate_ < MinimumRate || sampleRate_ > MaximumRate)
+            sampleRate_ = sampleRate;
+        renderer.StreamRate(sampleRate_);
         audio->startStream();
         if (failed_.load()) {
             audio->closeStream();
             failure = "the stream did not start";
         } else {
-            latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate;
+            latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate_;
             audio_ = std::move(audio);
         }
     } catch (const std::exception& error) {

@@ -11,6 +11,10 @@ namespace Platform::Audio {
 /// No backend asks for more frames than this in one Render call.
 constexpr std::uint32_t MaxBlockFrames = 4096;
 
+/// The rates an output of its own rate may run at; the mixer follows it within these.
+constexpr std::uint32_t MinimumRate = 22050;
+constexpr std::uint32_t MaximumRate = 192000;
+
 /// What a backend's stream asks for each block: interleaved stereo float frames.
 class IRenderer {
 public:
@@ -41,6 +45,10 @@ public:
         dueTime = 0;
         return 0;
     }
+    /// The stream runs at sampleRate, not at the rate Open was asked for (it is the output's
+    /// own: a JACK server's, a sink's, a device's). Open calls this before the stream's first
+    /// Render, on the thread Open runs on; never while the stream renders.
+    virtual void StreamRate(std::uint32_t sampleRate) noexcept { static_cast<void>(sampleRate); }
     /// A descriptor (an eventfd) that becomes readable when FramesToRewrite has news, or -1.
     /// Whoever wakes on it reads it empty.
     virtual int RewriteSignal() const noexcept { return -1; }
@@ -70,8 +78,10 @@ inline void RenderRequest(IRenderer& renderer, float* output, std::size_t frames
 class IAudioBackend {
 public:
     virtual ~IAudioBackend() = default;
-    /// Opens and starts a stereo float stream at sampleRate that renders blockFrames frames
-    /// per call. renderer is not owned and must stay valid until Close returns.
+    /// Opens and starts a stereo float stream that renders blockFrames frames per call, at the
+    /// output's own rate where it has one (told to the renderer by IRenderer::StreamRate
+    /// before the first Render), else at sampleRate. renderer is not owned and must stay valid
+    /// until Close returns.
     virtual Result Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRenderer& renderer) = 0;
     /// Stops and closes the stream; after it returns Render is no longer called. Harmless
     /// when not open. Open and Close may wait for a sound server without bound; the mixer

@@ -23,11 +23,14 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
         failure = "no server";
         return false;
     }
-    if (jack_get_sample_rate(client_) != sampleRate) {
-        failure = "the server runs at " + std::to_string(jack_get_sample_rate(client_)) + " Hz";
+    // The mixer runs at the server's rate (44.1, 48, 88.2, 96 kHz, ...): JACK converts nothing.
+    sampleRate = jack_get_sample_rate(client_);
+    if (sampleRate < MinimumRate || sampleRate > MaximumRate) {
+        failure = "the server runs at " + std::to_string(sampleRate) + " Hz";
         Close();
         return false;
     }
+    renderer.StreamRate(sampleRate);
     renderer_ = &renderer;
     interleaved_.assign(2 * std::size_t{MaxBlockFrames}, 0.0f);
     nanosecondsPerFrame_ = 1e9 / sampleRate;

@@ -68,7 +68,9 @@ public:
 
     /// Connects to the running server (never starts one), registers two output ports,
     /// activates them and connects them to the first two physical playback ports. False, with
-    /// the reason in failure, when there is no server or it runs at another rate.
+    /// the reason in failure, when there is no server or it runs at a rate outside
+    /// MinimumRate..MaximumRate. The stream runs at the server's rate, told to renderer
+    /// (IRenderer::StreamRate); sampleRate is not used.
     bool Open(std::uint32_t sampleRate, IRenderer& renderer, std::string& failure);
     /// Deactivates and closes the client; after it returns the renderer is no longer called.
     void Close();

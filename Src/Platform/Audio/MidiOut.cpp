@@ -28,15 +28,16 @@ void MidiOut::Prepare(std::vector<Note> notes)
         synth_->Kit().ForgetFailures();
         for (const Note& note : notes)
             synth_->Kit().Request(note.first, note.second);
-        if (holdsOutput_ && !mixer_->StreamLost())
+        if (holdsOutput_ && !mixer_->StreamLost() && mixer_->SampleRate() == synthRate_)
             return;
     }
     // The kit, the output, or both are to be made (again), or the output went away (its sound
-    // server ended or hangs): here, never on the thread that opens the output.
+    // server ended or hangs, or came back at another rate): here, never on the thread that
+    // opens the output.
     failed_.store(false, std::memory_order_release);
     prepared_.store(false, std::memory_order_release);
-    preparation_ = std::thread([this, notes = std::move(notes)] {
-        Load(notes);
+    preparation_ = std::thread([this, notes = std::move(notes), playing = open_] {
+        Load(notes, playing);
         FinishPreparation();
     });
 }
@@ -86,37 +87,12 @@ void MidiOut::WaitForPreparation()
         preparation_.join();
 }
 
-void MidiOut::Load(const std::vector<Note>& notes)
+void MidiOut::Load(const std::vector<Note>& notes, bool playing)
 {
     Mixer& mixer = options_.mixer;
     mixer_ = &mixer;
-    if (!synth_) {
-        std::unique_ptr<MidiSynth> synth;
-        std::string soundFont;
-        result_ = NoDriver;
-        lastFailure_ = "no soundfont found";
-        for (const std::string& candidate : SoundFontCandidates(options_.soundFonts)) {
-            PercussionKit::Outcome outcome;
-            synth = MidiSynth::Create(candidate, mixer.SampleRate(), notes, outcome, cancel_);
-            if (synth) {
-                soundFont = candidate;
-                break;
-            }
-            result_ = outcome.result;
-            lastFailure_ = outcome.why;
-            // Another soundfont helps only when this one was not usable: a helper that is
-            // missing, crashes or hangs is not run again for the next one.
-            if (outcome.result == NoMemory || outcome.helperFailed)
-                break;
-        }
-        if (!synth)
-            return;
-        synth_ = std::move(synth);
-        soundFont_ = std::move(soundFont);
-    }
-    if (cancel_.load(std::memory_order_acquire))
-        return;
-    // The rendered kit is kept whatever becomes of the output.
+    // The stream first: the kit is rendered at the rate it runs at (a JACK server's, a sink's),
+    // so nothing is resampled on the way out.
     Result result = NoError;
     if (!holdsOutput_) {
         result = mixer.Acquire();
@@ -125,10 +101,44 @@ void MidiOut::Load(const std::vector<Note>& notes)
         result = mixer.Restore();
     }
     result_ = result;
-    if (result != NoError)
+    if (result != NoError) {
         lastFailure_ = "no audio output could be opened (" + mixer.LastFailure() + ")";
-    else
-        lastFailure_.clear();
+        return;
+    }
+    lastFailure_.clear();
+    if (synth_ && (synthRate_ == mixer.SampleRate() || playing))
+        return;
+    std::unique_ptr<MidiSynth> synth;
+    std::string soundFont;
+    result_ = NoDriver;
+    lastFailure_ = "no soundfont found";
+    for (const std::string& candidate : SoundFontCandidates(options_.soundFonts)) {
+        PercussionKit::Outcome outcome;
+        synth = MidiSynth::Create(candidate, mixer.SampleRate(), notes, outcome, cancel_);
+        if (synth) {
+            soundFont = candidate;
+            break;
+        }
+        result_ = outcome.result;
+        lastFailure_ = outcome.why;
+        // Another soundfont helps only when this one was not usable: a helper that is
+        // missing, crashes or hangs is not run again for the next one.
+        if (outcome.result == NoMemory || outcome.helperFailed)
+            break;
+    }
+    if (!synth) {
+        // A kit at an earlier rate is kept: it still plays (at a shifted pitch) rather than nothing.
+        if (!synth_) {
+            mixer.Release();
+            holdsOutput_ = false;
+        }
+        return;
+    }
+    synth_ = std::move(synth);
+    soundFont_ = std::move(soundFont);
+    synthRate_ = mixer.SampleRate();
+    result_ = NoError;
+    lastFailure_.clear();
 }
 
 Result MidiOut::Open(const std::vector<Note>& notes)
@@ -140,7 +150,7 @@ Result MidiOut::Open(const std::vector<Note>& notes)
     // Prepare, in the background: opening a stream can wait on a sound server for long.
     if (!prepareStarted_) {
         prepareStarted_ = true;
-        Load(notes);
+        Load(notes, false);
         failed_.store(!synth_ || !holdsOutput_, std::memory_order_release);
     }
     prepared_.store(true, std::memory_order_release);
@@ -195,6 +205,7 @@ void MidiOut::Release()
     holdsOutput_ = false;
     mixer_ = nullptr;
     soundFont_.clear();
+    synthRate_ = 0;
     prepareStarted_ = false;
     failed_.store(false, std::memory_order_release);
     prepared_.store(false, std::memory_order_release);

@@ -105,9 +105,12 @@ public:
     std::uint64_t SubstitutedNotes() const noexcept;
 
 private:
-    /// Makes the kit with notes rendered (trying each soundfont found until one loads) and
-    /// acquires the mixer; sets result_ and lastFailure_.
-    void Load(const std::vector<Note>& notes);
+    /// Acquires the mixer (or restores its lost stream), then makes the kit with notes rendered
+    /// at the stream's rate (trying each soundfont found until one loads) unless one at that
+    /// rate is there; a kit at another rate is made again only when playing is false (it is
+    /// in the mixer otherwise). Without a kit the mixer is given up again. Sets result_ and
+    /// lastFailure_.
+    void Load(const std::vector<Note>& notes, bool playing);
     void WaitForPreparation();
     /// Preparation thread, after Load: renders the notes asked for meanwhile, then marks the
     /// preparation finished.
@@ -117,6 +120,7 @@ private:
     Mixer* mixer_ = nullptr;
     std::unique_ptr<MidiSynth> synth_;
     std::string soundFont_;
+    std::uint32_t synthRate_ = 0;         // the rate synth_'s kit is rendered at
     std::string lastFailure_;
     std::uint32_t lastMessage_ = 0;
     Result result_ = NoError;            // of the last preparation

@@ -27,7 +27,7 @@ std::int64_t BlockClock::StartFrame(const SoundStamp& stamp) const noexcept
 {
     if (stamp.frameClock == &mixer_)
         return std::llround(stamp.frame) + mixer_.runShift_.load(std::memory_order_acquire);
-    return std::llround(map_.FrameAt(stamp.time)) + mixer_.latencyFrames_;
+    return std::llround(map_.FrameAt(stamp.time)) + mixer_.LatencyFrames();
 }
 
 std::uint32_t BlockClock::OffsetOf(std::int64_t startFrame) const noexcept
@@ -42,6 +42,7 @@ std::uint32_t BlockClock::OffsetOf(std::int64_t startFrame) const noexcept
 
 Mixer::Mixer(IAudioBackend& backend, const MixerOptions& options)
     : options_(options),
+      rate_(options.sampleRate),
       latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0)),
       stream_(backend)
 {
@@ -52,6 +53,7 @@ Mixer::Mixer(IAudioBackend& backend, const MixerOptions& options)
 
 Mixer::Mixer(BackendFactory factory, const MixerOptions& options)
     : options_(options),
+      rate_(options.sampleRate),
       latencyFrames_(std::llround(options.latencyMs * options.sampleRate / 1000.0)),
       stream_(std::move(factory))
 {
@@ -144,13 +146,8 @@ Result Mixer::OpenStream()
     rewritableFrames_.store(0, std::memory_order_relaxed);
     silentFrom_.store(0, std::memory_order_relaxed);
     rewriteDue_.store(0, std::memory_order_relaxed);
-    clock_.Reset(options_.sampleRate);
-    // Until the first callback says otherwise, frame 0 is rendered now at the nominal rate.
-    lineSequence_.store(0, std::memory_order_relaxed);
-    lineTime_.store(static_cast<double>(Clock::Now()), std::memory_order_relaxed);
-    lineFrame_.store(0, std::memory_order_relaxed);
-    linePeriod_.store(1e9 / options_.sampleRate, std::memory_order_relaxed);
-    lineSequence_.store(2, std::memory_order_release);
+    // At the asked rate unless the backend says the output runs at its own (StreamRate).
+    SetRate(options_.sampleRate);
     const Result result = stream_.Open(options_.sampleRate, options_.blockFrames, *this, options_.openTimeoutMs);
     lastFailure_ = stream_.LastFailure();
     if (result != NoError)
@@ -162,9 +159,28 @@ Result Mixer::OpenStream()
     }
     outputLatency_.store(std::llround(stream_.DeviceLatencySeconds() * Clock::CountsPerSecond),
                          std::memory_order_relaxed);
-    rewritableFrames_.store(std::llround(stream_.RewritableSeconds() * options_.sampleRate), std::memory_order_relaxed);
+    rewritableFrames_.store(std::llround(stream_.RewritableSeconds() * SampleRate()), std::memory_order_relaxed);
     state_.store(Playing);
     return NoError;
+}
+
+void Mixer::StreamRate(std::uint32_t sampleRate) noexcept
+{
+    if (sampleRate > 0)
+        SetRate(sampleRate);
+}
+
+void Mixer::SetRate(std::uint32_t sampleRate) noexcept
+{
+    rate_.store(sampleRate, std::memory_order_release);
+    latencyFrames_.store(std::llround(options_.latencyMs * sampleRate / 1000.0), std::memory_order_relaxed);
+    clock_.Reset(sampleRate);
+    // Until the first callback says otherwise, frame 0 is rendered now at the nominal rate.
+    lineSequence_.store(0, std::memory_order_relaxed);
+    lineTime_.store(static_cast<double>(Clock::Now()), std::memory_order_relaxed);
+    lineFrame_.store(0, std::memory_order_relaxed);
+    linePeriod_.store(1e9 / sampleRate, std::memory_order_relaxed);
+    lineSequence_.store(2, std::memory_order_release);
 }
 
 bool Mixer::WaitUntilSteady()
@@ -173,7 +189,7 @@ bool Mixer::WaitUntilSteady()
         return true;
     // A freshly opened stream is often filled in a burst; sounds are placed only once its
     // callbacks come at their steady pace and the clock map has settled on them.
-    const std::uint64_t steadyFrames = options_.sampleRate / 4;
+    const std::uint64_t steadyFrames = SampleRate() / 4;
     const std::int64_t deadline = Clock::Now() + 3'000'000'000LL;
     while (rendered_.load(std::memory_order_acquire) < steadyFrames) {
         if (Clock::Now() > deadline)
@@ -291,7 +307,7 @@ double Mixer::AnchorFrame() const noexcept
     const ClockMap::Line line = ReadLine();
     const double position = std::max(static_cast<double>(rendered_.load(std::memory_order_acquire)),
                                      line.anchorFrame + (static_cast<double>(Clock::Now()) - line.anchorTime) / line.periodNs);
-    return std::ceil(position) + static_cast<double>(latencyFrames_)
+    return std::ceil(position) + static_cast<double>(LatencyFrames())
            - static_cast<double>(runShift_.load(std::memory_order_acquire));
 }
 
@@ -308,9 +324,9 @@ double Mixer::RunStartFrame() const noexcept
     // The frame leaving the speaker now, one lead on; never over a sound that still plays, and
     // never so close to where the server reads that the sounds could not be handed over and
     // rendered before it gets there. The server holds the frames from position - rewritable on.
-    const double rate = options_.sampleRate;
+    const double rate = SampleRate();
     const double heard = position - static_cast<double>(outputLatency_.load(std::memory_order_relaxed)) / line.periodNs
-                         + static_cast<double>(latencyFrames_);
+                         + static_cast<double>(LatencyFrames());
     const double reachable = position - rewritable + (rewriteMarginSeconds + handOverSeconds) * rate;
     const double frame = std::ceil(
         std::max({heard, reachable, static_cast<double>(silentFrom_.load(std::memory_order_acquire))}));
@@ -339,14 +355,14 @@ std::uint32_t Mixer::FramesToRewrite(std::int64_t& dueTime, std::uint64_t server
     const std::uint64_t from = rewriteFrom_.load(std::memory_order_relaxed);
     // A sound that started after the run was anchored (one requested outside a tick) cannot
     // be rendered again from its middle: then the run's first sounds come late, as counted.
-    if (from >= frame_ || silentFrom_.load(std::memory_order_relaxed) > from || frame_ - from > options_.sampleRate)
+    if (from >= frame_ || silentFrom_.load(std::memory_order_relaxed) > from || frame_ - from > SampleRate())
         return 0;
     if (serverRead > from) {
         // The server has read into the stretch: written again, its first click would be cut.
         // Everything rendered from the stretch on is silence, so the run moves as a whole to
         // where a fresh anchor puts its first tick, the next frame to render plus the lead;
         // every later tick keeps its distance from it.
-        runShift_.store(static_cast<std::int64_t>(frame_) + latencyFrames_ - static_cast<std::int64_t>(from),
+        runShift_.store(static_cast<std::int64_t>(frame_) + LatencyFrames() - static_cast<std::int64_t>(from),
                         std::memory_order_release);
         rewriteFallbacks_.fetch_add(1, std::memory_order_relaxed);
         return 0;
@@ -360,7 +376,7 @@ std::int64_t Mixer::HandOverTime(double frame) const noexcept
 {
     frame += static_cast<double>(runShift_.load(std::memory_order_acquire));
     const ClockMap::Line line = ReadLine();
-    return std::llround(line.anchorTime + (frame - static_cast<double>(latencyFrames_) - line.anchorFrame) * line.periodNs);
+    return std::llround(line.anchorTime + (frame - static_cast<double>(LatencyFrames()) - line.anchorFrame) * line.periodNs);
 }
 
 std::int64_t Mixer::HeardTime(double frame) const noexcept

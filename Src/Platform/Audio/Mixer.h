@@ -126,10 +126,13 @@ public:
     /// afterwards sees every change made before the call.
     void WaitForCallback();
 
-    std::uint32_t SampleRate() const noexcept { return options_.sampleRate; }
+    /// The rate of the open stream (or of the last one; MixerOptions::sampleRate before the
+    /// first): the output's own where it has one, else the options' rate. Everything the
+    /// mixer plays is rendered or decoded at it.
+    std::uint32_t SampleRate() const noexcept { return rate_.load(std::memory_order_acquire); }
     std::uint32_t BlockFrames() const noexcept { return options_.blockFrames; }
     /// The fixed latency from stamp to sound, in whole frames.
-    std::int64_t LatencyFrames() const noexcept { return latencyFrames_; }
+    std::int64_t LatencyFrames() const noexcept { return latencyFrames_.load(std::memory_order_relaxed); }
     /// Sounds that arrived after their frame had been rendered and started at once instead.
     std::uint64_t LateCount() const noexcept { return late_.load(std::memory_order_relaxed); }
     /// Runs whose first ticks were to go into the server's queue but found it already read
@@ -148,9 +151,10 @@ public:
     /// when it opened, the outputs passed over before it.
     std::string LastFailure() const;
 
-    /// IFrameClock: the stream's frames at the nominal rate; the lead is LatencyFrames(), the
-    /// heard time adds the backend's reported output latency. Any thread; wait-free.
-    double FrameRate() const noexcept override { return options_.sampleRate; }
+    /// IFrameClock: the stream's frames at its nominal rate (SampleRate); the lead is
+    /// LatencyFrames(), the heard time adds the backend's reported output latency. Any thread;
+    /// wait-free.
+    double FrameRate() const noexcept override { return SampleRate(); }
     double AnchorFrame() const noexcept override;
     std::int64_t HandOverTime(double frame) const noexcept override;
     std::int64_t HeardTime(double frame) const noexcept override;
@@ -185,6 +189,10 @@ private:
     /// RewriteFallbacks.
     std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept override;
     int RewriteSignal() const noexcept override { return rewriteSignal_; }
+    /// The opening thread, before the stream's first Render: the stream runs at sampleRate.
+    void StreamRate(std::uint32_t sampleRate) noexcept override;
+    /// Before a stream renders: its rate, the lead in frames and the clock map at that rate.
+    void SetRate(std::uint32_t sampleRate) noexcept;
     /// With control_ held: opens the stream and waits until it runs steadily.
     Result OpenStream();
     bool WaitUntilSteady();
@@ -198,7 +206,8 @@ private:
     ClockMap::Line ReadLine() const noexcept;
 
     const MixerOptions options_;
-    const std::int64_t latencyFrames_;
+    std::atomic<std::uint32_t> rate_;        // written only while no stream renders
+    std::atomic<std::int64_t> latencyFrames_;
     mutable std::mutex control_;         // guards clients_, stream_ and the slots' owners; never taken by the audio thread
     StreamKeeper stream_;
     std::string lastFailure_; // of the last OpenStream; under control_

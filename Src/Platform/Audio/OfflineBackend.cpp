@@ -12,7 +12,9 @@ Result OfflineBackend::Open(std::uint32_t sampleRate, std::uint32_t, IRenderer& 
     if (openResult_ != NoError)
         return openResult_;
     renderer_ = &renderer;
-    sampleRate_ = sampleRate;
+    sampleRate_ = ownRate_ != 0 ? ownRate_ : sampleRate;
+    if (sampleRate_ != sampleRate)
+        renderer.StreamRate(sampleRate_);
     startTime_ = fixedStart_ != 0 ? fixedStart_ : Clock::Now();
     frames_ = 0;
     captured_.clear();

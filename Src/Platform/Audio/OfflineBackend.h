@@ -23,6 +23,9 @@ public:
     bool RunsByItself() const override { return false; }
     const char* Name() const override { return "offline"; }
 
+    /// Makes every following Open run at rate whatever it is asked for, as an output with a
+    /// rate of its own (a JACK server); 0 runs at the asked rate.
+    void RunAt(std::uint32_t rate) { ownRate_ = rate; }
     /// Makes every following Open fail with result (NoError opens again).
     void FailOpenWith(Result result) { openResult_ = result; }
 
@@ -49,6 +52,7 @@ private:
     Result openResult_ = NoError;
     IRenderer* renderer_ = nullptr;
     std::uint32_t sampleRate_ = 0;
+    std::uint32_t ownRate_ = 0;
     std::uint64_t frames_ = 0;
     std::vector<float> captured_;
 };

@@ -29,6 +29,34 @@ std::string ContextError(pa_context* context, const char* what)
 {
     return std::string(what) + ": " + pa_strerror(pa_context_errno(context));
 }
+
+// The default sink's rate (0 when the server does not say, or not before expired is set), with
+// the loop's lock held. A stream at the sink's rate is not resampled by the server, which would
+// soften every click's attack and smear its onset.
+std::uint32_t DefaultSinkRate(pa_threaded_mainloop* loop, pa_context* context, const bool& expired)
+{
+    struct Answer {
+        pa_threaded_mainloop* loop;
+        std::uint32_t rate = 0;
+    } answer{loop};
+    pa_operation* asked = pa_context_get_sink_info_by_name(
+        context, "@DEFAULT_SINK@",
+        [](pa_context*, const pa_sink_info* info, int, void* data) {
+            auto& told = *static_cast<Answer*>(data);
+            if (info != nullptr)
+                told.rate = info->sample_spec.rate;
+            pa_threaded_mainloop_signal(told.loop, 0);
+        },
+        &answer);
+    if (asked == nullptr)
+        return 0;
+    while (pa_operation_get_state(asked) == PA_OPERATION_RUNNING && !expired)
+        pa_threaded_mainloop_wait(loop);
+    if (pa_operation_get_state(asked) == PA_OPERATION_RUNNING)
+        pa_operation_cancel(asked); // its callback is not called after this
+    pa_operation_unref(asked);
+    return answer.rate;
+}
 } // namespace
 
 PulseOutput::~PulseOutput()
@@ -42,7 +70,6 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
     Close();
     renderer_ = &renderer;
     blockFrames_ = std::clamp<std::uint32_t>(blockFrames, 1, MaxBlockFrames);
-    sampleRate_ = sampleRate;
     running_ = false;
     failed_ = false;
     if (const char* asked = std::getenv("PULSE_LATENCY_MSEC"); asked != nullptr && std::atof(asked) > 0)
@@ -94,6 +121,13 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
     if (!ready)
         failure = expired_ ? "no answer from the server" : ContextError(context_, "no server");
 
+    if (ready) {
+        if (const std::uint32_t sinkRate = DefaultSinkRate(loop_, context_, expired_);
+            sinkRate >= MinimumRate && sinkRate <= MaximumRate)
+            sampleRate = sinkRate;
+        renderer.StreamRate(sampleRate);
+    }
+    sampleRate_ = sampleRate;
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, 2};
     if (ready) {
         stream_ = pa_stream_new(context_, "Tolvane", &spec, nullptr);

@@ -50,6 +50,14 @@ public:
 
     int RewriteSignal() const noexcept override { return target_.RewriteSignal(); }
 
+    void StreamRate(std::uint32_t sampleRate) noexcept override
+    {
+        inside_.fetch_add(1);
+        if (live_.load())
+            target_.StreamRate(sampleRate);
+        inside_.fetch_sub(1);
+    }
+
     void StreamFailed() noexcept override
     {
         failed_.store(true, std::memory_order_release);

@@ -97,6 +97,13 @@ public:
         return frames;
     }
     int RewriteSignal() const noexcept override { return target_.RewriteSignal(); }
+    void StreamRate(std::uint32_t sampleRate) noexcept override
+    {
+        inside_.fetch_add(1);
+        if (live_.load())
+            target_.StreamRate(sampleRate);
+        inside_.fetch_sub(1);
+    }
 
     /// The try is taken: failures reach the renderer from now on.
     void Take() noexcept { taken_.store(true); }
