@@ -125,20 +125,26 @@ bool AudioSoundEngine::Initialise(const Configuration::ConfigurationData& settin
         engineError_.store(NoOpenOutput, std::memory_order_relaxed);
         return false;
     }
-    // The files are decoded at the rate the output's stream runs at: never prepared, the
-    // output is opened first.
-    if (!prepared_ && !holdsOutput_)
-        holdsOutput_ = mixer_.Acquire() == Platform::Audio::NoError;
-    if (!holdsOutput_) {
-        // No output; after a preparation that found none, trying again here could hold the
-        // window for as long as a sound server takes not to answer. The next preparation
-        // tries again.
+    if (prepared_ && !holdsOutput_) {
+        // The preparation found no output; trying again here could hold the window for as
+        // long as a sound server takes not to answer. The next preparation tries again.
         engineError_.store(Platform::Audio::NoDriver, std::memory_order_relaxed);
         ReportMultimediaError(u".\\Src\\Core\\AudioSoundEngine", u"Core::AudioSoundEngine::Initialise", __LINE__,
                               Platform::Audio::NoDriver, u"Error calling waveOutOpen");
         return false;
     }
 
+    // The files are decoded at the rate the output's stream runs at: never prepared, the
+    // stream is opened first, and held here only until the voices hold it.
+    struct HeldForLoading {
+        Platform::Audio::Mixer& mixer;
+        bool held;
+        ~HeldForLoading()
+        {
+            if (held)
+                mixer.Release();
+        }
+    } const heldForLoading{mixer_, !holdsOutput_ && mixer_.Acquire() == Platform::Audio::NoError};
     const std::int32_t extraPlayers = ExtraPlayers(settings);
     for (std::int32_t voice = 0; voice < Configuration::VoiceCount; ++voice) {
         currentVoice_ = voice;
