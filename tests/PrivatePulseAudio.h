@@ -176,6 +176,8 @@ public:
     }
     /// True when parec runs and writes its file.
     bool Ready() const { return ready_; }
+    /// What has been recorded so far.
+    std::vector<float> Recorded() const { return ReadS16Stereo(file_); }
     /// Ends the recording and returns it.
     std::vector<float> Stop()
     {

@@ -71,28 +71,6 @@ TEST_P(NotePlacement, NoteSoundsAtItsStampedFramePlusTheLatencyWhateverTheBlockS
 
 INSTANTIATE_TEST_SUITE_P(BlockSizes, NotePlacement, testing::Values(1u, 63u, 64u, 100u, 256u, 1024u, 4096u));
 
-TEST(NoteSpacing, TempoWithoutAWholeNumberOfFramesPerBeatKeepsItsExactAverage)
-{
-    // 133 bpm: 19894.74 frames per beat. Each click is rounded on its own, never from the
-    // previous one, so no click is more than half a frame from the exact grid.
-    OfflineRig rig;
-    OpenMidi midi(rig);
-    const double period = 44100.0 * 60.0 / 133.0;
-    const double start = 1234.0;
-    constexpr int clicks = 24;
-    for (int k = 0; k < clicks; ++k) {
-        const std::int64_t stamp = rig.TimeOf(0) + std::llround((start / 44100.0 + k * 60.0 / 133.0) * 1e9);
-        AtTick(stamp, [&] { return midi.out.ShortMessage(NoteOn(75, 100)); });
-    }
-    rig.backend.Pull(static_cast<std::uint64_t>(start + period * clicks + 4000), 256);
-    const auto onsets = AudioTest::Onsets(rig.backend.Captured(), 15000, 0.0f);
-    ASSERT_EQ(onsets.size(), static_cast<std::size_t>(clicks));
-    for (int k = 0; k < clicks; ++k) {
-        const double exact = start + k * period + rig.mixer.LatencyFrames() + firstSoundingFrame;
-        EXPECT_LE(std::fabs(static_cast<double>(onsets[k]) - exact), 0.5 + 1e-6) << "click " << k;
-    }
-}
-
 TEST(NoteSpacing, OverlappingNotesEachStartOnTheirOwnFrame)
 {
     // Notes closer together than FluidSynth's processing block, still ringing when the next

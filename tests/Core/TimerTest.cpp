@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cerrno>
 
@@ -108,26 +109,51 @@ TEST(TimerThread, TicksAreScheduledFromDueTimesNotFromWhenTheyRan)
     }
 }
 
+// A stream's clock at one frame a millisecond from its creation, whose position (the frame a
+// run would start on now) the test sets, and which holds every tick after the first until the
+// test lets it go: what the timer decides then depends on frames alone, never on how soon the
+// test thread ran.
+namespace {
+class HeldFrameClock final : public Platform::IFrameClock {
+public:
+    double FrameRate() const noexcept override { return 1000.0; }
+    double AnchorFrame() const noexcept override { return position.load(); }
+    std::int64_t HandOverTime(double frame) const noexcept override
+    {
+        return frame > 0 && held.load() ? origin_ + 3600'000 * Ms : origin_ + std::llround(frame * Ms);
+    }
+    std::int64_t HeardTime(double frame) const noexcept override { return HandOverTime(frame); }
+
+    std::atomic<double> position{0.0};
+    std::atomic<bool> held{true};
+
+private:
+    const std::int64_t origin_ = Now();
+};
+} // namespace
+
+// A new interval set some frames into a beat: the next tick is one new interval after the
+// last one, or when that frame is already out of reach whichever comes first, the first
+// reachable frame of the new grid or the old interval's next tick.
 TEST(TimerThread, ReTimeContinuesFromTheLastTickOnTheNewGrid)
 {
-    // Changed 50 ms into a beat, the next tick is one new period after the last one; changed
-    // when that is already past, whichever comes first: the first reachable point of the new
-    // grid, or the old tempo's next tick (a change just before a tick is due keeps that tick).
     struct Case {
-        std::chrono::milliseconds changeAfter;
+        double position;
         double newInterval;
         std::int64_t expected;
     };
-    for (const Case& c : {Case{50ms, 150.0, 150 * Ms}, Case{400ms, 150.0, 450 * Ms}, Case{900ms, 700.0, 1000 * Ms}}) {
+    for (const Case& c : {Case{50, 150.0, 150 * Ms}, Case{400, 150.0, 450 * Ms}, Case{900, 700.0, 1000 * Ms}}) {
         RecordingHandler handler;
+        HeldFrameClock clock;
         Core::Timer timer;
-        ASSERT_TRUE(timer.Start(&handler, 1000.0));
+        ASSERT_TRUE(timer.Start(&handler, 1000.0, &clock));
         ASSERT_TRUE(handler.WaitFor(1));
-        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(handler.Due(0))) + c.changeAfter);
+        clock.position.store(c.position);
+        clock.held.store(false);
         timer.ReTime(c.newInterval);
         ASSERT_TRUE(handler.WaitFor(3));
         timer.Stop();
-        EXPECT_EQ(handler.Due(1) - handler.Due(0), c.expected) << c.changeAfter.count() << " ms";
+        EXPECT_EQ(handler.Due(1) - handler.Due(0), c.expected) << c.position << " frames in";
         EXPECT_EQ(handler.Due(2) - handler.Due(1), PeriodNs(c.newInterval));
     }
 }
@@ -146,7 +172,7 @@ TEST(TimerThread, ReTimeAndStopFromInsideATickTakeEffect)
     };
     ASSERT_TRUE(timer.Start(&handler, 10.0));
     ASSERT_TRUE(handler.WaitFor(6));
-    std::this_thread::sleep_for(100ms);
+    timer.Stop(); // from this thread: returns once the timer thread has ended
     EXPECT_EQ(handler.Count(), 6u);
     EXPECT_FALSE(timer.IsRunning());
     EXPECT_EQ(handler.Due(1) - handler.Due(0), PeriodNs(10.0));

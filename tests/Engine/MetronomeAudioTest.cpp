@@ -273,9 +273,9 @@ TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATem
     for (int& instrument : settings.Instrument)
         instrument = 6; // Closed Hi-Hat: it dies away within a quarter of a second
     ASSERT_EQ(metronome.Start(nullptr, settings), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return mixer.RenderedFrames() > static_cast<std::uint64_t>(2.5 * Rate); }));
     metronome.ChangeTempo(180);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return mixer.RenderedFrames() > static_cast<std::uint64_t>(5 * Rate); }));
     metronome.Stop();
     EXPECT_EQ(mixer.LateCount(), 0u);
     EXPECT_EQ(real.engine.Output().SubstitutedNotes(), 0u);

@@ -207,11 +207,11 @@ private slots:
         QVERIFY(program.WaitUntilAnswering());
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("1 150"));
-        // Asked this soon after launch, the start may wait for the sounds being prepared.
-        QTest::qWait(6300);
+        // Asked this soon after launch, the start may wait for the sounds being prepared; it
+        // plays once they are.
+        QVERIFY(QTest::qWaitFor([&] { return AudioTest::Onsets(recorder.Recorded(), 8000, 0.01f).size() > 7; }, 60000));
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 150"));
-        QTest::qWait(500);
         const std::vector<float> capture = recorder.Stop();
 
         // "tolvane --start" from a terminal starts the running copy playing.

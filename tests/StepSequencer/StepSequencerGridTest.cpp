@@ -173,6 +173,9 @@ TEST(StepSequencerView, DistinctViewShowsAndWritesOnlyTheFirstRowOfAnInstrument)
     EXPECT_EQ(grid.VisibleRowCount(), 11);
     EXPECT_EQ(grid.RowOfDisplayRow(1), 2);
     EXPECT_EQ(Write(grid).result, Grid::RhythmEmpty);
+    // An undo names the row to redraw by its place on the screen.
+    grid.ToggleCell(1, 3);
+    EXPECT_EQ(grid.Undo(), 1);
 
     // Select all carries the hidden row's hit along with a move.
     grid.ToggleCell(0, 0);
