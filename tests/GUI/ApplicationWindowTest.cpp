@@ -265,14 +265,18 @@ private slots:
         QCOMPARE(window.cursor().shape(), Qt::BusyCursor);
         window.OnCommand(ApplicationWindow::StartStopId);
         metronome_->soundsPrepared = true;
-        QTest::qWait(100);
+        // The window looks again 20 ms after a press; a timer of 20 ms set after it fires after.
+        bool looked = false;
+        QTimer::singleShot(20, [&looked] { looked = true; });
+        QTRY_VERIFY(looked);
         QCOMPARE(metronome_->starts, 0);
         QVERIFY(!window.Running());
         // Pressed once: it plays as soon as they are ready.
         metronome_->soundsPrepared = false;
         const int asked = metronome_->preparations;
         window.OnCommand(ApplicationWindow::StartStopId);
-        QTest::qWait(100);
+        const int looks = metronome_->preparedAsked;
+        QTRY_VERIFY(metronome_->preparedAsked > looks + 2); // the window keeps looking
         QCOMPARE(metronome_->starts, 0);
         // Asked once, at the press: a preparation takes what is asked meanwhile itself, and one
         // that failed is not started again while the window waits.
@@ -357,8 +361,6 @@ private slots:
             window.OnCommand(ApplicationWindow::StartStopId);
             QVERIFY(!window.Running());
             QCOMPARE(ButtonText(), QStringLiteral("Start"));
-            if (!entry.title)
-                QTest::qWait(50);
             QCOMPARE(WindowTest::Titles(catcher), entry.title ? QStringList{entry.title} : QStringList{});
             if (entry.title) {
                 QCOMPARE(catcher.shown[0].text, GUI::FromTableText(System::CurrentLanguage()->GetMessage(entry.text)));

@@ -42,7 +42,11 @@ public:
     }
     void Stop() override { EndRun(); }
     void PrepareSounds(const Configuration::ConfigurationData&) override { ++preparations; }
-    bool SoundsPrepared(const Configuration::ConfigurationData&) const override { return soundsPrepared; }
+    bool SoundsPrepared(const Configuration::ConfigurationData&) const override
+    {
+        ++preparedAsked;
+        return soundsPrepared;
+    }
     void TogglePause() override { ++pauses; }
     void ChangeTempo(std::uint32_t bpm) override { tempos.push_back(bpm); }
     void ChangeVolume(const std::int32_t (&)[Configuration::VoiceCount], std::uint32_t globalVolume) override
@@ -61,6 +65,7 @@ public:
     std::uint32_t startResult = 0;
     std::uint32_t trainerTempo = 60;
     int starts = 0, pauses = 0, preparations = 0;
+    mutable int preparedAsked = 0;
     bool soundsPrepared = true;
     std::vector<std::uint32_t> tempos, volumes;
     std::atomic<bool> inRun{false};

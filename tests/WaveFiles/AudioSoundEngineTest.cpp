@@ -276,21 +276,3 @@ TEST(AudioSoundEngine, PrepareOpensTheOutputAndReadsTheFilesInTheBackgroundForTh
     rig.engine.Close();
     EXPECT_TRUE(rig.audio.backend.IsOpen());
 }
-
-TEST(AudioSoundEngine, SoundsAreDecodedAtTheMixersRate)
-{
-    TestSupport::ScopedLog log;
-    TestSupport::TempFolder folder;
-    Platform::Audio::OfflineBackend backend(AudioTest::StreamStart);
-    Platform::Audio::MixerOptions options;
-    options.sampleRate = 48000;
-    Platform::Audio::Mixer mixer(backend, options);
-    Core::AudioSoundEngine engine{mixer};
-    Configuration::ConfigurationData settings;
-    TestSupport::WriteFile(folder / "tenth.wav", Wave(Mono16, Constant(4410, 8000))); // 0.1 s at 44.1 kHz
-    settings.File[0] = Wide(folder / "tenth.wav");
-    ASSERT_TRUE(engine.Initialise(settings));
-    ASSERT_EQ(engine.Voice(0).Sound()->Rate(), 48000u);
-    EXPECT_NEAR(engine.Voice(0).Sound()->FrameCount(), 4800, 2);
-
-}
