@@ -262,6 +262,25 @@ path_check() {
     verdict $(( ended && kept && saved )) "file paths that are not UTF-8 (Latin-1 and cut UTF-8 bytes): written back byte for byte $([ "$kept" = 1 ] && echo yes || echo no)"
 }
 
+socket_check() { # the instance socket: an overlong line's tail, a preset while a settings dialog is open
+    local folder="$work/socket" tries
+    prepare "$folder"
+    printf '%s# Metronome Configuration File\r\nBpm = 90\r\nPreset0 = Fast\r\nBpm = 200\r\n' "$bom" >"$folder/Tolvane.conf"
+    launch "$folder"
+    # One byte past the longest request (247 bytes), then a request of its own.
+    local overlong=$(request "$folder" "$(head -c 248 /dev/zero | tr '\0' x)tempo 55")
+    local after=$(request "$folder" state)
+    request "$folder" "command 32773" >/dev/null # the settings dialog, Options page
+    local open=0
+    for tries in $(seq 100); do [ "$(request "$folder" state)" = 0 ] && { open=1; break; }; sleep 0.1; done
+    local refused=$(request "$folder" "preset Fast")
+    local ended=$(finish)
+    local kept=$(has_line "$folder/Tolvane.conf" "Bpm = 90")
+    launch "$folder"; local taken=$(request "$folder" "preset Fast"); local loaded=$(request "$folder" state); finish >/dev/null
+    verdict $(( $([ "$overlong" = 0 ] && [ "$after" = "0 90" ] && [ "$refused" = 0 ] && [ "$taken" = 1 ] && [ "$loaded" = "0 200" ] && echo 1 || echo 0) && open && ended && kept )) \
+        "instance socket: 248 bytes then 'tempo 55' on one line answered '$overlong', tempo after it ${after#0 }; 'preset Fast' with the settings dialog open answered '$refused' (dialog open $([ $open = 1 ] && echo yes || echo no)), tempo saved 90 $([ "$kept" = 1 ] && echo yes || echo no); without the dialog answered '$taken', tempo ${loaded#0 }"
+}
+
 cycles_check() {
     local folder="$work/cycles"
     prepare "$folder"
@@ -291,7 +310,7 @@ settings_checks() { # the settings file's faults, in the store itself (reliabili
 
 echo "Tolvane reliability checks ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
 # RELIABILITY_CHECKS="hangup_check path_check" runs only the checks named.
-for check in ${RELIABILITY_CHECKS:-settings_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check cycles_check}; do
+for check in ${RELIABILITY_CHECKS:-settings_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check socket_check cycles_check}; do
     case $check in
     kill_check_one) kill_check 1 2>/dev/null ;;
     kill_check_two) kill_check 2 2>/dev/null ;;

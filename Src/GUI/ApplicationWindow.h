@@ -136,7 +136,8 @@ public:
     /// trainer run owns the tempo.
     bool SetTempoRequest(int tempo);
     /// Loads the preset called name into the current settings (stopping a playing metronome
-    /// first) and shows it. False when there is no such preset.
+    /// first) and shows it. False when there is no such preset, or while a dialog that edits
+    /// the settings is open: its OK would save its own values over half of the preset's.
     bool LoadPresetRequest(const QString& name);
     /// Starts playing unless playing already. True when playing afterwards.
     bool StartRequest();
@@ -223,6 +224,8 @@ private:
     /// False for a command whose dialog is not part of the program yet: its menu item,
     /// toolbar button and shortcut stay disabled.
     static bool CommandAvailable(int command);
+    /// True while a dialog of the table that edits the settings is shown.
+    bool SettingsDialogOpen() const;
     void Tap();
     void SpaceCommandPressed();
     void MoveTempoSlider(int tempo);

@@ -213,7 +213,7 @@ bool ApplicationWindow::SetTempoRequest(int tempo)
 bool ApplicationWindow::LoadPresetRequest(const QString& name)
 {
     const std::u16string preset = name.toStdU16String();
-    if (!display_ || !configuration_.PresetExists(preset.c_str()))
+    if (!display_ || SettingsDialogOpen() || !configuration_.PresetExists(preset.c_str()))
         return false;
     // As when the Presets page loads one: the metronome never plays while its settings change.
     StopIfRunning();

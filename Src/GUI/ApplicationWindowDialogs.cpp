@@ -45,6 +45,17 @@ bool ApplicationWindow::CommandAvailable(int command)
     return !row || row->make;
 }
 
+bool ApplicationWindow::SettingsDialogOpen() const
+{
+    for (const auto& [make, dialog] : dialogs_) {
+        for (const DialogCommand& row : DialogCommands) {
+            if (row.make == make && row.stopFirst && dialog->isVisible())
+                return true;
+        }
+    }
+    return false;
+}
+
 Dialog* ApplicationWindow::DialogFor(int command)
 {
     const DialogCommand* row = FindDialogCommand(command);

@@ -151,6 +151,15 @@ bool ApplicationWindowStartup::CheckSingleInstance()
             return QStringLiteral("1");
         },
         Access::TestsOnly);
+    // A command carried out once the answer is out: a dialog it opens runs its own event loop.
+    instance_->AddRequest(
+        QStringLiteral("command"),
+        [&window](const QString& arguments) {
+            const int command = arguments.toInt();
+            QTimer::singleShot(0, &window, [&window, command] { window.OnCommand(command); });
+            return QStringLiteral("1");
+        },
+        Access::TestsOnly);
     instance_->AddRequest(
         QStringLiteral("state"),
         [&window](const QString&) {

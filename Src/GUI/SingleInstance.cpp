@@ -187,11 +187,15 @@ void SingleInstance::Serve(QLocalSocket* socket)
     const QPointer<QLocalSocket> alive(socket);
     while (alive && alive->bytesToWrite() <= limits_.answerBytes && alive->canReadLine()) {
         const QByteArray line = alive->readLine(LongestRequest + 2);
-        if (!line.endsWith('\n'))
-            break; // longer than any request: closed below
+        // A line longer than any request is refused whole: the rest of it, up to its line end
+        // (in the buffer, as canReadLine said), must not be read as a request of its own.
+        bool whole = line.endsWith('\n');
+        const bool overlong = !whole;
+        while (!whole && alive->canReadLine())
+            whole = alive->readLine(LongestRequest + 2).endsWith('\n');
         connections_[socket].answering = true;
         connections_[socket].idle->stop(); // a request being answered is no idle connection
-        QString answer = Answer(QString::fromUtf8(line).trimmed());
+        QString answer = overlong ? QStringLiteral("0") : Answer(QString::fromUtf8(line).trimmed());
         if (!alive)
             return; // closed while it was being answered
         connections_[socket].answering = false;

@@ -21,10 +21,11 @@ namespace GUI {
 /// 0700) in the temporary folder. Without such a folder the program runs unguarded (logged).
 ///
 /// Requests are text lines of at most LongestRequest bytes: a word naming the request, then
-/// its arguments after a space. Each gets a one-line answer; an unknown request or a refused
-/// one is answered "0". The owner of the object adds the requests it serves (AddRequest; the
-/// main window serves "query", "tempo N", "preset NAME", "start" and, for tests, "startstop"
-/// and "state"); AskRunningCopy sends "query". Requests marked TestsOnly exist only with the environment
+/// its arguments after a space. Each gets a one-line answer; an unknown request, a refused
+/// one or a longer line (none of which is run) is answered "0". The owner of the object adds
+/// the requests it serves (AddRequest; the main window serves "query", "tempo N", "preset
+/// NAME", "start" and, for tests, "startstop", "command N" and "state"); AskRunningCopy sends
+/// "query". Requests marked TestsOnly exist only with the environment
 /// variable TOLVANE_TEST_COMMANDS=1, and are answered "0" without running while a modal
 /// window is open or another request is being answered, so they can never stack windows.
 ///

@@ -85,6 +85,12 @@ private slots:
         TestSupport::WriteFile(*folder_ / "Tolvane.pdf", "%PDF-1.4\n");
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
         window.SetTempo(97, true);
+        // Another copy's preset request is refused while a settings dialog is open (the
+        // saved tempo below would be the preset's).
+        Configuration::ConfigurationData fast;
+        fast.Name = u"Fast";
+        fast.Bpm = 200;
+        configuration_->AddPreset(fast);
         const struct {
             int command;
             bool dialog;   // else the manual, or for Exit nothing
@@ -106,6 +112,8 @@ private slots:
                     if ((opened = QApplication::activeModalWidget())) {
                         if (auto* settings = qobject_cast<GUI::SettingsDialog*>(opened))
                             page = settings->CurrentPage();
+                        if (entry.stops)
+                            window.LoadPresetRequest(QStringLiteral("Fast"));
                         static_cast<QDialog*>(opened)->reject();
                     }
                 });

@@ -167,6 +167,10 @@ private slots:
                      return written;
                  }) < 16u << 20;
              }},
+            // A line longer than any request is refused whole; its tail is no request either.
+            {"overlong line", {4, 5000, 4096, 2000}, [](Listener& listener) {
+                 return listener.Ask(std::string(GUI::SingleInstance::LongestRequest + 1, 'x') + "ping tail") == "0";
+             }},
             {"socket file removed", {4, 5000, 4096, 50}, [](Listener& listener) {
                  return QFile::remove(QString::fromStdString(listener.path))
                         && QTest::qWaitFor([&] { return QFileInfo::exists(QString::fromStdString(listener.path)); });
