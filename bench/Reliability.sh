@@ -308,9 +308,15 @@ settings_checks() { # the settings file's faults, in the store itself (reliabili
     while IFS=$'\t' read -r holds text; do verdict "$holds" "settings: $text"; done < <("$tool" settings "$folder")
 }
 
+language_and_rhythm_checks() { # language files and the step sequencer's grid (reliability_tool languages)
+    local folder="$work/languages" holds text
+    mkdir -p "$folder" && chmod 700 "$folder"
+    while IFS=$'\t' read -r holds text; do verdict "$holds" "$text"; done < <("$tool" languages "$folder")
+}
+
 echo "Tolvane reliability checks ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
 # RELIABILITY_CHECKS="hangup_check path_check" runs only the checks named.
-for check in ${RELIABILITY_CHECKS:-settings_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check socket_check cycles_check}; do
+for check in ${RELIABILITY_CHECKS:-settings_checks language_and_rhythm_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check socket_check cycles_check}; do
     case $check in
     kill_check_one) kill_check 1 2>/dev/null ;;
     kill_check_two) kill_check 2 2>/dev/null ;;

@@ -5,6 +5,8 @@
 //                                                       line "saved" after each save
 //   reliability_tool request SOCKET LINE                one request line, prints the answer
 //   reliability_tool settings FOLDER                   the settings file's checks (SettingsReliability.cpp)
+//   reliability_tool languages FOLDER                  the language files' and the step sequencer's
+//                                                       checks (LanguageAndRhythmReliability.cpp)
 //   reliability_tool cycles SOCKET PID CYCLES           start/stop cycles with tempo changes
 //                                                       through a running program's socket,
 //                                                       with its threads, descriptors and memory
@@ -125,6 +127,7 @@ int Cycles(const std::string& socketPath, const std::string& pid, int cycles)
 } // namespace
 
 int SettingsChecks(const std::string& folder);
+int LanguageAndRhythmChecks(const std::string& folder);
 
 int main(int argc, char** argv)
 {
@@ -154,9 +157,11 @@ int main(int argc, char** argv)
     }
     if (command == "settings" && argc == 3)
         return SettingsChecks(argv[2]);
+    if (command == "languages" && argc == 3)
+        return LanguageAndRhythmChecks(argv[2]);
     if (command == "cycles" && argc == 5)
         return Cycles(argv[2], argv[3], std::atoi(argv[4]));
     std::fprintf(stderr, "usage: reliability_tool save-once PATH PRESETS BPM | save-loop PATH PRESETS BPM1 BPM2 | "
-                         "request SOCKET LINE | cycles SOCKET PID CYCLES | settings FOLDER\n");
+                         "request SOCKET LINE | cycles SOCKET PID CYCLES | settings FOLDER | languages FOLDER\n");
     return 2;
 }

@@ -14,7 +14,9 @@ constexpr int VoiceCount = 12;
 constexpr int NameCapacity = 80;
 constexpr int DescriptionCapacity = 256;
 constexpr int CustomPatternCapacity = 128;
-constexpr int CustomRhythmCapacity = 512;
+// The step sequencer's 512 steps and up to 512 hit characters and brackets; the reader takes
+// a line this long for this key, beyond what other values may hold.
+constexpr int CustomRhythmCapacity = 1025;
 constexpr int PathCapacity = 772;
 
 /// What a run plays (the BeatType setting). The file holds the number.

@@ -108,7 +108,10 @@ LineKind SplitLine(std::string_view line, Pair& pair)
 
     std::size_t end = 0;
     pair.value = ValueText::Unescape(line.substr(at), end);
-    if (pair.value.size() > LongestValue) {
+    // The step sequencer's rhythm is the one value that may be longer.
+    const std::size_t longest
+        = EqualsIgnoringCase(pair.key, "CustomRhythm") ? std::size_t{CustomRhythmCapacity - 1} : LongestValue;
+    if (pair.value.size() > longest) {
         System::Log().Write(System::Error, "Invalid length for key %s in configuration file", key.c_str());
         return LineKind::Malformed;
     }

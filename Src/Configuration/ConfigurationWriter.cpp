@@ -71,10 +71,11 @@ std::vector<std::string> BlockValues(const ConfigurationData& data)
             break;
         case SettingKind::ByteText: {
             // One code unit per byte; a text holding a character above 255 cannot be written
-            // so and is written empty.
-            const std::u16string fitted(Fitted(*field.text, std::min(field.capacity, sizeof text), buffer));
-            Platform::Text::NarrowCodeUnits(fitted.c_str(), text, sizeof text);
-            values.emplace_back(text);
+            // so and is written empty. The rhythm's field holds more than other values.
+            const std::u16string fitted(Fitted(*field.text, field.capacity, buffer));
+            std::vector<char> bytes(field.capacity);
+            Platform::Text::NarrowCodeUnits(fitted.c_str(), bytes.data(), bytes.size());
+            values.emplace_back(bytes.data());
             break;
         }
         }

@@ -303,9 +303,10 @@ int StepSequencerGrid::WriteRhythm(Configuration::ConfigurationData& record) con
         stepSubdivision = s / divisor == 1 ? 0 : s / divisor;
     }
 
-    // The text must fit the field with its terminator. Hit characters and brackets never
-    // outnumber the characters, so this also keeps them within the 512 a rhythm may hold.
+    // A rhythm holds at most MaxRhythmHits hit characters and brackets; with a character
+    // for each of at most 512 steps besides, its text always fits the field.
     constexpr int MaxLength = Configuration::CustomRhythmCapacity - 1;
+    static_assert(MaxColumns + MaxRhythmHits <= MaxLength);
     char16_t text[Configuration::CustomRhythmCapacity];
     int length = 0;
     int total = 0;
@@ -319,7 +320,7 @@ int StepSequencerGrid::WriteRhythm(Configuration::ConfigurationData& record) con
         }
         const int written = count == 0 ? 1 : count == 1 ? 1 : count + 2;
         total += count > 1 ? count + 2 : count;
-        if (length + written > MaxLength)
+        if (total > MaxRhythmHits || length + written > MaxLength)
             return RhythmTooManyHits;
         if (count == 0) {
             text[length++] = u' ';

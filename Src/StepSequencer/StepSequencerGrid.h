@@ -39,6 +39,8 @@ class StepSequencerGrid {
 public:
     static constexpr int RowCount = 12;
     static constexpr int MaxColumns = 512;
+    /// The most hit characters and brackets a written rhythm holds (rests not counted).
+    static constexpr int MaxRhythmHits = 512;
 
     /// Cell bytes: EmptyCell, or a hit holding its row's colour (0..11), with SelectedBit when
     /// the hit is selected.
@@ -148,7 +150,7 @@ public:
     /// subdivision or when the record's SpeedTrainer is StepSequencer; otherwise the coarsest of one, two
     /// or all columns per beat step that keeps every hit. Only shown rows are written.
     /// RhythmWritten, RhythmEmpty (no hit; the text of rests is written) or RhythmTooManyHits
-    /// (the text would not fit the field; the record is left unchanged).
+    /// (more than MaxRhythmHits hit characters and brackets; the record is left unchanged).
     int WriteRhythm(Configuration::ConfigurationData& record) const;
 
     // State ------------------------------------------------------------------------------------

@@ -172,15 +172,15 @@ TEST_F(ConfigurationFile, NumbersKeepTheirPointInAnyLocale)
 TEST_F(ConfigurationFile, ValuesEndAtTabOrHashAndAreCutToTheirField)
 {
     EXPECT_TRUE(LoadLines({"Preset0 = " + std::string(100, 'N'), "Description = Fast # warm-up",
-                           "CustomPattern = 3+2\tx", "CustomRhythm = " + std::string(600, '1'),
+                           "CustomPattern = 3+2\tx", "CustomRhythm = " + std::string(1024, '1'),
                            "Language = " + std::string(40, 'l'), "File1 = " + std::string(771, 'f')}));
     ASSERT_TRUE(store_.LoadPreset(std::u16string(79, u'N').c_str()));
     EXPECT_EQ(std::u16string(data_.Description), u"Fast ");
     EXPECT_EQ(std::u16string(data_.CustomPattern), u"3+2");
-    EXPECT_EQ(std::u16string(data_.CustomRhythm), std::u16string(511, u'1'));
+    EXPECT_EQ(std::u16string(data_.CustomRhythm), std::u16string(1024, u'1')); // 512 steps and 512 hits
     EXPECT_EQ(std::u16string(data_.File[0]), std::u16string(771, u'f'));
     EXPECT_EQ(std::u16string(store_.GetLanguage()), std::u16string(31, u'l'));
-    EXPECT_TRUE(log_.Has("Value of key CustomRhythm in configuration file is longer than 511 characters; it was cut"));
+    EXPECT_TRUE(log_.Has("Value of key Language in configuration file is longer than 31 characters; it was cut"));
     // Empty values leave the field as it was.
     EXPECT_TRUE(LoadLines({"CustomPattern = ", "Language =", "File1 =   "}));
     EXPECT_EQ(std::u16string(data_.CustomPattern), u"3+2");

@@ -95,22 +95,25 @@ TEST(StepSequencerRhythmText, WritesTheCoarsestStepsAndReadsItsOwnTextBack)
     ExpectInvariants(grid);
 }
 
-TEST(StepSequencerRhythmText, ARhythmWhoseTextWouldNotFitIsRefusedAndTheRecordKept)
+TEST(StepSequencerRhythmText, TheLargestGridIsWrittenAndTooManyHitsRefusedWithTheRecordKept)
 {
-    // 128 columns played one step each: 29 full steps, two pairs and 97 rests make 511
-    // characters, as much as the field holds.
-    std::u16string text;
-    for (int i = 0; i < 29; ++i)
-        text += u"[123456789:ab]";
-    text += u"[12][12]" + std::u16string(97, u' ');
-    ASSERT_EQ(text.size(), 511u);
+    // 4 bars of 16 beats of 8: one off-beat hit makes 512 steps, played or saved.
     Grid grid;
-    Load(grid, Settings(4, 16, 2));
-    grid.LoadRhythm(text, 2);
+    Load(grid, Settings(4, 16, 8));
+    grid.ToggleCell(0, 511);
+    for (const bool playing : {true, false})
+        EXPECT_EQ(Write(grid, playing).text, std::u16string(511, u' ') + u"1") << playing;
+
+    // At most 512 hit characters and brackets: 36 chords of twelve and 8 hits, then rests.
+    std::u16string text;
+    for (int i = 0; i < 36; ++i)
+        text += u"[123456789:ab]";
+    text += std::u16string(8, u'1') + std::u16string(512 - 44, u' ');
+    grid.LoadRhythm(text, 8);
     EXPECT_EQ(Write(grid, true).result, Grid::RhythmWritten);
     EXPECT_EQ(Write(grid, true).text, text);
 
-    grid.ToggleCell(2, 29);
+    grid.ToggleCell(2, 100);
     Configuration::ConfigurationData record;
     record.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
     record.CustomRhythm = u"x";
