@@ -1,4 +1,4 @@
-// The step sequencer's checks of the reliability run
+// The language files' and the step sequencer's checks of the reliability run
 // (reliability_tool languages FOLDER): one line per fault, "1<tab>text" when it holds and
 // "0<tab>text" when not, with its counts.
 #include "Configuration/FileConfiguration.h"
@@ -7,16 +7,19 @@
 #include "StepSequencer/StepSequencerGrid.h"
 #include "System/CurrentLanguage.h"
 #include "System/ILog.h"
+#include "System/LanguageFileReader.h"
 #include "System/Log.h"
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-// What is logged on the way is counted here instead of written anywhere.
+// The readers log why they refuse a file; counted here instead of written anywhere.
 class CountingLog final : public System::ILog {
 public:
     void WriteWideV(int, const char16_t*, va_list) override { ++lines; }
@@ -25,10 +28,60 @@ public:
     int lines = 0;
 };
 
+void Write(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 void Report(bool holds, const std::string& text)
 {
     std::printf("%d\t%s\n", holds ? 1 : 0, text.c_str());
     std::fflush(stdout);
+}
+
+std::string LanguageFile(const std::string& english, const std::string& body)
+{
+    return "\xEF\xBB\xBF@lng\n[Language]\nLangEnglish = " + english + "\nLanguage = " + english + "\n" + body;
+}
+
+// F12: a file en.lng is offered under its own name, apart from the built-in English (the
+// empty name); a file whose body fails to load is not offered.
+void Chooser(const std::string& folder)
+{
+    const std::string languages = folder + "/Lang/";
+    std::filesystem::create_directories(languages);
+    Write(languages + "en.lng", LanguageFile("English", "[Text]\n1 = Own\n"));
+    Write(languages + "bb.lng", LanguageFile("Broken", "[Text]\n1 = fine\nno value here\n"));
+    Write(languages + "de.lng", LanguageFile("German", "[Text]\n1 = Tolvane\n"));
+    std::vector<System::LanguageFileChoice> files;
+    const bool listed = System::ListLanguageFiles(languages, files);
+    std::string names;
+    bool english = false;
+    bool broken = false;
+    for (const auto& file : files) {
+        const std::string name = Platform::Text::Utf16ToUtf8(file.name);
+        names += (names.empty() ? "" : ", ") + name;
+        english = english || name == "en";
+        broken = broken || name == "bb";
+    }
+    Report(listed && english && !broken && files.size() == 2,
+           "F12 language folder of en.lng, de.lng and bb.lng (its body fails): offered " + names
+               + " (the built-in English is the empty name); bb.lng " + (broken ? "OFFERED" : "left out"));
+}
+
+// F14: a comment line longer than any buffer is skipped whole.
+void LongComments(const std::string& folder)
+{
+    int loaded = 0;
+    const std::size_t lengths[] = {898, 899, 4096, 100000};
+    for (const std::size_t length : lengths) {
+        const std::string path = folder + "/comment.lng";
+        Write(path, LanguageFile("Long", "[Text]\n# " + std::string(length, 'c') + " = not a key\n1 = after\n"));
+        const auto table = System::LoadLanguageFile(path);
+        loaded += table && std::u16string_view(table->GetText(0)) == u"after";
+    }
+    Report(loaded == 4, "F14 comment lines of 900 to 100,000 bytes: " + std::to_string(loaded)
+                            + " of 4 language files loaded with the entry after the comment");
 }
 
 // F15: the step sequencer's largest grid (4 bars of 16 beats of 8) plays and saves one
@@ -89,6 +142,8 @@ int LanguageAndRhythmChecks(const std::string& folder)
 {
     static CountingLog log;
     System::SetLog(&log);
+    Chooser(folder);
+    LongComments(folder);
     LargestGrid(folder);
     return 0;
 }

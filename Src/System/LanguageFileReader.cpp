@@ -5,6 +5,10 @@
 #include "Platform/RegularFile.h"
 #include "System/Log.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+
 namespace System {
 
 namespace {
@@ -123,6 +127,7 @@ bool LanguageFileReader::ReadPiece(std::size_t limit)
         if (c == '\n')
             break;
     }
+    lineCut_ = line_.size() == limit && line_.back() != '\n';
     const std::size_t zero = line_.find('\0');
     if (zero != std::string::npos)
         line_.resize(zero);
@@ -134,6 +139,12 @@ bool LanguageFileReader::ReadLine()
     if (!ReadPiece(LinePieceSize))
         return false;
     ++lineNumber_;
+    const std::string_view text = SkipBlanks(line_);
+    if (lineCut_ && !text.empty() && text[0] == '#') {
+        int c = 0;
+        while ((c = std::getc(file_)) != EOF && c != '\n') {
+        }
+    }
     return true;
 }
 
@@ -345,6 +356,35 @@ bool ReadLanguageNames(const std::string& path, LanguageNames& names)
 {
     LanguageFileReader reader;
     return reader.Open(path) && reader.ReadNames(names);
+}
+
+bool ListLanguageFiles(const std::string& folder, std::vector<LanguageFileChoice>& files)
+{
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr)
+        return errno == ENOENT || errno == ENOTDIR;
+    errno = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::u16string fileName = Platform::Text::Utf8ToUtf16(entry->d_name);
+        constexpr std::u16string_view extension = u".lng";
+        std::u16string stem = fileName.size() < 8 && fileName.ends_with(extension)
+                                  ? fileName.substr(0, fileName.size() - extension.size())
+                                  : std::u16string();
+        const bool listed = !stem.empty() && std::ranges::all_of(stem, [](char16_t unit) {
+            return unit != 0 && unit != u'.' && unit <= 0xFF;
+        });
+        const std::string path = folder + entry->d_name;
+        LanguageFileChoice choice;
+        if (listed && ReadLanguageNames(path, choice.names) && LoadLanguageFile(path)) {
+            choice.name = std::move(stem);
+            files.push_back(std::move(choice));
+        }
+        errno = 0;
+    }
+    const int error = errno;
+    ::closedir(directory);
+    errno = error;
+    return error == 0;
 }
 
 } // namespace System

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace System {
 
@@ -20,7 +21,8 @@ struct LanguageNames {
 /// [Language] section with the two names, then numbered sections whose key k sets entry k - 1.
 ///
 /// Lines are read in pieces of at most 899 bytes (the rest of a longer line is a line of its
-/// own) and counted from the signature line, which is line 1. A CR LF line end reads as a line
+/// own, except after a '#': a comment is skipped whole, however long) and counted from the
+/// signature line, which is line 1. A CR LF line end reads as a line
 /// feed. Every complaint goes to the log at level Error and names the line; any complaint ends
 /// the read with failure. One reader serves one thread at a time.
 class LanguageFileReader {
@@ -82,6 +84,7 @@ private:
     int lineNumber_ = 0;
     std::string content_; // the file Open read, which file_ reads from
     std::string line_;
+    bool lineCut_ = false; // the last piece stopped at its limit, before the line's end
 };
 
 /// Path of the file of language `name` ("de" gives ".../Lang/de.lng" in
@@ -96,5 +99,19 @@ std::shared_ptr<Language> LoadLanguageFile(const std::string& path);
 
 /// The header reader for a file path; false when it cannot be opened or read. Window thread.
 bool ReadLanguageNames(const std::string& path, LanguageNames& names);
+
+/// A language file the language chooser offers.
+struct LanguageFileChoice {
+    std::u16string name; ///< the file's stem: the language name the settings keep
+    LanguageNames names;
+};
+
+/// The language files of folder (ending in '/') that the program can switch to: files
+/// "<stem>.lng" shorter than 8 characters whose stem has no further dot (the program loads a
+/// language by its stem) and only characters up to U+00FF, whose header reads and whose body
+/// loads. The readers log why a file is left out. In the folder's order. False, with errno
+/// set, when the folder exists but cannot be listed (what was found before stays in files); a
+/// missing folder lists nothing. Window thread.
+bool ListLanguageFiles(const std::string& folder, std::vector<LanguageFileChoice>& files);
 
 } // namespace System

@@ -137,8 +137,9 @@ private slots:
             {"", u"de", shipped, "German (Deutsch)", "German (Deutsch)", u"de", 0},
             {"", u"de", shipped, "German (Deutsch)", "English (English)", u"", 1},
             {"", u"de", shipped, "German (Deutsch)", nullptr, u"de", 0},
+            // A file en.lng is a language of its own, not the built-in English.
             {"en", u"fr", QStringList{"English (English)", "English (Own file)"} + shipped.mid(1), "French (Français)",
-             "English (Own file)", u"", 1},
+             "English (Own file)", u"en", 2},
         };
         for (const auto& entry : cases) {
             init();
@@ -147,6 +148,7 @@ private slots:
             TestSupport::WriteFile(*folder_ / "deut.lng", LanguageFile("Deutsch", "Lang")); // name too long
             TestSupport::WriteFile(*folder_ / "x.y.lng", LanguageFile("Dotted", "Stem"));   // loads as "x"
             TestSupport::WriteFile(*folder_ / "bad.lng", "\xEF\xBB\xBF@lnx\n[Language]\n");
+            TestSupport::WriteFile(*folder_ / "body.lng", LanguageFile("Broken", "Body") + "[Text]\nno value\n");
             if (std::string(entry.folder) == "en")
                 TestSupport::WriteFile(*folder_ / "en.lng", LanguageFile("English", "Own file"));
             std::u16string(entry.inUse).copy(configuration_->GetLanguage(), 4);
@@ -168,7 +170,7 @@ private slots:
             QCOMPARE(window_->LanguageKind(), entry.languageKind);
             if (entry.languageKind == 2)
                 QCOMPARE(QString::fromStdU16String(System::CurrentLanguage()->GetText(0)),
-                         QStringLiteral("Tolvane-Deutsch"));
+                         "Tolvane-" + QString::fromUtf8(entry.chosen).section(QLatin1Char('('), 1).chopped(1));
             cleanup();
         }
     }

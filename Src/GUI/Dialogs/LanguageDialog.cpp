@@ -10,57 +10,9 @@
 #include <QGridLayout>
 #include <QPushButton>
 
-#include <cerrno>
-#include <dirent.h>
-#include <memory>
-#include <sys/stat.h>
+#include <vector>
 
 namespace GUI {
-
-namespace {
-
-// The code of a stem: each character one byte, the first the most significant. Zero when a
-// character does not fit in a byte or the stem is too long to pack.
-std::uint32_t Pack(std::u16string_view stem)
-{
-    std::uint32_t code = 0;
-    if (stem.size() > 4)
-        return 0;
-    for (const char16_t unit : stem) {
-        if (unit == 0 || unit > 0xFF)
-            return 0;
-        if (code != 0)
-            code <<= 8;
-        code |= unit;
-    }
-    return code;
-}
-
-// The language name a code stands for; the built-in English (and no code) give the empty name.
-std::u16string Unpack(std::uint32_t code)
-{
-    std::u16string name;
-    if (code == LanguageDialog::EnglishCode)
-        return name;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        if (const auto unit = static_cast<char16_t>((code >> shift) & 0xFF))
-            name += unit;
-    }
-    return name;
-}
-
-// The stem of a language file's name, or empty when the name is not one the chooser lists:
-// "<stem>.lng", shorter than 8 characters, with no other dot in the stem (the program loads
-// the language by its stem, so "a.b.lng" would not load as "a").
-QString ListedStem(const QString& fileName)
-{
-    if (fileName.size() >= 8 || !fileName.endsWith(QStringLiteral(".lng")))
-        return {};
-    const QString stem = fileName.chopped(4);
-    return stem.contains(QLatin1Char('.')) ? QString() : stem;
-}
-
-} // namespace
 
 LanguageDialog::LanguageDialog(const DialogContext& context)
     : Dialog(&context.window, 101, QStringLiteral("Language"), HelpTable()),
@@ -93,42 +45,25 @@ LanguageDialog::LanguageDialog(const DialogContext& context)
 
 void LanguageDialog::Prepare(int /*argument*/)
 {
-    const std::u16string current(configuration_.GetLanguage());
-    currentCode_ = current.empty() ? EnglishCode : Pack(current);
+    currentName_ = QString::fromStdU16String(configuration_.GetLanguage());
 
     list_->setUpdatesEnabled(false);
     list_->clear();
-    list_->addItem(QStringLiteral("English (English)"), EnglishCode);
-    AddLanguageFiles(window_.LanguageFolder());
+    // The built-in English is the empty name, which no file has: a file en.lng is a language
+    // of its own.
+    list_->addItem(QStringLiteral("English (English)"), QString());
+    std::vector<System::LanguageFileChoice> files;
+    const std::string folder = window_.LanguageFolder();
+    if (!System::ListLanguageFiles(folder, files))
+        HandleFindFileError(folder);
+    for (const System::LanguageFileChoice& file : files) {
+        list_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromUtf16(file.names.english),
+                                                     QString::fromUtf16(file.names.native)),
+                       QString::fromStdU16String(file.name));
+    }
     list_->model()->sort(0);
-    list_->setCurrentIndex(list_->findData(currentCode_));
+    list_->setCurrentIndex(list_->findData(currentName_));
     list_->setUpdatesEnabled(true);
-}
-
-void LanguageDialog::AddLanguageFiles(const std::string& folder)
-{
-    struct stat status {};
-    if (::stat(folder.c_str(), &status) != 0)
-        return; // no language folder: English only
-    const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(folder.c_str()), ::closedir);
-    if (!directory) {
-        HandleFindFileError(folder);
-        return;
-    }
-    errno = 0;
-    while (const dirent* entry = ::readdir(directory.get())) {
-        const QString stem = ListedStem(QString::fromUtf8(entry->d_name));
-        const std::uint32_t code = Pack(stem.toStdU16String());
-        System::LanguageNames names;
-        if (code != 0 && System::ReadLanguageNames(folder + entry->d_name, names)) {
-            list_->addItem(QStringLiteral("%1 (%2)").arg(QString::fromUtf16(names.english),
-                                                         QString::fromUtf16(names.native)),
-                           code);
-        }
-        errno = 0;
-    }
-    if (errno != 0)
-        HandleFindFileError(folder);
 }
 
 void LanguageDialog::HandleFindFileError(const std::string& folder)
@@ -142,13 +77,13 @@ void LanguageDialog::Apply()
 {
     if (list_->currentIndex() < 0)
         return;
-    const auto code = list_->currentData().toUInt();
-    if (code == currentCode_)
+    const QString chosen = list_->currentData().toString();
+    if (chosen == currentName_)
         return;
-    const std::u16string name = Unpack(code);
+    const std::u16string name = chosen.toStdU16String();
     char16_t* stored = configuration_.GetLanguage();
-    name.copy(stored, Configuration::LanguageCapacity - 1);
-    stored[name.size()] = u'\0';
+    const std::size_t length = name.copy(stored, Configuration::LanguageCapacity - 1);
+    stored[length] = u'\0';
     window_.SwitchLanguage(name);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include "GUI/Dialogs/Dialog.h"
 
-#include <cstdint>
 #include <string>
 
 class QComboBox;
@@ -14,18 +13,14 @@ namespace GUI {
 /// settings (saved at the end of the run) and switches the program to it at once; Cancel, or
 /// OK on the language in use, changes nothing.
 ///
-/// A language is known by its code: the characters of its file-name stem packed one byte each
-/// ("de" is 0x6465). The built-in English texts have the code of "en", so a file en.lng stands
-/// for them. Listed are the files "<stem>.lng" shorter than 8 characters whose stem has no
-/// further dot and only characters up to U+00FF (others do not pack into a code), and whose
-/// header reads. GUI thread.
+/// A language is known by its name: the built-in English texts by the empty name, a file by
+/// its stem, so a file en.lng is a language of its own. Listed are the files that
+/// System::ListLanguageFiles finds usable. GUI thread.
 class LanguageDialog final : public Dialog {
 public:
     static constexpr int ListId = 1322;
     static constexpr int OkId = 1070;
     static constexpr int CancelId = 1071;
-    /// The code of the built-in English texts (the stem "en").
-    static constexpr std::uint32_t EnglishCode = 0x656E;
 
     explicit LanguageDialog(const DialogContext& context);
 
@@ -36,13 +31,12 @@ protected:
 
 private:
     void Apply();
-    void AddLanguageFiles(const std::string& folder);
     static void HandleFindFileError(const std::string& folder);
 
     Configuration::IConfiguration& configuration_;
     ApplicationWindow& window_;
     QComboBox* list_;
-    std::uint32_t currentCode_ = EnglishCode;
+    QString currentName_; // the language in use when the dialog opened
 };
 
 } // namespace GUI
