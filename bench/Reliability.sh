@@ -281,6 +281,41 @@ socket_check() { # the instance socket: an overlong line's tail, a preset while 
         "instance socket: 248 bytes then 'tempo 55' on one line answered '$overlong', tempo after it ${after#0 }; 'preset Fast' with the settings dialog open answered '$refused' (dialog open $([ $open = 1 ] && echo yes || echo no)), tempo saved 90 $([ "$kept" = 1 ] && echo yes || echo no); without the dialog answered '$taken', tempo ${loaded#0 }"
 }
 
+le16() { printf '\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)); }
+le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
+wave() { # path format-tag rate bits: a mono wave file with eight bytes of samples
+    local align=$(($4 / 8))
+    printf "RIFF$(le32 44)WAVEfmt $(le32 16)$(le16 "$2")$(le16 1)$(le32 "$3")$(le32 $(($3 * align)))$(le16 $align)$(le16 "$4")data$(le32 8)" >"$1"
+    head -c 8 /dev/zero >>"$1"
+}
+
+odd_lines_check() { # a settings line not understood, told at start; refused wave files, each logged
+    local folder="$work/oddlines" tries
+    prepare "$folder"
+    wave "$folder/24bit.wav" 1 44100 24; wave "$folder/float.wav" 3 44100 32
+    wave "$folder/0hz.wav" 1 0 16; wave "$folder/768k.wav" 1 768000 16
+    ln -s "$folder/loop-b.wav" "$folder/loop-a.wav"; ln -s "$folder/loop-a.wav" "$folder/loop-b.wav"
+    { printf '%s# Metronome Configuration File\r\nSoundEngineType = 1\r\n' "$bom"
+      local i=1 name
+      for name in 24bit float 0hz 768k loop-a; do printf 'File%d = %s/%s.wav\r\n' $i "$folder" $name; i=$((i + 1)); done
+      printf 'FutureSetting = 1\r\nBpm = 77\r\n'; } >"$folder/Tolvane.conf"
+    launch "$folder"
+    local logged=0
+    for tries in $(seq 100); do
+        logged=$(grep -a -c 'is refused: ' "$folder/Tolvane.log" 2>/dev/null)
+        [ "${logged:-0}" -ge 5 ] && break
+        sleep 0.1
+    done
+    local named=0
+    for name in 24bit float 0hz 768k loop-a; do named=$((named + $(has "$folder/Tolvane.log" "$name.wav is refused: "))); done
+    local told=$([ "$(request "$folder" state)" = 0 ] && echo 1 || echo 0) # the window-modal box holds test requests back
+    local ended=$(finish)
+    local kept=$(has_line "$folder/Tolvane.conf" "FutureSetting = 1")
+    local tempo=$(has_line "$folder/Tolvane.conf" "Bpm = 77")
+    verdict $(( told && ended && kept && tempo && named == 5 )) \
+        "settings line 'FutureSetting = 1' not understood: told at start $([ "$told" = 1 ] && echo yes || echo no), kept $([ "$kept" = 1 ] && echo yes || echo no), the tempo after it read $([ "$tempo" = 1 ] && echo yes || echo no); 5 refused wave files (24-bit, 32-bit float, 0 Hz, 768 kHz, a link loop): $named logged by name ($(grep -a -o 'is refused: [^(]*' "$folder/Tolvane.log" | sed 's/is refused: //; s/ *$//' | sort | uniq -c | sed 's/^ *//' | paste -sd';' -))"
+}
+
 cycles_check() {
     local folder="$work/cycles"
     prepare "$folder"
@@ -316,7 +351,7 @@ language_and_rhythm_checks() { # language files and the step sequencer's grid (r
 
 echo "Tolvane reliability checks ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
 # RELIABILITY_CHECKS="hangup_check path_check" runs only the checks named.
-for check in ${RELIABILITY_CHECKS:-settings_checks language_and_rhythm_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check socket_check cycles_check}; do
+for check in ${RELIABILITY_CHECKS:-settings_checks language_and_rhythm_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check socket_check odd_lines_check cycles_check}; do
     case $check in
     kill_check_one) kill_check 1 2>/dev/null ;;
     kill_check_two) kill_check 2 2>/dev/null ;;

@@ -25,6 +25,10 @@ namespace GUI {
 
 namespace {
 
+// The message telling the first settings line that was not understood.
+constexpr int UnreadLineTitle = 23;
+constexpr int UnreadLineText = 54;
+
 constexpr const char* LanguageFailure =
     "Unable to initialise language. There may be an issue with the selected language file.";
 
@@ -87,7 +91,37 @@ bool ApplicationWindowStartup::Run()
         }
     });
     TellSavingRefused();
+    TellUnreadLines();
     return true;
+}
+
+void ApplicationWindowStartup::TellUnreadLines()
+{
+    const auto unread = window_.configuration_.UnreadLine();
+    if (unread.count == 0)
+        return;
+    // The line as the file has it, cut to what a message box can show, shown as plain text
+    // with control characters (a UTF-16 file's zero bytes, say) as spaces.
+    constexpr qsizetype Shown = 80;
+    QString line = QString::fromUtf8(unread.first.data(), static_cast<qsizetype>(unread.first.size()));
+    if (line.size() > Shown)
+        line = line.left(Shown - 1) + QChar(0x2026);
+    for (QChar& character : line) {
+        if (character.unicode() < 0x20)
+            character = QLatin1Char(' ');
+    }
+    const auto language = System::CurrentLanguage();
+    const QString text = FromTableText(language->GetMessage(UnreadLineText))
+                             .arg(unread.firstNumber)
+                             .arg(line)
+                             .arg(unread.count);
+    // Start-up does not wait for the box.
+    auto* box = new QMessageBox(QMessageBox::Information, FromTableText(language->GetMessageTitle(UnreadLineTitle)),
+                                text, QMessageBox::Ok, &window_);
+    box->setObjectName(QStringLiteral("unreadLines"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void ApplicationWindowStartup::TellSavingRefused()

@@ -42,6 +42,8 @@ private:
     bool CheckSingleInstance();
     bool SystemCheck();
     void TellSavingRefused();
+    /// Names the first settings line the load did not understand (kept in the file).
+    void TellUnreadLines();
 
     ApplicationWindow& window_;
     SingleInstance* instance_ = nullptr; // a child of the window

@@ -72,6 +72,7 @@ constexpr const char16_t* MessageTitles[] = {
     u"Help File Not Found",
     u"Unable To Open Help File",
     u"Preset Name In Use",
+    u"Settings File Line Not Understood",
 };
 
 constexpr const char16_t* Messages[] = {
@@ -129,6 +130,7 @@ constexpr const char16_t* Messages[] = {
     u"The help file wasn't found. Please check there is a file called Tolvane.pdf in the same directory Tolvane is being run from.",
     u"Tolvane was unable to open the help file. Please check you have a PDF file reading application installed on your computer.",
     u"Another preset already has this name. Please enter a different name for the preset",
+    u"Line %1 of the settings file was not understood:\n\n%2\n\nIt is kept in the file as it is, and everything else was read. Lines not understood: %3.",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -271,8 +273,8 @@ static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
 static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 15);
-static_assert(std::size(MessageTitles) == 23);
-static_assert(std::size(Messages) == 54);
+static_assert(std::size(MessageTitles) == 24);
+static_assert(std::size(Messages) == 55);
 static_assert(std::size(Informations) == 57);
 static_assert(std::size(Texts) == 16);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);

@@ -24,11 +24,11 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"StatusInfo", {1984, 512, 15}},
     {"Dialog", {9664, 256, 4}},
     {"Control", {10688, 256, 95}},
-    {"Message", {35008, 512, 54}},
-    {"MessageTitle", {62656, 256, 23}},
-    {"Information", {68544, 512, 57}},
-    {"Text", {97728, 256, 16}},
-    {"Midi", {101824, 128, 47}},
+    {"Message", {35008, 512, 55}},
+    {"MessageTitle", {63168, 256, 24}},
+    {"Information", {69312, 512, 57}},
+    {"Text", {98496, 256, 16}},
+    {"Midi", {102592, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

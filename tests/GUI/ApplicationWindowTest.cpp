@@ -488,6 +488,27 @@ private slots:
                  QStringLiteral("96 ") + window.TempoDisplay()->Label());
     }
 
+    // The first settings line not understood is named at start-up, in the language in use.
+    void UnreadSettingsLineIsNamed_data() { EveryShippedLanguageFitsAndNamesItsControls_data(); }
+    void UnreadSettingsLineIsNamed()
+    {
+        QFETCH(QString, language);
+        if (!language.isEmpty())
+            QFile::copy(QStringLiteral(TOLVANE_LANG_SOURCE_DIR "/") + language + QStringLiteral(".lng"),
+                        QString::fromStdString(*folder_ / language.toStdString() + ".lng"));
+        TestSupport::WriteFile(*folder_ / "Tolvane.conf", "\xEF\xBB\xBFLanguage = " + language.toStdString()
+                                                              + "\nBogus <b>= 1\nBpm 1\nBpm = 133\n");
+        ApplicationWindow& window = OpenWindow();
+        auto* box = window.findChild<QMessageBox*>(QStringLiteral("unreadLines"));
+        QVERIFY(box);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        WindowTest::Screenshot(*box, QStringLiteral("unread-line-") + (language.isEmpty() ? QStringLiteral("en") : language));
+        QVERIFY2(box->text().contains(QStringLiteral(" 2 ")) && box->text().contains(QStringLiteral("Bogus <b>= 1"))
+                     && box->text().endsWith(QStringLiteral(" 2.")),
+                 qPrintable(box->text()));
+        QCOMPARE(Bpm(), 133);
+    }
+
     void MissingLanguageFileAtStartUpFallsBackToEnglish()
     {
         TestSupport::WriteFile(*folder_ / "Tolvane.conf", "\xEF\xBB\xBFLanguage = xx\nBpm = 133\n");

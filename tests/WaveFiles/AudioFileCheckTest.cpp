@@ -45,11 +45,13 @@ TEST(VerifyAudioFile, FormatLimitsAndSize)
     // Below 173 Hz the output's converter (at most 1:256 up to 44100 Hz) would give silence.
     EXPECT_EQ(files.Verify("173.wav", Wave({1, 1, 173, 16}, Pcm16({1, 2}))), Check::Usable);
     EXPECT_EQ(files.Verify("172.wav", Wave({1, 1, 172, 16}, Pcm16({1, 2}))), Check::InvalidFormat);
-    EXPECT_TRUE(log.Content().empty()) << log.Content();
+    // Only the refused files are logged, each with its format.
+    EXPECT_TRUE(log.Has("24bit.wav is refused: 44100 Hz and 24 bits per sample")) << log.Content();
+    EXPECT_FALSE(log.Has("cd.wav")) << log.Content();
 }
 
-// Each failure gives its code and its log entry, in the order the checks run; a missing file
-// is no failure of a call and writes none.
+// Each failure gives its code and its log entry, in the order the checks run, and a line
+// naming the file as refused.
 TEST(VerifyAudioFile, FailuresGiveTheirCodeAndLogEntry)
 {
     CheckFolder files;
@@ -65,7 +67,7 @@ TEST(VerifyAudioFile, FailuresGiveTheirCodeAndLogEntry)
         std::int32_t code;
         std::string logged; // "": no entry at all
     } cases[] = {
-        {"absent.wav", "-", Check::NotFound, ""},
+        {"absent.wav", "-", Check::NotFound, "absent.wav is refused: not found"},
         {"folder.wav", "-", Check::CannotOpen, "\tError Code 21"},
         {"0.wav", "", Check::CannotRead, cannotRead},
         {"12.wav", header.substr(0, 12), Check::CannotRead, cannotRead},
@@ -84,6 +86,7 @@ TEST(VerifyAudioFile, FailuresGiveTheirCodeAndLogEntry)
         TestSupport::ScopedLog log;
         EXPECT_EQ(VerifyAudioFile(Wide(path).c_str()), c.code) << c.name;
         EXPECT_TRUE(c.logged.empty() ? log.Content().empty() : log.Has(c.logged)) << c.name << ": " << log.Content();
+        EXPECT_EQ(log.Has(c.name + " is refused: "), c.code != Check::Usable) << c.name;
     }
     EXPECT_EQ(VerifyAudioFile(u""), Check::NotFound);
 }

@@ -3,9 +3,12 @@
 #include "Core/WaveFiles/WaveFileInput.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/SampleSound.h"
+#include "Platform/Text.h"
 #include "System/ErrorReport.h"
+#include "System/Log.h"
 
 #include <cerrno>
+#include <string>
 
 namespace Core {
 
@@ -22,14 +25,25 @@ std::int32_t Report(int line, const char16_t* call, std::int32_t code)
     return code;
 }
 
-} // namespace
-
-std::uint32_t LowestSampleRate() noexcept
+const char* Reason(std::int32_t code)
 {
-    return Platform::Audio::LowestInputRate(Platform::Audio::MixerOptions{}.sampleRate);
+    using namespace AudioFileCheck;
+    switch (code) {
+    case NotFound:
+        return "not found";
+    case CannotOpen:
+        return "it cannot be opened for reading as a regular file";
+    case CannotGetSize:
+        return "it is larger than any sound the program plays";
+    case CannotSeek:
+    case CannotRead:
+        return "no format and data chunk could be read from it";
+    default:
+        return "";
+    }
 }
 
-std::int32_t VerifyAudioFile(const char16_t* path)
+std::int32_t Check(const char16_t* path, WaveFormatRecord& format)
 {
     using namespace AudioFileCheck;
     if (path == nullptr || !PathExists(path))
@@ -58,13 +72,40 @@ std::int32_t VerifyAudioFile(const char16_t* path)
         return CannotRead;
     }
 
-    const WaveFormatRecord& format = header.format;
+    format = header.format;
     if (format.samplesPerSecond > MaximumSampleRate || format.samplesPerSecond < LowestSampleRate()
         || format.bitsPerSample > MaximumBitsPerSample)
         return InvalidFormat;
     if (header.fileSize > LargeAudioFileBytes)
         return LargeFile;
     return Usable;
+}
+
+} // namespace
+
+std::uint32_t LowestSampleRate() noexcept
+{
+    return Platform::Audio::LowestInputRate(Platform::Audio::MixerOptions{}.sampleRate);
+}
+
+std::int32_t VerifyAudioFile(const char16_t* path)
+{
+    WaveFormatRecord format{};
+    const std::int32_t code = Check(path, format);
+    if (code == AudioFileCheck::Usable || code == AudioFileCheck::LargeFile)
+        return code;
+    // One line for every refused file, whatever else was logged on the way.
+    const std::string name = path == nullptr ? std::string() : Platform::Text::Utf16ToUtf8(path);
+    if (code == AudioFileCheck::InvalidFormat)
+        System::Log().Write(System::Warn,
+                            "The audio file %s is refused: %u Hz and %u bits per sample (the program plays %u to %u Hz "
+                            "and at most %u bits)",
+                            name.c_str(), static_cast<unsigned>(format.samplesPerSecond),
+                            static_cast<unsigned>(format.bitsPerSample), static_cast<unsigned>(LowestSampleRate()),
+                            static_cast<unsigned>(MaximumSampleRate), static_cast<unsigned>(MaximumBitsPerSample));
+    else
+        System::Log().Write(System::Warn, "The audio file %s is refused: %s", name.c_str(), Reason(code));
+    return code;
 }
 
 AudioFileCheckMessage MessageForAudioFileCheck(std::int32_t code) noexcept

@@ -22,9 +22,10 @@ constexpr std::uint32_t LargeAudioFileBytes = 1048576;
 /// regular file of at most Platform::MaximumAudioFileBytes that opens without blocking, holds
 /// a format and a data chunk (found as the wave reader finds them, ReadWaveHeader), and its
 /// format asks for LowestSampleRate() to 44100 samples per second and at most 16 bits per
-/// sample. The format tag and the channels are not looked at. Failed system calls are logged
-/// (system error report, function "Core::VerifyAudioFile"), refusals of the file's kind, size
-/// or layout by ReadWaveHeader. Never fails itself. Any thread except the timer thread (it
+/// sample. The format tag and the channels are not looked at. Every refused file (any result
+/// but Usable and LargeFile) gets one Warn line "The audio file PATH is refused: why"; failed
+/// system calls are also logged (system error report, function "Core::VerifyAudioFile"), and
+/// refusals of the file's kind, size or layout by ReadWaveHeader. Never fails itself. Any thread except the timer thread (it
 /// touches the file and may log).
 std::int32_t VerifyAudioFile(const char16_t* path);
 
