@@ -127,6 +127,7 @@ int Cycles(const std::string& socketPath, const std::string& pid, int cycles)
 } // namespace
 
 int SettingsChecks(const std::string& folder);
+int LoadResident(const std::string& path, bool limited);
 int LanguageAndRhythmChecks(const std::string& folder);
 
 int main(int argc, char** argv)
@@ -157,6 +158,8 @@ int main(int argc, char** argv)
     }
     if (command == "settings" && argc == 3)
         return SettingsChecks(argv[2]);
+    if (command == "load-resident" && (argc == 3 || argc == 4)) // for the settings checks: a fresh process
+        return LoadResident(argv[2], argc == 4);
     if (command == "languages" && argc == 3)
         return LanguageAndRhythmChecks(argv[2]);
     if (command == "cycles" && argc == 5)

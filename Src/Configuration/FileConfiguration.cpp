@@ -38,8 +38,22 @@ bool FileConfiguration::Load()
                             "settings will not be saved");
         return false;
     }
+    // Out of memory, what was read is incomplete, and a save would replace the file with it.
+    const auto refuseForMemory = [this] {
+        presets_.clear();
+        current_ = ConfigurationData();
+        refusal_ = SaveRefusal::UnreadableFile;
+        System::Log().Write(System::Error, "Not enough memory to read configuration file %s; it is left as it is",
+                            path_.c_str());
+    };
     std::string bytes;
-    const Platform::ReadOutcome outcome = Platform::ReadRegularFile(path_, FileSizeLimit, bytes, Platform::Links::Refuse);
+    Platform::ReadOutcome outcome;
+    try {
+        outcome = Platform::ReadRegularFile(path_, FileSizeLimit, bytes, Platform::Links::Refuse);
+    } catch (const std::bad_alloc&) {
+        refuseForMemory();
+        throw;
+    }
     if (!outcome.Ok()) {
         if (outcome.Missing())
             return false; // a first start: the file is made at the first save
@@ -55,12 +69,7 @@ bool FileConfiguration::Load()
     try {
         result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_);
     } catch (const std::bad_alloc&) {
-        // What was read is incomplete, and a save would replace the file with it.
-        presets_.clear();
-        current_ = ConfigurationData();
-        refusal_ = SaveRefusal::UnreadableFile;
-        System::Log().Write(System::Error, "Not enough memory to read configuration file %s; it is left as it is",
-                            path_.c_str());
+        refuseForMemory();
         throw;
     }
     unread_ = {result.keptLines, result.firstKeptLineNumber, result.firstKeptLine};
