@@ -1,6 +1,5 @@
 // The main window's construction: its commands as actions with their keys, the menu, the
-// controls at their places, control help, and the window closing and coming forward for
-// another copy.
+// controls, control help, and the window closing and coming forward for another copy.
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
@@ -76,9 +75,8 @@ protected:
 
 } // namespace
 
-/// The window's client area: the surface every control sits on, at the positions the layout
-/// gives in client pixels. Keys that reach it (from the controls that forward their keys) go
-/// to the keyboard tempo control.
+/// The window's client area: the surface every control sits on, placed by its layout. Keys that
+/// reach it (from the controls that forward their keys) go to the keyboard tempo control.
 class ClientArea final : public QWidget {
 public:
     explicit ClientArea(ApplicationWindow& window)
@@ -93,12 +91,6 @@ protected:
         if (!window_.tempoInput_.Key(event->key(), event->modifiers(), event->count()))
             QWidget::keyPressEvent(event);
     }
-    void resizeEvent(QResizeEvent* event) override
-    {
-        window_.LayOutBars();
-        QWidget::resizeEvent(event);
-    }
-
 private:
     ApplicationWindow& window_;
 };
@@ -129,8 +121,6 @@ void ApplicationWindow::CreateInterface()
     setWindowIcon(icon);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(OuterWidth, OuterHeight);
-    CentreWindowOnDesktop(this, OuterWidth, OuterHeight);
 
     CreateActions();
     CreateMenu();
@@ -244,25 +234,18 @@ void ApplicationWindow::CreateControls()
     statusbar_ = new Statusbar(client_);
 
     display_ = new BeatsPerMinuteDisplay(Settings().Bpm, client_);
-    display_->move(10, 70);
-    lamp_ = new VisualBeatIndicator(client_);
-    lamp_->move(230, 76);
-
     groupBox_ = new QGroupBox(client_);
     groupBox_->setProperty("controlId", GroupBoxId);
-    groupBox_->setGeometry(220, 62, 52, 52);
-    groupBox_->lower();
+    lamp_ = new VisualBeatIndicator(groupBox_);
 
     startStop_ = new QPushButton(controlText(StartStopId), client_);
     startStop_->setProperty("controlId", StartStopId);
-    startStop_->setGeometry(282, 70, 100, 45);
     startStop_->setFont(font);
     startStop_->setAutoDefault(false);
     connect(startStop_, &QPushButton::clicked, actions_.at(StartStopId), &QAction::trigger);
 
     tempoSlider_ = new QSlider(Qt::Horizontal, client_);
     tempoSlider_->setProperty("controlId", TempoSliderId);
-    tempoSlider_->setGeometry(60, 170, 280, 24);
     tempoSlider_->setTickPosition(QSlider::NoTicks);
     tempoSlider_->setFocusPolicy(Qt::StrongFocus);
     tempoSlider_->setRange(TempoSliderMinimum, TempoSliderMaximum);
@@ -272,13 +255,10 @@ void ApplicationWindow::CreateControls()
 
     tempoLabel_ = new QLabel(controlText(TempoLabelId), client_);
     tempoLabel_->setProperty("controlId", TempoLabelId);
-    tempoLabel_->setGeometry(10, 175, 60, 20);
-    tempoLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     tempoLabel_->setFont(font);
 
     volumeSlider_ = new QSlider(Qt::Horizontal, client_);
     volumeSlider_->setProperty("controlId", VolumeSliderId);
-    volumeSlider_->setGeometry(60, 196, 280, 24);
     volumeSlider_->setTickPosition(QSlider::NoTicks);
     volumeSlider_->setFocusPolicy(Qt::StrongFocus);
     volumeSlider_->setRange(0, 100);
@@ -290,34 +270,18 @@ void ApplicationWindow::CreateControls()
 
     volumeLabel_ = new QLabel(controlText(VolumeLabelId), client_);
     volumeLabel_->setProperty("controlId", VolumeLabelId);
-    volumeLabel_->setGeometry(10, 202, 60, 20);
-    volumeLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     volumeLabel_->setFont(font);
 
     tap_ = new QPushButton(controlText(TapId), client_);
     tap_->setProperty("controlId", TapId);
-    tap_->setGeometry(340, 166, 42, 32);
     tap_->setFont(font);
     tap_->setAutoDefault(false);
     tap_->installEventFilter(new KeepKeysFilter(tap_));
     connect(tap_, &QPushButton::clicked, actions_.at(TapId), &QAction::trigger);
 
-    // The labels sit under the sliders' left ends; the sliders must stay on top for the mouse.
-    tempoLabel_->lower();
-    volumeLabel_->lower();
+    LayOutControls();
     DescribeControls();
     FitToTexts();
-    LayOutBars();
-}
-
-void ApplicationWindow::LayOutBars()
-{
-    if (!client_ || !toolbar_ || !statusbar_)
-        return;
-    const int width = client_->width();
-    toolbar_->setGeometry(0, 0, width, toolbar_->sizeHint().height());
-    const int statusHeight = statusbar_->sizeHint().height();
-    statusbar_->setGeometry(0, client_->height() - statusHeight, width, statusHeight);
 }
 
 void ApplicationWindow::ControlHelp()
@@ -368,23 +332,25 @@ void ApplicationWindow::showEvent(QShowEvent* event)
 void ApplicationWindow::FitOuterSize()
 {
     const QRect frame = frameGeometry();
-    const int frameWidth = std::max(0, frame.width() - width());
-    const int frameHeight = std::max(0, frame.height() - height());
-    // As wide as the texts need, but never wider than the screen's room: a text longer than
-    // that is cut rather than the window pushed off the screen.
-    const QSize client(std::min(std::max(OuterWidth - frameWidth, contentWidth_), ScreenRoom(*this).width()),
-                       OuterHeight - frameHeight);
-    if (client != size()) {
-        setFixedSize(client);
-        CentreWindowOnDesktop(this, client.width() + frameWidth, OuterHeight);
-    }
+    const QSize frameSize(std::max(0, frame.width() - width()), std::max(0, frame.height() - height()));
+    // The English outer size, larger where a translation's texts need it, but never larger
+    // than the screen's room: a text longer than that is cut rather than the window pushed
+    // off the screen. The window takes that size whenever it changes (a language switch).
+    const QSize least = (QSize(OuterWidth, OuterHeight) - frameSize)
+                            .expandedTo(minimumSizeHint())
+                            .boundedTo(ScreenRoom(*this));
+    if (least == minimumSize() && least == size())
+        return;
+    setMinimumSize(least);
+    resize(least);
+    CentreWindowOnDesktop(this, least.width() + frameSize.width(), least.height() + frameSize.height());
 }
 
 QWidget* ApplicationWindow::Control(int id) const
 {
     if (!client_)
         return nullptr;
-    for (QWidget* child : client_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* child : client_->findChildren<QWidget*>()) {
         if (child->property("controlId").toInt() == id && child->property("controlId").isValid())
             return child;
     }

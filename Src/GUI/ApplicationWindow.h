@@ -69,7 +69,8 @@ struct ApplicationWindowOptions {
 class ApplicationWindow : public QMainWindow, public ControlSubClasser, public Core::IMetronomeEventHandler {
     Q_OBJECT
 public:
-    /// The window's outer size in English; a translation that needs more room widens it.
+    /// The window's outer size in English, its least; a translation that needs more room
+    /// widens it.
     static constexpr int OuterWidth = 400;
     static constexpr int OuterHeight = 300;
 
@@ -215,8 +216,13 @@ private:
     void ApplyMenuTexts();
     /// Puts the current text tables' texts on the menu, toolbar, read-out, controls and title.
     void ShowLanguage();
-    void LayOutBars();
+    /// Puts the controls in the client area's layout (once, when they are made).
+    void LayOutControls();
+    /// The window's least size: the English outer size, or what the layout needs, at most the
+    /// screen's room. The window takes it when it changes.
     void FitOuterSize();
+    /// The buttons' and the status line's least widths for the current language's texts, then
+    /// FitOuterSize.
     void FitToTexts();
     /// Status tips, names and descriptions of the controls and commands in the language shown.
     void DescribeControls();
@@ -274,7 +280,6 @@ private:
     bool startWaiting_ = false; // a start waits for the sounds to be prepared
     std::chrono::steady_clock::time_point startPressed_{}; // when the waiting start was asked for
     bool fitted_ = false;
-    int contentWidth_ = 0; // the width the client area needs for the current language's texts
 
     // The dialogs made so far, by the maker of their table row; destroyed first.
     std::vector<std::pair<DialogMaker, std::unique_ptr<Dialog>>> dialogs_;

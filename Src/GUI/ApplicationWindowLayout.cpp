@@ -1,8 +1,8 @@
-// The main window's texts in the current language, the room for them, and what assistive
-// technology learns of its controls.
+// The main window's layout, its texts in the current language, the room for them, and what
+// assistive technology learns of its controls.
 //
 // The window is 400 x 300 pixels in English. A translation whose texts need more room widens
-// the controls that hold them and the window with them, so that no text is cut.
+// the controls that hold them, and the layout the window with them, so that no text is cut.
 #include "GUI/ApplicationWindow.h"
 
 #include "GUI/BeatsPerMinuteDisplay.h"
@@ -12,12 +12,14 @@
 #include "GUI/VisualBeatIndicator.h"
 #include "System/CurrentLanguage.h"
 
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QAction>
 #include <QSlider>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -25,9 +27,8 @@ namespace GUI {
 
 namespace {
 
-constexpr int LabelRoom = 46;    // from the labels' left edge to just before the sliders
-constexpr int TextPadding = 12;  // a push button's frame and margins beside its text
-constexpr int RightMargin = 10;  // as the controls' left margin
+constexpr int Margin = 10;        // the controls' distance from the window's sides
+constexpr int TextPadding = 12;   // a push button's frame and margins beside its text
 constexpr int StatusPadding = 24; // the status line's margins beside its text, and a little air
 
 // The status line's help for the commands and controls.
@@ -92,35 +93,83 @@ void ApplicationWindow::ShowLanguage()
         setWindowTitle(FromTableText(title));
     DescribeControls();
     FitToTexts();
-    LayOutBars();
+}
+
+void ApplicationWindow::LayOutControls()
+{
+    // From the top: the toolbar; the read-out, the lamp in its frame and Start/Stop in a row;
+    // the tempo and volume sliders after their labels, with Tap beside the tempo slider; the
+    // status line at the bottom edge. The English sizes are the least each control gets.
+    // Where the window is wider than its controls need (for the status line's texts), the room
+    // stays at the right.
+    auto* column = new QVBoxLayout(client_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(toolbar_);
+
+    // The lamp sits 10 pixels in from its frame's sides and 14 below its top, whatever room
+    // the style keeps inside a frame.
+    const QMargins inside = groupBox_->contentsMargins();
+    auto* lampFrame = new QVBoxLayout(groupBox_);
+    lampFrame->setContentsMargins(std::max(0, 10 - inside.left()), std::max(0, 14 - inside.top()),
+                                  std::max(0, 10 - inside.right()), 0);
+    lampFrame->addWidget(lamp_, 0, Qt::AlignLeft | Qt::AlignTop);
+    groupBox_->setMinimumSize(52, 52);
+
+    // The frame reaches 8 pixels higher than the read-out and Start/Stop, and starts 62 pixels
+    // below the client area's top.
+    auto* top = new QGridLayout;
+    top->setContentsMargins(Margin, std::max(0, 62 - toolbar_->sizeHint().height()), Margin, 0);
+    top->setHorizontalSpacing(10);
+    top->setVerticalSpacing(0);
+    top->setRowMinimumHeight(0, 8);
+    top->addWidget(display_, 1, 0, Qt::AlignTop);
+    top->addWidget(groupBox_, 0, 1, 2, 1, Qt::AlignTop);
+    top->addWidget(startStop_, 1, 2, Qt::AlignTop);
+    top->setColumnStretch(3, 1);
+    column->addLayout(top);
+    column->addSpacing(16);
+
+    // Tap (32 pixels high) sets the tempo row's height; the volume row's centre lies 26 pixels
+    // below the tempo row's. The labels keep 4 pixels from their sliders, which start at least
+    // 50 pixels right of the labels' left edge.
+    auto* sliders = new QGridLayout;
+    sliders->setContentsMargins(Margin, 0, Margin, 0);
+    sliders->setSpacing(0);
+    sliders->setColumnMinimumWidth(0, 50);
+    sliders->setRowMinimumHeight(1, 20);
+    for (QLabel* label : {tempoLabel_, volumeLabel_}) {
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setContentsMargins(0, 0, 4, 0);
+    }
+    for (QSlider* slider : {tempoSlider_, volumeSlider_})
+        slider->setMinimumWidth(280);
+    sliders->addWidget(tempoLabel_, 0, 0);
+    sliders->addWidget(tempoSlider_, 0, 1);
+    sliders->addWidget(tap_, 0, 2);
+    sliders->addWidget(volumeLabel_, 1, 0);
+    sliders->addWidget(volumeSlider_, 1, 1);
+    sliders->setColumnStretch(3, 1);
+    column->addLayout(sliders);
+    column->addStretch(1);
+    column->addWidget(statusbar_);
 }
 
 void ApplicationWindow::FitToTexts()
 {
+    // The buttons are as large as in English, wider where their texts need it: Start/Stop
+    // for the longer of its two texts, so that it keeps its width while playing.
     const auto language = System::CurrentLanguage();
-    const int labelExtra = std::max(
-        0, std::max(TextWidth(tempoLabel_, tempoLabel_->text()), TextWidth(volumeLabel_, volumeLabel_->text())) - LabelRoom);
-    const int tapExtra = std::max(0, TextWidth(tap_, tap_->text()) + TextPadding - 42);
     const int startText = std::max(TextWidth(startStop_, FromTableText(language->GetControlText(StartStopId))),
                                    TextWidth(startStop_, FromTableText(language->GetControlText(1002))));
-    const int startExtra = std::max(0, startText + TextPadding - 100);
+    startStop_->setFixedSize(std::max(100, startText + TextPadding), 45);
+    tap_->setFixedSize(std::max(42, TextWidth(tap_, tap_->text()) + TextPadding), 32);
 
-    // The English layout, moved right by what the labels need and widened where the buttons do.
-    tempoLabel_->setGeometry(10, 175, 60 + labelExtra, 20);
-    volumeLabel_->setGeometry(10, 202, 60 + labelExtra, 20);
-    tempoSlider_->setGeometry(60 + labelExtra, 170, 280, 24);
-    volumeSlider_->setGeometry(60 + labelExtra, 196, 280, 24);
-    tap_->setGeometry(340 + labelExtra, 166, 42 + tapExtra, 32);
-    startStop_->setGeometry(282, 70, 100 + startExtra, 45);
-
-    // Only what a translation adds counts: in English everything fits as laid out.
-    const int controlsExtra = std::max(labelExtra + tapExtra, startExtra);
-    int width = controlsExtra > 0 ? 382 + controlsExtra + RightMargin : 0;
-    if (toolbar_->ExtraWidth() > 0)
-        width = std::max(width, toolbar_->sizeHint().width());
+    // The status line shows the longest help text whole.
+    int statusWidth = 0;
     for (const HelpEntry& entry : StatusHelp().Entries())
-        width = std::max(width, TextWidth(statusbar_, StatusText(entry.firstId)) + StatusPadding);
-    contentWidth_ = width;
+        statusWidth = std::max(statusWidth, TextWidth(statusbar_, StatusText(entry.firstId)) + StatusPadding);
+    statusbar_->setMinimumWidth(statusWidth);
     FitOuterSize();
 }
 

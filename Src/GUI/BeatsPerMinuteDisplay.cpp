@@ -70,8 +70,7 @@ BeatsPerMinuteDisplay::BeatsPerMinuteDisplay(int tempo, QWidget* parent)
     , tempo_(tempo)
 {
     setProperty("controlId", ControlId);
-    setGeometry(10, 70, Width, Height);
-    setFixedSize(Width, Height);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
     // The digits sit a little above the middle of the picture; the label shares their

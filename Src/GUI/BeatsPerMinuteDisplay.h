@@ -7,8 +7,8 @@
 namespace GUI {
 
 /// The tempo read-out of the main window: the tempo in large black digits followed by the unit
-/// label ("bpm") on the same baseline, over a light blue gradient picture. A fixed 200 x 80
-/// pixel child at (10, 70) of its parent, control identifier 1201. GUI thread only.
+/// label ("bpm") on the same baseline, over a light blue gradient picture, 200 x 80 pixels
+/// (its size hint; its parent's layout places it), control identifier 1201. GUI thread only.
 class BeatsPerMinuteDisplay : public QWidget {
     Q_OBJECT
 public:
@@ -26,6 +26,9 @@ public:
     int Tempo() const { return tempo_; }
     /// The read-out as text ("120 bpm"), its accessible value.
     QString ValueText() const;
+
+    QSize sizeHint() const override { return {Width, Height}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
     /// Takes the unit label again from the current text tables and repaints (after a language
     /// switch).

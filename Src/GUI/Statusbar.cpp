@@ -5,7 +5,7 @@ namespace GUI {
 Statusbar::Statusbar(QWidget* parent)
     : QStatusBar(parent)
 {
-    // The main window has a fixed size, so there is nothing to drag.
+    // The window's own frame resizes it; a grip would only crowd the help text.
     setSizeGripEnabled(false);
 }
 

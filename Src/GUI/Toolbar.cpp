@@ -57,7 +57,6 @@ void Toolbar::SetTexts()
 {
     const auto language = System::CurrentLanguage();
     const auto texts = System::ToolbarTexts(*language, ButtonCount);
-    extraWidth_ = 0;
     for (int position = 0; position < ButtonCount; ++position) {
         QAction* action = actions_[static_cast<std::size_t>(position)];
         const auto index = static_cast<std::size_t>(position);
@@ -68,7 +67,6 @@ void Toolbar::SetTexts()
             std::max(ButtonWidth, button->fontMetrics().horizontalAdvance(action->iconText()) + TextPadding);
         button->setFixedSize(width, ButtonHeight);
         button->setAccessibleDescription(action->toolTip());
-        extraWidth_ += width - ButtonWidth;
     }
 }
 

@@ -29,15 +29,15 @@ public:
     /// text tables (after a language switch), and widens a button whose text needs more than
     /// 94 pixels.
     void SetTexts();
-    /// How many pixels wider than 4 x 94 the buttons are together (0 when every text fits).
-    int ExtraWidth() const { return extraWidth_; }
+    /// As wide as all four buttons: a layout never hides one behind the toolbar's extension
+    /// menu.
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
     /// The button at position 0..3 (its "controlId" property holds its command).
     QToolButton* Button(int position) const;
 
 private:
     std::array<QAction*, ButtonCount> actions_{};
-    int extraWidth_ = 0;
 };
 
 } // namespace GUI

@@ -26,8 +26,7 @@ VisualBeatIndicator::VisualBeatIndicator(QWidget* parent)
     , beats_([this](const HeardTimeline::Entry& beat) { Show(beat.value); }, {}, this)
 {
     setProperty("controlId", ControlId);
-    setGeometry(230, 76, Width, Height);
-    setFixedSize(Width, Height);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent);
     frame_.fill(buttonFace_);
     for (QImage& disc : discs_)

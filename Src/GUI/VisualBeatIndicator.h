@@ -12,8 +12,9 @@
 
 namespace GUI {
 
-/// The beat lamp: a 32 x 32 pixel child at (230, 76) of its parent, control identifier 1202,
-/// that shows an anti-aliased disc in the size and colour of the voice of each marked beat.
+/// The beat lamp: 32 x 32 pixels (its size hint; its parent's layout places it), control
+/// identifier 1202, that shows an anti-aliased disc in the size and colour of the voice of each
+/// marked beat.
 ///
 /// A beat is shown when it is heard, not when the timer hands it to the sound engine some
 /// tens of milliseconds earlier: ShowBeat and ClearBeat post the beat to a HeardTimeline, which
@@ -46,6 +47,9 @@ public:
     void ClearBeat() override;
     /// Darkens the lamp at once; beats not shown yet are dropped.
     void StopDrawing() override;
+
+    QSize sizeHint() const override { return {Width, Height}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
     /// True from StartDrawing to StopDrawing.
     bool IsDrawing() const { return drawing_.load(std::memory_order_acquire); }
