@@ -44,6 +44,7 @@ StepSequencerControl::StepSequencerControl(QWidget* parent)
     setProperty("controlId", ControlId);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     font_.setStyleStrategy(QFont::PreferAntialias);
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
@@ -79,6 +80,11 @@ StepSequencerControl::~StepSequencerControl()
 {
     StopCursor();
     grid_.DiscardHistory();
+}
+
+QSize StepSequencerControl::minimumSizeHint() const
+{
+    return {FirstColumnX + WidestScrolledColumn, HeaderHeight + QFontMetrics(font_).height() + ScrollBarHeight()};
 }
 
 int StepSequencerControl::ScrollBarHeight() const

@@ -90,6 +90,10 @@ public:
     /// for slow steps, so that the bar moves about as smoothly at every tempo.
     static int CursorFramesPerColumn(int bpm, int stepsPerBeat);
 
+    /// The names, the header, one row and the scroll bar; the control takes whatever room its
+    /// window's layout gives it beyond that.
+    QSize minimumSizeHint() const override;
+
     StepSequencer::StepSequencerGrid& Grid() { return grid_; }
     const StepSequencer::StepSequencerGrid& Grid() const { return grid_; }
     int RowHeight() const { return rowHeight_; }

@@ -4,15 +4,19 @@
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/ScreenFit.h"
 #include "GUI/StepSequencerControl.h"
 #include "System/CurrentLanguage.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -44,7 +48,6 @@ StepSequencerDialog::StepSequencerDialog(Core::IMetronome& metronome, Configurat
     , configuration_(configuration)
 {
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
-    setMinimumSize(MinimumWidth, MinimumHeight);
     CreateControls();
     resize(Units().X(540), Units().Y(247));
     connect(&events_, &MetronomeEventQueue::Delivered, this, &StepSequencerDialog::Deliver);
@@ -64,34 +67,34 @@ void StepSequencerDialog::CreateControls()
 {
     // The controls are made with their English texts; a language file's replace them at
     // each opening.
-    const auto label = [this](int id, const char* text, int x, int width) {
-        return Place(new QLabel(QString::fromLatin1(text), this), id, x, 9, width, 8);
+    const auto label = [this](int id, const char* text) {
+        return Tag(new QLabel(QString::fromLatin1(text), this), id);
     };
-    const auto combo = [this](int id, int x, int first, int last, bool zeroFirst) {
-        auto* box = new QComboBox(this);
+    const auto combo = [this](int id, int first, int last, bool zeroFirst) {
+        auto* box = Tag(new QComboBox(this), id);
         if (zeroFirst)
             box->addItem(QStringLiteral("0"));
         for (int value = first; value <= last; ++value)
             box->addItem(QString::number(value));
-        Place(box, id, x, 7, 41, 12);
-        box->resize(box->width(), box->height() + 2);
         connect(box, &QComboBox::activated, this, [this, id] { LengthChanged(id); });
         return box;
     };
-    label(1080, "Number Of Bars", 4, 60)->setBuddy(bars_ = combo(BarsId, 65, 1, 4, false));
-    label(1081, "Beats Per Bar", 111, 64)->setBuddy(beats_ = combo(BeatsId, 177, 2, 16, false));
-    label(1030, "Beat Subdivision", 226, 70)->setBuddy(subdivision_ = combo(SubdivisionId, 298, 2, 8, true));
+    QLabel* barsLabel = label(1080, "Number Of Bars");
+    barsLabel->setBuddy(bars_ = combo(BarsId, 1, 4, false));
+    QLabel* beatsLabel = label(1081, "Beats Per Bar");
+    beatsLabel->setBuddy(beats_ = combo(BeatsId, 2, 16, false));
+    QLabel* subdivisionLabel = label(1030, "Beat Subdivision");
+    subdivisionLabel->setBuddy(subdivision_ = combo(SubdivisionId, 2, 8, true));
 
-    compound_ = Place(new QCheckBox(QStringLiteral("&Compound Time"), this), CompoundId, 344, 8, 72, 10);
+    compound_ = Tag(new QCheckBox(QStringLiteral("&Compound Time"), this), CompoundId);
     connect(compound_, &QCheckBox::clicked, this, [this] { LengthChanged(CompoundId); });
-    distinct_ = Place(new QCheckBox(QStringLiteral("&Display Distinct Sounds Only"), this), DistinctId, 420, 8, 116, 10);
+    distinct_ = Tag(new QCheckBox(QStringLiteral("&Display Distinct Sounds Only"), this), DistinctId);
     connect(distinct_, &QCheckBox::clicked, this, [this] { LengthChanged(DistinctId); });
 
     control_ = new StepSequencerControl(this);
 
     const auto button = [this](int id, const char* text) {
-        auto* widget = new QPushButton(QString::fromLatin1(text), this);
-        widget->setProperty("controlId", id);
+        auto* widget = Tag(new QPushButton(QString::fromLatin1(text), this), id);
         widget->setAutoDefault(false);
         return widget;
     };
@@ -107,11 +110,78 @@ void StepSequencerDialog::CreateControls()
     connect(save_, &QPushButton::clicked, this, &StepSequencerDialog::Save);
     connect(cancel_, &QPushButton::clicked, this, [this] { done(1); });
 
-    help_ = new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), this);
-    help_->setProperty("controlId", HelpId);
+    help_ = Tag(new QLabel(QStringLiteral("Move the mouse over an input field to display information about it here"), this),
+                HelpId);
     help_->setWordWrap(true);
     help_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     SetHelpLine(help_);
+
+    // The length's controls in a row along the top, at least at their English widths (dialog
+    // units), with the English gaps between them; the grid below takes every pixel the
+    // window grows by; the help line and the buttons along the bottom edge.
+    const DialogUnits u = Units();
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, u.Y(7), 0, 8);
+    window->setSpacing(0);
+
+    auto* length = new QGridLayout;
+    length->setContentsMargins(u.X(4), 0, u.X(540 - 536), 0);
+    length->setSpacing(0);
+    const struct {
+        QWidget* control;
+        int x, width; // English place, dialog units
+    } row[] = {{barsLabel, 4, 60},        {bars_, 65, 41},        {beatsLabel, 111, 64}, {beats_, 177, 41},
+               {subdivisionLabel, 226, 70}, {subdivision_, 298, 41}, {compound_, 344, 72}, {distinct_, 420, 116}};
+    int column = 0;
+    for (std::size_t i = 0; i < std::size(row); ++i) {
+        // Each control's column and the gap after it, from English places rounded to pixels
+        // (not widths), so that the row is as long as the English one.
+        const int end = i + 1 < std::size(row) ? u.X(row[i + 1].x) : u.X(row[i].x + row[i].width);
+        length->addWidget(row[i].control, 0, column);
+        length->setColumnMinimumWidth(column++, u.X(row[i].width));
+        length->setColumnMinimumWidth(column++, std::max(0, end - u.X(row[i].x) - u.X(row[i].width)));
+    }
+    length->setColumnStretch(column, 1);
+    for (QComboBox* box : {bars_, beats_, subdivision_})
+        box->setMinimumHeight(u.Y(12) + 2);
+    window->addLayout(length);
+    window->addSpacing(9);
+
+    auto* grid = new QHBoxLayout;
+    grid->setContentsMargins(11, 0, 10, 0);
+    grid->addWidget(control_);
+    window->addLayout(grid, 1);
+    window->addSpacing(9);
+
+    // The help line has room for two lines whatever text it shows, so that the grid keeps its
+    // height as the mouse moves.
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(11, 0, 10, 0);
+    bottom->setSpacing(10);
+    help_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    help_->setFixedHeight(u.Y(16));
+    bottom->addWidget(help_, 1);
+    auto* buttons = new QGridLayout;
+    buttons->setHorizontalSpacing(3);
+    column = 0;
+    for (QPushButton* widget : {clear_, play_, save_, cancel_}) {
+        widget->setMinimumHeight(23);
+        buttons->addWidget(widget, 0, column, Qt::AlignTop);
+        buttons->setColumnMinimumWidth(column++, 75);
+    }
+    bottom->addLayout(buttons);
+    window->addLayout(bottom);
+}
+
+void StepSequencerDialog::Fit()
+{
+    // The window stays resizable: at least its English least size and what its texts need, a
+    // larger size it has stays, and all of it at most its screen's room.
+    const QSize room = ScreenRoom(*this);
+    setMinimumSize(QSize(MinimumWidth, MinimumHeight).expandedTo(minimumSizeHint()).boundedTo(room));
+    resize(size().boundedTo(room));
+    layout()->activate();
+    TipCutTexts(*this);
 }
 
 void StepSequencerDialog::TakeCurrentSettings(const Configuration::ConfigurationData& current)
@@ -136,7 +206,6 @@ void StepSequencerDialog::Prepare(int /*argument*/)
     }
     compound_->setChecked(record_.CrCompoundTime != 0);
     distinct_->setChecked(record_.DisplayDistinct != 0);
-    LayoutControls();
     control_->Initialise(record_);
     ReturnFocus();
 }
@@ -145,26 +214,6 @@ int StepSequencerDialog::Open(int argument)
 {
     TakeCurrentSettings(configuration_.GetData());
     return Dialog::Open(argument);
-}
-
-void StepSequencerDialog::resizeEvent(QResizeEvent* event)
-{
-    QDialog::resizeEvent(event);
-    LayoutControls();
-}
-
-void StepSequencerDialog::LayoutControls()
-{
-    const int w = width();
-    const int h = height();
-    // The control lays itself out again when its size changes.
-    control_->setGeometry(11, 42, w - 21, h - 85);
-    const int top = h - 34;
-    clear_->setGeometry(w - 319, top, 75, 23);
-    play_->setGeometry(w - 241, top, 75, 23);
-    save_->setGeometry(w - 163, top, 75, 23);
-    cancel_->setGeometry(w - 85, top, 75, 23);
-    help_->setGeometry(11, top, w - 340, 26);
 }
 
 void StepSequencerDialog::LengthChanged(int controlId)

@@ -20,7 +20,8 @@ namespace GUI {
 
 class StepSequencerControl;
 
-/// The resizable " Step Sequencer" window: the rhythm's length (bars, beats per bar,
+/// The resizable " Step Sequencer" window (at least MinimumWidth x MinimumHeight pixels and
+/// its English size in dialog units): the rhythm's length (bars, beats per bar,
 /// subdivision, compound time), the grid, a help line and the Clear, Play/Stop, Save and Cancel
 /// buttons. Play runs the program's metronome on the window's own record with every grid
 /// column a step, while the grid's cursor follows the steps as they are heard; Save writes the
@@ -83,11 +84,11 @@ public slots:
 protected:
     /// Sets the controls from Record() and loads the grid (each opening).
     void Prepare(int argument) override;
-    void resizeEvent(QResizeEvent* event) override;
+    /// The least size for the texts shown; the window keeps a larger size.
+    void Fit() override;
 
 private:
     void CreateControls();
-    void LayoutControls();
     void Play();
     void StopPlaying();
     void Save();

@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -29,10 +30,15 @@ public:
     ExampleDialog()
         : Dialog(nullptr, 102, QStringLiteral("Settings"), GUI::HelpTable(HelpTexts, GUI::HelpSource::Information))
     {
-        auto* label = Place(new QLabel(QStringLiteral("&Beats Per Bar"), this), 1031, 4, 6, 50, 8);
-        label->setBuddy(Place(new QLineEdit(this), 1206, 56, 4, 30, 12));
-        Place(new QPushButton(QStringLiteral("OK"), this), 1070, 4, 22, 50, 14);
-        SetHelpLine(Place(new QLabel(QStringLiteral("Move the mouse here"), this), 1073, 4, 40, 200, 8));
+        auto* grid = new QGridLayout(this);
+        auto* label = Tag(new QLabel(QStringLiteral("&Beats Per Bar"), this), 1031);
+        label->setBuddy(Tag(new QLineEdit(this), 1206));
+        grid->addWidget(label, 0, 0);
+        grid->addWidget(label->buddy(), 0, 1);
+        grid->addWidget(Tag(new QPushButton(QStringLiteral("OK"), this), 1070), 1, 0);
+        auto* help = Tag(new QLabel(QStringLiteral("Move the mouse here"), this), 1073);
+        grid->addWidget(help, 2, 0, 1, 2);
+        SetHelpLine(help);
     }
     int prepared = -1;
 

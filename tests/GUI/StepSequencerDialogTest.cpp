@@ -84,11 +84,36 @@ private slots:
         End();
     }
 
+    // At its first size in every shipped language the window shows every text whole, is at
+    // least as large as in English and fits a 1280 x 800 screen.
+    void EveryShippedLanguageFits_data()
+    {
+        QTest::addColumn<QString>("language");
+        for (const QString& language : WindowTest::ShippedLanguages())
+            QTest::newRow(language.isEmpty() ? "en" : qPrintable(language)) << language;
+    }
+    void EveryShippedLanguageFits()
+    {
+        QFETCH(QString, language);
+        WindowTest::UseShippedLanguage(language);
+        StepSequencerDialog dialog(*metronome_, *configuration_);
+        dialog.TakeCurrentSettings(Current());
+        dialog.Initialise(0);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        WindowTest::Screenshot(dialog, QStringLiteral("step-") + (language.isEmpty() ? QStringLiteral("en") : language));
+        QVERIFY2(WindowTest::Unfitting(dialog).isEmpty(), qPrintable(WindowTest::Unfitting(dialog)));
+        QVERIFY(dialog.width() >= StepSequencerDialog::MinimumWidth && dialog.height() >= StepSequencerDialog::MinimumHeight);
+        QVERIFY(dialog.width() <= 1280 && dialog.height() <= 800);
+    }
+
     void LayoutOfWindowAndGrid()
     {
         StepSequencerControl& grid = Open(4, 16, 8);
-        dialog_->resize(900, 500);
-        QTRY_COMPARE(grid.ClientWidth(), 879);
+        // The grid takes what the window grows by.
+        const int width = grid.ClientWidth();
+        dialog_->resize(dialog_->width() + 90, 500);
+        QTRY_COMPARE(grid.ClientWidth(), width + 90);
         // 512 columns do not fit: the narrowest columns and a scroll range past the last one.
         QCOMPARE(grid.ColumnWidth(), 16);
         QVERIFY(grid.ScrollBar()->isEnabled());
@@ -257,8 +282,8 @@ private slots:
 
     void CursorShowsEachStepWhenHeard()
     {
-        // 48 columns: more than the window shows, so the view must follow the bar.
-        StepSequencerControl& grid = Open(1, 16, 3, {730, 400});
+        // 96 columns: more than the window shows, so the view must follow the bar.
+        StepSequencerControl& grid = Open(2, 16, 3);
         for (int column : {0, 1, 17, 40})
             Click(grid.CellCentre(column % 3, column));
         Button(StepSequencerDialog::PlayId);

@@ -21,6 +21,11 @@ void Dialog::Initialise(int argument)
     ApplyTexts();
     Prepare(argument);
     DescribeControls();
+    Fit();
+}
+
+void Dialog::Fit()
+{
     FitToScreen(*this);
 }
 

@@ -51,6 +51,9 @@ public:
 protected:
     /// Fills the controls for an opening (from the settings, usually). Does nothing here.
     virtual void Prepare(int argument);
+    /// Sizes the window for the texts shown, at the end of Initialise: FitToScreen here, a
+    /// fixed size. A resizable window sets its least size instead.
+    virtual void Fit();
     /// The label that shows the help texts; without one, help shows nowhere.
     void SetHelpLine(QLabel* line) { helpLine_ = line; }
     /// A status tip reaching the dialog goes to its help line.

@@ -117,14 +117,6 @@ QWidget* DialogBase::Control(int id) const
     return nullptr;
 }
 
-void DialogBase::PlaceWidget(QWidget* control, int id, const QRect& pixels)
-{
-    if (control->parentWidget() != &window_)
-        control->setParent(&window_);
-    control->setProperty("controlId", id);
-    control->setGeometry(pixels);
-}
-
 void DialogBase::ApplyTexts()
 {
     const auto language = System::CurrentLanguage();

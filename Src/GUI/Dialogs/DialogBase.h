@@ -44,14 +44,6 @@ public:
         control->setProperty("controlId", id);
         return control;
     }
-    /// Tags control with identifier id and places it at x, y, width, height in dialog units,
-    /// for a window laid out by hand.
-    template <typename T>
-    T* Place(T* control, int id, int x, int y, int width, int height)
-    {
-        PlaceWidget(control, id, Units().Rect(x, y, width, height));
-        return control;
-    }
 
     /// Puts the current language's texts on the window: the title for dialogs 101..104 and
     /// the text of each control with an identifier in 1001..1095, where the language gives
@@ -64,8 +56,6 @@ public:
     void DescribeControls();
 
 private:
-    void PlaceWidget(QWidget* control, int id, const QRect& pixels);
-
     QWidget& window_;
     int dialogId_;
     HelpTable help_;
