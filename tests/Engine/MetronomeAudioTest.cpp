@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 
 using Configuration::ConfigurationData;
@@ -87,7 +88,7 @@ private:
     static constexpr std::size_t queue = 8820;
     std::vector<float> capture_;
     bool readsAhead_;
-    std::size_t rewritten_ = 0;
+    std::atomic<std::size_t> rewritten_{0}; // read by the test while the stream runs
     std::atomic<bool> running_{false};
     std::thread thread_;
 };
