@@ -4,6 +4,7 @@
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CommandLine.h"
 #include "GUI/VisualBeatIndicator.h"
+#include "Platform/Files.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -155,6 +156,7 @@ int main(int argc, char** argv)
     // window saves the settings as it closes, its last Stop still finds the metronome, and the
     // metronome's the engines and the timer.
     Configuration::FileConfiguration settings;
+    settings.SetFirstSettings(Platform::FirstSettingsFile());
     Core::Program program;
     GUI::ApplicationWindowOptions options;
     options.requests = commandLine.Requests();

@@ -56,7 +56,7 @@ bool FileConfiguration::Load()
     }
     if (!outcome.Ok()) {
         if (outcome.Missing())
-            return false; // a first start: the file is made at the first save
+            return LoadFirstSettings(); // a first start: the file is made at the first save
         // Whatever is in it would be lost by a save: the file stays as it is.
         refusal_ = SaveRefusal::UnreadableFile;
         System::Log().Write(System::Error,
@@ -80,6 +80,25 @@ bool FileConfiguration::Load()
                             path_.c_str(), result.keptLines, result.firstKeptLineNumber);
     loadedFile_ = std::move(bytes);
     backupPending_ = true;
+    return result.loaded;
+}
+
+// The shipped settings are read as the user's file would be, but nothing of them is kept as
+// a backup: there is no file of the user's to keep. Without them the record's defaults stay.
+bool FileConfiguration::LoadFirstSettings()
+{
+    if (firstSettings_.empty())
+        return false;
+    std::string bytes;
+    const Platform::ReadOutcome outcome = Platform::ReadRegularFile(firstSettings_, FileSizeLimit, bytes);
+    if (!outcome.Ok()) {
+        System::Log().Write(System::Warn, "The first settings %s could not be read (%s); the defaults are used",
+                            firstSettings_.c_str(), Platform::DescribeReadProblem(outcome, FileSizeLimit).c_str());
+        return false;
+    }
+    const ReadResult result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_);
+    System::Log().Write(System::Information, "No configuration file yet: starting from the first settings %s",
+                        firstSettings_.c_str());
     return result.loaded;
 }
 

@@ -32,6 +32,9 @@ public:
     FileConfiguration(const FileConfiguration&) = delete;
     FileConfiguration& operator=(const FileConfiguration&) = delete;
 
+    /// Reads the file. When there is none yet (a first start), reads the shipped settings
+    /// named by SetFirstSettings instead, if any: the user's file is made from them at the
+    /// first save, and they are never written back where they came from.
     bool Load() override;
     bool Save() override;
     ConfigurationData& GetData() override { return current_; }
@@ -45,6 +48,10 @@ public:
     SaveRefusal SavingRefused() const override { return refusal_; }
     UnreadLines UnreadLine() const override { return unread_; }
 
+    /// The shipped settings a first start begins with (Platform::FirstSettingsFile); empty,
+    /// as by default, for the record's own defaults.
+    void SetFirstSettings(std::string path) { firstSettings_ = std::move(path); }
+
     /// The configuration file's path.
     const std::string& Path() const { return path_; }
     /// Where the file as loaded is kept: the path followed by ".bak".
@@ -57,11 +64,13 @@ public:
 private:
     static std::string DefaultPath();
     bool KeepBackup();
+    bool LoadFirstSettings();
 
     ConfigurationData current_;
     char16_t language_[LanguageCapacity]{};
     Configuration::Presets presets_;
     std::string path_;
+    std::string firstSettings_;
     // The file as the load found it, written to the backup before the first save, then
     // dropped.
     std::string loadedFile_;

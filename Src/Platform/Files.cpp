@@ -97,6 +97,12 @@ std::string LanguageFolder()
     return ShippedFolderFor(ExecutableFolder(), "Lang", TOLVANE_DATA_FROM_BIN) + "Lang/";
 }
 
+std::string FirstSettingsFile()
+{
+    constexpr const char* name = "FirstSettings.conf";
+    return ShippedFolderFor(ExecutableFolder(), name, TOLVANE_DATA_FROM_BIN) + name;
+}
+
 std::string ManualFolder()
 {
     return ShippedFolderFor(ExecutableFolder(), "Tolvane.pdf", TOLVANE_DOC_FROM_BIN);

@@ -22,6 +22,10 @@ std::string DataFolderFor(const std::string& executableFolder);
 /// (a build tree, a copied program folder), else the installed <prefix>/share/tolvane/Lang/.
 std::string LanguageFolder();
 
+/// The settings a first start begins with, "FirstSettings.conf": beside the executable (a build
+/// tree, a copied program folder), else the installed <prefix>/share/tolvane/FirstSettings.conf.
+std::string FirstSettingsFile();
+
 /// Folder of the manual Tolvane.pdf, with a trailing '/': the executable's folder when the
 /// manual is there, else the installed <prefix>/share/doc/tolvane/.
 std::string ManualFolder();

@@ -1,5 +1,6 @@
 // The store: preset operations, where the file lives, and saving without losing anything.
 #include "Configuration/FileConfiguration.h"
+#include "Core/Engine/BeatPatterns.h"
 #include "Platform/Text.h"
 #include "TestSupport.h"
 
@@ -251,4 +252,44 @@ TEST_F(Store, AFileThatCannotBeReadIsNeverReplaced)
     EXPECT_FALSE(nowhere.Load());
     EXPECT_EQ(nowhere.SavingRefused(), FileConfiguration::SaveRefusal::NoPrivateFolder);
     EXPECT_FALSE(nowhere.Save());
+}
+
+// A first start begins with the shipped settings: an accent that differs from the beat, 4/4,
+// and example presets that read whole and play; the first save makes the user's file of them.
+TEST_F(Store, AFirstStartBeginsWithTheShippedSettings)
+{
+    store_.SetFirstSettings(TOLVANE_FIRST_SETTINGS);
+    ASSERT_TRUE(store_.Load());
+    const ConfigurationData& first = store_.GetData();
+    EXPECT_EQ(first.BeatType, Configuration::BeatKind::BeatsPerBar);
+    EXPECT_EQ(first.BeatsPerBar, 4);
+    EXPECT_TRUE(first.Instrument[0] != first.Instrument[1] || first.Volume[0] > first.Volume[1]);
+    EXPECT_GT(first.Size[0], first.Size[1]);
+    EXPECT_TRUE(first.KeptLines.empty());
+
+    int presets = 0;
+    store_.ForEachPreset([&](const ConfigurationData& preset) {
+        SCOPED_TRACE(Platform::Text::Utf16ToUtf8(preset.Name));
+        ++presets;
+        EXPECT_TRUE(preset.KeptLines.empty());
+        std::array<std::int32_t, Core::MaxPatternLength> voices{};
+        std::array<std::uint32_t, Core::MaxPatternLength> steps{};
+        Core::TickPattern pattern{};
+        std::int32_t count = 0;
+        if (preset.BeatType == Configuration::BeatKind::CustomPattern) {
+            EXPECT_EQ(Core::ParseCustomPattern(preset.CustomPattern, false, true, voices, pattern, count), 0u);
+        }
+        if (preset.BeatType == Configuration::BeatKind::CustomRhythm) {
+            EXPECT_EQ(Core::ParseCustomRhythm(preset.CustomRhythm, false, true, steps, pattern, count), 0u);
+        }
+    });
+    EXPECT_GE(presets, 7);
+
+    ASSERT_TRUE(store_.Save());
+    EXPECT_FALSE(std::filesystem::exists(store_.BackupPath()));
+    FileConfiguration again(Path());
+    again.SetFirstSettings(folder_ / "none.conf");
+    ASSERT_TRUE(again.Load());
+    EXPECT_EQ(again.GetData().Instrument[0], first.Instrument[0]);
+    EXPECT_EQ(again.Presets().size(), store_.Presets().size());
 }
