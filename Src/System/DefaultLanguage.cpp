@@ -210,6 +210,14 @@ constexpr const char16_t* Texts[] = {
     u"Description",
     u"Open Audio File",
     u"Audio Files (*.wav)",
+    // What each voice plays, beside its row of the Sound Settings page (voices 7 to 12 share the last).
+    u"Accent",
+    u"Beat / group start",
+    u"Secondary accent / beat in group",
+    u"Subdivision 1",
+    u"Subdivision 2",
+    u"Trainer signal",
+    u"Rhythm",
 };
 
 constexpr const char16_t* InstrumentNames[] = {
@@ -276,7 +284,7 @@ static_assert(std::size(StatusInfos) == 15);
 static_assert(std::size(MessageTitles) == 24);
 static_assert(std::size(Messages) == 55);
 static_assert(std::size(Informations) == 57);
-static_assert(std::size(Texts) == 16);
+static_assert(std::size(Texts) == 23);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
 
 } // namespace

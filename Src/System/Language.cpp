@@ -27,8 +27,8 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"Message", {35008, 512, 55}},
     {"MessageTitle", {63168, 256, 24}},
     {"Information", {69312, 512, 57}},
-    {"Text", {98496, 256, 16}},
-    {"Midi", {102592, 128, 47}},
+    {"Text", {98496, 256, 23}},
+    {"Midi", {104384, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

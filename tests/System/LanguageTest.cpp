@@ -35,7 +35,7 @@ const struct {
     {"Message", 55, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
     {"MessageTitle", 24, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
     {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
-    {"Text", 16, [](const ILanguage& t, int i) { return t.GetText(i); }},
+    {"Text", 23, [](const ILanguage& t, int i) { return t.GetText(i); }},
     {"Midi", 47, [](const ILanguage& t, int i) { return t.GetInstrumentName(i); }},
 };
 

@@ -25,6 +25,14 @@ namespace {
 constexpr const char* HeadingTexts[] = {"Sound", "Volume", "Visual Size", "Visual Colour"};
 constexpr int LargestVolume = 127;
 constexpr int LargestSize = 7;
+// The text of voice 1's role; voices 2 to 6 follow it, and voices 7 to 12 share the next.
+// The roles are what the engine plays: voice 1 the first beat of a bar or pattern (every beat
+// of a simple beat); voice 2 the other beats of a bar and the first beat of each later group
+// of a pattern; voice 3 the other beats of a group and, in compound time, the first eighth of
+// each later beat; voices 4 and 5 the two subdivisions (voice 4 also the other eighths in
+// compound time); voice 6 the speed trainer's signal; voices 7 to 12 sound only in rhythms.
+constexpr int FirstRoleText = 16;
+constexpr int LastRoleText = FirstRoleText + 6;
 
 QStringList InstrumentNames()
 {
@@ -75,6 +83,7 @@ SoundSetupDialog::SoundSetupDialog(Configuration::IConfiguration& configuration,
     for (int i = 0; i < Configuration::VoiceCount; ++i) {
         Row& row = rows_[static_cast<std::size_t>(i)];
         row.number = new QLabel(QString::number(i + 1), this);
+        row.role = new QLabel(this);
         row.sound = make(new QComboBox(this), SoundId + i);
         row.sound->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         row.volume = slider(VolumeId + i, LargestVolume);
@@ -95,23 +104,24 @@ void SoundSetupDialog::LayOutControls()
     grid_->setHorizontalSpacing(u.X(6));
     grid_->setVerticalSpacing(2);
     for (std::size_t c = 0; c < headings_.size(); ++c)
-        grid_->addWidget(headings_[c], 0, static_cast<int>(c) + 1);
+        grid_->addWidget(headings_[c], 0, static_cast<int>(c) + 2);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
         const int line = static_cast<int>(i) + 1;
         grid_->addWidget(row.number, line, 0);
-        grid_->addWidget(row.sound, line, 1);
-        grid_->addWidget(row.volume, line, 2);
-        grid_->addWidget(row.size, line, 3);
-        grid_->addWidget(row.colour, line, 4);
-        grid_->addWidget(row.preview, line, 5);
+        grid_->addWidget(row.role, line, 1);
+        grid_->addWidget(row.sound, line, 2);
+        grid_->addWidget(row.volume, line, 3);
+        grid_->addWidget(row.size, line, 4);
+        grid_->addWidget(row.colour, line, 5);
+        grid_->addWidget(row.preview, line, 6);
     }
     // The sound lists take the width the page has beyond the other columns, for long file
     // names; the sliders keep at least their English widths.
-    grid_->setColumnStretch(1, 1);
+    grid_->setColumnStretch(2, 1);
     const int sliderWidths[] = {84, 56, 64};
     for (int c = 0; c < 3; ++c)
-        grid_->setColumnMinimumWidth(c + 2, u.X(sliderWidths[c]));
+        grid_->setColumnMinimumWidth(c + 3, u.X(sliderWidths[c]));
     auto* page = new QGridLayout(this);
     page->setContentsMargins(u.X(6), u.Y(4), u.X(6), u.Y(4));
     page->addWidget(group_, 0, 0);
@@ -181,11 +191,14 @@ void SoundSetupDialog::NameControls()
     for (const QString& name : InstrumentNames())
         longestName = std::max(longestName, metrics.horizontalAdvance(name));
     const DialogUnits u = Units();
-    grid_->setColumnMinimumWidth(1, std::max(u.X(120), longestName + u.X(24)));
+    grid_->setColumnMinimumWidth(2, std::max(u.X(120), longestName + u.X(24)));
 
-    // Each row's controls are named by their column and voice, in the language shown.
+    // Each row says its role, and its controls are named by their column and voice, in the
+    // language shown.
+    const auto language = System::CurrentLanguage();
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
+        row.role->setText(FromTableText(language->GetText(std::min(FirstRoleText + static_cast<int>(i), LastRoleText))));
         QWidget* controls[] = {row.sound, row.volume, row.size, row.colour};
         for (std::size_t c = 0; c < 4; ++c)
             controls[c]->setAccessibleName(headings_[c]->text() + u' ' + row.number->text());

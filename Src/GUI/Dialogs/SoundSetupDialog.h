@@ -18,10 +18,10 @@ namespace GUI {
 
 class VisualColourControl;
 
-/// The Sound Settings page of the settings dialog: for each of the twelve voices its sound (a
-/// MIDI instrument, or one of the twelve audio files when those are the sound source), its
-/// volume, and the size and colour of its beat-lamp marker with a live preview. GUI thread
-/// only.
+/// The Sound Settings page of the settings dialog: for each of the twelve voices what it plays
+/// (its role), its sound (a MIDI instrument, or one of the twelve audio files when those are
+/// the sound source), its volume, and the size and colour of its beat-lamp marker with a live
+/// preview. GUI thread only.
 class SoundSetupDialog final : public TabDialog {
     Q_OBJECT
 public:
@@ -53,16 +53,18 @@ public:
     Configuration::SoundSource ShownSource() const { return source_; }
     QComboBox* SoundList(int voice) const { return rows_[static_cast<std::size_t>(voice)].sound; }
     VisualColourControl* Preview(int voice) const { return rows_[static_cast<std::size_t>(voice)].preview; }
+    QLabel* Role(int voice) const { return rows_[static_cast<std::size_t>(voice)].role; }
 
 protected:
-    /// Names each row's controls by column and voice, and widens the sound lists for the
-    /// language's instrument names.
+    /// Names each row's role and controls by column and voice, and widens the sound lists for
+    /// the language's instrument names.
     void NameControls() override;
 
 private:
     void LayOutControls();
     struct Row {
         QLabel* number;
+        QLabel* role;
         QComboBox* sound;
         QSlider* volume;
         QSlider* size;
