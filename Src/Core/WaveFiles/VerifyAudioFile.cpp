@@ -30,7 +30,7 @@ const char* Reason(std::int32_t code)
     using namespace AudioFileCheck;
     switch (code) {
     case NotFound:
-        return "not found";
+        return "not found (no file at the path, or a link that leads to none)";
     case CannotOpen:
         return "it cannot be opened for reading as a regular file";
     case CannotGetSize:
