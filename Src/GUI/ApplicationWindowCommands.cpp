@@ -42,6 +42,9 @@ constexpr StartMessage StartMessages[] = {
 
 // The longest a Start waits for the sounds' preparation before it says it cannot play.
 constexpr std::chrono::milliseconds StartWaitLimit{4500};
+// How often a waiting Start looks whether the preparation has finished: every look it misses
+// is time added to the first click, and a look costs next to nothing.
+constexpr int PreparedLookMs = 4;
 
 constexpr int PlaybackFailedTitle = 15; // "Metronome Unable To Play"
 constexpr int HelpMissingTitle = 20, HelpMissingText = 51;
@@ -99,7 +102,7 @@ void ApplicationWindow::ToggleStartStop()
     if (!metronome_.SoundsPrepared(Settings())) {
         startWaiting_ = true;
         setCursor(Qt::BusyCursor);
-        QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
+        QTimer::singleShot(PreparedLookMs, this, [this] { StartWhenPrepared(); });
         ReturnFocus();
         return;
     }
@@ -122,7 +125,7 @@ void ApplicationWindow::StartWhenPrepared()
             ReturnFocus();
             return;
         }
-        QTimer::singleShot(20, this, [this] { StartWhenPrepared(); });
+        QTimer::singleShot(PreparedLookMs, this, [this] { StartWhenPrepared(); });
         return;
     }
     CancelWaitingStart();

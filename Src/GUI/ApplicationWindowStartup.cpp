@@ -72,14 +72,14 @@ bool ApplicationWindowStartup::Run()
     }
     if (!SystemCheck())
         return false;
+    // Opening the output and loading the sounds take a while; begun now in the background,
+    // while the window is built and shown, a Start soon after launch waits the least.
+    window_.metronome_.PrepareSounds(window_.Settings());
     window_.CreateInterface();
     window_.ControlHelp();
     window_.show();
     window_.FitOuterSize();
     window_.ReturnFocus(); // keys go to the tempo control from the start
-    // Loading the sounds and opening the output take a while; done now in the background, the
-    // first Start does not have to wait for them.
-    window_.metronome_.PrepareSounds(window_.Settings());
     // The command line's wishes wait for the event loop: the window's first showing is over
     // then, and a start plays as from the Start button.
     QTimer::singleShot(0, &window_, [this] {

@@ -21,6 +21,10 @@ constexpr double rewriteMarginSeconds = 0.02;
 // The least time the tick path gets to hand a run's first sounds over before the stretch they
 // go into is rendered again.
 constexpr double handOverSeconds = 0.05;
+// A new stream's first burst of requests is over this long after its first callback; the
+// stream counts as steady once it has asked for this many milliseconds of frames after it.
+constexpr std::uint32_t steadyBurstMs = 10;
+constexpr std::uint32_t steadyPaceMs = 40;
 } // namespace
 
 std::int64_t BlockClock::StartFrame(const SoundStamp& stamp) const noexcept
@@ -187,16 +191,24 @@ bool Mixer::WaitUntilSteady()
 {
     if (!stream_.RunsByItself())
         return true;
-    // A freshly opened stream is often filled in a burst; sounds are placed only once its
-    // callbacks come at their steady pace and the clock map has settled on them.
-    const std::uint64_t steadyFrames = SampleRate() / 4;
+    // A freshly opened stream is filled in a burst (a sound server's first request is most of
+    // its buffer, an ALSA device's periods come back to back); sounds are placed only once its
+    // callbacks have come at their steady pace for a while and the clock map has followed
+    // them. Counted from the burst's end, not from the first frame: a server that asks for
+    // 120 ms at once would otherwise hold the first Start of the program that much longer.
     const std::int64_t deadline = Clock::Now() + 3'000'000'000LL;
-    while (rendered_.load(std::memory_order_acquire) < steadyFrames) {
-        if (Clock::Now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    const auto waitFor = [&](std::uint64_t frames) {
+        while (rendered_.load(std::memory_order_acquire) < frames) {
+            if (Clock::Now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    };
+    if (!waitFor(1))
+        return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(steadyBurstMs));
+    return waitFor(rendered_.load(std::memory_order_acquire) + SampleRate() * steadyPaceMs / 1000);
 }
 
 void Mixer::Watch() noexcept
