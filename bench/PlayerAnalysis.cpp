@@ -141,6 +141,12 @@ ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames
     std::nth_element(peaks.begin(), peaks.begin() + static_cast<std::ptrdiff_t>(peaks.size() / 2), peaks.end());
     const float median = peaks[peaks.size() / 2];
     figures.firstPeakRatio = median > 0.0f ? PeakAt(stereo, onsets[0], window) / median : 0.0;
+    const std::size_t attack = std::min<std::size_t>(window, 256);
+    const float second = PeakAt(stereo, onsets[1], attack);
+    double difference = 0.0;
+    for (std::size_t i = 0; i < 2 * attack && 2 * onsets[1] + i < stereo.size(); ++i)
+        difference = std::max(difference, static_cast<double>(std::fabs(stereo[2 * onsets[0] + i] - stereo[2 * onsets[1] + i])));
+    figures.firstShapeDifference = second > 0.0f ? difference / second : 0.0;
     return figures;
 }
 

@@ -17,6 +17,10 @@ struct ClickFigures {
     double maxSpacingError = 0.0;   ///< largest |gap between neighbours - exact spacing|
     double firstErrorFrames = 0.0;  ///< the first click's distance from the grid
     double firstPeakRatio = 0.0;    ///< the first click's peak over the median click's peak
+    /// The first click's waveform against the second's, each from its onset: the largest
+    /// difference over the attack (the first 256 frames), as a fraction of the second click's peak.
+    /// Near 0 for a whole first click; a cut one starts mid-attack and differs by much.
+    double firstShapeDifference = 0.0;
 };
 
 /// Onsets in interleaved stereo samples: the first non-silent frame after each silence, the

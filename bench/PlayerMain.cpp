@@ -275,8 +275,9 @@ void PrintClicks(const Player::ClickFigures& figures)
     std::printf("onset error       max %.2f, p99 %.2f samples\n", figures.maxErrorFrames, figures.p99ErrorFrames);
     std::printf("drift             %.4f ppm\n", figures.driftPpm);
     std::printf("neighbour spacing max %.2f samples from the exact spacing\n", figures.maxSpacingError);
-    std::printf("first click       %+.2f samples from the grid, peak %.3f of the median click's\n",
-                figures.firstErrorFrames, figures.firstPeakRatio);
+    std::printf("first click       %+.2f samples from the grid, peak %.3f of the median click's, attack differs "
+                "from the second's by %.3f of its peak\n",
+                figures.firstErrorFrames, figures.firstPeakRatio, figures.firstShapeDifference);
 }
 
 void PrintTempoChange(const Player::TempoChangeFigures& figures, double before, double after)
@@ -438,6 +439,8 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(mixer.RewriteFallbacks()));
     std::printf("frames missed     %llu (cycles the server ran without us)\n",
                 static_cast<unsigned long long>(mixer.MissedFrames()));
+    std::printf("server underruns  %llu (the server ran out of our sound and played silence)\n",
+                static_cast<unsigned long long>(mixer.ServerUnderruns()));
     std::printf("latency           lead %.1f ms, output latency reported by the backend %.1f ms\n",
                 1000.0 * static_cast<double>(mixer.LatencyFrames()) / mixer.SampleRate(), reportedLatencyMs);
     const std::vector<double> lateness = timer.SortedLateness();

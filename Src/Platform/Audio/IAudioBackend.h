@@ -31,6 +31,10 @@ public:
     /// later frame stays where the device's clock puts it. Called on the rendering thread,
     /// before the next Render; must never block.
     virtual void FramesMissed(std::uint32_t frames) noexcept { static_cast<void>(frames); }
+    /// The sound server ran out of what we gave it and played silence in between (an
+    /// underrun on its side, though every request was answered): every later frame is heard
+    /// that much later than the clock map says. Called on the rendering thread; never blocks.
+    virtual void ServerUnderran() noexcept {}
     /// How many of the frames rendered last are to be rendered again now (0: none). A backend
     /// that can replace what its server still holds (IAudioBackend::RewritableSeconds) asks
     /// before each request, when RewriteSignal becomes readable and at dueTime: when frames are

@@ -141,6 +141,9 @@ public:
     /// Frames the device played without asking us for them (cycles its server skipped us in),
     /// since the mixer was made; the frame counter moved on over them.
     std::uint64_t MissedFrames() const noexcept { return missed_.load(std::memory_order_relaxed); }
+    /// Times the sound server ran out of our sound and played silence in between, since the
+    /// mixer was made (IRenderer::ServerUnderran): each shifted every later click.
+    std::uint64_t ServerUnderruns() const noexcept { return underruns_.load(std::memory_order_relaxed); }
     /// Frames rendered since the stream was opened.
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
     /// The name of the open stream's backend ("none" while closed), for diagnostics.
@@ -182,6 +185,7 @@ private:
     /// Audio thread: the device moved on without us; so does the frame counter (a sound due
     /// in the gap starts at once, counted late).
     void FramesMissed(std::uint32_t frames) noexcept override;
+    void ServerUnderran() noexcept override { underruns_.fetch_add(1, std::memory_order_relaxed); }
     /// Audio thread: the frames from a run's first tick on, once they are to be rendered again
     /// (see RunStartFrame); the frame counter goes back to that tick's frame.
     /// When the server has already read into the stretch, nothing is rendered again: the run
@@ -221,6 +225,7 @@ private:
     std::atomic<std::uint64_t> epoch_{0}; // odd while a callback runs
     mutable std::atomic<std::uint64_t> late_{0};
     std::atomic<std::uint64_t> missed_{0};
+    std::atomic<std::uint64_t> underruns_{0};
     // The clock map's line for other threads: odd sequence while the audio thread writes it.
     std::atomic<std::uint32_t> lineSequence_{0};
     std::atomic<double> lineTime_{0};

@@ -138,6 +138,7 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
     if (ready) {
         pa_stream_set_state_callback(stream_, &OnStreamState, this);
         pa_stream_set_write_callback(stream_, &OnWrite, this);
+        pa_stream_set_underflow_callback(stream_, &OnUnderflow, this);
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(bufferMs * 1000), &spec));
@@ -203,6 +204,7 @@ void PulseOutput::Close()
     }
     if (stream_ != nullptr) {
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
         if (running_ && !failed_) {
             // What the server holds plays out, as the last sounds of a run would through any
             // other output; a server that does not answer holds the close no longer than this.
@@ -405,6 +407,15 @@ void PulseOutput::OnWrite(pa_stream* stream, std::size_t bytes, void* self)
     output.Rewrite(stream);
     if (!output.failed_)
         output.RenderAndWrite(stream, bytes, 0, askedAt);
+}
+
+void PulseOutput::OnUnderflow(pa_stream*, void* self)
+{
+    // Every request was answered, yet the server found nothing to play (its own thread was
+    // kept from running, say): it played silence, and every later click comes that much late.
+    auto& output = *static_cast<PulseOutput*>(self);
+    if (output.running_ && !output.failed_)
+        output.renderer_->ServerUnderran();
 }
 
 } // namespace Platform::Audio

@@ -57,6 +57,7 @@ private:
     static void OnContextState(pa_context* context, void* self);
     static void OnStreamState(pa_stream* stream, void* self);
     static void OnWrite(pa_stream* stream, std::size_t bytes, void* self);
+    static void OnUnderflow(pa_stream* stream, void* self);
     static void OnSinkInfo(pa_context* context, const pa_sink_info* info, int last, void* self);
     /// Main-loop thread: the renderer's RewriteSignal fd became readable.
     void OnRewriteSignal(int fd) noexcept;

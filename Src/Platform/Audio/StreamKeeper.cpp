@@ -39,6 +39,14 @@ public:
         inside_.fetch_sub(1);
     }
 
+    void ServerUnderran() noexcept override
+    {
+        inside_.fetch_add(1);
+        if (live_.load())
+            target_.ServerUnderran();
+        inside_.fetch_sub(1);
+    }
+
     std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept override
     {
         dueTime = 0;
