@@ -1,12 +1,13 @@
 // Reading arbitrary bytes as a configuration file must never crash, must keep every text
 // within its field's capacity, and what it read must write out and read back to the same
 // file.
+#include "DiscardingLog.h"
+
 #include "Configuration/ConfigurationReader.h"
 #include "Configuration/ConfigurationWriter.h"
 #include "Configuration/IConfiguration.h"
 #include "Configuration/SettingKeys.h"
 #include "Platform/Text.h"
-#include "System/ILog.h"
 #include "System/Log.h"
 
 #include <cstdint>
@@ -17,14 +18,6 @@
 namespace {
 
 using Configuration::ConfigurationData;
-
-// The reader logs malformed lines; the fuzzer has no use for a log file.
-class NullLog final : public System::ILog {
-public:
-    void WriteWideV(int, const char16_t*, va_list) override {}
-    void WriteV(int, const char*, va_list) override {}
-    void SetLevel(int) override {}
-};
 
 template <std::size_t N>
 void RequireTerminated(const char16_t (&field)[N])
@@ -104,7 +97,7 @@ std::string Structured(std::string_view input)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static NullLog log;
+    static FuzzSupport::DiscardingLog log;
     System::SetLog(&log);
 
     const std::string_view input(reinterpret_cast<const char*>(data), size);

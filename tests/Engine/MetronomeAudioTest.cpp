@@ -259,33 +259,43 @@ TEST(MetronomeOnASoundServer, ADyingOrFrozenServerHoldsNoCallAndTheNextStartAfte
     }
 }
 
+// Hi-hat clicks at 133 bpm from the real timer into a bursty stream of `seconds`, with a lead of
+// 100 ms (generous, because a loaded test machine wakes late).
+struct BurstyRun {
+    BurstyRun(double seconds, bool readsAhead) : backend(static_cast<std::size_t>(seconds * Rate), readsAhead)
+    {
+        settings.Bpm = 133;
+        for (int& instrument : settings.Instrument)
+            instrument = 6; // Closed Hi-Hat: it dies away within a quarter of a second
+    }
+    bool Render(double seconds)
+    {
+        return TestSupport::WaitUntil([&] { return mixer.RenderedFrames() > static_cast<std::uint64_t>(seconds * Rate); });
+    }
+    TestSupport::ScopedLog log; // the timer may not get real-time priority here
+    BurstyBackend backend;
+    Platform::Audio::Mixer mixer{backend, {.latencyMs = 100}};
+    RealMetronome real{mixer};
+    ConfigurationData settings = Clicks();
+};
+
 TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATempoChange)
 {
-    TestSupport::ScopedLog log; // the timer may not get real-time priority here
-    BurstyBackend backend(static_cast<std::size_t>(8 * Rate));
-    Platform::Audio::MixerOptions options;
-    options.latencyMs = 100; // the lead; generous, because a loaded test machine wakes late
-    Platform::Audio::Mixer mixer(backend, options);
-    RealMetronome real(mixer);
-    Core::Metronome& metronome = *real.metronome;
-
-    ConfigurationData settings = Clicks();
-    settings.Bpm = 133;
-    for (int& instrument : settings.Instrument)
-        instrument = 6; // Closed Hi-Hat: it dies away within a quarter of a second
-    ASSERT_EQ(metronome.Start(nullptr, settings), 0u);
-    ASSERT_TRUE(TestSupport::WaitUntil([&] { return mixer.RenderedFrames() > static_cast<std::uint64_t>(2.5 * Rate); }));
+    BurstyRun run(8, false);
+    Core::Metronome& metronome = *run.real.metronome;
+    ASSERT_EQ(metronome.Start(nullptr, run.settings), 0u);
+    ASSERT_TRUE(run.Render(2.5));
     metronome.ChangeTempo(180);
-    ASSERT_TRUE(TestSupport::WaitUntil([&] { return mixer.RenderedFrames() > static_cast<std::uint64_t>(5 * Rate); }));
+    ASSERT_TRUE(run.Render(5));
     metronome.Stop();
-    EXPECT_EQ(mixer.LateCount(), 0u);
-    EXPECT_EQ(real.engine.Output().SubstitutedNotes(), 0u);
-    EXPECT_GT(backend.Rewritten(), 0u); // the first click went into the queued silence
+    EXPECT_EQ(run.mixer.LateCount(), 0u);
+    EXPECT_EQ(run.real.engine.Output().SubstitutedNotes(), 0u);
+    EXPECT_GT(run.backend.Rewritten(), 0u); // the first click went into the queued silence
 
     // Every onset sits within half a sample of where the exact periods put it: each interval
     // is one of the two periods, and nothing accumulates.
     const double periods[] = {Rate * 60 / 133, Rate * 60 / 180};
-    const std::vector<std::size_t> onsets = AudioTest::Onsets(backend.Captured(), 11025, 0.0f);
+    const std::vector<std::size_t> onsets = AudioTest::Onsets(run.backend.Captured(), 11025, 0.0f);
     ASSERT_GE(onsets.size(), 12u);
     double expected = 0;
     std::size_t tempo = 0;
@@ -304,24 +314,15 @@ TEST(MetronomeIntoBurstyAudio, EveryClickLandsOnItsFrameAcrossBurstsJumpsAndATem
 // anchor puts it, whole and on its frames.
 TEST(MetronomeIntoBurstyAudio, AServerThatHasReadPastTheRunsStartGetsTheRunMovedNotCut)
 {
-    TestSupport::ScopedLog log;
-    BurstyBackend backend(static_cast<std::size_t>(4 * Rate), true);
-    Platform::Audio::MixerOptions options;
-    options.latencyMs = 100;
-    Platform::Audio::Mixer mixer(backend, options);
-    RealMetronome real(mixer);
-    ConfigurationData settings = Clicks();
-    settings.Bpm = 133;
-    for (int& instrument : settings.Instrument)
-        instrument = 6;
-    ASSERT_EQ(real.metronome->Start(nullptr, settings), 0u);
-    ASSERT_TRUE(TestSupport::WaitUntil([&] { return mixer.RenderedFrames() > static_cast<std::uint64_t>(2.5 * Rate); }));
-    real.metronome->Stop();
-    EXPECT_EQ(mixer.RewriteFallbacks(), 1u);
-    EXPECT_EQ(backend.Rewritten(), 0u);
-    EXPECT_EQ(mixer.LateCount(), 0u);
+    BurstyRun run(4, true);
+    ASSERT_EQ(run.real.metronome->Start(nullptr, run.settings), 0u);
+    ASSERT_TRUE(run.Render(2.5));
+    run.real.metronome->Stop();
+    EXPECT_EQ(run.mixer.RewriteFallbacks(), 1u);
+    EXPECT_EQ(run.backend.Rewritten(), 0u);
+    EXPECT_EQ(run.mixer.LateCount(), 0u);
 
-    const std::vector<float>& captured = backend.Captured();
+    const std::vector<float>& captured = run.backend.Captured();
     const std::vector<std::size_t> onsets = AudioTest::Onsets(captured, 11025, 0.0f);
     ASSERT_GE(onsets.size(), 3u);
     const double period = Rate * 60 / 133;

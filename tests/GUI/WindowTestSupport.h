@@ -124,11 +124,12 @@ inline void MoveOnto(QWidget* widget)
 /// A language file: its signature, then the sections given.
 inline std::string LanguageFile(const std::string& sections) { return "\xEF\xBB\xBF@lng\n" + sections; }
 
-/// With TOLVANE_SCREENSHOTS=<folder>, saves what the widget shows there as name.png.
+/// With TOLVANE_SCREENSHOTS=<folder>, saves what the widget shows there as name-<row>.png, the
+/// row being the test's language.
 inline void Screenshot(QWidget& widget, const QString& name)
 {
     if (const QString folder = qEnvironmentVariable("TOLVANE_SCREENSHOTS"); !folder.isEmpty())
-        widget.grab().save(folder + u'/' + name + QStringLiteral(".png"));
+        widget.grab().save(folder + u'/' + name + u'-' + QLatin1String(QTest::currentDataTag()) + QStringLiteral(".png"));
 }
 
 /// The first of a page's controls (its children and those of its group boxes) that leaves the
@@ -147,6 +148,16 @@ inline QString Unfitting(QWidget& page)
     return {};
 }
 
+/// What is wrong with a shown window: a size beyond a 1280 x 800 screen, or its first control
+/// cut or outside it; empty when all fits. Saves its screenshot first.
+inline QString Unfit(QWidget& window, const QString& name)
+{
+    Screenshot(window, name);
+    if (window.width() > 1280 || window.height() > 800)
+        return QStringLiteral("%1 x %2").arg(window.width()).arg(window.height());
+    return Unfitting(window);
+}
+
 #ifdef TOLVANE_LANG_SOURCE_DIR
 /// Every shipped language by its file's name, the built-in English first as "".
 inline QStringList ShippedLanguages()
@@ -155,6 +166,13 @@ inline QStringList ShippedLanguages()
     for (const QString& file : QDir(QStringLiteral(TOLVANE_LANG_SOURCE_DIR)).entryList({QStringLiteral("*.lng")}))
         languages << file.chopped(4);
     return languages;
+}
+/// A language test's rows: one per shipped language, tagged by its file's name ("en" for English).
+inline void ShippedLanguageRows()
+{
+    QTest::addColumn<QString>("language");
+    for (const QString& language : ShippedLanguages())
+        QTest::newRow(language.isEmpty() ? "en" : qPrintable(language)) << language;
 }
 inline void UseShippedLanguage(const QString& language)
 {

@@ -129,19 +129,18 @@ using RealTimeCheck::Count;
 
 extern "C" {
 
-int pthread_mutex_lock(pthread_mutex_t* mutex)
-{
-    static const auto next = RealTimeCheck::Next<int (*)(pthread_mutex_t*)>("pthread_mutex_lock");
-    Count(RealTimeCheck::locks, "pthread_mutex_lock");
-    return next(mutex);
-}
-
-int pthread_mutex_trylock(pthread_mutex_t* mutex)
-{
-    static const auto next = RealTimeCheck::Next<int (*)(pthread_mutex_t*)>("pthread_mutex_trylock");
-    Count(RealTimeCheck::locks, "pthread_mutex_trylock");
-    return next(mutex);
-}
+// Each lock function is counted, then passed on to the definition it hides.
+#define TOLVANE_COUNTED_LOCK(function, Lock)                                                                    \
+    int function(Lock* lock)                                                                                    \
+    {                                                                                                           \
+        static const auto next = RealTimeCheck::Next<int (*)(Lock*)>(#function);                               \
+        Count(RealTimeCheck::locks, #function);                                                                 \
+        return next(lock);                                                                                      \
+    }
+TOLVANE_COUNTED_LOCK(pthread_mutex_lock, pthread_mutex_t)
+TOLVANE_COUNTED_LOCK(pthread_mutex_trylock, pthread_mutex_t)
+TOLVANE_COUNTED_LOCK(pthread_rwlock_rdlock, pthread_rwlock_t)
+TOLVANE_COUNTED_LOCK(pthread_rwlock_wrlock, pthread_rwlock_t)
 
 int pthread_mutex_timedlock(pthread_mutex_t* mutex, const timespec* until)
 {
@@ -149,20 +148,6 @@ int pthread_mutex_timedlock(pthread_mutex_t* mutex, const timespec* until)
         RealTimeCheck::Next<int (*)(pthread_mutex_t*, const timespec*)>("pthread_mutex_timedlock");
     Count(RealTimeCheck::locks, "pthread_mutex_timedlock");
     return next(mutex, until);
-}
-
-int pthread_rwlock_rdlock(pthread_rwlock_t* lock)
-{
-    static const auto next = RealTimeCheck::Next<int (*)(pthread_rwlock_t*)>("pthread_rwlock_rdlock");
-    Count(RealTimeCheck::locks, "pthread_rwlock_rdlock");
-    return next(lock);
-}
-
-int pthread_rwlock_wrlock(pthread_rwlock_t* lock)
-{
-    static const auto next = RealTimeCheck::Next<int (*)(pthread_rwlock_t*)>("pthread_rwlock_wrlock");
-    Count(RealTimeCheck::locks, "pthread_rwlock_wrlock");
-    return next(lock);
 }
 
 #ifndef TOLVANE_SANITIZED
