@@ -26,29 +26,19 @@ class Store : public ::testing::Test {
 protected:
     std::string Path() const { return folder_ / "Tolvane.conf"; }
 
-    std::vector<std::u16string> Names()
-    {
-        std::vector<std::u16string> names;
-        store_.ForEachPreset([&](const ConfigurationData& record) { names.emplace_back(record.Name); });
-        return names;
-    }
-
-    int BpmOf(const char16_t* name)
-    {
-        int bpm = -1;
-        store_.ForEachPreset([&](const ConfigurationData& record) {
-            if (std::u16string(record.Name) == name)
-                bpm = record.Bpm;
-        });
-        return bpm;
-    }
-
     TestSupport::TempFolder folder_;
     TestSupport::ScopedLog log_;
     FileConfiguration store_{Path()};
 };
 
-using NameList = std::vector<std::u16string>;
+/// The presets in the store's order, by name and tempo.
+using PresetList = std::vector<std::pair<std::u16string, int>>;
+PresetList Presets(FileConfiguration& store)
+{
+    PresetList presets;
+    store.ForEachPreset([&](const ConfigurationData& record) { presets.emplace_back(record.Name, record.Bpm); });
+    return presets;
+}
 
 } // namespace
 
@@ -56,7 +46,7 @@ TEST_F(Store, AddsLoadsAndDeletesPresetsByExactName)
 {
     EXPECT_TRUE(store_.AddPreset(Preset(u"Waltz", 90, u"three")));
     EXPECT_FALSE(store_.AddPreset(Preset(u"Waltz", 200)));
-    EXPECT_EQ(BpmOf(u"Waltz"), 90);
+    EXPECT_EQ(Presets(store_), (PresetList{{u"Waltz", 90}}));
     EXPECT_TRUE(store_.PresetExists(u"Waltz"));
     EXPECT_FALSE(store_.PresetExists(u"waltz"));
 
@@ -72,7 +62,7 @@ TEST_F(Store, AddsLoadsAndDeletesPresetsByExactName)
     EXPECT_EQ(store_.GetData().Name[0], u'\0');
     EXPECT_FALSE(store_.DeletePreset(u"Polka"));
     EXPECT_TRUE(store_.DeletePreset(u"Waltz"));
-    EXPECT_EQ(Names(), NameList{});
+    EXPECT_EQ(Presets(store_), PresetList{});
 }
 
 TEST_F(Store, UpdateReplacesOrRenamesButNeverOverwritesAnotherPreset)
@@ -86,10 +76,7 @@ TEST_F(Store, UpdateReplacesOrRenamesButNeverOverwritesAnotherPreset)
     // Renaming F to J would merge the two: J stays as it was, and F takes the new settings
     // under its own name.
     EXPECT_FALSE(store_.UpdatePreset(Preset(u"J", 70, u"changed"), u"F"));
-    EXPECT_EQ(Names(), (NameList{u"A", u"D", u"F", u"J", u"Z"}));
-    const std::pair<const char16_t*, int> expected[] = {{u"A", 111}, {u"D", 140}, {u"F", 70}, {u"J", 100}, {u"Z", 122}};
-    for (const auto& [name, bpm] : expected)
-        EXPECT_EQ(BpmOf(name), bpm);
+    EXPECT_EQ(Presets(store_), (PresetList{{u"A", 111}, {u"D", 140}, {u"F", 70}, {u"J", 100}, {u"Z", 122}}));
     ASSERT_TRUE(store_.LoadPreset(u"F"));
     EXPECT_EQ(std::u16string(store_.GetData().Description), u"changed");
 
@@ -111,15 +98,14 @@ TEST_F(Store, NamesAreKeptAsTheFileGivesThemBack)
     EXPECT_FALSE(store_.AddPreset(Preset(u"Two", 61)));
     EXPECT_TRUE(store_.AddPreset(Preset((std::u16string(79, u'L') + u"x").c_str(), 62)));
     EXPECT_TRUE(store_.PresetExists(std::u16string(79, u'L') + u"y"));
-    const NameList names{u" Slow", std::u16string(79, u'L'), u"Rock#2", u"Slow", u"Tab\tName", u"Two"};
-    EXPECT_EQ(Names(), names);
+    const PresetList presets{{u" Slow", 60}, {std::u16string(79, u'L'), 62}, {u"Rock#2", 60},
+                             {u"Slow", 60},  {u"Tab\tName", 60},              {u"Two", 60}};
+    EXPECT_EQ(Presets(store_), presets);
 
     ASSERT_TRUE(store_.Save());
     FileConfiguration reread(Path());
     ASSERT_TRUE(reread.Load());
-    std::vector<std::u16string> reread_names;
-    reread.ForEachPreset([&](const ConfigurationData& record) { reread_names.push_back(record.Name); });
-    EXPECT_EQ(reread_names, names);
+    EXPECT_EQ(Presets(reread), presets);
     EXPECT_EQ(std::u16string(reread.GetData().File[0]), u"/tmp/odd");
     EXPECT_EQ(reread.GetData().Bpm, 120);
 }

@@ -16,17 +16,12 @@ using namespace Core::TimerFlags;
 
 namespace {
 
+// The default run: 120 bpm, from half to full speed in tenths over five minutes, a minute's
+// warm-up and warm-down.
 ConfigurationData TrainerSettings()
 {
     ConfigurationData settings = Rig::VoiceSettings();
     settings.SpeedTrainer = Configuration::TrainerMode::On;
-    settings.Bpm = 120;
-    settings.From = 0.5f;
-    settings.To = 1.0f;
-    settings.Step = 0.1f;
-    settings.Duration = 5.0f;
-    settings.Warmup = 1.0f;
-    settings.Warmdown = 1.0f;
     return settings;
 }
 

@@ -144,13 +144,8 @@ Configuration::ConfigurationData TrainerRun()
     settings.Bpm = 480;
     settings.SpeedTrainer = Configuration::TrainerMode::On;
     settings.DurationsInBars = 1;
-    settings.From = 0.5f;
-    settings.To = 1.0f;
-    settings.Step = 0.1f;
-    settings.Duration = 1.0f;
-    settings.Warmup = 1.0f;
+    settings.Duration = 1.0f; // half to full speed in tenths, a bar each, after a bar's warm-up
     settings.Warmdown = 0.0f;
-    settings.Beep = 1;
     return settings;
 }
 

@@ -34,28 +34,28 @@ std::vector<std::string> Messages(const TestSupport::ScopedLog& log)
     return messages;
 }
 
-// Reads a whole language file into a table the way the program loads one.
+// Reads a language file the way the program does: the whole file into a table, or (namesOnly)
+// the names in its header.
 struct Load {
-    explicit Load(const std::string& content)
+    explicit Load(const std::string& content, bool namesOnly = false)
     {
         TestSupport::WriteFile(folder / "xx.lng", content);
         LanguageFileReader reader;
-        ok = reader.Open(folder / "xx.lng") && reader.CheckSignature() && reader.ReadBody(table);
+        ok = reader.Open(folder / "xx.lng")
+            && (namesOnly ? reader.ReadNames(names) : reader.CheckSignature() && reader.ReadBody(table));
         lastLine = reader.LineNumber();
+        closed = !reader.IsOpen();
         messages = Messages(log);
     }
     TestSupport::ScopedLog log;
     TestSupport::TempFolder folder;
     Language table;
+    LanguageNames names;
     bool ok = false;
+    bool closed = false;
     int lastLine = 0;
     std::vector<std::string> messages;
 };
-
-std::vector<std::string> Only(const std::string& message)
-{
-    return {message};
-}
 
 } // namespace
 
@@ -173,7 +173,7 @@ TEST(Structure, AFaultStopsTheReadWithItsMessageAndLine)
     for (const auto& c : cases) {
         Load load(c.file);
         EXPECT_FALSE(load.ok) << c.message;
-        EXPECT_EQ(load.messages, Only(c.message));
+        EXPECT_EQ(load.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(Text(load.table.GetMessage(4)), u"") << c.message; // nothing after the fault is read
         if (c.file.find("1 = kept") != std::string::npos) {
             EXPECT_EQ(Text(load.table.GetMessage(0)), u"kept") << c.message;
@@ -196,37 +196,16 @@ TEST(Lines, ValuesAreDecodedFromUtf8IntoTheirEntries)
     EXPECT_EQ(Text(load.table.GetText(0)), u"Métronome ♩");
 }
 
-namespace {
-
-struct Names {
-    explicit Names(const std::string& content)
-    {
-        TestSupport::WriteFile(folder / "xx.lng", content);
-        LanguageFileReader reader;
-        ok = reader.Open(folder / "xx.lng") && reader.ReadNames(names);
-        closed = !reader.IsOpen();
-        messages = Messages(log);
-    }
-    TestSupport::ScopedLog log;
-    TestSupport::TempFolder folder;
-    LanguageNames names;
-    bool ok = false;
-    bool closed = false;
-    std::vector<std::string> messages;
-};
-
-} // namespace
-
 TEST(HeaderReader, FindsBothNamesInEitherOrderCutToTheirFieldsAndClosesTheFile)
 {
-    Names names(Bom + "@lng\n  [language]\n# names\nlanguage = Français\nLANGENGLISH = French\n[Menu]\n1 = x\n");
+    Load names(Bom + "@lng\n  [language]\n# names\nlanguage = Français\nLANGENGLISH = French\n[Menu]\n1 = x\n", true);
     EXPECT_TRUE(names.ok) << testing::PrintToString(names.messages);
     EXPECT_TRUE(names.closed);
     EXPECT_EQ(Text(names.names.english), u"French");
     EXPECT_EQ(Text(names.names.native), u"Français");
 
     // Names are cut to their fields.
-    Names cut(Head.substr(0, Head.find("LangEnglish")) + "LangEnglish = " + std::string(600, 'n') + "\nLanguage = x\n");
+    Load cut(Head.substr(0, Head.find("LangEnglish")) + "LangEnglish = " + std::string(600, 'n') + "\nLanguage = x\n", true);
     EXPECT_TRUE(cut.ok);
     EXPECT_EQ(Platform::Text::Length(cut.names.english, LanguageNames::Capacity), 255u);
 }
@@ -251,7 +230,7 @@ TEST(HeaderReader, Failures)
          {"Expected equals sign after key 'bad' on line 5 in language file."}},
     };
     for (const auto& c : cases) {
-        Names names(c.file);
+        Load names(c.file, true);
         EXPECT_FALSE(names.ok) << c.file;
         EXPECT_TRUE(names.closed);
         EXPECT_EQ(names.messages, c.messages) << c.file;
