@@ -76,7 +76,8 @@ void Escaping(const std::string& folder)
 {
     const std::string path = folder + "/escaping.conf";
     const std::u16string texts[] = {u"/music/Track #1.wav", u"/music/a\tb.wav", u"  /music/lead.wav",
-                                    u"C:\\Sounds\\#5\\kick.wav", u"\\\\server\\share\\x.wav", u"=odd.wav"};
+                                    u"C:\\Sounds\\#5\\kick.wav", u"\\\\server\\share\\x.wav", u"=odd.wav",
+                                    u"/" + std::u16string(700, u'\u00E9') + u".wav"};
     FileConfiguration store(path);
     int voice = 0;
     for (const auto& text : texts)
@@ -93,7 +94,8 @@ void Escaping(const std::string& folder)
         same += reread.GetData().File[voice] == texts[voice];
     same += reread.LoadPreset(preset.Name) && reread.GetData().Description == preset.Description;
     const int total = static_cast<int>(std::size(texts)) + 1;
-    Report(same == total, "F3 texts with '#', tab, backslashes, leading spaces: " + std::to_string(same) + " of "
+    Report(same == total, "F3 texts with '#', tab, backslashes, leading spaces, a path of 700 two-byte characters: "
+                              + std::to_string(same) + " of "
                               + std::to_string(total) + " read back byte for byte");
 }
 
@@ -109,7 +111,7 @@ void KeptLines(const std::string& folder)
         store.Save();
     }
     const std::string bad[] = {"FutureSetting = 1", "Bpm 91", std::string(64, 'K') + " = 1",
-                               "File1 = " + std::string(800, 'f'), "Preset7 = B", "Bpm = 61"};
+                               "File1 = " + std::string(2400, 'f'), "Preset7 = B", "Bpm = 61"};
     std::string text = Bom + "# Metronome Configuration File\r\nBpm = 90\r\n";
     for (const auto& line : bad)
         text += line + "\r\n";

@@ -77,6 +77,16 @@ struct Pair {
     std::string value;
 };
 
+// The longest value a key takes: a line's for most; the step sequencer's rhythm holds more,
+// and a file path's characters may take up to three bytes each.
+std::size_t LongestValueOf(std::string_view key)
+{
+    if (EqualsIgnoringCase(key, "CustomRhythm"))
+        return CustomRhythmCapacity - 1;
+    const SettingKey* setting = FindSettingKey(key.data(), key.size());
+    return setting != nullptr && setting->kind == SettingKind::Path ? 3 * (PathCapacity - 1) : LongestValue;
+}
+
 // Splits one line (without its line break) into key and value. A malformed line is logged.
 LineKind SplitLine(std::string_view line, Pair& pair)
 {
@@ -108,10 +118,7 @@ LineKind SplitLine(std::string_view line, Pair& pair)
 
     std::size_t end = 0;
     pair.value = ValueText::Unescape(line.substr(at), end);
-    // The step sequencer's rhythm is the one value that may be longer.
-    const std::size_t longest
-        = EqualsIgnoringCase(pair.key, "CustomRhythm") ? std::size_t{CustomRhythmCapacity - 1} : LongestValue;
-    if (pair.value.size() > longest) {
+    if (pair.value.size() > LongestValueOf(pair.key)) {
         System::Log().Write(System::Error, "Invalid length for key %s in configuration file", key.c_str());
         return LineKind::Malformed;
     }

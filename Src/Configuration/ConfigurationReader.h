@@ -26,8 +26,9 @@ struct ReadResult {
 /// the language name (languageCapacity code units) and the presets. A leading byte-order
 /// mark is skipped (on any line). Lines end at LF, CR LF or a lone CR and are read whole,
 /// however long. A line whose key is unknown, that cannot be split, whose key is longer than
-/// 63 characters or whose value is longer than 771 bytes (CustomRhythm: 1,024) is logged (Error) and kept, as it
-/// was, in the KeptLines of the block it stands in; the reading goes on. "Preset<n>" starts
+/// 63 characters or whose value is longer than 771 bytes (CustomRhythm: 1,024; a file path:
+/// 2,313, three bytes for each of its 771 code units) is logged (Error) and kept, as it was,
+/// in the KeptLines of the block it stands in; the reading goes on. "Preset<n>" starts
 /// a new preset whatever n is. A preset whose name an earlier one has is kept under a
 /// distinct name (Warn line). A number key whose value is no number keeps its value (Warn
 /// line); a Bpm the keys reach but the file does not accept (4..1000) is taken as the

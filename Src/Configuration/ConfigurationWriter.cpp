@@ -61,10 +61,13 @@ std::vector<std::string> BlockValues(const ConfigurationData& data)
             values.emplace_back(result.ec == std::errc() ? std::string(digits, result.ptr) : "0.000000");
             break;
         }
-        case SettingKind::Path:
-            Platform::Text::Utf16ToPath(Fitted(*field.text, field.capacity, buffer), text, sizeof text);
-            values.emplace_back(text);
+        case SettingKind::Path: {
+            // Up to three bytes for each code unit: a path of non-ASCII characters is never cut.
+            std::vector<char> bytes(3 * field.capacity + 1);
+            Platform::Text::Utf16ToPath(Fitted(*field.text, field.capacity, buffer), bytes.data(), bytes.size());
+            values.emplace_back(bytes.data());
             break;
+        }
         case SettingKind::Utf8Text:
             Platform::Text::Utf16ToUtf8(Fitted(*field.text, field.capacity, buffer), text, sizeof text);
             values.emplace_back(text);

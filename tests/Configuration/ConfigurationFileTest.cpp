@@ -196,7 +196,7 @@ TEST_F(ConfigurationFile, LinesNotUnderstoodAreKeptAndWrittenBack)
     EXPECT_EQ(data_.Bpm, 133);
 
     const std::string longKey = std::string(64, 'K') + " = 1";
-    const std::string longValue = "File1 = " + std::string(772, 'f');
+    const std::string longValue = "File1 = " + std::string(2314, 'f'); // three bytes a code unit and one more
     ASSERT_TRUE(LoadLines({"Bpm = 91", longKey, "Bpm = 92", "Preset0 = A", "Bpm\t= 95", longValue,
                            std::string(63, 'K') + " = 1", "Preset2 = C", "Bpm = 62", "FutureSetting = 3"}));
     EXPECT_EQ(data_.Bpm, 92);
@@ -269,8 +269,12 @@ TEST_F(ConfigurationFile, RepeatedPresetNamesKeepEveryPresetUnderADistinctName)
 
 TEST_F(ConfigurationFile, PathsRoundTripByteForByteAndTempoIsSavedReadable)
 {
-    // Latin-1 and cut UTF-8 bytes in file names, next to a real U+FFFD.
-    const std::string path = "/m\xFCsic/\xE9t\xC3/\xEF\xBF\xBD.wav";
+    // Latin-1 and cut UTF-8 bytes in file names, next to a real U+FFFD; 700 two-byte
+    // characters make a line longer than other values may be.
+    std::string path = "/m\xFCsic/\xE9t\xC3/\xEF\xBF\xBD";
+    for (int i = 0; i < 700; ++i)
+        path += "\xC3\xA9";
+    path += ".wav";
     ASSERT_TRUE(LoadLines({"File3 = " + path}));
     data_.Bpm = 1000; // reached with the keys
     ASSERT_TRUE(store_.Save());
