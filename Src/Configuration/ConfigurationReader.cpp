@@ -272,9 +272,8 @@ bool Reader::IsPreset(std::string_view key, const std::string& value)
 
 // A later preset with the name of an earlier one keeps its settings under the name followed
 // by " 2", " 3", ... (the name cut to make room): only a space and digits are added, so a name
-// the Presets page accepts stays one it accepts (letters, digits and spaces, at most 79
-// characters), and the user can update or rename the preset there. The file gives it back
-// unchanged. The numbers tried for a name are remembered, so that many repetitions of one
+// the Presets page accepts stays one it accepts (at most 79 characters), and the user can
+// update or rename the preset there. The file gives it back unchanged. The numbers tried for a name are remembered, so that many repetitions of one
 // name cost no more than as many different names.
 std::u16string Reader::DistinctName(const std::u16string& original)
 {

@@ -44,10 +44,10 @@ constexpr MenuItem MenuItems[] = {
     {0, u"&Language\tCtrl+L", ApplicationWindow::LanguageCommand},
     {0, nullptr, 0},
     {0, u"E&xit\tCtrl+Q", ApplicationWindow::ExitCommand},
-    {1, u"&Options ...\tCtrl+O", ApplicationWindow::OptionsCommand},
+    {1, u"&Options...\tCtrl+O", ApplicationWindow::OptionsCommand},
     {1, u"&Sound Settings...\tCtrl+S", ApplicationWindow::SoundSettingsCommand},
     {1, u"&Audio Files...\tCtrl+A", ApplicationWindow::AudioFilesCommand},
-    {1, u"&Presets ...\tCtrl+P", ApplicationWindow::PresetsCommand},
+    {1, u"&Presets...\tCtrl+P", ApplicationWindow::PresetsCommand},
     {2, u"&Help\tCtrl+F1", ApplicationWindow::HelpCommand},
     {2, nullptr, 0},
     {2, u"&About\tCtrl+F3", ApplicationWindow::AboutCommand},
@@ -165,7 +165,8 @@ void ApplicationWindow::CreateActions()
         {StartStopId, "startStop", [](ApplicationWindow& w, int) { w.ToggleStartStop(); },
          {Qt::Key_S, Qt::Key_Return, Qt::Key_Enter}},
         {SpaceCommand, "space", [](ApplicationWindow& w, int) { w.SpaceCommandPressed(); }, {Qt::Key_Space}},
-        {TapId, "tap", [](ApplicationWindow& w, int) { w.Tap(); }, {Qt::Key_T}},
+        // Ctrl doubles the tapped tempo and Shift halves it: the keys with them are the tap's too.
+        {TapId, "tap", [](ApplicationWindow& w, int) { w.Tap(); }, {Qt::Key_T, Qt::CTRL | Qt::Key_T, Qt::SHIFT | Qt::Key_T}},
         {LanguageCommand, "language", openDialog, {Qt::CTRL | Qt::Key_L}},
         // The translated menus show Ctrl+Q for Exit; it works in every language.
         {ExitCommand, "exit", [](ApplicationWindow& w, int) { w.close(); }, {Qt::CTRL | Qt::Key_Q}},

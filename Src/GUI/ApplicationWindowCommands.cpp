@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -269,12 +270,15 @@ void ApplicationWindow::OnVolumeSliderMoved(int position)
     Settings().GlobalVolume = position;
     if (running_.load())
         metronome_.ChangeVolume(Settings().Volume, static_cast<std::uint32_t>(position));
-    // The slider's value tip, as long as the thumb is held.
+    // The slider's value tip in per cent, as long as the thumb is held: above the slider, where
+    // it hides no help text of the status line below. A tip appears about 16 pixels below and
+    // right of the point it is given.
     if (volumeSlider_->isSliderDown()) {
-        const QPoint below(volumeSlider_->width() * (position - volumeSlider_->minimum())
+        const int tipHeight = QFontMetrics(QToolTip::font()).height() + 8;
+        const QPoint above(volumeSlider_->width() * (position - volumeSlider_->minimum())
                                / std::max(1, volumeSlider_->maximum() - volumeSlider_->minimum()),
-                           volumeSlider_->height());
-        QToolTip::showText(volumeSlider_->mapToGlobal(below), QString::number(position), volumeSlider_);
+                           -16 - tipHeight);
+        QToolTip::showText(volumeSlider_->mapToGlobal(above), QStringLiteral("%1\u00A0%").arg(position), volumeSlider_);
     }
 }
 

@@ -28,6 +28,11 @@ namespace {
 // The message telling the first settings line that was not understood.
 constexpr int UnreadLineTitle = 23;
 constexpr int UnreadLineText = 54;
+// What became of the command line's wishes: a preset that does not exist, a tempo the speed
+// trainer overrides.
+constexpr int CommandLineTitle = 24;
+constexpr int UnknownPresetText = 55;
+constexpr int TrainerTempoText = 56;
 
 constexpr const char* LanguageFailure =
     "Unable to initialise language. There may be an issue with the selected language file.";
@@ -83,12 +88,21 @@ bool ApplicationWindowStartup::Run()
     // The command line's wishes wait for the event loop: the window's first showing is over
     // then, and a start plays as from the Start button.
     QTimer::singleShot(0, &window_, [this] {
+        const auto language = System::CurrentLanguage();
+        QStringList notes;
         for (const QString& request : window_.options_.requests) {
+            const bool tempo = request.startsWith(QLatin1String("tempo "));
             if (!window_.CarryOutRequest(request)) {
                 refused_ << request;
                 ReportRefusedRequest(request);
+                if (request.startsWith(QLatin1String("preset ")))
+                    notes << FromTableText(language->GetMessage(UnknownPresetText)).arg(request.mid(7));
+            } else if (tempo && window_.Settings().SpeedTrainer != Configuration::TrainerMode::Off) {
+                notes << FromTableText(language->GetMessage(TrainerTempoText)).arg(request.mid(6));
             }
         }
+        if (!notes.isEmpty())
+            TellCommandLine(notes.join(QStringLiteral("\n\n")));
     });
     TellSavingRefused();
     TellUnreadLines();
@@ -119,6 +133,18 @@ void ApplicationWindowStartup::TellUnreadLines()
     auto* box = new QMessageBox(QMessageBox::Information, FromTableText(language->GetMessageTitle(UnreadLineTitle)),
                                 text, QMessageBox::Ok, &window_);
     box->setObjectName(QStringLiteral("unreadLines"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void ApplicationWindowStartup::TellCommandLine(const QString& text)
+{
+    // As the other start-up messages: the window is usable at once.
+    auto* box = new QMessageBox(QMessageBox::Information,
+                                FromTableText(System::CurrentLanguage()->GetMessageTitle(CommandLineTitle)), text,
+                                QMessageBox::Ok, &window_);
+    box->setObjectName(QStringLiteral("commandLine"));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

@@ -42,6 +42,9 @@ private:
     bool CheckSingleInstance();
     bool SystemCheck();
     void TellSavingRefused();
+    /// Says what the command line asked for and did not get (a preset that does not exist) or
+    /// does not get in full (a tempo while the speed trainer is on).
+    void TellCommandLine(const QString& text);
     /// Names the first settings line the load did not understand (kept in the file).
     void TellUnreadLines();
 

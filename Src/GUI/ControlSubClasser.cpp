@@ -123,7 +123,11 @@ private:
         case Qt::Key_Delete:
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
-            return false; // editing and focus movement stay with the control
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Editing and focus movement stay with the control; a line edit passes Return on
+            // to its dialog, which presses its default button.
+            return false;
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
             // The control pages if it can (a spin box); a key it ignores must not travel on
@@ -145,7 +149,7 @@ private:
 
         const QString text = key->text();
         if (text.isEmpty() || IsControlCharacter(text.front()))
-            return true; // Enter, Up, Down and other keys do nothing here
+            return true; // Up, Down and other keys do nothing here
         const QString characters = accepted.toString();
         for (const QChar character : text) {
             if (!characters.contains(character)) {

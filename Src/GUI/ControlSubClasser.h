@@ -56,7 +56,8 @@ public:
     /// Input filter: the control accepts only these characters. A refused character is
     /// reported to the parent with a RejectedCharacterEvent; Tab and Shift+Tab move the focus,
     /// Escape sends the parent a close request, Page Up and Page Down page the control if it
-    /// can, the editing keys and the copy, cut and paste shortcuts work, and Up, Down, Enter and
+    /// can, the editing keys and the copy, cut and paste shortcuts work, Return and Enter reach
+    /// the control (a line edit passes them on to its dialog's default button), and Up, Down and
     /// every other key are dropped. A line edit never holds other characters: text pasted,
     /// dropped or set into it keeps only the accepted ones.
     static void SetAcceptedCharacters(QWidget* control, const QString& characters);

@@ -43,7 +43,7 @@ constexpr HelpEntry HelpTexts[] = {
 
 StepSequencerDialog::StepSequencerDialog(Core::IMetronome& metronome, Configuration::IConfiguration& configuration,
                                          QWidget* owner)
-    : Dialog(owner, DialogId, QStringLiteral(" Step Sequencer"), HelpTable(HelpTexts, HelpSource::Information))
+    : Dialog(owner, DialogId, QStringLiteral("Step Sequencer"), HelpTable(HelpTexts, HelpSource::Information))
     , metronome_(metronome)
     , configuration_(configuration)
 {

@@ -13,10 +13,10 @@ constexpr const char16_t* MenuTitles[] = {u"&File", u"&Tools", u"&Help"};
 constexpr const char16_t* MenuItems[] = {
     u"&Language\tCtrl+L",
     u"E&xit\tCtrl+Q",
-    u"&Options ...\tCtrl+O",
+    u"&Options...\tCtrl+O",
     u"&Sound Settings...\tCtrl+S",
     u"&Audio Files...\tCtrl+A",
-    u"&Presets ...\tCtrl+P",
+    u"&Presets...\tCtrl+P",
     u"&Help\tCtrl+F1",
     u"&About\tCtrl+F3",
 };
@@ -73,6 +73,7 @@ constexpr const char16_t* MessageTitles[] = {
     u"Unable To Open Help File",
     u"Preset Name In Use",
     u"Settings File Line Not Understood",
+    u"Command Line",
 };
 
 constexpr const char16_t* Messages[] = {
@@ -80,7 +81,7 @@ constexpr const char16_t* Messages[] = {
     u"This program requires Windows XP/Vista/Windows 7/Windows 8 or later to run.",
     u"Please enter a name for the preset",
     u"This preset already exists. If you would like to update the settings for this preset, press 'Yes'. Otherwise, press 'No' to cancel.",
-    u"Preset names can consist of letters, numbers and space characters only",
+    u"Preset names can consist of letters, numbers, spaces and the signs - ' / . + , & ( ) ! ? : only, and cannot start with a bracket",
     u"Preset descriptions can consist of letters, numbers and space characters only",
     u"Please select a preset from the list before continuing",
     u"The metronome experienced an issue initialising the sound source. If using audio files as your sound source please check that you selected 44.1khz 16 bit files audio files on the Audio Files tab under Settings.",
@@ -131,6 +132,8 @@ constexpr const char16_t* Messages[] = {
     u"Tolvane was unable to open the help file. Please check you have a PDF file reading application installed on your computer.",
     u"Another preset already has this name. Please enter a different name for the preset",
     u"Line %1 of the settings file was not understood:\n\n%2\n\nIt is kept in the file as it is, and everything else was read. Lines not understood: %3.",
+    u"The preset \"%1\" named on the command line does not exist; the settings stay as they were.",
+    u"The speed trainer is on: while it plays, it sets the tempo (From and To on the Options page) instead of the %1 bpm named on the command line. Turn the trainer off there to play at %1 bpm.",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -187,7 +190,7 @@ constexpr const char16_t* Informations[] = {
     u"Sets the beat subdivision for your custom rhythm",
     u"Makes the step sequencer play in compound time. Use this to create odd compound time measures such as compound 11/8.",
     u"Removes duplicate Sound Setting instrument names from the list on the left hand side of the sequencer",
-    u"Defines the note pattern to play. Click on the intersection of a beat subdivision and and an instrument to add a note.",
+    u"Defines the note pattern to play. Click on the intersection of a beat subdivision and an instrument to add a note.",
     u"Clears the step sequencer and chord sequence",
     u"Plays the custom rhythm",
     u"Saves the custom rhythm",
@@ -201,7 +204,7 @@ constexpr const char16_t* Texts[] = {
     u"You can only type numbers and plus (+) signs here",
     u"You can only type numbers and percent (%) signs here",
     u"Options",
-    u"Sounds Settings",
+    u"Sound Settings",
     u"Audio Files",
     u"Presets",
     u"Information",
@@ -281,8 +284,8 @@ static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
 static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 15);
-static_assert(std::size(MessageTitles) == 24);
-static_assert(std::size(Messages) == 55);
+static_assert(std::size(MessageTitles) == 25);
+static_assert(std::size(Messages) == 57);
 static_assert(std::size(Informations) == 57);
 static_assert(std::size(Texts) == 23);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);

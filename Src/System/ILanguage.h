@@ -32,7 +32,7 @@ public:
 
     /// Title for dialog `dialogId` (101..104), or nullptr to keep the dialog's own title.
     virtual const char16_t* GetDialogTitle(int dialogId) const noexcept = 0;
-    /// Text for a dialog's control with id 1001..1095, or nullptr to keep the control's own
+    /// Text for a dialog's control with id 1001..1096, or nullptr to keep the control's own
     /// text. The built-in tables keep every dialog as designed (in English) and give nullptr.
     virtual const char16_t* GetDialogControlText(int controlId) const noexcept = 0;
 
@@ -54,7 +54,7 @@ public:
     static constexpr int FirstDialogId = 101;
     static constexpr int LastDialogId = 104;
     static constexpr int FirstControlId = 1001;
-    static constexpr int LastControlId = 1095;
+    static constexpr int LastControlId = 1096;
 };
 
 /// Shortcut shown after menu item `position` (0..7): "Ctrl+L", "Ctrl+Q", ...; nullptr otherwise.

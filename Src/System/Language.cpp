@@ -23,12 +23,12 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"Tooltip", {960, 256, 4}},
     {"StatusInfo", {1984, 512, 15}},
     {"Dialog", {9664, 256, 4}},
-    {"Control", {10688, 256, 95}},
-    {"Message", {35008, 512, 55}},
-    {"MessageTitle", {63168, 256, 24}},
-    {"Information", {69312, 512, 57}},
-    {"Text", {98496, 256, 23}},
-    {"Midi", {104384, 128, 47}},
+    {"Control", {10688, 256, 96}},
+    {"Message", {35264, 512, 57}},
+    {"MessageTitle", {64448, 256, 25}},
+    {"Information", {70848, 512, 57}},
+    {"Text", {100032, 256, 23}},
+    {"Midi", {105920, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

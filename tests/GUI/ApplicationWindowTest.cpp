@@ -161,7 +161,14 @@ private slots:
         QCOMPARE(metronome_->volumes.back(), 40u);
         volume->setSliderDown(true); // dragging the thumb shows its value
         volume->setValue(55);
-        QTRY_COMPARE(QToolTip::text(), QStringLiteral("55"));
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("55\u00A0%"));
+        // The tip leaves the status line's help text free.
+        const QStatusBar* status = window.StatusLine();
+        const QRect statusArea(status->mapToGlobal(QPoint(0, 0)), status->size());
+        for (const QWidget* tip : QApplication::topLevelWidgets()) {
+            if (tip->inherits("QTipLabel") && tip->isVisible())
+                QVERIFY(!tip->geometry().intersects(statusArea));
+        }
         volume->setSliderDown(false);
         // (A preset loaded into the settings moves the sliders: the Presets page's test.)
     }
@@ -325,6 +332,12 @@ private slots:
         }
         QCOMPARE(metronome_->pauses, 0);
         QCOMPARE(metronome_->starts, 3);
+        // t taps; with Ctrl (doubled) or Shift (halved) it still taps.
+        QSignalSpy taps(window.MenuAction(ApplicationWindow::TapId), &QAction::triggered);
+        for (const Qt::KeyboardModifiers held : {Qt::KeyboardModifiers{}, Qt::KeyboardModifiers{Qt::ControlModifier},
+                                                 Qt::KeyboardModifiers{Qt::ShiftModifier}})
+            QTest::keyClick(&window, Qt::Key_T, held);
+        QCOMPARE(taps.count(), 3);
 
         // The status line describes the control, menu item or toolbar button under the mouse.
         WindowTest::MoveOnto(TempoSlider());
@@ -499,6 +512,20 @@ private slots:
                      && box->text().endsWith(QStringLiteral(" 2.")),
                  qPrintable(box->text()));
         QCOMPARE(Bpm(), 133);
+    }
+
+    // What the command line asked for and did not get is said in the window, not only in the
+    // terminal: a preset that does not exist, a tempo the speed trainer overrides.
+    void CommandLineWishesNotMetAreTold()
+    {
+        ApplicationWindow& window = OpenWindow({QStringLiteral("preset None such"), QStringLiteral("tempo 96")});
+        Current().SpeedTrainer = Configuration::TrainerMode::On; // before the requests are carried out
+        QMessageBox* box = nullptr;
+        QTRY_VERIFY((box = window.findChild<QMessageBox*>(QStringLiteral("commandLine"))));
+        QVERIFY2(box->text().contains(QStringLiteral("\"None such\"")) && box->text().contains(QStringLiteral("96 bpm")),
+                 qPrintable(box->text()));
+        QCOMPARE(window.RefusedRequests(), QStringList{QStringLiteral("preset None such")});
+        QCOMPARE(Bpm(), 96);
     }
 
     void MissingLanguageFileAtStartUpFallsBackToEnglish()

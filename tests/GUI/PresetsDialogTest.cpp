@@ -80,15 +80,35 @@ private slots:
     void NameCheckRefusesAndSelects()
     {
         Open();
-        // A name of spaces only would be stored as no name at all.
-        for (const QString& name : {QStringLiteral("Slow-Rock"), QStringLiteral("Caf\u00e9"), QString(), QStringLiteral("  ")}) {
-            Type(name, QStringLiteral("d"));
-            const bool empty = name.trimmed().isEmpty();
-            QCOMPARE(Press(PresetsDialog::SaveId), empty ? QStringLiteral("Preset Name Required")
-                                                          : QStringLiteral("Invalid Preset Name"));
-            QCOMPARE(Edit(PresetsDialog::NameEditId)->selectedText(), empty ? QString() : name);
+        const QString required = QStringLiteral("Preset Name Required"), invalid = QStringLiteral("Invalid Preset Name");
+        const struct {
+            QString name;
+            QString message; // empty: saved
+        } cases[] = {
+            // Titles in any script, with the punctuation of the shipped presets' names.
+            {QStringLiteral("St\u00e4ndchen Vier"), {}}, {QStringLiteral("Waltz 3/4"), {}},
+            {QStringLiteral("Clave 3+3+2"), {}},           {QStringLiteral("Rock'n'Roll - Op. 2 (slow)"), {}},
+            {QStringLiteral("Cafe\u0301"), {}},             {QStringLiteral("\u0422\u0430\u043d\u0433\u043e \u0665"), {}},
+            {QStringLiteral("  (slow) after spaces"), invalid}, // leading spaces dropped: starts with "("
+            // What a settings line could misread, and signs no title needs.
+            {QStringLiteral("a=b"), invalid},   {QStringLiteral("[Section]"), invalid}, {QStringLiteral("Tab\there"), invalid},
+            {QStringLiteral("Line\u2028two"), invalid}, {QStringLiteral("Drum \U0001F941"), invalid},
+            {QStringLiteral("100%"), invalid},
+            // A name of spaces only would be stored as no name at all.
+            {QString(), required}, {QStringLiteral("  "), required},
+        };
+        std::size_t saved = 0;
+        for (const auto& entry : cases) {
+            Type(entry.name, QStringLiteral("d"));
+            QCOMPARE(Press(PresetsDialog::SaveId), entry.message);
+            if (entry.message.isEmpty()) {
+                QVERIFY2(Stored(entry.name.trimmed().toStdU16String().c_str()), qPrintable(entry.name));
+                ++saved;
+            } else {
+                QCOMPARE(Edit(PresetsDialog::NameEditId)->selectedText(), entry.message == invalid ? entry.name : QString());
+            }
         }
-        QCOMPARE(configuration_->Presets().size(), std::size_t{0});
+        QCOMPARE(configuration_->Presets().size(), saved);
         QCOMPARE(Press(PresetsDialog::LoadId), QStringLiteral("No Preset Selected"));
     }
 

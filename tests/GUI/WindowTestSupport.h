@@ -202,12 +202,14 @@ protected:
         log_.reset();
     }
     Configuration::ConfigurationData& Current() { return configuration_->GetData(); }
-    /// The main window, started up, with its languages and manual in the test's folder.
-    GUI::ApplicationWindow& OpenWindow()
+    /// The main window, started up, with its languages and manual in the test's folder and
+    /// these command-line requests.
+    GUI::ApplicationWindow& OpenWindow(const QStringList& requests = {})
     {
         window_.reset();
         GUI::ApplicationWindowOptions options;
         options.singleInstance = false;
+        options.requests = requests;
         options.languageFolder = options.helpFolder = folder_->Path();
         window_ = std::make_unique<GUI::ApplicationWindow>(*metronome_, *configuration_, options);
         if (!window_->Startup())

@@ -111,14 +111,14 @@ TEST(KeyLines, CommentsEscapesAndCuts)
 
 TEST(KeyLines, KeysPastASectionsEntriesAreAcceptedAndGoNowhere)
 {
-    Load load(Head + "[Tooltip]\n5 = spill\n101 = spill\n[Control]\n82 = &Spielen\n96 = spill\n"
+    Load load(Head + "[Tooltip]\n5 = spill\n101 = spill\n[Control]\n82 = &Spielen\n97 = spill\n"
                      "[Menu]\n4 = spill\n[Midi]\n48 = spill\n101 = spill\n");
     ASSERT_TRUE(load.ok) << testing::PrintToString(load.messages);
     EXPECT_EQ(Text(load.table.GetStatusInfo(0)), u"");
     EXPECT_EQ(Text(load.table.GetMessage(0)), u"");
     EXPECT_EQ(load.table.GetMenuItemText(0), u"\tCtrl+L");
     EXPECT_EQ(Text(load.table.GetControlText(1082)), u"&Spielen");
-    EXPECT_EQ(load.table.GetControlText(1096), nullptr);
+    EXPECT_EQ(load.table.GetControlText(1097), nullptr);
 }
 
 // The first fault ends the read with one message naming it and its line; what came before

@@ -32,8 +32,8 @@ const struct {
     {"Toolbar", 4, [](const ILanguage& t, int i) { return t.GetToolbarText(i); }},
     {"Tooltip", 4, [](const ILanguage& t, int i) { return t.GetTooltip(i); }},
     {"StatusInfo", 15, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
-    {"Message", 55, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
-    {"MessageTitle", 24, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
+    {"Message", 57, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
+    {"MessageTitle", 25, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
     {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
     {"Text", 23, [](const ILanguage& t, int i) { return t.GetText(i); }},
     {"Midi", 47, [](const ILanguage& t, int i) { return t.GetInstrumentName(i); }},
@@ -65,7 +65,7 @@ TEST_P(OutOfRangeLookup, GivesNone)
             EXPECT_EQ(section.lookup(*table, index), nullptr) << section.name << " " << index;
         EXPECT_NE(section.lookup(*table, section.count - 1), nullptr) << section.name;
     }
-    for (int id : {1000, 1096, INT_MIN, INT_MAX}) {
+    for (int id : {1000, 1097, INT_MIN, INT_MAX}) {
         EXPECT_EQ(table->GetControlText(id), nullptr) << id;
         EXPECT_EQ(table->GetDialogControlText(id), nullptr) << id;
     }
@@ -100,7 +100,7 @@ TEST(FileTable, EntriesNeverSpillIntoAnotherSectionAndOverlongValuesAreCut)
 {
     Language table;
     EXPECT_FALSE(table.SetEntry(Section::Tooltip, 4, "spill")); // [Tooltip] has four entries
-    EXPECT_FALSE(table.SetEntry(Section::Control, 95, "spill"));
+    EXPECT_FALSE(table.SetEntry(Section::Control, 96, "spill"));
     EXPECT_FALSE(table.SetEntry(Section::Midi, 100, "spill"));
     EXPECT_FALSE(table.SetEntry(Section::Language, 0, "spill"));
     EXPECT_FALSE(table.SetEntry(Section::Menu, -1, "spill"));

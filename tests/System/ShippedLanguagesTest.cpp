@@ -17,7 +17,7 @@ namespace {
 // Sound Settings, Audio Files and Presets pages, the dialog buttons and help line, the step
 // sequencer and the About dialog.
 constexpr std::pair<int, int> UsedControls[] = {{1001, 1005}, {1020, 1050}, {1055, 1055}, {1060, 1066},
-                                                {1070, 1073}, {1080, 1085}, {1090, 1095}};
+                                                {1070, 1073}, {1080, 1085}, {1090, 1096}};
 
 class ShippedLanguage : public testing::TestWithParam<const char*> {
 protected:

@@ -25,7 +25,7 @@ public:
     static constexpr int IconId = 1089;
     static constexpr int VersionId = 1090;
     static constexpr int NoticeId = 1091;
-    static constexpr int LinkId = 1323;
+    static constexpr int LinkId = 1096;
 
     explicit AboutDialog(const DialogContext& context);
     ~AboutDialog() override;

@@ -46,7 +46,7 @@ public:
     }
 
     /// Puts the current language's texts on the window: the title for dialogs 101..104 and
-    /// the text of each control with an identifier in 1001..1095, where the language gives
+    /// the text of each control with an identifier in 1001..1096, where the language gives
     /// one; elsewhere the text the window had when it first came here. Call at each opening.
     void ApplyTexts();
     /// Gives every tagged control its help text as status tip and description, the sliders

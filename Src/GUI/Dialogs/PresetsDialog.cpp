@@ -34,11 +34,31 @@ constexpr int PresetColumnText = 12, DescriptionColumnText = 13;
 constexpr int NameLength = Configuration::NameCapacity - 1;
 constexpr int DescriptionLength = Configuration::DescriptionCapacity - 1;
 
-bool AllowedInName(QChar c)
+// The punctuation a title needs besides letters, digits and spaces ("Waltz 3/4", "Clave 3+3+2",
+// "Rock'n'Roll", "Op. 10 (slow)"); U+2019 is the typographic apostrophe.
+constexpr char16_t TitlePunctuation[] = u"-'\u2019/.+,&()!?:";
+
+} // namespace
+
+bool AcceptablePresetName(const QString& name)
 {
-    const char16_t u = c.unicode();
-    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u' ';
+    // Letters and digits of every script with their combining marks. Control characters, "="
+    // and the other signs stay out of names, and an opening bracket may not start one: a name is
+    // a line of the settings file, and there it should read as a title and nothing else.
+    const QList<uint> characters = name.toUcs4();
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const char32_t c = characters[i];
+        if (QChar::isLetterOrNumber(c) || QChar::isMark(c) || c == U' ')
+            continue;
+        if (c > 0xFFFF || std::u16string_view(TitlePunctuation).find(static_cast<char16_t>(c)) == std::u16string_view::npos)
+            return false;
+        if (i == 0 && c == U'(')
+            return false;
+    }
+    return true;
 }
+
+namespace {
 
 std::u16string Utf16(const QString& text)
 {
@@ -171,7 +191,7 @@ bool PresetsDialog::CheckName()
         name_->setFocus(Qt::OtherFocusReason);
         return false;
     }
-    if (!std::all_of(typed.begin(), typed.end(), AllowedInName)) {
+    if (!AcceptablePresetName(nameBuffer_)) {
         nameBuffer_.clear();
         Tell(QMessageBox::Warning, InvalidNameTitle, InvalidNameText);
         name_->selectAll();

@@ -15,6 +15,11 @@ class IConfiguration;
 
 namespace GUI {
 
+/// Whether the Presets page accepts name (leading spaces already dropped) for a preset: letters
+/// and digits of any script (with combining marks), spaces and the punctuation - ' ’ / . + , & ( ) ! ? :,
+/// not starting with "(". Anything else (control characters, "=", "[" ...) is refused.
+bool AcceptablePresetName(const QString& name);
+
 /// The Presets page of the settings dialog: the named presets of the settings store in a
 /// two-column list (name, description) in the store's order, and edits for a preset's name and
 /// description. Save stores the values every page shows now as a new preset (asking before it
@@ -23,8 +28,7 @@ namespace GUI {
 /// them, Delete removes it without asking. A double-click loads the row's preset; with Ctrl held
 /// it only copies the row's name and description into the edits.
 ///
-/// A name holds letters A..Z and a..z, digits and spaces only; leading spaces are dropped, as
-/// the store drops them. The name and description typed last are kept between openings of the
+/// A name is checked by AcceptablePresetName; leading spaces are dropped, as the store drops them. The name and description typed last are kept between openings of the
 /// dialog. GUI thread only.
 class PresetsDialog final : public TabDialog {
     Q_OBJECT

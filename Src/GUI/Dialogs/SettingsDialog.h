@@ -13,7 +13,7 @@ namespace GUI {
 class OptionsDialog;
 class SoundSetupDialog;
 
-/// The modal "Settings" window: four tabbed pages (Options, Sounds Settings, Audio Files,
+/// The modal "Settings" window: four tabbed pages (Options, Sound Settings, Audio Files,
 /// Presets), a help line for the control under the mouse, OK and Close. It opens on the page
 /// the command asked for; OK writes the pages into the current settings in page order, or,
 /// when a page refuses, nothing, and stays open on that page; Close and Escape write nothing. The main window then
