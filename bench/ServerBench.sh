@@ -61,6 +61,10 @@ cleanup() {
 trap cleanup EXIT
 export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" XDG_CONFIG_HOME="$folder/config" XDG_STATE_HOME="$folder/state"
 rate=${SERVER_BENCH_RATE:-44100}
+# PipeWire's servers at real-time priority (see below); SERVER_BENCH_SERVER_RT=no leaves them at
+# normal priority, as a desktop without rtkit would.
+serverPriority="chrt -f 60"
+[ "${SERVER_BENCH_SERVER_RT:-yes}" != no ] || serverPriority=""
 # The recorder's buffer: 1000 ms unless SERVER_BENCH_PAREC_MS says otherwise ("default":
 # parec's own).
 parecLatency="--latency-msec=${SERVER_BENCH_PAREC_MS:-1000}"
@@ -117,7 +121,7 @@ elif [ "$server" = pipewire ]; then
     # here) PipeWire cannot raise its threads, and pipewire-pulse's protocol thread, starved on
     # a busy machine, left our stream without data for a whole cycle (2048 frames of silence
     # inserted, every later click late by as much).
-    chrt -f 60 pipewire >"$folder/server.log" 2>&1 &
+    $serverPriority pipewire >"$folder/server.log" 2>&1 &
     pids="$! $pids"
     tries=0
     until [ -S "$XDG_RUNTIME_DIR/pipewire-0" ]; do
@@ -127,7 +131,7 @@ elif [ "$server" = pipewire ]; then
     done
     wireplumber >"$folder/session.log" 2>&1 &
     pids="$! $pids"
-    chrt -f 60 pipewire-pulse >"$folder/pulse.log" 2>&1 &
+    $serverPriority pipewire-pulse >"$folder/pulse.log" 2>&1 &
     pids="$! $pids"
     export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
     tries=0
@@ -181,7 +185,8 @@ if [ "$lamp" != no ]; then
     mode=""
     [ "$lamp" = yes ] || mode=cursor
     # shellcheck disable=SC2086
-    xvfb-run -a "$bin/bench_lamp" "$seconds" "$bpm" $mode
+    # SERVER_BENCH_LAMP_WRAP=/usr/bin/time (say) runs bench_lamp under that command.
+    xvfb-run -a ${SERVER_BENCH_LAMP_WRAP:-} "$bin/bench_lamp" "$seconds" "$bpm" $mode
     exit 0
 fi
 # shellcheck disable=SC2086
