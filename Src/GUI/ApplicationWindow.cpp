@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcutEvent>
 #include <QSlider>
 #include <QStatusTipEvent>
 #include <QStyle>
@@ -70,6 +71,25 @@ protected:
         object->event(event); // the button itself still sees the key
         event->accept();
         return true;
+    }
+};
+
+// Notes on the tap command's action which modifiers came with the key that fired it (Ctrl+T,
+// Shift+T): when a shortcut fires, the application's modifier state may not yet hold a
+// modifier pressed just before the key.
+class TapKeyFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Shortcut) {
+            const QKeySequence keys = static_cast<QShortcutEvent*>(event)->key();
+            if (!keys.isEmpty())
+                object->setProperty(TapKeyHeldProperty, static_cast<int>(keys[0].keyboardModifiers()));
+        }
+        return false;
     }
 };
 
@@ -200,6 +220,7 @@ void ApplicationWindow::CreateActions()
         addAction(action);
         actions_[entry.command] = action;
     }
+    actions_.at(TapId)->installEventFilter(new TapKeyFilter(this));
 }
 
 void ApplicationWindow::ApplyMenuTexts()

@@ -38,6 +38,9 @@ class Statusbar;
 class Toolbar;
 class VisualBeatIndicator;
 
+/// Property of the tap command's action: the modifiers of the key that fired it, until the tap.
+inline constexpr const char* TapKeyHeldProperty = "tapKeyHeld";
+
 /// What the main window works with besides the metronome and the settings store. Every
 /// member has a default for the program; tests give their own.
 struct ApplicationWindowOptions {

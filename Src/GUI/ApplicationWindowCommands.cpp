@@ -290,7 +290,11 @@ void ApplicationWindow::keyPressEvent(QKeyEvent* event)
 
 void ApplicationWindow::Tap()
 {
-    tempoInput_.Tap(QGuiApplication::keyboardModifiers());
+    // A key brings its own modifiers (noted by the action's filter); a click takes those held now.
+    QAction* action = actions_.at(TapId);
+    const QVariant byKey = action->property(TapKeyHeldProperty);
+    action->setProperty(TapKeyHeldProperty, QVariant());
+    tempoInput_.Tap(byKey.isValid() ? Qt::KeyboardModifiers(byKey.toInt()) : QGuiApplication::keyboardModifiers());
     ReturnFocus();
 }
 
