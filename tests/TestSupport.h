@@ -42,6 +42,9 @@ private:
     std::string path_;
 };
 
+/// A language table's entry as a string; "<none>" for an entry the table does not have.
+inline std::u16string Text(const char16_t* text) { return text ? std::u16string(text) : u"<none>"; }
+
 inline std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

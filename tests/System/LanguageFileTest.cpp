@@ -13,15 +13,12 @@ using System::LanguageFileReader;
 using System::LanguageNames;
 using System::Section;
 
+using TestSupport::Text;
+
 namespace {
 
 const std::string Bom = "\xEF\xBB\xBF";
 const std::string Head = Bom + "@lng\n[Language]\nLangEnglish = German\nLanguage = Deutsch\n"; // lines 1..4
-
-std::u16string Text(const char16_t* text)
-{
-    return text ? std::u16string(text) : u"<none>";
-}
 
 // The messages of the log's entries, without date, time and level.
 std::vector<std::string> Messages(const TestSupport::ScopedLog& log)

@@ -15,12 +15,9 @@ using System::ILanguage;
 using System::Language;
 using System::Section;
 
-namespace {
+using TestSupport::Text;
 
-std::u16string Text(const char16_t* text)
-{
-    return text ? std::u16string(text) : u"<none>";
-}
+namespace {
 
 // The numbered sections' lookups with the number of entries each holds.
 const struct {
