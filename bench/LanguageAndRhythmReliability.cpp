@@ -113,7 +113,7 @@ void LargestGrid(const std::string& folder)
         Configuration::ConfigurationData play = settings;
         play.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
         played += grid.WriteRhythm(play) == StepSequencerGrid::RhythmWritten;
-        std::array<std::uint32_t, Core::MaxPatternLength> rhythmSteps{};
+        std::array<std::uint64_t, Core::MaxPatternLength> rhythmSteps{};
         Core::TickPattern pattern{};
         std::int32_t count = 0;
         steps512 += Core::ParseCustomRhythm(play.CustomRhythm, false, false, rhythmSteps, pattern, count) == 0

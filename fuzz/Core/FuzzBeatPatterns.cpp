@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(voices[static_cast<std::size_t>(i)] >= 0 && voices[static_cast<std::size_t>(i)] <= 2);
     }
 
-    std::array<std::uint32_t, Core::MaxPatternLength> steps{};
+    std::array<std::uint64_t, Core::MaxPatternLength> steps{};
     std::int32_t stepCount = -1;
     const std::uint32_t rhythmResult = Core::ParseCustomRhythm(text, compound, indicator, steps, pattern, stepCount);
     Check(rhythmResult == 0 || rhythmResult == Core::StartResult::RhythmMalformed ||

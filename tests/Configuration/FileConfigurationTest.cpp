@@ -259,7 +259,7 @@ TEST_F(Store, AFirstStartBeginsWithTheShippedSettings)
         ++presets;
         EXPECT_TRUE(preset.KeptLines.empty());
         std::array<std::int32_t, Core::MaxPatternLength> voices{};
-        std::array<std::uint32_t, Core::MaxPatternLength> steps{};
+        std::array<std::uint64_t, Core::MaxPatternLength> steps{};
         Core::TickPattern pattern{};
         std::int32_t count = 0;
         if (preset.BeatType == Configuration::BeatKind::CustomPattern) {

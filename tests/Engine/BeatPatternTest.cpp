@@ -30,7 +30,7 @@ PatternParse ParsePattern(const std::u16string& text, bool compound = false, boo
 struct RhythmParse {
     std::uint32_t result;
     std::int32_t steps;
-    std::array<std::uint32_t, MaxPatternLength> packed{};
+    std::array<std::uint64_t, MaxPatternLength> packed{};
     TickPattern pattern{};
 };
 
@@ -84,9 +84,9 @@ TEST(CustomPatternText, RefusesMalformedTextsLargeGroupsAndLongPatterns)
 
 TEST(CustomRhythmText, GroupsPackTheirVoicesAndMalformedAndLongRhythmsAreRefused)
 {
-    const std::pair<std::u16string, std::uint32_t> groups[] = {
+    const std::pair<std::u16string, std::uint64_t> groups[] = {
         {u"[;0<]", 0xBC},             // ";" and "<" also name voices 11 and 12; "0" in a group is skipped
-        {u"[123456789]", 0x23456789}, // nine voices: the earliest is shifted out
+        {u"[123456789:ab]", 0x123456789ABC}, // all twelve voices are kept
         {u"[12[3]", 0x3},             // a "[" inside a group starts it afresh
     };
     for (const auto& [text, packed] : groups)

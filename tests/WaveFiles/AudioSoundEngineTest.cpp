@@ -5,6 +5,7 @@
 #include "WaveFixtures.h"
 
 #include "Audio/AudioTestSupport.h"
+#include "Engine/EngineFakes.h"
 #include "TestSupport.h"
 
 #include "Core/WaveFiles/AudioSoundEngine.h"
@@ -112,6 +113,31 @@ TEST(AudioSoundEngine, PlaysGoRoundThePoolFromPlayerZeroAfterEveryLoadAndCutThat
     ASSERT_TRUE(rig.engine.Initialise(rig.settings));
     ASSERT_TRUE(rig.Play(100, 0, 0.0));
     EXPECT_EQ(rig.engine.Voice(0).NextPlayer(), 0);
+}
+
+TEST(AudioSoundEngine, AStepSequencerStepOfAllTwelveVoicesPlaysTwelveSoundsOnOneFrame)
+{
+    EngineRig rig;
+    rig.SetFile(0, "click.wav", Wave(Mono16, Constant(2000, 1000)));
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        rig.settings.File[voice] = rig.settings.File[0];
+        rig.settings.Instrument[voice] = voice; // the voice's own sound
+        rig.settings.Volume[voice] = 127;
+    }
+    rig.settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
+    rig.settings.BeatType = Configuration::BeatKind::CustomRhythm;
+    rig.settings.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
+    rig.settings.CustomRhythm = u"[123456789:ab]";
+    rig.settings.VisualIndicator = 0;
+    EngineFakes::FakeTimer timer;
+    Core::StrategySet strategies;
+    Core::Metronome metronome(
+        strategies.Services(timer, [&](Configuration::SoundSource) -> Core::ISoundEngine* { return &rig.engine; }));
+    ASSERT_EQ(metronome.Start(nullptr, rig.settings), 0u);
+    AtTick(rig.audio.TimeOf(1000.0), [&] { return timer.Tick(), true; });
+    rig.Pull(5000);
+    ExpectLevel(rig, rig.Start(1000.0), rig.Start(1000.0) + 2000, 12 * 1000.0);
+    metronome.Stop();
 }
 
 TEST(WaveFilePlayers, GrowWithFileTempoAndSubdivisionUpToTwenty)

@@ -147,7 +147,7 @@ std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool i
 }
 
 std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool indicator,
-                                std::array<std::uint32_t, MaxPatternLength>& steps, TickPattern& pattern,
+                                std::array<std::uint64_t, MaxPatternLength>& steps, TickPattern& pattern,
                                 std::int32_t& stepCount)
 {
     stepCount = 0;
@@ -182,12 +182,12 @@ std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool in
             return StartResult::RhythmTooLong;
         auto& step = steps[static_cast<std::size_t>(stepCount)];
         if (inBrackets) {
-            step = groupHasVoice ? step * 16 + static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+            step = groupHasVoice ? step * 16 + static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
             groupHasVoice = true;
         } else {
             if (compound)
                 pattern[static_cast<std::size_t>(stepCount)] = CompoundRhythmEntry(stepCount, indicator);
-            step = static_cast<std::uint32_t>(value);
+            step = static_cast<std::uint64_t>(value);
             ++stepCount;
         }
     }

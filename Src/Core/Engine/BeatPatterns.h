@@ -72,11 +72,11 @@ std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool i
 
 /// Reads a custom rhythm: one step per character (space = rest, "1".."9", ":", "a", "b" =
 /// voices 1..12) or per bracket group of voices sounding together, packed four bits a voice
-/// with the first voice in the highest nibble used. In compound time the pattern entry of
+/// with the first voice in the highest nibble used (64 bits: a group of all twelve voices fits). In compound time the pattern entry of
 /// every step is written too. Returns 0, RhythmMalformed or RhythmTooLong (more than 512
 /// steps). Never writes past the tables.
 std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool indicator,
-                                std::array<std::uint32_t, MaxPatternLength>& steps, TickPattern& pattern,
+                                std::array<std::uint64_t, MaxPatternLength>& steps, TickPattern& pattern,
                                 std::int32_t& stepCount);
 
 /// The text of a fixed-size field up to its terminator.

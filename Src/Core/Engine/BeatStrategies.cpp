@@ -188,13 +188,13 @@ std::int32_t CustomRhythmMetronomeStrategy::PlayBeat()
 {
     if (stepCount_ == 0)
         return 0; // the empty rhythm rests
-    const std::uint32_t step = rhythmSteps_[static_cast<std::size_t>(position_)];
+    const std::uint64_t step = rhythmSteps_[static_cast<std::size_t>(position_)];
     if (++position_ >= stepCount_)
         position_ = 0;
 
     // Voices are packed four bits each, the first in the highest nibble in use.
     std::int32_t shown = -1;
-    for (int shift = 28; shift >= 0; shift -= 4) {
+    for (int shift = 60; shift >= 0; shift -= 4) {
         const auto voice = static_cast<std::int32_t>((step >> shift) & 0xFu);
         if (voice == 0 || voice > Configuration::VoiceCount)
             continue;

@@ -67,7 +67,7 @@ public:
     std::int32_t PlayBeat() override;
 
 private:
-    std::array<std::uint32_t, MaxPatternLength> rhythmSteps_{};
+    std::array<std::uint64_t, MaxPatternLength> rhythmSteps_{};
     std::int32_t position_ = 0;
     std::int32_t stepCount_ = 0;
 };
