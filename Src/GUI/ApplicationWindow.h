@@ -79,6 +79,9 @@ public:
 
     // Control identifiers.
     static constexpr int StartStopId = 1001;
+    /// The Start/Stop button's text while playing, and (a text of the language) while paused.
+    static constexpr int StopTextId = 1002;
+    static constexpr int ResumeTextId = 23;
     static constexpr int TapId = 1003;
     static constexpr int TempoLabelId = 1004;
     static constexpr int VolumeLabelId = 1005;
@@ -174,6 +177,8 @@ public:
     bool Running() const { return running_.load(); }
     /// True while a speed-trainer run plays: the tempo is the trainer's, not the user's.
     bool TrainerOwnsTempo() const;
+    /// True while Space holds a speed-trainer run.
+    bool Paused() const { return paused_; }
     /// The tempo of the settings (bpm): what the next start plays.
     int Tempo() const;
     /// The control with identifier id among the window's controls, or null.
@@ -237,6 +242,8 @@ private:
     bool SettingsDialogOpen() const;
     void Tap();
     void SpaceCommandPressed();
+    /// Start/Stop reads Start, Stop or Resume, as the run stands, in the current language.
+    void ShowStartStopText();
     void MoveTempoSlider(int tempo);
     void OnTempoSliderMoved(int position);
     void OnVolumeSliderMoved(int position);
@@ -280,6 +287,7 @@ private:
     std::map<int, QAction*> actions_;
 
     std::atomic<bool> running_{false};
+    bool paused_ = false; // Space holds a speed-trainer run; Start/Stop reads Resume
     bool startWaiting_ = false; // a start waits for the sounds to be prepared
     std::chrono::steady_clock::time_point startPressed_{}; // when the waiting start was asked for
     bool fitted_ = false;

@@ -70,8 +70,9 @@ void ApplicationWindow::StopIfRunning()
     CancelWaitingStart();
     if (!running_.load())
         return;
-    startStop_->setText(FromTableText(System::CurrentLanguage()->GetControlText(StartStopId)));
     running_.store(false);
+    paused_ = false;
+    ShowStartStopText();
     metronome_.Stop();
 }
 
@@ -82,9 +83,15 @@ void ApplicationWindow::ToggleStartStop()
         ReturnFocus();
         return;
     }
+    if (paused_) {
+        // The button reads Resume while Space holds a trainer run.
+        SpaceCommandPressed();
+        ReturnFocus();
+        return;
+    }
     if (running_.load()) {
-        startStop_->setText(FromTableText(System::CurrentLanguage()->GetControlText(StartStopId)));
         running_.store(false);
+        ShowStartStopText();
         metronome_.Stop();
         ReturnFocus();
         return;
@@ -146,7 +153,8 @@ void ApplicationWindow::StartNow()
     const std::uint32_t result = metronome_.Start(this, Settings());
     if (result == 0) {
         running_.store(true);
-        startStop_->setText(FromTableText(System::CurrentLanguage()->GetControlText(1002)));
+        paused_ = false;
+        ShowStartStopText();
     } else {
         ShowStartError(this, result);
     }
@@ -155,10 +163,22 @@ void ApplicationWindow::StartNow()
 
 void ApplicationWindow::SpaceCommandPressed()
 {
-    if (TrainerOwnsTempo())
+    if (TrainerOwnsTempo()) {
         metronome_.TogglePause();
-    else
+        paused_ = !paused_;
+        ShowStartStopText();
+    } else {
         ToggleStartStop();
+    }
+}
+
+void ApplicationWindow::ShowStartStopText()
+{
+    const auto language = System::CurrentLanguage();
+    const char16_t* text =
+        paused_ ? language->GetText(ResumeTextId) : language->GetControlText(running_.load() ? StopTextId : StartStopId);
+    if (text != nullptr)
+        startStop_->setText(FromTableText(text));
 }
 
 void ApplicationWindow::ShowStartError(QWidget* owner, std::uint32_t code)
@@ -381,13 +401,15 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         // playing stays, and a speed-trainer run (which never writes it) gives way to it.
         display_->ShowTempo(Settings().Bpm);
         MoveTempoSlider(Settings().Bpm);
-        startStop_->setText(FromTableText(language->GetControlText(StartStopId)));
         running_.store(false);
+        paused_ = false;
+        ShowStartStopText();
         tempoSlider_->setEnabled(true);
         break;
     case MetronomeEvent::Error:
-        startStop_->setText(FromTableText(language->GetControlText(StartStopId)));
         running_.store(false);
+        paused_ = false;
+        ShowStartStopText();
         ShowMessage(this, QMessageBox::Critical, language->GetMessageTitle(PlaybackFailedTitle),
                     language->GetMessage(static_cast<int>(event.value)));
         break;

@@ -85,7 +85,7 @@ void ApplicationWindow::ShowLanguage()
         if (const char16_t* text = language->GetControlText(id))
             control->setText(FromTableText(text));
     };
-    setText(startStop_, StartStopId);
+    ShowStartStopText();
     setText(tap_, TapId);
     setText(tempoLabel_, TempoLabelId);
     setText(volumeLabel_, VolumeLabelId);
@@ -158,10 +158,13 @@ void ApplicationWindow::LayOutControls()
 void ApplicationWindow::FitToTexts()
 {
     // The buttons are as large as in English, wider where their texts need it: Start/Stop
-    // for the longer of its two texts, so that it keeps its width while playing.
+    // for the longest of its texts, so that it keeps its width while playing or paused.
     const auto language = System::CurrentLanguage();
-    const int startText = std::max(TextWidth(startStop_, FromTableText(language->GetControlText(StartStopId))),
-                                   TextWidth(startStop_, FromTableText(language->GetControlText(1002))));
+    int startText = 0;
+    for (const char16_t* text : {language->GetControlText(StartStopId), language->GetControlText(StopTextId),
+                                 language->GetText(ResumeTextId)})
+        if (text != nullptr)
+            startText = std::max(startText, TextWidth(startStop_, FromTableText(text)));
     startStop_->setFixedSize(std::max(100, startText + TextPadding), 45);
     tap_->setFixedSize(std::max(42, TextWidth(tap_, tap_->text()) + TextPadding), 32);
 

@@ -221,6 +221,13 @@ constexpr const char16_t* Texts[] = {
     u"Subdivision 2",
     u"Trainer signal",
     u"Rhythm",
+    // Start/Stop while Space holds a speed-trainer run.
+    u"Resume",
+    // What the speed trainer's durations count: minutes, or bars (Durations In Bars).
+    u"min in total",
+    u"bars per level",
+    u"min",
+    u"bars",
 };
 
 constexpr const char16_t* InstrumentNames[] = {
@@ -287,7 +294,7 @@ static_assert(std::size(StatusInfos) == 15);
 static_assert(std::size(MessageTitles) == 25);
 static_assert(std::size(Messages) == 57);
 static_assert(std::size(Informations) == 57);
-static_assert(std::size(Texts) == 23);
+static_assert(std::size(Texts) == 28);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
 
 } // namespace

@@ -27,8 +27,8 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"Message", {35264, 512, 57}},
     {"MessageTitle", {64448, 256, 25}},
     {"Information", {70848, 512, 57}},
-    {"Text", {100032, 256, 23}},
-    {"Midi", {105920, 128, 47}},
+    {"Text", {100032, 256, 28}},
+    {"Midi", {107200, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

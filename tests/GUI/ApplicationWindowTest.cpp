@@ -260,7 +260,9 @@ private slots:
         QVERIFY(metronome_->tempos.empty());
 
         window.OnCommand(ApplicationWindow::SpaceCommand);
+        QCOMPARE(ButtonText(), QStringLiteral("Resume"));
         window.OnCommand(ApplicationWindow::SpaceCommand);
+        QCOMPARE(ButtonText(), QStringLiteral("Stop"));
         QCOMPARE(metronome_->pauses, 2);
         QVERIFY(window.Running());
 

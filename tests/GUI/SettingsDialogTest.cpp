@@ -97,6 +97,12 @@ private slots:
                  Type(Edit(d, 1211), QStringLiteral("150"));
              }, true,
              [](const auto& s) { return s.From == 1.0F && s.SpeedTrainer == Configuration::TrainerMode::On && s.Name[0] == u'@'; }},
+            // 66.67 % on the page; the engine, which truncates, starts at 80 exactly.
+            {"To typed as 80 bpm of 120", [](SettingsDialog& d) {
+                 Control<QCheckBox>(d, OptionsDialog::TrainerId)->click();
+                 Type(Edit(d, OptionsDialog::FromBpmEditId + 1), QStringLiteral("80"));
+             },
+             true, [](const auto& s) { return s.Bpm == 120 && static_cast<int>(120.0F * s.To) == 80; }},
             {"a typed 75 beats becomes 60", [](SettingsDialog& d) {
                  Control<QRadioButton>(d, OptionsDialog::BeatsPerBarId)->click();
                  Edit(d, OptionsDialog::BarsEditId)->setText(QStringLiteral("75"));

@@ -98,6 +98,8 @@ void OptionsDialog::CreateControls()
         entry.upDown->SetRange(0, field.percent ? 100 : 1000);
         entry.label->setBuddy(entry.edit);
         entry.percent = field.percent;
+        entry.bpm = i < 2 ? make(new QLineEdit(this), FromBpmEditId + static_cast<int>(i)) : nullptr;
+        entry.unit = i == 2 ? nullptr : new QLabel(this);
     }
     // The beat types and the sound sources are two separate choices on one page.
     auto* beatTypes = new QButtonGroup(this);
@@ -111,8 +113,13 @@ void OptionsDialog::CreateControls()
     pattern_->setMaxLength(127);
     SetAcceptedCharacters(beatsPerBar_, QStringLiteral("0123456789"));
     SetAcceptedCharacters(pattern_, QStringLiteral("0123456789+"));
-    for (const TrainerEdit& field : trainerEdits_)
+    for (const TrainerEdit& field : trainerEdits_) {
         SetAcceptedCharacters(field.edit, QStringLiteral("0123456789.%"));
+        if (field.bpm != nullptr) {
+            SetAcceptedCharacters(field.bpm, QStringLiteral("0123456789."));
+            field.bpm->setMaxLength(10);
+        }
+    }
 }
 
 void OptionsDialog::Connect()
@@ -135,6 +142,7 @@ void OptionsDialog::Connect()
         if (opened_)
             EnableTrainerControls();
     });
+    connect(durationsInBars_, &QCheckBox::toggled, this, [this] { ShowTrainerUnits(); });
     connect(stepButton_, &QPushButton::clicked, this, [this] {
         if (opened_)
             OpenStepSequencer();
@@ -158,6 +166,11 @@ void OptionsDialog::Connect()
             if (opened_)
                 ShowTrainerValue(field, position);
         });
+        if (field.bpm != nullptr)
+            connect(field.bpm, &QLineEdit::textEdited, this, [this, &field] {
+                if (opened_)
+                    TrainerBpmEdited(field);
+            });
     }
 }
 
@@ -223,7 +236,17 @@ void OptionsDialog::LayOutControls()
         std::max(u.X(50), beatsPerBar_->fontMetrics().horizontalAdvance(QStringLiteral("1000.00%")) + u.X(8));
     for (const TrainerEdit& field : trainerEdits_) {
         trainer->addWidget(field.label, row, 0);
-        trainer->addLayout(editWithUpDown(field.edit, field.upDown, editWidth), row++, 1);
+        trainer->addLayout(editWithUpDown(field.edit, field.upDown, editWidth), row, 1);
+        auto* beside = new QHBoxLayout;
+        beside->setSpacing(u.X(2));
+        if (field.bpm != nullptr) {
+            field.bpm->setFixedWidth(beatsPerBar_->fontMetrics().horizontalAdvance(QStringLiteral("1000.00")) + u.X(8));
+            beside->addWidget(field.bpm);
+        }
+        if (field.unit != nullptr)
+            beside->addWidget(field.unit);
+        beside->addStretch(1);
+        trainer->addLayout(beside, row++, 2);
     }
 
     auto* left = new QVBoxLayout;
@@ -258,6 +281,8 @@ void OptionsDialog::EnableTrainerControls()
     for (const TrainerEdit& field : trainerEdits_) {
         field.edit->setEnabled(on);
         field.upDown->setEnabled(on);
+        if (field.bpm != nullptr)
+            field.bpm->setEnabled(on);
     }
 }
 
@@ -288,6 +313,8 @@ bool OptionsDialog::event(QEvent* event)
         for (const TrainerEdit& field : trainerEdits_) {
             if (field.edit == control)
                 ShowInputBalloon(control, field.percent ? PercentBalloon : PeriodBalloon);
+            else if (field.bpm == control)
+                ShowInputBalloon(control, PeriodBalloon);
         }
     }
     return true;

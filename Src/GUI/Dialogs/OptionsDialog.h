@@ -49,6 +49,8 @@ public:
     static constexpr int PatternEditId = 1210;
     /// The speed trainer's edits are 1211, 1213 .. 1221, each with its up-down one above.
     static constexpr int FromEditId = 1211;
+    /// From and To in beats per minute: 1223 and 1224.
+    static constexpr int FromBpmEditId = 1223;
     /// The largest beats per bar the page applies; a larger typed number becomes this.
     static constexpr int MaxBeatsPerBar = 60;
 
@@ -75,6 +77,8 @@ private:
         QLineEdit* edit;
         UpDown* upDown;
         bool percent;
+        QLineEdit* bpm; ///< From and To: the same tempo in beats per minute; null for the others
+        QLabel* unit;   ///< "bpm", or what Duration, Warm Up and Warm Down count
     };
 
     void CreateControls();
@@ -86,6 +90,11 @@ private:
     void LimitBeatsPerBar();
     void TrainerEditChanged(const TrainerEdit& field);
     static void ShowTrainerValue(const TrainerEdit& field, double value);
+    /// From and To as tempos of the main tempo the page was loaded with.
+    void ShowTrainerBpm(const TrainerEdit& field);
+    void TrainerBpmEdited(const TrainerEdit& field);
+    /// Minutes or bars, as the engine counts each duration.
+    void ShowTrainerUnits();
     bool ApplyPattern(Configuration::ConfigurationData& record, bool check);
 
     DialogContext context_;
@@ -107,6 +116,9 @@ private:
     std::array<QGroupBox*, 4> groups_{}; // beat type, sound source, subdivision, options
     QGroupBox* trainerGroup_ = nullptr;
     std::array<TrainerEdit, 6> trainerEdits_{};
+    int mainTempo_ = 0;
+    std::array<bool, 2> bpmTyped_{}; // From and To were last typed as tempos: applied from them
+    bool showingBpm_ = false;        // a tempo typed is being shown as its percentage
     std::unique_ptr<StepSequencerDialog> stepSequencer_;
     bool opened_ = false;
 };

@@ -12,10 +12,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <charconv>
@@ -26,6 +28,7 @@ namespace GUI {
 namespace {
 
 constexpr int NoAudioFilesTitle = 16, NoAudioFilesText = 19;
+constexpr int BpmText = 1, MinutesInTotalText = 24, BarsPerLevelText = 25, MinutesText = 26, BarsText = 27;
 constexpr double PercentLimit = 100.0, DurationLimit = 1000.0;
 
 // The number the text starts with: its leading digits (at most 128 are read), 0 without any.
@@ -66,6 +69,8 @@ std::int32_t SubdivisionValue(int item)
 void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
 {
     opened_ = false;
+    mainTempo_ = settings.Bpm;
+    bpmTyped_ = {};
     beatTypes_[static_cast<std::size_t>(std::clamp(static_cast<int>(settings.BeatType), 0, 3))]->setChecked(true);
     EnableBeatTypeControls();
     beatsPerBar_->setText(QString::number(settings.BeatsPerBar));
@@ -83,13 +88,49 @@ void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
         const double shown = field.percent ? static_cast<double>(values[i]) * 100.0 : static_cast<double>(values[i]);
         ShowTrainerValue(field, shown);
         field.upDown->SetPosition(static_cast<int>(std::trunc(shown)));
+        ShowTrainerBpm(field);
     }
     trainer_->setChecked(settings.SpeedTrainer != Configuration::TrainerMode::Off);
     EnableTrainerControls();
     durationsInBars_->setChecked(settings.DurationsInBars != 0);
     logarithmic_->setChecked(settings.Logarithmic != 0);
     beep_->setChecked(settings.Beep != 0);
+    ShowTrainerUnits();
     opened_ = true;
+}
+
+void OptionsDialog::ShowTrainerBpm(const TrainerEdit& field)
+{
+    if (field.bpm == nullptr)
+        return;
+    // What the engine starts from: the percentage of the main tempo, in hundredths.
+    const double tempo = std::round(static_cast<double>(LeadingNumber(field.edit->text())) * mainTempo_) / 100.0;
+    field.bpm->setText(QString::number(tempo, 'f', 2).remove(QRegularExpression(QStringLiteral("\\.?0+$"))));
+}
+
+void OptionsDialog::TrainerBpmEdited(const TrainerEdit& field)
+{
+    const std::size_t index = field.label == trainerEdits_[0].label ? 0 : 1;
+    const double percent = mainTempo_ > 0 ? std::min(LeadingNumber(field.bpm->text()) * 100.0 / mainTempo_, PercentLimit) : 0.0;
+    showingBpm_ = true;
+    ShowTrainerValue(field, percent);
+    showingBpm_ = false;
+    bpmTyped_[index] = true;
+}
+
+void OptionsDialog::ShowTrainerUnits()
+{
+    const auto language = System::CurrentLanguage();
+    const bool bars = durationsInBars_->isChecked();
+    const int units[] = {BpmText, BpmText, 0, bars ? BarsPerLevelText : MinutesInTotalText, bars ? BarsText : MinutesText,
+                         bars ? BarsPerLevelText : MinutesInTotalText};
+    for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
+        const TrainerEdit& field = trainerEdits_[i];
+        if (field.unit != nullptr)
+            field.unit->setText(FromTableText(language->GetText(units[i])));
+        if (field.bpm != nullptr)
+            field.bpm->setAccessibleName(field.label->text().remove(QLatin1Char('&')) + QLatin1Char(' ') + field.unit->text());
+    }
 }
 
 void OptionsDialog::ShowTrainerValue(const TrainerEdit& field, double value)
@@ -110,6 +151,10 @@ void OptionsDialog::TrainerEditChanged(const TrainerEdit& field)
     if (value > limit)
         ShowTrainerValue(field, limit);
     field.upDown->SetPosition(static_cast<int>(std::trunc(std::min(value, limit))));
+    if (field.bpm != nullptr && !showingBpm_) {
+        bpmTyped_[field.label == trainerEdits_[0].label ? 0 : 1] = false;
+        ShowTrainerBpm(field);
+    }
 }
 
 bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
@@ -146,6 +191,17 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
     for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
         const float value = LeadingNumber(trainerEdits_[i].edit->text());
         *targets[i] = trainerEdits_[i].percent ? value / 100.0F : value;
+    }
+    // A tempo typed is kept as exactly as the percentage can hold it, never a hair below: the
+    // engine truncates its tempos to whole beats per minute.
+    for (std::size_t i = 0; i < bpmTyped_.size(); ++i) {
+        if (!bpmTyped_[i] || mainTempo_ <= 0)
+            continue;
+        const float bpm = std::min(LeadingNumber(trainerEdits_[i].bpm->text()), static_cast<float>(mainTempo_));
+        float fraction = bpm / static_cast<float>(mainTempo_);
+        while (static_cast<float>(mainTempo_) * fraction < bpm && fraction < 1.0F)
+            fraction = std::nextafter(fraction, 2.0F);
+        *targets[i] = fraction;
     }
     record.VisualIndicator = indicator_->isChecked() ? 1 : 0;
     if (!record.Name.starts_with(u'@')) {
