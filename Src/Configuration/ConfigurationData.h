@@ -1,4 +1,5 @@
 #pragma once
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -97,6 +98,20 @@ struct ConfigurationData : RhythmSettings {
     /// The custom rhythm and its grid, to be copied as one.
     RhythmSettings& Rhythm() { return *this; }
     const RhythmSettings& Rhythm() const { return *this; }
+};
+
+/// Where the main window was and how large, kept in the file between runs (the Window... lines
+/// beside Language, outside every record: loading a preset keeps it).
+struct WindowPlacement {
+    static constexpr std::int32_t NoPosition = INT32_MIN;
+    std::int32_t Left = NoPosition; ///< the frame's left edge on the desktop
+    std::int32_t Top = NoPosition;  ///< the frame's top edge on the desktop
+    std::int32_t Width = 0;         ///< the window's size without its frame, not maximised; 0: none kept
+    std::int32_t Height = 0;
+    std::int32_t Maximised = 0;
+
+    bool HasSize() const { return Width > 0 && Height > 0; }
+    bool HasPosition() const { return Left != NoPosition && Top != NoPosition; }
 };
 
 } // namespace Configuration

@@ -158,8 +158,10 @@ bool Utf8(std::string_view value, char16_t* field, std::size_t capacity)
 
 class Reader {
 public:
-    Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, Presets& presets)
-        : language_(language), languageCapacity_(languageCapacity), presets_(presets), target_(&current)
+    Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, Presets& presets,
+           WindowPlacement* window)
+        : language_(language), languageCapacity_(languageCapacity), presets_(presets),
+          window_(window ? window : &droppedWindow_), target_(&current)
     {
     }
 
@@ -169,12 +171,15 @@ public:
 
 private:
     void ApplySetting(const SettingKey& setting, const std::string& value);
+    bool ApplyWindowKey(const Pair& pair);
     bool IsPreset(std::string_view key, const std::string& value);
     std::u16string DistinctName(const std::u16string& name);
 
     char16_t* language_;
     std::size_t languageCapacity_;
     Presets& presets_;
+    WindowPlacement droppedWindow_;
+    WindowPlacement* window_;
     ConfigurationData* target_; // the record the following lines fill
     int presetCounter_ = 0;
     int renamed_ = 0;
@@ -198,7 +203,25 @@ bool Reader::Apply(const Pair& pair)
         ApplySetting(*setting, pair.value);
         return true;
     }
+    if (ApplyWindowKey(pair))
+        return true;
     return IsPreset(pair.key, pair.value);
+}
+
+bool Reader::ApplyWindowKey(const Pair& pair)
+{
+    for (const WindowKey& key : WindowKeys()) {
+        if (!EqualsIgnoringCase(pair.key, key.name))
+            continue;
+        const auto read = ReadInteger(pair.value);
+        if (read && *read >= key.minimum && *read <= key.maximum)
+            window_->*key.field = static_cast<std::int32_t>(*read);
+        else
+            System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is out of range; it was ignored",
+                                pair.value.c_str(), key.name);
+        return true;
+    }
+    return false;
 }
 
 void Reader::ApplySetting(const SettingKey& setting, const std::string& value)
@@ -296,10 +319,10 @@ std::u16string Reader::DistinctName(const std::u16string& original)
 } // namespace
 
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
-                             std::size_t languageCapacity, Presets& presets)
+                             std::size_t languageCapacity, Presets& presets, WindowPlacement* window)
 {
     ReadResult result;
-    Reader reader(current, language, languageCapacity, presets);
+    Reader reader(current, language, languageCapacity, presets, window);
     std::size_t position = 0;
     int lineNumber = 0;
     while (position < bytes.size()) {

@@ -32,9 +32,12 @@ struct ReadResult {
 /// a new preset whatever n is. A preset whose name an earlier one has is kept under a
 /// distinct name (Warn line). A number key whose value is no number keeps its value (Warn
 /// line); a Bpm the keys reach but the file does not accept (4..1000) is taken as the
-/// nearest accepted one. A text longer than its field's capacity is cut (Warn line).
+/// nearest accepted one. A text longer than its field's capacity is cut (Warn line). The
+/// main window's lines (WindowLeft, WindowTop, WindowWidth, WindowHeight, WindowMaximised) go
+/// to window, wherever they stand; without window they are read and dropped. A missing one
+/// leaves its field as it was, one out of range or no number too (Warn line).
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
-                             std::size_t languageCapacity, Presets& presets);
+                             std::size_t languageCapacity, Presets& presets, WindowPlacement* window = nullptr);
 
 /// The name that a preset called name carries after it has been written to the file and
 /// read back: cut at a line break and to NameCapacity - 1 code units, unpaired surrogates

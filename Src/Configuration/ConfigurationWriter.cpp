@@ -128,7 +128,8 @@ private:
 } // namespace
 
 std::string WriteConfiguration(const ConfigurationData& current, const char16_t* language,
-                               std::size_t languageCapacity, const Presets& presets)
+                               std::size_t languageCapacity, const Presets& presets,
+                               const WindowPlacement* window)
 {
     std::string out;
     out.reserve(4096 + presets.size() * 256);
@@ -140,6 +141,13 @@ std::string WriteConfiguration(const ConfigurationData& current, const char16_t*
             std::u16string(language, Platform::Text::Length(language, languageCapacity)).c_str(), narrow,
             std::min(languageCapacity, sizeof narrow));
         writer.Line("Language", narrow);
+    }
+    if (window && window->HasSize()) {
+        for (const WindowKey& key : WindowKeys()) {
+            const std::int32_t value = window->*key.field;
+            if (value >= key.minimum && value <= key.maximum)
+                writer.Line(key.name, std::to_string(value));
+        }
     }
     writer.Block(current);
 

@@ -6,8 +6,8 @@
 
 namespace Configuration {
 
-/// The bytes of a configuration file: byte-order mark, comment line, language line, the
-/// current settings' block (every setting, no preset or description line), then one block
+/// The bytes of a configuration file: byte-order mark, comment line, language line, the main
+/// window's lines when window holds a size, the current settings' block (every setting, no preset or description line), then one block
 /// per preset in ascending name order, numbered from 0, holding its name, its description
 /// when it has one and only the settings that differ from the defaults (the reader starts
 /// every preset from them). Each block ends with its KeptLines. Every line ends in CR LF.
@@ -17,6 +17,7 @@ namespace Configuration {
 /// A text is written so that reading gives it back (ValueText): cut to its field's capacity,
 /// never past the longest value a line may hold, never with a line break inside.
 std::string WriteConfiguration(const ConfigurationData& current, const char16_t* language,
-                               std::size_t languageCapacity, const Presets& presets);
+                               std::size_t languageCapacity, const Presets& presets,
+                               const WindowPlacement* window = nullptr);
 
 } // namespace Configuration

@@ -42,6 +42,7 @@ bool FileConfiguration::Load()
     const auto refuseForMemory = [this] {
         presets_.clear();
         current_ = ConfigurationData();
+        window_ = WindowPlacement();
         refusal_ = SaveRefusal::UnreadableFile;
         System::Log().Write(System::Error, "Not enough memory to read configuration file %s; it is left as it is",
                             path_.c_str());
@@ -67,7 +68,7 @@ bool FileConfiguration::Load()
     }
     ReadResult result;
     try {
-        result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_);
+        result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_, &window_);
     } catch (const std::bad_alloc&) {
         refuseForMemory();
         throw;
@@ -141,7 +142,7 @@ bool FileConfiguration::Save()
     current_.Name.clear();
     if (refusal_ != SaveRefusal::None)
         return false; // said at the load, in the log and to the user
-    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_);
+    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_, &window_);
     if (bytes.size() > FileSizeLimit) {
         // The next load would refuse the file, and nothing would be read or saved from then on.
         System::Log().Write(System::Error,

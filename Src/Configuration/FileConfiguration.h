@@ -39,6 +39,7 @@ public:
     bool Save() override;
     ConfigurationData& GetData() override { return current_; }
     char16_t* GetLanguage() override { return language_; }
+    WindowPlacement& GetWindowPlacement() override { return window_; }
     bool PresetExists(std::u16string_view name) override;
     bool AddPreset(const ConfigurationData& data) override;
     bool UpdatePreset(const ConfigurationData& data, std::u16string_view name) override;
@@ -68,6 +69,7 @@ private:
 
     ConfigurationData current_;
     char16_t language_[LanguageCapacity]{};
+    WindowPlacement window_;
     Configuration::Presets presets_;
     std::string path_;
     std::string firstSettings_;

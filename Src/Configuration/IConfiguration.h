@@ -43,6 +43,9 @@ public:
     /// the chosen language file, empty for the built-in English texts. Writable.
     virtual char16_t* GetLanguage() = 0;
 
+    /// Where the main window was and how large; nothing kept yet on a first start. Writable.
+    virtual WindowPlacement& GetWindowPlacement() = 0;
+
     /// True when a preset of that name exists.
     virtual bool PresetExists(std::u16string_view name) = 0;
 

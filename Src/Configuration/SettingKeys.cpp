@@ -148,4 +148,17 @@ const SettingKey* FindSettingKey(const char* key, std::size_t length)
     return nullptr;
 }
 
+std::span<const WindowKey> WindowKeys()
+{
+    // Positions within what any desktop of screens side by side reaches; sizes from one pixel.
+    static constexpr WindowKey keys[] = {
+        {"WindowLeft", &WindowPlacement::Left, -100000, 100000},
+        {"WindowTop", &WindowPlacement::Top, -100000, 100000},
+        {"WindowWidth", &WindowPlacement::Width, 1, 100000},
+        {"WindowHeight", &WindowPlacement::Height, 1, 100000},
+        {"WindowMaximised", &WindowPlacement::Maximised, 0, 1},
+    };
+    return keys;
+}
+
 } // namespace Configuration

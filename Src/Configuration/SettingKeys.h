@@ -78,4 +78,15 @@ std::span<const SettingKey> SettingKeys();
 /// The setting with this key, compared without regard to case; nullptr when there is none.
 const SettingKey* FindSettingKey(const char* key, std::size_t length);
 
+/// A line of the main window's placement (WindowPlacement): its key, accepted range and field.
+struct WindowKey {
+    const char* name;
+    std::int32_t WindowPlacement::*field;
+    std::int32_t minimum;
+    std::int32_t maximum;
+};
+
+/// The main window's lines, in the order they are written.
+std::span<const WindowKey> WindowKeys();
+
 } // namespace Configuration

@@ -20,6 +20,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShortcutEvent>
 #include <QSlider>
 #include <QStatusTipEvent>
@@ -140,7 +142,7 @@ void ApplicationWindow::CreateInterface()
     icon.addFile(QStringLiteral(":/icons/2-128.png"));
     setWindowIcon(icon);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
     CreateActions();
     CreateMenu();
@@ -346,26 +348,82 @@ void ApplicationWindow::showEvent(QShowEvent* event)
     if (!fitted_) {
         fitted_ = true;
         // The frame a window manager adds becomes known some time after the window is shown.
-        QTimer::singleShot(0, this, &ApplicationWindow::FitOuterSize);
-        QTimer::singleShot(250, this, &ApplicationWindow::FitOuterSize);
+        QTimer::singleShot(0, this, [this] { FitOuterSize(!placed_); });
+        QTimer::singleShot(250, this, [this] { FitOuterSize(!placed_); });
     }
 }
 
-void ApplicationWindow::FitOuterSize()
+void ApplicationWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    ScaleToRoom();
+}
+
+void ApplicationWindow::FitOuterSize(bool centre)
 {
     const QRect frame = frameGeometry();
     const QSize frameSize(std::max(0, frame.width() - width()), std::max(0, frame.height() - height()));
     // The English outer size, larger where a translation's texts need it, but never larger
     // than the screen's room: a text longer than that is cut rather than the window pushed
-    // off the screen. The window takes that size whenever it changes (a language switch).
+    // off the screen.
     const QSize least = (QSize(OuterWidth, OuterHeight) - frameSize)
                             .expandedTo(minimumSizeHint())
                             .boundedTo(ScreenRoom(*this));
-    if (least == minimumSize() && least == size())
-        return;
+    // A window at its least size follows it (a language switch); one the user or the settings
+    // made larger keeps its size where that is enough.
+    const bool atLeast = sized_ ? size() == minimumSize() && !isMaximized() && !isFullScreen() : !placed_;
+    sized_ = true;
+    if (least == minimumSize() && (least == size() || !atLeast))
+        return ScaleToRoom();
     setMinimumSize(least);
-    resize(least);
-    CentreWindowOnDesktop(this, least.width() + frameSize.width(), least.height() + frameSize.height());
+    if (atLeast) {
+        resize(least);
+        if (centre)
+            CentreWindowOnDesktop(this, least.width() + frameSize.width(), least.height() + frameSize.height());
+    } else if (!isMaximized() && !isFullScreen()) {
+        resize(size().expandedTo(least));
+    }
+    ScaleToRoom();
+}
+
+void ApplicationWindow::ShowPlaced()
+{
+    const Configuration::WindowPlacement& kept = configuration_.GetWindowPlacement();
+    if (kept.HasSize()) {
+        placed_ = true;
+        const QRect rect(kept.Left, kept.Top, kept.Width, kept.Height);
+        // Some of the window's top (where its title bar is) must lie on a screen.
+        const QRect top(rect.left(), rect.top(), rect.width(), std::min(rect.height(), 32));
+        bool onScreen = false;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect shared = screen->availableGeometry().intersected(top);
+            onScreen = onScreen || (shared.width() >= std::min(64, rect.width()) && shared.height() >= std::min(16, top.height()));
+        }
+        if (kept.HasPosition() && onScreen)
+            setGeometry(rect);
+        else
+            resize(rect.size());
+    }
+    if (kept.HasSize() && kept.Maximised)
+        showMaximized();
+    else
+        show();
+    FitOuterSize(!placed_);
+}
+
+void ApplicationWindow::KeepPlacement()
+{
+    // Maximised, the window keeps the place and size it goes back to.
+    const bool maximised = isMaximized();
+    const QRect normal = maximised || isMinimized() ? normalGeometry() : geometry();
+    if (normal.isEmpty())
+        return;
+    Configuration::WindowPlacement& kept = configuration_.GetWindowPlacement();
+    kept.Left = normal.left();
+    kept.Top = normal.top();
+    kept.Width = normal.width();
+    kept.Height = normal.height();
+    kept.Maximised = maximised ? 1 : 0;
 }
 
 QWidget* ApplicationWindow::Control(int id) const

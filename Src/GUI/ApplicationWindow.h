@@ -25,6 +25,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSlider;
+class QSpacerItem;
 
 namespace Configuration {
 class IConfiguration;
@@ -73,7 +74,7 @@ class ApplicationWindow : public QMainWindow, public ControlSubClasser, public C
     Q_OBJECT
 public:
     /// The window's outer size in English, its least; a translation that needs more room
-    /// widens it.
+    /// widens it. The user may make the window larger.
     static constexpr int OuterWidth = 400;
     static constexpr int OuterHeight = 300;
 
@@ -211,6 +212,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     friend class ClientArea;
@@ -227,8 +229,18 @@ private:
     /// Puts the controls in the client area's layout (once, when they are made).
     void LayOutControls();
     /// The window's least size: the English outer size, or what the layout needs, at most the
-    /// screen's room. The window takes it when it changes.
-    void FitOuterSize();
+    /// screen's room. A window at its least size takes the new one (centred on the desktop when
+    /// centre is set); a larger one only grows to it where it is smaller.
+    void FitOuterSize(bool centre = false);
+    /// Shows the window where and as large as the settings keep it (maximised when it was),
+    /// on a first start at its least size in the middle of the desktop. A kept position that
+    /// lies on no screen now is left to the window manager.
+    void ShowPlaced();
+    /// Puts the window's place, size and maximised state into the settings.
+    void KeepPlacement();
+    /// Sizes the read-out, the lamp and the sliders for the room the window has beyond its
+    /// least size.
+    void ScaleToRoom();
     /// The buttons' and the status line's least widths for the current language's texts, then
     /// FitOuterSize.
     void FitToTexts();
@@ -283,6 +295,7 @@ private:
     QSlider* volumeSlider_ = nullptr;
     QLabel* volumeLabel_ = nullptr;
     QPushButton* tap_ = nullptr;
+    QSpacerItem* sliderGap_ = nullptr; // the room above the sliders in a larger window
     std::array<QMenu*, 3> menus_{};
     std::map<int, QAction*> actions_;
 
@@ -291,6 +304,8 @@ private:
     bool startWaiting_ = false; // a start waits for the sounds to be prepared
     std::chrono::steady_clock::time_point startPressed_{}; // when the waiting start was asked for
     bool fitted_ = false;
+    bool sized_ = false;  // the window's least size is set (FitOuterSize)
+    bool placed_ = false; // the window took its place from the settings
 
     // The dialogs made so far, by the maker of their table row; destroyed first.
     std::vector<std::pair<DialogMaker, std::unique_ptr<Dialog>>> dialogs_;

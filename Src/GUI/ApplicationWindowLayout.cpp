@@ -1,8 +1,9 @@
 // The main window's layout, its texts in the current language, the room for them, and what
 // assistive technology learns of its controls.
 //
-// The window is 400 x 300 pixels in English. A translation whose texts need more room widens
-// the controls that hold them, and the layout the window with them, so that no text is cut.
+// The window is at least 400 x 300 pixels in English. A translation whose texts need more room
+// widens the controls that hold them, and the layout the window with them, so that no text is
+// cut. A larger window scales the read-out and the lamp and lengthens the sliders.
 #include "GUI/ApplicationWindow.h"
 
 #include "GUI/BeatsPerMinuteDisplay.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QAction>
 #include <QSlider>
+#include <QSpacerItem>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -30,6 +32,7 @@ namespace {
 constexpr int Margin = 10;        // the controls' distance from the window's sides
 constexpr int TextPadding = 12;   // a push button's frame and margins beside its text
 constexpr int StatusPadding = 24; // the status line's margins beside its text, and a little air
+constexpr int SliderLength = 280; // the sliders' least length
 
 // The status line's help for the commands and controls.
 constexpr HelpEntry StatusHelpEntries[] = {
@@ -101,7 +104,8 @@ void ApplicationWindow::LayOutControls()
     // the tempo and volume sliders after their labels, with Tap beside the tempo slider; the
     // status line at the bottom edge. The English sizes are the least each control gets.
     // Where the window is wider than its controls need (for the status line's texts), the room
-    // stays at the right.
+    // stays at the right; the room a larger window has goes to the read-out, the lamp and the
+    // sliders (ScaleToRoom), and what they leave of its height above and below the sliders.
     auto* column = new QVBoxLayout(client_);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -129,6 +133,8 @@ void ApplicationWindow::LayOutControls()
     top->setColumnStretch(3, 1);
     column->addLayout(top);
     column->addSpacing(16);
+    sliderGap_ = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    column->addSpacerItem(sliderGap_);
 
     // Tap (32 pixels high) sets the tempo row's height; the volume row's centre lies 26 pixels
     // below the tempo row's. The labels keep 4 pixels from their sliders, which start at least
@@ -142,17 +148,44 @@ void ApplicationWindow::LayOutControls()
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setContentsMargins(0, 0, 4, 0);
     }
-    for (QSlider* slider : {tempoSlider_, volumeSlider_})
-        slider->setMinimumWidth(280);
+    for (QSlider* slider : {tempoSlider_, volumeSlider_}) {
+        slider->setMinimumWidth(SliderLength);
+        slider->setMaximumWidth(SliderLength);
+    }
     sliders->addWidget(tempoLabel_, 0, 0);
     sliders->addWidget(tempoSlider_, 0, 1);
     sliders->addWidget(tap_, 0, 2);
     sliders->addWidget(volumeLabel_, 1, 0);
     sliders->addWidget(volumeSlider_, 1, 1);
+    sliders->setColumnStretch(1, 1000); // nearly all, up to the sliders' longest (ScaleToRoom)
     sliders->setColumnStretch(3, 1);
     column->addLayout(sliders);
     column->addStretch(1);
     column->addWidget(statusbar_);
+}
+
+void ApplicationWindow::ScaleToRoom()
+{
+    if (!client_ || !sized_)
+        return;
+    // The room beyond the window's least size. The read-out keeps its shape (2.5 pixels wide
+    // for each pixel high) and the lamp grows by as much as the read-out's height, up to a
+    // third of the window's height: the top row widens by 3.5 pixels for each pixel the
+    // read-out grows in height, and the sliders lengthen by as much.
+    const QSize room = (size() - minimumSize()).expandedTo(QSize(0, 0));
+    const int growth = std::min(room.height(), room.width() * 2 / 7);
+    const int readOutGrowth = growth * 5 / 2;
+    display_->SetShownSize(QSize(BeatsPerMinuteDisplay::Width + readOutGrowth, BeatsPerMinuteDisplay::Height + growth));
+    lamp_->SetSide(std::min(VisualBeatIndicator::Width + growth, height() / 3));
+    const int sliderLength = SliderLength + readOutGrowth + lamp_->Side() - VisualBeatIndicator::Width;
+    for (QSlider* slider : {tempoSlider_, volumeSlider_})
+        slider->setMaximumWidth(sliderLength);
+    // Half the height the read-out leaves goes above the sliders, the rest below them.
+    const int gap = (room.height() - growth) / 2;
+    if (sliderGap_->sizeHint().height() != gap) {
+        sliderGap_->changeSize(0, gap, QSizePolicy::Minimum, QSizePolicy::Fixed);
+        client_->layout()->invalidate();
+    }
 }
 
 void ApplicationWindow::FitToTexts()

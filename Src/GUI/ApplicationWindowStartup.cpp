@@ -82,8 +82,7 @@ bool ApplicationWindowStartup::Run()
     window_.metronome_.PrepareSounds(window_.Settings());
     window_.CreateInterface();
     window_.ControlHelp();
-    window_.show();
-    window_.FitOuterSize();
+    window_.ShowPlaced();
     window_.ReturnFocus(); // keys go to the tempo control from the start
     // The command line's wishes wait for the event loop: the window's first showing is over
     // then, and a start plays as from the Start button.
@@ -286,6 +285,7 @@ void ApplicationWindowStartup::SaveOnAbruptEnd()
     if (shutDown_)
         return;
     shutDown_ = true;
+    window_.KeepPlacement();
     window_.configuration_.Save();
 }
 
@@ -302,6 +302,7 @@ void ApplicationWindowStartup::Shutdown()
     window_.events_.Drain();
     if (window_.client_)
         ControlSubClasser::RestoreChildControls(window_.client_);
+    window_.KeepPlacement();
     window_.configuration_.Save();
 }
 

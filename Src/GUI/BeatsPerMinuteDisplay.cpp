@@ -65,25 +65,55 @@ QAccessibleInterface* ReadOutInterface(const QString& className, QObject* object
 BeatsPerMinuteDisplay::BeatsPerMinuteDisplay(int tempo, QWidget* parent)
     : QWidget(parent)
     , background_(MakeBackground())
-    , tempoFont_(ProgramFont(TempoPoints, TempoWeight))
-    , labelFont_(ProgramFont(LabelPoints, LabelWeight))
     , tempo_(tempo)
 {
     setProperty("controlId", ControlId);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Never larger than asked, smaller (to its least) only for a moment while the window
+    // shrinks and its new size is not set yet.
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
     setAttribute(Qt::WA_OpaquePaintEvent);
-
-    // The digits sit a little above the middle of the picture; the label shares their
-    // baseline.
-    const QFontMetrics tempoMetrics(tempoFont_);
-    const QFontMetrics labelMetrics(labelFont_);
-    const int spare = Height - tempoMetrics.height();
-    tempoTop_ = spare / 2 - (spare > 2 ? 2 : 4);
-    labelTop_ = tempoTop_ + tempoMetrics.ascent() - labelMetrics.ascent();
+    resize(Width, Height);
+    FitTexts();
 
     label_ = FromTableText(System::CurrentLanguage()->GetText(LabelTextIndex));
     static const bool factoryInstalled = (QAccessible::installFactory(ReadOutInterface), true);
     (void)factoryInstalled;
+}
+
+void BeatsPerMinuteDisplay::SetShownSize(QSize size)
+{
+    size = size.expandedTo(QSize(Width, Height));
+    if (size == shownSize_)
+        return;
+    shownSize_ = size;
+    updateGeometry();
+}
+
+void BeatsPerMinuteDisplay::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (background_.size() != size()) {
+        background_ = MakeBackground(width(), height());
+        FitTexts();
+    }
+}
+
+void BeatsPerMinuteDisplay::FitTexts()
+{
+    // The fonts grow with the read-out's height (from 44 and 8 points at 80 pixels). The
+    // digits sit a little above the middle of the picture; the label shares their baseline.
+    const double scale = std::max(1.0, static_cast<double>(height()) / Height);
+    tempoFont_ = ProgramFont(TempoPoints, TempoWeight);
+    labelFont_ = ProgramFont(LabelPoints, LabelWeight);
+    if (scale > 1.0) {
+        for (QFont* font : {&tempoFont_, &labelFont_})
+            font->setPixelSize(static_cast<int>(font->pixelSize() * scale + 0.5));
+    }
+    const QFontMetrics tempoMetrics(tempoFont_);
+    const QFontMetrics labelMetrics(labelFont_);
+    const int spare = std::max(height(), static_cast<int>(Height)) - tempoMetrics.height();
+    tempoTop_ = spare / 2 - static_cast<int>((spare > 2 ? 2 : 4) * scale);
+    labelTop_ = tempoTop_ + tempoMetrics.ascent() - labelMetrics.ascent();
 }
 
 BeatsPerMinuteDisplay::~BeatsPerMinuteDisplay() = default;
@@ -120,29 +150,32 @@ void BeatsPerMinuteDisplay::paintEvent(QPaintEvent*)
     const QString digits = QString::number(tempo_);
     const QFontMetrics tempoMetrics(tempoFont_);
     const int digitsWidth = tempoMetrics.horizontalAdvance(digits);
-    const int x = (Width - digitsWidth) / 2;
+    const int shift = static_cast<int>(5 * std::max(1.0, static_cast<double>(height()) / Height));
+    const int x = (width() - digitsWidth) / 2;
     painter.setFont(tempoFont_);
-    painter.drawText(x - 5, tempoTop_ + tempoMetrics.ascent(), digits);
+    painter.drawText(x - shift, tempoTop_ + tempoMetrics.ascent(), digits);
 
     const QFontMetrics labelMetrics(labelFont_);
     painter.setFont(labelFont_);
     painter.drawText(x + digitsWidth - 1, labelTop_ + labelMetrics.ascent(), label_);
 }
 
-QImage BeatsPerMinuteDisplay::MakeBackground()
+QImage BeatsPerMinuteDisplay::MakeBackground(int width, int height)
 {
-    QImage image(Width, Height, QImage::Format_RGB32);
-    const int flatRows = Height / 5;
+    const int columns = std::max(width, 2);
+    const int rows = std::max(height, 2);
+    QImage image(columns, rows, QImage::Format_RGB32);
+    const int flatRows = rows / 5;
     std::uint32_t noise = 0x2545F491u; // fixed seed: the picture is the same on every run
-    for (int y = 0; y < Height; ++y) {
+    for (int y = 0; y < rows; ++y) {
         // Flat light blue over the top fifth, then a straight blend to the deeper blue.
         const float depth = y < flatRows ? 0.0f
-                                         : static_cast<float>(y - flatRows) / static_cast<float>(Height - 1 - flatRows);
+                                         : static_cast<float>(y - flatRows) / static_cast<float>(rows - 1 - flatRows);
         const float red = 216.0f + (170.0f - 216.0f) * depth;
         const float green = 230.0f + (210.0f - 230.0f) * depth;
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < Width; ++x) {
-            if (x == 0 || y == 0 || x == Width - 1 || y == Height - 1) {
+        for (int x = 0; x < columns; ++x) {
+            if (x == 0 || y == 0 || x == columns - 1 || y == rows - 1) {
                 row[x] = qRgb(0, 0, 0);
                 continue;
             }

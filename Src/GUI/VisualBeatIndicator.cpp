@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 
 namespace GUI {
@@ -26,7 +27,9 @@ VisualBeatIndicator::VisualBeatIndicator(QWidget* parent)
     , beats_([this](const HeardTimeline::Entry& beat) { Show(beat.value); }, {}, this)
 {
     setProperty("controlId", ControlId);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Never larger than asked, smaller (to its least) only for a moment while the window
+    // shrinks and its new side is not set yet.
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
     setAttribute(Qt::WA_OpaquePaintEvent);
     frame_.fill(buttonFace_);
     for (QImage& disc : discs_)
@@ -39,23 +42,50 @@ VisualBeatIndicator::~VisualBeatIndicator()
     guiPriority_.Restore();
 }
 
-void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& settings)
+void VisualBeatIndicator::SetSide(int side)
 {
-    const float centreX = static_cast<float>(Width / 2);
-    const float centreY = static_cast<float>(Height / 2);
+    side = std::max(side, static_cast<int>(Width));
+    if (side == side_)
+        return;
+    side_ = side;
+    frame_ = QImage(side_, side_, QImage::Format_RGB32);
+    frame_.fill(buttonFace_);
+    frameFresh_ = false;
+    for (QImage& disc : discs_)
+        disc = QImage(side_, side_, QImage::Format_RGB32);
+    if (drawing_.load(std::memory_order_acquire))
+        DrawDiscs();
+    updateGeometry();
+}
+
+void VisualBeatIndicator::DrawDiscs()
+{
+    // At 32 pixels size 7 fills the lamp (radius 13) and each step smaller takes 2 pixels off
+    // the radius; a larger lamp scales both, and the ring, by its side.
+    const float scale = static_cast<float>(side_) / static_cast<float>(Width);
+    const float centre = static_cast<float>(side_ / 2);
     Circle circle;
     for (std::size_t voice = 0; voice < discs_.size(); ++voice) {
         discs_[voice].fill(buttonFace_);
-        // Size 7 fills the lamp (radius 13); each step smaller takes 2 pixels off the radius.
-        const float radius = centreY - 2.0f * static_cast<float>(LargestSize - settings.Size[voice]) - 3.0f;
-        circle.Draw(discs_[voice], MarkerColour(settings.Colour[voice]), buttonFace_, radius, centreX, centreY,
-                    RingWidth, EdgeWidth);
+        const float radius
+            = centre - scale * (2.0f * static_cast<float>(LargestSize - markerSizes_[voice]) + 3.0f);
+        circle.Draw(discs_[voice], MarkerColour(markerColours_[voice]), buttonFace_, radius, centre, centre,
+                    RingWidth * scale, EdgeWidth);
     }
+}
+
+void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& settings)
+{
+    for (std::size_t voice = 0; voice < discs_.size(); ++voice) {
+        markerSizes_[voice] = settings.Size[voice];
+        markerColours_[voice] = settings.Colour[voice];
+    }
+    DrawDiscs();
     beats_.Clear();
     drawing_.store(true, std::memory_order_release);
     // The GUI thread paints each beat's picture: on a busy machine a normal thread waits for
     // a processor for tens of milliseconds, so while the lamp shows beats it runs at the
-    // prompt priority (a 32 x 32 copy per beat), and gets its own scheduling back when the
+    // prompt priority (a copy of the lamp's picture per beat), and gets its own scheduling back when the
     // lamp stops.
     guiPriority_.Raise();
 }

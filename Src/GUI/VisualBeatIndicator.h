@@ -12,9 +12,9 @@
 
 namespace GUI {
 
-/// The beat lamp: 32 x 32 pixels (its size hint; its parent's layout places it), control
-/// identifier 1202, that shows an anti-aliased disc in the size and colour of the voice of each
-/// marked beat.
+/// The beat lamp: a square of 32 x 32 pixels or larger (SetSide; its size hint, which its
+/// parent's layout follows), control identifier 1202, that shows an anti-aliased disc in the
+/// size and colour of the voice of each marked beat, scaled with the square.
 ///
 /// A beat is shown when it is heard, not when the timer hands it to the sound engine some
 /// tens of milliseconds earlier: ShowBeat and ClearBeat post the beat to a HeardTimeline, which
@@ -48,8 +48,12 @@ public:
     /// Darkens the lamp at once; beats not shown yet are dropped.
     void StopDrawing() override;
 
-    QSize sizeHint() const override { return {Width, Height}; }
-    QSize minimumSizeHint() const override { return sizeHint(); }
+    /// Makes the lamp side x side pixels (at least 32), its discs drawn again at that size.
+    void SetSide(int side);
+    int Side() const { return side_; }
+
+    QSize sizeHint() const override { return {side_, side_}; }
+    QSize minimumSizeHint() const override { return {Width, Height}; }
 
     /// True from StartDrawing to StopDrawing.
     bool IsDrawing() const { return drawing_.load(std::memory_order_acquire); }
@@ -63,7 +67,12 @@ protected:
 private:
     /// The GUI thread's part of a beat: its picture becomes the lamp's, painted now.
     void Show(std::int32_t voice);
+    /// Draws each voice's disc at the current side from the markers last given.
+    void DrawDiscs();
 
+    int side_ = Width;
+    std::array<std::int32_t, 12> markerSizes_{};
+    std::array<std::int32_t, 12> markerColours_{};
     std::array<QImage, 12> discs_; // each voice's picture, drawn by StartDrawing
     QRgb buttonFace_;
     QImage frame_;            // the picture the widget paints

@@ -9,6 +9,7 @@
 #include "GUI/StartupChecks.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
+#include "GUI/VisualBeatIndicator.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
@@ -552,6 +553,68 @@ private slots:
             QVERIFY2(GUI::KernelReleaseSupported(release), release);
         for (const char* release : {"3.1.99", "2.6.32-754.el6", "unknown", ""})
             QVERIFY2(!GUI::KernelReleaseSupported(release), release);
+    }
+
+    // A larger window scales the read-out, its digits and the lamp (the lamp up to a third of
+    // the window's height) and lengthens the sliders; back at its least size all is as before.
+    // The window's place, size and maximised state come back at the next start, a place on no
+    // screen excepted.
+    void GrowsAndKeepsItsPlace()
+    {
+        const auto inkRows = [](QWidget* display) { // rows of the read-out the digits blacken
+            const QImage image = display->grab().toImage();
+            int rows = 0;
+            for (int y = 1; y < image.height() - 1; ++y) {
+                for (int x = 1; x < image.width() - 1; ++x) {
+                    if (qGray(image.pixel(x, y)) < 64) {
+                        ++rows;
+                        break;
+                    }
+                }
+            }
+            return rows;
+        };
+        ApplicationWindow& window = OpenWindow();
+        GUI::BeatsPerMinuteDisplay* display = window.TempoDisplay();
+        GUI::VisualBeatIndicator* lamp = window.BeatIndicator();
+        const QSize least = window.size();
+        const int leastInk = inkRows(display);
+        window.resize(1100, 450);
+        QTRY_COMPARE(lamp->size(), QSize(150, 150)); // a third of the height, less than its growth
+        QTRY_VERIFY(display->height() > 220);
+        QVERIFY(qAbs(display->width() * 2 - display->height() * 5) <= 5); // its shape kept
+        QVERIFY2(inkRows(display) >= 2 * leastInk, qPrintable(QString::number(inkRows(display))));
+        QVERIFY(TempoSlider()->width() > 2 * 280);
+        QVERIFY(Control(ApplicationWindow::TapId)->geometry().right() < window.width());
+        window.resize(least);
+        QTRY_COMPARE(display->size(), QSize(200, 80));
+        QTRY_COMPARE(lamp->size(), QSize(32, 32));
+        QCOMPARE(TempoSlider()->width(), 280);
+
+        const struct {
+            QRect kept;
+            int maximised;
+            bool placeBack;
+        } rows[] = {{{40, 50, 700, 600}, 0, true}, {{-5000, 50, 700, 600}, 0, false}, {{40, 50, 700, 600}, 1, true}};
+        window.setGeometry(rows[0].kept);
+        window.close();
+        const Configuration::WindowPlacement& kept = configuration_->GetWindowPlacement();
+        QCOMPARE(QRect(kept.Left, kept.Top, kept.Width, kept.Height), rows[0].kept);
+        for (const auto& row : rows) {
+            auto& placement = configuration_->GetWindowPlacement();
+            placement = {row.kept.left(), row.kept.top(), row.kept.width(), row.kept.height(), row.maximised};
+            QVERIFY(configuration_->Save());
+            placement = {};
+            ApplicationWindow& again = OpenWindow();
+            QCOMPARE(again.isMaximized(), row.maximised == 1);
+            if (!row.maximised) {
+                QTRY_COMPARE(again.size(), row.kept.size());
+                QCOMPARE(again.geometry().topLeft() == row.kept.topLeft(), row.placeBack);
+            }
+            again.close();
+            QCOMPARE(QRect(placement.Left, placement.Top, placement.Width, placement.Height).size(), row.kept.size());
+            QCOMPARE(placement.Maximised, row.maximised);
+        }
     }
 
     void ReportsKeepTheirOrderAndAFullQueueDropsTheRest()

@@ -39,11 +39,11 @@ bool IsEmptyLamp(const QImage& image, QRgb face)
 }
 
 // Rightmost pixel of the centre row that has the disc's own colour.
-int SolidRightEdge(const QImage& image, QRgb disc)
+int SolidRightEdge(const QImage& image, QRgb disc, int centre = 16)
 {
     int edge = -1;
-    for (int x = 16; x < image.width(); ++x)
-        if (Opaque(image.pixel(x, 16)) == Opaque(disc))
+    for (int x = centre; x < image.width(); ++x)
+        if (Opaque(image.pixel(x, centre)) == Opaque(disc))
             edge = x;
     return edge;
 }
@@ -144,6 +144,12 @@ private slots:
         // for (the window uncovered, say) shows the empty lamp.
         QCOMPARE(Opaque(lamp.grab().toImage().pixel(16, 16)), Opaque(GUI::MarkerColour(7)));
         QVERIFY(IsEmptyLamp(lamp.grab().toImage(), face) && IsEmptyLamp(lamp.ShownImage(), face));
+        // A lamp five times as large while it plays: voice 7's disc of radius 13 becomes 65, its
+        // ring 10 pixels wide (half of it outside the radius, less half the 2-pixel fading edge).
+        lamp.SetSide(160);
+        lamp.ShowBeat(6);
+        QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(80, 80)) == Opaque(GUI::MarkerColour(7)));
+        QVERIFY(qAbs(SolidRightEdge(lamp.ShownImage(), GUI::MarkerColour(7), 80) - (80 + 65 + 4)) <= 1);
         lamp.StopDrawing();
     }
 
