@@ -6,6 +6,7 @@
 //
 //   bench_lamp SECONDS BPM [cursor]     (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
 //
+// BENCH_LAMP_SIDE=N makes the lamp N x N pixels (as a larger main window does).
 // cursor plays a rhythm of 16 beats in eighths in the step sequencer window (a hit on every
 // column) instead of the lamp.
 #include "Configuration/ConfigurationData.h"
@@ -215,6 +216,11 @@ int main(int argc, char** argv)
     if (argc > 3 && std::strcmp(argv[3], "cursor") == 0)
         return CursorRun(application, seconds, bpm);
     TimedLamp lamp;
+    // BENCH_LAMP_SIDE=N: the lamp as large as a larger main window makes it (N x N pixels).
+    if (const int side = qEnvironmentVariableIntValue("BENCH_LAMP_SIDE"); side > 0) {
+        lamp.SetSide(side);
+        lamp.resize(lamp.sizeHint());
+    }
     lamp.show();
     HeardTimes heard(lamp);
 
