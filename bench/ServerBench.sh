@@ -69,6 +69,16 @@ serverPriority="chrt -f 60"
 # parec's own).
 parecLatency="--latency-msec=${SERVER_BENCH_PAREC_MS:-1000}"
 [ "${SERVER_BENCH_PAREC_MS:-}" != default ] || parecLatency=""
+# The null sink's monitor recorded as raw 16-bit stereo at the sink's rate, with a large buffer and
+# a real-time thread, so that a busy machine does not make the recorder lose what the server played.
+record_sink() {
+    chrt -f 40 parec --device=tolvane_bench.monitor --rate="$rate" --channels=2 --format=s16le --raw $parecLatency \
+        >"$folder/recording.raw" 2>"$folder/recorder.log" &
+    recorder=$!
+    pids="$recorder $pids"
+    format=""
+    sleep 0.5
+}
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
@@ -98,14 +108,7 @@ if [ "$server" = pulse ]; then
         [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
         sleep 0.1
     done
-    # A large buffer and a real-time thread, so that a busy machine does not make the recorder
-    # lose what the server played.
-    chrt -f 40 parec --device=tolvane_bench.monitor --rate="$rate" --channels=2 --format=s16le --raw $parecLatency \
-        >"$folder/recording.raw" 2>"$folder/recorder.log" &
-    recorder=$!
-    pids="$recorder $pids"
-    format=""
-    sleep 0.5
+    record_sink
 elif [ "$server" = pipewire ]; then
     # Its own session bus, so that nothing reaches the desktop's (portals, rtkit).
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
@@ -152,12 +155,7 @@ elif [ "$server" = pipewire ]; then
     # Recorded at the sink's own rate, so that nothing is resampled on the way.
     rate=$(pactl list short sinks | awk '$2 == "tolvane_bench" { for (i = 3; i <= NF; ++i) if ($i ~ /^[0-9]+Hz$/) print $i + 0 }')
     [ -n "$rate" ] || { echo "no null sink" >&2; exit 1; }
-    chrt -f 40 parec --device=tolvane_bench.monitor --rate="$rate" --channels=2 --format=s16le --raw $parecLatency \
-        >"$folder/recording.raw" 2>"$folder/recorder.log" &
-    recorder=$!
-    pids="$recorder $pids"
-    format=""
-    sleep 0.5
+    record_sink
 elif [ "$server" = jack ]; then
     export JACK_DEFAULT_SERVER="tolvane_bench_$$"
     jackd -d dummy -r "$rate" -p "${SERVER_BENCH_JACK_PERIOD:-256}" >"$folder/server.log" 2>&1 &
