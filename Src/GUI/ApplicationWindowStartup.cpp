@@ -33,6 +33,11 @@ constexpr int UnreadLineText = 54;
 constexpr int CommandLineTitle = 24;
 constexpr int UnknownPresetText = 55;
 constexpr int TrainerTempoText = 56;
+// Settings that will not be saved this time: the file could not be read, or there is no private
+// folder for it.
+constexpr int SavingRefusedTitle = 25;
+constexpr int UnreadableSettingsText = 57;
+constexpr int NoPrivateFolderText = 58;
 
 constexpr const char* LanguageFailure =
     "Unable to initialise language. There may be an issue with the selected language file.";
@@ -155,16 +160,13 @@ void ApplicationWindowStartup::TellSavingRefused()
     const Refusal refusal = window_.configuration_.SavingRefused();
     if (refusal == Refusal::None)
         return;
-    // The text tables and the language files hold no such message yet: it is shown in English.
-    const QString text = refusal == Refusal::UnreadableFile
-                             ? QStringLiteral("The settings file could not be read. It is left as it is, and the settings "
-                                              "you change will not be saved this time. The log file Tolvane.log names "
-                                              "the file and the reason.")
-                             : QStringLiteral("There is no folder that only you can write to for the settings, so the "
-                                              "settings you change will not be saved this time.");
+    const auto language = System::CurrentLanguage();
+    const QString text = FromTableText(
+        language->GetMessage(refusal == Refusal::UnreadableFile ? UnreadableSettingsText : NoPrivateFolderText));
     // Not modal: the window is usable at once, and nothing waits for the box.
     auto* box =
-        new QMessageBox(QMessageBox::Warning, QStringLiteral("Settings Not Saved"), text, QMessageBox::Ok, &window_);
+        new QMessageBox(QMessageBox::Warning, FromTableText(language->GetMessageTitle(SavingRefusedTitle)), text,
+                        QMessageBox::Ok, &window_);
     box->setObjectName(QStringLiteral("savingRefused"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

@@ -74,6 +74,7 @@ constexpr const char16_t* MessageTitles[] = {
     u"Preset Name In Use",
     u"Settings File Line Not Understood",
     u"Command Line",
+    u"Settings Not Saved",
 };
 
 constexpr const char16_t* Messages[] = {
@@ -134,6 +135,8 @@ constexpr const char16_t* Messages[] = {
     u"Line %1 of the settings file was not understood:\n\n%2\n\nIt is kept in the file as it is, and everything else was read. Lines not understood: %3.",
     u"The preset \"%1\" named on the command line does not exist; the settings stay as they were.",
     u"The speed trainer is on: while it plays, it sets the tempo (From and To on the Options page) instead of the %1 bpm named on the command line. Turn the trainer off there to play at %1 bpm.",
+    u"The settings file could not be read. It is left as it is, and the settings you change will not be saved this time. The log file Tolvane.log names the file and the reason.",
+    u"There is no folder that only you can write to for the settings, so the settings you change will not be saved this time.",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -291,8 +294,8 @@ static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
 static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 15);
-static_assert(std::size(MessageTitles) == 25);
-static_assert(std::size(Messages) == 57);
+static_assert(std::size(MessageTitles) == 26);
+static_assert(std::size(Messages) == 59);
 static_assert(std::size(Informations) == 57);
 static_assert(std::size(Texts) == 28);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
