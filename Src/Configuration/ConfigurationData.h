@@ -52,6 +52,8 @@ struct RhythmSettings {
     std::int32_t CrCompoundTime = 0;
     std::int32_t DisplayedSubdiv = 2;
     std::int32_t DisplayDistinct = 1;
+
+    bool operator==(const RhythmSettings&) const = default;
 };
 
 /// One complete set of metronome settings. Fields are named by their configuration keys
@@ -94,6 +96,8 @@ struct ConfigurationData : RhythmSettings {
 
     /// Every settings field at its default.
     ConfigurationData();
+    /// Every field equal, kept lines included.
+    bool operator==(const ConfigurationData&) const = default;
 
     /// The custom rhythm and its grid, to be copied as one.
     RhythmSettings& Rhythm() { return *this; }

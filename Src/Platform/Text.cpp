@@ -152,18 +152,6 @@ bool Copy(char16_t* destination, std::size_t capacity, const char16_t* source) n
     return Copy(destination, capacity, ToTerminatedView(source));
 }
 
-int CompareOrdinal(const char16_t* left, const char16_t* right) noexcept
-{
-    for (;; ++left, ++right) {
-        const auto a = static_cast<std::uint16_t>(*left);
-        const auto b = static_cast<std::uint16_t>(*right);
-        if (a != b)
-            return a < b ? -1 : 1;
-        if (a == 0)
-            return 0;
-    }
-}
-
 bool Utf8ToUtf16(std::string_view source, char16_t* destination, std::size_t capacity) noexcept
 {
     if (capacity == 0)

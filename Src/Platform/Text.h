@@ -30,10 +30,6 @@ bool Copy(char16_t (&destination)[N], const char16_t (&source)[M]) noexcept
     return Copy(destination, N, std::u16string_view(source, Length(source, M)));
 }
 
-/// Ordinal comparison, code unit by code unit as unsigned 16-bit values; a text sorts before
-/// every longer text it begins. Returns <0, 0 or >0.
-int CompareOrdinal(const char16_t* left, const char16_t* right) noexcept;
-
 /// Decodes UTF-8 into a field. Malformed sequences become U+FFFD. Returns false when the text
 /// was cut to fit (the field still holds the part that fits, terminated).
 bool Utf8ToUtf16(std::string_view source, char16_t* destination, std::size_t capacity) noexcept;

@@ -37,31 +37,23 @@ auto AtTick(std::int64_t stamp, Body body)
     return result;
 }
 
-/// Runs body as inside a timer tick at frame on the mixer's frame clock.
-template <typename Body>
-auto AtFrame(const Platform::Audio::Mixer& mixer, double frame, Body body)
+/// Pulls backend (opened by a run on the real clock) in real time, lag nanoseconds behind the
+/// clock, until done() holds; false when it has not after a minute. Every sound of the run
+/// reaches the mixer before its frame is rendered, however late the machine wakes its threads.
+template <typename Done>
+bool PullBehindTheClockUntil(Platform::Audio::OfflineBackend& backend, Done done, std::int64_t lag, double rate = 44100.0)
 {
-    const Platform::TickContext tick{mixer.HandOverTime(frame), frame, mixer.HeardTime(frame), &mixer};
-    Platform::SetCurrentTick(&tick);
-    auto result = body();
-    Platform::SetCurrentTick(nullptr);
-    return result;
-}
-
-/// Pulls backend (opened by a run on the real clock) in real time until frames have been
-/// rendered, lag nanoseconds behind the clock, so that every sound of the run reaches the
-/// mixer before its frame is rendered, however late the machine wakes the run's threads.
-inline void PullBehindTheClock(Platform::Audio::OfflineBackend& backend, std::uint64_t frames, std::int64_t lag,
-                               double rate = 44100.0)
-{
-    while (backend.Frames() < frames) {
+    for (const std::int64_t end = Platform::Clock::Now() + 60'000'000'000; !done();) {
+        if (Platform::Clock::Now() > end)
+            return false;
         const std::int64_t behind = Platform::Clock::Now() - backend.StartTime() - lag;
         const auto reachable = behind > 0 ? static_cast<std::uint64_t>(static_cast<double>(behind) * rate / 1e9) : 0u;
         if (reachable > backend.Frames())
-            backend.Pull(std::min(reachable, frames) - backend.Frames(), 256);
+            backend.Pull(reachable - backend.Frames(), 256);
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    return true;
 }
 
 /// Peak absolute sample (either channel) of frames [from, to).

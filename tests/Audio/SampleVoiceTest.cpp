@@ -6,6 +6,7 @@
 
 #include "Platform/Audio/SampleVoice.h"
 #include "TestSupport.h"
+#include "WaveFiles/WaveFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +15,9 @@
 
 using namespace Platform::Audio;
 using AudioTest::OfflineRig;
+using WaveFixtures::Pcm16;
 
 namespace {
-
-std::vector<std::uint8_t> Pcm16(const std::vector<std::int16_t>& samples)
-{
-    std::vector<std::uint8_t> bytes;
-    for (const std::int16_t sample : samples) {
-        bytes.push_back(static_cast<std::uint8_t>(sample & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>((sample >> 8) & 0xFF));
-    }
-    return bytes;
-}
 
 // A stamp of a tick on frame of the rig's mixer.
 Platform::SoundStamp AtFrame(const OfflineRig& rig, double frame)
@@ -44,11 +36,11 @@ float Right(const OfflineRig& rig, std::size_t frame)
 }
 
 struct VoiceRig {
-    explicit VoiceRig(const PcmFormat& format, std::vector<std::uint8_t> data, std::int32_t players = 1,
-                      const SoundLimits& limits = {})
+    explicit VoiceRig(const PcmFormat& format, std::string data, std::int32_t players = 1, const SoundLimits& limits = {})
         : bytes(std::move(data))
     {
-        made = sound.Make(format, bytes.data(), static_cast<std::uint32_t>(bytes.size()), 44100, limits);
+        made = sound.Make(format, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                          static_cast<std::uint32_t>(bytes.size()), 44100, limits);
         if (made == NoError)
             opened = voice.Open(audio.mixer, sound, players, streamer);
     }
@@ -63,7 +55,7 @@ struct VoiceRig {
     }
 
     OfflineRig audio;
-    std::vector<std::uint8_t> bytes;
+    std::string bytes;
     SampleSound sound;
     SampleStreamer streamer;
     SampleVoice voice;
@@ -78,7 +70,7 @@ TEST(SampleVoice, EachFormatPlaysFromItsStampsFrameAtItsGain)
     struct Case {
         const char* name;
         PcmFormat format;
-        std::vector<std::uint8_t> bytes;
+        std::string bytes;
         float gain;
         std::vector<std::pair<float, float>> frames; // expected left, right
     };
@@ -87,7 +79,7 @@ TEST(SampleVoice, EachFormatPlaysFromItsStampsFrameAtItsGain)
          {{500 / 32768.0f, 500 / 32768.0f}, {-1000 / 32768.0f, -1000 / 32768.0f}, {16383.5f / 32768.0f, 16383.5f / 32768.0f}}},
         {"16-bit stereo keeps its channels", {2, 44100, 16}, Pcm16({1000, -1000, 2000, 3000}), 1.0f,
          {{1000 / 32768.0f, -1000 / 32768.0f}, {2000 / 32768.0f, 3000 / 32768.0f}}},
-        {"8-bit unsigned around 128", {1, 44100, 8}, {0, 64, 128, 192, 255}, 1.0f,
+        {"8-bit unsigned around 128", {1, 44100, 8}, std::string("\x00\x40\x80\xC0\xFF", 5), 1.0f,
          {{-1.0f, -1.0f}, {-0.5f, -0.5f}, {0.0f, 0.0f}, {0.5f, 0.5f}, {127 / 128.0f, 127 / 128.0f}}},
     };
     for (const Case& c : cases) {

@@ -53,9 +53,7 @@ TEST_F(Store, AddsLoadsAndDeletesPresetsByExactName)
     EXPECT_FALSE(store_.LoadPreset(u"waltz"));
     EXPECT_EQ(store_.GetData().Bpm, 120);
     ASSERT_TRUE(store_.LoadPreset(u"Waltz"));
-    EXPECT_EQ(store_.GetData().Bpm, 90);
-    EXPECT_EQ(std::u16string(store_.GetData().Name), u"Waltz");
-    EXPECT_EQ(std::u16string(store_.GetData().Description), u"three");
+    EXPECT_TRUE(store_.GetData() == Preset(u"Waltz", 90, u"three"));
 
     // Saving empties the current settings' name; the presets stay.
     ASSERT_TRUE(store_.Save());
@@ -276,6 +274,6 @@ TEST_F(Store, AFirstStartBeginsWithTheShippedSettings)
     FileConfiguration again(Path());
     again.SetFirstSettings(folder_ / "none.conf");
     ASSERT_TRUE(again.Load());
-    EXPECT_EQ(again.GetData().Instrument[0], first.Instrument[0]);
+    EXPECT_TRUE(again.GetData() == first);
     EXPECT_EQ(again.Presets().size(), store_.Presets().size());
 }

@@ -65,8 +65,8 @@ TEST(BeatStrategies, EachStrategyPlaysItsVoicesOnItsTicks)
           "ShowBeat 2", "ClearBeat"}},
         {"rhythm, two steps a beat", [](auto& s) { Rhythm(s, u"1 2[13]", 2), s.VisualIndicator = 0; }, 5,
          {1, 2, 1, 3, 1}, 2},
-        {"rhythm voices 10 to 12", [](auto& s) { Rhythm(s, u"[:ab]", 0); }, 1, {10, 11, 12}, -1,
-         {"StartDrawing", "ShowBeat 9"}},
+        {"a step of all twelve voices", [](auto& s) { Rhythm(s, u"[123456789:ab]", 0); }, 1,
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, -1, {"StartDrawing", "ShowBeat 1"}},
         {"empty rhythm rests", [](auto& s) { Rhythm(s, u"", 0); }, 4, {}},
     };
     for (const Case& c : cases) {

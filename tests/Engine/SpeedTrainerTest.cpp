@@ -265,7 +265,7 @@ public:
 } // namespace
 
 // Tempo changes are ignored and a pause keeps every counter; the first step is reported, and
-// signalled only with Beep.
+// without Beep not signalled.
 TEST_F(TrainerRun, TempoStepIsReportedAfterPausesAndSignalledOnlyWithBeep)
 {
     settings.Beep = 0;
@@ -283,16 +283,7 @@ TEST_F(TrainerRun, TempoStepIsReportedAfterPausesAndSignalledOnlyWithBeep)
     EXPECT_EQ(rig.handler.beats.back().tempo, 66u);
     EXPECT_NEAR(rig.timer.interval, 60000.0 / (66 * 8), 1e-9);
     const std::vector<std::uint32_t> voices = rig.Voices();
-    EXPECT_EQ(std::count(voices.begin(), voices.end(), 6u), 0);
-
-    rig.metronome.Stop();
-    settings.Beep = 1;
-    rig.engine.sounds.clear();
-    ASSERT_EQ(rig.Start(settings), 0u);
-    EXPECT_EQ(TicksToFirstTempoChange(), 480 + 216 + 1);
-    const std::vector<std::uint32_t> signalled = rig.Voices();
-    EXPECT_EQ(std::count(signalled.begin(), signalled.end(), 6u), 2); // end of warm-up and the step
-    EXPECT_EQ(signalled.back(), 6u);
+    EXPECT_EQ(std::count(voices.begin(), voices.end(), 6u), 0); // with Beep: the phases' test below
 }
 
 TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
@@ -311,6 +302,67 @@ TEST_F(TrainerRun, EndOfTheRunStopsAndReportsOnce)
     rig.metronome.Stop();
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "OnStopped 120"), 1);
     EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "Close"), 1);
+}
+
+// Every phase (the warm-up, each level) starts on a beat, and the signal (voice 6) sounds with
+// that beat only: never on its own, and not at the start of a run without a warm-up. Levels at
+// 300, 450 and 600 bpm, two beats a bar; the run ends with the beat after its last level.
+TEST(TrainerPhases, EachStartsOnABeatAndTheSignalSoundsWithIt)
+{
+    const struct {
+        const char* name;
+        int inBars;
+        float warmUp, duration;
+        int warmUpBeats;
+        std::vector<int> levelBeats;
+    } cases[] = {
+        {"bars, no warm-up", 1, 0.0f, 1.0f, 0, {2, 2, 2}},
+        {"bars, a bar's warm-up", 1, 1.0f, 1.0f, 2, {2, 2, 2}},
+        // 320 ms a level: 1.6, 2.4 and 3.2 beats, taken as whole beats; 180 ms of warm-up.
+        {"minutes", 0, 0.003f, 0.016f, 1, {2, 2, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each beat's length in milliseconds (the last one's 0) and whether the signal sounds with it.
+        std::vector<std::pair<double, bool>> expected(static_cast<std::size_t>(c.warmUpBeats), {200.0, false});
+        for (std::size_t level = 0; level < c.levelBeats.size(); ++level)
+            for (int beat = 0; beat < c.levelBeats[level]; ++beat)
+                expected.emplace_back(60000.0 / static_cast<double>(300 + 150 * level), beat == 0 && (level > 0 || c.warmUpBeats > 0));
+        expected.emplace_back(0.0, false);
+
+        Rig rig;
+        ConfigurationData settings = TrainerSettings();
+        settings.BeatType = BeatKind::BeatsPerBar;
+        settings.BeatsPerBar = 2;
+        settings.Bpm = 600;
+        settings.Step = 0.5f;
+        settings.DurationsInBars = c.inBars;
+        settings.Duration = c.duration;
+        settings.Warmup = c.warmUp;
+        settings.Warmdown = 0.0f;
+        ASSERT_EQ(rig.Start(settings), 0u);
+        // Each tick comes the interval the timer was left at after the one before.
+        std::vector<std::pair<double, bool>> beats; // time, signalled
+        for (double now = 0; rig.timer.running && now < 60000; now += rig.timer.interval) {
+            const std::size_t before = rig.engine.sounds.size();
+            rig.timer.Tick();
+            bool beat = false, signal = false;
+            for (std::size_t i = before; i < rig.engine.sounds.size(); ++i) {
+                beat |= rig.engine.sounds[i].sound <= 1; // voice 1 or 2
+                signal |= rig.engine.sounds[i].sound == 5;
+            }
+            ASSERT_TRUE(beat || !signal) << "a signal on its own at " << now << " ms";
+            if (beat)
+                beats.emplace_back(now, signal);
+        }
+        ASSERT_EQ(beats.size(), expected.size());
+        for (std::size_t k = 0; k < beats.size(); ++k) {
+            EXPECT_EQ(beats[k].second, expected[k].second) << "beat " << k;
+            if (k + 1 < beats.size()) {
+                EXPECT_NEAR(beats[k + 1].first - beats[k].first, expected[k].first, 1e-6) << "beat " << k;
+            }
+        }
+    }
 }
 
 // Two bars a level, whatever divides the beat: compound eighths, subdivisions, rhythm steps.

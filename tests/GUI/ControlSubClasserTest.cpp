@@ -5,7 +5,6 @@
 #include <QtTest>
 
 #include <QClipboard>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -21,31 +20,18 @@ public:
     Owner()
     {
         resize(400, 300);
-        button = AddControl(new QPushButton(QStringLiteral("Start"), this), 1001, QRect(10, 10, 100, 40));
-        slider = AddControl(new QSlider(Qt::Horizontal, this), 1203, QRect(10, 60, 280, 24));
-        label = AddControl(new QLabel(QStringLiteral("Tempo"), this), 1004, QRect(10, 90, 60, 20));
-        centredLabel = AddControl(new QLabel(QStringLiteral("120"), this), 1201, QRect(80, 90, 60, 20));
-        centredLabel->setAlignment(Qt::AlignCenter);
-        edit = AddControl(new QLineEdit(this), 1021, QRect(10, 120, 200, 24));
-        nextEdit = AddControl(new QLineEdit(this), 1022, QRect(10, 150, 200, 24));
+        button->setGeometry(10, 10, 100, 40);
+        slider->setGeometry(10, 60, 280, 24);
+        edit->setGeometry(10, 120, 200, 24);
+        nextEdit->setGeometry(10, 150, 200, 24);
         slider->setRange(0, 100);
         slider->setValue(50);
     }
 
-    template <typename Control>
-    Control* AddControl(Control* control, int id, QRect geometry)
-    {
-        control->setProperty("controlId", id);
-        control->setGeometry(geometry);
-        return control;
-    }
-
-    QPushButton* button;
-    QSlider* slider;
-    QLabel* label;
-    QLabel* centredLabel;
-    QLineEdit* edit;
-    QLineEdit* nextEdit;
+    QPushButton* button = new QPushButton(QStringLiteral("Start"), this);
+    QSlider* slider = new QSlider(Qt::Horizontal, this);
+    QLineEdit* edit = new QLineEdit(this);
+    QLineEdit* nextEdit = new QLineEdit(this);
 
     std::vector<int> keys;
     std::vector<QChar> rejected;

@@ -116,7 +116,7 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* help = qobject_cast<QLabel*>(dialog.Control(1073));
-        const auto move = WindowTest::MoveOnto;
+        const auto move = [](QWidget* widget) { QTest::mouseMove(widget, QPoint(3, 3)); };
         move(dialog.Control(1206));
         QTRY_COMPARE(help->text(), QStringLiteral("Sets the number of beats per bar"));
         move(&dialog);

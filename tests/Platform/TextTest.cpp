@@ -94,15 +94,6 @@ TEST(SingleByteTexts, NarrowFailsOnWideCharactersWidenTakesBytesAsUnsignedBothCu
     EXPECT_EQ(std::u16string(field), u"abc");
 }
 
-TEST(OrdinalOrder, ComparesUnsignedCodeUnitsCaseSensitively)
-{
-    EXPECT_LT(CompareOrdinal(u"Rock", u"blues"), 0); // capitals sort first
-    EXPECT_LT(CompareOrdinal(u"Jazz", u"Jazz Waltz"), 0);
-    EXPECT_GT(CompareOrdinal(u"\u00E9t\u00E9", u"zebra"), 0);
-    EXPECT_GT(CompareOrdinal(u"\uFFFF", u"\u7FFF"), 0); // no sign trouble at the top of the range
-    EXPECT_EQ(CompareOrdinal(u"Swing", u"Swing"), 0);
-}
-
 TEST(WideFormatting, FormatsTheReportsConversionsNeverInterpretsArgumentsAndCuts)
 {
     EXPECT_EQ(FormatWide(256, u"%s at %d: code %u", u"Timer", 36, 13u), u"Timer at 36: code 13");

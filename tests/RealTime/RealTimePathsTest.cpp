@@ -6,11 +6,11 @@
 #include "RealTimeChecker.h"
 #include "TestSupport.h"
 #include "WaveFiles/WaveFixtures.h"
+#include "Audio/AudioTestSupport.h"
 
 #include "Core/Engine/Program.h"
 #include "Platform/Audio/NullBackend.h"
 #include "Platform/Audio/OfflineBackend.h"
-#include "Platform/Clock.h"
 #include "Platform/RealTime.h"
 #include "System/Log.h"
 
@@ -209,39 +209,25 @@ TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNor
         MarkProbe probe;
         ASSERT_TRUE(program.Output().AddVoice(probe));
 
-        // The offline stream renders when this test's second thread pulls it, a little behind
-        // the clock so that every sound reaches the mixer before its frame.
-        std::atomic<bool> pulling{true};
-        std::thread puller;
-        if (pulled) {
-            puller = std::thread([&] {
-                while (pulling.load()) {
-                    const std::int64_t behind = Platform::Clock::Now() - pulled->StartTime() - 50'000'000;
-                    const auto reachable = behind > 0 ? static_cast<std::uint64_t>(behind * 44100.0 / 1e9) : 0u;
-                    if (reachable > pulled->Frames())
-                        pulled->Pull(reachable - pulled->Frames(), 256);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                }
-            });
-        }
+        // The offline stream renders when this test's thread pulls it, while it waits.
+        const auto waitFor = [&](auto condition) {
+            return pulled ? AudioTest::PullBehindTheClockUntil(*pulled, condition, 50'000'000) : TestSupport::WaitUntil(condition);
+        };
 
         RealTimeCheck::Reset();
         Reports reports;
         ASSERT_EQ(metronome.Start(&reports, settings), 0u);
         EXPECT_TRUE(log.file.Has("Error calling SetThreadPriority")) << "logged by Start";
         // Past the warm-up and one tempo step, then the stream fails and the next sound with it.
-        ASSERT_TRUE(TestSupport::WaitUntil([&] { return reports.tempoSteps.load() >= 2; }));
+        ASSERT_TRUE(waitFor([&] { return reports.tempoSteps.load() >= 2; }));
         failing.Fail();
-        ASSERT_TRUE(TestSupport::WaitUntil([&] { return reports.error.load() != 0; }));
+        ASSERT_TRUE(waitFor([&] { return reports.error.load() != 0; }));
         EXPECT_EQ(reports.stopped.load(), 1);
         EXPECT_EQ(reports.error.load(), 29u); // "No device driver present", for either engine
         const RealTimeCheck::Counts counted = RealTimeCheck::Violations();
         EXPECT_FALSE(log.file.Has("Multimedia error")) << "logged on the timer thread";
 
         metronome.Stop(); // as the window does on the Stopped report: the failure is logged now
-        pulling.store(false);
-        if (puller.joinable())
-            puller.join();
         program.Output().RemoveVoice(probe);
 
         EXPECT_EQ(counted, RealTimeCheck::Counts{})

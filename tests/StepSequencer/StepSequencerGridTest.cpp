@@ -33,6 +33,12 @@ void Load(Grid& grid, const Configuration::ConfigurationData& settings)
     grid.LoadFromSettings(settings, *System::BuiltInLanguage());
 }
 
+/// A grid loaded from its settings.
+struct Loaded : Grid {
+    explicit Loaded(const Configuration::ConfigurationData& settings) { Load(*this, settings); }
+    Loaded(int bars, int beats, int subdivision) : Loaded(Settings(bars, beats, subdivision)) {}
+};
+
 /// Written text and CrSubdivision; the record plays in the step sequencer when playing.
 struct Written {
     int result;
@@ -48,17 +54,11 @@ Written Write(const Grid& grid, bool playing = false)
     return {result, std::u16string(Core::FieldText(record.CustomRhythm)), record.CrSubdivision};
 }
 
-void ExpectInvariants(const Grid& grid)
-{
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
-}
-
 } // namespace
 
 TEST(StepSequencerRhythmText, WritesTheCoarsestStepsAndReadsItsOwnTextBack)
 {
-    Grid grid;
-    Load(grid, Settings(1, 4, 2));
+    Loaded grid(1, 4, 2);
     grid.ToggleCell(0, 0);
     grid.ToggleCell(1, 4);
     grid.ToggleCell(2, 4);
@@ -92,14 +92,13 @@ TEST(StepSequencerRhythmText, WritesTheCoarsestStepsAndReadsItsOwnTextBack)
     EXPECT_TRUE(Grid::IsHit(grid.Cell(9, 0)));
     EXPECT_EQ(grid.HitCount(), 3);
     EXPECT_EQ(Write(grid).text, u": [ab] ");
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerRhythmText, TheLargestGridIsWrittenAndTooManyHitsRefusedWithTheRecordKept)
 {
     // 4 bars of 16 beats of 8: one off-beat hit makes 512 steps, played or saved.
-    Grid grid;
-    Load(grid, Settings(4, 16, 8));
+    Loaded grid(4, 16, 8);
     grid.ToggleCell(0, 511);
     for (const bool playing : {true, false})
         EXPECT_EQ(Write(grid, playing).text, std::u16string(511, u' ') + u"1") << playing;
@@ -130,8 +129,7 @@ TEST(StepSequencerRhythmText, TheLargestGridIsWrittenAndTooManyHitsRefusedWithTh
 
 TEST(StepSequencerLength, ANewSubdivisionRemapsHitsAndDiscardsTheHistory)
 {
-    Grid grid;
-    Load(grid, Settings(1, 1, 4));
+    Loaded grid(1, 1, 4);
     for (int c = 0; c < 4; ++c)
         grid.ToggleCell(0, c);
     grid.SetPasteColumn(3);
@@ -141,13 +139,12 @@ TEST(StepSequencerLength, ANewSubdivisionRemapsHitsAndDiscardsTheHistory)
     EXPECT_EQ(Write(grid).text, u"111");
     EXPECT_EQ(grid.PasteColumn(), 0);
     EXPECT_EQ(grid.Undo(), Grid::NoChange);
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerLength, HiddenColumnsKeepTheirHitsAndTheHistory)
 {
-    Grid grid;
-    Load(grid, Settings(2, 4, 3));
+    Loaded grid(2, 4, 3);
     grid.ToggleCell(0, 20);
     grid.SetBarCount(1);
     EXPECT_EQ(grid.HitCount(), 0);
@@ -162,15 +159,14 @@ TEST(StepSequencerLength, HiddenColumnsKeepTheirHitsAndTheHistory)
     EXPECT_EQ(grid.HitCount(), 1);
     EXPECT_EQ(Write(grid).text, std::u16string(20, u' ') + u"1   ");
     EXPECT_EQ(grid.Undo(), 0);
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerView, DistinctViewShowsAndWritesOnlyTheFirstRowOfAnInstrument)
 {
     auto settings = Settings(1, 4, 0);
     settings.Instrument[1] = settings.Instrument[0];
-    Grid grid;
-    Load(grid, settings);
+    Loaded grid(settings);
     grid.ToggleCell(1, 1);
     grid.ToggleDistinctView();
     EXPECT_EQ(grid.VisibleRowCount(), 11);
@@ -188,7 +184,7 @@ TEST(StepSequencerView, DistinctViewShowsAndWritesOnlyTheFirstRowOfAnInstrument)
     EXPECT_EQ(grid.Drop(0, 2), Grid::AllRows);
     EXPECT_TRUE(Grid::IsHit(grid.Cell(0, 2)));
     EXPECT_TRUE(Grid::IsHit(grid.Cell(1, 3)));
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 
     grid.ToggleDistinctView();
     EXPECT_EQ(Write(grid).text, u"  12");
@@ -196,8 +192,7 @@ TEST(StepSequencerView, DistinctViewShowsAndWritesOnlyTheFirstRowOfAnInstrument)
 
 TEST(StepSequencerDrag, ASingleHitMergesIntoAnotherAndOneUndoBringsItBack)
 {
-    Grid grid;
-    Load(grid, Settings(1, 4, 0));
+    Loaded grid(1, 4, 0);
     grid.ToggleCell(0, 0);
     grid.ToggleCell(0, 2);
     const auto before = GridChecks::Hits(grid);
@@ -212,13 +207,12 @@ TEST(StepSequencerDrag, ASingleHitMergesIntoAnotherAndOneUndoBringsItBack)
     grid.BeginDrag(0, 2);
     grid.Drop(3, 1);
     EXPECT_EQ(grid.Cell(3, 1), 3);
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerDrag, ASelectionDroppedWhereItWasStaysAndRecordsNothing)
 {
-    Grid grid;
-    Load(grid, Settings(1, 4, 2));
+    Loaded grid(1, 4, 2);
     grid.ToggleCell(0, 0);
     grid.ToggleCell(4, 5);
     grid.DiscardHistory();
@@ -237,7 +231,7 @@ TEST(StepSequencerDrag, ASelectionDroppedWhereItWasStaysAndRecordsNothing)
     grid.Drop(1, 1);
     EXPECT_EQ(grid.HitCount(), 2);
     EXPECT_TRUE(Grid::IsHit(grid.Cell(1, 1)) && Grid::IsHit(grid.Cell(5, 6)));
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
     grid.Undo();
     grid.Undo();
     EXPECT_EQ(GridChecks::Hits(grid), before);
@@ -245,8 +239,7 @@ TEST(StepSequencerDrag, ASelectionDroppedWhereItWasStaysAndRecordsNothing)
 
 TEST(StepSequencerClipboard, PastePlacesSelectedHitsAtThePasteColumnOnly)
 {
-    Grid grid;
-    Load(grid, Settings(1, 4, 2));
+    Loaded grid(1, 4, 2);
     grid.ToggleCell(0, 1);
     grid.ToggleCell(2, 2);
     grid.Copy();
@@ -263,13 +256,12 @@ TEST(StepSequencerClipboard, PastePlacesSelectedHitsAtThePasteColumnOnly)
     EXPECT_EQ(grid.HitCount(), 1);
     EXPECT_TRUE(Grid::IsHit(grid.Cell(0, 7)));
     EXPECT_EQ(grid.HandleKey('V', false), Grid::NoChange);
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerHistory, UndoAndRedoGoByStepsAndANewEditDropsTheRedoSteps)
 {
-    Grid grid;
-    Load(grid, Settings(1, 4, 2));
+    Loaded grid(1, 4, 2);
     EXPECT_EQ(grid.Undo(), Grid::NoChange);
     EXPECT_EQ(grid.Redo(), Grid::NoChange);
     grid.ToggleCell(0, 0);
@@ -285,7 +277,7 @@ TEST(StepSequencerHistory, UndoAndRedoGoByStepsAndANewEditDropsTheRedoSteps)
     EXPECT_EQ(grid.HitCount(), 1);
     grid.ToggleCell(2, 2);
     EXPECT_EQ(grid.RedoTop(), nullptr);
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerHistory, AnEditWithoutUndoRecordsIsRefusedAndLoggedOnce)
@@ -303,7 +295,7 @@ TEST(StepSequencerHistory, AnEditWithoutUndoRecordsIsRefusedAndLoggedOnce)
     EXPECT_EQ(grid.Drop(1, 0), Grid::NoChange);
     EXPECT_EQ(GridChecks::Hits(grid), before);
     EXPECT_EQ(grid.SelectedCount(), 12);
-    ExpectInvariants(grid);
+    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
     const std::string text = "Unable to allocate memory for UndoAction object in UndoActionPool::Allocate";
     const std::string content = log.Content();
     EXPECT_NE(content.find(text), std::string::npos);
@@ -317,8 +309,7 @@ TEST(StepSequencerNames, NamesComeFromTheTablesOrTheFilesAndAreFittedWithAnEllip
     settings.File[0] = u"C:\\Sounds\\kick.01.wav";
     settings.File[1] = u"/home/me/a much longer snare name";
     settings.Instrument[2] = 1;
-    Grid grid;
-    Load(grid, settings);
+    Loaded grid(settings);
     // Ten characters reach 100 pixels; a longer name ends in an ellipsis after them.
     grid.FitNames([](std::u16string_view text) { return static_cast<int>(text.size()) * 10; });
     for (const auto& [row, name] : {std::pair<int, std::u16string>{0, u"kick"}, {2, u"a much lon..."}, {3, u""}}) {

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 using namespace WaveFixtures;
 
 namespace {
@@ -88,7 +86,7 @@ TEST(WaveReader, WalksPastOtherChunksToTheDataChunk)
 }
 
 // Each failure is logged once, naming the step that failed or the reason; an empty file is
-// refused without an entry.
+// refused without an entry. (Pipes and huge files the input shared with the check refuses: its test.)
 TEST(WaveReader, FailuresNameTheFailingStep)
 {
     Reader reader;
@@ -98,10 +96,6 @@ TEST(WaveReader, FailuresNameTheFailingStep)
     TestSupport::WriteFile(reader.folder / "12.wav", header.substr(0, 12));
     TestSupport::WriteFile(reader.folder / "30.wav", header.substr(0, 30));
     TestSupport::WriteFile(reader.folder / "no-data.wav", header);
-    TestSupport::WriteFile(reader.folder / "list-no-data.wav", Riff(FormatChunk({}) + Chunk("LIST", "INFO")));
-    ASSERT_EQ(mkfifo((reader.folder / "fifo.wav").c_str(), 0600), 0);
-    TestSupport::WriteFile(reader.folder / "huge.wav", "");
-    std::filesystem::resize_file(reader.folder / "huge.wav", 1u << 30);
     const std::pair<const char*, std::string> cases[] = {
         {"absent.wav", "\tFunction: Core::WaveFile::OpenWaveFile"},
         {"folder.wav", "\tFunction: Core::WaveFile::OpenWaveFile"},
@@ -109,9 +103,6 @@ TEST(WaveReader, FailuresNameTheFailingStep)
         {"12.wav", "\tFunction: Core::WaveFile::ReadRiffChunk"},
         {"30.wav", "\tFunction: Core::WaveFile::ReadWaveFileHeader"},
         {"no-data.wav", "[Error]  No data chunk found in the wave file "},
-        {"list-no-data.wav", "[Error]  No data chunk found in the wave file "},
-        {"fifo.wav", "; refused"},
-        {"huge.wav", "; refused"},
     };
     for (const auto& [name, logged] : cases) {
         TestSupport::ScopedLog log;
