@@ -11,6 +11,7 @@
 # Every process started here is ended by its own process id.
 set -u
 bin=$(cd "$1" && pwd)
+sources=$(cd "$(dirname "$0")/.." && pwd) # the shipped language files
 kills=${2:-300}
 cycles=${3:-2000}
 work=$(mktemp -d /tmp/tolvane-reliability-XXXXXX)
@@ -337,6 +338,129 @@ cycles_check() {
     kill "$server"; wait "$server" 2>/dev/null
 }
 
+# --- windows on the screen with long texts (F11) ----------------------------------------------
+
+long_language() { # from to: the language file with each text repeated to 300 bytes or more
+    # (the reader takes at most 771 bytes); only the first copy keeps its & (the mnemonic).
+    LC_ALL=C awk '
+        /^\[/ { section = $0; print; next }
+        section == "[Language]" || /^#/ || index($0, " = ") == 0 { print; next }
+        {
+            at = index($0, " = "); text = substr($0, at + 3); again = text
+            gsub(/&/, "", again)
+            while (length(text) < 300) text = text " " again
+            print substr($0, 1, at + 2) text
+        }' "$1" >"$2"
+}
+on_screen() { DISPLAY=":$screen_display" "$@"; }
+shown_windows() { on_screen xdotool search --onlyvisible --pid "$prog" 2>/dev/null | sort; }
+outer_geometry() { # window → "x y width height" with the window manager's frame, on the root window
+    local x y width height left=0 right=0 top=0 bottom=0 extents
+    read -r x y width height < <(on_screen xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $NF }
+        /Absolute upper-left Y/ { y = $NF } /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }')
+    extents=$(on_screen xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ,)
+    [ -n "$extents" ] && read -r left right top bottom <<<"$extents"
+    echo $((x - left)) $((y - top)) $((width + left + right)) $((height + top + bottom))
+}
+new_window() { # windows shown before [tenths of a second] → the one shown now, once its size and place
+    # have settled (30 s at most)
+    local tries window= last= now
+    for tries in $(seq "${2:-300}"); do
+        [ -z "$window" ] && window=$(comm -13 <(echo "$1") <(shown_windows) | head -n 1)
+        if [ -n "$window" ]; then
+            now=$(outer_geometry "$window")
+            [ "$now" = "$last" ] && { echo "$window"; return 0; }
+            last=$now
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+close_window() { # window: presses Escape in it until it is no longer shown (30 s at most)
+    local tries
+    for tries in $(seq 300); do
+        shown_windows | grep -q -x "$1" || return 0
+        [ $((tries % 100)) = 1 ] && press "$1" Escape
+        sleep 0.1
+    done
+    return 1
+}
+mnemonic() { # language-file key: the letter after & in the window control's text
+    LC_ALL=C awk -v key="$2" '/^\[/ { section = $0 } section == "[Control]" && index($0, key " = ") == 1 {
+        sub(/^[^&]*&/, ""); print tolower(substr($0, 1, 1)) }' "$1"
+}
+press() { # window keys: brings the window to the front and presses the keys in it
+    on_screen xdotool windowactivate --sync "$1" key --clearmodifiers "$2" 2>/dev/null
+}
+
+screen_check() { # every window of the program with every text absurdly long, on a small screen
+    local tool_
+    for tool_ in openbox xdotool xwininfo xprop; do
+        command -v "$tool_" >/dev/null || { echo "skipped windows on the screen: $tool_ missing (scripts/install-deps)"; return; }
+    done
+    local folder="$work/screen" tries
+    prepare "$folder"
+    mkdir -p "$folder/Lang"
+    long_language "$sources/Lang/de.lng" "$folder/Lang/xx.lng"
+    printf '%sLanguage = xx\r\n' "$bom" >"$folder/Tolvane.conf"
+    for screen_display in $(seq 87 99); do [ -e "/tmp/.X11-unix/X$screen_display" ] || [ -e "/tmp/.X$screen_display-lock" ] || break; done
+    Xvfb ":$screen_display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    local server=$!
+    started+=("$server")
+    for tries in $(seq 100); do [ -e "/tmp/.X11-unix/X$screen_display" ] && break; sleep 0.1; done
+    HOME="$folder" on_screen openbox --sm-disable >/dev/null 2>&1 &
+    local manager=$!
+    started+=("$manager")
+    for tries in $(seq 100); do on_screen xprop -root _NET_WORKAREA 2>/dev/null | grep -q '= ' && break; sleep 0.1; done
+    local area
+    read -r -a area < <(on_screen xprop -root _NET_WORKAREA | sed 's/.*= //' | tr -d ,)
+    launch "$folder" QT_QPA_PLATFORM=xcb DISPLAY=":$screen_display"
+    local measured=() inside=0 total=0 main
+    measure() { # name window
+        local x y width height
+        read -r x y width height < <(outer_geometry "$2")
+        total=$((total + 1))
+        local fits=$(( x >= area[0] && y >= area[1] && x + width <= area[0] + area[2] && y + height <= area[1] + area[3] ))
+        inside=$((inside + fits))
+        measured+=("$1 ${width}x${height}$(printf '%+d%+d' "$x" "$y")$([ $fits = 1 ] || echo ' OFF THE SCREEN')")
+        [ -n "${RELIABILITY_SHOTS:-}" ] && on_screen import -window root "$RELIABILITY_SHOTS/f11-${1// /-}.png" 2>/dev/null
+    }
+    main=$(new_window "") && measure main "$main"
+    # On the Options page, by their mnemonics: Custom Rhythm, then the step sequencer's button.
+    local rhythm_key=$(mnemonic "$folder/Lang/xx.lng" 24) sequencer_key=$(mnemonic "$folder/Lang/xx.lng" 25)
+    local page command dialog sequencer=
+    for page in "Options:32773" "Sound Settings:32774" "Audio Files:32775" "Presets:32776" "Language:32771" "About:32778"; do
+        command=${page##*:}
+        local before=$(shown_windows)
+        request "$folder" "command $command" >/dev/null
+        dialog=$(new_window "$before") || { measured+=("${page%%:*} NOT SHOWN"); total=$((total + 1)); continue; }
+        measure "${page%%:*}" "$dialog"
+        if [ "$command" = 32773 ]; then
+            before=$(shown_windows)
+            # Keys pressed while the window is still settling can be lost: pressed again then.
+            local attempt
+            for attempt in 1 2 3; do
+                if [ "$(shown_windows)" = "$before" ]; then
+                    press "$dialog" "alt+$rhythm_key"
+                    press "$dialog" "alt+$sequencer_key"
+                fi
+                sequencer=$(new_window "$before" 100) && break
+            done
+            if [ -n "$sequencer" ]; then
+                measure "Step Sequencer" "$sequencer"
+                close_window "$sequencer"
+            else
+                measured+=("Step Sequencer NOT SHOWN"); total=$((total + 1))
+            fi
+        fi
+        close_window "$dialog"
+    done
+    local ended=$(finish)
+    kill "$manager" "$server" 2>/dev/null; wait "$manager" "$server" 2>/dev/null
+    verdict $(( ended && total == 8 && inside == total )) \
+        "F11 windows with every text of de.lng repeated to 300 bytes or more, on a ${area[2]}x${area[3]} work area (Xvfb, openbox frames): $inside of $total inside ($(IFS=';'; echo "${measured[*]}" | sed 's/;/; /g')); ended on SIGTERM $([ "$ended" = 1 ] && echo yes || echo no)"
+}
+
 settings_checks() { # the settings file's faults, in the store itself (reliability_tool settings)
     local folder="$work/settings" holds text
     mkdir -p "$folder" && chmod 700 "$folder"
@@ -351,7 +475,7 @@ language_and_rhythm_checks() { # language files and the step sequencer's grid (r
 
 echo "Tolvane reliability checks ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
 # RELIABILITY_CHECKS="hangup_check path_check" runs only the checks named.
-for check in ${RELIABILITY_CHECKS:-settings_checks language_and_rhythm_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check path_check socket_check odd_lines_check cycles_check}; do
+for check in ${RELIABILITY_CHECKS:-settings_checks language_and_rhythm_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check screen_check path_check socket_check odd_lines_check cycles_check}; do
     case $check in
     kill_check_one) kill_check 1 2>/dev/null ;;
     kill_check_two) kill_check 2 2>/dev/null ;;

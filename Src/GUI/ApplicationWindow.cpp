@@ -306,6 +306,7 @@ void ApplicationWindow::CreateControls()
     LayOutControls();
     DescribeControls();
     FitToTexts();
+    FitWhenFramed(*this, [this] { FitOuterSize(!placed_); });
 }
 
 void ApplicationWindow::ControlHelp()
@@ -347,9 +348,9 @@ void ApplicationWindow::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!fitted_) {
         fitted_ = true;
-        // The frame a window manager adds becomes known some time after the window is shown.
+        // The frame a window manager adds becomes known some time after the window is shown
+        // (FitWhenFramed, set up with the controls, fits the window again then).
         QTimer::singleShot(0, this, [this] { FitOuterSize(!placed_); });
-        QTimer::singleShot(250, this, [this] { FitOuterSize(!placed_); });
     }
 }
 

@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QLayout>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace GUI {
 
@@ -34,7 +36,76 @@ QString ShownText(const QWidget* control)
     return plain;
 }
 
+constexpr const char* FrameProperty = "windowFrame";
+
+// The frame's share of the window's outer size; (0, 0) while no frame is known.
+QSize FrameOf(const QWidget& window)
+{
+    return (window.frameGeometry().size() - window.size()).expandedTo(QSize(0, 0));
+}
+
+class FrameWatch final : public QObject {
+public:
+    FrameWatch(QWidget& window, std::function<void()> fit) : QObject(&window), window_(window), fit_(std::move(fit))
+    {
+        timer_.setInterval(LookMs);
+        connect(&timer_, &QTimer::timeout, this, &FrameWatch::Look);
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &window_ && event->type() == QEvent::Show) {
+            looks_ = 0;
+            timer_.start();
+        }
+        return false;
+    }
+
+private:
+    static constexpr int LookMs = 100;
+    static constexpr int MostLooks = 100;
+
+    void Look()
+    {
+        const QSize frame = FrameOf(window_);
+        if (!window_.isVisible() || ++looks_ > MostLooks) {
+            timer_.stop();
+            return;
+        }
+        if (frame == QSize(0, 0))
+            return;
+        timer_.stop();
+        window_.setProperty(FrameProperty, frame);
+        fit_();
+        KeepInside();
+    }
+
+    void KeepInside()
+    {
+        const QScreen* screen = window_.screen();
+        if (!screen || window_.isMaximized() || window_.isFullScreen())
+            return;
+        const QRect area = screen->availableGeometry();
+        const QRect outer = window_.frameGeometry();
+        const QPoint corner(std::clamp(outer.left(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())),
+                            std::clamp(outer.top(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
+        if (corner != outer.topLeft())
+            window_.move(corner); // a window's position is its frame's
+    }
+
+    QWidget& window_;
+    std::function<void()> fit_;
+    QTimer timer_;
+    int looks_ = 0;
+};
+
 } // namespace
+
+void FitWhenFramed(QWidget& window, std::function<void()> fit)
+{
+    new FrameWatch(window, std::move(fit));
+}
 
 void TipCutTexts(QWidget& window)
 {
@@ -59,8 +130,10 @@ QSize ScreenRoom(const QWidget& window)
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
-    const QSize frame = window.isVisible() ? window.frameGeometry().size() - window.size() : QSize(0, 0);
-    return screen->availableGeometry().size() - frame.expandedTo(QSize(0, 0));
+    QSize frame = window.isVisible() ? FrameOf(window) : QSize(0, 0);
+    if (frame == QSize(0, 0))
+        frame = window.property(FrameProperty).toSize().expandedTo(QSize(0, 0));
+    return screen->availableGeometry().size() - frame;
 }
 
 void FitToScreen(QWidget& window)

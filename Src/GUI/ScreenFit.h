@@ -1,14 +1,25 @@
 #pragma once
 #include <QSize>
 
+#include <functional>
+
 class QGridLayout;
 class QWidget;
 
 namespace GUI {
 
 /// The room a window has on its screen: the screen's available area (without panels and
-/// docks) less the window's frame, as far as the frame is known. GUI thread only.
+/// docks) less the window's frame, as far as the frame is known (while the window is shown,
+/// or as it was at its last showing, FitWhenFramed). GUI thread only.
 QSize ScreenRoom(const QWidget& window);
+
+/// Sizes window again once the frame its window manager gives it (title bar, borders) is
+/// known. That is some time after each showing, later still on a loaded machine, so the
+/// window looks for it a few times a second for ten seconds at most; then fit() sizes the
+/// window (ScreenRoom now leaves room for the frame), a window whose frame reaches past its
+/// screen's available area is moved inside it, and the frame is kept for the next showing.
+/// GUI thread only; call once per window.
+void FitWhenFramed(QWidget& window, std::function<void()> fit);
 
 /// Gives a window laid out by a Qt layout a fixed size: what its layout asks for, at most its
 /// screen's room. When the room is smaller (a translation with very long texts, a small

@@ -14,6 +14,7 @@ Dialog::Dialog(QWidget* owner, int dialogId, const QString& title, HelpTable hel
     setProperty("controlId", dialogId);
     setFont(ProgramFont(8, 400));
     setWindowTitle(title);
+    FitWhenFramed(*this, [this] { Fit(); });
 }
 
 void Dialog::Initialise(int argument)
