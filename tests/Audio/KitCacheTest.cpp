@@ -21,13 +21,6 @@ struct Damage {
     std::function<void(const std::string& file, const std::string& folder)> apply;
 };
 
-void Overwrite(const std::string& file, std::streamoff at, char byte)
-{
-    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
-    stream.seekp(at);
-    stream.put(byte);
-}
-
 } // namespace
 
 class DamagedKitCache : public testing::TestWithParam<Damage> {};
@@ -66,7 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
                    std::filesystem::resize_file(file, std::filesystem::file_size(file) - 5);
                }},
         Damage{"SampleChanged", [](const std::string& file, const std::string&) {
-                   Overwrite(file, static_cast<std::streamoff>(std::filesystem::file_size(file)) - 12, 0x7f);
+                   std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+                   stream.seekp(static_cast<std::streamoff>(std::filesystem::file_size(file)) - 12);
+                   stream.put(0x7f);
                }},
         Damage{"Padded", [](const std::string& file, const std::string&) { std::ofstream(file, std::ios::app) << "x"; }},
         Damage{"AnotherNotesFile", [](const std::string& file, const std::string& folder) {

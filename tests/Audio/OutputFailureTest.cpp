@@ -22,15 +22,6 @@
 using namespace Platform::Audio;
 using Clock = std::chrono::steady_clock;
 
-namespace {
-
-double SecondsSince(Clock::time_point begin)
-{
-    return std::chrono::duration<double>(Clock::now() - begin).count();
-}
-
-} // namespace
-
 // A job that never returns in time costs one thread, however often the worker is asked again;
 // once it returns, the late clean-up has run and the same thread takes the next job.
 TEST(DeadlineWorker, AJobThatHangsIsPassedOverWithoutANewThreadAndItsThreadIsReused)
@@ -84,7 +75,7 @@ TEST_P(KitHelperFailure, EndsTheRunAsFailedWithinTheSilenceLimit)
     EXPECT_EQ(end, HelperEnd::Failed) << why;
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(taken, 0);
-    EXPECT_LT(SecondsSince(begin), 5.0);
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(5));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,14 +1,28 @@
 #include "Platform/Files.h"
 
-#include "ScopedEnvironment.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// An environment variable set while it lives, then as it was.
+struct Variable {
+    Variable(const char* name, const std::string& value) : name(name)
+    {
+        if (const char* old = std::getenv(name))
+            previous = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~Variable() { previous ? ::setenv(name, previous->c_str(), 1) : ::unsetenv(name); }
+    const char* name;
+    std::optional<std::string> previous;
+};
 
 // XDG_CONFIG_HOME and TMPDIR point into one temporary folder for the test's duration.
 class DataFolder : public ::testing::Test {
@@ -18,8 +32,8 @@ protected:
     std::string Temporary() const { return root_ / ("tmp/tolvane-" + std::to_string(::geteuid())); }
 
     TestSupport::TempFolder root_;
-    TestSupport::ScopedEnvironment xdg_{"XDG_CONFIG_HOME", root_ / "config"};
-    TestSupport::ScopedEnvironment tmp_{"TMPDIR", root_ / "tmp"};
+    Variable xdg_{"XDG_CONFIG_HOME", root_ / "config"};
+    Variable tmp_{"TMPDIR", root_ / "tmp"};
 };
 
 } // namespace

@@ -88,7 +88,7 @@ TEST(KeyLines, CommentsEscapesAndCuts)
                      "6 = back\\slash\\\n"
                      "7 = first\n"
                      "7 = second\n"
-                     "[Text]\n1 = Tolvane\n[Message]\n9 = again\n");
+                     "[Text]\n1 = Métronome ♩\n[Message]\n9 = again\n[Midi]\n1 = Große Trommel\n2 = \xFF broken\n");
     ASSERT_TRUE(load.ok) << testing::PrintToString(load.messages);
     EXPECT_EQ(Text(load.table.GetMessage(7)), u"Your custom pattern\nis wrong");
     EXPECT_EQ(Text(load.table.GetMessage(2)), u"Close ");
@@ -97,7 +97,9 @@ TEST(KeyLines, CommentsEscapesAndCuts)
     EXPECT_EQ(Text(load.table.GetMessage(5)), u"back\\slash\\");
     EXPECT_EQ(Text(load.table.GetMessage(6)), u"second"); // a later entry wins
     EXPECT_EQ(Text(load.table.GetMessage(8)), u"again");  // sections may come back
-    EXPECT_EQ(Text(load.table.GetText(0)), u"Tolvane");
+    EXPECT_EQ(Text(load.table.GetText(0)), u"Métronome ♩"); // values are UTF-8
+    EXPECT_EQ(Text(load.table.GetInstrumentName(0)), u"Große Trommel");
+    EXPECT_EQ(Text(load.table.GetInstrumentName(1)), u"\uFFFD broken");
     EXPECT_EQ(Text(load.table.GetMessage(0)), u"");
 
     // The longest key and value are read, and the value cut to its entry.
@@ -172,15 +174,6 @@ TEST(Structure, AFaultStopsTheReadWithItsMessageAndLine)
         EXPECT_TRUE(comment.ok) << length << testing::PrintToString(comment.messages);
         EXPECT_EQ(comment.lastLine, 7) << length;
     }
-}
-
-TEST(Lines, ValuesAreDecodedFromUtf8IntoTheirEntries)
-{
-    Load load(Head + "[Midi]\n1 = Große Trommel\n2 = \xFF broken\n[Text]\n1 = Métronome ♩\n");
-    ASSERT_TRUE(load.ok);
-    EXPECT_EQ(Text(load.table.GetInstrumentName(0)), u"Große Trommel");
-    EXPECT_EQ(Text(load.table.GetInstrumentName(1)), u"\uFFFD broken");
-    EXPECT_EQ(Text(load.table.GetText(0)), u"Métronome ♩");
 }
 
 TEST(HeaderReader, FindsBothNamesInEitherOrderCutToTheirFieldsAndClosesTheFile)
