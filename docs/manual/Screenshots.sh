@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Retakes the pictures of docs/ from a built program, as a new user sees it: the shipped first
+# settings, the real window under a private X server with a window manager and a private
+# PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
+# (main window, the settings pages (in English all four, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
+# page with the "Trainer 80 to 120" speed trainer).
+# Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
+# Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
+set -euo pipefail
+bin=$(realpath "$1")
+out=$(realpath "${2:-$(dirname "$0")/..}")
+work=$(mktemp -d)
+pids=()
+finish() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap finish EXIT
+
+# A copy of the program, so that its settings file beside it starts afresh each time.
+app=$work/app
+mkdir -p "$app" "$work/runtime"
+chmod 700 "$work/runtime"
+cp -r "$bin"/{tolvane,tolvane-kit,Lang,FirstSettings.conf} "$app"
+export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config ASAN_OPTIONS=detect_leaks=0
+export QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/runtime/pulse/native"
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null &
+pids+=($!)
+until [ -s "$work/display" ]; do sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
+openbox >/dev/null 2>&1 &
+pids+=($!)
+pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+    -L "module-null-sink sink_name=screenshots" -L "module-native-protocol-unix auth-anonymous=1" \
+    -L module-always-sink >/dev/null 2>&1 &
+pids+=($!)
+until [ -S "$work/runtime/pulse/native" ]; do sleep 0.1; done
+
+window() { # the id of the shown window titled $1, waited for
+    for _ in $(seq 300); do
+        xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 | grep . && return
+        sleep 0.1
+    done
+    echo "no window $1" >&2
+    exit 1
+}
+shoot() { # window id, picture name; without the pointer over a control, so the status line is plain
+    xdotool mousemove 1279 799
+    sleep 1.5
+    import -window "$1" "$work/shot.png"
+    convert "$work/shot.png" -strip "$out/$2$suffix.png"
+}
+start() { # the program in language $1, with preset $2 if given
+    { [ "$1" = en ] || echo "Language = $1"; cat "$app/FirstSettings.conf"; } >"$app/Tolvane.conf"
+    (cd "$app" && exec ./tolvane ${2:+--preset "$2"} 2>>"$work/tolvane.log") &
+    program=$!
+    main=$(window '^Tolvane$')
+    xdotool windowactivate --sync "$main"
+    sleep 1
+}
+stop() {
+    xdotool windowactivate --sync "$main" key ctrl+q
+    wait "$program"
+}
+settings() { # the settings window on the page of key $1
+    xdotool windowactivate --sync "$main" key "ctrl+$1"
+    sleep 1.5
+    dialog=$(xdotool getactivewindow)
+}
+
+for language in en de fr; do
+    suffix=.$language
+    [ "$language" = en ] && suffix=
+    start $language
+    shoot "$main" main-window
+    pages="s:sounds a:audio-files p:presets"
+    [ "$language" = en ] || pages=s:sounds # the translated manuals show only this page of the three
+    for page in $pages; do
+        settings "${page%%:*}"
+        shoot "$dialog" "settings-${page#*:}"
+        xdotool key Escape
+    done
+    stop
+
+    start $language "Trainer 80 to 120"
+    settings o
+    shoot "$dialog" settings-options
+    xdotool key Escape
+    stop
+
+    start $language "Rock beat"
+    settings o
+    xdotool key alt+q # Step Sequencer...
+    sleep 2
+    sequencer=$(xdotool getactivewindow)
+    shoot "$sequencer" step-sequencer
+    if [ $language = en ]; then
+        xdotool key alt+p # Play
+        sleep 1.3
+        shoot "$sequencer" step-sequencer-cursor
+        xdotool key alt+p
+    fi
+    xdotool key Escape
+    sleep 1
+    xdotool key Escape
+    stop
+done
