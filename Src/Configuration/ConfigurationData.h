@@ -84,7 +84,12 @@ struct ConfigurationData : RhythmSettings {
     float Duration = 5.0f;  ///< minutes or bars
     float Warmup = 1.0f;
     float Warmdown = 1.0f;
+    /// What each voice plays from SoundEngineType: a MIDI instrument (0..46, InstrumentList)
+    /// or an audio file (0..11, File1..File12).
     std::int32_t Instrument[VoiceCount];
+    /// What each voice plays from the other sound source, kept while that source is not in
+    /// use: switching the source back finds the choice as it was.
+    std::int32_t OtherInstrument[VoiceCount];
     std::int32_t Volume[VoiceCount]; ///< MIDI velocity scale 0..127
     std::int32_t Size[VoiceCount];   ///< lamp marker size 0..7
     std::int32_t Colour[VoiceCount]; ///< lamp marker colour 0..11
@@ -98,6 +103,15 @@ struct ConfigurationData : RhythmSettings {
     ConfigurationData();
     /// Every field equal, kept lines included.
     bool operator==(const ConfigurationData&) const = default;
+
+    /// The instrument field of voice (0..11) for source: Instrument when it is the source in
+    /// use, else OtherInstrument.
+    std::int32_t& InstrumentFor(SoundSource source, int voice)
+    {
+        return source == SoundEngineType ? Instrument[voice] : OtherInstrument[voice];
+    }
+    /// Makes source the one in use; each voice's two choices change places when it changes.
+    void SetSoundSource(SoundSource source);
 
     /// The custom rhythm and its grid, to be copied as one.
     RhythmSettings& Rhythm() { return *this; }

@@ -7,7 +7,7 @@ namespace Configuration {
 
 namespace {
 
-constexpr int SettingCount = 87;
+constexpr int SettingCount = 99;
 
 SettingKey Integer(const char* name, std::int32_t minimum, std::int32_t maximum,
                    SettingField (*locate)(ConfigurationData&, int), int voiceIndex = 0)
@@ -96,7 +96,7 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
         {"Size", 7, TOLVANE_VOICE_INTEGER(Size)},
         {"Colour", 11, TOLVANE_VOICE_INTEGER(Colour)},
     };
-    char name[20];
+    char name[32];
     for (const VoiceSetting& setting : voiceSettings) {
         for (int voice = 0; voice < VoiceCount; ++voice) {
             std::snprintf(name, sizeof name, "%s%d", setting.name, voice + 1);
@@ -108,6 +108,12 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
         add(Text(name, SettingKind::Path, [](ConfigurationData& d, int v) {
             return SettingField{.text = &d.File[v], .capacity = PathCapacity};
         }, voice));
+    }
+    // After every key of earlier versions: a version that stopped reading at a line it did not
+    // understand still read the whole record.
+    for (int voice = 0; voice < VoiceCount; ++voice) {
+        std::snprintf(name, sizeof name, "OtherInstrument%d", voice + 1);
+        add(Integer(name, 0, 46, TOLVANE_VOICE_INTEGER(OtherInstrument), voice));
     }
     return keys;
 }

@@ -71,7 +71,7 @@ struct SettingKey {
     }
 };
 
-/// The 87 settings of a record block, in the order they are written. Description and the
+/// The 99 settings of a record block, in the order they are written. Description and the
 /// preset line, which only presets have, are not among them.
 std::span<const SettingKey> SettingKeys();
 

@@ -26,7 +26,7 @@ std::string DefaultFile()
                              "Warmup = 1.000000", "Warmdown = 1.000000"})
         text += std::string(line) + "\r\n";
     const std::pair<std::string, std::string> voiceKeys[]
-        = {{"Instrument", "1"}, {"Volume", "127"}, {"Size", "7"}, {"Colour", "11"}, {"File", ""}};
+        = {{"Instrument", "1"}, {"Volume", "127"}, {"Size", "7"}, {"Colour", "11"}, {"File", ""}, {"OtherInstrument", "1"}};
     for (const auto& [key, value] : voiceKeys)
         for (int voice = 1; voice <= 12; ++voice)
             text += key + std::to_string(voice) + " = " + value + "\r\n";
@@ -114,6 +114,51 @@ TEST_F(ConfigurationFile, SettingsAndPresetsAreWrittenKeyByKeyAndReadBackByteFor
     ASSERT_TRUE(again.Load());
     ASSERT_TRUE(again.Save());
     EXPECT_EQ(TestSupport::ReadFile(Path()), written);
+}
+
+// Each voice keeps a MIDI instrument and an audio file: InstrumentN the source's in use, as
+// always, OtherInstrumentN the other one's, in the settings and in presets (a preset written
+// with only what differs from the defaults); a file without OtherInstrumentN reads as before.
+TEST_F(ConfigurationFile, BothInstrumentChoicesOfAVoiceReadBack)
+{
+    using Configuration::SoundSource;
+    struct Case {
+        SoundSource source;
+        int instrument, other;
+        std::vector<std::string> presetLines;
+    } const cases[] = {
+        {SoundSource::Midi, 18, 4, {"Preset0 = p", "Instrument2 = 18", "OtherInstrument2 = 4"}},
+        {SoundSource::AudioFiles, 3, 28, {"Preset0 = p", "SoundEngineType = 1", "Instrument2 = 3", "OtherInstrument2 = 28"}},
+        {SoundSource::AudioFiles, 1, 1, {"Preset0 = p", "SoundEngineType = 1"}},
+    };
+    for (const Case& c : cases) {
+        ConfigurationData preset;
+        preset.Name = u"p";
+        preset.SetSoundSource(c.source);
+        preset.Instrument[1] = c.instrument;
+        preset.OtherInstrument[1] = c.other;
+        FileConfiguration store(Path());
+        store.GetData() = preset;
+        ASSERT_TRUE(store.AddPreset(preset));
+        ASSERT_TRUE(store.Save());
+        const auto lines = TestSupport::SplitLines(TestSupport::ReadFile(Path()).substr(3));
+        EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<long>(c.presetLines.size()), lines.end()), c.presetLines);
+
+        FileConfiguration reread(Path());
+        ASSERT_TRUE(reread.Load());
+        for (bool fromPreset : {false, true}) {
+            ASSERT_TRUE(!fromPreset || reread.LoadPreset(u"p"));
+            ConfigurationData& data = reread.GetData();
+            EXPECT_EQ(data.SoundEngineType, c.source);
+            EXPECT_EQ(data.Instrument[1], c.instrument);
+            EXPECT_EQ(data.OtherInstrument[1], c.other);
+            data.SetSoundSource(c.source == SoundSource::Midi ? SoundSource::AudioFiles : SoundSource::Midi);
+            EXPECT_EQ(data.Instrument[1], c.other);
+        }
+    }
+    EXPECT_TRUE(LoadLines({"SoundEngineType = 1", "Instrument2 = 5"}));
+    EXPECT_EQ(data_.Instrument[1], 5);
+    EXPECT_EQ(data_.OtherInstrument[1], 1);
 }
 
 TEST_F(ConfigurationFile, KeysIgnoreCaseButThePresetKeyDoesNot)
@@ -211,8 +256,8 @@ TEST_F(ConfigurationFile, LinesNotUnderstoodAreKeptAndWrittenBack)
     ASSERT_TRUE(fresh.Load());
     ASSERT_TRUE(fresh.Save());
     const auto lines = TestSupport::SplitLines(TestSupport::ReadFile(Path()).substr(3));
-    ASSERT_EQ(lines.size(), 2u + 87u + 6u);
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 89, lines.end()),
+    ASSERT_EQ(lines.size(), 2u + 99u + 6u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 101, lines.end()),
               (std::vector<std::string>{longKey, zero, "Preset0 = A", "Bpm\t= 95", "Preset1 = C", Bom + "FutureSetting = 3"}));
 }
 

@@ -208,13 +208,18 @@ private slots:
         QCOMPARE(record.Subdivision1, 4);
         QCOMPARE(record.Bpm, 90);
     }
-    void SoundListsShowTheSourcesNames()
+    // Each list shows its source's names and the voice's choice for that source; what the user
+    // chooses survives switching the source there and back, and OK keeps both choices.
+    void SoundListsShowTheSourcesNamesAndChoices()
     {
         SetFile(0, u"/home/me/kick.wav");
         SetFile(2, u"C:\\Sounds\\rim.shot.wav");
-        Current().Instrument[0] = 11;
-        Current().Instrument[1] = 12; // beyond the twelve files
-        Current().Instrument[2] = 46;
+        const int instruments[] = {11, 12, 46}; // 12 and 46 beyond the twelve files
+        const int others[] = {5, 2, 40};
+        for (int voice = 0; voice < 3; ++voice) {
+            Current().Instrument[voice] = instruments[voice];
+            Current().OtherInstrument[voice] = others[voice];
+        }
         const QStringList files = {"kick.wav", "", "rim.shot.wav", "", "", "", "", "", "", "", "", ""};
         const struct {
             const char* name;
@@ -223,8 +228,8 @@ private slots:
             int selected[3];
         } cases[] = {
             {"audio files", Source::AudioFiles, -1, {11, 0, 0}},
-            {"switched to audio files", Source::Midi, 1028, {11, 0, 0}},
-            {"switched back to MIDI", Source::AudioFiles, 1027, {11, 12, 46}},
+            {"switched to audio files", Source::Midi, 1028, {5, 2, 0}},
+            {"switched back to MIDI", Source::AudioFiles, 1027, {5, 2, 40}},
         };
         for (const auto& entry : cases) {
             Current().SoundEngineType = entry.stored;
@@ -243,7 +248,30 @@ private slots:
                     QVERIFY2(list->currentIndex() == entry.selected[voice], entry.name);
             }
             QVERIFY2(dialog.Sounds().ShownSource() == (audio ? Source::AudioFiles : Source::Midi), entry.name);
+            dialog.reject();
         }
+
+        Current().SoundEngineType = Source::Midi;
+        SettingsDialog& dialog = OpenSettings(0);
+        const auto choose = [&](int index) {
+            QComboBox* list = dialog.Sounds().SoundList(0);
+            list->setCurrentIndex(index);
+            emit list->activated(index);
+        };
+        const auto source = [&](int radio) { qobject_cast<QAbstractButton*>(dialog.Options().Control(radio))->click(); };
+        choose(20);
+        source(1028);
+        choose(2);
+        source(1027);
+        QCOMPARE(dialog.Sounds().SoundList(0)->currentIndex(), 20);
+        source(1028);
+        QCOMPARE(dialog.Sounds().SoundList(0)->currentIndex(), 2);
+        source(1027);
+        Configuration::ConfigurationData record;
+        QVERIFY(dialog.Options().Apply(record) && dialog.Sounds().Apply(record));
+        QCOMPARE(record.SoundEngineType, Source::Midi);
+        QCOMPARE(record.Instrument[0], 20);
+        QCOMPARE(record.OtherInstrument[0], 2);
     }
 
     void ChosenOrTypedFilesReachTheSoundLists()

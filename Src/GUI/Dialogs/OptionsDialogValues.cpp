@@ -162,7 +162,7 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
     const Configuration::BeatKind beatType = CheckedBeatType();
     record.BeatType = beatType;
     if (midi_->isChecked()) {
-        record.SoundEngineType = Configuration::SoundSource::Midi;
+        record.SetSoundSource(Configuration::SoundSource::Midi);
     } else {
         TabDialog* files = Frame().GetPage(0);
         const QStringList names = files ? files->FileNames() : QStringList();
@@ -174,7 +174,7 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
             Frame().Request(IParentWindow::ShowPage, {});
             return false;
         }
-        record.SoundEngineType = Configuration::SoundSource::AudioFiles;
+        record.SetSoundSource(Configuration::SoundSource::AudioFiles);
     }
     // A typed number above the up-down's range is taken as its largest value.
     record.BeatsPerBar = static_cast<std::int32_t>(std::min<long long>(LeadingInteger(beatsPerBar_->text()), MaxBeatsPerBar));

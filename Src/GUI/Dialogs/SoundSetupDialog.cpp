@@ -93,6 +93,9 @@ SoundSetupDialog::SoundSetupDialog(Configuration::IConfiguration& configuration,
         // The preview follows a size or colour slider at once, also while it is dragged.
         connect(row.size, &QSlider::valueChanged, row.preview, &VisualColourControl::SetSize);
         connect(row.colour, &QSlider::valueChanged, row.preview, &VisualColourControl::SetColour);
+        // What the user chooses is kept for the source shown, also while the other is shown.
+        connect(row.sound, &QComboBox::activated, this,
+                [this, i](int index) { Choice(source_, static_cast<std::size_t>(i)) = std::max(index, 0); });
     }
     LayOutControls();
 }
@@ -130,7 +133,13 @@ void SoundSetupDialog::LayOutControls()
 void SoundSetupDialog::Refresh(const Configuration::ConfigurationData& settings)
 {
     source_ = settings.SoundEngineType;
-    Fill(source_ == Configuration::SoundSource::Midi ? InstrumentNames() : FileNamesOf(StoredFiles(settings)), settings);
+    for (int source : {0, 1}) {
+        const auto kind = static_cast<Configuration::SoundSource>(source);
+        for (int i = 0; i < Configuration::VoiceCount; ++i)
+            choices_[static_cast<std::size_t>(source)][static_cast<std::size_t>(i)]
+                = kind == settings.SoundEngineType ? settings.Instrument[i] : settings.OtherInstrument[i];
+    }
+    Fill(source_ == Configuration::SoundSource::Midi ? InstrumentNames() : FileNamesOf(StoredFiles(settings)));
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
         row.volume->setValue(settings.Volume[i]);
@@ -145,27 +154,32 @@ void SoundSetupDialog::Refresh(const Configuration::ConfigurationData& settings)
 void SoundSetupDialog::ShowMidiInstruments()
 {
     source_ = Configuration::SoundSource::Midi;
-    Fill(InstrumentNames(), configuration_.GetData());
+    Fill(InstrumentNames());
 }
 
-void SoundSetupDialog::ShowAudioFiles(const QStringList& paths, const Configuration::ConfigurationData& settings)
+void SoundSetupDialog::ShowAudioFiles(const QStringList& paths, const Configuration::ConfigurationData& /*settings*/)
 {
     source_ = Configuration::SoundSource::AudioFiles;
     QStringList names = FileNamesOf(paths);
     while (names.size() < Configuration::VoiceCount)
         names.append(QString());
     names.resize(Configuration::VoiceCount);
-    Fill(names, settings);
+    Fill(names);
 }
 
-void SoundSetupDialog::Fill(const QStringList& items, const Configuration::ConfigurationData& settings)
+std::int32_t& SoundSetupDialog::Choice(Configuration::SoundSource source, std::size_t voice)
+{
+    return choices_[source == Configuration::SoundSource::Midi ? 0 : 1][voice];
+}
+
+void SoundSetupDialog::Fill(const QStringList& items)
 {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         QComboBox* list = rows_[i].sound;
         list->setUpdatesEnabled(false);
         list->clear();
         list->addItems(items);
-        const std::int32_t instrument = settings.Instrument[i];
+        const std::int32_t instrument = Choice(source_, i);
         list->setCurrentIndex(instrument >= 0 && instrument < items.size() ? instrument : 0);
         list->setUpdatesEnabled(true);
     }
@@ -173,9 +187,15 @@ void SoundSetupDialog::Fill(const QStringList& items, const Configuration::Confi
 
 bool SoundSetupDialog::Apply(Configuration::ConfigurationData& record)
 {
+    // The Options page has made its sound source the record's; the list shows one source's
+    // choices, the page keeps the other's.
+    const auto hidden = source_ == Configuration::SoundSource::Midi ? Configuration::SoundSource::AudioFiles
+                                                                    : Configuration::SoundSource::Midi;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
-        record.Instrument[i] = std::max(row.sound->currentIndex(), 0);
+        const int voice = static_cast<int>(i);
+        record.InstrumentFor(source_, voice) = std::max(row.sound->currentIndex(), 0);
+        record.InstrumentFor(hidden, voice) = Choice(hidden, i);
         record.Volume[i] = row.volume->value();
         record.Size[i] = row.size->value();
         record.Colour[i] = row.colour->value();

@@ -43,8 +43,8 @@ public:
     /// dialog's refresh after a preset was loaded come here.
     void Refresh(const Configuration::ConfigurationData& settings);
     void Load(const Configuration::ConfigurationData& settings) override { Refresh(settings); }
-    /// Writes each voice's sound (its list position, 0 when none is chosen), volume, marker
-    /// size and colour. Never refuses.
+    /// Writes each voice's sound (its list position, 0 when none is chosen) and its choice
+    /// for the other sound source, volume, marker size and colour. Never refuses.
     bool Apply(Configuration::ConfigurationData& record) override;
     void ShowMidiInstruments() override;
     void ShowAudioFiles(const QStringList& paths, const Configuration::ConfigurationData& settings) override;
@@ -72,9 +72,11 @@ private:
         VisualColourControl* preview;
     };
 
-    /// Every list shows items; each voice selects its Instrument of settings (the first item
-    /// when that is beyond the list).
-    void Fill(const QStringList& items, const Configuration::ConfigurationData& settings);
+    /// Every list shows items; each voice selects its choice for the source shown (the first
+    /// item when that is beyond the list).
+    void Fill(const QStringList& items);
+    /// A voice's instrument or file for source, as the page holds it.
+    std::int32_t& Choice(Configuration::SoundSource source, std::size_t voice);
 
     Configuration::IConfiguration& configuration_;
     QGroupBox* group_ = nullptr;
@@ -82,6 +84,9 @@ private:
     std::array<QLabel*, 4> headings_{};
     std::array<Row, Configuration::VoiceCount> rows_{};
     Configuration::SoundSource source_ = Configuration::SoundSource::Midi;
+    // Each voice's choice for MIDI (0) and for audio files (1): what the settings held, then
+    // what the user chose; switching the source shows the other one's.
+    std::array<std::array<std::int32_t, Configuration::VoiceCount>, 2> choices_{};
 };
 
 } // namespace GUI
