@@ -34,6 +34,7 @@
 #include "Core/Engine/Timer.h"
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
+#include "Platform/Audio/JackOutput.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/NullBackend.h"
 #include "Platform/Audio/SystemOutput.h"
@@ -447,6 +448,10 @@ int main(int argc, char** argv)
     if (!lateness.empty())
         std::printf("tick wake-up      p50 %.1f us, p99 %.1f us, max %.1f us after the due time\n",
                     lateness[lateness.size() / 2], lateness[lateness.size() * 99 / 100], lateness.back());
+    if (const auto& callbacks = Platform::Audio::JackOutput::CallbackTimes(); callbacks.Count() > 0)
+        std::printf("jack callback     p50 %.1f us, p99 %.1f us, max %.1f us per cycle (%llu cycles, from the stream's opening)\n",
+                    static_cast<double>(callbacks.Percentile(0.5)) / 1e3, static_cast<double>(callbacks.Percentile(0.99)) / 1e3,
+                    static_cast<double>(callbacks.Max()) / 1e3, static_cast<unsigned long long>(callbacks.Count()));
     std::printf("cpu               %.5f s per second of playing, of which the timer thread %.5f\n", cpu / wall,
                 timer.ThreadCpuSeconds() / wall);
     for (const auto& [id, thread] : threadsAfter) {

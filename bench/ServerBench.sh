@@ -61,8 +61,8 @@ cleanup() {
 trap cleanup EXIT
 export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" XDG_CONFIG_HOME="$folder/config" XDG_STATE_HOME="$folder/state"
 rate=${SERVER_BENCH_RATE:-44100}
-# PipeWire's servers at real-time priority (see below); SERVER_BENCH_SERVER_RT=no leaves them at
-# normal priority, as a desktop without rtkit would.
+# The servers at real-time priority (PulseAudio's main thread and PipeWire's servers, see below);
+# SERVER_BENCH_SERVER_RT=no leaves them at normal priority, as a desktop without rtkit would.
 serverPriority="chrt -f 60"
 [ "${SERVER_BENCH_SERVER_RT:-yes}" != no ] || serverPriority=""
 # The recorder's buffer: 1000 ms unless SERVER_BENCH_PAREC_MS says otherwise ("default":
@@ -108,6 +108,13 @@ if [ "$server" = pulse ]; then
         [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
         sleep 0.1
     done
+    # PulseAudio gives real-time priority to its sink's thread only and puts its main thread,
+    # which carries a client's data and the server's requests, back to normal priority (nice
+    # -11, which counts only within its own session's scheduling group). With other sessions
+    # building on both cores that thread waited 0.1-1.1 s for the processor, the stream's
+    # 120 ms queue ran dry and every later click came late, for any client (pacat as well):
+    # it gets the real-time priority the command line asked for.
+    [ "${SERVER_BENCH_SERVER_RT:-yes}" = no ] || chrt -f -p 60 "$pids"
     record_sink
 elif [ "$server" = pipewire ]; then
     # Its own session bus, so that nothing reaches the desktop's (portals, rtkit).

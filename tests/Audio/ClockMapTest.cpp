@@ -125,3 +125,20 @@ TEST(FrameTimeFollower, CountsOnlyAJumpSeenByTwoCallbacksAsMissedCycles)
             EXPECT_EQ(follower.Next(test.counters[k], 256), test.missed[k]) << test.name << ", callback " << k;
     }
 }
+
+// The JACK callback's time per cycle: percentiles never below the true value and within a
+// bucket (1/16 of an octave) of it, the maximum exact, a negative duration counted as 0.
+TEST(DurationHistogram, GivesPercentilesWithinABucketAndTheExactMaximum)
+{
+    Platform::Audio::DurationHistogram times;
+    EXPECT_EQ(times.Percentile(0.5), 0u);
+    times.Record(-5);
+    for (std::uint64_t us = 1; us <= 1000; ++us)
+        times.Record(static_cast<std::int64_t>(us * 1000));
+    EXPECT_EQ(times.Count(), 1001u);
+    for (const auto& [fraction, value] : {std::pair{0.5, 500'000u}, std::pair{0.99, 990'000u}}) {
+        EXPECT_GE(times.Percentile(fraction), value);
+        EXPECT_LE(times.Percentile(fraction), value + value / 16);
+    }
+    EXPECT_EQ(times.Max(), 1'000'000u);
+}

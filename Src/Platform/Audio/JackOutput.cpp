@@ -80,8 +80,19 @@ void JackOutput::Shutdown(void* self) noexcept
     static_cast<JackOutput*>(self)->renderer_->StreamFailed();
 }
 
+namespace {
+// Initialised at compile time: the audio thread's first use takes no guard.
+constinit DurationHistogram callbackTimes;
+} // namespace
+
+DurationHistogram& JackOutput::CallbackTimes() noexcept
+{
+    return callbackTimes;
+}
+
 int JackOutput::Process(std::uint32_t frames, void* self) noexcept
 {
+    const std::int64_t entered = Clock::Now();
     auto& output = *static_cast<JackOutput*>(self);
     // The cycle's first frame on the server's counter and the time it began, both from the
     // server's own estimate, so that the two always belong to the same cycle.
@@ -89,7 +100,7 @@ int JackOutput::Process(std::uint32_t frames, void* self) noexcept
     jack_time_t cycleStart = 0;
     jack_time_t nextStart = 0;
     float periodUsecs = 0;
-    std::int64_t time = Clock::Now();
+    std::int64_t time = entered;
     if (jack_get_cycle_times(output.client_, &cycleFrame, &cycleStart, &nextStart, &periodUsecs) == 0)
         time -= static_cast<std::int64_t>(jack_get_time() - cycleStart) * 1000;
     else
@@ -114,6 +125,7 @@ int JackOutput::Process(std::uint32_t frames, void* self) noexcept
         time += static_cast<std::int64_t>(piece * output.nanosecondsPerFrame_);
         done += piece;
     }
+    CallbackTimes().Record(Clock::Now() - entered);
     return 0;
 }
 

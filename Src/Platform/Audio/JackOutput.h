@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Audio/DurationHistogram.h"
 #include "Platform/Audio/IAudioBackend.h"
 
 #include <cstdint>
@@ -76,6 +77,10 @@ public:
     void Close();
     /// The playback latency of our ports as the server reports it, in seconds.
     double LatencySeconds() const { return latencySeconds_; }
+    /// How long each of our process callbacks took, from entering it to leaving it (on the
+    /// monotonic clock), over every JACK stream of the process: the cost of a cycle that the
+    /// server waits for.
+    static DurationHistogram& CallbackTimes() noexcept;
 
 private:
     static int Process(std::uint32_t frames, void* self) noexcept;
