@@ -51,7 +51,7 @@ struct ApplicationWindowOptions {
     QString instanceName;
     /// Folder of the language files, with a trailing '/'; empty: Platform::LanguageFolder().
     std::string languageFolder;
-    /// Folder of the help document Tolvane.pdf, with a trailing '/'; empty:
+    /// Folder of the manuals Tolvane.pdf and Tolvane.LANG.pdf, with a trailing '/'; empty:
     /// Platform::ManualFolder().
     std::string helpFolder;
     /// Requests from the command line (instance socket lines, see SingleInstance): sent to a
@@ -162,11 +162,12 @@ public:
     /// Shows the message box for a refused start (result code of IMetronome::Start) owned by
     /// owner; codes without a message show nothing.
     static void ShowStartError(QWidget* owner, std::uint32_t code);
-    /// Opens the help document beside the executable, or tells why it cannot.
+    /// Opens the manual of the settings' language (Tolvane.LANG.pdf), the English Tolvane.pdf
+    /// where that language has none, or tells why it cannot.
     void ShowHelp();
     /// Folder of the language files, with a trailing '/'.
     std::string LanguageFolder() const;
-    /// Folder of the help document Tolvane.pdf, with a trailing '/'.
+    /// Folder of the manuals, with a trailing '/'.
     std::string ManualFolder() const;
 
     /// Saves the settings when the program ends without its window closing (the display

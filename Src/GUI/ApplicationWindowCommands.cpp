@@ -330,7 +330,11 @@ std::string ApplicationWindow::ManualFolder() const
 
 void ApplicationWindow::ShowHelp()
 {
-    const QString path = QString::fromStdString(ManualFolder()) + QStringLiteral("Tolvane.pdf");
+    // The manual in the program's language (Tolvane.de.pdf for de.lng), else the English one.
+    const QString folder = QString::fromStdString(ManualFolder());
+    const QString code = QString::fromUtf16(configuration_.GetLanguage());
+    const QString translated = folder + QStringLiteral("Tolvane.%1.pdf").arg(code);
+    const QString path = !code.isEmpty() && QFileInfo(translated).isFile() ? translated : folder + QStringLiteral("Tolvane.pdf");
     const auto language = System::CurrentLanguage();
     if (!QFileInfo(path).isFile()) {
         ShowMessage(this, QMessageBox::Information, language->GetMessageTitle(HelpMissingTitle),

@@ -94,6 +94,14 @@ private slots:
         // ends the run and saves the settings.
         TestSupport::WriteFile(*folder_ / "Tolvane.pdf", "%PDF-1.4\n");
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
+        // The manual of the settings' language, the English one where that has none.
+        TestSupport::WriteFile(*folder_ / "Tolvane.de.pdf", "%PDF-1.4\n");
+        for (const auto& [language, manual] : {std::pair{u"de", "Tolvane.de.pdf"}, std::pair{u"fr", "Tolvane.pdf"}}) {
+            std::char_traits<char16_t>::copy(configuration_->GetLanguage(), language, 3);
+            window.OnCommand(ApplicationWindow::HelpCommand);
+            QCOMPARE(openedUrl_.fileName(), manual);
+        }
+        configuration_->GetLanguage()[0] = u'\0';
         window.SetTempo(97, true);
         // Another copy's preset request is refused while a settings dialog is open (the
         // saved tempo below would be the preset's).
