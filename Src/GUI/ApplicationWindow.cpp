@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -374,17 +375,19 @@ void ApplicationWindow::FitOuterSize(bool centre)
     // made larger keeps its size where that is enough.
     const bool atLeast = sized_ ? size() == minimumSize() && !isMaximized() && !isFullScreen() : !placed_;
     sized_ = true;
-    if (least == minimumSize() && (least == size() || !atLeast))
-        return ScaleToRoom();
-    setMinimumSize(least);
-    if (atLeast) {
-        resize(least);
-        if (centre)
-            CentreWindowOnDesktop(this, least.width() + frameSize.width(), least.height() + frameSize.height());
-    } else if (!isMaximized() && !isFullScreen()) {
-        resize(size().expandedTo(least));
+    if (least != minimumSize() || (least != size() && atLeast)) {
+        setMinimumSize(least);
+        if (atLeast) {
+            resize(least);
+            if (centre)
+                CentreWindowOnDesktop(this, least.width() + frameSize.width(), least.height() + frameSize.height());
+        } else if (!isMaximized() && !isFullScreen()) {
+            resize(size().expandedTo(least));
+        }
     }
     ScaleToRoom();
+    client_->layout()->activate();
+    TipCutTexts(*this);
 }
 
 void ApplicationWindow::ShowPlaced()

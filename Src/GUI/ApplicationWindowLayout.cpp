@@ -9,6 +9,7 @@
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Statusbar.h"
+#include "GUI/ScreenFit.h"
 #include "GUI/Toolbar.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "System/CurrentLanguage.h"
@@ -198,14 +199,22 @@ void ApplicationWindow::FitToTexts()
                                  language->GetText(ResumeTextId)})
         if (text != nullptr)
             startText = std::max(startText, TextWidth(startStop_, FromTableText(text)));
-    startStop_->setFixedSize(std::max(100, startText + TextPadding), 45);
-    tap_->setFixedSize(std::max(42, TextWidth(tap_, tap_->text()) + TextPadding), 32);
+    // On a screen too narrow for such texts the buttons and labels give way, their texts cut
+    // (the whole text in the tooltip, TipCutTexts), so that every control stays on the window.
+    const int room = ScreenRoom(*this).width() - 2 * Margin;
+    const int startRoom = room - display_->minimumSizeHint().width() - groupBox_->minimumSizeHint().width() - 20;
+    startStop_->setFixedSize(std::max(40, std::min(std::max(100, startText + TextPadding), startRoom)), 45);
+    const int tapRoom = room - SliderLength - 50;
+    tap_->setFixedSize(std::max(42, std::min(TextWidth(tap_, tap_->text()) + TextPadding, tapRoom)), 32);
+    const int labelRoom = std::max(50, room - SliderLength - tap_->width());
+    for (QLabel* label : {tempoLabel_, volumeLabel_})
+        label->setMaximumWidth(label->sizeHint().width() > labelRoom ? labelRoom : QWIDGETSIZE_MAX);
 
-    // The status line shows the longest help text whole.
+    // The status line shows the longest help text whole, where the screen has room for it.
     int statusWidth = 0;
     for (const HelpEntry& entry : StatusHelp().Entries())
         statusWidth = std::max(statusWidth, TextWidth(statusbar_, StatusText(entry.firstId)) + StatusPadding);
-    statusbar_->setMinimumWidth(statusWidth);
+    statusbar_->setMinimumWidth(std::min(statusWidth, room + 2 * Margin));
     FitOuterSize();
 }
 

@@ -114,8 +114,10 @@ void TipCutTexts(QWidget& window)
         const QString text = ShownText(control);
         if (text.isEmpty())
             continue;
+        // A control's own tooltip (a toolbar button's) is not replaced.
+        const bool ownTip = !control->toolTip().isEmpty() && !control->property(TipProperty).toBool();
         const bool cut = control->width() < control->sizeHint().width();
-        if (cut) {
+        if (cut && !ownTip) {
             control->setToolTip(text);
             control->setProperty(TipProperty, true);
         } else if (control->property(TipProperty).toBool()) {
