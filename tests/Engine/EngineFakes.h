@@ -4,6 +4,7 @@
 // told to fail, a lamp and an event handler that record their calls in one shared log.
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
+#include "Platform/RealTime.h"
 #include "Platform/Text.h"
 
 #include <atomic>
@@ -141,14 +142,26 @@ private:
     CallLog& log_;
 };
 
-/// What a run reports from the timer thread, counted for the test's thread.
+/// What a run reports from the timer thread, counted for the test's thread (atomics only, as
+/// the window's lock-free queue). Notes each report that came from outside real-time code, so
+/// that a timer thread that lost its mark cannot pass unchecked.
 struct AtomicReports final : public Core::IMetronomeEventHandler {
     void OnTrainerStarted(std::uint32_t, bool) override {}
-    void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnBeat(std::uint8_t, std::uint32_t tempo) override
+    {
+        tempoSteps += tempo != 0;
+        unmarked += !Platform::InRealTimeCode();
+    }
     void OnStopped(std::uint32_t) override { ++stopped; }
-    void OnError(std::uint32_t message) override { error = message; }
+    void OnError(std::uint32_t message) override
+    {
+        error = message;
+        unmarked += !Platform::InRealTimeCode();
+    }
     std::atomic<int> stopped{0};
     std::atomic<std::uint32_t> error{0};
+    std::atomic<int> tempoSteps{0};
+    std::atomic<int> unmarked{0};
 };
 
 /// A metronome with its own strategies and fakes; nothing of the program's root.

@@ -6,7 +6,6 @@
 // land there, with its own runtime folder for the instance socket. The copy gets
 // TOLVANE_TEST_COMMANDS=1, which lets the socket take the "startstop" and "state" requests.
 #include "AudioTestSupport.h"
-#include "PrivatePulseAudio.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -81,6 +80,67 @@ public:
 
 private:
     TestSupport::TempFolder folder_;
+};
+
+/// A private PulseAudio server with a null sink, in its own runtime folder, and a recording of
+/// the sink's monitor.
+class PrivatePulseAudio {
+public:
+    explicit PrivatePulseAudio(const QString& folder) : socket_(folder + QStringLiteral("pulse/pulse/native"))
+    {
+        std::filesystem::create_directories((folder + QStringLiteral("pulse")).toStdString());
+        std::filesystem::permissions((folder + QStringLiteral("pulse")).toStdString(), std::filesystem::perms::owner_all);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder + QStringLiteral("pulse"));
+        environment.insert(QStringLiteral("HOME"), folder);
+        for (QProcess* process : {&server_, &recorder_})
+            process->setProcessEnvironment(environment);
+        server_.setStandardErrorFile(folder + QStringLiteral("pulseaudio.log"));
+        server_.start(QStringLiteral("pulseaudio"),
+                      {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
+                       "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr", "-L",
+                       "module-null-sink sink_name=tolvane rate=44100 channels=2", "-L",
+                       "module-native-protocol-unix auth-anonymous=1", "-L", "module-always-sink"});
+        ready_ = QTest::qWaitFor([this] { return QFile::exists(socket_) && server_.state() == QProcess::Running; }, 10000);
+    }
+    ~PrivatePulseAudio() { End(); }
+    bool Ready() const { return ready_; }
+    QString Server() const { return QStringLiteral("PULSE_SERVER=unix:") + socket_; }
+    bool Record(const QString& file)
+    {
+        recordFile_ = file;
+        recorder_.setStandardOutputFile(file);
+        recorder_.start(QStringLiteral("parec"), {"--server=unix:" + socket_, "--device=tolvane.monitor", "--rate=44100",
+                                                  "--channels=2", "--format=s16le", "--raw", "--latency-msec=20"});
+        return recorder_.waitForStarted();
+    }
+    /// The recording so far, as samples.
+    std::vector<float> Recorded() const
+    {
+        const std::string bytes = TestSupport::ReadFile(recordFile_.toStdString());
+        std::vector<float> samples(bytes.size() / 2);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<float>(static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i])
+                                                                      | static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8))
+                / 32768.0f;
+        return samples;
+    }
+    void End()
+    {
+        for (QProcess* process : {&recorder_, &server_}) {
+            process->terminate();
+            if (!process->waitForFinished(5000))
+                process->kill();
+            process->waitForFinished();
+        }
+    }
+
+private:
+    QString socket_;
+    QString recordFile_;
+    QProcess server_;
+    QProcess recorder_;
+    bool ready_ = false;
 };
 
 } // namespace
@@ -195,13 +255,11 @@ private slots:
     void StartRequestsAndTheCommandLinePlayClicks()
     {
         ProgramCopy program;
-        TestSupport::PrivatePulseAudio pulse(program.File(""), "tolvane_program");
+        PrivatePulseAudio pulse(program.Folder());
         if (!pulse.Ready())
-            QSKIP(qPrintable(QString::fromStdString(TestSupport::ReadFile(pulse.ErrorLog()))));
-        const QStringList audio = {QStringLiteral("HOME=") + program.Folder(),
-                                   QString::fromStdString("PULSE_SERVER=unix:" + pulse.Socket())};
-        TestSupport::MonitorRecorder recorder(pulse, program.File("monitor.raw"), 20);
-        QVERIFY(recorder.Ready());
+            QSKIP(TestSupport::ReadFile(program.File("pulseaudio.log")).c_str());
+        const QStringList audio = {QStringLiteral("HOME=") + program.Folder(), pulse.Server()};
+        QVERIFY(pulse.Record(program.Folder() + QStringLiteral("monitor.raw")));
         QProcess tolvane;
         program.Launch(tolvane, audio, {"--tempo", "150"});
         QVERIFY(program.WaitUntilAnswering());
@@ -209,10 +267,9 @@ private slots:
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("1 150"));
         // Asked this soon after launch, the start may wait for the sounds being prepared; it
         // plays once they are.
-        QVERIFY(QTest::qWaitFor([&] { return AudioTest::Onsets(recorder.Recorded(), 8000, 0.01f).size() > 7; }, 60000));
+        QVERIFY(QTest::qWaitFor([&] { return AudioTest::Onsets(pulse.Recorded(), 8000, 0.01f).size() > 7; }, 60000));
         QCOMPARE(program.Request(QStringLiteral("startstop")), QStringLiteral("1"));
         QCOMPARE(program.Request(QStringLiteral("state")), QStringLiteral("0 150"));
-        const std::vector<float> capture = recorder.Stop();
 
         // "tolvane --start" from a terminal starts the running copy playing.
         QCOMPARE(program.RunToEnd({"--start"}, audio), 0);
@@ -220,11 +277,6 @@ private slots:
         tolvane.terminate();
         QVERIFY(tolvane.waitForFinished(30000));
         QCOMPARE(tolvane.exitCode(), 0);
-        pulse.End();
-
-        // Clicks were heard; where they land is the output's and the engine's tests' business.
-        const auto onsets = AudioTest::Onsets(capture, 8000, 0.01f);
-        QVERIFY2(onsets.size() >= 7, qPrintable(QStringLiteral("%1 clicks").arg(onsets.size())));
     }
 };
 

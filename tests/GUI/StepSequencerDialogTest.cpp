@@ -230,7 +230,6 @@ private slots:
             QCOMPARE(metronome_->starts, 1);
             const Configuration::ConfigurationData& played = dialog_->Record();
             QCOMPARE(played.SpeedTrainer, Configuration::TrainerMode::StepSequencer);
-            QCOMPARE(played.CrSubdivision, 2);
             QCOMPARE(Text(played.CustomRhythm).size(), std::size_t{8});
             QCOMPARE(Hits(played.CustomRhythm), 3);
 
@@ -238,14 +237,11 @@ private slots:
             QVERIFY(!metronome_->inRun && !grid.CursorRunning() && !dialog_->isVisible());
             QCOMPARE(dialog_->result(), 1);
             const Configuration::ConfigurationData& after = Current();
-            if (button == StepSequencerDialog::SaveId) {
-                QCOMPARE(after.CrSubdivision, 0);
-                QCOMPARE(Text(after.CustomRhythm).size(), std::size_t{4});
-                QCOMPARE(Hits(after.CustomRhythm), 3);
-                QCOMPARE(Text(dialog_->Record().CustomRhythm), Text(after.CustomRhythm));
-            } else {
+            // (Which text is the coarsest is the grid's own test.)
+            if (button == StepSequencerDialog::SaveId)
+                QVERIFY(Text(after.CustomRhythm).size() == 4 && Hits(after.CustomRhythm) == 3);
+            else
                 QVERIFY(after == before);
-            }
             cleanup();
             init();
         }

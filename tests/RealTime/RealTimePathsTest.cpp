@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "WaveFiles/WaveFixtures.h"
 #include "Audio/AudioTestSupport.h"
+#include "Engine/EngineFakes.h"
 
 #include "Core/Engine/Program.h"
 #include "Platform/Audio/NullBackend.h"
@@ -85,29 +86,6 @@ private:
     std::unique_ptr<IAudioBackend> inner_;
     IRenderer* renderer_ = nullptr;
     std::atomic<bool> fail_{false};
-};
-
-// The window's side of the reports: atomics only, as the real one's lock-free queue. Notes
-// whether each report came on a marked thread, so that a timer thread that lost its mark
-// cannot pass unchecked.
-struct Reports final : public Core::IMetronomeEventHandler {
-    void OnTrainerStarted(std::uint32_t, bool) override {}
-    void OnBeat(std::uint8_t, std::uint32_t tempo) override
-    {
-        if (tempo != 0)
-            ++tempoSteps;
-        unmarked += !Platform::InRealTimeCode();
-    }
-    void OnStopped(std::uint32_t) override { ++stopped; }
-    void OnError(std::uint32_t message) override
-    {
-        error = message;
-        unmarked += !Platform::InRealTimeCode();
-    }
-    std::atomic<int> tempoSteps{0};
-    std::atomic<int> stopped{0};
-    std::atomic<std::uint32_t> error{0};
-    std::atomic<int> unmarked{0};
 };
 
 // A silent voice that notes whether the audio callback that mixes it is marked.
@@ -215,7 +193,7 @@ TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNor
         };
 
         RealTimeCheck::Reset();
-        Reports reports;
+        EngineFakes::AtomicReports reports;
         ASSERT_EQ(metronome.Start(&reports, settings), 0u);
         EXPECT_TRUE(log.file.Has("Error calling SetThreadPriority")) << "logged by Start";
         // Past the warm-up and one tempo step, then the stream fails and the next sound with it.

@@ -1,3 +1,5 @@
+// (That written texts read back to the same hits, that a refused write keeps the record, and
+// that every edit keeps the grid's invariants, the grid's fuzz target checks on random edits.)
 #include "GridChecks.h"
 #include "TestSupport.h"
 
@@ -71,10 +73,6 @@ TEST(StepSequencerRhythmText, WritesTheCoarsestStepsAndReadsItsOwnTextBack)
     EXPECT_EQ(played.text, u"1   [23]   ");
     EXPECT_EQ(played.subdivision, 2);
 
-    // Read back at its own resolution, the text lands on the same columns.
-    grid.LoadRhythm(saved.text, saved.subdivision);
-    EXPECT_EQ(Write(grid, true).text, played.text);
-
     // A single hit is written at the coarsest step that holds it.
     const std::tuple<int, int, std::u16string, int> cases[]
         = {{4, 2, u" 1", 2}, {4, 1, u" 1  ", 4}, {6, 2, u" 1 ", 3}, {3, 1, u" 1 ", 3}};
@@ -92,10 +90,9 @@ TEST(StepSequencerRhythmText, WritesTheCoarsestStepsAndReadsItsOwnTextBack)
     EXPECT_TRUE(Grid::IsHit(grid.Cell(9, 0)));
     EXPECT_EQ(grid.HitCount(), 3);
     EXPECT_EQ(Write(grid).text, u": [ab] ");
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
-TEST(StepSequencerRhythmText, TheLargestGridIsWrittenAndTooManyHitsRefusedWithTheRecordKept)
+TEST(StepSequencerRhythmText, TheLargestGridIsWrittenAndTooManyHitsRefused)
 {
     // 4 bars of 16 beats of 8: one off-beat hit makes 512 steps, played or saved.
     Loaded grid(4, 16, 8);
@@ -113,13 +110,7 @@ TEST(StepSequencerRhythmText, TheLargestGridIsWrittenAndTooManyHitsRefusedWithTh
     EXPECT_EQ(Write(grid, true).text, text);
 
     grid.ToggleCell(2, 100);
-    Configuration::ConfigurationData record;
-    record.SpeedTrainer = Configuration::TrainerMode::StepSequencer;
-    record.CustomRhythm = u"x";
-    record.CrSubdivision = 7;
-    EXPECT_EQ(grid.WriteRhythm(record), Grid::RhythmTooManyHits);
-    EXPECT_EQ(Core::FieldText(record.CustomRhythm), u"x");
-    EXPECT_EQ(record.CrSubdivision, 7);
+    EXPECT_EQ(Write(grid, true).result, Grid::RhythmTooManyHits);
 
     // Nothing drawn: the rests are written and reported as empty.
     grid.LoadRhythm(u"", 2);
@@ -139,7 +130,6 @@ TEST(StepSequencerLength, ANewSubdivisionRemapsHitsAndDiscardsTheHistory)
     EXPECT_EQ(Write(grid).text, u"111");
     EXPECT_EQ(grid.PasteColumn(), 0);
     EXPECT_EQ(grid.Undo(), Grid::NoChange);
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerLength, HiddenColumnsKeepTheirHitsAndTheHistory)
@@ -159,7 +149,6 @@ TEST(StepSequencerLength, HiddenColumnsKeepTheirHitsAndTheHistory)
     EXPECT_EQ(grid.HitCount(), 1);
     EXPECT_EQ(Write(grid).text, std::u16string(20, u' ') + u"1   ");
     EXPECT_EQ(grid.Undo(), 0);
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerView, DistinctViewShowsAndWritesOnlyTheFirstRowOfAnInstrument)
@@ -184,7 +173,6 @@ TEST(StepSequencerView, DistinctViewShowsAndWritesOnlyTheFirstRowOfAnInstrument)
     EXPECT_EQ(grid.Drop(0, 2), Grid::AllRows);
     EXPECT_TRUE(Grid::IsHit(grid.Cell(0, 2)));
     EXPECT_TRUE(Grid::IsHit(grid.Cell(1, 3)));
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 
     grid.ToggleDistinctView();
     EXPECT_EQ(Write(grid).text, u"  12");
@@ -207,7 +195,6 @@ TEST(StepSequencerDrag, ASingleHitMergesIntoAnotherAndOneUndoBringsItBack)
     grid.BeginDrag(0, 2);
     grid.Drop(3, 1);
     EXPECT_EQ(grid.Cell(3, 1), 3);
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerDrag, ASelectionDroppedWhereItWasStaysAndRecordsNothing)
@@ -231,7 +218,6 @@ TEST(StepSequencerDrag, ASelectionDroppedWhereItWasStaysAndRecordsNothing)
     grid.Drop(1, 1);
     EXPECT_EQ(grid.HitCount(), 2);
     EXPECT_TRUE(Grid::IsHit(grid.Cell(1, 1)) && Grid::IsHit(grid.Cell(5, 6)));
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
     grid.Undo();
     grid.Undo();
     EXPECT_EQ(GridChecks::Hits(grid), before);
@@ -256,7 +242,6 @@ TEST(StepSequencerClipboard, PastePlacesSelectedHitsAtThePasteColumnOnly)
     EXPECT_EQ(grid.HitCount(), 1);
     EXPECT_TRUE(Grid::IsHit(grid.Cell(0, 7)));
     EXPECT_EQ(grid.HandleKey('V', false), Grid::NoChange);
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerHistory, UndoAndRedoGoByStepsAndANewEditDropsTheRedoSteps)
@@ -277,7 +262,6 @@ TEST(StepSequencerHistory, UndoAndRedoGoByStepsAndANewEditDropsTheRedoSteps)
     EXPECT_EQ(grid.HitCount(), 1);
     grid.ToggleCell(2, 2);
     EXPECT_EQ(grid.RedoTop(), nullptr);
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
 }
 
 TEST(StepSequencerHistory, AnEditWithoutUndoRecordsIsRefusedAndLoggedOnce)
@@ -295,7 +279,6 @@ TEST(StepSequencerHistory, AnEditWithoutUndoRecordsIsRefusedAndLoggedOnce)
     EXPECT_EQ(grid.Drop(1, 0), Grid::NoChange);
     EXPECT_EQ(GridChecks::Hits(grid), before);
     EXPECT_EQ(grid.SelectedCount(), 12);
-    EXPECT_EQ(GridChecks::BrokenInvariant(grid), "");
     const std::string text = "Unable to allocate memory for UndoAction object in UndoActionPool::Allocate";
     const std::string content = log.Content();
     EXPECT_NE(content.find(text), std::string::npos);
