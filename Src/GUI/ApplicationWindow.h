@@ -156,6 +156,8 @@ public:
     const QStringList& RefusedRequests() const { return startup_.RefusedRequests(); }
     /// Moves the sliders and the read-out to the current settings (after a preset was loaded).
     void RefreshFromSettings();
+    /// Stops a playing run (or a Start waiting for its sounds), as the Stop command does.
+    void StopIfRunning();
     /// Brings the window to the front (another copy of the program asked for it).
     void ActivateFromOtherCopy();
 
@@ -247,7 +249,6 @@ private:
     void FitToTexts();
     /// Status tips, names and descriptions of the controls and commands in the language shown.
     void DescribeControls();
-    void StopIfRunning();
     /// False for a command whose dialog is not part of the program yet: its menu item,
     /// toolbar button and shortcut stay disabled.
     static bool CommandAvailable(int command);

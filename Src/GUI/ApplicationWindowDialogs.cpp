@@ -22,7 +22,9 @@ struct DialogCommand {
 constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::LanguageCommand, true, MakeDialog<LanguageDialog>},
     {ApplicationWindow::OptionsCommand, true, MakeDialog<SettingsDialog>, 0},
-    {ApplicationWindow::SoundSettingsCommand, true, MakeDialog<SettingsDialog>, 1},
+    // The Sound Settings page changes a playing run as it goes; the dialog stops the run when
+    // another of its pages is shown.
+    {ApplicationWindow::SoundSettingsCommand, false, MakeDialog<SettingsDialog>, 1},
     {ApplicationWindow::AudioFilesCommand, true, MakeDialog<SettingsDialog>, 2},
     {ApplicationWindow::PresetsCommand, true, MakeDialog<SettingsDialog>, 3},
     {ApplicationWindow::AboutCommand, false, MakeDialog<AboutDialog>},

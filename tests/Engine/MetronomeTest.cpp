@@ -153,6 +153,30 @@ TEST_F(Controller, StopClosesOnceAndReportsTheStartTempo)
     EXPECT_FALSE(rig.timer.running);
 }
 
+// Outside a run a voice plays once as a run would play it, on an engine kept open until the
+// next Start; during a run changed sounds and volumes of the run's source play from the next beat.
+TEST_F(Controller, APreviewPlaysOnceOutsideARunAndChangedSoundsFromTheNextBeat)
+{
+    using Heard = Core::IMetronome::Heard;
+    settings.GlobalVolume = 50;
+    EXPECT_EQ(rig.metronome.ChangeSounds(settings), Heard::Refused);
+    EXPECT_EQ(rig.metronome.Preview(settings, 2), Heard::Done);
+    EXPECT_EQ(rig.metronome.Preview(settings, 3), Heard::Done);
+    ASSERT_EQ(rig.Start(settings), 0u);
+    EXPECT_EQ(Calls(rig.log.begin(), rig.log.begin() + 3), (Calls{"Initialise", "Close", "Initialise"}));
+    EXPECT_EQ(rig.metronome.Preview(settings, 0), Heard::Refused);
+    settings.Instrument[0] = 9;
+    settings.Volume[0] = 100;
+    EXPECT_EQ(rig.metronome.ChangeSounds(settings), Heard::Done);
+    rig.timer.Tick(2);
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
+    EXPECT_EQ(rig.metronome.ChangeSounds(settings), Heard::Refused);
+    ASSERT_EQ(rig.engine.sounds.size(), 3u);
+    const std::uint32_t heard[][2] = {{63, 2}, {63, 3}, {50, 9}};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(rig.engine.sounds[i].volume == heard[i][0] && rig.engine.sounds[i].sound == heard[i][1]) << i;
+}
+
 TEST_F(Controller, StartingAgainEndsTheRunningRunFirst)
 {
     ASSERT_EQ(rig.Start(settings), 0u);

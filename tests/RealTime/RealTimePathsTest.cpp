@@ -184,6 +184,8 @@ TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNor
             UseWaveFiles(settings, folder);
         metronome.PrepareSounds(settings);
         ASSERT_TRUE(TestSupport::WaitUntil([&] { return metronome.SoundsPrepared(settings); }));
+        // A preview's sound is mixed on the audio thread as a run's; its engine closes at Start.
+        ASSERT_TRUE(TestSupport::WaitUntil([&] { return metronome.Preview(settings, 0) == Core::IMetronome::Heard::Done; }));
         MarkProbe probe;
         ASSERT_TRUE(program.Output().AddVoice(probe));
 
@@ -196,7 +198,12 @@ TEST(RealTimePaths, ARunWithARefusedPriorityAndAFailingStreamNeitherAllocatesNor
         EngineFakes::AtomicReports reports;
         ASSERT_EQ(metronome.Start(&reports, settings), 0u);
         EXPECT_TRUE(log.file.Has("Error calling SetThreadPriority")) << "logged by Start";
-        // Past the warm-up and one tempo step, then the stream fails and the next sound with it.
+        // Sounds and volumes changed during the run (a note the kit renders meanwhile), past the
+        // warm-up and one tempo step, then the stream fails and the next sound with it.
+        Configuration::ConfigurationData changed = settings;
+        changed.Volume[0] = 77;
+        changed.Instrument[0] = waveFiles ? 1 : 30;
+        ASSERT_TRUE(waitFor([&] { return metronome.ChangeSounds(changed) == Core::IMetronome::Heard::Done; }));
         ASSERT_TRUE(waitFor([&] { return reports.tempoSteps.load() >= 2; }));
         failing.Fail();
         ASSERT_TRUE(waitFor([&] { return reports.error.load() != 0; }));

@@ -37,6 +37,25 @@ public:
     virtual void ChangeTempo(std::uint32_t bpm) = 0;
     /// Sets the voice volumes (0..127) and the global volume (percent) from the next sound on.
     virtual void ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceCount], std::uint32_t globalVolume) = 0;
+
+    /// What ChangeSounds and Preview did.
+    enum class Heard {
+        Done,    ///< from the next beat on, or played now
+        Waiting, ///< the engine prepares what it needs (a note to render, files to read): ask again
+        Refused, ///< no run to change; for Preview a run plays, or the engine cannot play
+    };
+    /// Sets the current run's voice volumes, global volume and voice sounds from settings, from
+    /// the next sound on. Sounds the engine has not prepared yet are asked for and the run's
+    /// sounds stay as they were (Waiting) until a later call finds them prepared; the volumes
+    /// change at once. Settings of another sound source than the run's change nothing.
+    virtual Heard ChangeSounds(const Configuration::ConfigurationData& /*settings*/) { return Heard::Refused; }
+    /// Plays voice (0..11) of settings once, outside any run, as a run would play it (its sound
+    /// at its volume scaled by the global volume), through the engine of settings' sound source,
+    /// placed at once plus the output's latency. The engine stays open for the next preview
+    /// until EndPreview or a Start. Refused while a run plays.
+    virtual Heard Preview(const Configuration::ConfigurationData& /*settings*/, int /*voice*/) { return Heard::Refused; }
+    /// Closes the engine a preview opened; its sound is cut.
+    virtual void EndPreview() {}
 };
 
 } // namespace Core

@@ -10,6 +10,7 @@ Metronome::Metronome(MetronomeServices services)
 Metronome::~Metronome()
 {
     Stop();
+    EndPreview();
 }
 
 void Metronome::PrepareSounds(const Configuration::ConfigurationData& settings)
@@ -34,6 +35,7 @@ std::uint32_t Metronome::Start(IMetronomeEventHandler* handler, const Configurat
     // and one that ended by itself has its engine closed.
     if (active_ != nullptr)
         active_->Stop();
+    EndPreview();
 
     active_ = services_.beatStrategyFor(settings.BeatType);
     if (active_ == nullptr)
@@ -63,6 +65,64 @@ void Metronome::ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceC
 {
     if (active_ != nullptr)
         active_->ChangeVolume(volumes, globalVolume);
+}
+
+IMetronome::Heard Metronome::ChangeSounds(const Configuration::ConfigurationData& settings)
+{
+    if (!Playing())
+        return Heard::Refused;
+    return active_->ChangeSounds(settings);
+}
+
+namespace {
+
+std::u16string FilesOf(const Configuration::ConfigurationData& settings)
+{
+    std::u16string files;
+    for (const std::u16string& file : settings.File)
+        files += file + u'\n';
+    return files;
+}
+
+} // namespace
+
+IMetronome::Heard Metronome::Preview(const Configuration::ConfigurationData& settings, int voice)
+{
+    if (Playing() || voice < 0 || voice >= Configuration::VoiceCount || !services_.soundEngineFor)
+        return Heard::Refused;
+    ISoundEngine* engine = services_.soundEngineFor(settings.SoundEngineType);
+    if (engine == nullptr)
+        return Heard::Refused;
+    const bool audioFiles = settings.SoundEngineType == Configuration::SoundSource::AudioFiles;
+    if (previewEngine_ != nullptr && (previewEngine_ != engine || (audioFiles && previewFiles_ != FilesOf(settings))))
+        EndPreview();
+    // What the engine needs is prepared in the background, so that the window never waits
+    // for a sound server or a file: once asked for while the engine is closed (the MIDI
+    // engine's notes also while it is open, which only asks its kit for them).
+    if (previewEngine_ == nullptr ? !previewPreparing_ : !audioFiles)
+        engine->Prepare(settings);
+    previewPreparing_ = previewEngine_ == nullptr;
+    if (!engine->IsPrepared(settings))
+        return Heard::Waiting;
+    previewPreparing_ = false;
+    if (previewEngine_ == nullptr) {
+        if (!engine->Initialise(settings)) {
+            engine->Close();
+            return Heard::Refused;
+        }
+        previewEngine_ = engine;
+        previewFiles_ = FilesOf(settings);
+    }
+    return MetronomeStrategy::PlayOnce(*engine, settings, voice) ? Heard::Done : Heard::Refused;
+}
+
+void Metronome::EndPreview()
+{
+    previewPreparing_ = false;
+    if (previewEngine_ == nullptr)
+        return;
+    previewEngine_->Close();
+    previewEngine_ = nullptr;
 }
 
 void Metronome::SetBeatIndicator(IBeatIndicator* indicator)

@@ -2,6 +2,8 @@
 #include "Core/Engine/IMetronome.h"
 #include "Core/Engine/MetronomeStrategy.h"
 
+#include <string>
+
 namespace Core {
 
 /// The metronome controller: picks the beat strategy for each Start and passes the run's
@@ -19,6 +21,9 @@ public:
     void TogglePause() override;
     void ChangeTempo(std::uint32_t bpm) override;
     void ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceCount], std::uint32_t globalVolume) override;
+    Heard ChangeSounds(const Configuration::ConfigurationData& settings) override;
+    Heard Preview(const Configuration::ConfigurationData& settings, int voice) override;
+    void EndPreview() override;
 
     /// Attaches the beat lamp (null: none) for the runs started from now on.
     void SetBeatIndicator(IBeatIndicator* indicator);
@@ -28,8 +33,15 @@ public:
     MetronomeStrategy* ActiveStrategy() const { return active_; }
 
 private:
+    bool Playing() const { return active_ != nullptr && active_->InRun(); }
+
     MetronomeServices services_;
     MetronomeStrategy* active_ = nullptr;
+    // The engine a preview opened, and the files it was opened with (an audio-file engine
+    // plays the files of its Initialise).
+    ISoundEngine* previewEngine_ = nullptr;
+    std::u16string previewFiles_;
+    bool previewPreparing_ = false; // a preparation for the next preview was asked for
 };
 
 } // namespace Core

@@ -26,6 +26,14 @@ public:
 
 NoEventHandler noEventHandler;
 
+// What the engine of settings' sound source plays for voice: an instrument's note, or a file's index.
+std::uint32_t SoundOf(const Configuration::ConfigurationData& settings, int voice)
+{
+    return settings.SoundEngineType == Configuration::SoundSource::Midi
+               ? InstrumentNote(settings.Instrument[voice])
+               : static_cast<std::uint32_t>(settings.Instrument[voice]);
+}
+
 } // namespace
 
 MetronomeStrategy::MetronomeStrategy()
@@ -73,12 +81,10 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
     startTempo_ = settings.Bpm;
     warmUp_ = settings.Warmup > 0.0f;
     beep_ = settings.Beep == 1;
+    source_ = settings.SoundEngineType;
     ChangeVolume(settings.Volume, static_cast<std::uint32_t>(std::max(settings.GlobalVolume, 0)));
-    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
-        voiceSound_[static_cast<std::size_t>(voice)] = settings.SoundEngineType == Configuration::SoundSource::Midi
-                                                           ? InstrumentNote(settings.Instrument[voice])
-                                                           : static_cast<std::uint32_t>(settings.Instrument[voice]);
-    }
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
+        voiceSound_[static_cast<std::size_t>(voice)].store(SoundOf(settings, voice), std::memory_order_relaxed);
 
     run_ = RunState{};
     std::int32_t secondary = 0;
@@ -178,10 +184,32 @@ void MetronomeStrategy::ChangeVolume(const std::int32_t (&volumes)[Configuration
         voiceVolume_[voice].store(ScaledVolume(volumes[voice], globalVolume), std::memory_order_relaxed);
 }
 
+IMetronome::Heard MetronomeStrategy::ChangeSounds(const Configuration::ConfigurationData& settings)
+{
+    if (!InRun() || settings.SoundEngineType != source_)
+        return IMetronome::Heard::Refused;
+    ChangeVolume(settings.Volume, static_cast<std::uint32_t>(std::max(settings.GlobalVolume, 0)));
+    // A sound the engine has not prepared (a MIDI note not rendered yet) would be silent: the
+    // run keeps its sounds until the engine has it.
+    soundEngine_->Prepare(settings);
+    if (!soundEngine_->IsPrepared(settings))
+        return IMetronome::Heard::Waiting;
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice)
+        voiceSound_[static_cast<std::size_t>(voice)].store(SoundOf(settings, voice), std::memory_order_relaxed);
+    return IMetronome::Heard::Done;
+}
+
+bool MetronomeStrategy::PlayOnce(ISoundEngine& engine, const Configuration::ConfigurationData& settings, int voice)
+{
+    return engine.PlaySound(ScaledVolume(settings.Volume[voice], static_cast<std::uint32_t>(std::max(settings.GlobalVolume, 0))),
+                            SoundOf(settings, voice));
+}
+
 bool MetronomeStrategy::PlayVoice(std::int32_t voiceIndex)
 {
     const auto voice = static_cast<std::size_t>(voiceIndex);
-    return soundEngine_->PlaySound(voiceVolume_[voice].load(std::memory_order_relaxed), voiceSound_[voice]);
+    return soundEngine_->PlaySound(voiceVolume_[voice].load(std::memory_order_relaxed),
+                                   voiceSound_[voice].load(std::memory_order_relaxed));
 }
 
 bool MetronomeStrategy::PlayTick()

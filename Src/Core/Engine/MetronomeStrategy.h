@@ -1,6 +1,7 @@
 #pragma once
 #include "Configuration/ConfigurationData.h"
 #include "Core/Engine/BeatPatterns.h"
+#include "Core/Engine/IMetronome.h"
 #include "Core/Engine/IBeatIndicator.h"
 #include "Core/Engine/IMetronomeEventHandler.h"
 #include "Core/Engine/IMetronomeTimer.h"
@@ -74,6 +75,10 @@ public:
     void TogglePause();
     void ChangeTempo(std::uint32_t bpm);
     void ChangeVolume(const std::int32_t (&volumes)[Configuration::VoiceCount], std::uint32_t globalVolume);
+    /// See IMetronome::ChangeSounds. Window thread, during a run.
+    IMetronome::Heard ChangeSounds(const Configuration::ConfigurationData& settings);
+    /// Plays voice of settings on engine once, at the volume and with the sound a run gives it.
+    static bool PlayOnce(ISoundEngine& engine, const Configuration::ConfigurationData& settings, int voice);
 
     /// True from a successful Start until the run ends, paused or not.
     bool InRun() const { return inRun_.load(std::memory_order_acquire); }
@@ -109,7 +114,8 @@ private:
     IBeatIndicator* indicator_ = nullptr;
     RunState run_;
     std::array<std::atomic<std::uint32_t>, Configuration::VoiceCount> voiceVolume_{};
-    std::array<std::uint32_t, Configuration::VoiceCount> voiceSound_{};
+    std::array<std::atomic<std::uint32_t>, Configuration::VoiceCount> voiceSound_{};
+    Configuration::SoundSource source_ = Configuration::SoundSource::Midi; // of the run
     std::int32_t patternPosition_ = 0;
     bool useIndicator_ = false;
     std::uint16_t currentFlags_ = 0;

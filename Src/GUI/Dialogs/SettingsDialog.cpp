@@ -61,13 +61,19 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
     // Made in the order the pages depend on one another; shown in tab order.
     const HelpTable help(HelpTexts, HelpSource::Information);
     pages_[OptionsPage] = new OptionsDialog(context_, *this, help);
-    pages_[SoundSettingsPage] = new SoundSetupDialog(context_.configuration, *this, help);
+    pages_[SoundSettingsPage] = new SoundSetupDialog(context_.configuration, context_.metronome, *this, help);
     pages_[AudioFilesPage] = new AudioFilesDialog(*this, help);
     pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, help);
     for (TabDialog* page : pages_)
         tabs_->addTab(page, QString());
     tabs_->setFocusPolicy(Qt::TabFocus);
-    connect(tabs_, &QTabWidget::currentChanged, this, [this] { TipCutTexts(*this); });
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        TipCutTexts(*this);
+        // Only the Sound Settings page changes a run as it plays; the others edit what a run
+        // is made of.
+        if (index != SoundSettingsPage)
+            context_.window.StopIfRunning();
+    });
 
     // The tabs at least at their English size, and under them the help line beside OK and
     // Close; the window is as large as the largest page needs in the language shown.
@@ -162,6 +168,15 @@ bool SettingsDialog::ApplyPages(Configuration::ConfigurationData& record)
 void SettingsDialog::reject()
 {
     done(1);
+}
+
+void SettingsDialog::done(int result)
+{
+    // A run the Sound Settings page changed plays the settings as they are now: the page's
+    // after OK, the earlier ones after Close.
+    context_.metronome.ChangeSounds(context_.configuration.GetData());
+    context_.metronome.EndPreview();
+    Dialog::done(result);
 }
 
 std::uint32_t SettingsDialog::Notify(std::uint32_t code, std::uint32_t argument)

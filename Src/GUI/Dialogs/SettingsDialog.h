@@ -18,7 +18,8 @@ class SoundSetupDialog;
 /// the command asked for; OK writes the pages into the current settings in page order, or,
 /// when a page refuses, nothing, and stays open on that page; Close and Escape write nothing. The main window then
 /// shows the current settings again. The main window makes it once and keeps it, so the pages
-/// and what they hold last between openings. GUI thread only.
+/// and what they hold last between openings. A playing metronome goes on while the Sound
+/// Settings page is shown (see SoundSetupDialog) and stops when another page is. GUI thread only.
 class SettingsDialog final : public Dialog, public IParentWindow {
     Q_OBJECT
 public:
@@ -50,6 +51,7 @@ public:
 
 public slots:
     void reject() override;
+    void done(int result) override;
 
 protected:
     void Prepare(int argument) override;

@@ -2,6 +2,7 @@
 #include "GUI/Dialogs/SoundSetupDialog.h"
 
 #include "Configuration/IConfiguration.h"
+#include "Core/Engine/IMetronome.h"
 #include "Core/Sound/InstrumentList.h"
 #include "GUI/MarkerPalette.h"
 #include "GUI/ProgramFont.h"
@@ -13,8 +14,10 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -65,10 +68,17 @@ QStringList StoredFiles(const Configuration::ConfigurationData& settings)
 
 } // namespace
 
-SoundSetupDialog::SoundSetupDialog(Configuration::IConfiguration& configuration, IParentWindow& frame,
-                                   HelpTable help)
-    : TabDialog(frame, help), configuration_(configuration)
+SoundSetupDialog::SoundSetupDialog(Configuration::IConfiguration& configuration, Core::IMetronome& metronome,
+                                   IParentWindow& frame, HelpTable help)
+    : TabDialog(frame, help), configuration_(configuration), metronome_(metronome),
+      retry_(new QTimer(this)), settle_(new QTimer(this))
 {
+    retry_->setInterval(20);
+    retry_->setSingleShot(true);
+    connect(retry_, &QTimer::timeout, this, &SoundSetupDialog::TryHearing);
+    settle_->setInterval(250);
+    settle_->setSingleShot(true);
+    connect(settle_, &QTimer::timeout, this, [this] { Hear(settling_); });
     // Created in the order Tab moves through them (row by row), in a grid: the headings, then
     // a row per voice of number, sound, volume, size, colour and preview.
     const auto make = [this](auto* control, int id) { return Tag(control, id); };
@@ -94,8 +104,21 @@ SoundSetupDialog::SoundSetupDialog(Configuration::IConfiguration& configuration,
         connect(row.size, &QSlider::valueChanged, row.preview, &VisualColourControl::SetSize);
         connect(row.colour, &QSlider::valueChanged, row.preview, &VisualColourControl::SetColour);
         // What the user chooses is kept for the source shown, also while the other is shown.
-        connect(row.sound, &QComboBox::activated, this,
-                [this, i](int index) { Choice(source_, static_cast<std::size_t>(i)) = std::max(index, 0); });
+        connect(row.sound, &QComboBox::activated, this, [this, i](int index) {
+            Choice(source_, static_cast<std::size_t>(i)) = std::max(index, 0);
+            Hear(i);
+        });
+        // A volume is heard when the thumb is let go, once after the last key of a run of
+        // arrow or page keys (eventFilter), and shortly after the wheel or a click beside the
+        // thumb moved it.
+        connect(row.volume, &QSlider::sliderReleased, this, [this, i] { Hear(i); });
+        connect(row.volume, &QSlider::actionTriggered, this, [this, i](int action) {
+            if (action == QAbstractSlider::SliderMove || keyHeld_)
+                return;
+            settling_ = i;
+            settle_->start();
+        });
+        row.volume->installEventFilter(this);
     }
     LayOutControls();
 }
@@ -201,6 +224,69 @@ bool SoundSetupDialog::Apply(Configuration::ConfigurationData& record)
         record.Colour[i] = row.colour->value();
     }
     return true;
+}
+
+bool SoundSetupDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto voice = std::find_if(rows_.begin(), rows_.end(), [watched](const Row& row) { return row.volume == watched; });
+    if (voice != rows_.end()) {
+        if (event->type() == QEvent::FocusOut)
+            keyHeld_ = false;
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            switch (key->key()) {
+            case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
+            case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
+                // A held key repeats presses and releases marked as repeated; the last
+                // release is the one the user made.
+                keyHeld_ = event->type() == QEvent::KeyPress || key->isAutoRepeat();
+                if (!keyHeld_)
+                    Hear(static_cast<int>(voice - rows_.begin()));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return TabDialog::eventFilter(watched, event);
+}
+
+Configuration::ConfigurationData SoundSetupDialog::HeardSettings()
+{
+    Configuration::ConfigurationData settings = configuration_.GetData();
+    settings.SetSoundSource(source_);
+    Apply(settings);
+    if (TabDialog* files = Frame().GetPage(0)) {
+        const QStringList paths = files->FileNames();
+        for (int i = 0; i < Configuration::VoiceCount && i < paths.size(); ++i)
+            settings.File[i] = paths[i].toStdU16String();
+    }
+    return settings;
+}
+
+void SoundSetupDialog::Hear(int voice)
+{
+    settle_->stop();
+    hearing_ = voice;
+    retries_ = 0;
+    TryHearing();
+}
+
+void SoundSetupDialog::TryHearing()
+{
+    if (hearing_ < 0)
+        return;
+    using Heard = Core::IMetronome::Heard;
+    const Configuration::ConfigurationData settings = HeardSettings();
+    Heard heard = metronome_.ChangeSounds(settings);
+    if (heard == Heard::Refused)
+        heard = metronome_.Preview(settings, hearing_);
+    // A note being rendered or a file being read comes within a moment; a sound that takes
+    // longer would no longer belong to what the user did.
+    if (heard == Heard::Waiting && ++retries_ < 150)
+        retry_->start();
+    else
+        hearing_ = -1;
 }
 
 void SoundSetupDialog::NameControls()
