@@ -115,7 +115,7 @@ private slots:
             int page = -1; // the settings dialog's page, which is also the toolbar button
             bool stops = true;
         } commands[] = {
-            {32771, true},    {32773, true, 0},          {32774, true, 1},         {32775, true, 2},
+            {32771, true},    {32773, true, 0},          {32774, true, 1, false},  {32775, true, 2},
             {32776, true, 3}, {32777, false, -1, false}, {32778, true, -1, false}, {32772, false},
         };
         for (const auto& entry : commands) {
@@ -145,6 +145,8 @@ private slots:
                 if (entry.stops)
                     QVERIFY2(!window.Running() && !metronome_->inRun && ButtonText() == QStringLiteral("Start"),
                              qPrintable(QString::number(entry.command)));
+                else // the Sound Settings page changes a playing run instead
+                    QVERIFY2(window.Running() && metronome_->inRun, qPrintable(QString::number(entry.command)));
             }
         }
         QVERIFY(messages.shown.empty());

@@ -174,6 +174,7 @@ void SettingsDialog::done(int result)
 {
     // A run the Sound Settings page changed plays the settings as they are now: the page's
     // after OK, the earlier ones after Close.
+    Sounds().StopHearing();
     context_.metronome.ChangeSounds(context_.configuration.GetData());
     context_.metronome.EndPreview();
     Dialog::done(result);

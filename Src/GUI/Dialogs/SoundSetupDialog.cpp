@@ -272,6 +272,14 @@ void SoundSetupDialog::Hear(int voice)
     TryHearing();
 }
 
+void SoundSetupDialog::StopHearing()
+{
+    retry_->stop();
+    settle_->stop();
+    hearing_ = -1;
+    keyHeld_ = false;
+}
+
 void SoundSetupDialog::TryHearing()
 {
     if (hearing_ < 0)

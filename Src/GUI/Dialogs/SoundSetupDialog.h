@@ -66,6 +66,8 @@ public:
 
     /// Lets voice (0..11) be heard as the page holds it now (see the class).
     void Hear(int voice);
+    /// Forgets a Hear still waiting for its sounds (the dialog closes).
+    void StopHearing();
     /// The settings the page would make of the current ones, with the Audio Files page's files
     /// and the sound source shown.
     Configuration::ConfigurationData HeardSettings();
