@@ -15,7 +15,11 @@ constexpr double reanchorThreshold = 200e6; // ns
 // Starting any wider lets the bursts in which some servers ask for blocks pull it around.
 constexpr double finalBandwidth = 0.1;
 constexpr double startBandwidth = 2.0;
-constexpr double narrowingUpdates = 300.0;
+constexpr std::uint64_t narrowingUpdates = 300;
+// The bandwidth's factor from one update to the next while it narrows, worked out once rather
+// than as a power in every callback (a cold libm power in a callback that wakes with empty
+// caches took microseconds).
+const double narrowingStep = std::pow(finalBandwidth / startBandwidth, 1.0 / static_cast<double>(narrowingUpdates));
 constexpr double pi = 3.14159265358979323846;
 // A callback much later than the loop expects is nearly always a thread that was kept from
 // running, not a change in the stream; its error counts only up to this many times the
@@ -31,6 +35,7 @@ void ClockMap::Reset(double sampleRate) noexcept
     anchorTime_ = 0;
     anchorFrame_ = 0;
     updates_ = 0;
+    bandwidth_ = startBandwidth;
     reanchors_ = 0;
     usualError_ = 0;
 }
@@ -38,6 +43,8 @@ void ClockMap::Reset(double sampleRate) noexcept
 void ClockMap::Update(std::int64_t time, std::uint64_t frame) noexcept
 {
     const double now = static_cast<double>(time);
+    if (updates_ < narrowingUpdates)
+        bandwidth_ = updates_ + 1 == narrowingUpdates ? finalBandwidth : bandwidth_ * narrowingStep;
     if (updates_++ == 0 || frame <= anchorFrame_) {
         anchorTime_ = now;
         anchorFrame_ = frame;
@@ -53,13 +60,11 @@ void ClockMap::Update(std::int64_t time, std::uint64_t frame) noexcept
         period_ = nominalPeriod_;
         return;
     }
-    const double progress = std::min(1.0, static_cast<double>(updates_) / narrowingUpdates);
-    const double bandwidth = startBandwidth * std::pow(finalBandwidth / startBandwidth, progress);
     const double limit = std::max(minimumErrorLimit, errorLimitFactor * usualError_);
     const double counted = std::clamp(error, -limit, limit);
     usualError_ += (std::fabs(counted) - usualError_) / 64.0;
     // Long callbacks would push the loop past its stable range; keep the per-update gain low.
-    const double omega = std::min(0.25, 2.0 * pi * bandwidth * frames * period_ * 1e-9);
+    const double omega = std::min(0.25, 2.0 * pi * bandwidth_ * frames * period_ * 1e-9);
     const double b = std::min(1.0, std::sqrt(2.0) * omega);
     const double c = omega * omega;
     anchorTime_ = predicted + b * counted;

@@ -46,6 +46,7 @@ private:
     double anchorTime_ = 0;      // loop's estimate of the time of anchorFrame_
     std::uint64_t anchorFrame_ = 0;
     std::uint64_t updates_ = 0;
+    double bandwidth_ = 0;       // the loop's bandwidth at this update, Hz (narrowing at first)
     std::uint64_t reanchors_ = 0;
     double usualError_ = 0;      // running mean of the absolute error, nanoseconds
 };
