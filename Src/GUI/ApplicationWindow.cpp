@@ -386,8 +386,6 @@ void ApplicationWindow::FitOuterSize(bool centre)
         }
     }
     ScaleToRoom();
-    client_->layout()->activate();
-    TipCutTexts(*this);
 }
 
 void ApplicationWindow::ShowPlaced()

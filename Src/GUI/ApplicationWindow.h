@@ -77,6 +77,8 @@ public:
     /// widens it. The user may make the window larger.
     static constexpr int OuterWidth = 400;
     static constexpr int OuterHeight = 300;
+    /// Set on Start/Stop while the screen is too narrow for its text (its tooltip shows it whole).
+    static constexpr const char* CutProperty = "textCut";
 
     // Control identifiers.
     static constexpr int StartStopId = 1001;

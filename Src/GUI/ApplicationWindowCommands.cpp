@@ -177,8 +177,12 @@ void ApplicationWindow::ShowStartStopText()
     const auto language = System::CurrentLanguage();
     const char16_t* text =
         paused_ ? language->GetText(ResumeTextId) : language->GetControlText(running_.load() ? StopTextId : StartStopId);
-    if (text != nullptr)
-        startStop_->setText(FromTableText(text));
+    if (text == nullptr)
+        return;
+    startStop_->setText(FromTableText(text));
+    // Cut on a screen too narrow for it (FitToTexts): the whole text as the tooltip.
+    startStop_->setToolTip(startStop_->property(CutProperty).toBool() ? startStop_->text().remove(QLatin1Char('&'))
+                                                                       : QString());
 }
 
 void ApplicationWindow::ShowStartError(QWidget* owner, std::uint32_t code)

@@ -200,15 +200,23 @@ void ApplicationWindow::FitToTexts()
         if (text != nullptr)
             startText = std::max(startText, TextWidth(startStop_, FromTableText(text)));
     // On a screen too narrow for such texts the buttons and labels give way, their texts cut
-    // (the whole text in the tooltip, TipCutTexts), so that every control stays on the window.
+    // and shown whole as their tooltips, so that every control stays on the window.
     const int room = ScreenRoom(*this).width() - 2 * Margin;
     const int startRoom = room - display_->minimumSizeHint().width() - groupBox_->minimumSizeHint().width() - 20;
-    startStop_->setFixedSize(std::max(40, std::min(std::max(100, startText + TextPadding), startRoom)), 45);
+    const int startWanted = std::max(100, startText + TextPadding);
+    startStop_->setFixedSize(std::max(40, std::min(startWanted, startRoom)), 45);
+    startStop_->setProperty(CutProperty, startWanted > startStop_->width());
+    ShowStartStopText();
     const int tapRoom = room - SliderLength - 50;
-    tap_->setFixedSize(std::max(42, std::min(TextWidth(tap_, tap_->text()) + TextPadding, tapRoom)), 32);
+    const int tapWanted = std::max(42, TextWidth(tap_, tap_->text()) + TextPadding);
+    tap_->setFixedSize(std::max(42, std::min(tapWanted, tapRoom)), 32);
+    tap_->setToolTip(tapWanted > tap_->width() ? tap_->text().remove(QLatin1Char('&')) : QString());
     const int labelRoom = std::max(50, room - SliderLength - tap_->width());
-    for (QLabel* label : {tempoLabel_, volumeLabel_})
-        label->setMaximumWidth(label->sizeHint().width() > labelRoom ? labelRoom : QWIDGETSIZE_MAX);
+    for (QLabel* label : {tempoLabel_, volumeLabel_}) {
+        const bool cut = label->sizeHint().width() > labelRoom;
+        label->setMaximumWidth(cut ? labelRoom : QWIDGETSIZE_MAX);
+        label->setToolTip(cut ? label->text().remove(QLatin1Char('&')) : QString());
+    }
 
     // The status line shows the longest help text whole, where the screen has room for it.
     int statusWidth = 0;
