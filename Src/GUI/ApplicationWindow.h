@@ -164,8 +164,10 @@ public:
     void ActivateFromOtherCopy();
 
     /// Shows the message box for a refused start (result code of IMetronome::Start) owned by
-    /// owner; codes without a message show nothing.
-    static void ShowStartError(QWidget* owner, std::uint32_t code);
+    /// owner; codes without a message show nothing. With the settings that failed to start on
+    /// audio files, a file they name that is refused is told instead, with its voice.
+    static void ShowStartError(QWidget* owner, std::uint32_t code,
+                               const Configuration::ConfigurationData* settings = nullptr);
     /// Opens the manual of the settings' language (Tolvane.LANG.pdf), the English Tolvane.pdf
     /// where that language has none, or tells why it cannot.
     void ShowHelp();

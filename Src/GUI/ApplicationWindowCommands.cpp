@@ -6,6 +6,7 @@
 #include "Core/Engine/BeatPatterns.h"
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/ProgramFont.h"
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
@@ -156,7 +157,7 @@ void ApplicationWindow::StartNow()
         paused_ = false;
         ShowStartStopText();
     } else {
-        ShowStartError(this, result);
+        ShowStartError(this, result, &Settings());
     }
     ReturnFocus();
 }
@@ -185,8 +186,12 @@ void ApplicationWindow::ShowStartStopText()
                                                                        : QString());
 }
 
-void ApplicationWindow::ShowStartError(QWidget* owner, std::uint32_t code)
+void ApplicationWindow::ShowStartError(QWidget* owner, std::uint32_t code, const Configuration::ConfigurationData* settings)
 {
+    if (code == Core::StartResult::SoundEngineFailed && settings != nullptr
+        && settings->SoundEngineType == Configuration::SoundSource::AudioFiles
+        && AudioFilesDialog::TellRefusedFile(owner, *settings))
+        return;
     for (const StartMessage& message : StartMessages) {
         if (message.code == code) {
             const auto language = System::CurrentLanguage();

@@ -278,7 +278,7 @@ void StepSequencerDialog::Play()
     const std::uint32_t result = metronome_.Start(this, record_);
     if (result != 0) {
         control_->StopCursor();
-        ApplicationWindow::ShowStartError(this, result);
+        ApplicationWindow::ShowStartError(this, result, &record_);
     } else {
         playing_ = true;
         play_->setText(FromTableText(System::CurrentLanguage()->GetControlText(StopTextId)));

@@ -435,4 +435,19 @@ std::u16string FormatWide(std::size_t capacity, const char16_t* format, ...)
     return result;
 }
 
+std::u16string WithArguments(const char16_t* text, std::initializer_list<std::u16string_view> arguments)
+{
+    std::u16string result;
+    for (const char16_t* c = text; c != nullptr && *c != 0; ++c) {
+        const std::size_t index = static_cast<std::size_t>(c[1] - u'1');
+        if (c[0] == u'%' && c[1] >= u'1' && c[1] <= u'9' && index < arguments.size()) {
+            result += arguments.begin()[index];
+            ++c;
+        } else {
+            result += *c;
+        }
+    }
+    return result;
+}
+
 } // namespace Platform::Text

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdarg>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -75,5 +76,10 @@ bool WidenBytes(std::string_view source, char16_t* destination, std::size_t capa
 /// capacity - 1 code units.
 std::u16string FormatWide(std::size_t capacity, const char16_t* format, va_list arguments);
 std::u16string FormatWide(std::size_t capacity, const char16_t* format, ...);
+
+/// A table text with its place holders %1 to %9 replaced by arguments[0] to [8] in one pass
+/// (an argument's own "%2" stays as it is); a place holder without an argument stays. A null
+/// text gives the empty text.
+std::u16string WithArguments(const char16_t* text, std::initializer_list<std::u16string_view> arguments);
 
 } // namespace Platform::Text

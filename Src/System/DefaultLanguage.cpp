@@ -85,7 +85,7 @@ constexpr const char16_t* Messages[] = {
     u"Preset names can consist of letters, numbers, spaces and the signs - ' / . + , & ( ) ! ? : only, and cannot start with a bracket",
     u"Preset descriptions can consist of letters, numbers and space characters only",
     u"Please select a preset from the list before continuing",
-    u"The metronome experienced an issue initialising the sound source. If using audio files as your sound source please check that you selected 44.1khz 16 bit files audio files on the Audio Files tab under Settings.",
+    u"The metronome experienced an issue initialising the sound source. If using audio files as your sound source please check the files on the Audio Files tab under Settings: Tolvane plays uncompressed wave files of 8 to 32 bits, 8 to 192 kHz, mono or stereo.",
     u"Your custom pattern didn't match the expected structure. Custom patterns should contain a series of numbers each separated by a single plus (+) sign. They can't contain any characters other than numbers and plus signs and must start and end with a number.",
     u"Your custom pattern's beat total exceeds the maximum number of beats the system can handle. Please create a pattern that contains less than 100 beats in total.",
     u"One of the groups in your custom pattern had more than 100 beats in it. Individual groups in the pattern cannot have more than 100 beats.",
@@ -93,9 +93,9 @@ constexpr const char16_t* Messages[] = {
     u"Your custom rhythm's beat total exceeds the maximum number of beats the system can handle. Please open the Step Sequencer and create a pattern that contains less than 200 hits in total.",
     u"The selected audio file doesn't exist. Please check the name is correct.",
     u"The selected audio file couldn't be opened. Please check it exists and that the correct file permissions have been set.",
-    u"The selected audio files size could not be determined. Please check it isn't extremely large.",
-    u"The selected audio files could not be read. Please check they are valid 44.1 khz 16 bit audio files.",
-    u"The selected audio file has a sample rate or bit depth greater than this application can play. Please select 44.1 kHz 16 bit .wav files for playback by the audio engine.",
+    u"The selected audio file is larger than the 64 MiB the metronome reads. Please choose a shorter sound.",
+    u"The selected audio file could not be read as a wave file: no format and sound data were found in it. Please choose a wave file (.wav).",
+    u"This file cannot be played: %1. Tolvane plays uncompressed wave files: integer samples of 8, 16, 24 or 32 bits or float samples of 32 or 64 bits, 8 to 192 kHz, mono or stereo.",
     u"One or more of your selected audio files have a size larger than 1 mb. There is a possibility that the sound may be too long for use in the metronome and will cause issues on playback.",
     u"You currently have Audio Files selected as your sound source but haven't loaded any audio files. Please either load some audio files via the Audio Files tab, or select Midi as your sound source.",
     u"You currently have Audio Files selected as your sound source but haven't loaded any audio files. Before opening the step sequencer please either load some audio files via the Audio Files tab, or select Midi as your sound source.",
@@ -137,6 +137,8 @@ constexpr const char16_t* Messages[] = {
     u"The speed trainer is on: while it plays, it sets the tempo (From and To on the Options page) instead of the %1 bpm named on the command line. Turn the trainer off there to play at %1 bpm.",
     u"The settings file could not be read. It is left as it is, and the settings you change will not be saved this time. The log file Tolvane.log names the file and the reason.",
     u"There is no folder that only you can write to for the settings, so the settings you change will not be saved this time.",
+    // A refused audio file: its voice's number and role, the file, and what is wrong.
+    u"Voice %1 (%2): %3\n\n%4",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -231,6 +233,13 @@ constexpr const char16_t* Texts[] = {
     u"bars per level",
     u"min",
     u"bars",
+    // What is wrong with an audio file's format, after "This file cannot be played: ".
+    u"%1 compression is not supported",
+    u"its encoding (format tag %1) is not supported",
+    u"%1-bit integer samples are not supported",
+    u"%1-bit float samples are not supported",
+    u"it has %1 channels; only mono and stereo files play",
+    u"its sample rate is %1 Hz; the sample rate must be 8 to 192 kHz",
 };
 
 constexpr const char16_t* InstrumentNames[] = {
@@ -295,9 +304,9 @@ static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 15);
 static_assert(std::size(MessageTitles) == 26);
-static_assert(std::size(Messages) == 59);
+static_assert(std::size(Messages) == 60);
 static_assert(std::size(Informations) == 57);
-static_assert(std::size(Texts) == 28);
+static_assert(std::size(Texts) == 34);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
 
 } // namespace

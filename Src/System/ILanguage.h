@@ -57,6 +57,17 @@ public:
     static constexpr int LastControlId = 1096;
 };
 
+/// The [Text] entry naming what voice (0..11) plays, as its row of the Sound Settings page
+/// says: voice 1 the first beat of a bar or pattern (every beat of a simple beat); voice 2 the
+/// other beats of a bar and the first beat of each later group of a pattern; voice 3 the other
+/// beats of a group and, in compound time, the first eighth of each later beat; voices 4 and 5
+/// the two subdivisions (voice 4 also the other eighths in compound time); voice 6 the speed
+/// trainer's signal; voices 7 to 12 sound only in rhythms and share one entry.
+constexpr int VoiceRoleText(int voice) noexcept
+{
+    return 16 + (voice < 0 ? 0 : voice > 6 ? 6 : voice);
+}
+
 /// Shortcut shown after menu item `position` (0..7): "Ctrl+L", "Ctrl+Q", ...; nullptr otherwise.
 const char16_t* MenuItemShortcut(int position) noexcept;
 

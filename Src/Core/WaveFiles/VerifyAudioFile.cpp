@@ -1,9 +1,8 @@
 #include "Core/WaveFiles/VerifyAudioFile.h"
 
 #include "Core/WaveFiles/WaveFileInput.h"
-#include "Platform/Audio/Mixer.h"
-#include "Platform/Audio/SampleSound.h"
 #include "Platform/Text.h"
+#include "System/DefaultLanguage.h"
 #include "System/ErrorReport.h"
 #include "System/Log.h"
 
@@ -16,8 +15,8 @@ namespace {
 
 constexpr char16_t SourceFile[] = u".\\Src\\Core\\VerifyAudioFile";
 constexpr char16_t Function[] = u"Core::VerifyAudioFile";
-constexpr std::uint32_t MaximumSampleRate = 44100;
-constexpr std::uint32_t MaximumBitsPerSample = 16;
+// [Message] entry of a refusal: the voice, its role, the file, and the check's message.
+constexpr int RefusalText = 59;
 
 std::int32_t Report(int line, const char16_t* call, std::int32_t code)
 {
@@ -43,7 +42,7 @@ const char* Reason(std::int32_t code)
     }
 }
 
-std::int32_t Check(const char16_t* path, WaveFormatRecord& format)
+std::int32_t Check(const char16_t* path, FormatVerdict& verdict)
 {
     using namespace AudioFileCheck;
     if (path == nullptr || !PathExists(path))
@@ -72,9 +71,8 @@ std::int32_t Check(const char16_t* path, WaveFormatRecord& format)
         return CannotRead;
     }
 
-    format = header.format;
-    if (format.samplesPerSecond > MaximumSampleRate || format.samplesPerSecond < LowestSampleRate()
-        || format.bitsPerSample > MaximumBitsPerSample)
+    verdict = JudgeWaveFormat(header.format);
+    if (verdict.fault != FormatFault::None)
         return InvalidFormat;
     if (header.fileSize > LargeAudioFileBytes)
         return LargeFile;
@@ -83,28 +81,20 @@ std::int32_t Check(const char16_t* path, WaveFormatRecord& format)
 
 } // namespace
 
-std::uint32_t LowestSampleRate() noexcept
+std::int32_t VerifyAudioFile(const char16_t* path, FormatVerdict* verdict)
 {
-    return Platform::Audio::LowestInputRate(Platform::Audio::MixerOptions{}.sampleRate);
-}
-
-std::int32_t VerifyAudioFile(const char16_t* path)
-{
-    WaveFormatRecord format{};
-    const std::int32_t code = Check(path, format);
+    FormatVerdict judged;
+    const std::int32_t code = Check(path, judged);
+    if (verdict != nullptr)
+        *verdict = judged;
     if (code == AudioFileCheck::Usable || code == AudioFileCheck::LargeFile)
         return code;
     // One line for every refused file, whatever else was logged on the way.
     const std::string name = path == nullptr ? std::string() : Platform::Text::Utf16ToUtf8(path);
-    if (code == AudioFileCheck::InvalidFormat)
-        System::Log().Write(System::Warn,
-                            "The audio file %s is refused: %u Hz and %u bits per sample (the program plays %u to %u Hz "
-                            "and at most %u bits)",
-                            name.c_str(), static_cast<unsigned>(format.samplesPerSecond),
-                            static_cast<unsigned>(format.bitsPerSample), static_cast<unsigned>(LowestSampleRate()),
-                            static_cast<unsigned>(MaximumSampleRate), static_cast<unsigned>(MaximumBitsPerSample));
-    else
-        System::Log().Write(System::Warn, "The audio file %s is refused: %s", name.c_str(), Reason(code));
+    const std::string why = code == AudioFileCheck::InvalidFormat
+                                ? Platform::Text::Utf16ToUtf8(DescribeFault(System::DefaultLanguage(), judged))
+                                : std::string(Reason(code));
+    System::Log().Write(System::Warn, "The audio file %s is refused: %s", name.c_str(), why.c_str());
     return code;
 }
 
@@ -128,6 +118,17 @@ AudioFileCheckMessage MessageForAudioFileCheck(std::int32_t code) noexcept
     default:
         return {};
     }
+}
+
+std::u16string AudioFileRefusalText(const System::ILanguage& language, int voice, std::u16string_view path,
+                                    std::int32_t code, const FormatVerdict& verdict)
+{
+    const std::u16string number = Platform::Text::Utf8ToUtf16(std::to_string(voice + 1));
+    const char16_t* role = language.GetText(System::VoiceRoleText(voice));
+    const std::u16string why = Platform::Text::WithArguments(language.GetMessage(MessageForAudioFileCheck(code).message),
+                                                             {DescribeFault(language, verdict)});
+    return Platform::Text::WithArguments(language.GetMessage(RefusalText),
+                                         {number, role == nullptr ? u"" : role, path, why});
 }
 
 } // namespace Core

@@ -2,6 +2,7 @@
 
 #include "Core/Sound/MultimediaErrorReport.h"
 #include "Core/WaveFiles/WaveFileInput.h"
+#include "Core/WaveFiles/WaveFormat.h"
 #include "System/ErrorReport.h"
 #include "System/Log.h"
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr char16_t SourceFile[] = u".\\Src\\Core\\WaveFile";
 constexpr std::uint32_t FullVolume = 127;
-// Format tags that can be played: plain PCM, and the extensible form that 16-bit files
-// written by many tools carry (its first 16 bytes describe the same PCM layout).
-constexpr std::uint16_t PcmTag = 1;
-constexpr std::uint16_t ExtensibleTag = 0xFFFE;
 
 bool ReportFailure(const char16_t* function, int line, const char16_t* call)
 {
@@ -127,9 +124,8 @@ bool WaveFile::ReadSound(const char16_t* path, std::uint32_t outputRate, const W
     }
     // Compressed formats (ADPCM, A-law, ...) would be played as PCM noise.
     Platform::Audio::Result result = Platform::Audio::BadFormat;
-    if (format.formatTag == PcmTag || format.formatTag == ExtensibleTag)
-        result = ownSound_.Make(Platform::Audio::PcmFormat{format.channels, format.samplesPerSecond, format.bitsPerSample},
-                                sampleData_.get(), dataSize, outputRate);
+    if (const FormatVerdict verdict = JudgeWaveFormat(format); verdict.fault == FormatFault::None)
+        result = ownSound_.Make(verdict.pcm, sampleData_.get(), dataSize, outputRate);
     if (result != Platform::Audio::NoError) {
         lastResult_.store(result, std::memory_order_relaxed);
         return false;

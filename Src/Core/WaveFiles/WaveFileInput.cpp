@@ -15,6 +15,11 @@ namespace {
 constexpr std::uint64_t RiffHeaderBytes = 12;
 constexpr std::uint32_t ChunkHeaderBytes = 8;
 constexpr std::uint32_t FormatBytes = 16;
+// The extensible form's extension: its size, valid bits, channel mask and sub-format GUID.
+constexpr std::uint32_t ExtensionBytes = 24;
+constexpr std::uint16_t ExtensibleTag = 0xFFFE;
+// The GUIDs that stand for a format tag end in these 12 bytes (after the tag's 4).
+constexpr unsigned char TagGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 std::uint32_t Little32(const unsigned char* bytes)
 {
@@ -50,6 +55,13 @@ WaveFormatRecord FormatFrom(const unsigned char* bytes)
     format.bitsPerSample = Little16(bytes + 14);
     format.extraSize = 0;
     return format;
+}
+
+std::uint32_t SubFormatFrom(const unsigned char* extension)
+{
+    const unsigned char* guid = extension + 8;
+    const std::uint32_t first = Little32(guid);
+    return first <= 0xFFFF && std::equal(guid + 4, guid + 16, TagGuidTail) ? first : OtherSubFormat;
 }
 
 WaveHeaderStep Malformed(const char16_t* path, const char* what)
@@ -162,6 +174,10 @@ WaveHeaderStep ReadWaveHeader(const char16_t* path, WaveFileInput& file, WaveFil
             if (!file.ReadExactly(format, sizeof format))
                 return WaveHeaderStep::ReadFormat;
             header.format = FormatFrom(format);
+            unsigned char extension[ExtensionBytes];
+            if (header.format.formatTag == ExtensibleTag && size >= FormatBytes + ExtensionBytes
+                && file.ReadExactly(extension, sizeof extension))
+                header.format.subFormat = SubFormatFrom(extension);
             haveFormat = true;
         } else if (!haveData && IsChunk(chunk, "data", true)) {
             header.dataOffset = body;

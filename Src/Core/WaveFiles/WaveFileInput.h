@@ -5,6 +5,11 @@
 
 namespace Core {
 
+/// A WaveFormatRecord's sub-format when the chunk holds none, or one that stands for no
+/// format tag.
+constexpr std::uint32_t NoSubFormat = 0x10000;
+constexpr std::uint32_t OtherSubFormat = 0x10001;
+
 /// The format of a wave file as its format chunk stores it (the first 16 bytes of the chunk,
 /// in the file's order and widths); the extra size is always 0.
 struct WaveFormatRecord {
@@ -15,6 +20,10 @@ struct WaveFormatRecord {
     std::uint16_t blockAlign = 0;
     std::uint16_t bitsPerSample = 0;
     std::uint16_t extraSize = 0;
+    /// For the extensible format tag (0xFFFE) with its 40-byte chunk: the format tag its
+    /// sub-format GUID stands for (1 PCM, 3 float, ...), OtherSubFormat for another GUID;
+    /// NoSubFormat otherwise.
+    std::uint32_t subFormat = NoSubFormat;
 };
 
 /// A wave file opened for reading by the audio-file check and the wave reader: open (without

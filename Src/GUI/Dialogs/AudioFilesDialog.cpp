@@ -36,7 +36,38 @@ QMessageBox::Icon BoxIcon(Core::AudioFileCheckMessage::Icon icon)
     }
 }
 
+// The message box for a check result of voice's file: a refused file is named with its voice
+// and what is wrong with it.
+void ShowCheck(QWidget* owner, int voice, const std::u16string& path, std::int32_t result,
+               const Core::FormatVerdict& verdict)
+{
+    const auto language = System::CurrentLanguage();
+    const Core::AudioFileCheckMessage answer = Core::MessageForAudioFileCheck(result);
+    const QString text = answer.accepted ? FromTableText(language->GetMessage(answer.message))
+                                         : QString::fromStdU16String(
+                                               Core::AudioFileRefusalText(*language, voice, path, result, verdict));
+    QMessageBox box(BoxIcon(answer.icon), FromTableText(language->GetMessageTitle(answer.title)), text,
+                    QMessageBox::Ok, owner);
+    box.setObjectName(QStringLiteral("audioFileCheck"));
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 } // namespace
+
+bool AudioFilesDialog::TellRefusedFile(QWidget* owner, const Configuration::ConfigurationData& settings)
+{
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        const std::u16string& path = settings.File[voice];
+        Core::FormatVerdict verdict;
+        const std::int32_t result = path.empty() ? Core::AudioFileCheck::Usable : Core::VerifyAudioFile(path.c_str(), &verdict);
+        if (!Core::MessageForAudioFileCheck(result).accepted) {
+            ShowCheck(owner, voice, path, result, verdict);
+            return true;
+        }
+    }
+    return false;
+}
 
 AudioFilesDialog::AudioFilesDialog(IParentWindow& frame, HelpTable help)
     : TabDialog(frame, help)
@@ -139,7 +170,8 @@ bool AudioFilesDialog::Apply(Configuration::ConfigurationData& record)
     for (std::size_t i = 0; i < paths_.size(); ++i) {
         if (record.File[i].empty())
             continue;
-        const std::int32_t result = Core::VerifyAudioFile(record.File[i].c_str());
+        Core::FormatVerdict verdict;
+        const std::int32_t result = Core::VerifyAudioFile(record.File[i].c_str(), &verdict);
         const Core::AudioFileCheckMessage answer = Core::MessageForAudioFileCheck(result);
         // One message about large files, however many there are.
         const bool tell = answer.showBox && !(result == Core::AudioFileCheck::LargeFile && largeFileTold);
@@ -147,9 +179,7 @@ bool AudioFilesDialog::Apply(Configuration::ConfigurationData& record)
         if (!answer.accepted)
             Frame().Request(IParentWindow::ShowPage, {2, nullptr});
         if (tell) {
-            QMessageBox box(BoxIcon(answer.icon), FromTableText(language->GetMessageTitle(answer.title)),
-                            FromTableText(language->GetMessage(answer.message)), QMessageBox::Ok, this);
-            box.exec();
+            ShowCheck(this, static_cast<int>(i), record.File[i], result, verdict);
         }
         if (!answer.accepted) {
             paths_[i]->selectAll();

@@ -35,6 +35,10 @@ public:
     QStringList FileNames() const override;
 
     QLineEdit* PathEdit(int voice) const { return paths_[static_cast<std::size_t>(voice)]; }
+    /// Checks settings' files in voice order and shows the message for the first one refused,
+    /// owned by owner; false when none is refused. For a start that failed with audio files.
+    static bool TellRefusedFile(QWidget* owner, const Configuration::ConfigurationData& settings);
+
     /// The "..." button of a voice: the open-file dialog, starting in the folder of the path
     /// already there and centred on the desktop. A chosen file goes into the edit.
     void Browse(int voice);

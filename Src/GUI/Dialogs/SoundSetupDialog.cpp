@@ -28,14 +28,6 @@ namespace {
 constexpr const char* HeadingTexts[] = {"Sound", "Volume", "Visual Size", "Visual Colour"};
 constexpr int LargestVolume = 127;
 constexpr int LargestSize = 7;
-// The text of voice 1's role; voices 2 to 6 follow it, and voices 7 to 12 share the next.
-// The roles are what the engine plays: voice 1 the first beat of a bar or pattern (every beat
-// of a simple beat); voice 2 the other beats of a bar and the first beat of each later group
-// of a pattern; voice 3 the other beats of a group and, in compound time, the first eighth of
-// each later beat; voices 4 and 5 the two subdivisions (voice 4 also the other eighths in
-// compound time); voice 6 the speed trainer's signal; voices 7 to 12 sound only in rhythms.
-constexpr int FirstRoleText = 16;
-constexpr int LastRoleText = FirstRoleText + 6;
 
 QStringList InstrumentNames()
 {
@@ -312,7 +304,7 @@ void SoundSetupDialog::NameControls()
     const auto language = System::CurrentLanguage();
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
-        row.role->setText(FromTableText(language->GetText(std::min(FirstRoleText + static_cast<int>(i), LastRoleText))));
+        row.role->setText(FromTableText(language->GetText(System::VoiceRoleText(static_cast<int>(i)))));
         QWidget* controls[] = {row.sound, row.volume, row.size, row.colour};
         for (std::size_t c = 0; c < 4; ++c)
             controls[c]->setAccessibleName(headings_[c]->text() + u' ' + row.number->text());

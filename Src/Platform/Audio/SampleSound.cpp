@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace Platform::Audio {
@@ -27,22 +28,24 @@ void PcmDecoder::ConverterDeleter::operator()(SRC_STATE* state) const noexcept
 Result PcmDecoder::Open(const PcmFormat& format, const std::uint8_t* bytes, std::uint32_t size, std::uint32_t outputRate)
 {
     converter_.reset();
-    if ((format.channels != 1 && format.channels != 2) || (format.bitsPerSample != 8 && format.bitsPerSample != 16)
-        || format.sampleRate == 0 || format.sampleRate > 44100 || outputRate == 0
-        || format.sampleRate < LowestInputRate(outputRate))
-        return BadFormat; // below the lowest rate the converter would give silence
+    if ((format.channels != 1 && format.channels != 2) || !PlayableWidth(format.encoding, format.bitsPerSample)
+        || format.sampleRate < LowestMaterialRate || format.sampleRate > HighestMaterialRate || outputRate == 0
+        || format.sampleRate > std::uint64_t{outputRate} * MaximumRateRatio
+        || outputRate > std::uint64_t{format.sampleRate} * MaximumRateRatio)
+        return BadFormat;
     format_ = format;
+    sampleBytes_ = format.bitsPerSample / 8u;
     bytes_ = bytes;
-    frames_ = size / (format.channels * (format.bitsPerSample / 8u));
+    frames_ = size / (format.channels * sampleBytes_);
     position_ = 0;
     outputRate_ = outputRate;
     ratio_ = static_cast<double>(outputRate) / format.sampleRate;
+    input_.assign(std::size_t{Chunk} * format.channels, 0.0f);
     if (format.sampleRate != outputRate) {
         int error = 0;
         converter_.reset(src_callback_new(&PcmDecoder::ConverterInput, SRC_SINC_FASTEST, format.channels, &error, this));
         if (!converter_)
             return NoMemory;
-        input_.assign(std::size_t{Chunk} * format.channels, 0.0f);
         converted_.assign(std::size_t{Chunk} * format.channels, 0.0f);
     }
     return NoError;
@@ -60,40 +63,54 @@ std::uint64_t PcmDecoder::ExpectedFrames() const noexcept
     return static_cast<std::uint64_t>(std::ceil(frames_ * ratio_));
 }
 
+float PcmDecoder::Sample(const std::uint8_t* at) const noexcept
+{
+    const auto word = [at](int bytes) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= static_cast<std::uint32_t>(at[i]) << (8 * (4 - bytes + i));
+        return static_cast<std::int32_t>(value); // the sample in the top bits
+    };
+    if (format_.encoding == SampleEncoding::Float) {
+        double value = 0.0;
+        if (sampleBytes_ == 4) {
+            float single = 0.0f;
+            std::memcpy(&single, at, sizeof single);
+            value = single;
+        } else {
+            std::memcpy(&value, at, sizeof value);
+        }
+        return std::isfinite(value) ? static_cast<float>(std::clamp(value, -1.0, 1.0)) : 0.0f;
+    }
+    if (sampleBytes_ == 1)
+        return (static_cast<float>(at[0]) - 128.0f) / 128.0f;
+    return static_cast<float>(word(static_cast<int>(sampleBytes_))) / 2147483648.0f;
+}
+
 std::uint32_t PcmDecoder::ReadSource(float* destination, std::uint32_t frames) noexcept
 {
     const std::uint32_t count = std::min(frames, frames_ - position_);
     const std::uint32_t samples = count * format_.channels;
-    const std::size_t first = std::size_t{position_} * format_.channels;
-    if (format_.bitsPerSample == 16) {
-        const std::uint8_t* in = bytes_ + 2 * first;
-        for (std::uint32_t i = 0; i < samples; ++i, in += 2)
-            destination[i] = static_cast<float>(static_cast<std::int16_t>(in[0] | in[1] << 8)) / 32768.0f;
-    } else {
-        const std::uint8_t* in = bytes_ + first;
-        for (std::uint32_t i = 0; i < samples; ++i)
-            destination[i] = (static_cast<float>(in[i]) - 128.0f) / 128.0f;
-    }
+    const std::uint8_t* in = bytes_ + std::size_t{position_} * format_.channels * sampleBytes_;
+    for (std::uint32_t i = 0; i < samples; ++i, in += sampleBytes_)
+        destination[i] = Sample(in);
     position_ += count;
     return count;
 }
 
 std::uint32_t PcmDecoder::ReadDirect(std::int16_t* out, std::uint32_t frames) noexcept
 {
-    const std::uint32_t count = std::min(frames, frames_ - position_);
-    const std::uint32_t samples = count * format_.channels;
-    const std::size_t first = std::size_t{position_} * format_.channels;
-    if (format_.bitsPerSample == 16) {
-        const std::uint8_t* in = bytes_ + 2 * first;
-        for (std::uint32_t i = 0; i < samples; ++i, in += 2)
-            out[i] = static_cast<std::int16_t>(in[0] | in[1] << 8);
-    } else {
-        const std::uint8_t* in = bytes_ + first;
-        for (std::uint32_t i = 0; i < samples; ++i)
-            out[i] = static_cast<std::int16_t>((static_cast<int>(in[i]) - 128) * 256);
+    std::uint32_t done = 0;
+    while (done < frames) {
+        const std::uint32_t got = ReadSource(input_.data(), std::min(Chunk, frames - done));
+        if (got == 0)
+            break;
+        std::int16_t* to = out + std::size_t{done} * format_.channels;
+        for (std::size_t i = 0; i < std::size_t{got} * format_.channels; ++i)
+            to[i] = ToSample(input_[i]);
+        done += got;
     }
-    position_ += count;
-    return count;
+    return done;
 }
 
 long PcmDecoder::ConverterInput(void* self, float** data)

@@ -9,24 +9,37 @@ typedef struct SRC_STATE_tag SRC_STATE;
 
 namespace Platform::Audio {
 
+/// How a sample is stored.
+enum class SampleEncoding : std::uint8_t {
+    Integer, ///< 8 bits unsigned around 128; 16, 24 or 32 bits signed, little-endian
+    Float,   ///< IEEE float of 32 or 64 bits, little-endian, full scale at 1.0
+};
+
 /// PCM material as a wave file holds it.
 struct PcmFormat {
     std::uint16_t channels = 2;       ///< 1 or 2
-    std::uint32_t sampleRate = 44100; ///< LowestInputRate(output rate) .. 44100 frames per second
-    std::uint16_t bitsPerSample = 16; ///< 8 (unsigned) or 16 (signed, little-endian)
+    std::uint32_t sampleRate = 44100; ///< LowestMaterialRate .. HighestMaterialRate frames per second
+    std::uint16_t bitsPerSample = 16; ///< the bits each sample takes in the file (see SampleEncoding)
+    SampleEncoding encoding = SampleEncoding::Integer;
 };
+
+/// The material rates played, each converted to the output's rate.
+constexpr std::uint32_t LowestMaterialRate = 8000;
+constexpr std::uint32_t HighestMaterialRate = 192000;
 
 /// The converter changes rates by at most this factor.
 constexpr std::uint32_t MaximumRateRatio = 256;
 
-/// The lowest material rate that can be converted to outputRate.
-constexpr std::uint32_t LowestInputRate(std::uint32_t outputRate) noexcept
+/// True for the sample widths an encoding is played in.
+constexpr bool PlayableWidth(SampleEncoding encoding, std::uint32_t bits) noexcept
 {
-    return (outputRate + MaximumRateRatio - 1) / MaximumRateRatio;
+    return encoding == SampleEncoding::Float ? bits == 32 || bits == 64
+                                             : bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
 /// Turns PCM bytes into 16-bit frames at an output rate, from the start on, piece by piece:
-/// 8-bit samples become 16-bit ones, material at another rate goes through libsamplerate.
+/// each sample is read as a float of full scale 1 (a float sample beyond it is clipped, one
+/// that is no number is silence), material at another rate goes through libsamplerate.
 /// The same material always gives the same frames, however it is read in pieces. The bytes
 /// are not owned and must outlive the decoder.
 ///
@@ -40,8 +53,8 @@ public:
     PcmDecoder& operator=(const PcmDecoder&) = delete;
 
     /// Decodes bytes of format to outputRate. BadFormat for material it cannot play (other
-    /// channel counts or sample widths, a rate above 44100 or below LowestInputRate),
-    /// NoMemory.
+    /// channel counts or sample widths, a rate outside LowestMaterialRate..HighestMaterialRate
+    /// or more than 256 times from the output's), NoMemory.
     Result Open(const PcmFormat& format, const std::uint8_t* bytes, std::uint32_t size, std::uint32_t outputRate);
     /// Back to the first frame.
     void Rewind() noexcept;
@@ -62,17 +75,19 @@ private:
     };
 
     std::uint32_t ReadSource(float* destination, std::uint32_t frames) noexcept;
+    float Sample(const std::uint8_t* at) const noexcept;
     std::uint32_t ReadDirect(std::int16_t* out, std::uint32_t frames) noexcept;
     static long ConverterInput(void* self, float** data);
 
     PcmFormat format_{};
+    std::uint32_t sampleBytes_ = 2;
     const std::uint8_t* bytes_ = nullptr;
     std::uint32_t frames_ = 0;   // source frames
     std::uint32_t position_ = 0; // source frames read
     std::uint32_t outputRate_ = 0;
     double ratio_ = 1.0;
     std::unique_ptr<SRC_STATE, ConverterDeleter> converter_;
-    std::vector<float> input_;     // converter input, Chunk frames
+    std::vector<float> input_;     // converter input (or the samples read directly), Chunk frames
     std::vector<float> converted_; // converter output, Chunk frames
 };
 
