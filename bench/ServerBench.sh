@@ -15,7 +15,9 @@
 #        JACK server on its dummy driver (44.1 kHz or SERVER_BENCH_RATE, 256-frame periods or
 #        SERVER_BENCH_JACK_PERIOD), recorded by jack_recorder (float). The program plays at
 #        the server's rate, and the recording is measured at it. --waves plays twelve
-#        generated 30 ms wave files (audio-file engine) instead of the built-in hi-hat.
+#        generated 30 ms wave files (audio-file engine) instead of the built-in hi-hat, 16-bit
+#        44.1 kHz unless SERVER_BENCH_WAVE_FORMAT gives sox's format options (e.g. "-r 96000
+#        -e floating-point -b 32"); they are converted to the server's rate as they are read.
 #        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
 #        Xvfb) instead of the player and the recording; --cursor the same for the step
 #        sequencer's cursor (paint of each column against its step's heard time). --rhythm TEXT plays TEXT as a custom
@@ -89,7 +91,8 @@ if [ "$waves" = yes ]; then
     instrument=""
     printf '\357\273\277# Metronome Configuration File\r\nSoundEngineType = 1\r\n' >"$conf"
     for voice in 1 2 3 4 5 6 7 8 9 10 11 12; do
-        sox -D -n -r 44100 -b 16 -c 1 "$folder/voice$voice.wav" \
+        # shellcheck disable=SC2086
+        sox -D -n ${SERVER_BENCH_WAVE_FORMAT:--r 44100 -b 16} -c 1 "$folder/voice$voice.wav" \
             synth 0.03 square $((500 + 100 * voice)) vol 0.5 fade l 0 0.03 0.03
         printf 'File%d = %s\r\n' "$voice" "$folder/voice$voice.wav" >>"$conf"
     done
