@@ -56,10 +56,10 @@ class HeardTimes final : public Core::IBeatIndicator {
 public:
     explicit HeardTimes(Core::IBeatIndicator& lamp) : lamp_(lamp) {}
     void StartDrawing(const Configuration::ConfigurationData& settings) override { lamp_.StartDrawing(settings); }
-    void ShowBeat(std::int32_t voice) override
+    void ShowBeat(std::int32_t voice, Core::BeatLook look) override
     {
         Note();
-        lamp_.ShowBeat(voice);
+        lamp_.ShowBeat(voice, look);
     }
     void ClearBeat() override
     {

@@ -28,6 +28,13 @@ enum class BeatKind : std::int32_t {
     CustomRhythm = 3,  ///< a drum rhythm from the step sequencer
 };
 
+/// The CountIn setting's values besides 1..4 bars.
+constexpr std::int32_t CountInOff = 0;
+constexpr std::int32_t CountInTwoBeats = 5;
+
+/// The GapMode setting: muted bars.
+enum GapModes : std::int32_t { GapOff = 0, GapPeriodic = 1, GapRandom = 2 };
+
 /// Where the sounds come from (the SoundEngineType setting).
 enum class SoundSource : std::int32_t {
     Midi = 0,       ///< General MIDI percussion
@@ -84,6 +91,18 @@ struct ConfigurationData : RhythmSettings {
     float Duration = 5.0f;  ///< minutes or bars
     float Warmup = 1.0f;
     float Warmdown = 1.0f;
+    /// Practice: the count-in before the first bar (CountInOff, 1..4 bars, or CountInTwoBeats).
+    std::int32_t CountIn = 0;
+    std::int32_t CountInInstrument = 43; ///< index in the instrument list: Side Stick
+    /// Practice: which bars are muted (GapMode values), and the rules' numbers.
+    std::int32_t GapMode = 0;
+    std::int32_t GapPlay = 2;     ///< periodic: bars played, 1..16
+    std::int32_t GapMute = 1;     ///< periodic: bars muted after them, 1..16
+    std::int32_t GapPercent = 30; ///< random: share of muted bars, 5..95
+    std::int32_t GapRamp = 0;     ///< random: bars over which the share rises from 0 (0 = none)
+    std::int32_t GapSeed = 1;     ///< random: the sequence's seed
+    std::int32_t GapDownbeat = 0; ///< 1: a muted bar still sounds its first beat
+    float Swing = 50.0f;          ///< percent of a pair of steps before its second: 50..75
     /// What each voice plays from SoundEngineType: a MIDI instrument (0..46, InstrumentList)
     /// or an audio file (0..11, File1..File12).
     std::int32_t Instrument[VoiceCount];

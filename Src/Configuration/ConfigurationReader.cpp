@@ -244,6 +244,13 @@ void Reader::ApplySetting(const SettingKey& setting, const std::string& value)
             // Tempos the keys reach, as earlier versions saved them: the nearest one the
             // slider shows rather than the default.
             field.integer.Set(std::clamp(static_cast<std::int32_t>(number), setting.integerMinimum, setting.integerMaximum));
+        else if (setting.clamps) {
+            const auto clamped = static_cast<std::int32_t>(
+                std::clamp<long long>(*read, setting.integerMinimum, setting.integerMaximum));
+            field.integer.Set(clamped);
+            System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is out of range; %d is used",
+                                value.c_str(), setting.name, clamped);
+        }
         return;
     }
     case SettingKind::Real: {
@@ -253,8 +260,13 @@ void Reader::ApplySetting(const SettingKey& setting, const std::string& value)
                                 value.c_str(), setting.name);
             return;
         }
-        if (*number >= setting.realMinimum && *number <= setting.realMaximum) // NaN fails both
+        if (*number >= setting.realMinimum && *number <= setting.realMaximum) { // NaN fails both
             *field.real = *number;
+        } else if (setting.clamps && !std::isnan(*number)) {
+            *field.real = std::clamp(*number, setting.realMinimum, setting.realMaximum);
+            System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is out of range; %g is used",
+                                value.c_str(), setting.name, static_cast<double>(*field.real));
+        }
         return;
     }
     case SettingKind::Utf8Text:

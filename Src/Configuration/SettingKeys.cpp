@@ -7,7 +7,7 @@ namespace Configuration {
 
 namespace {
 
-constexpr int SettingCount = 99;
+constexpr int SettingCount = 109;
 
 SettingKey Integer(const char* name, std::int32_t minimum, std::int32_t maximum,
                    SettingField (*locate)(ConfigurationData&, int), int voiceIndex = 0)
@@ -84,6 +84,21 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     add(Real("Duration", 0.01f, 1000.0f, TOLVANE_REAL(Duration)));
     add(Real("Warmup", 0.0f, 1000.0f, TOLVANE_REAL(Warmup)));
     add(Real("Warmdown", 0.0f, 1000.0f, TOLVANE_REAL(Warmdown)));
+    // The practice keys came later: a value out of range is clamped into it (and logged).
+    const auto clamped = [](SettingKey key) {
+        key.clamps = true;
+        return key;
+    };
+    add(clamped(Integer("CountIn", 0, 5, TOLVANE_INTEGER(CountIn))));
+    add(clamped(Integer("CountInInstrument", 0, 46, TOLVANE_INTEGER(CountInInstrument))));
+    add(clamped(Integer("GapMode", 0, 2, TOLVANE_INTEGER(GapMode))));
+    add(clamped(Integer("GapPlay", 1, 16, TOLVANE_INTEGER(GapPlay))));
+    add(clamped(Integer("GapMute", 1, 16, TOLVANE_INTEGER(GapMute))));
+    add(clamped(Integer("GapPercent", 5, 95, TOLVANE_INTEGER(GapPercent))));
+    add(clamped(Integer("GapRamp", 0, 64, TOLVANE_INTEGER(GapRamp))));
+    add(clamped(Integer("GapSeed", 0, 2147483647, TOLVANE_INTEGER(GapSeed))));
+    add(clamped(Integer("GapDownbeat", 0, 1, TOLVANE_INTEGER(GapDownbeat))));
+    add(clamped(Real("Swing", 50.0f, 75.0f, TOLVANE_REAL(Swing))));
 
     struct VoiceSetting {
         const char* name;

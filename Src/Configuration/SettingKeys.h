@@ -62,6 +62,7 @@ struct SettingKey {
     float realMaximum;
     SettingField (*locate)(ConfigurationData& data, int voiceIndex);
     int voiceIndex; ///< 0..11 for the per-voice settings, else 0
+    bool clamps;    ///< a number out of range is clamped into it (with a warning), not ignored
 
     SettingField Field(ConfigurationData& data) const { return locate(data, voiceIndex); }
     /// For reading only: the same field of a record that must not change.
@@ -71,7 +72,7 @@ struct SettingKey {
     }
 };
 
-/// The 99 settings of a record block, in the order they are written. Description and the
+/// The 109 settings of a record block, in the order they are written. Description and the
 /// preset line, which only presets have, are not among them.
 std::span<const SettingKey> SettingKeys();
 

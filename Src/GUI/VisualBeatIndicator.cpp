@@ -65,18 +65,26 @@ void VisualBeatIndicator::DrawDiscs()
     const float scale = static_cast<float>(side_) / static_cast<float>(Width);
     const float centre = static_cast<float>(side_ / 2);
     Circle circle;
-    for (std::size_t voice = 0; voice < discs_.size(); ++voice) {
-        discs_[voice].fill(buttonFace_);
+    for (std::size_t voice = 0; voice < MutedPictures; ++voice) {
+        QImage& disc = discs_[voice];
+        QImage& ring = discs_[MutedPictures + voice];
+        disc.fill(buttonFace_);
         const float radius
             = centre - scale * (2.0f * static_cast<float>(LargestSize - markerSizes_[voice]) + 3.0f);
-        circle.Draw(discs_[voice], MarkerColour(markerColours_[voice]), buttonFace_, radius, centre, centre,
-                    RingWidth * scale, EdgeWidth);
+        const QRgb colour = MarkerColour(markerColours_[voice]);
+        circle.Draw(disc, colour, buttonFace_, radius, centre, centre, RingWidth * scale, EdgeWidth);
+        ring = disc.copy();
+        circle.Draw(ring, buttonFace_, colour, radius - 3.0f * scale, centre, centre, RingWidth * scale, EdgeWidth);
     }
+    QImage& countIn = discs_[CountInPicture];
+    countIn.fill(buttonFace_);
+    circle.Draw(countIn, MarkerColour(markerColours_[0]), buttonFace_, centre * 0.45f, centre, centre,
+                RingWidth * scale, EdgeWidth);
 }
 
 void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& settings)
 {
-    for (std::size_t voice = 0; voice < discs_.size(); ++voice) {
+    for (std::size_t voice = 0; voice < markerSizes_.size(); ++voice) {
         markerSizes_[voice] = settings.Size[voice];
         markerColours_[voice] = settings.Colour[voice];
     }
@@ -90,10 +98,16 @@ void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& s
     guiPriority_.Raise();
 }
 
-void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex)
+void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex, Core::BeatLook look)
 {
-    if (drawing_.load(std::memory_order_acquire))
-        beats_.Post(voiceIndex);
+    if (!drawing_.load(std::memory_order_acquire))
+        return;
+    if (voiceIndex < 0 || voiceIndex >= static_cast<std::int32_t>(MutedPictures))
+        beats_.Post(-1);
+    else if (look == Core::BeatLook::CountIn)
+        beats_.Post(static_cast<std::int32_t>(CountInPicture));
+    else
+        beats_.Post(look == Core::BeatLook::Muted ? voiceIndex + static_cast<std::int32_t>(MutedPictures) : voiceIndex);
 }
 
 void VisualBeatIndicator::ClearBeat()

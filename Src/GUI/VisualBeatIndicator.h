@@ -41,8 +41,9 @@ public:
     /// beats.
     void StartDrawing(const Configuration::ConfigurationData& settings) override;
     /// Lights the lamp with the marker of voice voiceIndex (0..11) when the current tick is
-    /// heard; other indices darken it.
-    void ShowBeat(std::int32_t voiceIndex) override;
+    /// heard; other indices darken it. A beat of a muted bar shows the marker as a ring, a
+    /// count-in beat as a small disc in the first voice's colour.
+    void ShowBeat(std::int32_t voiceIndex, Core::BeatLook look) override;
     /// Darkens the lamp when the current tick is heard.
     void ClearBeat() override;
     /// Darkens the lamp at once; beats not shown yet are dropped.
@@ -73,7 +74,11 @@ private:
     int side_ = Width;
     std::array<std::int32_t, 12> markerSizes_{};
     std::array<std::int32_t, 12> markerColours_{};
-    std::array<QImage, 12> discs_; // each voice's picture, drawn by StartDrawing
+    // Each voice's picture, then each voice's ring (muted bars), then the count-in's small
+    // disc; drawn by StartDrawing.
+    static constexpr std::size_t MutedPictures = 12;
+    static constexpr std::size_t CountInPicture = 24;
+    std::array<QImage, 25> discs_;
     QRgb buttonFace_;
     QImage frame_;            // the picture the widget paints
     bool frameFresh_ = false; // a beat's picture not painted yet

@@ -1,5 +1,6 @@
 // The configuration file's bytes as written, and the reader's rules line by line.
 #include "Configuration/FileConfiguration.h"
+#include "Configuration/SettingKeys.h"
 #include "Platform/Text.h"
 #include "TestSupport.h"
 
@@ -23,7 +24,9 @@ std::string DefaultFile()
                              "Subdivision1 = 0", "Subdivision2 = 0", "CompoundTime = 0", "VisualIndicator = 1",
                              "SpeedTrainer = 0", "DurationsInBars = 0", "Logarithmic = 0", "Beep = 1",
                              "From = 0.500000", "To = 1.000000", "Step = 0.100000", "Duration = 5.000000",
-                             "Warmup = 1.000000", "Warmdown = 1.000000"})
+                             "Warmup = 1.000000", "Warmdown = 1.000000", "CountIn = 0", "CountInInstrument = 43",
+                             "GapMode = 0", "GapPlay = 2", "GapMute = 1", "GapPercent = 30", "GapRamp = 0",
+                             "GapSeed = 1", "GapDownbeat = 0", "Swing = 50.000000"})
         text += std::string(line) + "\r\n";
     const std::pair<std::string, std::string> voiceKeys[]
         = {{"Instrument", "1"}, {"Volume", "127"}, {"Size", "7"}, {"Colour", "11"}, {"File", ""}, {"OtherInstrument", "1"}};
@@ -178,6 +181,13 @@ TEST_F(ConfigurationFile, OutOfRangeAndNonNumericValues)
     expected.Size[0] = 3;
     EXPECT_TRUE(data_ == expected);
     EXPECT_TRUE(log_.Has("Value 'loud' of key GlobalVolume in configuration file is not a number"));
+
+    // The practice keys clamp, and say so.
+    EXPECT_TRUE(LoadLines({"GapPlay = 40", "CountIn = -3", "Swing = 90"}));
+    EXPECT_EQ(data_.GapPlay, 16);
+    EXPECT_EQ(data_.CountIn, 0);
+    EXPECT_EQ(data_.Swing, 75.0f);
+    EXPECT_TRUE(log_.Has("Value '90' of key Swing in configuration file is out of range; 75 is used"));
 }
 
 TEST_F(ConfigurationFile, NumbersKeepTheirPointInAnyLocale)
@@ -244,8 +254,8 @@ TEST_F(ConfigurationFile, LinesNotUnderstoodAreKeptAndWrittenBack)
     ASSERT_TRUE(fresh.Load());
     ASSERT_TRUE(fresh.Save());
     const auto lines = TestSupport::SplitLines(TestSupport::ReadFile(Path()).substr(3));
-    ASSERT_EQ(lines.size(), 2u + 99u + 6u);
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 101, lines.end()),
+    ASSERT_EQ(lines.size(), 2u + Configuration::SettingKeys().size() + 6u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 2 + static_cast<std::ptrdiff_t>(Configuration::SettingKeys().size()), lines.end()),
               (std::vector<std::string>{longKey, zero, "Preset0 = A", "Bpm\t= 95", "Preset1 = C", Bom + "FutureSetting = 3"}));
 }
 

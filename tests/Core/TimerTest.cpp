@@ -43,6 +43,8 @@ public:
         --inside_;
     }
 
+    double NextTickShift() override { return count_.load() % 2 == 1 ? oddShift_ : 0.0; }
+
     std::size_t Count() const { return count_.load(); }
     std::int64_t Called(std::size_t n) const { return called_[n]; }
     std::int64_t Due(std::size_t n) const { return due_[n]; }
@@ -53,6 +55,7 @@ public:
     bool WaitFor(std::size_t n) const { return TestSupport::WaitUntil([&] { return Count() >= n; }); }
 
     std::function<void(std::size_t)> onTick_;
+    double oddShift_ = 0.0; ///< ticks every odd tick sounds after its place (swing)
 
 private:
     std::atomic<std::size_t> count_{0};
@@ -107,6 +110,20 @@ TEST(TimerThread, TicksAreScheduledFromDueTimesNotFromWhenTheyRan)
             EXPECT_GE(handler.Called(n), handler.Due(n)) << interval << " ms, tick " << n << " came early";
         }
     }
+}
+
+// Shifted (swung) ticks come that part of an interval late, and the ticks after them stay on
+// the straight grid.
+TEST(TimerThread, AShiftedTickComesLateAndTheGridGoesOnUnshifted)
+{
+    RecordingHandler handler;
+    handler.oddShift_ = 0.32;
+    Core::Timer timer;
+    ASSERT_TRUE(timer.Start(&handler, 10.0));
+    ASSERT_TRUE(handler.WaitFor(9));
+    timer.Stop();
+    for (std::size_t n = 1; n < 9; ++n)
+        EXPECT_NEAR(handler.Due(n) - handler.Due(0), (n + (n % 2 == 1 ? 0.32 : 0.0)) * 10 * Ms, 2) << "tick " << n;
 }
 
 // A stream's clock at one frame a millisecond from its creation, whose position (the frame a

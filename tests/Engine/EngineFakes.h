@@ -102,7 +102,11 @@ class FakeIndicator final : public Core::IBeatIndicator {
 public:
     explicit FakeIndicator(CallLog& log) : log_(log) {}
     void StartDrawing(const Configuration::ConfigurationData&) override { Record("StartDrawing"); }
-    void ShowBeat(std::int32_t voiceIndex) override { Record("ShowBeat " + std::to_string(voiceIndex)); }
+    void ShowBeat(std::int32_t voiceIndex, Core::BeatLook look) override
+    {
+        static const char* const looks[] = {"", " count-in", " muted"};
+        Record("ShowBeat " + std::to_string(voiceIndex) + looks[static_cast<int>(look)]);
+    }
     void ClearBeat() override { Record("ClearBeat"); }
     void StopDrawing() override { Record("StopDrawing"); }
 
@@ -131,6 +135,13 @@ public:
     }
     void OnStopped(std::uint32_t tempo) override { log_.push_back("OnStopped " + std::to_string(tempo)); }
     void OnError(std::uint32_t messageIndex) override { log_.push_back("OnError " + std::to_string(messageIndex)); }
+    /// Bar counter reports as "bar.beat", with "m" for a muted bar and the bars left after "/".
+    void OnPosition(const Core::BarPosition& p) override
+    {
+        positions.push_back(std::to_string(p.bar) + "." + std::to_string(p.beat) + (p.muted ? "m" : "")
+                            + (p.barsLeft >= 0 ? "/" + std::to_string(p.barsLeft) : ""));
+    }
+    std::vector<std::string> positions;
 
     struct Beat {
         std::uint8_t flags;

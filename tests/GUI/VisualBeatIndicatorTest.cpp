@@ -134,7 +134,7 @@ private slots:
         QVERIFY(lamp.IsDrawing());
         for (int voice = 0; voice < 7; ++voice) {
             const QRgb disc = GUI::MarkerColour(voice + 1);
-            lamp.ShowBeat(voice);
+            lamp.ShowBeat(voice, Core::BeatLook::Normal);
             QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(16, 16)) == Opaque(disc));
             // Radius 2 x size - 1: the solid colour reaches exactly that far from the centre.
             QTRY_COMPARE(SolidRightEdge(lamp.ShownImage(), disc), 16 + 2 * (voice + 1) - 1);
@@ -147,7 +147,7 @@ private slots:
         // A lamp five times as large while it plays: voice 7's disc of radius 13 becomes 65, its
         // ring 10 pixels wide (half of it outside the radius, less half the 2-pixel fading edge).
         lamp.SetSide(160);
-        lamp.ShowBeat(6);
+        lamp.ShowBeat(6, Core::BeatLook::Normal);
         QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(80, 80)) == Opaque(GUI::MarkerColour(7)));
         QVERIFY(qAbs(SolidRightEdge(lamp.ShownImage(), GUI::MarkerColour(7), 80) - (80 + 65 + 4)) <= 1);
         lamp.StopDrawing();
@@ -158,7 +158,7 @@ private slots:
         const int threadsBefore = ThreadCount();
         GUI::VisualBeatIndicator lamp;
         const QRgb face = lamp.palette().color(QPalette::Button).rgb();
-        lamp.ShowBeat(0); // without a run: nothing shown
+        lamp.ShowBeat(0, Core::BeatLook::Normal); // without a run: nothing shown
         QCoreApplication::processEvents();
         QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
 
@@ -167,7 +167,7 @@ private slots:
         Platform::TickContext tick;
         tick.heardTime = Platform::Clock::Now() + 300'000'000;
         Platform::SetCurrentTick(&tick);
-        lamp.ShowBeat(3);
+        lamp.ShowBeat(3, Core::BeatLook::Normal);
         Platform::SetCurrentTick(nullptr);
         while (Platform::Clock::Now() < tick.heardTime - 50'000'000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(ThreadCount(), threadsBefore); // no thread of its own
         lamp.ClearBeat();
         QTRY_VERIFY(IsEmptyLamp(lamp.ShownImage(), face));
-        lamp.ShowBeat(1);
+        lamp.ShowBeat(1, Core::BeatLook::Normal);
         QTRY_VERIFY(Opaque(lamp.ShownImage().pixel(16, 16)) == Opaque(GUI::MarkerColour(2)));
         // Stop darkens the lamp at once, without waiting for the event loop.
         lamp.StopDrawing();

@@ -128,6 +128,26 @@ std::uint32_t CustomPatternMetronomeStrategy::Initialise(const Configuration::Co
     return result;
 }
 
+BarShape CustomPatternMetronomeStrategy::DescribeBar(const Configuration::ConfigurationData&, bool compound)
+{
+    if (beatTotal_ <= 0)
+        return BarShape::Plain(4, false); // every beat a first beat: bars of four
+    BarShape shape = BarShape::Plain(beatTotal_, compound);
+    std::int32_t sinceGroup = 0;
+    for (std::int32_t k = 0; k < shape.units; ++k) {
+        const auto unit = static_cast<std::size_t>(k);
+        const std::int32_t voice = patternVoices_[unit];
+        if (voice != 2)
+            sinceGroup = 0;
+        if (sinceGroup % shape.unitsPerBeat != 0)
+            shape.level[unit] = BarShape::Silent;
+        else
+            shape.level[unit] = voice == 0 ? BarShape::BarStart : voice == 1 ? BarShape::GroupStart : BarShape::Beat;
+        ++sinceGroup;
+    }
+    return shape;
+}
+
 std::int32_t CustomPatternMetronomeStrategy::PlayBeat()
 {
     // Without beats (the empty pattern) every beat is a first beat.
@@ -182,6 +202,13 @@ std::uint32_t CustomRhythmMetronomeStrategy::Initialise(const Configuration::Con
         patternLength_ = 1;
     }
     return result;
+}
+
+BarShape CustomRhythmMetronomeStrategy::DescribeBar(const Configuration::ConfigurationData& settings, bool compound)
+{
+    // A bar of CrBeatsPerBar beats; in compound time each beat is three steps.
+    const std::int32_t beats = std::max(settings.CrBeatsPerBar, 1);
+    return BarShape::Plain(compound ? 3 * beats : beats, compound);
 }
 
 std::int32_t CustomRhythmMetronomeStrategy::PlayBeat()

@@ -41,6 +41,8 @@ public:
     std::uint32_t Initialise(const Configuration::ConfigurationData& settings, std::int32_t& ticksPerBeat,
                              std::int32_t& secondary, bool& compound) override;
     std::int32_t PlayBeat() override;
+    /// Its groups: their first beats accented, in compound time beats every third eighth.
+    BarShape DescribeBar(const Configuration::ConfigurationData& settings, bool compound) override;
 
 private:
     std::array<std::int32_t, MaxPatternLength> patternVoices_{};
@@ -65,6 +67,7 @@ public:
     std::uint32_t Initialise(const Configuration::ConfigurationData& settings, std::int32_t& ticksPerBeat,
                              std::int32_t& secondary, bool& compound) override;
     std::int32_t PlayBeat() override;
+    BarShape DescribeBar(const Configuration::ConfigurationData& settings, bool compound) override;
 
 private:
     std::array<std::uint64_t, MaxPatternLength> rhythmSteps_{};

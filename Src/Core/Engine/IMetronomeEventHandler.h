@@ -1,4 +1,6 @@
 #pragma once
+#include "Core/Engine/Practice.h"
+
 #include <cstdint>
 
 namespace Core {
@@ -18,6 +20,9 @@ public:
     /// Platform::CurrentTickHeardTime() tells when the tick is heard: a display that follows
     /// the beat (a playback cursor) shows the tick at that time, as the beat lamp does.
     virtual void OnBeat(std::uint8_t flags, std::uint32_t tempo) = 0;
+    /// A beat begins (count-in beats included): where the run is, for the bar counter. Inside
+    /// the tick, on the timer thread, like OnBeat.
+    virtual void OnPosition(const BarPosition& position) { (void)position; }
     /// The run is over; tempo is the tempo it was started with. Sent once per run.
     virtual void OnStopped(std::uint32_t tempo) = 0;
     /// Sent right after OnStopped when a sound could not be played: the number of the

@@ -25,6 +25,15 @@ public:
     /// Given the tick flags of the pattern entry that is due, returns the timer flags
     /// (Core::TimerFlags) for this tick. Timer thread.
     virtual std::uint32_t OnTick(std::uint16_t patternFlags) = 0;
+    /// Timer ticks in one beat (whole, fixed for the run).
+    virtual std::int32_t TicksPerBeat() = 0;
+    /// Bars left in the speed trainer's current level, counting the current one, for a bar of
+    /// timerTicksPerBar ticks; -1 outside trainer levels. Timer thread.
+    virtual std::int32_t BarsLeftInLevel(std::int64_t timerTicksPerBar)
+    {
+        (void)timerTicksPerBar;
+        return -1;
+    }
 };
 
 } // namespace Core

@@ -5,6 +5,7 @@
 #include "Core/Engine/TimerFlags.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace Core {
 
@@ -44,6 +45,11 @@ MetronomeStrategy::MetronomeStrategy()
 std::int32_t MetronomeStrategy::GetTrainerTicksPerBar(const Configuration::ConfigurationData& settings)
 {
     return GetBeatsPerBar(settings);
+}
+
+BarShape MetronomeStrategy::DescribeBar(const Configuration::ConfigurationData& settings, bool compound)
+{
+    return BarShape::Plain(GetBeatsPerBar(settings), compound);
 }
 
 std::uint32_t MetronomeStrategy::ScaledVolume(std::int32_t volume, std::uint32_t globalVolume)
@@ -108,6 +114,7 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
             run_.TrainerBeatsPerBar = GetTrainerTicksPerBar(settings);
     }
     timerStrategy_->Initialise(settings, run_);
+    PreparePractice(settings, secondary, compound);
     if (timerStrategy_->IsTempoLocked())
         handler_->OnTrainerStarted(timerStrategy_->GetBpm(), warmUp_);
 
@@ -163,7 +170,11 @@ void MetronomeStrategy::TogglePause()
         return;
     }
     // Everything the run has counted so far stays as it is; the first tick sounds at once,
-    // on a fresh anchor in the stream.
+    // on a fresh anchor in the stream. A count-in cut short by the pause is not resumed.
+    if (countInTicks_ > 0) {
+        countInTicks_ = 0;
+        countInTick_ = 0;
+    }
     timer_->Start(this, timerStrategy_->GetInterval(), soundEngine_->FrameClock());
 }
 
@@ -207,6 +218,8 @@ bool MetronomeStrategy::PlayOnce(ISoundEngine& engine, const Configuration::Conf
 
 bool MetronomeStrategy::PlayVoice(std::int32_t voiceIndex)
 {
+    if (silent_)
+        return true;
     const auto voice = static_cast<std::size_t>(voiceIndex);
     return soundEngine_->PlaySound(voiceVolume_[voice].load(std::memory_order_relaxed),
                                    voiceSound_[voice].load(std::memory_order_relaxed));
@@ -229,7 +242,7 @@ bool MetronomeStrategy::PlayTick()
 
     if (useIndicator_ && indicator_ != nullptr) {
         if ((flags & PatternFlags::ShowBeat) != 0)
-            indicator_->ShowBeat(voiceIndex);
+            indicator_->ShowBeat(voiceIndex, silent_ ? BeatLook::Muted : BeatLook::Normal);
         else if ((flags & PatternFlags::ClearBeat) != 0)
             indicator_->ClearBeat();
     }
@@ -238,13 +251,31 @@ bool MetronomeStrategy::PlayTick()
 
 void MetronomeStrategy::OnTimer()
 {
+    if (countInTicks_ > 0) {
+        // The count-in counts toward nothing: the timer strategy (the trainer) does not see it.
+        if (!timer_->IsRunning())
+            return;
+        if (!PlayCountInTick())
+            EndRun(true);
+        return;
+    }
     currentFlags_ = pattern_[static_cast<std::size_t>(patternPosition_)];
     const std::uint32_t timerFlags = timerStrategy_->OnTick(currentFlags_);
     if (!timer_->IsRunning())
         return; // stopped while this tick was on its way
 
+    const std::int64_t tick = mainTick_++;
+    const std::int64_t tickInBar = tick % ticksPerBar_;
+    const auto bar = static_cast<std::int32_t>(std::min<std::int64_t>(tick / ticksPerBar_, INT32_MAX - 1));
+    const bool muted = gap_.Muted(bar);
+    if (tickInBar % ticksPerPulse_ == 0)
+        ReportPosition(tickInBar, bar + 1, muted, false);
     if ((timerFlags & TimerFlags::PlayEntry) != 0) {
-        if (!PlayTick()) {
+        // A muted bar plays on without a sound: its voices, the lamp and the patterns all move on.
+        silent_ = muted && !(gap_.keepDownbeat && tickInBar == 0);
+        const bool played = PlayTick();
+        silent_ = false;
+        if (!played) {
             EndRun(true);
             return;
         }
@@ -271,6 +302,86 @@ void MetronomeStrategy::OnTimer()
 
     if ((timerFlags & ReportedTimerFlags) != 0)
         handler_->OnBeat(static_cast<std::uint8_t>(timerFlags & ReportedTimerFlags), tempo);
+}
+
+void MetronomeStrategy::PreparePractice(const Configuration::ConfigurationData& settings, std::int32_t secondary,
+                                        bool compound)
+{
+    bar_ = DescribeBar(settings, compound);
+    gap_ = GapRule::From(settings);
+    const std::int32_t ticksPerBeat = std::max(timerStrategy_->TicksPerBeat(), 1);
+    ticksPerUnit_ = std::max(ticksPerBeat / bar_.unitsPerBeat, 1);
+    ticksPerPulse_ = ticksPerUnit_ * bar_.unitsPerBeat;
+    ticksPerBar_ = static_cast<std::int64_t>(ticksPerUnit_) * bar_.units;
+    mainTick_ = 0;
+
+    // Swing moves the second step of each pair on a grid of 2 or 4 steps to a beat; the timer
+    // may tick finer than a step (the trainer does), the shift is in its ticks.
+    const std::int32_t steps = bar_.unitsPerBeat == 1 ? run_.TicksPerBeat : 0;
+    const double shiftInSteps = SwingShiftInSteps(settings, steps, secondary, compound);
+    ticksPerSwingStep_ = steps > 0 ? std::max(ticksPerBeat / steps, 1) : 1;
+    swingShift_ = shiftInSteps * ticksPerSwingStep_;
+
+    countInTick_ = 0;
+    countInBars_ = CountInBars(settings);
+    if (countInBars_ > 0) {
+        countInTicks_ = ticksPerBar_ * countInBars_;
+    } else if (CountInIsTwoBeats(settings)) {
+        countInTicks_ = 2LL * ticksPerPulse_;
+    } else {
+        countInTicks_ = 0;
+    }
+    countInSound_ = settings.SoundEngineType == Configuration::SoundSource::Midi ? InstrumentNote(settings.CountInInstrument)
+                                                                                 : voiceSound_[0].load(std::memory_order_relaxed);
+}
+
+bool MetronomeStrategy::PlayCountInTick()
+{
+    const std::int64_t tick = countInTick_++;
+    const bool last = countInTick_ >= countInTicks_;
+    const std::int64_t tickInBar = tick % ticksPerBar_;
+    bool played = true;
+    if (tickInBar % ticksPerUnit_ == 0) {
+        auto level = static_cast<BarShape::Level>(bar_.level[static_cast<std::size_t>(tickInBar / ticksPerUnit_)]);
+        if (countInBars_ == 0 && level != BarShape::Silent)
+            level = tick == 0 ? BarShape::BarStart : BarShape::Beat; // two beats: the first accented
+        if (level != BarShape::Silent) {
+            played = soundEngine_->PlaySound(CountInVolume(voiceVolume_[0].load(std::memory_order_relaxed), level),
+                                             countInSound_);
+            if (useIndicator_ && indicator_ != nullptr)
+                indicator_->ShowBeat(0, BeatLook::CountIn);
+        }
+    } else if (useIndicator_ && indicator_ != nullptr && tickInBar % ticksPerPulse_ == ticksPerPulse_ / 2) {
+        indicator_->ClearBeat();
+    }
+    if (tickInBar % ticksPerPulse_ == 0) {
+        const auto bar = static_cast<std::int32_t>(tick / ticksPerBar_);
+        ReportPosition(tickInBar, countInBars_ > 0 ? bar - countInBars_ : 0, false, true);
+    }
+    if (last)
+        countInTicks_ = 0; // the next tick is the first bar's first
+    return played;
+}
+
+void MetronomeStrategy::ReportPosition(std::int64_t tickInBar, std::int32_t bar, bool muted, bool countIn)
+{
+    BarPosition position;
+    position.bar = bar;
+    position.beat = static_cast<std::int32_t>(tickInBar / ticksPerPulse_) + 1;
+    position.muted = muted;
+    position.countIn = countIn;
+    if (!countIn && timerStrategy_->IsTempoLocked())
+        position.barsLeft = timerStrategy_->BarsLeftInLevel(ticksPerBar_);
+    handler_->OnPosition(position);
+}
+
+double MetronomeStrategy::NextTickShift()
+{
+    if (swingShift_ == 0.0 || countInTicks_ > 0)
+        return 0.0;
+    // mainTick_ is the number of the tick to come.
+    const std::int64_t inPair = mainTick_ % (2LL * ticksPerSwingStep_);
+    return inPair == ticksPerSwingStep_ ? swingShift_ : 0.0;
 }
 
 void MetronomeStrategy::EndRun(bool failedSound)

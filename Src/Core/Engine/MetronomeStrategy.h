@@ -9,6 +9,7 @@
 #include "Core/Engine/ISpeedTrainerStrategy.h"
 #include "Core/Engine/ITimerEventHandler.h"
 #include "Core/Engine/ITimerStrategy.h"
+#include "Core/Engine/Practice.h"
 #include "Core/Engine/RunState.h"
 
 #include <array>
@@ -53,6 +54,8 @@ public:
     /// Plays the pattern entry due on this tick and acts on what the timer strategy says it
     /// means. Timer thread; never blocks, allocates or logs.
     void OnTimer() override;
+    /// Swing: the next tick's shift from the straight grid (see ITimerEventHandler).
+    double NextTickShift() override;
 
     /// Beats of one bar for the speed trainer's bar mode.
     virtual std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) = 0;
@@ -67,6 +70,9 @@ public:
     virtual std::int32_t PlayBeat() = 0;
     /// Ticks the speed trainer counts in one bar (ticks whose pattern entry plays a beat).
     virtual std::int32_t GetTrainerTicksPerBar(const Configuration::ConfigurationData& settings);
+    /// The run's bar for the count-in and the bar counter, after Initialise: by default
+    /// GetBeatsPerBar beats, or eighths in compound time.
+    virtual BarShape DescribeBar(const Configuration::ConfigurationData& settings, bool compound);
 
     /// Prepares and starts a run (see IMetronome::Start for the result codes).
     std::uint32_t Start(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings,
@@ -103,6 +109,9 @@ protected:
 
 private:
     bool PlayTick();
+    void PreparePractice(const Configuration::ConfigurationData& settings, std::int32_t secondary, bool compound);
+    bool PlayCountInTick();
+    void ReportPosition(std::int64_t tickInBar, std::int32_t bar, bool muted, bool countIn);
     void EndRun(bool failedSound);
     void Abandon();
     void CloseEndedRun();
@@ -122,6 +131,21 @@ private:
     bool beep_ = false;
     std::int32_t startTempo_ = 0;
     bool warmUp_ = false;
+
+    // Practice: the count-in, muted bars and swing, counted in timer ticks.
+    BarShape bar_;
+    GapRule gap_;
+    std::int32_t ticksPerUnit_ = 1;    // timer ticks per unit of bar_
+    std::int32_t ticksPerPulse_ = 1;   // timer ticks per beat
+    std::int64_t ticksPerBar_ = 1;
+    std::int64_t countInTicks_ = 0;    // of the whole count-in; 0 once it is over
+    std::int64_t countInTick_ = 0;     // count-in ticks played
+    std::int32_t countInBars_ = 0;     // 0: two beats
+    std::uint32_t countInSound_ = 0;
+    std::int64_t mainTick_ = 0;        // ticks since the first bar began
+    std::int32_t ticksPerSwingStep_ = 1;
+    double swingShift_ = 0;            // in ticks, for the second step of each pair
+    bool silent_ = false;              // the tick being played is muted
     // Set by a successful Start; whichever thread clears it first ends the run, so the end
     // (OnStopped) is reported exactly once.
     std::atomic<bool> inRun_{false};

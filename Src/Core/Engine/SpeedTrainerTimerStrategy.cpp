@@ -74,6 +74,7 @@ void SpeedTrainerTimerStrategy::Initialise(const Configuration::ConfigurationDat
     levelCount_ = curve_->Initialise(TrainerRun{start, end, range, step});
 
     barMode_ = settings.DurationsInBars != 0;
+    trainerBeatsPerBar_ = std::max(run.TrainerBeatsPerBar, 1);
     levelTicks_ = -1; // the first counted tick is the level's first
     if (barMode_) {
         // Counted ticks are the beat ticks; the controller gives how many of them make a bar.
@@ -197,6 +198,27 @@ void SpeedTrainerTimerStrategy::BeginWarmDown()
     levelIndex_ = 0;
     levelTicks_ = 0;
     warmDownLength_ = 0; // the end of the warm-down completes the run
+}
+
+} // namespace Core
+
+namespace Core {
+
+std::int32_t SpeedTrainerTimerStrategy::TicksPerBeat()
+{
+    return static_cast<std::int32_t>(ticksPerBeat_);
+}
+
+std::int32_t SpeedTrainerTimerStrategy::BarsLeftInLevel(std::int64_t timerTicksPerBar)
+{
+    if (warmUpTicks_ != 0 || warmUpPending_)
+        return -1;
+    // Counted ticks: the beat ticks in bar mode, every tick otherwise.
+    const std::int64_t perBar = barMode_ ? trainerBeatsPerBar_ : timerTicksPerBar;
+    const std::int64_t left = ticksPerLevel_ - std::max(levelTicks_, 0);
+    if (perBar <= 0 || left <= 0)
+        return -1;
+    return static_cast<std::int32_t>((left + perBar - 1) / perBar);
 }
 
 } // namespace Core

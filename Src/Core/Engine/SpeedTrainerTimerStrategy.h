@@ -32,6 +32,8 @@ public:
     void SetBpm(std::uint32_t bpm) override;
     bool IsTempoLocked() override;
     std::uint32_t OnTick(std::uint16_t patternFlags) override;
+    std::int32_t TicksPerBeat() override;
+    std::int32_t BarsLeftInLevel(std::int64_t timerTicksPerBar) override;
 
     /// Levels of the current phase and how many of them are complete (for tests and display).
     std::int32_t LevelCount() const { return levelCount_; }
@@ -62,6 +64,7 @@ private:
     std::int32_t levelTicks_ = 0;
     bool warmUpPending_ = false;
     bool barMode_ = false;
+    std::int32_t trainerBeatsPerBar_ = 1;
 };
 
 } // namespace Core

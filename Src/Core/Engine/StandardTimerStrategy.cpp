@@ -44,3 +44,14 @@ std::uint32_t StandardTimerStrategy::OnTick(std::uint16_t)
 }
 
 } // namespace Core
+
+namespace Core {
+
+std::int32_t StandardTimerStrategy::TicksPerBeat()
+{
+    if (ticksPerBeat_ != 0)
+        return static_cast<std::int32_t>(ticksPerBeat_);
+    return halfBeatTicks_ ? 2 : 1;
+}
+
+} // namespace Core

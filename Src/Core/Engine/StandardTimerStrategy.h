@@ -12,6 +12,7 @@ public:
     void SetBpm(std::uint32_t bpm) override;
     bool IsTempoLocked() override;
     std::uint32_t OnTick(std::uint16_t patternFlags) override;
+    std::int32_t TicksPerBeat() override;
 
 private:
     std::int32_t tempo_ = 120;

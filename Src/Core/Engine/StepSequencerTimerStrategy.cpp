@@ -38,3 +38,12 @@ std::uint32_t StepSequencerTimerStrategy::OnTick(std::uint16_t)
 }
 
 } // namespace Core
+
+namespace Core {
+
+std::int32_t StepSequencerTimerStrategy::TicksPerBeat()
+{
+    return static_cast<std::int32_t>(stepsPerBeat_);
+}
+
+} // namespace Core

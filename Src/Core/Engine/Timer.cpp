@@ -171,14 +171,18 @@ void Timer::Run(std::uint64_t generation)
             }
         }
 
+        // A swung tick sounds later than its place on the grid; the grid goes on from that place.
+        const double shift = handler_->NextTickShift() * interval;
+        const TickFrame sounding = shift > 0.0 ? next.Plus(shift) : next;
+
         // Sleep until a little before the tick is due, or until a stop or a re-time. The due
         // time is asked for again after every wake-up, because the stream's clock moves (a
         // server that falls behind moves it later); a wake-up for anything else sleeps on.
-        std::int64_t due = clock.HandOverTime(next.Value());
+        std::int64_t due = clock.HandOverTime(sounding.Value());
         while (KeepsRunning(generation) && !reTime_.load(std::memory_order_acquire)
                && Platform::Clock::Now() < due - spinMargin) {
             wake_.WaitUntil(due - spinMargin);
-            due = clock.HandOverTime(next.Value());
+            due = clock.HandOverTime(sounding.Value());
         }
         if (!KeepsRunning(generation))
             break;
@@ -200,7 +204,7 @@ void Timer::Run(std::uint64_t generation)
         if (stopped)
             break;
 
-        Tick(next, due);
+        Tick(sounding, due);
         last = next;
 
         // Woken too late to spin at all: sleep a little less from now on, within bounds (the

@@ -17,7 +17,9 @@ namespace Core {
 /// first tick of a run takes the clock's anchor frame (the stream's render position plus
 /// the lead) and is given at once; each next tick's frame is the previous one plus the
 /// interval at the clock's nominal rate, carried as whole frames plus a fraction so that
-/// nothing drifts however long the run. The clock says when each tick is due to be handed
+/// nothing drifts however long the run. A tick the handler shifts (swing,
+/// ITimerEventHandler::NextTickShift) sounds that many intervals after its place on this grid,
+/// and the grid goes on from the place. The clock says when each tick is due to be handed
 /// over; errors of that estimate move the thread's wake-up within the lead, never a tick's
 /// frame, and when the stream's clock drifts from the steady clock the thread follows the
 /// stream. Inside OnTimer, Platform::CurrentTickTime()/CurrentSoundStamp() describe the tick.

@@ -27,6 +27,14 @@ std::vector<Platform::Audio::MidiOut::Note> MidiSoundEngine::NotesOf(const Confi
         if (velocity > 0)
             notes.emplace_back(note, velocity);
     }
+    if (settings.CountIn != Configuration::CountInOff) {
+        const auto accent = MetronomeStrategy::ScaledVolume(settings.Volume[0], globalVolume);
+        const auto note = static_cast<int>(InstrumentNote(settings.CountInInstrument));
+        for (const std::uint8_t level : {BarShape::BarStart, BarShape::GroupStart, BarShape::Beat}) {
+            if (const auto velocity = static_cast<int>(CountInVolume(accent, level)); velocity > 0)
+                notes.emplace_back(note, velocity);
+        }
+    }
     return notes;
 }
 
