@@ -150,6 +150,62 @@ ClickFigures MeasureClicks(const std::vector<float>& stereo, double periodFrames
     return figures;
 }
 
+PracticeFigures MeasurePractice(const std::vector<float>& stereo, double beatFrames, int countInBeats, int play, int mute,
+                                double swingRatio)
+{
+    PracticeFigures figures;
+    // The clicks die away before the next (the shortest gap is a beat's (1 - ratio)).
+    const std::vector<std::size_t> onsets = FindOnsets(stereo, static_cast<std::size_t>(beatFrames * 0.15));
+    if (onsets.size() <= static_cast<std::size_t>(countInBeats))
+        return figures;
+    const auto countIn = static_cast<std::size_t>(countInBeats);
+    figures.countInClicks = countIn;
+    for (std::size_t k = 0; k < countIn; ++k)
+        figures.countInMaxErrorFrames = std::max(
+            figures.countInMaxErrorFrames,
+            std::fabs(static_cast<double>(onsets[k]) - static_cast<double>(onsets[0]) - static_cast<double>(k) * beatFrames));
+    const double first = static_cast<double>(onsets[countIn]);
+    if (countIn > 0)
+        figures.countInToBarFrames = first - static_cast<double>(onsets[countIn - 1]) - beatFrames;
+
+    const double frames = static_cast<double>(stereo.size() / 2);
+    const double barFrames = 4.0 * beatFrames;
+    std::vector<double> expected;
+    for (int bar = 0; first + (bar + 1) * barFrames < frames; ++bar) {
+        const double start = first + bar * barFrames;
+        if (bar % (play + mute) >= play) {
+            ++figures.mutedBars;
+            const float peak = PeakAt(stereo, static_cast<std::size_t>(std::ceil(start)), static_cast<std::size_t>(barFrames));
+            figures.mutedPeakDbfs = std::max(figures.mutedPeakDbfs, peak > 0.0f ? 20.0 * std::log10(peak) : -200.0);
+            continue;
+        }
+        for (int beat = 0; beat < 4; ++beat) {
+            expected.push_back(start + beat * beatFrames);
+            expected.push_back(start + (beat + swingRatio) * beatFrames);
+        }
+    }
+    figures.expectedClicks = expected.size();
+    std::vector<bool> found(expected.size(), false);
+    for (std::size_t k = countIn; k < onsets.size(); ++k) {
+        const auto onset = static_cast<double>(onsets[k]);
+        if (!expected.empty() && onset > expected.back() + beatFrames)
+            break; // past the last whole bar
+        ++figures.clicks;
+        const auto nearest = std::min_element(expected.begin(), expected.end(), [onset](double a, double b) {
+            return std::fabs(a - onset) < std::fabs(b - onset);
+        });
+        const double error = nearest == expected.end() ? 1e9 : std::fabs(*nearest - onset);
+        if (error > 2.0) {
+            ++figures.unexpectedClicks;
+            continue;
+        }
+        found[static_cast<std::size_t>(nearest - expected.begin())] = true;
+        figures.maxErrorFrames = std::max(figures.maxErrorFrames, error);
+    }
+    figures.missingClicks = expected.size() - static_cast<std::size_t>(std::count(found.begin(), found.end(), true));
+    return figures;
+}
+
 TempoChangeFigures MeasureTempoChange(const std::vector<float>& stereo, double periodBefore, double periodAfter)
 {
     TempoChangeFigures figures;

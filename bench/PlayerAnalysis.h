@@ -49,6 +49,25 @@ struct TempoChangeFigures {
 };
 TempoChangeFigures MeasureTempoChange(const std::vector<float>& stereo, double periodBefore, double periodAfter);
 
+/// A practice run in 4/4: a count-in of countInBeats clicks a beat apart, then bars of two
+/// eighths to a beat, the second of each pair at swingRatio of the beat, played bars then
+/// muted bars in turn. The grid is anchored on the first count-in click (count-in) and on the
+/// first bar's first click (the rest), each click measured against the nearest expected one.
+struct PracticeFigures {
+    std::size_t countInClicks = 0;
+    double countInMaxErrorFrames = 0.0; ///< largest |count-in onset - its grid|
+    double countInToBarFrames = 0.0;    ///< last count-in click to the first bar's, minus a beat
+    std::size_t expectedClicks = 0;     ///< in the sounding bars the recording covers
+    std::size_t clicks = 0;             ///< onsets after the count-in
+    std::size_t unexpectedClicks = 0;   ///< onsets more than 2 samples from every expected click
+    std::size_t missingClicks = 0;      ///< expected clicks no onset was found for
+    double maxErrorFrames = 0.0;        ///< of the expected ones
+    std::size_t mutedBars = 0;
+    double mutedPeakDbfs = -200.0;      ///< loudest sample inside any muted bar
+};
+PracticeFigures MeasurePractice(const std::vector<float>& stereo, double beatFrames, int countInBeats, int play, int mute,
+                                double swingRatio);
+
 /// Reads raw interleaved stereo signed 16-bit little-endian samples (what parec --raw
 /// records). Empty when the file cannot be read.
 std::vector<float> ReadRawS16Stereo(const std::string& path);

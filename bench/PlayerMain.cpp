@@ -23,9 +23,16 @@
 //     --change-at T --change-bpm B2
 //                        after T seconds change the tempo to B2 (ChangeTempo); the clicks
 //                        are then measured against the two periods
+//     --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
+//                        the practice options (count-in 0, 1, 2, 4 bars or 2b for two beats);
+//                        the bars muted are counted from the run's bar reports
+//   engine_player --gap-share BARS [--gap-random PERCENT[:BARS]] [--seed N]
+//                        the share of muted bars the random rule gives over BARS bars (and
+//                        from bar 64 on), without playing
 //   engine_player --analyse-raw PATH --bpm B --subdivision S [--rate R] [--change-bpm B2] [--float]
 //                        (--float: raw float32 stereo, as jack_recorder records)
-//                        measure the clicks of a raw s16le stereo recording (parec --raw)
+//                        measure the clicks of a raw s16le stereo recording (parec --raw);
+//                        with --count-in and --gap (and --swing), as a practice run in 4/4
 #include "PlayerAnalysis.h"
 
 #include "Configuration/FileConfiguration.h"
@@ -76,6 +83,8 @@ struct Options {
     int changeBpm = 0;
     bool floatRaw = false;
     std::uint32_t blockFrames = 0;
+    std::vector<std::pair<std::string, std::string>> practice; // name without dashes, value
+    int gapShareBars = 0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -115,6 +124,12 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.floatRaw = true;
         else if (argument == "--rate" && hasValue)
             options.rate = std::atof(argv[++i]);
+        else if ((argument == "--count-in" || argument == "--gap" || argument == "--gap-random" || argument == "--seed"
+                  || argument == "--swing")
+                 && hasValue)
+            options.practice.emplace_back(argument.substr(2), argv[++i]);
+        else if (argument == "--gap-share" && hasValue)
+            options.gapShareBars = std::atoi(argv[++i]);
         else if (!argument.empty() && argument[0] != '-' && options.confPath.empty())
             options.confPath = argument;
         else
@@ -197,6 +212,16 @@ class Reporter final : public Core::IMetronomeEventHandler {
 public:
     void OnTrainerStarted(std::uint32_t, bool) override {}
     void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnPosition(const Core::BarPosition& position) override
+    {
+        if (position.countIn || position.beat != 1)
+            return;
+        bars.fetch_add(1, std::memory_order_relaxed);
+        if (position.muted)
+            mutedBars.fetch_add(1, std::memory_order_relaxed);
+    }
+    std::atomic<int> bars{0};
+    std::atomic<int> mutedBars{0};
     void OnStopped(std::uint32_t) override { stopped.store(true); }
     void OnError(std::uint32_t message) override { error.store(message); }
     std::atomic<bool> stopped{false};
@@ -312,6 +337,40 @@ bool Measure(const std::vector<float>& samples, const Options& options, int bpm,
     return clicks >= 2;
 }
 
+// The practice options of the command line applied to settings; false after naming one refused.
+bool ApplyPractice(const Options& options, Configuration::ConfigurationData& settings)
+{
+    for (const auto& [name, value] : options.practice) {
+        if (!Core::ApplyPracticeOption(name, value, settings)) {
+            std::fprintf(stderr, "--%s %s: not accepted\n", name.c_str(), value.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MeasurePracticeRun(const std::vector<float>& samples, const Options& options)
+{
+    Configuration::ConfigurationData settings;
+    if (!ApplyPractice(options, settings))
+        return false;
+    const int countInBeats = settings.CountIn == Configuration::CountInTwoBeats ? 2 : 4 * Core::CountInBars(settings);
+    const bool periodic = settings.GapMode == Configuration::GapPeriodic;
+    const double beat = options.rate * 60.0 / options.bpm;
+    const double ratio = options.subdivision == 2 ? settings.Swing / 100.0 : 0.5;
+    const Player::PracticeFigures figures = Player::MeasurePractice(
+        samples, beat, countInBeats, periodic ? settings.GapPlay : 1, periodic ? settings.GapMute : 0, ratio);
+    std::printf("count-in          %zu clicks, max %.2f samples from their grid; the first bar's first click %+.2f "
+                "samples from a beat after the last\n",
+                figures.countInClicks, figures.countInMaxErrorFrames, figures.countInToBarFrames);
+    std::printf("bars' clicks      %zu of %zu expected found, max %.2f samples from the computed frame (swing %.1f %%); "
+                "%zu missing, %zu elsewhere\n",
+                figures.expectedClicks - figures.missingClicks, figures.expectedClicks, figures.maxErrorFrames,
+                ratio * 100.0, figures.missingClicks, figures.unexpectedClicks);
+    std::printf("muted bars        %zu, loudest sample in them %.1f dBFS\n", figures.mutedBars, figures.mutedPeakDbfs);
+    return figures.expectedClicks > 0;
+}
+
 int Analyse(const Options& options)
 {
     const std::vector<float> samples
@@ -320,6 +379,8 @@ int Analyse(const Options& options)
         std::fprintf(stderr, "nothing to analyse (a recording and --bpm are needed)\n");
         return 1;
     }
+    if (!options.practice.empty())
+        return MeasurePracticeRun(samples, options) ? 0 : 1;
     return Measure(samples, options, options.bpm, options.subdivision > 0 ? options.subdivision : 1.0) ? 0 : 1;
 }
 
@@ -328,15 +389,34 @@ int Analyse(const Options& options)
 int main(int argc, char** argv)
 {
     Options options;
-    if (!ParseOptions(argc, argv, options) || (options.confPath.empty() && options.rawPath.empty())) {
+    if (!ParseOptions(argc, argv, options)
+        || (options.confPath.empty() && options.rawPath.empty() && options.gapShareBars <= 0)) {
         std::fprintf(stderr, "usage: %s [--seconds N] [--backend real|null] [--bpm B] [--subdivision S] "
-                             "[--instrument I] [--no-indicator] [--wav PATH] Tolvane.conf\n"
-                             "       %s --analyse-raw PATH --bpm B [--subdivision S] [--rate R]\n",
-                     argv[0], argv[0]);
+                             "[--instrument I] [--no-indicator] [--wav PATH]\n"
+                             "          [--count-in 0|1|2|4|2b] [--gap PLAY:MUTE] [--gap-random PERCENT[:BARS]] "
+                             "[--seed N] [--swing PERCENT] Tolvane.conf\n"
+                             "       %s --gap-share BARS [--gap-random PERCENT[:BARS]] [--seed N]\n"
+                             "       %s --analyse-raw PATH --bpm B [--subdivision S] [--rate R] [practice options]\n",
+                     argv[0], argv[0], argv[0]);
         return 2;
     }
     if (!options.rawPath.empty())
         return Analyse(options);
+    if (options.gapShareBars > 0) {
+        Configuration::ConfigurationData settings;
+        if (!ApplyPractice(options, settings))
+            return 2;
+        const Core::GapRule rule = Core::GapRule::From(settings);
+        int muted = 0, mutedLate = 0;
+        for (int bar = 0; bar < options.gapShareBars; ++bar) {
+            muted += rule.Muted(bar) ? 1 : 0;
+            mutedLate += bar >= 64 && rule.Muted(bar) ? 1 : 0;
+        }
+        std::printf("muted bars        %d of %d (%.1f %%), from bar 64 on %.1f %% (seed %d)\n", muted, options.gapShareBars,
+                    100.0 * muted / options.gapShareBars,
+                    options.gapShareBars > 64 ? 100.0 * mutedLate / (options.gapShareBars - 64) : 0.0, settings.GapSeed);
+        return 0;
+    }
 
     Configuration::FileConfiguration store(options.confPath);
     if (!store.Load())
@@ -361,6 +441,8 @@ int main(int argc, char** argv)
     }
     if (options.noIndicator)
         settings.VisualIndicator = 0;
+    if (!ApplyPractice(options, settings))
+        return 2;
 
     // The player's own engine, from the program's parts in the program's order: the output
     // (the null backend keeps everything it renders, for measuring the clicks afterwards; the
@@ -433,6 +515,10 @@ int main(int argc, char** argv)
     if (!options.rhythm.empty())
         std::printf("rhythm            %s, %d steps to a beat\n", options.rhythm.c_str(), settings.CrSubdivision);
     std::printf("played            %.2f s\n", wall);
+    if (!options.practice.empty())
+        std::printf("practice          count-in %d, gap mode %d, swing %.1f %%: %d bars, %d of them muted (seed %d)\n",
+                    settings.CountIn, settings.GapMode, static_cast<double>(settings.Swing), reporter.bars.load(),
+                    reporter.mutedBars.load(), settings.GapSeed);
     std::printf("ticks             %zu\n", timer.Ticks());
     std::printf("sounds            %llu\n", static_cast<unsigned long long>(counting.sounds.load()));
     std::printf("late sounds       %llu\n", static_cast<unsigned long long>(mixer.LateCount()));

@@ -6,6 +6,7 @@
 #   bench/ServerBench.sh pulse|pipewire|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--cursor] [PLAYER OPTIONS]
 #   e.g. bench/ServerBench.sh pulse build/release/bin 133 4 60
 #        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
+#        bench/ServerBench.sh pulse build/release/bin 120 2 60 --count-in 2 --gap 2:1 --swing 66
 #        SERVER_BENCH_RATE=48000 SERVER_BENCH_JACK_PERIOD=1024 bench/ServerBench.sh jack build/release/bin 120 0 60
 #
 # pulse: a private PulseAudio with a null sink (44.1 kHz, or SERVER_BENCH_RATE), recorded
@@ -43,6 +44,8 @@ while [ $# -gt 0 ]; do
         --cursor) lamp=cursor ;;
         --rhythm) rhythm=$2; shift ;;
         --change-bpm) analyse="$analyse --change-bpm $2"; extra="$extra $1 $2"; shift ;;
+        # The practice options play and are measured as a practice run (4/4, see engine_player).
+        --count-in|--gap|--gap-random|--seed|--swing) analyse="$analyse $1 $2"; extra="$extra $1 $2"; shift ;;
         *) extra="$extra $1" ;;
     esac
     shift

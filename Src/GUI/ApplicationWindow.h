@@ -151,7 +151,13 @@ public:
     bool LoadPresetRequest(const QString& name);
     /// Starts playing unless playing already. True when playing afterwards.
     bool StartRequest();
-    /// Carries out one request line of the command line ("preset NAME", "tempo N", "start").
+    /// A practice option sent by another process ("count-in 2", "gap 3:1", "gap-random 30",
+    /// "seed 42", "swing 66", as Core::ApplyPracticeOption reads them): taken into the settings
+    /// for the next Start. Refused while a speed-trainer run plays or the settings dialog is
+    /// open, or for a value out of range.
+    bool PracticeRequest(const QString& option);
+    /// Carries out one request line of the command line ("preset NAME", "practice OPTION",
+    /// "tempo N", "start").
     bool CarryOutRequest(const QString& request);
     /// The command-line requests that were refused, by this window (once its event loop
     /// runs) or by the running copy they went to; each is also told on stderr.

@@ -2,6 +2,8 @@
 // metronome's reports, start errors and help.
 #include "GUI/ApplicationWindow.h"
 
+#include "Core/Engine/Practice.h"
+
 #include "Configuration/IConfiguration.h"
 #include "Core/Engine/BeatPatterns.h"
 #include "Core/Engine/TimerFlags.h"
@@ -263,8 +265,20 @@ bool ApplicationWindow::StartRequest()
     return running_.load() || startWaiting_;
 }
 
+bool ApplicationWindow::PracticeRequest(const QString& option)
+{
+    const qsizetype space = option.indexOf(QLatin1Char(' '));
+    if (!display_ || SettingsDialogOpen() || space < 0
+        || (running_.load() && configuration_.GetData().SpeedTrainer != Configuration::TrainerMode::Off))
+        return false;
+    return Core::ApplyPracticeOption(option.left(space).toStdString(), option.mid(space + 1).toStdString(),
+                                     configuration_.GetData());
+}
+
 bool ApplicationWindow::CarryOutRequest(const QString& request)
 {
+    if (request.startsWith(QLatin1String("practice ")))
+        return PracticeRequest(request.mid(9));
     if (request.startsWith(QLatin1String("preset ")))
         return LoadPresetRequest(request.mid(7));
     if (request.startsWith(QLatin1String("tempo "))) {

@@ -202,6 +202,8 @@ bool ApplicationWindowStartup::CheckSingleInstance()
     });
     instance_->AddRequest(QStringLiteral("preset"),
                           [&window, answer](const QString& name) { return answer(window.LoadPresetRequest(name)); });
+    instance_->AddRequest(QStringLiteral("practice"),
+                          [&window, answer](const QString& option) { return answer(window.PracticeRequest(option)); });
     instance_->AddRequest(QStringLiteral("start"),
                           [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(

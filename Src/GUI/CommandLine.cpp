@@ -1,6 +1,7 @@
 #include "GUI/CommandLine.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/Engine/Practice.h"
 #include "GUI/TempoControl.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,20 @@ CommandLine::CommandLine(const QStringList& arguments)
                                     QStringLiteral("name"));
     const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("Start playing at once."));
     parser_.addOptions({tempo, preset, start});
+    const struct {
+        const char* name;
+        const char* valueName;
+        const char* description;
+    } practiceOptions[] = {
+        {"count-in", "bars", "Count in 0, 1, 2 or 4 bars before the first, or 2b for two beats."},
+        {"gap", "play:mute", "Play <play> bars, then mute <mute> bars (1 to 16 each), over and over."},
+        {"gap-random", "percent[:bars]", "Mute <percent> of the bars at random (5 to 95), rising to it over <bars>."},
+        {"seed", "n", "The seed that chooses the randomly muted bars."},
+        {"swing", "percent", "Swing eighths or sixteenths by <percent> (50 straight to 75)."},
+    };
+    for (const auto& option : practiceOptions)
+        parser_.addOption(QCommandLineOption(QString::fromLatin1(option.name), QString::fromLatin1(option.description),
+                                             QString::fromLatin1(option.valueName)));
     for (const char* name : QtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -87,6 +102,20 @@ CommandLine::CommandLine(const QStringList& arguments)
             return;
         }
     }
+    // Checked here on a scratch record, so that a value out of range is refused at once.
+    Configuration::ConfigurationData scratch;
+    for (const auto& option : practiceOptions) {
+        const QString name = QString::fromLatin1(option.name);
+        if (!parser_.isSet(name))
+            continue;
+        const QString value = parser_.value(name);
+        if (!Core::ApplyPracticeOption(option.name, value.toStdString(), scratch)) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--%1 does not take '%2'.").arg(name, value);
+            return;
+        }
+        practice_ << QStringLiteral("practice %1 %2").arg(name, value);
+    }
     start_ = parser_.isSet(start);
 }
 
@@ -105,6 +134,7 @@ QStringList CommandLine::Requests() const
     QStringList requests;
     if (!preset_.isEmpty())
         requests << QStringLiteral("preset ") + preset_;
+    requests << practice_;
     if (tempo_)
         requests << QStringLiteral("tempo %1").arg(*tempo_);
     if (start_)

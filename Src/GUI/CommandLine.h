@@ -13,6 +13,8 @@ namespace GUI {
 ///   --tempo N         start with N bpm (4..1000, the range the tempo keys reach)
 ///   --preset NAME     start with the preset NAME loaded
 ///   --start           start playing at once
+///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
+///                     the practice options (Core::ApplyPracticeOption), kept in the settings
 /// Qt's own options (-platform, -display, -style, ...) are accepted and left to Qt.
 /// When a copy of the program runs already, the wishes go to it as requests over the
 /// instance socket (see SingleInstance). The parser needs no QCoreApplication; Help() does.
@@ -37,8 +39,8 @@ public:
     static QString VersionLine();
 
     /// The wishes, as request lines of the instance socket, in the order they are carried
-    /// out: the preset first, so that a tempo given beside it wins, then the tempo, then the
-    /// start.
+    /// out: the preset first, so that a tempo and practice options given beside it win, then
+    /// the practice options ("practice NAME VALUE"), the tempo, then the start.
     QStringList Requests() const;
 
 private:
@@ -47,6 +49,7 @@ private:
     QString error_;
     std::optional<int> tempo_;
     QString preset_;
+    QStringList practice_;
     bool start_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "Configuration/ConfigurationData.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace Core {
 
@@ -80,6 +81,63 @@ std::int32_t CountInBars(const Configuration::ConfigurationData& settings)
 bool CountInIsTwoBeats(const Configuration::ConfigurationData& settings)
 {
     return settings.CountIn == Configuration::CountInTwoBeats;
+}
+
+namespace {
+
+// A whole decimal number within [low, high], nothing else in the text.
+bool ReadNumber(std::string_view text, long long low, long long high, std::int32_t& number)
+{
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return false;
+    number = static_cast<std::int32_t>(value);
+    return true;
+}
+
+// "A:B" into its two numbers; without a colon only the first (the second left as it is).
+bool ReadPair(std::string_view text, long long low1, long long high1, long long low2, long long high2,
+              std::int32_t& first, std::int32_t& second, bool secondNeeded)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return !secondNeeded && ReadNumber(text, low1, high1, first);
+    return ReadNumber(text.substr(0, colon), low1, high1, first) && ReadNumber(text.substr(colon + 1), low2, high2, second);
+}
+
+} // namespace
+
+bool ApplyPracticeOption(std::string_view name, std::string_view value, Configuration::ConfigurationData& settings)
+{
+    Configuration::ConfigurationData changed = settings;
+    bool accepted = false;
+    if (name == "count-in") {
+        if (value == "2b") {
+            changed.CountIn = Configuration::CountInTwoBeats;
+            accepted = true;
+        } else {
+            accepted = ReadNumber(value, 0, 4, changed.CountIn) && changed.CountIn != 3;
+        }
+    } else if (name == "gap") {
+        changed.GapMode = Configuration::GapPeriodic;
+        accepted = ReadPair(value, 1, 16, 1, 16, changed.GapPlay, changed.GapMute, true);
+    } else if (name == "gap-random") {
+        changed.GapMode = Configuration::GapRandom;
+        changed.GapRamp = 0;
+        accepted = ReadPair(value, 5, 95, 1, 64, changed.GapPercent, changed.GapRamp, false);
+    } else if (name == "seed") {
+        accepted = ReadNumber(value, 0, 2147483647, changed.GapSeed);
+    } else if (name == "swing") {
+        // A point in any locale.
+        double percent = 0.0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), percent);
+        accepted = error == std::errc() && end == value.data() + value.size() && percent >= 50.0 && percent <= 75.0;
+        changed.Swing = static_cast<float>(percent);
+    }
+    if (accepted)
+        settings = changed;
+    return accepted;
 }
 
 } // namespace Core

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace Configuration {
 struct ConfigurationData;
@@ -54,6 +55,11 @@ constexpr std::uint32_t CountInVolume(std::uint32_t accentVolume, std::uint8_t l
 /// Count-in bars asked for (0, 1..4), and whether the count-in is two beats instead.
 std::int32_t CountInBars(const Configuration::ConfigurationData& settings);
 bool CountInIsTwoBeats(const Configuration::ConfigurationData& settings);
+
+/// Applies one practice option of a command line to settings: name without its dashes
+/// ("count-in" 0, 1, 2, 4 or "2b"; "gap" PLAY:MUTE; "gap-random" PERCENT[:BARS]; "seed" N;
+/// "swing" PERCENT). False, with settings unchanged, for another name or a value out of range.
+bool ApplyPracticeOption(std::string_view name, std::string_view value, Configuration::ConfigurationData& settings);
 
 /// Where a run is, as the bar counter shows it. bar >= 1 in the run; during a count-in
 /// -n..-1 for its bars, 0 for a count-in of two beats. barsLeft: with the speed trainer the
