@@ -154,16 +154,30 @@ PracticeFigures MeasurePractice(const std::vector<float>& stereo, double beatFra
                                 double swingRatio)
 {
     PracticeFigures figures;
-    // The clicks die away before the next (the shortest gap is a beat's (1 - ratio)).
-    const std::vector<std::size_t> onsets = FindOnsets(stereo, static_cast<std::size_t>(beatFrames * 0.15));
+    // The count-in's sound need not die away to digital silence before the next click: an onset
+    // is the first frame above -40 dBFS at least 0.15 beats after the previous one. Clicks of one
+    // sound and loudness cross that level at the same offset into their attack.
+    std::vector<std::size_t> onsets;
+    const std::size_t total = stereo.size() / 2;
+    for (std::size_t frame = 0; frame < total;) {
+        if (std::fabs(stereo[2 * frame]) > 0.01f || std::fabs(stereo[2 * frame + 1]) > 0.01f) {
+            onsets.push_back(frame);
+            frame += static_cast<std::size_t>(beatFrames * 0.15);
+        } else {
+            ++frame;
+        }
+    }
     if (onsets.size() <= static_cast<std::size_t>(countInBeats))
         return figures;
     const auto countIn = static_cast<std::size_t>(countInBeats);
     figures.countInClicks = countIn;
-    for (std::size_t k = 0; k < countIn; ++k)
-        figures.countInMaxErrorFrames = std::max(
-            figures.countInMaxErrorFrames,
-            std::fabs(static_cast<double>(onsets[k]) - static_cast<double>(onsets[0]) - static_cast<double>(k) * beatFrames));
+    // Against the first click of the same loudness: each bar's first beat is accented.
+    for (std::size_t k = 0; k < countIn; ++k) {
+        const std::size_t reference = k % 4 == 0 ? 0 : 1;
+        figures.countInMaxErrorFrames
+            = std::max(figures.countInMaxErrorFrames, std::fabs(static_cast<double>(onsets[k]) - static_cast<double>(onsets[reference])
+                                                                - static_cast<double>(k - reference) * beatFrames));
+    }
     const double first = static_cast<double>(onsets[countIn]);
     if (countIn > 0)
         figures.countInToBarFrames = first - static_cast<double>(onsets[countIn - 1]) - beatFrames;
@@ -175,7 +189,10 @@ PracticeFigures MeasurePractice(const std::vector<float>& stereo, double beatFra
         const double start = first + bar * barFrames;
         if (bar % (play + mute) >= play) {
             ++figures.mutedBars;
-            const float peak = PeakAt(stereo, static_cast<std::size_t>(std::ceil(start)), static_cast<std::size_t>(barFrames));
+            // Up to 32 frames before the next bar: its first click's attack begins a few frames
+            // before its onset, which is where it crosses -40 dBFS.
+            const float peak
+                = PeakAt(stereo, static_cast<std::size_t>(std::ceil(start)), static_cast<std::size_t>(barFrames) - 32);
             figures.mutedPeakDbfs = std::max(figures.mutedPeakDbfs, peak > 0.0f ? 20.0 * std::log10(peak) : -200.0);
             continue;
         }

@@ -55,7 +55,7 @@ TempoChangeFigures MeasureTempoChange(const std::vector<float>& stereo, double p
 /// first bar's first click (the rest), each click measured against the nearest expected one.
 struct PracticeFigures {
     std::size_t countInClicks = 0;
-    double countInMaxErrorFrames = 0.0; ///< largest |count-in onset - its grid|
+    double countInMaxErrorFrames = 0.0; ///< largest |count-in onset - its grid|, against clicks as loud
     double countInToBarFrames = 0.0;    ///< last count-in click to the first bar's, minus a beat
     std::size_t expectedClicks = 0;     ///< in the sounding bars the recording covers
     std::size_t clicks = 0;             ///< onsets after the count-in

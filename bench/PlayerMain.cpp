@@ -185,6 +185,7 @@ public:
     }
 
 private:
+    double NextTickShift() override { return handler_->NextTickShift(); }
     void OnTimer() override
     {
         const std::size_t tick = ticks_.load(std::memory_order_relaxed);
@@ -367,7 +368,8 @@ bool MeasurePracticeRun(const std::vector<float>& samples, const Options& option
                 "%zu missing, %zu elsewhere\n",
                 figures.expectedClicks - figures.missingClicks, figures.expectedClicks, figures.maxErrorFrames,
                 ratio * 100.0, figures.missingClicks, figures.unexpectedClicks);
-    std::printf("muted bars        %zu, loudest sample in them %.1f dBFS\n", figures.mutedBars, figures.mutedPeakDbfs);
+    std::printf("muted bars        %zu, loudest sample in them %.1f dBFS%s\n", figures.mutedBars, figures.mutedPeakDbfs,
+                figures.mutedPeakDbfs <= -199.0 ? " (digital silence)" : "");
     return figures.expectedClicks > 0;
 }
 
