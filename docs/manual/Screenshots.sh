@@ -26,13 +26,8 @@ cp -r "$bin"/{tolvane,tolvane-kit,Lang,FirstSettings.conf} "$app"
 export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config ASAN_OPTIONS=detect_leaks=0
 export QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/runtime/pulse/native"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null &
-pids+=($!)
-until [ -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
-openbox >/dev/null 2>&1 &
-pids+=($!)
+. "$(dirname "$0")/../../bench/PrivateDesktop.sh"
+start_private_desktop "$work"
 pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
     -L "module-null-sink sink_name=screenshots" -L "module-native-protocol-unix auth-anonymous=1" \
     -L module-always-sink >/dev/null 2>&1 &
