@@ -3,6 +3,7 @@
 #include "Core/Engine/Program.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CommandLine.h"
+#include "GUI/ExportCommand.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Files.h"
 
@@ -131,6 +132,9 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const GUI::CommandLine commandLine(arguments);
+    // An export is its own process: no display, no sound server, no running copy involved.
+    if (commandLine.Result() == GUI::CommandLine::Outcome::Export)
+        return GUI::RunExportCommand(commandLine.Export());
     if (commandLine.Result() != GUI::CommandLine::Outcome::Run)
         return AnswerCommandLine(commandLine, argc, argv);
     if (!GUI::DisplayNamed(arguments)) {

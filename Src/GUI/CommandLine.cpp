@@ -40,6 +40,25 @@ CommandLine::CommandLine(const QStringList& arguments)
         const char* name;
         const char* valueName;
         const char* description;
+    } exportOptions[] = {
+        {"export", "file", "Write a click track to <file> (.wav, .flac, .ogg or .mid) of the settings and exit."},
+        {"bars", "n", "With --export: <n> bars after the count-in (the default: 16, or a trainer's whole run)."},
+        {"seconds", "s", "With --export: <s> seconds long."},
+        {"rate", "hz", "With --export: 44100, 48000 (the default) or 96000 frames per second."},
+        {"bits", "n", "With --export to .wav: 16 (the default), 24, or 32 for float samples."},
+        {"force", nullptr, "With --export: replace a file that exists."},
+    };
+    for (const auto& option : exportOptions) {
+        if (option.valueName == nullptr)
+            parser_.addOption(QCommandLineOption(QString::fromLatin1(option.name), QString::fromLatin1(option.description)));
+        else
+            parser_.addOption(QCommandLineOption(QString::fromLatin1(option.name), QString::fromLatin1(option.description),
+                                                 QString::fromLatin1(option.valueName)));
+    }
+    const struct {
+        const char* name;
+        const char* valueName;
+        const char* description;
     } practiceOptions[] = {
         {"count-in", "bars", "Count in 0, 1, 2 or 4 bars before the first, or 2b for two beats."},
         {"gap", "play:mute", "Play <play> bars, then mute <mute> bars (1 to 16 each), over and over."},
@@ -115,8 +134,76 @@ CommandLine::CommandLine(const QStringList& arguments)
             return;
         }
         practice_ << QStringLiteral("practice %1 %2").arg(name, value);
+        export_.practice << name << value;
     }
     start_ = parser_.isSet(start);
+    if (!ParseExport())
+        outcome_ = Outcome::Invalid;
+}
+
+bool CommandLine::ParseExport()
+{
+    const bool exporting = parser_.isSet(QStringLiteral("export"));
+    for (const char* name : {"bars", "seconds", "rate", "bits", "force"}) {
+        if (!exporting && parser_.isSet(QString::fromLatin1(name))) {
+            error_ = QStringLiteral("--%1 goes with --export.").arg(QString::fromLatin1(name));
+            return false;
+        }
+    }
+    if (!exporting)
+        return true;
+    if (start_) {
+        error_ = QStringLiteral("--start and --export do not go together.");
+        return false;
+    }
+    export_.path = parser_.value(QStringLiteral("export"));
+    export_.preset = preset_;
+    export_.tempo = tempo_;
+    export_.force = parser_.isSet(QStringLiteral("force"));
+    if (parser_.isSet(QStringLiteral("bars")) && parser_.isSet(QStringLiteral("seconds"))) {
+        error_ = QStringLiteral("Give the length in --bars or in --seconds, not both.");
+        return false;
+    }
+    const auto number = [this](const char* name, double least, double most, double& value) {
+        bool ok = false;
+        value = parser_.value(QString::fromLatin1(name)).toDouble(&ok);
+        if (ok && value >= least && value <= most)
+            return true;
+        error_ = QStringLiteral("--%1 takes a number from %2 to %3 (not '%4').")
+                     .arg(QString::fromLatin1(name))
+                     .arg(least)
+                     .arg(most)
+                     .arg(parser_.value(QString::fromLatin1(name)));
+        return false;
+    };
+    if (parser_.isSet(QStringLiteral("bars"))) {
+        export_.unit = ExportWish::Unit::Bars;
+        if (!number("bars", 1, 10000, export_.amount) || export_.amount != static_cast<int>(export_.amount)) {
+            error_ = QStringLiteral("--bars takes a whole number from 1 to 10000 (not '%1').").arg(parser_.value(QStringLiteral("bars")));
+            return false;
+        }
+    }
+    if (parser_.isSet(QStringLiteral("seconds"))) {
+        export_.unit = ExportWish::Unit::Seconds;
+        if (!number("seconds", 0.1, 3 * 3600, export_.amount))
+            return false;
+    }
+    if (parser_.isSet(QStringLiteral("rate"))) {
+        export_.rate = parser_.value(QStringLiteral("rate")).toInt();
+        if (export_.rate != 44100 && export_.rate != 48000 && export_.rate != 96000) {
+            error_ = QStringLiteral("--rate takes 44100, 48000 or 96000 (not '%1').").arg(parser_.value(QStringLiteral("rate")));
+            return false;
+        }
+    }
+    if (parser_.isSet(QStringLiteral("bits"))) {
+        export_.bits = parser_.value(QStringLiteral("bits")).toInt();
+        if (export_.bits != 16 && export_.bits != 24 && export_.bits != 32) {
+            error_ = QStringLiteral("--bits takes 16, 24 or 32 (not '%1').").arg(parser_.value(QStringLiteral("bits")));
+            return false;
+        }
+    }
+    outcome_ = Outcome::Export;
+    return true;
 }
 
 QString CommandLine::Help() const

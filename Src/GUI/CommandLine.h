@@ -15,6 +15,8 @@ namespace GUI {
 ///   --start           start playing at once
 ///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
+///   --export FILE     write a click track instead of starting the window (Outcome::Export),
+///                     with --bars N | --seconds S, --rate R, --bits 16|24|32 and --force
 /// Qt's own options (-platform, -display, -style, ...) are accepted and left to Qt.
 /// When a copy of the program runs already, the wishes go to it as requests over the
 /// instance socket (see SingleInstance). The parser needs no QCoreApplication; Help() does.
@@ -24,7 +26,8 @@ public:
         Run,     ///< start the program (or hand the requests to the running copy)
         Help,    ///< print Help(), exit status 0
         Version, ///< print VersionLine(), exit status 0
-        Invalid  ///< print Error() and Help(), exit status 2
+        Invalid, ///< print Error() and Help(), exit status 2
+        Export   ///< write the click track Export() describes, without a window or a copy's help
     };
 
     /// Parses arguments (the program name first, as argv gives them).
@@ -43,7 +46,24 @@ public:
     /// the practice options ("practice NAME VALUE"), the tempo, then the start.
     QStringList Requests() const;
 
+    /// What --export asks for; the settings part is applied to the user's settings.
+    struct ExportWish {
+        QString path;
+        QString preset;
+        std::optional<int> tempo;
+        QStringList practice; ///< "NAME VALUE" pairs of the practice options
+        enum class Unit { Default, Bars, Seconds } unit = Unit::Default;
+        double amount = 0;
+        int rate = 48000;
+        int bits = 16;
+        bool force = false;
+    };
+    const ExportWish& Export() const { return export_; }
+
 private:
+    bool ParseExport();
+
+    ExportWish export_;
     QCommandLineParser parser_;
     Outcome outcome_ = Outcome::Run;
     QString error_;

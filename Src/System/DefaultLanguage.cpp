@@ -139,6 +139,11 @@ constexpr const char16_t* Messages[] = {
     u"There is no folder that only you can write to for the settings, so the settings you change will not be saved this time.",
     // A refused audio file: its voice's number and role, the file, and what is wrong.
     u"Voice %1 (%2): %3\n\n%4",
+    // Exporting a click track: why no file was written.
+    u"The click track could not be written to %1: %2. Nothing was written.",
+    u"%1 exists already. Choose another name, or confirm that it is to be replaced (on the command line: --force).",
+    u"The export was cancelled; no file was written.",
+    u"Tolvane cannot export %1: name the file .wav, .flac, .ogg or .mid.",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -304,7 +309,7 @@ static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 15);
 static_assert(std::size(MessageTitles) == 26);
-static_assert(std::size(Messages) == 60);
+static_assert(std::size(Messages) == 64);
 static_assert(std::size(Informations) == 57);
 static_assert(std::size(Texts) == 34);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);

@@ -24,11 +24,11 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"StatusInfo", {1984, 512, 15}},
     {"Dialog", {9664, 256, 4}},
     {"Control", {10688, 256, 96}},
-    {"Message", {35264, 512, 60}},
-    {"MessageTitle", {65984, 256, 26}},
-    {"Information", {72640, 512, 57}},
-    {"Text", {101824, 256, 34}},
-    {"Midi", {110528, 128, 47}},
+    {"Message", {35264, 512, 64}},
+    {"MessageTitle", {68032, 256, 26}},
+    {"Information", {74688, 512, 57}},
+    {"Text", {103872, 256, 34}},
+    {"Midi", {112576, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

@@ -29,7 +29,7 @@ const struct {
     {"Toolbar", 4, [](const ILanguage& t, int i) { return t.GetToolbarText(i); }},
     {"Tooltip", 4, [](const ILanguage& t, int i) { return t.GetTooltip(i); }},
     {"StatusInfo", 15, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
-    {"Message", 60, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
+    {"Message", 64, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
     {"MessageTitle", 26, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
     {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
     {"Text", 34, [](const ILanguage& t, int i) { return t.GetText(i); }},

@@ -98,6 +98,11 @@ public:
     std::int32_t PatternLength() const { return patternLength_; }
     /// The working values of the current (or last) run.
     const RunState& Run() const { return run_; }
+    /// The current run's bar (its units, three to a beat in compound time) and the timer's
+    /// ticks per beat, from its Start on: what an exported file's time signatures and tempo
+    /// map are worked out from.
+    const BarShape& Bar() const { return bar_; }
+    std::int32_t TimerTicksPerBeat() const { return ticksPerPulse_; }
 
 protected:
     /// Plays a voice (index 0..11) with its prepared volume and sound. Timer thread.

@@ -68,8 +68,8 @@ public:
     static constexpr std::int64_t MarginStep = 1'000'000;
     static constexpr std::int64_t MaxSpinMargin = 2'300'000;
 
-private:
-    /// A tick's frame as whole frames plus a fraction in [0, 1).
+    /// A tick's frame as whole frames plus a fraction in [0, 1): how every timer counts its
+    /// ticks on (the export's too), so that nothing drifts however long the run.
     struct TickFrame {
         std::int64_t whole = 0;
         double fraction = 0;
@@ -77,6 +77,7 @@ private:
         TickFrame Plus(double frames) const noexcept;
     };
 
+private:
     void Run(std::uint64_t generation);
     bool KeepsRunning(std::uint64_t generation) const;
     void Tick(const TickFrame& frame, std::int64_t dueTime);

@@ -1,0 +1,48 @@
+#pragma once
+#include "Core/Engine/IMetronomeTimer.h"
+#include "Core/Engine/Timer.h"
+
+namespace Core::Export {
+
+/// A timer whose ticks are played by its caller, one after another, as fast as the caller
+/// renders: an export's. Each tick's frame is worked out exactly as Core::Timer does it (the
+/// run's anchor, then the previous straight place plus the interval in whole frames and a
+/// fraction, a swung tick shifted from its straight place, a new interval from the next tick
+/// on), so a file holds every click on the frame a live run plays it on. Nothing is ever
+/// late here, so a re-time always takes the new interval from the last tick.
+/// One thread: the caller's.
+class OfflineTimer final : public IMetronomeTimer {
+public:
+    bool Start(ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock* clock) override;
+    void ReTime(double intervalMs) override
+    {
+        intervalMs_ = intervalMs;
+        reTimed_ = true;
+    }
+    void Stop() override { running_ = false; }
+    bool IsRunning() const override { return running_; }
+
+    /// The next tick, worked out but not played yet.
+    struct Tick {
+        Timer::TickFrame straight; ///< its place on the straight grid
+        double frame = 0;          ///< where it sounds (straight, or swung later)
+        double interval = 0;       ///< frames from the straight place to the next one
+    };
+    /// The next tick of a running timer; asks the handler for its swing shift. Call Play
+    /// with it before asking again.
+    Tick Next();
+    /// Plays tick (the handler's OnTimer, with the tick's frame as the current tick).
+    void Play(const Tick& tick);
+
+private:
+    ITimerEventHandler* handler_ = nullptr;
+    const Platform::IFrameClock* clock_ = nullptr;
+    double intervalMs_ = 0;
+    bool reTimed_ = false;
+    bool running_ = false;
+    bool first_ = true;
+    double interval_ = 0; // frames
+    Timer::TickFrame last_;
+};
+
+} // namespace Core::Export
