@@ -259,6 +259,10 @@ void ApplicationWindow::CreateControls()
     statusbar_ = new Statusbar(client_);
 
     display_ = new BeatsPerMinuteDisplay(Settings().Bpm, client_);
+    marking_ = new QLabel(client_);
+    marking_->setProperty("controlId", TempoMarkingId);
+    marking_->setFont(font);
+    marking_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     groupBox_ = new QGroupBox(client_);
     groupBox_->setProperty("controlId", GroupBoxId);
     lamp_ = new VisualBeatIndicator(groupBox_);

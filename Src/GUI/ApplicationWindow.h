@@ -91,6 +91,8 @@ public:
     static constexpr int TempoSliderId = 1203;
     static constexpr int VolumeSliderId = 1204;
     static constexpr int GroupBoxId = -1;
+    /// The tempo marking (Largo ... Presto) under the read-out.
+    static constexpr int TempoMarkingId = 1006;
     // Commands besides the controls'.
     static constexpr int SpaceCommand = 1325;
     static constexpr int LanguageCommand = 32771;
@@ -269,6 +271,9 @@ private:
     /// Start/Stop reads Start, Stop or Resume, as the run stands, in the current language.
     void ShowStartStopText();
     void MoveTempoSlider(int tempo);
+    /// Shows tempo on the read-out and its marking under it; announced to assistive
+    /// technology only when the user changed it (announce), not on a trainer's steps.
+    void ShowTempo(int tempo, bool announce);
     void OnTempoSliderMoved(int position);
     void OnVolumeSliderMoved(int position);
     void ShowStatus(int id);
@@ -306,6 +311,7 @@ private:
     QLabel* tempoLabel_ = nullptr;
     QSlider* volumeSlider_ = nullptr;
     QLabel* volumeLabel_ = nullptr;
+    QLabel* marking_ = nullptr; // the tempo marking under the read-out
     QPushButton* tap_ = nullptr;
     QSpacerItem* sliderGap_ = nullptr; // the room above the sliders in a larger window
     std::array<QMenu*, 3> menus_{};

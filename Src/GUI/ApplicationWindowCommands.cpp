@@ -20,6 +20,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
@@ -227,10 +228,17 @@ void ApplicationWindow::MoveTempoSlider(int tempo)
     tempoSlider_->setValue(TempoSliderPosition(tempo));
 }
 
+void ApplicationWindow::ShowTempo(int tempo, bool announce)
+{
+    display_->ShowTempo(tempo, announce);
+    if (const char16_t* marking = System::CurrentLanguage()->GetText(System::TempoMarkingText(tempo)))
+        marking_->setText(FromTableText(marking));
+}
+
 void ApplicationWindow::SetTempo(int tempo, bool sliderFollows)
 {
     Settings().Bpm = tempo;
-    display_->ShowTempo(tempo);
+    ShowTempo(tempo, true);
     if (sliderFollows)
         MoveTempoSlider(tempo);
     if (running_.load())
@@ -296,14 +304,14 @@ void ApplicationWindow::RefreshFromSettings()
         const QSignalBlocker quiet(volumeSlider_);
         volumeSlider_->setValue(Settings().GlobalVolume);
     }
-    display_->ShowTempo(Settings().Bpm);
+    ShowTempo(Settings().Bpm, true);
 }
 
 void ApplicationWindow::OnTempoSliderMoved(int position)
 {
     const int tempo = TempoForSliderPosition(position);
     Settings().Bpm = tempo;
-    display_->ShowTempo(tempo);
+    ShowTempo(tempo, true);
     if (running_.load())
         metronome_.ChangeTempo(static_cast<std::uint32_t>(tempo));
 }
@@ -413,12 +421,12 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
     const int tempo = static_cast<int>(event.value);
     switch (event.kind) {
     case MetronomeEvent::TrainerStarted:
-        display_->ShowTempo(tempo);
+        ShowTempo(tempo, false);
         MoveTempoSlider(tempo);
         tempoSlider_->setEnabled(false);
         break;
     case MetronomeEvent::Beat:
-        display_->ShowTempo(tempo);
+        ShowTempo(tempo, false);
         MoveTempoSlider(tempo);
         break;
     case MetronomeEvent::Stopped:
@@ -426,7 +434,7 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         metronome_.Stop();
         // The settings' tempo, which is what the next Start plays: a tempo changed while
         // playing stays, and a speed-trainer run (which never writes it) gives way to it.
-        display_->ShowTempo(Settings().Bpm);
+        ShowTempo(Settings().Bpm, false);
         MoveTempoSlider(Settings().Bpm);
         running_.store(false);
         paused_ = false;

@@ -85,6 +85,7 @@ void ApplicationWindow::ShowLanguage()
     ApplyMenuTexts();
     toolbar_->SetTexts();
     display_->ReloadLabel();
+    ShowTempo(display_->Tempo(), false);
     const auto setText = [&language](auto* control, int id) {
         if (const char16_t* text = language->GetControlText(id))
             control->setText(FromTableText(text));
@@ -131,6 +132,7 @@ void ApplicationWindow::LayOutControls()
     top->addWidget(display_, 1, 0, Qt::AlignTop);
     top->addWidget(groupBox_, 0, 1, 2, 1, Qt::AlignTop);
     top->addWidget(startStop_, 1, 2, Qt::AlignTop);
+    top->addWidget(marking_, 2, 0);
     top->setColumnStretch(3, 1);
     column->addLayout(top);
     column->addSpacing(16);
@@ -237,6 +239,9 @@ void ApplicationWindow::DescribeControls()
         if (QToolButton* button = toolbar_->Button(position); button && button->defaultAction())
             button->defaultAction()->setStatusTip(StatusText(Toolbar::FirstCommand + position));
     }
+    // The client area takes typed tempos when no control has the focus.
+    client_->setAccessibleName(windowTitle());
+    client_->setAccessibleDescription(StatusText(TempoSliderId));
     tempoLabel_->setBuddy(tempoSlider_);
     volumeLabel_->setBuddy(volumeSlider_);
     const QString tempoName = tempoLabel_->text();

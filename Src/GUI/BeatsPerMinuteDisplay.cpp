@@ -118,9 +118,9 @@ void BeatsPerMinuteDisplay::FitTexts()
 
 BeatsPerMinuteDisplay::~BeatsPerMinuteDisplay() = default;
 
-void BeatsPerMinuteDisplay::ShowTempo(int tempo)
+void BeatsPerMinuteDisplay::ShowTempo(int tempo, bool announce)
 {
-    const bool changed = tempo != tempo_;
+    const bool changed = announce && tempo != tempo_;
     tempo_ = tempo;
     repaint();
     if (changed) {

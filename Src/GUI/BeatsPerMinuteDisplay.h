@@ -22,8 +22,9 @@ public:
     explicit BeatsPerMinuteDisplay(int tempo, QWidget* parent = nullptr);
     ~BeatsPerMinuteDisplay() override;
 
-    /// Shows tempo and repaints at once; assistive technology is told of a changed tempo.
-    void ShowTempo(int tempo);
+    /// Shows tempo and repaints at once; when announce is set, assistive technology is told of
+    /// a changed tempo (the user's changes, not a speed trainer's steps while it plays).
+    void ShowTempo(int tempo, bool announce = true);
     int Tempo() const { return tempo_; }
     /// The read-out as text ("120 bpm"), its accessible value.
     QString ValueText() const;

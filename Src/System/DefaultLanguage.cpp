@@ -245,6 +245,18 @@ constexpr const char16_t* Texts[] = {
     u"%1-bit float samples are not supported",
     u"it has %1 channels; only mono and stereo files play",
     u"its sample rate is %1 Hz; the sample rate must be 8 to 192 kHz",
+    // The tempo markings under the tempo read-out, slowest first (TempoMarkingText).
+    u"Larghissimo",
+    u"Grave",
+    u"Largo",
+    u"Larghetto",
+    u"Adagio",
+    u"Andante",
+    u"Moderato",
+    u"Allegro",
+    u"Vivace",
+    u"Presto",
+    u"Prestissimo",
 };
 
 constexpr const char16_t* InstrumentNames[] = {
@@ -311,7 +323,7 @@ static_assert(std::size(StatusInfos) == 15);
 static_assert(std::size(MessageTitles) == 26);
 static_assert(std::size(Messages) == 64);
 static_assert(std::size(Informations) == 57);
-static_assert(std::size(Texts) == 34);
+static_assert(std::size(Texts) == ILanguage::TextCount);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
 
 } // namespace

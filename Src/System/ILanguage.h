@@ -51,6 +51,8 @@ public:
     static constexpr int MenuItemCount = 8;
     static constexpr int ToolbarButtonCount = 4;
     static constexpr int InstrumentCount = 47;
+    /// Entries of the [Text] table.
+    static constexpr int TextCount = 45;
     static constexpr int FirstDialogId = 101;
     static constexpr int LastDialogId = 104;
     static constexpr int FirstControlId = 1001;
@@ -66,6 +68,18 @@ public:
 constexpr int VoiceRoleText(int voice) noexcept
 {
     return 16 + (voice < 0 ? 0 : voice > 6 ? 6 : voice);
+}
+
+/// The [Text] entry with the tempo marking (Larghissimo, Grave, Largo, Larghetto, Adagio,
+/// Andante, Moderato, Allegro, Vivace, Presto, Prestissimo) that names a tempo of bpm, from the
+/// lowest tempo of each: below 24, 24, 40, 60, 66, 76, 108, 120, 156, 176, 200 and above.
+constexpr int TempoMarkingText(int bpm) noexcept
+{
+    constexpr int lowest[] = {24, 40, 60, 66, 76, 108, 120, 156, 176, 200};
+    int marking = 0;
+    for (const int from : lowest)
+        marking += bpm >= from ? 1 : 0;
+    return 34 + marking;
 }
 
 /// Shortcut shown after menu item `position` (0..7): "Ctrl+L", "Ctrl+Q", ...; nullptr otherwise.

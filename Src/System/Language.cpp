@@ -27,8 +27,8 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"Message", {35264, 512, 64}},
     {"MessageTitle", {68032, 256, 26}},
     {"Information", {74688, 512, 57}},
-    {"Text", {103872, 256, 34}},
-    {"Midi", {112576, 128, 47}},
+    {"Text", {103872, 256, ILanguage::TextCount}},
+    {"Midi", {103872 + 256 * ILanguage::TextCount, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

@@ -6,6 +6,7 @@
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/MetronomeEventQueue.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/StepSequencerDialog.h"
 #include "GUI/StartupChecks.h"
 #include "GUI/Statusbar.h"
 #include "GUI/Toolbar.h"
@@ -15,7 +16,9 @@
 #include <QtTest>
 
 #include <QAccessible>
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QMenuBar>
 #include <QScreen>
@@ -509,6 +512,48 @@ private slots:
         window.SetTempo(96, true);
         QCOMPARE(QAccessible::queryAccessibleInterface(window.TempoDisplay())->text(QAccessible::Value),
                  QStringLiteral("96 ") + window.TempoDisplay()->Label());
+    }
+
+    // Every window a user can reach, walked as a screen reader would: each control that takes
+    // the keyboard's focus has a name, and the tempo marking follows the tempo.
+    void EveryFocusableControlIsNamed_data() { WindowTest::ShippedLanguageRows(); }
+    void EveryFocusableControlIsNamed()
+    {
+        const QString language = CopyShippedLanguage();
+        ApplicationWindow& window = OpenWindow();
+        QVERIFY(window.SwitchLanguage(language.toStdU16String()));
+        GUI::StepSequencerDialog sequencer(*metronome_, *configuration_);
+        sequencer.Initialise(0);
+        std::vector<QWidget*> windows{&window, &sequencer};
+        for (const int command : {ApplicationWindow::OptionsCommand, ApplicationWindow::LanguageCommand,
+                                  ApplicationWindow::AboutCommand}) {
+            window.DialogFor(command)->Initialise(0);
+            windows.push_back(window.DialogFor(command));
+        }
+        QStringList unnamed;
+        for (QWidget* shown : windows) {
+            for (QWidget* control : shown->findChildren<QWidget*>()) {
+                // A spin box's or combo box's own edit field and list are named by their owner.
+                const bool inner = qobject_cast<QAbstractSpinBox*>(control->parentWidget())
+                                   || qobject_cast<QComboBox*>(control->parentWidget())
+                                   || control->window()->windowType() == Qt::Popup;
+                QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+                if (control->focusPolicy() != Qt::NoFocus && !inner
+                    && (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty()))
+                    unnamed << shown->metaObject()->className() + QStringLiteral(":")
+                                   + control->metaObject()->className() + u'#'
+                                   + control->property("controlId").toString();
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u' ')));
+
+        auto* marking = Control<QLabel>(ApplicationWindow::TempoMarkingId);
+        window.SetTempo(50, true);
+        const QString largo = marking->text();
+        window.SetTempo(130, true);
+        QVERIFY(marking->text() != largo && marking->text().startsWith(QStringLiteral("Allegro")));
+        QVERIFY(marking->geometry().right() < window.width()); // shown whole
+        QCOMPARE(marking->sizeHint().width() <= marking->width(), true);
     }
 
     // The first settings line not understood is named at start-up, in the language in use.

@@ -32,7 +32,7 @@ const struct {
     {"Message", 64, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
     {"MessageTitle", 26, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
     {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
-    {"Text", 34, [](const ILanguage& t, int i) { return t.GetText(i); }},
+    {"Text", ILanguage::TextCount, [](const ILanguage& t, int i) { return t.GetText(i); }},
     {"Midi", 47, [](const ILanguage& t, int i) { return t.GetInstrumentName(i); }},
 };
 

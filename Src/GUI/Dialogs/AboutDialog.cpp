@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QUrl>
@@ -156,6 +157,9 @@ void AboutDialog::Prepare(int /*argument*/)
             tabs_->setTabText(tab - InformationTab, FromTableText(name));
     }
     tabs_->setCurrentIndex(0);
+    // Named for assistive technology as the window and the licence's tab are.
+    tabs_->setAccessibleName(windowTitle());
+    licencePage_->View()->setAccessibleName(tabs_->tabText(1).remove(QLatin1Char('&')));
     for (DialogBase* page : {static_cast<DialogBase*>(information_), static_cast<DialogBase*>(licencePage_)}) {
         page->ApplyTexts();
         page->DescribeControls();
