@@ -30,11 +30,11 @@ pids+=($prog)
 
 status=0
 echo "== main window"
-python3 "$here/AccessibilityRead.py" Tolvane 30 || status=1
+/usr/bin/python3 "$here/AccessibilityRead.py" Tolvane 30 || status=1
 window=$(xdotool search --sync --onlyvisible --pid "$prog" 2>/dev/null | head -1)
 xdotool windowactivate --sync "$window" key --clearmodifiers ctrl+o 2>/dev/null
 sleep 2
 echo "== with the settings dialog open"
-python3 "$here/AccessibilityRead.py" Options 30 || status=1
+/usr/bin/python3 "$here/AccessibilityRead.py" Settings 30 || status=1
 echo "verdict: $([ $status = 0 ] && echo pass || echo FAIL)"
 exit $status

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Reads Tolvane's windows through AT-SPI as a screen reader does (bench/AccessibilityCheck.sh
 starts the program; this only reads). Prints each named control with its role, and the tempo
 read-out's value; exits 1 when the main window or the settings dialog cannot be found, when a
@@ -41,14 +41,19 @@ def main():
         states = node.getState()
         if role in ("frame", "dialog", "window"):
             windows.append(node.name)
-        if role in ("push button", "toggle button", "check box", "radio button", "slider", "spin button",
-                    "combo box", "text", "page tab", "list", "tree", "table") and states.contains(pyatspi.STATE_FOCUSABLE):
-            if not node.name.strip():
+        focusable = states.contains(pyatspi.STATE_FOCUSABLE)
+        showing = states.contains(pyatspi.STATE_SHOWING)
+        if (role == "push button" and showing) or (focusable and role in ("toggle button", "check box", "radio button", "slider",
+                                                            "spin button", "combo box", "text", "page tab", "list",
+                                                            "tree", "table")):
+            # A combo box's drop-down list is the combo box's own (it reads its items).
+            inner = role == "list" and node.parent is not None and node.parent.getRoleName() == "combo box"
+            if not node.name.strip() and not inner:
                 unnamed.append(role)
             if role == "push button":
                 buttons += 1
             print("  " * depth + f"{role}: {node.name!r}")
-        if role in ("label", "static", "statusbar") and node.name and depth < 6:
+        if role in ("label", "static", "statusbar") and node.name:
             print("  " * depth + f"{role}: {node.name!r}")
         try:
             value = node.queryValue()

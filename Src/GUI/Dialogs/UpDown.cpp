@@ -15,6 +15,10 @@ UpDown::UpDown(QWidget* parent)
     }
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
+    // Read out as the signs they stand for (the edit beside them is the tab stop and takes the
+    // arrow keys).
+    up_->setAccessibleName(QStringLiteral("+"));
+    down_->setAccessibleName(QString(QChar(0x2212)));
     connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
     connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
     setFocusPolicy(Qt::NoFocus);
