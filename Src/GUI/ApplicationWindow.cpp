@@ -309,6 +309,7 @@ void ApplicationWindow::CreateControls()
     connect(tap_, &QPushButton::clicked, actions_.at(TapId), &QAction::trigger);
 
     LayOutControls();
+    ShowTempo(Settings().Bpm, false); // the tempo's marking under the read-out
     DescribeControls();
     FitToTexts();
     FitWhenFramed(*this, [this] { FitOuterSize(!placed_); });

@@ -548,6 +548,7 @@ private slots:
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u' ')));
 
         auto* marking = Control<QLabel>(ApplicationWindow::TempoMarkingId);
+        QVERIFY(!marking->text().isEmpty());
         window.SetTempo(50, true);
         const QString largo = marking->text();
         window.SetTempo(130, true);
