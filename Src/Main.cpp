@@ -4,6 +4,7 @@
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CommandLine.h"
 #include "GUI/ExportCommand.h"
+#include "GUI/ScoreCommand.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Files.h"
 
@@ -135,6 +136,9 @@ int main(int argc, char** argv)
     // An export is its own process: no display, no sound server, no running copy involved.
     if (commandLine.Result() == GUI::CommandLine::Outcome::Export)
         return GUI::RunExportCommand(commandLine.Export());
+    // Scoring a take is work of its own: no display, never handed to a running copy.
+    if (commandLine.Result() == GUI::CommandLine::Outcome::Score)
+        return GUI::ScoreFromCommandLine(commandLine.ScoreRequest());
     if (commandLine.Result() != GUI::CommandLine::Outcome::Run)
         return AnswerCommandLine(commandLine, argc, argv);
     if (!GUI::DisplayNamed(arguments)) {

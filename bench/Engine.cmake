@@ -15,3 +15,8 @@ if(JACK_FOUND)
   target_include_directories(jack_recorder PRIVATE ${PROJECT_SOURCE_DIR}/Src)
   target_link_libraries(jack_recorder PRIVATE PkgConfig::JACK tolvane_warnings)
 endif()
+
+# Generated takes scored by `tolvane --score`, against the truth they were made from.
+pkg_check_modules(BENCH_SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+add_executable(bench_timing_takes ${CMAKE_CURRENT_LIST_DIR}/TimingTakes.cpp)
+target_link_libraries(bench_timing_takes PRIVATE tolvane_core tolvane_warnings PkgConfig::BENCH_SNDFILE)

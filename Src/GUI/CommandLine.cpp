@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <cmath>
 #include <cstdio>
 
 namespace GUI {
@@ -35,7 +36,20 @@ CommandLine::CommandLine(const QStringList& arguments)
     const QCommandLineOption preset(QStringLiteral("preset"), QStringLiteral("Start with the preset <name> loaded."),
                                     QStringLiteral("name"));
     const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("Start playing at once."));
-    parser_.addOptions({tempo, preset, start});
+    const QCommandLineOption score(QStringLiteral("score"),
+                                   QStringLiteral("Score the recorded take <file> (WAV, FLAC or MIDI file) against the settings "
+                                                  "(with --tempo, --preset, --beats, --subdivision and the practice "
+                                                  "options), print its figures and end."),
+                                   QStringLiteral("file"));
+    const QCommandLineOption beats(QStringLiteral("beats"), QStringLiteral("With --score: <n> beats to the bar (1 to 16)."),
+                                   QStringLiteral("n"));
+    const QCommandLineOption subdivision(QStringLiteral("subdivision"),
+                                         QStringLiteral("With --score: <n> clicks to the beat (1 to 8)."), QStringLiteral("n"));
+    const QCommandLineOption offset(QStringLiteral("offset"),
+                                    QStringLiteral("With --score: the first beat lies <ms> after the take's start."),
+                                    QStringLiteral("ms"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --score: print one JSON object only."));
+    parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json});
     const struct {
         const char* name;
         const char* valueName;
@@ -137,8 +151,21 @@ CommandLine::CommandLine(const QStringList& arguments)
         export_.practice << name << value;
     }
     start_ = parser_.isSet(start);
-    if (!ParseExport())
+    if (!ParseExport()) {
         outcome_ = Outcome::Invalid;
+        return;
+    }
+    if (parser_.isSet(score)) {
+        if (outcome_ == Outcome::Export) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--score and --export do not go together.");
+            return;
+        }
+        ReadScoreOptions(score, beats, subdivision, offset, json);
+    } else if (parser_.isSet(beats) || parser_.isSet(subdivision) || parser_.isSet(offset) || parser_.isSet(json)) {
+        outcome_ = Outcome::Invalid;
+        error_ = QStringLiteral("--beats, --subdivision, --offset and --json go with --score.");
+    }
 }
 
 bool CommandLine::ParseExport()
@@ -203,6 +230,56 @@ bool CommandLine::ParseExport()
         }
     }
     outcome_ = Outcome::Export;
+    return true;
+}
+
+bool CommandLine::ReadScoreOptions(const QCommandLineOption& score, const QCommandLineOption& beats,
+                                   const QCommandLineOption& subdivision, const QCommandLineOption& offset,
+                                   const QCommandLineOption& json)
+{
+    score_.take = parser_.value(score);
+    score_.preset = preset_;
+    score_.tempo = tempo_;
+    score_.json = parser_.isSet(json);
+    for (const QString& request : practice_) {
+        const QStringList parts = request.split(QLatin1Char(' '));
+        score_.practice << parts.value(1) << parts.value(2);
+    }
+    const struct {
+        const QCommandLineOption& option;
+        int low, high;
+        std::optional<int>& value;
+    } numbers[] = {{beats, 1, 16, score_.beats}, {subdivision, 1, 8, score_.subdivision}};
+    for (const auto& number : numbers) {
+        if (!parser_.isSet(number.option))
+            continue;
+        bool ok = false;
+        const int value = parser_.value(number.option).toInt(&ok);
+        if (!ok || value < number.low || value > number.high) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--%1 takes a whole number from %2 to %3.")
+                         .arg(number.option.names().constFirst())
+                         .arg(number.low)
+                         .arg(number.high);
+            return false;
+        }
+        number.value = value;
+    }
+    if (parser_.isSet(offset)) {
+        bool ok = false;
+        score_.offsetMs = parser_.value(offset).toDouble(&ok);
+        if (!ok || std::abs(score_.offsetMs) > 3.6e6) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--offset takes milliseconds (not '%1').").arg(parser_.value(offset));
+            return false;
+        }
+    }
+    if (start_) {
+        outcome_ = Outcome::Invalid;
+        error_ = QStringLiteral("--score and --start do not go together.");
+        return false;
+    }
+    outcome_ = Outcome::Score;
     return true;
 }
 

@@ -17,6 +17,9 @@ namespace GUI {
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
 ///   --export FILE     write a click track instead of starting the window (Outcome::Export),
 ///                     with --bars N | --seconds S, --rate R, --bits 16|24|32 and --force
+///   --score TAKE      score a recorded take (WAV, FLAC, MIDI file) against the settings, with
+///                     --tempo, --preset, --beats, --subdivision, --offset MS, --json and the
+///                     practice options; runs in its own process without a display
 /// Qt's own options (-platform, -display, -style, ...) are accepted and left to Qt.
 /// When a copy of the program runs already, the wishes go to it as requests over the
 /// instance socket (see SingleInstance). The parser needs no QCoreApplication; Help() does.
@@ -27,8 +30,22 @@ public:
         Help,    ///< print Help(), exit status 0
         Version, ///< print VersionLine(), exit status 0
         Invalid, ///< print Error() and Help(), exit status 2
-        Export   ///< write the click track Export() describes, without a window or a copy's help
+        Export,  ///< write the click track Export() describes, without a window or a copy's help
+        Score    ///< score the take ScoreRequest() names, print its figures
     };
+
+    /// What --score asks for: the take, the settings to change, how to print.
+    struct ScoreOptions {
+        QString take;
+        QString preset;
+        std::optional<int> tempo;
+        std::optional<int> beats;
+        std::optional<int> subdivision;
+        QStringList practice; ///< NAME VALUE pairs for Core::ApplyPracticeOption
+        double offsetMs = 0;
+        bool json = false;
+    };
+    const ScoreOptions& ScoreRequest() const { return score_; }
 
     /// Parses arguments (the program name first, as argv gives them).
     explicit CommandLine(const QStringList& arguments);
@@ -64,6 +81,10 @@ private:
     bool ParseExport();
 
     ExportWish export_;
+    bool ReadScoreOptions(const QCommandLineOption& score, const QCommandLineOption& beats,
+                          const QCommandLineOption& subdivision, const QCommandLineOption& offset,
+                          const QCommandLineOption& json);
+
     QCommandLineParser parser_;
     Outcome outcome_ = Outcome::Run;
     QString error_;
@@ -71,6 +92,7 @@ private:
     QString preset_;
     QStringList practice_;
     bool start_ = false;
+    ScoreOptions score_;
 };
 
 /// Tells on stderr that a request of the command line was not carried out.

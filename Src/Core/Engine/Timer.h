@@ -69,7 +69,7 @@ public:
     static constexpr std::int64_t MaxSpinMargin = 2'300'000;
 
     /// A tick's frame as whole frames plus a fraction in [0, 1): how every timer counts its
-    /// ticks on (the export's too), so that nothing drifts however long the run.
+    /// ticks on (the export's and the timing scorer's too), so that nothing drifts however long the run.
     struct TickFrame {
         std::int64_t whole = 0;
         double fraction = 0;

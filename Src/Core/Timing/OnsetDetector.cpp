@@ -1,0 +1,255 @@
+#include "Core/Timing/OnsetDetector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+namespace Core::Timing {
+
+namespace {
+
+using Complex = std::complex<float>;
+
+// In-place radix-2 FFT; size a power of two.
+void Fft(std::vector<Complex>& data)
+{
+    const std::size_t n = data.size();
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; (j & bit) != 0; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(data[i], data[j]);
+    }
+    for (std::size_t length = 2; length <= n; length <<= 1) {
+        const double angle = -2.0 * std::numbers::pi / static_cast<double>(length);
+        const Complex unit(static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle)));
+        for (std::size_t start = 0; start < n; start += length) {
+            Complex w(1.0f, 0.0f);
+            for (std::size_t k = 0; k < length / 2; ++k) {
+                const Complex u = data[start + k];
+                const Complex v = data[start + k + length / 2] * w;
+                data[start + k] = u + v;
+                data[start + k + length / 2] = u - v;
+                w *= unit;
+            }
+        }
+    }
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// Spectral flux, one value per hop: the mean rise of the log magnitudes from the frame before.
+std::vector<double> SpectralFlux(std::span<const float> samples, std::size_t size, std::size_t hop)
+{
+    std::vector<double> flux;
+    if (samples.size() < size)
+        return flux;
+    std::vector<float> window(size);
+    for (std::size_t i = 0; i < size; ++i)
+        window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / size));
+    const std::size_t bins = size / 2;
+    std::vector<float> previous(bins, 0.0f), current(bins);
+    std::vector<Complex> buffer(size);
+    const float scale = 4.0f / static_cast<float>(size); // a full-scale sine's bin near 1
+    for (std::size_t start = 0; start + size <= samples.size(); start += hop) {
+        for (std::size_t i = 0; i < size; ++i)
+            buffer[i] = Complex(samples[start + i] * window[i], 0.0f);
+        Fft(buffer);
+        double rise = 0;
+        for (std::size_t k = 1; k < bins; ++k) {
+            current[k] = std::log1p(1000.0f * scale * std::abs(buffer[k]));
+            rise += std::max(0.0f, current[k] - previous[k]);
+        }
+        flux.push_back(start == 0 ? 0.0 : rise / static_cast<double>(bins));
+        std::swap(previous, current);
+    }
+    return flux;
+}
+
+// The level of the signal's first difference over the `width` frames up to and including n.
+class ShortLevel {
+public:
+    ShortLevel(std::span<const float> samples, std::size_t width)
+        : width_(width), sums_(samples.size() + 1, 0.0)
+    {
+        for (std::size_t n = 0; n < samples.size(); ++n) {
+            const double d = n > 0 ? static_cast<double>(samples[n]) - samples[n - 1] : 0.0;
+            sums_[n + 1] = sums_[n] + d * d;
+        }
+    }
+    // RMS of the difference over [first, last], frames within the signal.
+    double Over(std::size_t first, std::size_t last) const
+    {
+        return std::sqrt(std::max(0.0, (sums_[last + 1] - sums_[first]) / static_cast<double>(last - first + 1)));
+    }
+    double At(std::size_t n) const { return Over(n + 1 >= width_ ? n + 1 - width_ : 0, n); }
+    std::size_t Size() const { return sums_.size() - 1; }
+
+private:
+    std::size_t width_;
+    std::vector<double> sums_;
+};
+
+bool Place(const ShortLevel& level, double rate, std::size_t from, std::size_t to, Onset& onset)
+{
+    const std::size_t size = level.Size();
+    to = std::min(to, size);
+    const auto past = static_cast<std::size_t>(rate * 0.003);
+    const auto gap = static_cast<std::size_t>(rate * 0.0005);
+    const auto ms2 = static_cast<std::size_t>(rate * 0.002);
+    if (std::max(from, past + gap) >= to)
+        return false;
+    // The attack: where the level rises most above the level of the few milliseconds before it.
+    const double floor = 1e-6;
+    std::size_t rise = 0;
+    double best = 0;
+    for (std::size_t n = std::max(from, past + gap); n < to; ++n) {
+        const double before = level.Over(n - past - gap, n - gap);
+        const double ratio = level.At(n) / (before + floor);
+        if (ratio > best) {
+            best = ratio;
+            rise = n;
+        }
+    }
+    if (best < 3.0)
+        return false;
+    const double base = level.Over(rise - past - gap, rise - gap);
+    double peak = 0;
+    for (std::size_t n = rise; n < std::min(size, rise + ms2); ++n)
+        peak = std::max(peak, level.At(n));
+    // Back to where the level first stands a tenth of the way from what came before to the peak.
+    const double threshold = base + 0.1 * (peak - base);
+    std::size_t first = rise;
+    while (first > past + gap && level.At(first - 1) > threshold)
+        --first;
+    onset.frame = static_cast<double>(first);
+    onset.strength = peak;
+    return true;
+}
+
+} // namespace
+
+bool PlaceAttack(std::span<const float> samples, double rate, std::size_t from, std::size_t to, Onset& onset)
+{
+    const ShortLevel level(samples, std::max<std::size_t>(1, static_cast<std::size_t>(rate * 0.0002)));
+    return Place(level, rate, from, to, onset);
+}
+
+std::vector<Onset> DetectOnsets(std::span<const float> samples, const OnsetOptions& options)
+{
+    std::size_t size = 64;
+    while (static_cast<double>(size) < options.rate * 0.0105)
+        size *= 2;
+    const std::size_t hop = size / 4;
+    const std::vector<double> flux = SpectralFlux(samples, size, hop);
+
+    // The threshold follows the flux's median over a second around each hop, a quarter of the
+    // way up to the largest flux there, and never within six median deviations of the median.
+    const auto reach = static_cast<std::ptrdiff_t>(options.rate * 0.5 / static_cast<double>(hop));
+    const auto hops = static_cast<std::ptrdiff_t>(flux.size());
+    const ShortLevel level(samples, std::max<std::size_t>(1, static_cast<std::size_t>(options.rate * 0.0002)));
+    std::vector<Onset> onsets;
+    std::vector<double> around, deviations;
+    for (std::ptrdiff_t t = 2; t + 2 < hops; ++t) {
+        const double value = flux[static_cast<std::size_t>(t)];
+        bool peak = true;
+        for (std::ptrdiff_t k = t - 2; k <= t + 2 && peak; ++k)
+            peak = k == t || value > flux[static_cast<std::size_t>(k)] || (k > t && value == flux[static_cast<std::size_t>(k)]);
+        if (!peak || value <= 0)
+            continue;
+        const std::ptrdiff_t first = std::max<std::ptrdiff_t>(0, t - reach), last = std::min(hops, t + reach + 1);
+        around.assign(flux.begin() + first, flux.begin() + last);
+        const double median = Median(around);
+        const double largest = *std::max_element(around.begin(), around.end());
+        deviations.clear();
+        for (double f : around)
+            deviations.push_back(std::abs(f - median));
+        const double threshold = median + std::max(0.25 * (largest - median), 6.0 * Median(deviations));
+        if (value <= threshold)
+            continue;
+        Onset onset;
+        const std::size_t start = static_cast<std::size_t>(t) * hop;
+        if (Place(level, options.rate, start > 2 * hop ? start - 2 * hop : 0, start + size, onset)
+            && (onsets.empty() || onset.frame - onsets.back().frame > options.rate * 0.003))
+            onsets.push_back(onset);
+        else if (!onsets.empty() && std::abs(onset.frame - onsets.back().frame) <= options.rate * 0.003)
+            onsets.back().strength = std::max(onsets.back().strength, onset.strength);
+    }
+
+    // Click leak: onsets at the clicks' frames, unless clearly louder than the clicks usually are.
+    if (options.clickFrames.empty() || onsets.empty())
+        return onsets;
+    const double before = options.maskBeforeMs * options.rate / 1000.0, after = options.maskAfterMs * options.rate / 1000.0;
+    const double end = static_cast<double>(samples.size());
+    std::size_t clicksInside = 0;
+    for (double c : options.clickFrames)
+        clicksInside += c < end;
+    auto atClick = [&](const Onset& onset) {
+        const auto it = std::lower_bound(options.clickFrames.begin(), options.clickFrames.end(), onset.frame - after);
+        return it != options.clickFrames.end() && *it <= onset.frame + before;
+    };
+    std::vector<double> leaks, hits;
+    for (const Onset& onset : onsets)
+        (atClick(onset) ? leaks : hits).push_back(onset.strength);
+    double limit = 1.8 * options.leakLevel;
+    if (options.leakLevel <= 0) {
+        if (static_cast<double>(leaks.size()) >= 0.8 * static_cast<double>(clicksInside)) {
+            // A microphone that hears every click: hits fall on a click only now and then, so
+            // the quietest quarter of what is found at the clicks is the leak alone.
+            std::nth_element(leaks.begin(), leaks.begin() + static_cast<std::ptrdiff_t>(leaks.size() / 4), leaks.end());
+            limit = 1.8 * leaks[leaks.size() / 4];
+        } else if (hits.size() >= 4) {
+            // Clicks found only now and then (a hit nearby hides the rest): whatever at a click is
+            // far quieter than the hits away from the clicks is the leak.
+            limit = 0.4 * Median(hits);
+        } else {
+            return onsets;
+        }
+    }
+    // A leak found where a hit lies just behind it (or before it) hid that hit: look again
+    // beside the click, in the stretch its onset was looked for in.
+    std::vector<Onset> kept;
+    for (const Onset& onset : onsets) {
+        const auto frame = static_cast<std::size_t>(onset.frame);
+        const std::size_t reach = size + hop;
+        if (!atClick(onset)) {
+            kept.push_back(onset);
+            continue;
+        }
+        if (onset.strength >= limit) {
+            // Loud enough for a hit, yet it may have been placed at the click's own attack just
+            // before the hit's: the hit's attack, when one follows, is the place.
+            Onset later;
+            const bool follows = Place(level, options.rate, frame + static_cast<std::size_t>(options.rate * 0.0005),
+                                       frame + static_cast<std::size_t>(after), later)
+                                 && later.strength >= limit;
+            kept.push_back(follows ? later : onset);
+            continue;
+        }
+        const auto afterClick = static_cast<std::size_t>(onset.frame + after + 1);
+        Onset hidden;
+        if ((Place(level, options.rate, afterClick, frame + reach, hidden) && hidden.strength >= limit)
+            || (frame > reach && Place(level, options.rate, frame - reach, static_cast<std::size_t>(std::max(0.0, onset.frame - before)), hidden)
+                && hidden.strength >= limit))
+            if (kept.empty() || hidden.frame - kept.back().frame > options.rate * 0.003)
+                kept.push_back(hidden);
+    }
+    std::sort(kept.begin(), kept.end(), [](const Onset& a, const Onset& b) { return a.frame < b.frame; });
+    kept.erase(std::unique(kept.begin(), kept.end(), [&](const Onset& a, const Onset& b) {
+                   return b.frame - a.frame <= options.rate * 0.003;
+               }),
+               kept.end());
+    return kept;
+}
+
+} // namespace Core::Timing
