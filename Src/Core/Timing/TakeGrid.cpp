@@ -2,7 +2,7 @@
 
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
-#include "Core/Engine/Timer.h"
+#include "Core/Export/OfflineTimer.h"
 
 #include <algorithm>
 
@@ -10,28 +10,24 @@ namespace Core::Timing {
 
 namespace {
 
-// A timer without a thread: the planner gives the ticks, this only keeps what the run says.
-class PlanningTimer final : public IMetronomeTimer {
+// The frames of the planned run: its first tick at frame 0, at the take's rate.
+class PlanningClock final : public Platform::IFrameClock {
 public:
-    bool Start(ITimerEventHandler* handler, double intervalMs, const Platform::IFrameClock*) override
-    {
-        handler_ = handler;
-        intervalMs_ = intervalMs;
-        running_ = true;
-        return true;
-    }
-    void ReTime(double intervalMs) override { intervalMs_ = intervalMs; }
-    void Stop() override { running_ = false; }
-    bool IsRunning() const override { return running_; }
+    explicit PlanningClock(double rate) : rate_(rate) {}
+    double FrameRate() const noexcept override { return rate_; }
+    double AnchorFrame() const noexcept override { return 0.0; }
+    std::int64_t HandOverTime(double) const noexcept override { return 0; }
+    std::int64_t HeardTime(double) const noexcept override { return 0; }
 
-    ITimerEventHandler* handler_ = nullptr;
-    double intervalMs_ = 0;
-    bool running_ = false;
+private:
+    double rate_;
 };
 
 // Counts the sounds of each tick; plays nothing.
 class CountingEngine final : public ISoundEngine {
 public:
+    explicit CountingEngine(const Platform::IFrameClock& clock) : clock_(clock) {}
+    const Platform::IFrameClock* FrameClock() const override { return &clock_; }
     bool Initialise(const Configuration::ConfigurationData&) override { return true; }
     bool PlaySound(std::uint32_t, std::uint32_t) override
     {
@@ -42,6 +38,9 @@ public:
     std::uint32_t GetLastErrorCode() override { return 0; }
 
     std::uint64_t sounds_ = 0;
+
+private:
+    const Platform::IFrameClock& clock_;
 };
 
 class PositionKeeper final : public IMetronomeEventHandler {
@@ -83,8 +82,10 @@ TakeGrid PlanGrid(const Configuration::ConfigurationData& settings, double rate,
     played.VisualIndicator = 0;
     const GapRule gap = GapRule::From(settings);
 
-    PlanningTimer timer;
-    CountingEngine engine;
+    // The export's timer, which places each tick as the timer thread does.
+    Export::OfflineTimer timer;
+    const PlanningClock clock(rate);
+    CountingEngine engine(clock);
     PositionKeeper keeper;
     StrategySet strategies;
     Metronome metronome(strategies.Services(timer, [&engine](Configuration::SoundSource) -> ISoundEngine* { return &engine; }));
@@ -92,16 +93,16 @@ TakeGrid PlanGrid(const Configuration::ConfigurationData& settings, double rate,
     if (grid.startResult != 0)
         return grid;
 
-    const double framesPerMs = rate / 1000.0;
-    Timer::TickFrame last;
-    Timer::TickFrame sounding = last;
     std::int32_t indexInBar = -1;
     std::int32_t indexInBeat = -1;
     BarPosition previous{INT32_MIN, 0, -1, false, false};
-    while (timer.running_ && sounding.Value() <= frames) {
+    while (timer.IsRunning()) {
+        const Export::OfflineTimer::Tick tick = timer.Next();
+        if (tick.frame > frames)
+            break;
         const std::uint64_t before = engine.sounds_;
         keeper.fresh_ = false;
-        timer.handler_->OnTimer();
+        timer.Play(tick);
         const BarPosition& now = keeper.position_;
         if (now.bar != previous.bar || now.countIn != previous.countIn)
             indexInBar = -1;
@@ -110,7 +111,7 @@ TakeGrid PlanGrid(const Configuration::ConfigurationData& settings, double rate,
         previous = now;
         if (engine.sounds_ > before) {
             GridPosition position;
-            position.frame = sounding.Value();
+            position.frame = tick.frame;
             position.bar = now.bar;
             position.beat = now.beat;
             position.indexInBar = ++indexInBar;
@@ -122,13 +123,6 @@ TakeGrid PlanGrid(const Configuration::ConfigurationData& settings, double rate,
             if (!now.countIn)
                 grid.positionsPerBar = std::max(grid.positionsPerBar, indexInBar + 1);
         }
-        // As the timer thread goes on: one interval from the last place on the straight grid,
-        // a swung tick later by its shift.
-        const double interval = timer.intervalMs_ * framesPerMs;
-        const Timer::TickFrame next = last.Plus(interval);
-        const double shift = timer.handler_->NextTickShift() * interval;
-        sounding = shift > 0.0 ? next.Plus(shift) : next;
-        last = next;
     }
     metronome.Stop();
     return grid;
