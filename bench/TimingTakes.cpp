@@ -1,7 +1,7 @@
 // Scores generated takes with `tolvane --score` and compares the figures with the truth the
 // takes were made from; measures the onset detector's placement on the same takes.
 //   bench_timing_takes PATH/TO/tolvane [FOLDER]
-// Each take: 60 s at 48 kHz, 120 bpm in 4/4, a stick-on-wood hit at every beat plus its
+// Each take: 60 s at 48 kHz, 120 bpm in 4/4 from 1 s on, a stick-on-wood hit at every beat plus its
 // offset, white noise at -50 dB, the click leaking in at -6 dB where the take says. Prints one
 // line per take; exit status 1 when a figure misses its bound (mean and standard deviation
 // within 0.5 ms, each position's bias within 1 ms, every stray counted, every hit placed
@@ -22,7 +22,8 @@
 namespace {
 
 constexpr double Rate = 48000;
-constexpr double Beat = 0.5; // s, 120 bpm
+constexpr double Beat = 0.5;  // s, 120 bpm
+constexpr double Start = 1.0; // s: the grid's first beat (--offset 1000)
 
 struct Case {
     const char* name;
@@ -92,6 +93,7 @@ int main(int argc, char** argv)
         {"rushing 20 ms in muted bars", " --gap 2:1", 0, 3, -20, 0, 0},
         {"5 % strays", "", 4, 5, 0, 0.05, 0},
         {"random sd 8 ms, click leak -6 dB", "", 3, 8, 0, 0, 0.5f},
+        {"random sd 8 ms, click leak 0 dB", "", 0, 8, 0, 0, 1.0f},
     };
     const std::vector<float> hit = TakeSignals::Hit(Rate), click = TakeSignals::Click(Rate);
     bool allMet = true;
@@ -107,11 +109,11 @@ int main(int argc, char** argv)
         std::vector<int> perCount(4, 0);
         double mutedSum = 0;
         int muted = 0, strays = 0;
-        for (int beat = 0; beat * Beat < 59.5; ++beat) {
+        for (int beat = 0; Start + beat * Beat < 59.5; ++beat) {
             const bool mutedBar = !std::string(c.flags).empty() && (beat / 4) % 3 == 2;
             const double offset = c.constantMs + spread(random) + (mutedBar ? c.mutedRushMs : 0);
-            const double frame = std::round((beat * Beat + offset / 1000) * Rate);
-            const double error = (frame / Rate - beat * Beat) * 1000;
+            const double frame = std::round((Start + beat * Beat + offset / 1000) * Rate);
+            const double error = (frame / Rate - Start - beat * Beat) * 1000;
             truthFrames.push_back(frame);
             errors.push_back(error);
             perPosition[static_cast<std::size_t>(beat % 4)] += error;
@@ -120,13 +122,13 @@ int main(int argc, char** argv)
                 mutedSum += error;
                 ++muted;
             } else {
-                clicks.push_back(beat * Beat * Rate);
+                clicks.push_back((Start + beat * Beat) * Rate);
                 TakeSignals::Mix(take, click, clicks.back(), 0.5f * c.leak);
             }
             TakeSignals::Mix(take, hit, frame, 0.5f);
             if (uniform(random) < c.strayShare) {
                 // Between 35 and 65 % of the way to the next beat: a stray whatever the error.
-                TakeSignals::Mix(take, hit, std::round((beat + 0.35 + 0.3 * uniform(random)) * Beat * Rate), 0.4f);
+                TakeSignals::Mix(take, hit, std::round((Start + (beat + 0.35 + 0.3 * uniform(random)) * Beat) * Rate), 0.4f);
                 ++strays;
             }
         }
@@ -145,7 +147,7 @@ int main(int argc, char** argv)
             return 2;
         }
         const std::string command = "XDG_CONFIG_HOME='" + folder + "/config' '" + tolvane + "' --score '" + path
-                                    + "' --tempo 120 --beats 4" + c.flags + " --json";
+                                    + "' --tempo 120 --beats 4 --offset 1000" + c.flags + " --json";
         std::string json;
         if (FILE* pipe = popen(command.c_str(), "r")) {
             char buffer[4096];
