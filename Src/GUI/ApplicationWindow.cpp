@@ -273,6 +273,14 @@ void ApplicationWindow::CreateControls()
     startStop_->setAutoDefault(false);
     connect(startStop_, &QPushButton::clicked, actions_.at(StartStopId), &QAction::trigger);
 
+    barCounter_ = new QLabel(client_);
+    barCounter_->setObjectName(QStringLiteral("barCounter"));
+    barCounter_->setProperty("controlId", BarCounterId);
+    barCounter_->setFont(ProgramFont(9, 700));
+    barCounter_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    // As wide as the room it is given, never wider: the window keeps its width.
+    barCounter_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
     tempoSlider_ = new QSlider(Qt::Horizontal, client_);
     tempoSlider_->setProperty("controlId", TempoSliderId);
     tempoSlider_->setTickPosition(QSlider::NoTicks);

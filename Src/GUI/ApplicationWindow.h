@@ -4,6 +4,7 @@
 #include "GUI/ApplicationWindowStartup.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/Dialogs/Dialog.h"
+#include "GUI/HeardTimeline.h"
 #include "GUI/MetronomeEventQueue.h"
 #include "GUI/TempoControl.h"
 
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -93,6 +95,7 @@ public:
     static constexpr int GroupBoxId = -1;
     /// The tempo marking (Largo ... Presto) under the read-out.
     static constexpr int TempoMarkingId = 1006;
+    static constexpr int BarCounterId = 1205;
     // Commands besides the controls'.
     static constexpr int SpaceCommand = 1325;
     static constexpr int LanguageCommand = 32771;
@@ -214,6 +217,12 @@ public:
     void OnBeat(std::uint8_t flags, std::uint32_t tempo) override;
     void OnStopped(std::uint32_t tempo) override;
     void OnError(std::uint32_t messageIndex) override;
+    /// A beat begins: the bar counter shows it when the beat is heard. Timer thread.
+    void OnPosition(const Core::BarPosition& position) override;
+    /// What the bar counter shows now: "12 · 3", during a count-in "−2", "−1" or "In"; with
+    /// the speed trainer a second line with the level's tempo and the bars left in it. Empty
+    /// while stopped.
+    QString BarCounterText() const;
 
     /// The status line text for a control or command (empty when it has none).
     static QString StatusText(int id);
@@ -307,6 +316,7 @@ private:
     VisualBeatIndicator* lamp_ = nullptr;
     QGroupBox* groupBox_ = nullptr;
     QPushButton* startStop_ = nullptr;
+    QLabel* barCounter_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QLabel* tempoLabel_ = nullptr;
     QSlider* volumeSlider_ = nullptr;
@@ -316,6 +326,18 @@ private:
     QSpacerItem* sliderGap_ = nullptr; // the room above the sliders in a larger window
     std::array<QMenu*, 3> menus_{};
     std::map<int, QAction*> actions_;
+
+    // The bar counter's positions go from the timer thread into a ring, their slots through a
+    // heard timeline (as the lamp's beats), so that each shows when its beat is heard. The
+    // ring is twice the timeline's capacity: no slot is written again while it waits there.
+    static constexpr std::uint32_t PositionSlots = 2 * HeardTimeline::Capacity;
+    std::array<Core::BarPosition, PositionSlots> positionRing_{};
+    std::uint32_t positionNext_ = 0; // timer thread
+    std::optional<Core::BarPosition> shownPosition_;
+    HeardTimeline positions_{[this](const HeardTimeline::Entry& entry) { ShowPosition(entry.value); }};
+    void ShowPosition(std::int32_t slot);
+    /// Forgets the positions of a run that is over and empties the counter.
+    void ClearPositions();
 
     std::atomic<bool> running_{false};
     bool paused_ = false; // Space holds a speed-trainer run; Start/Stop reads Resume

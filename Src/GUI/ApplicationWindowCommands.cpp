@@ -52,6 +52,7 @@ constexpr std::chrono::milliseconds StartWaitLimit{4500};
 constexpr int PreparedLookMs = 4;
 
 constexpr int PlaybackFailedTitle = 15; // "Metronome Unable To Play"
+constexpr int CountInBeatsText = 46, TrainerLevelText = 47; // "In", "%1 bpm · bars left: %2"
 constexpr int HelpMissingTitle = 20, HelpMissingText = 51;
 constexpr int HelpFailedTitle = 21, HelpFailedText = 52;
 
@@ -154,6 +155,7 @@ void ApplicationWindow::CancelWaitingStart()
 
 void ApplicationWindow::StartNow()
 {
+    ClearPositions();
     const std::uint32_t result = metronome_.Start(this, Settings());
     if (result == 0) {
         running_.store(true);
@@ -393,6 +395,44 @@ void ApplicationWindow::OnBeat(std::uint8_t flags, std::uint32_t tempo)
         Report({MetronomeEvent::Beat, flags, tempo});
 }
 
+void ApplicationWindow::OnPosition(const Core::BarPosition& position)
+{
+    const std::uint32_t slot = positionNext_++ % PositionSlots;
+    positionRing_[slot] = position;
+    positions_.Post(static_cast<std::int32_t>(slot));
+}
+
+void ApplicationWindow::ShowPosition(std::int32_t slot)
+{
+    if (!running_.load())
+        return; // a beat of a run that has just been stopped
+    shownPosition_ = positionRing_[static_cast<std::uint32_t>(slot) % PositionSlots];
+    if (barCounter_)
+        barCounter_->setText(BarCounterText());
+}
+
+void ApplicationWindow::ClearPositions()
+{
+    positions_.Clear();
+    shownPosition_.reset();
+    if (barCounter_)
+        barCounter_->clear();
+}
+
+QString ApplicationWindow::BarCounterText() const
+{
+    if (!shownPosition_)
+        return {};
+    const Core::BarPosition& at = *shownPosition_;
+    const auto language = System::CurrentLanguage();
+    if (at.countIn) // the bars before the first ("−2", "−1"), or a count-in of two beats
+        return at.bar < 0 ? QStringLiteral("\u2212%1").arg(-at.bar) : FromTableText(language->GetText(CountInBeatsText));
+    QString text = QStringLiteral("%1 \u00B7 %2").arg(at.bar).arg(at.beat);
+    if (at.barsLeft >= 0)
+        text += u'\n' + FromTableText(language->GetText(TrainerLevelText)).arg(at.tempo).arg(at.barsLeft);
+    return text;
+}
+
 void ApplicationWindow::OnStopped(std::uint32_t tempo)
 {
     Report({MetronomeEvent::Stopped, 0, tempo});
@@ -440,10 +480,12 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         paused_ = false;
         ShowStartStopText();
         tempoSlider_->setEnabled(true);
+        ClearPositions();
         break;
     case MetronomeEvent::Error:
         running_.store(false);
         paused_ = false;
+        ClearPositions();
         ShowStartStopText();
         ShowMessage(this, QMessageBox::Critical, language->GetMessageTitle(PlaybackFailedTitle),
                     language->GetMessage(static_cast<int>(event.value)));

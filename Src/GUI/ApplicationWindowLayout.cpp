@@ -34,6 +34,7 @@ constexpr int Margin = 10;        // the controls' distance from the window's si
 constexpr int TextPadding = 12;   // a push button's frame and margins beside its text
 constexpr int StatusPadding = 24; // the status line's margins beside its text, and a little air
 constexpr int SliderLength = 280; // the sliders' least length
+constexpr int BarCounterNameText = 45; // [Text] 46: "Bar counter"
 
 // The status line's help for the commands and controls.
 constexpr HelpEntry StatusHelpEntries[] = {
@@ -44,6 +45,7 @@ constexpr HelpEntry StatusHelpEntries[] = {
     {BeatsPerMinuteDisplay::ControlId, 9},        {VisualBeatIndicator::ControlId, 10},
     {ApplicationWindow::StartStopId, 11},         {ApplicationWindow::TempoSliderId, 12},
     {ApplicationWindow::VolumeSliderId, 13},      {ApplicationWindow::TapId, 14},
+    {ApplicationWindow::BarCounterId, 15},
 };
 
 int TextWidth(const QWidget* widget, const QString& text)
@@ -123,7 +125,9 @@ void ApplicationWindow::LayOutControls()
     groupBox_->setMinimumSize(52, 52);
 
     // The frame reaches 8 pixels higher than the read-out and Start/Stop, and starts 62 pixels
-    // below the client area's top.
+    // below the client area's top. The bar counter sits at the bottom of their row, below the
+    // lamp's frame and Start/Stop (which leave 35 pixels of the read-out's height), as wide as
+    // they and what the window has to their right: it never widens the window.
     auto* top = new QGridLayout;
     top->setContentsMargins(Margin, std::max(0, 62 - toolbar_->sizeHint().height()), Margin, 0);
     top->setHorizontalSpacing(10);
@@ -133,6 +137,7 @@ void ApplicationWindow::LayOutControls()
     top->addWidget(groupBox_, 0, 1, 2, 1, Qt::AlignTop);
     top->addWidget(startStop_, 1, 2, Qt::AlignTop);
     top->addWidget(marking_, 2, 0);
+    top->addWidget(barCounter_, 1, 1, 1, 3, Qt::AlignBottom);
     top->setColumnStretch(3, 1);
     column->addLayout(top);
     column->addSpacing(16);
@@ -256,6 +261,9 @@ void ApplicationWindow::DescribeControls()
         control->setAccessibleDescription(control->statusTip());
     }
     groupBox_->setAccessibleDescription(lampText);
+    barCounter_->setAccessibleName(FromTableText(System::CurrentLanguage()->GetText(BarCounterNameText)));
+    barCounter_->setStatusTip(StatusText(BarCounterId));
+    barCounter_->setAccessibleDescription(barCounter_->statusTip());
     tempoLabel_->setAccessibleDescription(StatusText(TempoSliderId));
     volumeLabel_->setAccessibleDescription(StatusText(VolumeSliderId));
 }

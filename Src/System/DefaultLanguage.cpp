@@ -46,6 +46,7 @@ constexpr const char16_t* StatusInfos[] = {
     u"Sets the tempo for the metronome",
     u"Sets the overall volume for the metronome",
     u"Enables setting of the tempo via left clicking with the mouse",
+    u"Shows the bar and beat, the count-in and the trainer's level",
 };
 
 constexpr const char16_t* MessageTitles[] = {
@@ -257,6 +258,10 @@ constexpr const char16_t* Texts[] = {
     u"Vivace",
     u"Presto",
     u"Prestissimo",
+    // The main window's bar counter: its name, a count-in of two beats, the speed trainer's level.
+    u"Bar counter",
+    u"In",
+    u"%1 bpm · bars left: %2",
 };
 
 constexpr const char16_t* InstrumentNames[] = {
@@ -319,7 +324,7 @@ static_assert(std::size(MenuTitles) == ILanguage::MenuCount);
 static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
 static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
-static_assert(std::size(StatusInfos) == 15);
+static_assert(std::size(StatusInfos) == 16);
 static_assert(std::size(MessageTitles) == 26);
 static_assert(std::size(Messages) == 64);
 static_assert(std::size(Informations) == 57);

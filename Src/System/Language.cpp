@@ -21,14 +21,14 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"MenuItems", {192, 64, 8}},
     {"Toolbar", {704, 64, 4}},
     {"Tooltip", {960, 256, 4}},
-    {"StatusInfo", {1984, 512, 15}},
-    {"Dialog", {9664, 256, 4}},
-    {"Control", {10688, 256, 96}},
-    {"Message", {35264, 512, 64}},
-    {"MessageTitle", {68032, 256, 26}},
-    {"Information", {74688, 512, 57}},
-    {"Text", {103872, 256, ILanguage::TextCount}},
-    {"Midi", {103872 + 256 * ILanguage::TextCount, 128, 47}},
+    {"StatusInfo", {1984, 512, 16}},
+    {"Dialog", {10176, 256, 4}},
+    {"Control", {11200, 256, 96}},
+    {"Message", {35776, 512, 64}},
+    {"MessageTitle", {68544, 256, 26}},
+    {"Information", {75200, 512, 57}},
+    {"Text", {104384, 256, ILanguage::TextCount}},
+    {"Midi", {104384 + 256 * ILanguage::TextCount, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

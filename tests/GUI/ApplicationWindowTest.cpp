@@ -285,10 +285,18 @@ private slots:
         QTRY_COMPARE(Shown(), 66);
         QCOMPARE(TempoSlider()->value(), GUI::TempoSliderPosition(66));
         QCOMPARE(Bpm(), 120);
+        // The bar counter shows each position from the timer thread when it is heard.
+        for (const auto& [position, shown] : {std::pair{Core::BarPosition{-2, 1, -1, 0, false, true}, u"\u22122"},
+                                               std::pair{Core::BarPosition{0, 2, -1, 0, false, true}, u"In"},
+                                               std::pair{Core::BarPosition{3, 2, 1, 66, true, false}, u"3 \u00B7 2\n66 bpm \u00B7 bars left: 1"}}) {
+            std::thread([&] { metronome_->Handler()->OnPosition(position); }).join();
+            QTRY_COMPARE(window.BarCounterText(), QString::fromUtf16(shown));
+        }
 
         // The run ends by itself: the settings' tempo comes back and the slider is free again.
         std::thread([&] { metronome_->EndRun(); }).join();
         QTRY_VERIFY(!window.Running());
+        QCOMPARE(window.BarCounterText(), QString());
         QCOMPARE(Shown(), 120);
         QCOMPARE(TempoSlider()->value(), GUI::TempoSliderPosition(120));
         QVERIFY(TempoSlider()->isEnabled());
@@ -360,7 +368,10 @@ private slots:
         QTRY_COMPARE(window.StatusLine()->Text(), QStringLiteral("Sets the tempo for the metronome"));
         QTest::mouseMove(window.ToolBar()->Button(3), QPoint(3, 3));
         QTRY_COMPARE(window.StatusLine()->Text(), QStringLiteral("Creates or loads metronome presets"));
-        QTest::mouseMove(window.TempoDisplay()->parentWidget(), QPoint(240, 140)); // the bare surface
+        QWidget* counter = Control(ApplicationWindow::BarCounterId);
+        QTest::mouseMove(counter, QPoint(3, 3));
+        QTRY_COMPARE(window.StatusLine()->Text(), QStringLiteral("Shows the bar and beat, the count-in and the trainer's level"));
+        QTest::mouseMove(window.TempoDisplay()->parentWidget(), counter->geometry().bottomLeft() + QPoint(0, 8)); // the bare surface
         QTRY_COMPARE(window.StatusLine()->Text(), QString());
         window.MenuAction(32772)->showStatusText(window.menuBar()); // as the open menu does on hover
         QCOMPARE(window.StatusLine()->Text(), QStringLiteral("Exits the application"));

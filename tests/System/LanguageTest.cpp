@@ -28,7 +28,7 @@ const struct {
     {"Menu", 3, [](const ILanguage& t, int i) { return t.GetMenuTitle(i); }},
     {"Toolbar", 4, [](const ILanguage& t, int i) { return t.GetToolbarText(i); }},
     {"Tooltip", 4, [](const ILanguage& t, int i) { return t.GetTooltip(i); }},
-    {"StatusInfo", 15, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
+    {"StatusInfo", 16, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
     {"Message", 64, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
     {"MessageTitle", 26, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
     {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},

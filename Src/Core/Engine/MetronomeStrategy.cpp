@@ -370,8 +370,10 @@ void MetronomeStrategy::ReportPosition(std::int64_t tickInBar, std::int32_t bar,
     position.beat = static_cast<std::int32_t>(tickInBar / ticksPerPulse_) + 1;
     position.muted = muted;
     position.countIn = countIn;
-    if (!countIn && timerStrategy_->IsTempoLocked())
+    if (!countIn && timerStrategy_->IsTempoLocked()) {
         position.barsLeft = timerStrategy_->BarsLeftInLevel(ticksPerBar_);
+        position.tempo = static_cast<std::int32_t>(timerStrategy_->GetBpm());
+    }
     handler_->OnPosition(position);
 }
 

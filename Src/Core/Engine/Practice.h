@@ -62,12 +62,14 @@ bool CountInIsTwoBeats(const Configuration::ConfigurationData& settings);
 bool ApplyPracticeOption(std::string_view name, std::string_view value, Configuration::ConfigurationData& settings);
 
 /// Where a run is, as the bar counter shows it. bar >= 1 in the run; during a count-in
-/// -n..-1 for its bars, 0 for a count-in of two beats. barsLeft: with the speed trainer the
-/// bars left in its level (counting the current one), else -1.
+/// -n..-1 for its bars, 0 for a count-in of two beats. barsLeft and tempo: with the speed
+/// trainer the bars left in its level (counting the current one) and the level's tempo (bpm),
+/// else -1 and 0.
 struct BarPosition {
     std::int32_t bar = 1;
     std::int32_t beat = 1;
     std::int32_t barsLeft = -1;
+    std::int32_t tempo = 0;
     bool muted = false;
     bool countIn = false;
 };
