@@ -1,11 +1,21 @@
-// The practice options on the controller, tick by tick: the count-in in the first bar's metre,
-// muted bars, swing's shifts, and the bar counter's reports.
+// The practice options: rendered to the sample on the offline stream (the count-in in the
+// first bar's metre, muted bars, swing), and on the controller tick by tick (the bar counter's
+// reports, the lamp's looks, a resumed run).
 #include "EngineFakes.h"
+#include "TestSupport.h"
+#include "WaveFiles/WaveFixtures.h"
 
+#include "Audio/AudioTestSupport.h"
+#include "Core/Engine/Metronome.h"
+#include "Core/Engine/StrategySet.h"
 #include "Core/Engine/TimerFlags.h"
+#include "Core/Export/OfflineTimer.h"
 #include "Core/Sound/InstrumentList.h"
+#include "Core/WaveFiles/AudioSoundEngine.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace EngineFakes;
 using Configuration::BeatKind;
@@ -25,60 +35,110 @@ ConfigurationData Practice()
     return settings;
 }
 
-// The count-in's clicks as letters by loudness (A accent, G group start, b beat, ? other) up
-// to the first other sound, and the tick that sound came on.
-std::pair<std::string, int> CountIn(Rig& rig)
+// Plays settings at 240 bpm on the live engine (every voice a wave file that starts at full
+// level) into the offline stream at 48 kHz, each tick rendered at its own frame as an export
+// does, and returns the clicks on a grid of step frames from the first, one letter a step: A, G, b for 100, 85 and
+// 70 % of the loudest click, x for a softer one, s for a click at the step's swung place
+// (swing percent of the pair's length after the pair's start), '.' for silence.
+std::string Clicks(ConfigurationData settings, int step, std::size_t steps)
 {
-    std::string clicks;
-    for (int tick = 0; tick < 400; ++tick) {
-        const std::size_t before = rig.engine.sounds.size();
-        rig.timer.Tick();
-        for (std::size_t k = before; k < rig.engine.sounds.size(); ++k) {
-            const Sound sound = rig.engine.sounds[k];
-            if (sound.sound != SideStick)
-                return {clicks, tick};
-            clicks += sound.volume == 127 ? 'A' : sound.volume == 107 ? 'G' : sound.volume == 88 ? 'b' : '?';
-        }
+    TestSupport::TempFolder folder;
+    TestSupport::WriteFile(folder / "click.wav", WaveFixtures::Wave({1, 1, 48000, 16}, WaveFixtures::Pcm16(std::vector<std::int16_t>(300, 16000))));
+    settings.SoundEngineType = Configuration::SoundSource::AudioFiles;
+    settings.Bpm = 240; // a beat is 12000 frames
+    settings.Beep = 0;
+    for (int voice = 0; voice < Configuration::VoiceCount; ++voice) {
+        settings.Instrument[voice] = voice;
+        settings.File[voice] = WaveFixtures::Wide(folder / "click.wav");
+        settings.Volume[voice] = voice == 0 ? 127 : 64;
     }
-    return {clicks, -1};
+    Platform::Audio::OfflineBackend backend;
+    Platform::Audio::Mixer mixer(backend, Platform::Audio::MixerOptions{48000, Platform::Audio::MaxBlockFrames, 20.0});
+    Core::AudioSoundEngine engine(mixer);
+    Core::StrategySet strategies;
+    Core::Export::OfflineTimer timer;
+    Core::Metronome metronome(strategies.Services(timer, [&engine](auto) -> Core::ISoundEngine* { return &engine; }));
+    if (metronome.Start(nullptr, settings) != 0)
+        return "refused";
+    const std::uint64_t length = steps * static_cast<std::uint64_t>(step);
+    std::uint64_t anchor = 0;
+    for (bool first = true; timer.IsRunning(); first = false) {
+        const Core::Export::OfflineTimer::Tick tick = timer.Next();
+        anchor = first ? static_cast<std::uint64_t>(tick.straight.whole) : anchor;
+        if (tick.frame >= static_cast<double>(anchor + length))
+            break;
+        if (const auto frame = static_cast<std::uint64_t>(std::floor(tick.frame)); frame > backend.Frames())
+            backend.Pull(frame - backend.Frames(), Platform::Audio::MaxBlockFrames);
+        timer.Play(tick);
+    }
+    backend.Pull(anchor + length - std::min(backend.Frames(), anchor + length), Platform::Audio::MaxBlockFrames);
+    metronome.Stop();
+
+    const std::vector<float> capture(backend.Captured().begin() + 2 * static_cast<std::ptrdiff_t>(anchor), backend.Captured().end());
+    const auto swung = static_cast<std::size_t>(std::lround((settings.Swing / 50.0 - 1.0) * step));
+    const float loudest = AudioTest::Peak(capture, 0, capture.size() / 2);
+    std::string clicks(steps, '.');
+    for (const std::size_t onset : AudioTest::Onsets(capture, static_cast<std::size_t>(step) / 2)) {
+        const float level = AudioTest::Peak(capture, onset, onset + 300) / loudest;
+        const std::size_t offset = onset % static_cast<std::size_t>(step);
+        clicks[onset / static_cast<std::size_t>(step)] = offset == 0 ? (level > 0.95f ? 'A' : level > 0.77f ? 'G' : level > 0.6f ? 'b' : 'x')
+                                                        : offset + 1 >= swung && offset <= swung + 1 ? 's' : '?';
+    }
+    return clicks;
 }
 
 } // namespace
 
-// The count-in plays the first bar's beats (its groups, compound time's beats of three
-// eighths, a rhythm's beats, the trainer's From tempo) and its first main beat comes one beat
-// after its last; the trainer counts none of it.
-TEST(PracticeCountIn, PlaysTheFirstBarsMetreAndCountsTowardNothing)
+// The count-in plays the first bar's beats (a pattern's groups, compound time's beats, a
+// rhythm's beats, the trainer's From tempo), the first accented, and the run's first beat comes
+// a beat after its last: it counts toward nothing, not even the trainer's levels. Muted bars
+// are silent in every voice, subdivisions and a rhythm's hits too, the kept downbeat excepted,
+// and the first bar always sounds. Swing moves the second step of each pair of eighths or
+// sixteenths, a rhythm's columns too, never the beats or the count-in.
+TEST(PracticeOnTheOfflineStream, EveryClickOnItsFrameOrSilent)
 {
+    using Configuration::TrainerMode;
     const struct {
         const char* name;
         void (*set)(ConfigurationData&);
-        std::string clicks;
-        int firstTick;
+        int step;
+        const char* clicks;
     } cases[] = {
-        {"4/4 in eighths, 2 bars", [](auto& s) { s.BeatType = BeatKind::BeatsPerBar, s.Subdivision1 = 2, s.CountIn = 2; },
-         "AbbbAbbb", 16},
-        {"5/4, two beats", [](auto& s) { s.BeatType = BeatKind::BeatsPerBar, s.BeatsPerBar = 5, s.CountIn = 5; }, "Ab", 2},
-        {"3+3+2", [](auto& s) { s.BeatType = BeatKind::CustomPattern, s.CustomPattern = u"3+3+2", s.CountIn = 1; },
-         "AbbGbbGb", 8},
-        {"6/8", [](auto& s) { s.BeatType = BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1, s.CountIn = 1; },
-         "Ab", 6},
-        {"rhythm 3/4 in sixteenths", [](auto& s) {
-             s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1   2   2   ", s.CrBeatsPerBar = 3,
-             s.CrSubdivision = 4, s.CountIn = 1; },
-         "Abb", 12},
-        {"trainer", [](auto& s) { s.SpeedTrainer = Configuration::TrainerMode::On, s.Warmup = 0, s.CountIn = 1; },
-         "Abbb", 32},
+        {"count-in in 3+3+2", [](auto& s) { s.BeatType = BeatKind::CustomPattern, s.CustomPattern = u"3+3+2", s.CountIn = 1; },
+         12000, "AbbGbbGb Axxxxxxx"},
+        {"count-in in 6/8", [](auto& s) { s.BeatsPerBar = 6, s.CompoundTime = 1, s.CountIn = 1; }, 4000, "A..b.. Axxxxx"},
+        {"count-in of a rhythm", [](auto& s) {
+             s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1   2   2   ", s.CrBeatsPerBar = 3, s.CrSubdivision = 4,
+             s.CountIn = 1; },
+         3000, "A...b...b... A...x...x..."},
+        {"count-in with the trainer, levels of a bar from 120 to 240 bpm", [](auto& s) {
+             s.SpeedTrainer = TrainerMode::On, s.DurationsInBars = 1, s.Duration = 1, s.Warmup = 0, s.Step = 0.5f, s.CountIn = 1; },
+         6000, "A...b...b...b... A...x...x...x... A"},
+        {"play 2 mute 1 in eighths", [](auto& s) { s.GapMode = 1, s.Subdivision1 = 2; }, 6000, "Axxxxxxx Axxxxxxx ........ Axxxxxxx"},
+        {"play 1 mute 2 keeping the downbeat", [](auto& s) { s.GapMode = 1, s.GapPlay = 1, s.GapMute = 2, s.GapDownbeat = 1; },
+         12000, "Axxx A... A... Axxx"},
+        {"random 95 % in eighths", [](auto& s) { s.GapMode = 2, s.GapPercent = 95, s.GapSeed = 7, s.Subdivision1 = 2; }, 6000,
+         "Axxxxxxx ........ ........"},
+        {"step sequencer, play 1 mute 1", [](auto& s) {
+             s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1424", s.CrBeatsPerBar = 2, s.CrSubdivision = 2,
+             s.SpeedTrainer = TrainerMode::StepSequencer, s.GapMode = 1, s.GapPlay = 1; },
+         6000, "Axxx .... Axxx"},
+        {"swing 66 on eighths after a count-in of two beats", [](auto& s) { s.Subdivision1 = 2, s.Swing = 66, s.CountIn = 5; }, 6000,
+         "A.b. Asxsxsxs Asxs"},
+        {"swing 75 on sixteenths", [](auto& s) { s.Subdivision1 = 4, s.Swing = 75; }, 3000, "Asxsxsxs xsxsxsxs"},
+        {"swing 60 on the step sequencer's sixteenths", [](auto& s) {
+             s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1222", s.CrBeatsPerBar = 1, s.CrSubdivision = 4, s.Swing = 60,
+             s.SpeedTrainer = TrainerMode::StepSequencer; },
+         3000, "Asxs Asxs"},
+        {"no swing on triplets", [](auto& s) { s.Subdivision1 = 3, s.Swing = 75; }, 4000, "Axxxxx"},
     };
     for (const auto& c : cases) {
-        Rig rig;
-        ConfigurationData settings = Practice();
+        ConfigurationData settings;
+        settings.BeatType = BeatKind::BeatsPerBar;
         c.set(settings);
-        ASSERT_EQ(rig.Start(settings), 0u) << c.name;
-        const double countInInterval = rig.timer.interval;
-        EXPECT_EQ(CountIn(rig), std::make_pair(c.clicks, c.firstTick)) << c.name;
-        EXPECT_TRUE(rig.handler.beats.empty()) << c.name; // the trainer has not started counting
-        EXPECT_EQ(rig.timer.interval, countInInterval) << c.name;
+        std::string expected = c.clicks;
+        std::erase(expected, ' ');
+        EXPECT_EQ(Clicks(settings, c.step, expected.size()), expected) << c.name;
     }
 }
 
@@ -94,6 +154,7 @@ TEST(PracticeCountIn, CountsDownShowsItsOwnLookAndIsNotPlayedOnResume)
     settings.CountIn = 2;
     ASSERT_EQ(rig.Start(settings), 0u);
     rig.timer.Tick(12);
+    EXPECT_EQ(rig.engine.sounds[0].sound, SideStick); // its own sound
     EXPECT_EQ(rig.handler.positions, (std::vector<std::string>{"-2.1", "-2.2", "-1.1", "-1.2", "1.1", "1.2"}));
     EXPECT_EQ(rig.indicator.calls[1], "ShowBeat 0 count-in");
     EXPECT_EQ(rig.indicator.calls[9], "ShowBeat 0");
@@ -107,39 +168,10 @@ TEST(PracticeCountIn, CountsDownShowsItsOwnLookAndIsNotPlayedOnResume)
     EXPECT_EQ(paused.handler.positions.back(), "1.1");
 }
 
-// Periodic and random rules silence whole bars (beats, subdivisions, a rhythm's hits) but the
-// lamp, the counter and the patterns go on; the kept downbeat sounds; bar 1 always sounds.
-TEST(PracticeMutedBars, SilenceWholeBarsAndOnlyTheirSound)
+// A muted bar is silent (see PracticeOnTheOfflineStream) but the counter counts it and the
+// lamp flashes in its muted look.
+TEST(PracticeMutedBars, KeepTheCounterAndTheLampGoing)
 {
-    const struct {
-        const char* name;
-        void (*set)(ConfigurationData&);
-        int ticksPerBar;
-        std::vector<int> soundsPerBar;
-    } cases[] = {
-        {"2:1 in eighths", [](auto& s) { s.GapMode = 1, s.Subdivision1 = 2; }, 8, {8, 8, 0, 8, 8, 0}},
-        {"1:2 keeping the downbeat", [](auto& s) { s.GapMode = 1, s.GapPlay = 1, s.GapMute = 2, s.GapDownbeat = 1; },
-         8, {4, 1, 1, 4}},
-        {"rhythm on the step sequencer, 1:1", [](auto& s) {
-             s.GapMode = 1, s.GapPlay = 1, s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"[12]3 3",
-             s.CrBeatsPerBar = 2, s.CrSubdivision = 2, s.SpeedTrainer = Configuration::TrainerMode::StepSequencer; },
-         4, {4, 0, 4, 0}},
-        {"random 95 %", [](auto& s) { s.GapMode = 2, s.GapPercent = 95, s.GapSeed = 7; }, 8, {4, 0, 0, 0}},
-    };
-    for (const auto& c : cases) {
-        Rig rig;
-        ConfigurationData settings = Practice();
-        settings.VisualIndicator = 1;
-        c.set(settings);
-        ASSERT_EQ(rig.Start(settings), 0u) << c.name;
-        std::vector<int> sounds;
-        for (std::size_t bar = 0; bar < c.soundsPerBar.size(); ++bar) {
-            const std::size_t before = rig.engine.sounds.size();
-            rig.timer.Tick(c.ticksPerBar);
-            sounds.push_back(static_cast<int>(rig.engine.sounds.size() - before));
-        }
-        EXPECT_EQ(sounds, c.soundsPerBar) << c.name;
-    }
     Rig rig;
     ConfigurationData settings = Practice();
     settings.VisualIndicator = 1;
@@ -178,45 +210,6 @@ TEST(PracticeMutedBars, RandomBarsFollowTheSeedTheShareAndTheRamp)
     rule.rampBars = 64;
     EXPECT_LT(share(1, 16), 0.15);
     EXPECT_NEAR(share(64, 20064), 0.30, 0.02);
-}
-
-// Swing shifts the second step of each pair (eighths or sixteenths) by (2 x ratio - 1) steps,
-// in the timer's ticks; never a main beat, a polyrhythm, compound time or the count-in.
-TEST(PracticeSwing, ShiftsTheSecondStepOfEachPairOnTwoAndFourStepGridsOnly)
-{
-    const struct {
-        const char* name;
-        void (*set)(ConfigurationData&);
-        std::vector<double> shifts; // of the ticks after the first
-    } cases[] = {
-        {"eighths 66", [](auto& s) { s.Subdivision1 = 2, s.Swing = 66; }, {0.32, 0, 0.32, 0}},
-        {"sixteenths 75", [](auto& s) { s.Subdivision1 = 4, s.Swing = 75; }, {0.5, 0, 0.5, 0}},
-        {"triplets", [](auto& s) { s.Subdivision1 = 3, s.Swing = 75; }, {0, 0, 0, 0}},
-        {"polyrhythm", [](auto& s) { s.Subdivision1 = 2, s.Subdivision2 = 3, s.Swing = 75; }, {0, 0, 0, 0}},
-        {"6/8", [](auto& s) { s.BeatType = BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1, s.Swing = 75; },
-         {0, 0, 0, 0}},
-        {"step sequencer in sixteenths", [](auto& s) {
-             s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1111", s.CrSubdivision = 4, s.Swing = 60,
-             s.SpeedTrainer = Configuration::TrainerMode::StepSequencer; },
-         {0.2, 0, 0.2, 0}},
-        {"trainer in eighths", [](auto& s) { s.Subdivision1 = 2, s.Swing = 75, s.SpeedTrainer = Configuration::TrainerMode::On; },
-         {0, 0, 0, 2, 0, 0, 0, 0}},
-        {"after a count-in of two beats", [](auto& s) { s.Subdivision1 = 2, s.Swing = 75, s.CountIn = 5; },
-         {0, 0, 0, 0, 0.5}},
-    };
-    for (const auto& c : cases) {
-        Rig rig;
-        ConfigurationData settings = Practice();
-        c.set(settings);
-        ASSERT_EQ(rig.Start(settings), 0u) << c.name;
-        std::vector<double> shifts;
-        for (std::size_t k = 0; k < c.shifts.size(); ++k) {
-            rig.timer.Tick();
-            shifts.push_back(rig.timer.handler->NextTickShift());
-        }
-        for (std::size_t k = 0; k < shifts.size(); ++k)
-            EXPECT_NEAR(shifts[k], c.shifts[k], 1e-9) << c.name << ", tick " << k + 1;
-    }
 }
 
 // With the trainer the counter gives the bars left in the level.
