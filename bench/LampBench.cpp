@@ -5,14 +5,19 @@
 // the clock map plus the output latency the backend reports.
 //
 //   bench_lamp SECONDS BPM [cursor]     (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
+//   bench_lamp SECONDS BPM [--subdivision N] [--count-in BARS] [--gap PLAY:MUTE] [--swing PERCENT] ...
 //
 // BENCH_LAMP_SIDE=N makes the lamp N x N pixels (as a larger main window does).
 // cursor plays a rhythm of 16 beats in eighths in the step sequencer window (a hit on every
-// column) instead of the lamp.
+// column) instead of the lamp. The practice options are read as the program reads its own
+// (Core::ApplyPracticeOption); with them each painted picture's look (a beat's disc, a muted
+// bar's ring, a count-in beat's small disc, dark) is told from its pixels and compared with
+// the look of the beat it shows, and the muted look is counted by bar.
 #include "Configuration/ConfigurationData.h"
 #include "Core/Engine/Program.h"
 #include "Core/Engine/BeatStrategies.h"
 #include "Configuration/FileConfiguration.h"
+#include "Core/Engine/Practice.h"
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/StepSequencerControl.h"
 #include "GUI/StepSequencerDialog.h"
@@ -30,58 +35,115 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t Capacity = 1 << 16;
 
-// The program's lamp, noting when each picture is painted (GUI thread).
+// What a painted picture shows, told from its pixels: the disc of a beat (at the centre and
+// near its edge), a muted bar's ring (near the edge only), a count-in beat's small disc (at the
+// centre only), or nothing. Every voice's marker at its largest size.
+enum Look : std::uint8_t { Dark, Beat, Muted, CountIn, Cleared };
+constexpr const char* LookNames[] = {"dark", "beat", "muted", "count-in", "cleared"};
+
+Look LookOf(const QImage& picture)
+{
+    const int centre = picture.width() / 2;
+    const QRgb face = picture.pixel(1, 1);
+    const bool middle = picture.pixel(centre, centre) != face;
+    const bool edge = picture.pixel(centre + picture.width() * 23 / 64, centre) != face;
+    return middle ? (edge ? Beat : CountIn) : (edge ? Muted : Dark);
+}
+
+// The program's lamp, noting when each picture is painted and what it shows (GUI thread).
 class TimedLamp final : public GUI::VisualBeatIndicator {
 public:
     std::vector<std::int64_t> paints = std::vector<std::int64_t>(Capacity);
+    std::vector<Look> looks = std::vector<Look>(Capacity);
     std::size_t painted = 0;
 
 protected:
     void paintEvent(QPaintEvent* event) override
     {
-        if (painted < paints.size())
+        if (painted < paints.size()) {
+            looks[painted] = LookOf(ShownImage());
             paints[painted++] = Platform::Clock::Now();
+        }
         GUI::VisualBeatIndicator::paintEvent(event);
     }
 };
 
-// Passes every lamp call on, noting the heard time of each beat (timer thread).
+// Passes every lamp call on, noting the heard time of each beat and its look (timer thread).
 class HeardTimes final : public Core::IBeatIndicator {
 public:
     explicit HeardTimes(Core::IBeatIndicator& lamp) : lamp_(lamp) {}
     void StartDrawing(const Configuration::ConfigurationData& settings) override { lamp_.StartDrawing(settings); }
     void ShowBeat(std::int32_t voice, Core::BeatLook look) override
     {
-        Note();
+        Note(look == Core::BeatLook::Muted ? Muted : look == Core::BeatLook::CountIn ? CountIn : Beat);
         lamp_.ShowBeat(voice, look);
     }
     void ClearBeat() override
     {
-        Note();
+        Note(Cleared);
         lamp_.ClearBeat();
     }
     void StopDrawing() override { lamp_.StopDrawing(); }
 
     std::vector<std::int64_t> heard = std::vector<std::int64_t>(Capacity);
+    std::vector<Look> looks = std::vector<Look>(Capacity);
     std::atomic<std::size_t> count{0};
 
 private:
-    void Note()
+    void Note(Look look)
     {
         const std::size_t n = count.load(std::memory_order_relaxed);
         if (n < heard.size() && Platform::CurrentTickHeardTime() != 0) {
             heard[n] = Platform::CurrentTickHeardTime();
+            looks[n] = look;
             count.store(n + 1, std::memory_order_release);
         }
     }
     Core::IBeatIndicator& lamp_;
 };
+
+// Each painted picture against the beat it shows (the latest heard at or before the paint, a
+// millisecond's slack): how many of each look, how many differ from their beat's, and in
+// which bars (from the first beat after the count-in, barSeconds long) the muted look was painted.
+void ReportLooks(const HeardTimes& heard, const TimedLamp& lamp, double barSeconds)
+{
+    const std::size_t beats = heard.count.load();
+    std::map<std::string, int> painted;
+    int differing = 0;
+    std::int64_t firstBar = 0;
+    for (std::size_t k = 0; k < beats && firstBar == 0; ++k)
+        firstBar = heard.looks[k] == Beat || heard.looks[k] == Muted ? heard.heard[k] : 0;
+    std::map<long, int> mutedBars;
+    for (std::size_t i = 0; i < lamp.painted; ++i) {
+        const auto after = std::upper_bound(heard.heard.begin(), heard.heard.begin() + static_cast<std::ptrdiff_t>(beats),
+                                            lamp.paints[i] + 1'000'000);
+        if (after == heard.heard.begin())
+            continue; // before the first beat: the empty lamp
+        const Look shown = heard.looks[static_cast<std::size_t>(after - heard.heard.begin() - 1)];
+        const Look look = lamp.looks[i];
+        ++painted[LookNames[look]];
+        differing += look != (shown == Cleared ? Dark : shown) ? 1 : 0;
+        if (look == Muted)
+            // An eighth of a bar's slack: the heard times and the paints follow the sound
+            // server's clock, which drifts from the processor's by microseconds a bar.
+            ++mutedBars[static_cast<long>(std::floor(static_cast<double>(lamp.paints[i] - firstBar) / 1e9 / barSeconds + 0.125)) + 1];
+    }
+    std::printf("pictures painted ");
+    for (const auto& [name, count] : painted)
+        std::printf(" %s %d", name.c_str(), count);
+    std::printf("; %d not the look of their beat\nmuted look in bars", differing);
+    for (const auto& [bar, count] : mutedBars)
+        std::printf(" %ld (%d)", bar, count);
+    std::printf("\n");
+}
 
 // The step sequencer window, noting the heard time of each step it is told of (timer thread).
 class TimedDialog final : public GUI::StepSequencerDialog {
@@ -215,6 +277,24 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     if (argc > 3 && std::strcmp(argv[3], "cursor") == 0)
         return CursorRun(application, seconds, bpm);
+    Configuration::ConfigurationData settings;
+    settings.Bpm = bpm;
+    settings.VisualIndicator = 1;
+    settings.SoundEngineType = Configuration::SoundSource::Midi;
+    std::fill(std::begin(settings.Instrument), std::end(settings.Instrument), 6);
+    std::fill(std::begin(settings.Size), std::end(settings.Size), 7);
+    bool practice = false;
+    for (int k = 3; k + 1 < argc; k += 2) {
+        const std::string name = argv[k][0] == '-' && argv[k][1] == '-' ? argv[k] + 2 : argv[k];
+        if (name == "subdivision") {
+            settings.Subdivision1 = std::atoi(argv[k + 1]);
+        } else if (Core::ApplyPracticeOption(name, argv[k + 1], settings)) {
+            practice = true;
+        } else {
+            std::fprintf(stderr, "unknown option or value: %s %s\n", argv[k], argv[k + 1]);
+            return 2;
+        }
+    }
     TimedLamp lamp;
     // BENCH_LAMP_SIDE=N: the lamp as large as a larger main window makes it (N x N pixels).
     if (const int side = qEnvironmentVariableIntValue("BENCH_LAMP_SIDE"); side > 0) {
@@ -227,11 +307,6 @@ int main(int argc, char** argv)
     Core::Program program;
     Core::Metronome& metronome = program.Controller();
     metronome.SetBeatIndicator(&heard);
-    Configuration::ConfigurationData settings;
-    settings.Bpm = bpm;
-    settings.VisualIndicator = 1;
-    settings.SoundEngineType = Configuration::SoundSource::Midi;
-    std::fill(std::begin(settings.Instrument), std::end(settings.Instrument), 6);
     if (const std::uint32_t result = metronome.Start(nullptr, settings); result != 0) {
         std::fprintf(stderr, "the metronome did not start: result %u\n", result);
         return 1;
@@ -240,5 +315,9 @@ int main(int argc, char** argv)
     QApplication::exec();
     metronome.Stop();
 
-    return Report("lamp beats", heard.heard, heard.count.load(), lamp.paints, lamp.painted) ? 0 : 1;
+    if (!Report("lamp beats", heard.heard, heard.count.load(), lamp.paints, lamp.painted))
+        return 1;
+    if (practice)
+        ReportLooks(heard, lamp, 4 * 60.0 / bpm);
+    return 0;
 }

@@ -3,7 +3,7 @@
 # and measures every recorded click against the exact grid. Every process started here is
 # ended by its own process id; nothing else is touched.
 #
-#   bench/ServerBench.sh pulse|pipewire|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--cursor] [PLAYER OPTIONS]
+#   bench/ServerBench.sh pulse|pipewire|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--cursor|--program] [PLAYER OPTIONS]
 #   e.g. bench/ServerBench.sh pulse build/release/bin 133 4 60
 #        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
 #        bench/ServerBench.sh pulse build/release/bin 120 2 60 --count-in 2 --gap 2:1 --swing 66
@@ -20,7 +20,11 @@
 #        44.1 kHz unless SERVER_BENCH_WAVE_FORMAT gives sox's format options (e.g. "-r 96000
 #        -e floating-point -b 32"); they are converted to the server's rate as they are read.
 #        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
-#        Xvfb) instead of the player and the recording; --cursor the same for the step
+#        Xvfb) instead of the player and the recording; with practice options it plays them,
+#        tells the look of each painted picture, and its recording is measured as the player's;
+#        --program plays the program itself (tolvane --tempo BPM [practice options] --start,
+#        SUBDIVISION and every voice's sound in its settings file) under Xvfb and measures its
+#        recording the same way; --cursor the same for the step
 #        sequencer's cursor (paint of each column against its step's heard time). --rhythm TEXT plays TEXT as a custom
 #        rhythm (with SUBDIVISION steps to a beat; add --instruments I1,...,I12 for a voice's
 #        own sound): several sounds are not measured against one grid, so only the player's
@@ -42,6 +46,7 @@ while [ $# -gt 0 ]; do
         --waves) waves=yes ;;
         --lamp) lamp=yes ;;
         --cursor) lamp=cursor ;;
+        --program) lamp=program ;;
         --rhythm) rhythm=$2; shift ;;
         --change-bpm) analyse="$analyse --change-bpm $2"; extra="$extra $1 $2"; shift ;;
         # The practice options play and are measured as a practice run (4/4, see engine_player).
@@ -192,17 +197,39 @@ else
     exit 2
 fi
 
-if [ "$lamp" != no ]; then
+if [ "$lamp" = program ]; then
+    # The program itself, its options on its command line (--tempo for BPM) and the
+    # subdivision and sounds in the settings file beside a copy of it, on a private X display.
+    app="$folder/app"
+    mkdir -p "$app"
+    cp -r "$bin/tolvane" "$bin/tolvane-kit" "$bin/Lang" "$app"
+    printf 'Subdivision1 = %s\r\n' "$subdivision" >"$app/Tolvane.conf"
+    for voice in 1 2 3 4 5 6 7 8 9 10 11 12; do printf 'Instrument%d = 6\r\n' "$voice" >>"$app/Tolvane.conf"; done
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$folder/display" 2>/dev/null &
+    pids="$! $pids"
+    until [ -s "$folder/display" ]; do sleep 0.1; done
+    # shellcheck disable=SC2086
+    DISPLAY=:$(cat "$folder/display") QT_QPA_PLATFORM=xcb "$app/tolvane" --tempo "$bpm" $extra --start 2>"$folder/program.log" &
+    program=$!
+    pids="$program $pids"
+    sleep "$seconds"
+    kill "$program"
+    wait "$program" 2>/dev/null || true
+elif [ "$lamp" != no ]; then
     mode=""
     [ "$lamp" = yes ] || mode=cursor
+    # With practice options the lamp's run plays them (and the subdivision), and its recording
+    # is measured below as the player's would be.
+    [ -z "$analyse" ] || mode="--subdivision $subdivision $extra"
     # shellcheck disable=SC2086
     # SERVER_BENCH_LAMP_WRAP=/usr/bin/time (say) runs bench_lamp under that command.
     xvfb-run -a ${SERVER_BENCH_LAMP_WRAP:-} "$bin/bench_lamp" "$seconds" "$bpm" $mode
-    exit 0
+    [ -n "$analyse" ] || exit 0
+else
+    # shellcheck disable=SC2086
+    "$bin/engine_player" --backend real --seconds "$seconds" --bpm "$bpm" --subdivision "$subdivision" $instrument \
+        --no-indicator ${rhythm:+--rhythm "$rhythm"} $extra "$conf" || true
 fi
-# shellcheck disable=SC2086
-"$bin/engine_player" --backend real --seconds "$seconds" --bpm "$bpm" --subdivision "$subdivision" $instrument \
-    --no-indicator ${rhythm:+--rhythm "$rhythm"} $extra "$conf" || true
 if [ "$server" != jack ]; then
     sleep 0.5
     kill "$recorder"
