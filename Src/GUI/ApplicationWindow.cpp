@@ -3,6 +3,7 @@
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
+#include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"
@@ -160,6 +161,12 @@ void ApplicationWindow::CreateMenu()
         QMenu* popup = menus_[static_cast<std::size_t>(menu)];
         connect(popup, &QMenu::aboutToHide, this, [this] { ShowStatus(0); });
     }
+    // The View menu, after Tools; its texts come from the text tables' [Text] entries.
+    viewMenu_ = new QMenu(bar);
+    bar->insertMenu(menus_[2]->menuAction(), viewMenu_);
+    connect(viewMenu_, &QMenu::aboutToHide, this, [this] { ShowStatus(0); });
+    for (const int command : {FullScreenCommand, VisualOnlyCommand, StrongFlashCommand})
+        viewMenu_->addAction(actions_.at(command));
     for (const MenuItem& item : MenuItems) {
         QMenu* popup = menus_[static_cast<std::size_t>(item.menu)];
         if (!item.text) {
@@ -200,6 +207,10 @@ void ApplicationWindow::CreateActions()
         {HelpCommand, "help", [](ApplicationWindow& w, int) { w.ShowHelp(); }, {Qt::CTRL | Qt::Key_F1}},
         {AboutCommand, "about", openDialog, {Qt::CTRL | Qt::Key_F3}},
         {UnusedCommand, "unused", nullptr, {Qt::CTRL | Qt::Key_F5}},
+        {FullScreenCommand, "fullScreen", [](ApplicationWindow& w, int) { w.ShowFullScreenView(!w.beatView_->isVisible()); },
+         {Qt::Key_F11}},
+        {VisualOnlyCommand, "visualOnly", nullptr, {}},
+        {StrongFlashCommand, "strongFlashes", nullptr, {}},
     };
     for (const auto& entry : commands) {
         auto* action = new QAction(this);
@@ -224,6 +235,13 @@ void ApplicationWindow::CreateActions()
         actions_[entry.command] = action;
     }
     actions_.at(TapId)->installEventFilter(new TapKeyFilter(this));
+    for (const int command : {VisualOnlyCommand, StrongFlashCommand})
+        actions_.at(command)->setCheckable(true);
+    actions_.at(StrongFlashCommand)->setChecked(true);
+    connect(actions_.at(VisualOnlyCommand), &QAction::toggled, this, [this] {
+        if (running_.load())
+            metronome_.ChangeVolume(Settings().Volume, VisualOnly() ? 0u : static_cast<std::uint32_t>(Settings().GlobalVolume));
+    });
 }
 
 void ApplicationWindow::ApplyMenuTexts()
@@ -259,6 +277,11 @@ void ApplicationWindow::CreateControls()
     statusbar_ = new Statusbar(client_);
 
     display_ = new BeatsPerMinuteDisplay(Settings().Bpm, client_);
+    beatView_ = new BeatView(this);
+    beatView_->setWindowFlag(Qt::Window);
+    beatView_->addActions(actions()); // the window's keys work in the view too
+    connect(beatView_, &BeatView::Left, this, [this] { ShowFullScreenView(false); });
+    connect(actions_.at(StrongFlashCommand), &QAction::toggled, beatView_, &BeatView::SetStrong);
     marking_ = new QLabel(client_);
     marking_->setProperty("controlId", TempoMarkingId);
     marking_->setFont(font);
@@ -266,6 +289,7 @@ void ApplicationWindow::CreateControls()
     groupBox_ = new QGroupBox(client_);
     groupBox_->setProperty("controlId", GroupBoxId);
     lamp_ = new VisualBeatIndicator(groupBox_);
+    lamp_->SetFollower(beatView_);
 
     startStop_ = new QPushButton(controlText(StartStopId), client_);
     startStop_->setProperty("controlId", StartStopId);

@@ -35,6 +35,7 @@ class IConfiguration;
 
 namespace GUI {
 
+class BeatView;
 class BeatsPerMinuteDisplay;
 class SingleInstance;
 class Statusbar;
@@ -107,6 +108,12 @@ public:
     static constexpr int HelpCommand = 32777;
     static constexpr int AboutCommand = 32778;
     static constexpr int UnusedCommand = 32779; ///< Ctrl+F5: taken and ignored
+    /// The View menu's commands: the full-screen beat view (F11), sound off, strong flashes.
+    static constexpr int FullScreenCommand = 32780;
+    static constexpr int VisualOnlyCommand = 32781;
+    static constexpr int StrongFlashCommand = 32782;
+    /// The [Text] entries of the View menu: its title, then its three items, then their help.
+    static constexpr int ViewMenuText = 48;
 
     /// metronome: the controller the window starts and stops; configuration: the settings
     /// store. Both must outlive the window.
@@ -161,8 +168,16 @@ public:
     /// for the next Start. Refused while a speed-trainer run plays or the settings dialog is
     /// open, or for a value out of range.
     bool PracticeRequest(const QString& option);
+    /// A view wish of the command line: "fullscreen" shows the full-screen beat view,
+    /// "visual-only" mutes the sound. Always taken.
+    bool ViewRequest(const QString& wish);
+    /// Shows or leaves the full-screen beat view.
+    void ShowFullScreenView(bool shown);
+    /// True while the sound is muted for the beat to be only seen.
+    bool VisualOnly() const;
+    BeatView* FullScreenView() const { return beatView_; }
     /// Carries out one request line of the command line ("preset NAME", "practice OPTION",
-    /// "tempo N", "start").
+    /// "tempo N", "view WISH", "start").
     bool CarryOutRequest(const QString& request);
     /// The command-line requests that were refused, by this window (once its event loop
     /// runs) or by the running copy they went to; each is also told on stderr.
@@ -217,7 +232,8 @@ public:
     void OnBeat(std::uint8_t flags, std::uint32_t tempo) override;
     void OnStopped(std::uint32_t tempo) override;
     void OnError(std::uint32_t messageIndex) override;
-    /// A beat begins: the bar counter shows it when the beat is heard. Timer thread.
+    /// A beat begins: the bar counter and the full-screen view show it when the beat is heard.
+    /// Timer thread.
     void OnPosition(const Core::BarPosition& position) override;
     /// What the bar counter shows now: "12 · 3", during a count-in "−2", "−1" or "In"; with
     /// the speed trainer a second line with the level's tempo and the bars left in it. Empty
@@ -248,6 +264,8 @@ private:
     void CreateControls();
     void ControlHelp();
     void ApplyMenuTexts();
+    /// The View menu's title, items and help lines in the current language.
+    void ApplyViewTexts();
     /// Puts the current text tables' texts on the menu, toolbar, read-out, controls and title.
     void ShowLanguage();
     /// Puts the controls in the client area's layout (once, when they are made).
@@ -325,6 +343,8 @@ private:
     QPushButton* tap_ = nullptr;
     QSpacerItem* sliderGap_ = nullptr; // the room above the sliders in a larger window
     std::array<QMenu*, 3> menus_{};
+    QMenu* viewMenu_ = nullptr;
+    BeatView* beatView_ = nullptr; // the full-screen beat view, a window of its own
     std::map<int, QAction*> actions_;
 
     // The bar counter's positions go from the timer thread into a ring, their slots through a

@@ -7,6 +7,7 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/Engine/BeatPatterns.h"
 #include "Core/Engine/TimerFlags.h"
+#include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/ProgramFont.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QToolTip>
@@ -156,7 +158,11 @@ void ApplicationWindow::CancelWaitingStart()
 void ApplicationWindow::StartNow()
 {
     ClearPositions();
-    const std::uint32_t result = metronome_.Start(this, Settings());
+    // Visual only: the run plays at no volume, so that it still counts, and shows every beat.
+    Configuration::ConfigurationData run = Settings();
+    if (VisualOnly())
+        run.GlobalVolume = 0;
+    const std::uint32_t result = metronome_.Start(this, run);
     if (result == 0) {
         running_.store(true);
         paused_ = false;
@@ -233,6 +239,7 @@ void ApplicationWindow::MoveTempoSlider(int tempo)
 void ApplicationWindow::ShowTempo(int tempo, bool announce)
 {
     display_->ShowTempo(tempo, announce);
+    beatView_->SetTempo(tempo);
     if (const char16_t* marking = System::CurrentLanguage()->GetText(System::TempoMarkingText(tempo)))
         marking_->setText(FromTableText(marking));
 }
@@ -285,8 +292,42 @@ bool ApplicationWindow::PracticeRequest(const QString& option)
                                      configuration_.GetData());
 }
 
+bool ApplicationWindow::ViewRequest(const QString& wish)
+{
+    if (wish == QLatin1String("fullscreen"))
+        ShowFullScreenView(true);
+    else if (wish == QLatin1String("visual-only"))
+        actions_.at(VisualOnlyCommand)->setChecked(true);
+    else
+        return false;
+    return true;
+}
+
+bool ApplicationWindow::VisualOnly() const
+{
+    return actions_.at(VisualOnlyCommand)->isChecked();
+}
+
+void ApplicationWindow::ShowFullScreenView(bool shown)
+{
+    if (!shown) {
+        beatView_->hide();
+        activateWindow();
+        ReturnFocus();
+        return;
+    }
+    // On the screen the main window is on.
+    beatView_->setGeometry(screen()->geometry());
+    beatView_->showFullScreen();
+    beatView_->raise();
+    beatView_->activateWindow();
+    beatView_->setFocus(Qt::OtherFocusReason);
+}
+
 bool ApplicationWindow::CarryOutRequest(const QString& request)
 {
+    if (request.startsWith(QLatin1String("view ")))
+        return ViewRequest(request.mid(5));
     if (request.startsWith(QLatin1String("practice ")))
         return PracticeRequest(request.mid(9));
     if (request.startsWith(QLatin1String("preset ")))
@@ -321,7 +362,7 @@ void ApplicationWindow::OnTempoSliderMoved(int position)
 void ApplicationWindow::OnVolumeSliderMoved(int position)
 {
     Settings().GlobalVolume = position;
-    if (running_.load())
+    if (running_.load() && !VisualOnly())
         metronome_.ChangeVolume(Settings().Volume, static_cast<std::uint32_t>(position));
     // The slider's value tip in per cent, as long as the thumb is held: above the slider, where
     // it hides no help text of the status line below. A tip appears about 16 pixels below and
@@ -400,6 +441,7 @@ void ApplicationWindow::OnPosition(const Core::BarPosition& position)
     const std::uint32_t slot = positionNext_++ % PositionSlots;
     positionRing_[slot] = position;
     positions_.Post(static_cast<std::int32_t>(slot));
+    beatView_->PostPosition(position); // the full-screen view queues it for the same heard time
 }
 
 void ApplicationWindow::ShowPosition(std::int32_t slot)

@@ -6,6 +6,7 @@
 // cut. A larger window scales the read-out and the lamp and lengthens the sliders.
 #include "GUI/ApplicationWindow.h"
 
+#include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Statusbar.h"
@@ -17,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QAction>
 #include <QSlider>
@@ -100,6 +102,27 @@ void ApplicationWindow::ShowLanguage()
         setWindowTitle(FromTableText(title));
     DescribeControls();
     FitToTexts();
+}
+
+void ApplicationWindow::ApplyViewTexts()
+{
+    const auto language = System::CurrentLanguage();
+    const auto text = [&language](int index) {
+        const char16_t* found = language->GetText(index);
+        return found ? FromTableText(found) : QString();
+    };
+    viewMenu_->setTitle(text(ViewMenuText));
+    int item = ViewMenuText + 1;
+    for (const int command : {FullScreenCommand, VisualOnlyCommand, StrongFlashCommand}) {
+        QAction* action = actions_.at(command);
+        const QStringList parts = text(item).split(QLatin1Char('\t'));
+        action->setText(parts.value(0) + (parts.size() > 1 ? QLatin1Char('\t') + parts.value(1) : QString()));
+        action->setStatusTip(text(item + 3));
+        ++item;
+    }
+    beatView_->setWindowTitle(text(0).isEmpty() ? QStringLiteral("Tolvane") : text(0));
+    beatView_->setAccessibleName(actions_.at(FullScreenCommand)->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')));
+    beatView_->setAccessibleDescription(text(ViewMenuText + 4));
 }
 
 void ApplicationWindow::LayOutControls()
@@ -235,6 +258,7 @@ void ApplicationWindow::FitToTexts()
 
 void ApplicationWindow::DescribeControls()
 {
+    ApplyViewTexts();
     // The controls' help texts are their status tips and descriptions, the commands' help
     // texts their actions' status tips. Buttons and labels are named by their texts, the
     // sliders by their labels.

@@ -204,6 +204,8 @@ bool ApplicationWindowStartup::CheckSingleInstance()
                           [&window, answer](const QString& name) { return answer(window.LoadPresetRequest(name)); });
     instance_->AddRequest(QStringLiteral("practice"),
                           [&window, answer](const QString& option) { return answer(window.PracticeRequest(option)); });
+    instance_->AddRequest(QStringLiteral("view"),
+                          [&window, answer](const QString& wish) { return answer(window.ViewRequest(wish)); });
     instance_->AddRequest(QStringLiteral("start"),
                           [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(

@@ -50,6 +50,10 @@ CommandLine::CommandLine(const QStringList& arguments)
                                     QStringLiteral("ms"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --score: print one JSON object only."));
     parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json});
+    parser_.addOption(QCommandLineOption(QStringLiteral("fullscreen"),
+                                         QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
+    parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
+                                         QStringLiteral("Mute the sound: the beat is only shown.")));
     const struct {
         const char* name;
         const char* valueName;
@@ -301,6 +305,10 @@ QStringList CommandLine::Requests() const
     requests << practice_;
     if (tempo_)
         requests << QStringLiteral("tempo %1").arg(*tempo_);
+    for (const char* wish : {"visual-only", "fullscreen"}) {
+        if (parser_.isSet(QString::fromLatin1(wish)))
+            requests << QStringLiteral("view ") + QString::fromLatin1(wish);
+    }
     if (start_)
         requests << QStringLiteral("start");
     return requests;

@@ -13,6 +13,7 @@ namespace GUI {
 ///   --tempo N         start with N bpm (4..1000, the range the tempo keys reach)
 ///   --preset NAME     start with the preset NAME loaded
 ///   --start           start playing at once
+///   --fullscreen      show the full-screen beat view; --visual-only: mute the sound
 ///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
 ///   --export FILE     write a click track instead of starting the window (Outcome::Export),

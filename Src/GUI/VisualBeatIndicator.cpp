@@ -90,6 +90,8 @@ void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& s
     }
     DrawDiscs();
     beats_.Clear();
+    if (follower_)
+        follower_->StartDrawing(settings);
     drawing_.store(true, std::memory_order_release);
     // The GUI thread paints each beat's picture: on a busy machine a normal thread waits for
     // a processor for tens of milliseconds, so while the lamp shows beats it runs at the
@@ -100,6 +102,8 @@ void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& s
 
 void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex, Core::BeatLook look)
 {
+    if (follower_)
+        follower_->ShowBeat(voiceIndex, look);
     if (!drawing_.load(std::memory_order_acquire))
         return;
     if (voiceIndex < 0 || voiceIndex >= static_cast<std::int32_t>(MutedPictures))
@@ -112,6 +116,8 @@ void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex, Core::BeatLook look)
 
 void VisualBeatIndicator::ClearBeat()
 {
+    if (follower_)
+        follower_->ClearBeat();
     if (drawing_.load(std::memory_order_acquire))
         beats_.Post(-1);
 }
@@ -120,6 +126,8 @@ void VisualBeatIndicator::StopDrawing()
 {
     drawing_.store(false, std::memory_order_release);
     beats_.Clear();
+    if (follower_)
+        follower_->StopDrawing();
     frame_.fill(buttonFace_);
     frameFresh_ = true;
     repaint();

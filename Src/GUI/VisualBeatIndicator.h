@@ -49,6 +49,10 @@ public:
     /// Darkens the lamp at once; beats not shown yet are dropped.
     void StopDrawing() override;
 
+    /// Passes every lamp call on to follower as well (the full-screen view), or to nothing.
+    /// GUI thread, while no run plays.
+    void SetFollower(Core::IBeatIndicator* follower) { follower_ = follower; }
+
     /// Makes the lamp side x side pixels (at least 32), its discs drawn again at that size.
     void SetSide(int side);
     int Side() const { return side_; }
@@ -84,6 +88,7 @@ private:
     bool frameFresh_ = false; // a beat's picture not painted yet
     std::atomic<bool> drawing_{false};
     HeardTimeline beats_;
+    Core::IBeatIndicator* follower_ = nullptr;
     Platform::PromptPriorityLoan guiPriority_; // the GUI thread's, while drawing
 };
 

@@ -262,6 +262,14 @@ constexpr const char16_t* Texts[] = {
     u"Bar counter",
     u"In",
     u"%1 bpm · bars left: %2",
+    // The View menu: its title, its items and their help lines.
+    u"&View",
+    u"&Full Screen\tF11",
+    u"&Visual Only (No Sound)",
+    u"&Strong Flashes",
+    u"Shows the beat over the whole screen, with the bar, the beat and the tempo in large numerals (Escape leaves)",
+    u"Mutes the sound: the beat is only shown, and the practice still counts",
+    u"Flashes the full screen in the voice's full colour instead of a dark shade of it",
 };
 
 constexpr const char16_t* InstrumentNames[] = {

@@ -3,7 +3,7 @@
 # settings, the real window under a private X server with a window manager and a private
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
 # (main window, the settings pages (in English all four, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
-# page with the "Trainer 80 to 120" speed trainer).
+# page with the "Trainer 80 to 120" speed trainer, the full-screen beat view).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
 set -euo pipefail
@@ -101,5 +101,22 @@ for language in en de fr; do
     xdotool key Escape
     sleep 1
     xdotool key Escape
+    stop
+
+    # The full-screen beat view playing: the whole screen, on a beat (the flash shows ~80 ms
+    # of each beat, so a few pictures are taken and the first on a flash kept).
+    { [ "$language" = en ] || echo "Language = $language"; cat "$app/FirstSettings.conf"; } >"$app/Tolvane.conf"
+    (cd "$app" && exec ./tolvane --tempo 120 --fullscreen --start 2>>"$work/tolvane.log") &
+    program=$!
+    sleep 6
+    for try in $(seq 20); do
+        import -window root "$work/view.png"
+        [ "$(convert "$work/view.png" -format '%[pixel:p{5,5}]' info:)" != "srgb(0,0,0)" ] && break
+        sleep 0.05
+    done
+    convert "$work/view.png" -strip "$out/beat-view$suffix.png"
+    main=$(window '^Tolvane$')
+    xdotool key Escape
+    sleep 0.5
     stop
 done

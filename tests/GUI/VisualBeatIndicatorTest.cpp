@@ -6,6 +6,7 @@
 
 #include "Configuration/ConfigurationData.h"
 #include "GUI/Circle.h"
+#include "GUI/FlashLimiter.h"
 #include "GUI/MarkerPalette.h"
 #include "Platform/Clock.h"
 #include "TestSupport.h"
@@ -65,6 +66,24 @@ class VisualBeatIndicatorTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The full-screen view's flashes: every beat up to 180 a minute, then downbeats up to 180
+    // bars a minute, then none.
+    void FlashesStayAtThreeASecond()
+    {
+        const struct {
+            double bpm;
+            int beatsPerBar;
+            bool downbeat, flashes;
+        } cases[] = {
+            {120, 4, false, true},  {180, 4, false, true}, {181, 4, false, false}, {200, 4, true, true},
+            {400, 4, true, true},   {400, 2, true, false}, {720, 4, true, true},   {724, 4, true, false},
+            {200, 0, true, false},  {200, 1, true, false}, {60, 1, true, true},    {400, 3, false, false},
+        };
+        for (const auto& c : cases)
+            QVERIFY2(GUI::BeatFlashes(c.bpm, c.beatsPerBar, c.downbeat) == c.flashes,
+                     qPrintable(QStringLiteral("%1 bpm, %2 beats").arg(c.bpm).arg(c.beatsPerBar)));
+    }
+
     void DiscsAtTheExtremesAndBorders()
     {
         // Pixels probed after one disc (blended towards white): 'D' the disc's colour, 'B' the
