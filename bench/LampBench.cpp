@@ -4,7 +4,7 @@
 // line), how far the paint is from the time its beat (step) is heard: the tick's frame through
 // the clock map plus the output latency the backend reports.
 //
-//   bench_lamp SECONDS BPM [cursor]     (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
+//   bench_lamp SECONDS BPM [cursor|view]     (under Xvfb, or with QT_QPA_PLATFORM=offscreen)
 //   bench_lamp SECONDS BPM [--subdivision N] [--count-in BARS] [--gap PLAY:MUTE] [--swing PERCENT] ...
 //
 // BENCH_LAMP_SIDE=N makes the lamp N x N pixels (as a larger main window does).
@@ -13,12 +13,16 @@
 // (Core::ApplyPracticeOption); with them each painted picture's look (a beat's disc, a muted
 // bar's ring, a count-in beat's small disc, dark) is told from its pixels and compared with
 // the look of the beat it shows, and the muted look is counted by bar.
+// view plays bars of four beats into the full-screen beat view (which follows the lamp) and
+// also counts its flashes in every second and the beats whose numbers it showed;
+// BENCH_LAMP_SHOT=FILE.png saves a picture of the view 2.5 s into the run.
 #include "Configuration/ConfigurationData.h"
 #include "Core/Engine/Program.h"
 #include "Core/Engine/BeatStrategies.h"
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/Practice.h"
 #include "Core/Engine/TimerFlags.h"
+#include "GUI/BeatView.h"
 #include "GUI/StepSequencerControl.h"
 #include "GUI/StepSequencerDialog.h"
 #include "GUI/VisualBeatIndicator.h"
@@ -74,6 +78,51 @@ protected:
         }
         GUI::VisualBeatIndicator::paintEvent(event);
     }
+};
+
+// The full-screen view, noting when each picture is painted, when each flash is first
+// painted and how often the beat number changed (GUI thread).
+class TimedView final : public GUI::BeatView {
+public:
+    std::vector<std::int64_t> paints = std::vector<std::int64_t>(Capacity);
+    std::vector<std::int64_t> flashes = std::vector<std::int64_t>(Capacity);
+    std::size_t painted = 0, flashed = 0;
+    int numbersShown = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        const std::int64_t now = Platform::Clock::Now();
+        if (painted < paints.size())
+            paints[painted++] = now;
+        if (Flashing() && FlashCount() != lastFlash_ && flashed < flashes.size()) {
+            flashes[flashed++] = now;
+            lastFlash_ = FlashCount();
+        }
+        if (ShownBeat() != lastBeat_ || ShownBar() != lastBar_) {
+            ++numbersShown;
+            lastBeat_ = ShownBeat();
+            lastBar_ = ShownBar();
+        }
+        GUI::BeatView::paintEvent(event);
+    }
+
+private:
+    int lastFlash_ = 0, lastBeat_ = 0, lastBar_ = 0;
+};
+
+// Hands the run's positions to the view, as the main window does.
+class Positions final : public Core::IMetronomeEventHandler {
+public:
+    explicit Positions(GUI::BeatView& view) : view_(view) {}
+    void OnTrainerStarted(std::uint32_t, bool) override {}
+    void OnBeat(std::uint8_t, std::uint32_t) override {}
+    void OnPosition(const Core::BarPosition& position) override { view_.PostPosition(position); }
+    void OnStopped(std::uint32_t) override {}
+    void OnError(std::uint32_t) override {}
+
+private:
+    GUI::BeatView& view_;
 };
 
 // Passes every lamp call on, noting the heard time of each beat and its look (timer thread).
@@ -277,14 +326,19 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     if (argc > 3 && std::strcmp(argv[3], "cursor") == 0)
         return CursorRun(application, seconds, bpm);
+    const bool view = argc > 3 && std::strcmp(argv[3], "view") == 0;
     Configuration::ConfigurationData settings;
     settings.Bpm = bpm;
     settings.VisualIndicator = 1;
+    if (view) {
+        settings.BeatType = Configuration::BeatKind::BeatsPerBar;
+        settings.BeatsPerBar = 4;
+    }
     settings.SoundEngineType = Configuration::SoundSource::Midi;
     std::fill(std::begin(settings.Instrument), std::end(settings.Instrument), 6);
     std::fill(std::begin(settings.Size), std::end(settings.Size), 7);
     bool practice = false;
-    for (int k = 3; k + 1 < argc; k += 2) {
+    for (int k = view ? 4 : 3; k + 1 < argc; k += 2) {
         const std::string name = argv[k][0] == '-' && argv[k][1] == '-' ? argv[k] + 2 : argv[k];
         if (name == "subdivision") {
             settings.Subdivision1 = std::atoi(argv[k + 1]);
@@ -296,6 +350,13 @@ int main(int argc, char** argv)
         }
     }
     TimedLamp lamp;
+    TimedView beatView;
+    Positions positions(beatView);
+    if (view) {
+        lamp.SetFollower(&beatView);
+        beatView.SetTempo(bpm);
+        beatView.showFullScreen();
+    }
     // BENCH_LAMP_SIDE=N: the lamp as large as a larger main window makes it (N x N pixels).
     if (const int side = qEnvironmentVariableIntValue("BENCH_LAMP_SIDE"); side > 0) {
         lamp.SetSide(side);
@@ -307,13 +368,27 @@ int main(int argc, char** argv)
     Core::Program program;
     Core::Metronome& metronome = program.Controller();
     metronome.SetBeatIndicator(&heard);
-    if (const std::uint32_t result = metronome.Start(nullptr, settings); result != 0) {
+    if (const std::uint32_t result = metronome.Start(view ? &positions : nullptr, settings); result != 0) {
         std::fprintf(stderr, "the metronome did not start: result %u\n", result);
         return 1;
     }
+    if (const QString shot = qEnvironmentVariable("BENCH_LAMP_SHOT"); view && !shot.isEmpty())
+        QTimer::singleShot(2500, &beatView, [&beatView, shot] { beatView.grab().save(shot); });
     QTimer::singleShot(static_cast<int>(seconds * 1000), &application, &QApplication::quit);
     QApplication::exec();
     metronome.Stop();
+    if (view) {
+        // The most flashes that any one second of the run held.
+        std::size_t most = 0;
+        for (std::size_t first = 0, last = 0; last < beatView.flashed; ++last) {
+            while (beatView.flashes[last] - beatView.flashes[first] >= 1'000'000'000)
+                ++first;
+            most = std::max(most, last - first + 1);
+        }
+        std::printf("view at %d bpm    %zu flashes, at most %zu in a second; beat numbers shown %d times\n", bpm,
+                    beatView.flashed, most, beatView.numbersShown);
+        return Report("view paints", heard.heard, heard.count.load(), beatView.paints, beatView.painted) ? 0 : 1;
+    }
 
     if (!Report("lamp beats", heard.heard, heard.count.load(), lamp.paints, lamp.painted))
         return 1;

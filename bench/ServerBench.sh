@@ -3,7 +3,7 @@
 # and measures every recorded click against the exact grid. Every process started here is
 # ended by its own process id; nothing else is touched.
 #
-#   bench/ServerBench.sh pulse|pipewire|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--cursor|--program] [PLAYER OPTIONS]
+#   bench/ServerBench.sh pulse|pipewire|jack BUILD-BIN BPM SUBDIVISION SECONDS [--waves|--lamp|--view|--cursor|--program] [PLAYER OPTIONS]
 #   e.g. bench/ServerBench.sh pulse build/release/bin 133 4 60
 #        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
 #        bench/ServerBench.sh pulse build/release/bin 120 2 60 --count-in 2 --gap 2:1 --swing 66
@@ -22,6 +22,8 @@
 #        --lamp runs bench_lamp (the beat lamp's paint times against the heard times, under
 #        Xvfb) instead of the player and the recording; with practice options it plays them,
 #        tells the look of each painted picture, and its recording is measured as the player's;
+#        --view the same for the full-screen beat view (bars of four beats; also its flashes
+#        in any one second and how often its numbers changed);
 #        --program plays the program itself (tolvane --tempo BPM [practice options] --start,
 #        SUBDIVISION and every voice's sound in its settings file) under Xvfb and measures its
 #        recording the same way; --cursor the same for the step
@@ -46,6 +48,7 @@ while [ $# -gt 0 ]; do
         --waves) waves=yes ;;
         --lamp) lamp=yes ;;
         --cursor) lamp=cursor ;;
+        --view) lamp=view ;;
         --program) lamp=program ;;
         --rhythm) rhythm=$2; shift ;;
         --change-bpm) analyse="$analyse --change-bpm $2"; extra="$extra $1 $2"; shift ;;
@@ -217,7 +220,7 @@ if [ "$lamp" = program ]; then
     wait "$program" 2>/dev/null || true
 elif [ "$lamp" != no ]; then
     mode=""
-    [ "$lamp" = yes ] || mode=cursor
+    [ "$lamp" = yes ] || mode=$lamp
     # With practice options the lamp's run plays them (and the subdivision), and its recording
     # is measured below as the player's would be.
     [ -z "$analyse" ] || mode="--subdivision $subdivision $extra"
