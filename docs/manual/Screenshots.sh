@@ -111,7 +111,8 @@ for language in en de fr; do
     sleep 6
     for try in $(seq 20); do
         import -window root "$work/view.png"
-        [ "$(convert "$work/view.png" -format '%[pixel:p{5,5}]' info:)" != "srgb(0,0,0)" ] && break
+        # a flash lights the whole picture; between beats it is black but for the numerals
+        [ "$(convert "$work/view.png" -format '%[fx:mean > 0.15]' info:)" = 1 ] && break
         sleep 0.05
     done
     convert "$work/view.png" -strip "$out/beat-view$suffix.png"
