@@ -2,7 +2,7 @@
 # Retakes the pictures of docs/ from a built program, as a new user sees it: the shipped first
 # settings, the real window under a private X server with a window manager and a private
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
-# (main window, the settings pages (in English all four, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
+# (main window, stopped and playing the speed trainer with its bar counter, the settings pages (in English all four, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
 # page with the "Trainer 80 to 120" speed trainer, the full-screen beat view).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
@@ -48,9 +48,9 @@ shoot() { # window id, picture name; without the pointer over a control, so the 
     import -window "$1" "$work/shot.png"
     convert "$work/shot.png" -strip "$out/$2$suffix.png"
 }
-start() { # the program in language $1, with preset $2 if given
+start() { # the program in language $1, with preset $2 if given and further options after it
     { [ "$1" = en ] || echo "Language = $1"; cat "$app/FirstSettings.conf"; } >"$app/Tolvane.conf"
-    (cd "$app" && exec ./tolvane ${2:+--preset "$2"} 2>>"$work/tolvane.log") &
+    (cd "$app" && exec ./tolvane ${2:+--preset "$2"} "${@:3}" 2>>"$work/tolvane.log") &
     program=$!
     main=$(window '^Tolvane$')
     xdotool windowactivate --sync "$main"
@@ -84,6 +84,11 @@ for language in en de fr; do
     settings o
     shoot "$dialog" settings-options
     xdotool key Escape
+    stop
+
+    start $language "Trainer 80 to 120" --start # playing: the bar counter shows the trainer's level
+    sleep 3
+    shoot "$main" main-window-playing
     stop
 
     start $language "Rock beat"
