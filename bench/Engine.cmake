@@ -14,6 +14,9 @@ if(JACK_FOUND)
   add_executable(jack_recorder ${CMAKE_CURRENT_LIST_DIR}/JackRecorder.cpp)
   target_include_directories(jack_recorder PRIVATE ${PROJECT_SOURCE_DIR}/Src)
   target_link_libraries(jack_recorder PRIVATE PkgConfig::JACK tolvane_warnings)
+  # The JACK MIDI input's stamps against notes sent at known frames (bench/JackMidiIn.sh).
+  add_executable(bench_jack_midi_in ${CMAKE_CURRENT_LIST_DIR}/JackMidiInBench.cpp)
+  target_link_libraries(bench_jack_midi_in PRIVATE tolvane_core PkgConfig::JACK tolvane_warnings)
 endif()
 
 # Generated takes scored by `tolvane --score`, against the truth they were made from.

@@ -6,6 +6,7 @@
 #include "Core/Timing/TakeFile.h"
 #include "Core/Timing/TakeGrid.h"
 #include "Core/Timing/TimingScore.h"
+#include "Platform/Audio/AlsaMidiInput.h"
 
 #include <gtest/gtest.h>
 
@@ -186,4 +187,44 @@ TEST(TakeFile, ReadsMidiNoteOnsThroughTempoChanges)
     EXPECT_EQ(seconds, (std::vector<double>{0.0, 2.0}));
     EXPECT_FALSE(ReadMidiNoteOns(header + "MTrk\0\0\0\x40"s, seconds, error));
     EXPECT_FALSE(ReadMidiNoteOns("RIFF", seconds, error));
+}
+
+namespace {
+
+// 48 kHz, frame 0 heard at 1 s on the clock.
+class HeardClock final : public Platform::IFrameClock {
+public:
+    double FrameRate() const noexcept override { return 48000; }
+    double AnchorFrame() const noexcept override { return 96000; }
+    std::int64_t HandOverTime(double frame) const noexcept override { return HeardTime(frame); }
+    std::int64_t HeardTime(double frame) const noexcept override
+    {
+        return 1'000'000'000 + static_cast<std::int64_t>(frame * 1e9 / 48000);
+    }
+};
+
+} // namespace
+
+// The ALSA sequencer path: without a sequencer (this machine) Open refuses and nothing reaches
+// the terminal; a message is stamped with the frame heard when it arrived.
+TEST(AlsaMidiInput, QuietWithoutSequencerAndStampsByHeardTime)
+{
+    HeardClock clock;
+    Platform::Audio::AlsaMidiInput input;
+    std::string failure;
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    if (!input.Open(clock, failure)) {
+        EXPECT_FALSE(failure.empty());
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
+    input.Close();
+    const std::uint8_t noteOn[3] = {0x99, 37, 100};
+    for (const auto& [time, frame] : {std::pair{1'000'000'000LL, 0ULL}, {1'500'000'000LL, 24000ULL}, {3'000'020'833LL, 96001ULL}}) {
+        input.Arrived(time, noteOn, 3);
+        Platform::Audio::StampedMidi message;
+        ASSERT_TRUE(input.Take(message));
+        EXPECT_EQ(message.frame, frame);
+        EXPECT_TRUE(message.IsNoteOn());
+    }
 }

@@ -53,6 +53,13 @@ public:
     /// own: a JACK server's, a sink's, a device's). Open calls this before the stream's first
     /// Render, on the thread Open runs on; never while the stream renders.
     virtual void StreamRate(std::uint32_t sampleRate) noexcept { static_cast<void>(sampleRate); }
+    /// A short MIDI message (1 to 3 bytes) that reached the stream's MIDI input, frameInBlock
+    /// frames into the cycle whose first Render comes next: its own frame on the stream's clock.
+    /// Rendering thread, before that Render; never blocks.
+    virtual void MidiIn(std::uint32_t frameInBlock, const std::uint8_t* bytes, std::size_t size) noexcept
+    {
+        static_cast<void>(frameInBlock), static_cast<void>(bytes), static_cast<void>(size);
+    }
     /// A descriptor (an eventfd) that becomes readable when FramesToRewrite has news, or -1.
     /// Whoever wakes on it reads it empty.
     virtual int RewriteSignal() const noexcept { return -1; }

@@ -3,6 +3,7 @@
 #include "Platform/Clock.h"
 
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
 #include <algorithm>
 #include <cstring>
@@ -44,6 +45,7 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
             return false;
         }
     }
+    midiIn_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client_, &Process, this);
     jack_on_shutdown(client_, &Shutdown, this);
     if (jack_activate(client_) != 0) {
@@ -72,6 +74,7 @@ void JackOutput::Close()
     jack_client_close(client_);
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
+    midiIn_ = nullptr;
     renderer_ = nullptr;
 }
 
@@ -112,6 +115,15 @@ int JackOutput::Process(std::uint32_t frames, void* self) noexcept
     time -= static_cast<std::int64_t>(static_cast<std::int32_t>(cycleFrame - output.follower_.BlockStart())
                                       * output.nanosecondsPerFrame_);
 
+    // MIDI in: each message with its frame in this cycle, before the cycle renders.
+    if (output.midiIn_ != nullptr) {
+        void* midi = jack_port_get_buffer(output.midiIn_, frames);
+        const std::uint32_t events = jack_midi_get_event_count(midi);
+        jack_midi_event_t event{};
+        for (std::uint32_t i = 0; i < events; ++i)
+            if (jack_midi_event_get(&event, midi, i) == 0)
+                output.renderer_->MidiIn(event.time, event.buffer, event.size);
+    }
     auto* left = static_cast<float*>(jack_port_get_buffer(output.ports_[0], frames));
     auto* right = static_cast<float*>(jack_port_get_buffer(output.ports_[1], frames));
     for (std::uint32_t done = 0; done < frames;) {

@@ -67,7 +67,9 @@ public:
     JackOutput(const JackOutput&) = delete;
     JackOutput& operator=(const JackOutput&) = delete;
 
-    /// Connects to the running server (never starts one), registers two output ports,
+    /// Connects to the running server (never starts one), registers two output ports and a
+    /// MIDI input port ("midi_in", whose messages reach the renderer stamped with their frame
+    /// within the cycle, IRenderer::MidiIn; the stream plays without it where it cannot be made),
     /// activates them and connects them to the first two physical playback ports. False, with
     /// the reason in failure, when there is no server or it runs at a rate outside
     /// MinimumRate..MaximumRate. The stream runs at the server's rate, told to renderer
@@ -88,6 +90,7 @@ private:
 
     _jack_client* client_ = nullptr;
     _jack_port* ports_[2] = {nullptr, nullptr};
+    _jack_port* midiIn_ = nullptr; // "midi_in": every message goes to the renderer with its frame
     IRenderer* renderer_ = nullptr;
     std::vector<float> interleaved_; // one block, allocated at Open
     double latencySeconds_ = 0;

@@ -407,6 +407,18 @@ void Mixer::FramesMissed(std::uint32_t frames) noexcept
     rendered_.store(frame_, std::memory_order_release);
 }
 
+void Mixer::MidiIn(std::uint32_t frameInBlock, const std::uint8_t* bytes, std::size_t size) noexcept
+{
+    if (size < 1 || size > 3)
+        return; // system exclusive and the like: nothing anyone here listens to
+    StampedMidi message;
+    message.frame = frame_ + frameInBlock;
+    message.size = static_cast<std::uint8_t>(size);
+    for (std::size_t i = 0; i < size; ++i)
+        message.bytes[i] = bytes[i];
+    midiIn_.Push(message);
+}
+
 void Mixer::Render(float* output, std::uint32_t frames, std::int64_t callbackTime) noexcept
 {
     const RealTimeSection realTime;

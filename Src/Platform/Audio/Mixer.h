@@ -1,4 +1,6 @@
 #pragma once
+#include "Platform/Audio/MidiInput.h"
+#include "Platform/SpscQueue.h"
 #include "Platform/Audio/ClockMap.h"
 #include "Platform/Audio/IAudioBackend.h"
 #include "Platform/Audio/StreamKeeper.h"
@@ -144,6 +146,10 @@ public:
     /// Times the sound server ran out of our sound and played silence in between, since the
     /// mixer was made (IRenderer::ServerUnderran): each shifted every later click.
     std::uint64_t ServerUnderruns() const noexcept { return underruns_.load(std::memory_order_relaxed); }
+    /// The oldest MIDI message that reached the stream's MIDI input (JACK: Tolvane's midi_in
+    /// port) and has not been taken yet, stamped with its frame; false when none waits. One
+    /// consumer thread at a time; wait-free. Messages beyond 1024 waiting are dropped.
+    bool TakeMidiIn(StampedMidi& message) noexcept { return midiIn_.Pop(message); }
     /// Frames rendered since the stream was opened.
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
     /// The name of the open stream's backend ("none" while closed), for diagnostics.
@@ -186,6 +192,8 @@ private:
     /// in the gap starts at once, counted late).
     void FramesMissed(std::uint32_t frames) noexcept override;
     void ServerUnderran() noexcept override { underruns_.fetch_add(1, std::memory_order_relaxed); }
+    /// Audio thread: stamps the message with its frame and queues it for TakeMidiIn.
+    void MidiIn(std::uint32_t frameInBlock, const std::uint8_t* bytes, std::size_t size) noexcept override;
     /// Audio thread: the frames from a run's first tick on, once they are to be rendered again
     /// (see RunStartFrame); the frame counter goes back to that tick's frame.
     /// When the server has already read into the stretch, nothing is rendered again: the run
@@ -221,6 +229,7 @@ private:
     std::atomic<std::size_t> voiceLimit_{0};
     ClockMap clock_;                     // audio thread only
     std::uint64_t frame_ = 0;            // audio thread only
+    SpscQueue<StampedMidi> midiIn_{1024}; // audio thread -> TakeMidiIn
     std::atomic<std::uint64_t> rendered_{0};
     std::atomic<std::uint64_t> epoch_{0}; // odd while a callback runs
     mutable std::atomic<std::uint64_t> late_{0};

@@ -56,6 +56,14 @@ public:
         return frames;
     }
 
+    void MidiIn(std::uint32_t frameInBlock, const std::uint8_t* bytes, std::size_t size) noexcept override
+    {
+        inside_.fetch_add(1);
+        if (live_.load())
+            target_.MidiIn(frameInBlock, bytes, size);
+        inside_.fetch_sub(1);
+    }
+
     int RewriteSignal() const noexcept override { return target_.RewriteSignal(); }
 
     void StreamRate(std::uint32_t sampleRate) noexcept override
