@@ -95,7 +95,8 @@ TakeGrid PlanGrid(const Configuration::ConfigurationData& settings, double rate,
 
     std::int32_t indexInBar = -1;
     std::int32_t indexInBeat = -1;
-    BarPosition previous{INT32_MIN, 0, -1, false, false};
+    BarPosition previous;
+    previous.bar = INT32_MIN; // no bar yet
     while (timer.IsRunning()) {
         const Export::OfflineTimer::Tick tick = timer.Next();
         if (tick.frame > frames)
