@@ -5,6 +5,7 @@
 #include "Configuration/IConfiguration.h"
 #include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/Dialogs/ExportDialog.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"
 #include "GUI/ScreenFit.h"
@@ -177,6 +178,11 @@ void ApplicationWindow::CreateMenu()
         action->setText(QString::fromStdU16String(item.text));
         popup->addAction(action);
     }
+    // Export Click Track, after Language: its text comes from the [Text] table, so the
+    // languages' [MenuItems] keep their numbers.
+    QAction* exportAction = actions_.at(ExportCommand);
+    exportAction->setText(FromTableText(System::CurrentLanguage()->GetText(ExportDialog::MenuText)));
+    menus_[0]->insertAction(menus_[0]->actions().value(1), exportAction);
 }
 
 void ApplicationWindow::CreateActions()
@@ -211,6 +217,7 @@ void ApplicationWindow::CreateActions()
          {Qt::Key_F11}},
         {VisualOnlyCommand, "visualOnly", nullptr, {}},
         {StrongFlashCommand, "strongFlashes", nullptr, {}},
+        {ExportCommand, "exportClickTrack", [](ApplicationWindow& w, int) { w.OpenExport(); }, {Qt::CTRL | Qt::Key_E}},
     };
     for (const auto& entry : commands) {
         auto* action = new QAction(this);
@@ -259,6 +266,8 @@ void ApplicationWindow::ApplyMenuTexts()
             actions_[item.command]->setText(QString::fromStdU16String(*text));
         ++position;
     }
+    if (const char16_t* text = language->GetText(ExportDialog::MenuText))
+        actions_[ExportCommand]->setText(FromTableText(text));
 }
 
 void ApplicationWindow::CreateControls()

@@ -36,6 +36,8 @@ class IConfiguration;
 namespace GUI {
 
 class BeatView;
+class ExportDialog;
+
 class BeatsPerMinuteDisplay;
 class SingleInstance;
 class Statusbar;
@@ -114,6 +116,7 @@ public:
     static constexpr int StrongFlashCommand = 32782;
     /// The [Text] entries of the View menu: its title, then its three items, then their help.
     static constexpr int ViewMenuText = 48;
+    static constexpr int ExportCommand = 32783; ///< File → Export Click Track (Ctrl+E)
 
     /// metronome: the controller the window starts and stops; configuration: the settings
     /// store. Both must outlive the window.
@@ -144,6 +147,11 @@ public:
     /// when the dialog edits the settings, then opens the dialog modally. False when the
     /// command has no dialog (yet).
     bool OpenDialog(int command);
+    /// File → Export Click Track: the export window, made at its first opening and kept (its
+    /// choices stay for the next), opened modally.
+    void OpenExport();
+    /// The export window once it has been opened (for tests), else null.
+    ExportDialog* ExportWindow() const { return exportDialog_.get(); }
     /// The dialog that command opens, made on first use and kept while the window lives;
     /// null when the command has none.
     Dialog* DialogFor(int command);
@@ -369,6 +377,7 @@ private:
 
     // The dialogs made so far, by the maker of their table row; destroyed first.
     std::vector<std::pair<DialogMaker, std::unique_ptr<Dialog>>> dialogs_;
+    std::unique_ptr<ExportDialog> exportDialog_;
 };
 
 } // namespace GUI

@@ -1,6 +1,7 @@
 // The main window's dialogs: which command opens which dialog, made on its first opening and
 // kept for the next ones.
 #include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/ExportDialog.h"
 
 #include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
@@ -85,6 +86,13 @@ bool ApplicationWindow::OpenDialog(int command)
     dialog->Open(row->argument);
     ReturnFocus();
     return true;
+}
+
+void ApplicationWindow::OpenExport()
+{
+    if (!exportDialog_)
+        exportDialog_ = std::make_unique<ExportDialog>(this, configuration_);
+    exportDialog_->Open();
 }
 
 } // namespace GUI

@@ -5,6 +5,7 @@
 // widens the controls that hold them, and the layout the window with them, so that no text is
 // cut. A larger window scales the read-out and the lamp and lengthens the sliders.
 #include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/ExportDialog.h"
 
 #include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
@@ -264,6 +265,7 @@ void ApplicationWindow::DescribeControls()
     // sliders by their labels.
     for (const auto& [command, action] : actions_)
         action->setStatusTip(StatusText(command));
+    actions_.at(ExportCommand)->setStatusTip(FromTableText(System::CurrentLanguage()->GetText(ExportDialog::MenuHelp)));
     for (int position = 0; position < Toolbar::ButtonCount; ++position) {
         if (QToolButton* button = toolbar_->Button(position); button && button->defaultAction())
             button->defaultAction()->setStatusTip(StatusText(Toolbar::FirstCommand + position));

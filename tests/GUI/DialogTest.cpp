@@ -3,6 +3,7 @@
 // the language chooser over a folder of language files, and the About window's licence view.
 #include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/Dialog.h"
+#include "GUI/Dialogs/ExportDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
 #include "WindowTestSupport.h"
 
@@ -196,6 +197,36 @@ private slots:
             QCOMPARE(WindowTest::Unfit(*dialog, QLatin1String(name)), QString());
             dialog->close();
         }
+    }
+
+    // The export window in each language: nothing cut, every control named and explained; a
+    // preset's MIDI file written in the background.
+    void ExportWindowFitsAndWritesInTheBackground_data() { WindowTest::ShippedLanguageRows(); }
+    void ExportWindowFitsAndWritesInTheBackground()
+    {
+        QFETCH(QString, language);
+        WindowTest::UseShippedLanguage(language);
+        Configuration::ConfigurationData preset;
+        preset.Name = u"Slow";
+        preset.Bpm = 60;
+        QVERIFY(configuration_->AddPreset(preset));
+        GUI::ExportDialog dialog(nullptr, *configuration_);
+        dialog.Prepare();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(WindowTest::Unfit(dialog, QStringLiteral("export")), QString());
+        for (const char* name : {"what", "format", "rate", "amount", "unit", "file", "browse", "export", "progress"}) {
+            auto* control = dialog.findChild<QWidget*>(QLatin1String(name));
+            QVERIFY2(!control->accessibleName().isEmpty() && !control->statusTip().isEmpty(), name);
+        }
+        auto* what = dialog.findChild<QComboBox*>(QStringLiteral("what"));
+        QCOMPARE(what->count(), 2);
+        what->setCurrentIndex(1);
+        dialog.findChild<QLineEdit*>(QStringLiteral("file"))->setText(QString::fromStdString(*folder_ / "slow.wav"));
+        dialog.findChild<QComboBox*>(QStringLiteral("format"))->setCurrentIndex(5); // MIDI: the name follows
+        dialog.StartExport();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.Exporting(), 60000);
+        QVERIFY(TestSupport::ReadFile(*folder_ / "slow.mid").starts_with("MThd"));
     }
 
     void AboutShowsTheBuildsVersionAndALicenceThatOnlyScrolls()
