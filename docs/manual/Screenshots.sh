@@ -2,7 +2,7 @@
 # Retakes the pictures of docs/ from a built program, as a new user sees it: the shipped first
 # settings, the real window under a private X server with a window manager and a private
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
-# (main window, stopped and playing the speed trainer with its bar counter, the settings pages (in English all four, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
+# (main window, the export window, the main window stopped and playing the speed trainer with its bar counter, the settings pages (in English all four, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
 # page with the "Trainer 80 to 120" speed trainer, the full-screen beat view).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
@@ -71,6 +71,11 @@ for language in en de fr; do
     [ "$language" = en ] && suffix=
     start $language
     shoot "$main" main-window
+    xdotool windowactivate --sync "$main" key ctrl+e # File → Export Click Track
+    sleep 1.5
+    shoot "$(xdotool getactivewindow)" export
+    xdotool key Escape
+    sleep 0.5
     pages="s:sounds a:audio-files p:presets"
     [ "$language" = en ] || pages=s:sounds # the translated manuals show only this page of the three
     for page in $pages; do
