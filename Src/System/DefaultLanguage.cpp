@@ -205,6 +205,21 @@ constexpr const char16_t* Informations[] = {
     u"Clears the step sequencer and chord sequence",
     u"Plays the custom rhythm",
     u"Saves the custom rhythm",
+    // The Practice page.
+    u"Plays a count-in before the first bar when you press Start: one, two or four bars in the first bar's metre, or two beats, at the starting tempo. Resuming from a pause plays none.",
+    u"Selects the sound of the count-in. With audio files as the sound source the count-in plays voice 1's file.",
+    u"Every bar sounds",
+    u"Mutes bars in a repeating cycle: a number of bars played, then a number of bars muted. The tempo, the bar counter and the visual beat indicator go on through muted bars.",
+    u"Sets how many bars sound in each cycle, 1 to 16",
+    u"Sets how many bars are silent after them, 1 to 16",
+    u"Mutes bars by chance, as many as the share set here. The seed decides which bars, so that a run can be repeated exactly. The first bar is never muted.",
+    u"Sets the share of muted bars, 5 to 95 percent in steps of 5",
+    u"Lets the share of muted bars rise from none to the share set over a number of bars",
+    u"Sets over how many bars the share rises, 1 to 64",
+    u"The seed of the random muted bars: the same seed mutes the same bars. The command line option --seed sets it too.",
+    u"Picks a new random seed",
+    u"A muted bar still sounds its first beat",
+    u"Delays every second eighth or sixteenth: 50\u00a0% plays straight, 66.7\u00a0% a triplet feel, 75\u00a0% dotted. Main beats, the secondary subdivision and the count-in stay straight.",
 };
 
 constexpr const char16_t* Texts[] = {
@@ -305,6 +320,32 @@ constexpr const char16_t* Texts[] = {
     u"Writes the click track; a file that exists is replaced only after you confirm",
     u"How much of the click track is written; Cancel stops and leaves no file",
     u"Sound files (*.wav *.flac *.ogg);;MIDI files (*.mid)",
+    // The Practice page: its tab, the count-in, muted bars and swing.
+    u"Practice",
+    u"Count-In",
+    u"&Length",
+    u"Off",
+    u"1 bar",
+    u"2 bars",
+    u"4 bars",
+    u"2 beats",
+    u"S&ound",
+    u"With audio files as the sound source, the count-in plays voice 1's file.",
+    u"Muted Bars",
+    u"O&ff",
+    u"&Periodic",
+    u"Bars Pl&ayed",
+    u"Bars &Muted",
+    u"&Random",
+    u"Muted S&hare",
+    u"R&ise Over",
+    u"S&eed",
+    u"&New Seed",
+    u"Keep The &Downbeat",
+    u"Swing",
+    u"S&wing",
+    u"50\u00a0% plays straight, 66.7\u00a0% a triplet feel, 75\u00a0% dotted.",
+    u"Off: swing needs 2 or 4 steps per beat (Beat Subdivision 2 or 4, or a custom rhythm's steps), without compound time or a secondary subdivision.",
 };
 
 constexpr const char16_t* InstrumentNames[] = {
@@ -370,7 +411,7 @@ static_assert(std::size(Tooltips) == 4);
 static_assert(std::size(StatusInfos) == 16);
 static_assert(std::size(MessageTitles) == 26);
 static_assert(std::size(Messages) == 64);
-static_assert(std::size(Informations) == 57);
+static_assert(std::size(Informations) == 71);
 static_assert(std::size(Texts) == ILanguage::TextCount);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
 

@@ -26,9 +26,9 @@ constexpr SectionInfo Sections[SectionCount] = {
     {"Control", {11200, 256, 96}},
     {"Message", {35776, 512, 64}},
     {"MessageTitle", {68544, 256, 26}},
-    {"Information", {75200, 512, 57}},
-    {"Text", {104384, 256, ILanguage::TextCount}},
-    {"Midi", {104384 + 256 * ILanguage::TextCount, 128, 47}},
+    {"Information", {75200, 512, 71}},
+    {"Text", {111552, 256, ILanguage::TextCount}},
+    {"Midi", {111552 + 256 * ILanguage::TextCount, 128, 47}},
 };
 
 constexpr bool SectionsFitTheirPlaces()

@@ -68,7 +68,8 @@ public:
     static constexpr std::size_t SignatureLineSize = 31;
     static constexpr std::size_t MaximumKeyLength = 63;
     static constexpr std::size_t MaximumValueLength = 771;
-    static constexpr int LargestKey = 101;
+    /// The [Text] table has grown past a hundred entries; keys beyond a section's entries still go nowhere.
+    static constexpr int LargestKey = 999;
 
 private:
     bool ReadPiece(std::size_t limit);

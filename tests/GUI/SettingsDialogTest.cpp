@@ -1,8 +1,9 @@
 // The settings dialog on the real settings store: the Options page's edits and their limits,
 // applying with OK and its refusals; every page in every shipped language, what the Sound Settings lists show, and the
-// Audio Files page's check of the files when OK is pressed.
+// Audio Files page's check of the files when OK is pressed; the Practice page's values and its swing.
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
+#include "GUI/Dialogs/PracticeDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/StepSequencerDialog.h"
 #include "WaveFiles/WaveFixtures.h"
@@ -12,6 +13,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -162,8 +164,8 @@ private slots:
         // keyboard reaches has a name.
         QVERIFY2(dialog.width() <= 1280 && dialog.height() <= 800,
                  qPrintable(QStringLiteral("%1 x %2").arg(dialog.width()).arg(dialog.height())));
-        const char* pageNames[] = {"options", "sounds", "audio-files", "presets"};
-        for (int index = 0; index < 4; ++index) {
+        const char* pageNames[] = {"options", "sounds", "audio-files", "presets", "practice"};
+        for (int index = 0; index < 5; ++index) {
             GUI::TabDialog& page = *dialog.PageAt(index);
             dialog.findChild<QTabWidget*>()->setCurrentIndex(index);
             WindowTest::Screenshot(dialog, QStringLiteral("settings-") + QLatin1String(pageNames[index]));
@@ -180,6 +182,68 @@ private slots:
         }
         for (const int id : {SettingsDialog::OkId, SettingsDialog::CloseId})
             QVERIFY(dialog.Control(id)->sizeHint().width() <= dialog.Control(id)->width());
+    }
+
+    // The Practice page applies what it shows; a stored value it does not offer becomes the nearest it does.
+    void PracticeValuesRoundTripClamped()
+    {
+        using Values = std::array<float, 10>; // CountIn, sound, mode, play, mute, share, rise, seed, downbeat, swing
+        const std::pair<Values, Values> cases[] = {
+            {{5, 12, 1, 3, 2, 45, 8, 12345, 1, 66.7F}, {5, 12, 1, 3, 2, 45, 8, 12345, 1, 66.7F}},
+            {{4, 43, 2, 16, 16, 95, 0, 0, 0, 50}, {4, 43, 2, 16, 16, 95, 0, 0, 0, 50}},
+            {{3, 99, 7, 0, 40, 33, 99, -5, 2, 90}, {4, 46, 2, 1, 16, 35, 64, 0, 1, 75}},
+        };
+        for (const auto& [stored, applied] : cases) {
+            init();
+            Configuration::ConfigurationData& s = Current();
+            std::int32_t* fields[] = {&s.CountIn, &s.CountInInstrument, &s.GapMode, &s.GapPlay, &s.GapMute,
+                                      &s.GapPercent, &s.GapRamp, &s.GapSeed, &s.GapDownbeat};
+            for (std::size_t i = 0; i < 9; ++i)
+                *fields[i] = static_cast<std::int32_t>(stored[i]);
+            s.Swing = stored[9];
+            OpenSettings(SettingsDialog::PracticePage).Accept();
+            for (std::size_t i = 0; i < 9; ++i)
+                QCOMPARE(*fields[i], static_cast<std::int32_t>(applied[i]));
+            QCOMPARE(s.Swing, applied[9]);
+            cleanup();
+        }
+        init();
+        Current().GapMode = Configuration::GapRandom;
+        SettingsDialog& dialog = OpenSettings(SettingsDialog::PracticePage);
+        Type(qobject_cast<QLineEdit*>(dialog.Practice().Control(GUI::PracticeDialog::GapSeedId)), QStringLiteral("99999999999"));
+        dialog.Accept();
+        QCOMPARE(Current().GapSeed, 2147483647);
+    }
+
+    // Swing is offered only on a grid of 2 or 4 steps to a beat, as the Options page shows it.
+    void SwingOnlyOnGridsThatSwing()
+    {
+        const struct {
+            BeatKind type;
+            int subdivision, secondary, compound, beats, bpm, rhythmSteps, rhythmCompound;
+            bool swings;
+        } cases[] = {
+            {BeatKind::Simple, 2, 0, 0, 4, 120, 0, 0, true},       {BeatKind::Simple, 3, 0, 0, 4, 120, 0, 0, false},
+            {BeatKind::Simple, 4, 3, 0, 4, 120, 0, 0, false},      {BeatKind::Simple, 2, 0, 0, 4, 320, 0, 0, false},
+            {BeatKind::BeatsPerBar, 2, 0, 1, 6, 120, 0, 0, false}, {BeatKind::BeatsPerBar, 4, 0, 1, 4, 120, 0, 0, true},
+            {BeatKind::CustomRhythm, 0, 0, 0, 4, 120, 4, 0, true}, {BeatKind::CustomRhythm, 0, 0, 0, 4, 120, 2, 1, false},
+        };
+        for (const auto& entry : cases) {
+            init();
+            Configuration::ConfigurationData& s = Current();
+            std::tie(s.BeatType, s.Subdivision1, s.Subdivision2, s.CompoundTime, s.BeatsPerBar, s.Bpm) =
+                std::tuple(entry.type, entry.subdivision, entry.secondary, entry.compound, entry.beats, entry.bpm);
+            std::tie(s.CrSubdivision, s.CrCompoundTime) = std::tuple(entry.rhythmSteps, entry.rhythmCompound);
+            SettingsDialog& dialog = OpenSettings(SettingsDialog::PracticePage);
+            QCOMPARE(dialog.Practice().Control(GUI::PracticeDialog::SwingId)->isEnabled(), entry.swings);
+            cleanup();
+        }
+        // The Options page's choice counts before it is applied.
+        init();
+        SettingsDialog& dialog = OpenSettings(0);
+        Control<QComboBox>(dialog, OptionsDialog::Subdivision1Id)->setCurrentIndex(3); // 4 steps
+        dialog.findChild<QTabWidget*>()->setCurrentIndex(SettingsDialog::PracticePage);
+        QVERIFY(dialog.Practice().Control(GUI::PracticeDialog::SwingId)->isEnabled());
     }
 
     // The page's Step Sequencer button works for a custom rhythm and opens one window, which

@@ -31,7 +31,7 @@ const struct {
     {"StatusInfo", 16, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
     {"Message", 64, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
     {"MessageTitle", 26, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
-    {"Information", 57, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
+    {"Information", 71, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
     {"Text", ILanguage::TextCount, [](const ILanguage& t, int i) { return t.GetText(i); }},
     {"Midi", 47, [](const ILanguage& t, int i) { return t.GetInstrumentName(i); }},
 };

@@ -1,6 +1,7 @@
 #include "Core/Engine/Practice.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Core/Engine/BeatStrategies.h"
 
 #include <algorithm>
 #include <charconv>
@@ -63,14 +64,46 @@ bool GapRule::Muted(std::int64_t bar) const noexcept
     }
 }
 
+namespace {
+
+bool GridSwings(std::int32_t stepsPerBeat, std::int32_t secondary, bool compound) noexcept
+{
+    return !compound && secondary == 0 && (stepsPerBeat == 2 || stepsPerBeat == 4);
+}
+
+} // namespace
+
 double SwingShiftInSteps(const Configuration::ConfigurationData& settings, std::int32_t stepsPerBeat,
                          std::int32_t secondary, bool compound)
 {
-    if (compound || secondary != 0 || (stepsPerBeat != 2 && stepsPerBeat != 4))
+    if (!GridSwings(stepsPerBeat, secondary, compound))
         return 0.0;
     const double ratio = std::clamp(static_cast<double>(settings.Swing), 50.0, 75.0) / 100.0;
     // The pair is two steps long: the second sits at 2 x ratio steps instead of at 1.
     return 2.0 * ratio - 1.0;
+}
+
+std::int32_t SwingGridSteps(const Configuration::ConfigurationData& settings)
+{
+    using Configuration::BeatKind;
+    // The grids the beat strategies set up when a run starts.
+    Subdivisions grid;
+    switch (settings.BeatType) {
+    case BeatKind::CustomRhythm:
+        grid.ticks = RhythmStepsPerBeat(settings);
+        grid.compound = settings.CrCompoundTime == 1;
+        break;
+    case BeatKind::BeatsPerBar:
+        grid = ChooseSubdivisions(settings, settings.CompoundTime == 1 && std::clamp(settings.BeatsPerBar, 1, MaxBarBeats) > 4);
+        break;
+    case BeatKind::CustomPattern:
+        grid = ChooseSubdivisions(settings, settings.CompoundTime == 1);
+        break;
+    default:
+        grid = ChooseSubdivisions(settings, false);
+        break;
+    }
+    return GridSwings(grid.ticks, grid.secondary, grid.compound) ? grid.ticks : 0;
 }
 
 std::int32_t CountInBars(const Configuration::ConfigurationData& settings)

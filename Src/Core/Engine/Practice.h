@@ -46,6 +46,12 @@ struct GapRule {
 double SwingShiftInSteps(const Configuration::ConfigurationData& settings, std::int32_t stepsPerBeat,
                          std::int32_t secondary, bool compound);
 
+/// The steps to a beat that swing moves with these settings, decided as a run decides it: 2 or 4
+/// on a grid that can swing (the beat's subdivision, none above 300 bpm; a custom rhythm's
+/// steps per beat), 0 on any other (3 or 5..8 steps, no subdivision, a secondary subdivision,
+/// compound time). Whatever the Swing value.
+std::int32_t SwingGridSteps(const Configuration::ConfigurationData& settings);
+
 /// The volume of a count-in beat at this level, from the volume of the bar's accent.
 constexpr std::uint32_t CountInVolume(std::uint32_t accentVolume, std::uint8_t level) noexcept
 {

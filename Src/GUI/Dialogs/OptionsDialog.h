@@ -61,6 +61,9 @@ public:
     bool Apply(Configuration::ConfigurationData& record) override;
 
     bool MidiChosen() const;
+    /// Writes what decides the beat's grid as the page shows it, applied or not: the beat type,
+    /// beats per bar, compound time and the two subdivisions.
+    void WriteGrid(Configuration::ConfigurationData& record) const;
     /// The step sequencer window, once the page has opened it; null before.
     StepSequencerDialog* StepSequencer() const { return stepSequencer_.get(); }
     /// The Step Sequencer button: the sequencer's record takes every page's values and the

@@ -157,10 +157,20 @@ void OptionsDialog::TrainerEditChanged(const TrainerEdit& field)
     }
 }
 
+void OptionsDialog::WriteGrid(Configuration::ConfigurationData& record) const
+{
+    record.BeatType = CheckedBeatType();
+    // A typed number above the up-down's range is taken as its largest value.
+    record.BeatsPerBar = static_cast<std::int32_t>(std::min<long long>(LeadingInteger(beatsPerBar_->text()), MaxBeatsPerBar));
+    record.CompoundTime = compound_->isChecked() ? 1 : 0;
+    record.Subdivision1 = SubdivisionValue(subdivisions_[0]->currentIndex());
+    record.Subdivision2 = SubdivisionValue(subdivisions_[1]->currentIndex());
+}
+
 bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
 {
     const Configuration::BeatKind beatType = CheckedBeatType();
-    record.BeatType = beatType;
+    WriteGrid(record);
     if (midi_->isChecked()) {
         record.SetSoundSource(Configuration::SoundSource::Midi);
     } else {
@@ -176,13 +186,8 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
         }
         record.SetSoundSource(Configuration::SoundSource::AudioFiles);
     }
-    // A typed number above the up-down's range is taken as its largest value.
-    record.BeatsPerBar = static_cast<std::int32_t>(std::min<long long>(LeadingInteger(beatsPerBar_->text()), MaxBeatsPerBar));
     if (!ApplyPattern(record, beatType == Configuration::BeatKind::CustomPattern))
         return false;
-    record.CompoundTime = compound_->isChecked() ? 1 : 0;
-    record.Subdivision1 = SubdivisionValue(subdivisions_[0]->currentIndex());
-    record.Subdivision2 = SubdivisionValue(subdivisions_[1]->currentIndex());
     record.SpeedTrainer = trainer_->isChecked() ? Configuration::TrainerMode::On : Configuration::TrainerMode::Off;
     record.DurationsInBars = durationsInBars_->isChecked() ? 1 : 0;
     record.Logarithmic = logarithmic_->isChecked() ? 1 : 0;

@@ -4,6 +4,7 @@
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
+#include "GUI/Dialogs/PracticeDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
 #include "GUI/ProgramFont.h"
@@ -32,10 +33,12 @@ constexpr HelpEntry HelpTexts[] = {
     {1222, 32}, {1223, 21}, {1224, 23}, {1230, 1241, 33}, {1242, 1253, 34}, {1254, 1265, 35}, {1266, 1277, 36},
     {1290, 1301, 37}, {1306, 1317, 38}, {1318, 39}, {1319, 40}, {1320, 47},
     {1062, 42}, {1063, 43}, {1064, 44}, {1065, 45}, {1066, 46},
+    {1400, 57}, {1401, 58}, {1402, 59}, {1403, 60}, {1404, 61}, {1405, 62}, {1406, 63},
+    {1407, 64}, {1408, 65}, {1409, 66}, {1410, 67}, {1411, 68}, {1412, 69}, {1413, 70},
 };
 
 // The tab texts, in page order.
-constexpr int TabTexts[] = {6, 7, 8, 9};
+constexpr int TabTexts[] = {6, 7, 8, 9, 89};
 
 } // namespace
 
@@ -64,6 +67,7 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
     pages_[SoundSettingsPage] = new SoundSetupDialog(context_.configuration, context_.metronome, *this, help);
     pages_[AudioFilesPage] = new AudioFilesDialog(*this, help);
     pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, help);
+    pages_[PracticePage] = new PracticeDialog(*this, help);
     for (TabDialog* page : pages_)
         tabs_->addTab(page, QString());
     tabs_->setFocusPolicy(Qt::TabFocus);
@@ -73,6 +77,8 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
         // is made of.
         if (index != SoundSettingsPage)
             context_.window.StopIfRunning();
+        if (index == PracticePage)
+            FollowOptionsGrid();
     });
 
     // The tabs at least at their English size, and under them the help line beside OK and
@@ -112,6 +118,19 @@ OptionsDialog& SettingsDialog::Options() const
 SoundSetupDialog& SettingsDialog::Sounds() const
 {
     return static_cast<SoundSetupDialog&>(*pages_[SoundSettingsPage]);
+}
+
+PracticeDialog& SettingsDialog::Practice() const
+{
+    return static_cast<PracticeDialog&>(*pages_[PracticePage]);
+}
+
+void SettingsDialog::FollowOptionsGrid()
+{
+    // Swing follows the grid the Options page shows now, applied or not.
+    Configuration::ConfigurationData record(context_.configuration.GetData());
+    Options().WriteGrid(record);
+    Practice().FollowGrid(record);
 }
 
 int SettingsDialog::Open(int argument)
@@ -158,7 +177,7 @@ void SettingsDialog::Accept()
 
 bool SettingsDialog::ApplyPages(Configuration::ConfigurationData& record)
 {
-    for (const int page : {OptionsPage, SoundSettingsPage, AudioFilesPage}) {
+    for (const int page : {OptionsPage, SoundSettingsPage, AudioFilesPage, PracticePage}) {
         if (!pages_[static_cast<std::size_t>(page)]->Apply(record))
             return false;
     }
@@ -194,12 +213,14 @@ std::uint32_t SettingsDialog::Notify(std::uint32_t code, std::uint32_t argument)
         Options().Load(settings);
         Sounds().Refresh(settings);
         pages_[AudioFilesPage]->Load(settings);
+        Practice().Load(settings);
         // A preset saved next takes the step sequencer's rhythm: the loaded one, not an older.
         if (StepSequencerDialog* sequencer = Options().StepSequencer())
             sequencer->TakeCurrentSettings(settings);
         return 1;
     }
     case SoundSourceChanged:
+        Practice().FollowSoundSource(argument != 0);
         FollowSoundSource(argument != 0);
         return 1;
     default:

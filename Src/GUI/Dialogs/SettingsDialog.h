@@ -11,10 +11,11 @@ class QTabWidget;
 namespace GUI {
 
 class OptionsDialog;
+class PracticeDialog;
 class SoundSetupDialog;
 
-/// The modal "Settings" window: four tabbed pages (Options, Sound Settings, Audio Files,
-/// Presets), a help line for the control under the mouse, OK and Close. It opens on the page
+/// The modal "Settings" window: five tabbed pages (Options, Sound Settings, Audio Files,
+/// Presets, Practice), a help line for the control under the mouse, OK and Close. It opens on the page
 /// the command asked for; OK writes the pages into the current settings in page order, or,
 /// when a page refuses, nothing, and stays open on that page; Close and Escape write nothing. The main window then
 /// shows the current settings again. The main window makes it once and keeps it, so the pages
@@ -29,17 +30,18 @@ public:
     static constexpr int HelpLineId = 1073;
     static constexpr int TabsId = 1205;
     /// Pages in tab order.
-    enum Page { OptionsPage = 0, SoundSettingsPage = 1, AudioFilesPage = 2, PresetsPage = 3 };
+    enum Page { OptionsPage = 0, SoundSettingsPage = 1, AudioFilesPage = 2, PresetsPage = 3, PracticePage = 4 };
 
     explicit SettingsDialog(const DialogContext& context);
     ~SettingsDialog() override;
 
-    /// Opens on page `argument` (0..3) and refreshes the main window afterwards. Returns 1.
+    /// Opens on page `argument` (0..4) and refreshes the main window afterwards. Returns 1.
     int Open(int argument) override;
 
     TabDialog* PageAt(int index) const { return pages_[static_cast<std::size_t>(index)]; }
     OptionsDialog& Options() const;
     SoundSetupDialog& Sounds() const;
+    PracticeDialog& Practice() const;
     int CurrentPage() const;
     /// OK: applies the pages to the current settings; closes when every page took its values.
     void Accept();
@@ -62,13 +64,15 @@ private:
     void SelectPage(int index);
     /// The Sound Settings page follows the sound source: MIDI instruments or the files named now.
     void FollowSoundSource(bool audioFiles);
+    /// The Practice page's swing follows the Options page's grid.
+    void FollowOptionsGrid();
 
     DialogContext context_;
     QTabWidget* tabs_;
     QPushButton* ok_;
     QPushButton* close_;
     QLabel* helpLine_;
-    std::array<TabDialog*, 4> pages_{};
+    std::array<TabDialog*, 5> pages_{};
 };
 
 } // namespace GUI
