@@ -2,7 +2,7 @@
 # Checks a rendered manual against its source: the PDF exists, holds one page for every few
 # hundred words, and its text has every heading of the source. Given the language file of a
 # translated manual, its text also names the controls as the program's window does in that
-# language: the toolbar, menus, settings pages, speed trainer, voice roles and step sequencer.
+# language: the toolbar, menus, settings pages, speed trainer, voice roles, step sequencer and practice tools.
 # Usage: CheckManual.sh <source.md> <Tolvane.pdf> [<language file>]
 set -euo pipefail
 source_file=$1
@@ -36,7 +36,9 @@ names="Menu:1 Menu:2 Menu:3 MenuItems:1 MenuItems:8 Toolbar:1 Toolbar:2 Toolbar:
   Control:26 Control:27 Control:28 Control:29 Control:31 Control:32 Control:34 Control:35 Control:36 Control:37
   Control:38 Control:39 Control:40 Control:41 Control:42 Control:43 Control:44 Control:45 Control:49 Control:50
   Control:63 Control:65 Control:66 Control:70 Control:71 Control:72 Control:80 Control:81 Control:82
-  Text:17 Text:18 Text:19 Text:20 Text:21 Text:22 Text:23 Text:24 Text:25 Text:26"
+  Text:17 Text:18 Text:19 Text:20 Text:21 Text:22 Text:23 Text:24 Text:25 Text:26
+  Text:90 Text:91 Text:92 Text:98 Text:100 Text:101 Text:102 Text:103 Text:104 Text:105 Text:106 Text:107 Text:108 Text:109
+  Text:110 Text:111"
 while IFS= read -r name; do
   if [[ "$drawn" != *"${name// /}"* ]]; then
     echo "control not named as the window names it: $name"

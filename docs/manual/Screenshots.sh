@@ -2,8 +2,9 @@
 # Retakes the pictures of docs/ from a built program, as a new user sees it: the shipped first
 # settings, the real window under a private X server with a window manager and a private
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
-# (main window, the export window, the main window stopped and playing the speed trainer with its bar counter, the settings pages (in English all four, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
-# page with the "Trainer 80 to 120" speed trainer, the full-screen beat view).
+# (main window, the export window, the main window stopped and playing the speed trainer with its bar counter, the settings pages (in English all of them, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
+# page with the "Trainer 80 to 120" speed trainer, the full-screen beat view, the Practice page with the "Wood blocks"
+# eighths, a count-in, random muted bars and swing).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
 set -euo pipefail
@@ -94,6 +95,16 @@ for language in en de fr; do
     start $language "Trainer 80 to 120" --start # playing: the bar counter shows the trainer's level
     sleep 3
     shoot "$main" main-window-playing
+    stop
+
+    start $language "Wood blocks" --count-in 2 --gap-random 30:16 --seed 4711 --swing 60
+    settings o
+    # The last tab, Practice, clicked at its middle (where it lies in each language's window).
+    case $language in en) x=363 ;; de) x=451 ;; fr) x=424 ;; esac
+    xdotool mousemove --window "$dialog" "$x" 19 click 1
+    sleep 1
+    shoot "$dialog" settings-practice
+    xdotool key Escape
     stop
 
     start $language "Rock beat"
