@@ -1,20 +1,25 @@
 // Tolvane: starts the main window, runs the program until the window closes.
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/Program.h"
+#include "Diary/Csv.h"
+#include "Diary/Keeper.h"
 #include "GUI/ApplicationWindow.h"
 #include "GUI/CommandLine.h"
 #include "GUI/ExportCommand.h"
 #include "GUI/ScoreCommand.h"
+#include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Files.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -105,6 +110,37 @@ int AnswerCommandLine(const GUI::CommandLine& commandLine, int argc, char** argv
     }
 }
 
+// --diary-csv: the diary's sessions as CSV, in this process, with no display and no window; a
+// copy of the program that runs meanwhile keeps writing its own sessions (the diary's
+// write-ahead log lets both at the file). No diary yet gives the header line alone.
+int ExportDiary(const QString& file)
+{
+    const std::string path = Diary::Store::DefaultPath();
+    std::vector<Diary::Session> sessions;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        Diary::Store store;
+        if (!store.Open(path, false)) {
+            std::fprintf(stderr, "tolvane: %s\n", store.Problem().c_str());
+            return 1;
+        }
+        sessions = store.Sessions();
+        if (!store.Problem().empty()) {
+            std::fprintf(stderr, "tolvane: %s\n", store.Problem().c_str());
+            return 1;
+        }
+    } else {
+        std::fprintf(stderr, "tolvane: there is no practice diary yet (%s); the CSV holds its header only\n",
+                     path.c_str());
+    }
+    std::string problem;
+    if (!Diary::WriteCsv(sessions, file.toStdString(), problem)) {
+        std::fprintf(stderr, "tolvane: the CSV could not be written: %s\n", problem.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 // While Qt opens the display, its messages are held back: a display that cannot be opened
 // ends in a fatal message, which becomes the program's one-line error and exit status 1
 // instead of an abort. Once the display is open, the held messages go out as usual.
@@ -139,6 +175,8 @@ int main(int argc, char** argv)
     // Scoring a take is work of its own: no display, never handed to a running copy.
     if (commandLine.Result() == GUI::CommandLine::Outcome::Score)
         return GUI::ScoreFromCommandLine(commandLine.ScoreRequest());
+    if (commandLine.Result() == GUI::CommandLine::Outcome::DiaryCsv)
+        return ExportDiary(commandLine.DiaryCsvFile());
     if (commandLine.Result() != GUI::CommandLine::Outcome::Run)
         return AnswerCommandLine(commandLine, argc, argv);
     if (!GUI::DisplayNamed(arguments)) {
@@ -166,8 +204,11 @@ int main(int argc, char** argv)
     Configuration::FileConfiguration settings;
     settings.SetFirstSettings(Platform::FirstSettingsFile());
     Core::Program program;
+    // The diary outlives the window, whose last Stop writes the session playing then.
+    Diary::Keeper diary(settings);
     GUI::ApplicationWindowOptions options;
     options.requests = commandLine.Requests();
+    options.diary = &diary;
     GUI::ApplicationWindow window(program.Controller(), settings, options);
     try {
         if (!window.Startup())
@@ -181,6 +222,20 @@ int main(int argc, char** argv)
     program.Controller().SetBeatIndicator(window.BeatIndicator());
     CloseOnEndSignals(window);
     SaveOnDisplayLoss(window, program.Controller());
+    // A diary that cannot be used is told once, while the window shows; the log has the
+    // reason in any case. A diary there is opened once the window is up, so that the start is
+    // not kept waiting and a problem shows at once; a new one is made at the first session.
+    diary.SetProblemHandler([&window](const std::string& problem) {
+        const QString text = QString::fromStdString(problem);
+        QTimer::singleShot(0, &window, [&window, text] {
+            if (window.isVisible())
+                GUI::DiaryDialog::TellUnusable(&window, text);
+        });
+    });
+    QTimer::singleShot(0, &window, [&diary] {
+        if (diary.SwitchedOn())
+            diary.Open(false);
+    });
 
     const int code = QApplication::exec();
     abruptEndWindow = nullptr;

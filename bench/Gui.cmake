@@ -41,3 +41,10 @@ if(TARGET tolvane)
   target_include_directories(bench_start_reliability PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/Src)
   add_dependencies(bench_start_reliability tolvane)
 endif()
+
+# The practice diary: SIGKILLs while sessions are written (make reliability), a session's write
+# and the statistics window's opening on 10,000 sessions.
+if(TARGET tolvane_gui)
+  add_executable(bench_diary ${CMAKE_CURRENT_LIST_DIR}/DiaryBench.cpp)
+  target_link_libraries(bench_diary PRIVATE tolvane_gui PkgConfig::SQLITE3 tolvane_warnings)
+endif()

@@ -5,7 +5,7 @@
 #   bench/Reliability.sh BINARY_FOLDER [KILLS] [CYCLES]
 #   e.g. bench/Reliability.sh build/release/bin 300 2000      (make reliability)
 #
-# BINARY_FOLDER holds tolvane and reliability_tool. Needs Xvfb and pulseaudio (both in
+# BINARY_FOLDER holds tolvane, reliability_tool and bench_diary. Needs Xvfb and pulseaudio (both in
 # scripts/install-deps); the unreadable-file check runs the program as user nobody (setpriv)
 # and the full-disk check mounts a small tmpfs, so both want root and are skipped otherwise.
 # Every process started here is ended by its own process id.
@@ -473,13 +473,75 @@ language_and_rhythm_checks() { # language files and the step sequencer's grid (r
     while IFS=$'\t' read -r holds text; do verdict "$holds" "$text"; done < <("$tool" languages "$folder")
 }
 
+# --- the practice diary --------------------------------------------------------------------
+
+diary_kill_check() { # SIGKILLs while sessions end, in bench_diary (the program's own keeper)
+    local folder="$work/diary-kills" line
+    mkdir -p "$folder" && chmod 700 "$folder"
+    line=$("$bin/bench_diary" kills "${DIARY_KILLS:-500}" "$folder" 2>/dev/null)
+    verdict $([ "${line%% *}" = ok ] && echo 1 || echo 0) "${line#* }"
+}
+
+play_for() { # folder seconds: starts the metronome, lets it play, → 1 when it played
+    request "$1" startstop >/dev/null
+    sleep "$2"
+    [ "$(request "$1" state | cut -d' ' -f1)" = 1 ] && echo 1 || echo 0
+}
+
+diary_check() { # sessions written when stopped and at SIGTERM, read back by --diary-csv
+    local folder="$work/diary" played=0 ended
+    prepare "$folder"
+    mkdir -p "$folder/data"
+    as=()
+    launch "$folder" XDG_DATA_HOME="$folder/data" || { verdict 0 "diary: the program did not start"; return; }
+    played=$(play_for "$folder" 11)
+    request "$folder" startstop >/dev/null
+    played=$(( played + $(play_for "$folder" 11) ))
+    ended=$(finish TERM)
+    XDG_DATA_HOME="$folder/data" "$folder/tolvane" --diary-csv "$folder/diary.csv" 2>/dev/null
+    local sessions=$(( $(wc -l <"$folder/diary.csv") - 1 ))
+    local mode=$(stat -c '%a' "$folder/data/tolvane/diary.sqlite3" 2>/dev/null) fmode=$(stat -c '%a' "$folder/data/tolvane" 2>/dev/null)
+    verdict $(( played == 2 && ended && sessions == 2 )) "diary: two runs of 11 s, the second ended by SIGTERM: $sessions sessions in --diary-csv ($(tail -n +2 "$folder/diary.csv" | cut -d, -f3 | tr -d '\r' | paste -sd' ' -) s playing); file mode $mode in a folder of mode $fmode"
+}
+
+diary_fault_check() { # kind: a diary the program must leave alone, telling it once
+    local folder="$work/diary-${1// /-}"
+    prepare "$folder"
+    local data="$folder/data"
+    mkdir -p "$data/tolvane" && chmod 700 "$data" "$data/tolvane"
+    local file="$data/tolvane/diary.sqlite3"
+    as=()
+    case $1 in
+    damaged) { printf 'SQLite format 3\0'; head -c 8192 /dev/urandom; } >"$file" ;;
+    newer) "$bin/bench_diary" make "$data" 3 && sqlite3 "$file" "PRAGMA user_version=7" ;;
+    *)
+        if [ "$(id -u)" != 0 ] || ! command -v setpriv >/dev/null; then echo "skipped diary ($1): needs root to run the program as nobody"; return; fi
+        "$bin/bench_diary" make "$data" 3
+        chown -R 65534:65534 "$folder"
+        [ "$1" = "another user's file" ] && chown 0:0 "$file" && chmod 644 "$file"
+        [ "$1" = "read-only folder" ] && chmod 500 "$data/tolvane"
+        as=(setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$folder" XDG_CONFIG_HOME="$folder/config")
+        ;;
+    esac
+    local before=$(hash_of "$file") entries_before=$(ls -A "$data/tolvane" | wc -l) up=0 played=0
+    launch "$folder" XDG_DATA_HOME="$data" && up=1
+    [ $up = 1 ] && played=$(play_for "$folder" 11) && request "$folder" startstop >/dev/null
+    local ended=$(finish)
+    local after=$(hash_of "$file") entries_after=$(ls -A "$data/tolvane" | wc -l)
+    local told=$(grep -a -c 'goes on without it' "$folder/Tolvane.log" 2>/dev/null)
+    as=()
+    verdict $(( up && played && ended && told == 1 )) "diary that cannot be used ($1): started $([ $up = 1 ] && echo yes || echo no), played 11 s $([ "$played" = 1 ] && echo yes || echo no), file $([ "$before" = "$after" ] && [ "$entries_before" = "$entries_after" ] && echo "left as it was" || echo CHANGED), told $told time(s) ($(grep -a -o 'The practice diary.*' "$folder/Tolvane.log" 2>/dev/null | head -1 | sed "s|$data/||"))"
+    [ "$before" = "$after" ] && [ "$entries_before" = "$entries_after" ] || failed=1
+}
+
 echo "Tolvane reliability checks ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores)"
 # RELIABILITY_CHECKS="hangup_check path_check" runs only the checks named.
-for check in ${RELIABILITY_CHECKS:-settings_checks language_and_rhythm_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check screen_check path_check socket_check odd_lines_check cycles_check}; do
+for check in ${RELIABILITY_CHECKS:-settings_checks language_and_rhythm_checks kill_check_one kill_check_two unreadable_checks duplicates_check tempo_check no_bom_check full_disk_check hangup_check display_check screen_check path_check socket_check odd_lines_check cycles_check diary_kill_check diary_check diary_fault_checks}; do
     case $check in
     kill_check_one) kill_check 1 2>/dev/null ;;
     kill_check_two) kill_check 2 2>/dev/null ;;
     unreadable_checks) for kind in "mode 000" "named pipe" "link to /dev/zero" "16 MiB + 1 byte"; do unreadable_check "$kind"; done ;;
+    diary_fault_checks) for kind in damaged newer "read-only folder" "another user's file"; do diary_fault_check "$kind"; done ;;
     *) "$check" ;;
     esac
 done

@@ -151,4 +151,10 @@ struct WindowPlacement {
     bool HasPosition() const { return Left != NoPosition && Top != NoPosition; }
 };
 
+/// Program-wide choices, kept in the file beside Language, outside every record: loading a
+/// preset keeps them. A line is written only when its value is not the default.
+struct ProgramSwitches {
+    std::int32_t Diary = 1; ///< 1: practice sessions are kept in the diary; 0: nothing is written to it
+};
+
 } // namespace Configuration

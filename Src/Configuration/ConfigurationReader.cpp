@@ -159,9 +159,10 @@ bool Utf8(std::string_view value, char16_t* field, std::size_t capacity)
 class Reader {
 public:
     Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, Presets& presets,
-           WindowPlacement* window)
+           WindowPlacement* window, ProgramSwitches* switches)
         : language_(language), languageCapacity_(languageCapacity), presets_(presets),
-          window_(window ? window : &droppedWindow_), target_(&current)
+          window_(window ? window : &droppedWindow_), switches_(switches ? switches : &droppedSwitches_),
+          target_(&current)
     {
     }
 
@@ -180,6 +181,8 @@ private:
     Presets& presets_;
     WindowPlacement droppedWindow_;
     WindowPlacement* window_;
+    ProgramSwitches droppedSwitches_;
+    ProgramSwitches* switches_;
     ConfigurationData* target_; // the record the following lines fill
     int presetCounter_ = 0;
     int renamed_ = 0;
@@ -216,6 +219,17 @@ bool Reader::ApplyWindowKey(const Pair& pair)
         const auto read = ReadInteger(pair.value);
         if (read && *read >= key.minimum && *read <= key.maximum)
             window_->*key.field = static_cast<std::int32_t>(*read);
+        else
+            System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is out of range; it was ignored",
+                                pair.value.c_str(), key.name);
+        return true;
+    }
+    for (const SwitchKey& key : SwitchKeys()) {
+        if (!EqualsIgnoringCase(pair.key, key.name))
+            continue;
+        const auto read = ReadInteger(pair.value);
+        if (read && *read >= key.minimum && *read <= key.maximum)
+            switches_->*key.field = static_cast<std::int32_t>(*read);
         else
             System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is out of range; it was ignored",
                                 pair.value.c_str(), key.name);
@@ -331,10 +345,11 @@ std::u16string Reader::DistinctName(const std::u16string& original)
 } // namespace
 
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
-                             std::size_t languageCapacity, Presets& presets, WindowPlacement* window)
+                             std::size_t languageCapacity, Presets& presets, WindowPlacement* window,
+                             ProgramSwitches* switches)
 {
     ReadResult result;
-    Reader reader(current, language, languageCapacity, presets, window);
+    Reader reader(current, language, languageCapacity, presets, window, switches);
     std::size_t position = 0;
     int lineNumber = 0;
     while (position < bytes.size()) {

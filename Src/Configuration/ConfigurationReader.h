@@ -35,9 +35,11 @@ struct ReadResult {
 /// nearest accepted one. A text longer than its field's capacity is cut (Warn line). The
 /// main window's lines (WindowLeft, WindowTop, WindowWidth, WindowHeight, WindowMaximised) go
 /// to window, wherever they stand; without window they are read and dropped. A missing one
-/// leaves its field as it was, one out of range or no number too (Warn line).
+/// leaves its field as it was, one out of range or no number too (Warn line). The program-wide
+/// switches (Diary) go to switches in the same way.
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
-                             std::size_t languageCapacity, Presets& presets, WindowPlacement* window = nullptr);
+                             std::size_t languageCapacity, Presets& presets, WindowPlacement* window = nullptr,
+                             ProgramSwitches* switches = nullptr);
 
 /// The name that a preset called name carries after it has been written to the file and
 /// read back: cut at a line break and to NameCapacity - 1 code units, unpaired surrogates

@@ -129,7 +129,7 @@ private:
 
 std::string WriteConfiguration(const ConfigurationData& current, const char16_t* language,
                                std::size_t languageCapacity, const Presets& presets,
-                               const WindowPlacement* window)
+                               const WindowPlacement* window, const ProgramSwitches* switches)
 {
     std::string out;
     out.reserve(4096 + presets.size() * 256);
@@ -147,6 +147,13 @@ std::string WriteConfiguration(const ConfigurationData& current, const char16_t*
             const std::int32_t value = window->*key.field;
             if (value >= key.minimum && value <= key.maximum)
                 writer.Line(key.name, std::to_string(value));
+        }
+    }
+    if (switches) {
+        const ProgramSwitches defaults;
+        for (const SwitchKey& key : SwitchKeys()) {
+            if (switches->*key.field != defaults.*key.field)
+                writer.Line(key.name, std::to_string(switches->*key.field));
         }
     }
     writer.Block(current);

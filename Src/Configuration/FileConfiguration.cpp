@@ -68,7 +68,7 @@ bool FileConfiguration::Load()
     }
     ReadResult result;
     try {
-        result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_, &window_);
+        result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_, &window_, &switches_);
     } catch (const std::bad_alloc&) {
         refuseForMemory();
         throw;
@@ -142,7 +142,7 @@ bool FileConfiguration::Save()
     current_.Name.clear();
     if (refusal_ != SaveRefusal::None)
         return false; // said at the load, in the log and to the user
-    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_, &window_);
+    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_, &window_, &switches_);
     if (bytes.size() > FileSizeLimit) {
         // The next load would refuse the file, and nothing would be read or saved from then on.
         System::Log().Write(System::Error,

@@ -40,6 +40,7 @@ public:
     ConfigurationData& GetData() override { return current_; }
     char16_t* GetLanguage() override { return language_; }
     WindowPlacement& GetWindowPlacement() override { return window_; }
+    ProgramSwitches& GetSwitches() override { return switches_; }
     bool PresetExists(std::u16string_view name) override;
     bool AddPreset(const ConfigurationData& data) override;
     bool UpdatePreset(const ConfigurationData& data, std::u16string_view name) override;
@@ -70,6 +71,7 @@ private:
     ConfigurationData current_;
     char16_t language_[LanguageCapacity]{};
     WindowPlacement window_;
+    ProgramSwitches switches_;
     Configuration::Presets presets_;
     std::string path_;
     std::string firstSettings_;

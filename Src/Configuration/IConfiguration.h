@@ -46,6 +46,9 @@ public:
     /// Where the main window was and how large; nothing kept yet on a first start. Writable.
     virtual WindowPlacement& GetWindowPlacement() = 0;
 
+    /// The program-wide switches (the practice diary on or off). Writable.
+    virtual ProgramSwitches& GetSwitches() = 0;
+
     /// True when a preset of that name exists.
     virtual bool PresetExists(std::u16string_view name) = 0;
 

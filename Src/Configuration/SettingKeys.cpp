@@ -182,4 +182,12 @@ std::span<const WindowKey> WindowKeys()
     return keys;
 }
 
+std::span<const SwitchKey> SwitchKeys()
+{
+    static constexpr SwitchKey keys[] = {
+        {"Diary", &ProgramSwitches::Diary, 0, 1},
+    };
+    return keys;
+}
+
 } // namespace Configuration

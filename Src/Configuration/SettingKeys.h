@@ -90,4 +90,15 @@ struct WindowKey {
 /// The main window's lines, in the order they are written.
 std::span<const WindowKey> WindowKeys();
 
+/// A program-wide switch (ProgramSwitches): its key, accepted range and field.
+struct SwitchKey {
+    const char* name;
+    std::int32_t ProgramSwitches::*field;
+    std::int32_t minimum;
+    std::int32_t maximum;
+};
+
+/// The program-wide switches, in the order they are written.
+std::span<const SwitchKey> SwitchKeys();
+
 } // namespace Configuration

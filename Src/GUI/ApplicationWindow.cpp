@@ -45,18 +45,20 @@ struct MenuItem {
     int menu;
     const char16_t* text; // nullptr: separator
     int command;
+    int position; // of its text in the language tables (items added later come last there)
 };
 constexpr MenuItem MenuItems[] = {
-    {0, u"&Language\tCtrl+L", ApplicationWindow::LanguageCommand},
-    {0, nullptr, 0},
-    {0, u"E&xit\tCtrl+Q", ApplicationWindow::ExitCommand},
-    {1, u"&Options...\tCtrl+O", ApplicationWindow::OptionsCommand},
-    {1, u"&Sound Settings...\tCtrl+S", ApplicationWindow::SoundSettingsCommand},
-    {1, u"&Audio Files...\tCtrl+A", ApplicationWindow::AudioFilesCommand},
-    {1, u"&Presets...\tCtrl+P", ApplicationWindow::PresetsCommand},
-    {2, u"&Help\tCtrl+F1", ApplicationWindow::HelpCommand},
-    {2, nullptr, 0},
-    {2, u"&About\tCtrl+F3", ApplicationWindow::AboutCommand},
+    {0, u"&Language\tCtrl+L", ApplicationWindow::LanguageCommand, 0},
+    {0, nullptr, 0, -1},
+    {0, u"E&xit\tCtrl+Q", ApplicationWindow::ExitCommand, 1},
+    {1, u"&Options...\tCtrl+O", ApplicationWindow::OptionsCommand, 2},
+    {1, u"&Sound Settings...\tCtrl+S", ApplicationWindow::SoundSettingsCommand, 3},
+    {1, u"&Audio Files...\tCtrl+A", ApplicationWindow::AudioFilesCommand, 4},
+    {1, u"&Presets...\tCtrl+P", ApplicationWindow::PresetsCommand, 5},
+    {1, u"Practice &Diary...\tCtrl+D", ApplicationWindow::DiaryCommand, 8},
+    {2, u"&Help\tCtrl+F1", ApplicationWindow::HelpCommand, 6},
+    {2, nullptr, 0, -1},
+    {2, u"&About\tCtrl+F3", ApplicationWindow::AboutCommand, 7},
 };
 
 // Keeps the keys pressed on a button with the button: in Qt a key the button ignores would
@@ -212,6 +214,7 @@ void ApplicationWindow::CreateActions()
         {PresetsCommand, "presets", openDialog, {Qt::CTRL | Qt::Key_P}},
         {HelpCommand, "help", [](ApplicationWindow& w, int) { w.ShowHelp(); }, {Qt::CTRL | Qt::Key_F1}},
         {AboutCommand, "about", openDialog, {Qt::CTRL | Qt::Key_F3}},
+        {DiaryCommand, "diary", openDialog, {Qt::CTRL | Qt::Key_D}},
         {UnusedCommand, "unused", nullptr, {Qt::CTRL | Qt::Key_F5}},
         {FullScreenCommand, "fullScreen", [](ApplicationWindow& w, int) { w.ShowFullScreenView(!w.beatView_->isVisible()); },
          {Qt::Key_F11}},
@@ -258,13 +261,11 @@ void ApplicationWindow::ApplyMenuTexts()
         if (const char16_t* title = language->GetMenuTitle(menu))
             menus_[static_cast<std::size_t>(menu)]->setTitle(FromTableText(title));
     }
-    int position = 0;
     for (const MenuItem& item : MenuItems) {
         if (!item.text)
             continue;
-        if (auto text = language->GetMenuItemText(position))
+        if (auto text = language->GetMenuItemText(item.position))
             actions_[item.command]->setText(QString::fromStdU16String(*text));
-        ++position;
     }
     if (const char16_t* text = language->GetText(ExportDialog::MenuText))
         actions_[ExportCommand]->setText(FromTableText(text));

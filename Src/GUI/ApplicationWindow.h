@@ -32,6 +32,9 @@ class QSpacerItem;
 namespace Configuration {
 class IConfiguration;
 }
+namespace Diary {
+class Keeper;
+}
 
 namespace GUI {
 
@@ -62,6 +65,8 @@ struct ApplicationWindowOptions {
     /// Requests from the command line (instance socket lines, see SingleInstance): sent to a
     /// copy that runs already, else carried out once the window is up.
     QStringList requests;
+    /// The practice diary that keeps this window's runs (outlives the window); null: none.
+    Diary::Keeper* diary = nullptr;
 };
 
 /// The program's main window: tempo read-out, beat lamp, Start/Stop and Tap buttons, tempo and
@@ -117,6 +122,7 @@ public:
     /// The [Text] entries of the View menu: its title, then its three items, then their help.
     static constexpr int ViewMenuText = 48;
     static constexpr int ExportCommand = 32783; ///< File → Export Click Track (Ctrl+E)
+    static constexpr int DiaryCommand = 32784;  ///< Tools > Practice Diary (Ctrl+D)
 
     /// metronome: the controller the window starts and stops; configuration: the settings
     /// store. Both must outlive the window.
@@ -232,6 +238,8 @@ public:
     BeatsPerMinuteDisplay* TempoDisplay() const { return display_; }
     VisualBeatIndicator* BeatIndicator() const { return lamp_; }
     SingleInstance* Instance() const { return startup_.Instance(); }
+    /// The practice diary keeping the runs, or null.
+    Diary::Keeper* DiaryKeeper() const { return options_.diary; }
     /// 0 none yet, 1 built-in English tables, 2 a language file.
     int LanguageKind() const { return startup_.LanguageKind(); }
 

@@ -8,6 +8,7 @@
 #include "Core/Engine/BeatPatterns.h"
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/BeatView.h"
+#include "Diary/Keeper.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/ProgramFont.h"
@@ -166,6 +167,8 @@ void ApplicationWindow::StartNow()
     if (result == 0) {
         running_.store(true);
         paused_ = false;
+        if (options_.diary)
+            options_.diary->Started(Settings(), Settings().Bpm);
         ShowStartStopText();
     } else {
         ShowStartError(this, result, &Settings());
@@ -178,6 +181,8 @@ void ApplicationWindow::SpaceCommandPressed()
     if (TrainerOwnsTempo()) {
         metronome_.TogglePause();
         paused_ = !paused_;
+        if (options_.diary)
+            options_.diary->PauseToggled();
         ShowStartStopText();
     } else {
         ToggleStartStop();
@@ -250,8 +255,11 @@ void ApplicationWindow::SetTempo(int tempo, bool sliderFollows)
     ShowTempo(tempo, true);
     if (sliderFollows)
         MoveTempoSlider(tempo);
-    if (running_.load())
+    if (running_.load()) {
         metronome_.ChangeTempo(static_cast<std::uint32_t>(tempo));
+        if (options_.diary && !TrainerOwnsTempo())
+            options_.diary->TempoChanged(tempo);
+    }
 }
 
 bool ApplicationWindow::SetTempoRequest(int tempo)
@@ -355,8 +363,11 @@ void ApplicationWindow::OnTempoSliderMoved(int position)
     const int tempo = TempoForSliderPosition(position);
     Settings().Bpm = tempo;
     ShowTempo(tempo, true);
-    if (running_.load())
+    if (running_.load()) {
         metronome_.ChangeTempo(static_cast<std::uint32_t>(tempo));
+        if (options_.diary && !TrainerOwnsTempo())
+            options_.diary->TempoChanged(tempo);
+    }
 }
 
 void ApplicationWindow::OnVolumeSliderMoved(int position)
@@ -506,14 +517,21 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         ShowTempo(tempo, false);
         MoveTempoSlider(tempo);
         tempoSlider_->setEnabled(false);
+        if (options_.diary)
+            options_.diary->TrainerTempo(tempo);
         break;
     case MetronomeEvent::Beat:
         ShowTempo(tempo, false);
         MoveTempoSlider(tempo);
+        if (options_.diary)
+            options_.diary->TrainerTempo(tempo);
         break;
     case MetronomeEvent::Stopped:
         // A run that ended on the timer thread left its engine and lamp for this thread.
         metronome_.Stop();
+        // The session ends here, however the run ended: Stop, its own end, the window closing.
+        if (options_.diary)
+            options_.diary->Stopped();
         // The settings' tempo, which is what the next Start plays: a tempo changed while
         // playing stays, and a speed-trainer run (which never writes it) gives way to it.
         ShowTempo(Settings().Bpm, false);

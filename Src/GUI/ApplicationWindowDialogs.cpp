@@ -4,6 +4,7 @@
 #include "GUI/Dialogs/ExportDialog.h"
 
 #include "GUI/Dialogs/AboutDialog.h"
+#include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
 #include "GUI/Dialogs/SettingsDialog.h"
 
@@ -29,6 +30,7 @@ constexpr DialogCommand DialogCommands[] = {
     {ApplicationWindow::AudioFilesCommand, true, MakeDialog<SettingsDialog>, 2},
     {ApplicationWindow::PresetsCommand, true, MakeDialog<SettingsDialog>, 3},
     {ApplicationWindow::AboutCommand, false, MakeDialog<AboutDialog>},
+    {ApplicationWindow::DiaryCommand, false, MakeDialog<DiaryDialog>},
 };
 
 const DialogCommand* FindDialogCommand(int command)

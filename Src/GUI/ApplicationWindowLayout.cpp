@@ -49,6 +49,7 @@ constexpr HelpEntry StatusHelpEntries[] = {
     {ApplicationWindow::StartStopId, 11},         {ApplicationWindow::TempoSliderId, 12},
     {ApplicationWindow::VolumeSliderId, 13},      {ApplicationWindow::TapId, 14},
     {ApplicationWindow::BarCounterId, 15},
+    {ApplicationWindow::DiaryCommand, 16},
 };
 
 int TextWidth(const QWidget* widget, const QString& text)

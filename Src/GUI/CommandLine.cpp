@@ -49,7 +49,11 @@ CommandLine::CommandLine(const QStringList& arguments)
                                     QStringLiteral("With --score: the first beat lies <ms> after the take's start."),
                                     QStringLiteral("ms"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --score: print one JSON object only."));
-    parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json});
+    const QCommandLineOption diaryCsv(QStringLiteral("diary-csv"),
+                                      QStringLiteral("Write the practice diary's sessions to <file> as CSV "
+                                                     "(- for standard output) and end."),
+                                      QStringLiteral("file"));
+    parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json, diaryCsv});
     parser_.addOption(QCommandLineOption(QStringLiteral("fullscreen"),
                                          QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
     parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
@@ -109,6 +113,12 @@ CommandLine::CommandLine(const QStringList& arguments)
     }
     if (parser_.isSet(version)) {
         outcome_ = Outcome::Version;
+        return;
+    }
+    if (parser_.isSet(diaryCsv)) {
+        diaryCsv_ = parser_.value(diaryCsv);
+        outcome_ = diaryCsv_.isEmpty() ? Outcome::Invalid : Outcome::DiaryCsv;
+        error_ = QStringLiteral("--diary-csv needs a file name.");
         return;
     }
     if (!parser_.positionalArguments().isEmpty()) {

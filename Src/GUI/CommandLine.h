@@ -21,6 +21,8 @@ namespace GUI {
 ///   --score TAKE      score a recorded take (WAV, FLAC, MIDI file) against the settings, with
 ///                     --tempo, --preset, --beats, --subdivision, --offset MS, --json and the
 ///                     practice options; runs in its own process without a display
+///   --diary-csv FILE  write the practice diary's sessions to FILE ("-": standard output) as
+///                     CSV and end, without a display and without a running copy
 /// Qt's own options (-platform, -display, -style, ...) are accepted and left to Qt.
 /// When a copy of the program runs already, the wishes go to it as requests over the
 /// instance socket (see SingleInstance). The parser needs no QCoreApplication; Help() does.
@@ -32,7 +34,8 @@ public:
         Version, ///< print VersionLine(), exit status 0
         Invalid, ///< print Error() and Help(), exit status 2
         Export,  ///< write the click track Export() describes, without a window or a copy's help
-        Score    ///< score the take ScoreRequest() names, print its figures
+        Score,   ///< score the take ScoreRequest() names, print its figures
+        DiaryCsv ///< write the diary as CSV to DiaryCsvFile(), in this process
     };
 
     /// What --score asks for: the take, the settings to change, how to print.
@@ -63,6 +66,8 @@ public:
     /// out: the preset first, so that a tempo and practice options given beside it win, then
     /// the practice options ("practice NAME VALUE"), the tempo, then the start.
     QStringList Requests() const;
+    /// The file --diary-csv names.
+    const QString& DiaryCsvFile() const { return diaryCsv_; }
 
     /// What --export asks for; the settings part is applied to the user's settings.
     struct ExportWish {
@@ -94,6 +99,7 @@ private:
     QStringList practice_;
     bool start_ = false;
     ScoreOptions score_;
+    QString diaryCsv_;
 };
 
 /// Tells on stderr that a request of the command line was not carried out.

@@ -19,6 +19,7 @@ constexpr const char16_t* MenuItems[] = {
     u"&Presets...\tCtrl+P",
     u"&Help\tCtrl+F1",
     u"&About\tCtrl+F3",
+    u"Practice &Diary...\tCtrl+D",
 };
 
 constexpr const char16_t* ToolbarLabels[] = {u"Options", u"Sound Settings", u"Audio Files", u"Presets"};
@@ -47,6 +48,7 @@ constexpr const char16_t* StatusInfos[] = {
     u"Sets the overall volume for the metronome",
     u"Enables setting of the tempo via left clicking with the mouse",
     u"Shows the bar and beat, the count-in and the trainer's level",
+    u"Shows the practice diary: minutes per day, tempo and timing over time, the sessions",
 };
 
 constexpr const char16_t* MessageTitles[] = {
@@ -76,6 +78,7 @@ constexpr const char16_t* MessageTitles[] = {
     u"Settings File Line Not Understood",
     u"Command Line",
     u"Settings Not Saved",
+    u"Practice Diary Not Available",
 };
 
 constexpr const char16_t* Messages[] = {
@@ -145,6 +148,9 @@ constexpr const char16_t* Messages[] = {
     u"%1 exists already. Choose another name, or confirm that it is to be replaced (on the command line: --force).",
     u"The export was cancelled; no file was written.",
     u"Tolvane cannot export %1: name the file .wav, .flac, .ogg or .mid.",
+    // The practice diary cannot be used (the reason); an export failed.
+    u"The practice diary cannot be used:\n\n%1\n\nTolvane plays on without it this time, and the file is left as it is.",
+    u"The sessions could not be written to %1.",
 };
 
 constexpr const char16_t* Informations[] = {
@@ -220,6 +226,22 @@ constexpr const char16_t* Informations[] = {
     u"Picks a new random seed",
     u"A muted bar still sounds its first beat",
     u"Delays every second eighth or sixteenth: 50\u00a0% plays straight, 66.7\u00a0% a triplet feel, 75\u00a0% dotted. Main beats, the secondary subdivision and the count-in stay straight.",
+    // The practice diary window and its switch on the Options page.
+    u"Chooses how many weeks the charts show",
+    u"The minutes you practised on each day",
+    u"The highest tempo each session reached, one line per preset or song",
+    u"The mean of your timing against the clicks (line) and its spread (band), for sessions with timing feedback",
+    u"Shows only the sessions whose name contains this text",
+    u"Shows only the sessions from this day on",
+    u"Shows only the sessions up to this day",
+    u"The sessions in the diary. Click a column heading to sort by it; the Delete key removes the selected session",
+    u"Removes the selected session from the diary, after asking",
+    u"Removes every session from the diary, after asking",
+    u"Writes the sessions shown in the table to a CSV file",
+    u"Where the diary is kept",
+    u"Closes this window",
+    u"The charts and the table of sessions; Ctrl+Tab moves between them",
+    u"Keeps every run of 10 seconds or more in the practice diary (Tools > Practice Diary). Off: nothing is written to it",
 };
 
 constexpr const char16_t* Texts[] = {
@@ -346,6 +368,41 @@ constexpr const char16_t* Texts[] = {
     u"S&wing",
     u"50\u00a0% plays straight, 66.7\u00a0% a triplet feel, 75\u00a0% dotted.",
     u"Off: swing needs 2 or 4 steps per beat (Beat Subdivision 2 or 4, or a custom rhythm's steps), without compound time or a secondary subdivision.",
+    // The practice diary window and its switch on the Options page.
+    u"Practice Diary",
+    u"Current settings",
+    u"Minutes per day",
+    u"Tempo reached (bpm)",
+    u"Timing: mean and spread (ms)",
+    u"Last 4 weeks",
+    u"Last 12 weeks",
+    u"&Name:",
+    u"&From:",
+    u"T&o:",
+    u"E&xport CSV...",
+    u"&Delete",
+    u"Delete &All...",
+    u"Diary file: %1",
+    u"Start",
+    u"Minutes",
+    u"Name",
+    u"Tempo at start",
+    u"Lowest",
+    u"Highest",
+    u"Mean (ms)",
+    u"Spread (ms)",
+    u"Delete the session of %1?",
+    u"Delete all %1 sessions from the diary? This cannot be undone.",
+    u"CSV files (*.csv)",
+    u"Keep a practice diar&y",
+    u"The practice diary is switched off on the Options page: nothing is recorded.",
+    u"No timing figures yet: timing feedback provides them.",
+    u"&Close",
+    u"&Show:",
+    u"&Minutes",
+    u"&Tempo",
+    u"T&iming",
+    u"S&essions",
 };
 
 constexpr const char16_t* InstrumentNames[] = {
@@ -408,10 +465,10 @@ static_assert(std::size(MenuTitles) == ILanguage::MenuCount);
 static_assert(std::size(MenuItems) == ILanguage::MenuItemCount);
 static_assert(std::size(ToolbarLabels) == ILanguage::ToolbarButtonCount);
 static_assert(std::size(Tooltips) == 4);
-static_assert(std::size(StatusInfos) == 16);
-static_assert(std::size(MessageTitles) == 26);
-static_assert(std::size(Messages) == 64);
-static_assert(std::size(Informations) == 71);
+static_assert(std::size(StatusInfos) == 17);
+static_assert(std::size(MessageTitles) == 27);
+static_assert(std::size(Messages) == 66);
+static_assert(std::size(Informations) == 86);
 static_assert(std::size(Texts) == ILanguage::TextCount);
 static_assert(std::size(InstrumentNames) == ILanguage::InstrumentCount);
 

@@ -5,7 +5,7 @@ namespace System {
 const char16_t* MenuItemShortcut(int position) noexcept
 {
     static constexpr const char16_t* Shortcuts[ILanguage::MenuItemCount] = {
-        u"Ctrl+L", u"Ctrl+Q", u"Ctrl+O", u"Ctrl+S", u"Ctrl+A", u"Ctrl+P", u"Ctrl+F1", u"Ctrl+F3",
+        u"Ctrl+L", u"Ctrl+Q", u"Ctrl+O", u"Ctrl+S", u"Ctrl+A", u"Ctrl+P", u"Ctrl+F1", u"Ctrl+F3", u"Ctrl+D",
     };
     return position >= 0 && position < ILanguage::MenuItemCount ? Shortcuts[position] : nullptr;
 }

@@ -24,7 +24,8 @@ public:
     /// Title of top-level menu `menu` (0 File, 1 Tools, 2 Help), or nullptr for any other.
     virtual const char16_t* GetMenuTitle(int menu) const noexcept = 0;
     /// Text of menu item `position`, counted across all menus from 0 with separators skipped,
-    /// ending with a tab and the item's shortcut ("&Language\tCtrl+L"); nullopt outside 0..7.
+    /// ending with a tab and the item's shortcut ("&Language\tCtrl+L"); nullopt outside 0..8.
+    /// Positions 0..7 are the items in menu order; 8 (Tools > Practice Diary) came later.
     virtual std::optional<std::u16string> GetMenuItemText(int position) const = 0;
 
     /// Label of toolbar button `index` (0..3, in toolbar order), or nullptr for any other.
@@ -48,11 +49,11 @@ public:
     virtual const char16_t* GetInstrumentName(int index) const noexcept = 0;
 
     static constexpr int MenuCount = 3;
-    static constexpr int MenuItemCount = 8;
+    static constexpr int MenuItemCount = 9;
     static constexpr int ToolbarButtonCount = 4;
     static constexpr int InstrumentCount = 47;
     /// Entries of the [Text] table.
-    static constexpr int TextCount = 114;
+    static constexpr int TextCount = 148;
     static constexpr int FirstDialogId = 101;
     static constexpr int LastDialogId = 104;
     static constexpr int FirstControlId = 1001;
@@ -82,7 +83,7 @@ constexpr int TempoMarkingText(int bpm) noexcept
     return 34 + marking;
 }
 
-/// Shortcut shown after menu item `position` (0..7): "Ctrl+L", "Ctrl+Q", ...; nullptr otherwise.
+/// Shortcut shown after menu item `position` (0..8): "Ctrl+L", "Ctrl+Q", ...; nullptr otherwise.
 const char16_t* MenuItemShortcut(int position) noexcept;
 
 /// Labels for the first `count` toolbar buttons, in order; buttons past the table's four get

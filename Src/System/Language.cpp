@@ -3,6 +3,7 @@
 #include "Platform/Text.h"
 #include "System/Log.h"
 
+#include <array>
 #include <new>
 
 namespace System {
@@ -14,34 +15,45 @@ struct SectionInfo {
     SectionLayout layout;
 };
 
-// Each numbered section's entries follow the previous section's; [Midi] is the last.
-constexpr SectionInfo Sections[SectionCount] = {
-    {"Language", {0, 256, 0}},
-    {"Menu", {0, 64, 3}},
-    {"MenuItems", {192, 64, 8}},
-    {"Toolbar", {704, 64, 4}},
-    {"Tooltip", {960, 256, 4}},
-    {"StatusInfo", {1984, 512, 16}},
-    {"Dialog", {10176, 256, 4}},
-    {"Control", {11200, 256, 96}},
-    {"Message", {35776, 512, 64}},
-    {"MessageTitle", {68544, 256, 26}},
-    {"Information", {75200, 512, 71}},
-    {"Text", {111552, 256, ILanguage::TextCount}},
-    {"Midi", {111552 + 256 * ILanguage::TextCount, 128, 47}},
+// Each numbered section's entries follow the previous section's, in this order; [Midi] is the
+// last. The places are worked out from the sizes and counts, so a section that gains entries
+// moves the ones after it.
+constexpr struct {
+    const char* name;
+    std::size_t entrySize;
+    int entryCount;
+} SectionSizes[SectionCount] = {
+    {"Language", 256, 0},
+    {"Menu", 64, ILanguage::MenuCount},
+    {"MenuItems", 64, ILanguage::MenuItemCount},
+    {"Toolbar", 64, ILanguage::ToolbarButtonCount},
+    {"Tooltip", 256, 4},
+    {"StatusInfo", 512, 17},
+    {"Dialog", 256, 4},
+    {"Control", 256, 96},
+    {"Message", 512, 66},
+    {"MessageTitle", 256, 27},
+    {"Information", 512, 86},
+    {"Text", 256, ILanguage::TextCount},
+    {"Midi", 128, ILanguage::InstrumentCount},
 };
 
-constexpr bool SectionsFitTheirPlaces()
+constexpr std::array<SectionInfo, SectionCount> PlaceSections()
 {
-    for (int i = 1; i + 1 < SectionCount; ++i) {
-        const SectionLayout& layout = Sections[i].layout;
-        if (layout.base + layout.entrySize * static_cast<std::size_t>(layout.entryCount) != Sections[i + 1].layout.base)
-            return false;
+    std::array<SectionInfo, SectionCount> sections{};
+    std::size_t next = 0;
+    for (int i = 0; i < SectionCount; ++i) {
+        const auto& size = SectionSizes[i];
+        sections[static_cast<std::size_t>(i)] = {size.name, {next, size.entrySize, size.entryCount}};
+        next += size.entrySize * static_cast<std::size_t>(size.entryCount);
     }
-    const SectionLayout& last = Sections[SectionCount - 1].layout;
-    return last.base + last.entrySize * static_cast<std::size_t>(last.entryCount) <= Language::BufferSize;
+    return sections;
 }
-static_assert(SectionsFitTheirPlaces());
+
+constexpr std::array<SectionInfo, SectionCount> Sections = PlaceSections();
+static_assert(Sections[SectionCount - 1].layout.base
+                  + Sections[SectionCount - 1].layout.entrySize * ILanguage::InstrumentCount
+              <= Language::BufferSize);
 
 bool IsValid(Section section) noexcept
 {

@@ -28,10 +28,10 @@ const struct {
     {"Menu", 3, [](const ILanguage& t, int i) { return t.GetMenuTitle(i); }},
     {"Toolbar", 4, [](const ILanguage& t, int i) { return t.GetToolbarText(i); }},
     {"Tooltip", 4, [](const ILanguage& t, int i) { return t.GetTooltip(i); }},
-    {"StatusInfo", 16, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
-    {"Message", 64, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
-    {"MessageTitle", 26, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
-    {"Information", 71, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
+    {"StatusInfo", 17, [](const ILanguage& t, int i) { return t.GetStatusInfo(i); }},
+    {"Message", 66, [](const ILanguage& t, int i) { return t.GetMessage(i); }},
+    {"MessageTitle", 27, [](const ILanguage& t, int i) { return t.GetMessageTitle(i); }},
+    {"Information", 86, [](const ILanguage& t, int i) { return t.GetInformation(i); }},
     {"Text", ILanguage::TextCount, [](const ILanguage& t, int i) { return t.GetText(i); }},
     {"Midi", 47, [](const ILanguage& t, int i) { return t.GetInstrumentName(i); }},
 };
@@ -68,7 +68,7 @@ TEST_P(OutOfRangeLookup, GivesNone)
     }
     for (int id : {100, 105, 0, INT_MIN, INT_MAX})
         EXPECT_EQ(table->GetDialogTitle(id), nullptr) << id;
-    EXPECT_FALSE(table->GetMenuItemText(8).has_value());
+    EXPECT_FALSE(table->GetMenuItemText(ILanguage::MenuItemCount).has_value());
     EXPECT_FALSE(table->GetMenuItemText(-1).has_value());
 }
 

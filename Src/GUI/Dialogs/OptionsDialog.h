@@ -38,6 +38,7 @@ public:
     static constexpr int AudioFilesId = 1028;
     static constexpr int CompoundTimeId = 1032;
     static constexpr int VisualIndicatorId = 1034;
+    static constexpr int DiaryId = 1516; ///< keep a practice diary (the program's switch)
     static constexpr int TrainerId = 1036;
     static constexpr int LogarithmicId = 1037;
     static constexpr int DurationsInBarsId = 1038;
@@ -112,6 +113,7 @@ private:
     std::array<QComboBox*, 2> subdivisions_{};
     QCheckBox* compound_ = nullptr;
     QCheckBox* indicator_ = nullptr;
+    QCheckBox* diary_ = nullptr;
     QCheckBox* trainer_ = nullptr;
     QCheckBox* durationsInBars_ = nullptr;
     QCheckBox* logarithmic_ = nullptr;

@@ -5,6 +5,7 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/Engine/BeatPatterns.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/Dialogs/UpDown.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/StepSequencerDialog.h"
@@ -81,6 +82,9 @@ void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
     subdivisions_[0]->setCurrentIndex(SubdivisionItem(settings.Subdivision1));
     subdivisions_[1]->setCurrentIndex(SubdivisionItem(settings.Subdivision2));
     indicator_->setChecked(settings.VisualIndicator != 0);
+    // The diary's switch is the program's, not the record's: a preset does not change it.
+    diary_->setText(FromTableText(System::CurrentLanguage()->GetText(DiaryText::Switch)));
+    diary_->setChecked(context_.configuration.GetSwitches().Diary != 0);
     const float values[] = {settings.From, settings.To, settings.Step,
                             settings.Duration, settings.Warmup, settings.Warmdown};
     for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
@@ -209,6 +213,7 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
         *targets[i] = fraction;
     }
     record.VisualIndicator = indicator_->isChecked() ? 1 : 0;
+    context_.configuration.GetSwitches().Diary = diary_->isChecked() ? 1 : 0;
     if (!record.Name.starts_with(u'@')) {
         // A preset being saved takes the rhythm the step sequencer holds, once it was opened.
         record.Rhythm() = (stepSequencer_ ? stepSequencer_->Record() : context_.configuration.GetData()).Rhythm();
