@@ -115,6 +115,9 @@ DiaryDialog::DiaryDialog(QWidget* owner, Configuration::IConfiguration& configur
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
+    // Columns fit the first rows shown: measuring all of ten years of sessions would cost more
+    // than the rest of the window's opening.
+    table_->horizontalHeader()->setResizeContentsPrecision(50);
     table_->setTabKeyNavigation(false);
     delete_ = Tag(new QPushButton(sessions), DeleteId);
     deleteAll_ = Tag(new QPushButton(sessions), DeleteAllId);
