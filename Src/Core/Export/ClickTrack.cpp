@@ -31,24 +31,10 @@ namespace {
 
 using Configuration::ConfigurationData;
 
-// The score's clock: frames from 0 at the export's rate; a tick is "handed over" at once.
-class ScoreClock final : public Platform::IFrameClock {
-public:
-    explicit ScoreClock(double rate) : rate_(rate) {}
-    double FrameRate() const noexcept override { return rate_; }
-    double AnchorFrame() const noexcept override { return 0; }
-    std::int64_t HandOverTime(double) const noexcept override { return 1; }
-    std::int64_t HeardTime(double) const noexcept override { return 1; }
-    bool StartsSoundsOnFrames() const noexcept override { return true; }
-
-private:
-    double rate_;
-};
-
 // Takes down every sound of the run instead of playing it.
 class RecordingEngine final : public ISoundEngine {
 public:
-    explicit RecordingEngine(const ScoreClock& clock) : clock_(clock) {}
+    explicit RecordingEngine(const OfflineClock& clock) : clock_(clock) {}
     bool Initialise(const ConfigurationData&) override { return true; }
     bool PlaySound(std::uint32_t volume, std::uint32_t sound) override
     {
@@ -62,7 +48,7 @@ public:
     std::vector<std::pair<std::uint32_t, std::uint32_t>> sounds; // volume, sound
 
 private:
-    const ScoreClock& clock_;
+    const OfflineClock& clock_;
 };
 
 // Notes which ticks begin a bar, and whether one begins the bar after the track's last.
@@ -124,7 +110,8 @@ Score ScoreOf(const ConfigurationData& userSettings, const Length& length, std::
 {
     Score score;
     const ConfigurationData settings = ForExport(userSettings);
-    const ScoreClock clock(rate);
+    // Frames from 0 at the export's rate; a tick is "handed over" at once.
+    const OfflineClock clock(rate, 1, true);
     RecordingEngine engine(clock);
     StrategySet strategies;
     OfflineTimer timer;

@@ -1,8 +1,33 @@
 #pragma once
 #include "Core/Engine/IMetronomeTimer.h"
 #include "Core/Engine/Timer.h"
+#include "Platform/FrameClock.h"
+
+#include <cstdint>
 
 namespace Core::Export {
+
+/// The frame clock of a run rendered or planned offline: frame 0 at its first tick, a fixed
+/// rate, and one constant time for every hand-over and every sound heard (nothing is heard
+/// while it runs). An export gives 1 and sounds starting on their frames; the timing grid,
+/// which plays nothing, 0 and the default.
+class OfflineClock final : public Platform::IFrameClock {
+public:
+    OfflineClock(double rate, std::int64_t time, bool startsSoundsOnFrames) noexcept
+        : rate_(rate), time_(time), startsSoundsOnFrames_(startsSoundsOnFrames)
+    {
+    }
+    double FrameRate() const noexcept override { return rate_; }
+    double AnchorFrame() const noexcept override { return 0; }
+    std::int64_t HandOverTime(double) const noexcept override { return time_; }
+    std::int64_t HeardTime(double) const noexcept override { return time_; }
+    bool StartsSoundsOnFrames() const noexcept override { return startsSoundsOnFrames_; }
+
+private:
+    double rate_;
+    std::int64_t time_;
+    bool startsSoundsOnFrames_;
+};
 
 /// A timer whose ticks are played by its caller, one after another, as fast as the caller
 /// renders: an export's. Each tick's frame is worked out exactly as Core::Timer does it (the

@@ -10,19 +10,6 @@ namespace Core::Timing {
 
 namespace {
 
-// The frames of the planned run: its first tick at frame 0, at the take's rate.
-class PlanningClock final : public Platform::IFrameClock {
-public:
-    explicit PlanningClock(double rate) : rate_(rate) {}
-    double FrameRate() const noexcept override { return rate_; }
-    double AnchorFrame() const noexcept override { return 0.0; }
-    std::int64_t HandOverTime(double) const noexcept override { return 0; }
-    std::int64_t HeardTime(double) const noexcept override { return 0; }
-
-private:
-    double rate_;
-};
-
 // Counts the sounds of each tick; plays nothing.
 class CountingEngine final : public ISoundEngine {
 public:
@@ -84,7 +71,8 @@ TakeGrid PlanGrid(const Configuration::ConfigurationData& settings, double rate,
 
     // The export's timer, which places each tick as the timer thread does.
     Export::OfflineTimer timer;
-    const PlanningClock clock(rate);
+    // The frames of the planned run: its first tick at frame 0, at the take's rate.
+    const Export::OfflineClock clock(rate, 0, false);
     CountingEngine engine(clock);
     PositionKeeper keeper;
     StrategySet strategies;
