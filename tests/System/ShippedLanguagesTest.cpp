@@ -1,5 +1,6 @@
 // The language files shipped with the program load without a complaint and translate every
 // text the program shows.
+#include "System/DefaultLanguage.h"
 #include "System/LanguageFileReader.h"
 #include "Platform/Text.h"
 #include "TestSupport.h"
@@ -27,7 +28,11 @@ protected:
 void ExpectFilled(const Language& table, Section section, const char* what)
 {
     const auto layout = System::LayoutOf(section);
+    const System::DefaultLanguage english;
     for (int i = 0; i < layout.entryCount; ++i) {
+        // Room kept in [Text] for texts to come is empty in English too.
+        if (section == Section::Text && Platform::Text::Length(english.GetText(i)) == 0)
+            continue;
         const char16_t* text = table.Entry(section, i);
         ASSERT_NE(text, nullptr);
         const std::size_t length = Platform::Text::Length(text, layout.entrySize);
