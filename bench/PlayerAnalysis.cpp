@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 namespace Player {
 
@@ -253,6 +254,68 @@ TempoChangeFigures MeasureTempoChange(const std::vector<float>& stereo, double p
         const double afterMean = span / static_cast<double>(onsets.size() - firstAfter);
         figures.driftAfterPpm = (afterMean - periodAfter) / periodAfter * 1e6;
     }
+    return figures;
+}
+
+SongFigures MeasureSong(const std::vector<float>& stereo, const std::vector<double>& expectedFrames,
+                        const std::vector<int>& groups, const std::vector<bool>& partStarts)
+{
+    SongFigures figures;
+    figures.expected = expectedFrames.size();
+    if (expectedFrames.size() < 2)
+        return figures;
+    double spacing = expectedFrames.back() - expectedFrames.front();
+    for (std::size_t k = 1; k < expectedFrames.size(); ++k)
+        spacing = std::min(spacing, expectedFrames[k] - expectedFrames[k - 1]);
+    // Onsets: the first frame above -40 dBFS at least 0.3 of the least spacing after the
+    // previous one, placed between it and the frame before by linear interpolation.
+    constexpr float Level = 0.01f;
+    const auto loudness = [&stereo](std::size_t frame) {
+        return std::max(std::fabs(stereo[2 * frame]), std::fabs(stereo[2 * frame + 1]));
+    };
+    std::vector<double> onsets;
+    const std::size_t total = stereo.size() / 2;
+    for (std::size_t frame = 1; frame < total;) {
+        const float now = loudness(frame);
+        if (now > Level) {
+            const float before = loudness(frame - 1);
+            onsets.push_back(static_cast<double>(frame - 1) + (Level - before) / (now - before));
+            frame += static_cast<std::size_t>(spacing * 0.3) + 1;
+        } else {
+            ++frame;
+        }
+    }
+    if (onsets.empty())
+        return figures;
+    const double anchor = onsets.front() - expectedFrames.front();
+    std::vector<double> differences(expectedFrames.size(), 0.0);
+    std::vector<bool> found(expectedFrames.size(), false);
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < expectedFrames.size(); ++k) {
+        const double wanted = expectedFrames[k] + anchor;
+        while (next < onsets.size() && onsets[next] < wanted - spacing / 4)
+            ++next;
+        if (next < onsets.size() && std::fabs(onsets[next] - wanted) <= spacing / 4) {
+            found[k] = true;
+            differences[k] = onsets[next] - expectedFrames[k];
+            ++figures.found;
+            ++next;
+        }
+    }
+    const double end = expectedFrames.back() + anchor + spacing / 4;
+    figures.afterEnd = static_cast<std::size_t>(std::count_if(onsets.begin(), onsets.end(), [end](double onset) { return onset > end; }));
+    std::map<int, double> reference;
+    std::vector<double> errors(expectedFrames.size(), 0.0);
+    for (std::size_t k = 0; k < expectedFrames.size(); ++k) {
+        if (!found[k])
+            continue;
+        const auto [at, added] = reference.emplace(groups[k], differences[k]);
+        errors[k] = differences[k] - at->second;
+        figures.maxErrorFrames = std::max(figures.maxErrorFrames, std::fabs(errors[k]));
+        if (partStarts[k])
+            figures.maxPartStartError = std::max(figures.maxPartStartError, std::fabs(errors[k]));
+    }
+    figures.lengthErrorFrames = errors.back() - errors.front();
     return figures;
 }
 

@@ -68,6 +68,22 @@ struct PracticeFigures {
 PracticeFigures MeasurePractice(const std::vector<float>& stereo, double beatFrames, int countInBeats, int play, int mute,
                                 double swingRatio);
 
+/// A song: every click expected at its exact frame from the song's map (relative to the
+/// first), with a group for each kind of sound (voice and volume: the onset, the first frame
+/// above -40 dBFS interpolated to a fraction of a sample, lies a little into the attack, by as
+/// much for every click of one sound). Each click is measured against its expected frame with
+/// the first click of its group as the reference.
+struct SongFigures {
+    std::size_t expected = 0;
+    std::size_t found = 0;            ///< expected clicks with an onset within a quarter of the least spacing
+    std::size_t afterEnd = 0;         ///< onsets after the last expected click
+    double maxErrorFrames = 0.0;      ///< largest |onset - expected| over the found clicks
+    double maxPartStartError = 0.0;   ///< the same over the parts' first clicks
+    double lengthErrorFrames = 0.0;   ///< last click's error minus the first's: the song's length
+};
+SongFigures MeasureSong(const std::vector<float>& stereo, const std::vector<double>& expectedFrames,
+                        const std::vector<int>& groups, const std::vector<bool>& partStarts);
+
 /// Reads raw interleaved stereo signed 16-bit little-endian samples (what parec --raw
 /// records). Empty when the file cannot be read.
 std::vector<float> ReadRawS16Stereo(const std::string& path);

@@ -26,19 +26,27 @@
 //     --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
 //                        the practice options (count-in 0, 1, 2, 4 bars or 2b for two beats);
 //                        the bars muted are counted from the run's bar reports
+//     --song FILE [--from LABEL] [--scale PERCENT]
+//                        play a song (a tempo map in klick's format) from its first part or
+//                        the part labelled LABEL, at PERCENT (50..150) of its tempos, until it
+//                        ends or --seconds pass; with the null backend every click is measured
+//                        against its frame computed from the map
 //   engine_player --gap-share BARS [--gap-random PERCENT[:BARS]] [--seed N]
 //                        the share of muted bars the random rule gives over BARS bars (and
 //                        from bar 64 on), without playing
 //   engine_player --analyse-raw PATH --bpm B --subdivision S [--rate R] [--change-bpm B2] [--float]
 //                        (--float: raw float32 stereo, as jack_recorder records)
 //                        measure the clicks of a raw s16le stereo recording (parec --raw);
-//                        with --count-in and --gap (and --swing), as a practice run in 4/4
+//                        with --count-in and --gap (and --swing), as a practice run in 4/4;
+//                        with --song FILE [--from LABEL] [--scale PERCENT], as that song
 #include "PlayerAnalysis.h"
 
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
 #include "Core/Engine/Timer.h"
+#include "Core/Songs/SongFiles.h"
+#include "Core/Songs/SongStrategy.h"
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Audio/JackOutput.h"
@@ -85,6 +93,9 @@ struct Options {
     std::uint32_t blockFrames = 0;
     std::vector<std::pair<std::string, std::string>> practice; // name without dashes, value
     int gapShareBars = 0;
+    std::string songPath;
+    std::string fromLabel;
+    double scalePercent = 100.0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -128,6 +139,12 @@ bool ParseOptions(int argc, char** argv, Options& options)
                   || argument == "--swing")
                  && hasValue)
             options.practice.emplace_back(argument.substr(2), argv[++i]);
+        else if (argument == "--song" && hasValue)
+            options.songPath = argv[++i];
+        else if (argument == "--from" && hasValue)
+            options.fromLabel = argv[++i];
+        else if (argument == "--scale" && hasValue)
+            options.scalePercent = std::atof(argv[++i]);
         else if (argument == "--gap-share" && hasValue)
             options.gapShareBars = std::atoi(argv[++i]);
         else if (!argument.empty() && argument[0] != '-' && options.confPath.empty())
@@ -186,6 +203,7 @@ public:
 
 private:
     double NextTickShift() override { return handler_->NextTickShift(); }
+    bool NextTickOffset(double& msAfterAnchor) override { return handler_->NextTickOffset(msAfterAnchor); }
     void OnTimer() override
     {
         const std::size_t tick = ticks_.load(std::memory_order_relaxed);
@@ -373,8 +391,69 @@ bool MeasurePracticeRun(const std::vector<float>& samples, const Options& option
     return figures.expectedClicks > 0;
 }
 
+// A song and where to start it, as the options name them; false after saying why not.
+bool LoadSongOptions(const Options& options, Core::Song& song, Core::SongStart& start)
+{
+    std::string error;
+    if (!Core::LoadSong(options.songPath, song, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    for (const std::string& problem : song.Problems())
+        std::fprintf(stderr, "%s: %s\n", options.songPath.c_str(), problem.c_str());
+    start.scale = options.scalePercent / 100.0;
+    if (!options.fromLabel.empty() && (start.fromPart = song.FindLabel(options.fromLabel)) < 0) {
+        std::fprintf(stderr, "%s: no part labelled %s\n", options.songPath.c_str(), options.fromLabel.c_str());
+        return false;
+    }
+    if (options.scalePercent < 50 || options.scalePercent > 150) {
+        std::fprintf(stderr, "--scale %g: 50 to 150\n", options.scalePercent);
+        return false;
+    }
+    return true;
+}
+
+// Measures a recording of a song against the frames its map gives every click.
+bool MeasureSongRun(const std::vector<float>& samples, const Options& options, double rate)
+{
+    Core::Song song;
+    Core::SongStart start;
+    if (!LoadSongOptions(options, song, start))
+        return false;
+    std::vector<double> expected;
+    std::vector<int> groups;
+    std::vector<bool> partStarts;
+    Core::SongCursor cursor(song, start.fromPart, start.scale, false);
+    const double frames = static_cast<double>(samples.size() / 2);
+    do {
+        const Core::SongTick& tick = cursor.Current();
+        const bool sounds = tick.countIn ? tick.voice != 0 : tick.voice >= 0 && !tick.muted;
+        if (!sounds)
+            continue;
+        if (!expected.empty() && tick.seconds * rate - expected.front() > frames)
+            break; // a part without end: as far as the recording goes
+        expected.push_back(tick.seconds * rate);
+        groups.push_back(tick.countIn ? 100 + tick.voice : tick.voice * 1000 + static_cast<int>(tick.volume * 100));
+        partStarts.push_back(!tick.countIn && tick.bar == 0 && tick.beat == 0 && tick.step == 0);
+    } while (cursor.Advance());
+    const Player::SongFigures figures = Player::MeasureSong(samples, expected, groups, partStarts);
+    const auto parts = static_cast<std::size_t>(std::count(partStarts.begin(), partStarts.end(), true));
+    std::printf("song              %zu parts from part %d at %.0f %%: %zu of %zu clicks found, %zu after the last\n", parts,
+                start.fromPart + 1, start.scale * 100, figures.found, figures.expected, figures.afterEnd);
+    std::printf("song clicks       max %.3f samples from the frame computed from the map; parts' first clicks max "
+                "%.3f; length %.3f samples off (%.3f s long)\n",
+                figures.maxErrorFrames, figures.maxPartStartError, figures.lengthErrorFrames,
+                expected.empty() ? 0.0 : (expected.back() - expected.front()) / rate);
+    return figures.found == figures.expected && figures.expected > 0;
+}
+
 int Analyse(const Options& options)
 {
+    if (!options.songPath.empty()) {
+        const std::vector<float> samples
+            = options.floatRaw ? Player::ReadRawF32Stereo(options.rawPath) : Player::ReadRawS16Stereo(options.rawPath);
+        return MeasureSongRun(samples, options, options.rate) ? 0 : 1;
+    }
     const std::vector<float> samples
         = options.floatRaw ? Player::ReadRawF32Stereo(options.rawPath) : Player::ReadRawS16Stereo(options.rawPath);
     if (samples.empty() || options.bpm <= 0) {
@@ -396,7 +475,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s [--seconds N] [--backend real|null] [--bpm B] [--subdivision S] "
                              "[--instrument I] [--no-indicator] [--wav PATH]\n"
                              "          [--count-in 0|1|2|4|2b] [--gap PLAY:MUTE] [--gap-random PERCENT[:BARS]] "
-                             "[--seed N] [--swing PERCENT] Tolvane.conf\n"
+                             "[--seed N] [--swing PERCENT]\n"
+                             "          [--song FILE [--from LABEL] [--scale PERCENT]] Tolvane.conf\n"
                              "       %s --gap-share BARS [--gap-random PERCENT[:BARS]] [--seed N]\n"
                              "       %s --analyse-raw PATH --bpm B [--subdivision S] [--rate R] [practice options]\n",
                      argv[0], argv[0], argv[0]);
@@ -479,7 +559,12 @@ int main(int argc, char** argv)
     Reporter reporter;
 
     const double rssBeforeStart = CurrentRssMiB();
-    const std::uint32_t result = metronome.Start(&reporter, settings);
+    Core::Song song;
+    Core::SongStart songStart;
+    if (!options.songPath.empty() && !LoadSongOptions(options, song, songStart))
+        return 2;
+    const std::uint32_t result = options.songPath.empty() ? metronome.Start(&reporter, settings)
+                                                          : metronome.StartSong(&reporter, settings, song, songStart);
     if (result != 0) {
         std::fprintf(stderr, "the metronome did not start: result %u (engine code %u)\n", result, engine->GetLastErrorCode());
         return 1;
@@ -572,7 +657,10 @@ int main(int argc, char** argv)
         std::vector<float> capture(nullBackend->Captured().begin(),
                                    nullBackend->Captured().begin()
                                        + static_cast<std::ptrdiff_t>(2 * nullBackend->CapturedFrames()));
-        Measure(capture, options, settings.Bpm, ClicksPerBeat(settings));
+        if (!options.songPath.empty())
+            MeasureSongRun(capture, options, mixer.SampleRate());
+        else
+            Measure(capture, options, settings.Bpm, ClicksPerBeat(settings));
         if (!options.wavPath.empty() && !Player::WriteWav(options.wavPath, capture, 44100))
             std::fprintf(stderr, "could not write %s\n", options.wavPath.c_str());
     }

@@ -7,6 +7,7 @@
 #   e.g. bench/ServerBench.sh pulse build/release/bin 133 4 60
 #        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
 #        bench/ServerBench.sh pulse build/release/bin 120 2 60 --count-in 2 --gap 2:1 --swing 66
+#        bench/ServerBench.sh pulse build/release/bin 120 0 60 --song Res/Songs/FourParts.klick --scale 80
 #        SERVER_BENCH_RATE=48000 SERVER_BENCH_JACK_PERIOD=1024 bench/ServerBench.sh jack build/release/bin 120 0 60
 #
 # pulse: a private PulseAudio with a null sink (44.1 kHz, or SERVER_BENCH_RATE), recorded
@@ -54,6 +55,8 @@ while [ $# -gt 0 ]; do
         --change-bpm) analyse="$analyse --change-bpm $2"; extra="$extra $1 $2"; shift ;;
         # The practice options play and are measured as a practice run (4/4, see engine_player).
         --count-in|--gap|--gap-random|--seed|--swing) analyse="$analyse $1 $2"; extra="$extra $1 $2"; shift ;;
+        # A song plays until it ends (or SECONDS pass) and is measured against its map.
+        --song|--from|--scale) analyse="$analyse $1 $2"; extra="$extra $1 $2"; shift ;;
         *) extra="$extra $1" ;;
     esac
     shift

@@ -6,6 +6,10 @@
 
 namespace Core {
 
+struct Song;
+struct SongStart;
+enum class SongMove : std::uint8_t;
+
 /// The metronome as its users see it: one run at a time, from Start to Stop. Window thread
 /// only. TogglePause, ChangeTempo and ChangeVolume act on the current run and do nothing
 /// without one.
@@ -56,6 +60,21 @@ public:
     virtual Heard Preview(const Configuration::ConfigurationData& /*settings*/, int /*voice*/) { return Heard::Refused; }
     /// Closes the engine a preview opened; its sound is cut.
     virtual void EndPreview() {}
+
+    /// Starts playing song (from a part, at a practice tempo) with the sounds of settings; the
+    /// song decides tempo, metre and count-in. Results as for Start (3: the song has no part).
+    virtual std::uint32_t StartSong(IMetronomeEventHandler* /*handler*/, const Configuration::ConfigurationData& /*settings*/,
+                                    const Song& /*song*/, const SongStart& /*start*/)
+    {
+        return 3;
+    }
+    /// Moves the song that plays to another part (or ends it) at the end of the bar, or at the
+    /// next beat when atOnce. Nothing without a song.
+    virtual void MoveInSong(SongMove /*move*/, bool /*atOnce*/) {}
+    /// Sets the practice tempo of the song that plays (0.5..1.5) from the next beat on.
+    virtual void ScaleSong(double /*scale*/) {}
+    /// True while a song run plays (paused or not).
+    virtual bool PlayingSong() const { return false; }
 };
 
 } // namespace Core

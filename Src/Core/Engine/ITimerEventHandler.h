@@ -13,6 +13,15 @@ public:
     /// asked on the timer thread before the timer waits for that tick. The grid itself moves
     /// on unshifted, so nothing accumulates.
     virtual double NextTickShift() { return 0.0; }
+    /// For a handler that places every tick from a map of its own (a song): true, with the
+    /// next tick's place in milliseconds after the first tick of this timer run (the anchor),
+    /// and the timer's interval and NextTickShift are not used for it. Asked on the timer
+    /// thread before the timer waits for each tick but the run's first.
+    virtual bool NextTickOffset(double& msAfterAnchor)
+    {
+        (void)msAfterAnchor;
+        return false;
+    }
 };
 
 } // namespace Core

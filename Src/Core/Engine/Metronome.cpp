@@ -1,5 +1,7 @@
 #include "Core/Engine/Metronome.h"
 
+#include "Core/Songs/SongStrategy.h"
+
 namespace Core {
 
 Metronome::Metronome(MetronomeServices services)
@@ -41,6 +43,35 @@ std::uint32_t Metronome::Start(IMetronomeEventHandler* handler, const Configurat
     if (active_ == nullptr)
         return StartResult::UnknownBeatType;
     return active_->Start(handler, settings, services_);
+}
+
+std::uint32_t Metronome::StartSong(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings,
+                                   const Song& song, const SongStart& start)
+{
+    if (active_ != nullptr)
+        active_->Stop();
+    EndPreview();
+    active_ = services_.song;
+    if (active_ == nullptr)
+        return StartResult::UnknownBeatType;
+    return services_.song->StartSong(handler, settings, song, start, services_);
+}
+
+void Metronome::MoveInSong(SongMove move, bool atOnce)
+{
+    if (PlayingSong())
+        services_.song->Move(move, atOnce);
+}
+
+void Metronome::ScaleSong(double scale)
+{
+    if (PlayingSong())
+        services_.song->Rescale(scale);
+}
+
+bool Metronome::PlayingSong() const
+{
+    return active_ != nullptr && active_ == services_.song && active_->InRun();
 }
 
 void Metronome::Stop()

@@ -24,6 +24,11 @@ public:
     Heard ChangeSounds(const Configuration::ConfigurationData& settings) override;
     Heard Preview(const Configuration::ConfigurationData& settings, int voice) override;
     void EndPreview() override;
+    std::uint32_t StartSong(IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings,
+                            const Song& song, const SongStart& start) override;
+    void MoveInSong(SongMove move, bool atOnce) override;
+    void ScaleSong(double scale) override;
+    bool PlayingSong() const override;
 
     /// Attaches the beat lamp (null: none) for the runs started from now on.
     void SetBeatIndicator(IBeatIndicator* indicator);

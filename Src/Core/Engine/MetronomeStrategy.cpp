@@ -225,6 +225,19 @@ bool MetronomeStrategy::PlayVoice(std::int32_t voiceIndex)
                                    voiceSound_[voice].load(std::memory_order_relaxed));
 }
 
+bool MetronomeStrategy::PlayVoiceAt(std::int32_t voiceIndex, double factor)
+{
+    const auto voice = static_cast<std::size_t>(voiceIndex);
+    const double volume = voiceVolume_[voice].load(std::memory_order_relaxed) * factor;
+    return soundEngine_->PlaySound(static_cast<std::uint32_t>(std::clamp(volume, 0.0, 127.0)),
+                                   voiceSound_[voice].load(std::memory_order_relaxed));
+}
+
+bool MetronomeStrategy::PlayCountInSound(std::uint8_t level)
+{
+    return soundEngine_->PlaySound(CountInVolume(voiceVolume_[0].load(std::memory_order_relaxed), level), countInSound_);
+}
+
 bool MetronomeStrategy::PlayTick()
 {
     const std::uint16_t flags = currentFlags_;
@@ -346,8 +359,7 @@ bool MetronomeStrategy::PlayCountInTick()
         if (countInBars_ == 0 && level != BarShape::Silent)
             level = tick == 0 ? BarShape::BarStart : BarShape::Beat; // two beats: the first accented
         if (level != BarShape::Silent) {
-            played = soundEngine_->PlaySound(CountInVolume(voiceVolume_[0].load(std::memory_order_relaxed), level),
-                                             countInSound_);
+            played = PlayCountInSound(level);
             if (useIndicator_ && indicator_ != nullptr)
                 indicator_->ShowBeat(0, BeatLook::CountIn);
         }

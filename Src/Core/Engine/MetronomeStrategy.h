@@ -20,6 +20,7 @@
 namespace Core {
 
 class MetronomeStrategy;
+class SongMetronomeStrategy;
 
 /// Everything a metronome run uses besides its settings. The program's root (Core::Program)
 /// fills it with its own objects; tests put fakes in their place. The objects must outlive
@@ -37,6 +38,8 @@ struct MetronomeServices {
     std::function<ISpeedTrainerStrategy*(const Configuration::ConfigurationData&)> trainerCurveFor;
     /// The beat lamp; null runs without one.
     IBeatIndicator* indicator = nullptr;
+    /// The strategy that plays songs; null where songs are not played.
+    SongMetronomeStrategy* song = nullptr;
 };
 
 /// One way of playing beats (simple, accented bar, custom pattern, custom rhythm) and the run
@@ -107,7 +110,17 @@ public:
 protected:
     /// Plays a voice (index 0..11) with its prepared volume and sound. Timer thread.
     bool PlayVoice(std::int32_t voiceIndex);
+    /// The same at factor x its volume (within 0..127).
+    bool PlayVoiceAt(std::int32_t voiceIndex, double factor);
+    /// Plays the count-in's sound at the count-in volume of level (BarShape::Level).
+    bool PlayCountInSound(std::uint8_t level);
     bool UsesIndicator() const { return useIndicator_; }
+    /// The lamp of the run, null without one.
+    IBeatIndicator* RunIndicator() const { return useIndicator_ ? indicator_ : nullptr; }
+    IMetronomeTimer& RunTimer() { return *timer_; }
+    IMetronomeEventHandler& RunHandler() { return *handler_; }
+    /// Ends the run from its timer thread (see the .cpp).
+    void EndRun(bool failedSound);
 
     TickPattern pattern_{};
     std::int32_t patternLength_ = 1;
@@ -117,7 +130,6 @@ private:
     void PreparePractice(const Configuration::ConfigurationData& settings, std::int32_t secondary, bool compound);
     bool PlayCountInTick();
     void ReportPosition(std::int64_t tickInBar, std::int32_t bar, bool muted, bool countIn);
-    void EndRun(bool failedSound);
     void Abandon();
     void CloseEndedRun();
 

@@ -78,6 +78,10 @@ struct BarPosition {
     std::int32_t tempo = 0;
     bool muted = false;
     bool countIn = false;
+    /// In a song: the part (index among its parts; bar then counts within it) and the part's
+    /// bars (0 for a part without end). -1 outside songs.
+    std::int32_t part = -1;
+    std::int32_t partBars = 0;
 };
 
 } // namespace Core

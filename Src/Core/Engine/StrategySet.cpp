@@ -47,6 +47,7 @@ MetronomeServices StrategySet::Services(IMetronomeTimer& timer,
 {
     MetronomeServices services;
     services.timer = &timer;
+    services.song = &song;
     services.beatStrategyFor = [this](BeatKind kind) { return BeatStrategyFor(kind); };
     services.soundEngineFor = std::move(soundEngineFor);
     services.timerStrategyFor = [this](TrainerMode mode) { return TimerStrategyFor(mode); };

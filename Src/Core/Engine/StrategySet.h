@@ -5,6 +5,7 @@
 #include "Core/Engine/StandardTimerStrategy.h"
 #include "Core/Engine/StepSequencerTimerStrategy.h"
 #include "Core/Engine/TrainerCurves.h"
+#include "Core/Songs/SongStrategy.h"
 
 namespace Core {
 
@@ -35,6 +36,7 @@ struct StrategySet {
     LinearTrainerStrategy linear;
     LogarithmicTrainerStrategy logarithmic;
     NoTempoChangeTrainerStrategy noChange;
+    SongMetronomeStrategy song;
 };
 
 } // namespace Core

@@ -145,6 +145,7 @@ void Timer::Run(std::uint64_t generation)
     // The run's one anchor: every later tick counts on from here in frames.
     TickFrame last;
     last = last.Plus(clock.RunStartFrame());
+    const TickFrame anchor = last;
     Tick(last, std::min(Platform::Clock::Now(), clock.HandOverTime(last.Value())));
 
     int lateCount = 0;
@@ -172,8 +173,14 @@ void Timer::Run(std::uint64_t generation)
         }
 
         // A swung tick sounds later than its place on the grid; the grid goes on from that place.
-        const double shift = handler_->NextTickShift() * interval;
-        const TickFrame sounding = shift > 0.0 ? next.Plus(shift) : next;
+        // A handler with a map of its own places the tick from the anchor instead.
+        TickFrame sounding = next;
+        if (double offsetMs = 0; handler_->NextTickOffset(offsetMs)) {
+            next = anchor.Plus(offsetMs * framesPerMs);
+            sounding = next;
+        } else if (const double shift = handler_->NextTickShift() * interval; shift > 0.0) {
+            sounding = next.Plus(shift);
+        }
 
         // Sleep until a little before the tick is due, or until a stop or a re-time. The due
         // time is asked for again after every wake-up, because the stream's clock moves (a
