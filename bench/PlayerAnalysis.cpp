@@ -300,6 +300,8 @@ SongFigures MeasureSong(const std::vector<float>& stereo, const std::vector<doub
             differences[k] = onsets[next] - expectedFrames[k];
             ++figures.found;
             ++next;
+        } else {
+            figures.missing.push_back(k);
         }
     }
     const double end = expectedFrames.back() + anchor + spacing / 4;

@@ -80,6 +80,7 @@ struct SongFigures {
     double maxErrorFrames = 0.0;      ///< largest |onset - expected| over the found clicks
     double maxPartStartError = 0.0;   ///< the same over the parts' first clicks
     double lengthErrorFrames = 0.0;   ///< last click's error minus the first's: the song's length
+    std::vector<std::size_t> missing; ///< the expected clicks not found, by number
 };
 SongFigures MeasureSong(const std::vector<float>& stereo, const std::vector<double>& expectedFrames,
                         const std::vector<int>& groups, const std::vector<bool>& partStarts);

@@ -444,6 +444,8 @@ bool MeasureSongRun(const std::vector<float>& samples, const Options& options, d
                 "%.3f; length %.3f samples off (%.3f s long)\n",
                 figures.maxErrorFrames, figures.maxPartStartError, figures.lengthErrorFrames,
                 expected.empty() ? 0.0 : (expected.back() - expected.front()) / rate);
+    for (const std::size_t k : figures.missing)
+        std::printf("missing           click %zu at %.1f frames from the first (group %d)\n", k, expected[k] - expected.front(), groups[k]);
     return figures.found == figures.expected && figures.expected > 0;
 }
 

@@ -252,6 +252,30 @@ void ApplicationWindow::CreateActions()
         if (running_.load())
             metronome_.ChangeVolume(Settings().Volume, VisualOnly() ? 0u : static_cast<std::uint32_t>(Settings().GlobalVolume));
     });
+
+    // Songs: Alt+Right and Alt+Left move to the next and previous part at the end of the bar,
+    // with Ctrl to the next and previous song; with Shift at once (at the next beat).
+    for (const bool wholeSong : {false, true}) {
+        for (const bool atOnce : {false, true}) {
+            for (const int direction : {1, -1}) {
+                auto* action = new QAction(this);
+                action->setObjectName(QStringLiteral("%1%2%3")
+                                          .arg(direction > 0 ? QStringLiteral("next") : QStringLiteral("previous"))
+                                          .arg(wholeSong ? QStringLiteral("Song") : QStringLiteral("Part"))
+                                          .arg(atOnce ? QStringLiteral("AtOnce") : QString()));
+                Qt::KeyboardModifiers modifiers = Qt::AltModifier;
+                if (wholeSong)
+                    modifiers |= Qt::ControlModifier;
+                if (atOnce)
+                    modifiers |= Qt::ShiftModifier;
+                action->setShortcut(QKeySequence(QKeyCombination(modifiers, direction > 0 ? Qt::Key_Right : Qt::Key_Left)));
+                action->setShortcutContext(Qt::WindowShortcut);
+                connect(action, &QAction::triggered, this,
+                        [this, direction, wholeSong, atOnce] { MoveInSong(direction, wholeSong, atOnce); });
+                addAction(action);
+            }
+        }
+    }
 }
 
 void ApplicationWindow::ApplyMenuTexts()
@@ -349,6 +373,13 @@ void ApplicationWindow::CreateControls()
     tap_->setAutoDefault(false);
     tap_->installEventFilter(new KeepKeysFilter(tap_));
     connect(tap_, &QPushButton::clicked, actions_.at(TapId), &QAction::trigger);
+
+    // The song, its part and the bar within it, while a song is loaded.
+    songLine_ = new QLabel(client_);
+    songLine_->setObjectName(QStringLiteral("songLine"));
+    songLine_->setFont(font);
+    songLine_->setContentsMargins(0, 4, 0, 0);
+    songLine_->setVisible(false);
 
     LayOutControls();
     ShowTempo(Settings().Bpm, false); // the tempo's marking under the read-out

@@ -6,6 +6,7 @@
 #include "GUI/Dialogs/Dialog.h"
 #include "GUI/HeardTimeline.h"
 #include "GUI/MetronomeEventQueue.h"
+#include "GUI/SongControl.h"
 #include "GUI/TempoControl.h"
 
 #include <QMainWindow>
@@ -256,6 +257,16 @@ public:
     /// while stopped.
     QString BarCounterText() const;
 
+    /// A song or setlist sent by the command line: "song SCALE\tLABEL\tPATH" (scale in percent,
+    /// an empty label for the first part) or "setlist PATH". Loaded for the next Start (a
+    /// song that plays is stopped first); false, with a message, when it cannot be read.
+    bool SongRequest(const QString& request);
+    /// Moves in the song that plays: to the next (1) or previous (-1) part, or song when
+    /// wholeSong, at the end of the bar or at once. Without a run a song step loads that song.
+    void MoveInSong(int direction, bool wholeSong, bool atOnce);
+    /// The song line under the read-out (hidden without a song).
+    QLabel* SongLine() const { return songLine_; }
+
     /// The status line text for a control or command (empty when it has none).
     static QString StatusText(int id);
     /// The status line's help table: the commands and controls that have a text.
@@ -358,6 +369,9 @@ private:
     QLabel* marking_ = nullptr; // the tempo marking under the read-out
     QPushButton* tap_ = nullptr;
     QSpacerItem* sliderGap_ = nullptr; // the room above the sliders in a larger window
+    QLabel* songLine_ = nullptr;
+    SongControl songs_;
+    int songStep_ = 0; // a song step asked for at the end of the song that plays: 1 or -1
     std::array<QMenu*, 3> menus_{};
     QMenu* viewMenu_ = nullptr;
     BeatView* beatView_ = nullptr; // the full-screen beat view, a window of its own

@@ -32,6 +32,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace GUI {
@@ -163,7 +164,9 @@ void ApplicationWindow::StartNow()
     Configuration::ConfigurationData run = Settings();
     if (VisualOnly())
         run.GlobalVolume = 0;
-    const std::uint32_t result = metronome_.Start(this, run);
+    const std::uint32_t result = songs_.HasSong() ? metronome_.StartSong(this, run, songs_.Song(), songs_.Start())
+                                                  : metronome_.Start(this, run);
+    songStep_ = 0;
     if (result == 0) {
         running_.store(true);
         paused_ = false;
@@ -332,10 +335,55 @@ void ApplicationWindow::ShowFullScreenView(bool shown)
     beatView_->setFocus(Qt::OtherFocusReason);
 }
 
+bool ApplicationWindow::SongRequest(const QString& request)
+{
+    if (!display_ || SettingsDialogOpen())
+        return false;
+    QString error;
+    bool loaded = false;
+    if (request.startsWith(QLatin1String("setlist "))) {
+        StopIfRunning();
+        loaded = songs_.LoadSetlist(request.mid(8).toStdString(), error);
+    } else {
+        const QStringList fields = request.mid(5).split(QLatin1Char('\t'));
+        if (fields.size() != 3)
+            return false;
+        StopIfRunning();
+        loaded = songs_.LoadSong(fields[2].toStdString(), fields[1].toStdString(), fields[0].toDouble() / 100.0, error);
+    }
+    if (!loaded) {
+        std::fprintf(stderr, "tolvane: %s\n", qPrintable(error));
+        return false;
+    }
+    songLine_->setText(songs_.IdleText());
+    songLine_->setVisible(true);
+    return true;
+}
+
+void ApplicationWindow::MoveInSong(int direction, bool wholeSong, bool atOnce)
+{
+    if (!songs_.HasSong())
+        return;
+    if (!metronome_.PlayingSong()) {
+        if (wholeSong && songs_.StepSong(direction))
+            songLine_->setText(songs_.IdleText());
+        return;
+    }
+    if (wholeSong) {
+        // The song ends with this bar (or beat); its end starts the other one.
+        songStep_ = direction;
+        metronome_.MoveInSong(Core::SongMove::End, atOnce);
+    } else {
+        metronome_.MoveInSong(direction > 0 ? Core::SongMove::NextPart : Core::SongMove::PreviousPart, atOnce);
+    }
+}
+
 bool ApplicationWindow::CarryOutRequest(const QString& request)
 {
     if (request.startsWith(QLatin1String("view ")))
         return ViewRequest(request.mid(5));
+    if (request.startsWith(QLatin1String("song ")) || request.startsWith(QLatin1String("setlist ")))
+        return SongRequest(request);
     if (request.startsWith(QLatin1String("practice ")))
         return PracticeRequest(request.mid(9));
     if (request.startsWith(QLatin1String("preset ")))
@@ -462,6 +510,9 @@ void ApplicationWindow::ShowPosition(std::int32_t slot)
     shownPosition_ = positionRing_[static_cast<std::uint32_t>(slot) % PositionSlots];
     if (barCounter_)
         barCounter_->setText(BarCounterText());
+    // A song's position: its name, the part and the bar within it.
+    if (const Core::BarPosition& at = *shownPosition_; at.part >= 0 && songs_.HasSong())
+        songLine_->setText(songs_.PositionText(at.part, at.bar, at.partBars, at.countIn));
 }
 
 void ApplicationWindow::ClearPositions()
@@ -526,8 +577,9 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         if (options_.diary)
             options_.diary->TrainerTempo(tempo);
         break;
-    case MetronomeEvent::Stopped:
+    case MetronomeEvent::Stopped: {
         // A run that ended on the timer thread left its engine and lamp for this thread.
+        const bool endedByItself = running_.load();
         metronome_.Stop();
         // The session ends here, however the run ended: Stop, its own end, the window closing.
         if (options_.diary)
@@ -541,7 +593,17 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         ShowStartStopText();
         tempoSlider_->setEnabled(true);
         ClearPositions();
+        if (songs_.HasSong()) {
+            // A song that ended by itself goes on to the next of its setlist when it says so,
+            // or to the one a song step asked for.
+            const int step = songStep_ != 0 ? songStep_ : songs_.GoesOnToNext() ? 1 : 0;
+            songStep_ = 0;
+            if (endedByItself && step != 0 && songs_.StepSong(step))
+                QTimer::singleShot(0, this, [this] { StartNow(); });
+            songLine_->setText(songs_.IdleText());
+        }
         break;
+    }
     case MetronomeEvent::Error:
         running_.store(false);
         paused_ = false;

@@ -163,6 +163,7 @@ void ApplicationWindow::LayOutControls()
     top->addWidget(startStop_, 1, 2, Qt::AlignTop);
     top->addWidget(marking_, 2, 0);
     top->addWidget(barCounter_, 1, 1, 1, 3, Qt::AlignBottom);
+    top->addWidget(songLine_, 3, 0, 1, 4);
     top->setColumnStretch(3, 1);
     column->addLayout(top);
     column->addSpacing(16);

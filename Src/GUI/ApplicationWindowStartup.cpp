@@ -206,6 +206,12 @@ bool ApplicationWindowStartup::CheckSingleInstance()
                           [&window, answer](const QString& option) { return answer(window.PracticeRequest(option)); });
     instance_->AddRequest(QStringLiteral("view"),
                           [&window, answer](const QString& wish) { return answer(window.ViewRequest(wish)); });
+    instance_->AddRequest(QStringLiteral("song"), [&window, answer](const QString& arguments) {
+        return answer(window.SongRequest(QStringLiteral("song ") + arguments));
+    });
+    instance_->AddRequest(QStringLiteral("setlist"), [&window, answer](const QString& path) {
+        return answer(window.SongRequest(QStringLiteral("setlist ") + path));
+    });
     instance_->AddRequest(QStringLiteral("start"),
                           [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(

@@ -5,6 +5,7 @@
 #include "GUI/TempoControl.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cmath>
 #include <cstdio>
@@ -58,6 +59,16 @@ CommandLine::CommandLine(const QStringList& arguments)
                                          QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
     parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
                                          QStringLiteral("Mute the sound: the beat is only shown.")));
+    const QCommandLineOption song(QStringLiteral("song"), QStringLiteral("Play the song <file>, a tempo map in klick's format."),
+                                  QStringLiteral("file"));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("With --song: start at the part labelled <label>."),
+                                  QStringLiteral("label"));
+    const QCommandLineOption scale(QStringLiteral("scale"),
+                                   QStringLiteral("With --song: play at <percent> of its tempos (50 to 150)."),
+                                   QStringLiteral("percent"));
+    const QCommandLineOption setlist(QStringLiteral("setlist"), QStringLiteral("Play the songs the setlist <file> names."),
+                                     QStringLiteral("file"));
+    parser_.addOptions({song, from, scale, setlist});
     const struct {
         const char* name;
         const char* valueName;
@@ -164,6 +175,25 @@ CommandLine::CommandLine(const QStringList& arguments)
         practice_ << QStringLiteral("practice %1 %2").arg(name, value);
         export_.practice << name << value;
     }
+    if ((parser_.isSet(from) || parser_.isSet(scale)) && !parser_.isSet(song)) {
+        outcome_ = Outcome::Invalid;
+        error_ = QStringLiteral("--from and --scale go with --song.");
+        return;
+    }
+    if (parser_.isSet(song)) {
+        bool number = true;
+        const double percent = parser_.isSet(scale) ? parser_.value(scale).toDouble(&number) : 100.0;
+        const QString label = parser_.value(from);
+        if (!number || percent < 50 || percent > 150 || label.contains(QLatin1Char('\t')) || label.contains(QLatin1Char('\n'))) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--scale takes 50 to 150 percent (not '%1').").arg(parser_.value(scale));
+            return;
+        }
+        // The running copy that may carry it out has a folder of its own: the path goes whole.
+        song_ = QStringLiteral("song %1\t%2\t%3").arg(percent).arg(label, QFileInfo(parser_.value(song)).absoluteFilePath());
+    }
+    if (parser_.isSet(setlist))
+        setlist_ = QStringLiteral("setlist ") + QFileInfo(parser_.value(setlist)).absoluteFilePath();
     start_ = parser_.isSet(start);
     if (!ParseExport()) {
         outcome_ = Outcome::Invalid;
@@ -319,6 +349,10 @@ QStringList CommandLine::Requests() const
         if (parser_.isSet(QString::fromLatin1(wish)))
             requests << QStringLiteral("view ") + QString::fromLatin1(wish);
     }
+    if (!setlist_.isEmpty())
+        requests << setlist_;
+    if (!song_.isEmpty())
+        requests << song_;
     if (start_)
         requests << QStringLiteral("start");
     return requests;

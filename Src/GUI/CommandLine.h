@@ -16,6 +16,9 @@ namespace GUI {
 ///   --fullscreen      show the full-screen beat view; --visual-only: mute the sound
 ///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
+///   --song FILE       play the song FILE (a tempo map) at the next Start, with --from LABEL
+///                     (start at that part) and --scale PERCENT (50..150 of its tempos)
+///   --setlist FILE    play the setlist FILE's songs, from its first
 ///   --export FILE     write a click track instead of starting the window (Outcome::Export),
 ///                     with --bars N | --seconds S, --rate R, --bits 16|24|32 and --force
 ///   --score TAKE      score a recorded take (WAV, FLAC, MIDI file) against the settings, with
@@ -64,7 +67,8 @@ public:
 
     /// The wishes, as request lines of the instance socket, in the order they are carried
     /// out: the preset first, so that a tempo and practice options given beside it win, then
-    /// the practice options ("practice NAME VALUE"), the tempo, then the start.
+    /// the practice options ("practice NAME VALUE"), the tempo, the setlist ("setlist PATH")
+    /// and the song ("song SCALE\tLABEL\tPATH", paths made absolute), then the start.
     QStringList Requests() const;
     /// The file --diary-csv names.
     const QString& DiaryCsvFile() const { return diaryCsv_; }
@@ -97,6 +101,8 @@ private:
     std::optional<int> tempo_;
     QString preset_;
     QStringList practice_;
+    QString song_;    ///< its request line, or empty
+    QString setlist_; ///< its request line, or empty
     bool start_ = false;
     ScoreOptions score_;
     QString diaryCsv_;

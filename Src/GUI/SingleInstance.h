@@ -24,7 +24,7 @@ namespace GUI {
 /// its arguments after a space. Each gets a one-line answer; an unknown request, a refused
 /// one or a longer line (none of which is run) is answered "0". The owner of the object adds
 /// the requests it serves (AddRequest; the main window serves "query", "tempo N", "preset
-/// NAME", "start" and, for tests, "startstop", "command N" and "state"); AskRunningCopy sends
+/// NAME", "start", "song", "setlist" and, for tests, "startstop", "command N" and "state"); AskRunningCopy sends
 /// "query". Requests marked TestsOnly exist only with the environment
 /// variable TOLVANE_TEST_COMMANDS=1, and are answered "0" without running while a modal
 /// window is open or another request is being answered, so they can never stack windows.
@@ -39,9 +39,9 @@ namespace GUI {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    /// Longest request line, line end excluded: "preset " and the longest preset name, every
-    /// code unit as three bytes of UTF-8.
-    static constexpr qint64 LongestRequest = 7 + 3 * Configuration::NameCapacity;
+    /// Longest request line, line end excluded: a song's ("song", its scale and label, the
+    /// longest path), every code unit as three bytes of UTF-8.
+    static constexpr qint64 LongestRequest = 16 + 3 * (Configuration::NameCapacity + Configuration::PathCapacity);
 
     struct Limits {
         int connections = 8;

@@ -2,6 +2,7 @@
 // at the bar's end or at once, the count-in, and the run's sounds and end on the controller.
 #include "EngineFakes.h"
 
+#include "Core/Export/OfflineTimer.h"
 #include "Core/Songs/SongSchedule.h"
 
 #include <gtest/gtest.h>
@@ -120,4 +121,29 @@ TEST(SongRun, PlaysTheSongsVoicesCountInAndEndsAfterItsLastBeat)
     EXPECT_FALSE(rig.timer.running);
     EXPECT_EQ(rig.engine.sounds.size(), 9u); // the endless part's one bar, then the end
     EXPECT_EQ(rig.log.back(), "OnStopped 120");
+}
+
+// An export steps the same run on its offline timer: every tick on the frame the map gives it.
+TEST(SongRun, AnOfflineRenderPlacesEveryTickFromTheMap)
+{
+    Rig rig;
+    Core::Export::OfflineTimer timer;
+    Core::MetronomeServices services = rig.Services();
+    services.timer = &timer;
+    Core::Metronome metronome(services);
+    const Core::Song song = Core::ParseSong(Benchmark, "bench");
+    Configuration::ConfigurationData settings = Rig::VoiceSettings();
+    settings.VisualIndicator = 0;
+    ASSERT_EQ(metronome.StartSong(&rig.handler, settings, song, Core::SongStart{1, 0.8}), 0u);
+    std::vector<double> frames;
+    while (timer.IsRunning() && frames.size() < 1000) {
+        const auto tick = timer.Next();
+        frames.push_back(tick.frame);
+        timer.Play(tick);
+    }
+    const auto expected = Ticks(Core::SongCursor(song, 1, 0.8, false));
+    ASSERT_EQ(frames.size(), expected.size());
+    const double rate = Platform::SteadyFrames().FrameRate();
+    for (std::size_t k = 0; k < frames.size(); ++k)
+        EXPECT_NEAR(frames[k] - frames[0], (expected[k].second - expected[0].second) * rate, 1e-6) << expected[k].first;
 }

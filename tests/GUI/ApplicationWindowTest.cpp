@@ -27,6 +27,9 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <fstream>
+#include <thread>
+
 using GUI::ApplicationWindow;
 using WindowTest::MessageCatcher;
 
@@ -598,6 +601,36 @@ private slots:
                  qPrintable(box->text()));
         QCOMPARE(window.RefusedRequests(), QStringList{QStringLiteral("preset None such")});
         QCOMPARE(Bpm(), 96);
+    }
+
+    // A song from the command line plays at the next Start, from its part and at its scale; the
+    // window names the song, the part and the bar; Alt+arrows move between parts (with Shift
+    // at once), with Ctrl the song ends so that the setlist's next one starts.
+    void SongsFromTheCommandLineShowTheirPlaceAndMoveByKeys()
+    {
+        const QString folder = QString::fromStdString(folder_->Path()) + QStringLiteral("/");
+        std::ofstream(QString(folder + QStringLiteral("a.klick")).toStdString()) << "intro: 2 120\nbridge: 8 7/8 140\n";
+        std::ofstream(QString(folder + QStringLiteral("b.klick")).toStdString()) << "4 90\n";
+        std::ofstream(QString(folder + QStringLiteral("gig.txt")).toStdString()) << "a.klick\nmissing.klick\nb.klick\n";
+        ApplicationWindow& window = OpenWindow({QStringLiteral("setlist ") + folder + QStringLiteral("gig.txt"),
+                                                QStringLiteral("song 80\tbridge\t") + folder + QStringLiteral("a.klick"),
+                                                QStringLiteral("start")});
+        QTRY_VERIFY(window.Running());
+        QCOMPARE(metronome_->songStarts, std::vector<std::string>{"a 1 0.800000"});
+        QVERIFY(window.SongLine()->isVisible());
+        std::thread([&] {
+            Core::BarPosition position;
+            position.part = 1, position.bar = 3, position.partBars = 8;
+            metronome_->Handler()->OnPosition(position);
+        }).join();
+        QTRY_COMPARE(window.SongLine()->text(), QStringLiteral("1/3 a \u00b7 2/2 bridge \u00b7 3/8"));
+        QTest::keyClick(&window, Qt::Key_Right, Qt::AltModifier);
+        QTest::keyClick(&window, Qt::Key_Left, Qt::AltModifier | Qt::ShiftModifier);
+        QTest::keyClick(&window, Qt::Key_Right, Qt::AltModifier | Qt::ControlModifier);
+        QCOMPARE(metronome_->moves, (std::vector<int>{1, -2, 3}));
+        metronome_->EndRun(); // the song's end: the setlist's next song that can be read starts
+        QTRY_COMPARE(metronome_->songStarts.size(), std::size_t{2});
+        QCOMPARE(metronome_->songStarts.back(), std::string("b 0 0.800000"));
     }
 
     void KernelReleaseCheck()

@@ -47,6 +47,14 @@ public:
         ++preparedAsked;
         return soundsPrepared;
     }
+    std::uint32_t StartSong(Core::IMetronomeEventHandler* handler, const Configuration::ConfigurationData& settings,
+                            const Core::Song& song, const Core::SongStart& start) override
+    {
+        songStarts.push_back(song.name + " " + std::to_string(start.fromPart) + " " + std::to_string(start.scale));
+        return Start(handler, settings);
+    }
+    void MoveInSong(Core::SongMove move, bool atOnce) override { moves.push_back(static_cast<int>(move) * (atOnce ? -1 : 1)); }
+    bool PlayingSong() const override { return inRun && !songStarts.empty(); }
     void TogglePause() override { ++pauses; }
     void ChangeTempo(std::uint32_t bpm) override { tempos.push_back(bpm); }
     void ChangeVolume(const std::int32_t (&)[Configuration::VoiceCount], std::uint32_t globalVolume) override
@@ -68,6 +76,8 @@ public:
     mutable int preparedAsked = 0;
     bool soundsPrepared = true;
     std::vector<std::uint32_t> tempos, volumes;
+    std::vector<std::string> songStarts; ///< "name fromPart scale"
+    std::vector<int> moves;              ///< SongMove, negative at once
     std::atomic<bool> inRun{false};
 
 private:

@@ -15,6 +15,7 @@ bool OfflineTimer::Start(ITimerEventHandler* handler, double intervalMs, const P
     running_ = true;
     first_ = true;
     last_ = Timer::TickFrame{}.Plus(clock_->RunStartFrame());
+    anchor_ = last_;
     return true;
 }
 
@@ -25,6 +26,13 @@ OfflineTimer::Tick OfflineTimer::Next()
         reTimed_ = false;
     }
     Tick tick;
+    tick.interval = interval_;
+    // A handler with a map of its own (a song) places each tick from the run's anchor.
+    if (double offsetMs = 0; !first_ && handler_->NextTickOffset(offsetMs)) {
+        tick.straight = anchor_.Plus(offsetMs * clock_->FrameRate() / 1000.0);
+        tick.frame = tick.straight.Value();
+        return tick;
+    }
     tick.straight = first_ ? last_ : last_.Plus(interval_);
     const double shift = first_ ? 0.0 : handler_->NextTickShift() * interval_;
     tick.frame = shift > 0.0 ? tick.straight.Plus(shift).Value() : tick.straight.Value();

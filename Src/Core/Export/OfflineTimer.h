@@ -34,7 +34,9 @@ private:
 /// run's anchor, then the previous straight place plus the interval in whole frames and a
 /// fraction, a swung tick shifted from its straight place, a new interval from the next tick
 /// on), so a file holds every click on the frame a live run plays it on. Nothing is ever
-/// late here, so a re-time always takes the new interval from the last tick.
+/// late here, so a re-time always takes the new interval from the last tick. A handler that
+/// places its ticks itself (ITimerEventHandler::NextTickOffset, a song) is followed as the
+/// live timer follows it.
 /// One thread: the caller's.
 class OfflineTimer final : public IMetronomeTimer {
 public:
@@ -68,6 +70,7 @@ private:
     bool first_ = true;
     double interval_ = 0; // frames
     Timer::TickFrame last_;
+    Timer::TickFrame anchor_; // the run's first tick
 };
 
 } // namespace Core::Export

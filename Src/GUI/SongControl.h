@@ -1,0 +1,48 @@
+#pragma once
+#include "Core/Songs/SongFiles.h"
+#include "Core/Songs/SongStrategy.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+namespace GUI {
+
+/// The song and setlist the main window plays: what was loaded, where a song starts, the
+/// next song of the setlist, and the song line the window shows ("Ballad · 2/5 bridge · 3/8").
+/// GUI thread.
+class SongControl {
+public:
+    /// Loads a song file to play from the part labelled fromLabel (empty: the first) at scale
+    /// (0.5..1.5) of its tempos. False, with why, when the file cannot be read or has no such
+    /// part; the song loaded before stays.
+    bool LoadSong(const std::string& path, const std::string& fromLabel, double scale, QString& error);
+    /// Loads a setlist and its first song that can be read. False, with why, when neither can be.
+    bool LoadSetlist(const std::string& path, QString& error);
+    /// Moves to the next (direction 1) or previous (-1) song of the setlist that can be read;
+    /// false when there is none.
+    bool StepSong(int direction);
+    /// Forgets the song and the setlist: Start plays the settings again.
+    void Clear();
+
+    bool HasSong() const { return loaded_; }
+    const Core::Song& Song() const { return song_; }
+    const Core::SongStart& Start() const { return start_; }
+    /// True when the song goes on to the setlist's next song at its end.
+    bool GoesOnToNext() const { return loaded_ && song_.ending == Core::SongEnding::Next; }
+
+    /// The song line while nothing plays: the song's name and its first part.
+    QString IdleText() const;
+    /// The song line for a position the run reported.
+    QString PositionText(std::int32_t part, std::int32_t bar, std::int32_t partBars, bool countIn) const;
+
+private:
+    Core::Song song_;
+    Core::SongStart start_;
+    bool loaded_ = false;
+    Core::Setlist setlist_;
+    std::int32_t setlistIndex_ = -1; // among setlist_.Songs(); -1 without a setlist
+};
+
+} // namespace GUI
