@@ -23,7 +23,7 @@ trap finish EXIT
 app=$work/app
 mkdir -p "$app" "$work/runtime"
 chmod 700 "$work/runtime"
-cp -r "$bin"/{tolvane,tolvane-kit,Lang,FirstSettings.conf} "$app"
+cp -r "$bin"/{tolvane,tolvane-kit,Lang,FirstSettings.conf,songs} "$app"
 export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config ASAN_OPTIONS=detect_leaks=0
 export QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/runtime/pulse/native"
 
@@ -140,5 +140,11 @@ for language in en de fr; do
     main=$(window '^Tolvane$')
     xdotool key Escape
     sleep 0.5
+    stop
+
+    # A song playing: its name, the part and the bar under the read-out.
+    start $language "" --song songs/Ballad.klick --from verse --start
+    sleep 4
+    shoot "$main" main-window-song
     stop
 done

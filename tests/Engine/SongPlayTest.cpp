@@ -143,7 +143,8 @@ TEST(SongRun, AnOfflineRenderPlacesEveryTickFromTheMap)
     }
     const auto expected = Ticks(Core::SongCursor(song, 1, 0.8, false));
     ASSERT_EQ(frames.size(), expected.size());
+    // On the steady clock (frames of a nanosecond), to a nanosecond: far below a sample.
     const double rate = Platform::SteadyFrames().FrameRate();
     for (std::size_t k = 0; k < frames.size(); ++k)
-        EXPECT_NEAR(frames[k] - frames[0], (expected[k].second - expected[0].second) * rate, 1e-6) << expected[k].first;
+        EXPECT_NEAR((frames[k] - frames[0]) / rate, expected[k].second - expected[0].second, 1e-9) << expected[k].first;
 }

@@ -443,8 +443,8 @@ Song ParseSong(const std::string& bytes, const std::string& name)
         std::string text = bytes.substr(at, end - at);
         at = end + 1;
         ++number;
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
+        while (!text.empty() && text.back() == '\r')
+            text.pop_back(); // a saved file ends its lines with "\n" alone
         std::string_view content, comment, extras;
         bool hasExtras = false;
         SplitLine(text, content, comment, extras, hasExtras);
