@@ -511,8 +511,12 @@ void ApplicationWindow::ShowPosition(std::int32_t slot)
     if (barCounter_)
         barCounter_->setText(BarCounterText());
     // A song's position: its name, the part and the bar within it.
-    if (const Core::BarPosition& at = *shownPosition_; at.part >= 0 && songs_.HasSong())
+    if (const Core::BarPosition& at = *shownPosition_; at.part >= 0 && songs_.HasSong()) {
         songLine_->setText(songs_.PositionText(at.part, at.bar, at.partBars, at.countIn));
+        // The read-out follows the song's tempo, beat by beat through a change.
+        if (!at.countIn)
+            display_->ShowTempo(songs_.TempoAt(at.part, at.bar, at.beat));
+    }
 }
 
 void ApplicationWindow::ClearPositions()

@@ -2,6 +2,8 @@
 
 #include "System/Log.h"
 
+#include <cmath>
+
 namespace GUI {
 
 bool SongControl::LoadSong(const std::string& path, const std::string& fromLabel, double scale, QString& error)
@@ -67,6 +69,16 @@ void SongControl::Clear()
     song_ = Core::Song{};
     setlist_ = Core::Setlist{};
     setlistIndex_ = -1;
+}
+
+int SongControl::TempoAt(std::int32_t part, std::int32_t bar, std::int32_t beat) const
+{
+    const std::vector<const Core::SongPart*> parts = song_.Parts();
+    if (part < 0 || static_cast<std::size_t>(part) >= parts.size())
+        return 0;
+    const Core::SongPart& shown = *parts[static_cast<std::size_t>(part)];
+    const std::int64_t index = static_cast<std::int64_t>(bar - 1) * shown.beats + (beat - 1);
+    return static_cast<int>(std::lround(shown.TempoAt(index) * start_.scale));
 }
 
 QString SongControl::IdleText() const

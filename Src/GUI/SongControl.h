@@ -34,6 +34,9 @@ public:
 
     /// The song line while nothing plays: the song's name and its first part.
     QString IdleText() const;
+    /// The tempo (quarter notes a minute, rounded, at the practice scale) at a beat of a part
+    /// (bar and beat from 1).
+    int TempoAt(std::int32_t part, std::int32_t bar, std::int32_t beat) const;
     /// The song line for a position the run reported.
     QString PositionText(std::int32_t part, std::int32_t bar, std::int32_t partBars, bool countIn) const;
 
