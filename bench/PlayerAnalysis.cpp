@@ -306,13 +306,22 @@ SongFigures MeasureSong(const std::vector<float>& stereo, const std::vector<doub
     }
     const double end = expectedFrames.back() + anchor + spacing / 4;
     figures.afterEnd = static_cast<std::size_t>(std::count_if(onsets.begin(), onsets.end(), [end](double onset) { return onset > end; }));
-    std::map<int, double> reference;
+    // Each sound's onset lies its own way into its attack: the reference of a group is the mean
+    // of its clicks' differences, so that a click's error is its own (a sound starts on a whole
+    // frame, the map's frame has a fraction), not its group's first click's as well.
+    std::map<int, std::pair<double, int>> sums;
+    for (std::size_t k = 0; k < expectedFrames.size(); ++k) {
+        if (found[k]) {
+            sums[groups[k]].first += differences[k];
+            ++sums[groups[k]].second;
+        }
+    }
     std::vector<double> errors(expectedFrames.size(), 0.0);
     for (std::size_t k = 0; k < expectedFrames.size(); ++k) {
         if (!found[k])
             continue;
-        const auto [at, added] = reference.emplace(groups[k], differences[k]);
-        errors[k] = differences[k] - at->second;
+        const auto& sum = sums[groups[k]];
+        errors[k] = differences[k] - sum.first / sum.second;
         figures.maxErrorFrames = std::max(figures.maxErrorFrames, std::fabs(errors[k]));
         if (partStarts[k])
             figures.maxPartStartError = std::max(figures.maxPartStartError, std::fabs(errors[k]));

@@ -71,8 +71,8 @@ PracticeFigures MeasurePractice(const std::vector<float>& stereo, double beatFra
 /// A song: every click expected at its exact frame from the song's map (relative to the
 /// first), with a group for each kind of sound (voice and volume: the onset, the first frame
 /// above -40 dBFS interpolated to a fraction of a sample, lies a little into the attack, by as
-/// much for every click of one sound). Each click is measured against its expected frame with
-/// the first click of its group as the reference.
+/// much for every click of one sound). Each click is measured against its expected frame, with
+/// the mean difference of its group's clicks taken off.
 struct SongFigures {
     std::size_t expected = 0;
     std::size_t found = 0;            ///< expected clicks with an onset within a quarter of the least spacing
