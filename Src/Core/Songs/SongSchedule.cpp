@@ -127,6 +127,16 @@ void SongCursor::Describe()
     }
 }
 
+bool SongCursor::End(double line)
+{
+    ended_ = true;
+    tick_.seconds = line;
+    tick_.voice = -1;
+    tick_.step = 0;
+    tick_.countIn = false;
+    return false;
+}
+
 void SongCursor::Request(SongMove move, bool atOnce)
 {
     move_ = move;
@@ -168,19 +178,15 @@ bool SongCursor::Advance()
     if (move_ != SongMove::None && (barEnd || moveAtOnce_)) {
         const SongMove move = move_;
         move_ = SongMove::None;
-        if (move == SongMove::End) {
-            ended_ = true;
-            return false;
-        }
+        if (move == SongMove::End)
+            return End(line);
         target = move == SongMove::NextPart ? tick_.part + 1 : std::max(tick_.part - 1, 0);
     } else if (partEnd) {
         target = tick_.part + 1;
     }
     if (target >= PartCount()) {
-        if (ending_ != SongEnding::Loop) {
-            ended_ = true;
-            return false;
-        }
+        if (ending_ != SongEnding::Loop)
+            return End(line);
         target = 0;
     }
     if (target >= 0)

@@ -42,7 +42,8 @@ public:
 
     const SongTick& Current() const { return tick_; }
     /// Steps to the next tick. False when the song is over (it ends with Stop or Next, or the
-    /// End move came): Current() then stays on the last tick.
+    /// End move came): Current() is then the song's end, the bar line after its last beat,
+    /// silent (voice -1).
     bool Advance();
     /// Asks for a move at the end of the current bar, or at the next beat when atOnce. A later
     /// request replaces one not yet made.
@@ -70,6 +71,7 @@ private:
     double StepSeconds(const Plan& plan, std::int64_t beat, std::int32_t step) const;
     void Describe();
     void EnterPart(std::int32_t part, double barLine);
+    bool End(double line);
 
     std::vector<Plan> parts_;
     SongEnding ending_ = SongEnding::Stop;

@@ -39,6 +39,7 @@ std::uint32_t SongMetronomeStrategy::StartSong(IMetronomeEventHandler* handler,
     scale_.store(appliedScale_, std::memory_order_relaxed);
     move_.store(0, std::memory_order_relaxed);
     offsetAsked_ = false;
+    ending_ = false;
 
     // A part's volume plays its voices at other velocities: the built-in kit renders those too.
     if (services.soundEngineFor) {
@@ -103,6 +104,12 @@ void SongMetronomeStrategy::OnTimer()
 {
     if (!RunTimer().IsRunning())
         return; // stopped while this tick was on its way
+    if (ending_) {
+        // The song's end, a bar line after its last click: the run ends here, so that the last
+        // click has sounded before the engine closes.
+        EndRun(false);
+        return;
+    }
     const SongTick& tick = cursor_->Current();
     // The timer's first tick (at a start or on resuming) is its anchor: the ticks after it are
     // placed from it by their song time.
@@ -120,7 +127,7 @@ void SongMetronomeStrategy::OnTimer()
         appliedScale_ = scale;
     }
     if (!cursor_->Advance())
-        EndRun(false); // the song is over: no tick after its last
+        ending_ = true; // the song is over: one silent tick more, at its end
 }
 
 bool SongMetronomeStrategy::PlayCurrent(const SongTick& tick)

@@ -50,6 +50,7 @@ private:
     std::unique_ptr<SongCursor> cursor_;
     double anchorSeconds_ = 0;   // song time of the timer run's first tick
     bool offsetAsked_ = false;   // the timer asked for the place of the tick now due
+    bool ending_ = false;        // the tick now due is the song's end
     std::atomic<std::uint32_t> move_{0}; // SongMove, + 0x100 at once; 0 none
     std::atomic<double> scale_{1.0};
     double appliedScale_ = 1.0;
