@@ -51,10 +51,11 @@ tsan: deps
 	ctest --preset tsan
 
 # Longer runs against the real program, outside `make check`: one line per check (the
-# instance socket under hostile clients; a sound server that dies or hangs; kills during saves,
+# instance socket under hostile clients; an OSC flood; a sound server that dies or hangs; kills during saves,
 # file faults and start/stop cycles).
 reliability: build-release
 	build/release/bin/bench_socket_flood build/release/bin/tolvane
+	build/release/bin/bench_osc_flood build/release/bin/tolvane
 	build/release/bin/bench_sound_server build/release/bin/tolvane
 	build/release/bin/bench_start_reliability build/release/bin/tolvane
 	bash bench/Reliability.sh build/release/bin

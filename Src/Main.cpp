@@ -209,6 +209,7 @@ int main(int argc, char** argv)
     GUI::ApplicationWindowOptions options;
     options.requests = commandLine.Requests();
     options.diary = &diary;
+    options.midiInput = &program.Output();
     GUI::ApplicationWindow window(program.Controller(), settings, options);
     try {
         if (!window.Startup())

@@ -25,6 +25,11 @@ if(TARGET tolvane)
   target_link_libraries(bench_socket_flood PRIVATE tolvane_warnings)
   target_include_directories(bench_socket_flood PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   add_dependencies(bench_socket_flood tolvane)
+  add_executable(bench_osc_flood ${CMAKE_CURRENT_LIST_DIR}/OscFlood.cpp)
+  pkg_check_modules(LIBLO REQUIRED IMPORTED_TARGET liblo)
+  target_link_libraries(bench_osc_flood PRIVATE tolvane_warnings PkgConfig::LIBLO)
+  target_include_directories(bench_osc_flood PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  add_dependencies(bench_osc_flood tolvane)
 endif()
 
 # The real program's sound output while its sound server dies or hangs (make reliability).

@@ -157,4 +157,15 @@ struct ProgramSwitches {
     std::int32_t Diary = 1; ///< 1: practice sessions are kept in the diary; 0: nothing is written to it
 };
 
+/// How Tolvane is controlled from outside and plays in sync with others, kept in the file
+/// between runs (lines beside Language, outside every record: loading a preset keeps them).
+/// Only values other than the defaults are written.
+struct ControlSettings {
+    std::int32_t OscPort = 0;                 ///< UDP port for OSC commands; 0: off
+    std::string OscAddress = "127.0.0.1";     ///< the address the port is bound to (numeric)
+    std::string MidiMap;                      ///< notes and controllers to commands (Core::MidiMap's text)
+
+    bool operator==(const ControlSettings&) const = default;
+};
+
 } // namespace Configuration

@@ -159,9 +159,10 @@ bool Utf8(std::string_view value, char16_t* field, std::size_t capacity)
 class Reader {
 public:
     Reader(ConfigurationData& current, char16_t* language, std::size_t languageCapacity, Presets& presets,
-           WindowPlacement* window, ProgramSwitches* switches)
+           WindowPlacement* window, ProgramSwitches* switches, ControlSettings* control)
         : language_(language), languageCapacity_(languageCapacity), presets_(presets),
           window_(window ? window : &droppedWindow_), switches_(switches ? switches : &droppedSwitches_),
+          control_(control ? control : &droppedControl_),
           target_(&current)
     {
     }
@@ -173,6 +174,7 @@ public:
 private:
     void ApplySetting(const SettingKey& setting, const std::string& value);
     bool ApplyWindowKey(const Pair& pair);
+    bool ApplyControlKey(const Pair& pair);
     bool IsPreset(std::string_view key, const std::string& value);
     std::u16string DistinctName(const std::u16string& name);
 
@@ -183,6 +185,8 @@ private:
     WindowPlacement* window_;
     ProgramSwitches droppedSwitches_;
     ProgramSwitches* switches_;
+    ControlSettings droppedControl_;
+    ControlSettings* control_;
     ConfigurationData* target_; // the record the following lines fill
     int presetCounter_ = 0;
     int renamed_ = 0;
@@ -206,7 +210,7 @@ bool Reader::Apply(const Pair& pair)
         ApplySetting(*setting, pair.value);
         return true;
     }
-    if (ApplyWindowKey(pair))
+    if (ApplyWindowKey(pair) || ApplyControlKey(pair))
         return true;
     return IsPreset(pair.key, pair.value);
 }
@@ -233,6 +237,28 @@ bool Reader::ApplyWindowKey(const Pair& pair)
         else
             System::Log().Write(System::Warn, "Value '%s' of key %s in configuration file is out of range; it was ignored",
                                 pair.value.c_str(), key.name);
+        return true;
+    }
+    return false;
+}
+
+bool Reader::ApplyControlKey(const Pair& pair)
+{
+    if (EqualsIgnoringCase(pair.key, "OscPort")) {
+        const auto read = ReadInteger(pair.value);
+        if (read && *read >= 0 && *read <= 65535)
+            control_->OscPort = static_cast<std::int32_t>(*read);
+        else
+            System::Log().Write(System::Warn, "Value '%s' of key OscPort in configuration file is out of range; it was ignored",
+                                pair.value.c_str());
+        return true;
+    }
+    if (EqualsIgnoringCase(pair.key, "OscAddress")) {
+        control_->OscAddress = pair.value;
+        return true;
+    }
+    if (EqualsIgnoringCase(pair.key, "MidiMap")) {
+        control_->MidiMap = pair.value;
         return true;
     }
     return false;
@@ -346,10 +372,10 @@ std::u16string Reader::DistinctName(const std::u16string& original)
 
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
                              std::size_t languageCapacity, Presets& presets, WindowPlacement* window,
-                             ProgramSwitches* switches)
+                             ProgramSwitches* switches, ControlSettings* control)
 {
     ReadResult result;
-    Reader reader(current, language, languageCapacity, presets, window, switches);
+    Reader reader(current, language, languageCapacity, presets, window, switches, control);
     std::size_t position = 0;
     int lineNumber = 0;
     while (position < bytes.size()) {

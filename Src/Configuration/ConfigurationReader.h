@@ -36,10 +36,11 @@ struct ReadResult {
 /// main window's lines (WindowLeft, WindowTop, WindowWidth, WindowHeight, WindowMaximised) go
 /// to window, wherever they stand; without window they are read and dropped. A missing one
 /// leaves its field as it was, one out of range or no number too (Warn line). The program-wide
-/// switches (Diary) go to switches in the same way.
+/// switches (Diary) go to switches in the same way, the control lines (OscPort, OscAddress,
+/// MidiMap) to control.
 ReadResult ReadConfiguration(std::string_view bytes, ConfigurationData& current, char16_t* language,
                              std::size_t languageCapacity, Presets& presets, WindowPlacement* window = nullptr,
-                             ProgramSwitches* switches = nullptr);
+                             ProgramSwitches* switches = nullptr, ControlSettings* control = nullptr);
 
 /// The name that a preset called name carries after it has been written to the file and
 /// read back: cut at a line break and to NameCapacity - 1 code units, unpaired surrogates

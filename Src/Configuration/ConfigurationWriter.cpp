@@ -129,7 +129,8 @@ private:
 
 std::string WriteConfiguration(const ConfigurationData& current, const char16_t* language,
                                std::size_t languageCapacity, const Presets& presets,
-                               const WindowPlacement* window, const ProgramSwitches* switches)
+                               const WindowPlacement* window, const ProgramSwitches* switches,
+                               const ControlSettings* control)
 {
     std::string out;
     out.reserve(4096 + presets.size() * 256);
@@ -155,6 +156,15 @@ std::string WriteConfiguration(const ConfigurationData& current, const char16_t*
             if (switches->*key.field != defaults.*key.field)
                 writer.Line(key.name, std::to_string(switches->*key.field));
         }
+    }
+    if (control) {
+        const ControlSettings defaults;
+        if (control->OscPort != defaults.OscPort)
+            writer.Line("OscPort", std::to_string(control->OscPort));
+        if (control->OscAddress != defaults.OscAddress)
+            writer.Line("OscAddress", control->OscAddress);
+        if (control->MidiMap != defaults.MidiMap)
+            writer.Line("MidiMap", control->MidiMap);
     }
     writer.Block(current);
 

@@ -18,6 +18,7 @@ namespace Configuration {
 /// never past the longest value a line may hold, never with a line break inside.
 std::string WriteConfiguration(const ConfigurationData& current, const char16_t* language,
                                std::size_t languageCapacity, const Presets& presets,
-                               const WindowPlacement* window = nullptr, const ProgramSwitches* switches = nullptr);
+                               const WindowPlacement* window = nullptr, const ProgramSwitches* switches = nullptr,
+                               const ControlSettings* control = nullptr);
 
 } // namespace Configuration

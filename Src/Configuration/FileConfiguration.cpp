@@ -43,6 +43,7 @@ bool FileConfiguration::Load()
         presets_.clear();
         current_ = ConfigurationData();
         window_ = WindowPlacement();
+        control_ = ControlSettings();
         refusal_ = SaveRefusal::UnreadableFile;
         System::Log().Write(System::Error, "Not enough memory to read configuration file %s; it is left as it is",
                             path_.c_str());
@@ -68,7 +69,7 @@ bool FileConfiguration::Load()
     }
     ReadResult result;
     try {
-        result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_, &window_, &switches_);
+        result = ReadConfiguration(bytes, current_, language_, LanguageCapacity, presets_, &window_, &switches_, &control_);
     } catch (const std::bad_alloc&) {
         refuseForMemory();
         throw;
@@ -142,7 +143,7 @@ bool FileConfiguration::Save()
     current_.Name.clear();
     if (refusal_ != SaveRefusal::None)
         return false; // said at the load, in the log and to the user
-    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_, &window_, &switches_);
+    const std::string bytes = WriteConfiguration(current_, language_, LanguageCapacity, presets_, &window_, &switches_, &control_);
     if (bytes.size() > FileSizeLimit) {
         // The next load would refuse the file, and nothing would be read or saved from then on.
         System::Log().Write(System::Error,

@@ -41,6 +41,7 @@ public:
     char16_t* GetLanguage() override { return language_; }
     WindowPlacement& GetWindowPlacement() override { return window_; }
     ProgramSwitches& GetSwitches() override { return switches_; }
+    ControlSettings& GetControlSettings() override { return control_; }
     bool PresetExists(std::u16string_view name) override;
     bool AddPreset(const ConfigurationData& data) override;
     bool UpdatePreset(const ConfigurationData& data, std::u16string_view name) override;
@@ -72,6 +73,7 @@ private:
     char16_t language_[LanguageCapacity]{};
     WindowPlacement window_;
     ProgramSwitches switches_;
+    ControlSettings control_;
     Configuration::Presets presets_;
     std::string path_;
     std::string firstSettings_;

@@ -45,6 +45,8 @@ public:
 
     /// Where the main window was and how large; nothing kept yet on a first start. Writable.
     virtual WindowPlacement& GetWindowPlacement() = 0;
+    /// OSC and MIDI control, kept beside the window's place, outside every record.
+    virtual ControlSettings& GetControlSettings() = 0;
 
     /// The program-wide switches (the practice diary on or off). Writable.
     virtual ProgramSwitches& GetSwitches() = 0;

@@ -2,6 +2,7 @@
 #include "Core/Engine/IMetronome.h"
 #include "Core/Engine/IMetronomeEventHandler.h"
 #include "GUI/ApplicationWindowStartup.h"
+#include "Core/Control/RemoteCommand.h"
 #include "GUI/ControlSubClasser.h"
 #include "GUI/Dialogs/Dialog.h"
 #include "GUI/HeardTimeline.h"
@@ -36,6 +37,9 @@ class IConfiguration;
 namespace Diary {
 class Keeper;
 }
+namespace Platform::Audio {
+class Mixer;
+}
 
 namespace GUI {
 
@@ -43,6 +47,8 @@ class BeatView;
 class ExportDialog;
 
 class BeatsPerMinuteDisplay;
+class MidiInPump;
+class RemoteControl;
 class SingleInstance;
 class Statusbar;
 class Toolbar;
@@ -68,6 +74,9 @@ struct ApplicationWindowOptions {
     QStringList requests;
     /// The practice diary that keeps this window's runs (outlives the window); null: none.
     Diary::Keeper* diary = nullptr;
+    /// The output whose MIDI input (and the ALSA sequencer port, stamped on its clock) the
+    /// window reads (see MidiInPump); null: no MIDI input.
+    Platform::Audio::Mixer* midiInput = nullptr;
 };
 
 /// The program's main window: tempo read-out, beat lamp, Start/Stop and Tap buttons, tempo and
@@ -191,6 +200,20 @@ public:
     /// True while the sound is muted for the beat to be only seen.
     bool VisualOnly() const;
     BeatView* FullScreenView() const { return beatView_; }
+    /// Carries out a command that came from outside the window (OSC, a MIDI controller).
+    /// Commands the window refuses now (a tempo out of range, a preset that does not exist)
+    /// do nothing.
+    void CarryOutRemote(const Core::RemoteCommand& command);
+    /// Starts taking commands from outside as the control settings say: MIDI input through
+    /// the MIDI map, OSC when a port is set. Once; at start-up.
+    void StartRemoteControl();
+    /// Listens for OSC commands on port (0: stops listening) at the address the control
+    /// settings give, and keeps the port in them. False when the port cannot be opened.
+    bool ListenForOsc(int port);
+    /// What receives commands from outside; made at start-up (null before).
+    RemoteControl* Remote() const { return remote_; }
+    /// The program's MIDI input, for whoever listens to it; made at start-up (null before).
+    MidiInPump* MidiInput() const { return midiIn_; }
     /// Carries out one request line of the command line ("preset NAME", "practice OPTION",
     /// "tempo N", "view WISH", "start").
     bool CarryOutRequest(const QString& request);
@@ -347,6 +370,8 @@ private:
 
     ApplicationWindowOptions options_;
     ApplicationWindowStartup startup_{*this};
+    RemoteControl* remote_ = nullptr; // a child of the window
+    MidiInPump* midiIn_ = nullptr;    // a child of the window
     Configuration::IConfiguration& configuration_;
     Core::IMetronome& metronome_;
     TempoInput tempoInput_;

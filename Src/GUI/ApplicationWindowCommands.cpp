@@ -388,6 +388,11 @@ bool ApplicationWindow::CarryOutRequest(const QString& request)
         return PracticeRequest(request.mid(9));
     if (request.startsWith(QLatin1String("preset ")))
         return LoadPresetRequest(request.mid(7));
+    if (request.startsWith(QLatin1String("osc "))) {
+        bool number = false;
+        const int port = request.mid(4).toInt(&number);
+        return number && port >= 0 && port <= 65535 && ListenForOsc(port);
+    }
     if (request.startsWith(QLatin1String("tempo "))) {
         bool number = false;
         const int tempo = request.mid(6).toInt(&number);

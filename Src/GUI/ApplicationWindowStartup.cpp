@@ -87,6 +87,7 @@ bool ApplicationWindowStartup::Run()
     window_.metronome_.PrepareSounds(window_.Settings());
     window_.CreateInterface();
     window_.ControlHelp();
+    window_.StartRemoteControl();
     window_.ShowPlaced();
     window_.ReturnFocus(); // keys go to the tempo control from the start
     // The command line's wishes wait for the event loop: the window's first showing is over
@@ -212,6 +213,8 @@ bool ApplicationWindowStartup::CheckSingleInstance()
     instance_->AddRequest(QStringLiteral("setlist"), [&window, answer](const QString& path) {
         return answer(window.SongRequest(QStringLiteral("setlist ") + path));
     });
+    instance_->AddRequest(QStringLiteral("osc"),
+                          [&window, answer](const QString& port) { return answer(window.CarryOutRequest("osc " + port)); });
     instance_->AddRequest(QStringLiteral("start"),
                           [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(

@@ -54,7 +54,10 @@ CommandLine::CommandLine(const QStringList& arguments)
                                       QStringLiteral("Write the practice diary's sessions to <file> as CSV "
                                                      "(- for standard output) and end."),
                                       QStringLiteral("file"));
-    parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json, diaryCsv});
+    const QCommandLineOption oscPort(QStringLiteral("osc-port"),
+                                     QStringLiteral("Take OSC commands on UDP port <n> of the loopback address (0: off)."),
+                                     QStringLiteral("n"));
+    parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json, diaryCsv, oscPort});
     parser_.addOption(QCommandLineOption(QStringLiteral("fullscreen"),
                                          QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
     parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
@@ -149,6 +152,16 @@ CommandLine::CommandLine(const QStringList& arguments)
             return;
         }
         tempo_ = bpm;
+    }
+    if (parser_.isSet(oscPort)) {
+        bool number = false;
+        const int port = parser_.value(oscPort).toInt(&number);
+        if (!number || port < 0 || port > 65535) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("The OSC port must be a number from 0 to 65535 (not '%1').").arg(parser_.value(oscPort));
+            return;
+        }
+        oscPort_ = port;
     }
     if (parser_.isSet(preset)) {
         preset_ = parser_.value(preset);
@@ -340,6 +353,8 @@ QString CommandLine::VersionLine()
 QStringList CommandLine::Requests() const
 {
     QStringList requests;
+    if (oscPort_)
+        requests << QStringLiteral("osc %1").arg(*oscPort_);
     if (!preset_.isEmpty())
         requests << QStringLiteral("preset ") + preset_;
     requests << practice_;

@@ -14,6 +14,7 @@ namespace GUI {
 ///   --preset NAME     start with the preset NAME loaded
 ///   --start           start playing at once
 ///   --fullscreen      show the full-screen beat view; --visual-only: mute the sound
+///   --osc-port N      take OSC commands on UDP port N (0: off), kept in the settings
 ///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
 ///   --song FILE       play the song FILE (a tempo map) at the next Start, with --from LABEL
@@ -66,9 +67,9 @@ public:
     static QString VersionLine();
 
     /// The wishes, as request lines of the instance socket, in the order they are carried
-    /// out: the preset first, so that a tempo and practice options given beside it win, then
-    /// the practice options ("practice NAME VALUE"), the tempo, the setlist ("setlist PATH")
-    /// and the song ("song SCALE\tLABEL\tPATH", paths made absolute), then the start.
+    /// out: the OSC port ("osc N"), then the preset, so that a tempo and practice options given
+    /// beside it win, then the practice options ("practice NAME VALUE"), the tempo, the setlist
+    /// ("setlist PATH") and the song ("song SCALE\tLABEL\tPATH", paths made absolute), then the start.
     QStringList Requests() const;
     /// The file --diary-csv names.
     const QString& DiaryCsvFile() const { return diaryCsv_; }
@@ -99,6 +100,7 @@ private:
     Outcome outcome_ = Outcome::Run;
     QString error_;
     std::optional<int> tempo_;
+    std::optional<int> oscPort_;
     QString preset_;
     QStringList practice_;
     QString song_;    ///< its request line, or empty

@@ -1,0 +1,76 @@
+// The main window's part that carries out commands from outside: OSC and MIDI control.
+#include "GUI/ApplicationWindow.h"
+
+#include "Configuration/IConfiguration.h"
+#include "GUI/MidiInPump.h"
+#include "GUI/RemoteControl.h"
+#include "Platform/Text.h"
+
+#include <cmath>
+
+namespace GUI {
+
+void ApplicationWindow::CarryOutRemote(const Core::RemoteCommand& command)
+{
+    using Core::RemoteAction;
+    if (!display_)
+        return;
+    const auto bpm = [&command] {
+        // Far beyond any tempo and within int: refused below as out of range.
+        return static_cast<int>(std::lround(std::clamp(command.value, -1.0e6, 1.0e6)));
+    };
+    const QString name = QString::fromStdU16String(
+        std::u16string(command.name, Platform::Text::Length(command.name, std::size(command.name))));
+    switch (command.action) {
+    case RemoteAction::Start: StartRequest(); break;
+    case RemoteAction::Stop: StopIfRunning(); break;
+    case RemoteAction::StartStop: ToggleStartStop(); break;
+    case RemoteAction::Tap: tempoInput_.Tap(Qt::NoModifier); break;
+    case RemoteAction::Tempo: SetTempoRequest(bpm()); break;
+    case RemoteAction::TempoStep:
+        SetTempoRequest(std::clamp(Tempo() + bpm(), KeyboardTempoMinimum, KeyboardTempoMaximum));
+        break;
+    case RemoteAction::Preset: LoadPresetRequest(name); break;
+    case RemoteAction::PresetNumber: {
+        std::u16string found;
+        int index = 0;
+        configuration_.ForEachPreset([&](const Configuration::ConfigurationData& preset) {
+            if (++index == bpm())
+                found = preset.Name;
+        });
+        if (!found.empty())
+            LoadPresetRequest(QString::fromStdU16String(found));
+        break;
+    }
+    case RemoteAction::Practice: PracticeRequest(name); break;
+    case RemoteAction::Show: ActivateFromOtherCopy(); break;
+    }
+}
+
+void ApplicationWindow::StartRemoteControl()
+{
+    if (remote_)
+        return;
+    remote_ = new RemoteControl([this](const Core::RemoteCommand& command) { CarryOutRemote(command); }, this);
+    Configuration::ControlSettings& control = configuration_.GetControlSettings();
+    remote_->learnt = [this](Core::MidiCommand, const Core::MidiTrigger&) {
+        configuration_.GetControlSettings().MidiMap = remote_->Map().ToText();
+    };
+    midiIn_ = new MidiInPump(options_.midiInput, this);
+    remote_->ListenMidi(*midiIn_, Core::MidiMap::FromText(control.MidiMap));
+    if (control.OscPort != 0)
+        ListenForOsc(control.OscPort); // a port that cannot be opened is logged; the window runs on
+}
+
+bool ApplicationWindow::ListenForOsc(int port)
+{
+    StartRemoteControl();
+    Configuration::ControlSettings& control = configuration_.GetControlSettings();
+    QString problem;
+    if (!remote_->ListenOsc(control.OscAddress, port, problem))
+        return false;
+    control.OscPort = port;
+    return true;
+}
+
+} // namespace GUI
