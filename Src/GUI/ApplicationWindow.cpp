@@ -6,6 +6,9 @@
 #include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Dialogs/ExportDialog.h"
+#include "GUI/Dialogs/SetlistDialog.h"
+#include "GUI/Dialogs/SongEditorDialog.h"
+#include "GUI/Dialogs/SongTexts.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"
 #include "GUI/ScreenFit.h"
@@ -185,6 +188,11 @@ void ApplicationWindow::CreateMenu()
     QAction* exportAction = actions_.at(ExportCommand);
     exportAction->setText(FromTableText(System::CurrentLanguage()->GetText(ExportDialog::MenuText)));
     menus_[0]->insertAction(menus_[0]->actions().value(1), exportAction);
+    // Song Editor and Setlist, after Practice Diary: their texts from the [Text] table too.
+    for (const auto& [command, text] : {std::pair{SongEditorCommand, SongText::EditorMenu}, std::pair{SetlistCommand, SongText::SetlistMenu}}) {
+        actions_.at(command)->setText(SongText::Get(text));
+        menus_[1]->addAction(actions_.at(command));
+    }
 }
 
 void ApplicationWindow::CreateActions()
@@ -221,6 +229,9 @@ void ApplicationWindow::CreateActions()
         {VisualOnlyCommand, "visualOnly", nullptr, {}},
         {StrongFlashCommand, "strongFlashes", nullptr, {}},
         {ExportCommand, "exportClickTrack", [](ApplicationWindow& w, int) { w.OpenExport(); }, {Qt::CTRL | Qt::Key_E}},
+        {SongEditorCommand, "songEditor", [](ApplicationWindow& w, int) { w.OpenSongEditor(); }, {Qt::CTRL | Qt::Key_G}},
+        {SetlistCommand, "setlist", [](ApplicationWindow& w, int) { w.OpenSetlist(); },
+         {Qt::CTRL | Qt::SHIFT | Qt::Key_G}},
     };
     for (const auto& entry : commands) {
         auto* action = new QAction(this);
@@ -293,6 +304,8 @@ void ApplicationWindow::ApplyMenuTexts()
     }
     if (const char16_t* text = language->GetText(ExportDialog::MenuText))
         actions_[ExportCommand]->setText(FromTableText(text));
+    actions_[SongEditorCommand]->setText(SongText::Get(SongText::EditorMenu));
+    actions_[SetlistCommand]->setText(SongText::Get(SongText::SetlistMenu));
 }
 
 void ApplicationWindow::CreateControls()
@@ -380,6 +393,17 @@ void ApplicationWindow::CreateControls()
     songLine_->setFont(font);
     songLine_->setContentsMargins(0, 4, 0, 0);
     songLine_->setVisible(false);
+    // Previous and next part beside it, as Alt+Left and Alt+Right (with Shift at once).
+    for (const int direction : {-1, 1}) {
+        auto* button = new QToolButton(client_);
+        button->setObjectName(direction < 0 ? QStringLiteral("previousPart") : QStringLiteral("nextPart"));
+        button->setArrowType(direction < 0 ? Qt::LeftArrow : Qt::RightArrow);
+        button->setVisible(false);
+        connect(button, &QToolButton::clicked, this, [this, direction] {
+            MoveInSong(direction, false, (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) != 0);
+        });
+        partButtons_[direction < 0 ? 0 : 1] = button;
+    }
 
     LayOutControls();
     ShowTempo(Settings().Bpm, false); // the tempo's marking under the read-out

@@ -30,6 +30,7 @@ class QMenu;
 class QPushButton;
 class QSlider;
 class QSpacerItem;
+class QToolButton;
 
 namespace Configuration {
 class IConfiguration;
@@ -45,6 +46,8 @@ namespace GUI {
 
 class BeatView;
 class ExportDialog;
+class SetlistDialog;
+class SongEditorDialog;
 
 class BeatsPerMinuteDisplay;
 class MidiInPump;
@@ -133,6 +136,8 @@ public:
     static constexpr int ViewMenuText = 48;
     static constexpr int ExportCommand = 32783; ///< File → Export Click Track (Ctrl+E)
     static constexpr int DiaryCommand = 32784;  ///< Tools > Practice Diary (Ctrl+D)
+    static constexpr int SongEditorCommand = 32800; ///< Tools > Song Editor (Ctrl+G)
+    static constexpr int SetlistCommand = 32801;    ///< Tools > Setlist (Ctrl+Shift+G)
 
     /// metronome: the controller the window starts and stops; configuration: the settings
     /// store. Both must outlive the window.
@@ -168,6 +173,11 @@ public:
     void OpenExport();
     /// The export window once it has been opened (for tests), else null.
     ExportDialog* ExportWindow() const { return exportDialog_.get(); }
+    /// Tools → Song Editor and Tools → Setlist, shown beside the window (made on first use).
+    void OpenSongEditor();
+    void OpenSetlist();
+    SongEditorDialog* SongEditorWindow() const { return songEditor_.get(); }
+    SetlistDialog* SetlistWindow() const { return setlistDialog_.get(); }
     /// The dialog that command opens, made on first use and kept while the window lives;
     /// null when the command has none.
     Dialog* DialogFor(int command);
@@ -395,6 +405,11 @@ private:
     QPushButton* tap_ = nullptr;
     QSpacerItem* sliderGap_ = nullptr; // the room above the sliders in a larger window
     QLabel* songLine_ = nullptr;
+    std::array<QToolButton*, 2> partButtons_{}; // previous and next part, beside the song line
+    /// The song line and its buttons for the song loaded, and the setlist window's mark.
+    void ShowSong();
+    /// Stops what plays and starts the song loaded (from the editor or the setlist window).
+    void PlayLoadedSong();
     SongControl songs_;
     int songStep_ = 0; // a song step asked for at the end of the song that plays: 1 or -1
     std::array<QMenu*, 3> menus_{};
@@ -425,6 +440,8 @@ private:
     // The dialogs made so far, by the maker of their table row; destroyed first.
     std::vector<std::pair<DialogMaker, std::unique_ptr<Dialog>>> dialogs_;
     std::unique_ptr<ExportDialog> exportDialog_;
+    std::unique_ptr<SongEditorDialog> songEditor_;
+    std::unique_ptr<SetlistDialog> setlistDialog_;
 };
 
 } // namespace GUI

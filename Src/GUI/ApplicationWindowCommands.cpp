@@ -11,6 +11,7 @@
 #include "Diary/Keeper.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
+#include "GUI/Dialogs/SetlistDialog.h"
 #include "GUI/ProgramFont.h"
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
@@ -28,6 +29,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <QToolButton>
 #include <QToolTip>
 #include <QUrl>
 
@@ -169,6 +171,8 @@ void ApplicationWindow::StartNow()
     songStep_ = 0;
     if (result == 0) {
         running_.store(true);
+        if (songs_.HasSong())
+            ShowSong(); // the setlist window marks the song
         paused_ = false;
         if (options_.diary)
             options_.diary->Started(Settings(), Settings().Bpm);
@@ -355,9 +359,25 @@ bool ApplicationWindow::SongRequest(const QString& request)
         std::fprintf(stderr, "tolvane: %s\n", qPrintable(error));
         return false;
     }
-    songLine_->setText(songs_.IdleText());
-    songLine_->setVisible(true);
+    ShowSong();
     return true;
+}
+
+void ApplicationWindow::ShowSong()
+{
+    songLine_->setText(songs_.IdleText());
+    songLine_->setVisible(songs_.HasSong());
+    for (QToolButton* button : partButtons_)
+        button->setVisible(songs_.HasSong());
+    if (setlistDialog_)
+        setlistDialog_->MarkPlaying(running_.load() ? songs_.SongPath() : std::string());
+}
+
+void ApplicationWindow::PlayLoadedSong()
+{
+    StopIfRunning();
+    ShowSong();
+    StartNow();
 }
 
 void ApplicationWindow::MoveInSong(int direction, bool wholeSong, bool atOnce)
@@ -366,7 +386,7 @@ void ApplicationWindow::MoveInSong(int direction, bool wholeSong, bool atOnce)
         return;
     if (!metronome_.PlayingSong()) {
         if (wholeSong && songs_.StepSong(direction))
-            songLine_->setText(songs_.IdleText());
+            ShowSong();
         return;
     }
     if (wholeSong) {
@@ -609,7 +629,7 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
             songStep_ = 0;
             if (endedByItself && step != 0 && songs_.StepSong(step))
                 QTimer::singleShot(0, this, [this] { StartNow(); });
-            songLine_->setText(songs_.IdleText());
+            ShowSong();
         }
         break;
     }

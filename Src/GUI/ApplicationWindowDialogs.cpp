@@ -2,6 +2,8 @@
 // kept for the next ones.
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/ExportDialog.h"
+#include "GUI/Dialogs/SetlistDialog.h"
+#include "GUI/Dialogs/SongEditorDialog.h"
 
 #include "GUI/Dialogs/AboutDialog.h"
 #include "GUI/Dialogs/DiaryDialog.h"
@@ -95,6 +97,38 @@ void ApplicationWindow::OpenExport()
     if (!exportDialog_)
         exportDialog_ = std::make_unique<ExportDialog>(this, configuration_);
     exportDialog_->Open();
+}
+
+void ApplicationWindow::OpenSongEditor()
+{
+    if (!songEditor_) {
+        songEditor_ = std::make_unique<SongEditorDialog>(this, [this](const Core::Song& song, int part) {
+            if (songs_.UseSong(song, part, songEditor_->Path()))
+                PlayLoadedSong();
+        });
+        songEditor_->Load(songs_.SongPath()); // the song loaded, or a new one
+    }
+    songEditor_->ApplyTexts();
+    songEditor_->show();
+    songEditor_->raise();
+    songEditor_->activateWindow();
+}
+
+void ApplicationWindow::OpenSetlist()
+{
+    if (!setlistDialog_) {
+        setlistDialog_ = std::make_unique<SetlistDialog>(this, [this](const Core::Setlist& setlist, int index) {
+            QString error;
+            if (songs_.UseSetlist(setlist, index, std::string(), error))
+                PlayLoadedSong();
+        });
+        setlistDialog_->Load(songs_.SetlistPath());
+    }
+    setlistDialog_->ApplyTexts();
+    ShowSong();
+    setlistDialog_->show();
+    setlistDialog_->raise();
+    setlistDialog_->activateWindow();
 }
 
 } // namespace GUI

@@ -6,6 +6,7 @@
 // cut. A larger window scales the read-out and the lamp and lengthens the sliders.
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/ExportDialog.h"
+#include "GUI/Dialogs/SongTexts.h"
 
 #include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
@@ -163,7 +164,11 @@ void ApplicationWindow::LayOutControls()
     top->addWidget(startStop_, 1, 2, Qt::AlignTop);
     top->addWidget(marking_, 2, 0);
     top->addWidget(barCounter_, 1, 1, 1, 3, Qt::AlignBottom);
-    top->addWidget(songLine_, 3, 0, 1, 4);
+    auto* song = new QHBoxLayout;
+    song->addWidget(partButtons_[0]);
+    song->addWidget(partButtons_[1]);
+    song->addWidget(songLine_, 1);
+    top->addLayout(song, 3, 0, 1, 4);
     top->setColumnStretch(3, 1);
     column->addLayout(top);
     column->addSpacing(16);
@@ -268,6 +273,15 @@ void ApplicationWindow::DescribeControls()
     for (const auto& [command, action] : actions_)
         action->setStatusTip(StatusText(command));
     actions_.at(ExportCommand)->setStatusTip(FromTableText(System::CurrentLanguage()->GetText(ExportDialog::MenuHelp)));
+    for (const int command : {SongEditorCommand, SetlistCommand})
+        actions_.at(command)->setStatusTip(SongText::Get(SongText::MenuHelp));
+    for (std::size_t k = 0; k < 2; ++k) {
+        const int text = k == 0 ? SongText::PreviousPart : SongText::NextPart;
+        partButtons_[k]->setAccessibleName(SongText::Name(text));
+        partButtons_[k]->setToolTip(SongText::Get(text));
+        partButtons_[k]->setStatusTip(SongText::Get(text));
+        partButtons_[k]->setAccessibleDescription(SongText::Get(text));
+    }
     for (int position = 0; position < Toolbar::ButtonCount; ++position) {
         if (QToolButton* button = toolbar_->Button(position); button && button->defaultAction())
             button->defaultAction()->setStatusTip(StatusText(Toolbar::FirstCommand + position));

@@ -29,6 +29,34 @@ bool SongControl::LoadSong(const std::string& path, const std::string& fromLabel
     song_ = std::move(song);
     start_ = start;
     loaded_ = true;
+    songPath_ = path;
+    return true;
+}
+
+bool SongControl::UseSong(const Core::Song& song, std::int32_t fromPart, const std::string& path)
+{
+    if (fromPart < 0 || static_cast<std::size_t>(fromPart) >= song.Parts().size())
+        return false;
+    song_ = song;
+    start_.fromPart = fromPart;
+    loaded_ = true;
+    songPath_ = path;
+    setlist_ = Core::Setlist{};
+    setlistIndex_ = -1;
+    setlistPath_.clear();
+    return true;
+}
+
+bool SongControl::UseSetlist(const Core::Setlist& setlist, std::int32_t index, const std::string& path, QString& error)
+{
+    const std::vector<const Core::SetlistEntry*> songs = setlist.Songs();
+    if (index < 0 || static_cast<std::size_t>(index) >= songs.size())
+        return false;
+    if (!LoadSong(songs[static_cast<std::size_t>(index)]->path, std::string(), start_.scale, error))
+        return false;
+    setlist_ = setlist;
+    setlistIndex_ = index;
+    setlistPath_ = path;
     return true;
 }
 
@@ -42,6 +70,7 @@ bool SongControl::LoadSetlist(const std::string& path, QString& error)
     }
     setlist_ = std::move(setlist);
     setlistIndex_ = -1;
+    setlistPath_ = path;
     if (!StepSong(1)) {
         error = QString::fromStdString(path + ": no song of the setlist can be read");
         return false;
@@ -66,6 +95,8 @@ bool SongControl::StepSong(int direction)
 void SongControl::Clear()
 {
     loaded_ = false;
+    songPath_.clear();
+    setlistPath_.clear();
     song_ = Core::Song{};
     setlist_ = Core::Setlist{};
     setlistIndex_ = -1;

@@ -23,6 +23,15 @@ public:
     /// Moves to the next (direction 1) or previous (-1) song of the setlist that can be read;
     /// false when there is none.
     bool StepSong(int direction);
+    /// Plays a song as the editor shows it, from its part fromPart, at the practice scale set
+    /// before; the setlist is forgotten. False when it has no part there.
+    bool UseSong(const Core::Song& song, std::int32_t fromPart, const std::string& path);
+    /// Plays a setlist from its song `index` (among Setlist::Songs()); false when that song
+    /// cannot be read (the song and setlist loaded before stay).
+    bool UseSetlist(const Core::Setlist& setlist, std::int32_t index, const std::string& path, QString& error);
+    /// The file of the song loaded (empty for a song from the editor never saved) and of the setlist.
+    const std::string& SongPath() const { return songPath_; }
+    const std::string& SetlistPath() const { return setlistPath_; }
     /// Forgets the song and the setlist: Start plays the settings again.
     void Clear();
 
@@ -44,6 +53,7 @@ private:
     Core::Song song_;
     Core::SongStart start_;
     bool loaded_ = false;
+    std::string songPath_, setlistPath_;
     Core::Setlist setlist_;
     std::int32_t setlistIndex_ = -1; // among setlist_.Songs(); -1 without a setlist
 };

@@ -406,58 +406,58 @@ constexpr const char16_t* Texts[] = {
     // Later groups keep room to grow: a language file names an entry by its number, so
     // numbers never move. An entry not yet used is empty.
     // Songs and setlists: 148-199
-    u"", // 148
-    u"", // 149
-    u"", // 150
-    u"", // 151
-    u"", // 152
-    u"", // 153
-    u"", // 154
-    u"", // 155
-    u"", // 156
-    u"", // 157
-    u"", // 158
-    u"", // 159
-    u"", // 160
-    u"", // 161
-    u"", // 162
-    u"", // 163
-    u"", // 164
-    u"", // 165
-    u"", // 166
-    u"", // 167
-    u"", // 168
-    u"", // 169
-    u"", // 170
-    u"", // 171
-    u"", // 172
-    u"", // 173
-    u"", // 174
-    u"", // 175
-    u"", // 176
-    u"", // 177
-    u"", // 178
-    u"", // 179
-    u"", // 180
-    u"", // 181
-    u"", // 182
-    u"", // 183
-    u"", // 184
-    u"", // 185
-    u"", // 186
-    u"", // 187
-    u"", // 188
-    u"", // 189
-    u"", // 190
-    u"", // 191
-    u"", // 192
-    u"", // 193
-    u"", // 194
-    u"", // 195
-    u"", // 196
-    u"", // 197
-    u"", // 198
-    u"", // 199
+    u"Song &Editor...", // 148
+    u"Set&list...", // 149
+    u"Song Editor - %1", // 150
+    u"Setlist - %1", // 151
+    u"New song", // 152
+    u"&Parts:", // 153
+    u"Label", // 154
+    u"Bars", // 155
+    u"Metre", // 156
+    u"Tempo", // 157
+    u"Pattern", // 158
+    u"Volume", // 159
+    u"More", // 160
+    u"&Count-in:", // 161
+    u"None", // 162
+    u"1 bar", // 163
+    u"2 bars", // 164
+    u"4 bars", // 165
+    u"2 beats", // 166
+    u"&Ending:", // 167
+    u"Stop", // 168
+    u"Loop", // 169
+    u"Next song of the setlist", // 170
+    u"&Add", // 171
+    u"&Remove", // 172
+    u"Move &Up", // 173
+    u"Move &Down", // 174
+    u"Dupl&icate", // 175
+    u"Pla&y", // 176
+    u"&Open...", // 177
+    u"&Save", // 178
+    u"Sa&ve As...", // 179
+    u"C&lose", // 180
+    u"%1, line %2: %3", // 181
+    u"%1 could not be saved; the file stays as it was.", // 182
+    u"Songs (*.klick *.txt);;All files (*)", // 183
+    u"&Songs:", // 184
+    u"%1 (not found)", // 185
+    u"Setlists (*.setlist *.txt);;All files (*)", // 186
+    u"Previous part (Alt+Left; with Shift at the next beat)", // 187
+    u"Next part (Alt+Right; with Shift at the next beat)", // 188
+    u"A row a part; type in a cell to change it. Bars 0: the part plays until you move on. Tempo 100-160: a change across the part. Pattern: X accented, x plain, . silent. More: compound, groups=3+2+2, swing=66, gap=3:1.", // 189
+    u"Played once before the first part.", // 190
+    u"What follows the last part: stop, play the song again, or the setlist's next song.", // 191
+    u"Adds a part after the selected one (Duplicate: a copy of it), or song files at the end of the setlist.", // 192
+    u"Removes the selected part or song (Delete).", // 193
+    u"Moves the selected part or song up or down (Alt+Up, Alt+Down).", // 194
+    u"Songs: parts that change tempo, metre and accents at the bar line; setlists of songs.", // 195
+    u"Plays from the selected part, or the selected song (Enter, double-click).", // 196
+    u"Opens a file, or saves to one (an old file stays as it was until the new one is complete).", // 197
+    u"%1 (playing)", // 198
+    u"The songs in order: drag one, or move it with Alt+Up and Alt+Down.", // 199
     // Sync and remote control: 200-239
     u"", // 200
     u"", // 201

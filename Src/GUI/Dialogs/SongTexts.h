@@ -1,0 +1,39 @@
+#pragma once
+// The [Text] entries of the song editor, the setlist window and the song buttons of the main
+// window (the block kept for songs and setlists, from 148 on).
+#include "GUI/ProgramFont.h"
+#include "System/CurrentLanguage.h"
+
+#include <QString>
+
+namespace GUI::SongText {
+
+enum : int {
+    EditorMenu = 148, SetlistMenu, EditorTitle, SetlistTitle, Untitled, Parts,
+    LabelColumn, BarsColumn, MetreColumn, TempoColumn, PatternColumn, VolumeColumn, MoreColumn,
+    CountIn, NoCountIn, OneBar, TwoBars, FourBars, TwoBeats,
+    Ending, Stop, Loop, NextSong,
+    Add, Remove, MoveUp, MoveDown, Duplicate, Play, Open, Save, SaveAs, Close,
+    Problem, NotSaved, SongFilter, Songs, NotFound, SetlistFilter, PreviousPart, NextPart,
+    PartsHelp, CountInHelp, EndingHelp, AddHelp, RemoveHelp, MoveHelp, MenuHelp, PlayHelp, FileHelp,
+    Playing, SongsHelp,
+};
+static_assert(SongsHelp == 199, "the songs' block ends at 199");
+
+inline QString Get(int index)
+{
+    return FromTableText(System::CurrentLanguage()->GetText(index));
+}
+
+/// A text for an accessible name: without its mnemonic, colon, dots and what follows " (".
+inline QString Name(int index)
+{
+    QString text = Get(index).remove(QLatin1Char('&')).remove(QStringLiteral("...")).remove(QLatin1Char(':'));
+    if (const int open = text.indexOf(QStringLiteral(" ("), 0); open > 0)
+        text.truncate(open);
+    if (const int tab = text.indexOf(QLatin1Char('\t')); tab > 0)
+        text.truncate(tab);
+    return text.trimmed();
+}
+
+} // namespace GUI::SongText
