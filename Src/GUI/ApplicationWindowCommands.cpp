@@ -540,7 +540,7 @@ void ApplicationWindow::ShowPosition(std::int32_t slot)
         songLine_->setText(songs_.PositionText(at.part, at.bar, at.partBars, at.countIn));
         // The read-out follows the song's tempo, beat by beat through a change.
         if (!at.countIn)
-            display_->ShowTempo(songs_.TempoAt(at.part, at.bar, at.beat));
+            ShowTempo(songs_.TempoAt(at.part, at.bar, at.beat), false); // the marking too
     }
 }
 
