@@ -4,7 +4,7 @@
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
 # (main window, the export window, the main window stopped and playing the speed trainer with its bar counter, the settings pages (in English all of them, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
 # page with the "Trainer 80 to 120" speed trainer, the full-screen beat view, the Practice page with the "Wood blocks"
-# eighths, a count-in, random muted bars and swing).
+# eighths, a count-in, random muted bars and swing, a song playing, the setlist and song editor windows).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
 set -euo pipefail
@@ -146,5 +146,21 @@ for language in en de fr; do
     start $language "" --song songs/Ballad.klick --from verse --start
     sleep 4
     shoot "$main" main-window-song
+    stop
+
+    # The setlist window with its first song playing and one not found, then the song editor
+    # with that song (Tools → Setlist, Tools → Song Editor).
+    printf 'Ballad.klick\nFourParts.klick\nEncore.klick\n' >"$app/songs/Gig.setlist"
+    start $language "" --setlist songs/Gig.setlist --start
+    xdotool key ctrl+shift+g
+    sleep 1.5
+    shoot "$(xdotool getactivewindow)" setlist
+    xdotool key Escape
+    sleep 0.5
+    xdotool windowactivate --sync "$main" key ctrl+g
+    sleep 1.5
+    shoot "$(xdotool getactivewindow)" song-editor
+    xdotool key Escape
+    sleep 0.5
     stop
 done

@@ -249,7 +249,7 @@ void SetlistDialog::ApplyTexts()
 {
     const QString name = path_.empty() ? Get(Untitled) : QFileInfo(QString::fromStdString(path_)).completeBaseName();
     setWindowTitle(Get(SetlistTitle).arg(name));
-    file_->setText(path_.empty() ? name : QDir::toNativeSeparators(QString::fromStdString(path_)));
+    file_->setText(path_.empty() ? name : ShownPath(path_));
     songsLabel_->setText(Get(Songs));
     list_->setAccessibleName(Name(Songs));
     list_->setStatusTip(Get(SongsHelp));

@@ -381,7 +381,7 @@ void SongEditorDialog::ApplyTexts()
 {
     const QString name = path_.empty() ? Get(Untitled) : QString::fromStdString(song_.name);
     setWindowTitle(Get(EditorTitle).arg(name));
-    file_->setText(path_.empty() ? name : QDir::toNativeSeparators(QString::fromStdString(path_)));
+    file_->setText(path_.empty() ? name : ShownPath(path_));
     partsLabel_->setText(Get(Parts));
     QStringList headers;
     for (int column = 0; column < Columns; ++column)

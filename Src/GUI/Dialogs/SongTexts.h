@@ -4,7 +4,10 @@
 #include "GUI/ProgramFont.h"
 #include "System/CurrentLanguage.h"
 
+#include <QDir>
 #include <QString>
+
+#include <string>
 
 namespace GUI::SongText {
 
@@ -34,6 +37,16 @@ inline QString Name(int index)
     if (const int tab = text.indexOf(QLatin1Char('\t')); tab > 0)
         text.truncate(tab);
     return text.trimmed();
+}
+
+/// A file's path as the windows show it: the home folder as "~".
+inline QString ShownPath(const std::string& path)
+{
+    QString shown = QString::fromStdString(path);
+    const QString home = QDir::homePath();
+    if (home.size() > 1 && shown.startsWith(home + QLatin1Char('/')))
+        shown.replace(0, home.size(), QStringLiteral("~"));
+    return QDir::toNativeSeparators(shown);
 }
 
 } // namespace GUI::SongText
