@@ -12,7 +12,9 @@
 #include "GUI/BeatsPerMinuteDisplay.h"
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/SetlistDialog.h"
+#include "GUI/Dialogs/SongTexts.h"
 #include "GUI/ProgramFont.h"
+#include "GUI/Statusbar.h"
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
 #include "System/Log.h"
@@ -360,6 +362,17 @@ bool ApplicationWindow::SongRequest(const QString& request)
         return false;
     }
     ShowSong();
+    // A line of the song that cannot be read is named in the status line too (the song
+    // editor shows them all).
+    for (const Core::SongLine& line : songs_.Song().lines) {
+        if (!line.isPart && !line.problem.empty()) {
+            statusbar_->SetText(SongText::Get(SongText::Problem)
+                                    .arg(QFileInfo(QString::fromStdString(songs_.SongPath())).fileName())
+                                    .arg(line.number)
+                                    .arg(QString::fromStdString(line.problem)));
+            break;
+        }
+    }
     return true;
 }
 

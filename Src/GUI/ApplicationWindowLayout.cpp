@@ -6,6 +6,8 @@
 // cut. A larger window scales the read-out and the lamp and lengthens the sliders.
 #include "GUI/ApplicationWindow.h"
 #include "GUI/Dialogs/ExportDialog.h"
+#include "GUI/Dialogs/SetlistDialog.h"
+#include "GUI/Dialogs/SongEditorDialog.h"
 #include "GUI/Dialogs/SongTexts.h"
 
 #include "GUI/BeatView.h"
@@ -105,6 +107,10 @@ void ApplicationWindow::ShowLanguage()
         setWindowTitle(FromTableText(title));
     DescribeControls();
     FitToTexts();
+    if (songEditor_)
+        songEditor_->ApplyTexts();
+    if (setlistDialog_)
+        setlistDialog_->ApplyTexts();
 }
 
 void ApplicationWindow::ApplyViewTexts()

@@ -4,6 +4,7 @@
 #include "GUI/Dialogs/SetlistDialog.h"
 #include "GUI/Dialogs/SongEditorDialog.h"
 #include "GUI/Dialogs/SongTexts.h"
+#include "GUI/Statusbar.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
@@ -105,9 +106,10 @@ private slots:
     void MenuOpensTheEditorWhosePlayStartsTheSongWithPartButtons()
     {
         const std::string path = *folder_ / "Two.klick";
-        TestSupport::WriteFile(path, "a: 2 120\nb: 2 3/4 90\n");
+        TestSupport::WriteFile(path, "a: 2 120\nb: 2 3/4 90\n2 x\n");
         GUI::ApplicationWindow& window = OpenWindow({QStringLiteral("song 100\t\t") + QString::fromStdString(path)});
         QTRY_VERIFY(window.findChild<QToolButton*>(QStringLiteral("nextPart"))->isVisible());
+        QVERIFY(window.StatusLine()->Text().startsWith(QStringLiteral("Two.klick, line 3: ")));
         window.findChild<QAction*>(QStringLiteral("songEditor"))->trigger();
         GUI::SongEditorDialog& editor = *window.SongEditorWindow();
         QCOMPARE(editor.Path(), path);
