@@ -69,8 +69,13 @@ SetlistDialog::SetlistDialog(QWidget* parent, std::function<void(const Core::Set
     grid->setRowStretch(2, 1);
     grid->setColumnStretch(0, 1);
 
-    // A drop reorders the rows; the setlist follows them.
+    // A drop reorders the rows (as a move, or as an insertion and a removal); the setlist
+    // follows them once the drop is over.
     connect(list_->model(), &QAbstractItemModel::rowsMoved, this, [this] { TakeOrder(); });
+    connect(list_->model(), &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (!filling_)
+            QMetaObject::invokeMethod(this, [this] { TakeOrder(); }, Qt::QueuedConnection);
+    });
     connect(list_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { PlayRow(list_->row(item)); });
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
         buttons_[RemoveButton]->setEnabled(row >= 0);
@@ -163,6 +168,7 @@ bool SetlistDialog::SaveTo(const std::string& path)
 void SetlistDialog::Fill()
 {
     const int current = list_->currentRow();
+    filling_ = true;
     list_->blockSignals(true);
     list_->clear();
     for (std::size_t k = 0; k < setlist_.entries.size(); ++k) {
@@ -188,6 +194,7 @@ void SetlistDialog::Fill()
     }
     list_->setCurrentRow(std::clamp(current, list_->count() > 0 ? 0 : -1, list_->count() - 1));
     list_->blockSignals(false);
+    filling_ = false;
     emit list_->currentRowChanged(list_->currentRow());
 }
 
@@ -195,6 +202,8 @@ void SetlistDialog::TakeOrder()
 {
     // The songs take the places songs had, in the rows' order; comments keep theirs.
     std::vector<Core::SetlistEntry> songs;
+    if (list_->count() != static_cast<int>(setlist_.Songs().size()))
+        return; // a drop not yet over
     for (int row = 0; row < list_->count(); ++row)
         songs.push_back(setlist_.entries[static_cast<std::size_t>(list_->item(row)->data(EntryRole).toInt())]);
     std::size_t next = 0;

@@ -46,6 +46,7 @@ private:
     Core::Setlist setlist_;
     std::string path_;
     std::string playing_;
+    bool filling_ = false;
     QLabel* file_;
     QLabel* songsLabel_;
     QListWidget* list_;
