@@ -155,6 +155,7 @@ struct WindowPlacement {
 /// preset keeps them. A line is written only when its value is not the default.
 struct ProgramSwitches {
     std::int32_t Diary = 1; ///< 1: practice sessions are kept in the diary; 0: nothing is written to it
+    std::int32_t TimingFeedback = 0; ///< 1: runs score the notes of the MIDI input and show them under the sliders
 };
 
 /// How Tolvane is controlled from outside and plays in sync with others, kept in the file

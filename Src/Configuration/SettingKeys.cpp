@@ -186,6 +186,7 @@ std::span<const SwitchKey> SwitchKeys()
 {
     static constexpr SwitchKey keys[] = {
         {"Diary", &ProgramSwitches::Diary, 0, 1},
+        {"TimingFeedback", &ProgramSwitches::TimingFeedback, 0, 1},
     };
     return keys;
 }

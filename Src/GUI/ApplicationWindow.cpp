@@ -9,6 +9,7 @@
 #include "GUI/Dialogs/SetlistDialog.h"
 #include "GUI/Dialogs/SongEditorDialog.h"
 #include "GUI/Dialogs/SongTexts.h"
+#include "GUI/LiveTiming.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Resources.h"
 #include "GUI/ScreenFit.h"
@@ -351,6 +352,10 @@ void ApplicationWindow::CreateControls()
     barCounter_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     // As wide as the room it is given, never wider: the window keeps its width.
     barCounter_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    timingStrip_ = new TimingStrip(client_);
+    timingStrip_->setVisible(configuration_.GetSwitches().TimingFeedback != 0);
+    liveTiming_ = new LiveTiming(options_.midiInput, *timingStrip_, this);
 
     tempoSlider_ = new QSlider(Qt::Horizontal, client_);
     tempoSlider_->setProperty("controlId", TempoSliderId);

@@ -52,6 +52,8 @@ class SongEditorDialog;
 class BeatsPerMinuteDisplay;
 class MidiInPump;
 class RemoteControl;
+class LiveTiming;
+class TimingStrip;
 class SingleInstance;
 class Statusbar;
 class Toolbar;
@@ -232,6 +234,8 @@ public:
     const QStringList& RefusedRequests() const { return startup_.RefusedRequests(); }
     /// Moves the sliders and the read-out to the current settings (after a preset was loaded).
     void RefreshFromSettings();
+    /// Shows or hides timing feedback's strip under the sliders, the window growing to hold it.
+    void ShowTimingStrip(bool shown);
     /// Stops a playing run (or a Start waiting for its sounds), as the Stop command does.
     void StopIfRunning();
     /// Brings the window to the front (another copy of the program asked for it).
@@ -285,6 +289,7 @@ public:
     /// A beat begins: the bar counter and the full-screen view show it when the beat is heard.
     /// Timer thread.
     void OnPosition(const Core::BarPosition& position) override;
+    void OnSounded(bool heard) override;
     /// What the bar counter shows now: "12 · 3", during a count-in "−2", "−1" or "In"; with
     /// the speed trainer a second line with the level's tempo and the bars left in it. Empty
     /// while stopped.
@@ -397,6 +402,8 @@ private:
     QGroupBox* groupBox_ = nullptr;
     QPushButton* startStop_ = nullptr;
     QLabel* barCounter_ = nullptr;
+    TimingStrip* timingStrip_ = nullptr; // timing feedback's last hits, under the sliders
+    LiveTiming* liveTiming_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QLabel* tempoLabel_ = nullptr;
     QSlider* volumeSlider_ = nullptr;

@@ -1,5 +1,6 @@
 // The main window's behaviour: commands, the tempo from the sliders and from TempoInput, the
 // metronome's reports, start errors and help.
+
 #include "GUI/ApplicationWindow.h"
 
 #include "Core/Engine/Practice.h"
@@ -13,12 +14,14 @@
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/SetlistDialog.h"
 #include "GUI/Dialogs/SongTexts.h"
+#include "GUI/LiveTiming.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Statusbar.h"
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
 #include "System/Log.h"
 
+#include <QLayout>
 #include <QAction>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -168,6 +171,9 @@ void ApplicationWindow::StartNow()
     Configuration::ConfigurationData run = Settings();
     if (VisualOnly())
         run.GlobalVolume = 0;
+    const bool timing = configuration_.GetSwitches().TimingFeedback != 0;
+    ShowTimingStrip(timing);
+    liveTiming_->Begin(timing);
     const std::uint32_t result = songs_.HasSong() ? metronome_.StartSong(this, run, songs_.Song(), songs_.Start())
                                                   : metronome_.Start(this, run);
     songStep_ = 0;
@@ -176,10 +182,13 @@ void ApplicationWindow::StartNow()
         if (songs_.HasSong())
             ShowSong(); // the setlist window marks the song
         paused_ = false;
+        if (const QString listening = liveTiming_->Listen(midiIn_); !listening.isEmpty())
+            statusbar_->SetText(listening);
         if (options_.diary)
             options_.diary->Started(Settings(), Settings().Bpm);
         ShowStartStopText();
     } else {
+        liveTiming_->End();
         ShowStartError(this, result, &Settings());
     }
     ReturnFocus();
@@ -442,6 +451,18 @@ void ApplicationWindow::RefreshFromSettings()
         volumeSlider_->setValue(Settings().GlobalVolume);
     }
     ShowTempo(Settings().Bpm, true);
+    if (!running_.load())
+        ShowTimingStrip(configuration_.GetSwitches().TimingFeedback != 0);
+}
+
+void ApplicationWindow::ShowTimingStrip(bool shown)
+{
+    if (timingStrip_->isVisibleTo(this) == shown)
+        return;
+    timingStrip_->setVisible(shown);
+    // The window grows by the strip (and gives the room back at its least size).
+    client_->layout()->activate();
+    FitOuterSize();
 }
 
 void ApplicationWindow::OnTempoSliderMoved(int position)
@@ -539,6 +560,12 @@ void ApplicationWindow::OnPosition(const Core::BarPosition& position)
     positionRing_[slot] = position;
     positions_.Post(static_cast<std::int32_t>(slot));
     beatView_->PostPosition(position); // the full-screen view queues it for the same heard time
+    liveTiming_->OnPosition(position);
+}
+
+void ApplicationWindow::OnSounded(bool heard)
+{
+    liveTiming_->OnSounded(heard);
 }
 
 void ApplicationWindow::ShowPosition(std::int32_t slot)
@@ -623,6 +650,7 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         // A run that ended on the timer thread left its engine and lamp for this thread.
         const bool endedByItself = running_.load();
         metronome_.Stop();
+        liveTiming_->End();
         // The session ends here, however the run ended: Stop, its own end, the window closing.
         if (options_.diary)
             options_.diary->Stopped();

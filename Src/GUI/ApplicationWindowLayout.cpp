@@ -12,6 +12,7 @@
 
 #include "GUI/BeatView.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/LiveTiming.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Statusbar.h"
 #include "GUI/ScreenFit.h"
@@ -205,6 +206,10 @@ void ApplicationWindow::LayOutControls()
     sliders->setColumnStretch(1, 1000); // nearly all, up to the sliders' longest (ScaleToRoom)
     sliders->setColumnStretch(3, 1);
     column->addLayout(sliders);
+    auto* strip = new QHBoxLayout;
+    strip->setContentsMargins(Margin, 6, Margin, 0);
+    strip->addWidget(timingStrip_);
+    column->addLayout(strip);
     column->addStretch(1);
     column->addWidget(statusbar_);
 }
@@ -312,6 +317,9 @@ void ApplicationWindow::DescribeControls()
     barCounter_->setAccessibleName(FromTableText(System::CurrentLanguage()->GetText(BarCounterNameText)));
     barCounter_->setStatusTip(StatusText(BarCounterId));
     barCounter_->setAccessibleDescription(barCounter_->statusTip());
+    timingStrip_->setAccessibleName(FromTableText(System::CurrentLanguage()->GetText(TimingText::StripName)));
+    timingStrip_->setStatusTip(FromTableText(System::CurrentLanguage()->GetText(TimingText::StripHelp)));
+    timingStrip_->setAccessibleDescription(timingStrip_->statusTip());
     tempoLabel_->setAccessibleDescription(StatusText(TempoSliderId));
     volumeLabel_->setAccessibleDescription(StatusText(VolumeSliderId));
 }

@@ -500,17 +500,17 @@ constexpr const char16_t* Texts[] = {
     u"", // 238
     u"", // 239
     // Timing feedback: 240-289
-    u"", // 240
-    u"", // 241
-    u"", // 242
-    u"", // 243
-    u"", // 244
-    u"", // 245
-    u"", // 246
-    u"", // 247
-    u"", // 248
-    u"", // 249
-    u"", // 250
+    u"&Timing feedback from the MIDI input", // 240
+    u"Scores every note played into Tolvane's MIDI input (Tolvane:midi_in) against the clicks as you hear them, and shows your last hits under the sliders.", // 241
+    u"Timing of your last hits", // 242
+    u"Your last hits: early left, late right; green ≤ 10 ms, amber ≤ 25 ms, grey stray", // 243
+    u"early", // 244
+    u"late", // 245
+    u"Timing feedback: listening on %1", // 246
+    u"Timing feedback: no MIDI input to listen on (neither JACK nor an ALSA sequencer)", // 247
+    u"%1 ms", // 248
+    u"count-in", // 249
+    u"stray", // 250
     u"", // 251
     u"", // 252
     u"", // 253

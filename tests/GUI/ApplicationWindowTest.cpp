@@ -4,6 +4,7 @@
 // switches, help and shutdown.
 #include "Core/Engine/TimerFlags.h"
 #include "GUI/BeatsPerMinuteDisplay.h"
+#include "GUI/LiveTiming.h"
 #include "GUI/MetronomeEventQueue.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/StepSequencerDialog.h"
@@ -526,6 +527,21 @@ private slots:
         window.SetTempo(96, true);
         QCOMPARE(QAccessible::queryAccessibleInterface(window.TempoDisplay())->text(QAccessible::Value),
                  QStringLiteral("96 ") + window.TempoDisplay()->Label());
+
+        // Timing feedback's strip, with hits early, late, far late and stray: named, its help
+        // fits the status line, and the window still holds everything.
+        auto* strip = window.findChild<GUI::TimingStrip*>();
+        configuration_->GetSwitches().TimingFeedback = 1;
+        window.RefreshFromSettings();
+        for (const auto& [ms, stray] : {std::pair{-4.0, false}, {18.0, false}, {-31.0, false}, {140.0, true}, {-7.0, false}})
+            strip->Add(ms, stray, false);
+        QTRY_VERIFY(strip->isVisible() && strip->geometry().bottom() < window.StatusLine()->y()
+                    && window.StatusLine()->geometry().bottom() < window.height());
+        WindowTest::Screenshot(window, QStringLiteral("main-timing"));
+        QVERIFY(!strip->accessibleName().isEmpty());
+        QVERIFY2(fits(window.StatusLine(), strip->statusTip(), window.StatusLine()->width() - 8), qPrintable(strip->statusTip()));
+        configuration_->GetSwitches().TimingFeedback = 0;
+        window.RefreshFromSettings();
     }
 
     // Every window a user can reach, walked as a screen reader would: each control that takes

@@ -2,6 +2,7 @@
 // detector on generated takes, and the MIDI file reader.
 #include "TakeSignals.h"
 
+#include "Core/Timing/LiveScore.h"
 #include "Core/Timing/OnsetDetector.h"
 #include "Core/Timing/TakeFile.h"
 #include "Core/Timing/TakeGrid.h"
@@ -226,5 +227,52 @@ TEST(AlsaMidiInput, QuietWithoutSequencerAndStampsByHeardTime)
         ASSERT_TRUE(input.Take(message));
         EXPECT_EQ(message.frame, frame);
         EXPECT_TRUE(message.IsNoteOn());
+    }
+}
+
+// Live: ticks known a lead ahead of when they are heard, hits as they come (the first before
+// the first tick, one doubled within 5 ms): each hit is matched as soon as it can be, as the
+// whole take scores it, on the frames of a stream that did not start at 0.
+TEST(LiveScore, MatchesEachHitAsSoonAsItCan)
+{
+    auto settings = Bars(4);
+    settings.CountIn = 1;
+    const TakeGrid grid = PlanGrid(settings, Rate, 10 * Rate);
+    const double origin = 1e6, lead = 0.1 * Rate, step = 0.02 * Rate;
+    const double offsetsMs[] = {-30, 12, -4, 200, 0, 7};
+    std::vector<double> hits;
+    for (std::size_t i = 0; i < grid.positions.size(); ++i)
+        hits.push_back(origin + grid.positions[i].frame + offsetsMs[i % 6] * Rate / 1000);
+    hits.insert(hits.begin() + 3, hits[2] + 0.004 * Rate); // counts once
+    LiveScore live(Rate);
+    std::size_t ticks = 0, arrived = 0;
+    std::vector<MatchedHit> matched;
+    for (double now = origin - lead; now < origin + 11 * Rate; now += step) {
+        for (; ticks < grid.positions.size() && origin + grid.positions[ticks].frame - lead <= now; ++ticks) {
+            PlayedTick tick;
+            tick.frame = origin + grid.positions[ticks].frame;
+            tick.position.bar = grid.positions[ticks].bar;
+            tick.position.countIn = grid.positions[ticks].countIn;
+            tick.report = static_cast<std::uint32_t>(ticks);
+            live.Played(tick);
+        }
+        for (; arrived < hits.size() && hits[arrived] <= now; ++arrived)
+            live.Hit(hits[arrived]);
+        for (const MatchedHit& hit : live.Match(now)) {
+            EXPECT_LE(origin + hit.frame, now) << hit.frame;
+            // At once, a late one 3 times its lateness after; a stray one when the next position is known.
+            if (!hit.stray)
+                EXPECT_GT(origin + hit.frame + 3 * std::max(0.0, hit.errorMs) * Rate / 1000, now - step) << hit.frame;
+            matched.push_back(hit);
+        }
+    }
+    EXPECT_TRUE(live.Match(std::numeric_limits<double>::infinity()).empty());
+    const TakeScore score = live.Score();
+    ASSERT_EQ(matched.size(), grid.positions.size());
+    ASSERT_EQ(score.hits.size(), matched.size());
+    for (std::size_t i = 0; i < matched.size(); ++i) {
+        EXPECT_NEAR(matched[i].errorMs, offsetsMs[i % 6], 1e-6) << i;
+        EXPECT_EQ(matched[i].stray, i % 6 == 3) << i;
+        EXPECT_EQ(score.hits[i].position, matched[i].position) << i;
     }
 }

@@ -23,6 +23,11 @@ public:
     /// A beat begins (count-in beats included): where the run is, for the bar counter. Inside
     /// the tick, on the timer thread, like OnBeat.
     virtual void OnPosition(const BarPosition& position) { (void)position; }
+    /// Something sounds on this tick (a beat, a subdivision, a step, a count-in click), or
+    /// would but for a muted bar (heard false): a position of the grid the run plays, for
+    /// timing feedback. Inside the tick, after its OnPosition, on the timer thread like
+    /// OnBeat; Platform::CurrentSoundStamp() has the tick's frame.
+    virtual void OnSounded(bool heard) { (void)heard; }
     /// The run is over; tempo is the tempo it was started with. Sent once per run.
     virtual void OnStopped(std::uint32_t tempo) = 0;
     /// Sent right after OnStopped when a sound could not be played: the number of the

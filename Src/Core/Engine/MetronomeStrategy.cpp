@@ -218,6 +218,7 @@ bool MetronomeStrategy::PlayOnce(ISoundEngine& engine, const Configuration::Conf
 
 bool MetronomeStrategy::PlayVoice(std::int32_t voiceIndex)
 {
+    ++voicesThisTick_;
     if (silent_)
         return true;
     const auto voice = static_cast<std::size_t>(voiceIndex);
@@ -242,6 +243,7 @@ bool MetronomeStrategy::PlayTick()
 {
     const std::uint16_t flags = currentFlags_;
     std::int32_t voiceIndex = 0;
+    voicesThisTick_ = 0;
     // A failed sound fails the tick at once; the engine is not asked for more sounds.
     if ((flags & PatternFlags::PlayBeat) != 0) {
         voiceIndex = PlayBeat();
@@ -252,6 +254,8 @@ bool MetronomeStrategy::PlayTick()
         return false;
     if ((flags & PatternFlags::Subdivision2) != 0 && !PlayVoice(Subdivision2Voice))
         return false;
+    if (voicesThisTick_ > 0)
+        handler_->OnSounded(!silent_);
 
     if (useIndicator_ && indicator_ != nullptr) {
         if ((flags & PatternFlags::ShowBeat) != 0)
@@ -354,12 +358,14 @@ bool MetronomeStrategy::PlayCountInTick()
     const bool last = countInTick_ >= countInTicks_;
     const std::int64_t tickInBar = tick % ticksPerBar_;
     bool played = true;
+    bool sounded = false;
     if (tickInBar % ticksPerUnit_ == 0) {
         auto level = static_cast<BarShape::Level>(bar_.level[static_cast<std::size_t>(tickInBar / ticksPerUnit_)]);
         if (countInBars_ == 0 && level != BarShape::Silent)
             level = tick == 0 ? BarShape::BarStart : BarShape::Beat; // two beats: the first accented
         if (level != BarShape::Silent) {
             played = PlayCountInSound(level);
+            sounded = played;
             if (useIndicator_ && indicator_ != nullptr)
                 indicator_->ShowBeat(0, BeatLook::CountIn);
         }
@@ -370,6 +376,8 @@ bool MetronomeStrategy::PlayCountInTick()
         const auto bar = static_cast<std::int32_t>(tick / ticksPerBar_);
         ReportPosition(tickInBar, countInBars_ > 0 ? bar - countInBars_ : 0, false, true);
     }
+    if (sounded)
+        handler_->OnSounded(true);
     if (last)
         countInTicks_ = 0; // the next tick is the first bar's first
     return played;

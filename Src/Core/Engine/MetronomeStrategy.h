@@ -163,6 +163,7 @@ private:
     std::int32_t ticksPerSwingStep_ = 1;
     double swingShift_ = 0;            // in ticks, for the second step of each pair
     bool silent_ = false;              // the tick being played is muted
+    std::int32_t voicesThisTick_ = 0;  // voices the tick being played sounds (or would, muted)
     // Set by a successful Start; whichever thread clears it first ends the run, so the end
     // (OnStopped) is reported exactly once.
     std::atomic<bool> inRun_{false};

@@ -3,6 +3,7 @@
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
 #include "Core/Export/OfflineTimer.h"
+#include "Core/Timing/LiveScore.h"
 
 #include <algorithm>
 
@@ -30,20 +31,29 @@ private:
     const Platform::IFrameClock& clock_;
 };
 
+// Turns the run's reports into the grid, as a live run's are (LiveScore).
 class PositionKeeper final : public IMetronomeEventHandler {
 public:
+    explicit PositionKeeper(LiveScore& live) : live_(live) {}
     void OnTrainerStarted(std::uint32_t, bool) override {}
     void OnBeat(std::uint8_t, std::uint32_t) override {}
     void OnStopped(std::uint32_t) override {}
     void OnError(std::uint32_t) override {}
     void OnPosition(const BarPosition& position) override
     {
-        position_ = position;
-        fresh_ = true;
+        tick_.position = position;
+        ++tick_.report;
+    }
+    void OnSounded(bool heard) override
+    {
+        tick_.heard = heard;
+        live_.Played(tick_);
     }
 
-    BarPosition position_;
-    bool fresh_ = false;
+    PlayedTick tick_; // frame set before each tick plays
+
+private:
+    LiveScore& live_;
 };
 
 } // namespace
@@ -58,62 +68,34 @@ std::string TakeGrid::Label(std::int32_t indexInBar) const
 
 TakeGrid PlanGrid(const Configuration::ConfigurationData& settings, double rate, double frames)
 {
-    TakeGrid grid;
-    grid.rate = rate;
-    // Every position is heard in the planned run: muting is applied afterwards, from the same
-    // rule, so that a muted bar's silent positions are known too. The trainer's signal is no
-    // position, and the lamp takes no part.
+    // The trainer's signal is no position, and the lamp takes no part.
     Configuration::ConfigurationData played = settings;
-    played.GapMode = Configuration::GapOff;
     played.Beep = 0;
     played.VisualIndicator = 0;
-    const GapRule gap = GapRule::From(settings);
 
     // The export's timer, which places each tick as the timer thread does.
     Export::OfflineTimer timer;
     // The frames of the planned run: its first tick at frame 0, at the take's rate.
     const Export::OfflineClock clock(rate, 0, false);
     CountingEngine engine(clock);
-    PositionKeeper keeper;
+    LiveScore live(rate);
+    live.SetOrigin(0);
+    PositionKeeper keeper(live);
     StrategySet strategies;
     Metronome metronome(strategies.Services(timer, [&engine](Configuration::SoundSource) -> ISoundEngine* { return &engine; }));
-    grid.startResult = metronome.Start(&keeper, played);
-    if (grid.startResult != 0)
-        return grid;
-
-    std::int32_t indexInBar = -1;
-    std::int32_t indexInBeat = -1;
-    BarPosition previous;
-    previous.bar = INT32_MIN; // no bar yet
-    while (timer.IsRunning()) {
-        const Export::OfflineTimer::Tick tick = timer.Next();
-        if (tick.frame > frames)
-            break;
-        const std::uint64_t before = engine.sounds_;
-        keeper.fresh_ = false;
-        timer.Play(tick);
-        const BarPosition& now = keeper.position_;
-        if (now.bar != previous.bar || now.countIn != previous.countIn)
-            indexInBar = -1;
-        if (keeper.fresh_)
-            indexInBeat = -1;
-        previous = now;
-        if (engine.sounds_ > before) {
-            GridPosition position;
-            position.frame = tick.frame;
-            position.bar = now.bar;
-            position.beat = now.beat;
-            position.indexInBar = ++indexInBar;
-            position.indexInBeat = ++indexInBeat;
-            position.countIn = now.countIn;
-            position.muted = !now.countIn && gap.Muted(now.bar - 1);
-            position.sounds = !position.muted || (gap.keepDownbeat && indexInBar == 0);
-            grid.positions.push_back(position);
-            if (!now.countIn)
-                grid.positionsPerBar = std::max(grid.positionsPerBar, indexInBar + 1);
+    const std::uint32_t result = metronome.Start(&keeper, played);
+    if (result == 0) {
+        while (timer.IsRunning()) {
+            const Export::OfflineTimer::Tick tick = timer.Next();
+            if (tick.frame > frames)
+                break;
+            keeper.tick_.frame = tick.frame;
+            timer.Play(tick);
         }
+        metronome.Stop();
     }
-    metronome.Stop();
+    TakeGrid grid = live.Grid();
+    grid.startResult = result;
     return grid;
 }
 

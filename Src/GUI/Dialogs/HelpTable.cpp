@@ -20,6 +20,8 @@ QString HelpTable::Text(int id) const
     if (index < 0)
         return {};
     const auto language = System::CurrentLanguage();
+    if (index >= TextTableHelp)
+        return FromTableText(language->GetText(index - TextTableHelp));
     return FromTableText(source_ == HelpSource::StatusInfo ? language->GetStatusInfo(index)
                                                            : language->GetInformation(index));
 }

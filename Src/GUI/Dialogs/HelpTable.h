@@ -14,6 +14,14 @@ struct HelpEntry {
     int index;
 };
 
+/// A help text index that names a [Text] entry instead of the window's own table (for the
+/// features whose texts have a block of their own there).
+constexpr int TextTableHelp = 1 << 20;
+constexpr int FromTextTable(int index)
+{
+    return TextTableHelp + index;
+}
+
 /// The text table a window's help texts come from: the main window's status line shows
 /// [StatusInfo] texts, a dialog's help line [Information] texts.
 enum class HelpSource { StatusInfo, Information };

@@ -85,6 +85,7 @@ void OptionsDialog::CreateControls()
     compound_ = make(new QCheckBox(QStringLiteral("&Compound Time"), this), CompoundTimeId);
     indicator_ = make(new QCheckBox(QStringLiteral("Use &Visual Beat Indicator"), this), VisualIndicatorId);
     diary_ = make(new QCheckBox(this), DiaryId);
+    timingFeedback_ = make(new QCheckBox(this), TimingFeedbackId);
     trainer_ = make(new QCheckBox(QStringLiteral("E&nable"), this), TrainerId);
     durationsInBars_ = make(new QCheckBox(QStringLiteral("&Durations In Bars"), this), DurationsInBarsId);
     logarithmic_ = make(new QCheckBox(QStringLiteral("&Logarithmic"), this), LogarithmicId);
@@ -219,6 +220,7 @@ void OptionsDialog::LayOutControls()
     QGridLayout* options = grid(groups_[3], 190, 28, {});
     options->addWidget(indicator_, 0, 0, 1, 2);
     options->addWidget(diary_, 1, 0, 1, 2);
+    options->addWidget(timingFeedback_, 2, 0, 1, 2);
 
     QGridLayout* subdivision = grid(groups_[2], 190, 62, {16, 16, 18});
     for (int i = 0; i < 2; ++i) {

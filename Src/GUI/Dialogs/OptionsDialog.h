@@ -39,6 +39,7 @@ public:
     static constexpr int CompoundTimeId = 1032;
     static constexpr int VisualIndicatorId = 1034;
     static constexpr int DiaryId = 1516; ///< keep a practice diary (the program's switch)
+    static constexpr int TimingFeedbackId = 1517; ///< timing feedback from the MIDI input (the program's switch)
     static constexpr int TrainerId = 1036;
     static constexpr int LogarithmicId = 1037;
     static constexpr int DurationsInBarsId = 1038;
@@ -114,6 +115,7 @@ private:
     QCheckBox* compound_ = nullptr;
     QCheckBox* indicator_ = nullptr;
     QCheckBox* diary_ = nullptr;
+    QCheckBox* timingFeedback_ = nullptr;
     QCheckBox* trainer_ = nullptr;
     QCheckBox* durationsInBars_ = nullptr;
     QCheckBox* logarithmic_ = nullptr;

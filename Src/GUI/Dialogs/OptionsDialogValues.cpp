@@ -5,6 +5,7 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/Engine/BeatPatterns.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/LiveTiming.h"
 #include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/Dialogs/UpDown.h"
 #include "GUI/ProgramFont.h"
@@ -85,6 +86,8 @@ void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
     // The diary's switch is the program's, not the record's: a preset does not change it.
     diary_->setText(FromTableText(System::CurrentLanguage()->GetText(DiaryText::Switch)));
     diary_->setChecked(context_.configuration.GetSwitches().Diary != 0);
+    timingFeedback_->setText(FromTableText(System::CurrentLanguage()->GetText(TimingText::Switch)));
+    timingFeedback_->setChecked(context_.configuration.GetSwitches().TimingFeedback != 0);
     const float values[] = {settings.From, settings.To, settings.Step,
                             settings.Duration, settings.Warmup, settings.Warmdown};
     for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
@@ -214,6 +217,7 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
     }
     record.VisualIndicator = indicator_->isChecked() ? 1 : 0;
     context_.configuration.GetSwitches().Diary = diary_->isChecked() ? 1 : 0;
+    context_.configuration.GetSwitches().TimingFeedback = timingFeedback_->isChecked() ? 1 : 0;
     if (!record.Name.starts_with(u'@')) {
         // A preset being saved takes the rhythm the step sequencer holds, once it was opened.
         record.Rhythm() = (stepSequencer_ ? stepSequencer_->Record() : context_.configuration.GetData()).Rhythm();

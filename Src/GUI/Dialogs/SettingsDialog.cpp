@@ -7,6 +7,7 @@
 #include "GUI/Dialogs/PracticeDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
+#include "GUI/LiveTiming.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/ScreenFit.h"
 #include "GUI/StepSequencerDialog.h"
@@ -36,6 +37,7 @@ constexpr HelpEntry HelpTexts[] = {
     {1400, 57}, {1401, 58}, {1402, 59}, {1403, 60}, {1404, 61}, {1405, 62}, {1406, 63},
     {1407, 64}, {1408, 65}, {1409, 66}, {1410, 67}, {1411, 68}, {1412, 69}, {1413, 70},
     {1516, 85}, // the practice diary's switch (OptionsDialog::DiaryId)
+    {1517, FromTextTable(TimingText::SwitchHelp)}, // timing feedback's switch (OptionsDialog::TimingFeedbackId)
 };
 
 // The tab texts, in page order.

@@ -79,6 +79,7 @@ void AlsaMidiInput::Arrived(std::int64_t time, const unsigned char* bytes, std::
     StampedMidi message;
     message.frame = frame > 0 ? static_cast<std::uint64_t>(frame + 0.5) : 0;
     message.size = static_cast<std::uint8_t>(size);
+    message.heard = true;
     for (std::size_t i = 0; i < size; ++i)
         message.bytes[i] = bytes[i];
     queue_.Push(message);
