@@ -53,3 +53,10 @@ if(TARGET tolvane_gui)
   add_executable(bench_diary ${CMAKE_CURRENT_LIST_DIR}/DiaryBench.cpp)
   target_link_libraries(bench_diary PRIVATE tolvane_gui PkgConfig::SQLITE3 tolvane_warnings)
 endif()
+
+# Live timing feedback from JACK MIDI: notes at known offsets from the heard clicks, scored by
+# the window's parts (run through bench/LiveMidi.sh, which starts a private JACK server).
+if(TARGET tolvane_gui AND TARGET PkgConfig::JACK)
+  add_executable(bench_live_midi ${CMAKE_CURRENT_LIST_DIR}/LiveMidiBench.cpp)
+  target_link_libraries(bench_live_midi PRIVATE tolvane_gui PkgConfig::JACK tolvane_warnings)
+endif()
