@@ -1,5 +1,6 @@
 // Tolvane: starts the main window, runs the program until the window closes.
 #include "Configuration/FileConfiguration.h"
+#include "Core/Control/ClockBeatIndicator.h"
 #include "Core/Engine/Program.h"
 #include "Diary/Csv.h"
 #include "Diary/Keeper.h"
@@ -220,7 +221,9 @@ int main(int argc, char** argv)
         std::fputs(OutOfMemory, stderr);
         return 1;
     }
-    program.Controller().SetBeatIndicator(window.BeatIndicator());
+    // The lamp's beats also carry the MIDI clock out (the JACK client's midi_out port).
+    Core::ClockBeatIndicator beats(window.BeatIndicator());
+    program.Controller().SetBeatIndicator(&beats);
     CloseOnEndSignals(window);
     SaveOnDisplayLoss(window, program.Controller());
     // A diary that cannot be used is told once, while the window shows; the log has the

@@ -17,6 +17,9 @@ if(JACK_FOUND)
   # The JACK MIDI input's stamps against notes sent at known frames (bench/JackMidiIn.sh).
   add_executable(bench_jack_midi_in ${CMAKE_CURRENT_LIST_DIR}/JackMidiInBench.cpp)
   target_link_libraries(bench_jack_midi_in PRIVATE tolvane_core PkgConfig::JACK tolvane_warnings)
+  # Reads the MIDI clock of Tolvane's JACK client (bench/MidiClockBench.sh).
+  add_executable(clock_reader ${CMAKE_CURRENT_LIST_DIR}/MidiClockReader.cpp)
+  target_link_libraries(clock_reader PRIVATE PkgConfig::JACK tolvane_warnings)
 endif()
 
 # Generated takes scored by `tolvane --score`, against the truth they were made from.

@@ -41,6 +41,8 @@
 //                        with --song FILE [--from LABEL] [--scale PERCENT], as that song
 #include "PlayerAnalysis.h"
 
+#include "Core/Control/ClockBeatIndicator.h"
+
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
@@ -561,6 +563,9 @@ int main(int argc, char** argv)
     Reporter reporter;
 
     const double rssBeforeStart = CurrentRssMiB();
+    // The beats carry the MIDI clock out of a JACK output's midi_out port, as in the program.
+    Core::ClockBeatIndicator clockBeats(nullptr);
+    metronome.SetBeatIndicator(&clockBeats);
     Core::Song song;
     Core::SongStart songStart;
     if (!options.songPath.empty() && !LoadSongOptions(options, song, songStart))

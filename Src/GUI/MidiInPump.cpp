@@ -44,6 +44,11 @@ void MidiInPump::Forget(int id)
         timer_->stop();
 }
 
+bool MidiInPump::JackPortOpen() const
+{
+    return mixer_ != nullptr && mixer_->BackendName() == "jack";
+}
+
 void MidiInPump::Poll()
 {
     if (mixer_ == nullptr)

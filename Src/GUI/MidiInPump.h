@@ -36,6 +36,8 @@ public:
     void Forget(int id);
     /// True while the ALSA sequencer port is open (the machine has a sequencer).
     bool AlsaPortOpen() const { return alsaOpen_; }
+    /// True while the output is JACK, whose client has the port "midi_in".
+    bool JackPortOpen() const;
     /// Reads both queues empty now, handing every message on. Also run by the timer.
     void Poll();
 

@@ -459,40 +459,40 @@ constexpr const char16_t* Texts[] = {
     u"%1 (playing)", // 198
     u"The songs in order: drag one, or move it with Alt+Up and Alt+Down.", // 199
     // Sync and remote control: 200-239
-    u"", // 200
-    u"", // 201
-    u"", // 202
-    u"", // 203
-    u"", // 204
-    u"", // 205
-    u"", // 206
-    u"", // 207
-    u"", // 208
-    u"", // 209
-    u"", // 210
-    u"", // 211
-    u"", // 212
-    u"", // 213
-    u"", // 214
-    u"", // 215
-    u"", // 216
-    u"", // 217
-    u"", // 218
-    u"", // 219
-    u"", // 220
-    u"", // 221
-    u"", // 222
-    u"", // 223
-    u"", // 224
-    u"", // 225
-    u"", // 226
-    u"", // 227
-    u"", // 228
-    u"", // 229
-    u"", // 230
-    u"", // 231
-    u"", // 232
-    u"", // 233
+    u"Sync and Control", // 200
+    u"OSC", // 201
+    u"&Take OSC commands", // 202
+    u"UDP &port", // 203
+    u"A&ddress", // 204
+    u"Other computers can reach this address and start, stop or change Tolvane. Keep 127.0.0.1 unless they must.", // 205
+    u"Listening on port %1: %2 commands carried out, %3 messages ignored.", // 206
+    u"Not listening for OSC.", // 207
+    u"Type a numeric address, such as 127.0.0.1 (this computer only) or 0.0.0.0 (every network).", // 208
+    u"UDP port %1 cannot be opened; another program may be using it.", // 209
+    u"MIDI Control", // 210
+    u"Command", // 211
+    u"Note or controller", // 212
+    u"&Learn", // 213
+    u"C&lear", // 214
+    u"Press a key, pad or pedal on your MIDI controller now.", // 215
+    u"MIDI input: the JACK port Tolvane:midi_in.", // 216
+    u"MIDI input: the ALSA port Tolvane:midi_in.", // 217
+    u"No MIDI input: neither a JACK server nor an ALSA sequencer runs.", // 218
+    u"Note %1, channel %2", // 219
+    u"Controller %1, channel %2", // 220
+    u"any", // 221
+    u"Start/Stop", // 222
+    u"Start", // 223
+    u"Stop", // 224
+    u"Tap", // 225
+    u"Tempo %1", // 226
+    u"Preset %1", // 227
+    u"Lets programs and controllers start, stop and set Tolvane with OSC messages such as /tolvane/tempo 120", // 228
+    u"The UDP port Tolvane takes OSC messages on, 1024 to 65535", // 229
+    u"The address the port is bound to: 127.0.0.1 lets only programs on this computer in", // 230
+    u"Each command with the MIDI note or controller that sets it off; a foot pedal works while the window is in the background", // 231
+    u"The next note, pad or pedal pressed on a MIDI controller sets off the selected command", // 232
+    u"Removes the selected command's note or controller", // 233
     u"", // 234
     u"", // 235
     u"", // 236

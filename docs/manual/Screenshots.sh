@@ -4,7 +4,7 @@
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
 # (main window, the export window, the main window stopped and playing the speed trainer with its bar counter, the settings pages (in English all of them, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
 # page with the "Trainer 80 to 120" speed trainer, the full-screen beat view, the Practice page with the "Wood blocks"
-# eighths, a count-in, random muted bars and swing, a song playing, the setlist and song editor windows).
+# eighths, a count-in, random muted bars and swing, a song playing, the setlist and song editor windows, the Sync and Control page).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
 set -euo pipefail
@@ -84,6 +84,14 @@ for language in en de fr; do
         shoot "$dialog" "settings-${page#*:}"
         xdotool key Escape
     done
+    stop
+
+    start $language "" --osc-port 9000 # OSC on, so that the page shows what it listens on
+    settings p
+    xdotool key ctrl+Tab ctrl+Tab # the Sync and Control page follows Presets and Practice
+    sleep 1
+    shoot "$dialog" settings-sync
+    xdotool key Escape
     stop
 
     start $language "Trainer 80 to 120"

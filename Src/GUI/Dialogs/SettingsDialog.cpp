@@ -7,6 +7,7 @@
 #include "GUI/Dialogs/PracticeDialog.h"
 #include "GUI/Dialogs/PresetsDialog.h"
 #include "GUI/Dialogs/SoundSetupDialog.h"
+#include "GUI/Dialogs/SyncControlDialog.h"
 #include "GUI/LiveTiming.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/ScreenFit.h"
@@ -38,10 +39,17 @@ constexpr HelpEntry HelpTexts[] = {
     {1407, 64}, {1408, 65}, {1409, 66}, {1410, 67}, {1411, 68}, {1412, 69}, {1413, 70},
     {1516, 85}, // the practice diary's switch (OptionsDialog::DiaryId)
     {1517, FromTextTable(TimingText::SwitchHelp)}, // timing feedback's switch (OptionsDialog::TimingFeedbackId)
+    // The Sync and Control page: its help lines in the page's [Text] block, in control order.
+    {SyncControlDialog::OscOnId, FromTextTable(SyncControlDialog::FirstHelp)},
+    {SyncControlDialog::OscPortId, FromTextTable(SyncControlDialog::FirstHelp + 1)},
+    {SyncControlDialog::OscAddressId, FromTextTable(SyncControlDialog::FirstHelp + 2)},
+    {SyncControlDialog::MapId, FromTextTable(SyncControlDialog::FirstHelp + 3)},
+    {SyncControlDialog::LearnId, FromTextTable(SyncControlDialog::FirstHelp + 4)},
+    {SyncControlDialog::ClearId, FromTextTable(SyncControlDialog::FirstHelp + 5)},
 };
 
 // The tab texts, in page order.
-constexpr int TabTexts[] = {6, 7, 8, 9, 89};
+constexpr int TabTexts[] = {6, 7, 8, 9, 89, SyncControlDialog::TabText};
 
 } // namespace
 
@@ -71,6 +79,7 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
     pages_[AudioFilesPage] = new AudioFilesDialog(*this, help);
     pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, help);
     pages_[PracticePage] = new PracticeDialog(*this, help);
+    pages_[SyncControlPage] = new SyncControlDialog(context_.configuration, context_.window, *this, help);
     for (TabDialog* page : pages_)
         tabs_->addTab(page, QString());
     tabs_->setFocusPolicy(Qt::TabFocus);
@@ -78,7 +87,7 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
         TipCutTexts(*this);
         // Only the Sound Settings page changes a run as it plays; the others edit what a run
         // is made of.
-        if (index != SoundSettingsPage)
+        if (index != SoundSettingsPage && index != SyncControlPage)
             context_.window.StopIfRunning();
         if (index == PracticePage)
             FollowOptionsGrid();
@@ -172,7 +181,7 @@ void SettingsDialog::Accept()
     Configuration::ConfigurationData record(current);
     // The mark tells the Options page that it fills the current settings, not a preset.
     record.Name = u"@";
-    if (!ApplyPages(record))
+    if (!ApplyPages(record) || !static_cast<SyncControlDialog&>(*pages_[SyncControlPage]).ApplyControl())
         return;
     current = record;
     done(1);
@@ -197,6 +206,7 @@ void SettingsDialog::done(int result)
     // A run the Sound Settings page changed plays the settings as they are now: the page's
     // after OK, the earlier ones after Close.
     Sounds().StopHearing();
+    static_cast<SyncControlDialog&>(*pages_[SyncControlPage]).EndLearning();
     context_.metronome.ChangeSounds(context_.configuration.GetData());
     context_.metronome.EndPreview();
     Dialog::done(result);

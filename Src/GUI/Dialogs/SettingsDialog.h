@@ -30,12 +30,12 @@ public:
     static constexpr int HelpLineId = 1073;
     static constexpr int TabsId = 1205;
     /// Pages in tab order.
-    enum Page { OptionsPage = 0, SoundSettingsPage = 1, AudioFilesPage = 2, PresetsPage = 3, PracticePage = 4 };
+    enum Page { OptionsPage = 0, SoundSettingsPage = 1, AudioFilesPage = 2, PresetsPage = 3, PracticePage = 4, SyncControlPage = 5 };
 
     explicit SettingsDialog(const DialogContext& context);
     ~SettingsDialog() override;
 
-    /// Opens on page `argument` (0..4) and refreshes the main window afterwards. Returns 1.
+    /// Opens on page `argument` (0..5) and refreshes the main window afterwards. Returns 1.
     int Open(int argument) override;
 
     TabDialog* PageAt(int index) const { return pages_[static_cast<std::size_t>(index)]; }
@@ -72,7 +72,7 @@ private:
     QPushButton* ok_;
     QPushButton* close_;
     QLabel* helpLine_;
-    std::array<TabDialog*, 5> pages_{};
+    std::array<TabDialog*, 6> pages_{};
 };
 
 } // namespace GUI

@@ -60,6 +60,9 @@ public:
     {
         static_cast<void>(frameInBlock), static_cast<void>(bytes), static_cast<void>(size);
     }
+    /// The stream's frame that the next Render starts at (after any FramesMissed), for placing
+    /// what goes out beside the sound (the MIDI clock) on the stream's frames. Rendering thread.
+    virtual std::uint64_t NextFrame() noexcept { return 0; }
     /// A descriptor (an eventfd) that becomes readable when FramesToRewrite has news, or -1.
     /// Whoever wakes on it reads it empty.
     virtual int RewriteSignal() const noexcept { return -1; }

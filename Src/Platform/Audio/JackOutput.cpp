@@ -1,5 +1,6 @@
 #include "Platform/Audio/JackOutput.h"
 
+#include "Platform/Audio/MidiClock.h"
 #include "Platform/Clock.h"
 
 #include <jack/jack.h>
@@ -46,6 +47,8 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
         }
     }
     midiIn_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    midiOut_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    MidiClockOut::Instance(); // made here, not on the process thread
     jack_set_process_callback(client_, &Process, this);
     jack_on_shutdown(client_, &Shutdown, this);
     if (jack_activate(client_) != 0) {
@@ -74,7 +77,7 @@ void JackOutput::Close()
     jack_client_close(client_);
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
-    midiIn_ = nullptr;
+    midiIn_ = midiOut_ = nullptr;
     renderer_ = nullptr;
 }
 
@@ -123,6 +126,15 @@ int JackOutput::Process(std::uint32_t frames, void* self) noexcept
         for (std::uint32_t i = 0; i < events; ++i)
             if (jack_midi_event_get(&event, midi, i) == 0)
                 output.renderer_->MidiIn(event.time, event.buffer, event.size);
+    }
+    // MIDI clock out: each message on its frame in this cycle.
+    if (output.midiOut_ != nullptr) {
+        void* buffer = jack_port_get_buffer(output.midiOut_, frames);
+        jack_midi_clear_buffer(buffer);
+        MidiClockOut::Instance().Render(output.renderer_->NextFrame(), frames,
+                                        [buffer](std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t size) {
+                                            jack_midi_event_write(buffer, offset, bytes, size);
+                                        });
     }
     auto* left = static_cast<float*>(jack_port_get_buffer(output.ports_[0], frames));
     auto* right = static_cast<float*>(jack_port_get_buffer(output.ports_[1], frames));

@@ -90,6 +90,7 @@ private:
 
     _jack_client* client_ = nullptr;
     _jack_port* ports_[2] = {nullptr, nullptr};
+    _jack_port* midiOut_ = nullptr; // "midi_out": the run's MIDI clock (MidiClockOut)
     _jack_port* midiIn_ = nullptr; // "midi_in": every message goes to the renderer with its frame
     IRenderer* renderer_ = nullptr;
     std::vector<float> interleaved_; // one block, allocated at Open

@@ -191,6 +191,7 @@ private:
     /// Audio thread: the device moved on without us; so does the frame counter (a sound due
     /// in the gap starts at once, counted late).
     void FramesMissed(std::uint32_t frames) noexcept override;
+    std::uint64_t NextFrame() noexcept override { return frame_; }
     void ServerUnderran() noexcept override { underruns_.fetch_add(1, std::memory_order_relaxed); }
     /// Audio thread: stamps the message with its frame and queues it for TakeMidiIn.
     void MidiIn(std::uint32_t frameInBlock, const std::uint8_t* bytes, std::size_t size) noexcept override;

@@ -111,6 +111,13 @@ public:
         inside_.fetch_sub(1);
     }
     int RewriteSignal() const noexcept override { return target_.RewriteSignal(); }
+    std::uint64_t NextFrame() noexcept override
+    {
+        inside_.fetch_add(1);
+        const std::uint64_t frame = live_.load() ? target_.NextFrame() : 0;
+        inside_.fetch_sub(1);
+        return frame;
+    }
     void StreamRate(std::uint32_t sampleRate) noexcept override
     {
         inside_.fetch_add(1);

@@ -1,0 +1,155 @@
+#pragma once
+#include "Platform/SpscQueue.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+
+namespace Platform::Audio {
+
+/// MIDI clock (24 to a beat) on the output stream's frames, from the beats' frames as the run
+/// plays them. The beats come ahead of their frames (the timer hands a tick over a lead before
+/// it sounds); each beat starts a new stretch of 24 clocks, its first on the beat's frame and
+/// the others a 24th of the expected beat apart, each rounded on its own from the beat's
+/// frame, so no rounding adds up. When a beat comes earlier or later than expected (a tempo
+/// change), the clocks before it that have not gone out yet are dropped or the stretch ends
+/// short, and the clocks follow the new tempo from that beat on. One thread (the stream's).
+class MidiClockGenerator {
+public:
+    static constexpr int ClocksPerBeat = 24;
+
+    /// A beat at frame; framesPerBeat: how far the next beat is expected.
+    void Beat(double frame, double framesPerBeat) noexcept
+    {
+        if (pending_ == Capacity)
+            return; // more than a bar of beats ahead: never the case while a run plays
+        beats_[(first_ + pending_++) % Capacity] = {frame, framesPerBeat};
+    }
+    /// No clocks until the next beat.
+    void Stop() noexcept
+    {
+        running_ = false;
+        pending_ = 0;
+    }
+    bool Running() const noexcept { return running_ || pending_ > 0; }
+
+    /// Calls emit(frame) for each clock whose frame lies before end, in order. A clock whose
+    /// frame has already passed (from: the first frame still to come) goes out at from.
+    template <typename Emit>
+    void Clocks(std::int64_t from, std::int64_t end, Emit&& emit) noexcept
+    {
+        for (;;) {
+            // The next beat takes over once the current stretch reaches it.
+            if (pending_ > 0) {
+                const BeatAt& next = beats_[first_];
+                const std::int64_t beatFrame = std::llround(next.frame);
+                if (!running_ || Next() >= beatFrame - HalfStep()) {
+                    start_ = next.frame;
+                    step_ = next.framesPerBeat / ClocksPerBeat;
+                    index_ = 0;
+                    running_ = true;
+                    first_ = (first_ + 1) % Capacity;
+                    --pending_;
+                    continue;
+                }
+            }
+            if (!running_ || (pending_ == 0 && index_ >= ClocksPerBeat * 4))
+                return; // no beat for four beats' time: the run has ended
+            const std::int64_t frame = Next();
+            if (frame >= end)
+                return;
+            emit(frame < from ? from : frame);
+            ++index_;
+        }
+    }
+
+private:
+    static constexpr int Capacity = 64;
+    struct BeatAt {
+        double frame;
+        double framesPerBeat;
+    };
+    std::int64_t Next() const noexcept { return std::llround(start_ + index_ * step_); }
+    std::int64_t HalfStep() const noexcept { return std::llround(step_ / 2); }
+
+    BeatAt beats_[Capacity] = {};
+    int first_ = 0;
+    int pending_ = 0;
+    bool running_ = false;
+    double start_ = 0;
+    double step_ = 0;
+    std::int64_t index_ = 0;
+};
+
+/// The run's MIDI clock as the output stream sends it: the beats come from the timer thread
+/// (Beat, inside the tick), the end of a run from the control thread (Stop); the stream's
+/// thread writes clock, Start (with a Song Position Pointer of 0 before it) and Stop messages
+/// on their frames (Render). Start goes out on the first beat of bar 1, after any count-in,
+/// whose beats already carry the clock so that a follower has the tempo by then.
+class MidiClockOut {
+public:
+    /// Timer thread, inside the tick: a beat at frame of the output stream; framesPerBeat how
+    /// far the next one is expected; firstBar: the first beat of bar 1 (Start goes out with it).
+    void Beat(double frame, double framesPerBeat, bool firstBar) noexcept
+    {
+        beats_.Push({frame, framesPerBeat, firstBar});
+    }
+    /// Control thread: the run has ended; Stop goes out at the start of the next cycle.
+    void Stop() noexcept { stops_.fetch_add(1, std::memory_order_release); }
+
+    /// Stream thread: the messages due in the block of frames frames from firstFrame, each
+    /// given to write(offset, bytes, size) in order of offset.
+    template <typename Write>
+    void Render(std::uint64_t firstFrame, std::uint32_t frames, Write&& write) noexcept
+    {
+        const auto from = static_cast<std::int64_t>(firstFrame);
+        if (const unsigned stops = stops_.load(std::memory_order_acquire); stops != stopsSeen_) {
+            stopsSeen_ = stops;
+            BeatCue cue;
+            while (beats_.Pop(cue)) {
+            }
+            generator_.Stop();
+            startFrame_ = -1;
+            static constexpr std::uint8_t stop[] = {0xFC};
+            write(0u, stop, 1u);
+        }
+        BeatCue cue;
+        while (beats_.Pop(cue)) {
+            generator_.Beat(cue.frame, cue.framesPerBeat);
+            if (cue.firstBar)
+                startFrame_ = std::llround(cue.frame);
+        }
+        generator_.Clocks(from, from + frames, [&](std::int64_t frame) {
+            const auto offset = static_cast<std::uint32_t>(frame - from);
+            if (startFrame_ >= 0 && frame >= startFrame_) {
+                static constexpr std::uint8_t start[] = {0xF2, 0x00, 0x00, 0xFA};
+                write(offset, start, 3u);
+                write(offset, start + 3, 1u);
+                startFrame_ = -1;
+            }
+            static constexpr std::uint8_t clock[] = {0xF8};
+            write(offset, clock, 1u);
+        });
+    }
+
+    /// The process's one clock output (the JACK client's midi_out port sends it).
+    static MidiClockOut& Instance() noexcept
+    {
+        static MidiClockOut out;
+        return out;
+    }
+
+private:
+    struct BeatCue {
+        double frame = 0;
+        double framesPerBeat = 0;
+        bool firstBar = false;
+    };
+    Platform::SpscQueue<BeatCue> beats_{64};
+    std::atomic<unsigned> stops_{0};
+    unsigned stopsSeen_ = 0; // stream thread
+    MidiClockGenerator generator_;
+    std::int64_t startFrame_ = -1;
+};
+
+} // namespace Platform::Audio

@@ -1,0 +1,97 @@
+#include "Platform/Audio/MidiClock.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using Platform::Audio::MidiClockOut;
+
+struct Sent {
+    std::int64_t frame;
+    std::uint8_t status;
+    bool operator==(const Sent&) const = default;
+};
+
+/// Runs out over blocks of blockFrames from frame 0 to end, handing each beat over a lead
+/// before its frame, as the timer does, and collects what it sends.
+std::vector<Sent> Play(MidiClockOut& out, const std::vector<double>& beats, double framesPerBeat, int firstBar,
+                       std::uint32_t blockFrames, std::int64_t end, double lead)
+{
+    std::vector<Sent> sent;
+    std::size_t next = 0;
+    for (std::int64_t block = 0; block < end; block += blockFrames) {
+        while (next < beats.size() && beats[next] - lead < static_cast<double>(block + blockFrames)) {
+            const double expected = next > 0 ? beats[next] - beats[next - 1] : framesPerBeat;
+            out.Beat(beats[next], expected, static_cast<int>(next) == firstBar);
+            ++next;
+        }
+        out.Render(static_cast<std::uint64_t>(block), blockFrames,
+                   [&](std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t size) {
+                       for (std::uint32_t i = 0; i < size; ++i)
+                           if (bytes[i] & 0x80)
+                               sent.push_back({block + offset, bytes[i]});
+                   });
+    }
+    return sent;
+}
+
+TEST(MidiClock, EveryClockOnItsComputedFrameWithStartAtBarOne)
+{
+    const struct {
+        double rate;
+        double bpm;
+        std::uint32_t block;
+    } cases[] = {{48000, 133, 256}, {44100, 120, 1024}, {96000, 97, 64}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.bpm);
+        const double beat = test.rate * 60.0 / test.bpm;
+        std::vector<double> beats;
+        for (int n = 0; n < 12; ++n)
+            beats.push_back(1000.25 + n * beat); // a bar of four as count-in, then bar 1
+        MidiClockOut out;
+        const auto end = static_cast<std::int64_t>(beats.back() + beat / 2);
+        const std::vector<Sent> sent = Play(out, beats, beat, 4, test.block, end, 0.1 * test.rate);
+        // Every block is rendered whole: the clocks run on to the last block's end.
+        const std::int64_t rendered = (end + test.block - 1) / test.block * test.block;
+        std::vector<Sent> expected;
+        for (int k = 0;; ++k) {
+            const auto frame = std::llround(1000.25 + (k / 24) * beat + (k % 24) * beat / 24);
+            if (frame >= rendered)
+                break;
+            if (k == 4 * 24) {
+                expected.push_back({frame, 0xF2});
+                expected.push_back({frame, 0xFA});
+            }
+            expected.push_back({frame, 0xF8});
+        }
+        EXPECT_EQ(sent, expected);
+    }
+}
+
+TEST(MidiClock, ATempoChangeTakesEffectAtItsBeatAndStopEndsTheClock)
+{
+    // Five beats of 24,000 frames, the last of them cut short by a beat 12,000 frames after
+    // it (twice the tempo), then beats 12,000 apart.
+    const std::vector<double> beats = {0, 24000, 48000, 72000, 96000, 108000, 120000};
+    MidiClockOut out;
+    std::vector<Sent> sent = Play(out, beats, 24000, 0, 256, 125000, 4800);
+    std::vector<std::int64_t> clocks;
+    for (const Sent& message : sent)
+        if (message.status == 0xF8)
+            clocks.push_back(message.frame);
+    ASSERT_EQ(clocks.size(), 4u * 24 + 12 + 24 + 11); // the last block ends at 125,184
+    EXPECT_EQ(clocks[4 * 24 + 11], 107000); // the old tempo's clocks up to the early beat
+    EXPECT_EQ(clocks[4 * 24 + 12], 108000); // the early beat on its frame
+    EXPECT_EQ(clocks[4 * 24 + 13], 108500); // and the new tempo from it on
+    out.Stop();
+    sent.clear();
+    out.Render(125000, 256, [&](std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t) {
+        sent.push_back({125000 + offset, bytes[0]});
+    });
+    EXPECT_EQ(sent, (std::vector<Sent>{{125000, 0xFC}}));
+}
+
+} // namespace
