@@ -2,6 +2,7 @@
 #include "Configuration/FileConfiguration.h"
 #include "Core/Control/ClockBeatIndicator.h"
 #include "Core/Engine/Program.h"
+#include "Platform/Audio/MidiClock.h"
 #include "Diary/Csv.h"
 #include "Diary/Keeper.h"
 #include "GUI/ApplicationWindow.h"
@@ -204,6 +205,8 @@ int main(int argc, char** argv)
     // metronome's the engines and the timer.
     Configuration::FileConfiguration settings;
     settings.SetFirstSettings(Platform::FirstSettingsFile());
+    if (!commandLine.MidiClockPort().isEmpty())
+        Platform::Audio::MidiClockOut::Instance().ConnectTo(commandLine.MidiClockPort().toStdString());
     Core::Program program;
     // The diary outlives the window, whose last Stop writes the session playing then.
     Diary::Keeper diary(settings);

@@ -57,7 +57,10 @@ CommandLine::CommandLine(const QStringList& arguments)
     const QCommandLineOption oscPort(QStringLiteral("osc-port"),
                                      QStringLiteral("Take OSC commands on UDP port <n> of the loopback address (0: off)."),
                                      QStringLiteral("n"));
-    parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json, diaryCsv, oscPort});
+    const QCommandLineOption midiClock(QStringLiteral("midi-clock-out"),
+                                       QStringLiteral("Send the MIDI clock to the JACK MIDI port <port> (\"client:port\")."),
+                                       QStringLiteral("port"));
+    parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json, diaryCsv, oscPort, midiClock});
     parser_.addOption(QCommandLineOption(QStringLiteral("fullscreen"),
                                          QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
     parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
@@ -153,6 +156,7 @@ CommandLine::CommandLine(const QStringList& arguments)
         }
         tempo_ = bpm;
     }
+    midiClockPort_ = parser_.value(midiClock);
     if (parser_.isSet(oscPort)) {
         bool number = false;
         const int port = parser_.value(oscPort).toInt(&number);

@@ -15,6 +15,7 @@ namespace GUI {
 ///   --start           start playing at once
 ///   --fullscreen      show the full-screen beat view; --visual-only: mute the sound
 ///   --osc-port N      take OSC commands on UDP port N (0: off), kept in the settings
+///   --midi-clock-out PORT  connect the MIDI clock (Tolvane:midi_out) to the JACK port PORT
 ///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
 ///   --song FILE       play the song FILE (a tempo map) at the next Start, with --from LABEL
@@ -73,6 +74,8 @@ public:
     QStringList Requests() const;
     /// The file --diary-csv names.
     const QString& DiaryCsvFile() const { return diaryCsv_; }
+    /// The JACK MIDI port --midi-clock-out names (the clock's destination); empty: none.
+    const QString& MidiClockPort() const { return midiClockPort_; }
 
     /// What --export asks for; the settings part is applied to the user's settings.
     struct ExportWish {
@@ -108,6 +111,7 @@ private:
     bool start_ = false;
     ScoreOptions score_;
     QString diaryCsv_;
+    QString midiClockPort_;
 };
 
 /// Tells on stderr that a request of the command line was not carried out.

@@ -56,6 +56,10 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
         Close();
         return false;
     }
+    // The clock goes where the command line said (--midi-clock-out); a port that is not there
+    // leaves it unconnected.
+    if (const std::string to = MidiClockOut::Instance().Destination(); midiOut_ != nullptr && !to.empty())
+        jack_connect(client_, jack_port_name(midiOut_), to.c_str());
     // The default device's first two playback ports; a server without any still plays us to
     // whoever connects later.
     if (const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput)) {

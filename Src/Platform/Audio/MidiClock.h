@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
+#include <string>
 
 namespace Platform::Audio {
 
@@ -132,6 +134,19 @@ public:
         });
     }
 
+    /// The port the clock is to reach (a JACK MIDI input, "client:port"), connected each time
+    /// the JACK client is made; empty: none. Control threads.
+    void ConnectTo(std::string port)
+    {
+        const std::lock_guard lock(destinationLock_);
+        destination_ = std::move(port);
+    }
+    std::string Destination() const
+    {
+        const std::lock_guard lock(destinationLock_);
+        return destination_;
+    }
+
     /// The process's one clock output (the JACK client's midi_out port sends it).
     static MidiClockOut& Instance() noexcept
     {
@@ -150,6 +165,8 @@ private:
     unsigned stopsSeen_ = 0; // stream thread
     MidiClockGenerator generator_;
     std::int64_t startFrame_ = -1;
+    mutable std::mutex destinationLock_;
+    std::string destination_;
 };
 
 } // namespace Platform::Audio
