@@ -99,6 +99,18 @@ void Keeper::PauseToggled()
     paused_ = !paused_;
 }
 
+void Keeper::TimingFigures(double meanMs, double sdMs, std::optional<double> mutedMeanMs,
+                           std::optional<double> mutedSdMs, std::int32_t hits)
+{
+    if (!following_)
+        return;
+    session_.meanMs = meanMs;
+    session_.sdMs = sdMs;
+    session_.mutedMeanMs = mutedMeanMs;
+    session_.mutedSdMs = mutedSdMs;
+    session_.hits = hits;
+}
+
 std::optional<Session> Keeper::Stopped()
 {
     if (!following_)

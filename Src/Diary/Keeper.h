@@ -50,6 +50,9 @@ public:
     void TrainerTempo(int tempo);
     /// Pause or resume.
     void PauseToggled();
+    /// Timing feedback's figures of the run followed (ms, late positive), kept with it.
+    void TimingFigures(double meanMs, double sdMs, std::optional<double> mutedMeanMs, std::optional<double> mutedSdMs,
+                       std::int32_t hits);
     /// The run ended: written when long enough and switched on. The session (as written), or
     /// none when nothing was written.
     std::optional<Session> Stopped();

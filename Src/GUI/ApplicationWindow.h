@@ -53,6 +53,7 @@ class BeatsPerMinuteDisplay;
 class MidiInPump;
 class RemoteControl;
 class LiveTiming;
+class TimingSummaryDialog;
 class TimingStrip;
 class SingleInstance;
 class Statusbar;
@@ -236,6 +237,8 @@ public:
     void RefreshFromSettings();
     /// Shows or hides timing feedback's strip under the sliders, the window growing to hold it.
     void ShowTimingStrip(bool shown);
+    /// The summary of the run just stopped, when timing feedback scored hits in it.
+    void ShowTimingSummary();
     /// Stops a playing run (or a Start waiting for its sounds), as the Stop command does.
     void StopIfRunning();
     /// Brings the window to the front (another copy of the program asked for it).
@@ -404,6 +407,7 @@ private:
     QLabel* barCounter_ = nullptr;
     TimingStrip* timingStrip_ = nullptr; // timing feedback's last hits, under the sliders
     LiveTiming* liveTiming_ = nullptr;
+    TimingSummaryDialog* timingSummary_ = nullptr; // made at the first summary, a child of the window
     QSlider* tempoSlider_ = nullptr;
     QLabel* tempoLabel_ = nullptr;
     QSlider* volumeSlider_ = nullptr;

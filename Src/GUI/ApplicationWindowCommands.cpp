@@ -14,6 +14,7 @@
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/SetlistDialog.h"
 #include "GUI/Dialogs/SongTexts.h"
+#include "GUI/Dialogs/TimingSummary.h"
 #include "GUI/LiveTiming.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/Statusbar.h"
@@ -455,6 +456,16 @@ void ApplicationWindow::RefreshFromSettings()
         ShowTimingStrip(configuration_.GetSwitches().TimingFeedback != 0);
 }
 
+void ApplicationWindow::ShowTimingSummary()
+{
+    const auto& score = liveTiming_->Score();
+    if (!score || score->figures.hits == 0 || !isVisible())
+        return;
+    if (!timingSummary_)
+        timingSummary_ = new TimingSummaryDialog(this);
+    timingSummary_->ShowTake(liveTiming_->Live()->Grid(), *score);
+}
+
 void ApplicationWindow::ShowTimingStrip(bool shown)
 {
     if (timingStrip_->isVisibleTo(this) == shown)
@@ -652,8 +663,16 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         metronome_.Stop();
         liveTiming_->End();
         // The session ends here, however the run ended: Stop, its own end, the window closing.
-        if (options_.diary)
+        if (options_.diary) {
+            if (const auto& score = liveTiming_->Score(); score && score->figures.hits > 0) {
+                const Core::Timing::TakeFigures& f = score->figures;
+                options_.diary->TimingFigures(f.all.meanMs, f.all.sdMs,
+                                              f.muted ? std::optional(f.muted->meanMs) : std::nullopt,
+                                              f.muted ? std::optional(f.muted->sdMs) : std::nullopt, f.hits);
+            }
             options_.diary->Stopped();
+        }
+        ShowTimingSummary();
         // The settings' tempo, which is what the next Start plays: a tempo changed while
         // playing stays, and a speed-trainer run (which never writes it) gives way to it.
         ShowTempo(Settings().Bpm, false);

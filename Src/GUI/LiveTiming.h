@@ -23,7 +23,11 @@ class MidiInPump;
 /// The [Text] entries of timing feedback (240-289).
 namespace TimingText {
 constexpr int Switch = 240, SwitchHelp = 241, StripName = 242, StripHelp = 243, Early = 244, Late = 245,
-              Listening = 246, NoInput = 247, Milliseconds = 248, CountIn = 249, Stray = 250;
+              Listening = 246, NoInput = 247, Milliseconds = 248, CountIn = 249, Stray = 250, SummaryTitle = 251,
+              Counts = 252, MeanSpread = 253, ClickedBars = 254, MutedBars = 255, ErrorsTitle = 256, BiasTitle = 257,
+              TimeAxis = 258, SaveCsv = 259, SavePng = 260, Close = 261, CsvFiles = 262, PngFiles = 263, NotWritten = 264,
+              ClickedSeries = 265, MutedSeries = 266, StraySeries = 267, FiguresHelp = 268, ErrorsHelp = 269,
+              BiasHelp = 270, SaveCsvHelp = 271, SavePngHelp = 272, CloseHelp = 273;
 }
 
 /// The last hits of a run as marks left (early) or right (late) of a centre line, the newest

@@ -511,29 +511,29 @@ constexpr const char16_t* Texts[] = {
     u"%1 ms", // 248
     u"count-in", // 249
     u"stray", // 250
-    u"", // 251
-    u"", // 252
-    u"", // 253
-    u"", // 254
-    u"", // 255
-    u"", // 256
-    u"", // 257
-    u"", // 258
-    u"", // 259
-    u"", // 260
-    u"", // 261
-    u"", // 262
-    u"", // 263
-    u"", // 264
-    u"", // 265
-    u"", // 266
-    u"", // 267
-    u"", // 268
-    u"", // 269
-    u"", // 270
-    u"", // 271
-    u"", // 272
-    u"", // 273
+    u"Timing of the take", // 251
+    u"Hits: %1 · stray: %2 · missed: %3 · in the count-in: %4", // 252
+    u"Mean: %1 ms · spread: %2 ms · drift: %3 ms per minute", // 253
+    u"Clicked bars: mean %1 ms, spread %2 ms", // 254
+    u"Muted bars: mean %1 ms, spread %2 ms", // 255
+    u"Error of each hit (ms, late above 0)", // 256
+    u"Bias per position of the bar (ms)", // 257
+    u"Time (s)", // 258
+    u"Save as &CSV...", // 259
+    u"Save as &PNG...", // 260
+    u"&Close", // 261
+    u"CSV files (*.csv)", // 262
+    u"PNG pictures (*.png)", // 263
+    u"The file could not be written: %1", // 264
+    u"Clicked bars", // 265
+    u"Muted bars", // 266
+    u"Stray hits", // 267
+    u"The take's figures: positive milliseconds are late, negative early", // 268
+    u"Every hit's error over the take; muted bars apart, stray hits grey", // 269
+    u"The mean error on each position of the bar: where you rush or drag", // 270
+    u"Saves every hit (time, bar, position, error, kind) as a CSV file", // 271
+    u"Saves both charts as a PNG picture", // 272
+    u"Closes the summary", // 273
     u"", // 274
     u"", // 275
     u"", // 276

@@ -5,6 +5,8 @@
 #include "GUI/Dialogs/Dialog.h"
 #include "GUI/Dialogs/ExportDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
+#include "GUI/Dialogs/TimingSummary.h"
+#include "Core/Timing/TakeGrid.h"
 #include "WindowTestSupport.h"
 
 #include <QtTest>
@@ -197,6 +199,34 @@ private slots:
             QCOMPARE(WindowTest::Unfit(*dialog, QLatin1String(name)), QString());
             dialog->close();
         }
+    }
+
+    // Timing feedback's summary of a take with muted bars in each language: nothing cut, the
+    // muted bars' figures apart, every hit in the CSV.
+    void TimingSummaryFitsAndSavesEveryHit_data() { WindowTest::ShippedLanguageRows(); }
+    void TimingSummaryFitsAndSavesEveryHit()
+    {
+        QFETCH(QString, language);
+        WindowTest::UseShippedLanguage(language);
+        Configuration::ConfigurationData settings;
+        settings.BeatType = Configuration::BeatKind::BeatsPerBar;
+        settings.BeatsPerBar = 4;
+        settings.GapMode = 1, settings.GapPlay = 1, settings.GapMute = 1;
+        const Core::Timing::TakeGrid grid = Core::Timing::PlanGrid(settings, 48000, 30 * 48000.0);
+        std::vector<double> hits;
+        for (const Core::Timing::GridPosition& p : grid.positions)
+            hits.push_back(p.frame + (p.muted ? -960.0 : 480.0) + (p.beat == 3 ? 200.0 : 0.0));
+        GUI::TimingSummaryDialog dialog(nullptr);
+        dialog.ShowTake(grid, Core::Timing::ScoreTake(grid, hits));
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(WindowTest::Unfit(dialog, QStringLiteral("timing-summary")), QString());
+        QCOMPARE(dialog.FiguresText().count(u'\n'), 3); // counts, all, clicked bars, muted bars
+        const QString csv = QString::fromStdString(*folder_ / "hits.csv");
+        QVERIFY(dialog.SaveCsv(csv, true) && dialog.SavePng(QString::fromStdString(*folder_ / "charts.png"), true));
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count('\n'), static_cast<qsizetype>(hits.size() + 1));
+        QVERIFY(!dialog.SaveCsv(QString::fromStdString(*folder_ / "missing/hits.csv"), true));
     }
 
     // The export window in each language: nothing cut, every control named and explained; a

@@ -32,6 +32,20 @@ std::string Number(double value, bool present = true)
 
 } // namespace
 
+std::string HitsCsv(const TakeGrid& grid, const TakeScore& score)
+{
+    std::string csv = "time_s,bar,position,error_ms,kind,muted\n";
+    for (const MatchedHit& hit : score.hits) {
+        if (hit.position < 0)
+            continue;
+        const GridPosition& at = grid.positions[static_cast<std::size_t>(hit.position)];
+        const char* kind = at.countIn ? "count_in" : hit.scored ? "hit" : "stray";
+        csv += Format("%.4f", hit.frame / grid.rate) + ',' + std::to_string(at.bar) + ',' + grid.Label(at.indexInBar) + ','
+               + Format("%.3f", hit.errorMs) + ',' + kind + ',' + (at.muted ? "1" : "0") + '\n';
+    }
+    return csv;
+}
+
 ScoredTake ScoreTakeFile(const Configuration::ConfigurationData& settings, const std::string& path, double offsetMs)
 {
     ScoredTake result;

@@ -29,5 +29,9 @@ std::string SummaryText(const ScoredTake& take);
 /// per_position_labels, muted_mean_ms, muted_sd_ms, clicked_mean_ms, clicked_sd_ms (null
 /// where there is nothing to say), count_in_hits, rate, seconds.
 std::string SummaryJson(const ScoredTake& take);
+/// Every hit of a take as CSV, one line each in time order after a header:
+/// time_s (from the grid's first position), bar, position (its label, "3.2"), error_ms (late
+/// positive, 3 decimals), kind (hit, stray or count_in) and muted (1 in a muted bar).
+std::string HitsCsv(const TakeGrid& grid, const TakeScore& score);
 
 } // namespace Core::Timing
