@@ -232,11 +232,12 @@ int main(int argc, char** argv)
     // A diary that cannot be used is told once, while the window shows; the log has the
     // reason in any case. A diary there is opened once the window is up, so that the start is
     // not kept waiting and a problem shows at once; a new one is made at the first session.
-    diary.SetProblemHandler([&window](const std::string& problem) {
+    diary.SetProblemHandler([&window, &diary](Diary::Store::Trouble trouble, const std::string& problem) {
+        const QString path = QString::fromStdString(diary.Path());
         const QString text = QString::fromStdString(problem);
-        QTimer::singleShot(0, &window, [&window, text] {
+        QTimer::singleShot(0, &window, [&window, trouble, path, text] {
             if (window.isVisible())
-                GUI::DiaryDialog::TellUnusable(&window, text);
+                GUI::DiaryDialog::TellUnusable(&window, trouble, path, text);
         });
     });
     QTimer::singleShot(0, &window, [&diary] {

@@ -21,14 +21,15 @@ bool Keeper::SwitchedOn() const
     return configuration_.GetSwitches().Diary != 0;
 }
 
-void Keeper::Unusable(const std::string& problem)
+void Keeper::Unusable(const Store& store)
 {
     if (!problem_.empty())
         return;
-    problem_ = problem;
-    System::Log().Write(System::Error, "%s; the program goes on without it", problem.c_str());
+    problem_ = store.Problem();
+    why_ = store.Why();
+    System::Log().Write(System::Error, "%s; the program goes on without it", problem_.c_str());
     if (onProblem_)
-        onProblem_(problem);
+        onProblem_(store.Why(), problem_);
 }
 
 Store* Keeper::Open(bool create)
@@ -39,7 +40,7 @@ Store* Keeper::Open(bool create)
     if (!store_.IsOpen() && !create && ::lstat(path_.c_str(), &info) != 0 && errno == ENOENT)
         return nullptr; // nothing kept yet
     if (!store_.IsOpen() && !store_.Open(path_, create)) {
-        Unusable(store_.Problem());
+        Unusable(store_);
         return nullptr;
     }
     return &store_;
@@ -128,7 +129,7 @@ std::optional<Session> Keeper::Stopped()
     if (store == nullptr)
         return std::nullopt;
     if (!store->Write(session_)) {
-        Unusable(store->Problem());
+        Unusable(*store);
         return std::nullopt;
     }
     return session_;

@@ -30,8 +30,10 @@ public:
     /// time (tests give their own).
     explicit Keeper(Configuration::IConfiguration& configuration, std::string path = {}, SteadyClock steady = {});
 
-    /// Called once with the reason the first time the diary turns out unusable in this run.
-    void SetProblemHandler(std::function<void(const std::string&)> handler) { onProblem_ = std::move(handler); }
+    /// Called once, with the kind of trouble and the reason (for the log, in English), the
+    /// first time the diary turns out unusable in this run.
+    using ProblemHandler = std::function<void(Store::Trouble, const std::string&)>;
+    void SetProblemHandler(ProblemHandler handler) { onProblem_ = std::move(handler); }
 
     bool SwitchedOn() const;
     const std::string& Path() const { return path_; }
@@ -41,6 +43,7 @@ public:
     Store* Open(bool create = true);
     /// The reason the diary is unusable in this run; empty while it works.
     const std::string& Problem() const { return problem_; }
+    Store::Trouble Why() const { return why_; }
 
     /// A run started playing settings at tempo (bpm).
     void Started(const Configuration::ConfigurationData& settings, int tempo);
@@ -60,14 +63,15 @@ public:
     bool Following() const { return following_; }
 
 private:
-    void Unusable(const std::string& problem);
+    void Unusable(const Store& store);
 
     Configuration::IConfiguration& configuration_;
     std::string path_;
     SteadyClock steady_;
     Store store_;
     std::string problem_;
-    std::function<void(const std::string&)> onProblem_;
+    Store::Trouble why_ = Store::Trouble::None;
+    ProblemHandler onProblem_;
 
     bool following_ = false;
     bool paused_ = false;

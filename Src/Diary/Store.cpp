@@ -81,6 +81,43 @@ std::optional<T> ColumnOptional(sqlite3_stmt* statement, int index)
         return static_cast<T>(sqlite3_column_int64(statement, index));
 }
 
+Store::Trouble TroubleOfErrno(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return Store::Trouble::NoAccess;
+    case ENOSPC:
+    case EDQUOT:
+        return Store::Trouble::Full;
+    default:
+        return Store::Trouble::Other;
+    }
+}
+
+Store::Trouble TroubleOfSql(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+        return Store::Trouble::Damaged;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Store::Trouble::InUse;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_AUTH:
+        return Store::Trouble::NoAccess;
+    case SQLITE_FULL:
+        return Store::Trouble::Full;
+    default:
+        return Store::Trouble::Other;
+    }
+}
+
 // Makes each missing folder on the way to path (not path itself) with mode 0700.
 void MakeParents(const std::string& path)
 {
@@ -117,11 +154,17 @@ void Store::Close()
     db_ = nullptr;
 }
 
-bool Store::Fail(const std::string& what)
+bool Store::Fail(const std::string& what, Trouble trouble)
 {
     problem_ = "The practice diary " + path_ + " " + what;
+    trouble_ = trouble;
     Close();
     return false;
+}
+
+bool Store::FailSql(const std::string& what)
+{
+    return Fail(what + sqlite3_errmsg(db_), TroubleOfSql(sqlite3_extended_errcode(db_)));
 }
 
 bool Store::Execute(const char* sql)
@@ -134,8 +177,9 @@ bool Store::Open(const std::string& path, bool create)
     Close();
     path_ = path;
     problem_.clear();
+    trouble_ = Trouble::None;
     if (path.empty() || path.front() != '/')
-        return Fail("has no folder: neither XDG_DATA_HOME nor HOME names one");
+        return Fail("has no folder: neither XDG_DATA_HOME nor HOME names one", Trouble::NoFolder);
     const std::size_t slash = path.rfind('/');
     const std::string folder = path.substr(0, slash);
     if (create && slash > 0) {
@@ -143,31 +187,35 @@ bool Store::Open(const std::string& path, bool create)
         const std::size_t parentEnd = folder.rfind('/');
         std::string folderProblem;
         if (Platform::MakePrivateFolder(folder.substr(0, parentEnd), folder.substr(parentEnd + 1), folderProblem).empty())
-            return Fail("cannot be kept: " + folderProblem);
+            return Fail("cannot be kept: " + folderProblem, Trouble::NoAccess);
     }
 
     bool made = false;
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) {
-        if (errno != ENOENT || !create)
-            return Fail(std::string("cannot be opened: ") + std::strerror(errno));
+        const int error = errno;
+        if (error != ENOENT || !create)
+            return Fail(std::string("cannot be opened: ") + std::strerror(error), TroubleOfErrno(error));
         // Made here with the mode it keeps: SQLite would make it readable by everybody.
         const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-        if (descriptor < 0)
-            return Fail(std::string("cannot be made: ") + std::strerror(errno));
+        if (descriptor < 0) {
+            const int error = errno;
+            return Fail(std::string("cannot be made: ") + std::strerror(error), TroubleOfErrno(error));
+        }
         ::close(descriptor);
         made = true;
     } else if (!S_ISREG(info.st_mode)) {
-        return Fail("is not a regular file");
+        return Fail("is not a regular file", Trouble::Damaged);
     } else if (info.st_uid != ::geteuid()) {
-        return Fail("belongs to user " + std::to_string(info.st_uid));
+        return Fail("belongs to user " + std::to_string(info.st_uid), Trouble::OtherUser);
     }
 
     const bool opened = [&] {
         if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK) {
-            const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
-            return Fail("cannot be opened: " + reason);
+            if (db_ == nullptr)
+                return Fail("cannot be opened: out of memory", Trouble::Other);
+            return FailSql("cannot be opened: ");
         }
         sqlite3_busy_timeout(db_, BusyTimeoutMs);
         // Nothing is written before the file has shown itself a diary of a version known here.
@@ -177,20 +225,21 @@ bool Store::Open(const std::string& path, bool create)
             Statement query(db_, "SELECT (SELECT user_version FROM pragma_user_version),"
                                  " (SELECT count(*) FROM sqlite_master)");
             if (!query || sqlite3_step(*query) != SQLITE_ROW)
-                return Fail(std::string("cannot be read: ") + sqlite3_errmsg(db_));
+                return FailSql("cannot be read: ");
             version = sqlite3_column_int(*query, 0);
             tables = sqlite3_column_int(*query, 1);
         }
         if (version > Version)
             return Fail("was written by a newer Tolvane (diary version " + std::to_string(version)
-                        + "; this one knows up to " + std::to_string(Version) + ")");
+                        + "; this one knows up to " + std::to_string(Version) + ")",
+                        Trouble::Newer);
         if (version == 0 && tables > 0)
-            return Fail("is a database of another program");
+            return Fail("is a database of another program", Trouble::Damaged);
         {
             Statement wal(db_, "PRAGMA journal_mode=WAL");
             if (!wal || sqlite3_step(*wal) != SQLITE_ROW
                 || std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(*wal, 0)), "wal") != 0)
-                return Fail(std::string("cannot keep its write-ahead log: ") + sqlite3_errmsg(db_));
+                return FailSql("cannot keep its write-ahead log: ");
         }
         // A session written survives the process being killed; only a power cut may lose the
         // last ones (never the file).
@@ -208,9 +257,10 @@ bool Store::Migrate(int from)
         const std::string step = std::string("BEGIN IMMEDIATE;") + MigrationSteps[version]
                                  + "PRAGMA user_version=" + std::to_string(version + 1) + ";COMMIT;";
         if (!Execute(step.c_str())) {
+            const Trouble trouble = TroubleOfSql(sqlite3_errcode(db_));
             const std::string reason = sqlite3_errmsg(db_);
             Execute("ROLLBACK");
-            return Fail("cannot be brought to version " + std::to_string(version + 1) + ": " + reason);
+            return Fail("cannot be brought to version " + std::to_string(version + 1) + ": " + reason, trouble);
         }
     }
     return true;
@@ -221,7 +271,7 @@ bool Store::Write(Session& session)
     if (db_ == nullptr)
         return false;
     if (!Execute("BEGIN IMMEDIATE"))
-        return Fail(std::string("cannot be written: ") + sqlite3_errmsg(db_));
+        return FailSql("cannot be written: ");
     bool written = false;
     {
         const std::string sql = std::string("INSERT INTO sessions(") + Columns
@@ -257,9 +307,10 @@ bool Store::Write(Session& session)
         session.id = sqlite3_last_insert_rowid(db_);
         return true;
     }
+    const Trouble trouble = TroubleOfSql(sqlite3_errcode(db_));
     const std::string reason = sqlite3_errmsg(db_);
     Execute("ROLLBACK");
-    return Fail("cannot be written: " + reason);
+    return Fail("cannot be written: " + reason, trouble);
 }
 
 std::vector<Session> Store::Sessions()
@@ -270,7 +321,7 @@ std::vector<Session> Store::Sessions()
     const std::string sql = std::string("SELECT id, ") + Columns + " FROM sessions ORDER BY start, id";
     Statement select(db_, sql.c_str());
     if (!select) {
-        Fail(std::string("cannot be read: ") + sqlite3_errmsg(db_));
+        FailSql("cannot be read: ");
         return sessions;
     }
     sqlite3_stmt* s = *select;

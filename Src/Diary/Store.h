@@ -23,6 +23,10 @@ namespace Diary {
 /// One thread at a time (the GUI thread in the program).
 class Store {
 public:
+    /// What kept the diary from being used, for telling the user in their language (the
+    /// Problem() line has the details, in English, for the log).
+    enum class Trouble { None, NoFolder, Damaged, Newer, OtherUser, InUse, NoAccess, Full, Other };
+
     /// The schema version this program writes.
     static constexpr int Version = 2;
 
@@ -42,6 +46,7 @@ public:
     bool IsOpen() const { return db_ != nullptr; }
     /// Why the last Open or write failed: one line for the log and the user.
     const std::string& Problem() const { return problem_; }
+    Trouble Why() const { return trouble_; }
     const std::string& Path() const { return path_; }
 
     /// Adds session in one transaction and sets its id. False (Problem() says why) when it
@@ -58,7 +63,9 @@ public:
     static std::span<const char* const> Migrations();
 
 private:
-    bool Fail(const std::string& what);
+    bool Fail(const std::string& what, Trouble trouble);
+    /// Fail with SQLite's message and the trouble its error code names.
+    bool FailSql(const std::string& what);
     bool Execute(const char* sql);
     bool Migrate(int from);
     void Close();
@@ -66,6 +73,7 @@ private:
     sqlite3* db_ = nullptr;
     std::string path_;
     std::string problem_;
+    Trouble trouble_ = Trouble::None;
 };
 
 } // namespace Diary

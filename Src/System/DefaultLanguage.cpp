@@ -582,15 +582,15 @@ constexpr const char16_t* Texts[] = {
     u"", // 318
     u"", // 319
     // Export and diary additions: 320-339
-    u"", // 320
-    u"", // 321
-    u"", // 322
-    u"", // 323
-    u"", // 324
-    u"", // 325
-    u"", // 326
-    u"", // 327
-    u"", // 328
+    u"There is no folder to keep it in: neither XDG_DATA_HOME nor HOME names one.", // 320
+    u"The file %1 is damaged or is not a practice diary.", // 321
+    u"The file %1 was written by a newer version of Tolvane.", // 322
+    u"The file %1 belongs to another user.", // 323
+    u"The file %1 is in use by another program, perhaps another copy of Tolvane.", // 324
+    u"Tolvane may not write to the file %1 or its folder.", // 325
+    u"There is no space left for the file %1.", // 326
+    u"The file %1 cannot be opened or written.", // 327
+    u"Details (also in the log file Tolvane.log): %1", // 328
     u"", // 329
     u"", // 330
     u"", // 331

@@ -184,7 +184,7 @@ TEST_F(DiaryTest, FileNotOursToChangeIsLeftAsItWasAndToldOnce)
         auto now = std::chrono::steady_clock::time_point{};
         Diary::Keeper keeper(settings, Path(), [&now] { return now; });
         int told = 0;
-        keeper.SetProblemHandler([&told](const std::string&) { ++told; });
+        keeper.SetProblemHandler([&told](Diary::Store::Trouble, const std::string&) { ++told; });
         for (int run = 0; run < 2; ++run) {
             keeper.Started(settings.GetData(), 120);
             now += 20s;

@@ -118,6 +118,9 @@ DiaryDialog::DiaryDialog(QWidget* owner, Configuration::IConfiguration& configur
     // Columns fit the first rows shown: measuring all of ten years of sessions would cost more
     // than the rest of the window's opening.
     table_->horizontalHeader()->setResizeContentsPrecision(50);
+    // A heading wider than its column's values goes on two lines (FitColumns).
+    table_->horizontalHeader()->setDefaultAlignment(Qt::Alignment::fromInt(Qt::AlignCenter | Qt::TextWordWrap));
+    table_->horizontalHeader()->setTextElideMode(Qt::ElideNone);
     table_->setTabKeyNavigation(false);
     delete_ = Tag(new QPushButton(sessions), DeleteId);
     deleteAll_ = Tag(new QPushButton(sessions), DeleteAllId);
@@ -183,11 +186,25 @@ DiaryDialog::DiaryDialog(QWidget* owner, Configuration::IConfiguration& configur
 
 DiaryDialog::~DiaryDialog() = default;
 
-void DiaryDialog::TellUnusable(QWidget* owner, const QString& problem)
+QString DiaryDialog::TroubleText(Diary::Store::Trouble trouble, const QString& path)
+{
+    using Trouble = Diary::Store::Trouble;
+    const int index = static_cast<int>(std::clamp(trouble, Trouble::NoFolder, Trouble::Other)) - 1;
+    return Text(DiaryTroubleText + index).arg(QDir::toNativeSeparators(path));
+}
+
+QString DiaryDialog::DetailsText(const QString& reason)
+{
+    return Text(DiaryDetailsText).arg(reason);
+}
+
+void DiaryDialog::TellUnusable(QWidget* owner, Diary::Store::Trouble trouble, const QString& path, const QString& reason)
 {
     const auto language = System::CurrentLanguage();
     QMessageBox box(QMessageBox::Warning, FromTableText(language->GetMessageTitle(DiaryUnusableTitle)),
-                    FromTableText(language->GetMessage(DiaryUnusableText)).arg(problem), QMessageBox::Ok, owner);
+                    FromTableText(language->GetMessage(DiaryUnusableText)).arg(TroubleText(trouble, path))
+                        + QStringLiteral("\n\n") + DetailsText(reason),
+                    QMessageBox::Ok, owner);
     box.exec();
 }
 
@@ -238,7 +255,7 @@ void DiaryDialog::Reload()
     if (keeper_ && !keeper_->SwitchedOn())
         where += QLatin1Char('\n') + Text(DiaryText::SwitchedOff);
     else if (keeper_ && !keeper_->Problem().empty())
-        where += QLatin1Char('\n') + QString::fromStdString(keeper_->Problem());
+        where += QLatin1Char('\n') + TroubleText(keeper_->Why(), path);
     path_->setText(where);
     for (QPushButton* button : {delete_, deleteAll_})
         button->setEnabled(store != nullptr && !sessions_.empty());
@@ -253,8 +270,32 @@ void DiaryDialog::Reload()
     const QDate last = sessions_.empty() ? today : QDateTime::fromSecsSinceEpoch(sessions_.back().start).date();
     from_->setDate(first);
     to_->setDate(std::max(today, last));
-    table_->resizeColumnsToContents();
+    FitColumns();
     ShowCharts();
+}
+
+void DiaryDialog::FitColumns()
+{
+    // Each column as wide as its first rows' values need, or its heading broken at the space
+    // that leaves the narrowest two lines: the whole table fits the window's width in every
+    // language, where the headings on one line would not.
+    QHeaderView* header = table_->horizontalHeader();
+    const QFontMetrics metrics = header->fontMetrics();
+    bool broken = false;
+    for (int column = 0; column < header->count(); ++column) {
+        const QString heading = filter_->headerData(column, Qt::Horizontal).toString();
+        const int whole = metrics.horizontalAdvance(heading);
+        int narrowest = whole;
+        for (qsizetype space = heading.indexOf(QLatin1Char(' ')); space >= 0;
+             space = heading.indexOf(QLatin1Char(' '), space + 1))
+            narrowest = std::min(narrowest, std::max(metrics.horizontalAdvance(heading.left(space)),
+                                                     metrics.horizontalAdvance(heading.mid(space + 1))));
+        const int values = static_cast<const QAbstractItemView*>(table_)->sizeHintForColumn(column);
+        const int headed = header->sectionSizeHint(column) - whole + narrowest;
+        header->resizeSection(column, std::max(values, headed));
+        broken = broken || values < header->sectionSizeHint(column);
+    }
+    header->setMinimumHeight(broken ? header->sizeHint().height() + metrics.lineSpacing() : 0);
 }
 
 void DiaryDialog::ShowCharts()
@@ -334,7 +375,8 @@ bool DiaryDialog::ExportTo(const QString& path)
         return true;
     QMessageBox::warning(this, Text(DiaryText::Title),
                          FromTableText(System::CurrentLanguage()->GetMessage(DiaryExportFailedText))
-                             .arg(QString::fromStdString(problem)));
+                                 .arg(QDir::toNativeSeparators(path))
+                             + QStringLiteral("\n\n") + DetailsText(QString::fromStdString(problem)));
     return false;
 }
 

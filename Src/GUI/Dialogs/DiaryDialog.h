@@ -1,5 +1,6 @@
 #pragma once
 #include "Diary/Session.h"
+#include "Diary/Store.h"
 #include "GUI/Dialogs/Dialog.h"
 
 #include <vector>
@@ -35,6 +36,9 @@ constexpr int Title = 114, CurrentSettings = 115, MinutesPerDay = 116, TempoReac
 }
 /// The [Message] and [MessageTitle] entries: the diary cannot be used; an export failed.
 constexpr int DiaryUnusableTitle = 26, DiaryUnusableText = 64, DiaryExportFailedText = 65;
+/// The [Text] entries that say why the diary cannot be used (one per Diary::Store::Trouble
+/// after None), and the line that sets the technical reason apart.
+constexpr int DiaryTroubleText = 320, DiaryDetailsText = 328;
 
 /// Tools > Practice Diary: minutes practised per day over the last 4 or 12 weeks (bars), the
 /// tempo reached per preset or song (lines), timing feedback's mean and spread (a line in a
@@ -55,8 +59,13 @@ public:
     DiaryDialog(QWidget* owner, Configuration::IConfiguration& configuration, Diary::Keeper* keeper);
     ~DiaryDialog() override;
 
-    /// Tells that the diary cannot be used (problem: the reason), in a message box of owner.
-    static void TellUnusable(QWidget* owner, const QString& problem);
+    /// Why the diary at path cannot be used, in the current language.
+    static QString TroubleText(Diary::Store::Trouble trouble, const QString& path);
+    /// The line that gives the technical reason (in English, as the log has it) apart.
+    static QString DetailsText(const QString& reason);
+    /// Tells that the diary at path cannot be used, in a message box of owner: why, in the
+    /// current language, and the technical reason set apart.
+    static void TellUnusable(QWidget* owner, Diary::Store::Trouble trouble, const QString& path, const QString& reason);
 
     /// Reads the sessions from the diary again and shows them.
     void Reload();
@@ -74,6 +83,7 @@ protected:
 private:
     void ShowTexts();
     void ShowCharts();
+    void FitColumns();
     void DeleteSelected();
     void DeleteEverything();
     void Export();
