@@ -156,6 +156,13 @@ struct WindowPlacement {
 struct ProgramSwitches {
     std::int32_t Diary = 1; ///< 1: practice sessions are kept in the diary; 0: nothing is written to it
     std::int32_t TimingFeedback = 0; ///< 1: runs score the notes of the MIDI input and show them under the sliders
+    // The export window's last choices, shown again when it next opens.
+    std::int32_t ExportFormat = 0;   ///< WAV 16-bit, 24-bit, float, FLAC, Ogg Vorbis, MIDI
+    std::int32_t ExportRate = 48000; ///< Hz
+    std::int32_t ExportUnit = 0;     ///< bars, seconds, the whole run
+    std::int32_t ExportLength = 160; ///< in tenths of the unit
+    std::string ExportWhat;          ///< "preset:" and its name, "song:" and its file; empty: the current settings
+    std::string ExportFile;          ///< the file last written (UTF-8); empty: click.wav in the home folder
 };
 
 /// How Tolvane is controlled from outside and plays in sync with others, kept in the file

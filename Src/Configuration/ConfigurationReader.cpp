@@ -239,6 +239,12 @@ bool Reader::ApplyWindowKey(const Pair& pair)
                                 pair.value.c_str(), key.name);
         return true;
     }
+    for (const SwitchTextKey& key : SwitchTextKeys()) {
+        if (EqualsIgnoringCase(pair.key, key.name)) {
+            switches_->*key.field = pair.value;
+            return true;
+        }
+    }
     return false;
 }
 

@@ -156,6 +156,12 @@ std::string WriteConfiguration(const ConfigurationData& current, const char16_t*
             if (switches->*key.field != defaults.*key.field)
                 writer.Line(key.name, std::to_string(switches->*key.field));
         }
+        // A text that a line cannot hold whole is left out rather than kept cut.
+        for (const SwitchTextKey& key : SwitchTextKeys()) {
+            const std::string& text = switches->*key.field;
+            if (!text.empty() && text.size() < ValueCapacity && text.find_first_of("\r\n") == std::string::npos)
+                writer.Line(key.name, text);
+        }
     }
     if (control) {
         const ControlSettings defaults;

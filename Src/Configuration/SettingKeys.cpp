@@ -187,6 +187,19 @@ std::span<const SwitchKey> SwitchKeys()
     static constexpr SwitchKey keys[] = {
         {"Diary", &ProgramSwitches::Diary, 0, 1},
         {"TimingFeedback", &ProgramSwitches::TimingFeedback, 0, 1},
+        {"ExportFormat", &ProgramSwitches::ExportFormat, 0, 5},
+        {"ExportRate", &ProgramSwitches::ExportRate, 8000, 192000},
+        {"ExportUnit", &ProgramSwitches::ExportUnit, 0, 2},
+        {"ExportLength", &ProgramSwitches::ExportLength, 1, 1080000},
+    };
+    return keys;
+}
+
+std::span<const SwitchTextKey> SwitchTextKeys()
+{
+    static const SwitchTextKey keys[] = {
+        {"ExportWhat", &ProgramSwitches::ExportWhat},
+        {"ExportFile", &ProgramSwitches::ExportFile},
     };
     return keys;
 }

@@ -101,4 +101,11 @@ struct SwitchKey {
 /// The program-wide switches, in the order they are written.
 std::span<const SwitchKey> SwitchKeys();
 
+/// A program-wide text (ProgramSwitches), kept byte for byte; written only when not empty.
+struct SwitchTextKey {
+    const char* name;
+    std::string ProgramSwitches::*field;
+};
+std::span<const SwitchTextKey> SwitchTextKeys();
+
 } // namespace Configuration

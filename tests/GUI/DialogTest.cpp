@@ -1,7 +1,9 @@
 // The base every dialog builds on: dialog units, the language's texts and their way back to
 // English, control help in the help line, and accessible names, shown on the smallest dialog;
 // the language chooser over a folder of language files, and the About window's licence view.
+#include "Diary/Keeper.h"
 #include "GUI/Dialogs/AboutDialog.h"
+#include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/Dialogs/Dialog.h"
 #include "GUI/Dialogs/ExportDialog.h"
 #include "GUI/Dialogs/LanguageDialog.h"
@@ -18,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTabWidget>
 
 using GUI::DialogUnits;
@@ -257,6 +260,50 @@ private slots:
         dialog.StartExport();
         QTRY_VERIFY_WITH_TIMEOUT(!dialog.Exporting(), 60000);
         QVERIFY(TestSupport::ReadFile(*folder_ / "slow.mid").starts_with("MThd"));
+
+        // The choices come back in the next run, from the settings file.
+        QVERIFY(configuration_->Save());
+        Configuration::FileConfiguration nextRun(*folder_ / "Tolvane.conf");
+        QVERIFY(nextRun.Load());
+        GUI::ExportDialog again(nullptr, nextRun);
+        again.Prepare();
+        QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("what"))->currentIndex(), 1);
+        QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("format"))->currentIndex(), 5);
+        QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("file"))->text(), QString::fromStdString(*folder_ / "slow.mid"));
+    }
+
+    // The diary window in each language at the size the manual shows it: nothing cut, and the
+    // table of sessions whole, without scrolling sideways.
+    void DiaryWindowShowsTheWholeTable_data() { WindowTest::ShippedLanguageRows(); }
+    void DiaryWindowShowsTheWholeTable()
+    {
+        QFETCH(QString, language);
+        WindowTest::UseShippedLanguage(language);
+        const std::string path = *folder_ / "tolvane/diary.sqlite3";
+        {
+            Diary::Store store;
+            QVERIFY(store.Open(path));
+            Diary::Session session;
+            session.start = 1764000000;
+            session.end = session.start + 1260;
+            session.secondsPlaying = 1200;
+            session.name = "Trainer 80 to 120";
+            session.tempoStart = session.tempoMin = 80;
+            session.tempoMax = 120;
+            session.meanMs = 3.5;
+            session.sdMs = 10.7;
+            QVERIFY(store.Write(session));
+        }
+        Diary::Keeper keeper(*configuration_, path);
+        GUI::DiaryDialog window(nullptr, *configuration_, &keeper);
+        window.Initialise(0);
+        window.resize(760, 560);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.Tabs()->setCurrentIndex(3);
+        QCOMPARE(WindowTest::Unfit(window, QStringLiteral("diary")), QString());
+        QTRY_VERIFY(window.Table()->isVisible());
+        QVERIFY(!window.Table()->horizontalScrollBar()->isVisible());
     }
 
     void AboutShowsTheBuildsVersionAndALicenceThatOnlyScrolls()

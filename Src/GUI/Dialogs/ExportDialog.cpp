@@ -4,6 +4,9 @@
 #include "GUI/ScreenFit.h"
 #include "System/CurrentLanguage.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -35,6 +38,7 @@ enum TextId {
 
 constexpr FileKind Kinds[] = {FileKind::Wav16, FileKind::Wav24, FileKind::WavFloat, FileKind::Flac, FileKind::OggVorbis, FileKind::Midi};
 constexpr const char* Extensions[] = {".wav", ".wav", ".wav", ".flac", ".ogg", ".mid"};
+const QString PresetPrefix = QStringLiteral("preset:");
 
 QString Text(int index)
 {
@@ -65,11 +69,8 @@ ExportDialog::ExportDialog(QWidget* parent, Configuration::IConfiguration& confi
         control->setObjectName(QLatin1String(name));
     for (const std::uint32_t rate : Core::Export::Rates)
         rate_->addItem(QStringLiteral("%1 Hz").arg(rate), rate);
-    rate_->setCurrentIndex(1);
     amount_->setRange(1, 10800);
     amount_->setDecimals(0);
-    amount_->setValue(16);
-    file_->setText(QDir::home().filePath(QStringLiteral("click.wav")));
     file_->setMinimumWidth(320);
     progress_->setRange(0, 1000);
     progress_->setValue(0);
@@ -150,7 +151,7 @@ void ExportDialog::ApplyTexts()
     what_->addItem(Text(CurrentText), QString());
     configuration_.ForEachPreset([this](const Configuration::ConfigurationData& preset) {
         const QString name = QString::fromStdU16String(preset.Name);
-        what_->addItem(Text(PresetText).arg(name), name);
+        what_->addItem(Text(PresetText).arg(name), PresetPrefix + name);
     });
     what_->setCurrentIndex(std::max(what_->findData(chosen), 0));
 
@@ -190,6 +191,7 @@ void ExportDialog::ApplyTexts()
 void ExportDialog::Prepare()
 {
     ApplyTexts();
+    Restore();
     help_->clear();
     adjustSize();
     FitToScreen(*this);
@@ -217,7 +219,37 @@ void ExportDialog::reject()
         control_->cancel = true;
         return;
     }
+    Remember();
     QDialog::reject();
+}
+
+void ExportDialog::Restore()
+{
+    const Configuration::ProgramSwitches& kept = configuration_.GetSwitches();
+    {
+        const QSignalBlocker quiet(format_);
+        format_->setCurrentIndex(std::clamp(kept.ExportFormat, 0, format_->count() - 1));
+    }
+    const int rate = rate_->findData(static_cast<std::uint32_t>(kept.ExportRate));
+    rate_->setCurrentIndex(rate >= 0 ? rate : 1);
+    unit_->setCurrentIndex(std::clamp(kept.ExportUnit, 0, unit_->count() - 1));
+    amount_->setDecimals(unit_->currentIndex() == 1 ? 1 : 0);
+    amount_->setValue(kept.ExportLength / 10.0);
+    what_->setCurrentIndex(std::max(what_->findData(QString::fromStdString(kept.ExportWhat)), 0));
+    file_->setText(kept.ExportFile.empty() ? QDir::home().filePath(QStringLiteral("click"))
+                                           : QString::fromStdString(kept.ExportFile));
+    FollowFormat();
+}
+
+void ExportDialog::Remember()
+{
+    Configuration::ProgramSwitches& kept = configuration_.GetSwitches();
+    kept.ExportFormat = std::max(format_->currentIndex(), 0);
+    kept.ExportRate = static_cast<std::int32_t>(rate_->currentData().toUInt());
+    kept.ExportUnit = std::max(unit_->currentIndex(), 0);
+    kept.ExportLength = static_cast<std::int32_t>(std::lround(amount_->value() * 10));
+    kept.ExportWhat = what_->currentData().toString().toStdString();
+    kept.ExportFile = file_->text().toStdString();
 }
 
 void ExportDialog::FollowFormat()
@@ -247,7 +279,8 @@ Core::Export::Request ExportDialog::MakeRequest() const
 {
     Core::Export::Request request;
     request.settings = configuration_.GetData();
-    const QString preset = what_->currentData().toString();
+    const QString chosen = what_->currentData().toString();
+    const QString preset = chosen.startsWith(PresetPrefix) ? chosen.mid(PresetPrefix.size()) : QString();
     if (!preset.isEmpty()) {
         configuration_.ForEachPreset([&](const Configuration::ConfigurationData& data) {
             if (QString::fromStdU16String(data.Name) == preset)
@@ -267,6 +300,7 @@ void ExportDialog::StartExport(bool replace)
 {
     if (Exporting())
         return;
+    Remember();
     Core::Export::Request request = MakeRequest();
     if (QFileInfo::exists(file_->text()) || QFileInfo(file_->text()).isSymLink()) {
         if (!replace) {

@@ -18,8 +18,8 @@ namespace GUI {
 
 /// File → Export Click Track: what (the current settings or a preset), the file type, the
 /// rate, the length and the file name; Export writes it on a thread of its own while a
-/// progress bar and Cancel stay usable, then tells how it went. Its choices stay as they were
-/// for the next opening. Texts from the [Text] table; every control has a label (its
+/// progress bar and Cancel stay usable, then tells how it went. Its choices are kept in the
+/// settings (ProgramSwitches) for the next opening, in this run and the next. Texts from the [Text] table; every control has a label (its
 /// accessible name) and a help text (its status tip, shown in the help line).
 class ExportDialog final : public QDialog {
 public:
@@ -46,6 +46,10 @@ protected:
 
 private:
     void ApplyTexts();
+    /// Shows the choices kept in the settings (the last ones made), or the defaults.
+    void Restore();
+    /// Keeps the choices shown in the settings, for the next opening and the next run.
+    void Remember();
     void Browse();
     void FollowFormat();
     void Finished(Core::Export::Outcome outcome, std::string path);
