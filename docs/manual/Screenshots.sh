@@ -7,6 +7,7 @@
 # eighths, a count-in, random muted bars and swing, a song playing, the setlist and song editor windows, the Sync and Control page).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
+# SHOTS="export settings-options" retakes only the pictures of those names (in every language).
 set -euo pipefail
 bin=$(realpath "$1")
 out=$(realpath "${2:-$(dirname "$0")/..}")
@@ -44,6 +45,7 @@ window() { # the id of the shown window titled $1, waited for
     exit 1
 }
 shoot() { # window id, picture name; without the pointer over a control, so the status line is plain
+    [ -z "${SHOTS:-}" ] || [[ " $SHOTS " == *" $2 "* ]] || return 0
     xdotool mousemove 1279 799
     sleep 1.5
     import -window "$1" "$work/shot.png"
@@ -144,7 +146,7 @@ for language in en de fr; do
         [ "$(convert "$work/view.png" -format '%[fx:mean > 0.15]' info:)" = 1 ] && break
         sleep 0.05
     done
-    convert "$work/view.png" -strip "$out/beat-view$suffix.png"
+    [ -z "${SHOTS:-}" ] || [[ " $SHOTS " == *" beat-view "* ]] && convert "$work/view.png" -strip "$out/beat-view$suffix.png"
     main=$(window '^Tolvane$')
     xdotool key Escape
     sleep 0.5
