@@ -47,6 +47,12 @@ settings 1 120 2 "SpeedTrainer = 1" "From = 0.5" "To = 1.0" "Step = 0.1" "Durati
 "$folder/tolvane" --export "$folder/ramp.mid" --rate 48000
 /usr/bin/python3 "$here/ExportCheck.py" ramp "$folder/ramp.mid" "$folder/ramp.wav"
 
+echo "== a song (Res/Songs/FourParts.klick: 4/4 at 120, 7/8 at 140, 4/4 from 100 to 160, 6/8 at 90)"
+settings 1 120 4
+"$folder/tolvane" --export "$folder/song.wav" --song "$here/../Res/Songs/FourParts.klick" --rate 48000
+"$folder/tolvane" --export "$folder/song.mid" --song "$here/../Res/Songs/FourParts.klick"
+/usr/bin/python3 "$here/ExportCheck.py" song "$folder/song.mid" "$folder/song.wav" 4/4,7/8,4/4,6/8
+
 echo "== render speed: 5 minutes at 120 bpm, subdivision 4, 48 kHz (times real time, whole process;"
 echo "   wall time, and the process's CPU time, which a machine busy with other work does not inflate)"
 for source in 1 0; do

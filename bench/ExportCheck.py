@@ -8,6 +8,9 @@
                                                       tempo, time signature, every note's tick
   ExportCheck.py ramp FILE.mid FILE.wav               a trainer run: one set-tempo per change, each on
                                                       a beat, and the tempo map's time = the audio's
+  ExportCheck.py song FILE.mid FILE.wav METERS        a song: its time signatures (e.g. 4/4,7/8,4/4,6/8),
+                                                      every note's time by the tempo map against the
+                                                      audio's onset, the lengths
 """
 import array
 import sys
@@ -104,6 +107,40 @@ def ramp(args):
     return on_beats and len(tempos) > 2 and abs(midi.length - seconds) < 0.002
 
 
+def seconds_of(midi):
+    """A function from tick to seconds by the first track's tempo map."""
+    tempos = tempo_map(midi) or [(0, 500000)]
+    starts, at = [], 0.0
+    for k, (tick, tempo) in enumerate(tempos):
+        if k:
+            at += (tick - tempos[k - 1][0]) * tempos[k - 1][1] / 1e6 / midi.ticks_per_beat
+        starts.append((tick, tempo, at))
+
+    def seconds(tick):
+        t0, tempo, at0 = [s for s in starts if s[0] <= tick][-1]
+        return at0 + (tick - t0) * tempo / 1e6 / midi.ticks_per_beat
+    return seconds
+
+
+def song(args):
+    midi = mido.MidiFile(args[0])
+    rate, samples = read_wave(args[1])
+    wanted = [tuple(int(x) for x in m.split("/")) for m in args[2].split(",")]
+    signatures = [(m.numerator, m.denominator) for m in midi.tracks[0] if m.type == "time_signature"]
+    seconds = seconds_of(midi)
+    ticks = sorted({t for t, _, _ in notes(midi)})
+    found = onsets(samples, rate)
+    n = min(len(ticks), len(found))
+    # MIDI positions are whole ticks: half a tick is the most a note's time can differ.
+    errors = [abs((found[k] - found[0]) / rate - (seconds(ticks[k]) - seconds(ticks[0]))) * rate for k in range(n)]
+    half_tick = min(t for _, t in tempo_map(midi)) / 1e6 / midi.ticks_per_beat / 2 * rate
+    print(f"song: signatures {signatures}; {len(tempo_map(midi))} set-tempo events; {len(ticks)} notes, "
+          f"{len(found)} onsets; note times by the tempo map against the audio: max {max(errors):.2f} samples "
+          f"(half a tick {half_tick:.1f}); MIDI length {midi.length:.4f} s, audio {len(samples) / 2 / rate:.4f} s")
+    return (signatures == wanted and len(ticks) == len(found) and max(errors) <= half_tick + 1
+            and abs(midi.length - len(samples) / 2 / rate) < 0.002)
+
+
 if __name__ == "__main__":
-    checks = {"grid": grid, "live": live, "midi": midi_check, "ramp": ramp}
+    checks = {"grid": grid, "live": live, "midi": midi_check, "ramp": ramp, "song": song}
     sys.exit(0 if checks[sys.argv[1]](sys.argv[2:]) else 1)
