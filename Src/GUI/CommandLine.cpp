@@ -208,6 +208,9 @@ CommandLine::CommandLine(const QStringList& arguments)
         }
         // The running copy that may carry it out has a folder of its own: the path goes whole.
         song_ = QStringLiteral("song %1\t%2\t%3").arg(percent).arg(label, QFileInfo(parser_.value(song)).absoluteFilePath());
+        export_.song = QFileInfo(parser_.value(song)).absoluteFilePath();
+        export_.songFrom = label;
+        export_.songScale = percent;
     }
     if (parser_.isSet(setlist))
         setlist_ = QStringLiteral("setlist ") + QFileInfo(parser_.value(setlist)).absoluteFilePath();

@@ -47,6 +47,9 @@ public:
     struct ScoreOptions {
         QString take;
         QString preset;
+        QString song;        ///< a song file (absolute), played with the settings' sounds
+        QString songFrom;    ///< the label of the part it starts from; empty: the first
+        double songScale = 100; ///< percent of its tempi
         std::optional<int> tempo;
         std::optional<int> beats;
         std::optional<int> subdivision;
@@ -81,6 +84,9 @@ public:
     struct ExportWish {
         QString path;
         QString preset;
+        QString song;        ///< a song file (absolute), played with the settings' sounds
+        QString songFrom;    ///< the label of the part it starts from; empty: the first
+        double songScale = 100; ///< percent of its tempi
         std::optional<int> tempo;
         QStringList practice; ///< "NAME VALUE" pairs of the practice options
         enum class Unit { Default, Bars, Seconds } unit = Unit::Default;

@@ -3,6 +3,7 @@
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/Practice.h"
 #include "Core/Export/ClickTrack.h"
+#include "GUI/SongControl.h"
 #include "Platform/Files.h"
 #include "System/CurrentLanguage.h"
 #include "System/LanguageFileReader.h"
@@ -60,6 +61,16 @@ int RunExportCommand(const CommandLine::ExportWish& wish)
         request.settings.Bpm = *wish.tempo;
     for (qsizetype k = 0; k + 1 < wish.practice.size(); k += 2)
         Core::ApplyPracticeOption(wish.practice[k].toStdString(), wish.practice[k + 1].toStdString(), request.settings);
+    if (!wish.song.isEmpty()) {
+        SongControl song;
+        QString error;
+        if (!song.LoadSong(wish.song.toStdString(), wish.songFrom.toStdString(), wish.songScale / 100.0, error)) {
+            std::fprintf(stderr, "tolvane: %s\n", qPrintable(error.simplified()));
+            return 1;
+        }
+        request.song = song.Song();
+        request.songStart = song.Start();
+    }
     request.kind = *kind;
     request.rate = static_cast<std::uint32_t>(wish.rate);
     request.replace = wish.force;
@@ -72,8 +83,10 @@ int RunExportCommand(const CommandLine::ExportWish& wish)
         request.length = {Unit::Seconds, wish.amount};
         break;
     case CommandLine::ExportWish::Unit::Default:
-        request.length = request.settings.SpeedTrainer == Configuration::TrainerMode::On ? Core::Export::Length{Unit::WholeRun, 0}
-                                                                                       : Core::Export::Length{Unit::Bars, 16};
+        // A song or a trainer run whole; else 16 bars.
+        request.length = request.song || request.settings.SpeedTrainer == Configuration::TrainerMode::On
+                             ? Core::Export::Length{Unit::WholeRun, 0}
+                             : Core::Export::Length{Unit::Bars, 16};
         break;
     }
 

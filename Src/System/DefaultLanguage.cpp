@@ -309,7 +309,7 @@ constexpr const char16_t* Texts[] = {
     u"Flashes the full screen in the voice's full colour instead of a dark shade of it",
     // Exporting a click track: the menu item, its help, and the export window (index 55 on).
     u"&Export Click Track...",
-    u"Writes the settings or a preset as a click track: a sound file or a MIDI file",
+    u"Writes the settings, a preset or a song as a click track: a sound file or a MIDI file",
     u"Export Click Track",
     u"&What:",
     u"The current settings",
@@ -333,10 +333,10 @@ constexpr const char16_t* Texts[] = {
     u"&Close",
     u"Exported to %1.",
     u"%1 exists already. Replace it?",
-    u"Chooses what to export: the current settings or one of the presets",
+    u"Chooses what to export: the current settings, one of the presets or a song file",
     u"Chooses the file type: a sound file for any player, or a MIDI file with the tempo map for a DAW",
     u"Chooses the sound file's sample rate",
-    u"Sets how long the click track is: bars after the count-in, seconds, or the speed trainer's whole run",
+    u"Sets how long the click track is: bars after the count-in, seconds, or the speed trainer's or the song's whole run",
     u"The file the click track is written to",
     u"Chooses the file in a file window",
     u"Writes the click track; a file that exists is replaced only after you confirm",
@@ -591,10 +591,10 @@ constexpr const char16_t* Texts[] = {
     u"There is no space left for the file %1.", // 326
     u"The file %1 cannot be opened or written.", // 327
     u"Details (also in the log file Tolvane.log): %1", // 328
-    u"", // 329
-    u"", // 330
-    u"", // 331
-    u"", // 332
+    u"Song: %1", // 329
+    u"A song file...", // 330
+    u"the whole song", // 331
+    u"Songs (*.klick *.txt);;All files (*)", // 332
     u"", // 333
     u"", // 334
     u"", // 335

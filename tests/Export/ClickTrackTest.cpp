@@ -1,9 +1,11 @@
 // Click tracks written to disk: each format reads back with its clicks on the tempo's frames,
-// nothing is left behind by a cancel or a failure, and a trainer run's tempo map and meters.
+// nothing is left behind by a cancel or a failure, and the tempo maps and meters of a trainer
+// run and of a song.
 #include "TestSupport.h"
 #include "WaveFiles/WaveFixtures.h"
 
 #include "Core/Export/ClickTrack.h"
+#include "Core/Songs/Song.h"
 #include "Platform/Audio/SoundFile.h"
 
 #include <gtest/gtest.h>
@@ -149,4 +151,41 @@ TEST(ClickTrackScore, TrainerRunHasItsTempoMapAndMeters)
     EXPECT_EQ(score.meters[1].numerator, 3);
     EXPECT_EQ(score.meters[1].tick, 2.0 * TicksPerQuarter);
     EXPECT_EQ(score.clicks.front().note, 37); // the count-in's side stick
+}
+
+TEST(ClickTrackScore, SongHasItsPartsMetresAndRampInTheTempoMap)
+{
+    const Core::Song song = Core::ParseSong("a: 2 4/4 120\nb: 1 7/8 140\nc: 2 3/4 90-150\n", "parts");
+    std::uint32_t result = 1;
+    const Score score = ScoreOf(Configuration::ConfigurationData{}, {Length::Unit::WholeRun, 0}, 48000, result, &song);
+    ASSERT_EQ(result, 0u);
+    const struct {
+        double tick;
+        std::int32_t numerator, denominator;
+    } meters[] = {{0, 4, 4}, {8 * 960, 7, 8}, {8 * 960 + 7 * 480, 3, 4}};
+    ASSERT_EQ(score.meters.size(), std::size(meters));
+    for (std::size_t k = 0; k < std::size(meters); ++k) {
+        EXPECT_EQ(score.meters[k].tick, meters[k].tick) << k;
+        EXPECT_EQ(score.meters[k].numerator, meters[k].numerator) << k;
+        EXPECT_EQ(score.meters[k].denominator, meters[k].denominator) << k;
+    }
+    // 120, then 140 quarters a minute, then the ramp a set-tempo on each of its six beats.
+    ASSERT_EQ(score.tempos.size(), 8u);
+    EXPECT_EQ(score.tempos[0].microsecondsPerQuarter, 500000u);
+    EXPECT_EQ(score.tempos[1].microsecondsPerQuarter, 428571u);
+    double seconds = 0;
+    for (std::size_t k = 0; k < score.tempos.size(); ++k) {
+        if (k > 1) {
+            EXPECT_EQ(score.tempos[k].tick, 8 * 960 + 7 * 480 + (k - 2) * 960.0) << k;
+            EXPECT_LT(score.tempos[k].microsecondsPerQuarter, score.tempos[k - 1].microsecondsPerQuarter) << k;
+        }
+        const double until = k + 1 < score.tempos.size() ? score.tempos[k + 1].tick : score.endTick;
+        seconds += (until - score.tempos[k].tick) / TicksPerQuarter * score.tempos[k].microsecondsPerQuarter / 1e6;
+    }
+    EXPECT_NEAR(seconds, static_cast<double>(score.frames) / 48000, 1e-3);
+    EXPECT_NEAR(score.endTick, 8 * 960 + 7 * 480 + 6 * 960.0, 0.5);
+    // Every beat sounds once, on its tick.
+    ASSERT_EQ(score.clicks.size(), 8u + 7u + 6u);
+    for (const Click& click : score.clicks)
+        EXPECT_NEAR(std::remainder(click.tick, 480.0), 0.0, 0.01) << click.tick;
 }

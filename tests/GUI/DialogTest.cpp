@@ -253,7 +253,7 @@ private slots:
             QVERIFY2(!control->accessibleName().isEmpty() && !control->statusTip().isEmpty(), name);
         }
         auto* what = dialog.findChild<QComboBox*>(QStringLiteral("what"));
-        QCOMPARE(what->count(), 2);
+        QCOMPARE(what->count(), 3); // the current settings, the preset, "A song file..."
         what->setCurrentIndex(1);
         dialog.findChild<QLineEdit*>(QStringLiteral("file"))->setText(QString::fromStdString(*folder_ / "slow.wav"));
         dialog.findChild<QComboBox*>(QStringLiteral("format"))->setCurrentIndex(5); // MIDI: the name follows

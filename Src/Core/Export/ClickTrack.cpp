@@ -3,6 +3,7 @@
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
 #include "Core/Export/OfflineTimer.h"
+#include "Core/Songs/SongSchedule.h"
 #include "Core/Sound/InstrumentList.h"
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
@@ -15,6 +16,7 @@
 #include "System/Log.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -63,9 +65,13 @@ public:
         if (position.beat != 1)
             return;
         barStarted = true;
-        ended = ended || (!position.countIn && position.bar > lastBar);
+        // A song numbers its bars within each part: they are counted instead.
+        if (!position.countIn && (counting ? ++seen > lastBar : position.bar > lastBar))
+            ended = true;
     }
     std::int32_t lastBar = INT32_MAX;
+    bool counting = false;
+    std::int32_t seen = 0;
     bool barStarted = false;
     bool ended = false;
 };
@@ -75,6 +81,81 @@ ConfigurationData ForExport(ConfigurationData settings)
 {
     settings.VisualIndicator = 0;
     return settings;
+}
+
+// A song as the export plays it: to its end, once.
+Song Once(const Song& song)
+{
+    Song once = song;
+    once.ending = SongEnding::Stop;
+    return once;
+}
+
+// Starts the run: the settings' beat, or the song (once) with the settings' sounds.
+std::uint32_t StartRun(Metronome& metronome, IMetronomeEventHandler* handler, const ConfigurationData& settings,
+                       const Song* once, const SongStart& start)
+{
+    return once == nullptr ? metronome.Start(handler, settings) : metronome.StartSong(handler, settings, *once, start);
+}
+
+// A song's MIDI map, made from the song itself, as the run's ticks carry no tempo: a set-tempo
+// at each beat whose length differs from the one before (a ramp: one a beat), a time signature
+// at each bar whose metre differs, and every click placed within its beat by its frame (frame
+// 0 is the run's first tick). A beat is the part's note value (a quarter note is
+// TicksPerQuarter); the count-in's beats are those of the part it leads into.
+void MapSong(Score& score, const Song& once, const SongStart& start, std::uint32_t rate)
+{
+    struct Beat {
+        double seconds;
+        double tick;
+        double ticks;
+        bool barStart;
+        std::int32_t denominator;
+    };
+    std::vector<Beat> beats;
+    const std::vector<const SongPart*> parts = once.Parts();
+    SongCursor cursor(once, start.fromPart, start.scale, false);
+    const double origin = cursor.Current().seconds;
+    double tick = 0;
+    for (bool more = true; more; more = cursor.Advance()) {
+        const SongTick& now = cursor.Current();
+        if (now.step != 0)
+            continue;
+        const std::int32_t denominator = parts[static_cast<std::size_t>(now.part)]->denominator;
+        if (!beats.empty())
+            tick += beats.back().ticks;
+        beats.push_back({now.seconds, tick, TicksPerQuarter * 4.0 / denominator, now.beat == 0, denominator});
+    }
+    const double end = cursor.Current().seconds; // the bar line after the last beat
+    score.tempos.clear();
+    score.meters.clear();
+    for (std::size_t k = 0; k < beats.size(); ++k) {
+        const double next = k + 1 < beats.size() ? beats[k + 1].seconds : end;
+        const auto tempo = static_cast<std::uint32_t>(std::llround((next - beats[k].seconds) * 1e6 * TicksPerQuarter / beats[k].ticks));
+        if (score.tempos.empty() || score.tempos.back().microsecondsPerQuarter != tempo)
+            score.tempos.push_back({beats[k].tick, tempo});
+        if (!beats[k].barStart)
+            continue;
+        std::size_t barEnd = k + 1;
+        while (barEnd < beats.size() && !beats[barEnd].barStart)
+            ++barEnd;
+        const MeterChange meter{beats[k].tick, static_cast<std::int32_t>(barEnd - k), beats[k].denominator};
+        if (score.meters.empty() || score.meters.back().numerator != meter.numerator
+            || score.meters.back().denominator != meter.denominator)
+            score.meters.push_back(meter);
+    }
+    const auto tickAt = [&](double seconds) {
+        const auto after = std::upper_bound(beats.begin(), beats.end(), seconds,
+                                            [](double s, const Beat& beat) { return s < beat.seconds; });
+        if (after == beats.begin())
+            return 0.0;
+        const Beat& beat = *(after - 1);
+        const double next = after != beats.end() ? after->seconds : end;
+        return beat.tick + (seconds - beat.seconds) / std::max(next - beat.seconds, 1e-9) * beat.ticks;
+    };
+    for (Click& click : score.clicks)
+        click.tick = tickAt(origin + click.frame / rate);
+    score.endTick = tickAt(origin + static_cast<double>(score.frames) / rate);
 }
 
 std::uint8_t NoteOf(const ConfigurationData& settings, std::uint32_t sound)
@@ -106,9 +187,11 @@ std::optional<FileKind> KindOfName(std::string_view path, int wavBits)
     return std::nullopt;
 }
 
-Score ScoreOf(const ConfigurationData& userSettings, const Length& length, std::uint32_t rate, std::uint32_t& startResult)
+Score ScoreOf(const ConfigurationData& userSettings, const Length& length, std::uint32_t rate, std::uint32_t& startResult,
+              const Song* song, const SongStart& songStart)
 {
     Score score;
+    const std::optional<Song> once = song != nullptr ? std::optional<Song>(Once(*song)) : std::nullopt;
     const ConfigurationData settings = ForExport(userSettings);
     // Frames from 0 at the export's rate; a tick is "handed over" at once.
     const OfflineClock clock(rate, 1, true);
@@ -119,8 +202,9 @@ Score ScoreOf(const ConfigurationData& userSettings, const Length& length, std::
     BarWatch bars;
     if (length.unit == Length::Unit::Bars)
         bars.lastBar = static_cast<std::int32_t>(std::max(length.amount, 1.0));
+    bars.counting = once.has_value();
 
-    startResult = metronome.Start(&bars, settings);
+    startResult = StartRun(metronome, &bars, settings, once ? &*once : nullptr, songStart);
     if (startResult != StartResult::Playing)
         return score;
     const MetronomeStrategy& strategy = *metronome.ActiveStrategy();
@@ -190,6 +274,8 @@ Score ScoreOf(const ConfigurationData& userSettings, const Length& length, std::
     }
     score.frames = static_cast<std::uint64_t>(std::llround(std::max(end, 0.0)));
     score.endTick = endTick;
+    if (once)
+        MapSong(score, *once, songStart, rate);
     return score;
 }
 
@@ -255,8 +341,9 @@ std::string MidiFileOf(const Score& score)
     const std::uint32_t end = Rounded(score.endTick);
     std::vector<MidiEvent> tempoTrack{{0, 0, Meta(0x03, "Tempo")}};
     for (const MeterChange& meter : score.meters) {
-        const int power = meter.denominator == 8 ? 3 : 2;
-        const char clocksPerClick = meter.denominator == 8 ? 36 : 24; // a dotted quarter or a quarter
+        const int power = std::countr_zero(static_cast<unsigned>(meter.denominator));
+        // MIDI clocks (24 a quarter) a metronome click: a dotted quarter in eighths, else the beat.
+        const char clocksPerClick = static_cast<char>(meter.denominator == 8 ? 36 : 96 / meter.denominator);
         tempoTrack.push_back({Rounded(meter.tick), 1,
                               Meta(0x58, {static_cast<char>(meter.numerator), static_cast<char>(power), clocksPerClick, 8})});
     }
@@ -410,7 +497,8 @@ Outcome RenderSound(const Request& request, const Score& score, Platform::Audio:
     Outcome outcome;
     AudioRig rig(request.rate);
     const ConfigurationData settings = ForExport(request.settings);
-    outcome.startResult = rig.metronome.Start(nullptr, settings);
+    const std::optional<Song> once = request.song ? std::optional<Song>(Once(*request.song)) : std::nullopt;
+    outcome.startResult = StartRun(rig.metronome, nullptr, settings, once ? &*once : nullptr, request.songStart);
     if (outcome.startResult != StartResult::Playing) {
         outcome.failure = outcome.startResult == StartResult::SoundEngineFailed ? Failure::SoundsFailed : Failure::SettingsRefused;
         return outcome;
@@ -492,7 +580,8 @@ Outcome Write(const Request& request, Control* control)
         outcome.failure = Failure::CannotWrite;
         return outcome;
     }
-    const Score score = ScoreOf(request.settings, request.length, request.rate, outcome.startResult);
+    const Score score = ScoreOf(request.settings, request.length, request.rate, outcome.startResult,
+                                request.song ? &*request.song : nullptr, request.songStart);
     if (outcome.startResult != StartResult::Playing) {
         outcome.failure = Failure::SettingsRefused;
         return outcome;

@@ -1,5 +1,7 @@
 #pragma once
 #include "Configuration/ConfigurationData.h"
+#include "Core/Songs/Song.h"
+#include "Core/Songs/SongStrategy.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,7 +21,7 @@ enum class FileKind { Wav16, Wav24, WavFloat, Flac, OggVorbis, Midi };
 std::optional<FileKind> KindOfName(std::string_view path, int wavBits = 16);
 
 /// How long the track is: bars after the count-in, seconds in all, or a speed-trainer run
-/// from its first tempo to its end (capped at MaxSeconds).
+/// from its first tempo to its end, or a whole song (capped at MaxSeconds).
 struct Length {
     enum class Unit { Bars, Seconds, WholeRun };
     Unit unit = Unit::Bars;
@@ -38,6 +40,10 @@ struct Request {
     std::uint32_t rate = 48000;
     Length length;
     bool replace = false; ///< an existing file at path is replaced (else the export fails)
+    /// A song played instead of the settings' beat, from start on (the settings give its
+    /// sounds and volumes); it ends after its last part, whatever its file says follows.
+    std::optional<Song> song;
+    SongStart songStart;
 };
 
 /// Why an export failed.
@@ -109,10 +115,11 @@ struct Score {
     double endTick = 0;
 };
 
-/// Plays settings through the engine (no sound) for length at rate; startResult gets the
-/// metronome's Start result (0 on success).
+/// Plays settings (or song with the settings' sounds) through the engine, without sound, for
+/// length at rate; startResult gets the metronome's Start result (0 on success). A song's
+/// tempo map, metres and MIDI positions come from the song itself (SongCursor).
 Score ScoreOf(const Configuration::ConfigurationData& settings, const Length& length, std::uint32_t rate,
-              std::uint32_t& startResult);
+              std::uint32_t& startResult, const Song* song = nullptr, const SongStart& songStart = {});
 
 /// A Standard MIDI File (type 1, TicksPerQuarter): a tempo track with the meters and tempos,
 /// and the clicks as channel 10 notes.

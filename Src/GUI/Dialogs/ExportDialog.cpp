@@ -1,7 +1,9 @@
 #include "GUI/Dialogs/ExportDialog.h"
 
+#include "Core/Songs/SongFiles.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/ScreenFit.h"
+#include "GUI/SongControl.h"
 #include "System/CurrentLanguage.h"
 
 #include <algorithm>
@@ -34,11 +36,14 @@ enum TextId {
     RateText = FirstFormatText + 6, LengthText,
     BarsText, SecondsText, WholeRunText, FileText, BrowseText, ExportText, CancelText, CloseText, ExportedText,
     ReplaceText, WhatHelp, FormatHelp, RateHelp, LengthHelp, FileHelp, BrowseHelp, ExportHelp, ProgressHelp, FilterText,
+    SongText = 329, ChooseSongText, WholeSongText, SongFilterText,
 };
 
 constexpr FileKind Kinds[] = {FileKind::Wav16, FileKind::Wav24, FileKind::WavFloat, FileKind::Flac, FileKind::OggVorbis, FileKind::Midi};
 constexpr const char* Extensions[] = {".wav", ".wav", ".wav", ".flac", ".ogg", ".mid"};
 const QString PresetPrefix = QStringLiteral("preset:");
+const QString SongPrefix = QStringLiteral("song:");
+const QString ChooseSongData = QStringLiteral("choose-song");
 
 QString Text(int index)
 {
@@ -109,6 +114,7 @@ ExportDialog::ExportDialog(QWidget* parent, Configuration::IConfiguration& confi
     grid->setColumnStretch(1, 1);
 
     connect(format_, &QComboBox::currentIndexChanged, this, [this] { FollowFormat(); });
+    connect(what_, &QComboBox::currentIndexChanged, this, [this] { FollowWhat(); });
     connect(unit_, &QComboBox::currentIndexChanged, this, [this] {
         amount_->setEnabled(unit_->currentIndex() != 2);
         amount_->setDecimals(unit_->currentIndex() == 1 ? 1 : 0);
@@ -145,15 +151,27 @@ void ExportDialog::ApplyTexts()
     format_->setCurrentIndex(format);
     fill(unit_, {Text(BarsText), Text(SecondsText), Text(WholeRunText)});
 
-    // The current settings, then each preset by name (a song once songs exist).
+    // The current settings, each preset by name, the song files chosen, and "A song file..."
+    // to choose another.
     const QString chosen = what_->currentData().toString();
+    QStringList songs;
+    for (int k = 0; k < what_->count(); ++k) {
+        if (const QString data = what_->itemData(k).toString(); data.startsWith(SongPrefix) && !songs.contains(data.mid(SongPrefix.size())))
+            songs << data.mid(SongPrefix.size());
+    }
+    const QSignalBlocker quietWhat(what_);
     what_->clear();
     what_->addItem(Text(CurrentText), QString());
     configuration_.ForEachPreset([this](const Configuration::ConfigurationData& preset) {
         const QString name = QString::fromStdU16String(preset.Name);
         what_->addItem(Text(PresetText).arg(name), PresetPrefix + name);
     });
+    for (const QString& song : songs)
+        what_->addItem(Text(SongText).arg(QFileInfo(song).completeBaseName()), SongPrefix + song);
+    what_->addItem(Text(ChooseSongText), ChooseSongData);
     what_->setCurrentIndex(std::max(what_->findData(chosen), 0));
+    shownWhat_ = what_->currentIndex();
+    unit_->setItemText(2, Text(what_->currentData().toString().startsWith(SongPrefix) ? WholeSongText : WholeRunText));
 
     const struct {
         QWidget* control;
@@ -226,6 +244,16 @@ void ExportDialog::reject()
 void ExportDialog::Restore()
 {
     const Configuration::ProgramSwitches& kept = configuration_.GetSwitches();
+    // A song file chosen last time is offered again while it reads.
+    const QString what = QString::fromStdString(kept.ExportWhat);
+    if (what.startsWith(SongPrefix) && what_->findData(what) < 0)
+        ChooseSong(what.mid(SongPrefix.size()), false);
+    {
+        const QSignalBlocker quiet(what_);
+        what_->setCurrentIndex(std::max(what_->findData(what), 0));
+    }
+    shownWhat_ = what_->currentIndex();
+    unit_->setItemText(2, Text(what_->currentData().toString().startsWith(SongPrefix) ? WholeSongText : WholeRunText));
     {
         const QSignalBlocker quiet(format_);
         format_->setCurrentIndex(std::clamp(kept.ExportFormat, 0, format_->count() - 1));
@@ -235,7 +263,6 @@ void ExportDialog::Restore()
     unit_->setCurrentIndex(std::clamp(kept.ExportUnit, 0, unit_->count() - 1));
     amount_->setDecimals(unit_->currentIndex() == 1 ? 1 : 0);
     amount_->setValue(kept.ExportLength / 10.0);
-    what_->setCurrentIndex(std::max(what_->findData(QString::fromStdString(kept.ExportWhat)), 0));
     file_->setText(kept.ExportFile.empty() ? QDir::home().filePath(QStringLiteral("click"))
                                            : QString::fromStdString(kept.ExportFile));
     FollowFormat();
@@ -248,7 +275,7 @@ void ExportDialog::Remember()
     kept.ExportRate = static_cast<std::int32_t>(rate_->currentData().toUInt());
     kept.ExportUnit = std::max(unit_->currentIndex(), 0);
     kept.ExportLength = static_cast<std::int32_t>(std::lround(amount_->value() * 10));
-    kept.ExportWhat = what_->currentData().toString().toStdString();
+    kept.ExportWhat = what_->itemData(shownWhat_).toString().toStdString();
     kept.ExportFile = file_->text().toStdString();
 }
 
@@ -262,6 +289,46 @@ void ExportDialog::FollowFormat()
     if (dot > name.lastIndexOf(QLatin1Char('/')))
         name.truncate(dot);
     file_->setText(name + QString::fromLatin1(Extensions[format]));
+}
+
+void ExportDialog::FollowWhat()
+{
+    const QString data = what_->currentData().toString();
+    if (data == ChooseSongData) {
+        const QString folder = QString::fromStdString(Core::DefaultSongFolder());
+        const QString path = QFileDialog::getOpenFileName(this, Text(TitleText), folder, Text(SongFilterText));
+        if (path.isEmpty() || !ChooseSong(path, true)) {
+            const QSignalBlocker quiet(what_);
+            what_->setCurrentIndex(shownWhat_);
+        }
+        return;
+    }
+    const bool wasSong = what_->itemData(shownWhat_).toString().startsWith(SongPrefix);
+    shownWhat_ = what_->currentIndex();
+    const bool song = data.startsWith(SongPrefix);
+    unit_->setItemText(2, Text(song ? WholeSongText : WholeRunText));
+    if (song != wasSong)
+        unit_->setCurrentIndex(song ? 2 : 0); // a song whole; the settings in bars again
+}
+
+bool ExportDialog::ChooseSong(const QString& path, bool tell)
+{
+    SongControl song;
+    QString error;
+    if (!song.LoadSong(path.toStdString(), std::string(), 1.0, error)) {
+        if (tell)
+            QMessageBox::warning(this, Text(TitleText), error);
+        return false;
+    }
+    int index = what_->findData(SongPrefix + path);
+    if (index < 0) {
+        index = what_->count() - 1; // before "A song file..."
+        const QSignalBlocker quiet(what_);
+        what_->insertItem(index, Text(SongText).arg(QFileInfo(path).completeBaseName()), SongPrefix + path);
+    }
+    what_->setCurrentIndex(index);
+    FollowWhat();
+    return true;
 }
 
 void ExportDialog::Browse()
@@ -302,6 +369,15 @@ void ExportDialog::StartExport(bool replace)
         return;
     Remember();
     Core::Export::Request request = MakeRequest();
+    if (const QString data = what_->currentData().toString(); data.startsWith(SongPrefix)) {
+        SongControl song;
+        QString error;
+        if (!song.LoadSong(data.mid(SongPrefix.size()).toStdString(), std::string(), 1.0, error)) {
+            QMessageBox::warning(this, Text(TitleText), error);
+            return;
+        }
+        request.song = song.Song();
+    }
     if (QFileInfo::exists(file_->text()) || QFileInfo(file_->text()).isSymLink()) {
         if (!replace) {
             const auto answer = QMessageBox::question(this, Text(TitleText), Text(ReplaceText).arg(file_->text()),

@@ -16,7 +16,7 @@ class QPushButton;
 
 namespace GUI {
 
-/// File → Export Click Track: what (the current settings or a preset), the file type, the
+/// File → Export Click Track: what (the current settings, a preset or a song), the file type, the
 /// rate, the length and the file name; Export writes it on a thread of its own while a
 /// progress bar and Cancel stay usable, then tells how it went. Its choices are kept in the
 /// settings (ProgramSwitches) for the next opening, in this run and the next. Texts from the [Text] table; every control has a label (its
@@ -52,11 +52,17 @@ private:
     void Remember();
     void Browse();
     void FollowFormat();
+    /// Follows the choice of what: a song's length may be the whole song; "A song file..."
+    /// asks for the file.
+    void FollowWhat();
+    /// Adds (once) and selects the song file at path; false when it cannot be read (said).
+    bool ChooseSong(const QString& path, bool tell);
     void Finished(Core::Export::Outcome outcome, std::string path);
     void SetBusy(bool busy);
     Core::Export::Request MakeRequest() const;
 
     Configuration::IConfiguration& configuration_;
+    int shownWhat_ = 0; // what was chosen before "A song file..."
     QComboBox* what_;
     QComboBox* format_;
     QComboBox* rate_;
