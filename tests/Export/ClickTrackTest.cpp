@@ -188,4 +188,11 @@ TEST(ClickTrackScore, SongHasItsPartsMetresAndRampInTheTempoMap)
     ASSERT_EQ(score.clicks.size(), 8u + 7u + 6u);
     for (const Click& click : score.clicks)
         EXPECT_NEAR(std::remainder(click.tick, 480.0), 0.0, 0.01) << click.tick;
+
+    // Five bars of it: the map ends with the track.
+    const Score cut = ScoreOf(Configuration::ConfigurationData{}, {Length::Unit::Bars, 5}, 48000, result, &song);
+    EXPECT_EQ(cut.meters.size(), 2u);
+    EXPECT_EQ(cut.tempos.size(), 2u);
+    EXPECT_NEAR(cut.endTick, 8 * 960 + 7 * 480, 0.5);
+    EXPECT_EQ(cut.clicks.size(), 8u + 7u);
 }

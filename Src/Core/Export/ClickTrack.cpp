@@ -156,6 +156,10 @@ void MapSong(Score& score, const Song& once, const SongStart& start, std::uint32
     for (Click& click : score.clicks)
         click.tick = tickAt(origin + click.frame / rate);
     score.endTick = tickAt(origin + static_cast<double>(score.frames) / rate);
+    // A track cut short (bars, seconds) keeps only the changes within it.
+    const auto after = [&score](const auto& change) { return change.tick > 0 && change.tick >= score.endTick - 0.5; };
+    std::erase_if(score.tempos, after);
+    std::erase_if(score.meters, after);
 }
 
 std::uint8_t NoteOf(const ConfigurationData& settings, std::uint32_t sound)
