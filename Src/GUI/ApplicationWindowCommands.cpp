@@ -375,11 +375,11 @@ bool ApplicationWindow::SongRequest(const QString& request)
     // A line of the song that cannot be read is named in the status line too (the song
     // editor shows them all).
     for (const Core::SongLine& line : songs_.Song().lines) {
-        if (!line.isPart && !line.problem.empty()) {
+        if (!line.isPart && !line.problem.Empty()) {
             statusbar_->SetText(SongText::Get(SongText::Problem)
                                     .arg(QFileInfo(QString::fromStdString(songs_.SongPath())).fileName())
                                     .arg(line.number)
-                                    .arg(QString::fromStdString(line.problem)));
+                                    .arg(SongText::ProblemText(line.problem)));
             break;
         }
     }

@@ -602,6 +602,27 @@ constexpr const char16_t* Texts[] = {
     u"", // 337
     u"", // 338
     u"", // 339
+    // Why a line of a song file could not be read: 340-359
+    u"the label may hold only letters, digits, _ and -",
+    u"the number of bars is missing",
+    u"the number of bars must be 0 to 9999",
+    u"the metre must be 1 to 64 beats of a 1, 2, 4, 8, 16 or 32 note, such as 7/8",
+    u"the tempo is missing",
+    u"the tempo must be 1 to 1000 quarter notes a minute (a-b for a change, a,b,... for one a beat)",
+    u"the pattern has %1 beats, the bar %2",
+    u"\"%1\" is neither a pattern (X, x, .) nor a volume",
+    u"the volume must be 0 to 10",
+    u"unexpected \"%1\" after the part",
+    u"%1 is out of range",
+    u"%1 compound needs 6, 9, 12 ... beats",
+    u"%1 tempos for %2 beats",
+    u"a part without end cannot change its tempo",
+    u"", // 354
+    u"", // 355
+    u"", // 356
+    u"", // 357
+    u"", // 358
+    u"", // 359
 };
 
 constexpr const char16_t* InstrumentNames[] = {

@@ -31,8 +31,8 @@ TEST(SongFile, ReadsEveryElementOfAPartLine)
     };
     for (const auto& c : cases) {
         SongPart part;
-        std::string problem;
-        ASSERT_TRUE(Core::ParsePart(c.line, part, problem)) << c.line << ": " << problem;
+        Core::PartProblem problem;
+        ASSERT_TRUE(Core::ParsePart(c.line, part, problem)) << c.line << ": " << problem.English();
         EXPECT_EQ(part.label, c.label) << c.line;
         EXPECT_EQ(std::make_tuple(part.bars, part.beats, part.denominator), std::make_tuple(c.bars, c.beats, c.denominator)) << c.line;
         EXPECT_EQ(std::make_tuple(part.tempo, part.tempo2, part.tempi.size()), std::make_tuple(c.tempo, c.tempo2, c.tempi)) << c.line;
@@ -44,9 +44,9 @@ TEST(SongFile, ReadsEveryElementOfAPartLine)
 TEST(SongFile, ReadsTolvanesWordsAndEndlessParts)
 {
     SongPart part;
-    std::string problem;
+    Core::PartProblem problem;
     ASSERT_TRUE(Core::ParsePart("solo: 1 7/8 140  # vamp #tolvane: endless groups=3+2+2 subdivision=2 swing=66 gap=2:1 "
-                                "preset=\"My Rock\" future=1", part, problem)) << problem;
+                                "preset=\"My Rock\" future=1", part, problem)) << problem.English();
     EXPECT_TRUE(part.endless);
     EXPECT_EQ(part.comment, "vamp");
     EXPECT_EQ(std::make_tuple(part.groups, part.subdivision, part.swing, part.gapPlay, part.gapMute, part.preset, part.otherExtras),
@@ -110,7 +110,7 @@ TEST(SongFile, KeepsBadLinesWithTheirNumbersAndWritesEverythingBack)
 TEST(SongTiming, IntegratesRampsAndTempoListsExactly)
 {
     SongPart part;
-    std::string problem;
+    Core::PartProblem problem;
     ASSERT_TRUE(Core::ParsePart("2 7/8 140", part, problem));
     EXPECT_DOUBLE_EQ(part.SecondsTo(14), 14 * 60.0 / 280); // an eighth at 140 quarters
     EXPECT_DOUBLE_EQ(part.SecondsTo(14, 0.8), 14 * 60.0 / 224);

@@ -46,6 +46,11 @@ private slots:
         CheckNamed(editor, {"parts", "countIn", "ending", "add", "remove", "up", "down", "duplicate", "play", "open", "save", "saveAs"});
         const QString problems = editor.findChild<QLabel*>(QStringLiteral("problems"))->text();
         QVERIFY2(problems.contains(QStringLiteral("Set.klick")) && problems.contains(QStringLiteral("5")), qPrintable(problems));
+        // What is wrong is said in the window's language.
+        const QString english = QString::fromUtf8(Core::PartProblemMessage(Core::PartProblem::Kind::Tempo));
+        QVERIFY2(problems.contains(GUI::SongText::ProblemText({Core::PartProblem::Kind::Tempo, {}, {}}))
+                     && problems.contains(english) == language.isEmpty(),
+                 qPrintable(problems));
 
         auto* table = editor.findChild<QTableWidget*>(QStringLiteral("parts"));
         QCOMPARE(table->rowCount(), 3);

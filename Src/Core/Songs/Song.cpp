@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace Core {
 
@@ -113,7 +114,7 @@ std::string Unquoted(std::string_view value)
 }
 
 // Applies the "#tolvane:" words of a part line; false with a message for a value out of range.
-bool ApplyPartExtras(std::string_view extras, SongPart& part, std::string& problem)
+bool ApplyPartExtras(std::string_view extras, SongPart& part, PartProblem& problem)
 {
     for (const std::string_view word : SplitBlanks(extras)) {
         const std::size_t equals = word.find('=');
@@ -143,12 +144,12 @@ bool ApplyPartExtras(std::string_view extras, SongPart& part, std::string& probl
             part.otherExtras += word;
         }
         if (!ok) {
-            problem = "#tolvane: " + std::string(word) + " is out of range";
+            problem = {PartProblem::Kind::ExtraOutOfRange, "#tolvane: " + std::string(word), {}};
             return false;
         }
     }
     if (part.compound && (part.beats % 3 != 0 || part.beats < 6)) {
-        problem = "#tolvane: compound needs 6, 9, 12 ... beats";
+        problem = {PartProblem::Kind::CompoundBeats, "#tolvane:", {}};
         return false;
     }
     return true;
@@ -269,14 +270,15 @@ std::vector<std::string> Song::Problems() const
 {
     std::vector<std::string> problems;
     for (const SongLine& line : lines)
-        if (!line.isPart && !line.problem.empty())
-            problems.push_back("line " + std::to_string(line.number) + ": " + line.problem);
+        if (!line.isPart && !line.problem.Empty())
+            problems.push_back("line " + std::to_string(line.number) + ": " + line.problem.English());
     return problems;
 }
 
-bool ParsePart(const std::string& line, SongPart& part, std::string& problem)
+bool ParsePart(const std::string& line, SongPart& part, PartProblem& problem)
 {
     part = SongPart{};
+    problem = PartProblem{};
     std::string_view content, comment, extras;
     bool hasExtras = false;
     SplitLine(line, content, comment, extras, hasExtras);
@@ -289,7 +291,7 @@ bool ParsePart(const std::string& line, SongPart& part, std::string& problem)
             const std::string_view label = words[0].substr(0, colon);
             const std::string_view rest = words[0].substr(colon + 1);
             if (!IsLabel(label)) {
-                problem = "the label may hold only letters, digits, _ and -";
+                problem = {PartProblem::Kind::Label, {}, {}};
                 return false;
             }
             part.label = std::string(label);
@@ -302,7 +304,7 @@ bool ParsePart(const std::string& line, SongPart& part, std::string& problem)
     std::size_t at = 0;
     const auto next = [&]() -> std::string_view { return at < words.size() ? words[at] : std::string_view(); };
     if (!ReadInt(next(), part.bars) || part.bars > MaxBars) {
-        problem = next().empty() ? "the number of bars is missing" : "the number of bars must be 0 to 9999";
+        problem = {next().empty() ? PartProblem::Kind::BarsMissing : PartProblem::Kind::Bars, {}, {}};
         return false;
     }
     ++at;
@@ -315,14 +317,14 @@ bool ParsePart(const std::string& line, SongPart& part, std::string& problem)
         if (!ReadInt(meter.substr(0, slash), part.beats) || !ReadInt(meter.substr(slash + 1), part.denominator)
             || part.beats < 1 || part.beats > MaxBeats || part.denominator < 1 || part.denominator > 32
             || (part.denominator & (part.denominator - 1)) != 0) {
-            problem = "the metre must be 1 to 64 beats of a 1, 2, 4, 8, 16 or 32 note, such as 7/8";
+            problem = {PartProblem::Kind::Metre, {}, {}};
             return false;
         }
         ++at;
     }
     const std::string_view tempoWord = next();
     if (tempoWord.empty()) {
-        problem = "the tempo is missing";
+        problem = {PartProblem::Kind::TempoMissing, {}, {}};
         return false;
     }
     ++at;
@@ -346,44 +348,83 @@ bool ParsePart(const std::string& line, SongPart& part, std::string& problem)
         tempoOk = ReadNumber(tempoWord, part.tempo);
     }
     if (!tempoOk || part.tempo < MinTempo || part.tempo > MaxTempo) {
-        problem = "the tempo must be 1 to 1000 quarter notes a minute (a-b for a change, a,b,... for one a beat)";
+        problem = {PartProblem::Kind::Tempo, {}, {}};
         return false;
     }
     if (IsPattern(next())) {
         part.pattern = std::string(next());
         ++at;
         if (static_cast<std::int32_t>(part.pattern.size()) != part.beats) {
-            problem = "the pattern has " + std::to_string(part.pattern.size()) + " beats, the bar "
-                      + std::to_string(part.beats);
+            problem = {PartProblem::Kind::PatternLength, std::to_string(part.pattern.size()),
+                       std::to_string(part.beats)};
             return false;
         }
     }
     if (!next().empty()) {
         if (!ReadNumber(next(), part.volume)) {
-            problem = "\"" + std::string(next()) + "\" is neither a pattern (X, x, .) nor a volume";
+            problem = {PartProblem::Kind::NotPatternOrVolume, std::string(next()), {}};
             return false;
         }
         if (part.volume > MaxVolume) {
-            problem = "the volume must be 0 to 10";
+            problem = {PartProblem::Kind::Volume, {}, {}};
             return false;
         }
         ++at;
     }
     if (at < words.size()) {
-        problem = "unexpected \"" + std::string(words[at]) + "\" after the part";
+        problem = {PartProblem::Kind::Unexpected, std::string(words[at]), {}};
         return false;
     }
     if (hasExtras && !ApplyPartExtras(extras, part, problem))
         return false;
     if (!part.tempi.empty() && static_cast<std::int64_t>(part.tempi.size()) != static_cast<std::int64_t>(part.bars) * part.beats) {
-        problem = std::to_string(part.tempi.size()) + " tempos for " + std::to_string(part.bars * part.beats) + " beats";
+        problem = {PartProblem::Kind::TempoCount, std::to_string(part.tempi.size()), std::to_string(part.bars * part.beats)};
         return false;
     }
     if (part.endless && part.ChangesTempo()) {
-        problem = "a part without end cannot change its tempo";
+        problem = {PartProblem::Kind::EndlessChange, {}, {}};
         return false;
     }
     return true;
+}
+
+const char* PartProblemMessage(PartProblem::Kind kind) noexcept
+{
+    // In the order of PartProblem::Kind; the windows' translations keep the same order. A
+    // "#tolvane:" mark is always one of the words: a language file cannot hold "#".
+    constexpr const char* messages[PartProblem::KindCount] = {
+        "",
+        "the label may hold only letters, digits, _ and -",
+        "the number of bars is missing",
+        "the number of bars must be 0 to 9999",
+        "the metre must be 1 to 64 beats of a 1, 2, 4, 8, 16 or 32 note, such as 7/8",
+        "the tempo is missing",
+        "the tempo must be 1 to 1000 quarter notes a minute (a-b for a change, a,b,... for one a beat)",
+        "the pattern has %1 beats, the bar %2",
+        "\"%1\" is neither a pattern (X, x, .) nor a volume",
+        "the volume must be 0 to 10",
+        "unexpected \"%1\" after the part",
+        "%1 is out of range",
+        "%1 compound needs 6, 9, 12 ... beats",
+        "%1 tempos for %2 beats",
+        "a part without end cannot change its tempo",
+    };
+    const auto index = static_cast<std::size_t>(kind);
+    return index < std::size(messages) ? messages[index] : "";
+}
+
+std::string PartProblem::English() const
+{
+    std::string text;
+    for (const char* c = PartProblemMessage(kind); *c != '\0'; ++c) {
+        if (c[0] == '%' && (c[1] == '1' || c[1] == '2')) {
+            text += c[1] == '1' ? first : second;
+            ++c;
+        } else {
+            text += *c;
+        }
+    }
+    return text;
 }
 
 std::string FormatPart(const SongPart& part)
@@ -483,7 +524,7 @@ std::string FormatSong(const Song& song)
     for (const SongLine& line : song.lines) {
         if (line.isPart) {
             SongPart original;
-            std::string problem;
+            PartProblem problem;
             const bool unchanged = !line.text.empty() && ParsePart(line.text, original, problem) && original == line.part;
             bytes += unchanged ? line.text : FormatPart(line.part);
         } else {

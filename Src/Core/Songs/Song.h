@@ -53,13 +53,33 @@ struct SongPart {
 /// What happens after a song's last part.
 enum class SongEnding : std::uint8_t { Stop, Loop, Next };
 
+/// Why a part line could not be read: the rule it broke and up to two words or numbers its
+/// message names. The window shows it in the user's language; English() is the text for logs
+/// and the command line.
+struct PartProblem {
+    enum class Kind : std::uint8_t {
+        None, Label, BarsMissing, Bars, Metre, TempoMissing, Tempo, PatternLength, NotPatternOrVolume,
+        Volume, Unexpected, ExtraOutOfRange, CompoundBeats, TempoCount, EndlessChange,
+    };
+    static constexpr int KindCount = 15;
+
+    Kind kind = Kind::None;
+    std::string first, second; ///< what %1 and %2 of the message stand for
+
+    bool Empty() const noexcept { return kind == Kind::None; }
+    std::string English() const;
+};
+
+/// The English message of a kind, with %1 and %2 where PartProblem's words go.
+const char* PartProblemMessage(PartProblem::Kind kind) noexcept;
+
 /// A line of a song file: a part, or text kept as it was (a comment, an empty line, a line
 /// that could not be read, with its message).
 struct SongLine {
     bool isPart = false;
     SongPart part;
     std::string text;      ///< the line as read, for everything but parts
-    std::string problem;   ///< why the line could not be read; empty for a comment
+    PartProblem problem;   ///< why the line could not be read; none for a comment
     std::int32_t number = 0; ///< line number in the file it came from (1-based), 0 for new lines
 };
 
@@ -89,6 +109,6 @@ std::string FormatSong(const Song& song);
 /// The text of one part's line.
 std::string FormatPart(const SongPart& part);
 /// Reads one part line; false with the message when it cannot be read.
-bool ParsePart(const std::string& line, SongPart& part, std::string& problem);
+bool ParsePart(const std::string& line, SongPart& part, PartProblem& problem);
 
 } // namespace Core

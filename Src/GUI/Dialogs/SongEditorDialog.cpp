@@ -234,7 +234,7 @@ void SongEditorDialog::Fill()
     // in the song between them, unseen.
     rows_.clear();
     for (std::size_t k = 0; k < song_.lines.size(); ++k) {
-        if (song_.lines[k].isPart || !song_.lines[k].problem.empty())
+        if (song_.lines[k].isPart || !song_.lines[k].problem.Empty())
             rows_.push_back(k);
     }
     const int current = table_->currentRow();
@@ -267,7 +267,7 @@ void SongEditorDialog::ShowRow(int row)
         auto* item = table_->item(row, 0);
         item->setText(QString::fromStdString(line.text));
         item->setForeground(QColor(0xb0, 0, 0));
-        item->setToolTip(QString::fromStdString(line.problem));
+        item->setToolTip(ProblemText(line.problem));
         table_->setSpan(row, 0, 1, Columns);
     }
     filling_ = wasFilling;
@@ -293,17 +293,17 @@ void SongEditorDialog::RowEdited(int row)
             text += "  #tolvane: " + more.toStdString();
     }
     Core::SongPart part;
-    std::string problem;
+    Core::PartProblem problem;
     if (Core::ParsePart(text, part, problem)) {
         line.isPart = true;
         line.part = part;
         line.text = text;
-        line.problem.clear();
+        line.problem = {};
     } else {
         // Kept as typed, with what is wrong, until it is put right.
         line.isPart = false;
         line.text = text;
-        line.problem = problem.empty() ? std::string("?") : problem;
+        line.problem = problem;
     }
     ShowRow(row);
     ShowProblems();
@@ -318,9 +318,9 @@ void SongEditorDialog::ShowProblems()
     const int first = song_.countIn != 0 || song_.ending != Core::SongEnding::Stop || !song_.otherExtras.empty() ? 2 : 1;
     for (std::size_t k = 0; k < song_.lines.size(); ++k) {
         const Core::SongLine& line = song_.lines[k];
-        if (!line.isPart && !line.problem.empty()) {
+        if (!line.isPart && !line.problem.Empty()) {
             const int number = line.number > 0 ? line.number : first + static_cast<int>(k);
-            lines << Get(Problem).arg(file).arg(number).arg(QString::fromStdString(line.problem));
+            lines << Get(Problem).arg(file).arg(number).arg(ProblemText(line.problem));
         }
     }
     problems_->setText(lines.join(QLatin1Char('\n')));

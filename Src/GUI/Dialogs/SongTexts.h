@@ -1,6 +1,7 @@
 #pragma once
 // The [Text] entries of the song editor, the setlist window and the song buttons of the main
 // window (the block kept for songs and setlists, from 148 on).
+#include "Core/Songs/Song.h"
 #include "GUI/ProgramFont.h"
 #include "System/CurrentLanguage.h"
 
@@ -37,6 +38,20 @@ inline QString Name(int index)
     if (const int tab = text.indexOf(QLatin1Char('\t')); tab > 0)
         text.truncate(tab);
     return text.trimmed();
+}
+
+/// Why a part line could not be read, in the user's language (the block from 340 on keeps the
+/// order of PartProblem::Kind; an entry a language leaves empty shows the English message).
+inline QString ProblemText(const Core::PartProblem& problem)
+{
+    constexpr int FirstProblem = 340;
+    if (problem.Empty())
+        return {};
+    QString text = Get(FirstProblem + static_cast<int>(problem.kind) - 1);
+    if (text.isEmpty())
+        text = QString::fromUtf8(Core::PartProblemMessage(problem.kind));
+    return text.replace(QStringLiteral("%1"), QString::fromStdString(problem.first))
+        .replace(QStringLiteral("%2"), QString::fromStdString(problem.second));
 }
 
 /// A file's path as the windows show it: the home folder as "~".
