@@ -12,6 +12,7 @@
 #include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Files.h"
+#include "Platform/Text.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -227,6 +228,8 @@ int main(int argc, char** argv)
     // The lamp's beats also carry the MIDI clock out (the JACK client's midi_out port).
     Core::ClockBeatIndicator beats(window.BeatIndicator());
     program.Controller().SetBeatIndicator(&beats);
+    // The spoken count speaks the program's language (the settings hold its file's name).
+    program.Speech().FollowLanguage([&settings] { return Platform::Text::Utf16ToUtf8(settings.GetLanguage()); });
     CloseOnEndSignals(window);
     SaveOnDisplayLoss(window, program.Controller());
     // A diary that cannot be used is told once, while the window shows; the log has the

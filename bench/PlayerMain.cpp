@@ -31,6 +31,11 @@
 //                        the part labelled LABEL, at PERCENT (50..150) of its tempos, until it
 //                        ends or --seconds pass; with the null backend every click is measured
 //                        against its frame computed from the map
+//     --beats N          bars of N beats (the accented bar's beat type)
+//     --count-voice on|off|count-in, --voice-language LANG, --words-only
+//                        the spoken count (its words from voices/LANG/ beside the player, English
+//                        unless LANG is given); --words-only silences every voice, so that
+//                        only the words sound
 //   engine_player --gap-share BARS [--gap-random PERCENT[:BARS]] [--seed N]
 //                        the share of muted bars the random rule gives over BARS bars (and
 //                        from bar 64 on), without playing
@@ -49,6 +54,7 @@
 #include "Core/Engine/Timer.h"
 #include "Core/Songs/SongFiles.h"
 #include "Core/Songs/SongStrategy.h"
+#include "Core/Sound/CountVoice.h"
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Audio/JackOutput.h"
@@ -56,6 +62,7 @@
 #include "Platform/Audio/NullBackend.h"
 #include "Platform/Audio/SystemOutput.h"
 #include "Platform/Clock.h"
+#include "Platform/Files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -98,6 +105,9 @@ struct Options {
     std::string songPath;
     std::string fromLabel;
     double scalePercent = 100.0;
+    std::string voiceLanguage;
+    bool wordsOnly = false;
+    int beats = 0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -138,7 +148,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
         else if (argument == "--rate" && hasValue)
             options.rate = std::atof(argv[++i]);
         else if ((argument == "--count-in" || argument == "--gap" || argument == "--gap-random" || argument == "--seed"
-                  || argument == "--swing")
+                  || argument == "--swing" || argument == "--count-voice")
                  && hasValue)
             options.practice.emplace_back(argument.substr(2), argv[++i]);
         else if (argument == "--song" && hasValue)
@@ -147,6 +157,12 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.fromLabel = argv[++i];
         else if (argument == "--scale" && hasValue)
             options.scalePercent = std::atof(argv[++i]);
+        else if (argument == "--voice-language" && hasValue)
+            options.voiceLanguage = argv[++i];
+        else if (argument == "--words-only")
+            options.wordsOnly = true;
+        else if (argument == "--beats" && hasValue)
+            options.beats = std::atoi(argv[++i]);
         else if (argument == "--gap-share" && hasValue)
             options.gapShareBars = std::atoi(argv[++i]);
         else if (!argument.empty() && argument[0] != '-' && options.confPath.empty())
@@ -527,6 +543,14 @@ int main(int argc, char** argv)
     }
     if (options.noIndicator)
         settings.VisualIndicator = 0;
+    if (options.beats > 0) {
+        settings.BeatType = Configuration::BeatKind::BeatsPerBar;
+        settings.BeatsPerBar = options.beats;
+    }
+    if (options.wordsOnly) {
+        std::fill(std::begin(settings.Volume), std::end(settings.Volume), 0);
+        settings.Beep = 0;
+    }
     if (!ApplyPractice(options, settings))
         return 2;
 
@@ -558,8 +582,11 @@ int main(int argc, char** argv)
     CountingEngine counting(*engine);
     CountingTimer timer(static_cast<std::size_t>(options.seconds * 1000.0 * 2) + 1024);
     Core::StrategySet strategies;
+    Core::CountVoice countVoice(mixer, Platform::VoiceFolder());
+    countVoice.FollowLanguage([&options] { return options.voiceLanguage; });
     Core::Metronome metronome(
         strategies.Services(timer, [&counting](Configuration::SoundSource) -> Core::ISoundEngine* { return &counting; }));
+    metronome.SetCountVoice(&countVoice);
     Reporter reporter;
 
     const double rssBeforeStart = CurrentRssMiB();
@@ -655,6 +682,9 @@ int main(int argc, char** argv)
                 static_cast<double>(helpers.ru_maxrss) / 1024.0,
                 static_cast<double>(helpers.ru_utime.tv_sec + helpers.ru_stime.tv_sec)
                     + static_cast<double>(helpers.ru_utime.tv_usec + helpers.ru_stime.tv_usec) / 1e6);
+    if (settings.CountVoice != Configuration::CountVoiceOff)
+        std::printf("spoken count      %s words, %s\n", countVoice.LoadedLanguage().c_str(),
+                    settings.CountVoice == Configuration::CountVoiceAll ? "every beat" : "the count-in");
     if (reporter.error.load() != 0)
         std::printf("stopped on error  message %u\n", reporter.error.load());
 

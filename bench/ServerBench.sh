@@ -8,6 +8,8 @@
 #        bench/ServerBench.sh jack build/release/bin 120 0 60 --change-at 30 --change-bpm 180
 #        bench/ServerBench.sh pulse build/release/bin 120 2 60 --count-in 2 --gap 2:1 --swing 66
 #        bench/ServerBench.sh pulse build/release/bin 120 0 60 --song Res/Songs/FourParts.klick --scale 80
+#        bench/ServerBench.sh pulse build/release/bin 30 4 60 --count-voice on --voice-language de --words-only --beats 12
+#        bench/ServerBench.sh pulse build/release/bin 120 2 20 --count-in 1 --count-voice count-in --voice-language fr
 #        SERVER_BENCH_RATE=48000 SERVER_BENCH_JACK_PERIOD=1024 bench/ServerBench.sh jack build/release/bin 120 0 60
 #
 # pulse: a private PulseAudio with a null sink (44.1 kHz, or SERVER_BENCH_RATE), recorded
@@ -57,6 +59,9 @@ while [ $# -gt 0 ]; do
         --count-in|--gap|--gap-random|--seed|--swing) analyse="$analyse $1 $2"; extra="$extra $1 $2"; shift ;;
         # A song plays until it ends (or SECONDS pass) and is measured against its map.
         --song|--from|--scale) analyse="$analyse $1 $2"; extra="$extra $1 $2"; shift ;;
+        # The spoken count plays (the player's --count-voice, --voice-language); the recording is
+        # measured as clicks (with --words-only, every word against the grid).
+        --count-voice|--voice-language|--beats) extra="$extra $1 $2"; shift ;;
         *) extra="$extra $1" ;;
     esac
     shift

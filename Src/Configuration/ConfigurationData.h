@@ -31,6 +31,10 @@ enum class BeatKind : std::int32_t {
 /// The CountIn setting's values besides 1..4 bars.
 constexpr std::int32_t CountInOff = 0;
 constexpr std::int32_t CountInTwoBeats = 5;
+/// The CountVoice setting: what the spoken count speaks.
+constexpr std::int32_t CountVoiceOff = 0;
+constexpr std::int32_t CountVoiceCountIn = 1; ///< the count-in's numbers instead of its clicks
+constexpr std::int32_t CountVoiceAll = 2;     ///< the count-in, and every beat and subdivision beside the clicks
 
 /// The GapMode setting: muted bars.
 enum GapModes : std::int32_t { GapOff = 0, GapPeriodic = 1, GapRandom = 2 };
@@ -103,6 +107,10 @@ struct ConfigurationData : RhythmSettings {
     std::int32_t GapSeed = 1;     ///< random: the sequence's seed
     std::int32_t GapDownbeat = 0; ///< 1: a muted bar still sounds its first beat
     float Swing = 50.0f;          ///< percent of a pair of steps before its second: 50..75
+    /// Spoken counting (CountVoice values), and whether it counts a bar's groups straight
+    /// through (1) instead of from one at each group (0).
+    std::int32_t CountVoice = 0;
+    std::int32_t CountThrough = 0;
     /// What each voice plays from SoundEngineType: a MIDI instrument (0..46, InstrumentList)
     /// or an audio file (0..11, File1..File12).
     std::int32_t Instrument[VoiceCount];

@@ -99,6 +99,8 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     add(clamped(Integer("GapSeed", 0, 2147483647, TOLVANE_INTEGER(GapSeed))));
     add(clamped(Integer("GapDownbeat", 0, 1, TOLVANE_INTEGER(GapDownbeat))));
     add(clamped(Real("Swing", 50.0f, 75.0f, TOLVANE_REAL(Swing))));
+    add(clamped(Integer("CountVoice", 0, 2, TOLVANE_INTEGER(CountVoice))));
+    add(clamped(Integer("CountThrough", 0, 1, TOLVANE_INTEGER(CountThrough))));
 
     struct VoiceSetting {
         const char* name;

@@ -104,6 +104,7 @@ CommandLine::CommandLine(const QStringList& arguments)
         {"gap-random", "percent[:bars]", "Mute <percent> of the bars at random (5 to 95), rising to it over <bars>."},
         {"seed", "n", "The seed that chooses the randomly muted bars."},
         {"swing", "percent", "Swing eighths or sixteenths by <percent> (50 straight to 75)."},
+        {"count-voice", "on|off|count-in", "Speak the count: every beat and the count-in, nothing, or the count-in only."},
     };
     for (const auto& option : practiceOptions)
         parser_.addOption(QCommandLineOption(QString::fromLatin1(option.name), QString::fromLatin1(option.description),

@@ -16,7 +16,8 @@ namespace GUI {
 ///   --fullscreen      show the full-screen beat view; --visual-only: mute the sound
 ///   --osc-port N      take OSC commands on UDP port N (0: off), kept in the settings
 ///   --midi-clock-out PORT  connect the MIDI clock (Tolvane:midi_out) to the JACK port PORT
-///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT
+///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT,
+///   --count-voice on|off|count-in
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
 ///   --song FILE       play the song FILE (a tempo map) at the next Start, with --from LABEL
 ///                     (start at that part) and --scale PERCENT (50..150 of its tempos)

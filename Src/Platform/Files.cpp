@@ -97,6 +97,11 @@ std::string LanguageFolder()
     return ShippedFolderFor(ExecutableFolder(), "Lang", TOLVANE_DATA_FROM_BIN) + "Lang/";
 }
 
+std::string VoiceFolder()
+{
+    return ShippedFolderFor(ExecutableFolder(), "voices", TOLVANE_DATA_FROM_BIN) + "voices/";
+}
+
 std::string FirstSettingsFile()
 {
     constexpr const char* name = "FirstSettings.conf";

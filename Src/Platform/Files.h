@@ -22,6 +22,11 @@ std::string DataFolderFor(const std::string& executableFolder);
 /// (a build tree, a copied program folder), else the installed <prefix>/share/tolvane/Lang/.
 std::string LanguageFolder();
 
+/// Folder of the spoken count's sounds, with a trailing '/': "voices/" beside the executable
+/// (a build tree, a copied program folder), else the installed <prefix>/share/tolvane/voices/;
+/// one folder in it per language ("en", "de", "fr").
+std::string VoiceFolder();
+
 /// The settings a first start begins with, "FirstSettings.conf": beside the executable (a build
 /// tree, a copied program folder), else the installed <prefix>/share/tolvane/FirstSettings.conf.
 std::string FirstSettingsFile();

@@ -551,30 +551,30 @@ constexpr const char16_t* Texts[] = {
     u"", // 288
     u"", // 289
     // Spoken counting and the output offset: 290-319
-    u"", // 290
-    u"", // 291
-    u"", // 292
-    u"", // 293
-    u"", // 294
-    u"", // 295
-    u"", // 296
-    u"", // 297
-    u"", // 298
-    u"", // 299
-    u"", // 300
-    u"", // 301
-    u"", // 302
-    u"", // 303
-    u"", // 304
-    u"", // 305
-    u"", // 306
-    u"", // 307
-    u"", // 308
-    u"", // 309
-    u"", // 310
-    u"", // 311
-    u"", // 312
-    u"", // 313
+    u"one", // 290
+    u"two", // 291
+    u"three", // 292
+    u"four", // 293
+    u"five", // 294
+    u"six", // 295
+    u"seven", // 296
+    u"eight", // 297
+    u"nine", // 298
+    u"ten", // 299
+    u"eleven", // 300
+    u"twelve", // 301
+    u"e", // 302
+    u"and", // 303
+    u"a", // 304
+    u"trip", // 305
+    u"let", // 306
+    u"Spo&ken Count", // 307
+    u"Off", // 308
+    u"Count-in only", // 309
+    u"Count-in and beats", // 310
+    u"Count &Groups Straight Through", // 311
+    u"Speaks the count in the program's language: the count-in's numbers instead of its clicks, or also every beat's number and the words between the beats (\"one e and a\", \"one trip-let\"); above eight words a second only the numbers.", // 312
+    u"With groups such as 3+3+2 the count goes on through the bar (1 2 3 4 5 6 7 8) instead of starting from one at each group.", // 313
     u"", // 314
     u"", // 315
     u"", // 316

@@ -4,7 +4,7 @@
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
 # (main window, the export window, the main window stopped and playing the speed trainer with its bar counter, the settings pages (in English all of them, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
 # page with the "Trainer 80 to 120" speed trainer, the full-screen beat view, the Practice page with the "Wood blocks"
-# eighths, a count-in, random muted bars and swing, a song playing, the setlist and song editor windows, the Sync and Control page).
+# eighths, a count-in, random muted bars, swing and the spoken count, a song playing, the setlist and song editor windows, the Sync and Control page).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
 # SHOTS="export settings-options" retakes only the pictures of those names (in every language).
@@ -24,7 +24,7 @@ trap finish EXIT
 app=$work/app
 mkdir -p "$app" "$work/runtime"
 chmod 700 "$work/runtime"
-cp -r "$bin"/{tolvane,tolvane-kit,Lang,FirstSettings.conf,songs} "$app"
+cp -r "$bin"/{tolvane,tolvane-kit,Lang,voices,FirstSettings.conf,songs} "$app"
 export XDG_RUNTIME_DIR=$work/runtime HOME=$work XDG_CONFIG_HOME=$work/config ASAN_OPTIONS=detect_leaks=0
 export QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/runtime/pulse/native"
 
@@ -107,7 +107,7 @@ for language in en de fr; do
     shoot "$main" main-window-playing
     stop
 
-    start $language "Wood blocks" --count-in 2 --gap-random 30:16 --seed 4711 --swing 60
+    start $language "Wood blocks" --count-in 2 --gap-random 30:16 --seed 4711 --swing 60 --count-voice on
     settings o
     # The last tab, Practice, clicked at its middle (where it lies in each language's window).
     case $language in en) x=363 ;; de) x=451 ;; fr) x=424 ;; esac

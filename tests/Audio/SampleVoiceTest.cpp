@@ -4,6 +4,7 @@
 #include "AudioTestSupport.h"
 
 #include "Platform/Audio/SampleVoice.h"
+#include "Platform/Audio/WordVoice.h"
 #include "TestSupport.h"
 #include "WaveFiles/WaveFixtures.h"
 
@@ -172,4 +173,35 @@ TEST(SampleVoice, RefusesWhatItCannotPlay)
     rig.audio.backend.FailOpenWith(NoDriver);
     rig.voice.Close();
     EXPECT_EQ(rig.voice.Open(rig.audio.mixer, rig.sound, 2, rig.streamer), NoDriver);
+}
+
+// The spoken count's voice: each word begins on its own frame and cuts the one before it
+// there, fading it out over a few frames.
+TEST(WordVoice, EachWordStartsOnItsFrameAndCutsTheOneBefore)
+{
+    OfflineRig audio;
+    SampleSound words[2];
+    const std::string long_ = Pcm16(std::vector<std::int16_t>(4000, 8000));
+    const std::string short_ = Pcm16(std::vector<std::int16_t>(500, -16000));
+    for (auto [sound, bytes] : {std::pair{&words[0], &long_}, std::pair{&words[1], &short_}})
+        ASSERT_EQ(sound->Make({1, 44100, 16}, reinterpret_cast<const std::uint8_t*>(bytes->data()),
+                              static_cast<std::uint32_t>(bytes->size()), 44100),
+                  NoError);
+    const SampleSound* list[] = {&words[0], &words[1]};
+    WordVoice voice;
+    ASSERT_EQ(voice.Open(audio.mixer, list, 2), NoError);
+    ASSERT_EQ(voice.Play(0, 1.0f, AtFrame(audio, 1000.0)), NoError);
+    ASSERT_EQ(voice.Play(1, 0.5f, AtFrame(audio, 2000.0)), NoError);
+    EXPECT_EQ(voice.Play(2, 1.0f, AtFrame(audio, 2100.0)), InvalidHandle);
+    audio.backend.Pull(8000, 256);
+    const float unit = 1.0f / 32768.0f;
+    EXPECT_EQ(Left(audio, 999), 0.0f);
+    EXPECT_FLOAT_EQ(Left(audio, 1000), 8000 * unit);
+    EXPECT_FLOAT_EQ(Left(audio, 1999), 8000 * unit);
+    EXPECT_LT(Left(audio, 2000), 0.0f); // the new word, and the old one fading out
+    EXPECT_GT(Left(audio, 2000), -8000 * unit);
+    EXPECT_FLOAT_EQ(Left(audio, 2000 + WordVoice::FadeFrames), -8000 * unit);
+    EXPECT_FLOAT_EQ(Left(audio, 2499), -8000 * unit);
+    EXPECT_EQ(Left(audio, 2500), 0.0f); // the first word does not come back
+    EXPECT_EQ(voice.StartedWords(), 2u);
 }

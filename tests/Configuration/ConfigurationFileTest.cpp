@@ -26,7 +26,8 @@ std::string DefaultFile()
                              "From = 0.500000", "To = 1.000000", "Step = 0.100000", "Duration = 5.000000",
                              "Warmup = 1.000000", "Warmdown = 1.000000", "CountIn = 0", "CountInInstrument = 43",
                              "GapMode = 0", "GapPlay = 2", "GapMute = 1", "GapPercent = 30", "GapRamp = 0",
-                             "GapSeed = 1", "GapDownbeat = 0", "Swing = 50.000000"})
+                             "GapSeed = 1", "GapDownbeat = 0", "Swing = 50.000000", "CountVoice = 0",
+                             "CountThrough = 0"})
         text += std::string(line) + "\r\n";
     const std::pair<std::string, std::string> voiceKeys[]
         = {{"Instrument", "1"}, {"Volume", "127"}, {"Size", "7"}, {"Colour", "11"}, {"File", ""}, {"OtherInstrument", "1"}};

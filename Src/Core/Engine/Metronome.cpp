@@ -161,4 +161,9 @@ void Metronome::SetBeatIndicator(IBeatIndicator* indicator)
     services_.indicator = indicator;
 }
 
+void Metronome::SetCountVoice(ICountVoice* voice)
+{
+    services_.countVoice = voice;
+}
+
 } // namespace Core

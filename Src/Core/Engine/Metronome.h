@@ -32,6 +32,8 @@ public:
 
     /// Attaches the beat lamp (null: none) for the runs started from now on.
     void SetBeatIndicator(IBeatIndicator* indicator);
+    /// Sets the spoken count's voice (null: none) for the runs started from now on.
+    void SetCountVoice(ICountVoice* voice);
 
     /// The strategy of the last Start; null before the first and after a Start with an
     /// unknown BeatType.

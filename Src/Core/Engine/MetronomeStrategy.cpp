@@ -2,6 +2,7 @@
 
 #include "Core/Sound/InstrumentList.h"
 #include "Core/Sound/SoundEngineMessages.h"
+#include "Core/Engine/CountWords.h"
 #include "Core/Engine/TimerFlags.h"
 
 #include <algorithm>
@@ -77,6 +78,12 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
         return StartResult::SoundEngineFailed;
     }
     handler_ = handler != nullptr ? handler : &noEventHandler;
+    countMode_ = settings.CountVoice;
+    countThrough_ = settings.CountThrough != 0;
+    countVoice_ = countMode_ != Configuration::CountVoiceOff && services.countVoice != nullptr
+                          && services.countVoice->Open(settings)
+                      ? services.countVoice
+                      : nullptr;
 
     indicator_ = services.indicator;
     useIndicator_ = settings.VisualIndicator == 1;
@@ -104,6 +111,8 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
         pattern_[0] = PatternFlags::PlayBeat;
         patternLength_ = 1;
     }
+    // Words between the beats follow the beat's own division, never a polyrhythm's.
+    wordSteps_ = secondary == 0 ? std::max(run_.TicksPerBeat, 1) : 1;
     if (secondary != 0)
         run_.TicksPerBeat *= secondary;
 
@@ -127,20 +136,26 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
     return StartResult::Playing;
 }
 
-void MetronomeStrategy::CloseEndedRun()
+void MetronomeStrategy::CloseEngines()
 {
-    if (!awaitingClose_.exchange(false, std::memory_order_acq_rel))
-        return;
+    if (countVoice_ != nullptr)
+        countVoice_->Close();
+    countVoice_ = nullptr;
     soundEngine_->Close();
     if (useIndicator_ && indicator_ != nullptr)
         indicator_->StopDrawing();
 }
 
+void MetronomeStrategy::CloseEndedRun()
+{
+    if (!awaitingClose_.exchange(false, std::memory_order_acq_rel))
+        return;
+    CloseEngines();
+}
+
 void MetronomeStrategy::Abandon()
 {
-    soundEngine_->Close();
-    if (useIndicator_ && indicator_ != nullptr)
-        indicator_->StopDrawing();
+    CloseEngines();
 }
 
 void MetronomeStrategy::Stop()
@@ -153,9 +168,7 @@ void MetronomeStrategy::Stop()
         CloseEndedRun(); // the run has already ended by itself and reported so
         return;
     }
-    soundEngine_->Close();
-    if (useIndicator_ && indicator_ != nullptr)
-        indicator_->StopDrawing();
+    CloseEngines();
     handler_->OnStopped(static_cast<std::uint32_t>(startTempo_));
 }
 
@@ -193,6 +206,7 @@ void MetronomeStrategy::ChangeVolume(const std::int32_t (&volumes)[Configuration
 {
     for (std::size_t voice = 0; voice < voiceVolume_.size(); ++voice)
         voiceVolume_[voice].store(ScaledVolume(volumes[voice], globalVolume), std::memory_order_relaxed);
+    countVolume_.store(ScaledVolume(127, globalVolume), std::memory_order_relaxed);
 }
 
 IMetronome::Heard MetronomeStrategy::ChangeSounds(const Configuration::ConfigurationData& settings)
@@ -290,6 +304,8 @@ void MetronomeStrategy::OnTimer()
     if ((timerFlags & TimerFlags::PlayEntry) != 0) {
         // A muted bar plays on without a sound: its voices, the lamp and the patterns all move on.
         silent_ = muted && !(gap_.keepDownbeat && tickInBar == 0);
+        if (countMode_ == Configuration::CountVoiceAll && !silent_)
+            SpeakTick(tickInBar);
         const bool played = PlayTick();
         silent_ = false;
         if (!played) {
@@ -364,8 +380,20 @@ bool MetronomeStrategy::PlayCountInTick()
         if (countInBars_ == 0 && level != BarShape::Silent)
             level = tick == 0 ? BarShape::BarStart : BarShape::Beat; // two beats: the first accented
         if (level != BarShape::Silent) {
-            played = PlayCountInSound(level);
-            sounded = played;
+            // Spoken, the count-in says its beats' numbers instead of its clicks, at its levels
+            // of the program's volume.
+            const CountWord word = countVoice_ == nullptr ? CountWord::None
+                                   : countInBars_ == 0
+                                       ? (tick == 0 ? CountWord::One : static_cast<CountWord>(1))
+                                       : ChooseCountWord(bar_, static_cast<std::int32_t>(tickInBar / ticksPerUnit_), 0, 1,
+                                                         countThrough_, true);
+            if (word != CountWord::None) {
+                sounded = countVoice_->Say(static_cast<std::int32_t>(word),
+                                           CountInVolume(countVolume_.load(std::memory_order_relaxed), level));
+            } else {
+                played = PlayCountInSound(level);
+                sounded = played;
+            }
             if (useIndicator_ && indicator_ != nullptr)
                 indicator_->ShowBeat(0, BeatLook::CountIn);
         }
@@ -381,6 +409,26 @@ bool MetronomeStrategy::PlayCountInTick()
     if (last)
         countInTicks_ = 0; // the next tick is the first bar's first
     return played;
+}
+
+void MetronomeStrategy::SpeakTick(std::int64_t tickInBar)
+{
+    if (countVoice_ == nullptr)
+        return;
+    const auto unit = static_cast<std::int32_t>(tickInBar / ticksPerUnit_);
+    const std::int64_t inUnit = tickInBar % ticksPerUnit_;
+    const std::int32_t steps = bar_.unitsPerBeat == 1 ? wordSteps_ : 1;
+    const std::int32_t ticksPerStep = std::max(ticksPerUnit_ / steps, 1);
+    if (inUnit % ticksPerStep != 0)
+        return;
+    const double wordsPerSecond = timerStrategy_->GetBpm() * WordsPerBeat(bar_, steps) / 60.0;
+    const CountWord word = ChooseCountWord(bar_, unit, static_cast<std::int32_t>(inUnit / ticksPerStep), steps,
+                                           countThrough_, wordsPerSecond > MaximumWordsPerSecond);
+    if (word == CountWord::None)
+        return;
+    const std::uint32_t accent = countVolume_.load(std::memory_order_relaxed);
+    // A failed word is no reason to stop the clicks; the run's sounds report a lost output.
+    countVoice_->Say(static_cast<std::int32_t>(word), word < CountWord::E ? accent : accent * 70u / 100u);
 }
 
 void MetronomeStrategy::ReportPosition(std::int64_t tickInBar, std::int32_t bar, bool muted, bool countIn)

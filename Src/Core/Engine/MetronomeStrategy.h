@@ -5,6 +5,7 @@
 #include "Core/Engine/IBeatIndicator.h"
 #include "Core/Engine/IMetronomeEventHandler.h"
 #include "Core/Engine/IMetronomeTimer.h"
+#include "Core/Sound/ICountVoice.h"
 #include "Core/Sound/ISoundEngine.h"
 #include "Core/Engine/ISpeedTrainerStrategy.h"
 #include "Core/Engine/ITimerEventHandler.h"
@@ -40,6 +41,8 @@ struct MetronomeServices {
     IBeatIndicator* indicator = nullptr;
     /// The strategy that plays songs; null where songs are not played.
     SongMetronomeStrategy* song = nullptr;
+    /// The spoken count's voice; null runs never speak.
+    ICountVoice* countVoice = nullptr;
 };
 
 /// One way of playing beats (simple, accented bar, custom pattern, custom rhythm) and the run
@@ -129,6 +132,9 @@ private:
     bool PlayTick();
     void PreparePractice(const Configuration::ConfigurationData& settings, std::int32_t secondary, bool compound);
     bool PlayCountInTick();
+    /// Speaks the count's word for this tick of the bar, if it has one (CountVoiceAll).
+    void SpeakTick(std::int64_t tickInBar);
+    void CloseEngines();
     void ReportPosition(std::int64_t tickInBar, std::int32_t bar, bool muted, bool countIn);
     void Abandon();
     void CloseEndedRun();
@@ -164,6 +170,13 @@ private:
     double swingShift_ = 0;            // in ticks, for the second step of each pair
     bool silent_ = false;              // the tick being played is muted
     std::int32_t voicesThisTick_ = 0;  // voices the tick being played sounds (or would, muted)
+    // The spoken count: its voice while the run speaks (null otherwise), what it speaks and
+    // the steps to a beat its words follow.
+    ICountVoice* countVoice_ = nullptr;
+    std::int32_t countMode_ = 0;
+    bool countThrough_ = false;
+    std::int32_t wordSteps_ = 1;
+    std::atomic<std::uint32_t> countVolume_{127}; // the words' volume: the program's, not a voice's
     // Set by a successful Start; whichever thread clears it first ends the run, so the end
     // (OnStopped) is reported exactly once.
     std::atomic<bool> inRun_{false};

@@ -167,6 +167,15 @@ bool ApplyPracticeOption(std::string_view name, std::string_view value, Configur
         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), percent);
         accepted = error == std::errc() && end == value.data() + value.size() && percent >= 50.0 && percent <= 75.0;
         changed.Swing = static_cast<float>(percent);
+    } else if (name == "count-voice") {
+        const std::pair<std::string_view, std::int32_t> modes[] = {
+            {"off", Configuration::CountVoiceOff}, {"count-in", Configuration::CountVoiceCountIn}, {"on", Configuration::CountVoiceAll}};
+        for (const auto& [text, mode] : modes) {
+            if (value == text) {
+                changed.CountVoice = mode;
+                accepted = true;
+            }
+        }
     }
     if (accepted)
         settings = changed;

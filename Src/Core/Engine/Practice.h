@@ -64,7 +64,7 @@ bool CountInIsTwoBeats(const Configuration::ConfigurationData& settings);
 
 /// Applies one practice option of a command line to settings: name without its dashes
 /// ("count-in" 0, 1, 2, 4 or "2b"; "gap" PLAY:MUTE; "gap-random" PERCENT[:BARS]; "seed" N;
-/// "swing" PERCENT). False, with settings unchanged, for another name or a value out of range.
+/// "swing" PERCENT; "count-voice" on, off or count-in: the spoken count). False, with settings unchanged, for another name or a value out of range.
 bool ApplyPracticeOption(std::string_view name, std::string_view value, Configuration::ConfigurationData& settings);
 
 /// Where a run is, as the bar counter shows it. bar >= 1 in the run; during a count-in

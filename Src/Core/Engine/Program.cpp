@@ -1,6 +1,7 @@
 #include "Core/Engine/Program.h"
 
 #include "Platform/Audio/SystemOutput.h"
+#include "Platform/Files.h"
 
 namespace Core {
 
@@ -24,12 +25,14 @@ Program::Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const 
                             options)),
       midiEngine_(Platform::Audio::MidiOutOptions{*mixer_, std::move(soundFonts)}),
       audioEngine_(*mixer_),
+      countVoice_(*mixer_, Platform::VoiceFolder()),
       timer_(scheduling),
       threadTimer_(timer_),
       metronome_(strategies_.Services(threadTimer_, [this](Configuration::SoundSource source) {
           return &SoundEngineFor(source);
       }))
 {
+    metronome_.SetCountVoice(&countVoice_);
 }
 
 ISoundEngine& Program::SoundEngineFor(Configuration::SoundSource source)

@@ -3,6 +3,7 @@
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
 #include "Core/Engine/Timer.h"
+#include "Core/Sound/CountVoice.h"
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Audio/IAudioBackend.h"
@@ -41,12 +42,15 @@ public:
     /// The engine for a SoundEngineType: the audio-file engine for AudioFiles, the MIDI
     /// engine for any other value.
     ISoundEngine& SoundEngineFor(Configuration::SoundSource source);
+    /// The spoken count's voice (its words from Platform::VoiceFolder()).
+    CountVoice& Speech() { return countVoice_; }
 
 private:
     std::unique_ptr<Platform::Audio::IAudioBackend> backend_; // null on the system's output
     std::unique_ptr<Platform::Audio::Mixer> mixer_;
     MidiSoundEngine midiEngine_;
     AudioSoundEngine audioEngine_;
+    CountVoice countVoice_;
     Timer timer_;
     ThreadTimer threadTimer_;
     StrategySet strategies_;

@@ -36,6 +36,8 @@ enum PageText : int {
     CountInTitle = 90, LengthText, OffItem, OneBarItem, TwoBarsItem, FourBarsItem, TwoBeatsItem, SoundText,
     SoundNoteText, GapTitle, GapOffText, GapPeriodicText, GapPlayText, GapMuteText, GapRandomText, GapPercentText,
     GapRiseText, GapSeedText, NewSeedText, GapDownbeatText, SwingTitle, SwingText, SwingHintText, SwingOffText,
+    CountVoiceText = 307, CountVoiceOffItem, CountVoiceCountInItem, CountVoiceAllItem, CountThroughText,
+    CountVoiceHelp, CountThroughHelp,
 };
 
 // The count-in list's items, in order, and the CountIn value of each.
@@ -89,6 +91,9 @@ void PracticeDialog::CreateControls()
     soundLabel_ = new QLabel(this);
     sound_ = Tag(new QComboBox(this), CountInSoundId);
     soundNote_ = new QLabel(this);
+    countVoiceLabel_ = new QLabel(this);
+    countVoice_ = Tag(new QComboBox(this), CountVoiceId);
+    countThrough_ = Tag(new QCheckBox(this), CountThroughId);
     const int modeIds[] = {GapOffId, GapPeriodicId, GapRandomId};
     for (std::size_t i = 0; i < gapModes_.size(); ++i)
         gapModes_[i] = Tag(new QRadioButton(this), modeIds[i]);
@@ -117,13 +122,14 @@ void PracticeDialog::CreateControls()
 
     countInLabel_->setBuddy(countIn_);
     soundLabel_->setBuddy(sound_);
+    countVoiceLabel_->setBuddy(countVoice_);
     playLabel_->setBuddy(play_);
     muteLabel_->setBuddy(mute_);
     percentLabel_->setBuddy(percent_);
     seedLabel_->setBuddy(seed_);
     swingLabel_->setBuddy(swing_);
     // The lists are as wide as their longest item in the language shown.
-    for (QComboBox* list : {countIn_, sound_})
+    for (QComboBox* list : {countIn_, sound_, countVoice_})
         list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (QLabel* note : {soundNote_, swingNote_})
         note->setWordWrap(true);
@@ -176,6 +182,9 @@ void PracticeDialog::LayOutControls()
     countIn->addWidget(sound_, 1, 1);
     countIn->addWidget(soundNote_, 2, 0, 1, 2, Qt::AlignTop);
     countIn->setRowMinimumHeight(2, u.Y(26));
+    countIn->addWidget(countVoiceLabel_, 3, 0);
+    countIn->addWidget(countVoice_, 3, 1, Qt::AlignLeft);
+    countIn->addWidget(countThrough_, 4, 0, 1, 2);
     countIn->setColumnStretch(1, 1);
 
     QGridLayout* swing = grid(groups_[2], 190, 70);
@@ -234,7 +243,8 @@ void PracticeDialog::ShowTexts()
         {gapModes_[0], GapOffText}, {gapModes_[1], GapPeriodicText}, {playLabel_, GapPlayText},
         {muteLabel_, GapMuteText}, {gapModes_[2], GapRandomText}, {percentLabel_, GapPercentText},
         {rise_, GapRiseText}, {rampUnit_, BarsText}, {seedLabel_, GapSeedText}, {newSeed_, NewSeedText},
-        {downbeat_, GapDownbeatText}, {swingLabel_, SwingText},
+        {downbeat_, GapDownbeatText}, {swingLabel_, SwingText}, {countVoiceLabel_, CountVoiceText},
+        {countThrough_, CountThroughText},
     };
     for (const auto& [control, index] : texts) {
         if (auto* label = qobject_cast<QLabel*>(control))
@@ -245,6 +255,9 @@ void PracticeDialog::ShowTexts()
     countIn_->clear();
     for (const int item : {OffItem, OneBarItem, TwoBarsItem, FourBarsItem, TwoBeatsItem})
         countIn_->addItem(TableText(item));
+    countVoice_->clear();
+    for (const int item : {CountVoiceOffItem, CountVoiceCountInItem, CountVoiceAllItem})
+        countVoice_->addItem(TableText(item));
     sound_->clear();
     const auto language = System::CurrentLanguage();
     for (int i = 0; i < Core::InstrumentCount; ++i)
@@ -257,6 +270,11 @@ void PracticeDialog::NameControls()
     countIn_->setAccessibleName(groups_[0]->title() + u' ' + Plain(countInLabel_->text()));
     sound_->setAccessibleName(groups_[0]->title() + u' ' + Plain(soundLabel_->text()));
     ramp_->setAccessibleName(Plain(rise_->text()) + u' ' + rampUnit_->text());
+    // The spoken count's help comes from its own texts.
+    for (const auto& [control, index] : {std::pair<QWidget*, int>{countVoice_, CountVoiceHelp}, {countThrough_, CountThroughHelp}}) {
+        control->setStatusTip(TableText(index));
+        control->setAccessibleDescription(TableText(index));
+    }
 }
 
 void PracticeDialog::Load(const Configuration::ConfigurationData& settings)
@@ -274,6 +292,8 @@ void PracticeDialog::Load(const Configuration::ConfigurationData& settings)
     seed_->setText(QString::number(std::max(settings.GapSeed, 0)));
     downbeat_->setChecked(settings.GapDownbeat != 0);
     swing_->setValue(std::isfinite(settings.Swing) ? static_cast<double>(settings.Swing) : 50.0);
+    countVoice_->setCurrentIndex(std::clamp(settings.CountVoice, 0, 2));
+    countThrough_->setChecked(settings.CountThrough != 0);
     EnableGapControls();
     FollowSoundSource(settings.SoundEngineType == Configuration::SoundSource::AudioFiles);
     FollowGrid(settings);
@@ -294,6 +314,8 @@ bool PracticeDialog::Apply(Configuration::ConfigurationData& record)
     record.GapSeed = static_cast<std::int32_t>(std::min(seed_->text().toLongLong(), static_cast<long long>(LargestSeed)));
     record.GapDownbeat = downbeat_->isChecked() ? 1 : 0;
     record.Swing = static_cast<float>(swing_->value());
+    record.CountVoice = std::clamp(countVoice_->currentIndex(), 0, 2);
+    record.CountThrough = countThrough_->isChecked() ? 1 : 0;
     return true;
 }
 

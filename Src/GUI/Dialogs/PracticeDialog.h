@@ -19,7 +19,9 @@ namespace GUI {
 /// or random, with the random rule's rise and seed, and the option to keep a muted bar's
 /// downbeat) and swing. Values out of their ranges are shown, and applied, at the nearest
 /// value the page offers. Swing is disabled, with the reason, while the grid chosen on the
-/// Options page cannot swing; its value is kept. GUI thread only.
+/// Options page cannot swing; its value is kept. The spoken count (off, the count-in, or the
+/// count-in and every beat; a bar's groups counted through or each from one) sits with the
+/// count-in. GUI thread only.
 class PracticeDialog final : public TabDialog {
     Q_OBJECT
 public:
@@ -38,6 +40,8 @@ public:
     static constexpr int NewSeedId = 1411;
     static constexpr int GapDownbeatId = 1412;
     static constexpr int SwingId = 1413;
+    static constexpr int CountVoiceId = 1414;
+    static constexpr int CountThroughId = 1415;
 
     PracticeDialog(IParentWindow& frame, HelpTable help);
     ~PracticeDialog() override;
@@ -65,6 +69,9 @@ private:
     QComboBox* countIn_ = nullptr;
     QLabel* soundLabel_ = nullptr;
     QComboBox* sound_ = nullptr;
+    QLabel* countVoiceLabel_ = nullptr;
+    QComboBox* countVoice_ = nullptr;
+    QCheckBox* countThrough_ = nullptr;
     QLabel* soundNote_ = nullptr;
     std::array<QRadioButton*, 3> gapModes_{}; // off, periodic, random
     QLabel* playLabel_ = nullptr;
