@@ -7,7 +7,7 @@ namespace Configuration {
 
 namespace {
 
-constexpr int SettingCount = 109;
+constexpr int SettingCount = 111;
 
 SettingKey Integer(const char* name, std::int32_t minimum, std::int32_t maximum,
                    SettingField (*locate)(ConfigurationData&, int), int voiceIndex = 0)

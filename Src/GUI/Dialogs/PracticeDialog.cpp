@@ -37,7 +37,6 @@ enum PageText : int {
     SoundNoteText, GapTitle, GapOffText, GapPeriodicText, GapPlayText, GapMuteText, GapRandomText, GapPercentText,
     GapRiseText, GapSeedText, NewSeedText, GapDownbeatText, SwingTitle, SwingText, SwingHintText, SwingOffText,
     CountVoiceText = 307, CountVoiceOffItem, CountVoiceCountInItem, CountVoiceAllItem, CountThroughText,
-    CountVoiceHelp, CountThroughHelp,
 };
 
 // The count-in list's items, in order, and the CountIn value of each.
@@ -270,11 +269,6 @@ void PracticeDialog::NameControls()
     countIn_->setAccessibleName(groups_[0]->title() + u' ' + Plain(countInLabel_->text()));
     sound_->setAccessibleName(groups_[0]->title() + u' ' + Plain(soundLabel_->text()));
     ramp_->setAccessibleName(Plain(rise_->text()) + u' ' + rampUnit_->text());
-    // The spoken count's help comes from its own texts.
-    for (const auto& [control, index] : {std::pair<QWidget*, int>{countVoice_, CountVoiceHelp}, {countThrough_, CountThroughHelp}}) {
-        control->setStatusTip(TableText(index));
-        control->setAccessibleDescription(TableText(index));
-    }
 }
 
 void PracticeDialog::Load(const Configuration::ConfigurationData& settings)

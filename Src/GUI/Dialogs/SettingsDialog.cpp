@@ -37,6 +37,7 @@ constexpr HelpEntry HelpTexts[] = {
     {1062, 42}, {1063, 43}, {1064, 44}, {1065, 45}, {1066, 46},
     {1400, 57}, {1401, 58}, {1402, 59}, {1403, 60}, {1404, 61}, {1405, 62}, {1406, 63},
     {1407, 64}, {1408, 65}, {1409, 66}, {1410, 67}, {1411, 68}, {1412, 69}, {1413, 70},
+    {1414, FromTextTable(312)}, {1415, FromTextTable(313)}, // the spoken count
     {1516, 85}, // the practice diary's switch (OptionsDialog::DiaryId)
     {1517, FromTextTable(TimingText::SwitchHelp)}, // timing feedback's switch (OptionsDialog::TimingFeedbackId)
     // The Sync and Control page: its help lines in the page's [Text] block, in control order.
