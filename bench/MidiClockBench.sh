@@ -7,26 +7,9 @@ set -eu
 bin=$1
 bpm=${2:-133}
 seconds=${3:-60}
-folder=$(mktemp -d)
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    for pid in $pids; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$folder"
-}
-trap cleanup EXIT
-export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" XDG_CONFIG_HOME="$folder/config"
-mkdir -p "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-export JACK_DEFAULT_SERVER="tolvane_clock_$$"
-jackd -d dummy -r "${SERVER_BENCH_RATE:-48000}" -p 256 >"$folder/server.log" 2>&1 &
-pids="$!"
-tries=0
-until jack_lsp >/dev/null 2>&1; do
-    tries=$((tries + 1))
-    [ $tries -le 100 ] || { echo "jackd did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
-    sleep 0.1
-done
+. "$(dirname "$0")/PrivateJack.sh"
+export XDG_CONFIG_HOME="$folder/config"
+start_private_jack tolvane_clock "${SERVER_BENCH_RATE:-48000}" 256
 "$bin/clock_reader" $((seconds + 4)) "$bpm" >"$folder/clock.txt" &
 reader=$!
 pids="$reader $pids"
