@@ -22,16 +22,6 @@ namespace {
 // More lines than this make the tempo chart unreadable: the names practised most are shown.
 constexpr int MostNames = 8;
 
-QChart* NewChart(const QString& title)
-{
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    return chart;
-}
-
 qint64 FirstShown(const DiaryChartInput& input)
 {
     return QDateTime(input.lastDay.addDays(1 - input.days), QTime(0, 0)).toSecsSinceEpoch();
@@ -73,6 +63,16 @@ std::vector<double> MinutesPerDay(const DiaryChartInput& input)
             minutes[static_cast<std::size_t>(day)] += it->secondsPlaying / 60.0;
     }
     return minutes;
+}
+
+QChart* NewChart(const QString& title)
+{
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    return chart;
 }
 
 QChart* MinutesPerDayChart(const DiaryChartInput& input)

@@ -22,6 +22,10 @@ struct DiaryChartInput {
     QString title;           ///< the chart's title
 };
 
+/// A chart in the look every chart of the program shares: no animation, the legend below, no
+/// margins around the plot.
+QChart* NewChart(const QString& title);
+
 /// Minutes played on each day (bars), by the local day each session started on.
 QChart* MinutesPerDayChart(const DiaryChartInput& input);
 /// The highest tempo each session reached, one line per name (the most practised names).

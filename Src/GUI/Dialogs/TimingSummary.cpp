@@ -2,6 +2,7 @@
 #include "GUI/Dialogs/TimingSummary.h"
 
 #include "Core/Timing/ScoreReport.h"
+#include "GUI/Dialogs/DiaryCharts.h"
 #include "GUI/Dialogs/HelpTable.h"
 #include "GUI/LiveTiming.h"
 #include "GUI/ProgramFont.h"
@@ -14,7 +15,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QFileDialog>
-#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -50,16 +50,6 @@ QString Text(int index)
 QString Ms(double value)
 {
     return QString::asprintf("%+.1f", value);
-}
-
-QChart* NewChart(const QString& title)
-{
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    return chart;
 }
 
 void SetChart(QChartView* view, QChart* chart)
