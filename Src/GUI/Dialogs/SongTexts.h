@@ -50,8 +50,17 @@ inline QString ProblemText(const Core::PartProblem& problem)
     QString text = Get(FirstProblem + static_cast<int>(problem.kind) - 1);
     if (text.isEmpty())
         text = QString::fromUtf8(Core::PartProblemMessage(problem.kind));
-    return text.replace(QStringLiteral("%1"), QString::fromStdString(problem.first))
-        .replace(QStringLiteral("%2"), QString::fromStdString(problem.second));
+    // One pass, so that a typed word holding "%2" is shown as typed.
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('%') && i + 1 < text.size()
+            && (text[i + 1] == QLatin1Char('1') || text[i + 1] == QLatin1Char('2'))) {
+            shown += QString::fromStdString(text[++i] == QLatin1Char('1') ? problem.first : problem.second);
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
 }
 
 /// A file's path as the windows show it: the home folder as "~".
