@@ -53,7 +53,7 @@ public:
     static constexpr int ToolbarButtonCount = 4;
     static constexpr int InstrumentCount = 47;
     /// Entries of the [Text] table.
-    static constexpr int TextCount = 360;
+    static constexpr int TextCount = 440;
     static constexpr int FirstDialogId = 101;
     static constexpr int LastDialogId = 104;
     static constexpr int FirstControlId = 1001;

@@ -76,7 +76,7 @@ public:
     const char16_t* GetText(int index) const noexcept override;
     const char16_t* GetInstrumentName(int index) const noexcept override;
 
-    static constexpr std::size_t BufferSize = 220160;
+    static constexpr std::size_t BufferSize = 240640;
 
 private:
     std::unique_ptr<char16_t[]> buffer_;
