@@ -14,8 +14,10 @@ void ReportOutputInUse(const Platform::Audio::Mixer& mixer)
     if (reported.exchange(true))
         return;
     const std::string passedOver = mixer.LastFailure();
+    const std::string identity = mixer.OutputIdentity();
     System::Log().Write(System::Information, "Sound output: %s at %u Hz, latency %.1f ms%s%s%s",
-                        mixer.BackendName().c_str(), static_cast<unsigned>(mixer.SampleRate()),
+                        identity.empty() ? mixer.BackendName().c_str() : identity.c_str(),
+                        static_cast<unsigned>(mixer.SampleRate()),
                         mixer.DeviceLatencySeconds() * 1000.0, passedOver.empty() ? "" : " (passed over: ",
                         passedOver.c_str(), passedOver.empty() ? "" : ")");
 }

@@ -78,6 +78,7 @@ bool AlsaOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, IRend
             failure = "the stream did not start";
         } else {
             latencySeconds_ = static_cast<double>(audio->getStreamLatency()) / sampleRate_;
+            deviceName_ = audio->getDeviceInfo(parameters.deviceId).name;
             audio_ = std::move(audio);
         }
     } catch (const std::exception& error) {

@@ -33,6 +33,8 @@ public:
     void Close();
     /// RtAudio's stream latency, in seconds.
     double LatencySeconds() const { return latencySeconds_; }
+    /// The name of the device the stream plays into, as RtAudio gives it (set at Open).
+    const std::string& DeviceName() const { return deviceName_; }
 
 private:
     static int Callback(void* output, void* input, unsigned int frames, double streamTime, unsigned int status,
@@ -43,6 +45,7 @@ private:
     IRenderer* renderer_ = nullptr;
     std::uint32_t sampleRate_ = 44100;
     double latencySeconds_ = 0;
+    std::string deviceName_;
     std::atomic<bool> failed_{false}; // RtAudio reported an error of the running stream
     bool failureTold_ = false;        // stream's thread only
 };

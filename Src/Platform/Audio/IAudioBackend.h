@@ -112,6 +112,12 @@ public:
     virtual bool RunsByItself() const = 0;
     /// A short name for diagnostics ("offline", "null", "pulse", ...).
     virtual const char* Name() const = 0;
+    /// Which output the open stream plays into, to keep settings per output (headphones and
+    /// speakers apart): "pulse:" and the sink's name, "jack:" and the ports ours are connected
+    /// to (comma-separated, sorted), "alsa:" and the device's name; the backend's Name when it
+    /// has no device (offline, null). Asked on a control thread; may change while the stream
+    /// plays (a stream moved to another sink, ports connected elsewhere). Empty while closed.
+    virtual std::string OutputIdentity() const { return Name(); }
     /// For the log: what the last Open tried and why it failed ("jack: no server; ..."), the
     /// outputs passed over before the one that opened included; empty when there is nothing
     /// to say.

@@ -85,6 +85,26 @@ void JackOutput::Close()
     renderer_ = nullptr;
 }
 
+std::string JackOutput::PlaybackPorts() const
+{
+    std::vector<std::string> names;
+    for (_jack_port* port : ports_) {
+        if (port == nullptr)
+            continue;
+        if (const char** connections = jack_port_get_connections(port)) {
+            for (const char** name = connections; *name != nullptr; ++name)
+                names.emplace_back(*name);
+            jack_free(connections);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::string joined;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "" : ",") + name;
+    return joined;
+}
+
 void JackOutput::Shutdown(void* self) noexcept
 {
     static_cast<JackOutput*>(self)->renderer_->StreamFailed();

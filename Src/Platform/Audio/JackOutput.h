@@ -79,6 +79,10 @@ public:
     void Close();
     /// The playback latency of our ports as the server reports it, in seconds.
     double LatencySeconds() const { return latencySeconds_; }
+    /// The ports our two outputs are connected to now, sorted and joined by commas
+    /// ("system:playback_1,system:playback_2"); empty when they are connected nowhere.
+    /// Control thread, while open.
+    std::string PlaybackPorts() const;
     /// How long each of our process callbacks took, from entering it to leaving it (on the
     /// monotonic clock), over every JACK stream of the process: the cost of a cycle that the
     /// server waits for.

@@ -130,6 +130,16 @@ std::string Mixer::BackendName() const
     return stream_.BackendName();
 }
 
+std::string Mixer::OutputIdentity() const
+{
+    std::unique_lock lock(control_, std::try_to_lock);
+    const std::lock_guard identity(identityLock_);
+    // A lost stream still names the output it played into until another one opens.
+    if (lock.owns_lock() && state_.load() != Lost)
+        outputIdentity_ = state_.load() == Playing ? stream_.OutputIdentity() : std::string();
+    return outputIdentity_;
+}
+
 std::string Mixer::LastFailure() const
 {
     std::lock_guard lock(control_);

@@ -154,6 +154,11 @@ public:
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
     /// The name of the open stream's backend ("none" while closed), for diagnostics.
     std::string BackendName() const;
+    /// Which output the stream plays into ("pulse:<sink>", "jack:<ports>", "alsa:<device>",
+    /// see IAudioBackend::OutputIdentity), for settings kept per output; empty while no stream
+    /// is open. Never waits for a stream being opened or closed: meanwhile it gives what it
+    /// found last. Control threads.
+    std::string OutputIdentity() const;
     /// The device latency the open stream's backend reports, in seconds (0 while closed).
     double DeviceLatencySeconds() const;
     /// For the log: why the last opening of the stream failed, each output tried and why, or,
@@ -224,6 +229,8 @@ private:
     mutable std::mutex control_;         // guards clients_, stream_ and the slots' owners; never taken by the audio thread
     StreamKeeper stream_;
     std::string lastFailure_; // of the last OpenStream; under control_
+    mutable std::mutex identityLock_;      // taken after control_, never before it
+    mutable std::string outputIdentity_;   // what OutputIdentity found last; under identityLock_
     int clients_ = 0;
     std::atomic<int> state_{Closed};
     std::array<std::atomic<IVoice*>, MaxVoices> voices_{};

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <ctime>
 
 namespace Platform::Audio {
@@ -139,6 +140,7 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
         pa_stream_set_state_callback(stream_, &OnStreamState, this);
         pa_stream_set_write_callback(stream_, &OnWrite, this);
         pa_stream_set_underflow_callback(stream_, &OnUnderflow, this);
+        pa_stream_set_moved_callback(stream_, &OnMoved, this);
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(bufferMs * 1000), &spec));
@@ -163,6 +165,7 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
             failure = expired_ ? "the stream did not start in time" : ContextError(context_, "the stream did not start");
     }
     if (ready) {
+        OnMoved(stream_, this);
         MeasureLatency();
         ready = !expired_;
         if (!ready)
@@ -407,6 +410,20 @@ void PulseOutput::OnWrite(pa_stream* stream, std::size_t bytes, void* self)
     output.Rewrite(stream);
     if (!output.failed_)
         output.RenderAndWrite(stream, bytes, 0, askedAt);
+}
+
+void PulseOutput::OnMoved(pa_stream* stream, void* self)
+{
+    const char* name = pa_stream_get_device_name(stream);
+    auto& output = *static_cast<PulseOutput*>(self);
+    const std::lock_guard lock(output.sinkNameLock_);
+    output.sinkName_ = name != nullptr ? name : "";
+}
+
+std::string PulseOutput::SinkName() const
+{
+    const std::lock_guard lock(sinkNameLock_);
+    return sinkName_;
 }
 
 void PulseOutput::OnUnderflow(pa_stream*, void* self)

@@ -2,6 +2,7 @@
 #include "Platform/Audio/IAudioBackend.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 struct pa_threaded_mainloop;
@@ -52,12 +53,16 @@ public:
     /// From a frame being written to it leaving the sink: the queue plus the sink's configured
     /// latency at Open (the asked buffer when the server does not say).
     double LatencySeconds() const { return latencySeconds_; }
+    /// The name of the sink the stream plays into now (it follows the stream when the server
+    /// or the user moves it to another sink); empty before the stream started. Any thread.
+    std::string SinkName() const;
 
 private:
     static void OnContextState(pa_context* context, void* self);
     static void OnStreamState(pa_stream* stream, void* self);
     static void OnWrite(pa_stream* stream, std::size_t bytes, void* self);
     static void OnUnderflow(pa_stream* stream, void* self);
+    static void OnMoved(pa_stream* stream, void* self);
     static void OnSinkInfo(pa_context* context, const pa_sink_info* info, int last, void* self);
     /// Main-loop thread: the renderer's RewriteSignal fd became readable.
     void OnRewriteSignal(int fd) noexcept;
@@ -91,6 +96,9 @@ private:
     bool expired_ = false; // likewise: Open's deadline has passed
     bool timingAsked_ = false;    // likewise: the server's timing was asked for the scheduled rewrite
     bool timingAnswered_ = false; // likewise: and it has answered
+    // Written on the main-loop thread (and by Open), read by control threads.
+    mutable std::mutex sinkNameLock_;
+    std::string sinkName_;
 };
 
 } // namespace Platform::Audio

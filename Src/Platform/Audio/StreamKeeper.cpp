@@ -242,4 +242,9 @@ std::string StreamKeeper::BackendName() const
     return backend_ ? backend_->Name() : "none";
 }
 
+std::string StreamKeeper::OutputIdentity() const
+{
+    return backend_ && port_ ? backend_->OutputIdentity() : std::string();
+}
+
 } // namespace Platform::Audio

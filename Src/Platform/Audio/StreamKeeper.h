@@ -51,6 +51,8 @@ public:
     double RewritableSeconds() const;
     /// The open stream's backend name, "none" while closed.
     std::string BackendName() const;
+    /// The open stream's output (IAudioBackend::OutputIdentity); empty while closed.
+    std::string OutputIdentity() const;
     /// Why the last Open failed, or what it passed over before it opened (the backend's
     /// account, or that it did not answer).
     const std::string& LastFailure() const noexcept { return lastFailure_; }

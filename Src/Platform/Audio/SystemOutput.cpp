@@ -270,4 +270,17 @@ const char* SystemOutput::Name() const
     return stream_ ? stream_->name : "none";
 }
 
+std::string SystemOutput::OutputIdentity() const
+{
+    if (!stream_)
+        return {};
+    if (stream_->jack)
+        return "jack:" + stream_->jack->PlaybackPorts();
+    if (stream_->pulse)
+        return "pulse:" + stream_->pulse->SinkName();
+    if (stream_->alsa)
+        return "alsa:" + stream_->alsa->DeviceName();
+    return {};
+}
+
 } // namespace Platform::Audio

@@ -35,6 +35,8 @@ public:
     bool RunsByItself() const override { return true; }
     /// The output in use ("jack", "pulse", "alsa"), or "none" while closed.
     const char* Name() const override;
+    /// The open stream's output (see IAudioBackend::OutputIdentity); empty while closed.
+    std::string OutputIdentity() const override;
     /// Each output the last Open tried and passed over, and why ("jack: no server; pulse: ...").
     std::string LastFailure() const override { return lastFailure_; }
 
