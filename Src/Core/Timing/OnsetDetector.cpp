@@ -1,6 +1,8 @@
 #include "Core/Timing/OnsetDetector.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -79,9 +81,12 @@ std::vector<double> SpectralFlux(std::span<const float> samples, std::size_t siz
 // The level of the signal's first difference over the `width` frames up to and including n.
 class ShortLevel {
 public:
-    ShortLevel(std::span<const float> samples, std::size_t width)
-        : width_(width), sums_(samples.size() + 1, 0.0)
+    ShortLevel(std::span<const float> samples, std::size_t width) : width_(width) { Assign(samples); }
+    /// The level of other samples, in the room already held when there is enough.
+    void Assign(std::span<const float> samples)
     {
+        sums_.resize(samples.size() + 1);
+        sums_[0] = 0.0;
         for (std::size_t n = 0; n < samples.size(); ++n) {
             const double d = n > 0 ? static_cast<double>(samples[n]) - samples[n - 1] : 0.0;
             sums_[n + 1] = sums_[n] + d * d;
@@ -250,6 +255,313 @@ std::vector<Onset> DetectOnsets(std::span<const float> samples, const OnsetOptio
                }),
                kept.end());
     return kept;
+}
+
+struct OnsetStream::State {
+    struct ClickMark {
+        double frame = 0;
+        bool found = false;
+        double strength = 0;
+    };
+    template <std::size_t N>
+    struct Recent { // the last N values
+        std::array<double, N> values{};
+        std::size_t count = 0, next = 0;
+        void Add(double value) noexcept
+        {
+            values[next] = value;
+            next = (next + 1) % N;
+            count = std::min(count + 1, N);
+        }
+    };
+
+    double rate;
+    double before, after;          // the click's mask, frames
+    std::size_t size = 64, hop = 16;
+    std::size_t margin = 0;         // frames before a stretch that placing an attack there looks at
+    std::vector<float> window;
+    std::vector<Complex> buffer;
+    std::vector<float> previous, current;
+    std::vector<float> ring;        // the last samples, by frame & ringMask
+    std::uint64_t ringMask = 0;
+    std::uint64_t frames = 0;
+    std::vector<double> flux;       // by hop & fluxMask
+    std::uint64_t fluxMask = 0;
+    std::uint64_t hops = 0;         // hops whose flux is known
+    std::uint64_t candidate = 2;    // the next hop to decide on
+    std::uint64_t reach = 0;        // hops in a second
+    std::vector<double> around, deviations, sorted;
+    std::vector<float> linear;
+    ShortLevel level;
+    std::array<ClickMark, 64> clicks{};
+    std::size_t clickFirst = 0, clickCount = 0;
+    Recent<16> clickFound;          // 1 for a click with an onset at it, else 0
+    Recent<16> leakLevels;          // the strengths of those onsets
+    Recent<16> hitLevels;           // of the onsets away from every click
+    bool anyFound = false;
+    double lastFound = 0;
+    bool pending = false; // waiting is found, not decided on yet
+    Onset waiting;
+    bool anyKept = false;
+    double lastKept = 0;
+    std::array<Onset, 256> out{};
+    std::size_t outFirst = 0, outCount = 0;
+
+    State(double rate_, double beforeMs, double afterMs)
+        : rate(rate_), before(beforeMs * rate_ / 1000.0), after(afterMs * rate_ / 1000.0),
+          level({}, std::max<std::size_t>(1, static_cast<std::size_t>(rate_ * 0.0002)))
+    {
+        while (static_cast<double>(size) < rate * 0.0105)
+            size *= 2;
+        hop = size / 4;
+        margin = static_cast<std::size_t>(rate * 0.0055);
+        window.resize(size);
+        for (std::size_t i = 0; i < size; ++i)
+            window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / size));
+        buffer.resize(size);
+        previous.assign(size / 2, 0.0f);
+        current.assign(size / 2, 0.0f);
+        std::size_t ringSize = 1;
+        while (static_cast<double>(ringSize) < rate * 2)
+            ringSize *= 2;
+        ring.assign(ringSize, 0.0f);
+        ringMask = ringSize - 1;
+        reach = static_cast<std::uint64_t>(rate * 0.5 / static_cast<double>(hop));
+        std::size_t fluxSize = 1;
+        while (fluxSize < 2 * reach + 64)
+            fluxSize *= 2;
+        flux.assign(fluxSize, 0.0);
+        fluxMask = fluxSize - 1;
+        around.reserve(fluxSize);
+        deviations.reserve(fluxSize);
+        sorted.reserve(16);
+        linear.reserve(8 * size);
+        level.Assign(std::vector<float>(8 * size)); // its room, once
+    }
+
+    float Sample(std::uint64_t frame) const noexcept { return ring[frame & ringMask]; }
+
+    void ComputeHop() noexcept
+    {
+        const std::uint64_t start = hops * hop;
+        for (std::size_t i = 0; i < size; ++i)
+            buffer[i] = Complex(Sample(start + i) * window[i], 0.0f);
+        Fft(buffer);
+        const std::size_t bins = size / 2;
+        const float scale = 4.0f / static_cast<float>(size);
+        double rise = 0;
+        for (std::size_t k = 1; k < bins; ++k) {
+            current[k] = std::log1p(1000.0f * scale * std::abs(buffer[k]));
+            rise += std::max(0.0f, current[k] - previous[k]);
+        }
+        flux[hops & fluxMask] = hops == 0 ? 0.0 : rise / static_cast<double>(bins);
+        std::swap(previous, current);
+        ++hops;
+    }
+
+    // Places an attack between the frames from and to, as DetectOnsets does.
+    bool PlaceBetween(double fromFrame, double toFrame, Onset& onset) noexcept
+    {
+        const auto from = static_cast<std::uint64_t>(std::max(0.0, fromFrame));
+        const auto to = static_cast<std::uint64_t>(std::max(0.0, toFrame));
+        const std::uint64_t oldest = frames > ring.size() ? frames - ring.size() : 0;
+        const std::uint64_t first = std::max(oldest, from > margin ? from - margin : 0);
+        const std::uint64_t last = std::min<std::uint64_t>(frames, to + static_cast<std::uint64_t>(rate * 0.002) + 1);
+        if (to <= from || last <= first || last - first > linear.capacity())
+            return false;
+        linear.resize(last - first);
+        for (std::uint64_t f = first; f < last; ++f)
+            linear[f - first] = Sample(f);
+        level.Assign(linear);
+        if (!Place(level, rate, from - first, to - first, onset))
+            return false;
+        onset.frame += static_cast<double>(first);
+        return true;
+    }
+
+    ClickMark* ClickAt(double frame) noexcept
+    {
+        for (std::size_t i = 0; i < clickCount; ++i) {
+            ClickMark& click = clicks[(clickFirst + i) % clicks.size()];
+            if (click.frame >= frame - after && click.frame <= frame + before)
+                return &click;
+        }
+        return nullptr;
+    }
+
+    void Settle() noexcept
+    {
+        const ClickMark& click = clicks[clickFirst];
+        clickFound.Add(click.found ? 1.0 : 0.0);
+        if (click.found)
+            leakLevels.Add(click.strength);
+        clickFirst = (clickFirst + 1) % clicks.size();
+        --clickCount;
+    }
+
+    template <std::size_t N>
+    double Quantile(const Recent<N>& recent, std::size_t count, double q) noexcept
+    {
+        sorted.assign(recent.values.begin(), recent.values.begin() + static_cast<std::ptrdiff_t>(count));
+        const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(static_cast<double>(count) * q);
+        std::nth_element(sorted.begin(), at, sorted.end());
+        return *at;
+    }
+
+    // How loud an onset at a click must be to be a hit rather than the click.
+    double Limit() noexcept
+    {
+        double found = 0;
+        for (std::size_t i = 0; i < clickFound.count; ++i)
+            found += clickFound.values[i];
+        if (clickFound.count >= 4 && found >= 0.6 * static_cast<double>(clickFound.count) && leakLevels.count > 0)
+            return 1.8 * Quantile(leakLevels, leakLevels.count, 0.25);
+        if (hitLevels.count >= 3)
+            return 0.4 * Quantile(hitLevels, hitLevels.count, 0.5);
+        // Most clicks showed nothing: the microphone does not hear them (headphones).
+        return clickFound.count >= 4 ? 0.0 : std::numeric_limits<double>::infinity();
+    }
+
+    void Keep(const Onset& onset) noexcept
+    {
+        if (anyKept && std::abs(onset.frame - lastKept) <= rate * 0.003)
+            return;
+        anyKept = true;
+        lastKept = onset.frame;
+        if (outCount == out.size())
+            return;
+        out[(outFirst + outCount) % out.size()] = onset;
+        ++outCount;
+    }
+
+    void Decide(const Onset& onset) noexcept
+    {
+        ClickMark* click = ClickAt(onset.frame);
+        if (click == nullptr) {
+            hitLevels.Add(onset.strength);
+            Keep(onset);
+            return;
+        }
+        click->found = true;
+        click->strength = std::max(click->strength, onset.strength);
+        const double limit = Limit();
+        if (onset.strength >= limit) {
+            // Loud enough for a hit, yet it may have been placed at the click's own attack
+            // just before the hit's: the hit's attack, when one follows, is the place.
+            Onset later;
+            const bool follows = PlaceBetween(onset.frame + rate * 0.0005, onset.frame + after, later) && later.strength >= limit;
+            Keep(follows ? later : onset);
+            return;
+        }
+        // The click hid a hit just after it or before it: look there.
+        const double beside = static_cast<double>(size + hop);
+        Onset hidden;
+        if ((PlaceBetween(onset.frame + after + 1, onset.frame + beside, hidden) && hidden.strength >= limit)
+            || (PlaceBetween(onset.frame - beside, onset.frame - before, hidden) && hidden.strength >= limit))
+            Keep(hidden);
+    }
+
+    // Decides on every hop that can be decided on with the samples fed so far.
+    void Run() noexcept
+    {
+        while (hops * hop + size <= frames)
+            ComputeHop();
+        for (; candidate + 2 < hops && candidate * hop + 3 * size <= frames; ++candidate) {
+            const std::uint64_t start = candidate * hop;
+            // Clicks too far behind to be found any more count as found or not.
+            while (clickCount > 0 && clicks[clickFirst].frame + after + static_cast<double>(2 * hop + size) < static_cast<double>(start))
+                Settle();
+            // An onset is decided on once no later one can lie within 3 ms of it (which would
+            // add its strength: a hit just behind a click's attack).
+            if (pending && static_cast<double>(start) > waiting.frame + rate * 0.003 + static_cast<double>(2 * hop + margin)) {
+                Decide(waiting);
+                pending = false;
+            }
+            const double value = flux[candidate & fluxMask];
+            bool peak = value > 0;
+            for (std::uint64_t k = candidate - 2; k <= candidate + 2 && peak; ++k)
+                peak = k == candidate || value > flux[k & fluxMask] || (k > candidate && value == flux[k & fluxMask]);
+            if (!peak)
+                continue;
+            // The threshold: the flux's median over the last second, a quarter of the way up to
+            // its largest there, never within six median deviations of the median.
+            const std::uint64_t first = candidate > 2 * reach ? candidate - 2 * reach : 0;
+            around.clear();
+            for (std::uint64_t k = first; k <= candidate + 2; ++k)
+                around.push_back(flux[k & fluxMask]);
+            const double largest = *std::max_element(around.begin(), around.end());
+            auto middle = around.begin() + static_cast<std::ptrdiff_t>(around.size() / 2);
+            std::nth_element(around.begin(), middle, around.end());
+            const double median = *middle;
+            deviations.clear();
+            for (double f : around)
+                deviations.push_back(std::abs(f - median));
+            middle = deviations.begin() + static_cast<std::ptrdiff_t>(deviations.size() / 2);
+            std::nth_element(deviations.begin(), middle, deviations.end());
+            if (value <= median + std::max(0.25 * (largest - median), 6.0 * *middle))
+                continue;
+            Onset onset;
+            if (!PlaceBetween(static_cast<double>(start > 2 * hop ? start - 2 * hop : 0), static_cast<double>(start + size), onset))
+                continue;
+            if (anyFound && onset.frame - lastFound <= rate * 0.003) {
+                if (pending)
+                    waiting.strength = std::max(waiting.strength, onset.strength);
+                continue;
+            }
+            anyFound = true;
+            lastFound = onset.frame;
+            if (pending)
+                Decide(waiting);
+            waiting = onset;
+            pending = true;
+        }
+    }
+};
+
+OnsetStream::OnsetStream(double rate, double maskBeforeMs, double maskAfterMs)
+    : state_(std::make_unique<State>(rate, maskBeforeMs, maskAfterMs))
+{
+}
+
+OnsetStream::~OnsetStream() = default;
+
+void OnsetStream::Click(double frame) noexcept
+{
+    State& s = *state_;
+    if (s.clickCount == s.clicks.size())
+        s.Settle();
+    s.clicks[(s.clickFirst + s.clickCount) % s.clicks.size()] = {frame, false, 0};
+    ++s.clickCount;
+}
+
+void OnsetStream::Feed(std::span<const float> samples) noexcept
+{
+    State& s = *state_;
+    // In pieces that leave the ring room for what is still to be looked at.
+    while (!samples.empty()) {
+        const std::size_t piece = std::min<std::size_t>(samples.size(), s.ring.size() / 4);
+        for (std::size_t i = 0; i < piece; ++i)
+            s.ring[(s.frames + i) & s.ringMask] = samples[i];
+        s.frames += piece;
+        s.Run();
+        samples = samples.subspan(piece);
+    }
+}
+
+bool OnsetStream::Take(Onset& onset) noexcept
+{
+    State& s = *state_;
+    if (s.outCount == 0)
+        return false;
+    onset = s.out[s.outFirst];
+    s.outFirst = (s.outFirst + 1) % s.out.size();
+    --s.outCount;
+    return true;
+}
+
+std::uint64_t OnsetStream::Frames() const noexcept
+{
+    return state_->frames;
 }
 
 } // namespace Core::Timing

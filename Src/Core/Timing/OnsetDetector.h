@@ -1,5 +1,7 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -33,5 +35,42 @@ std::vector<Onset> DetectOnsets(std::span<const float> samples, const OnsetOptio
 /// where a short-term level of the signal's first difference rises from what came before it
 /// to a tenth of the attack's peak. Returns false when there is no attack there.
 bool PlaceAttack(std::span<const float> samples, double rate, std::size_t from, std::size_t to, Onset& onset);
+
+/// Finds percussive onsets in a live input as it comes, the way DetectOnsets finds them in a
+/// recording: the same spectral flux and attack placement, the threshold following the
+/// flux's median over the last second. A hop's onset is decided once 3 windows (~32 ms at
+/// 48 kHz) have come after it. Frames are counted from the first sample fed.
+///
+/// The metronome's own clicks leaking into a microphone are told by where they lie: the caller
+/// names each click's frame (Click) before its sound is fed. An onset there is the click unless
+/// clearly louder than the clicks have been: while nearly every click shows an onset (the
+/// microphone hears them) the leak's level is the quietest quarter of those; otherwise a
+/// hit at a click counts when it is not far quieter than the hits away from the clicks, or,
+/// before three such hits, always. Until the first four clicks have passed (a count-in) an
+/// onset at a click is taken for it.
+/// A hit just beside a leaking click is looked for there.
+///
+/// Everything is allocated when it is made: Feed, Click and Take never allocate, lock or log.
+/// One thread at a time.
+class OnsetStream {
+public:
+    explicit OnsetStream(double rate, double maskBeforeMs = 2.0, double maskAfterMs = 4.0);
+    ~OnsetStream();
+    OnsetStream(const OnsetStream&) = delete;
+    OnsetStream& operator=(const OnsetStream&) = delete;
+
+    /// A click of the metronome sounds at frame (ascending; the last 64 are kept).
+    void Click(double frame) noexcept;
+    /// The next samples of the input (mono).
+    void Feed(std::span<const float> samples) noexcept;
+    /// The oldest onset found and not taken yet; false when none waits (at most 256 wait).
+    bool Take(Onset& onset) noexcept;
+    /// Samples fed so far.
+    std::uint64_t Frames() const noexcept;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 } // namespace Core::Timing
