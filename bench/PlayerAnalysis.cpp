@@ -330,6 +330,134 @@ SongFigures MeasureSong(const std::vector<float>& stereo, const std::vector<doub
     return figures;
 }
 
+namespace {
+
+std::vector<float> Mono(const std::vector<float>& stereo)
+{
+    std::vector<float> mono(stereo.size() / 2);
+    for (std::size_t i = 0; i < mono.size(); ++i)
+        mono[i] = 0.5f * (stereo[2 * i] + stereo[2 * i + 1]);
+    return mono;
+}
+
+std::size_t FirstSound(const std::vector<float>& mono, float threshold)
+{
+    const auto at = std::find_if(mono.begin(), mono.end(), [threshold](float v) { return std::fabs(v) > threshold; });
+    return static_cast<std::size_t>(at - mono.begin());
+}
+
+// The lag (within +-reach of around) at which piece best matches signal, refined to a
+// fraction of a frame by a parabola through the peak and its neighbours; its correlation.
+std::pair<double, double> BestMatch(const std::vector<float>& signal, const float* piece, std::size_t length,
+                                    double around, long reach)
+{
+    double pieceEnergy = 0.0;
+    for (std::size_t i = 0; i < length; ++i)
+        pieceEnergy += static_cast<double>(piece[i]) * piece[i];
+    std::vector<double> scores(static_cast<std::size_t>(2 * reach + 1), -2.0);
+    const long centre = std::lround(around);
+    for (long lag = -reach; lag <= reach; ++lag) {
+        const long start = centre + lag;
+        if (start < 0 || static_cast<std::size_t>(start) + length > signal.size())
+            continue;
+        double product = 0.0, energy = 0.0;
+        for (std::size_t i = 0; i < length; ++i) {
+            const double value = signal[static_cast<std::size_t>(start) + i];
+            product += value * piece[i];
+            energy += value * value;
+        }
+        if (energy > 0.0 && pieceEnergy > 0.0)
+            scores[static_cast<std::size_t>(lag + reach)] = product / std::sqrt(energy * pieceEnergy);
+    }
+    const auto best = static_cast<long>(std::max_element(scores.begin(), scores.end()) - scores.begin());
+    double fraction = 0.0;
+    if (best > 0 && best + 1 < static_cast<long>(scores.size())) {
+        const double a = scores[static_cast<std::size_t>(best - 1)], b = scores[static_cast<std::size_t>(best)],
+                     c = scores[static_cast<std::size_t>(best + 1)];
+        if (a - 2 * b + c < 0.0)
+            fraction = 0.5 * (a - c) / (a - 2 * b + c);
+    }
+    return {static_cast<double>(centre + best - reach) + fraction, scores[static_cast<std::size_t>(best)]};
+}
+
+} // namespace
+
+ReferenceFigures MeasureAgainstReference(const std::vector<float>& recording, const std::vector<float>& reference,
+                                         double periodFrames, const std::vector<std::vector<float>>& words)
+{
+    ReferenceFigures figures;
+    const std::vector<float> live = Mono(recording);
+    const std::vector<float> ref = Mono(reference);
+    const std::size_t refStart = FirstSound(ref, 1e-4f);
+    const std::size_t liveStart = FirstSound(live, 1e-3f);
+    if (refStart >= ref.size() || liveStart >= live.size() || periodFrames < 1.0)
+        return figures;
+    const std::size_t length = std::min<std::size_t>(4096, static_cast<std::size_t>(periodFrames));
+    const long reach = 441; // 10 ms at 44.1 kHz
+    const long wordReach = 88; // 2 ms
+    double anchor = -1.0, refAnchor = -1.0;
+    double sum = 0.0;
+    for (std::size_t tick = 0;; ++tick) {
+        const double grid = (refAnchor < 0.0 ? static_cast<double>(refStart) : refAnchor) + tick * periodFrames;
+        const auto at = static_cast<std::size_t>(std::lround(grid));
+        if (at + length + static_cast<std::size_t>(wordReach) > ref.size())
+            break;
+        double energy = 0.0;
+        for (std::size_t i = 0; i < length; ++i)
+            energy += static_cast<double>(ref[at + i]) * ref[at + i];
+        if (energy < 1e-6)
+            continue; // a tick without sound
+        // The word of this tick and its place in the reference.
+        double place = grid, wordCorrelation = 0.0;
+        for (const std::vector<float>& word : words) {
+            const std::size_t frames = std::min<std::size_t>({word.size(), length, 2048});
+            const auto [where, correlation] = BestMatch(ref, word.data(), frames, grid, wordReach);
+            if (correlation > wordCorrelation) {
+                wordCorrelation = correlation;
+                place = where;
+            }
+        }
+        if (refAnchor < 0.0 && !words.empty()) {
+            if (wordCorrelation < 0.9)
+                return figures; // the first word not told: nothing to anchor on
+            refAnchor = place - tick * periodFrames;
+        }
+        const double refError = words.empty() ? 0.0 : place - (refAnchor + tick * periodFrames);
+        const double expected = anchor < 0.0 ? static_cast<double>(liveStart) : anchor + tick * periodFrames;
+        if (expected + static_cast<double>(length + static_cast<std::size_t>(reach)) > static_cast<double>(live.size()))
+            break;
+        ++figures.ticks;
+        if (wordCorrelation >= 0.9) {
+            ++figures.told;
+            figures.maxReferenceErrorFrames = std::max(figures.maxReferenceErrorFrames, std::fabs(refError));
+        }
+        // A tick whose sound is no word (a click among the words) is taken from its grid frame.
+        const auto from = static_cast<std::size_t>(std::lround(wordCorrelation >= 0.9 ? place : grid));
+        const auto [where, correlation] = BestMatch(live, ref.data() + from, length, expected, reach);
+        if (correlation < 0.9) {
+            figures.errors.push_back(std::nan(""));
+            continue;
+        }
+        if (anchor < 0.0)
+            anchor = where - tick * periodFrames;
+        const double error = where - (anchor + tick * periodFrames);
+        figures.errors.push_back(error);
+        ++figures.found;
+        sum += error;
+        figures.maxErrorFrames = std::max(figures.maxErrorFrames, std::fabs(error));
+        figures.leastCorrelation = std::min(figures.leastCorrelation, correlation);
+    }
+    figures.meanErrorFrames = figures.found > 0 ? sum / static_cast<double>(figures.found) : 0.0;
+    return figures;
+}
+
+std::vector<float> ReadWav16Stereo(const std::string& path)
+{
+    std::vector<float> samples = ReadRawS16Stereo(path);
+    samples.erase(samples.begin(), samples.begin() + std::min<std::ptrdiff_t>(22, static_cast<std::ptrdiff_t>(samples.size())));
+    return samples;
+}
+
 std::vector<float> ReadRawS16Stereo(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -85,6 +85,30 @@ struct SongFigures {
 SongFigures MeasureSong(const std::vector<float>& stereo, const std::vector<double>& expectedFrames,
                         const std::vector<int>& groups, const std::vector<bool>& partStarts);
 
+/// Sounds that are not clicks (spoken words: several syllables, no silence between them),
+/// measured in two steps. In a reference rendering of the same run (the player on its null
+/// backend) each tick's word is told and placed by normalised cross-correlation with the words'
+/// own waves (as the player converts them), within 2 ms of the grid anchored on the first word:
+/// this places every word against its tick. Then each word's stretch of the reference (from its
+/// place, up to a tick's spacing, at most 4096 frames) is found in the recording within 10 ms
+/// of the grid anchored on the recording's first word. Both to a fraction of a frame.
+struct ReferenceFigures {
+    std::size_t ticks = 0;            ///< ticks of the reference with sound (a word or a click) that the recording covers
+    std::size_t found = 0;            ///< of these, found in the recording with a correlation of at least 0.9
+    std::size_t told = 0;             ///< of these, whose word the reference matches with at least 0.9
+    double maxErrorFrames = 0.0;      ///< recording: largest |found - grid| over the found ones
+    double meanErrorFrames = 0.0;
+    double leastCorrelation = 1.0;    ///< the weakest match among the found ones
+    double maxReferenceErrorFrames = 0.0; ///< reference: largest |word's place - grid| over the told ones
+    std::vector<double> errors;       ///< recording, per tick with sound, in order (NaN: not found)
+};
+/// words: each word's wave (mono, at the reference's rate); none leaves the reference unchecked.
+ReferenceFigures MeasureAgainstReference(const std::vector<float>& recording, const std::vector<float>& reference,
+                                         double periodFrames, const std::vector<std::vector<float>>& words);
+
+/// Reads a 16-bit stereo WAV file as WriteWav writes it (a 44-byte header).
+std::vector<float> ReadWav16Stereo(const std::string& path);
+
 /// Reads raw interleaved stereo signed 16-bit little-endian samples (what parec --raw
 /// records). Empty when the file cannot be read.
 std::vector<float> ReadRawS16Stereo(const std::string& path);

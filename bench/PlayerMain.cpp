@@ -43,7 +43,9 @@
 //                        (--float: raw float32 stereo, as jack_recorder records)
 //                        measure the clicks of a raw s16le stereo recording (parec --raw);
 //                        with --count-in and --gap (and --swing), as a practice run in 4/4;
-//                        with --song FILE [--from LABEL] [--scale PERCENT], as that song
+//                        with --song FILE [--from LABEL] [--scale PERCENT], as that song;
+//                        with --reference PATH.wav (the same run's --wav on the null backend),
+//                        every tick's sound (the spoken count's words) against its stretch of it
 #include "PlayerAnalysis.h"
 
 #include "Core/Control/ClockBeatIndicator.h"
@@ -65,6 +67,7 @@
 #include "Platform/Files.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -108,6 +111,7 @@ struct Options {
     std::string voiceLanguage;
     bool wordsOnly = false;
     int beats = 0;
+    std::string referencePath;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -159,6 +163,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.scalePercent = std::atof(argv[++i]);
         else if (argument == "--voice-language" && hasValue)
             options.voiceLanguage = argv[++i];
+        else if (argument == "--reference" && hasValue)
+            options.referencePath = argv[++i];
         else if (argument == "--words-only")
             options.wordsOnly = true;
         else if (argument == "--beats" && hasValue)
@@ -467,6 +473,50 @@ bool MeasureSongRun(const std::vector<float>& samples, const Options& options, d
     return figures.found == figures.expected && figures.expected > 0;
 }
 
+// Measures sounds that are not clicks (the spoken count) against the player's own rendering
+// of the same run on its null backend, tick by tick.
+bool MeasureReferenceRun(const std::vector<float>& samples, const Options& options)
+{
+    const std::vector<float> reference = Player::ReadWav16Stereo(options.referencePath);
+    const double period = options.rate * 60.0 / options.bpm / std::max(1, options.subdivision);
+    // The words as the player plays them (converted to the recording's rate).
+    std::vector<std::vector<float>> words;
+    const std::string language = options.voiceLanguage.empty() ? "en" : options.voiceLanguage;
+    for (int word = 0; word < Core::CountWordCount; ++word) {
+        Platform::Audio::SampleSound sound;
+        const std::string path = Platform::VoiceFolder() + language + "/" + Core::CountWordFile(word) + ".wav";
+        if (!Core::LoadCountWord(path, static_cast<std::uint32_t>(options.rate), sound)) {
+            std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
+            return false;
+        }
+        std::vector<float>& mono = words.emplace_back(sound.FrameCount());
+        for (std::uint32_t i = 0; i < sound.FrameCount(); ++i) {
+            float sum = 0.0f;
+            for (std::uint16_t c = 0; c < sound.Channels(); ++c)
+                sum += static_cast<float>(sound.Frames()[i * sound.Channels() + c]) / 32768.0f;
+            mono[i] = sum / static_cast<float>(sound.Channels());
+        }
+    }
+    const Player::ReferenceFigures figures = Player::MeasureAgainstReference(samples, reference, period, words);
+    double low = 0.0, high = 0.0;
+    for (const double error : figures.errors) {
+        if (!std::isnan(error)) {
+            low = std::min(low, error);
+            high = std::max(high, error);
+        }
+    }
+    std::printf("words rendered    %zu of %zu ticks' sounds told as %s words (correlation >= 0.9); each within %.3f "
+                "samples of its tick's frame\n",
+                figures.told, figures.ticks, language.c_str(), figures.maxReferenceErrorFrames);
+    std::printf("sounds recorded   %zu of %zu found in the recording (correlation >= 0.9, least %.4f)\n", figures.found,
+                figures.ticks, figures.leastCorrelation);
+    std::printf("sound onsets      max %.3f samples (%.4f ms) from the tick's frame, mean %+.3f, from %+.3f to %+.3f "
+                "(grid anchored on the first)\n",
+                figures.maxErrorFrames, 1000.0 * figures.maxErrorFrames / options.rate, figures.meanErrorFrames, low, high);
+    // Clicks among the words (a spoken count-in, then the bars) are not told as words.
+    return figures.found == figures.ticks && figures.told > 0;
+}
+
 int Analyse(const Options& options)
 {
     if (!options.songPath.empty()) {
@@ -480,6 +530,8 @@ int Analyse(const Options& options)
         std::fprintf(stderr, "nothing to analyse (a recording and --bpm are needed)\n");
         return 1;
     }
+    if (!options.referencePath.empty())
+        return MeasureReferenceRun(samples, options) ? 0 : 1;
     if (!options.practice.empty())
         return MeasurePracticeRun(samples, options) ? 0 : 1;
     return Measure(samples, options, options.bpm, options.subdivision > 0 ? options.subdivision : 1.0) ? 0 : 1;

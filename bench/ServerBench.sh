@@ -44,6 +44,7 @@ shift 5
 waves=no
 lamp=no
 rhythm=""
+words=no
 analyse=""
 extra=""
 while [ $# -gt 0 ]; do
@@ -59,9 +60,12 @@ while [ $# -gt 0 ]; do
         --count-in|--gap|--gap-random|--seed|--swing) analyse="$analyse $1 $2"; extra="$extra $1 $2"; shift ;;
         # A song plays until it ends (or SECONDS pass) and is measured against its map.
         --song|--from|--scale) analyse="$analyse $1 $2"; extra="$extra $1 $2"; shift ;;
-        # The spoken count plays (the player's --count-voice, --voice-language); the recording is
-        # measured as clicks (with --words-only, every word against the grid).
-        --count-voice|--voice-language|--beats) extra="$extra $1 $2"; shift ;;
+        # The spoken count plays (the player's --count-voice, --voice-language; --words-only
+        # silences the clicks); every tick's sound, word or click, is measured against the same
+        # run rendered by the player on its null backend, found there and in the recording by
+        # cross-correlation (a word has several onsets, so it cannot be measured as a click).
+        --count-voice) [ "$2" = off ] || words=yes; extra="$extra $1 $2"; shift ;;
+        --voice-language|--beats) extra="$extra $1 $2"; shift ;;
         *) extra="$extra $1" ;;
     esac
     shift
@@ -250,5 +254,17 @@ wait "$recorder" 2>/dev/null || true
 echo "recorded through $server at $rate Hz:"
 # Above 300 bpm the program plays no subdivisions.
 [ "$bpm" -le 300 ] || subdivision=0
+if [ "$words" = yes ]; then
+    # The reference: the same run on the null backend (44.1 kHz), where every word starts on
+    # its tick's frame.
+    [ "$rate" = 44100 ] || { echo "the spoken count is measured at 44100 Hz only" >&2; exit 1; }
+    # shellcheck disable=SC2086
+    "$bin/engine_player" --backend null --seconds "$seconds" --bpm "$bpm" --subdivision "$subdivision" $instrument \
+        --no-indicator $extra --wav "$folder/reference.wav" "$conf" >/dev/null
+    # shellcheck disable=SC2086
+    "$bin/engine_player" --analyse-raw "$folder/recording.raw" --bpm "$bpm" --subdivision "$subdivision" --rate "$rate" \
+        $format --reference "$folder/reference.wav" $extra
+    exit $?
+fi
 # shellcheck disable=SC2086
 "$bin/engine_player" --analyse-raw "$folder/recording.raw" --bpm "$bpm" --subdivision "$subdivision" --rate "$rate" $format $analyse

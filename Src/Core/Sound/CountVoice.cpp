@@ -19,24 +19,28 @@ void CountVoice::FollowLanguage(std::function<std::string()> language)
     language_ = std::move(language);
 }
 
+bool LoadCountWord(const std::string& path, std::uint32_t rate, Platform::Audio::SampleSound& sound)
+{
+    const auto contents = Platform::Audio::ReadSoundFile(path);
+    if (contents.rate == 0 || contents.channels < 1 || contents.channels > 2 || contents.samples.empty())
+        return false;
+    std::vector<std::int16_t> pcm(contents.samples.size());
+    std::transform(contents.samples.begin(), contents.samples.end(), pcm.begin(), [](float value) {
+        return static_cast<std::int16_t>(std::lround(std::clamp(value, -1.0f, 32767.0f / 32768.0f) * 32768.0f));
+    });
+    const Platform::Audio::PcmFormat format{static_cast<std::uint16_t>(contents.channels), contents.rate, 16,
+                                            Platform::Audio::SampleEncoding::Integer};
+    return sound.Make(format, reinterpret_cast<const std::uint8_t*>(pcm.data()),
+                      static_cast<std::uint32_t>(pcm.size() * sizeof(std::int16_t)), rate)
+               == Platform::Audio::NoError
+           && !sound.Streamed();
+}
+
 bool CountVoice::Load(const std::string& language, std::uint32_t rate)
 {
     for (int word = 0; word < CountWordCount; ++word) {
-        const auto contents
-            = Platform::Audio::ReadSoundFile(folder_ + language + "/" + CountWordFile(word) + ".wav");
-        if (contents.rate == 0 || contents.channels < 1 || contents.channels > 2 || contents.samples.empty())
-            return false;
-        std::vector<std::int16_t> pcm(contents.samples.size());
-        std::transform(contents.samples.begin(), contents.samples.end(), pcm.begin(), [](float value) {
-            return static_cast<std::int16_t>(std::lround(std::clamp(value, -1.0f, 32767.0f / 32768.0f) * 32768.0f));
-        });
-        const Platform::Audio::PcmFormat format{static_cast<std::uint16_t>(contents.channels), contents.rate, 16,
-                                                Platform::Audio::SampleEncoding::Integer};
-        auto& sound = words_[static_cast<std::size_t>(word)];
-        if (sound.Make(format, reinterpret_cast<const std::uint8_t*>(pcm.data()),
-                       static_cast<std::uint32_t>(pcm.size() * sizeof(std::int16_t)), rate)
-                != Platform::Audio::NoError
-            || sound.Streamed())
+        if (!LoadCountWord(folder_ + language + "/" + CountWordFile(word) + ".wav", rate,
+                           words_[static_cast<std::size_t>(word)]))
             return false;
     }
     return true;

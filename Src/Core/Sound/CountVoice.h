@@ -11,6 +11,10 @@
 
 namespace Core {
 
+/// Reads a word's wave file and converts it to rate, whole in memory, as the spoken count
+/// plays it. False when the file cannot be read or is too long to hold.
+bool LoadCountWord(const std::string& path, std::uint32_t rate, Platform::Audio::SampleSound& sound);
+
 /// The spoken count from the shipped sound files: one folder per language under the voice
 /// folder, each holding a wave file per word (CountWordFile), rendered when the program was
 /// built and trimmed so that each word's sound begins at its first frame. The words of the
