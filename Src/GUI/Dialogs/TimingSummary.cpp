@@ -42,6 +42,20 @@ constexpr HelpEntry SummaryHelp[] = {
     {TimingSummaryDialog::CloseId, FromTextTable(TimingText::CloseHelp)},
 };
 
+// An axis from low to high (high > low) with ticks on round numbers (1, 2 or 5 times a power
+// of ten, about four steps over the span) and on 0, the range widened to whole steps.
+void RoundTicks(QValueAxis* axis, double low, double high)
+{
+    const double rough = (high - low) / 4.0;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    const double step = rough <= power ? power : rough <= 2 * power ? 2 * power : rough <= 5 * power ? 5 * power : 10 * power;
+    axis->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+}
+
 QString Text(int index)
 {
     return FromTableText(System::CurrentLanguage()->GetText(index));
@@ -168,12 +182,10 @@ void TimingSummaryDialog::Fill()
         worst = std::max(worst, std::abs(ms));
     }
     auto* time = new QValueAxis;
-    time->setRange(0, std::ceil(last));
+    RoundTicks(time, 0, last);
     time->setTitleText(Text(TimingText::TimeAxis));
-    time->setLabelFormat(QStringLiteral("%.0f"));
     auto* errorAxis = new QValueAxis;
-    errorAxis->setRange(-std::ceil(worst * 1.1), std::ceil(worst * 1.1));
-    errorAxis->setLabelFormat(QStringLiteral("%.0f"));
+    RoundTicks(errorAxis, -worst * 1.1, worst * 1.1);
     errors->addAxis(time, Qt::AlignBottom);
     errors->addAxis(errorAxis, Qt::AlignLeft);
     for (QScatterSeries* series : {clicked, muted, stray}) {
@@ -205,8 +217,7 @@ void TimingSummaryDialog::Fill()
     auto* positions = new QBarCategoryAxis;
     positions->append(labels);
     auto* biasAxis = new QValueAxis;
-    biasAxis->setRange(-std::ceil(most * 1.2), std::ceil(most * 1.2));
-    biasAxis->setLabelFormat(QStringLiteral("%.0f"));
+    RoundTicks(biasAxis, -most * 1.2, most * 1.2);
     bias->addAxis(positions, Qt::AlignBottom);
     bias->addAxis(biasAxis, Qt::AlignLeft);
     bars->attachAxis(positions);
