@@ -208,13 +208,17 @@ int main(int argc, char** argv)
     settings.SetFirstSettings(Platform::FirstSettingsFile());
     if (!commandLine.MidiClockPort().isEmpty())
         Platform::Audio::MidiClockOut::Instance().ConnectTo(commandLine.MidiClockPort().toStdString());
+    // The beats of a MIDI clock that comes in, for the runs to follow: outlives the program.
+    Core::BeatGrid clockGrid;
     Core::Program program;
+    program.Controller().FollowGrid(&clockGrid);
     // The diary outlives the window, whose last Stop writes the session playing then.
     Diary::Keeper diary(settings);
     GUI::ApplicationWindowOptions options;
     options.requests = commandLine.Requests();
     options.diary = &diary;
     options.midiInput = &program.Output();
+    options.clockGrid = &clockGrid;
     GUI::ApplicationWindow window(program.Controller(), settings, options);
     try {
         if (!window.Startup())

@@ -176,10 +176,16 @@ struct ProgramSwitches {
 /// How Tolvane is controlled from outside and plays in sync with others, kept in the file
 /// between runs (lines beside Language, outside every record: loading a preset keeps them).
 /// Only values other than the defaults are written.
+/// ControlSettings::MidiClock: no clock, the clock sent (JACK's midi_out), the clock that comes in followed.
+inline constexpr std::int32_t MidiClockOff = 0;
+inline constexpr std::int32_t MidiClockSend = 1;
+inline constexpr std::int32_t MidiClockFollow = 2;
+
 struct ControlSettings {
     std::int32_t OscPort = 0;                 ///< UDP port for OSC commands; 0: off
     std::string OscAddress = "127.0.0.1";     ///< the address the port is bound to (numeric)
     std::string MidiMap;                      ///< notes and controllers to commands (Core::MidiMap's text)
+    std::int32_t MidiClock = 1;               ///< MidiClockOff, MidiClockSend, MidiClockFollow
 
     bool operator==(const ControlSettings&) const = default;
 };

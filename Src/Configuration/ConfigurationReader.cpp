@@ -263,6 +263,15 @@ bool Reader::ApplyControlKey(const Pair& pair)
         control_->OscAddress = pair.value;
         return true;
     }
+    if (EqualsIgnoringCase(pair.key, "MidiClock")) {
+        const auto read = ReadInteger(pair.value);
+        if (read && *read >= MidiClockOff && *read <= MidiClockFollow)
+            control_->MidiClock = static_cast<std::int32_t>(*read);
+        else
+            System::Log().Write(System::Warn, "Value '%s' of key MidiClock in configuration file is out of range; it was ignored",
+                                pair.value.c_str());
+        return true;
+    }
     if (EqualsIgnoringCase(pair.key, "MidiMap")) {
         control_->MidiMap = pair.value;
         return true;

@@ -171,6 +171,8 @@ std::string WriteConfiguration(const ConfigurationData& current, const char16_t*
             writer.Line("OscAddress", control->OscAddress);
         if (control->MidiMap != defaults.MidiMap)
             writer.Line("MidiMap", control->MidiMap);
+        if (control->MidiClock != defaults.MidiClock)
+            writer.Line("MidiClock", std::to_string(control->MidiClock));
     }
     writer.Block(current);
 

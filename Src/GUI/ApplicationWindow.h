@@ -35,6 +35,9 @@ class QToolButton;
 namespace Configuration {
 class IConfiguration;
 }
+namespace Core {
+class BeatGrid;
+}
 namespace Diary {
 class Keeper;
 }
@@ -45,6 +48,7 @@ class Mixer;
 namespace GUI {
 
 class BeatView;
+class ClockFollow;
 class ExportDialog;
 class SetlistDialog;
 class SongEditorDialog;
@@ -83,6 +87,9 @@ struct ApplicationWindowOptions {
     /// The output whose MIDI input (and the ALSA sequencer port, stamped on its clock) the
     /// window reads (see MidiInPump); null: no MIDI input.
     Platform::Audio::Mixer* midiInput = nullptr;
+    /// Where a MIDI clock that comes in publishes its beats for the runs to follow (the
+    /// metronome follows this grid; outlives the window); null: the clock is never followed.
+    Core::BeatGrid* clockGrid = nullptr;
 };
 
 /// The program's main window: tempo read-out, beat lamp, Start/Stop and Tap buttons, tempo and
@@ -227,6 +234,11 @@ public:
     RemoteControl* Remote() const { return remote_; }
     /// The program's MIDI input, for whoever listens to it; made at start-up (null before).
     MidiInPump* MidiInput() const { return midiIn_; }
+    /// The MIDI clock: Configuration::MidiClockOff, MidiClockSend (through the JACK client's
+    /// midi_out port) or MidiClockFollow (the clock that comes in); kept in the settings.
+    void SetMidiClock(int mode);
+    /// The clock being followed; null before start-up.
+    ClockFollow* ClockFollower() const { return clockFollow_; }
     /// Carries out one request line of the command line ("preset NAME", "practice OPTION",
     /// "tempo N", "view WISH", "start").
     bool CarryOutRequest(const QString& request);
@@ -390,6 +402,7 @@ private:
     ApplicationWindowStartup startup_{*this};
     RemoteControl* remote_ = nullptr; // a child of the window
     MidiInPump* midiIn_ = nullptr;    // a child of the window
+    ClockFollow* clockFollow_ = nullptr; // a child of the window, with the MIDI input
     Configuration::IConfiguration& configuration_;
     Core::IMetronome& metronome_;
     TempoInput tempoInput_;

@@ -39,6 +39,7 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -435,6 +436,14 @@ bool ApplicationWindow::CarryOutRequest(const QString& request)
         bool number = false;
         const int port = request.mid(4).toInt(&number);
         return number && port >= 0 && port <= 65535 && ListenForOsc(port);
+    }
+    if (request.startsWith(QLatin1String("clock "))) {
+        static const QString modes[] = {QStringLiteral("off"), QStringLiteral("send"), QStringLiteral("follow")};
+        const auto mode = std::find(std::begin(modes), std::end(modes), request.mid(6));
+        if (mode == std::end(modes))
+            return false;
+        SetMidiClock(static_cast<int>(mode - std::begin(modes)));
+        return true;
     }
     if (request.startsWith(QLatin1String("tempo "))) {
         bool number = false;

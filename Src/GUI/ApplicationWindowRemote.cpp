@@ -2,10 +2,13 @@
 #include "GUI/ApplicationWindow.h"
 
 #include "Configuration/IConfiguration.h"
+#include "GUI/ClockFollow.h"
 #include "GUI/MidiInPump.h"
+#include "Platform/Audio/MidiClock.h"
 #include "GUI/RemoteControl.h"
 #include "Platform/Text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace GUI {
@@ -58,6 +61,22 @@ void ApplicationWindow::StartRemoteControl()
     };
     midiIn_ = new MidiInPump(options_.midiInput, this);
     remote_->ListenMidi(*midiIn_, Core::MidiMap::FromText(control.MidiMap));
+    if (options_.midiInput != nullptr && options_.clockGrid != nullptr) {
+        ClockFollow::Actions actions;
+        // The clock's Start begins the run from its bar 1, also when the run plays already.
+        actions.start = [this] {
+            StopIfRunning();
+            StartRequest();
+        };
+        actions.stop = [this] { StopIfRunning(); };
+        actions.tempo = [this](int bpm) {
+            if (!TrainerOwnsTempo())
+                SetTempoRequest(std::clamp(bpm, KeyboardTempoMinimum, KeyboardTempoMaximum));
+        };
+        actions.shownTempo = [this] { return Tempo(); };
+        clockFollow_ = new ClockFollow(*midiIn_, *options_.midiInput, *options_.clockGrid, std::move(actions), this);
+    }
+    SetMidiClock(control.MidiClock);
     if (control.OscPort != 0)
         ListenForOsc(control.OscPort); // a port that cannot be opened is logged; the window runs on
 }
@@ -71,6 +90,15 @@ bool ApplicationWindow::ListenForOsc(int port)
         return false;
     control.OscPort = port;
     return true;
+}
+
+void ApplicationWindow::SetMidiClock(int mode)
+{
+    StartRemoteControl();
+    configuration_.GetControlSettings().MidiClock = mode;
+    Platform::Audio::MidiClockOut::Instance().SetSending(mode == Configuration::MidiClockSend);
+    if (clockFollow_)
+        clockFollow_->Follow(mode == Configuration::MidiClockFollow);
 }
 
 } // namespace GUI

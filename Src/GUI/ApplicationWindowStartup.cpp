@@ -215,6 +215,8 @@ bool ApplicationWindowStartup::CheckSingleInstance()
     });
     instance_->AddRequest(QStringLiteral("osc"),
                           [&window, answer](const QString& port) { return answer(window.CarryOutRequest("osc " + port)); });
+    instance_->AddRequest(QStringLiteral("clock"),
+                          [&window, answer](const QString& mode) { return answer(window.CarryOutRequest("clock " + mode)); });
     instance_->AddRequest(QStringLiteral("start"),
                           [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(

@@ -61,6 +61,11 @@ CommandLine::CommandLine(const QStringList& arguments)
                                        QStringLiteral("Send the MIDI clock to the JACK MIDI port <port> (\"client:port\")."),
                                        QStringLiteral("port"));
     parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json, diaryCsv, oscPort, midiClock});
+    const QCommandLineOption midiClockMode(
+        QStringLiteral("midi-clock"),
+        QStringLiteral("MIDI clock: off, send (JACK's midi_out port) or follow the clock that comes in."),
+        QStringLiteral("off|send|follow"));
+    parser_.addOption(midiClockMode);
     parser_.addOption(QCommandLineOption(QStringLiteral("fullscreen"),
                                          QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
     parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
@@ -158,6 +163,15 @@ CommandLine::CommandLine(const QStringList& arguments)
         tempo_ = bpm;
     }
     midiClockPort_ = parser_.value(midiClock);
+    if (parser_.isSet(midiClockMode)) {
+        const QString mode = parser_.value(midiClockMode);
+        if (mode != QLatin1String("off") && mode != QLatin1String("send") && mode != QLatin1String("follow")) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--midi-clock takes off, send or follow (not '%1').").arg(mode);
+            return;
+        }
+        midiClockMode_ = QStringLiteral("clock ") + mode;
+    }
     if (parser_.isSet(oscPort)) {
         bool number = false;
         const int port = parser_.value(oscPort).toInt(&number);
@@ -363,6 +377,8 @@ QStringList CommandLine::Requests() const
     QStringList requests;
     if (oscPort_)
         requests << QStringLiteral("osc %1").arg(*oscPort_);
+    if (!midiClockMode_.isEmpty())
+        requests << midiClockMode_;
     if (!preset_.isEmpty())
         requests << QStringLiteral("preset ") + preset_;
     requests << practice_;

@@ -16,6 +16,8 @@ namespace GUI {
 ///   --fullscreen      show the full-screen beat view; --visual-only: mute the sound
 ///   --osc-port N      take OSC commands on UDP port N (0: off), kept in the settings
 ///   --midi-clock-out PORT  connect the MIDI clock (Tolvane:midi_out) to the JACK port PORT
+///   --midi-clock off|send|follow  no MIDI clock, send it, or follow the clock that comes in;
+///                     kept in the settings
 ///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT,
 ///   --count-voice on|off|count-in
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
@@ -119,6 +121,7 @@ private:
     ScoreOptions score_;
     QString diaryCsv_;
     QString midiClockPort_;
+    QString midiClockMode_; ///< "clock MODE" request, or empty
 };
 
 /// Tells on stderr that a request of the command line was not carried out.

@@ -638,12 +638,12 @@ constexpr const char16_t* Texts[] = {
     u"", // 371
     u"", // 372
     u"", // 373
-    u"", // 374
-    u"", // 375
-    u"", // 376
-    u"", // 377
-    u"", // 378
-    u"", // 379
+    u"MIDI clock", // 374
+    u"&No MIDI clock", // 375
+    u"&Send the clock (JACK's midi_out port)", // 376
+    u"&Follow the clock that comes in", // 377
+    u"Following a clock of %1 beats a minute.", // 378
+    u"No clock is coming in.", // 379
     // Ableton Link and MIDI clock out through ALSA: 380-399
     u"", // 380
     u"", // 381
@@ -659,9 +659,9 @@ constexpr const char16_t* Texts[] = {
     u"", // 391
     u"", // 392
     u"", // 393
-    u"", // 394
-    u"", // 395
-    u"", // 396
+    u"Tolvane neither sends nor follows a MIDI clock.", // 394
+    u"Sends MIDI clock, Start and Stop through the midi_out port of Tolvane's JACK client, so that a drum machine or a DAW plays along.", // 395
+    u"Takes the tempo, the beats, Start, Stop and Continue from a MIDI clock on midi_in (JACK or the ALSA sequencer); there is no count-in.", // 396
     u"", // 397
     u"", // 398
     u"", // 399

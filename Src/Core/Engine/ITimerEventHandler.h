@@ -22,6 +22,15 @@ public:
         (void)msAfterAnchor;
         return false;
     }
+    /// For a handler that follows another program's beat grid: true, with the frame of the
+    /// run's first tick (at or after reachable, the first frame a tick can still sound on),
+    /// instead of reachable itself. Asked once on the timer thread before the first tick.
+    virtual bool FirstTickFrame(double reachable, double& frame)
+    {
+        (void)reachable;
+        (void)frame;
+        return false;
+    }
 };
 
 } // namespace Core

@@ -166,4 +166,9 @@ void Metronome::SetCountVoice(ICountVoice* voice)
     services_.countVoice = voice;
 }
 
+void Metronome::FollowGrid(const BeatGrid* grid)
+{
+    services_.grid = grid;
+}
+
 } // namespace Core

@@ -34,6 +34,9 @@ public:
     void SetBeatIndicator(IBeatIndicator* indicator);
     /// Sets the spoken count's voice (null: none) for the runs started from now on.
     void SetCountVoice(ICountVoice* voice);
+    /// Runs started from now on follow grid's beats while it holds one (null: never). The grid
+    /// must outlive those runs. Window thread, between runs.
+    void FollowGrid(const BeatGrid* grid);
 
     /// The strategy of the last Start; null before the first and after a Start with an
     /// unknown BeatType.

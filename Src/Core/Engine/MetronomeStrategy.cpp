@@ -4,9 +4,12 @@
 #include "Core/Sound/SoundEngineMessages.h"
 #include "Core/Engine/CountWords.h"
 #include "Core/Engine/TimerFlags.h"
+#include "Platform/Clock.h"
+#include "Platform/FrameClock.h"
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace Core {
 
@@ -124,6 +127,14 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
     }
     timerStrategy_->Initialise(settings, run_);
     PreparePractice(settings, secondary, compound);
+    // A run that follows another program's beats has no count-in of its own: the leader counts.
+    // A grid that comes later (the leader's clock starts after the run) is followed from then.
+    BeatGrid::Line line;
+    grid_ = timerStrategy_->IsTempoLocked() ? nullptr : services.grid;
+    if (grid_ != nullptr && grid_->Read(line))
+        countInTicks_ = 0;
+    anchorFrame_ = lastTickFrame_ = -1;
+    startTick_ = 0;
     if (timerStrategy_->IsTempoLocked())
         handler_->OnTrainerStarted(timerStrategy_->GetBpm(), warmUp_);
 
@@ -282,6 +293,16 @@ bool MetronomeStrategy::PlayTick()
 
 void MetronomeStrategy::OnTimer()
 {
+    if (const Platform::SoundStamp stamp = Platform::CurrentSoundStamp(); stamp.frameClock != nullptr) {
+        if (anchorFrame_ < 0) {
+            anchorFrame_ = stamp.frame;
+            framesPerMs_ = stamp.frameClock->FrameRate() / 1000.0;
+            // The first tick's place in the leader's bar.
+            mainTick_ = startTick_;
+            patternPosition_ = static_cast<std::int32_t>(startTick_ % patternLength_);
+        }
+        lastTickFrame_ = stamp.frame;
+    }
     if (countInTicks_ > 0) {
         // The count-in counts toward nothing: the timer strategy (the trainer) does not see it.
         if (!timer_->IsRunning())
@@ -452,6 +473,29 @@ double MetronomeStrategy::NextTickShift()
     // mainTick_ is the number of the tick to come.
     const std::int64_t inPair = mainTick_ % (2LL * ticksPerSwingStep_);
     return inPair == ticksPerSwingStep_ ? swingShift_ : 0.0;
+}
+
+bool MetronomeStrategy::NextTickOffset(double& msAfterAnchor)
+{
+    BeatGrid::Line line;
+    if (grid_ == nullptr || anchorFrame_ < 0 || framesPerMs_ <= 0 || !grid_->Read(line))
+        return false;
+    msAfterAnchor = (BeatGrid::NextTick(line, lastTickFrame_, ticksPerPulse_) - anchorFrame_) / framesPerMs_;
+    return true;
+}
+
+bool MetronomeStrategy::FirstTickFrame(double reachable, double& frame)
+{
+    BeatGrid::Line line;
+    if (grid_ == nullptr || !grid_->Read(line))
+        return false;
+    // The grid's first tick at or after reachable, and how far into the leader's bar it lies.
+    const double step = line.framesPerBeat / ticksPerPulse_;
+    const auto k = static_cast<std::int64_t>(std::ceil((reachable - line.origin) / step));
+    frame = line.origin + static_cast<double>(k) * step;
+    const std::int64_t tick = line.originBeat * ticksPerPulse_ + k;
+    startTick_ = ((tick % ticksPerBar_) + ticksPerBar_) % ticksPerBar_;
+    return true;
 }
 
 void MetronomeStrategy::EndRun(bool failedSound)

@@ -1,5 +1,6 @@
 #pragma once
 #include "Configuration/ConfigurationData.h"
+#include "Core/Engine/BeatGrid.h"
 #include "Core/Engine/BeatPatterns.h"
 #include "Core/Engine/IMetronome.h"
 #include "Core/Engine/IBeatIndicator.h"
@@ -43,6 +44,9 @@ struct MetronomeServices {
     SongMetronomeStrategy* song = nullptr;
     /// The spoken count's voice; null runs never speak.
     ICountVoice* countVoice = nullptr;
+    /// Another program's beats (an external MIDI clock) while the run is to follow them;
+    /// null, or a grid with nothing published, plays the run's own tempo.
+    const BeatGrid* grid = nullptr;
 };
 
 /// One way of playing beats (simple, accented bar, custom pattern, custom rhythm) and the run
@@ -62,6 +66,11 @@ public:
     void OnTimer() override;
     /// Swing: the next tick's shift from the straight grid (see ITimerEventHandler).
     double NextTickShift() override;
+    /// Following a beat grid (MetronomeServices::grid): every tick on the grid's ticks.
+    bool NextTickOffset(double& msAfterAnchor) override;
+    /// Following a beat grid: the run starts on the first of its ticks it can reach, at that
+    /// tick's place in the bar (the grid counts its beats from the leader's bar 1).
+    bool FirstTickFrame(double reachable, double& frame) override;
 
     /// Beats of one bar for the speed trainer's bar mode.
     virtual std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) = 0;
@@ -184,6 +193,14 @@ private:
     // drawing, because that thread must not close streams or join threads; the next control
     // call (Stop, Start) closes them.
     std::atomic<bool> awaitingClose_{false};
+    // Following another program's beats: its grid (null: not followed), the frames of the
+    // run's first tick and of the last one (timer thread; -1 before the first), the frames in
+    // a millisecond, and the ticks into the bar the run starts at.
+    const BeatGrid* grid_ = nullptr;
+    double anchorFrame_ = -1;
+    double lastTickFrame_ = -1;
+    double framesPerMs_ = 0;
+    std::int64_t startTick_ = 0;
 };
 
 } // namespace Core

@@ -145,8 +145,19 @@ void Timer::Run(std::uint64_t generation)
     // The run's one anchor: every later tick counts on from here in frames.
     TickFrame last;
     last = last.Plus(clock.RunStartFrame());
+    // A run that follows another program's beats starts on the first of them it can still
+    // reach: that tick waits for its time as every later one does.
+    if (double first = 0; handler_->FirstTickFrame(last.Value(), first) && first > last.Value()) {
+        last = TickFrame{}.Plus(first);
+        std::int64_t due = clock.HandOverTime(first);
+        while (KeepsRunning(generation) && Platform::Clock::Now() < due) {
+            wake_.WaitUntil(due);
+            due = clock.HandOverTime(first);
+        }
+    }
     const TickFrame anchor = last;
-    Tick(last, std::min(Platform::Clock::Now(), clock.HandOverTime(last.Value())));
+    if (KeepsRunning(generation))
+        Tick(last, std::min(Platform::Clock::Now(), clock.HandOverTime(last.Value())));
 
     int lateCount = 0;
     while (KeepsRunning(generation)) {

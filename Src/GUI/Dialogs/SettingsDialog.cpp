@@ -47,6 +47,9 @@ constexpr HelpEntry HelpTexts[] = {
     {SyncControlDialog::MapId, FromTextTable(SyncControlDialog::FirstHelp + 3)},
     {SyncControlDialog::LearnId, FromTextTable(SyncControlDialog::FirstHelp + 4)},
     {SyncControlDialog::ClearId, FromTextTable(SyncControlDialog::FirstHelp + 5)},
+    {SyncControlDialog::ClockOffId, FromTextTable(SyncControlDialog::ClockHelp)},
+    {SyncControlDialog::ClockSendId, FromTextTable(SyncControlDialog::ClockHelp + 1)},
+    {SyncControlDialog::ClockFollowId, FromTextTable(SyncControlDialog::ClockHelp + 2)},
 };
 
 // The tab texts, in page order.

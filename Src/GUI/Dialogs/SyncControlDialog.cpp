@@ -4,20 +4,24 @@
 #include "Configuration/IConfiguration.h"
 #include "Core/Control/MidiMap.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/ClockFollow.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/RemoteControl.h"
 #include "GUI/ScreenFit.h"
 #include "GUI/MidiInPump.h"
 #include "System/CurrentLanguage.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
@@ -36,6 +40,9 @@ enum PageText : int {
     TempoStepText, PresetText,
 };
 static_assert(PresetText + 1 == SyncControlDialog::FirstHelp);
+
+// The MIDI clock's texts (the block for MIDI clock in, 360-379).
+enum ClockText : int { ClockTitle = 374, ClockOffText, ClockSendText, ClockFollowText, FollowingText, NoClockText };
 
 QString TableText(int index)
 {
@@ -93,6 +100,12 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
     address_ = Tag(new QLineEdit(this), OscAddressId);
     warning_ = new QLabel(this);
     oscStatus_ = new QLabel(this);
+    clockModes_ = new QButtonGroup(this);
+    for (int mode = 0; mode < static_cast<int>(clock_.size()); ++mode) {
+        clock_[static_cast<std::size_t>(mode)] = Tag(new QRadioButton(this), ClockOffId + mode);
+        clockModes_->addButton(clock_[static_cast<std::size_t>(mode)], mode);
+    }
+    clockStatus_ = new QLabel(this);
     map_ = Tag(new QTreeWidget(this), MapId);
     learn_ = Tag(new QPushButton(this), LearnId);
     clear_ = Tag(new QPushButton(this), ClearId);
@@ -102,7 +115,7 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
     port_->setRange(1024, 65535);
     port_->setValue(9000);
     address_->setMaxLength(45);
-    for (QLabel* label : {warning_, oscStatus_, midiStatus_})
+    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_})
         label->setWordWrap(true);
     QPalette palette = warning_->palette();
     palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
@@ -140,8 +153,13 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
     midi->addWidget(learn_, 1, 0);
     midi->addWidget(clear_, 1, 1, Qt::AlignLeft);
     midi->addWidget(midiStatus_, 2, 0, 1, 2);
+    QGridLayout* clock = grid(groups_[2]);
+    for (int mode = 0; mode < static_cast<int>(clock_.size()); ++mode)
+        clock->addWidget(clock_[static_cast<std::size_t>(mode)], mode, 0);
+    clock->addWidget(clockStatus_, static_cast<int>(clock_.size()), 0);
     page->addWidget(groups_[0], 0, 0);
-    page->addWidget(groups_[1], 0, 1);
+    page->addWidget(groups_[2], 1, 0);
+    page->addWidget(groups_[1], 0, 1, 2, 1);
     page->setColumnStretch(0, 2);
     page->setColumnStretch(1, 3);
 
@@ -187,6 +205,9 @@ void SyncControlDialog::ShowTexts()
 {
     groups_[0]->setTitle(TableText(OscTitle));
     groups_[1]->setTitle(TableText(MidiTitle));
+    groups_[2]->setTitle(TableText(ClockTitle));
+    for (int mode = 0; mode < static_cast<int>(clock_.size()); ++mode)
+        clock_[static_cast<std::size_t>(mode)]->setText(TableText(ClockOffText + mode));
     oscOn_->setText(TableText(OscOnText));
     portLabel_->setText(TableText(PortText));
     addressLabel_->setText(TableText(AddressText));
@@ -209,6 +230,8 @@ void SyncControlDialog::Load(const Configuration::ConfigurationData&)
     port_->setEnabled(oscOn_->isChecked());
     address_->setEnabled(oscOn_->isChecked());
     warning_->setVisible(!LoopbackAddress(control.OscAddress));
+    if (QAbstractButton* mode = clockModes_->button(control.MidiClock))
+        mode->setChecked(true);
     ShowMap();
     ShowStatus();
 }
@@ -248,11 +271,22 @@ void SyncControlDialog::ShowStatus()
         midi = TableText(NoInputText);
     if (midiStatus_->text() != midi)
         midiStatus_->setText(midi);
+    const ClockFollow* follow = window_.ClockFollower();
+    const double bpm = follow && follow->Following() ? follow->Bpm() : 0.0;
+    // The tempo with the decimal sign of the program's language.
+    const QString code = QString::fromUtf16(configuration_.GetLanguage());
+    const QLocale locale = code.isEmpty() ? QLocale(QLocale::English) : QLocale(code);
+    const QString clock = bpm > 0 ? TableText(FollowingText).arg(locale.toString(bpm, 'f', 1)) : TableText(NoClockText);
+    clockStatus_->setVisible(clockModes_->checkedId() == Configuration::MidiClockFollow);
+    if (clockStatus_->text() != clock)
+        clockStatus_->setText(clock);
 }
 
 bool SyncControlDialog::ApplyControl()
 {
     Configuration::ControlSettings& control = configuration_.GetControlSettings();
+    if (const int mode = clockModes_->checkedId(); mode >= 0 && mode != control.MidiClock)
+        window_.SetMidiClock(mode);
     const QString address = address_->text().trimmed();
     if (!NumericAddress(address)) {
         QMessageBox::warning(this, groups_[0]->title(), TableText(BadAddressText));
@@ -283,7 +317,7 @@ void SyncControlDialog::EndLearning()
 void SyncControlDialog::NameControls()
 {
     map_->setAccessibleName(TableText(MidiTitle));
-    for (QLabel* label : {warning_, oscStatus_, midiStatus_})
+    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_})
         label->setAccessibleName(label->text());
 }
 

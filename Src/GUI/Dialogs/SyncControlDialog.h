@@ -3,11 +3,13 @@
 
 #include <array>
 
+class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QSpinBox;
 class QTimer;
 class QTreeWidget;
@@ -24,7 +26,8 @@ class ApplicationWindow;
 /// it is bound to, with a warning for any other than the loopback address, and what came in
 /// so far) and the MIDI map (each command with the note or controller that sets it off; Learn
 /// takes the next note or pedal pressed, Clear removes it; which MIDI input is read). The MIDI
-/// map changes as soon as a trigger is learnt or cleared; the OSC settings are applied on OK
+/// map changes as soon as a trigger is learnt or cleared; the MIDI clock (none, sent, or the
+/// one that comes in followed, with its tempo shown) and the OSC settings are applied on OK
 /// (ApplyControl). GUI thread only.
 class SyncControlDialog final : public TabDialog {
     Q_OBJECT
@@ -36,6 +39,12 @@ public:
     static constexpr int MapId = 1433;
     static constexpr int LearnId = 1434;
     static constexpr int ClearId = 1435;
+    /// The MIDI clock's choice: off, send, follow (ClockOffId + Configuration::MidiClock...).
+    static constexpr int ClockOffId = 1450;
+    static constexpr int ClockSendId = 1451;
+    static constexpr int ClockFollowId = 1452;
+    /// The MIDI clock's help lines in [Text], in the order of its identifiers.
+    static constexpr int ClockHelp = 394;
     /// The page's tab text in [Text]; the page's other texts follow it (the block 200-239).
     static constexpr int TabText = 200;
     /// Its help lines in [Text], in the order of the identifiers.
@@ -62,7 +71,7 @@ private:
 
     Configuration::IConfiguration& configuration_;
     ApplicationWindow& window_;
-    std::array<QGroupBox*, 2> groups_{}; // OSC, MIDI control
+    std::array<QGroupBox*, 3> groups_{}; // OSC, MIDI control, MIDI clock
     QCheckBox* oscOn_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QSpinBox* port_ = nullptr;
@@ -74,6 +83,9 @@ private:
     QPushButton* learn_ = nullptr;
     QPushButton* clear_ = nullptr;
     QLabel* midiStatus_ = nullptr;
+    QButtonGroup* clockModes_ = nullptr;
+    std::array<QRadioButton*, 3> clock_{}; // off, send, follow
+    QLabel* clockStatus_ = nullptr;
     QTimer* status_ = nullptr;
 };
 

@@ -94,8 +94,13 @@ public:
     /// far the next one is expected; firstBar: the first beat of bar 1 (Start goes out with it).
     void Beat(double frame, double framesPerBeat, bool firstBar) noexcept
     {
-        beats_.Push({frame, framesPerBeat, firstBar});
+        if (sending_.load(std::memory_order_relaxed))
+            beats_.Push({frame, framesPerBeat, firstBar});
     }
+    /// Any thread: whether the runs' beats go out as clock (off: the next runs send nothing,
+    /// a run playing ends its clock after four beats without a Stop).
+    void SetSending(bool on) noexcept { sending_.store(on, std::memory_order_relaxed); }
+    bool Sending() const noexcept { return sending_.load(std::memory_order_relaxed); }
     /// Control thread: the run has ended; Stop goes out at the start of the next cycle.
     void Stop() noexcept { stops_.fetch_add(1, std::memory_order_release); }
 
@@ -112,8 +117,12 @@ public:
             }
             generator_.Stop();
             startFrame_ = -1;
-            static constexpr std::uint8_t stop[] = {0xFC};
-            write(0u, stop, 1u);
+            // Only a clock that went out is stopped.
+            if (sent_) {
+                static constexpr std::uint8_t stop[] = {0xFC};
+                write(0u, stop, 1u);
+            }
+            sent_ = false;
         }
         BeatCue cue;
         while (beats_.Pop(cue)) {
@@ -131,6 +140,7 @@ public:
             }
             static constexpr std::uint8_t clock[] = {0xF8};
             write(offset, clock, 1u);
+            sent_ = true;
         });
     }
 
@@ -165,6 +175,8 @@ private:
     unsigned stopsSeen_ = 0; // stream thread
     MidiClockGenerator generator_;
     std::int64_t startFrame_ = -1;
+    bool sent_ = false; // stream thread: clocks went out since the last Stop
+    std::atomic<bool> sending_{true};
     mutable std::mutex destinationLock_;
     std::string destination_;
 };
