@@ -103,43 +103,65 @@ void BeatView::SetStrong(bool strong)
     strong_ = strong;
 }
 
+template <typename Take>
+bool BeatView::TakeWithOthers(HeardTimeline& others, Take take)
+{
+    bool changed = take();
+    if (batching_) {
+        changedInBatch_ = changedInBatch_ || changed;
+        return false;
+    }
+    batching_ = true;
+    changedInBatch_ = false;
+    others.Service();
+    batching_ = false;
+    return changed || changedInBatch_;
+}
+
 void BeatView::Flash(std::int32_t value, std::int64_t heardTime)
 {
     if (!drawing_.load(std::memory_order_acquire))
         return;
-    bool flash = false;
-    if (value != Dark) {
-        const bool downbeat = value == 0;
-        ++beatsSinceDownbeat_;
-        if (downbeat) {
-            beatsPerBar_ = beatsSinceDownbeat_ > 1 ? beatsSinceDownbeat_ - 1 : beatsPerBar_;
-            beatsSinceDownbeat_ = 1;
+    const bool paint = TakeWithOthers(positions_, [&] {
+        bool flash = false;
+        if (value != Dark) {
+            const bool downbeat = value == 0;
+            ++beatsSinceDownbeat_;
+            if (downbeat) {
+                beatsPerBar_ = beatsSinceDownbeat_ > 1 ? beatsSinceDownbeat_ - 1 : beatsPerBar_;
+                beatsSinceDownbeat_ = 1;
+            }
+            flash = BeatFlashes(tempo_, beatsPerBar_, downbeat)
+                    && (flashes_ == 0 || heardTime - lastFlash_ >= LeastFlashGap);
         }
-        flash = BeatFlashes(tempo_, beatsPerBar_, downbeat) && (flashes_ == 0 || heardTime - lastFlash_ >= LeastFlashGap);
-    }
-    if (flash) {
-        QColor colour = QColor::fromRgb(colours_[static_cast<std::size_t>(value)]);
-        if (!strong_)
-            colour = QColor(colour.red() * SubtleShare / 100, colour.green() * SubtleShare / 100,
-                            colour.blue() * SubtleShare / 100);
-        flashColour_ = colour;
-        lastFlash_ = heardTime;
-        ++flashes_;
-    }
-    if (flash == flashing_ && !flash)
-        return;
-    flashing_ = flash;
-    repaint(); // now, not on a later update request, as the lamp does
+        if (flash) {
+            QColor colour = QColor::fromRgb(colours_[static_cast<std::size_t>(value)]);
+            if (!strong_)
+                colour = QColor(colour.red() * SubtleShare / 100, colour.green() * SubtleShare / 100,
+                                colour.blue() * SubtleShare / 100);
+            flashColour_ = colour;
+            lastFlash_ = heardTime;
+            ++flashes_;
+        }
+        const bool changed = flash || flash != flashing_;
+        flashing_ = flash;
+        return changed;
+    });
+    if (paint)
+        repaint(); // now, not on a later update request, as the lamp does
 }
 
 void BeatView::Position(std::int32_t value)
 {
     if (!drawing_.load(std::memory_order_acquire))
         return;
-    bar_ = static_cast<std::int16_t>(static_cast<std::uint32_t>(value) >> 16);
-    beat_ = value & 0x7FFF;
-    countIn_ = (value & CountInFlag) != 0;
-    repaint();
+    if (TakeWithOthers(beats_, [&] {
+            bar_ = static_cast<std::int16_t>(static_cast<std::uint32_t>(value) >> 16);
+            beat_ = value & 0x7FFF;
+            countIn_ = (value & CountInFlag) != 0;
+            return true;
+        }))
+        repaint();
 }
 
 void BeatView::paintEvent(QPaintEvent*)

@@ -61,6 +61,13 @@ protected:
 private:
     void Flash(std::int32_t value, std::int64_t heardTime);
     void Position(std::int32_t value);
+    /// A beat and its position are heard at the same moment but come from two timelines: the
+    /// one that fires first takes what the other holds due by now, so both are painted at once
+    /// (two full-screen paints in a row would show the second a paint late).
+    template <typename Take>
+    bool TakeWithOthers(HeardTimeline& others, Take take);
+    bool batching_ = false;
+    bool changedInBatch_ = false;
 
     std::array<QRgb, 12> colours_{};
     std::atomic<bool> drawing_{false};

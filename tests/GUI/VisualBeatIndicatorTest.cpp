@@ -5,6 +5,7 @@
 #include "GUI/VisualBeatIndicator.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "GUI/BeatView.h"
 #include "GUI/Circle.h"
 #include "GUI/FlashLimiter.h"
 #include "GUI/MarkerPalette.h"
@@ -202,6 +203,41 @@ private slots:
         // Stop darkens the lamp at once, without waiting for the event loop.
         lamp.StopDrawing();
         QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
+    }
+
+    // A beat and its bar position are heard at one moment through two timelines: the full-screen
+    // view paints them in one picture (a second full-screen paint would come a paint late).
+    void TheViewPaintsABeatAndItsPositionAtOnce()
+    {
+        struct CountingView final : GUI::BeatView {
+            int paints = 0;
+            void paintEvent(QPaintEvent* event) override
+            {
+                ++paints;
+                GUI::BeatView::paintEvent(event);
+            }
+        } view;
+        view.resize(320, 240);
+        view.SetTempo(60);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.StartDrawing(MarkerSettings());
+        QTRY_VERIFY(view.paints > 0);
+        QCoreApplication::processEvents();
+        const int before = view.paints;
+        Platform::TickContext tick;
+        tick.heardTime = Platform::Clock::Now() + 100'000'000;
+        Platform::SetCurrentTick(&tick);
+        view.ShowBeat(0, Core::BeatLook::Normal);
+        Core::BarPosition position;
+        position.bar = 2;
+        position.beat = 3;
+        view.PostPosition(position);
+        Platform::SetCurrentTick(nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(view.ShownBeat() == 3 && view.Flashing(), 20000);
+        QCoreApplication::processEvents();
+        QCOMPARE(view.paints - before, 1);
+        view.StopDrawing();
     }
 };
 
