@@ -60,3 +60,10 @@ if(TARGET tolvane_gui AND TARGET PkgConfig::JACK)
   add_executable(bench_live_midi ${CMAKE_CURRENT_LIST_DIR}/LiveMidiBench.cpp)
   target_link_libraries(bench_live_midi PRIVATE tolvane_gui PkgConfig::JACK tolvane_warnings)
 endif()
+
+# Following a MIDI clock with jitter through JACK (run through bench/ClockFollow.sh, which
+# starts a private JACK server).
+if(TARGET tolvane_gui AND TARGET PkgConfig::JACK)
+  add_executable(bench_clock_follow ${CMAKE_CURRENT_LIST_DIR}/ClockFollowBench.cpp)
+  target_link_libraries(bench_clock_follow PRIVATE tolvane_gui PkgConfig::JACK tolvane_warnings)
+endif()

@@ -57,12 +57,18 @@ TEST(MidiClockFollower, TempoAndBeatsFromAJitteryClock)
     }
 }
 
-TEST(MidiClockFollower, ANewTempoIsTakenWithinTwoBeatsAndASilenceStartsAfresh)
+TEST(MidiClockFollower, LateClocksLeaveTheLineANewTempoIsTakenWithinTwoBeatsAndASilenceStartsAfresh)
 {
     std::mt19937 random(3);
     MidiClockFollower follower(Rate);
     const auto none = [](const MidiClockFollower&, int, double) {};
     double at = Send(follower, 0, 120, 24 * 8, 2, random, none);
+    // Ten clocks 30 ms late (the sender fell behind), then on time again.
+    const std::uint8_t clock = 0xF8;
+    for (int n = 0; n < 10; ++n, at += Rate / 48)
+        follower.Take(at + 0.03 * Rate, &clock, 1);
+    at = Send(follower, at, 120, 24, 0, random, none);
+    EXPECT_NEAR(follower.Bpm(), 120, 0.05);
     int taken = -1;
     Send(follower, at, 150, 24 * 4, 2, random, [&](const MidiClockFollower& f, int n, double) {
         if (taken < 0 && std::fabs(f.Bpm() - 150) < 0.5)

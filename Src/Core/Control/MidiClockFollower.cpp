@@ -51,25 +51,42 @@ void MidiClockFollower::Clock(double frame) noexcept
     }
     lastFrame_ = frame;
     if (HasTempo()) {
+        // A clock off the line by more than the tolerance is left out of it: a late one (its
+        // sender or the server fell behind) must not move the beats. Changed of them in a row
+        // on the same side are a new tempo: the line begins again from them.
         const double off = frame - LineAt(clocks_);
         const int side = std::fabs(off) <= ToleranceMs * rate_ / 1000.0 ? 0 : off > 0 ? 1 : -1;
-        beyond_ = side == 0 ? 0 : (beyond_ * side > 0 ? beyond_ + side : side);
-        if (beyond_ * beyond_ >= Changed * Changed) {
-            // A new tempo: the line goes on from the clocks that left the old one.
-            first_ = (first_ + count_ - (Changed - 1)) % Window;
-            count_ = Changed - 1;
+        if (side != 0) {
+            if (beyondSide_ != side)
+                beyond_ = 0;
+            beyondSide_ = side;
+            beyondNumber_[static_cast<std::size_t>(beyond_)] = clocks_++;
+            beyondFrame_[static_cast<std::size_t>(beyond_)] = frame;
+            if (++beyond_ < Changed)
+                return;
+            count_ = 0;
+            for (int i = 0; i < Changed; ++i)
+                Add(beyondNumber_[static_cast<std::size_t>(i)], beyondFrame_[static_cast<std::size_t>(i)]);
             beyond_ = 0;
+            Fit();
+            return;
         }
+        beyond_ = 0;
     }
+    Add(clocks_++, frame);
+    Fit();
+}
+
+void MidiClockFollower::Add(std::int64_t number, double frame) noexcept
+{
     if (count_ == Window) {
         first_ = (first_ + 1) % Window;
         --count_;
     }
     const int at = (first_ + count_) % Window;
-    number_[static_cast<std::size_t>(at)] = clocks_++;
+    number_[static_cast<std::size_t>(at)] = number;
     frame_[static_cast<std::size_t>(at)] = frame;
     ++count_;
-    Fit();
 }
 
 void MidiClockFollower::Fit() noexcept

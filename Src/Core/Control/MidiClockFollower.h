@@ -13,16 +13,17 @@ namespace Core {
 /// The grid is a straight line fitted (least squares) through the last clocks' frames, up to two
 /// bars of four beats (Window clocks): a source whose clocks jitter by a few milliseconds then
 /// gives a tempo within a few hundredths of a beat per minute and beats that move by a few
-/// frames. The tempo is known once a beat's clocks (ClocksPerBeat) have come; a tempo change
-/// (Changed clocks in a row beyond Tolerance on the same side of the line) starts the line
-/// again from those clocks, so a new tempo is taken a beat after it began. A clock that comes
+/// frames. The tempo is known once a beat's clocks (ClocksPerBeat) have come. A clock further
+/// than ToleranceMs from the line is left out of it (a late clock of a sender or server that
+/// fell behind); Changed of them in a row on the same side are a new tempo and start the line
+/// again from them, so a new tempo is taken within two beats. A clock that comes
 /// more than half a second after the one before starts the line again too (the clock stopped).
 /// One thread.
 class MidiClockFollower {
 public:
     static constexpr int ClocksPerBeat = 24;
     static constexpr int Window = 8 * ClocksPerBeat;
-    static constexpr int Changed = 4;
+    static constexpr int Changed = 12;
     static constexpr double ToleranceMs = 4.0;
 
     enum class Transport { None, Start, Continue, Stop };
@@ -51,6 +52,7 @@ public:
 
 private:
     void Clock(double frame) noexcept;
+    void Add(std::int64_t number, double frame) noexcept;
     void Fit() noexcept;
     double LineAt(std::int64_t clock) const noexcept { return meanFrame_ + slope_ * static_cast<double>(clock - meanClock_); }
 
@@ -62,7 +64,11 @@ private:
     int count_ = 0;
     std::int64_t clocks_ = 0; // the number the next clock gets
     double lastFrame_ = -1;
-    int beyond_ = 0; // clocks in a row beyond the tolerance on one side (sign: which)
+    // The clocks in a row beyond the tolerance on one side (beyondSide_: which), off the line.
+    int beyond_ = 0;
+    int beyondSide_ = 0;
+    std::array<std::int64_t, Changed> beyondNumber_{};
+    std::array<double, Changed> beyondFrame_{};
     // The line: the mean clock number and frame, frames a clock.
     bool estimated_ = false;
     std::int64_t meanClock_ = 0;
