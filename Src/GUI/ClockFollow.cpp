@@ -20,7 +20,7 @@ constexpr auto Silence = std::chrono::milliseconds(500);
 
 ClockFollow::ClockFollow(MidiInPump& pump, const Platform::Audio::Mixer& mixer, Core::BeatGrid& grid, Actions actions,
                          QObject* parent)
-    : QObject(parent), pump_(pump), mixer_(mixer), grid_(grid), actions_(std::move(actions))
+    : QObject(parent), pump_(&pump), mixer_(mixer), grid_(grid), actions_(std::move(actions))
 {
     silence_ = new QTimer(this);
     silence_->setInterval(250);
@@ -40,10 +40,13 @@ void ClockFollow::Follow(bool on)
     if (on == Following())
         return;
     if (on) {
-        listening_ = pump_.Listen([this](const Platform::Audio::StampedMidi& message) { Message(message); });
+        if (pump_ == nullptr)
+            return;
+        listening_ = pump_->Listen([this](const Platform::Audio::StampedMidi& message) { Message(message); });
         silence_->start();
     } else {
-        pump_.Forget(listening_);
+        if (pump_ != nullptr)
+            pump_->Forget(listening_);
         listening_ = 0;
         silence_->stop();
         Forget();

@@ -3,6 +3,7 @@
 #include "Platform/Audio/MidiInput.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
@@ -50,7 +51,7 @@ public:
 private:
     void Forget();
 
-    MidiInPump& pump_;
+    QPointer<MidiInPump> pump_; // null once the pump is gone (the window's children go in turn)
     const Platform::Audio::Mixer& mixer_;
     Core::BeatGrid& grid_;
     Actions actions_;
