@@ -20,6 +20,9 @@ if(JACK_FOUND)
   # Reads the MIDI clock of Tolvane's JACK client (bench/MidiClockBench.sh).
   add_executable(clock_reader ${CMAKE_CURRENT_LIST_DIR}/MidiClockReader.cpp)
   target_link_libraries(clock_reader PRIVATE PkgConfig::JACK tolvane_warnings)
+  # Leads or watches the JACK transport beside Tolvane (bench/JackTransportBench.sh).
+  add_executable(transport_peer ${CMAKE_CURRENT_LIST_DIR}/TransportPeer.cpp)
+  target_link_libraries(transport_peer PRIVATE PkgConfig::JACK tolvane_warnings)
 endif()
 
 # Generated takes scored by `tolvane --score`, against the truth they were made from.

@@ -32,6 +32,11 @@
 //                        ends or --seconds pass; with the null backend every click is measured
 //                        against its frame computed from the map
 //     --beats N          bars of N beats (the accented bar's beat type)
+//     --jack-transport follow|lead
+//                        through JACK: follow the transport (the run plays on its beats while
+//                        it rolls) or lead it (timebase master, rolling from bar 1)
+//     --beat-frames FILE write every beat the run played ("beat FRAME BAR BEAT", count-in beats
+//                        with bar 0) to FILE, the frame on the JACK server's counter
 //     --count-voice on|off|count-in, --voice-language LANG, --words-only
 //                        the spoken count (its words from voices/LANG/ beside the player, English
 //                        unless LANG is given); --words-only silences every voice, so that
@@ -60,6 +65,7 @@
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Audio/JackOutput.h"
+#include "Platform/Audio/JackTransport.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/NullBackend.h"
 #include "Platform/Audio/SystemOutput.h"
@@ -112,6 +118,8 @@ struct Options {
     bool wordsOnly = false;
     int beats = 0;
     std::string referencePath;
+    std::string transport;  // "follow", "lead" or empty
+    std::string beatFrames; // where to write the beats' frames
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -167,6 +175,10 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.referencePath = argv[++i];
         else if (argument == "--words-only")
             options.wordsOnly = true;
+        else if (argument == "--jack-transport" && hasValue)
+            options.transport = argv[++i];
+        else if (argument == "--beat-frames" && hasValue)
+            options.beatFrames = argv[++i];
         else if (argument == "--beats" && hasValue)
             options.beats = std::atoi(argv[++i]);
         else if (argument == "--gap-share" && hasValue)
@@ -228,6 +240,11 @@ public:
 private:
     double NextTickShift() override { return handler_->NextTickShift(); }
     bool NextTickOffset(double& msAfterAnchor) override { return handler_->NextTickOffset(msAfterAnchor); }
+    bool FollowsTimeline() override { return handler_->FollowsTimeline(); }
+    bool NextTimelineTick(double lastFrame, double reachable, double& frame) override
+    {
+        return handler_->NextTimelineTick(lastFrame, reachable, frame);
+    }
     void OnTimer() override
     {
         const std::size_t tick = ticks_.load(std::memory_order_relaxed);
@@ -255,8 +272,30 @@ class Reporter final : public Core::IMetronomeEventHandler {
 public:
     void OnTrainerStarted(std::uint32_t, bool) override {}
     void OnBeat(std::uint8_t, std::uint32_t) override {}
+    const Platform::ExternalTimeline* FollowedTimeline() override
+    {
+        auto& transport = Platform::Audio::JackTransport::Instance();
+        return transport.Mode() == Platform::Audio::TransportMode::Follow ? &transport.Following() : nullptr;
+    }
+    struct BeatFrame {
+        double frame;
+        std::int64_t serverOffset;
+        int bar, beat;
+    };
+    std::vector<BeatFrame> beatFrames = std::vector<BeatFrame>(100000); // timer thread, up to beatCount
+    std::atomic<std::size_t> beatCount{0};
+    int barsAfterCountIn = 0;
     void OnPosition(const Core::BarPosition& position) override
     {
+        auto& transport = Platform::Audio::JackTransport::Instance();
+        transport.LeadPosition(position.countIn, position.beat, position.beatsPerBar);
+        if (!position.countIn && position.beat == 1)
+            ++barsAfterCountIn;
+        if (const std::size_t at = beatCount.load(std::memory_order_relaxed); at < beatFrames.size()) {
+            beatFrames[at] = {Platform::CurrentSoundStamp().frame, transport.ServerFrameOffset(),
+                              position.countIn ? 0 : position.part >= 0 ? barsAfterCountIn : position.bar, position.beat};
+            beatCount.store(at + 1, std::memory_order_release);
+        }
         if (position.countIn || position.beat != 1)
             return;
         bars.fetch_add(1, std::memory_order_relaxed);
@@ -649,6 +688,13 @@ int main(int argc, char** argv)
     Core::SongStart songStart;
     if (!options.songPath.empty() && !LoadSongOptions(options, song, songStart))
         return 2;
+    auto& transport = Platform::Audio::JackTransport::Instance();
+    if (!options.transport.empty()) {
+        transport.SetMode(options.transport == "lead" ? Platform::Audio::TransportMode::Lead
+                                                      : Platform::Audio::TransportMode::Follow);
+        if (options.transport == "lead")
+            transport.RunStarting(settings.Bpm);
+    }
     const std::uint32_t result = options.songPath.empty() ? metronome.Start(&reporter, settings)
                                                           : metronome.StartSong(&reporter, settings, song, songStart);
     if (result != 0) {
@@ -680,6 +726,18 @@ int main(int argc, char** argv)
     }
     const std::map<int, ThreadCpu> threadsAfter = ThreadCpuSeconds();
     metronome.Stop();
+    if (options.transport == "lead")
+        transport.RunStopped();
+    if (!options.beatFrames.empty()) {
+        if (FILE* file = std::fopen(options.beatFrames.c_str(), "w")) {
+            for (std::size_t i = 0; i < reporter.beatCount.load(); ++i) {
+                const Reporter::BeatFrame& beat = reporter.beatFrames[i];
+                std::fprintf(file, "beat %.3f %d %d\n", beat.frame + static_cast<double>(beat.serverOffset), beat.bar, beat.beat);
+            }
+            std::fclose(file);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the transport's stop goes out
+    }
     const double wall = static_cast<double>(Platform::Clock::Now() - started) / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
 

@@ -186,6 +186,7 @@ struct ControlSettings {
     std::string OscAddress = "127.0.0.1";     ///< the address the port is bound to (numeric)
     std::string MidiMap;                      ///< notes and controllers to commands (Core::MidiMap's text)
     std::int32_t MidiClock = 1;               ///< MidiClockOff, MidiClockSend, MidiClockFollow
+    std::int32_t JackTransport = 0;           ///< through JACK: 0 leaves the transport alone, 1 follows it, 2 leads it
 
     bool operator==(const ControlSettings&) const = default;
 };

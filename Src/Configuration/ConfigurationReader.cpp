@@ -276,6 +276,15 @@ bool Reader::ApplyControlKey(const Pair& pair)
         control_->MidiMap = pair.value;
         return true;
     }
+    if (EqualsIgnoringCase(pair.key, "JackTransport")) {
+        const auto read = ReadInteger(pair.value);
+        if (read && *read >= 0 && *read <= 2)
+            control_->JackTransport = static_cast<std::int32_t>(*read);
+        else
+            System::Log().Write(System::Warn, "Value '%s' of key JackTransport in configuration file is out of range; it was ignored",
+                                pair.value.c_str());
+        return true;
+    }
     return false;
 }
 

@@ -173,6 +173,8 @@ std::string WriteConfiguration(const ConfigurationData& current, const char16_t*
             writer.Line("MidiMap", control->MidiMap);
         if (control->MidiClock != defaults.MidiClock)
             writer.Line("MidiClock", std::to_string(control->MidiClock));
+        if (control->JackTransport != defaults.JackTransport)
+            writer.Line("JackTransport", std::to_string(control->JackTransport));
     }
     writer.Block(current);
 

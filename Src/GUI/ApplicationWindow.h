@@ -230,6 +230,9 @@ public:
     /// Listens for OSC commands on port (0: stops listening) at the address the control
     /// settings give, and keeps the port in them. False when the port cannot be opened.
     bool ListenForOsc(int port);
+    /// Leaves the JACK transport alone (0), follows it (1) or leads it (2), and keeps that in
+    /// the control settings.
+    void SetTransportMode(int mode);
     /// What receives commands from outside; made at start-up (null before).
     RemoteControl* Remote() const { return remote_; }
     /// The program's MIDI input, for whoever listens to it; made at start-up (null before).
@@ -305,6 +308,8 @@ public:
     /// Timer thread.
     void OnPosition(const Core::BarPosition& position) override;
     void OnSounded(bool heard) override;
+    /// The JACK transport's grid while following it (and it is there), else null.
+    const Platform::ExternalTimeline* FollowedTimeline() override;
     /// What the bar counter shows now: "12 · 3", during a count-in "−2", "−1" or "In"; with
     /// the speed trainer a second line with the level's tempo and the bars left in it. Empty
     /// while stopped.
@@ -452,6 +457,23 @@ private:
     void ShowPosition(std::int32_t slot);
     /// Forgets the positions of a run that is over and empties the counter.
     void ClearPositions();
+
+    // The JACK transport (ApplicationWindowTransport.cpp).
+    bool FollowingTransport() const;
+    void WatchTransport();
+    /// Start pressed while following a transport that stands: true when it was asked to roll
+    /// instead (the run starts when it does).
+    bool TransportStartWanted();
+    /// A run ends (byUser: the Stop command): a led transport stops, a followed one too when
+    /// the user stopped.
+    void TransportStopped(bool byUser);
+    /// Before a run starts: a led transport is told, a followed one gives its metre and no
+    /// count-in; firstTempo is the run's first beat's tempo (0: the settings').
+    void PrepareTransportRun(Configuration::ConfigurationData& run, double firstTempo);
+    /// Timer thread, inside the tick: a beat of a run that leads the transport.
+    void LeadBeat(const Core::BarPosition& position);
+    QTimer* transportWatch_ = nullptr;
+    bool transportHeld_ = false; // stopped by the user while the followed transport still rolls
 
     std::atomic<bool> running_{false};
     bool paused_ = false; // Space holds a speed-trainer run; Start/Stop reads Resume

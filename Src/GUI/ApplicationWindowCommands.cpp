@@ -110,7 +110,12 @@ void ApplicationWindow::ToggleStartStop()
     if (running_.load()) {
         running_.store(false);
         ShowStartStopText();
+        TransportStopped(true);
         metronome_.Stop();
+        ReturnFocus();
+        return;
+    }
+    if (TransportStartWanted()) {
         ReturnFocus();
         return;
     }
@@ -176,6 +181,7 @@ void ApplicationWindow::StartNow()
     const bool timing = configuration_.GetSwitches().TimingFeedback != 0;
     ShowTimingStrip(timing);
     liveTiming_->Begin(timing);
+    PrepareTransportRun(run, songs_.HasSong() ? songs_.TempoAt(songs_.Start().fromPart, 1, 1) : 0.0);
     const std::uint32_t result = songs_.HasSong() ? metronome_.StartSong(this, run, songs_.Song(), songs_.Start())
                                                   : metronome_.Start(this, run);
     songStep_ = 0;
@@ -445,6 +451,14 @@ bool ApplicationWindow::CarryOutRequest(const QString& request)
         SetMidiClock(static_cast<int>(mode - std::begin(modes)));
         return true;
     }
+    if (request.startsWith(QLatin1String("transport "))) {
+        const QString mode = request.mid(10);
+        const int index = mode == QLatin1String("off") ? 0 : mode == QLatin1String("follow") ? 1 : mode == QLatin1String("lead") ? 2 : -1;
+        if (index < 0)
+            return false;
+        SetTransportMode(index);
+        return true;
+    }
     if (request.startsWith(QLatin1String("tempo "))) {
         bool number = false;
         const int tempo = request.mid(6).toInt(&number);
@@ -581,6 +595,7 @@ void ApplicationWindow::OnPosition(const Core::BarPosition& position)
     positions_.Post(static_cast<std::int32_t>(slot));
     beatView_->PostPosition(position); // the full-screen view queues it for the same heard time
     liveTiming_->OnPosition(position);
+    LeadBeat(position);
 }
 
 void ApplicationWindow::OnSounded(bool heard)
@@ -670,6 +685,7 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         // A run that ended on the timer thread left its engine and lamp for this thread.
         const bool endedByItself = running_.load();
         metronome_.Stop();
+        TransportStopped(false);
         liveTiming_->End();
         // The session ends here, however the run ended: Stop, its own end, the window closing.
         if (options_.diary) {

@@ -79,6 +79,7 @@ void ApplicationWindow::StartRemoteControl()
     SetMidiClock(control.MidiClock);
     if (control.OscPort != 0)
         ListenForOsc(control.OscPort); // a port that cannot be opened is logged; the window runs on
+    SetTransportMode(control.JackTransport);
 }
 
 bool ApplicationWindow::ListenForOsc(int port)

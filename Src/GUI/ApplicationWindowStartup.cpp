@@ -217,6 +217,9 @@ bool ApplicationWindowStartup::CheckSingleInstance()
                           [&window, answer](const QString& port) { return answer(window.CarryOutRequest("osc " + port)); });
     instance_->AddRequest(QStringLiteral("clock"),
                           [&window, answer](const QString& mode) { return answer(window.CarryOutRequest("clock " + mode)); });
+    instance_->AddRequest(QStringLiteral("transport"), [&window, answer](const QString& mode) {
+        return answer(window.CarryOutRequest("transport " + mode));
+    });
     instance_->AddRequest(QStringLiteral("start"),
                           [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(

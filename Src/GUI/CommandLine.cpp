@@ -66,6 +66,11 @@ CommandLine::CommandLine(const QStringList& arguments)
         QStringLiteral("MIDI clock: off, send (JACK's midi_out port) or follow the clock that comes in."),
         QStringLiteral("off|send|follow"));
     parser_.addOption(midiClockMode);
+    const QCommandLineOption jackTransport(QStringLiteral("jack-transport"),
+                                           QStringLiteral("Through JACK, follow or lead the transport (off: leave it alone); "
+                                                          "kept in the settings."),
+                                           QStringLiteral("follow|lead|off"));
+    parser_.addOption(jackTransport);
     parser_.addOption(QCommandLineOption(QStringLiteral("fullscreen"),
                                          QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
     parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
@@ -181,6 +186,15 @@ CommandLine::CommandLine(const QStringList& arguments)
             return;
         }
         oscPort_ = port;
+    }
+    if (parser_.isSet(jackTransport)) {
+        const QString mode = parser_.value(jackTransport);
+        if (mode != QLatin1String("follow") && mode != QLatin1String("lead") && mode != QLatin1String("off")) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--jack-transport takes follow, lead or off (not '%1').").arg(mode);
+            return;
+        }
+        transport_ = QStringLiteral("transport ") + mode;
     }
     if (parser_.isSet(preset)) {
         preset_ = parser_.value(preset);
@@ -379,6 +393,8 @@ QStringList CommandLine::Requests() const
         requests << QStringLiteral("osc %1").arg(*oscPort_);
     if (!midiClockMode_.isEmpty())
         requests << midiClockMode_;
+    if (!transport_.isEmpty())
+        requests << transport_;
     if (!preset_.isEmpty())
         requests << QStringLiteral("preset ") + preset_;
     requests << practice_;

@@ -18,6 +18,7 @@ namespace GUI {
 ///   --midi-clock-out PORT  connect the MIDI clock (Tolvane:midi_out) to the JACK port PORT
 ///   --midi-clock off|send|follow  no MIDI clock, send it, or follow the clock that comes in;
 ///                     kept in the settings
+///   --jack-transport follow|lead|off  follow or lead the JACK transport, kept in the settings
 ///   --count-in BARS, --gap PLAY:MUTE, --gap-random PERCENT[:BARS], --seed N, --swing PERCENT,
 ///   --count-voice on|off|count-in
 ///                     the practice options (Core::ApplyPracticeOption), kept in the settings
@@ -74,7 +75,7 @@ public:
     static QString VersionLine();
 
     /// The wishes, as request lines of the instance socket, in the order they are carried
-    /// out: the OSC port ("osc N"), then the preset, so that a tempo and practice options given
+    /// out: the OSC port ("osc N"), the JACK transport ("transport MODE"), then the preset, so that a tempo and practice options given
     /// beside it win, then the practice options ("practice NAME VALUE"), the tempo, the setlist
     /// ("setlist PATH") and the song ("song SCALE\tLABEL\tPATH", paths made absolute), then the start.
     QStringList Requests() const;
@@ -122,6 +123,7 @@ private:
     QString diaryCsv_;
     QString midiClockPort_;
     QString midiClockMode_; ///< "clock MODE" request, or empty
+    QString transport_; ///< "transport follow|lead|off", or empty
 };
 
 /// Tells on stderr that a request of the command line was not carried out.

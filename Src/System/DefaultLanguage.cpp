@@ -624,15 +624,15 @@ constexpr const char16_t* Texts[] = {
     u"", // 358
     u"", // 359
     // JACK transport and MIDI clock in: 360-379
-    u"", // 360
-    u"", // 361
-    u"", // 362
-    u"", // 363
-    u"", // 364
-    u"", // 365
-    u"", // 366
-    u"", // 367
-    u"", // 368
+    u"JACK transport", // 360
+    u"&Transport", // 361
+    u"Leave alone", // 362
+    u"Follow", // 363
+    u"Lead", // 364
+    u"The transport rolls.", // 365
+    u"The transport is stopped.", // 366
+    u"Tolvane does not play through JACK now; the transport is followed or led once it does.", // 367
+    u"Follow: start and stop with the JACK transport and click on its beats, at its tempo and in its metre, without a count-in. Lead: be its timebase master, start it on bar 1 after the count-in, tell it the tempo, metre and bar, and stop it.", // 368
     u"", // 369
     u"", // 370
     u"", // 371

@@ -1,5 +1,6 @@
 #pragma once
 #include "Core/Engine/Practice.h"
+#include "Platform/Timeline.h"
 
 #include <cstdint>
 
@@ -28,6 +29,11 @@ public:
     /// timing feedback. Inside the tick, after its OnPosition, on the timer thread like
     /// OnBeat; Platform::CurrentSoundStamp() has the tick's frame.
     virtual void OnSounded(bool heard) { (void)heard; }
+    /// The timeline a run started now follows (another program's beats: the JACK transport, a
+    /// Link session), or null: the run keeps its own time. Asked by Start on its thread; the
+    /// timeline must outlive the run. A following run has no count-in and takes the
+    /// timeline's tempo and bar lines; a speed trainer's and a song's runs never follow.
+    virtual const Platform::ExternalTimeline* FollowedTimeline() { return nullptr; }
     /// The run is over; tempo is the tempo it was started with. Sent once per run.
     virtual void OnStopped(std::uint32_t tempo) = 0;
     /// Sent right after OnStopped when a sound could not be played: the number of the

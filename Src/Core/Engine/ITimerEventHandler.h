@@ -31,6 +31,21 @@ public:
         (void)frame;
         return false;
     }
+    /// True for a handler whose run follows another program's beats (the JACK transport, a
+    /// Link session): the timer then asks NextTimelineTick for every tick, the run's first
+    /// included, and uses neither its interval nor the other two places above.
+    virtual bool FollowsTimeline() { return false; }
+    /// The next tick's frame on the output stream: the first of the followed grid after
+    /// lastFrame (the last tick's; -infinity before the run's first) that can still sound at
+    /// reachable or later. False while that timeline does not roll (the timer asks again
+    /// shortly). Asked on the timer thread again and again until the tick is handed over, so
+    /// that a tempo change or a relocation seen meanwhile moves it; the tick that then plays
+    /// is the one the last call described.
+    virtual bool NextTimelineTick(double lastFrame, double reachable, double& frame)
+    {
+        (void)lastFrame, (void)reachable, (void)frame;
+        return false;
+    }
 };
 
 } // namespace Core

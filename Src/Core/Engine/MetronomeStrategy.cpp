@@ -126,6 +126,11 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
             run_.TrainerBeatsPerBar = GetTrainerTicksPerBar(settings);
     }
     timerStrategy_->Initialise(settings, run_);
+    // Only a run whose tempo is the settings' can take another program's.
+    timeline_ = CanFollow() && settings.SpeedTrainer == Configuration::TrainerMode::Off && !timerStrategy_->IsTempoLocked()
+                    ? handler_->FollowedTimeline()
+                    : nullptr;
+    timelineTickPending_ = false;
     PreparePractice(settings, secondary, compound);
     // A run that follows another program's beats has no count-in of its own: the leader counts.
     // A grid that comes later (the leader's clock starts after the run) is followed from then.
@@ -311,6 +316,15 @@ void MetronomeStrategy::OnTimer()
             EndRun(true);
         return;
     }
+    if (timelineTickPending_) {
+        // The tick takes its place in the bar from the followed grid (a relocation included).
+        timelineTickPending_ = false;
+        const std::int32_t beatsPerBar = std::max(bar_.units / std::max(bar_.unitsPerBeat, 1), 1);
+        const std::int64_t tickInBar =
+            static_cast<std::int64_t>(nextOnTimeline_.beat % beatsPerBar) * ticksPerPulse_ + nextOnTimeline_.step;
+        mainTick_ = std::max<std::int64_t>(nextOnTimeline_.bar - 1, 0) * ticksPerBar_ + tickInBar;
+        patternPosition_ = static_cast<std::int32_t>(mainTick_ % std::max(patternLength_, 1));
+    }
     currentFlags_ = pattern_[static_cast<std::size_t>(patternPosition_)];
     const std::uint32_t timerFlags = timerStrategy_->OnTick(currentFlags_);
     if (!timer_->IsRunning())
@@ -378,7 +392,9 @@ void MetronomeStrategy::PreparePractice(const Configuration::ConfigurationData& 
 
     countInTick_ = 0;
     countInBars_ = CountInBars(settings);
-    if (countInBars_ > 0) {
+    if (timeline_ != nullptr) {
+        countInTicks_ = 0; // the other side's bar lines are where the run joins in
+    } else if (countInBars_ > 0) {
         countInTicks_ = ticksPerBar_ * countInBars_;
     } else if (CountInIsTwoBeats(settings)) {
         countInTicks_ = 2LL * ticksPerPulse_;
@@ -452,9 +468,26 @@ void MetronomeStrategy::SpeakTick(std::int64_t tickInBar)
     countVoice_->Say(static_cast<std::int32_t>(word), word < CountWord::E ? accent : accent * 70u / 100u);
 }
 
+bool MetronomeStrategy::NextTimelineTick(double lastFrame, double reachable, double& frame)
+{
+    const Platform::TimelinePoint point = timeline_->Read();
+    if (!point.rolling)
+        return false;
+    // Where the other side gives no tempo or metre (a transport without a timebase master),
+    // the run's own fill in.
+    const double rate = soundEngine_->FrameClock() != nullptr ? soundEngine_->FrameClock()->FrameRate() : 48000.0;
+    const double ownBeat = timerStrategy_->GetInterval() * ticksPerPulse_ * rate / 1000.0;
+    const std::int32_t beatsPerBar = std::max(bar_.units / std::max(bar_.unitsPerBeat, 1), 1);
+    nextOnTimeline_ = Platform::NextGridTick(point, ticksPerPulse_, ownBeat, beatsPerBar, lastFrame, reachable);
+    timelineTickPending_ = true;
+    frame = nextOnTimeline_.frame;
+    return true;
+}
+
 void MetronomeStrategy::ReportPosition(std::int64_t tickInBar, std::int32_t bar, bool muted, bool countIn)
 {
     BarPosition position;
+    position.beatsPerBar = std::max(bar_.units / std::max(bar_.unitsPerBeat, 1), 1);
     position.bar = bar;
     position.beat = static_cast<std::int32_t>(tickInBar / ticksPerPulse_) + 1;
     position.muted = muted;

@@ -71,6 +71,12 @@ public:
     /// Following a beat grid: the run starts on the first of its ticks it can reach, at that
     /// tick's place in the bar (the grid counts its beats from the leader's bar 1).
     bool FirstTickFrame(double reachable, double& frame) override;
+    /// A run that follows another program's timeline (IMetronomeEventHandler::FollowedTimeline)
+    /// places its ticks on that grid, each at its place in the bar.
+    bool FollowsTimeline() override { return timeline_ != nullptr; }
+    bool NextTimelineTick(double lastFrame, double reachable, double& frame) override;
+    /// Whether this strategy's runs may follow a timeline at all.
+    virtual bool CanFollow() const { return true; }
 
     /// Beats of one bar for the speed trainer's bar mode.
     virtual std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) = 0;
@@ -186,6 +192,10 @@ private:
     bool countThrough_ = false;
     std::int32_t wordSteps_ = 1;
     std::atomic<std::uint32_t> countVolume_{127}; // the words' volume: the program's, not a voice's
+    // The timeline the run follows (null: its own time), and where its next tick lies on it.
+    const Platform::ExternalTimeline* timeline_ = nullptr;
+    Platform::GridTick nextOnTimeline_;
+    bool timelineTickPending_ = false;
     // Set by a successful Start; whichever thread clears it first ends the run, so the end
     // (OnStopped) is reported exactly once.
     std::atomic<bool> inRun_{false};

@@ -82,6 +82,8 @@ struct BarPosition {
     /// bars (0 for a part without end). -1 outside songs.
     std::int32_t part = -1;
     std::int32_t partBars = 0;
+    /// Beats in this bar (the run's metre; a song's part's).
+    std::int32_t beatsPerBar = 4;
 };
 
 } // namespace Core

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <pthread.h>
 
 namespace Core {
@@ -129,19 +130,58 @@ void Timer::Run(std::uint64_t generation)
     pthread_setname_np(pthread_self(), "tolvane-timer"); // for top, perf and the benchmarks
     const Platform::IFrameClock& clock = *clock_;
     const double framesPerMs = clock.FrameRate() / 1000.0;
-    double interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
     // A clock that starts every sound on its tick's frame takes the tick anywhere within its
     // lead: the thread then sleeps right up to the due time and never spins, which on a real
     // output would only burn a core. Only ticks whose hand-over is their sounds' moment spin.
     const bool spins = !clock.StartsSoundsOnFrames();
     const std::int64_t startMargin = spins ? SpinMargin : 0;
-    std::int64_t spinMargin = startMargin;
 
     cpu_set_t previousAffinity;
     const bool pinned = scheduling_.PinToProcessor(0, previousAffinity) == 0;
     priorityError_.store(scheduling_.RaiseToRealTimePriority(), std::memory_order_release);
     setUp_.Set(); // Start logs a refusal
 
+    if (handler_->FollowsTimeline()) {
+        Follow(generation, clock);
+    } else {
+        Play(generation, clock, spins, startMargin, framesPerMs);
+    }
+    if (pinned)
+        scheduling_.RestoreAffinity(previousAffinity);
+    // Forget this thread's id, unless a newer thread has already put its own in place.
+    std::thread::id self = std::this_thread::get_id();
+    timerThreadId_.compare_exchange_strong(self, std::thread::id(), std::memory_order_acq_rel);
+}
+
+void Timer::Follow(std::uint64_t generation, const Platform::IFrameClock& clock)
+{
+    // Every tick is the followed grid's: asked for again each FollowPoll until it is due, so
+    // that what the other side changed by then (its tempo, a relocation, a stop) is taken.
+    const double slack = FollowSlackSeconds * clock.FrameRate();
+    double last = -std::numeric_limits<double>::infinity();
+    while (KeepsRunning(generation)) {
+        double frame = 0;
+        const std::int64_t now = Platform::Clock::Now();
+        if (!handler_->NextTimelineTick(last, clock.AnchorFrame() - slack, frame)) {
+            wake_.WaitUntil(now + FollowPoll);
+            continue;
+        }
+        const std::int64_t due = clock.HandOverTime(frame);
+        if (now < due) {
+            wake_.WaitUntil(std::min(due, now + FollowPoll));
+            continue;
+        }
+        TickFrame tick;
+        Tick(tick.Plus(frame), due);
+        last = frame;
+    }
+}
+
+void Timer::Play(std::uint64_t generation, const Platform::IFrameClock& clock, bool spins, std::int64_t startMargin,
+                 double framesPerMs)
+{
+    double interval = intervalMs_.load(std::memory_order_relaxed) * framesPerMs;
+    std::int64_t spinMargin = startMargin;
     // The run's one anchor: every later tick counts on from here in frames.
     TickFrame last;
     last = last.Plus(clock.RunStartFrame());
@@ -233,12 +273,6 @@ void Timer::Run(std::uint64_t generation)
             lateCount = 0;
         }
     }
-
-    if (pinned)
-        scheduling_.RestoreAffinity(previousAffinity);
-    // Forget this thread's id, unless a newer thread has already put its own in place.
-    std::thread::id self = std::this_thread::get_id();
-    timerThreadId_.compare_exchange_strong(self, std::thread::id(), std::memory_order_acq_rel);
 }
 
 } // namespace Core

@@ -62,6 +62,10 @@ public:
     /// True when called on the timer thread.
     bool IsTimerThread() const;
 
+    /// A run that follows another program's timeline looks at its grid again this often (ns)
+    /// until a tick is handed over, and takes ticks that far late still (in frames' time).
+    static constexpr std::int64_t FollowPoll = 5'000'000;
+    static constexpr double FollowSlackSeconds = 0.010;
     /// How long before a tick's due time the thread stops sleeping and starts to spin (ns).
     static constexpr std::int64_t SpinMargin = 300'000;
     /// How much the margin grows after repeated late wake-ups (ns), and how far at most.
@@ -79,6 +83,9 @@ public:
 
 private:
     void Run(std::uint64_t generation);
+    void Play(std::uint64_t generation, const Platform::IFrameClock& clock, bool spins, std::int64_t startMargin,
+              double framesPerMs);
+    void Follow(std::uint64_t generation, const Platform::IFrameClock& clock);
     bool KeepsRunning(std::uint64_t generation) const;
     void Tick(const TickFrame& frame, std::int64_t dueTime);
     void EndThread();

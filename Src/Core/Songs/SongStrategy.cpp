@@ -141,6 +141,7 @@ bool SongMetronomeStrategy::PlayCurrent(const SongTick& tick)
         position.countIn = tick.countIn;
         position.part = tick.part;
         position.partBars = cursor_->BarsOf(tick.part);
+        position.beatsPerBar = cursor_->BeatsOf(tick.part);
         RunHandler().OnPosition(position);
     }
     if (tick.countIn) {

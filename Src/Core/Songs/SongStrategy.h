@@ -41,6 +41,8 @@ public:
     bool NextTickOffset(double& msAfterAnchor) override;
     /// A song keeps its own tempo map: it never starts on another program's grid.
     bool FirstTickFrame(double, double&) override { return false; }
+    /// A song keeps its own tempo map: it never follows another program's timeline.
+    bool CanFollow() const override { return false; }
     std::int32_t GetBeatsPerBar(const Configuration::ConfigurationData& settings) override;
     std::uint32_t Initialise(const Configuration::ConfigurationData& settings, std::int32_t& ticksPerBeat,
                              std::int32_t& secondary, bool& compound) override;

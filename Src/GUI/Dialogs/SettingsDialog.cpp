@@ -50,6 +50,7 @@ constexpr HelpEntry HelpTexts[] = {
     {SyncControlDialog::ClockOffId, FromTextTable(SyncControlDialog::ClockHelp)},
     {SyncControlDialog::ClockSendId, FromTextTable(SyncControlDialog::ClockHelp + 1)},
     {SyncControlDialog::ClockFollowId, FromTextTable(SyncControlDialog::ClockHelp + 2)},
+    {SyncControlDialog::TransportId, FromTextTable(SyncControlDialog::TransportTexts + 8)},
 };
 
 // The tab texts, in page order.

@@ -9,10 +9,12 @@
 #include "GUI/RemoteControl.h"
 #include "GUI/ScreenFit.h"
 #include "GUI/MidiInPump.h"
+#include "Platform/Audio/JackTransport.h"
 #include "System/CurrentLanguage.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -28,6 +30,8 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+
 namespace GUI {
 
 namespace {
@@ -40,6 +44,10 @@ enum PageText : int {
     TempoStepText, PresetText,
 };
 static_assert(PresetText + 1 == SyncControlDialog::FirstHelp);
+enum TransportText : int {
+    TransportTitle = SyncControlDialog::TransportTexts, TransportLabel, TransportOff, TransportFollow, TransportLead,
+    TransportRolling, TransportStopped, TransportNoJack,
+};
 
 // The MIDI clock's texts (the block for MIDI clock in, 360-379).
 enum ClockText : int { ClockTitle = 374, ClockOffText, ClockSendText, ClockFollowText, FollowingText, NoClockText };
@@ -106,16 +114,22 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
         clockModes_->addButton(clock_[static_cast<std::size_t>(mode)], mode);
     }
     clockStatus_ = new QLabel(this);
+    transportGroup_ = new QGroupBox(this);
+    transportLabel_ = new QLabel(this);
+    transport_ = Tag(new QComboBox(this), TransportId);
+    transportStatus_ = new QLabel(this);
     map_ = Tag(new QTreeWidget(this), MapId);
     learn_ = Tag(new QPushButton(this), LearnId);
     clear_ = Tag(new QPushButton(this), ClearId);
     midiStatus_ = new QLabel(this);
+    transportLabel_->setBuddy(transport_);
+    transport_->addItems({QString(), QString(), QString()});
     portLabel_->setBuddy(port_);
     addressLabel_->setBuddy(address_);
     port_->setRange(1024, 65535);
     port_->setValue(9000);
     address_->setMaxLength(45);
-    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_})
+    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_, transportStatus_})
         label->setWordWrap(true);
     QPalette palette = warning_->palette();
     palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
@@ -159,7 +173,13 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
     clock->addWidget(clockStatus_, static_cast<int>(clock_.size()), 0);
     page->addWidget(groups_[0], 0, 0);
     page->addWidget(groups_[2], 1, 0);
-    page->addWidget(groups_[1], 0, 1, 2, 1);
+    page->addWidget(transportGroup_, 2, 0);
+    page->addWidget(groups_[1], 0, 1, 3, 1);
+    QGridLayout* transport = grid(transportGroup_);
+    transport->addWidget(transportLabel_, 0, 0);
+    transport->addWidget(transport_, 0, 1, Qt::AlignLeft);
+    transport->addWidget(transportStatus_, 1, 0, 1, 2);
+    transport->setColumnStretch(1, 1);
     page->setColumnStretch(0, 2);
     page->setColumnStretch(1, 3);
 
@@ -215,6 +235,10 @@ void SyncControlDialog::ShowTexts()
     learn_->setText(TableText(LearnText));
     clear_->setText(TableText(ClearText));
     map_->setHeaderLabels({TableText(CommandColumn), TableText(TriggerColumn)});
+    transportGroup_->setTitle(TableText(TransportTitle));
+    transportLabel_->setText(TableText(TransportLabel));
+    for (int i = 0; i < 3; ++i)
+        transport_->setItemText(i, TableText(TransportOff + i));
     for (int i = 0; i < Core::MidiCommandCount; ++i)
         map_->topLevelItem(i)->setText(0, CommandText(static_cast<Core::MidiCommand>(i)));
 }
@@ -232,6 +256,7 @@ void SyncControlDialog::Load(const Configuration::ConfigurationData&)
     warning_->setVisible(!LoopbackAddress(control.OscAddress));
     if (QAbstractButton* mode = clockModes_->button(control.MidiClock))
         mode->setChecked(true);
+    transport_->setCurrentIndex(std::clamp(control.JackTransport, 0, 2));
     ShowMap();
     ShowStatus();
 }
@@ -280,6 +305,10 @@ void SyncControlDialog::ShowStatus()
     clockStatus_->setVisible(clockModes_->checkedId() == Configuration::MidiClockFollow);
     if (clockStatus_->text() != clock)
         clockStatus_->setText(clock);
+    const Platform::Audio::JackTransport& jack = Platform::Audio::JackTransport::Instance();
+    const QString transport = TableText(!jack.Connected() ? TransportNoJack : jack.Rolling() ? TransportRolling : TransportStopped);
+    if (transportStatus_->text() != transport)
+        transportStatus_->setText(transport);
 }
 
 bool SyncControlDialog::ApplyControl()
@@ -287,6 +316,8 @@ bool SyncControlDialog::ApplyControl()
     Configuration::ControlSettings& control = configuration_.GetControlSettings();
     if (const int mode = clockModes_->checkedId(); mode >= 0 && mode != control.MidiClock)
         window_.SetMidiClock(mode);
+    if (transport_->currentIndex() != control.JackTransport)
+        window_.SetTransportMode(transport_->currentIndex());
     const QString address = address_->text().trimmed();
     if (!NumericAddress(address)) {
         QMessageBox::warning(this, groups_[0]->title(), TableText(BadAddressText));
@@ -317,7 +348,7 @@ void SyncControlDialog::EndLearning()
 void SyncControlDialog::NameControls()
 {
     map_->setAccessibleName(TableText(MidiTitle));
-    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_})
+    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_, transportStatus_})
         label->setAccessibleName(label->text());
 }
 

@@ -5,6 +5,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -27,8 +28,8 @@ class ApplicationWindow;
 /// so far) and the MIDI map (each command with the note or controller that sets it off; Learn
 /// takes the next note or pedal pressed, Clear removes it; which MIDI input is read). The MIDI
 /// map changes as soon as a trigger is learnt or cleared; the MIDI clock (none, sent, or the
-/// one that comes in followed, with its tempo shown) and the OSC settings are applied on OK
-/// (ApplyControl). GUI thread only.
+/// one that comes in followed, with its tempo shown), the JACK transport's mode (leave alone,
+/// follow, lead; with whether it rolls) and the OSC settings are applied on OK (ApplyControl). GUI thread only.
 class SyncControlDialog final : public TabDialog {
     Q_OBJECT
 public:
@@ -45,6 +46,9 @@ public:
     static constexpr int ClockFollowId = 1452;
     /// The MIDI clock's help lines in [Text], in the order of its identifiers.
     static constexpr int ClockHelp = 394;
+    static constexpr int TransportId = 1460;
+    /// The JACK transport's texts in [Text] (its block 360-373): the group's title first.
+    static constexpr int TransportTexts = 360;
     /// The page's tab text in [Text]; the page's other texts follow it (the block 200-239).
     static constexpr int TabText = 200;
     /// Its help lines in [Text], in the order of the identifiers.
@@ -72,6 +76,10 @@ private:
     Configuration::IConfiguration& configuration_;
     ApplicationWindow& window_;
     std::array<QGroupBox*, 3> groups_{}; // OSC, MIDI control, MIDI clock
+    QGroupBox* transportGroup_ = nullptr;
+    QLabel* transportLabel_ = nullptr;
+    QComboBox* transport_ = nullptr;
+    QLabel* transportStatus_ = nullptr;
     QCheckBox* oscOn_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QSpinBox* port_ = nullptr;

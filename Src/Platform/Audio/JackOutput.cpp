@@ -1,5 +1,6 @@
 #include "Platform/Audio/JackOutput.h"
 
+#include "Platform/Audio/JackTransport.h"
 #include "Platform/Audio/MidiClock.h"
 #include "Platform/Clock.h"
 
@@ -56,6 +57,8 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
         Close();
         return false;
     }
+    // The transport: followed or led from now on, as the settings say.
+    JackTransport::Instance().Attach(client_, sampleRate);
     // The clock goes where the command line said (--midi-clock-out); a port that is not there
     // leaves it unconnected.
     if (const std::string to = MidiClockOut::Instance().Destination(); midiOut_ != nullptr && !to.empty())
@@ -78,6 +81,7 @@ void JackOutput::Close()
     if (client_ == nullptr)
         return;
     jack_deactivate(client_);
+    JackTransport::Instance().Detach(client_);
     jack_client_close(client_);
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
@@ -151,6 +155,8 @@ int JackOutput::Process(std::uint32_t frames, void* self) noexcept
             if (jack_midi_event_get(&event, midi, i) == 0)
                 output.renderer_->MidiIn(event.time, event.buffer, event.size);
     }
+    // The transport: where a following run's beats are, or a leading run's start and stop.
+    JackTransport::Instance().Cycle(output.renderer_->NextFrame(), output.follower_.BlockStart(), frames);
     // MIDI clock out: each message on its frame in this cycle.
     if (output.midiOut_ != nullptr) {
         void* buffer = jack_port_get_buffer(output.midiOut_, frames);
