@@ -625,7 +625,7 @@ constexpr const char16_t* Texts[] = {
     u"", // 359
     // JACK transport and MIDI clock in: 360-379
     u"JACK transport", // 360
-    u"&Transport", // 361
+    u"Transp&ort", // 361
     u"Leave alone", // 362
     u"Follow", // 363
     u"Lead", // 364
