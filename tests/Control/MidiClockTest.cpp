@@ -25,7 +25,8 @@ std::vector<Sent> Play(MidiClockOut& out, const std::vector<double>& beats, doub
     for (std::int64_t block = 0; block < end; block += blockFrames) {
         while (next < beats.size() && beats[next] - lead < static_cast<double>(block + blockFrames)) {
             const double expected = next > 0 ? beats[next] - beats[next - 1] : framesPerBeat;
-            out.Beat(beats[next], expected, static_cast<int>(next) == firstBar);
+            out.Beat(beats[next], expected,
+                     static_cast<int>(next) == firstBar ? MidiClockOut::Cue::Start : MidiClockOut::Cue::None);
             ++next;
         }
         out.Render(static_cast<std::uint64_t>(block), blockFrames,
@@ -92,6 +93,15 @@ TEST(MidiClock, ATempoChangeTakesEffectAtItsBeatAndStopEndsTheClock)
         sent.push_back({125000 + offset, bytes[0]});
     });
     EXPECT_EQ(sent, (std::vector<Sent>{{125000, 0xFC}}));
+    // Going on after a pause: the beat's Song Position (step 133 = 5 + 1 x 128) and Continue
+    // before its first clock.
+    out.Beat(130000, 12000, MidiClockOut::Cue::Continue, 133);
+    std::vector<std::uint8_t> bytes;
+    out.Render(129900, 256, [&](std::uint32_t offset, const std::uint8_t* data, std::uint32_t size) {
+        EXPECT_EQ(offset, 100u);
+        bytes.insert(bytes.end(), data, data + size);
+    });
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0xF2, 5, 1, 0xFB, 0xF8}));
 }
 
 } // namespace

@@ -12,6 +12,9 @@ void ClockBeatIndicator::StartDrawing(const Configuration::ConfigurationData& se
     bpm_ = settings.Bpm > 0 ? settings.Bpm : 120;
     lastFrame_ = -1;
     barOneSeen_ = false;
+    lastLength_ = 0;
+    beatsPlayed_ = 0;
+    resuming_ = false;
     if (inner_)
         inner_->StartDrawing(settings);
 }
@@ -21,12 +24,20 @@ void ClockBeatIndicator::ShowBeat(std::int32_t voiceIndex, BeatLook look)
     const Platform::SoundStamp stamp = Platform::CurrentSoundStamp();
     // Only a stream's frames can carry a clock; a run on the steady clock has none.
     if (stamp.frameClock && stamp.frameClock->StartsSoundsOnFrames()) {
-        const double framesPerBeat =
-            lastFrame_ >= 0 ? stamp.frame - lastFrame_ : stamp.frameClock->FrameRate() * 60.0 / bpm_;
+        using Cue = Platform::Audio::MidiClockOut::Cue;
+        const double framesPerBeat = resuming_ && lastLength_ > 0 ? lastLength_
+                                     : lastFrame_ >= 0 && !resuming_
+                                         ? stamp.frame - lastFrame_
+                                         : stamp.frameClock->FrameRate() * 60.0 / bpm_;
         const bool firstBar = look != BeatLook::CountIn && !barOneSeen_;
+        const Cue cue = firstBar ? Cue::Start : resuming_ && barOneSeen_ ? Cue::Continue : Cue::None;
         barOneSeen_ = barOneSeen_ || firstBar;
+        resuming_ = false;
         lastFrame_ = stamp.frame;
-        Platform::Audio::MidiClockOut::Instance().Beat(stamp.frame, framesPerBeat, firstBar);
+        lastLength_ = framesPerBeat;
+        Platform::Audio::MidiClockOut::Instance().Beat(stamp.frame, framesPerBeat, cue, beatsPlayed_ * 4);
+        if (barOneSeen_)
+            ++beatsPlayed_;
     }
     if (inner_)
         inner_->ShowBeat(voiceIndex, look);
@@ -36,6 +47,16 @@ void ClockBeatIndicator::ClearBeat()
 {
     if (inner_)
         inner_->ClearBeat();
+}
+
+void ClockBeatIndicator::PauseDrawing(bool paused)
+{
+    if (paused)
+        Platform::Audio::MidiClockOut::Instance().Stop();
+    else
+        resuming_ = true;
+    if (inner_)
+        inner_->PauseDrawing(paused);
 }
 
 void ClockBeatIndicator::StopDrawing()

@@ -7,8 +7,10 @@ namespace Core {
 
 /// Stands between the metronome and its beat lamp (inner, null: none) and hands each beat's
 /// frame on the output stream to the MIDI clock output (Platform::Audio::MidiClockOut), with
-/// the first beat of bar 1 marked for Start. The beat's expected length is the distance from
-/// the beat before (at a run's first beat: the tempo the run starts at). Threads as
+/// the first beat of bar 1 marked for Start. A pause stops the clock; the first beat after it
+/// carries Continue, with the Song Position of the beats played since bar 1 (a quarter note
+/// each). The beat's expected length is the distance from the beat before (at a run's first
+/// beat: the tempo the run starts at; after a pause: the last beat's). Threads as
 /// IBeatIndicator; ShowBeat neither locks nor allocates.
 class ClockBeatIndicator final : public IBeatIndicator {
 public:
@@ -18,12 +20,16 @@ public:
     void ShowBeat(std::int32_t voiceIndex, BeatLook look) override;
     void ClearBeat() override;
     void StopDrawing() override;
+    void PauseDrawing(bool paused) override;
 
 private:
     IBeatIndicator* inner_;
     double bpm_ = 120;      // written by StartDrawing before the run's timer thread starts
     double lastFrame_ = -1; // timer thread
     bool barOneSeen_ = false;
+    double lastLength_ = 0;         // the last beat's length, frames
+    std::int64_t beatsPlayed_ = 0;  // since bar 1
+    bool resuming_ = false;         // set on the window thread while the timer thread is gone
 };
 
 } // namespace Core

@@ -28,6 +28,9 @@ public:
     virtual void ClearBeat() = 0;
     /// Ends drawing; the lamp goes dark.
     virtual void StopDrawing() = 0;
+    /// The run pauses (true; after its last tick) or goes on (false; before its next tick).
+    /// Window thread.
+    virtual void PauseDrawing(bool paused) { (void)paused; }
 };
 
 } // namespace Core

@@ -194,8 +194,10 @@ void MetronomeStrategy::TogglePause()
         return;
     if (timer_->IsRunning()) {
         timer_->Stop();
-        if (InRun() && useIndicator_ && indicator_ != nullptr)
+        if (InRun() && useIndicator_ && indicator_ != nullptr) {
             indicator_->ClearBeat();
+            indicator_->PauseDrawing(true);
+        }
         return;
     }
     // Everything the run has counted so far stays as it is; the first tick sounds at once,
@@ -204,6 +206,8 @@ void MetronomeStrategy::TogglePause()
         countInTicks_ = 0;
         countInTick_ = 0;
     }
+    if (useIndicator_ && indicator_ != nullptr)
+        indicator_->PauseDrawing(false);
     timer_->Start(this, timerStrategy_->GetInterval(), soundEngine_->FrameClock());
 }
 

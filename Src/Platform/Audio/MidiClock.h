@@ -1,6 +1,7 @@
 #pragma once
 #include "Platform/SpscQueue.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -85,17 +86,21 @@ private:
 
 /// The run's MIDI clock as the output stream sends it: the beats come from the timer thread
 /// (Beat, inside the tick), the end of a run from the control thread (Stop); the stream's
-/// thread writes clock, Start (with a Song Position Pointer of 0 before it) and Stop messages
-/// on their frames (Render). Start goes out on the first beat of bar 1, after any count-in,
-/// whose beats already carry the clock so that a follower has the tempo by then.
+/// thread writes clock, Start (with a Song Position Pointer of 0 before it), Continue (with
+/// its Song Position before it) and Stop messages on their frames (Render). Start goes out on
+/// the first beat of bar 1, after any count-in, whose beats already carry the clock so that a
+/// follower has the tempo by then; a pause is a Stop, and the first beat after it a Continue.
 class MidiClockOut {
 public:
+    /// What goes out before a beat's first clock: nothing, Song Position 0 and Start (the first
+    /// beat of bar 1), or the beat's Song Position and Continue (the first beat after a pause).
+    enum class Cue : std::uint8_t { None, Start, Continue };
     /// Timer thread, inside the tick: a beat at frame of the output stream; framesPerBeat how
-    /// far the next one is expected; firstBar: the first beat of bar 1 (Start goes out with it).
-    void Beat(double frame, double framesPerBeat, bool firstBar) noexcept
+    /// far the next one is expected; songPosition: the beat's place from bar 1 in sixteenths.
+    void Beat(double frame, double framesPerBeat, Cue cue = Cue::None, std::int64_t songPosition = 0) noexcept
     {
         if (sending_.load(std::memory_order_relaxed))
-            beats_.Push({frame, framesPerBeat, firstBar});
+            beats_.Push({frame, framesPerBeat, cue, songPosition});
     }
     /// Any thread: whether the runs' beats go out as clock (off: the next runs send nothing,
     /// a run playing ends its clock after four beats without a Stop).
@@ -116,7 +121,7 @@ public:
             while (beats_.Pop(cue)) {
             }
             generator_.Stop();
-            startFrame_ = -1;
+            cueFrame_ = -1;
             // Only a clock that went out is stopped.
             if (sent_) {
                 static constexpr std::uint8_t stop[] = {0xFC};
@@ -127,16 +132,23 @@ public:
         BeatCue cue;
         while (beats_.Pop(cue)) {
             generator_.Beat(cue.frame, cue.framesPerBeat);
-            if (cue.firstBar)
-                startFrame_ = std::llround(cue.frame);
+            if (cue.cue != Cue::None) {
+                cueFrame_ = std::llround(cue.frame);
+                cue_ = cue.cue;
+                // The pointer's 14 bits, least first; beyond them it stays at its last step.
+                const auto position = static_cast<std::uint16_t>(std::clamp<std::int64_t>(cue.songPosition, 0, 0x3FFF));
+                position_[1] = static_cast<std::uint8_t>(position & 0x7F);
+                position_[2] = static_cast<std::uint8_t>(position >> 7);
+            }
         }
         generator_.Clocks(from, from + frames, [&](std::int64_t frame) {
             const auto offset = static_cast<std::uint32_t>(frame - from);
-            if (startFrame_ >= 0 && frame >= startFrame_) {
-                static constexpr std::uint8_t start[] = {0xF2, 0x00, 0x00, 0xFA};
-                write(offset, start, 3u);
-                write(offset, start + 3, 1u);
-                startFrame_ = -1;
+            if (cueFrame_ >= 0 && frame >= cueFrame_) {
+                static constexpr std::uint8_t start[] = {0xFA};
+                static constexpr std::uint8_t resume[] = {0xFB};
+                write(offset, position_, 3u);
+                write(offset, cue_ == Cue::Start ? start : resume, 1u);
+                cueFrame_ = -1;
             }
             static constexpr std::uint8_t clock[] = {0xF8};
             write(offset, clock, 1u);
@@ -168,13 +180,16 @@ private:
     struct BeatCue {
         double frame = 0;
         double framesPerBeat = 0;
-        bool firstBar = false;
+        Cue cue = Cue::None;
+        std::int64_t songPosition = 0;
     };
     Platform::SpscQueue<BeatCue> beats_{64};
     std::atomic<unsigned> stops_{0};
     unsigned stopsSeen_ = 0; // stream thread
     MidiClockGenerator generator_;
-    std::int64_t startFrame_ = -1;
+    std::int64_t cueFrame_ = -1; // stream thread: the frame of the beat Start or Continue goes with
+    Cue cue_ = Cue::None;
+    std::uint8_t position_[3] = {0xF2, 0, 0};
     bool sent_ = false; // stream thread: clocks went out since the last Stop
     std::atomic<bool> sending_{true};
     mutable std::mutex destinationLock_;
