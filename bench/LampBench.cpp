@@ -8,6 +8,9 @@
 //   bench_lamp SECONDS BPM [--subdivision N] [--count-in BARS] [--gap PLAY:MUTE] [--swing PERCENT] ...
 //
 // BENCH_LAMP_SIDE=N makes the lamp N x N pixels (as a larger main window does).
+// BENCH_LAMP_AUDIO=1 listens to the sound server's default input for hits meanwhile, as live
+// timing feedback from a microphone does (Core::Timing::AudioHits, the hits taken every 20 ms on
+// the GUI thread), and prints the detector's processor time.
 // cursor plays a rhythm of 16 beats in eighths in the step sequencer window (a hit on every
 // column) instead of the lamp. The practice options are read as the program reads its own
 // (Core::ApplyPracticeOption); with them each painted picture's look (a beat's disc, a muted
@@ -22,6 +25,7 @@
 #include "Configuration/FileConfiguration.h"
 #include "Core/Engine/Practice.h"
 #include "Core/Engine/TimerFlags.h"
+#include "Core/Timing/AudioHits.h"
 #include "GUI/BeatView.h"
 #include "GUI/StepSequencerControl.h"
 #include "GUI/StepSequencerDialog.h"
@@ -372,11 +376,33 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the metronome did not start: result %u\n", result);
         return 1;
     }
+    Core::Timing::AudioHits audio;
+    QTimer takeHits;
+    std::size_t hits = 0;
+    const std::int64_t listenedFrom = Platform::Clock::Now();
+    if (qEnvironmentVariableIntValue("BENCH_LAMP_AUDIO") == 1) {
+        std::string failure;
+        if (!audio.Start(program.Output(), {}, failure)) {
+            std::fprintf(stderr, "no audio input: %s\n", failure.c_str());
+            return 1;
+        }
+        QObject::connect(&takeHits, &QTimer::timeout, [&audio, &hits] {
+            for (double frame = 0; audio.Take(frame);)
+                ++hits;
+        });
+        takeHits.start(20);
+    }
     if (const QString shot = qEnvironmentVariable("BENCH_LAMP_SHOT"); view && !shot.isEmpty())
         QTimer::singleShot(2500, &beatView, [&beatView, shot] { beatView.grab().save(shot); });
     QTimer::singleShot(static_cast<int>(seconds * 1000), &application, &QApplication::quit);
     QApplication::exec();
     metronome.Stop();
+    if (audio.Running()) {
+        audio.Stop();
+        const double listened = static_cast<double>(Platform::Clock::Now() - listenedFrom) / 1e9;
+        std::printf("audio input %s: %zu hits heard; the detector's thread %.2f %% of one core\n",
+                    audio.InputName().c_str(), hits, 100 * audio.DetectorSeconds() / listened);
+    }
     if (view) {
         // The most flashes that any one second of the run held.
         std::size_t most = 0;

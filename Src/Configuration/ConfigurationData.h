@@ -163,7 +163,9 @@ struct WindowPlacement {
 /// preset keeps them. A line is written only when its value is not the default.
 struct ProgramSwitches {
     std::int32_t Diary = 1; ///< 1: practice sessions are kept in the diary; 0: nothing is written to it
-    std::int32_t TimingFeedback = 0; ///< 1: runs score the notes of the MIDI input and show them under the sliders
+    std::int32_t TimingFeedback = 0; ///< 1: runs score the hits of the timing input and show them under the sliders
+    std::int32_t TimingInput = 0;    ///< where the hits come from: 0 the MIDI input, 1 the audio input (microphone, line)
+    std::string AudioRoundTrips;     ///< calibrated round trips per output and input (Core::Timing::RoundTripOf)
     // The export window's last choices, shown again when it next opens.
     std::int32_t ExportFormat = 0;   ///< WAV 16-bit, 24-bit, float, FLAC, Ogg Vorbis, MIDI
     std::int32_t ExportRate = 48000; ///< Hz

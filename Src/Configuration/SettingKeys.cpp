@@ -189,6 +189,7 @@ std::span<const SwitchKey> SwitchKeys()
     static constexpr SwitchKey keys[] = {
         {"Diary", &ProgramSwitches::Diary, 0, 1},
         {"TimingFeedback", &ProgramSwitches::TimingFeedback, 0, 1},
+        {"TimingInput", &ProgramSwitches::TimingInput, 0, 1},
         {"ExportFormat", &ProgramSwitches::ExportFormat, 0, 5},
         {"ExportRate", &ProgramSwitches::ExportRate, 8000, 192000},
         {"ExportUnit", &ProgramSwitches::ExportUnit, 0, 2},
@@ -202,6 +203,7 @@ std::span<const SwitchTextKey> SwitchTextKeys()
     static const SwitchTextKey keys[] = {
         {"ExportWhat", &ProgramSwitches::ExportWhat},
         {"ExportFile", &ProgramSwitches::ExportFile},
+        {"AudioRoundTrips", &ProgramSwitches::AudioRoundTrips},
     };
     return keys;
 }

@@ -242,6 +242,8 @@ public:
     void SetMidiClock(int mode);
     /// The clock being followed; null before start-up.
     ClockFollow* ClockFollower() const { return clockFollow_; }
+    /// The output the runs play into (its audio input is the timing feedback's); null: none.
+    Platform::Audio::Mixer* Output() const { return options_.midiInput; }
     /// Carries out one request line of the command line ("preset NAME", "practice OPTION",
     /// "tempo N", "view WISH", "start").
     bool CarryOutRequest(const QString& request);

@@ -190,7 +190,9 @@ void ApplicationWindow::StartNow()
         if (songs_.HasSong())
             ShowSong(); // the setlist window marks the song
         paused_ = false;
-        if (const QString listening = liveTiming_->Listen(midiIn_); !listening.isEmpty())
+        const Configuration::ProgramSwitches& switches = configuration_.GetSwitches();
+        if (const QString listening = liveTiming_->Listen(midiIn_, switches.TimingInput == 1, switches.AudioRoundTrips);
+            !listening.isEmpty())
             statusbar_->SetText(listening);
         if (options_.diary)
             options_.diary->Started(Settings(), Settings().Bpm);

@@ -127,6 +127,8 @@ void LiveTiming::Begin(bool switchedOn)
     }
     live_.reset();
     score_.reset();
+    audio_.Stop();
+    audio_.Forget();
     strip_.Clear();
     if (!switchedOn || mixer_ == nullptr)
         return;
@@ -137,10 +139,20 @@ void LiveTiming::Begin(bool switchedOn)
     armed_.store(true);
 }
 
-QString LiveTiming::Listen(MidiInPump* pump)
+QString LiveTiming::Listen(MidiInPump* pump, bool audio, const std::string& roundTrips)
 {
     if (!live_)
         return {};
+    if (audio) {
+        std::string failure;
+        if (!audio_.Start(*mixer_, roundTrips, failure))
+            return TimingString(AudioInputText::NoAudioInput).arg(QString::fromStdString(failure));
+        poll_.start();
+        const QString input = QString::fromStdString(audio_.InputName());
+        if (const auto ms = audio_.RoundTripMs())
+            return TimingString(AudioInputText::ListeningCalibrated).arg(input, QString::number(*ms, 'f', 1));
+        return TimingString(AudioInputText::ListeningUncalibrated).arg(input);
+    }
     const bool jack = mixer_->BackendName() == "jack";
     if (pump == nullptr || (!jack && !pump->AlsaPortOpen()))
         return TimingString(TimingText::NoInput);
@@ -171,6 +183,7 @@ void LiveTiming::End()
         pump_->Forget(listener_);
         pump_ = nullptr;
     }
+    audio_.Stop();
     Poll(true);
     if (live_->HitCount() > 0)
         score_ = live_->Score();
@@ -192,6 +205,8 @@ void LiveTiming::OnSounded(bool heard) noexcept
     tick.report = reports_;
     tick.heard = heard;
     ticks_.Push(tick);
+    if (heard)
+        audio_.Click(tick.frame);
 }
 
 void LiveTiming::Poll(bool final)
@@ -207,6 +222,8 @@ void LiveTiming::Poll(bool final)
     Core::Timing::PlayedTick tick;
     while (ticks_.Pop(tick))
         live_->Played(tick);
+    for (double hit = 0; audio_.Take(hit);)
+        live_->Hit(hit);
     const Core::Timing::TakeGrid& grid = live_->Grid();
     for (const Core::Timing::MatchedHit& hit : live_->Match(complete)) {
         const bool countIn = hit.position >= 0 && grid.positions[static_cast<std::size_t>(hit.position)].countIn;

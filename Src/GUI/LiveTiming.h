@@ -1,5 +1,6 @@
 #pragma once
 #include "Core/Engine/Practice.h"
+#include "Core/Timing/AudioHits.h"
 #include "Core/Timing/LiveScore.h"
 #include "Platform/Audio/MidiInput.h"
 #include "Platform/SpscQueue.h"
@@ -28,6 +29,13 @@ constexpr int Switch = 240, SwitchHelp = 241, StripName = 242, StripHelp = 243, 
               TimeAxis = 258, SaveCsv = 259, SavePng = 260, Close = 261, CsvFiles = 262, PngFiles = 263, NotWritten = 264,
               ClickedSeries = 265, MutedSeries = 266, StraySeries = 267, FiguresHelp = 268, ErrorsHelp = 269,
               BiasHelp = 270, SaveCsvHelp = 271, SavePngHelp = 272, CloseHelp = 273;
+}
+
+/// The [Text] entries of the audio input and its calibration (400-419).
+namespace AudioInputText {
+constexpr int InputLabel = 400, MidiItem = 401, AudioItem = 402, InputHelp = 403, Calibrate = 404, CalibrateHelp = 405,
+              ListeningCalibrated = 406, ListeningUncalibrated = 407, NoAudioInput = 408, Calibrating = 409,
+              Calibrated = 410, FoundNothing = 411, CannotCalibrate = 412, CalibrationTitle = 413, StateHelp = 414;
 }
 
 /// The last hits of a run as marks left (early) or right (late) of a centre line, the newest
@@ -59,8 +67,9 @@ private:
     std::deque<Mark> marks_;
 };
 
-/// Live timing feedback from the MIDI input: while a run plays with the switch on, every
-/// note-on is scored against the clicks as they are heard and shown on the strip.
+/// Live timing feedback from the MIDI input or an audio input: while a run plays with the
+/// switch on, every note-on (or every hit the audio input hears, Core::Timing::AudioHits) is
+/// scored against the clicks as they are heard and shown on the strip.
 ///
 /// The grid comes from the run itself: the timer thread reports each tick on which something
 /// sounds (OnSounded, after the tick's OnPosition), with the tick's frame, into a lock-free
@@ -81,15 +90,18 @@ public:
     /// A run is about to start (before the metronome's Start, so that its first tick is seen):
     /// with switchedOn (the program's switch) the ticks are taken from now on.
     void Begin(bool switchedOn);
-    /// The run has started: listens to pump (null: no input) and returns the status line's
-    /// text, where it listens or why it cannot; empty when switched off.
-    QString Listen(MidiInPump* pump);
+    /// The run has started: listens to pump (null: no input), or with audio to the audio
+    /// input (its round trip taken from roundTrips, the settings' table), and returns the status
+    /// line's text, where it listens or why it cannot; empty when switched off.
+    QString Listen(MidiInPump* pump, bool audio = false, const std::string& roundTrips = {});
     /// The run has ended: the last hits are matched; the whole take's score is kept (Score).
     void End();
     bool Active() const { return live_.has_value(); }
     /// The last run's score (after End), if it was scored.
     const std::optional<Core::Timing::TakeScore>& Score() const { return score_; }
     const Core::Timing::LiveScore* Live() const { return live_ ? &*live_ : nullptr; }
+    /// The audio input (running while a run listens to it).
+    const Core::Timing::AudioHits& Audio() const { return audio_; }
 
     // Timer thread, inside the tick.
     void OnPosition(const Core::BarPosition& position) noexcept;
@@ -113,6 +125,7 @@ private:
     MidiInPump* pump_ = nullptr;
     int listener_ = 0;
     double cycleToHeard_ = 0; // frames added to a stream input's stamp for the frame heard then
+    Core::Timing::AudioHits audio_; // its Click on the timer thread
 };
 
 } // namespace GUI

@@ -500,8 +500,8 @@ constexpr const char16_t* Texts[] = {
     u"", // 238
     u"", // 239
     // Timing feedback: 240-289
-    u"&Timing feedback from the MIDI input", // 240
-    u"Scores every note played into Tolvane's MIDI input (Tolvane:midi_in) against the clicks as you hear them, and shows your last hits under the sliders.", // 241
+    u"&Timing feedback", // 240
+    u"Scores every hit you play (a note into Tolvane's MIDI input, or the sound of your instrument through the audio input) against the clicks as you hear them, and shows your last hits under the sliders.", // 241
     u"Timing of your last hits", // 242
     u"Your last hits: early left, late right; green ≤ 10 ms, amber ≤ 25 ms, grey stray", // 243
     u"early", // 244
@@ -666,21 +666,21 @@ constexpr const char16_t* Texts[] = {
     u"", // 398
     u"", // 399
     // Audio input, onsets and latency calibration: 400-419
-    u"", // 400
-    u"", // 401
-    u"", // 402
-    u"", // 403
-    u"", // 404
-    u"", // 405
-    u"", // 406
-    u"", // 407
-    u"", // 408
-    u"", // 409
-    u"", // 410
-    u"", // 411
-    u"", // 412
-    u"", // 413
-    u"", // 414
+    u"Hits &from:", // 400
+    u"MIDI input", // 401
+    u"Microphone or line input", // 402
+    u"Where the timing feedback takes your hits from: notes played into Tolvane's MIDI input, or the sound of your instrument through the sound server's default input (a microphone or a line input; through JACK, Tolvane:in_1).", // 403
+    u"Ca&librate", // 404
+    u"Plays eight short clicks and finds them again in the audio input (the speaker heard by the microphone, or a loopback cable); the round trip is kept for this output and input when you click OK. Keep quiet while it listens.", // 405
+    u"Timing feedback: listening to %1 (round trip calibrated: %2 ms)", // 406
+    u"Timing feedback: listening to %1 (round trip not calibrated)", // 407
+    u"Timing feedback: the audio input cannot be opened (%1)", // 408
+    u"Calibrating %1: listening...", // 409
+    u"Round trip of %1: %2 ms (kept when you click OK)", // 410
+    u"The calibration found nothing in the input, so nothing was changed. Is the input switched on, and does it hear the speaker (or is the loopback connected)?", // 411
+    u"The calibration cannot start: %1", // 412
+    u"Latency Calibration", // 413
+    u"What the last calibration found: the round trip beyond the latencies the sound servers report, for this output and input", // 414
     u"", // 415
     u"", // 416
     u"", // 417

@@ -2,6 +2,7 @@
 // detector on generated takes, and the MIDI file reader.
 #include "TakeSignals.h"
 
+#include "Core/Timing/Calibration.h"
 #include "Core/Timing/LiveScore.h"
 #include "Core/Timing/OnsetDetector.h"
 #include "Core/Timing/TakeFile.h"
@@ -189,6 +190,55 @@ TEST(OnsetDetector, PlacesHitsAndIgnoresClickLeak)
             EXPECT_LE(std::abs(sum / static_cast<double>(truth.size())), 0.25) << c.name << ", " << how;
         }
     }
+}
+
+// The calibration's clicks found again in an input: the shift that lines up most of them, to
+// the median of their shifts, through jitter, lost clicks and stray onsets; none when fewer
+// than six in eight line up.
+TEST(Calibration, FindsTheRoundTripOrNothing)
+{
+    const struct {
+        const char* name;
+        double shiftMs;
+        std::size_t lost;   // the last clicks not found
+        std::size_t strays; // onsets found that are no click
+        bool found;
+    } cases[] = {
+        {"clean", 23.4, 0, 0, true},
+        {"before the reported latencies", -6.0, 0, 0, true},
+        {"two lost, noise around", 180.0, 2, 12, true},
+        {"three lost", 40.0, 3, 0, false},
+        {"nothing but noise", 40.0, 8, 20, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> played = CalibrationFrames(Rate), found;
+        std::mt19937 random(9);
+        std::uniform_real_distribution<double> jitter(-0.3, 0.3), anywhere(-0.5 * Rate, 4 * Rate);
+        for (double& frame : played)
+            frame += 10000;
+        for (std::size_t i = 0; i + c.lost < played.size(); ++i)
+            found.push_back(played[i] + (c.shiftMs + jitter(random)) * Rate / 1000);
+        for (std::size_t i = 0; i < c.strays; ++i)
+            found.push_back(played[0] + anywhere(random));
+        std::sort(found.begin(), found.end());
+        const std::optional<double> estimate = EstimateRoundTrip(played, found, Rate);
+        ASSERT_EQ(estimate.has_value(), c.found) << c.name;
+        if (c.found)
+            EXPECT_NEAR(*estimate * 1000 / Rate, c.shiftMs, 0.3) << c.name;
+    }
+}
+
+// Round trips kept per pair of output and input: a new pair added, a pair measured again
+// replaced, the others left as they were.
+TEST(Calibration, KeepsOneRoundTripPerPair)
+{
+    std::string table = WithRoundTrip({}, "pulse:a>pulse:b.monitor", 12.5);
+    table = WithRoundTrip(table, "jack:system:playback_1>jack:Tolvane:in_1", 3);
+    table = WithRoundTrip(table, "pulse:a>pulse:b.monitor", -1.25);
+    EXPECT_EQ(RoundTripOf(table, "pulse:a>pulse:b.monitor"), -1.25);
+    EXPECT_EQ(RoundTripOf(table, "jack:system:playback_1>jack:Tolvane:in_1"), 3.0);
+    EXPECT_EQ(RoundTripOf(table, "pulse:a>pulse:other"), std::nullopt);
+    EXPECT_EQ(RoundTripOf("broken|=|x=", "x"), std::nullopt);
 }
 
 // A two-track file at 480 ticks a quarter: 120 bpm, then 60 bpm from tick 960; running status.

@@ -1,6 +1,7 @@
 // The Options page: its controls, their layout and their reactions while the page is open.
 #include "GUI/Dialogs/OptionsDialog.h"
 
+#include "GUI/AudioCalibration.h"
 #include "GUI/Dialogs/UpDown.h"
 #include "GUI/ScreenFit.h"
 #include "GUI/StepSequencerDialog.h"
@@ -86,6 +87,12 @@ void OptionsDialog::CreateControls()
     indicator_ = make(new QCheckBox(QStringLiteral("Use &Visual Beat Indicator"), this), VisualIndicatorId);
     diary_ = make(new QCheckBox(this), DiaryId);
     timingFeedback_ = make(new QCheckBox(this), TimingFeedbackId);
+    timingInputLabel_ = make(new QLabel(this), TimingInputLabelId);
+    timingInput_ = make(new QComboBox(this), TimingInputId);
+    timingInputLabel_->setBuddy(timingInput_);
+    calibrate_ = make(new QPushButton(this), CalibrateId);
+    calibrationState_ = make(new QLabel(this), CalibrationStateId);
+    calibrationState_->setWordWrap(true);
     trainer_ = make(new QCheckBox(QStringLiteral("E&nable"), this), TrainerId);
     durationsInBars_ = make(new QCheckBox(QStringLiteral("&Durations In Bars"), this), DurationsInBarsId);
     logarithmic_ = make(new QCheckBox(QStringLiteral("&Logarithmic"), this), LogarithmicId);
@@ -139,6 +146,12 @@ void OptionsDialog::Connect()
     connect(audioFiles_, &QRadioButton::clicked, this, [this] {
         if (opened_ && audioFiles_->isChecked())
             Frame().Notify(IParentWindow::SoundSourceChanged, 1);
+    });
+    connect(timingInput_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { calibrate_->setEnabled(index == 1 && !(calibration_ && calibration_->Running())); });
+    connect(calibrate_, &QPushButton::clicked, this, [this] {
+        if (opened_)
+            Calibrate();
     });
     connect(trainer_, &QCheckBox::clicked, this, [this] {
         if (opened_)
@@ -221,6 +234,14 @@ void OptionsDialog::LayOutControls()
     options->addWidget(indicator_, 0, 0, 1, 2);
     options->addWidget(diary_, 1, 0, 1, 2);
     options->addWidget(timingFeedback_, 2, 0, 1, 2);
+    auto* input = new QHBoxLayout;
+    input->setSpacing(u.X(4));
+    input->addWidget(timingInputLabel_);
+    input->addWidget(timingInput_);
+    input->addWidget(calibrate_);
+    input->addStretch(1);
+    options->addLayout(input, 3, 0, 1, 2);
+    options->addWidget(calibrationState_, 4, 0, 1, 2);
 
     QGridLayout* subdivision = grid(groups_[2], 190, 62, {16, 16, 18});
     for (int i = 0; i < 2; ++i) {

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -16,6 +18,7 @@ class QRadioButton;
 
 namespace GUI {
 
+class AudioCalibration;
 class StepSequencerDialog;
 class UpDown;
 
@@ -39,7 +42,11 @@ public:
     static constexpr int CompoundTimeId = 1032;
     static constexpr int VisualIndicatorId = 1034;
     static constexpr int DiaryId = 1516; ///< keep a practice diary (the program's switch)
-    static constexpr int TimingFeedbackId = 1517; ///< timing feedback from the MIDI input (the program's switch)
+    static constexpr int TimingFeedbackId = 1517; ///< timing feedback (the program's switch)
+    static constexpr int TimingInputId = 1540;    ///< where its hits come from: the MIDI or the audio input
+    static constexpr int CalibrateId = 1541;      ///< the audio input's round-trip calibration
+    static constexpr int TimingInputLabelId = 1542;
+    static constexpr int CalibrationStateId = 1543; ///< what the last calibration found
     static constexpr int TrainerId = 1036;
     static constexpr int LogarithmicId = 1037;
     static constexpr int DurationsInBarsId = 1038;
@@ -101,6 +108,9 @@ private:
     /// Minutes or bars, as the engine counts each duration.
     void ShowTrainerUnits();
     bool ApplyPattern(Configuration::ConfigurationData& record, bool check);
+    /// The Calibrate button: plays the calibration clicks and listens to the audio input.
+    void Calibrate();
+    void Calibrated(std::optional<double> roundTripMs);
 
     DialogContext context_;
     std::array<QRadioButton*, 4> beatTypes_{};
@@ -116,6 +126,12 @@ private:
     QCheckBox* indicator_ = nullptr;
     QCheckBox* diary_ = nullptr;
     QCheckBox* timingFeedback_ = nullptr;
+    QLabel* timingInputLabel_ = nullptr;
+    QComboBox* timingInput_ = nullptr;
+    QPushButton* calibrate_ = nullptr;
+    QLabel* calibrationState_ = nullptr;
+    std::unique_ptr<AudioCalibration> calibration_;
+    std::string roundTrips_; // the round trips as they will be applied (with this opening's calibration)
     QCheckBox* trainer_ = nullptr;
     QCheckBox* durationsInBars_ = nullptr;
     QCheckBox* logarithmic_ = nullptr;

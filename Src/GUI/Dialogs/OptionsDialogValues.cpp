@@ -4,7 +4,9 @@
 
 #include "Configuration/IConfiguration.h"
 #include "Core/Engine/BeatPatterns.h"
+#include "Core/Timing/Calibration.h"
 #include "GUI/ApplicationWindow.h"
+#include "GUI/AudioCalibration.h"
 #include "GUI/LiveTiming.h"
 #include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/Dialogs/UpDown.h"
@@ -19,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -88,6 +91,22 @@ void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
     diary_->setChecked(context_.configuration.GetSwitches().Diary != 0);
     timingFeedback_->setText(FromTableText(System::CurrentLanguage()->GetText(TimingText::Switch)));
     timingFeedback_->setChecked(context_.configuration.GetSwitches().TimingFeedback != 0);
+    {
+        const auto language = System::CurrentLanguage();
+        const auto text = [&language](int index) { return FromTableText(language->GetText(index)); };
+        timingInputLabel_->setText(text(AudioInputText::InputLabel));
+        const QSignalBlocker quiet(timingInput_);
+        timingInput_->clear();
+        timingInput_->addItem(text(AudioInputText::MidiItem));
+        timingInput_->addItem(text(AudioInputText::AudioItem));
+        timingInput_->setCurrentIndex(context_.configuration.GetSwitches().TimingInput == 1 ? 1 : 0);
+        calibrate_->setText(text(AudioInputText::Calibrate));
+        const bool calibrating = calibration_ && calibration_->Running();
+        calibrate_->setEnabled(timingInput_->currentIndex() == 1 && !calibrating);
+        if (!calibrating)
+            calibrationState_->clear();
+        roundTrips_ = context_.configuration.GetSwitches().AudioRoundTrips;
+    }
     const float values[] = {settings.From, settings.To, settings.Step,
                             settings.Duration, settings.Warmup, settings.Warmdown};
     for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
@@ -218,11 +237,51 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
     record.VisualIndicator = indicator_->isChecked() ? 1 : 0;
     context_.configuration.GetSwitches().Diary = diary_->isChecked() ? 1 : 0;
     context_.configuration.GetSwitches().TimingFeedback = timingFeedback_->isChecked() ? 1 : 0;
+    context_.configuration.GetSwitches().TimingInput = timingInput_->currentIndex() == 1 ? 1 : 0;
+    context_.configuration.GetSwitches().AudioRoundTrips = roundTrips_;
     if (!record.Name.starts_with(u'@')) {
         // A preset being saved takes the rhythm the step sequencer holds, once it was opened.
         record.Rhythm() = (stepSequencer_ ? stepSequencer_->Record() : context_.configuration.GetData()).Rhythm();
     }
     return true;
+}
+
+void OptionsDialog::Calibrate()
+{
+    if (!calibration_) {
+        calibration_ = std::make_unique<AudioCalibration>(context_.window.Output());
+        connect(calibration_.get(), &AudioCalibration::Finished, this, &OptionsDialog::Calibrated);
+    }
+    const auto language = System::CurrentLanguage();
+    std::string failure;
+    if (!calibration_->Start(failure)) {
+        QMessageBox box(QMessageBox::Information, FromTableText(language->GetText(AudioInputText::CalibrationTitle)),
+                        FromTableText(language->GetText(AudioInputText::CannotCalibrate)).arg(QString::fromStdString(failure)),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    calibrate_->setEnabled(false);
+    calibrationState_->setText(FromTableText(language->GetText(AudioInputText::Calibrating))
+                                   .arg(QString::fromStdString(calibration_->Pair())));
+}
+
+void OptionsDialog::Calibrated(std::optional<double> roundTripMs)
+{
+    const auto language = System::CurrentLanguage();
+    calibrate_->setEnabled(timingInput_->currentIndex() == 1);
+    if (roundTripMs) {
+        roundTrips_ = Core::Timing::WithRoundTrip(roundTrips_, calibration_->Pair(), *roundTripMs);
+        calibrationState_->setText(FromTableText(language->GetText(AudioInputText::Calibrated))
+                                       .arg(QString::fromStdString(calibration_->Pair()), QString::number(*roundTripMs, 'f', 1)));
+        return;
+    }
+    calibrationState_->clear();
+    if (!isVisible())
+        return;
+    QMessageBox box(QMessageBox::Information, FromTableText(language->GetText(AudioInputText::CalibrationTitle)),
+                    FromTableText(language->GetText(AudioInputText::FoundNothing)), QMessageBox::Ok, this);
+    box.exec();
 }
 
 bool OptionsDialog::ApplyPattern(Configuration::ConfigurationData& record, bool check)

@@ -40,6 +40,8 @@ constexpr HelpEntry HelpTexts[] = {
     {1414, FromTextTable(312)}, {1415, FromTextTable(313)}, // the spoken count
     {1516, 85}, // the practice diary's switch (OptionsDialog::DiaryId)
     {1517, FromTextTable(TimingText::SwitchHelp)}, // timing feedback's switch (OptionsDialog::TimingFeedbackId)
+    {1540, FromTextTable(AudioInputText::InputHelp)}, {1542, FromTextTable(AudioInputText::InputHelp)}, // its input
+    {1541, FromTextTable(AudioInputText::CalibrateHelp)}, {1543, FromTextTable(AudioInputText::StateHelp)},
     // The Sync and Control page: its help lines in the page's [Text] block, in control order.
     {SyncControlDialog::OscOnId, FromTextTable(SyncControlDialog::FirstHelp)},
     {SyncControlDialog::OscPortId, FromTextTable(SyncControlDialog::FirstHelp + 1)},

@@ -60,6 +60,13 @@ public:
     {
         static_cast<void>(frameInBlock), static_cast<void>(bytes), static_cast<void>(size);
     }
+    /// frames samples that reached the stream's audio input (JACK: Tolvane's in_1 port) in the
+    /// cycle whose first Render comes next; captured latencyFrames before the cycle's frames
+    /// (the input's capture latency). Rendering thread, before that Render; never blocks.
+    virtual void AudioIn(const float* samples, std::uint32_t frames, double latencyFrames) noexcept
+    {
+        static_cast<void>(samples), static_cast<void>(frames), static_cast<void>(latencyFrames);
+    }
     /// The stream's frame that the next Render starts at (after any FramesMissed), for placing
     /// what goes out beside the sound (the MIDI clock) on the stream's frames. Rendering thread.
     virtual std::uint64_t NextFrame() noexcept { return 0; }

@@ -49,6 +49,7 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
     }
     midiIn_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     midiOut_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    audioIn_ = jack_port_register(client_, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     MidiClockOut::Instance(); // made here, not on the process thread
     jack_set_process_callback(client_, &Process, this);
     jack_on_shutdown(client_, &Shutdown, this);
@@ -70,7 +71,17 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
             jack_connect(client_, jack_port_name(ports_[channel]), playback[channel]);
         jack_free(playback);
     }
+    // The default device's first capture port: the microphone or line input live timing listens to.
+    if (const char** capture = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsOutput)) {
+        if (audioIn_ != nullptr && capture[0] != nullptr)
+            jack_connect(client_, capture[0], jack_port_name(audioIn_));
+        jack_free(capture);
+    }
     jack_latency_range_t range{};
+    if (audioIn_ != nullptr) {
+        jack_port_get_latency_range(audioIn_, JackCaptureLatency, &range);
+        captureLatencyFrames_ = range.max;
+    }
     jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
     latencySeconds_ = static_cast<double>(range.max) / sampleRate;
     return true;
@@ -85,7 +96,7 @@ void JackOutput::Close()
     jack_client_close(client_);
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
-    midiIn_ = midiOut_ = nullptr;
+    midiIn_ = midiOut_ = audioIn_ = nullptr;
     renderer_ = nullptr;
 }
 
@@ -157,6 +168,9 @@ int JackOutput::Process(std::uint32_t frames, void* self) noexcept
     }
     // The transport: where a following run's beats are, or a leading run's start and stop.
     JackTransport::Instance().Cycle(output.renderer_->NextFrame(), output.follower_.BlockStart(), frames);
+    if (output.audioIn_ != nullptr)
+        output.renderer_->AudioIn(static_cast<const float*>(jack_port_get_buffer(output.audioIn_, frames)), frames,
+                                  output.captureLatencyFrames_);
     // MIDI clock out: each message on its frame in this cycle.
     if (output.midiOut_ != nullptr) {
         void* buffer = jack_port_get_buffer(output.midiOut_, frames);

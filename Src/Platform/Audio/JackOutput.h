@@ -67,8 +67,9 @@ public:
     JackOutput(const JackOutput&) = delete;
     JackOutput& operator=(const JackOutput&) = delete;
 
-    /// Connects to the running server (never starts one), registers two output ports and a
-    /// MIDI input port ("midi_in", whose messages reach the renderer stamped with their frame
+    /// Connects to the running server (never starts one), registers two output ports, an audio
+    /// input port ("in_1", connected to the first physical capture port, its samples handed to
+    /// the renderer each cycle, IRenderer::AudioIn) and a MIDI input port ("midi_in", whose messages reach the renderer stamped with their frame
     /// within the cycle, IRenderer::MidiIn; the stream plays without it where it cannot be made),
     /// activates them and connects them to the first two physical playback ports. False, with
     /// the reason in failure, when there is no server or it runs at a rate outside
@@ -96,6 +97,8 @@ private:
     _jack_port* ports_[2] = {nullptr, nullptr};
     _jack_port* midiOut_ = nullptr; // "midi_out": the run's MIDI clock (MidiClockOut)
     _jack_port* midiIn_ = nullptr; // "midi_in": every message goes to the renderer with its frame
+    _jack_port* audioIn_ = nullptr; // "in_1": the input's samples go to the renderer (IRenderer::AudioIn)
+    double captureLatencyFrames_ = 0; // in_1's capture latency as the server reports it
     IRenderer* renderer_ = nullptr;
     std::vector<float> interleaved_; // one block, allocated at Open
     double latencySeconds_ = 0;

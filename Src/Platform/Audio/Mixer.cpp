@@ -417,6 +417,36 @@ void Mixer::FramesMissed(std::uint32_t frames) noexcept
     rendered_.store(frame_, std::memory_order_release);
 }
 
+bool Mixer::CaptureInto(CaptureQueue* blocks)
+{
+    if (blocks != nullptr && BackendName() != "jack")
+        return false;
+    capture_.store(blocks, std::memory_order_release);
+    if (blocks == nullptr)
+        WaitForCallback();
+    return true;
+}
+
+void Mixer::AudioIn(const float* samples, std::uint32_t frames, double latencyFrames) noexcept
+{
+    CaptureQueue* blocks = capture_.load(std::memory_order_acquire);
+    if (blocks == nullptr)
+        return;
+    const RealTimeSection realTime;
+    // Sample i was captured while frame frame_ + i - latencyFrames was rendered, and heard when
+    // the output's latency had passed after that.
+    const double heard = static_cast<double>(frame_) - latencyFrames
+                         - static_cast<double>(outputLatency_.load(std::memory_order_relaxed)) * SampleRate() / 1e9;
+    for (std::uint32_t done = 0; done < frames;) {
+        CaptureBlock block;
+        block.frames = std::min(frames - done, CaptureBlock::MaxFrames);
+        block.heardFrame = heard + done;
+        std::copy(samples + done, samples + done + block.frames, block.samples.begin());
+        blocks->Push(block);
+        done += block.frames;
+    }
+}
+
 void Mixer::MidiIn(std::uint32_t frameInBlock, const std::uint8_t* bytes, std::size_t size) noexcept
 {
     if (size < 1 || size > 3)

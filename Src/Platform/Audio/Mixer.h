@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Audio/CaptureBlocks.h"
 #include "Platform/Audio/MidiInput.h"
 #include "Platform/SpscQueue.h"
 #include "Platform/Audio/ClockMap.h"
@@ -150,6 +151,12 @@ public:
     /// port) and has not been taken yet, stamped with its frame; false when none waits. One
     /// consumer thread at a time; wait-free. Messages beyond 1024 waiting are dropped.
     bool TakeMidiIn(StampedMidi& message) noexcept { return midiIn_.Pop(message); }
+    /// Through JACK, the output's own client's audio input port (in_1) goes into blocks, each
+    /// stamped with the output frame heard when it was captured (the cycle's frames less the
+    /// port's capture latency and the output's latency); null stops it, and once this returns
+    /// the audio thread no longer uses the old queue. False (and nothing queued) when the
+    /// stream is not JACK's. Control thread.
+    bool CaptureInto(CaptureQueue* blocks);
     /// Frames rendered since the stream was opened.
     std::uint64_t RenderedFrames() const noexcept { return rendered_.load(std::memory_order_acquire); }
     /// The name of the open stream's backend ("none" while closed), for diagnostics.
@@ -198,6 +205,8 @@ private:
     void FramesMissed(std::uint32_t frames) noexcept override;
     std::uint64_t NextFrame() noexcept override { return frame_; }
     void ServerUnderran() noexcept override { underruns_.fetch_add(1, std::memory_order_relaxed); }
+    /// Audio thread: stamps the input's samples and queues them (CaptureInto).
+    void AudioIn(const float* samples, std::uint32_t frames, double latencyFrames) noexcept override;
     /// Audio thread: stamps the message with its frame and queues it for TakeMidiIn.
     void MidiIn(std::uint32_t frameInBlock, const std::uint8_t* bytes, std::size_t size) noexcept override;
     /// Audio thread: the frames from a run's first tick on, once they are to be rendered again
@@ -238,6 +247,7 @@ private:
     ClockMap clock_;                     // audio thread only
     std::uint64_t frame_ = 0;            // audio thread only
     SpscQueue<StampedMidi> midiIn_{1024}; // audio thread -> TakeMidiIn
+    std::atomic<CaptureQueue*> capture_{nullptr}; // CaptureInto's
     std::atomic<std::uint64_t> rendered_{0};
     std::atomic<std::uint64_t> epoch_{0}; // odd while a callback runs
     mutable std::atomic<std::uint64_t> late_{0};

@@ -1,0 +1,44 @@
+#!/bin/sh
+# Live timing feedback from an audio input through a private PulseAudio: Tolvane's null sink
+# (tolvane_bench), a second null sink "mic" whose monitor is the default source (the
+# microphone), module-loopback from Tolvane's sink into mic's left channel (so that the
+# calibration's clicks and the run's are heard), and bench_live_audio, which calibrates, then
+# plays a take into mic's right channel in time with a run and compares the run's mean with
+# the truth recorded from mic's monitor. Every process started here is ended by its own id.
+#   sh bench/LiveAudio.sh build/release/bin [seconds] [bpm]
+set -eu
+bin=$1
+seconds=${2:-30}
+bpm=${3:-120}
+folder=$(mktemp -d)
+pids=""
+cleanup() {
+    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+    for pid in $pids; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$folder"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" XDG_CONFIG_HOME="$folder/config" XDG_STATE_HOME="$folder/state"
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+# At real-time priority, as bench/ServerBench.sh runs it (see there why).
+chrt -f 60 pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+    --disable-shm=yes --log-target=stderr \
+    -L "module-null-sink sink_name=tolvane_bench rate=48000 channels=2" \
+    -L "module-null-sink sink_name=mic rate=48000 channels=2" \
+    -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/server.log" &
+pids="$!"
+tries=0
+until [ -S "$XDG_RUNTIME_DIR/pulse/native" ]; do
+    tries=$((tries + 1))
+    [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
+    sleep 0.1
+done
+chrt -f -p 60 "$pids" 2>/dev/null || true
+pactl set-default-sink tolvane_bench
+pactl set-default-source mic.monitor
+pactl load-module module-loopback source=tolvane_bench.monitor sink=mic latency_msec=30 channels=1 \
+    channel_map=front-left source_dont_move=true sink_dont_move=true >/dev/null
+export QT_QPA_PLATFORM=offscreen
+"$bin/bench_live_audio" "$seconds" "$bpm"
