@@ -219,6 +219,7 @@ int main(int argc, char** argv)
     options.diary = &diary;
     options.midiInput = &program.Output();
     options.clockGrid = &clockGrid;
+    options.trainerGate = &program.Gate();
     GUI::ApplicationWindow window(program.Controller(), settings, options);
     try {
         if (!window.Startup())

@@ -111,6 +111,13 @@ struct ConfigurationData : RhythmSettings {
     /// through (1) instead of from one at each group (0).
     std::int32_t CountVoice = 0;
     std::int32_t CountThrough = 0;
+    /// The speed trainer that waits: with TrainerGate 1 a level moves on only when its hits
+    /// (live timing feedback) had a mean within GateMean ms either side and a standard
+    /// deviation within GateSpread ms; otherwise it is played again, at most GateRepeats times.
+    std::int32_t TrainerGate = 0;
+    std::int32_t GateMean = 10;
+    std::int32_t GateSpread = 15;
+    std::int32_t GateRepeats = 3;
     /// What each voice plays from SoundEngineType: a MIDI instrument (0..46, InstrumentList)
     /// or an audio file (0..11, File1..File12).
     std::int32_t Instrument[VoiceCount];
@@ -173,6 +180,14 @@ struct ProgramSwitches {
     std::int32_t ExportLength = 160; ///< in tenths of the unit
     std::string ExportWhat;          ///< "preset:" and its name, "song:" and its file; empty: the current settings
     std::string ExportFile;          ///< the file last written (UTF-8); empty: click.wav in the home folder
+    /// The full-screen beat view's flashes: 1 strong, 0 subtle.
+    std::int32_t StrongFlashes = 1;
+    /// 1: the program starts with View → Visual Only on (runs play at no volume), as it was left.
+    std::int32_t VisualOnly = 0;
+    /// The output offset per output and the MIDI input's latency per input, in ms
+    /// (Core::Timing::PerDeviceValues' text): outputs and inputs not named have 0.
+    std::string OutputOffsets;
+    std::string InputLatencies;
 };
 
 /// How Tolvane is controlled from outside and plays in sync with others, kept in the file

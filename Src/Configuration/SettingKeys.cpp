@@ -7,7 +7,7 @@ namespace Configuration {
 
 namespace {
 
-constexpr int SettingCount = 111;
+constexpr int SettingCount = 115;
 
 SettingKey Integer(const char* name, std::int32_t minimum, std::int32_t maximum,
                    SettingField (*locate)(ConfigurationData&, int), int voiceIndex = 0)
@@ -101,6 +101,10 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     add(clamped(Real("Swing", 50.0f, 75.0f, TOLVANE_REAL(Swing))));
     add(clamped(Integer("CountVoice", 0, 2, TOLVANE_INTEGER(CountVoice))));
     add(clamped(Integer("CountThrough", 0, 1, TOLVANE_INTEGER(CountThrough))));
+    add(clamped(Integer("TrainerGate", 0, 1, TOLVANE_INTEGER(TrainerGate))));
+    add(clamped(Integer("GateMean", 1, 100, TOLVANE_INTEGER(GateMean))));
+    add(clamped(Integer("GateSpread", 1, 100, TOLVANE_INTEGER(GateSpread))));
+    add(clamped(Integer("GateRepeats", 0, 20, TOLVANE_INTEGER(GateRepeats))));
 
     struct VoiceSetting {
         const char* name;
@@ -194,6 +198,8 @@ std::span<const SwitchKey> SwitchKeys()
         {"ExportRate", &ProgramSwitches::ExportRate, 8000, 192000},
         {"ExportUnit", &ProgramSwitches::ExportUnit, 0, 2},
         {"ExportLength", &ProgramSwitches::ExportLength, 1, 1080000},
+        {"StrongFlashes", &ProgramSwitches::StrongFlashes, 0, 1},
+        {"VisualOnly", &ProgramSwitches::VisualOnly, 0, 1},
     };
     return keys;
 }
@@ -204,6 +210,8 @@ std::span<const SwitchTextKey> SwitchTextKeys()
         {"ExportWhat", &ProgramSwitches::ExportWhat},
         {"ExportFile", &ProgramSwitches::ExportFile},
         {"AudioRoundTrips", &ProgramSwitches::AudioRoundTrips},
+        {"OutputOffsets", &ProgramSwitches::OutputOffsets},
+        {"InputLatencies", &ProgramSwitches::InputLatencies},
     };
     return keys;
 }

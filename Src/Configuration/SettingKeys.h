@@ -72,7 +72,7 @@ struct SettingKey {
     }
 };
 
-/// The 109 settings of a record block, in the order they are written. Description and the
+/// The settings of a record block, in the order they are written. Description and the
 /// preset line, which only presets have, are not among them.
 std::span<const SettingKey> SettingKeys();
 

@@ -260,7 +260,11 @@ void ApplicationWindow::CreateActions()
     for (const int command : {VisualOnlyCommand, StrongFlashCommand})
         actions_.at(command)->setCheckable(true);
     actions_.at(StrongFlashCommand)->setChecked(true);
+    // Both switches are kept in the settings file as they are left.
+    connect(actions_.at(StrongFlashCommand), &QAction::toggled, this,
+            [this](bool strong) { configuration_.GetSwitches().StrongFlashes = strong ? 1 : 0; });
     connect(actions_.at(VisualOnlyCommand), &QAction::toggled, this, [this] {
+        configuration_.GetSwitches().VisualOnly = VisualOnly() ? 1 : 0;
         if (running_.load())
             metronome_.ChangeVolume(Settings().Volume, VisualOnly() ? 0u : static_cast<std::uint32_t>(Settings().GlobalVolume));
     });
@@ -356,6 +360,7 @@ void ApplicationWindow::CreateControls()
     timingStrip_ = new TimingStrip(client_);
     timingStrip_->setVisible(configuration_.GetSwitches().TimingFeedback != 0);
     liveTiming_ = new LiveTiming(options_.midiInput, *timingStrip_, this);
+    liveTiming_->SetGate(options_.trainerGate);
 
     tempoSlider_ = new QSlider(Qt::Horizontal, client_);
     tempoSlider_->setProperty("controlId", TempoSliderId);

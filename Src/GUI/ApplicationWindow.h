@@ -41,6 +41,9 @@ class BeatGrid;
 namespace Diary {
 class Keeper;
 }
+namespace Core {
+class TrainerGate;
+}
 namespace Platform::Audio {
 class Mixer;
 }
@@ -90,6 +93,8 @@ struct ApplicationWindowOptions {
     /// Where a MIDI clock that comes in publishes its beats for the runs to follow (the
     /// metronome follows this grid; outlives the window); null: the clock is never followed.
     Core::BeatGrid* clockGrid = nullptr;
+    /// The speed trainer's gate the live scorer feeds (the trainer that waits); null: none.
+    Core::TrainerGate* trainerGate = nullptr;
 };
 
 /// The program's main window: tempo read-out, beat lamp, Start/Stop and Tap buttons, tempo and
@@ -242,7 +247,8 @@ public:
     void SetMidiClock(int mode);
     /// The clock being followed; null before start-up.
     ClockFollow* ClockFollower() const { return clockFollow_; }
-    /// The output the runs play into (its audio input is the timing feedback's); null: none.
+    /// The output the runs play into (its audio input is the timing feedback's); null without
+    /// one (tests).
     Platform::Audio::Mixer* Output() const { return options_.midiInput; }
     /// Carries out one request line of the command line ("preset NAME", "practice OPTION",
     /// "tempo N", "view WISH", "start").
@@ -252,6 +258,20 @@ public:
     const QStringList& RefusedRequests() const { return startup_.RefusedRequests(); }
     /// Moves the sliders and the read-out to the current settings (after a preset was loaded).
     void RefreshFromSettings();
+    /// The MIDI input a run would read now (LiveTiming::InputName), whose latency is kept.
+    std::string MidiInputName() const;
+    /// Gives the output the offset kept for it and the MIDI input its latency (at each Start,
+    /// when the output playing is known).
+    void ApplyOutputOffset();
+    /// ApplyOutputOffset once the sounds are prepared (the output's stream open), looking
+    /// every 100 ms at most triesLeft times: the step sequencer's runs start without the window.
+    void ApplyOutputOffsetWhenPrepared(int triesLeft);
+    /// Arms the trainer's gate for a run whose settings ask it to wait, when it listens to a
+    /// MIDI input; says on the status line when it cannot wait.
+    void ArmTrainerGate();
+    /// Puts the full-screen view's strength and Visual Only back as the settings file keeps
+    /// them; Visual Only restored is said on the status line (a silent metronome surprises).
+    void RestoreViewSwitches();
     /// Shows or hides timing feedback's strip under the sliders, the window growing to hold it.
     void ShowTimingStrip(bool shown);
     /// The summary of the run just stopped, when timing feedback scored hits in it.
@@ -442,6 +462,7 @@ private:
     /// Stops what plays and starts the song loaded (from the editor or the setlist window).
     void PlayLoadedSong();
     SongControl songs_;
+    int trainerTempo_ = 0; // the trainer's tempo last reported
     int songStep_ = 0; // a song step asked for at the end of the song that plays: 1 or -1
     std::array<QMenu*, 3> menus_{};
     QMenu* viewMenu_ = nullptr;

@@ -3,6 +3,11 @@
 
 #include "GUI/ApplicationWindow.h"
 
+#include "Core/Engine/TrainerGate.h"
+#include "Core/Timing/OutputOffset.h"
+#include "GUI/Dialogs/OffsetTexts.h"
+#include "Platform/Audio/Mixer.h"
+
 #include "Core/Engine/Practice.h"
 
 #include "Configuration/IConfiguration.h"
@@ -171,9 +176,56 @@ void ApplicationWindow::CancelWaitingStart()
     unsetCursor();
 }
 
+std::string ApplicationWindow::MidiInputName() const
+{
+    return liveTiming_ != nullptr ? liveTiming_->InputName() : std::string();
+}
+
+void ApplicationWindow::ApplyOutputOffset()
+{
+    const Configuration::ProgramSwitches& switches = configuration_.GetSwitches();
+    if (Platform::Audio::Mixer* output = Output()) {
+        const Core::Timing::PerDeviceValues offsets(-Core::Timing::OutputOffsetLimitMs,
+                                                    Core::Timing::OutputOffsetLimitMs, switches.OutputOffsets);
+        output->SetHeardOffset(std::int64_t{offsets.Get(output->OutputIdentity())} * 1'000'000);
+    }
+    const Core::Timing::PerDeviceValues latencies(0, Core::Timing::InputLatencyLimitMs, switches.InputLatencies);
+    if (liveTiming_ != nullptr)
+        liveTiming_->SetInputLatency(latencies.Get(liveTiming_->InputName()));
+}
+
+void ApplicationWindow::RestoreViewSwitches()
+{
+    const Configuration::ProgramSwitches switches = configuration_.GetSwitches();
+    actions_.at(StrongFlashCommand)->setChecked(switches.StrongFlashes != 0);
+    beatView_->SetStrong(switches.StrongFlashes != 0);
+    if (switches.VisualOnly != 0) {
+        actions_.at(VisualOnlyCommand)->setChecked(true);
+        statusbar_->SetText(FromTableText(System::CurrentLanguage()->GetText(OffsetText::VisualOnlyKept)));
+    }
+}
+
+void ApplicationWindow::ArmTrainerGate()
+{
+    Core::TrainerGate* gate = options_.trainerGate;
+    if (gate == nullptr)
+        return;
+    const Configuration::ConfigurationData& settings = Settings();
+    const bool waits = settings.TrainerGate != 0 && settings.SpeedTrainer == Configuration::TrainerMode::On
+                       && !songs_.HasSong();
+    if (waits && liveTiming_->Listening()) {
+        gate->Arm({static_cast<double>(settings.GateMean), static_cast<double>(settings.GateSpread), settings.GateRepeats});
+        return;
+    }
+    gate->Disarm();
+    if (waits)
+        statusbar_->SetText(FromTableText(System::CurrentLanguage()->GetText(OffsetText::GateIdle)));
+}
+
 void ApplicationWindow::StartNow()
 {
     ClearPositions();
+    ApplyOutputOffset();
     // Visual only: the run plays at no volume, so that it still counts, and shows every beat.
     Configuration::ConfigurationData run = Settings();
     if (VisualOnly())
@@ -194,6 +246,7 @@ void ApplicationWindow::StartNow()
         if (const QString listening = liveTiming_->Listen(midiIn_, switches.TimingInput == 1, switches.AudioRoundTrips);
             !listening.isEmpty())
             statusbar_->SetText(listening);
+        ArmTrainerGate();
         if (options_.diary)
             options_.diary->Started(Settings(), Settings().Bpm);
         ShowStartStopText();
@@ -469,8 +522,19 @@ bool ApplicationWindow::CarryOutRequest(const QString& request)
     return request == QLatin1String("start") && StartRequest();
 }
 
+void ApplicationWindow::ApplyOutputOffsetWhenPrepared(int triesLeft)
+{
+    // The output is known once its stream is open: soon after start-up, in the background.
+    if (triesLeft <= 0 || metronome_.SoundsPrepared(Settings())) {
+        ApplyOutputOffset();
+        return;
+    }
+    QTimer::singleShot(100, this, [this, triesLeft] { ApplyOutputOffsetWhenPrepared(triesLeft - 1); });
+}
+
 void ApplicationWindow::RefreshFromSettings()
 {
+    ApplyOutputOffset(); // the offset may have changed, for the step sequencer's runs too
     MoveTempoSlider(Settings().Bpm);
     {
         const QSignalBlocker quiet(volumeSlider_);
@@ -671,6 +735,7 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
     const int tempo = static_cast<int>(event.value);
     switch (event.kind) {
     case MetronomeEvent::TrainerStarted:
+        trainerTempo_ = tempo;
         ShowTempo(tempo, false);
         MoveTempoSlider(tempo);
         tempoSlider_->setEnabled(false);
@@ -678,6 +743,17 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
             options_.diary->TrainerTempo(tempo);
         break;
     case MetronomeEvent::Beat:
+        if (Core::TrainerGate* gate = options_.trainerGate; gate != nullptr && gate->Armed() && gate->Repeated() > 0) {
+            const Core::LevelFigures figures = gate->LastFigures();
+            statusbar_->SetText(FromTableText(language->GetText(OffsetText::LevelRepeated))
+                                    .arg(gate->Repeated())
+                                    .arg(gate->Limits().repeats)
+                                    .arg(figures.hits)
+                                    .arg(QString::asprintf("%+.1f", figures.meanMs))
+                                    .arg(QString::asprintf("%.1f", figures.spreadMs)));
+        }
+        if (tempo > 0)
+            trainerTempo_ = tempo;
         ShowTempo(tempo, false);
         MoveTempoSlider(tempo);
         if (options_.diary)
@@ -700,6 +776,26 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
             options_.diary->Stopped();
         }
         ShowTimingSummary();
+        if (Core::TrainerGate* gate = options_.trainerGate; gate != nullptr && gate->Stopped() && gate->Armed()) {
+            // The run ended because a level was not played well enough: say why.
+            const Core::LevelFigures figures = gate->LastFigures();
+            const Core::GateLimits limits = gate->Limits();
+            auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tolvane"),
+                                        FromTableText(language->GetText(OffsetText::GateStopped))
+                                            .arg(trainerTempo_)
+                                            .arg(limits.repeats + 1)
+                                            .arg(limits.meanMs)
+                                            .arg(limits.spreadMs)
+                                            .arg(figures.hits)
+                                            .arg(QString::asprintf("%+.1f", figures.meanMs))
+                                            .arg(QString::asprintf("%.1f", figures.spreadMs)),
+                                        QMessageBox::Ok, this);
+            box->setObjectName(QStringLiteral("trainerGateStopped"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }
+        if (options_.trainerGate != nullptr)
+            options_.trainerGate->Disarm();
         // The settings' tempo, which is what the next Start plays: a tempo changed while
         // playing stays, and a speed-trainer run (which never writes it) gives way to it.
         ShowTempo(Settings().Bpm, false);

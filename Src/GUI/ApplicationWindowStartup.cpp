@@ -86,6 +86,8 @@ bool ApplicationWindowStartup::Run()
     // while the window is built and shown, a Start soon after launch waits the least.
     window_.metronome_.PrepareSounds(window_.Settings());
     window_.CreateInterface();
+    window_.RestoreViewSwitches();
+    window_.ApplyOutputOffsetWhenPrepared(100);
     window_.ControlHelp();
     window_.StartRemoteControl();
     window_.ShowPlaced();

@@ -1,5 +1,6 @@
 #include "GUI/LiveTiming.h"
 
+#include "Core/Engine/TrainerGate.h"
 #include "GUI/MidiInPump.h"
 #include "GUI/ProgramFont.h"
 #include "Platform/Audio/Mixer.h"
@@ -139,6 +140,11 @@ void LiveTiming::Begin(bool switchedOn)
     armed_.store(true);
 }
 
+std::string LiveTiming::InputName() const
+{
+    return mixer_ != nullptr && mixer_->BackendName() == "jack" ? "jack:Tolvane:midi_in" : "alsa:Tolvane:midi_in";
+}
+
 QString LiveTiming::Listen(MidiInPump* pump, bool audio, const std::string& roundTrips)
 {
     if (!live_)
@@ -158,7 +164,12 @@ QString LiveTiming::Listen(MidiInPump* pump, bool audio, const std::string& roun
         return TimingString(TimingText::NoInput);
     // Notes played before this run are not its hits: they go to the other listeners first.
     pump->Poll();
-    cycleToHeard_ = -mixer_->DeviceLatencySeconds() * mixer_->SampleRate();
+    // A stream input's stamp is the cycle it arrived in: the speaker plays the frame the output's
+    // latency before it, and the player hears that one the output offset later. Either input's
+    // note left the instrument its own latency before it arrived.
+    const double rate = mixer_->SampleRate();
+    cycleToHeard_ = -(mixer_->DeviceLatencySeconds() + static_cast<double>(mixer_->HeardOffset()) / 1e9) * rate;
+    inputLatency_ = inputLatencyMs_ / 1000.0 * rate;
     pump_ = pump;
     listener_ = pump->Listen([this](const Platform::Audio::StampedMidi& message) { Take(message); });
     poll_.start();
@@ -169,7 +180,7 @@ QString LiveTiming::Listen(MidiInPump* pump, bool audio, const std::string& roun
 void LiveTiming::Take(const Platform::Audio::StampedMidi& message)
 {
     if (live_ && message.IsNoteOn())
-        live_->Hit(static_cast<double>(message.frame) + (message.heard ? 0.0 : cycleToHeard_));
+        live_->Hit(static_cast<double>(message.frame) + (message.heard ? 0.0 : cycleToHeard_) - inputLatency_);
 }
 
 void LiveTiming::End()
@@ -228,6 +239,8 @@ void LiveTiming::Poll(bool final)
     for (const Core::Timing::MatchedHit& hit : live_->Match(complete)) {
         const bool countIn = hit.position >= 0 && grid.positions[static_cast<std::size_t>(hit.position)].countIn;
         strip_.Add(hit.errorMs, hit.stray, countIn);
+        if (gate_ != nullptr && !hit.stray && !countIn && hit.position >= 0)
+            gate_->Hit(hit.frame + live_->Origin(), hit.errorMs);
     }
 }
 

@@ -12,9 +12,14 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace Platform::Audio {
 class Mixer;
+}
+
+namespace Core {
+class TrainerGate;
 }
 
 namespace GUI {
@@ -94,6 +99,16 @@ public:
     /// input (its round trip taken from roundTrips, the settings' table), and returns the status
     /// line's text, where it listens or why it cannot; empty when switched off.
     QString Listen(MidiInPump* pump, bool audio = false, const std::string& roundTrips = {});
+    /// The MIDI input a run listens to now ("jack:Tolvane:midi_in" through JACK, else the ALSA
+    /// sequencer port "alsa:Tolvane:midi_in"): its latency is kept per input.
+    std::string InputName() const;
+    /// The input's latency (ms, from striking a key to its note arriving), taken off every hit
+    /// of the runs listened to from now on.
+    void SetInputLatency(double milliseconds) { inputLatencyMs_ = milliseconds; }
+    /// Hands every scored hit to gate too (the trainer that waits); null: to nobody.
+    void SetGate(Core::TrainerGate* gate) { gate_ = gate; }
+    /// True while a run's MIDI or audio input is listened to.
+    bool Listening() const { return pump_ != nullptr || audio_.Running(); }
     /// The run has ended: the last hits are matched; the whole take's score is kept (Score).
     void End();
     bool Active() const { return live_.has_value(); }
@@ -126,6 +141,9 @@ private:
     int listener_ = 0;
     double cycleToHeard_ = 0; // frames added to a stream input's stamp for the frame heard then
     Core::Timing::AudioHits audio_; // its Click on the timer thread
+    double inputLatencyMs_ = 0;
+    Core::TrainerGate* gate_ = nullptr;
+    double inputLatency_ = 0; // frames taken off every hit
 };
 
 } // namespace GUI

@@ -575,12 +575,12 @@ constexpr const char16_t* Texts[] = {
     u"Count &Groups Straight Through", // 311
     u"Speaks the count in the program's language: the count-in's numbers instead of its clicks, or also every beat's number and the words between the beats (\"one e and a\", \"one trip-let\"); above eight words a second only the numbers.", // 312
     u"With groups such as 3+3+2 the count goes on through the bar (1 2 3 4 5 6 7 8) instead of starting from one at each group.", // 313
-    u"", // 314
-    u"", // 315
-    u"", // 316
-    u"", // 317
-    u"", // 318
-    u"", // 319
+    u"With timing feedback from the MIDI input, a level moves on only when its hits had a mean and a standard deviation within these limits; otherwise it is played again, at most so many times, and then the run stops and says why.", // 314
+    u"Level played again (%1 of %2): %3 hits, mean %4 ms, spread %5 ms.", // 315
+    u"The speed trainer stopped at %1 bpm: the level was played %2 times without its hits reaching a mean within ±%3 ms and a spread within %4 ms (last time: %5 hits, mean %6 ms, spread %7 ms).", // 316
+    u"The speed trainer advances as usual: it waits for good playing only with timing feedback on and a MIDI input.", // 317
+    u"Visual only is on, as it was left (View menu): the metronome plays no sound.", // 318
+    u"Tap here, or press any key", // 319
     // Export and diary additions: 320-339
     u"There is no folder to keep it in: neither XDG_DATA_HOME nor HOME names one.", // 320
     u"The file %1 is damaged or is not a practice diary.", // 321
@@ -687,26 +687,26 @@ constexpr const char16_t* Texts[] = {
     u"", // 418
     u"", // 419
     // Output offset and the trainer that waits: 420-439
-    u"", // 420
-    u"", // 421
-    u"", // 422
-    u"", // 423
-    u"", // 424
-    u"", // 425
-    u"", // 426
-    u"", // 427
-    u"", // 428
-    u"", // 429
-    u"", // 430
-    u"", // 431
-    u"", // 432
-    u"", // 433
-    u"", // 434
-    u"", // 435
-    u"", // 436
-    u"", // 437
-    u"", // 438
-    u"", // 439
+    u"Output Offset", // 420
+    u"Output: %1", // 421
+    u"none open yet", // 422
+    u"O&ffset", // 423
+    u"MIDI Inp&ut Latency", // 424
+    u"&Tap to Calibrate...", // 425
+    u"Added to when each click is heard, for this output only (Bluetooth headphones: often 150 to 250 ms). The lamp, the full-screen view and the step sequencer's cursor follow it; timing feedback takes it as the delay before you hear a click.", // 426
+    u"Plays 16 clicks; tap along to what you hear, by key or mouse. The median of your taps is proposed as the offset, used only if you accept it.", // 427
+    u"The delay between striking a key or pad and its note reaching Tolvane: taken off every hit that timing feedback scores from the MIDI input.", // 428
+    u"Tap to Calibrate", // 429
+    u"Press Start, listen, and tap a key (or click in this window) on each of the %1 clicks as you hear it. Look away from the screen: tap what you hear.", // 430
+    u"&Start", // 431
+    u"Click %1 of %2 heard, %3 taps", // 432
+    u"%1 of %2 clicks had a tap. Their median offset is %3 ms: use it for this output?", // 433
+    u"Only %1 of %2 clicks had a tap (at least %3 are needed): nothing was changed.", // 434
+    u"&Use It", // 435
+    u"Advance Only When I Play It &Well", // 436
+    u"Mean Within ±", // 437
+    u"Spread Within", // 438
+    u"Repeats At Most", // 439
 };
 
 constexpr const char16_t* InstrumentNames[] = {

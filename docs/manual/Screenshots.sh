@@ -3,7 +3,7 @@
 # settings, the real window under a private X server with a window manager and a private
 # PulseAudio null sink, driven by its keys. English pictures are NAME.png, the others NAME.LANG.png
 # (main window, the export window, the main window stopped and playing the speed trainer with its bar counter, the settings pages (in English all of them, translated those the manuals show), the step sequencer with the "Rock beat" rhythm, the Options
-# page with the "Trainer 80 to 120" speed trainer, the full-screen beat view, the Practice page with the "Wood blocks"
+# page with the "Trainer 80 to 120" speed trainer, the full-screen beat view, the Practice page (and its tap calibration) with the "Wood blocks"
 # eighths, a count-in, random muted bars, swing and the spoken count, a song playing, the setlist and song editor windows, the Sync and Control page).
 # Needs Xvfb, openbox, xdotool, ImageMagick (import, convert) and pulseaudio.
 # Usage: Screenshots.sh <folder of the built program, e.g. build/debug/bin> [output folder: docs]
@@ -114,6 +114,13 @@ for language in en de fr; do
     xdotool mousemove --window "$dialog" "$x" 19 click 1
     sleep 1
     shoot "$dialog" settings-practice
+    # The output offset's tap calibration, opened by its button's key.
+    case $language in en) key=alt+t ;; de) key=alt+m ;; fr) key=alt+r ;; esac
+    xdotool key "$key"
+    sleep 1.5
+    shoot "$(xdotool getactivewindow)" tap-calibration
+    xdotool key Escape
+    sleep 0.5
     xdotool key Escape
     stop
 

@@ -27,7 +27,8 @@ std::string DefaultFile()
                              "Warmup = 1.000000", "Warmdown = 1.000000", "CountIn = 0", "CountInInstrument = 43",
                              "GapMode = 0", "GapPlay = 2", "GapMute = 1", "GapPercent = 30", "GapRamp = 0",
                              "GapSeed = 1", "GapDownbeat = 0", "Swing = 50.000000", "CountVoice = 0",
-                             "CountThrough = 0"})
+                             "CountThrough = 0", "TrainerGate = 0", "GateMean = 10", "GateSpread = 15",
+                             "GateRepeats = 3"})
         text += std::string(line) + "\r\n";
     const std::pair<std::string, std::string> voiceKeys[]
         = {{"Instrument", "1"}, {"Volume", "127"}, {"Size", "7"}, {"Colour", "11"}, {"File", ""}, {"OtherInstrument", "1"}};

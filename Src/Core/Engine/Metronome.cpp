@@ -171,4 +171,9 @@ void Metronome::FollowGrid(const BeatGrid* grid)
     services_.grid = grid;
 }
 
+void Metronome::SetTrainerGate(TrainerGate* gate)
+{
+    services_.trainerGate = gate;
+}
+
 } // namespace Core

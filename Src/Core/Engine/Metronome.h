@@ -37,6 +37,9 @@ public:
     /// Runs started from now on follow grid's beats while it holds one (null: never). The grid
     /// must outlive those runs. Window thread, between runs.
     void FollowGrid(const BeatGrid* grid);
+    /// Sets the speed trainer's gate (null: none) for the runs started from now on; a run
+    /// waits at it only when its settings ask for it (TrainerGate) and the gate is armed.
+    void SetTrainerGate(TrainerGate* gate);
 
     /// The strategy of the last Start; null before the first and after a Start with an
     /// unknown BeatType.

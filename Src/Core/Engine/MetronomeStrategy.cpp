@@ -122,6 +122,7 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
     timerStrategy_ = services.timerStrategyFor(settings.SpeedTrainer);
     if (settings.SpeedTrainer != Configuration::TrainerMode::Off) {
         run_.TrainerCurve = services.trainerCurveFor(settings);
+        run_.Gate = settings.TrainerGate != 0 ? services.trainerGate : nullptr;
         if (settings.DurationsInBars != 0)
             run_.TrainerBeatsPerBar = GetTrainerTicksPerBar(settings);
     }

@@ -23,6 +23,7 @@ namespace Core {
 
 class MetronomeStrategy;
 class SongMetronomeStrategy;
+class TrainerGate;
 
 /// Everything a metronome run uses besides its settings. The program's root (Core::Program)
 /// fills it with its own objects; tests put fakes in their place. The objects must outlive
@@ -47,6 +48,8 @@ struct MetronomeServices {
     /// Another program's beats (an external MIDI clock) while the run is to follow them;
     /// null, or a grid with nothing published, plays the run's own tempo.
     const BeatGrid* grid = nullptr;
+    /// The speed trainer's gate (the trainer that waits); null: levels always advance.
+    TrainerGate* trainerGate = nullptr;
 };
 
 /// One way of playing beats (simple, accented bar, custom pattern, custom rhythm) and the run

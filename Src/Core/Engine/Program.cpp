@@ -33,6 +33,7 @@ Program::Program(std::unique_ptr<Platform::Audio::IAudioBackend> backend, const 
       }))
 {
     metronome_.SetCountVoice(&countVoice_);
+    metronome_.SetTrainerGate(&gate_);
 }
 
 ISoundEngine& Program::SoundEngineFor(Configuration::SoundSource source)

@@ -7,6 +7,7 @@
 #include "Core/Sound/MidiSoundEngine.h"
 #include "Core/WaveFiles/AudioSoundEngine.h"
 #include "Platform/Audio/IAudioBackend.h"
+#include "Core/Engine/TrainerGate.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/SoundFonts.h"
 
@@ -44,6 +45,8 @@ public:
     ISoundEngine& SoundEngineFor(Configuration::SoundSource source);
     /// The spoken count's voice (its words from Platform::VoiceFolder()).
     CountVoice& Speech() { return countVoice_; }
+    /// The speed trainer's gate, which the live scorer feeds (the trainer that waits).
+    TrainerGate& Gate() { return gate_; }
 
 private:
     std::unique_ptr<Platform::Audio::IAudioBackend> backend_; // null on the system's output
@@ -51,6 +54,7 @@ private:
     MidiSoundEngine midiEngine_;
     AudioSoundEngine audioEngine_;
     CountVoice countVoice_;
+    TrainerGate gate_;
     Timer timer_;
     ThreadTimer threadTimer_;
     StrategySet strategies_;

@@ -4,6 +4,7 @@
 namespace Core {
 
 class ISpeedTrainerStrategy;
+class TrainerGate;
 
 /// The working values of one metronome run, worked out at its start from the settings and
 /// kept by the run, never in the user's settings record.
@@ -15,6 +16,8 @@ struct RunState {
     std::int32_t TrainerBeatsPerBar = 0;
     /// The speed trainer's curve for this run; null outside trainer runs.
     ISpeedTrainerStrategy* TrainerCurve = nullptr;
+    /// The gate a trainer run's levels wait at (TrainerGate set); null: they always advance.
+    TrainerGate* Gate = nullptr;
 };
 
 } // namespace Core

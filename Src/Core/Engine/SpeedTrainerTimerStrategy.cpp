@@ -5,6 +5,8 @@
 #include "Core/Engine/ISpeedTrainerStrategy.h"
 #include "Core/Engine/RunState.h"
 #include "Core/Engine/TimerFlags.h"
+#include "Core/Engine/TrainerGate.h"
+#include "Platform/Clock.h"
 
 #include <algorithm>
 #include <cassert>
@@ -55,6 +57,8 @@ void SpeedTrainerTimerStrategy::Initialise(const Configuration::ConfigurationDat
     tempo_ = start;
     curve_ = run.TrainerCurve;
     assert(curve_ != nullptr);
+    gate_ = run.Gate;
+    warmingDown_ = false;
     levelIndex_ = 0;
     dividerCount_ = 0;
 
@@ -93,6 +97,12 @@ void SpeedTrainerTimerStrategy::Initialise(const Configuration::ConfigurationDat
         warmDownLength_ = Truncate(settings.Warmdown * 60000.0f * 0.25f);
     }
     warmUpPending_ = warmUpTicks_ > 0;
+    if (gate_ != nullptr) {
+        gate_->BeginRun();
+        // Without a warm-up the first level is the run's start.
+        if (!warmUpPending_)
+            gate_->StartLevel(-std::numeric_limits<double>::infinity());
+    }
 }
 
 double SpeedTrainerTimerStrategy::MostWholeBeats() const
@@ -155,6 +165,8 @@ std::uint32_t SpeedTrainerTimerStrategy::OnTick(std::uint16_t patternFlags)
     ++levelTicks_;
     if (warmUpPending_) {
         warmUpPending_ = false;
+        if (gate_ != nullptr)
+            gate_->StartLevel(Platform::CurrentSoundStamp().frame);
         return result | TimerFlags::WarmupEnded;
     }
     // ">=" rather than "=": a level too short to hold a single tick still ends.
@@ -165,6 +177,16 @@ std::uint32_t SpeedTrainerTimerStrategy::OnTick(std::uint16_t patternFlags)
 
 std::uint32_t SpeedTrainerTimerStrategy::EndLevel(std::uint32_t result)
 {
+    if (gate_ != nullptr && !warmingDown_) {
+        const GateVerdict verdict = gate_->EndLevel(Platform::CurrentSoundStamp().frame);
+        if (verdict == GateVerdict::Stop)
+            return result | TimerFlags::RunComplete;
+        if (verdict == GateVerdict::Repeat) {
+            // The same level again, from this beat, with the change's signal.
+            levelTicks_ = 0;
+            return result | TimerFlags::TempoChanged;
+        }
+    }
     ++levelIndex_;
     if (levelIndex_ >= levelCount_) {
         if (warmDownLength_ != 0) {
@@ -195,6 +217,7 @@ void SpeedTrainerTimerStrategy::BeginWarmDown()
         ticksPerLevel_ = WholeBeats(warmDownLength_ / interval_);
     }
     levelCount_ = WarmDownLevels;
+    warmingDown_ = true;
     levelIndex_ = 0;
     levelTicks_ = 0;
     warmDownLength_ = 0; // the end of the warm-down completes the run

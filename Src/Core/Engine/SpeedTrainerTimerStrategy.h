@@ -15,6 +15,10 @@ class ISpeedTrainerStrategy;
 /// strategy plays a beat count. In minutes, the warm-up and every level last whole beats (the
 /// nearest to their time), so each change of phase, and its signal, falls on a beat.
 ///
+/// With a gate (RunState::Gate, the trainer that waits) each level of the curve is judged at
+/// its end (TrainerGate::EndLevel): played again at the same tempo (with the change signal),
+/// or the run ends (RunComplete) when the gate says so; the warm-down is never judged.
+///
 /// Reads from the record at Initialise: Bpm, From, To, Step, Duration, Warmup, Warmdown,
 /// DurationsInBars, VisualIndicator; from the run: TicksPerBeat, TrainerCurve (which must be
 /// set) and (bar mode) TrainerBeatsPerBar, the number of counted ticks in one bar.
@@ -50,6 +54,8 @@ private:
     double MostWholeBeats() const;
 
     ISpeedTrainerStrategy* curve_ = nullptr;
+    TrainerGate* gate_ = nullptr;
+    bool warmingDown_ = false;
     double interval_ = 0.0;
     std::int32_t levelCount_ = 0;
     std::int32_t levelIndex_ = 0;

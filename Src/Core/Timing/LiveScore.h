@@ -43,6 +43,8 @@ public:
     TakeScore Score() const;
 
     const TakeGrid& Grid() const { return grid_; }
+    /// The frame the grid's and the matched hits' frames are counted from.
+    double Origin() const { return origin_; }
     std::size_t HitCount() const { return hits_.size(); }
 
 private:

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <algorithm>
 
@@ -97,6 +98,17 @@ void OptionsDialog::CreateControls()
     durationsInBars_ = make(new QCheckBox(QStringLiteral("&Durations In Bars"), this), DurationsInBarsId);
     logarithmic_ = make(new QCheckBox(QStringLiteral("&Logarithmic"), this), LogarithmicId);
     beep_ = make(new QCheckBox(QStringLiteral("B&eep"), this), BeepId);
+    gate_ = make(new QCheckBox(this), GateId);
+    const int gateIds[] = {GateMeanId, GateSpreadId, GateRepeatsId};
+    for (std::size_t i = 0; i < gateValues_.size(); ++i) {
+        gateLabels_[i] = new QLabel(this);
+        gateValues_[i] = make(new QSpinBox(this), gateIds[i]);
+        gateLabels_[i]->setBuddy(gateValues_[i]);
+        gateValues_[i]->setRange(i < 2 ? 1 : 0, i < 2 ? 100 : 20);
+        if (i < 2)
+            gateValues_[i]->setSuffix(QStringLiteral("\u00a0ms"));
+    }
+    connect(gate_, &QCheckBox::toggled, this, [this] { EnableTrainerControls(); });
     for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
         const TrainerField& field = TrainerFields[i];
         const int editId = FromEditId + 2 * static_cast<int>(i);
@@ -273,6 +285,12 @@ void OptionsDialog::LayOutControls()
         beside->addStretch(1);
         trainer->addLayout(beside, row++, 2);
     }
+    // The trainer that waits, below the levels it judges.
+    trainer->addWidget(gate_, row++, 0, 1, 3);
+    for (std::size_t i = 0; i < gateValues_.size(); ++i) {
+        trainer->addWidget(gateLabels_[i], row, 0);
+        trainer->addWidget(gateValues_[i], row++, 1, Qt::AlignLeft);
+    }
 
     auto* left = new QVBoxLayout;
     left->setSpacing(u.Y(6));
@@ -303,6 +321,11 @@ void OptionsDialog::EnableTrainerControls()
     for (QWidget* control : {static_cast<QWidget*>(durationsInBars_), static_cast<QWidget*>(logarithmic_),
                              static_cast<QWidget*>(beep_)})
         control->setEnabled(on);
+    gate_->setEnabled(on);
+    for (std::size_t i = 0; i < gateValues_.size(); ++i) {
+        gateLabels_[i]->setEnabled(on && gate_->isChecked());
+        gateValues_[i]->setEnabled(on && gate_->isChecked());
+    }
     for (const TrainerEdit& field : trainerEdits_) {
         field.edit->setEnabled(on);
         field.upDown->setEnabled(on);

@@ -9,6 +9,7 @@
 #include <string>
 
 class QCheckBox;
+class QSpinBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -47,6 +48,8 @@ public:
     static constexpr int CalibrateId = 1541;      ///< the audio input's round-trip calibration
     static constexpr int TimingInputLabelId = 1542;
     static constexpr int CalibrationStateId = 1543; ///< what the last calibration found
+    /// The trainer that waits: its switch, the mean, the spread and the repeats.
+    static constexpr int GateId = 1544, GateMeanId = 1545, GateSpreadId = 1546, GateRepeatsId = 1547;
     static constexpr int TrainerId = 1036;
     static constexpr int LogarithmicId = 1037;
     static constexpr int DurationsInBarsId = 1038;
@@ -136,6 +139,9 @@ private:
     QCheckBox* durationsInBars_ = nullptr;
     QCheckBox* logarithmic_ = nullptr;
     QCheckBox* beep_ = nullptr;
+    QCheckBox* gate_ = nullptr;
+    std::array<QLabel*, 3> gateLabels_{};
+    std::array<QSpinBox*, 3> gateValues_{}; // mean, spread (ms), repeats
     std::array<QGroupBox*, 4> groups_{}; // beat type, sound source, subdivision, options
     QGroupBox* trainerGroup_ = nullptr;
     std::array<TrainerEdit, 6> trainerEdits_{};

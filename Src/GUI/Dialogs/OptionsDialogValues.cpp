@@ -9,6 +9,7 @@
 #include "GUI/AudioCalibration.h"
 #include "GUI/LiveTiming.h"
 #include "GUI/Dialogs/DiaryDialog.h"
+#include "GUI/Dialogs/OffsetTexts.h"
 #include "GUI/Dialogs/UpDown.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/StepSequencerDialog.h"
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -117,6 +119,16 @@ void OptionsDialog::Load(const Configuration::ConfigurationData& settings)
         ShowTrainerBpm(field);
     }
     trainer_->setChecked(settings.SpeedTrainer != Configuration::TrainerMode::Off);
+    const auto text = [](int index) { return FromTableText(System::CurrentLanguage()->GetText(index)); };
+    gate_->setText(text(OffsetText::Gate));
+    const int gateTexts[] = {OffsetText::GateMean, OffsetText::GateSpread, OffsetText::GateRepeats};
+    const std::int32_t gateValues[] = {settings.GateMean, settings.GateSpread, settings.GateRepeats};
+    for (std::size_t i = 0; i < gateValues_.size(); ++i) {
+        gateLabels_[i]->setText(text(gateTexts[i]));
+        gateValues_[i]->setValue(gateValues[i]);
+        gateValues_[i]->setAccessibleName(gate_->text().remove(u'&') + u' ' + gateLabels_[i]->text());
+    }
+    gate_->setChecked(settings.TrainerGate != 0);
     EnableTrainerControls();
     durationsInBars_->setChecked(settings.DurationsInBars != 0);
     logarithmic_->setChecked(settings.Logarithmic != 0);
@@ -218,6 +230,10 @@ bool OptionsDialog::Apply(Configuration::ConfigurationData& record)
     record.DurationsInBars = durationsInBars_->isChecked() ? 1 : 0;
     record.Logarithmic = logarithmic_->isChecked() ? 1 : 0;
     record.Beep = beep_->isChecked() ? 1 : 0;
+    record.TrainerGate = gate_->isChecked() ? 1 : 0;
+    record.GateMean = gateValues_[0]->value();
+    record.GateSpread = gateValues_[1]->value();
+    record.GateRepeats = gateValues_[2]->value();
     float* targets[] = {&record.From, &record.To, &record.Step, &record.Duration, &record.Warmup, &record.Warmdown};
     for (std::size_t i = 0; i < trainerEdits_.size(); ++i) {
         const float value = LeadingNumber(trainerEdits_[i].edit->text());

@@ -2,8 +2,15 @@
 #include "GUI/Dialogs/PracticeDialog.h"
 
 #include "Configuration/ConfigurationData.h"
+#include "Configuration/IConfiguration.h"
 #include "Core/Engine/Practice.h"
 #include "Core/Sound/InstrumentList.h"
+#include "Core/Timing/OutputOffset.h"
+#include "GUI/ApplicationWindow.h"
+#include "GUI/Dialogs/Dialog.h"
+#include "GUI/Dialogs/OffsetTexts.h"
+#include "GUI/Dialogs/TapCalibration.h"
+#include "Platform/Audio/Mixer.h"
 #include "GUI/ProgramFont.h"
 #include "GUI/ScreenFit.h"
 #include "System/CurrentLanguage.h"
@@ -42,7 +49,7 @@ enum PageText : int {
 // The count-in list's items, in order, and the CountIn value of each.
 constexpr std::int32_t CountInValues[] = {Configuration::CountInOff, 1, 2, 4, Configuration::CountInTwoBeats};
 
-constexpr int GroupIds[] = {1420, 1421, 1422};
+constexpr int GroupIds[] = {1420, 1421, 1422, 1423};
 constexpr int LargestSeed = 2147483647;
 const QString Percent = QStringLiteral("\u00a0%");
 
@@ -71,8 +78,8 @@ QString Plain(QString text)
 
 } // namespace
 
-PracticeDialog::PracticeDialog(IParentWindow& frame, HelpTable help)
-    : TabDialog(frame, help)
+PracticeDialog::PracticeDialog(const DialogContext& context, IParentWindow& frame, HelpTable help)
+    : TabDialog(frame, help), context_(context)
 {
     CreateControls();
     LayOutControls();
@@ -113,6 +120,12 @@ void PracticeDialog::CreateControls()
     swingLabel_ = new QLabel(this);
     swing_ = Tag(new QDoubleSpinBox(this), SwingId);
     swingNote_ = new QLabel(this);
+    output_ = new QLabel(this);
+    offsetLabel_ = new QLabel(this);
+    offset_ = Tag(new QSpinBox(this), OffsetId);
+    calibrate_ = Tag(new QPushButton(this), CalibrateId);
+    latencyLabel_ = new QLabel(this);
+    latency_ = Tag(new QSpinBox(this), InputLatencyId);
 
     // Tab reaches the periodic rule's numbers after its button, before the random rule's.
     setTabOrder(gapModes_[1], play_);
@@ -127,6 +140,15 @@ void PracticeDialog::CreateControls()
     percentLabel_->setBuddy(percent_);
     seedLabel_->setBuddy(seed_);
     swingLabel_->setBuddy(swing_);
+    offsetLabel_->setBuddy(offset_);
+    latencyLabel_->setBuddy(latency_);
+    output_->setWordWrap(true);
+    output_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    offset_->setRange(-Core::Timing::OutputOffsetLimitMs, Core::Timing::OutputOffsetLimitMs);
+    latency_->setRange(0, Core::Timing::InputLatencyLimitMs);
+    for (QSpinBox* box : {offset_, latency_})
+        box->setSuffix(QStringLiteral("\u00a0ms"));
+    connect(calibrate_, &QPushButton::clicked, this, [this] { Calibrate(); });
     // The lists are as wide as their longest item in the language shown.
     for (QComboBox* list : {countIn_, sound_, countVoice_})
         list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -219,10 +241,20 @@ void PracticeDialog::LayOutControls()
     gap->setRowStretch(9, 1);
     seed_->setFixedWidth(seed_->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + u.X(8));
 
+    QGridLayout* offset = grid(groups_[3], 190, 50);
+    offset->addWidget(output_, 0, 0, 1, 3);
+    offset->addWidget(offsetLabel_, 1, 0);
+    offset->addWidget(offset_, 1, 1, Qt::AlignLeft);
+    offset->addWidget(calibrate_, 1, 2, Qt::AlignLeft);
+    offset->addWidget(latencyLabel_, 2, 0);
+    offset->addWidget(latency_, 2, 1, Qt::AlignLeft);
+    offset->setColumnStretch(2, 1);
+
     auto* left = new QVBoxLayout;
     left->setSpacing(u.Y(6));
     left->addWidget(groups_[0]);
     left->addWidget(groups_[2]);
+    left->addWidget(groups_[3]);
     left->addStretch(1);
     QGridLayout* page = GridAtLeast(*this, u.Rect(0, 0, 400, 234).size());
     page->setContentsMargins(u.X(6), u.Y(4), u.X(6), u.Y(4));
@@ -234,7 +266,7 @@ void PracticeDialog::LayOutControls()
 
 void PracticeDialog::ShowTexts()
 {
-    const int titles[] = {CountInTitle, GapTitle, SwingTitle};
+    const int titles[] = {CountInTitle, GapTitle, SwingTitle, OffsetText::Title};
     for (std::size_t i = 0; i < groups_.size(); ++i)
         groups_[i]->setTitle(TableText(titles[i]));
     const std::pair<QWidget*, int> texts[] = {
@@ -243,7 +275,8 @@ void PracticeDialog::ShowTexts()
         {muteLabel_, GapMuteText}, {gapModes_[2], GapRandomText}, {percentLabel_, GapPercentText},
         {rise_, GapRiseText}, {rampUnit_, BarsText}, {seedLabel_, GapSeedText}, {newSeed_, NewSeedText},
         {downbeat_, GapDownbeatText}, {swingLabel_, SwingText}, {countVoiceLabel_, CountVoiceText},
-        {countThrough_, CountThroughText},
+        {countThrough_, CountThroughText}, {offsetLabel_, OffsetText::Offset}, {calibrate_, OffsetText::Calibrate},
+        {latencyLabel_, OffsetText::InputLatency},
     };
     for (const auto& [control, index] : texts) {
         if (auto* label = qobject_cast<QLabel*>(control))
@@ -269,6 +302,7 @@ void PracticeDialog::NameControls()
     countIn_->setAccessibleName(groups_[0]->title() + u' ' + Plain(countInLabel_->text()));
     sound_->setAccessibleName(groups_[0]->title() + u' ' + Plain(soundLabel_->text()));
     ramp_->setAccessibleName(Plain(rise_->text()) + u' ' + rampUnit_->text());
+    offset_->setAccessibleName(groups_[3]->title());
 }
 
 void PracticeDialog::Load(const Configuration::ConfigurationData& settings)
@@ -288,6 +322,20 @@ void PracticeDialog::Load(const Configuration::ConfigurationData& settings)
     swing_->setValue(std::isfinite(settings.Swing) ? static_cast<double>(settings.Swing) : 50.0);
     countVoice_->setCurrentIndex(std::clamp(settings.CountVoice, 0, 2));
     countThrough_->setChecked(settings.CountThrough != 0);
+    // The offset of the output playing now, the latency of the input a run would read.
+    Platform::Audio::Mixer* output = context_.window.Output();
+    outputName_ = output != nullptr ? output->OutputIdentity() : std::string();
+    inputName_ = context_.window.MidiInputName();
+    const Configuration::ProgramSwitches& switches = context_.configuration.GetSwitches();
+    const Core::Timing::PerDeviceValues offsets(-Core::Timing::OutputOffsetLimitMs, Core::Timing::OutputOffsetLimitMs,
+                                                switches.OutputOffsets);
+    const Core::Timing::PerDeviceValues latencies(0, Core::Timing::InputLatencyLimitMs, switches.InputLatencies);
+    output_->setText(TableText(OffsetText::Output)
+                         .arg(outputName_.empty() ? TableText(OffsetText::NoOutput) : QString::fromStdString(outputName_)));
+    offset_->setValue(offsets.Get(outputName_));
+    for (QWidget* control : std::initializer_list<QWidget*>{offsetLabel_, offset_, calibrate_})
+        control->setEnabled(!outputName_.empty());
+    latency_->setValue(latencies.Get(inputName_));
     EnableGapControls();
     FollowSoundSource(settings.SoundEngineType == Configuration::SoundSource::AudioFiles);
     FollowGrid(settings);
@@ -310,7 +358,26 @@ bool PracticeDialog::Apply(Configuration::ConfigurationData& record)
     record.Swing = static_cast<float>(swing_->value());
     record.CountVoice = std::clamp(countVoice_->currentIndex(), 0, 2);
     record.CountThrough = countThrough_->isChecked() ? 1 : 0;
+    Configuration::ProgramSwitches& switches = context_.configuration.GetSwitches();
+    if (!outputName_.empty()) {
+        Core::Timing::PerDeviceValues offsets(-Core::Timing::OutputOffsetLimitMs, Core::Timing::OutputOffsetLimitMs,
+                                              switches.OutputOffsets);
+        offsets.Set(outputName_, offset_->value());
+        switches.OutputOffsets = offsets.Text();
+    }
+    Core::Timing::PerDeviceValues latencies(0, Core::Timing::InputLatencyLimitMs, switches.InputLatencies);
+    latencies.Set(inputName_, latency_->value());
+    switches.InputLatencies = latencies.Text();
     return true;
+}
+
+void PracticeDialog::Calibrate()
+{
+    // A run of the settings dialog's own would hold the output: stopped first.
+    context_.window.StopIfRunning();
+    TapCalibration calibration(context_.metronome, context_.window.Output(), context_.configuration.GetData(), this);
+    if (calibration.exec() == QDialog::Accepted && calibration.Proposed())
+        offset_->setValue(*calibration.Proposed());
 }
 
 void PracticeDialog::FollowSoundSource(bool audioFiles)

@@ -2,6 +2,7 @@
 #include "GUI/Dialogs/TabDialog.h"
 
 #include <array>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -15,13 +16,17 @@ class QSpinBox;
 
 namespace GUI {
 
+struct DialogContext;
+
 /// The Practice page of the settings dialog: the count-in and its sound, muted bars (periodic
 /// or random, with the random rule's rise and seed, and the option to keep a muted bar's
 /// downbeat) and swing. Values out of their ranges are shown, and applied, at the nearest
 /// value the page offers. Swing is disabled, with the reason, while the grid chosen on the
 /// Options page cannot swing; its value is kept. The spoken count (off, the count-in, or the
 /// count-in and every beat; a bar's groups counted through or each from one) sits with the
-/// count-in. GUI thread only.
+/// count-in. The output offset of the output playing now and the MIDI input's latency (both
+/// program-wide, kept per output and per input), with the offset's tap calibration
+/// (TapCalibration), sit below swing. GUI thread only.
 class PracticeDialog final : public TabDialog {
     Q_OBJECT
 public:
@@ -42,8 +47,11 @@ public:
     static constexpr int SwingId = 1413;
     static constexpr int CountVoiceId = 1414;
     static constexpr int CountThroughId = 1415;
+    static constexpr int OffsetId = 1416;
+    static constexpr int CalibrateId = 1417;
+    static constexpr int InputLatencyId = 1418;
 
-    PracticeDialog(IParentWindow& frame, HelpTable help);
+    PracticeDialog(const DialogContext& context, IParentWindow& frame, HelpTable help);
     ~PracticeDialog() override;
 
     void Load(const Configuration::ConfigurationData& settings) override;
@@ -63,8 +71,10 @@ private:
     void LayOutControls();
     void ShowTexts();
     void EnableGapControls();
+    void Calibrate();
 
-    std::array<QGroupBox*, 3> groups_{}; // count-in, muted bars, swing
+    const DialogContext& context_;
+    std::array<QGroupBox*, 4> groups_{}; // count-in, muted bars, swing, output offset
     QLabel* countInLabel_ = nullptr;
     QComboBox* countIn_ = nullptr;
     QLabel* soundLabel_ = nullptr;
@@ -91,6 +101,14 @@ private:
     QDoubleSpinBox* swing_ = nullptr;
     QLabel* swingNote_ = nullptr;
     bool swingPossible_ = true;
+    QLabel* output_ = nullptr;
+    QLabel* offsetLabel_ = nullptr;
+    QSpinBox* offset_ = nullptr;
+    QPushButton* calibrate_ = nullptr;
+    QLabel* latencyLabel_ = nullptr;
+    QSpinBox* latency_ = nullptr;
+    std::string outputName_; // the output the offset shown is for; empty: none open
+    std::string inputName_;
 };
 
 } // namespace GUI

@@ -38,10 +38,12 @@ constexpr HelpEntry HelpTexts[] = {
     {1400, 57}, {1401, 58}, {1402, 59}, {1403, 60}, {1404, 61}, {1405, 62}, {1406, 63},
     {1407, 64}, {1408, 65}, {1409, 66}, {1410, 67}, {1411, 68}, {1412, 69}, {1413, 70},
     {1414, FromTextTable(312)}, {1415, FromTextTable(313)}, // the spoken count
+    {1416, FromTextTable(426)}, {1417, FromTextTable(427)}, {1418, FromTextTable(428)}, // output offset, MIDI latency
     {1516, 85}, // the practice diary's switch (OptionsDialog::DiaryId)
     {1517, FromTextTable(TimingText::SwitchHelp)}, // timing feedback's switch (OptionsDialog::TimingFeedbackId)
     {1540, FromTextTable(AudioInputText::InputHelp)}, {1542, FromTextTable(AudioInputText::InputHelp)}, // its input
     {1541, FromTextTable(AudioInputText::CalibrateHelp)}, {1543, FromTextTable(AudioInputText::StateHelp)},
+    {1544, 1547, FromTextTable(314)}, // the trainer that waits (OptionsDialog::GateId ..)
     // The Sync and Control page: its help lines in the page's [Text] block, in control order.
     {SyncControlDialog::OscOnId, FromTextTable(SyncControlDialog::FirstHelp)},
     {SyncControlDialog::OscPortId, FromTextTable(SyncControlDialog::FirstHelp + 1)},
@@ -85,7 +87,7 @@ SettingsDialog::SettingsDialog(const DialogContext& context)
     pages_[SoundSettingsPage] = new SoundSetupDialog(context_.configuration, context_.metronome, *this, help);
     pages_[AudioFilesPage] = new AudioFilesDialog(*this, help);
     pages_[PresetsPage] = new PresetsDialog(context_.configuration, *this, help);
-    pages_[PracticePage] = new PracticeDialog(*this, help);
+    pages_[PracticePage] = new PracticeDialog(context_, *this, help);
     pages_[SyncControlPage] = new SyncControlDialog(context_.configuration, context_.window, *this, help);
     for (TabDialog* page : pages_)
         tabs_->addTab(page, QString());

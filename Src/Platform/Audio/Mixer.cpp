@@ -406,7 +406,7 @@ std::int64_t Mixer::HeardTime(double frame) const noexcept
     frame += static_cast<double>(runShift_.load(std::memory_order_acquire));
     const ClockMap::Line line = ReadLine();
     return std::llround(line.anchorTime + (frame - line.anchorFrame) * line.periodNs)
-           + outputLatency_.load(std::memory_order_relaxed);
+           + outputLatency_.load(std::memory_order_relaxed) + heardOffset_.load(std::memory_order_relaxed);
 }
 
 void Mixer::FramesMissed(std::uint32_t frames) noexcept

@@ -166,6 +166,10 @@ public:
     /// is open. Never waits for a stream being opened or closed: meanwhile it gives what it
     /// found last. Control threads.
     std::string OutputIdentity() const;
+    /// Added to every heard time (HeardTime): a delay after the output that the backend does
+    /// not report (a Bluetooth headset), or, negative, a display that lags. Any thread.
+    void SetHeardOffset(std::int64_t nanoseconds) noexcept { heardOffset_.store(nanoseconds, std::memory_order_relaxed); }
+    std::int64_t HeardOffset() const noexcept { return heardOffset_.load(std::memory_order_relaxed); }
     /// The device latency the open stream's backend reports, in seconds (0 while closed).
     double DeviceLatencySeconds() const;
     /// For the log: why the last opening of the stream failed, each output tried and why, or,
@@ -259,6 +263,7 @@ private:
     std::atomic<double> lineFrame_{0};
     std::atomic<double> linePeriod_{0};
     std::atomic<std::int64_t> outputLatency_{0}; // ns, the backend's report at Acquire
+    std::atomic<std::int64_t> heardOffset_{0};   // ns, the user's output offset
     std::atomic<std::int64_t> rewritableFrames_{0}; // the backend's report at Acquire
     // The frame after the last sound rendered (the audio thread writes it).
     std::atomic<std::uint64_t> silentFrom_{0};
