@@ -1,5 +1,7 @@
 #include "Platform/Audio/PulseCapture.h"
 
+#include "Platform/Audio/PulseConnection.h"
+
 #include "Platform/Clock.h"
 #include "Platform/RealTime.h"
 #include "Platform/Thread.h"
@@ -22,11 +24,6 @@ namespace Platform::Audio {
 namespace {
 // What the server hands over at a time: short pieces keep the hits' feedback prompt.
 constexpr double fragmentMs = 5.0;
-
-std::string ContextError(pa_context* context, const char* what)
-{
-    return std::string(what) + ": " + pa_strerror(pa_context_errno(context));
-}
 } // namespace
 
 PulseCapture::~PulseCapture()
@@ -45,45 +42,19 @@ bool PulseCapture::Open(std::uint32_t rate, const IFrameClock& clock, CaptureQue
     startCount_ = 0;
     sourceName_.clear();
     signal_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    loop_ = pa_threaded_mainloop_new();
-    if (loop_ == nullptr || signal_ < 0) {
+    if (signal_ < 0) {
         failure = "no main loop";
         Close();
         return false;
     }
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Tolvane input");
-    if (context_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
-        failure = "no context";
+    if (!StartPulseLoop(loop_, context_, "Tolvane input", failure)) {
         Close();
         return false;
     }
-    pa_threaded_mainloop_lock(loop_);
-    // The capture is read as promptly as the output is rendered (see PulseOutput).
-    pa_threaded_mainloop_once_unlocked(
-        loop_, [](pa_threaded_mainloop*, void*) { SystemThreadScheduling().RaiseToRealTimePriority(); }, nullptr);
-    expired_ = false;
-    pa_time_event* deadline = pa_context_rttime_new(
-        context_, pa_rtclock_now() + static_cast<pa_usec_t>(timeoutMs) * 1000,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
-            auto& capture = *static_cast<PulseCapture*>(self);
-            capture.expired_ = true;
-            pa_threaded_mainloop_signal(capture.loop_, 0);
-        },
-        this);
+    PulseDeadline deadline(loop_, expired_);
+    deadline.Arm(context_, timeoutMs);
     pa_context_set_state_callback(context_, &OnContextState, this);
-    bool ready = pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0;
-    while (ready && !expired_) {
-        const pa_context_state_t state = pa_context_get_state(context_);
-        if (state == PA_CONTEXT_READY)
-            break;
-        ready = PA_CONTEXT_IS_GOOD(state);
-        if (ready)
-            pa_threaded_mainloop_wait(loop_);
-    }
-    if (expired_)
-        ready = false;
-    if (!ready)
-        failure = expired_ ? "no answer from the server" : ContextError(context_, "no server");
+    bool ready = ConnectPulseContext(loop_, context_, expired_, failure);
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, rate, 1};
     if (ready) {
         stream_ = pa_stream_new(context_, "Tolvane input", &spec, nullptr);
@@ -97,19 +68,8 @@ bool PulseCapture::Open(std::uint32_t rate, const IFrameClock& clock, CaptureQue
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(fragmentMs * 1000), &spec));
-        ready = pa_stream_connect_record(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY) >= 0;
-        while (ready && !expired_) {
-            const pa_stream_state_t state = pa_stream_get_state(stream_);
-            if (state == PA_STREAM_READY)
-                break;
-            ready = PA_STREAM_IS_GOOD(state);
-            if (ready)
-                pa_threaded_mainloop_wait(loop_);
-        }
-        if (expired_)
-            ready = false;
-        if (!ready)
-            failure = expired_ ? "the stream did not start in time" : ContextError(context_, "the stream did not start");
+        const bool connected = pa_stream_connect_record(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY) >= 0;
+        ready = WaitForPulseStream(loop_, context_, stream_, connected, expired_, failure);
     }
     if (ready) {
         // The source's name and latency; the fragment waits in the server too before it is sent.
@@ -129,8 +89,7 @@ bool PulseCapture::Open(std::uint32_t rate, const IFrameClock& clock, CaptureQue
         if (sourceName_.empty())
             sourceName_ = "pulse:default";
     }
-    if (deadline != nullptr)
-        pa_threaded_mainloop_get_api(loop_)->time_free(deadline);
+    deadline.Disarm();
     pa_threaded_mainloop_unlock(loop_);
     if (!ready)
         Close();

@@ -1,5 +1,7 @@
 #include "Platform/Audio/PulseOutput.h"
 
+#include "Platform/Audio/PulseConnection.h"
+
 #include "Platform/Clock.h"
 #include "Platform/Thread.h"
 
@@ -25,11 +27,6 @@ constexpr std::size_t frameBytes = 2 * sizeof(float);
 // The longest Close waits for the server to play out what it holds (within the mixer's close
 // time-out).
 constexpr std::int64_t drainLimitNs = 300'000'000;
-
-std::string ContextError(pa_context* context, const char* what)
-{
-    return std::string(what) + ": " + pa_strerror(pa_context_errno(context));
-}
 
 // The default sink's rate (0 when the server does not say, or not before expired is set), with
 // the loop's lock held. A stream at the sink's rate is not resampled by the server, which would
@@ -77,50 +74,16 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
         bufferMs = std::atof(asked); // libpulse takes the user's value over ours anyway
     bufferSeconds_ = bufferMs / 1000.0;
 
-    loop_ = pa_threaded_mainloop_new();
-    if (loop_ == nullptr) {
-        failure = "no main loop";
-        return false;
-    }
-    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Tolvane");
-    if (context_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
-        failure = "no context";
+    if (!StartPulseLoop(loop_, context_, "Tolvane", failure)) {
         Close();
         return false;
     }
-    // The stream is rendered on libpulse's main-loop thread, which starts at normal priority:
-    // on a busy machine it would be kept from answering the server's requests, the buffer
-    // would run dry and every later click would be heard late. It gets the real-time priority
-    // of the program's other audio threads where the system allows it. Asked with the loop's
-    // lock held: the running loop thread changes the same event lists.
-    pa_threaded_mainloop_lock(loop_);
-    pa_threaded_mainloop_once_unlocked(
-        loop_, [](pa_threaded_mainloop*, void*) { SystemThreadScheduling().RaiseToRealTimePriority(); }, nullptr);
     // A server that is stopped or does not answer holds every wait below; the loop's timer
     // ends them at the deadline.
-    expired_ = false;
-    pa_time_event* deadline = pa_context_rttime_new(
-        context_, pa_rtclock_now() + static_cast<pa_usec_t>(timeoutMs) * 1000,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
-            auto& output = *static_cast<PulseOutput*>(self);
-            output.expired_ = true;
-            pa_threaded_mainloop_signal(output.loop_, 0);
-        },
-        this);
+    PulseDeadline deadline(loop_, expired_);
+    deadline.Arm(context_, timeoutMs);
     pa_context_set_state_callback(context_, &OnContextState, this);
-    bool ready = pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0;
-    while (ready && !expired_) {
-        const pa_context_state_t state = pa_context_get_state(context_);
-        if (state == PA_CONTEXT_READY)
-            break;
-        ready = PA_CONTEXT_IS_GOOD(state);
-        if (ready)
-            pa_threaded_mainloop_wait(loop_);
-    }
-    if (expired_)
-        ready = false;
-    if (!ready)
-        failure = expired_ ? "no answer from the server" : ContextError(context_, "no server");
+    bool ready = ConnectPulseContext(loop_, context_, expired_, failure);
 
     if (ready) {
         if (const std::uint32_t sinkRate = DefaultSinkRate(loop_, context_, expired_);
@@ -149,20 +112,9 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
         attributes.fragsize = static_cast<std::uint32_t>(-1);
         // The server sets its sink's latency so that the whole stays near the asked buffer;
         // no timing updates are asked for (the mixer keeps its own clock).
-        ready = pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr)
-                >= 0;
-        while (ready && !expired_) {
-            const pa_stream_state_t state = pa_stream_get_state(stream_);
-            if (state == PA_STREAM_READY)
-                break;
-            ready = PA_STREAM_IS_GOOD(state);
-            if (ready)
-                pa_threaded_mainloop_wait(loop_);
-        }
-        if (expired_)
-            ready = false;
-        if (!ready)
-            failure = expired_ ? "the stream did not start in time" : ContextError(context_, "the stream did not start");
+        const bool connected
+            = pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) >= 0;
+        ready = WaitForPulseStream(loop_, context_, stream_, connected, expired_, failure);
     }
     if (ready) {
         OnMoved(stream_, this);
@@ -182,8 +134,7 @@ bool PulseOutput::Open(std::uint32_t sampleRate, std::uint32_t blockFrames, doub
                 this);
         }
     }
-    if (deadline != nullptr)
-        pa_threaded_mainloop_get_api(loop_)->time_free(deadline);
+    deadline.Disarm();
     running_ = ready;
     pa_threaded_mainloop_unlock(loop_);
     if (!ready)
