@@ -11,6 +11,7 @@
 #include "Core/Engine/Program.h"
 #include "GUI/ClockFollow.h"
 #include "GUI/MidiInPump.h"
+#include "MidiProbe.h"
 #include "Platform/Clock.h"
 #include "Platform/SpscQueue.h"
 
@@ -40,8 +41,7 @@ struct Sender {
     std::atomic<std::size_t> next{0};    // clocks sent
     std::atomic<bool> stop{false};
     bool stopped = false;
-    std::atomic<std::int64_t> probe{-1}; // a single note at this server frame (calibration)
-    std::atomic<bool> probeSent{false};
+    Bench::MidiProbe probe;
 };
 
 int Process(jack_nframes_t frames, void* data)
@@ -60,14 +60,7 @@ int Process(jack_nframes_t frames, void* data)
             }
         }
     };
-    if (const std::int64_t probe = sender.probe.load(); probe >= 0 && !sender.probeSent.load()) {
-        if (probe < start) {
-            sender.probe.store(start + frames + 11);
-        } else if (probe < start + frames) {
-            write(probe, 0x99);
-            sender.probeSent.store(true);
-        }
-    }
+    sender.probe.Process(start, frames, [&](std::int64_t at) { write(at, 0x99); });
     std::int64_t first = sender.first.load();
     if (first == -2) { // begin a second from now
         first = start + std::llround(sender.rate);
@@ -162,16 +155,10 @@ int main(int argc, char** argv)
     }
 
     // The distance between the server's frames and the stream's: one note, stamped.
-    sender.probe.store(0);
-    Platform::Audio::StampedMidi stamped;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!mixer.TakeMidiIn(stamped) && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (!sender.probeSent.load() || stamped.size == 0) {
-        std::fprintf(stderr, "the calibration note did not arrive\n");
+    const std::optional<std::int64_t> probed = Bench::StreamToServer(sender.probe, mixer);
+    if (!probed)
         return 1;
-    }
-    const std::int64_t streamToServer = sender.probe.load() - static_cast<std::int64_t>(stamped.frame);
+    const std::int64_t streamToServer = *probed;
 
     Reports reports;
     Configuration::ConfigurationData settings;

@@ -9,6 +9,7 @@
 #include "Core/Engine/Program.h"
 #include "GUI/LiveTiming.h"
 #include "GUI/MidiInPump.h"
+#include "MidiProbe.h"
 #include "Platform/Clock.h"
 #include "Platform/SpscQueue.h"
 
@@ -40,8 +41,7 @@ struct Sender {
     Platform::SpscQueue<double> ticks{8192}; // stream frames of the positions, from the timer thread
     std::vector<std::int64_t> due;   // server frames of the notes still to send (process thread)
     std::atomic<std::size_t> sent{0};
-    std::atomic<std::int64_t> probe{-1}; // a single note at this server frame (calibration)
-    std::atomic<bool> probeSent{false};
+    Bench::MidiProbe probe;
 };
 
 int Process(jack_nframes_t frames, void* data)
@@ -57,14 +57,7 @@ int Process(jack_nframes_t frames, void* data)
             event[2] = 100;
         }
     };
-    if (const std::int64_t probe = sender.probe.load(); probe >= 0 && !sender.probeSent.load()) {
-        if (probe < start) {
-            sender.probe.store(start + frames + 11);
-        } else if (probe < start + frames) {
-            note(probe);
-            sender.probeSent.store(true);
-        }
-    }
+    sender.probe.Process(start, frames, [&](std::int64_t at) { note(at); });
     double tick = 0;
     while (sender.ticks.Pop(tick)) {
         const std::size_t n = sender.due.size() + sender.sent.load(std::memory_order_relaxed);
@@ -130,16 +123,10 @@ int main(int argc, char** argv)
     }
 
     // The distance between the server's frames and the stream's: one note, stamped.
-    sender.probe.store(0);
-    Platform::Audio::StampedMidi stamped;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!mixer.TakeMidiIn(stamped) && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (!sender.probeSent.load() || stamped.size == 0) {
-        std::fprintf(stderr, "the calibration note did not arrive\n");
+    const std::optional<std::int64_t> probed = Bench::StreamToServer(sender.probe, mixer);
+    if (!probed)
         return 1;
-    }
-    sender.streamToServer = sender.probe.load() - static_cast<std::int64_t>(stamped.frame);
+    sender.streamToServer = *probed;
     sender.latencyFrames = mixer.DeviceLatencySeconds() * mixer.SampleRate();
 
     GUI::MidiInPump pump(&mixer, nullptr);
