@@ -214,7 +214,11 @@ int main(int argc, char** argv)
     }
     Core::Timing::OnsetOptions options;
     options.rate = Rate;
-    const std::vector<Core::Timing::Onset> clicks = Core::Timing::DetectOnsets(left, options);
+    // A click's sound may have a later attack of its own: each click is its first onset.
+    std::vector<Core::Timing::Onset> clicks;
+    for (const Core::Timing::Onset& onset : Core::Timing::DetectOnsets(left, options))
+        if (clicks.empty() || onset.frame - clicks.back().frame > 0.05 * Rate)
+            clicks.push_back(onset);
     const std::vector<Core::Timing::Onset> hits = Core::Timing::DetectOnsets(right, options);
     std::vector<double> truth;
     for (const Core::Timing::Onset& h : hits) {

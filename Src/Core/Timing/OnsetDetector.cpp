@@ -199,13 +199,18 @@ std::vector<Onset> DetectOnsets(std::span<const float> samples, const OnsetOptio
     std::size_t clicksInside = 0;
     for (double c : options.clickFrames)
         clicksInside += c < end;
-    auto atClick = [&](const Onset& onset) {
-        const auto it = std::lower_bound(options.clickFrames.begin(), options.clickFrames.end(), onset.frame - after);
+    auto clickWithin = [&](const Onset& onset, double reach) {
+        const auto it = std::lower_bound(options.clickFrames.begin(), options.clickFrames.end(), onset.frame - reach);
         return it != options.clickFrames.end() && *it <= onset.frame + before;
     };
+    auto atClick = [&](const Onset& onset) { return clickWithin(onset, after); };
+    auto inClickSound = [&](const Onset& onset) { return clickWithin(onset, options.clickSoundMs * options.rate / 1000.0); };
     std::vector<double> leaks, hits;
     for (const Onset& onset : onsets)
-        (atClick(onset) ? leaks : hits).push_back(onset.strength);
+        if (atClick(onset))
+            leaks.push_back(onset.strength);
+        else if (!inClickSound(onset))
+            hits.push_back(onset.strength);
     double limit = 1.8 * options.leakLevel;
     if (options.leakLevel <= 0) {
         if (static_cast<double>(leaks.size()) >= 0.8 * static_cast<double>(clicksInside)) {
@@ -228,7 +233,8 @@ std::vector<Onset> DetectOnsets(std::span<const float> samples, const OnsetOptio
         const auto frame = static_cast<std::size_t>(onset.frame);
         const std::size_t reach = size + hop;
         if (!atClick(onset)) {
-            kept.push_back(onset);
+            if (!inClickSound(onset) || onset.strength >= limit)
+                kept.push_back(onset);
             continue;
         }
         if (onset.strength >= limit) {
@@ -277,6 +283,7 @@ struct OnsetStream::State {
 
     double rate;
     double before, after;          // the click's mask, frames
+    double sound;                  // the click's sound after its attack, frames
     std::size_t size = 64, hop = 16;
     std::size_t margin = 0;         // frames before a stretch that placing an attack there looks at
     std::vector<float> window;
@@ -307,8 +314,9 @@ struct OnsetStream::State {
     std::array<Onset, 256> out{};
     std::size_t outFirst = 0, outCount = 0;
 
-    State(double rate_, double beforeMs, double afterMs)
+    State(double rate_, double beforeMs, double afterMs, double soundMs)
         : rate(rate_), before(beforeMs * rate_ / 1000.0), after(afterMs * rate_ / 1000.0),
+          sound(std::max(afterMs, soundMs) * rate_ / 1000.0),
           level({}, std::max<std::size_t>(1, static_cast<std::size_t>(rate_ * 0.0002)))
     {
         while (static_cast<double>(size) < rate * 0.0105)
@@ -379,11 +387,12 @@ struct OnsetStream::State {
         return true;
     }
 
-    ClickMark* ClickAt(double frame) noexcept
+    // The click whose attack (reach: after) or sound (reach: sound) frame lies in.
+    ClickMark* ClickAt(double frame, double reach) noexcept
     {
         for (std::size_t i = 0; i < clickCount; ++i) {
             ClickMark& click = clicks[(clickFirst + i) % clicks.size()];
-            if (click.frame >= frame - after && click.frame <= frame + before)
+            if (click.frame >= frame - reach && click.frame <= frame + before)
                 return &click;
         }
         return nullptr;
@@ -436,8 +445,10 @@ struct OnsetStream::State {
 
     void Decide(const Onset& onset) noexcept
     {
-        ClickMark* click = ClickAt(onset.frame);
+        ClickMark* click = ClickAt(onset.frame, after);
         if (click == nullptr) {
+            if (ClickAt(onset.frame, sound) != nullptr && onset.strength < Limit())
+                return; // a later attack of the click's own sound
             hitLevels.Add(onset.strength);
             Keep(onset);
             return;
@@ -469,7 +480,7 @@ struct OnsetStream::State {
         for (; candidate + 2 < hops && candidate * hop + 3 * size <= frames; ++candidate) {
             const std::uint64_t start = candidate * hop;
             // Clicks too far behind to be found any more count as found or not.
-            while (clickCount > 0 && clicks[clickFirst].frame + after + static_cast<double>(2 * hop + size) < static_cast<double>(start))
+            while (clickCount > 0 && clicks[clickFirst].frame + sound + static_cast<double>(2 * hop + size) < static_cast<double>(start))
                 Settle();
             // An onset is decided on once no later one can lie within 3 ms of it (which would
             // add its strength: a hit just behind a click's attack).
@@ -518,8 +529,8 @@ struct OnsetStream::State {
     }
 };
 
-OnsetStream::OnsetStream(double rate, double maskBeforeMs, double maskAfterMs)
-    : state_(std::make_unique<State>(rate, maskBeforeMs, maskAfterMs))
+OnsetStream::OnsetStream(double rate, double maskBeforeMs, double maskAfterMs, double clickSoundMs)
+    : state_(std::make_unique<State>(rate, maskBeforeMs, maskAfterMs, clickSoundMs))
 {
 }
 

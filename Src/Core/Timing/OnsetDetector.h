@@ -18,10 +18,12 @@ struct OnsetOptions {
     double rate = 48000;
     /// Frames (of the recording) where the metronome's own clicks arrive, sorted: an onset at
     /// one of them (from maskBeforeMs before to maskAfterMs after) is the click leaking into
-    /// the microphone unless it is clearly louder than the clicks there usually are.
+    /// the microphone unless it is clearly louder than the clicks there usually are; so is one
+    /// later in the click's sound (up to clickSoundMs after it: a second attack of its own).
     std::vector<double> clickFrames;
     double maskBeforeMs = 1.0;
     double maskAfterMs = 2.5;
+    double clickSoundMs = 50.0;
     /// The level a leaking click reaches (Onset::strength); 0 works it out from the recording.
     double leakLevel = 0;
 };
@@ -48,13 +50,15 @@ bool PlaceAttack(std::span<const float> samples, double rate, std::size_t from, 
 /// hit at a click counts when it is not far quieter than the hits away from the clicks, or,
 /// before three such hits, always. Until the first four clicks have passed (a count-in) an
 /// onset at a click is taken for it.
-/// A hit just beside a leaking click is looked for there.
+/// A hit just beside a leaking click is looked for there. A later onset within the click's
+/// sound (clickSoundMs after it; a click may have a second attack of its own, heard where no
+/// hit covers it) is the click too unless it is as loud as a hit at the click would have to be.
 ///
 /// Everything is allocated when it is made: Feed, Click and Take never allocate, lock or log.
 /// One thread at a time.
 class OnsetStream {
 public:
-    explicit OnsetStream(double rate, double maskBeforeMs = 2.0, double maskAfterMs = 4.0);
+    explicit OnsetStream(double rate, double maskBeforeMs = 2.0, double maskAfterMs = 4.0, double clickSoundMs = 50.0);
     ~OnsetStream();
     OnsetStream(const OnsetStream&) = delete;
     OnsetStream& operator=(const OnsetStream&) = delete;
