@@ -670,7 +670,7 @@ constexpr const char16_t* Texts[] = {
     u"MIDI input", // 401
     u"Microphone or line input", // 402
     u"Where the timing feedback takes your hits from: notes played into Tolvane's MIDI input, or the sound of your instrument through the sound server's default input (a microphone or a line input; through JACK, Tolvane:in_1).", // 403
-    u"Ca&librate", // 404
+    u"Cal&ibrate", // 404
     u"Plays eight short clicks and finds them again in the audio input (the speaker heard by the microphone, or a loopback cable); the round trip is kept for this output and input when you click OK. Keep quiet while it listens.", // 405
     u"Timing feedback: listening to %1 (round trip calibrated: %2 ms)", // 406
     u"Timing feedback: listening to %1 (round trip not calibrated)", // 407
@@ -690,7 +690,7 @@ constexpr const char16_t* Texts[] = {
     u"Output Offset", // 420
     u"Output: %1", // 421
     u"none open yet", // 422
-    u"O&ffset", // 423
+    u"Off&set", // 423
     u"MIDI Inp&ut Latency", // 424
     u"&Tap to Calibrate...", // 425
     u"Added to when each click is heard, for this output only (Bluetooth headphones: often 150 to 250 ms). The lamp, the full-screen view and the step sequencer's cursor follow it; timing feedback takes it as the delay before you hear a click.", // 426

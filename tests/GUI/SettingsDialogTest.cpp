@@ -1,5 +1,5 @@
 // The settings dialog on the real settings store: the Options page's edits and their limits,
-// applying with OK and its refusals; every page in every shipped language, what the Sound Settings lists show, and the
+// applying with OK and its refusals; every page in every shipped language (fitting, no Alt+letter twice), what the Sound Settings lists show, and the
 // Audio Files page's check of the files when OK is pressed; the Practice page's values and its swing.
 #include "GUI/Dialogs/AudioFilesDialog.h"
 #include "GUI/Dialogs/OptionsDialog.h"
@@ -170,6 +170,18 @@ private slots:
             dialog.findChild<QTabWidget*>()->setCurrentIndex(index);
             WindowTest::Screenshot(dialog, QStringLiteral("settings-") + QLatin1String(pageNames[index]));
             QCOMPARE(WindowTest::Unfitting(page), QString());
+            // No two of its controls (nor OK and Close) share an Alt+letter.
+            QList<QWidget*> texted = page.findChildren<QWidget*>();
+            texted << dialog.Control(SettingsDialog::OkId) << dialog.Control(SettingsDialog::CloseId);
+            QStringList letters;
+            for (QWidget* control : texted) {
+                const auto* button = qobject_cast<QAbstractButton*>(control);
+                const auto* label = qobject_cast<QLabel*>(control);
+                const QString text = button != nullptr ? button->text() : label != nullptr ? label->text() : QString();
+                const QString letter = QKeySequence::mnemonic(text).toString();
+                QVERIFY2(letter.isEmpty() || !letters.contains(letter), qPrintable(text));
+                letters << letter;
+            }
             QVERIFY(page.mapTo(&dialog, page.rect().bottomRight()).x() < dialog.width());
             for (QWidget* control : page.Controls()) {
                 const int id = control->property("controlId").toInt();

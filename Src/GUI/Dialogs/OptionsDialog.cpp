@@ -95,7 +95,7 @@ void OptionsDialog::CreateControls()
     calibrationState_ = make(new QLabel(this), CalibrationStateId);
     calibrationState_->setWordWrap(true);
     trainer_ = make(new QCheckBox(QStringLiteral("E&nable"), this), TrainerId);
-    durationsInBars_ = make(new QCheckBox(QStringLiteral("&Durations In Bars"), this), DurationsInBarsId);
+    durationsInBars_ = make(new QCheckBox(QStringLiteral("D&urations In Bars"), this), DurationsInBarsId);
     logarithmic_ = make(new QCheckBox(QStringLiteral("&Logarithmic"), this), LogarithmicId);
     beep_ = make(new QCheckBox(QStringLiteral("B&eep"), this), BeepId);
     gate_ = make(new QCheckBox(this), GateId);
