@@ -84,6 +84,10 @@ void VisualBeatIndicator::DrawDiscs()
 
 void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& settings)
 {
+    // A run hands its beats on with the lamp off too (they carry the MIDI clock out): then the
+    // lamp, the full-screen view and its flashes show none of them.
+    if (settings.VisualIndicator != 1)
+        return;
     for (std::size_t voice = 0; voice < markerSizes_.size(); ++voice) {
         markerSizes_[voice] = settings.Size[voice];
         markerColours_[voice] = settings.Colour[voice];
@@ -102,10 +106,10 @@ void VisualBeatIndicator::StartDrawing(const Configuration::ConfigurationData& s
 
 void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex, Core::BeatLook look)
 {
-    if (follower_)
-        follower_->ShowBeat(voiceIndex, look);
     if (!drawing_.load(std::memory_order_acquire))
         return;
+    if (follower_)
+        follower_->ShowBeat(voiceIndex, look);
     if (voiceIndex < 0 || voiceIndex >= static_cast<std::int32_t>(MutedPictures))
         beats_.Post(-1);
     else if (look == Core::BeatLook::CountIn)
@@ -116,10 +120,11 @@ void VisualBeatIndicator::ShowBeat(std::int32_t voiceIndex, Core::BeatLook look)
 
 void VisualBeatIndicator::ClearBeat()
 {
+    if (!drawing_.load(std::memory_order_acquire))
+        return;
     if (follower_)
         follower_->ClearBeat();
-    if (drawing_.load(std::memory_order_acquire))
-        beats_.Post(-1);
+    beats_.Post(-1);
 }
 
 void VisualBeatIndicator::StopDrawing()

@@ -38,7 +38,7 @@ public:
     ~VisualBeatIndicator() override;
 
     /// Draws each voice's disc in its marker size and colour from settings and starts showing
-    /// beats.
+    /// beats; with the lamp off (VisualIndicator 0) shows none, nor does its follower.
     void StartDrawing(const Configuration::ConfigurationData& settings) override;
     /// Lights the lamp with the marker of voice voiceIndex (0..11) when the current tick is
     /// heard; other indices darken it. A beat of a muted bar shows the marker as a ring, a
@@ -60,7 +60,7 @@ public:
     QSize sizeHint() const override { return {side_, side_}; }
     QSize minimumSizeHint() const override { return {Width, Height}; }
 
-    /// True from StartDrawing to StopDrawing.
+    /// True from StartDrawing (the lamp on) to StopDrawing.
     bool IsDrawing() const { return drawing_.load(std::memory_order_acquire); }
     /// A copy of the picture the widget shows (or is about to show).
     QImage ShownImage() const { return frame_.copy(); }

@@ -1,5 +1,11 @@
 #include "Platform/Audio/MidiClock.h"
 
+#include "Configuration/ConfigurationData.h"
+#include "Core/Control/ClockBeatIndicator.h"
+#include "Core/Engine/Metronome.h"
+#include "Core/Engine/StrategySet.h"
+#include "Core/Export/OfflineTimer.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -104,4 +110,68 @@ TEST(MidiClock, ATempoChangeTakesEffectAtItsBeatAndStopEndsTheClock)
     EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0xF2, 5, 1, 0xFB, 0xF8}));
 }
 
+// Plays nothing; its frames are the offline clock's.
+class SilentEngine final : public Core::ISoundEngine {
+public:
+    explicit SilentEngine(const Platform::IFrameClock& clock) : clock_(clock) {}
+    const Platform::IFrameClock* FrameClock() const override { return &clock_; }
+    bool Initialise(const Configuration::ConfigurationData&) override { return true; }
+    bool PlaySound(std::uint32_t, std::uint32_t) override { return true; }
+    void Close() override {}
+    std::uint32_t GetLastErrorCode() override { return 0; }
+
+private:
+    const Platform::IFrameClock& clock_;
+};
+
+/// The MIDI clock a run of settings sends over its first frames (at 48 kHz).
+std::vector<Sent> ClockOfRun(const Configuration::ConfigurationData& settings, std::int64_t frames)
+{
+    const Core::Export::OfflineClock clock(48000, 0, true);
+    SilentEngine engine(clock);
+    Core::Export::OfflineTimer timer;
+    Core::StrategySet strategies;
+    Core::Metronome metronome(strategies.Services(timer, [&engine](Configuration::SoundSource) -> Core::ISoundEngine* { return &engine; }));
+    MidiClockOut out;
+    Core::ClockBeatIndicator beats(nullptr, out);
+    metronome.SetBeatIndicator(&beats);
+    std::vector<Sent> sent;
+    std::int64_t rendered = 0;
+    EXPECT_EQ(metronome.Start(nullptr, settings), 0u);
+    while (timer.IsRunning() && rendered + 256 <= frames) {
+        const Core::Export::OfflineTimer::Tick tick = timer.Next();
+        timer.Play(tick);
+        for (; rendered + 256 <= std::min<double>(tick.frame, static_cast<double>(frames)); rendered += 256)
+            out.Render(static_cast<std::uint64_t>(rendered), 256, [&](std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t) {
+                sent.push_back({rendered + offset, bytes[0]});
+            });
+    }
+    metronome.Stop();
+    return sent;
+}
+
 } // namespace
+
+TEST(MidiClock, TheLampOnOrOffSendsTheSameClock)
+{
+    using Configuration::BeatKind;
+    const struct {
+        const char* name;
+        void (*set)(Configuration::ConfigurationData&);
+    } cases[] = {
+        {"undivided", [](auto&) {}},
+        {"three to a beat, two bars' count-in", [](auto& s) { s.Subdivision1 = 3, s.CountIn = 2; }},
+        {"six-eight", [](auto& s) { s.BeatType = BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1; }},
+        {"rhythm, a step a beat", [](auto& s) { s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1 2[13]", s.CrSubdivision = 0; }},
+    };
+    for (const auto& c : cases) {
+        Configuration::ConfigurationData settings;
+        settings.Bpm = 133;
+        c.set(settings);
+        settings.VisualIndicator = 1;
+        const std::vector<Sent> lampOn = ClockOfRun(settings, 400000);
+        settings.VisualIndicator = 0;
+        EXPECT_GT(lampOn.size(), 24u * 8) << c.name;
+        EXPECT_EQ(ClockOfRun(settings, 400000), lampOn) << c.name;
+    }
+}

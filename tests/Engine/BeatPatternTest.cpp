@@ -107,7 +107,7 @@ TEST(CompoundTexts, EveryEighthIsWrittenAndEachBeatOfThreeMarked)
     const PatternParse lamp = ParsePattern(u"3+2", true, true);
     EXPECT_EQ(Entries(lamp.pattern.begin(), lamp.pattern.begin() + 5), (Entries{0x11, 0x01, 0x21, 0x11, 0x21}));
     const PatternParse plain = ParsePattern(u"3+2", true, false);
-    EXPECT_EQ(Entries(plain.pattern.begin(), plain.pattern.begin() + 5), (Entries{1, 1, 1, 1, 1}));
+    EXPECT_EQ(Entries(plain.pattern.begin(), plain.pattern.begin() + 5), (Entries{0x11, 1, 1, 0x11, 1}));
     const RhythmParse rhythm = ParseRhythm(u"1 2[13]11", true, true);
     EXPECT_EQ(rhythm.result, 0u);
     EXPECT_EQ(Entries(rhythm.pattern.begin(), rhythm.pattern.begin() + 6),

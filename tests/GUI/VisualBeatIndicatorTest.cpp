@@ -177,8 +177,17 @@ private slots:
     {
         const int threadsBefore = ThreadCount();
         GUI::VisualBeatIndicator lamp;
+        GUI::BeatView view;
+        lamp.SetFollower(&view);
         const QRgb face = lamp.palette().color(QPalette::Button).rgb();
-        lamp.ShowBeat(0, Core::BeatLook::Normal); // without a run: nothing shown
+        Configuration::ConfigurationData off = MarkerSettings();
+        off.VisualIndicator = 0;
+        lamp.StartDrawing(off); // a run with the lamp off, then none: nothing shown, nor flashed
+        lamp.ShowBeat(0, Core::BeatLook::Normal);
+        QCoreApplication::processEvents();
+        QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face) && !view.Flashing());
+        lamp.StopDrawing();
+        lamp.ShowBeat(0, Core::BeatLook::Normal);
         QCoreApplication::processEvents();
         QVERIFY(!lamp.IsDrawing() && IsEmptyLamp(lamp.ShownImage(), face));
 

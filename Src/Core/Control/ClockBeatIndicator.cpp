@@ -1,7 +1,6 @@
 #include "Core/Control/ClockBeatIndicator.h"
 
 #include "Configuration/ConfigurationData.h"
-#include "Platform/Audio/MidiClock.h"
 #include "Platform/Clock.h"
 #include "Platform/FrameClock.h"
 
@@ -35,7 +34,7 @@ void ClockBeatIndicator::ShowBeat(std::int32_t voiceIndex, BeatLook look)
         resuming_ = false;
         lastFrame_ = stamp.frame;
         lastLength_ = framesPerBeat;
-        Platform::Audio::MidiClockOut::Instance().Beat(stamp.frame, framesPerBeat, cue, beatsPlayed_ * 4);
+        out_.Beat(stamp.frame, framesPerBeat, cue, beatsPlayed_ * 4);
         if (barOneSeen_)
             ++beatsPlayed_;
     }
@@ -52,7 +51,7 @@ void ClockBeatIndicator::ClearBeat()
 void ClockBeatIndicator::PauseDrawing(bool paused)
 {
     if (paused)
-        Platform::Audio::MidiClockOut::Instance().Stop();
+        out_.Stop();
     else
         resuming_ = true;
     if (inner_)
@@ -61,7 +60,7 @@ void ClockBeatIndicator::PauseDrawing(bool paused)
 
 void ClockBeatIndicator::StopDrawing()
 {
-    Platform::Audio::MidiClockOut::Instance().Stop();
+    out_.Stop();
     if (inner_)
         inner_->StopDrawing();
 }

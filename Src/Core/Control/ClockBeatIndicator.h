@@ -1,12 +1,13 @@
 #pragma once
 #include "Core/Engine/IBeatIndicator.h"
+#include "Platform/Audio/MidiClock.h"
 
 #include <cstdint>
 
 namespace Core {
 
 /// Stands between the metronome and its beat lamp (inner, null: none) and hands each beat's
-/// frame on the output stream to the MIDI clock output (Platform::Audio::MidiClockOut), with
+/// frame on the output stream to the MIDI clock output (out: the process's one), with
 /// the first beat of bar 1 marked for Start. A pause stops the clock; the first beat after it
 /// carries Continue, with the Song Position of the beats played since bar 1 (a quarter note
 /// each). The beat's expected length is the distance from the beat before (at a run's first
@@ -14,7 +15,11 @@ namespace Core {
 /// IBeatIndicator; ShowBeat neither locks nor allocates.
 class ClockBeatIndicator final : public IBeatIndicator {
 public:
-    explicit ClockBeatIndicator(IBeatIndicator* inner) : inner_(inner) {}
+    explicit ClockBeatIndicator(IBeatIndicator* inner,
+                                Platform::Audio::MidiClockOut& out = Platform::Audio::MidiClockOut::Instance())
+        : inner_(inner), out_(out)
+    {
+    }
 
     void StartDrawing(const Configuration::ConfigurationData& settings) override;
     void ShowBeat(std::int32_t voiceIndex, BeatLook look) override;
@@ -24,6 +29,7 @@ public:
 
 private:
     IBeatIndicator* inner_;
+    Platform::Audio::MidiClockOut& out_;
     double bpm_ = 120;      // written by StartDrawing before the run's timer thread starts
     double lastFrame_ = -1; // timer thread
     bool barOneSeen_ = false;

@@ -29,14 +29,12 @@ int DecodeVoice(char16_t character)
     return value >= 0 && value <= 12 ? value : -1;
 }
 
-std::uint16_t CompoundRhythmEntry(std::int32_t step, bool indicator)
+std::uint16_t CompoundRhythmEntry(std::int32_t step, bool lamp)
 {
     using namespace PatternFlags;
-    if (!indicator)
-        return PlayBeat;
     if (step % 3 == 0)
         return PlayBeat | ShowBeat;
-    if ((step + 1) % 3 == 0)
+    if (lamp && (step + 1) % 3 == 0)
         return PlayBeat | ClearBeat;
     return PlayBeat;
 }
@@ -60,12 +58,12 @@ Subdivisions ChooseSubdivisions(const Configuration::ConfigurationData& settings
     return result;
 }
 
-std::int32_t BuildStandardPattern(TickPattern& pattern, std::int32_t t, std::int32_t s2, bool indicator)
+std::int32_t BuildStandardPattern(TickPattern& pattern, std::int32_t t, std::int32_t s2, bool lamp)
 {
     using namespace PatternFlags;
     t = LimitSubdivision(t);
     s2 = LimitSubdivision(s2);
-    pattern[0] = indicator ? PlayBeat | ShowBeat : PlayBeat;
+    pattern[0] = PlayBeat | ShowBeat;
 
     if (s2 != 0 && t != 0) {
         const std::int32_t n = t * s2;
@@ -76,7 +74,7 @@ std::int32_t BuildStandardPattern(TickPattern& pattern, std::int32_t t, std::int
                 entry |= Subdivision1;
             if (i % t == 0)
                 entry |= Subdivision2;
-            if (indicator && i == middle)
+            if (lamp && i == middle)
                 entry |= ClearBeat;
             pattern[static_cast<std::size_t>(i)] = entry;
         }
@@ -85,17 +83,17 @@ std::int32_t BuildStandardPattern(TickPattern& pattern, std::int32_t t, std::int
     if (t != 0) {
         const std::int32_t middle = HalfUp(t);
         for (std::int32_t i = 1; i < t; ++i)
-            pattern[static_cast<std::size_t>(i)] = indicator && i == middle ? ClearBeat | Subdivision1 : Subdivision1;
+            pattern[static_cast<std::size_t>(i)] = lamp && i == middle ? ClearBeat | Subdivision1 : Subdivision1;
         return t;
     }
-    if (indicator) {
+    if (lamp) {
         pattern[1] = ClearBeat;
         return 2;
     }
     return 1;
 }
 
-std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool indicator,
+std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool lamp,
                                  std::array<std::int32_t, MaxPatternLength>& voices, TickPattern& pattern,
                                  std::int32_t& beatTotal)
 {
@@ -127,7 +125,7 @@ std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool i
 
         voices[static_cast<std::size_t>(k)] = firstGroup ? 0 : 1;
         if (compound)
-            pattern[static_cast<std::size_t>(k)] = indicator ? PlayBeat | ShowBeat : PlayBeat;
+            pattern[static_cast<std::size_t>(k)] = PlayBeat | ShowBeat;
         firstGroup = false;
         beatTotal += value;
         ++k;
@@ -137,7 +135,7 @@ std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool i
         for (std::int32_t j = 1; j < value; ++j) {
             voices[static_cast<std::size_t>(k)] = 2;
             if (compound) {
-                const bool clears = indicator && (j == value - 1 || j % 3 == 0);
+                const bool clears = lamp && (j == value - 1 || j % 3 == 0);
                 pattern[static_cast<std::size_t>(k)] = clears ? PlayBeat | ClearBeat : PlayBeat;
             }
             ++k;
@@ -146,7 +144,7 @@ std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool i
     return StartResult::Playing;
 }
 
-std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool indicator,
+std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool lamp,
                                 std::array<std::uint64_t, MaxPatternLength>& steps, TickPattern& pattern,
                                 std::int32_t& stepCount)
 {
@@ -167,7 +165,7 @@ std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool in
             inBrackets = false;
             groupHasVoice = false;
             if (compound)
-                pattern[static_cast<std::size_t>(stepCount)] = CompoundRhythmEntry(stepCount, indicator);
+                pattern[static_cast<std::size_t>(stepCount)] = CompoundRhythmEntry(stepCount, lamp);
             ++stepCount;
             continue;
         }
@@ -186,7 +184,7 @@ std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool in
             groupHasVoice = true;
         } else {
             if (compound)
-                pattern[static_cast<std::size_t>(stepCount)] = CompoundRhythmEntry(stepCount, indicator);
+                pattern[static_cast<std::size_t>(stepCount)] = CompoundRhythmEntry(stepCount, lamp);
             step = static_cast<std::uint64_t>(value);
             ++stepCount;
         }

@@ -55,10 +55,12 @@ struct Subdivisions {
 /// plain subdivisions. The secondary subdivision needs a primary one.
 Subdivisions ChooseSubdivisions(const Configuration::ConfigurationData& settings, bool compoundWanted);
 
+/// Patterns mark every beat (ShowBeat: the lamp and the MIDI clock out take their beats from
+/// it); lamp (the lamp on) adds the marks that turn it dark between beats.
 /// Writes the pattern of one beat with t ticks (0 = one tick, or two with the lamp so that it
 /// goes dark half-way) and secondary subdivision s2 (0 = none, else t x s2 ticks on two
 /// grids: voice 4 on the t-grid, voice 5 on the s2-grid). Returns the entries written.
-std::int32_t BuildStandardPattern(TickPattern& pattern, std::int32_t t, std::int32_t s2, bool indicator);
+std::int32_t BuildStandardPattern(TickPattern& pattern, std::int32_t t, std::int32_t s2, bool lamp);
 
 /// Reads a custom pattern such as "3+3+2": groups of 1..100 beats separated by single plus
 /// signs. The first beat of the first group gets voice index 0, the first beats of later
@@ -66,7 +68,7 @@ std::int32_t BuildStandardPattern(TickPattern& pattern, std::int32_t t, std::int
 /// beat are written too. The empty text gives no beats (result 0). Returns 0 or one of
 /// PatternMalformed, PatternTooLong (beat total 512 or more), PatternGroupTooLarge; beats
 /// read before an error stay written. Never writes past the tables.
-std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool indicator,
+std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool lamp,
                                  std::array<std::int32_t, MaxPatternLength>& voices, TickPattern& pattern,
                                  std::int32_t& beatTotal);
 
@@ -75,7 +77,7 @@ std::uint32_t ParseCustomPattern(std::u16string_view text, bool compound, bool i
 /// with the first voice in the highest nibble used (64 bits: a group of all twelve voices fits). In compound time the pattern entry of
 /// every step is written too. Returns 0, RhythmMalformed or RhythmTooLong (more than 512
 /// steps). Never writes past the tables.
-std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool indicator,
+std::uint32_t ParseCustomRhythm(std::u16string_view text, bool compound, bool lamp,
                                 std::array<std::uint64_t, MaxPatternLength>& steps, TickPattern& pattern,
                                 std::int32_t& stepCount);
 

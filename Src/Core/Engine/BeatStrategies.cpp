@@ -37,7 +37,7 @@ std::uint32_t SimpleBeatMetronomeStrategy::Initialise(const Configuration::Confi
     ticksPerBeat = subdivisions.ticks;
     secondary = subdivisions.secondary;
     compound = false;
-    patternLength_ = BuildStandardPattern(pattern_, ticksPerBeat, secondary, UsesIndicator());
+    patternLength_ = BuildStandardPattern(pattern_, ticksPerBeat, secondary, LampTicks());
     return StartResult::Playing;
 }
 
@@ -63,7 +63,7 @@ std::uint32_t BeatsPerBarMetronomeStrategy::Initialise(const Configuration::Conf
     ticksPerBeat = subdivisions.ticks;
     secondary = subdivisions.secondary;
     compound = subdivisions.compound;
-    const bool indicator = UsesIndicator();
+    const bool lamp = LampTicks();
 
     barVoices_[0] = 0;
     for (std::int32_t k = 1; k < beatsPerBar_; ++k) {
@@ -72,18 +72,18 @@ std::uint32_t BeatsPerBarMetronomeStrategy::Initialise(const Configuration::Conf
             barVoices_[beat] = 1;
         } else if (k % 3 == 0) {
             barVoices_[beat] = 2;
-            pattern_[beat] = indicator ? Flags::PlayBeat | Flags::ShowBeat : Flags::PlayBeat;
+            pattern_[beat] = Flags::PlayBeat | Flags::ShowBeat;
         } else {
             barVoices_[beat] = 3;
             const bool endsBeat = k + 1 == beatsPerBar_ || (k + 1) % 3 == 0;
-            pattern_[beat] = indicator && endsBeat ? Flags::PlayBeat | Flags::ClearBeat : Flags::PlayBeat;
+            pattern_[beat] = lamp && endsBeat ? Flags::PlayBeat | Flags::ClearBeat : Flags::PlayBeat;
         }
     }
     if (compound) {
-        pattern_[0] = indicator ? Flags::PlayBeat | Flags::ShowBeat : Flags::PlayBeat;
+        pattern_[0] = Flags::PlayBeat | Flags::ShowBeat;
         patternLength_ = beatsPerBar_;
     } else {
-        patternLength_ = BuildStandardPattern(pattern_, ticksPerBeat, secondary, indicator);
+        patternLength_ = BuildStandardPattern(pattern_, ticksPerBeat, secondary, lamp);
     }
     barPosition_ = 0;
     return StartResult::Playing;
@@ -119,12 +119,12 @@ std::uint32_t CustomPatternMetronomeStrategy::Initialise(const Configuration::Co
     if (compound && text.empty())
         beatTotal_ = 0; // no eighth to play: refused
     else
-        result = ParseCustomPattern(text, compound, UsesIndicator(), patternVoices_, pattern_, beatTotal_);
+        result = ParseCustomPattern(text, compound, LampTicks(), patternVoices_, pattern_, beatTotal_);
 
     if (compound)
         patternLength_ = std::clamp(beatTotal_, 1, MaxPatternLength);
     else
-        patternLength_ = BuildStandardPattern(pattern_, ticksPerBeat, secondary, UsesIndicator());
+        patternLength_ = BuildStandardPattern(pattern_, ticksPerBeat, secondary, LampTicks());
     return result;
 }
 
@@ -177,10 +177,10 @@ std::uint32_t CustomRhythmMetronomeStrategy::Initialise(const Configuration::Con
     ticksPerBeat = RhythmStepsPerBeat(settings);
     secondary = 0;
     position_ = 0;
-    const bool indicator = UsesIndicator();
+    const bool lamp = LampTicks();
 
     const std::u16string_view text = FieldText(settings.CustomRhythm);
-    std::uint32_t result = ParseCustomRhythm(text, compound, indicator, rhythmSteps_, pattern_, stepCount_);
+    std::uint32_t result = ParseCustomRhythm(text, compound, lamp, rhythmSteps_, pattern_, stepCount_);
     if (compound) {
         // A compound rhythm is its own pattern; with no step there is nothing to tick.
         if (result == StartResult::Playing && stepCount_ == 0)
@@ -189,13 +189,13 @@ std::uint32_t CustomRhythmMetronomeStrategy::Initialise(const Configuration::Con
         return result;
     }
 
-    pattern_[0] = indicator ? Flags::PlayBeat | Flags::ShowBeat : Flags::PlayBeat;
+    pattern_[0] = Flags::PlayBeat | Flags::ShowBeat;
     if (ticksPerBeat != 0) {
         const std::int32_t middle = (ticksPerBeat + 1) / 2;
         for (std::int32_t i = 1; i < ticksPerBeat; ++i)
-            pattern_[static_cast<std::size_t>(i)] = indicator && i == middle ? Flags::PlayBeat | Flags::ClearBeat : Flags::PlayBeat;
+            pattern_[static_cast<std::size_t>(i)] = lamp && i == middle ? Flags::PlayBeat | Flags::ClearBeat : Flags::PlayBeat;
         patternLength_ = ticksPerBeat;
-    } else if (indicator) {
+    } else if (lamp) {
         pattern_[1] = Flags::ClearBeat;
         patternLength_ = 2;
     } else {

@@ -89,8 +89,8 @@ std::uint32_t MetronomeStrategy::Start(IMetronomeEventHandler* handler, const Co
                       : nullptr;
 
     indicator_ = services.indicator;
-    useIndicator_ = settings.VisualIndicator == 1;
-    if (useIndicator_ && indicator_ != nullptr)
+    lampTicks_ = settings.VisualIndicator == 1;
+    if (indicator_ != nullptr)
         indicator_->StartDrawing(settings);
 
     patternPosition_ = 0;
@@ -159,7 +159,7 @@ void MetronomeStrategy::CloseEngines()
         countVoice_->Close();
     countVoice_ = nullptr;
     soundEngine_->Close();
-    if (useIndicator_ && indicator_ != nullptr)
+    if (indicator_ != nullptr)
         indicator_->StopDrawing();
 }
 
@@ -195,7 +195,7 @@ void MetronomeStrategy::TogglePause()
         return;
     if (timer_->IsRunning()) {
         timer_->Stop();
-        if (InRun() && useIndicator_ && indicator_ != nullptr) {
+        if (InRun() && indicator_ != nullptr) {
             indicator_->ClearBeat();
             indicator_->PauseDrawing(true);
         }
@@ -207,7 +207,7 @@ void MetronomeStrategy::TogglePause()
         countInTicks_ = 0;
         countInTick_ = 0;
     }
-    if (useIndicator_ && indicator_ != nullptr)
+    if (indicator_ != nullptr)
         indicator_->PauseDrawing(false);
     timer_->Start(this, timerStrategy_->GetInterval(), soundEngine_->FrameClock());
 }
@@ -292,7 +292,7 @@ bool MetronomeStrategy::PlayTick()
     if (voicesThisTick_ > 0)
         handler_->OnSounded(!silent_);
 
-    if (useIndicator_ && indicator_ != nullptr) {
+    if (indicator_ != nullptr) {
         if ((flags & PatternFlags::ShowBeat) != 0)
             indicator_->ShowBeat(voiceIndex, silent_ ? BeatLook::Muted : BeatLook::Normal);
         else if ((flags & PatternFlags::ClearBeat) != 0)
@@ -436,10 +436,10 @@ bool MetronomeStrategy::PlayCountInTick()
                 played = PlayCountInSound(level);
                 sounded = played;
             }
-            if (useIndicator_ && indicator_ != nullptr)
+            if (indicator_ != nullptr)
                 indicator_->ShowBeat(0, BeatLook::CountIn);
         }
-    } else if (useIndicator_ && indicator_ != nullptr && tickInBar % ticksPerPulse_ == ticksPerPulse_ / 2) {
+    } else if (indicator_ != nullptr && tickInBar % ticksPerPulse_ == ticksPerPulse_ / 2) {
         indicator_->ClearBeat();
     }
     if (tickInBar % ticksPerPulse_ == 0) {

@@ -135,9 +135,12 @@ protected:
     bool PlayVoiceAt(std::int32_t voiceIndex, double factor);
     /// Plays the count-in's sound at the count-in volume of level (BarShape::Level).
     bool PlayCountInSound(std::uint8_t level);
-    bool UsesIndicator() const { return useIndicator_; }
-    /// The lamp of the run, null without one.
-    IBeatIndicator* RunIndicator() const { return useIndicator_ ? indicator_ : nullptr; }
+    /// Whether the run has the lamp on (VisualIndicator): its pattern then turns the lamp dark
+    /// between beats, with a tick of its own half-way when the beat is not divided.
+    bool LampTicks() const { return lampTicks_; }
+    /// Where the run's beats go, null: nowhere. Every run hands its beats on, the lamp on or
+    /// off: they also carry the MIDI clock out; a lamp that is off shows none of them.
+    IBeatIndicator* RunIndicator() const { return indicator_; }
     IMetronomeTimer& RunTimer() { return *timer_; }
     IMetronomeEventHandler& RunHandler() { return *handler_; }
     /// Ends the run from its timer thread (see the .cpp).
@@ -167,7 +170,7 @@ private:
     std::array<std::atomic<std::uint32_t>, Configuration::VoiceCount> voiceSound_{};
     Configuration::SoundSource source_ = Configuration::SoundSource::Midi; // of the run
     std::int32_t patternPosition_ = 0;
-    bool useIndicator_ = false;
+    bool lampTicks_ = false;
     std::uint16_t currentFlags_ = 0;
     bool beep_ = false;
     std::int32_t startTempo_ = 0;
