@@ -5,6 +5,7 @@
 #include "Core/Engine/Metronome.h"
 #include "Core/Engine/StrategySet.h"
 #include "Core/Export/OfflineTimer.h"
+#include "Platform/Clock.h"
 
 #include <gtest/gtest.h>
 
@@ -150,7 +151,55 @@ std::vector<Sent> ClockOfRun(const Configuration::ConfigurationData& settings, s
     return sent;
 }
 
+/// What goes out besides the clocks (each message with its frame) when beats 24,000 frames
+/// apart pass the clock's beat indicator, beat n moved to moves[n] (-1: not moved).
+std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> CuesOf(const std::vector<std::int64_t>& moves)
+{
+    const Core::Export::OfflineClock clock(48000, 0, true);
+    MidiClockOut out;
+    Core::ClockBeatIndicator beats(nullptr, out);
+    beats.StartDrawing(Configuration::ConfigurationData{});
+    std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> sent;
+    std::int64_t rendered = 0;
+    for (std::size_t beat = 0; beat < moves.size(); ++beat) {
+        Platform::TickContext tick;
+        tick.frame = 24000.0 * static_cast<double>(beat);
+        tick.frameClock = &clock;
+        tick.dueTime = 1;
+        Platform::SetCurrentTick(&tick);
+        if (moves[beat] >= 0)
+            beats.MoveTo(moves[beat]);
+        beats.ShowBeat(0, Core::BeatLook::Normal);
+        Platform::SetCurrentTick(nullptr);
+        // The beat is handed over 4,800 frames before its frame.
+        for (; rendered < static_cast<std::int64_t>(beat + 1) * 24000 - 4800; rendered += 200)
+            out.Render(static_cast<std::uint64_t>(rendered), 200, [&](std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t size) {
+                if (bytes[0] != 0xF8)
+                    sent.push_back({rendered + offset, {bytes, bytes + size}});
+            });
+    }
+    return sent;
+}
+
 } // namespace
+
+TEST(MidiClock, ASongThatMovesStopsLocatesAndContinuesOnTheBeat)
+{
+    using Bytes = std::vector<std::uint8_t>;
+    const struct {
+        const char* name;
+        std::vector<std::int64_t> moves;
+        std::vector<std::pair<std::int64_t, Bytes>> expected;
+    } cases[] = {
+        // Beat 40 is Song Position 160 (0x20 + 1 x 128): Stop and the place after the last clock
+        // before the beat, Continue on it.
+        {"a move", {-1, -1, -1, 40, -1}, {{0, {0xF2, 0, 0}}, {0, {0xFA}}, {71000, {0xFC}}, {71000, {0xF2, 0x20, 1}}, {72000, {0xFB}}}},
+        {"a move to the beat that comes anyway", {0, -1, -1, 3, -1}, {{0, {0xF2, 0, 0}}, {0, {0xFA}}}},
+        {"a song started from a later part", {16, -1}, {{0, {0xF2, 64, 0}}, {0, {0xFB}}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CuesOf(c.moves), c.expected) << c.name;
+}
 
 TEST(MidiClock, TheLampOnOrOffSendsTheSameClock)
 {

@@ -74,6 +74,11 @@ TEST(SongSchedule, MovesAtTheBarsEndOrAtOnceAndCountsIn)
     while (cursor.Current().part == 0)
         cursor.Advance();
     EXPECT_DOUBLE_EQ(cursor.Current().seconds, 2.0); // at the end of a's first bar, not its second
+    // A part moved to starts at its place in the song (the MIDI clock's Song Position); only
+    // its first beat is marked moved.
+    EXPECT_TRUE(cursor.Current().moved && cursor.Current().songBeat == 8);
+    cursor.Advance();
+    EXPECT_TRUE(!cursor.Current().moved && cursor.Current().songBeat == 9);
     for (int k = 0; k < 30; ++k)
         cursor.Advance(); // b has no end
     EXPECT_EQ(cursor.Current().part, 1);
@@ -83,6 +88,7 @@ TEST(SongSchedule, MovesAtTheBarsEndOrAtOnceAndCountsIn)
     cursor.Advance();
     EXPECT_EQ(cursor.Current().part, 2);
     EXPECT_DOUBLE_EQ(cursor.Current().seconds, beforeMove + 1.0); // the next beat, mid-bar
+    EXPECT_TRUE(cursor.Current().moved && cursor.Current().songBeat == 8); // b, endless, counts none
     cursor.Request(Core::SongMove::PreviousPart, false);
     cursor.Advance(), cursor.Advance();
     EXPECT_EQ(cursor.Current().part, 1);

@@ -14,6 +14,7 @@ void ClockBeatIndicator::StartDrawing(const Configuration::ConfigurationData& se
     lastLength_ = 0;
     beatsPlayed_ = 0;
     resuming_ = false;
+    movedTo_ = -1;
     if (inner_)
         inner_->StartDrawing(settings);
 }
@@ -29,7 +30,15 @@ void ClockBeatIndicator::ShowBeat(std::int32_t voiceIndex, BeatLook look)
                                          ? stamp.frame - lastFrame_
                                          : stamp.frameClock->FrameRate() * 60.0 / bpm_;
         const bool firstBar = look != BeatLook::CountIn && !barOneSeen_;
-        const Cue cue = firstBar ? Cue::Start : resuming_ && barOneSeen_ ? Cue::Continue : Cue::None;
+        bool moved = false;
+        if (look != BeatLook::CountIn && movedTo_ >= 0) {
+            moved = movedTo_ != beatsPlayed_;
+            beatsPlayed_ = movedTo_;
+            movedTo_ = -1;
+        }
+        const Cue cue = firstBar ? (moved ? Cue::Continue : Cue::Start)
+                        : (resuming_ || moved) && barOneSeen_ ? Cue::Continue
+                                                               : Cue::None;
         barOneSeen_ = barOneSeen_ || firstBar;
         resuming_ = false;
         lastFrame_ = stamp.frame;
@@ -56,6 +65,13 @@ void ClockBeatIndicator::PauseDrawing(bool paused)
         resuming_ = true;
     if (inner_)
         inner_->PauseDrawing(paused);
+}
+
+void ClockBeatIndicator::MoveTo(std::int64_t beat)
+{
+    movedTo_ = beat;
+    if (inner_)
+        inner_->MoveTo(beat);
 }
 
 void ClockBeatIndicator::StopDrawing()

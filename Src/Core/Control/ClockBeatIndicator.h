@@ -10,7 +10,9 @@ namespace Core {
 /// frame on the output stream to the MIDI clock output (out: the process's one), with
 /// the first beat of bar 1 marked for Start. A pause stops the clock; the first beat after it
 /// carries Continue, with the Song Position of the beats played since bar 1 (a quarter note
-/// each). The beat's expected length is the distance from the beat before (at a run's first
+/// each); so does a beat that a song moved to (MoveTo) elsewhere than after the last, its Song
+/// Position the song's, and the first beat of a song started from a later part (instead of
+/// Start). The beat's expected length is the distance from the beat before (at a run's first
 /// beat: the tempo the run starts at; after a pause: the last beat's). Threads as
 /// IBeatIndicator; ShowBeat neither locks nor allocates.
 class ClockBeatIndicator final : public IBeatIndicator {
@@ -26,6 +28,7 @@ public:
     void ClearBeat() override;
     void StopDrawing() override;
     void PauseDrawing(bool paused) override;
+    void MoveTo(std::int64_t beat) override;
 
 private:
     IBeatIndicator* inner_;
@@ -36,6 +39,7 @@ private:
     double lastLength_ = 0;         // the last beat's length, frames
     std::int64_t beatsPlayed_ = 0;  // since bar 1
     bool resuming_ = false;         // set on the window thread while the timer thread is gone
+    std::int64_t movedTo_ = -1;     // timer thread: the place of the next beat, -1: the one after the last
 };
 
 } // namespace Core

@@ -31,6 +31,10 @@ public:
     /// The run pauses (true; after its last tick) or goes on (false; before its next tick).
     /// Window thread.
     virtual void PauseDrawing(bool paused) { (void)paused; }
+    /// The next beat shown (not a count-in's) is beat `beat` of the piece, counted from its
+    /// first (0), which need not follow the last one shown: a song starts from a part or goes
+    /// to another. Timer thread, inside the tick, before that beat's ShowBeat.
+    virtual void MoveTo(std::int64_t beat) { (void)beat; }
 };
 
 } // namespace Core

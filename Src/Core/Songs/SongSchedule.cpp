@@ -10,7 +10,11 @@ SongCursor::SongCursor(const Song& song, std::int32_t fromPart, double scale, bo
     , nextScale_(scale_)
     , lampTicks_(lampTicks)
 {
+    std::int64_t songBeat = 0;
     for (const SongPart* part : song.Parts()) {
+        partBeats_.push_back(songBeat);
+        if (!part->endless)
+            songBeat += static_cast<std::int64_t>(part->bars) * part->beats;
         Plan plan;
         plan.part = *part;
         const double perQuarterTempo = 240.0 / part->denominator;
@@ -43,7 +47,7 @@ SongCursor::SongCursor(const Song& song, std::int32_t fromPart, double scale, bo
     countInTwoBeats_ = song.countIn == 5;
     countInBeats_ = countInTwoBeats_ ? 2 : std::clamp(song.countIn, 0, 4) * first.part.beats;
     countInBeat_ = 240.0 / first.part.denominator / first.part.TempoAt(0);
-    EnterPart(startPart_, 0);
+    EnterPart(startPart_, 0, true);
     Describe();
 }
 
@@ -78,8 +82,9 @@ double SongCursor::StepSeconds(const Plan& plan, std::int64_t beat, std::int32_t
     return start + (BeatSeconds(plan, beat + 1) - start) * place;
 }
 
-void SongCursor::EnterPart(std::int32_t part, double barLine)
+void SongCursor::EnterPart(std::int32_t part, double barLine, bool moved)
 {
+    entered_ = moved;
     tick_.part = part;
     partOrigin_ = barLine;
     beatInPart_ = 0;
@@ -113,6 +118,9 @@ void SongCursor::Describe()
     }
     const std::int32_t beats = plan.part.beats;
     tick_.countIn = false;
+    tick_.songBeat = partBeats_[static_cast<std::size_t>(tick_.part)] + beatInPart_;
+    tick_.moved = entered_;
+    entered_ = false;
     tick_.bar = beatInPart_ / beats;
     tick_.beat = static_cast<std::int32_t>(beatInPart_ % beats);
     tick_.seconds = partOrigin_ + StepSeconds(plan, beatInPart_, tick_.step);
@@ -175,12 +183,14 @@ bool SongCursor::Advance()
                          && beatInPart_ == static_cast<std::int64_t>(plan->part.bars) * plan->part.beats;
     const double line = partOrigin_ + BeatSeconds(*plan, beatInPart_);
     std::int32_t target = -1;
+    bool moved = false;
     if (move_ != SongMove::None && (barEnd || moveAtOnce_)) {
         const SongMove move = move_;
         move_ = SongMove::None;
         if (move == SongMove::End)
             return End(line);
         target = move == SongMove::NextPart ? tick_.part + 1 : std::max(tick_.part - 1, 0);
+        moved = true;
     } else if (partEnd) {
         target = tick_.part + 1;
     }
@@ -188,9 +198,10 @@ bool SongCursor::Advance()
         if (ending_ != SongEnding::Loop)
             return End(line);
         target = 0;
+        moved = true;
     }
     if (target >= 0)
-        EnterPart(target, line);
+        EnterPart(target, line, moved);
     Describe();
     return true;
 }

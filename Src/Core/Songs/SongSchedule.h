@@ -26,6 +26,8 @@ struct SongTick {
     double volume = 1;        ///< the part's volume
     bool countIn = false;
     bool muted = false;       ///< a bar the part's muted-bar rule silences (the tick still counts)
+    std::int64_t songBeat = 0; ///< beats from the song's first, its parts in order (an endless part counts none)
+    bool moved = false;       ///< the first beat of a part the song did not reach by playing on (its start, a move, a loop)
 };
 
 /// A song's ticks in order, each placed from the map: a part's beats from its first bar line
@@ -70,10 +72,12 @@ private:
     double BeatSeconds(const Plan& plan, std::int64_t beat) const;
     double StepSeconds(const Plan& plan, std::int64_t beat, std::int32_t step) const;
     void Describe();
-    void EnterPart(std::int32_t part, double barLine);
+    void EnterPart(std::int32_t part, double barLine, bool moved);
     bool End(double line);
 
     std::vector<Plan> parts_;
+    std::vector<std::int64_t> partBeats_; ///< song beat of each part's first beat
+    bool entered_ = false;                ///< a part entered by a move: its first beat is moved
     SongEnding ending_ = SongEnding::Stop;
     std::int32_t startPart_ = 0;
     double scale_ = 1;

@@ -155,7 +155,10 @@ bool SongMetronomeStrategy::PlayCurrent(const SongTick& tick)
                                                              : BarShape::Beat);
     }
     if (lamp != nullptr) {
-        if (tick.step == 0 && tick.voice >= 0)
+        if (tick.moved)
+            lamp->MoveTo(tick.songBeat);
+        // A beat without a voice is shown too (dark), so that the MIDI clock counts it.
+        if (tick.step == 0)
             lamp->ShowBeat(tick.voice, tick.muted ? BeatLook::Muted : BeatLook::Normal);
         else if (tick.voice < 0)
             lamp->ClearBeat();

@@ -90,6 +90,9 @@ private:
 /// its Song Position before it) and Stop messages on their frames (Render). Start goes out on
 /// the first beat of bar 1, after any count-in, whose beats already carry the clock so that a
 /// follower has the tempo by then; a pause is a Stop, and the first beat after it a Continue.
+/// A Continue while the clock runs (a song that moved to another part) is a jump: Stop and the
+/// new Song Position go out right after the last clock before its beat, so that a follower
+/// stops and finds the place within a clock's time, and Continue with the beat's first clock.
 class MidiClockOut {
 public:
     /// What goes out before a beat's first clock: nothing, Song Position 0 and Start (the first
@@ -122,6 +125,7 @@ public:
             }
             generator_.Stop();
             cueFrame_ = -1;
+            lastClock_ = -1;
             // Only a clock that went out is stopped.
             if (sent_) {
                 static constexpr std::uint8_t stop[] = {0xFC};
@@ -135,24 +139,40 @@ public:
             if (cue.cue != Cue::None) {
                 cueFrame_ = std::llround(cue.frame);
                 cue_ = cue.cue;
+                located_ = false;
                 // The pointer's 14 bits, least first; beyond them it stays at its last step.
                 const auto position = static_cast<std::uint16_t>(std::clamp<std::int64_t>(cue.songPosition, 0, 0x3FFF));
                 position_[1] = static_cast<std::uint8_t>(position & 0x7F);
                 position_[2] = static_cast<std::uint8_t>(position >> 7);
             }
         }
+        static constexpr std::uint8_t stop[] = {0xFC};
         generator_.Clocks(from, from + frames, [&](std::int64_t frame) {
             const auto offset = static_cast<std::uint32_t>(frame - from);
             if (cueFrame_ >= 0 && frame >= cueFrame_) {
                 static constexpr std::uint8_t start[] = {0xFA};
                 static constexpr std::uint8_t resume[] = {0xFB};
-                write(offset, position_, 3u);
+                if (!located_) {
+                    if (cue_ == Cue::Continue && sent_)
+                        write(offset, stop, 1u); // the clock before came too late to carry it
+                    write(offset, position_, 3u);
+                }
                 write(offset, cue_ == Cue::Start ? start : resume, 1u);
                 cueFrame_ = -1;
+                located_ = false;
             }
             static constexpr std::uint8_t clock[] = {0xF8};
             write(offset, clock, 1u);
+            // The last clock before a jump: the clock after it would fall a step on, and the
+            // generator drops one within half a step of the beat.
+            if (cueFrame_ >= 0 && cue_ == Cue::Continue && sent_ && !located_ && lastClock_ >= 0
+                && 2 * frame + 3 * (frame - lastClock_) >= 2 * cueFrame_) {
+                write(offset, stop, 1u);
+                write(offset, position_, 3u);
+                located_ = true;
+            }
             sent_ = true;
+            lastClock_ = frame;
         });
     }
 
@@ -191,6 +211,8 @@ private:
     Cue cue_ = Cue::None;
     std::uint8_t position_[3] = {0xF2, 0, 0};
     bool sent_ = false; // stream thread: clocks went out since the last Stop
+    bool located_ = false; // stream thread: Stop and Song Position of the coming Continue went out
+    std::int64_t lastClock_ = -1; // stream thread: the frame of the last clock sent
     std::atomic<bool> sending_{true};
     mutable std::mutex destinationLock_;
     std::string destination_;
