@@ -12,6 +12,7 @@
 #include "GUI/Dialogs/DiaryDialog.h"
 #include "GUI/VisualBeatIndicator.h"
 #include "Platform/Files.h"
+#include "Platform/LinkSession.h"
 #include "Platform/Text.h"
 
 #include <QApplication>
@@ -210,7 +211,11 @@ int main(int argc, char** argv)
         Platform::Audio::MidiClockOut::Instance().ConnectTo(commandLine.MidiClockPort().toStdString());
     // The beats of a MIDI clock that comes in, for the runs to follow: outlives the program.
     Core::BeatGrid clockGrid;
+    // The beats of an Ableton Link session, likewise; the session itself leaves before the
+    // program's output goes (its thread reads the output's clock).
+    Platform::ExternalTimeline linkTimeline;
     Core::Program program;
+    Platform::LinkSession link(linkTimeline, program.Output());
     program.Controller().FollowGrid(&clockGrid);
     // The diary outlives the window, whose last Stop writes the session playing then.
     Diary::Keeper diary(settings);
@@ -219,6 +224,7 @@ int main(int argc, char** argv)
     options.diary = &diary;
     options.midiInput = &program.Output();
     options.clockGrid = &clockGrid;
+    options.link = &link;
     options.trainerGate = &program.Gate();
     GUI::ApplicationWindow window(program.Controller(), settings, options);
     try {

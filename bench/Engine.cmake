@@ -23,6 +23,10 @@ if(JACK_FOUND)
   # Leads or watches the JACK transport beside Tolvane (bench/JackTransportBench.sh).
   add_executable(transport_peer ${CMAKE_CURRENT_LIST_DIR}/TransportPeer.cpp)
   target_link_libraries(transport_peer PRIVATE PkgConfig::JACK tolvane_warnings)
+  # The other Ableton Link peer, recording Tolvane's clicks (bench/LinkBench.sh).
+  find_package(AbletonLink CONFIG REQUIRED)
+  add_executable(link_peer ${CMAKE_CURRENT_LIST_DIR}/LinkPeer.cpp)
+  target_link_libraries(link_peer PRIVATE PkgConfig::JACK Ableton::Link tolvane_warnings)
 endif()
 
 # Generated takes scored by `tolvane --score`, against the truth they were made from.

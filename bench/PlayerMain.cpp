@@ -35,6 +35,8 @@
 //     --jack-transport follow|lead
 //                        through JACK: follow the transport (the run plays on its beats while
 //                        it rolls) or lead it (timebase master, rolling from bar 1)
+//     --link             play in the Ableton Link session (the run plays on its beats while it
+//                        plays, the bar's beats as its quantum)
 //     --beat-frames FILE write every beat the run played ("beat FRAME BAR BEAT", count-in beats
 //                        with bar 0) to FILE, the frame on the JACK server's counter
 //     --count-voice on|off|count-in, --voice-language LANG, --words-only
@@ -68,6 +70,7 @@
 #include "Platform/Audio/JackTransport.h"
 #include "Platform/Audio/Mixer.h"
 #include "Platform/Audio/NullBackend.h"
+#include "Platform/LinkSession.h"
 #include "Platform/Audio/SystemOutput.h"
 #include "Platform/Clock.h"
 #include "Platform/Files.h"
@@ -119,6 +122,7 @@ struct Options {
     int beats = 0;
     std::string referencePath;
     std::string transport;  // "follow", "lead" or empty
+    bool link = false;
     std::string beatFrames; // where to write the beats' frames
 };
 
@@ -177,6 +181,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.wordsOnly = true;
         else if (argument == "--jack-transport" && hasValue)
             options.transport = argv[++i];
+        else if (argument == "--link")
+            options.link = true;
         else if (argument == "--beat-frames" && hasValue)
             options.beatFrames = argv[++i];
         else if (argument == "--beats" && hasValue)
@@ -274,6 +280,8 @@ public:
     void OnBeat(std::uint8_t, std::uint32_t) override {}
     const Platform::ExternalTimeline* FollowedTimeline() override
     {
+        if (linkTimeline != nullptr)
+            return linkTimeline;
         auto& transport = Platform::Audio::JackTransport::Instance();
         return transport.Mode() == Platform::Audio::TransportMode::Follow ? &transport.Following() : nullptr;
     }
@@ -282,6 +290,7 @@ public:
         std::int64_t serverOffset;
         int bar, beat;
     };
+    const Platform::ExternalTimeline* linkTimeline = nullptr;
     std::vector<BeatFrame> beatFrames = std::vector<BeatFrame>(100000); // timer thread, up to beatCount
     std::atomic<std::size_t> beatCount{0};
     int barsAfterCountIn = 0;
@@ -694,6 +703,14 @@ int main(int argc, char** argv)
                                                       : Platform::Audio::TransportMode::Follow);
         if (options.transport == "lead")
             transport.RunStarting(settings.Bpm);
+    }
+    Platform::ExternalTimeline linkTimeline;
+    Platform::LinkSession link(linkTimeline, mixer);
+    if (options.link) {
+        link.SetBeatsPerBar(settings.BeatsPerBar);
+        link.Enable(true, settings.Bpm);
+        reporter.linkTimeline = &linkTimeline;
+        settings.CountIn = 0;
     }
     const std::uint32_t result = options.songPath.empty() ? metronome.Start(&reporter, settings)
                                                           : metronome.StartSong(&reporter, settings, song, songStart);

@@ -204,6 +204,7 @@ struct ControlSettings {
     std::string MidiMap;                      ///< notes and controllers to commands (Core::MidiMap's text)
     std::int32_t MidiClock = 1;               ///< MidiClockOff, MidiClockSend, MidiClockFollow
     std::int32_t JackTransport = 0;           ///< through JACK: 0 leaves the transport alone, 1 follows it, 2 leads it
+    std::int32_t Link = 0;                    ///< 1: play in the Ableton Link session
 
     bool operator==(const ControlSettings&) const = default;
 };

@@ -285,6 +285,15 @@ bool Reader::ApplyControlKey(const Pair& pair)
                                 pair.value.c_str());
         return true;
     }
+    if (EqualsIgnoringCase(pair.key, "Link")) {
+        const auto read = ReadInteger(pair.value);
+        if (read && (*read == 0 || *read == 1))
+            control_->Link = static_cast<std::int32_t>(*read);
+        else
+            System::Log().Write(System::Warn, "Value '%s' of key Link in configuration file is out of range; it was ignored",
+                                pair.value.c_str());
+        return true;
+    }
     return false;
 }
 

@@ -175,6 +175,8 @@ std::string WriteConfiguration(const ConfigurationData& current, const char16_t*
             writer.Line("MidiClock", std::to_string(control->MidiClock));
         if (control->JackTransport != defaults.JackTransport)
             writer.Line("JackTransport", std::to_string(control->JackTransport));
+        if (control->Link != defaults.Link)
+            writer.Line("Link", std::to_string(control->Link));
     }
     writer.Block(current);
 

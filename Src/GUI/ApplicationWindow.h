@@ -44,6 +44,9 @@ class Keeper;
 namespace Core {
 class TrainerGate;
 }
+namespace Platform {
+class LinkSession;
+}
 namespace Platform::Audio {
 class Mixer;
 }
@@ -95,6 +98,9 @@ struct ApplicationWindowOptions {
     Core::BeatGrid* clockGrid = nullptr;
     /// The speed trainer's gate the live scorer feeds (the trainer that waits); null: none.
     Core::TrainerGate* trainerGate = nullptr;
+    /// The Ableton Link session the window joins while the settings ask for it (outlives the
+    /// window); null: no Link.
+    Platform::LinkSession* link = nullptr;
 };
 
 /// The program's main window: tempo read-out, beat lamp, Start/Stop and Tap buttons, tempo and
@@ -238,6 +244,12 @@ public:
     /// Leaves the JACK transport alone (0), follows it (1) or leads it (2), and keeps that in
     /// the control settings.
     void SetTransportMode(int mode);
+    /// Joins or leaves the Ableton Link session and keeps that in the control settings.
+    void SetLink(bool on);
+    /// The Link session; null without one (tests).
+    Platform::LinkSession* Link() const { return options_.link; }
+    /// "Link: 2 peers" in the language shown.
+    static QString LinkPeersText(std::int32_t peers);
     /// What receives commands from outside; made at start-up (null before).
     RemoteControl* Remote() const { return remote_; }
     /// The program's MIDI input, for whoever listens to it; made at start-up (null before).
@@ -497,6 +509,22 @@ private:
     void LeadBeat(const Core::BarPosition& position);
     QTimer* transportWatch_ = nullptr;
     bool transportHeld_ = false; // stopped by the user while the followed transport still rolls
+
+    // The Ableton Link session (ApplicationWindowLink.cpp): followed unless the JACK transport
+    // or a MIDI clock is.
+    bool FollowingLink() const;
+    void WatchLink();
+    /// Shows the session's peers on the status line (hidden while Link is off).
+    void ShowLinkPeers();
+    /// As TransportStartWanted and TransportStopped, for the session's start and stop.
+    bool LinkStartWanted();
+    void LinkStopped(bool byUser);
+    QTimer* linkWatch_ = nullptr;
+    QLabel* linkPeers_ = nullptr; // on the status line
+    std::int32_t linkPeersShown_ = -1;
+    bool linkHeld_ = false;       // stopped by the user while the session still plays
+    int linkToldBpm_ = 0;         // the tempo last told to or taken from the session
+    double linkSessionBpm_ = 0;   // the session's tempo last seen
 
     std::atomic<bool> running_{false};
     bool paused_ = false; // Space holds a speed-trainer run; Start/Stop reads Resume

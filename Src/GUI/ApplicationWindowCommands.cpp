@@ -116,11 +116,12 @@ void ApplicationWindow::ToggleStartStop()
         running_.store(false);
         ShowStartStopText();
         TransportStopped(true);
+        LinkStopped(true);
         metronome_.Stop();
         ReturnFocus();
         return;
     }
-    if (TransportStartWanted()) {
+    if (TransportStartWanted() || LinkStartWanted()) {
         ReturnFocus();
         return;
     }
@@ -514,6 +515,10 @@ bool ApplicationWindow::CarryOutRequest(const QString& request)
         SetTransportMode(index);
         return true;
     }
+    if (request == QLatin1String("link on") || request == QLatin1String("link off")) {
+        SetLink(request.endsWith(QLatin1String("on")));
+        return true;
+    }
     if (request.startsWith(QLatin1String("tempo "))) {
         bool number = false;
         const int tempo = request.mid(6).toInt(&number);
@@ -764,6 +769,7 @@ void ApplicationWindow::Deliver(const MetronomeEvent& event)
         const bool endedByItself = running_.load();
         metronome_.Stop();
         TransportStopped(false);
+        LinkStopped(false);
         liveTiming_->End();
         // The session ends here, however the run ended: Stop, its own end, the window closing.
         if (options_.diary) {

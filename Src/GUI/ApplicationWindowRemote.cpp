@@ -80,6 +80,7 @@ void ApplicationWindow::StartRemoteControl()
     if (control.OscPort != 0)
         ListenForOsc(control.OscPort); // a port that cannot be opened is logged; the window runs on
     SetTransportMode(control.JackTransport);
+    SetLink(control.Link != 0);
 }
 
 bool ApplicationWindow::ListenForOsc(int port)

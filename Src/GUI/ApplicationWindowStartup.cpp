@@ -222,6 +222,8 @@ bool ApplicationWindowStartup::CheckSingleInstance()
     instance_->AddRequest(QStringLiteral("transport"), [&window, answer](const QString& mode) {
         return answer(window.CarryOutRequest("transport " + mode));
     });
+    instance_->AddRequest(QStringLiteral("link"),
+                          [&window, answer](const QString& mode) { return answer(window.CarryOutRequest("link " + mode)); });
     instance_->AddRequest(QStringLiteral("start"),
                           [&window, answer](const QString&) { return answer(window.StartRequest()); });
     instance_->AddRequest(

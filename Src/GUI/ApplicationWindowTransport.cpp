@@ -6,6 +6,7 @@
 #include "Configuration/IConfiguration.h"
 
 #include "Platform/Audio/JackTransport.h"
+#include "Platform/LinkSession.h"
 
 #include <QTimer>
 
@@ -88,8 +89,11 @@ void ApplicationWindow::PrepareTransportRun(Configuration::ConfigurationData& ru
         transport.RunStarting(firstTempo > 0 ? firstTempo : run.Bpm);
         return;
     }
-    if (!FollowingTransport())
+    if (!FollowingTransport()) {
+        if (FollowingLink())
+            run.CountIn = 0; // the session's bar lines lead
         return;
+    }
     // A following run joins at the transport's bar lines, in its metre where it tells one.
     run.CountIn = 0;
     if (const std::int32_t beats = transport.BeatsPerBar(); beats >= 1 && beats <= 16)
@@ -103,7 +107,9 @@ void ApplicationWindow::LeadBeat(const Core::BarPosition& position)
 
 const Platform::ExternalTimeline* ApplicationWindow::FollowedTimeline()
 {
-    return FollowingTransport() ? &JackTransport::Instance().Following() : nullptr;
+    if (FollowingTransport())
+        return &JackTransport::Instance().Following();
+    return FollowingLink() ? &options_.link->Timeline() : nullptr;
 }
 
 } // namespace GUI

@@ -71,6 +71,11 @@ CommandLine::CommandLine(const QStringList& arguments)
                                                           "kept in the settings."),
                                            QStringLiteral("follow|lead|off"));
     parser_.addOption(jackTransport);
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Play in the Ableton Link session of the local network (on), or not (off); "
+                                                 "kept in the settings."),
+                                  QStringLiteral("on|off"));
+    parser_.addOption(link);
     parser_.addOption(QCommandLineOption(QStringLiteral("fullscreen"),
                                          QStringLiteral("Show the beat over the whole screen (F11; Escape leaves).")));
     parser_.addOption(QCommandLineOption(QStringLiteral("visual-only"),
@@ -195,6 +200,15 @@ CommandLine::CommandLine(const QStringList& arguments)
             return;
         }
         transport_ = QStringLiteral("transport ") + mode;
+    }
+    if (parser_.isSet(link)) {
+        const QString mode = parser_.value(link);
+        if (mode != QLatin1String("on") && mode != QLatin1String("off")) {
+            outcome_ = Outcome::Invalid;
+            error_ = QStringLiteral("--link takes on or off (not '%1').").arg(mode);
+            return;
+        }
+        link_ = QStringLiteral("link ") + mode;
     }
     if (parser_.isSet(preset)) {
         preset_ = parser_.value(preset);
@@ -395,6 +409,8 @@ QStringList CommandLine::Requests() const
         requests << midiClockMode_;
     if (!transport_.isEmpty())
         requests << transport_;
+    if (!link_.isEmpty())
+        requests << link_;
     if (!preset_.isEmpty())
         requests << QStringLiteral("preset ") + preset_;
     requests << practice_;

@@ -124,6 +124,7 @@ private:
     QString midiClockPort_;
     QString midiClockMode_; ///< "clock MODE" request, or empty
     QString transport_; ///< "transport follow|lead|off", or empty
+    QString link_; ///< "link on|off", or empty
 };
 
 /// Tells on stderr that a request of the command line was not carried out.

@@ -645,11 +645,11 @@ constexpr const char16_t* Texts[] = {
     u"Following a clock of %1 beats a minute.", // 378
     u"No clock is coming in.", // 379
     // Ableton Link and MIDI clock out through ALSA: 380-399
-    u"", // 380
-    u"", // 381
-    u"", // 382
-    u"", // 383
-    u"", // 384
+    u"Ableton Lin&k", // 380
+    u"Plays in the Ableton Link session of the local network: the session's tempo, beats and bar lines (the bar's beats as its quantum), starts and stops, both ways; no count-in. While the JACK transport or a MIDI clock is followed, that leads: Tolvane stays in the session and shows its peers, but neither follows nor changes it.", // 381
+    u"Link: no peers", // 382
+    u"Link: 1 peer", // 383
+    u"Link: %1 peers", // 384
     u"", // 385
     u"", // 386
     u"", // 387

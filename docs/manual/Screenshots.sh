@@ -88,7 +88,7 @@ for language in en de fr; do
     done
     stop
 
-    start $language "" --osc-port 9000 --midi-clock follow # OSC on and the clock followed, so that the page shows what they do
+    start $language "" --osc-port 9000 --midi-clock follow --link on # OSC, the clock followed and Link on, so that the page shows what they do
     settings p
     xdotool key ctrl+Tab ctrl+Tab # the Sync and Control page follows Presets and Practice
     sleep 1

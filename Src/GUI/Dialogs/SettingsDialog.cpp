@@ -55,6 +55,7 @@ constexpr HelpEntry HelpTexts[] = {
     {SyncControlDialog::ClockSendId, FromTextTable(SyncControlDialog::ClockHelp + 1)},
     {SyncControlDialog::ClockFollowId, FromTextTable(SyncControlDialog::ClockHelp + 2)},
     {SyncControlDialog::TransportId, FromTextTable(SyncControlDialog::TransportTexts + 8)},
+    {SyncControlDialog::LinkId, FromTextTable(SyncControlDialog::LinkTexts + 1)},
 };
 
 // The tab texts, in page order.

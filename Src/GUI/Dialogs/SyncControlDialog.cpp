@@ -10,6 +10,7 @@
 #include "GUI/ScreenFit.h"
 #include "GUI/MidiInPump.h"
 #include "Platform/Audio/JackTransport.h"
+#include "Platform/LinkSession.h"
 #include "System/CurrentLanguage.h"
 
 #include <QButtonGroup>
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -122,6 +124,8 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
     learn_ = Tag(new QPushButton(this), LearnId);
     clear_ = Tag(new QPushButton(this), ClearId);
     midiStatus_ = new QLabel(this);
+    link_ = Tag(new QCheckBox(this), LinkId);
+    linkStatus_ = new QLabel(this);
     transportLabel_->setBuddy(transport_);
     transport_->addItems({QString(), QString(), QString()});
     portLabel_->setBuddy(port_);
@@ -129,7 +133,7 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
     port_->setRange(1024, 65535);
     port_->setValue(9000);
     address_->setMaxLength(45);
-    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_, transportStatus_})
+    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_, transportStatus_, linkStatus_})
         label->setWordWrap(true);
     QPalette palette = warning_->palette();
     palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
@@ -180,6 +184,11 @@ SyncControlDialog::SyncControlDialog(Configuration::IConfiguration& configuratio
     transport->addWidget(transport_, 0, 1, Qt::AlignLeft);
     transport->addWidget(transportStatus_, 1, 0, 1, 2);
     transport->setColumnStretch(1, 1);
+    auto* link = new QHBoxLayout;
+    link->setSpacing(u.X(8));
+    link->addWidget(link_);
+    link->addWidget(linkStatus_, 1);
+    page->addLayout(link, 3, 0, 1, 2);
     page->setColumnStretch(0, 2);
     page->setColumnStretch(1, 3);
 
@@ -239,6 +248,7 @@ void SyncControlDialog::ShowTexts()
     transportLabel_->setText(TableText(TransportLabel));
     for (int i = 0; i < 3; ++i)
         transport_->setItemText(i, TableText(TransportOff + i));
+    link_->setText(TableText(LinkTexts));
     for (int i = 0; i < Core::MidiCommandCount; ++i)
         map_->topLevelItem(i)->setText(0, CommandText(static_cast<Core::MidiCommand>(i)));
 }
@@ -257,6 +267,7 @@ void SyncControlDialog::Load(const Configuration::ConfigurationData&)
     if (QAbstractButton* mode = clockModes_->button(control.MidiClock))
         mode->setChecked(true);
     transport_->setCurrentIndex(std::clamp(control.JackTransport, 0, 2));
+    link_->setChecked(control.Link != 0);
     ShowMap();
     ShowStatus();
 }
@@ -309,6 +320,10 @@ void SyncControlDialog::ShowStatus()
     const QString transport = TableText(!jack.Connected() ? TransportNoJack : jack.Rolling() ? TransportRolling : TransportStopped);
     if (transportStatus_->text() != transport)
         transportStatus_->setText(transport);
+    const Platform::LinkSession* session = window_.Link();
+    const QString peers = session && session->Enabled() ? ApplicationWindow::LinkPeersText(session->Peers()) : QString();
+    if (linkStatus_->text() != peers)
+        linkStatus_->setText(peers);
 }
 
 bool SyncControlDialog::ApplyControl()
@@ -318,6 +333,8 @@ bool SyncControlDialog::ApplyControl()
         window_.SetMidiClock(mode);
     if (transport_->currentIndex() != control.JackTransport)
         window_.SetTransportMode(transport_->currentIndex());
+    if (link_->isChecked() != (control.Link != 0))
+        window_.SetLink(link_->isChecked());
     const QString address = address_->text().trimmed();
     if (!NumericAddress(address)) {
         QMessageBox::warning(this, groups_[0]->title(), TableText(BadAddressText));
@@ -348,7 +365,7 @@ void SyncControlDialog::EndLearning()
 void SyncControlDialog::NameControls()
 {
     map_->setAccessibleName(TableText(MidiTitle));
-    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_, transportStatus_})
+    for (QLabel* label : {warning_, oscStatus_, midiStatus_, clockStatus_, transportStatus_, linkStatus_})
         label->setAccessibleName(label->text());
 }
 

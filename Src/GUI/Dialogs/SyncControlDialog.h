@@ -29,7 +29,8 @@ class ApplicationWindow;
 /// takes the next note or pedal pressed, Clear removes it; which MIDI input is read). The MIDI
 /// map changes as soon as a trigger is learnt or cleared; the MIDI clock (none, sent, or the
 /// one that comes in followed, with its tempo shown), the JACK transport's mode (leave alone,
-/// follow, lead; with whether it rolls) and the OSC settings are applied on OK (ApplyControl). GUI thread only.
+/// follow, lead; with whether it rolls), Ableton Link (on or off, with the session's peers)
+/// and the OSC settings are applied on OK (ApplyControl). GUI thread only.
 class SyncControlDialog final : public TabDialog {
     Q_OBJECT
 public:
@@ -49,6 +50,10 @@ public:
     static constexpr int TransportId = 1460;
     /// The JACK transport's texts in [Text] (its block 360-373): the group's title first.
     static constexpr int TransportTexts = 360;
+    /// Ableton Link's check box, and its texts in [Text] (the block 380-393): the box's, then
+    /// its help line.
+    static constexpr int LinkId = 1470;
+    static constexpr int LinkTexts = 380;
     /// The page's tab text in [Text]; the page's other texts follow it (the block 200-239).
     static constexpr int TabText = 200;
     /// Its help lines in [Text], in the order of the identifiers.
@@ -80,6 +85,8 @@ private:
     QLabel* transportLabel_ = nullptr;
     QComboBox* transport_ = nullptr;
     QLabel* transportStatus_ = nullptr;
+    QCheckBox* link_ = nullptr;
+    QLabel* linkStatus_ = nullptr;
     QCheckBox* oscOn_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QSpinBox* port_ = nullptr;
