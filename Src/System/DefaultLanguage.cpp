@@ -646,7 +646,7 @@ constexpr const char16_t* Texts[] = {
     u"No clock is coming in.", // 379
     // Ableton Link and MIDI clock out through ALSA: 380-399
     u"Ableton Lin&k", // 380
-    u"Plays in the Ableton Link session of the local network: the session's tempo, beats and bar lines (the bar's beats as its quantum), starts and stops, both ways; no count-in. While the JACK transport or a MIDI clock is followed, that leads: Tolvane stays in the session and shows its peers, but neither follows nor changes it.", // 381
+    u"Plays in the local network's Ableton Link session: its tempo, beats, bar lines (the bar's beats as quantum), starts and stops, both ways. While the JACK transport or a MIDI clock is followed, that leads and Link only shows its peers.", // 381
     u"Link: no peers", // 382
     u"Link: 1 peer", // 383
     u"Link: %1 peers", // 384
