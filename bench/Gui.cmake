@@ -70,8 +70,8 @@ endif()
 
 # Live timing feedback from an audio input: the calibration through a loopback, then a take
 # played into the "microphone" in time with the run (run through bench/LiveAudio.sh, which
-# starts a private PulseAudio with the two null sinks).
-if(TARGET tolvane_gui)
+# starts a private PulseAudio with the two null sinks, or with --jack a private JACK server).
+if(TARGET tolvane_gui AND TARGET PkgConfig::JACK)
   add_executable(bench_live_audio ${CMAKE_CURRENT_LIST_DIR}/LiveAudioBench.cpp)
-  target_link_libraries(bench_live_audio PRIVATE tolvane_gui tolvane_warnings)
+  target_link_libraries(bench_live_audio PRIVATE tolvane_gui PkgConfig::JACK tolvane_warnings)
 endif()

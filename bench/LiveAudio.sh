@@ -5,11 +5,23 @@
 # calibration's clicks and the run's are heard), and bench_live_audio, which calibrates, then
 # plays a take into mic's right channel in time with a run and compares the run's mean with
 # the truth recorded from mic's monitor. Every process started here is ended by its own id.
-#   sh bench/LiveAudio.sh build/release/bin [seconds] [bpm]
+# With --jack: a private dummy jackd (48 kHz, 256 frames) instead, and a JACK client of the
+# bench's own as the microphone (see bench/LiveAudioBench.cpp).
+#   sh bench/LiveAudio.sh [--jack] build/release/bin [seconds] [bpm]
 set -eu
+jack=""
+[ "$1" != --jack ] || { jack=--jack; shift; }
 bin=$1
 seconds=${2:-30}
 bpm=${3:-120}
+if [ -n "$jack" ]; then
+    . "$(dirname "$0")/PrivateJack.sh"
+    export QT_QPA_PLATFORM=offscreen
+    start_private_jack tolvane_audio 48000 256
+    status=0
+    "$bin/bench_live_audio" "$seconds" "$bpm" --jack || status=$?
+    exit $status
+fi
 folder=$(mktemp -d)
 pids=""
 cleanup() {

@@ -8,7 +8,11 @@
 // records mic's monitor beside it: the onsets of its left channel (the clicks as they reach the
 // microphone) and its right one (the hits) give each hit's true error, which the run's mean is
 // compared with.
-//   bench_live_audio [seconds] [bpm]        (LIVE_AUDIO_HITS=1 also prints each hit and each truth)
+// With --jack (bench/LiveAudio.sh --jack starts a private dummy jackd) a JACK client of the
+// bench's own, "mic", stands for the null sink, the loopback, pacat and parec at once: its input
+// takes Tolvane:out_1 (the clicks), its output, the clicks with the take added, goes to
+// Tolvane:in_1 (instead of the server's capture port), and it keeps both as they left it.
+//   bench_live_audio [seconds] [bpm] [--jack]  (LIVE_AUDIO_HITS=1 also prints each hit and each truth)
 #include "../tests/Timing/TakeSignals.h"
 #include "Core/Engine/IMetronomeEventHandler.h"
 #include "Core/Engine/Program.h"
@@ -17,6 +21,8 @@
 #include "GUI/AudioCalibration.h"
 #include "GUI/LiveTiming.h"
 #include "Platform/Clock.h"
+
+#include <jack/jack.h>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -72,6 +78,62 @@ struct Spread {
     std::size_t count = 0;
 };
 
+// The JACK "microphone": the clicks coming in, with the take added from takeStart (a server
+// frame) on, go out to Tolvane:in_1; from recording on, both are kept, as they went out.
+struct JackMic {
+    jack_client_t* client = nullptr;
+    jack_port_t* in = nullptr;
+    jack_port_t* out = nullptr;
+    std::vector<float> take;
+    std::vector<float> clicks, hits; // kept, preallocated
+    std::atomic<std::int64_t> takeStart{-1};
+    std::atomic<bool> recording{false};
+    std::atomic<std::size_t> kept{0};
+};
+
+int MicProcess(jack_nframes_t frames, void* data)
+{
+    auto& mic = *static_cast<JackMic*>(data);
+    const auto* in = static_cast<const float*>(jack_port_get_buffer(mic.in, frames));
+    auto* out = static_cast<float*>(jack_port_get_buffer(mic.out, frames));
+    const std::int64_t first = jack_last_frame_time(mic.client), start = mic.takeStart.load(std::memory_order_acquire);
+    const bool recording = mic.recording.load(std::memory_order_acquire);
+    std::size_t kept = mic.kept.load(std::memory_order_relaxed);
+    for (jack_nframes_t i = 0; i < frames; ++i) {
+        const std::int64_t at = first + i - start;
+        const float hit = start >= 0 && at >= 0 && at < static_cast<std::int64_t>(mic.take.size()) ? mic.take[static_cast<std::size_t>(at)] : 0.0f;
+        out[i] = in[i] + hit;
+        if (recording && kept < mic.clicks.size()) {
+            mic.clicks[kept] = in[i];
+            mic.hits[kept++] = hit;
+        }
+    }
+    mic.kept.store(kept, std::memory_order_release);
+    return 0;
+}
+
+bool OpenJackMic(JackMic& mic, double seconds)
+{
+    jack_status_t status{};
+    mic.client = jack_client_open("mic", JackNoStartServer, &status);
+    if (mic.client == nullptr)
+        return false;
+    mic.in = jack_port_register(mic.client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    mic.out = jack_port_register(mic.client, "out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    mic.clicks.assign(static_cast<std::size_t>((seconds + 5) * Rate), 0.0f);
+    mic.hits.assign(mic.clicks.size(), 0.0f);
+    jack_set_process_callback(mic.client, &MicProcess, &mic);
+    if (mic.in == nullptr || mic.out == nullptr || jack_activate(mic.client) != 0)
+        return false;
+    // The microphone instead of the server's (silent) capture port.
+    if (const char** capture = jack_get_ports(mic.client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsOutput)) {
+        for (const char** port = capture; *port != nullptr; ++port)
+            jack_disconnect(mic.client, *port, "Tolvane:in_1");
+        jack_free(capture);
+    }
+    return jack_connect(mic.client, "Tolvane:out_1", "mic:in") == 0 && jack_connect(mic.client, "mic:out", "Tolvane:in_1") == 0;
+}
+
 Spread SpreadOf(const std::vector<double>& values)
 {
     Spread s;
@@ -93,13 +155,19 @@ int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const int bpm = argc > 2 ? std::atoi(argv[2]) : 120;
+    const bool jack = argc > 3 && std::string(argv[3]) == "--jack";
     QApplication application(argc, argv);
     QTemporaryDir folder;
 
     Core::Program program;
     Platform::Audio::Mixer& mixer = program.Output();
-    if (mixer.Acquire() != Platform::Audio::NoError || mixer.BackendName() != "pulse" || mixer.SampleRate() != Rate) {
-        std::fprintf(stderr, "no PulseAudio output at 48 kHz (%s)\n", mixer.LastFailure().c_str());
+    if (mixer.Acquire() != Platform::Audio::NoError || mixer.BackendName() != (jack ? "jack" : "pulse") || mixer.SampleRate() != Rate) {
+        std::fprintf(stderr, "no %s output at 48 kHz (%s)\n", jack ? "JACK" : "PulseAudio", mixer.LastFailure().c_str());
+        return 2;
+    }
+    JackMic mic;
+    if (jack && !OpenJackMic(mic, seconds)) {
+        std::fprintf(stderr, "the JACK microphone did not start\n");
         return 2;
     }
 
@@ -141,13 +209,17 @@ int main(int argc, char** argv)
                static_cast<std::streamsize>(stereoTake.size() * sizeof(float)));
 
     // The microphone's true signal, recorded beside the run.
+    mic.take = take;
+    mic.recording.store(true);
     QProcess recorder;
     const QString recording = folder.filePath(QStringLiteral("mic.raw"));
     recorder.setStandardOutputFile(recording);
-    recorder.start(QStringLiteral("parec"), {QStringLiteral("--device=mic.monitor"), QStringLiteral("--format=float32le"),
+    if (!jack)
+        recorder.start(QStringLiteral("parec"), {QStringLiteral("--device=mic.monitor"), QStringLiteral("--format=float32le"),
                                              QStringLiteral("--rate=48000"), QStringLiteral("--channels=2"),
                                              QStringLiteral("--latency-msec=50"), QStringLiteral("--raw")});
-    recorder.waitForStarted();
+    if (!jack)
+        recorder.waitForStarted();
 
     GUI::TimingStrip strip;
     GUI::LiveTiming live(&mixer, strip);
@@ -173,17 +245,22 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const std::int64_t third = mixer.HeardTime(reports.firstTick.load() + 2 * beat * Rate);
     QProcess player;
-    QTimer::singleShot(static_cast<int>(std::max<std::int64_t>(0, third - Platform::Clock::Now() - 25'000'000) / 1'000'000),
-                       [&] {
-                           // At real-time priority: a player that runs dry shifts the rest
-                           // of the take (the truth follows it, but a hit cut in two is no hit).
-                           player.start(QStringLiteral("chrt"),
-                                        {QStringLiteral("-f"), QStringLiteral("30"), QStringLiteral("pacat"),
-                                         QStringLiteral("--playback"), QStringLiteral("--device=mic"),
-                                         QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"),
-                                         QStringLiteral("--channels=2"),
-                                         QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"), takeFile});
-                       });
+    if (jack) { // the take's first sample on the third beat's frame as heard
+        const auto at = static_cast<std::int64_t>(jack_get_time()) + (third - Platform::Clock::Now()) / 1000;
+        mic.takeStart.store(jack_time_to_frames(mic.client, static_cast<jack_time_t>(at)));
+    } else {
+        QTimer::singleShot(static_cast<int>(std::max<std::int64_t>(0, third - Platform::Clock::Now() - 25'000'000) / 1'000'000),
+                           [&] {
+                               // At real-time priority: a player that runs dry shifts the rest
+                               // of the take (the truth follows it, but a hit cut in two is no hit).
+                               player.start(QStringLiteral("chrt"),
+                                            {QStringLiteral("-f"), QStringLiteral("30"), QStringLiteral("pacat"),
+                                             QStringLiteral("--playback"), QStringLiteral("--device=mic"),
+                                             QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"),
+                                             QStringLiteral("--channels=2"),
+                                             QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"), takeFile});
+                           });
+    }
     QTimer::singleShot(static_cast<int>(seconds * 1000), &application, &QApplication::quit);
     QApplication::exec();
     program.Controller().Stop();
@@ -197,11 +274,20 @@ int main(int argc, char** argv)
     player.waitForFinished();
     recorder.terminate();
     recorder.waitForFinished();
+    mic.recording.store(false);
+    if (jack)
+        jack_client_close(mic.client);
     mixer.Release();
 
     // The truth: each hit against the nearest click, both as they reached the microphone.
     std::vector<float> samples;
-    {
+    if (jack) {
+        samples.resize(2 * mic.kept.load());
+        for (std::size_t i = 0; i < samples.size() / 2; ++i) {
+            samples[2 * i] = mic.clicks[i];
+            samples[2 * i + 1] = mic.hits[i];
+        }
+    } else {
         std::ifstream again(recording.toStdString(), std::ios::binary | std::ios::ate);
         samples.resize(static_cast<std::size_t>(again.tellg()) / sizeof(float));
         again.seekg(0);

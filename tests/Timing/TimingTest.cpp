@@ -131,7 +131,8 @@ TEST(TimingScore, FiguresOfKnownTakes)
 // Generated takes: every hit found within 1 ms, the mean bias within 0.25 ms, through noise
 // and with the click leaking in (on the beat and apart from it), and no leak taken for a hit,
 // nor a later attack within the click's own sound; in a whole recording and in a live input fed
-// in blocks of any size (the first bar's clicks and the last second's without hits).
+// in blocks of any size (the first bar's clicks, as in a count-in, or none, and the last second's
+// without hits).
 TEST(OnsetDetector, PlacesHitsAndIgnoresClickLeak)
 {
     const struct {
@@ -141,12 +142,15 @@ TEST(OnsetDetector, PlacesHitsAndIgnoresClickLeak)
         float leak;
         double sdMs; // of the hits around the clicks
         float echo;  // a second attack 12.5 ms into the click's sound, against its first
+        double lateMs = 0;
+        std::size_t countIn = 4; // clicks without hits
     } cases[] = {
         {"clean, 48 kHz", 48000, 0, 0, 8, 0},
         {"noise at -40 dB, 44.1 kHz", 44100, 0.01f, 0, 8, 0},
         {"leak at -6 dB", 48000, 0.003f, 0.5f, 8, 0},
         {"leak as loud as the hits, 96 kHz", 96000, 0.003f, 1.0f, 15, 0},
         {"leak at -12 dB with a second attack", 48000, 0.003f, 0.25f, 8, 0.7f},
+        {"leak as loud as the hits, hits 6 ms late from the first click", 48000, 0.003f, 1.0f, 1, 0, 6, 0},
     };
     for (const auto& c : cases) {
         const std::vector<float> hit = TakeSignals::Hit(c.rate), click = TakeSignals::Click(c.rate);
@@ -158,9 +162,9 @@ TEST(OnsetDetector, PlacesHitsAndIgnoresClickLeak)
             clicks.push_back(std::round(beat * c.rate));
             TakeSignals::Mix(take, click, clicks.back(), 0.5f * c.leak);
             TakeSignals::Mix(take, click, clicks.back() + 0.0125 * c.rate, 0.5f * c.leak * c.echo);
-            if (clicks.size() <= 4 || beat > 14.5)
+            if (clicks.size() <= c.countIn || beat > 14.5)
                 continue;
-            const double frame = std::round((beat + spread(random) / 1000) * c.rate);
+            const double frame = std::round((beat + (c.lateMs + spread(random)) / 1000) * c.rate);
             truth.push_back(frame);
             TakeSignals::Mix(take, hit, frame, 0.5f);
         }

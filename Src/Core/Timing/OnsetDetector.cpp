@@ -207,10 +207,7 @@ std::vector<Onset> DetectOnsets(std::span<const float> samples, const OnsetOptio
     auto inClickSound = [&](const Onset& onset) { return clickWithin(onset, options.clickSoundMs * options.rate / 1000.0); };
     std::vector<double> leaks, hits;
     for (const Onset& onset : onsets)
-        if (atClick(onset))
-            leaks.push_back(onset.strength);
-        else if (!inClickSound(onset))
-            hits.push_back(onset.strength);
+        (atClick(onset) ? leaks : hits).push_back(onset.strength);
     double limit = 1.8 * options.leakLevel;
     if (options.leakLevel <= 0) {
         if (static_cast<double>(leaks.size()) >= 0.8 * static_cast<double>(clicksInside)) {
@@ -431,6 +428,15 @@ struct OnsetStream::State {
         return clickFound.count >= 4 ? 0.0 : std::numeric_limits<double>::infinity();
     }
 
+    // How loud an onset beside click (a hit it hid) or later in its sound must be to be a hit:
+    // Limit(), or while the leak's level is not known yet, clearly louder than this click's
+    // own attack (any, when it showed none).
+    double LimitFor(const ClickMark& click) noexcept
+    {
+        const double limit = Limit();
+        return std::isfinite(limit) ? limit : click.found ? 1.8 * click.strength : 0.0;
+    }
+
     void Keep(const Onset& onset) noexcept
     {
         if (anyKept && std::abs(onset.frame - lastKept) <= rate * 0.003)
@@ -447,8 +453,9 @@ struct OnsetStream::State {
     {
         ClickMark* click = ClickAt(onset.frame, after);
         if (click == nullptr) {
-            if (ClickAt(onset.frame, sound) != nullptr && onset.strength < Limit())
-                return; // a later attack of the click's own sound
+            // A later attack of the click's own sound.
+            if (const ClickMark* sounding = ClickAt(onset.frame, sound); sounding != nullptr && onset.strength < LimitFor(*sounding))
+                return;
             hitLevels.Add(onset.strength);
             Keep(onset);
             return;
@@ -465,10 +472,10 @@ struct OnsetStream::State {
             return;
         }
         // The click hid a hit just after it or before it: look there.
-        const double beside = static_cast<double>(size + hop);
+        const double beside = static_cast<double>(size + hop), hiddenLimit = LimitFor(*click);
         Onset hidden;
-        if ((PlaceBetween(onset.frame + after + 1, onset.frame + beside, hidden) && hidden.strength >= limit)
-            || (PlaceBetween(onset.frame - beside, onset.frame - before, hidden) && hidden.strength >= limit))
+        if ((PlaceBetween(onset.frame + after + 1, onset.frame + beside, hidden) && hidden.strength >= hiddenLimit)
+            || (PlaceBetween(onset.frame - beside, onset.frame - before, hidden) && hidden.strength >= hiddenLimit))
             Keep(hidden);
     }
 

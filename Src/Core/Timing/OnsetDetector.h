@@ -49,7 +49,8 @@ bool PlaceAttack(std::span<const float> samples, double rate, std::size_t from, 
 /// microphone hears them) the leak's level is the quietest quarter of those; otherwise a
 /// hit at a click counts when it is not far quieter than the hits away from the clicks, or,
 /// before three such hits, always. Until the first four clicks have passed (a count-in) an
-/// onset at a click is taken for it.
+/// onset at a click is taken for it, and one beside it or later in its sound only when clearly
+/// louder than the click's own attack.
 /// A hit just beside a leaking click is looked for there. A later onset within the click's
 /// sound (clickSoundMs after it; a click may have a second attack of its own, heard where no
 /// hit covers it) is the click too unless it is as loud as a hit at the click would have to be.

@@ -110,6 +110,13 @@ public:
             target_.MidiIn(frameInBlock, bytes, size);
         inside_.fetch_sub(1);
     }
+    void AudioIn(const float* samples, std::uint32_t frames, double latencyFrames) noexcept override
+    {
+        inside_.fetch_add(1);
+        if (live_.load())
+            target_.AudioIn(samples, frames, latencyFrames);
+        inside_.fetch_sub(1);
+    }
     int RewriteSignal() const noexcept override { return target_.RewriteSignal(); }
     std::uint64_t NextFrame() noexcept override
     {
