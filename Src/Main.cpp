@@ -2,6 +2,7 @@
 #include "Configuration/FileConfiguration.h"
 #include "Core/Control/ClockBeatIndicator.h"
 #include "Core/Engine/Program.h"
+#include "Platform/Audio/AlsaClockOut.h"
 #include "Platform/Audio/MidiClock.h"
 #include "Diary/Csv.h"
 #include "Diary/Keeper.h"
@@ -14,6 +15,7 @@
 #include "Platform/Files.h"
 #include "Platform/LinkSession.h"
 #include "Platform/Text.h"
+#include "System/Log.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -236,9 +238,14 @@ int main(int argc, char** argv)
         std::fputs(OutOfMemory, stderr);
         return 1;
     }
-    // The lamp's beats also carry the MIDI clock out (the JACK client's midi_out port).
+    // The lamp's beats also carry the MIDI clock out: the JACK client's midi_out port, or
+    // without JACK the ALSA sequencer's port Tolvane:midi_out.
     Core::ClockBeatIndicator beats(window.BeatIndicator());
     program.Controller().SetBeatIndicator(&beats);
+    Platform::Audio::AlsaClockOut alsaClock(Platform::Audio::MidiClockOut::Instance(), Platform::Audio::MakeSequencerPort());
+    alsaClock.Start(program.Output(), [](const std::string& why) {
+        System::Log().Write(System::Information, "MIDI clock out through the ALSA sequencer is not available (%s)", why.c_str());
+    });
     // The spoken count speaks the program's language (the settings hold its file's name).
     program.Speech().FollowLanguage([&settings] { return Platform::Text::Utf16ToUtf8(settings.GetLanguage()); });
     CloseOnEndSignals(window);
@@ -263,5 +270,6 @@ int main(int argc, char** argv)
     abruptEndWindow = nullptr;
     abruptEndMetronome = nullptr;
     program.Controller().SetBeatIndicator(nullptr);
+    alsaClock.Stop();
     return code;
 }

@@ -255,8 +255,9 @@ public:
     /// The program's MIDI input, for whoever listens to it; made at start-up (null before).
     MidiInPump* MidiInput() const { return midiIn_; }
     /// The MIDI clock: Configuration::MidiClockOff, MidiClockSend (through the JACK client's
-    /// midi_out port) or MidiClockFollow (the clock that comes in); kept in the settings.
-    void SetMidiClock(int mode);
+    /// midi_out port, without JACK the ALSA sequencer's) or MidiClockFollow (the clock that
+    /// comes in); kept in the settings. tell: a clock that cannot be sent is told on the status line.
+    void SetMidiClock(int mode, bool tell = true);
     /// The clock being followed; null before start-up.
     ClockFollow* ClockFollower() const { return clockFollow_; }
     /// The output the runs play into (its audio input is the timing feedback's); null without

@@ -4,7 +4,12 @@
 #include "Configuration/IConfiguration.h"
 #include "GUI/ClockFollow.h"
 #include "GUI/MidiInPump.h"
+#include "GUI/ProgramFont.h"
+#include "GUI/Statusbar.h"
+#include "Platform/Audio/AlsaClockOut.h"
 #include "Platform/Audio/MidiClock.h"
+#include "Platform/Audio/Mixer.h"
+#include "System/CurrentLanguage.h"
 #include "GUI/RemoteControl.h"
 #include "Platform/Text.h"
 
@@ -76,7 +81,7 @@ void ApplicationWindow::StartRemoteControl()
         actions.shownTempo = [this] { return Tempo(); };
         clockFollow_ = new ClockFollow(*midiIn_, *options_.midiInput, *options_.clockGrid, std::move(actions), this);
     }
-    SetMidiClock(control.MidiClock);
+    SetMidiClock(control.MidiClock, false);
     if (control.OscPort != 0)
         ListenForOsc(control.OscPort); // a port that cannot be opened is logged; the window runs on
     SetTransportMode(control.JackTransport);
@@ -94,11 +99,18 @@ bool ApplicationWindow::ListenForOsc(int port)
     return true;
 }
 
-void ApplicationWindow::SetMidiClock(int mode)
+void ApplicationWindow::SetMidiClock(int mode, bool tell)
 {
     StartRemoteControl();
     configuration_.GetControlSettings().MidiClock = mode;
     Platform::Audio::MidiClockOut::Instance().SetSending(mode == Configuration::MidiClockSend);
+    // Without JACK the clock needs the ALSA sequencer; the sender logs its absence too.
+    constexpr int NoClockOutText = 397;
+    if (tell && mode == Configuration::MidiClockSend && options_.midiInput != nullptr && statusbar_) {
+        const std::string output = options_.midiInput->BackendName();
+        if (!output.empty() && output != "jack" && !Platform::Audio::SequencerPresent())
+            statusbar_->SetText(FromTableText(System::CurrentLanguage()->GetText(NoClockOutText)));
+    }
     if (clockFollow_)
         clockFollow_->Follow(mode == Configuration::MidiClockFollow);
 }

@@ -62,8 +62,16 @@ void MidiInPump::Poll()
     };
     while (mixer_->TakeMidiIn(message))
         deliver(message);
-    while (alsa_.Take(message))
-        deliver(message);
+    // With JACK the client's midi_in is the input: a controller that also reaches the ALSA
+    // port (through a bridge such as a2jmidid) would count each note and clock twice.
+    // (The output is asked only when the ALSA port has something.)
+    if (!alsa_.Take(message))
+        return;
+    const bool alsa = !JackPortOpen();
+    do {
+        if (alsa)
+            deliver(message);
+    } while (alsa_.Take(message));
 }
 
 } // namespace GUI

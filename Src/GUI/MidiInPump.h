@@ -20,7 +20,9 @@ namespace GUI {
 /// sequencer port of that name (AlsaMidiInput, stamped by the mixer's frame clock). Both
 /// queues have a single consumer, so whoever wants MIDI input (the MIDI map, the live scorer)
 /// listens here instead of taking from them: each message goes to every listener, in the order
-/// they started listening. The queues are read every PollMs while someone listens.
+/// they started listening. While the output is JACK only its port is listened to (the ALSA
+/// port's messages are dropped), so that a device that reaches both counts once. The queues
+/// are read every PollMs while someone listens.
 class MidiInPump : public QObject {
     Q_OBJECT
 public:

@@ -660,9 +660,9 @@ constexpr const char16_t* Texts[] = {
     u"", // 392
     u"", // 393
     u"Tolvane neither sends nor follows a MIDI clock.", // 394
-    u"Sends MIDI clock, Start and Stop through the midi_out port of Tolvane's JACK client, so that a drum machine or a DAW plays along.", // 395
+    u"Sends MIDI clock, Start, Stop and Song Position through the midi_out port of Tolvane's JACK client, or without JACK through the ALSA sequencer port Tolvane:midi_out, so that a drum machine or a DAW plays along.", // 395
     u"Takes the tempo, the beats, Start, Stop and Continue from a MIDI clock on midi_in (JACK or the ALSA sequencer); there is no count-in.", // 396
-    u"", // 397
+    u"MIDI clock: no JACK and no ALSA sequencer (/dev/snd/seq), so the clock is not sent.", // 397
     u"", // 398
     u"", // 399
     // Audio input, onsets and latency calibration: 400-419

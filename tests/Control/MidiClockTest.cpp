@@ -1,10 +1,9 @@
 #include "Platform/Audio/MidiClock.h"
 
-#include "Configuration/ConfigurationData.h"
 #include "Core/Control/ClockBeatIndicator.h"
-#include "Core/Engine/Metronome.h"
-#include "Core/Engine/StrategySet.h"
+#include "Configuration/ConfigurationData.h"
 #include "Core/Export/OfflineTimer.h"
+#include "Platform/Audio/AlsaClockOut.h"
 #include "Platform/Clock.h"
 
 #include <gtest/gtest.h>
@@ -111,46 +110,6 @@ TEST(MidiClock, ATempoChangeTakesEffectAtItsBeatAndStopEndsTheClock)
     EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0xF2, 5, 1, 0xFB, 0xF8}));
 }
 
-// Plays nothing; its frames are the offline clock's.
-class SilentEngine final : public Core::ISoundEngine {
-public:
-    explicit SilentEngine(const Platform::IFrameClock& clock) : clock_(clock) {}
-    const Platform::IFrameClock* FrameClock() const override { return &clock_; }
-    bool Initialise(const Configuration::ConfigurationData&) override { return true; }
-    bool PlaySound(std::uint32_t, std::uint32_t) override { return true; }
-    void Close() override {}
-    std::uint32_t GetLastErrorCode() override { return 0; }
-
-private:
-    const Platform::IFrameClock& clock_;
-};
-
-/// The MIDI clock a run of settings sends over its first frames (at 48 kHz).
-std::vector<Sent> ClockOfRun(const Configuration::ConfigurationData& settings, std::int64_t frames)
-{
-    const Core::Export::OfflineClock clock(48000, 0, true);
-    SilentEngine engine(clock);
-    Core::Export::OfflineTimer timer;
-    Core::StrategySet strategies;
-    Core::Metronome metronome(strategies.Services(timer, [&engine](Configuration::SoundSource) -> Core::ISoundEngine* { return &engine; }));
-    MidiClockOut out;
-    Core::ClockBeatIndicator beats(nullptr, out);
-    metronome.SetBeatIndicator(&beats);
-    std::vector<Sent> sent;
-    std::int64_t rendered = 0;
-    EXPECT_EQ(metronome.Start(nullptr, settings), 0u);
-    while (timer.IsRunning() && rendered + 256 <= frames) {
-        const Core::Export::OfflineTimer::Tick tick = timer.Next();
-        timer.Play(tick);
-        for (; rendered + 256 <= std::min<double>(tick.frame, static_cast<double>(frames)); rendered += 256)
-            out.Render(static_cast<std::uint64_t>(rendered), 256, [&](std::uint32_t offset, const std::uint8_t* bytes, std::uint32_t) {
-                sent.push_back({rendered + offset, bytes[0]});
-            });
-    }
-    metronome.Stop();
-    return sent;
-}
-
 /// What goes out besides the clocks (each message with its frame) when beats 24,000 frames
 /// apart pass the clock's beat indicator, beat n moved to moves[n] (-1: not moved).
 std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> CuesOf(const std::vector<std::int64_t>& moves)
@@ -162,10 +121,7 @@ std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> CuesOf(const std
     std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> sent;
     std::int64_t rendered = 0;
     for (std::size_t beat = 0; beat < moves.size(); ++beat) {
-        Platform::TickContext tick;
-        tick.frame = 24000.0 * static_cast<double>(beat);
-        tick.frameClock = &clock;
-        tick.dueTime = 1;
+        const Platform::TickContext tick{1, 24000.0 * static_cast<double>(beat), 0, &clock};
         Platform::SetCurrentTick(&tick);
         if (moves[beat] >= 0)
             beats.MoveTo(moves[beat]);
@@ -201,26 +157,26 @@ TEST(MidiClock, ASongThatMovesStopsLocatesAndContinuesOnTheBeat)
         EXPECT_EQ(CuesOf(c.moves), c.expected) << c.name;
 }
 
-TEST(MidiClock, TheLampOnOrOffSendsTheSameClock)
+// Without JACK the messages go out when their frames are heard: from the frame heard at the
+// first look on, each with its frame's heard time.
+TEST(MidiClock, WithoutJackEachMessageGoesOutWhenItsFrameIsHeard)
 {
-    using Configuration::BeatKind;
-    const struct {
-        const char* name;
-        void (*set)(Configuration::ConfigurationData&);
-    } cases[] = {
-        {"undivided", [](auto&) {}},
-        {"three to a beat, two bars' count-in", [](auto& s) { s.Subdivision1 = 3, s.CountIn = 2; }},
-        {"six-eight", [](auto& s) { s.BeatType = BeatKind::BeatsPerBar, s.BeatsPerBar = 6, s.CompoundTime = 1; }},
-        {"rhythm, a step a beat", [](auto& s) { s.BeatType = BeatKind::CustomRhythm, s.CustomRhythm = u"1 2[13]", s.CrSubdivision = 0; }},
-    };
-    for (const auto& c : cases) {
-        Configuration::ConfigurationData settings;
-        settings.Bpm = 133;
-        c.set(settings);
-        settings.VisualIndicator = 1;
-        const std::vector<Sent> lampOn = ClockOfRun(settings, 400000);
-        settings.VisualIndicator = 0;
-        EXPECT_GT(lampOn.size(), 24u * 8) << c.name;
-        EXPECT_EQ(ClockOfRun(settings, 400000), lampOn) << c.name;
-    }
+    struct Late final : Platform::IFrameClock { // heard a second after frame 0's time 0
+        double FrameRate() const noexcept override { return 48000; }
+        double AnchorFrame() const noexcept override { return 0; }
+        std::int64_t HandOverTime(double frame) const noexcept override { return HeardTime(frame); }
+        std::int64_t HeardTime(double frame) const noexcept override { return std::llround(1e9 + frame * 1e9 / 48000); }
+    } late;
+    MidiClockOut out;
+    Platform::Audio::ClockTimes times(out, late);
+    std::vector<Sent> sent; // the message's heard time in microseconds as its frame
+    const auto note = [&](std::int64_t time, const std::uint8_t* bytes, std::uint32_t) { sent.push_back({time / 1000, bytes[0]}); };
+    ASSERT_TRUE(times.Until(late.HeardTime(30000), note)); // frames before 30,000 are gone
+    out.Beat(20000, 24000);
+    out.Beat(48000, 24000, MidiClockOut::Cue::Start);
+    times.Until(late.HeardTime(50000), note);
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(std::vector<Sent>(sent.end() - 4, sent.end()),
+              (std::vector<Sent>{{2'000'000, 0xF2}, {2'000'000, 0xFA}, {2'000'000, 0xF8}, {2'020'833, 0xF8}}));
+    EXPECT_EQ(sent.front(), (Sent{1'625'000, 0xF8})); // the clocks before frame 30,000 go out at once
 }

@@ -53,7 +53,9 @@ TEST(BeatStrategies, EachStrategyPlaysItsVoicesOnItsTicks)
         {"polyrhythm", [](auto& s) { s.Subdivision1 = 3, s.Subdivision2 = 2; }, 6, {1, 4, 5, 4}, 6},
         // Above 300 bpm the subdivision goes; the lamp keeps its half beat.
         {"fast tempo", [](auto& s) { s.Bpm = 301, s.Subdivision1 = 2; }, 4, {1, 1}, 0},
-        {"accented bar", [](auto& s) { Bar(s, 3, 0), s.VisualIndicator = 0; }, 7, {1, 2, 2, 1, 2, 2, 1}},
+        // The lamp off, every beat still goes on (the MIDI clock's); the lamp shows none.
+        {"accented bar", [](auto& s) { Bar(s, 3, 0), s.VisualIndicator = 0; }, 4, {1, 2, 2, 1}, -1,
+         {"StartDrawing", "ShowBeat 0", "ShowBeat 1", "ShowBeat 1", "ShowBeat 0"}},
         {"compound bar in threes", [](auto& s) { Bar(s, 6, 1); }, 7, {1, 4, 4, 3, 4, 4, 1}, 3,
          {"StartDrawing", "ShowBeat 0", "ClearBeat", "ShowBeat 2", "ClearBeat", "ShowBeat 0"}},
         {"four beats never compound", [](auto& s) { Bar(s, 4, 1); }, 10, {1, 2, 2, 2, 1}, 0},

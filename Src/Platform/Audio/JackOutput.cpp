@@ -50,7 +50,9 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
     midiIn_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     midiOut_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     audioIn_ = jack_port_register(client_, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    MidiClockOut::Instance(); // made here, not on the process thread
+    // Made here, not on the process thread; from now on this client sends the clock, not the
+    // ALSA sequencer's sender.
+    MidiClockOut::Instance().SetStreamSends(midiOut_ != nullptr);
     jack_set_process_callback(client_, &Process, this);
     jack_on_shutdown(client_, &Shutdown, this);
     if (jack_activate(client_) != 0) {
@@ -94,6 +96,7 @@ void JackOutput::Close()
     jack_deactivate(client_);
     JackTransport::Instance().Detach(client_);
     jack_client_close(client_);
+    MidiClockOut::Instance().SetStreamSends(false);
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
     midiIn_ = midiOut_ = audioIn_ = nullptr;

@@ -111,11 +111,48 @@ public:
     bool Sending() const noexcept { return sending_.load(std::memory_order_relaxed); }
     /// Control thread: the run has ended; Stop goes out at the start of the next cycle.
     void Stop() noexcept { stops_.fetch_add(1, std::memory_order_release); }
+    /// Whether the output stream sends the clock itself (JACK's midi_out port, from its opening
+    /// to its closing); otherwise the ALSA sequencer's sender does (AlsaClockOut). Any thread.
+    void SetStreamSends(bool on) noexcept { streamSends_.store(on, std::memory_order_release); }
+    bool StreamSends() const noexcept { return streamSends_.load(std::memory_order_acquire); }
+    /// Whether a clock runs or beats wait. The thread that renders.
+    bool Running() const noexcept { return generator_.Running() || beats_.Front() != nullptr; }
 
     /// Stream thread: the messages due in the block of frames frames from firstFrame, each
-    /// given to write(offset, bytes, size) in order of offset.
+    /// given to write(offset, bytes, size) in order of offset. One thread at a time renders: a
+    /// second one that comes meanwhile (a sender handing over to another) renders nothing.
     template <typename Write>
     void Render(std::uint64_t firstFrame, std::uint32_t frames, Write&& write) noexcept
+    {
+        if (rendering_.exchange(true, std::memory_order_acquire))
+            return;
+        RenderAlone(firstFrame, frames, write);
+        rendering_.store(false, std::memory_order_release);
+    }
+
+    /// The port the clock is to reach (a JACK MIDI input, "client:port"), connected each time
+    /// the JACK client is made; empty: none. Control threads.
+    void ConnectTo(std::string port)
+    {
+        const std::lock_guard lock(destinationLock_);
+        destination_ = std::move(port);
+    }
+    std::string Destination() const
+    {
+        const std::lock_guard lock(destinationLock_);
+        return destination_;
+    }
+
+    /// The process's one clock output (the JACK client's midi_out port sends it).
+    static MidiClockOut& Instance() noexcept
+    {
+        static MidiClockOut out;
+        return out;
+    }
+
+private:
+    template <typename Write>
+    void RenderAlone(std::uint64_t firstFrame, std::uint32_t frames, Write& write) noexcept
     {
         const auto from = static_cast<std::int64_t>(firstFrame);
         if (const unsigned stops = stops_.load(std::memory_order_acquire); stops != stopsSeen_) {
@@ -176,27 +213,6 @@ public:
         });
     }
 
-    /// The port the clock is to reach (a JACK MIDI input, "client:port"), connected each time
-    /// the JACK client is made; empty: none. Control threads.
-    void ConnectTo(std::string port)
-    {
-        const std::lock_guard lock(destinationLock_);
-        destination_ = std::move(port);
-    }
-    std::string Destination() const
-    {
-        const std::lock_guard lock(destinationLock_);
-        return destination_;
-    }
-
-    /// The process's one clock output (the JACK client's midi_out port sends it).
-    static MidiClockOut& Instance() noexcept
-    {
-        static MidiClockOut out;
-        return out;
-    }
-
-private:
     struct BeatCue {
         double frame = 0;
         double framesPerBeat = 0;
@@ -214,6 +230,8 @@ private:
     bool located_ = false; // stream thread: Stop and Song Position of the coming Continue went out
     std::int64_t lastClock_ = -1; // stream thread: the frame of the last clock sent
     std::atomic<bool> sending_{true};
+    std::atomic<bool> streamSends_{false};
+    std::atomic<bool> rendering_{false};
     mutable std::mutex destinationLock_;
     std::string destination_;
 };
