@@ -33,7 +33,13 @@ void ApplicationWindow::CarryOutRemote(const Core::RemoteCommand& command)
     case RemoteAction::Start: StartRequest(); break;
     case RemoteAction::Stop: StopIfRunning(); break;
     case RemoteAction::StartStop: ToggleStartStop(); break;
-    case RemoteAction::Tap: tempoInput_.Tap(Qt::NoModifier); break;
+    case RemoteAction::Tap:
+        // A pedal's tap counts from when it was played (its stamp's time on the output's
+        // clock map), not from when the window gets to it.
+        tempoInput_.Tap(Qt::NoModifier, command.frame >= 0 && options_.midiInput != nullptr
+                                            ? options_.midiInput->HeardTime(command.frame)
+                                            : 0);
+        break;
     case RemoteAction::Tempo: SetTempoRequest(bpm()); break;
     case RemoteAction::TempoStep:
         SetTempoRequest(std::clamp(Tempo() + bpm(), KeyboardTempoMinimum, KeyboardTempoMaximum));

@@ -116,10 +116,11 @@ void RemoteControl::MidiMessage(const Platform::Audio::StampedMidi& message)
         return;
     }
     if (const auto command = map_.Match(message.bytes, message.size)) {
-        if (midiCommands_.size() < MidiQueued)
+        if (midiCommands_.size() < MidiQueued) {
             midiCommands_.push_back(*command);
+            midiCommands_.back().frame = static_cast<double>(message.frame);
+        }
         DrainSoon(0); // a pedal's press is carried out at once, after any flood's pause
-
     }
 }
 

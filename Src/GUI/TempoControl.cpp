@@ -129,11 +129,13 @@ bool TempoInput::Key(int key, Qt::KeyboardModifiers modifiers, int repeatCount)
     return true;
 }
 
-void TempoInput::Tap(Qt::KeyboardModifiers held)
+void TempoInput::Tap(Qt::KeyboardModifiers held, std::int64_t at)
 {
     if (window_.TrainerOwnsTempo())
         return;
-    const int tempo = tapTempo_.Tap(held & Qt::ControlModifier, held & Qt::ShiftModifier);
+    const bool ctrl = held & Qt::ControlModifier;
+    const bool shift = held & Qt::ShiftModifier;
+    const int tempo = at != 0 ? tapTempo_.Tap(ctrl, shift, at) : tapTempo_.Tap(ctrl, shift);
     if (tempo != 0)
         window_.SetTempo(tempo, true);
 }

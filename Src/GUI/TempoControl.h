@@ -82,8 +82,9 @@ public:
     /// A key reaching the window (itself, or forwarded by the Start/Stop button and the
     /// sliders): a Qt::Key with its modifiers and its repeat count. True when the key was used.
     bool Key(int key, Qt::KeyboardModifiers modifiers, int repeatCount);
-    /// A tap (the Tap button or "t"), with the modifiers held (see Core::TapTempo::Tap).
-    void Tap(Qt::KeyboardModifiers held);
+    /// A tap (the Tap button or "t"), with the modifiers held (see Core::TapTempo::Tap), made
+    /// now or at `at` (Platform::Clock nanoseconds; 0: now).
+    void Tap(Qt::KeyboardModifiers held, std::int64_t at = 0);
 
 private:
     ApplicationWindow& window_;

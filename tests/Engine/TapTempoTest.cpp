@@ -33,7 +33,7 @@ public:
 };
 
 // One step of a series: after `afterMs`, a tap ('T', 'C' with Ctrl, 'S' with Shift, 'B' with
-// both) giving `expected`, or the series timer firing ('F') with the series `expected` (1) or
+// both; 'P' stamped then, a pedal's, and handled 40 ms later than the one before) giving `expected`, or the series timer firing ('F') with the series `expected` (1) or
 // not (0) still active afterwards.
 struct Step {
     char action;
@@ -65,6 +65,7 @@ TEST(TapTempo, SeriesGiveTheirTempo)
         {"kept within 10 to 400",
          {{'T', 0, 0}, {'T', 100, 0}, {'T', 100, 400}, {'S', 100, 300}, {'T', 0, 400}, {'T', 0, 400}}},
         {"the last two intervals count", {{'T', 0, 0}, {'T', 1000, 0}, {'T', 500, 80}, {'T', 500, 120}}},
+        {"a pedal's taps count from their stamps", {{'P', 0, 0}, {'P', 500, 0}, {'P', 500, 120}, {'T', 500, 107}}},
         {"after nine taps the series counts afresh",
          Even(12, 500, {0, 0, 120, 120, 120, 120, 120, 120, 120, 0, 0, 120})},
         {"the timer ends a series whose last tap is three seconds old",
@@ -86,14 +87,18 @@ TEST(TapTempo, SeriesGiveTheirTempo)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::int64_t now = 100'000 * Ms;
+        std::int64_t late = 0; // how long after its stamp a pedal's tap is handled
         ManualSeriesTimer timer;
         timer.failStart = c.failTimer;
-        Core::TapTempo tapper{timer, [&now] { return now; }, 1'000'000'000};
+        Core::TapTempo tapper{timer, [&] { return now + late; }, 1'000'000'000};
         for (const Step& step : c.steps) {
             now += step.afterMs * Ms;
             if (step.action == 'F') {
                 timer.Fire();
                 EXPECT_EQ(tapper.SeriesActive(), step.expected == 1);
+            } else if (step.action == 'P') {
+                late += 40 * Ms;
+                EXPECT_EQ(tapper.Tap(false, false, now), step.expected);
             } else {
                 EXPECT_EQ(
                     tapper.Tap(step.action == 'C' || step.action == 'B', step.action == 'S' || step.action == 'B'),

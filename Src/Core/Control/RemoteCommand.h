@@ -24,6 +24,8 @@ enum class RemoteAction : std::uint8_t {
 struct RemoteCommand {
     RemoteAction action = RemoteAction::Start;
     double value = 0.0;
+    /// The output stream's frame a MIDI command was played at (its note's stamp); -1: none.
+    double frame = -1;
     char16_t name[Configuration::NameCapacity + 8] = {}; ///< zero-terminated
 };
 

@@ -36,11 +36,16 @@ TapTempo::~TapTempo()
 
 std::int32_t TapTempo::Tap(bool ctrl, bool shift)
 {
+    return Tap(ctrl, shift, clock_());
+}
+
+std::int32_t TapTempo::Tap(bool ctrl, bool shift, std::int64_t at)
+{
     // Without a time base there is nothing to measure taps against.
     if (countsPerSecond_ == 0)
         return 0;
 
-    const std::int64_t now = clock_();
+    const std::int64_t now = seriesActive_ && tapCount_ > 0 ? std::max(at, tapTimes_[static_cast<std::size_t>(tapCount_ - 1)]) : at;
     // Without a timer the series ends at the next tap instead.
     if (seriesActive_ && !timerRunning_ && tapCount_ > 0
         && SecondsSince(tapTimes_[static_cast<std::size_t>(tapCount_ - 1)], now) >= SeriesEndSeconds)

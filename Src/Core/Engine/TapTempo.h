@@ -42,6 +42,9 @@ public:
     /// Records a tap now; returns the tempo in bpm, or 0 when there is none yet. ctrl and
     /// shift are whether those keys are held at the moment of the tap.
     std::int32_t Tap(bool ctrl, bool shift);
+    /// Records a tap made at `at` on the clock, however much later it is handled (a MIDI
+    /// pedal's, by its stamp); never before the tap before it.
+    std::int32_t Tap(bool ctrl, bool shift, std::int64_t at);
 
     /// True while a tap series is active.
     bool SeriesActive() const { return seriesActive_; }
