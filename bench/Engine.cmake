@@ -17,6 +17,9 @@ if(JACK_FOUND)
   # The JACK MIDI input's stamps against notes sent at known frames (bench/JackMidiIn.sh).
   add_executable(bench_jack_midi_in ${CMAKE_CURRENT_LIST_DIR}/JackMidiInBench.cpp)
   target_link_libraries(bench_jack_midi_in PRIVATE tolvane_core PkgConfig::JACK tolvane_warnings)
+  # How close to its time the MIDI clock goes out without JACK (the ALSA sender's thread).
+  add_executable(bench_alsa_clock ${CMAKE_CURRENT_LIST_DIR}/AlsaClockBench.cpp)
+  target_link_libraries(bench_alsa_clock PRIVATE tolvane_core tolvane_warnings)
   # Reads the MIDI clock of Tolvane's JACK client (bench/MidiClockBench.sh).
   add_executable(clock_reader ${CMAKE_CURRENT_LIST_DIR}/MidiClockReader.cpp)
   target_link_libraries(clock_reader PRIVATE PkgConfig::JACK tolvane_warnings)
