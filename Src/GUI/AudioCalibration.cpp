@@ -36,7 +36,7 @@ bool AudioCalibration::Start(std::string& failure)
         return false;
     }
     acquired_ = true;
-    if (!hits_.Start(*mixer_, {}, failure)) {
+    if (!hits_.Start(*mixer_, {}, failure, true)) {
         mixer_->Release();
         acquired_ = false;
         return false;

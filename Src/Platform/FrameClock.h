@@ -37,6 +37,10 @@ public:
     /// the output latency the backend reports. What a beat lamp or a playback cursor waits
     /// for, so that it shows a beat when the beat is heard.
     virtual std::int64_t HeardTime(double frame) const noexcept = 0;
+    /// What HeardTime adds beyond the output's reported latency (nanoseconds): a delay after
+    /// the output that the user set (the output offset), so that HeardTime less it is when the
+    /// frame leaves the output.
+    virtual std::int64_t HeardOffset() const noexcept { return 0; }
 
     /// True when every sound handed over for a tick starts on the tick's own frame, however
     /// late within the lead it was handed over (the mixer). A wake-up a little after the

@@ -248,6 +248,24 @@ TEST(Calibration, KeepsOneRoundTripPerPair)
     EXPECT_EQ(RoundTripOf("broken|=|x=", "x"), std::nullopt);
 }
 
+// An audio input's hits lose the round trip calibrated for their output and input, whatever the
+// output offset; without one (headphones, which the microphone cannot hear), the output offset.
+TEST(Calibration, HitsLoseTheRoundTripElseTheOutputOffset)
+{
+    const std::string table = WithRoundTrip({}, "pulse:speakers>pulse:mic", 12.5);
+    const struct {
+        const char* pair;
+        double offsetMs, shiftMs;
+    } cases[] = {
+        {"pulse:speakers>pulse:mic", 0, 12.5},
+        {"pulse:speakers>pulse:mic", 40, 12.5},
+        {"pulse:bluez_sink.headset>pulse:mic", 180, 180},
+        {"pulse:bluez_sink.headset>pulse:mic", 0, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HitShiftMs(table, c.pair, c.offsetMs), c.shiftMs) << c.pair << ", " << c.offsetMs;
+}
+
 // A two-track file at 480 ticks a quarter: 120 bpm, then 60 bpm from tick 960; running status.
 TEST(TakeFile, ReadsMidiNoteOnsThroughTempoChanges)
 {

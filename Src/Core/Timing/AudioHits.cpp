@@ -19,7 +19,7 @@ AudioHits::~AudioHits()
     Stop();
 }
 
-bool AudioHits::Start(Platform::Audio::Mixer& mixer, const std::string& roundTrips, std::string& failure)
+bool AudioHits::Start(Platform::Audio::Mixer& mixer, const std::string& roundTrips, std::string& failure, bool calibrating)
 {
     Stop();
     mixer_ = &mixer;
@@ -42,7 +42,8 @@ bool AudioHits::Start(Platform::Audio::Mixer& mixer, const std::string& roundTri
     }
     pair_ = PairKey(mixer, inputName_);
     roundTripMs_ = RoundTripOf(roundTrips, pair_);
-    roundTrip_ = roundTripMs_.value_or(0.0) * mixer.SampleRate() / 1000.0;
+    const double offsetMs = static_cast<double>(mixer.HeardOffset()) / 1e6;
+    roundTrip_ = calibrating ? 0.0 : HitShiftMs(roundTrips, pair_, offsetMs) * mixer.SampleRate() / 1000.0;
     running_.store(true, std::memory_order_release);
     worker_ = std::thread([this] { Run(); });
     return true;

@@ -19,7 +19,8 @@ namespace Core::Timing {
 /// (through JACK, the output's own client's port Tolvane:in_1; otherwise a record stream of the
 /// sound server's default source, PulseCapture) queues its blocks, each stamped with the output
 /// frame heard when it was captured; a thread of its own looks for onsets in them (OnsetStream)
-/// and queues each hit's frame, less the round trip a calibration measured.
+/// and queues each hit's frame, less the round trip a calibration measured (or the output
+/// offset).
 ///
 /// What the input hears in its first second is not taken (the server settles its latency then).
 /// The metronome's clicks are named as they are handed to the output (Click, on the timer
@@ -35,8 +36,10 @@ public:
 
     /// Starts capturing beside mixer's open stream (which must stay open until Stop).
     /// roundTrips: the calibrated round trips (RoundTripOf's table); this pair's is taken off
-    /// every hit (none: 0). False, with the reason, when no input can be opened.
-    bool Start(Platform::Audio::Mixer& mixer, const std::string& roundTrips, std::string& failure);
+    /// every hit, or without one the output offset (HitShiftMs); calibrating: nothing, each hit
+    /// the frame leaving the output when it was captured. False, with the reason, when no
+    /// input can be opened.
+    bool Start(Platform::Audio::Mixer& mixer, const std::string& roundTrips, std::string& failure, bool calibrating = false);
     /// Stops capturing; hits not taken yet stay to be taken. Control thread.
     void Stop();
     bool Running() const { return worker_.joinable(); }
@@ -81,7 +84,7 @@ private:
     static constexpr std::size_t StampCount = 4096;
     std::size_t stamped_ = 0;
     double skipped_ = 0; // frames of the input's first moments, not looked at
-    double roundTrip_ = 0;
+    double roundTrip_ = 0; // frames taken off every hit (and added to every click)
     std::string inputName_;
     std::string pair_;
     std::optional<double> roundTripMs_;

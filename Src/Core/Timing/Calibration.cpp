@@ -84,6 +84,11 @@ std::optional<double> RoundTripOf(const std::string& table, const std::string& p
     return std::nullopt;
 }
 
+double HitShiftMs(const std::string& roundTrips, const std::string& pair, double outputOffsetMs)
+{
+    return RoundTripOf(roundTrips, pair).value_or(outputOffsetMs);
+}
+
 std::string WithRoundTrip(const std::string& table, const std::string& pair, double ms)
 {
     std::string kept;

@@ -34,6 +34,11 @@ std::string PairKey(const Platform::Audio::Mixer& mixer, const std::string& inpu
 std::optional<double> RoundTripOf(const std::string& table, const std::string& pair);
 /// table with pair's round trip set to ms (added, or replacing the one kept).
 std::string WithRoundTrip(const std::string& table, const std::string& pair, double ms);
+/// What is taken off each hit an audio input hears on pair (ms): the round trip calibrated for
+/// it, which covers the whole way from the output to the player (a speaker the microphone
+/// hears); uncalibrated, the output offset, the delay before the player hears a click
+/// (headphones, which the microphone cannot hear, so that no round trip can be measured).
+double HitShiftMs(const std::string& roundTrips, const std::string& pair, double outputOffsetMs);
 
 /// Plays the calibration clicks on their frames (on the mixer's frame clock, as a run's ticks
 /// are counted): a voice of the mixer, added for the calibration and removed after it.

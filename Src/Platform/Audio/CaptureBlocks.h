@@ -8,9 +8,9 @@
 namespace Platform::Audio {
 
 /// A piece of what an audio input captured (mono), stamped on the output stream's frames: the
-/// frame that was leaving the speaker when its first sample was captured, as far as the
+/// frame that was leaving the output when its first sample was captured, as far as the
 /// servers' reported latencies tell (what they leave out is the round trip a calibration
-/// measures).
+/// measures; the output offset is not in it).
 struct CaptureBlock {
     static constexpr std::uint32_t MaxFrames = 256;
     double heardFrame = 0;

@@ -169,7 +169,7 @@ public:
     /// Added to every heard time (HeardTime): a delay after the output that the backend does
     /// not report (a Bluetooth headset), or, negative, a display that lags. Any thread.
     void SetHeardOffset(std::int64_t nanoseconds) noexcept { heardOffset_.store(nanoseconds, std::memory_order_relaxed); }
-    std::int64_t HeardOffset() const noexcept { return heardOffset_.load(std::memory_order_relaxed); }
+    std::int64_t HeardOffset() const noexcept override { return heardOffset_.load(std::memory_order_relaxed); }
     /// The device latency the open stream's backend reports, in seconds (0 while closed).
     double DeviceLatencySeconds() const;
     /// For the log: why the last opening of the stream failed, each output tried and why, or,

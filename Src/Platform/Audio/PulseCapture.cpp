@@ -183,11 +183,13 @@ void PulseCapture::Queue(const float* samples, std::size_t frames, std::int64_t 
         began = std::min(began, starts_[at]);
     }
     bool queued = false;
+    const auto offset = static_cast<double>(clock_->HeardOffset());
     for (std::size_t done = 0; done < frames;) {
         CaptureBlock block;
         block.frames = static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, CaptureBlock::MaxFrames));
         const double captured = began + static_cast<double>(first + done) * period - sourceLatencyNs_;
-        block.heardFrame = HeardFrameAt(*clock_, static_cast<std::int64_t>(captured));
+        // The frame leaving the output then: heard the output offset later.
+        block.heardFrame = HeardFrameAt(*clock_, static_cast<std::int64_t>(captured + offset));
         for (std::uint32_t i = 0; i < block.frames; ++i)
             block.samples[i] = samples != nullptr ? samples[done + i] : 0.0f;
         if (blocks_->Push(block))

@@ -21,9 +21,9 @@ namespace Platform::Audio {
 /// When each sample was captured comes from the reads: each read's time less the time its
 /// frames took at the stream's rate gives when the stream began, late by however long the read
 /// waited; the earliest of the last two seconds' is taken (a read is never early), less the
-/// source's latency as the server reports it; the output frame heard at that moment is
-/// the stamp (HeardFrameAt on the output's frame clock). What the reports leave out is one
-/// constant, the round trip a calibration measures.
+/// source's latency as the server reports it; the output frame leaving the output at that
+/// moment is the stamp (HeardFrameAt on the output's frame clock, less its HeardOffset). What
+/// the reports leave out is one constant, the round trip a calibration measures.
 ///
 /// Open and Close from one control thread at a time.
 class PulseCapture {
