@@ -1,13 +1,13 @@
 // How close to its time the MIDI clock goes out without JACK: the ALSA clock sender
-// (Platform::Audio::AlsaClockOut, its thread at the prompt priority) on a frame clock that is the
-// steady clock at 48 kHz, sending into a port of the bench's own that notes when each message
+// (Platform::Audio::AlsaClockOut, its thread at the timer's real-time priority) on a frame
+// clock that is the steady clock at 48 kHz, sending into a port of the bench's own that notes when each message
 // reaches it (this machine has no ALSA sequencer: the sequencer's own delivery is not in the
 // figure). Beats come a lead of 100 ms before their frames, as the timer hands them over.
 //
 //   bench_alsa_clock [SECONDS] [BPM]     (defaults: 60 s, 120 bpm)
 //
-// Prints the clocks sent and how late each went out after its frame's heard time (median,
-// 99th percentile, largest), and how many went out early.
+// Prints each clock more than 5 ms late, the clocks sent and how late each went out after its
+// frame's heard time (median, 99th percentile, largest), and how many went out early.
 #include "Platform/Audio/AlsaClockOut.h"
 #include "Platform/Clock.h"
 
@@ -89,7 +89,8 @@ int main(int argc, char** argv)
         const double due = static_cast<double>(clock.HeardTime(static_cast<double>(std::llround(frame + static_cast<double>(i % 24) * beat / 24))));
         const double late = (static_cast<double>(sent[i]) - due) / 1e6;
         early += late < 0;
-        if (late > 5) std::printf("clock %zu late %.3f ms\n", i, late);
+        if (late > 5)
+            std::printf("clock %zu late %.3f ms\n", i, late);
         lateMs.push_back(late);
     }
     if (lateMs.empty()) {

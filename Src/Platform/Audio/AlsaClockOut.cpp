@@ -98,8 +98,10 @@ void AlsaClockOut::Stop()
 
 void AlsaClockOut::Run(const IFrameClock& clock, const FailureHandler& onFailure)
 {
-    // The messages go out when their frames are heard, however busy the machine is.
-    RaiseToPromptPriority();
+    // The messages go out when their frames are heard, however busy the machine is: at the
+    // timer's priority, above the window threads at the prompt priority (a few microseconds a
+    // clock; a thread that may not raise itself keeps its normal priority).
+    SystemThreadScheduling().RaiseToRealTimePriority();
     ClockTimes times(out_, clock);
     bool open = false;
     bool failed = false;

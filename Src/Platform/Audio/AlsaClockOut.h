@@ -75,8 +75,8 @@ private:
 
 /// Sends the MIDI clock through a port of the ALSA sequencer while the output is not JACK
 /// (whose client sends it on its midi_out port, frame-exact; MidiClockOut::StreamSends) and
-/// the clock is to be sent (MidiClockOut::Sending): a thread of its own, at the prompt
-/// priority, renders the clock a little ahead and waits for each message's time, so that it
+/// the clock is to be sent (MidiClockOut::Sending): a thread of its own, at the timer's
+/// real-time priority, renders the clock a little ahead and waits for each message's time, so that it
 /// goes out within the thread's wake-up of when its frame is heard. The port is made when it
 /// is first needed and closed while JACK sends; one that cannot be made is told once
 /// (onFailure, on the sender's thread) and not tried again.
