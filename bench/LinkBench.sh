@@ -26,10 +26,15 @@ fi
 export XDG_CONFIG_HOME="$folder/config"
 start_private_jack tolvane_link "${SERVER_BENCH_RATE:-48000}" 256
 printf '\357\273\277# Metronome Configuration File\r\n' >"$folder/Tolvane.conf"
-"$bin/engine_player" --backend real --seconds $((seconds + 20)) --instrument 6 --bpm "$bpm" --link \
+"$bin/engine_player" --backend real --seconds $((seconds + 8)) --instrument 6 --bpm "$bpm" --link \
     "$folder/Tolvane.conf" >"$folder/player.txt" 2>&1 &
-pids="$! $pids"
+player=$!
 status=0
 "$bin/link_peer" "$seconds" "$bpm" "$bpm2" || status=$?
+# The player ends by itself a little after the session stopped, and leaves the server before
+# the server ends (a server ended with clients on it may leave its entry in JACK's registry of
+# servers, which holds eight).
+wait "$player" 2>/dev/null || true
+grep -E "^(late sounds|frames missed|server underruns|tick wake-up)" "$folder/player.txt" | sed 's/^/  Tolvane: /' || true
 [ -z "${LINK_BENCH_VERBOSE:-}" ] || cat "$folder/player.txt"
 exit $status

@@ -366,9 +366,12 @@ bool ApplicationWindow::LoadPresetRequest(const QString& name)
 
 bool ApplicationWindow::StartRequest()
 {
-    // A start that waits for the sounds counts as taken.
-    if (display_ && !running_.load() && !startWaiting_)
+    // A start that waits for the sounds counts as taken, as does one asked of the Link session.
+    if (display_ && !running_.load() && !startWaiting_) {
+        if (LinkStartWanted())
+            return true;
         ToggleStartStop();
+    }
     return running_.load() || startWaiting_;
 }
 

@@ -79,6 +79,8 @@ TEST(Link, FollowsAnotherPeersBeats)
     };
     if (!until([&] { return session.Peers() > 0; }))
         GTEST_SKIP() << "no Link peer found within 10 s";
+    if (session.Peers() > 1)
+        GTEST_SKIP() << "another Link session plays on this network";
     auto state = other.captureAppSessionState();
     state.setTempo(97, other.clock().micros());
     state.setIsPlayingAndRequestBeatAtTime(true, other.clock().micros(), 0, 3);

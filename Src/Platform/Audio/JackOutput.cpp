@@ -8,7 +8,9 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace Platform::Audio {
 
@@ -68,9 +70,10 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
         jack_connect(client_, jack_port_name(midiOut_), to.c_str());
     // The default device's first two playback ports; a server without any still plays us to
     // whoever connects later.
+    bool played = false;
     if (const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput)) {
         for (int channel = 0; channel < 2 && playback[channel] != nullptr; ++channel)
-            jack_connect(client_, jack_port_name(ports_[channel]), playback[channel]);
+            played = jack_connect(client_, jack_port_name(ports_[channel]), playback[channel]) == 0 || played;
         jack_free(playback);
     }
     // The default device's first capture port: the microphone or line input live timing listens to.
@@ -79,13 +82,19 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
             jack_connect(client_, capture[0], jack_port_name(audioIn_));
         jack_free(capture);
     }
+    // The server works out new connections' latencies after jack_connect has returned: read
+    // at once, the device's latency was sometimes 0 and every heard time that much early.
     jack_latency_range_t range{};
+    jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
+    for (int tries = 0; played && range.max == 0 && tries < 50; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
+    }
+    latencySeconds_ = static_cast<double>(range.max) / sampleRate;
     if (audioIn_ != nullptr) {
         jack_port_get_latency_range(audioIn_, JackCaptureLatency, &range);
         captureLatencyFrames_ = range.max;
     }
-    jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
-    latencySeconds_ = static_cast<double>(range.max) / sampleRate;
     return true;
 }
 
