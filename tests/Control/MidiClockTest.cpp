@@ -108,6 +108,18 @@ TEST(MidiClock, ATempoChangeTakesEffectAtItsBeatAndStopEndsTheClock)
         bytes.insert(bytes.end(), data, data + size);
     });
     EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0xF2, 5, 1, 0xFB, 0xF8}));
+    // A beat handed over 6,000 frames after its frame: the clocks the stretch before ran on
+    // with are not sent again.
+    MidiClockOut late;
+    late.Beat(0, 24000);
+    std::vector<std::int64_t> frames;
+    for (std::int64_t block = 0; block < 48000; block += 256) {
+        if (block == 30000 / 256 * 256)
+            late.Beat(24000, 24000);
+        late.Render(static_cast<std::uint64_t>(block), 256, [&](std::uint32_t offset, const std::uint8_t*, std::uint32_t) { frames.push_back(block + offset); });
+    }
+    for (std::size_t k = 0; k < frames.size(); ++k)
+        ASSERT_EQ(frames[k], static_cast<std::int64_t>(1000 * k)) << k;
 }
 
 /// What goes out besides the clocks (each message with its frame) when beats 24,000 frames

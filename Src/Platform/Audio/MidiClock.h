@@ -33,6 +33,7 @@ public:
     {
         running_ = false;
         pending_ = 0;
+        last_ = -1;
     }
     bool Running() const noexcept { return running_ || pending_ > 0; }
 
@@ -53,6 +54,10 @@ public:
                     running_ = true;
                     first_ = (first_ + 1) % Capacity;
                     --pending_;
+                    // A beat handed over after its frame (a timer later than its lead): the
+                    // clocks the stretch before ran on with have gone out and are not repeated.
+                    while (last_ >= 0 && index_ < ClocksPerBeat && Next() <= last_ + HalfStep())
+                        ++index_;
                     continue;
                 }
             }
@@ -62,6 +67,7 @@ public:
             if (frame >= end)
                 return;
             emit(frame < from ? from : frame);
+            last_ = frame;
             ++index_;
         }
     }
@@ -82,6 +88,7 @@ private:
     double start_ = 0;
     double step_ = 0;
     std::int64_t index_ = 0;
+    std::int64_t last_ = -1; // the frame of the last clock sent
 };
 
 /// The run's MIDI clock as the output stream sends it: the beats come from the timer thread
