@@ -44,7 +44,7 @@ SettingKey Text(const char* name, SettingKind kind, SettingField (*locate)(Confi
 }
 
 #define TOLVANE_INTEGER(field) [](ConfigurationData& d, int) { return SettingField{.integer = IntegerField(&d.field)}; }
-#define TOLVANE_REAL(field) [](ConfigurationData& d, int) { return SettingField{.real = &d.field}; }
+#define TOLVANE_REAL(field) [](ConfigurationData& d, int) { return SettingField{.integer = {}, .real = &d.field}; }
 #define TOLVANE_VOICE_INTEGER(field) [](ConfigurationData& d, int v) { return SettingField{.integer = IntegerField(&d.field[v])}; }
 
 std::array<SettingKey, SettingCount> MakeSettingKeys()
@@ -59,10 +59,10 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     add(Integer("BeatType", 0, 3, TOLVANE_INTEGER(BeatType)));
     add(Integer("BeatsPerBar", 2, 60, TOLVANE_INTEGER(BeatsPerBar)));
     add(Text("CustomPattern", SettingKind::Utf8Text, [](ConfigurationData& d, int) {
-        return SettingField{.text = &d.CustomPattern, .capacity = CustomPatternCapacity};
+        return SettingField{.integer = {}, .text = &d.CustomPattern, .capacity = CustomPatternCapacity};
     }));
     add(Text("CustomRhythm", SettingKind::ByteText, [](ConfigurationData& d, int) {
-        return SettingField{.text = &d.CustomRhythm, .capacity = CustomRhythmCapacity};
+        return SettingField{.integer = {}, .text = &d.CustomRhythm, .capacity = CustomRhythmCapacity};
     }));
     add(Integer("CrNumBars", 0, 4, TOLVANE_INTEGER(CrNumBars)));
     add(Integer("CrBeatsPerBar", 0, 16, TOLVANE_INTEGER(CrBeatsPerBar)));
@@ -127,7 +127,7 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
     for (int voice = 0; voice < VoiceCount; ++voice) {
         std::snprintf(name, sizeof name, "File%d", voice + 1);
         add(Text(name, SettingKind::Path, [](ConfigurationData& d, int v) {
-            return SettingField{.text = &d.File[v], .capacity = PathCapacity};
+            return SettingField{.integer = {}, .text = &d.File[v], .capacity = PathCapacity};
         }, voice));
     }
     // After every key of earlier versions: a version that stopped reading at a line it did not

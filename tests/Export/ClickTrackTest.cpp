@@ -175,10 +175,12 @@ TEST(ClickTrackScore, SongHasItsPartsMetresAndRampInTheTempoMap)
     EXPECT_EQ(score.tempos[1].microsecondsPerQuarter, 428571u);
     double seconds = 0;
     for (std::size_t k = 0; k < score.tempos.size(); ++k) {
-        if (k > 1)
+        if (k > 1) {
             EXPECT_EQ(score.tempos[k].tick, 8 * 960 + 7 * 480 + (k - 2) * 960.0) << k;
-        if (k > 2) // faster beat by beat
+        }
+        if (k > 2) { // faster beat by beat
             EXPECT_LT(score.tempos[k].microsecondsPerQuarter, score.tempos[k - 1].microsecondsPerQuarter) << k;
+        }
         const double until = k + 1 < score.tempos.size() ? score.tempos[k + 1].tick : score.endTick;
         seconds += (until - score.tempos[k].tick) / TicksPerQuarter * score.tempos[k].microsecondsPerQuarter / 1e6;
     }

@@ -230,8 +230,9 @@ TEST(Calibration, FindsTheRoundTripOrNothing)
         std::sort(found.begin(), found.end());
         const std::optional<double> estimate = EstimateRoundTrip(played, found, Rate);
         ASSERT_EQ(estimate.has_value(), c.found) << c.name;
-        if (c.found)
+        if (c.found) {
             EXPECT_NEAR(*estimate * 1000 / Rate, c.shiftMs, 0.3) << c.name;
+        }
     }
 }
 
@@ -353,8 +354,9 @@ TEST(LiveScore, MatchesEachHitAsSoonAsItCan)
         for (const MatchedHit& hit : live.Match(now)) {
             EXPECT_LE(origin + hit.frame, now) << hit.frame;
             // At once, a late one 3 times its lateness after; a stray one when the next position is known.
-            if (!hit.stray)
+            if (!hit.stray) {
                 EXPECT_GT(origin + hit.frame + 3 * std::max(0.0, hit.errorMs) * Rate / 1000, now - step) << hit.frame;
+            }
             matched.push_back(hit);
         }
     }
