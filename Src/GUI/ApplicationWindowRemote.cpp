@@ -57,6 +57,11 @@ void ApplicationWindow::CarryOutRemote(const Core::RemoteCommand& command)
         break;
     }
     case RemoteAction::Practice: PracticeRequest(name); break;
+    case RemoteAction::Part:
+    case RemoteAction::Song:
+        // As Alt+Right/Left (with Ctrl for songs): from the end of the bar.
+        MoveInSong(command.value < 0 ? -1 : 1, command.action == RemoteAction::Song, false);
+        break;
     case RemoteAction::Show: ActivateFromOtherCopy(); break;
     }
 }

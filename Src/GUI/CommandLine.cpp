@@ -63,7 +63,7 @@ CommandLine::CommandLine(const QStringList& arguments)
     parser_.addOptions({tempo, preset, start, score, beats, subdivision, offset, json, diaryCsv, oscPort, midiClock});
     const QCommandLineOption midiClockMode(
         QStringLiteral("midi-clock"),
-        QStringLiteral("MIDI clock: off, send (JACK's midi_out port) or follow the clock that comes in."),
+        QStringLiteral("MIDI clock: off, send (from the port midi_out, through JACK or ALSA) or follow the clock that comes in."),
         QStringLiteral("off|send|follow"));
     parser_.addOption(midiClockMode);
     const QCommandLineOption jackTransport(QStringLiteral("jack-transport"),

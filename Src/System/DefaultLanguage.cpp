@@ -640,7 +640,7 @@ constexpr const char16_t* Texts[] = {
     u"", // 373
     u"MIDI clock", // 374
     u"&No MIDI clock", // 375
-    u"&Send the clock (JACK's midi_out port)", // 376
+    u"&Send the clock (port midi_out)", // 376
     u"&Follow the clock that comes in", // 377
     u"Following a clock of %1 beats a minute.", // 378
     u"No clock is coming in.", // 379
@@ -650,10 +650,10 @@ constexpr const char16_t* Texts[] = {
     u"Link: no peers", // 382
     u"Link: 1 peer", // 383
     u"Link: %1 peers", // 384
-    u"", // 385
-    u"", // 386
-    u"", // 387
-    u"", // 388
+    u"Next part", // 385
+    u"Previous part", // 386
+    u"Next song", // 387
+    u"Previous song", // 388
     u"", // 389
     u"", // 390
     u"", // 391

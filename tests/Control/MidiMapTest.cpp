@@ -17,8 +17,9 @@ TEST(MidiMap, TextRoundTripKeepsEveryTriggerAndSkipsBrokenEntries)
     map.Set(MidiCommand::Tap, {Kind::Note, 9, 36});
     map.Set(MidiCommand::StartStop, {Kind::Controller, MidiTrigger::AnyChannel, 64});
     map.Set(MidiCommand::Preset4, {Kind::Controller, 15, 127});
+    map.Set(MidiCommand::PreviousSong, {Kind::Note, 0, 60});
     const std::string text = map.ToText();
-    EXPECT_EQ(text, "startstop=c*:64 tap=n10:36 preset4=c16:127");
+    EXPECT_EQ(text, "startstop=c*:64 tap=n10:36 preset4=c16:127 song-1=n1:60");
     EXPECT_EQ(MidiMap::FromText(text), map);
     EXPECT_EQ(MidiMap::FromText(text + " tap=n17:1 stop=x1:2 start=c1:128 nothing=n1:1 tempo+1=n1: =n1:5 tempo-1"), map);
 }
@@ -30,6 +31,7 @@ TEST(MidiMap, NotesAndPedalPressesSetOffTheirCommandsOnce)
     map.Set(MidiCommand::StartStop, {Kind::Controller, MidiTrigger::AnyChannel, 64});
     map.Set(MidiCommand::TempoDown10, {Kind::Note, 0, 36}); // the same note on another channel
     map.Set(MidiCommand::Stop, {Kind::Note, 9, 36});         // takes the trigger from Tap
+    map.Set(MidiCommand::NextPart, {Kind::Controller, 2, 65});
     EXPECT_EQ(map.Trigger(MidiCommand::Tap).kind, Kind::None);
     const struct {
         std::vector<std::uint8_t> message;
@@ -46,6 +48,7 @@ TEST(MidiMap, NotesAndPedalPressesSetOffTheirCommandsOnce)
         {{0xB3, 64, 0}, false, {}, 0},                          // released
         {{0xB3, 64, 90}, true, Core::RemoteAction::StartStop, 0}, // pressed again
         {{0x99, 37, 100}, false, {}, 0},
+        {{0xB2, 65, 127}, true, Core::RemoteAction::Part, 1},
         {{0x99, 36}, false, {}, 0},                             // cut short
     };
     for (const auto& test : cases) {

@@ -63,6 +63,8 @@ TEST(OscParser, ReadsCommandsAndRefusesTheRest)
         {"preset by number", Message("/tolvane/preset", "i", 3), OscOutcome::Command, RemoteAction::PresetNumber, 3},
         {"practice", Message("/tolvane/practice", "ss", 0, "swing", "66"), OscOutcome::Command, RemoteAction::Practice,
          0, u"swing 66"},
+        {"next part", Message("/tolvane/part/next", ""), OscOutcome::Command, RemoteAction::Part, 1},
+        {"previous song pressed", Message("/tolvane/song/previous", "i", 1), OscOutcome::Command, RemoteAction::Song, -1},
         {"tempo without argument", Message("/tolvane/tempo", ""), OscOutcome::Malformed},
         {"tempo as text", Message("/tolvane/tempo", "s", 0, "120"), OscOutcome::Malformed},
         {"tempo twice", Message("/tolvane/tempo", "ii", 120), OscOutcome::Malformed},

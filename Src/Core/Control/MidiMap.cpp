@@ -6,9 +6,9 @@ namespace Core {
 
 namespace {
 
-constexpr std::string_view Names[MidiCommandCount] = {"startstop", "start",    "stop",     "tap",
-                                                      "tempo+1",   "tempo-1",  "tempo+10", "tempo-10",
-                                                      "preset1",   "preset2",  "preset3",  "preset4"};
+constexpr std::string_view Names[MidiCommandCount] = {
+    "startstop", "start",   "stop",    "tap",     "tempo+1", "tempo-1",  "tempo+10",     "tempo-10",
+    "preset1",   "preset2", "preset3", "preset4", "part+1",  "part-1",   "song+1",       "song-1"};
 
 RemoteCommand CommandFor(MidiCommand command)
 {
@@ -22,10 +22,18 @@ RemoteCommand CommandFor(MidiCommand command)
     case MidiCommand::TempoDown1: remote = {RemoteAction::TempoStep, -1.0}; break;
     case MidiCommand::TempoUp10: remote = {RemoteAction::TempoStep, 10.0}; break;
     case MidiCommand::TempoDown10: remote = {RemoteAction::TempoStep, -10.0}; break;
-    default:
+    case MidiCommand::NextPart: remote = {RemoteAction::Part, 1.0}; break;
+    case MidiCommand::PreviousPart: remote = {RemoteAction::Part, -1.0}; break;
+    case MidiCommand::NextSong: remote = {RemoteAction::Song, 1.0}; break;
+    case MidiCommand::PreviousSong: remote = {RemoteAction::Song, -1.0}; break;
+    case MidiCommand::Preset1:
+    case MidiCommand::Preset2:
+    case MidiCommand::Preset3:
+    case MidiCommand::Preset4:
         remote.action = RemoteAction::PresetNumber;
         remote.value = 1 + static_cast<int>(command) - static_cast<int>(MidiCommand::Preset1);
         break;
+    case MidiCommand::Count: break;
     }
     return remote;
 }

@@ -23,6 +23,10 @@ enum class MidiCommand : std::uint8_t {
     Preset2,
     Preset3,
     Preset4,
+    NextPart,
+    PreviousPart,
+    NextSong,
+    PreviousSong,
     Count
 };
 constexpr int MidiCommandCount = static_cast<int>(MidiCommand::Count);

@@ -40,6 +40,7 @@ struct Address {
     const char* path;
     RemoteAction action;
     enum Arguments { Button, OneNumber, NameOrNumber, TwoTexts } arguments;
+    double direction = 0; ///< a button's value when it stands for a direction (next: 1, previous: -1)
 };
 
 constexpr Address Addresses[] = {
@@ -52,6 +53,10 @@ constexpr Address Addresses[] = {
     {"/tolvane/tempo/step", RemoteAction::TempoStep, Address::OneNumber},
     {"/tolvane/preset", RemoteAction::Preset, Address::NameOrNumber},
     {"/tolvane/practice", RemoteAction::Practice, Address::TwoTexts},
+    {"/tolvane/part/next", RemoteAction::Part, Address::Button, 1},
+    {"/tolvane/part/previous", RemoteAction::Part, Address::Button, -1},
+    {"/tolvane/song/next", RemoteAction::Song, Address::Button, 1},
+    {"/tolvane/song/previous", RemoteAction::Song, Address::Button, -1},
 };
 
 } // namespace
@@ -94,6 +99,8 @@ OscParse ParseOscMessage(const void* data, std::size_t size)
             parse.outcome = OscOutcome::Release;
             return parse;
         }
+        if (address->direction != 0)
+            command.value = address->direction;
         break;
     case Address::OneNumber:
         valid = types.size() == 1 && Number(types[0], argv[0], command.value);

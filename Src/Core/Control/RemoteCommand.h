@@ -17,6 +17,8 @@ enum class RemoteAction : std::uint8_t {
     Preset,       ///< name: the preset's name
     PresetNumber, ///< value: 1 for the first preset in the list, and so on
     Practice,     ///< name: "OPTION VALUE", as the command line's practice options
+    Part,         ///< value: 1 the song's next part, -1 the previous one, from the end of the bar
+    Song,         ///< value: 1 the setlist's next song, -1 the previous one, from the end of the bar
     Show,         ///< bring the window to the front
 };
 

@@ -53,6 +53,8 @@ enum TransportText : int {
 
 // The MIDI clock's texts (the block for MIDI clock in, 360-379).
 enum ClockText : int { ClockTitle = 374, ClockOffText, ClockSendText, ClockFollowText, FollowingText, NoClockText };
+// The song commands' names (in the block for Link and the ALSA clock, 380-399).
+constexpr int NextPartText = 385;
 
 QString TableText(int index)
 {
@@ -83,6 +85,10 @@ QString CommandText(Core::MidiCommand command)
     case MidiCommand::Preset2:
     case MidiCommand::Preset3:
     case MidiCommand::Preset4: return TableText(PresetText).arg(index - static_cast<int>(MidiCommand::Preset1) + 1);
+    case MidiCommand::NextPart:
+    case MidiCommand::PreviousPart:
+    case MidiCommand::NextSong:
+    case MidiCommand::PreviousSong: return TableText(NextPartText + index - static_cast<int>(MidiCommand::NextPart));
     default: return TableText(StartStopText + index);
     }
 }
