@@ -12,6 +12,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -106,6 +107,13 @@ int main(int argc, char** argv)
     jack_activate(r.client);
 
     ableton::Link link(bpm);
+    // Another session joining in (a test or a program with Link on elsewhere on the machine)
+    // moves the tempo and the beats: the run's figures then say nothing.
+    std::atomic<std::size_t> mostPeers{0};
+    link.setNumPeersCallback([&mostPeers](std::size_t peers) {
+        if (peers > mostPeers.load())
+            mostPeers.store(peers);
+    });
     link.enableStartStopSync(true);
     link.enable(true);
     const auto wait = [](double limit, auto done) {
@@ -150,7 +158,7 @@ int main(int argc, char** argv)
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds / 2));
     state = link.captureAppSessionState();
     const Micros end = link.clock().micros();
-    const std::size_t peers = link.numPeers(); // Tolvane alone, unless another session joined in
+    const std::size_t peers = std::max(link.numPeers(), mostPeers.load()); // Tolvane alone, unless another joined in
     state.setIsPlaying(false, end);
     link.commitAppSessionState(state);
     // The port's latency as the server has worked it out by now (just after a connection it
@@ -205,7 +213,7 @@ int main(int argc, char** argv)
     const bool ok = peers == 1 && clicks > 0 && worst <= 1.0 && missing == 0 && firstBeat == 0 && !std::isnan(firstAfter);
     std::printf("%s  %d clicks over %.0f s, %.0f then %.0f bpm (from beat %.0f): at most %.3f ms from the session's "
                 "beats (mean %+.3f ms, %d beyond 1 ms); the first on beat %.0f (a bar line), the first after the "
-                "change %+.3f ms; %lld beats without a click; playback latency %u frames; %zu other peers\n",
+                "change %+.3f ms; %lld beats without a click; playback latency %u frames; at most %zu other peers\n",
                 ok ? "ok  " : "FAIL", clicks, seconds, bpm, bpm2, changeBeat, worst, clicks ? sum / clicks : 0.0, late,
                 firstBeat, firstAfter, missing, latency.max, peers);
     return ok ? 0 : 1;

@@ -105,6 +105,24 @@ TEST(ClockMap, AStalledStreamIsPickedUpAgainAtOnce)
     EXPECT_EQ(map.Reanchors(), 1u);
 }
 
+TEST(ClockMap, AServerEstimateThatMovesIsFollowedWithinTwoSeconds)
+{
+    // JACK's own estimate of its cycles' starts moves by 3 ms (its driver fell behind and
+    // did not make it up); every client of the server, a Link peer among them, goes with it.
+    ClockMap map;
+    map.Reset(48000, ClockMap::Times::ServerEstimate);
+    const double start = 1e12;
+    const std::uint64_t step = 48000 * 20 / 256;
+    double worstAfter = 0;
+    for (std::uint64_t k = 0; k < 48000 * 30 / 256; ++k) {
+        const double due = start + static_cast<double>(k * 256) * 1e9 / 48000 + (k >= step ? 3e6 : 0.0);
+        map.Update(static_cast<std::int64_t>(due), k * 256);
+        if (k >= step + 2 * 48000 / 256)
+            worstAfter = std::max(worstAfter, std::fabs(map.TimeOf(static_cast<double>(k * 256)) - due));
+    }
+    EXPECT_LT(worstAfter, 50e3); // ns
+}
+
 // Inside a JACK callback the server's frame counter is read as it is now: a late callback
 // reads the next cycle's, so only a jump that the next callback sees as well is missed cycles.
 TEST(FrameTimeFollower, CountsOnlyAJumpSeenByTwoCallbacksAsMissedCycles)

@@ -13,13 +13,15 @@ constexpr double reanchorThreshold = 200e6; // ns
 // moves the map by a few frames at most and jitter of tens of microseconds by a fraction
 // of a frame, while a device clock that runs fast or slow is still followed exactly.
 // Starting any wider lets the bursts in which some servers ask for blocks pull it around.
-constexpr double finalBandwidth = 0.1;
+constexpr double callbackBandwidth = 0.1;
+constexpr double serverBandwidth = 1.0;
 constexpr double startBandwidth = 2.0;
 constexpr std::uint64_t narrowingUpdates = 300;
 // The bandwidth's factor from one update to the next while it narrows, worked out once rather
 // than as a power in every callback (a cold libm power in a callback that wakes with empty
 // caches took microseconds).
-const double narrowingStep = std::pow(finalBandwidth / startBandwidth, 1.0 / static_cast<double>(narrowingUpdates));
+const double callbackNarrowing = std::pow(callbackBandwidth / startBandwidth, 1.0 / static_cast<double>(narrowingUpdates));
+const double serverNarrowing = std::pow(serverBandwidth / startBandwidth, 1.0 / static_cast<double>(narrowingUpdates));
 constexpr double pi = 3.14159265358979323846;
 // A callback much later than the loop expects is nearly always a thread that was kept from
 // running, not a change in the stream; its error counts only up to this many times the
@@ -28,8 +30,10 @@ constexpr double errorLimitFactor = 4.0;
 constexpr double minimumErrorLimit = 250e3; // ns
 } // namespace
 
-void ClockMap::Reset(double sampleRate) noexcept
+void ClockMap::Reset(double sampleRate, Times times) noexcept
 {
+    finalBandwidth_ = times == Times::ServerEstimate ? serverBandwidth : callbackBandwidth;
+    narrowingStep_ = times == Times::ServerEstimate ? serverNarrowing : callbackNarrowing;
     nominalPeriod_ = 1e9 / sampleRate;
     period_ = nominalPeriod_;
     anchorTime_ = 0;
@@ -44,7 +48,7 @@ void ClockMap::Update(std::int64_t time, std::uint64_t frame) noexcept
 {
     const double now = static_cast<double>(time);
     if (updates_ < narrowingUpdates)
-        bandwidth_ = updates_ + 1 == narrowingUpdates ? finalBandwidth : bandwidth_ * narrowingStep;
+        bandwidth_ = updates_ + 1 == narrowingUpdates ? finalBandwidth_ : bandwidth_ * narrowingStep_;
     if (updates_++ == 0 || frame <= anchorFrame_) {
         anchorTime_ = now;
         anchorFrame_ = frame;

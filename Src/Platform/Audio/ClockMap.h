@@ -12,8 +12,19 @@ namespace Platform::Audio {
 /// re-anchors the map at once. Used only on the audio thread; not thread-safe.
 class ClockMap {
 public:
+    /// Where the times given to Update come from.
+    enum class Times {
+        /// When each callback ran: scheduler jitter of up to milliseconds, so the loop
+        /// settles to a narrow bandwidth (0.1 Hz).
+        Callbacks,
+        /// The server's own smoothed estimate of each cycle's start (JACK's): already free of
+        /// the scheduler's jitter and shared by every client of the server, so the loop follows
+        /// it closely (1 Hz): when the server's clock moves (a driver that fell behind and
+        /// caught up), the map moves with it within a second instead of ringing for many.
+        ServerEstimate,
+    };
     /// Forgets everything; the next Update anchors the map at the nominal rate.
-    void Reset(double sampleRate) noexcept;
+    void Reset(double sampleRate, Times times = Times::Callbacks) noexcept;
 
     /// A callback that starts at frame was called at time.
     void Update(std::int64_t time, std::uint64_t frame) noexcept;
@@ -47,6 +58,8 @@ private:
     std::uint64_t anchorFrame_ = 0;
     std::uint64_t updates_ = 0;
     double bandwidth_ = 0;       // the loop's bandwidth at this update, Hz (narrowing at first)
+    double finalBandwidth_ = 0;  // where the narrowing ends, Hz
+    double narrowingStep_ = 1;   // the bandwidth's factor from one update to the next meanwhile
     std::uint64_t reanchors_ = 0;
     double usualError_ = 0;      // running mean of the absolute error, nanoseconds
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "Platform/Audio/ClockMap.h"
 #include "Platform/Audio/ResultCodes.h"
 
 #include <algorithm>
@@ -51,8 +52,13 @@ public:
     }
     /// The stream runs at sampleRate, not at the rate Open was asked for (it is the output's
     /// own: a JACK server's, a sink's, a device's). Open calls this before the stream's first
-    /// Render, on the thread Open runs on; never while the stream renders.
-    virtual void StreamRate(std::uint32_t sampleRate) noexcept { static_cast<void>(sampleRate); }
+    /// Render, on the thread Open runs on; never while the stream renders. times says what
+    /// Render's callbackTime is: when the callback ran, or the server's estimate of its cycle.
+    virtual void StreamRate(std::uint32_t sampleRate, ClockMap::Times times = ClockMap::Times::Callbacks) noexcept
+    {
+        static_cast<void>(sampleRate);
+        static_cast<void>(times);
+    }
     /// A short MIDI message (1 to 3 bytes) that reached the stream's MIDI input, frameInBlock
     /// frames into the cycle whose first Render comes next: its own frame on the stream's clock.
     /// Rendering thread, before that Render; never blocks.

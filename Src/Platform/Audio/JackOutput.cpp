@@ -35,7 +35,9 @@ bool JackOutput::Open(std::uint32_t sampleRate, IRenderer& renderer, std::string
         Close();
         return false;
     }
-    renderer.StreamRate(sampleRate);
+    // Each cycle is stamped with the server's estimate of its start (Process), not with when
+    // our callback ran.
+    renderer.StreamRate(sampleRate, ClockMap::Times::ServerEstimate);
     renderer_ = &renderer;
     interleaved_.assign(2 * std::size_t{MaxBlockFrames}, 0.0f);
     nanosecondsPerFrame_ = 1e9 / sampleRate;

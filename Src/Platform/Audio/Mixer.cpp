@@ -178,17 +178,17 @@ Result Mixer::OpenStream()
     return NoError;
 }
 
-void Mixer::StreamRate(std::uint32_t sampleRate) noexcept
+void Mixer::StreamRate(std::uint32_t sampleRate, ClockMap::Times times) noexcept
 {
     if (sampleRate > 0)
-        SetRate(sampleRate);
+        SetRate(sampleRate, times);
 }
 
-void Mixer::SetRate(std::uint32_t sampleRate) noexcept
+void Mixer::SetRate(std::uint32_t sampleRate, ClockMap::Times times) noexcept
 {
     rate_.store(sampleRate, std::memory_order_release);
     latencyFrames_.store(std::llround(options_.latencyMs * sampleRate / 1000.0), std::memory_order_relaxed);
-    clock_.Reset(sampleRate);
+    clock_.Reset(sampleRate, times);
     // Until the first callback says otherwise, frame 0 is rendered now at the nominal rate.
     lineSequence_.store(0, std::memory_order_relaxed);
     lineTime_.store(static_cast<double>(Clock::Now()), std::memory_order_relaxed);

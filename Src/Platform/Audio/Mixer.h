@@ -221,9 +221,9 @@ private:
     std::uint32_t FramesToRewrite(std::int64_t& dueTime, std::uint64_t serverRead) noexcept override;
     int RewriteSignal() const noexcept override { return rewriteSignal_; }
     /// The opening thread, before the stream's first Render: the stream runs at sampleRate.
-    void StreamRate(std::uint32_t sampleRate) noexcept override;
+    void StreamRate(std::uint32_t sampleRate, ClockMap::Times times) noexcept override;
     /// Before a stream renders: its rate, the lead in frames and the clock map at that rate.
-    void SetRate(std::uint32_t sampleRate) noexcept;
+    void SetRate(std::uint32_t sampleRate, ClockMap::Times times = ClockMap::Times::Callbacks) noexcept;
     /// With control_ held: opens the stream and waits until it runs steadily.
     Result OpenStream();
     bool WaitUntilSteady();

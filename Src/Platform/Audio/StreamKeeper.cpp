@@ -82,11 +82,11 @@ public:
         return frame;
     }
 
-    void StreamRate(std::uint32_t sampleRate) noexcept override
+    void StreamRate(std::uint32_t sampleRate, ClockMap::Times times) noexcept override
     {
         inside_.fetch_add(1);
         if (live_.load())
-            target_.StreamRate(sampleRate);
+            target_.StreamRate(sampleRate, times);
         inside_.fetch_sub(1);
     }
 

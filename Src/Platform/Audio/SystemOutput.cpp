@@ -125,11 +125,11 @@ public:
         inside_.fetch_sub(1);
         return frame;
     }
-    void StreamRate(std::uint32_t sampleRate) noexcept override
+    void StreamRate(std::uint32_t sampleRate, ClockMap::Times times) noexcept override
     {
         inside_.fetch_add(1);
         if (live_.load())
-            target_.StreamRate(sampleRate);
+            target_.StreamRate(sampleRate, times);
         inside_.fetch_sub(1);
     }
 
