@@ -117,7 +117,7 @@ std::array<SettingKey, SettingCount> MakeSettingKeys()
         {"Size", 7, TOLVANE_VOICE_INTEGER(Size)},
         {"Colour", 11, TOLVANE_VOICE_INTEGER(Colour)},
     };
-    char name[32];
+    char name[sizeof SettingKey{}.name]; // every name composed here fits a key's name
     for (const VoiceSetting& setting : voiceSettings) {
         for (int voice = 0; voice < VoiceCount; ++voice) {
             std::snprintf(name, sizeof name, "%s%d", setting.name, voice + 1);
