@@ -14,6 +14,7 @@
 #include "MidiProbe.h"
 #include "Platform/Clock.h"
 #include "Platform/SpscQueue.h"
+#include "Spread.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -95,26 +96,6 @@ public:
     void OnSounded(bool) override { clicks.Push(Platform::CurrentSoundStamp().frame); }
     Platform::SpscQueue<double> clicks{65536};
 };
-
-struct Spread {
-    double mean = 0, sd = 0, low = 0, high = 0;
-};
-
-Spread Of(const std::vector<double>& values)
-{
-    Spread s;
-    if (values.empty())
-        return s;
-    s.low = *std::min_element(values.begin(), values.end());
-    s.high = *std::max_element(values.begin(), values.end());
-    for (double v : values)
-        s.mean += v;
-    s.mean /= static_cast<double>(values.size());
-    for (double v : values)
-        s.sd += (v - s.mean) * (v - s.mean);
-    s.sd = std::sqrt(s.sd / static_cast<double>(values.size()));
-    return s;
-}
 
 } // namespace
 
@@ -221,9 +202,9 @@ int main(int argc, char** argv)
         if (i > 0)
             intervals.push_back(clicks[i] - clicks[i - 1]);
     }
-    const Spread interval = Of(intervals);
-    const Spread offset = Of(offsets);
-    const Spread tempo = Of(tempi);
+    const Spread interval = SpreadOf(intervals);
+    const Spread offset = SpreadOf(offsets);
+    const Spread tempo = SpreadOf(tempi);
     const double clickBpm = interval.mean > 0 ? 60 * rate / interval.mean : 0;
     std::printf("MIDI clock in at %.2f bpm, +-%.1f ms jitter, %.0f s, %.0f Hz: %zu clocks sent, %zu clicks "
                 "(run started at clock %d)\n",

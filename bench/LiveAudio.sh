@@ -22,32 +22,14 @@ if [ -n "$jack" ]; then
     "$bin/bench_live_audio" "$seconds" "$bpm" --jack || status=$?
     exit $status
 fi
-folder=$(mktemp -d)
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    for pid in $pids; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$folder"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/PrivateFolder.sh"
 export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" XDG_CONFIG_HOME="$folder/config" XDG_STATE_HOME="$folder/state"
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 # At real-time priority, as bench/ServerBench.sh runs it (see there why).
-chrt -f 60 pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-    --disable-shm=yes --log-target=stderr \
-    -L "module-null-sink sink_name=tolvane_bench rate=48000 channels=2" \
-    -L "module-null-sink sink_name=mic rate=48000 channels=2" \
-    -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/server.log" &
-pids="$!"
-tries=0
-until [ -S "$XDG_RUNTIME_DIR/pulse/native" ]; do
-    tries=$((tries + 1))
-    [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
-    sleep 0.1
-done
-chrt -f -p 60 "$pids" 2>/dev/null || true
+start_private_pulse "chrt -f 60" "module-null-sink sink_name=tolvane_bench rate=48000 channels=2" \
+    "module-null-sink sink_name=mic rate=48000 channels=2"
+chrt -f -p 60 "$pulse" 2>/dev/null || true
 pactl set-default-sink tolvane_bench
 pactl set-default-source mic.monitor
 pactl load-module module-loopback source=tolvane_bench.monitor sink=mic latency_msec=30 channels=1 \

@@ -22,6 +22,7 @@
 #include "GUI/AudioCalibration.h"
 #include "GUI/LiveTiming.h"
 #include "Platform/Clock.h"
+#include "Spread.h"
 
 #include <jack/jack.h>
 
@@ -73,11 +74,6 @@ double ProcessSeconds()
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
            + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
-
-struct Spread {
-    double mean = 0, sd = 0;
-    std::size_t count = 0;
-};
 
 // The JACK "microphone": the clicks coming in, with the take added from takeStart (a server
 // frame) on, go out to Tolvane:in_1; from recording on, both are kept, as they went out.
@@ -133,21 +129,6 @@ bool OpenJackMic(JackMic& mic, double seconds)
         jack_free(capture);
     }
     return jack_connect(mic.client, "Tolvane:out_1", "mic:in") == 0 && jack_connect(mic.client, "mic:out", "Tolvane:in_1") == 0;
-}
-
-Spread SpreadOf(const std::vector<double>& values)
-{
-    Spread s;
-    s.count = values.size();
-    if (values.empty())
-        return s;
-    for (double v : values)
-        s.mean += v;
-    s.mean /= static_cast<double>(values.size());
-    for (double v : values)
-        s.sd += (v - s.mean) * (v - s.mean);
-    s.sd = std::sqrt(s.sd / static_cast<double>(values.size()));
-    return s;
 }
 
 } // namespace

@@ -1,15 +1,8 @@
-# Sourced by the benchmarks that need a JACK server of their own (POSIX sh): a work folder, a
-# dummy-driver jackd under a private XDG_RUNTIME_DIR and server name, and a cleanup on exit
-# that ends every process id in $pids and removes the folder.
+# Sourced by the benchmarks that need a JACK server of their own (POSIX sh): the work folder
+# and cleanup of bench/PrivateFolder.sh, and a dummy-driver jackd under a private
+# XDG_RUNTIME_DIR and server name.
 #   start_private_jack NAME RATE PERIOD    exports XDG_RUNTIME_DIR, HOME, JACK_DEFAULT_SERVER
-folder=$(mktemp -d)
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    for pid in $pids; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$folder"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/PrivateFolder.sh"
 start_private_jack() {
     export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" JACK_DEFAULT_SERVER="$1_$$"
     mkdir -p "$XDG_RUNTIME_DIR"

@@ -71,19 +71,14 @@ while [ $# -gt 0 ]; do
     shift
 done
 
-folder=$(mktemp -d)
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    for pid in $pids; do wait "$pid" 2>/dev/null || true; done
-    # SERVER_BENCH_KEEP=FILE keeps the recording (and the server's log beside it) for a closer look.
+. "$(dirname "$0")/PrivateFolder.sh"
+# SERVER_BENCH_KEEP=FILE keeps the recording (and the server's log beside it) for a closer look.
+before_cleanup() {
     if [ -n "${SERVER_BENCH_KEEP:-}" ] && [ -f "$folder/recording.raw" ]; then
         cp "$folder/recording.raw" "$SERVER_BENCH_KEEP"
         cp "$folder/server.log" "$SERVER_BENCH_KEEP.server.log" 2>/dev/null || true
     fi
-    rm -rf "$folder"
 }
-trap cleanup EXIT
 export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder" XDG_CONFIG_HOME="$folder/config" XDG_STATE_HOME="$folder/state"
 rate=${SERVER_BENCH_RATE:-44100}
 # The servers at real-time priority (PulseAudio's main thread and PipeWire's servers, see below);
@@ -122,25 +117,14 @@ if [ "$waves" = yes ]; then
 fi
 
 if [ "$server" = pulse ]; then
-    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-    chrt -f 60 pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-        --disable-shm=yes --log-target=stderr \
-        -L "module-null-sink sink_name=tolvane_bench rate=$rate channels=2" \
-        -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/server.log" &
-    pids="$!"
-    tries=0
-    until [ -S "$XDG_RUNTIME_DIR/pulse/native" ]; do
-        tries=$((tries + 1))
-        [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; cat "$folder/server.log" >&2; exit 1; }
-        sleep 0.1
-    done
+    start_private_pulse "chrt -f 60" "module-null-sink sink_name=tolvane_bench rate=$rate channels=2"
     # PulseAudio gives real-time priority to its sink's thread only and puts its main thread,
     # which carries a client's data and the server's requests, back to normal priority (nice
     # -11, which counts only within its own session's scheduling group). With other sessions
     # building on both cores that thread waited 0.1-1.1 s for the processor, the stream's
     # 120 ms queue ran dry and every later click came late, for any client (pacat as well):
     # it gets the real-time priority the command line asked for.
-    [ "${SERVER_BENCH_SERVER_RT:-yes}" = no ] || chrt -f -p 60 "$pids"
+    [ "${SERVER_BENCH_SERVER_RT:-yes}" = no ] || chrt -f -p 60 "$pulse"
     record_sink
 elif [ "$server" = pipewire ]; then
     # Its own session bus, so that nothing reaches the desktop's (portals, rtkit).

@@ -17,14 +17,7 @@ set -eu
 bin=$1
 mode=$2
 seconds=$3
-folder=$(mktemp -d)
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    for pid in $pids; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$folder"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/PrivateFolder.sh"
 app="$folder/app"
 mkdir -p "$app" "$folder/runtime" "$folder/home"
 chmod 700 "$app" "$folder/runtime"
@@ -47,17 +40,7 @@ for voice in range(1, 13):
 open('%s/app/Tolvane.conf' % folder, 'w').write(''.join('%s = %s\n' % item for item in keys.items()))
 EOF
 export XDG_RUNTIME_DIR="$folder/runtime" HOME="$folder/home" XDG_CONFIG_HOME="$folder/home/config"
-export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-pulseaudio -n --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-    --disable-shm=yes --log-target=stderr \
-    -L "module-null-sink sink_name=trainer rate=44100 channels=2" \
-    -L "module-native-protocol-unix auth-anonymous=1" -L module-always-sink 2>"$folder/server.log" &
-pids="$!"
-tries=0
-until [ -S "$XDG_RUNTIME_DIR/pulse/native" ]; do
-    tries=$((tries + 1)); [ $tries -le 100 ] || { echo "pulseaudio did not start" >&2; exit 1; }
-    sleep 0.1
-done
+start_private_pulse "" "module-null-sink sink_name=trainer rate=44100 channels=2"
 parec --device=trainer.monitor --rate=44100 --channels=2 --format=s16le --raw --latency-msec=1000 \
     >"$folder/run.raw" 2>"$folder/rec.log" &
 pids="$! $pids"

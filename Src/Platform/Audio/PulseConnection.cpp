@@ -52,6 +52,20 @@ void PulseDeadline::Arm(pa_context* context, int timeoutMs)
         this);
 }
 
+void EndPulseLoop(pa_threaded_mainloop*& loop, pa_context*& context)
+{
+    if (context != nullptr) {
+        pa_context_set_state_callback(context, nullptr, nullptr);
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+        context = nullptr;
+    }
+    pa_threaded_mainloop_unlock(loop);
+    pa_threaded_mainloop_stop(loop);
+    pa_threaded_mainloop_free(loop);
+    loop = nullptr;
+}
+
 void PulseDeadline::Disarm()
 {
     if (event_ != nullptr)

@@ -20,6 +20,11 @@ std::string ContextError(pa_context* context, const char* what);
 /// made stays in loop and context for the caller's Close).
 bool StartPulseLoop(pa_threaded_mainloop*& loop, pa_context*& context, const char* name, std::string& failure);
 
+/// The end of what StartPulseLoop made, called with the loop locked (the caller has let go of
+/// its stream): disconnects and frees context, then unlocks, stops and frees loop. Both are
+/// null afterwards.
+void EndPulseLoop(pa_threaded_mainloop*& loop, pa_context*& context);
+
 /// A timer of the loop that, timeoutMs after Arm, marks expired and wakes every wait on the
 /// loop. Arm and Disarm with the loop's lock held; the object stays put until Disarm.
 class PulseDeadline {

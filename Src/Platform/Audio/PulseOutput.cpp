@@ -179,16 +179,7 @@ void PulseOutput::Close()
         pa_stream_unref(stream_);
         stream_ = nullptr;
     }
-    if (context_ != nullptr) {
-        pa_context_set_state_callback(context_, nullptr, nullptr);
-        pa_context_disconnect(context_);
-        pa_context_unref(context_);
-        context_ = nullptr;
-    }
-    pa_threaded_mainloop_unlock(loop_);
-    pa_threaded_mainloop_stop(loop_);
-    pa_threaded_mainloop_free(loop_);
-    loop_ = nullptr;
+    EndPulseLoop(loop_, context_);
     renderer_ = nullptr;
 }
 
